@@ -1,0 +1,107 @@
+# Targets are built from the folders they own: every *.cpp is a source, every
+# *_test.cpp a test of that target (one GoogleTest binary per target), and
+# *_bench.cpp files belong to bench/. Adding a file needs no CMake edit.
+
+set(STATION_ALL_TARGETS "" CACHE INTERNAL "")
+
+function(_station_collect out_sources out_tests)
+  set(sources "")
+  set(tests "")
+  foreach(dir IN LISTS ARGN)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS
+      ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c)
+    foreach(f IN LISTS found)
+      if(f MATCHES "_test\\.cpp$" OR f MATCHES "/testdata/")
+        if(f MATCHES "_test\\.cpp$")
+          list(APPEND tests ${f})
+        endif()
+      elseif(f MATCHES "_bench\\.cpp$" OR f MATCHES "_fuzz\\.cpp$" OR f MATCHES "/test_plugins/")
+        # built elsewhere
+      else()
+        list(APPEND sources ${f})
+      endif()
+    endforeach()
+  endforeach()
+  set(${out_sources} ${sources} PARENT_SCOPE)
+  set(${out_tests} ${tests} PARENT_SCOPE)
+endfunction()
+
+function(_station_tests name tests)
+  if(NOT tests)
+    return()
+  endif()
+  add_executable(${name}_tests ${tests})
+  target_link_libraries(${name}_tests PRIVATE ${name} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  target_include_directories(${name}_tests PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(${name}_tests PRIVATE
+    STATION_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    STATION_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${name}_tests
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300)
+endfunction()
+
+function(_station_existing out)
+  set(result "")
+  foreach(lib IN LISTS ARGN)
+    if(TARGET ${lib} OR NOT lib MATCHES "^(platform|Widrak|Durvalib|core)$")
+      list(APPEND result ${lib})
+    endif()
+  endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# station_library(NAME DIRS dir... LIBS lib...)
+function(station_library name)
+  cmake_parse_arguments(A "" "" "DIRS;LIBS" ${ARGN})
+  _station_collect(sources tests ${A_DIRS})
+  if(NOT sources)
+    return()
+  endif()
+  _station_existing(libs ${A_LIBS})
+  add_library(${name} SHARED ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${libs})
+  _station_tests(${name} "${tests}")
+endfunction()
+
+# station_plugin(NAME ...): a shared object loaded at run time, no lib prefix.
+function(station_plugin name)
+  cmake_parse_arguments(A "" "" "DIRS;LIBS" ${ARGN})
+  _station_collect(sources tests ${A_DIRS})
+  if(NOT sources)
+    return()
+  endif()
+  _station_existing(libs ${A_LIBS})
+  add_library(${name} SHARED ${sources})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${libs})
+  _station_tests(${name} "${tests}")
+endfunction()
+
+# station_program(NAME ...): the program's main() lives in main.cpp; the rest of
+# its folder is a static object library that its tests link as well.
+function(station_program name)
+  cmake_parse_arguments(A "" "" "DIRS;LIBS" ${ARGN})
+  _station_collect(sources tests ${A_DIRS})
+  if(NOT sources)
+    return()
+  endif()
+  _station_existing(libs ${A_LIBS})
+  set(mains ${sources})
+  list(FILTER mains INCLUDE REGEX "/main\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(sources)
+    add_library(${name}_obj STATIC ${sources})
+    target_include_directories(${name}_obj PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name}_obj PUBLIC ${libs})
+    set(libs ${name}_obj)
+  endif()
+  add_executable(${name} ${mains})
+  target_link_libraries(${name} PRIVATE ${libs})
+  if(sources)
+    _station_tests(${name}_obj "${tests}")
+  endif()
+endfunction()

@@ -1,0 +1,5 @@
+#include "platform/rtl/version.h"
+
+namespace rtl {
+const char* platform_version() { return "1"; }
+}  // namespace rtl
