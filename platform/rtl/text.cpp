@@ -110,18 +110,26 @@ int AnsiCompareText(std::string_view a, std::string_view b) noexcept {
 bool SameText(std::string_view a, std::string_view b) noexcept {
   // Folding keeps byte lengths, so texts of different lengths never match.
   if (a.size() != b.size()) return false;
-  std::size_t i = 0, j = 0;
-  while (i < a.size()) {
+  // While the texts match, both sides stand at the same byte, since
+  // matching characters have the same length.
+  const std::size_t n = a.size();
+  std::size_t i = 0;
+  while (i < n) {
     const auto ca = static_cast<unsigned char>(a[i]);
-    const auto cb = static_cast<unsigned char>(b[j]);
-    if (ca == cb && ca < 0x80) {
-      ++i;
-      ++j;
-      continue;
+    if (ca == static_cast<unsigned char>(b[i])) {
+      if (ca < 0x80) {
+        ++i;
+        continue;
+      }
+      if (ca >= 0xC2 && ca <= 0xDF && i + 1 < n && a[i + 1] == b[i + 1]) {  // same letter
+        i += 2;
+        continue;
+      }
     }
-    if (lower_char(next_char(a, i)) != lower_char(next_char(b, j))) return false;
+    std::size_t j = i;
+    if (lower_char(next_char(a, i)) != lower_char(next_char(b, j)) || i != j) return false;
   }
-  return j == b.size();
+  return true;
 }
 
 std::size_t FoldHash::operator()(std::string_view s) const noexcept {

@@ -26,12 +26,21 @@ inline char32_t decode(std::string_view s, std::size_t& pos) noexcept {
     ++pos;
     return b0;
   }
+  if (b0 >= 0xC2 && b0 <= 0xDF) {  // two bytes: all of Cyrillic
+    if (pos + 1 < s.size()) {
+      const auto b1 = static_cast<unsigned char>(s[pos + 1]);
+      if ((b1 & 0xC0) == 0x80) {
+        pos += 2;
+        return (static_cast<char32_t>(b0 & 0x1F) << 6) | (b1 & 0x3F);
+      }
+    }
+    ++pos;
+    return kInvalid;
+  }
   std::size_t len;
   char32_t cp;
   char32_t min;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2; cp = b0 & 0x1F; min = 0x80;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+  if (b0 >= 0xE0 && b0 <= 0xEF) {
     len = 3; cp = b0 & 0x0F; min = 0x800;
   } else if (b0 >= 0xF0 && b0 <= 0xF4) {
     len = 4; cp = b0 & 0x07; min = 0x10000;
