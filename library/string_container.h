@@ -11,6 +11,8 @@ namespace lib {
 
 using AnsiString = std::string;
 
+// add(double), set_float, get_float and get_int are defined in
+// string_container_numbers.cpp, beside the number text functions they use.
 class StringContainer {
  public:
   int size() const noexcept { return list_.Count(); }
