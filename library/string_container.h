@@ -3,6 +3,7 @@
 // values on one line (blank- or comma-separated, texts with blanks quoted)
 // and of reading them back in turn.
 
+#include <limits>
 #include <string>
 
 #include "platform/rtl/string_list.h"
@@ -64,7 +65,12 @@ class StringContainer {
 
  private:
   // The index a read refers to: i itself, or the cursor (then moved on).
-  int take(int i) noexcept { return i == -1 ? cursor_++ : i; }
+  int take(int i) noexcept {
+    if (i != -1) return i;
+    const int at = cursor_;
+    if (cursor_ < std::numeric_limits<int>::max()) ++cursor_;
+    return at;
+  }
 
   rtl::StringList list_;
   int cursor_ = 0;
