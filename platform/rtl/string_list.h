@@ -7,8 +7,10 @@
 // from Windows-1251, the form of every text file the station shares.
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rtl {
