@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rtl_test {
@@ -46,6 +47,14 @@ inline std::vector<Row> read_vectors(const std::string& name) {
         rows.push_back(row);
     }
     return rows;
+}
+
+inline long long to_int(std::string_view text) {
+    long long v = 0;
+    auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (res.ec != std::errc() || res.ptr != text.data() + text.size())
+        throw std::runtime_error("bad integer " + std::string(text));
+    return v;
 }
 
 inline double from_bits(const std::string& hex) {
