@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Regenerates the reference vectors of the rtl number and date tests:
-# Free Pascal (fpc -Mdelphi) for number and date-time texts, Python's
-# datetime for day counts and TDateTime serials.
+# Free Pascal (fpc -Mdelphi) for number and date-time texts, Python's exact
+# decimals for the rounding rule (numbers_python.py reads numbers_fpc.tsv, so
+# it runs after it), Python's datetime for day counts and TDateTime serials.
+# Where Free Pascal and the stations differ, numbers_settled.tsv and
+# datetime_settled.tsv say what rtl writes instead and why.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
