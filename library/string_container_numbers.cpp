@@ -2,9 +2,6 @@
 // run-time library's number text so that every file gets the same forms.
 #include "library/string_container.h"
 
-// Built once the number text functions are part of the tree.
-#if __has_include("platform/rtl/numbers.h") && __has_include("library/number_conv.h")
-
 #include "library/number_conv.h"
 #include "platform/rtl/numbers.h"
 
@@ -21,5 +18,3 @@ double StringContainer::get_float(int i) {
 int StringContainer::get_int(int i, int def) { return rtl::StrToIntDef(get_string(i), def); }
 
 }  // namespace lib
-
-#endif

@@ -1,7 +1,5 @@
 #include "library/string_container.h"
 
-#if __has_include("platform/rtl/numbers.h") && __has_include("library/number_conv.h")
-
 #include <gtest/gtest.h>
 
 #include "platform/rtl/numbers.h"
@@ -40,5 +38,3 @@ TEST(StringContainerNumbers, WritesShortestTextAndReadsBothSeparators) {
 }
 
 }  // namespace
-
-#endif
