@@ -50,29 +50,29 @@ end;
 
 { A list given as hex entries separated by '|' (an empty list as '-', a list
   of one empty entry as ''). }
-procedure WriteCase(const spec: string);
+procedure WriteCase(const entries: string);
 var
-  L, Parts: TStringList;
+  L, Fields: TStringList;
   i: Integer;
 begin
   L := TStringList.Create;
-  Parts := TStringList.Create;
+  Fields := TStringList.Create;
   try
-    if spec = '' then
+    if entries = '' then
       L.Add('')
-    else if spec <> '-' then
+    else if entries <> '-' then
     begin
-      Parts.StrictDelimiter := True;
-      Parts.Delimiter := '|';
-      Parts.DelimitedText := spec;
-      for i := 0 to Parts.Count - 1 do
-        L.Add(Unhex(Parts[i]));
+      Fields.StrictDelimiter := True;
+      Fields.Delimiter := '|';
+      Fields.DelimitedText := entries;
+      for i := 0 to Fields.Count - 1 do
+        L.Add(Unhex(Fields[i]));
     end;
     Write('W');
     Entries(L);
     WriteLn(' = ', Hex(L.CommaText));
   finally
-    Parts.Free;
+    Fields.Free;
     L.Free;
   end;
 end;
