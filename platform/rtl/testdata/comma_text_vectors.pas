@@ -50,7 +50,7 @@ end;
 
 { A list given as hex entries separated by '|' (an empty list as '-', a list
   of one empty entry as ''). }
-procedure WriteCase(const entries: string);
+procedure WriteCase(const given: string);
 var
   L, Fields: TStringList;
   i: Integer;
@@ -58,13 +58,13 @@ begin
   L := TStringList.Create;
   Fields := TStringList.Create;
   try
-    if entries = '' then
+    if given = '' then
       L.Add('')
-    else if entries <> '-' then
+    else if given <> '-' then
     begin
       Fields.StrictDelimiter := True;
       Fields.Delimiter := '|';
-      Fields.DelimitedText := entries;
+      Fields.DelimitedText := given;
       for i := 0 to Fields.Count - 1 do
         L.Add(Unhex(Fields[i]));
     end;
