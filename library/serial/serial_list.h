@@ -177,6 +177,15 @@ constexpr std::size_t min_serial_bytes() {
     else if constexpr (std::is_enum_v<T>) return 4;
     else return 1;  // text is at least its 0 byte; anything else at least a byte
 }
+
+// The count before a container's elements; false when the count itself ran
+// past the end, so that the container is left as it was, like any field.
+template <class T>
+bool read_count(serial_list& list, int& n) {
+    std::int64_t before = list.bytes_left();
+    n = list.read_range_size(min_serial_bytes<T>());
+    return before < 0 || before >= 4;
+}
 }  // namespace detail
 
 template <class T>
@@ -185,7 +194,8 @@ serial_list& operator|(serial_list& list, std::vector<T>& items) {
         list.write_range_size(items.size());
         for (auto& item : items) list | item;
     } else if (list.is_reading()) {
-        int n = list.read_range_size(detail::min_serial_bytes<T>());
+        int n = 0;
+        if (!detail::read_count<T>(list, n)) return list;
         items.clear();
         items.resize(static_cast<std::size_t>(n));
         for (auto& item : items) list | item;
@@ -199,7 +209,8 @@ serial_list& operator|(serial_list& list, array<T>& items) {
         list.write_range_size(items.size());
         for (auto& item : items) list | item;
     } else if (list.is_reading()) {
-        int n = list.read_range_size(detail::min_serial_bytes<T>());
+        int n = 0;
+        if (!detail::read_count<T>(list, n)) return list;
         items.resize(static_cast<std::size_t>(n));
         for (auto& item : items) list | item;
     }

@@ -151,6 +151,13 @@ TEST(SerialList, ReadingPastTheEndLeavesTheValueThenFails) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "binary_deserial_list::process_binary: eof");
     }
+    // So does a container whose count runs past the end.
+    auto short_count = reader_of({1, 0});
+    std::vector<std::int32_t> kept{5, 6};
+    short_count | kept;
+    EXPECT_EQ(kept, (std::vector<std::int32_t>{5, 6}));
+    EXPECT_THROW(short_count | kept, std::runtime_error);
+
     // A text without its 0 byte fails the same way.
     auto unterminated = reader_of({'a', 'b'});
     std::string s = "kept";
