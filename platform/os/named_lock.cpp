@@ -52,7 +52,13 @@ std::shared_ptr<NamedLockState> acquire_state(const std::string& name) {
     // flock would treat both as one holder; the child needs its own.
     if (state && state->pid == ::getpid()) return state;
 
-    std::string path = runtime_dir() + "/" + NamedLock::file_name_for(name);
+    std::string folder;
+    try {
+        folder = runtime_dir();
+    } catch (const std::exception& e) {
+        throw std::runtime_error("NamedLock: can't open lock '" + name + "': " + e.what());
+    }
+    std::string path = folder + "/" + NamedLock::file_name_for(name);
     auto fresh = std::make_shared<NamedLockState>();
     do fresh->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     while (fresh->fd < 0 && errno == EINTR);
