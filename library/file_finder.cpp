@@ -2,10 +2,10 @@
 
 #include "library/mapped_file.h"
 #include "platform/os/directory.h"
+#include "platform/rtl/numbers.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <stdexcept>
 
 namespace lib {
@@ -16,16 +16,7 @@ bool is_separator(char c) { return c == '/' || c == '\\'; }
 std::size_t last_separator(const AnsiString& path) { return path.find_last_of("/\\"); }
 
 // The name read as an integer, 0 when it is not one.
-long long name_number(const AnsiString& name) {
-    // TODO(rtlnum): rtl::StrToIntDef once it lands.
-    long long value = 0;
-    const char* first = name.data();
-    const char* last = name.data() + name.size();
-    if (first != last && *first == '+') ++first;
-    auto [ptr, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc() || ptr != last || first == last) return 0;
-    return value;
-}
+int name_number(const AnsiString& name) { return rtl::StrToIntDef(name, 0); }
 
 FindedFile finded(const os::FoundEntry& e, const AnsiString& folder) {
     FindedFile f;

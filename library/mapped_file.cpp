@@ -272,7 +272,7 @@ void write_bin_data(mapped_file& file, const AnsiString& value) {
     file.write(bytes.data(), static_cast<unsigned>(bytes.size()));
 }
 
-void write_bin_data(mapped_file& file, const double& date_time) { file << date_time; }
+void write_bin_data(mapped_file& file, const rtl::TDateTime& date_time) { file << date_time; }
 
 void write_bin_data(mapped_file& file, const char* value) {
     write_bin_data(file, AnsiString(value ? value : ""));

@@ -18,6 +18,7 @@
 
 #include "platform/os/file.h"
 #include "platform/os/mapping.h"
+#include "platform/rtl/datetime.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -98,7 +99,7 @@ public:
     mapped_file& operator>>(unsigned char& value);
     mapped_file& operator>>(bool& value);
     mapped_file& operator>>(float& value);
-    mapped_file& operator>>(double& value);  // a TDateTime too
+    mapped_file& operator>>(double& value);  // a rtl::TDateTime too
     mapped_file& operator>>(long double& value);  // the 10-byte extended real
     // Up to the next 0 byte (or the end of the file); the position moves
     // past the 0.
@@ -125,7 +126,7 @@ private:
 
 // A string (its Windows-1251 bytes and a 0), a TDateTime (8 bytes), a C text.
 void write_bin_data(mapped_file& file, const AnsiString& value);
-void write_bin_data(mapped_file& file, const double& date_time);
+void write_bin_data(mapped_file& file, const rtl::TDateTime& date_time);
 void write_bin_data(mapped_file& file, const char* value);
 
 }  // namespace lib

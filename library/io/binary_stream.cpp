@@ -153,11 +153,11 @@ BinaryOutputStream& BinaryOutputStream::operator<<(const char* value) {
 
 void write_binary(BinaryOutputStream& out, const AnsiString& value) { put_string(out, value); }
 
-void write_binary(BinaryOutputStream& out, const double& date_time) { put(out, date_time); }
+void write_binary(BinaryOutputStream& out, const rtl::TDateTime& date_time) { put(out, date_time); }
 
 void read_binary(BinaryInputStream& in, AnsiString& value) { in >> value; }
 
-void read_binary(BinaryInputStream& in, double& date_time) { take(in, date_time); }
+void read_binary(BinaryInputStream& in, rtl::TDateTime& date_time) { take(in, date_time); }
 
 void BinaryMemoryInputStream::set_data(const char* data, std::size_t size) {
     if (size == 0 || data == nullptr)

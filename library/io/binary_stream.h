@@ -20,6 +20,8 @@
 // read calls read() once with the value's size. Readers never return stale
 // or partial data: a read that runs past the end throws.
 
+#include "platform/rtl/datetime.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -82,9 +84,9 @@ public:
 
 // Strings and date-times (a TDateTime is the double counting days).
 void write_binary(BinaryOutputStream& out, const AnsiString& value);
-void write_binary(BinaryOutputStream& out, const double& date_time);
+void write_binary(BinaryOutputStream& out, const rtl::TDateTime& date_time);
 void read_binary(BinaryInputStream& in, AnsiString& value);
-void read_binary(BinaryInputStream& in, double& date_time);
+void read_binary(BinaryInputStream& in, rtl::TDateTime& date_time);
 
 // A copy of some bytes read as a stream.
 class BinaryMemoryInputStream : public BinaryInputStream {
