@@ -2,11 +2,14 @@
 
 #include "library/mapped_file.h"
 #include "platform/os/directory.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
+#include "platform/rtl/string_list.h"
 
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <thread>
 
 namespace lib {
 namespace {
@@ -173,6 +176,29 @@ AnsiString get_only_name(const AnsiString& path) {
     AnsiString name = sep == AnsiString::npos ? path : path.substr(sep + 1);
     std::size_t dot = name.rfind('.');
     return dot == AnsiString::npos ? name : name.substr(0, dot);
+}
+
+bool try_to_load_text_file(rtl::StringList& list, const AnsiString& file_name, int tries) {
+    if (!os::file_exists(file_name)) return false;
+    if (tries <= 0) return true;
+    std::chrono::milliseconds pause(20);
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        // One try per attempt: the waiting between attempts is this
+        // function's own.
+        os::File file;
+        if (file.open(file_name, os::File::Mode::read, false, os::RetryPolicy{1, {}}) == os::File::Status::ok) {
+            std::int64_t size = file.size();
+            std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), '\0');
+            std::int64_t got = size < 0 ? -1 : file.read(bytes.data(), bytes.size());
+            if (got == size) {
+                list.SetText(rtl::cp1251_to_utf8(bytes));
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(pause);
+        pause *= 2;
+    }
+    return false;
 }
 
 bool check_file_coding(const AnsiString& file_name) {

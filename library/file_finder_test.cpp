@@ -1,6 +1,7 @@
 #include "library/file_finder.h"
 
 #include "platform/os/directory.h"
+#include "platform/rtl/string_list.h"
 #include "platform/os/testing.h"
 
 #include <fcntl.h>
@@ -163,6 +164,40 @@ TEST(FileHelpers, CreateClearAndRemoveFolders) {
     EXPECT_TRUE(os::path_exists(dir / "outside/precious.txt"));
     EXPECT_TRUE(os::path_exists(dir / "one_neighbour.txt"));
     lib::remove_directory_with_files("");  // never the current folder
+}
+
+TEST(FileHelpers, TextFileLoadsOrGivesUpAfterItsTries) {
+    os::testing::TempDir dir;
+    std::string path = dir / "list.txt";
+    touch(path, "\xCF\xE5\xF0\xE2\xE0\xFF\r\nsecond\r\n");  // "Первая" in Windows-1251
+    rtl::StringList list;
+    ASSERT_TRUE(lib::try_to_load_text_file(list, path, 3));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list[0], "Первая");
+    EXPECT_EQ(list[1], "second");
+
+    rtl::StringList untouched;
+    EXPECT_FALSE(lib::try_to_load_text_file(untouched, dir / "missing.txt", 3));
+    EXPECT_FALSE(lib::try_to_load_text_file(untouched, dir.path(), 3));
+    EXPECT_TRUE(lib::try_to_load_text_file(untouched, path, 0));
+    EXPECT_EQ(untouched.Count(), 0);
+
+    // Held by a writer: three tries, waiting 20, 40 and 80 ms, then false.
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        os::File f;
+        if (f.open(path, os::File::Mode::write_append, false) != os::File::Status::ok) return 1;
+        side.ready();
+        side.wait_release();
+        return 0;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(lib::try_to_load_text_file(untouched, path, 3));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
+    EXPECT_EQ(untouched.Count(), 0);
+    child.release();
+    EXPECT_EQ(child.join(), 0);
+    EXPECT_TRUE(lib::try_to_load_text_file(untouched, path, 1));
 }
 
 TEST(FileHelpers, CodingOfRussianText) {

@@ -1,6 +1,5 @@
 #include "library/mapped_file.h"
 
-#include "library/io/disk_text.h"
 #include "library/io/file_streams.h"
 #include "platform/os/testing.h"
 
@@ -35,9 +34,6 @@ const std::string kBytes = std::string(
     4 + 4 + 8 + 8 + 1 + 1 + 1 + 4 + 8 + 10 + 5);
 
 TEST(MappedFile, ReadsEveryTypedValue) {
-#ifndef LIB_IO_HAVE_CODEPAGE
-    GTEST_SKIP() << "waiting for the Windows-1251 codec";
-#endif
     os::testing::TempDir dir;
     std::string path = dir / "values.bin";
     put(path, kBytes);
@@ -71,9 +67,6 @@ TEST(MappedFile, ReadsEveryTypedValue) {
 }
 
 TEST(MappedFile, WritesThroughAGrowingMappingAndEndsAfterTheLastByte) {
-#ifndef LIB_IO_HAVE_CODEPAGE
-    GTEST_SKIP() << "waiting for the Windows-1251 codec";
-#endif
     os::testing::TempDir dir;
     std::string path = dir / "out.bin";
     {

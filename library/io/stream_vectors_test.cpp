@@ -3,7 +3,6 @@
 // values back.
 
 #include "library/io/binary_stream.h"
-#include "library/io/disk_text.h"
 #include "library/io/file_streams.h"
 #include "platform/os/testing.h"
 
@@ -82,9 +81,6 @@ std::string file_bytes(const std::string& path) {
 }
 
 TEST(StreamVectors, MemoryStreamsWriteTheEncodingAndReadItBack) {
-#ifndef LIB_IO_HAVE_CODEPAGE
-    GTEST_SKIP() << "waiting for the Windows-1251 codec";
-#endif
     BinaryMemoryOutputStream out(1024);
     write_all(out);
     ASSERT_EQ(std::string(out.get_buffer(), out.get_size()), kBytes);
@@ -94,9 +90,6 @@ TEST(StreamVectors, MemoryStreamsWriteTheEncodingAndReadItBack) {
 }
 
 TEST(StreamVectors, FileStreamsAndTheMappedReaderAgree) {
-#ifndef LIB_IO_HAVE_CODEPAGE
-    GTEST_SKIP() << "waiting for the Windows-1251 codec";
-#endif
     os::testing::TempDir dir;
     std::string path = dir / "values.bin";
     {

@@ -1,5 +1,8 @@
 #include "platform/os/directory.h"
 
+#include "platform/rtl/text.h"
+#include "platform/rtl/utf8.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -10,45 +13,17 @@
 namespace os {
 namespace {
 
-// TODO(rtltext): rtl::AnsiLowerCase once it lands.
-std::string fold(std::string_view s) {
-    std::string out(s);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
-        if (c == 0xD0 && i + 1 < out.size()) {
-            unsigned char n = static_cast<unsigned char>(out[i + 1]);
-            if (n >= 0x90 && n <= 0x9F) out[i + 1] = static_cast<char>(n + 0x20);
-            else if (n >= 0xA0 && n <= 0xAF) { out[i] = static_cast<char>(0xD1); out[i + 1] = static_cast<char>(n - 0x20); }
-            else if (n == 0x81) { out[i] = static_cast<char>(0xD1); out[i + 1] = static_cast<char>(0x91); }
-        }
-    }
-    return out;
-}
-
-// One character of a name: a code point of valid UTF-8, or a lone byte of
-// an invalid sequence (kept apart from every real character).
-std::vector<char32_t> characters(std::string_view s) {
+// The case-folded characters of a name: code points of valid UTF-8, and a
+// lone byte of an invalid sequence kept apart from every real character.
+std::vector<char32_t> folded_characters(std::string_view s) {
     std::vector<char32_t> out;
     out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        int len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        bool valid = len > 0 && i + static_cast<std::size_t>(len) <= s.size();
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; valid && k < len; ++k) {
-            unsigned char cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((cc & 0xC0) != 0x80) valid = false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!valid) {
-            out.push_back(0x110000u + c);  // outside Unicode: never equals a letter
-            ++i;
-            continue;
-        }
-        out.push_back(cp);
-        i += static_cast<std::size_t>(len);
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        std::size_t start = pos;
+        char32_t ch = rtl::utf8::decode(s, pos);
+        out.push_back(ch == rtl::utf8::kInvalid ? 0x110000u + static_cast<unsigned char>(s[start])
+                                                : rtl::fold_char(ch));
     }
     return out;
 }
@@ -134,7 +109,7 @@ bool describe(int dir_fd, const char* name, FoundEntry& e) {
 }  // namespace
 
 bool mask_matches(std::string_view mask, std::string_view name) {
-    Matcher m(characters(fold(mask)), characters(fold(name)));
+    Matcher m(folded_characters(mask), folded_characters(name));
     return m.match(0, 0);
 }
 
@@ -154,11 +129,11 @@ std::vector<FoundEntry> find_entries(std::string_view mask, std::uint32_t attrib
         return found;
     }
     const std::uint32_t excluded = ~attribute_mask & (fa_hidden | fa_system | fa_directory);
-    std::vector<char32_t> folded_pattern = characters(fold(pattern));
+    std::vector<char32_t> folded_pattern = folded_characters(pattern);
     while (struct dirent* d = ::readdir(dir)) {
         std::string_view name = d->d_name;
         if (name == "." || name == "..") continue;
-        Matcher m(folded_pattern, characters(fold(name)));
+        Matcher m(folded_pattern, folded_characters(name));
         if (!m.match(0, 0)) continue;
         FoundEntry e;
         e.name = std::string(name);
@@ -169,8 +144,8 @@ std::vector<FoundEntry> find_entries(std::string_view mask, std::uint32_t attrib
     ::closedir(dir);
 
     std::sort(found.begin(), found.end(), [](const FoundEntry& a, const FoundEntry& b) {
-        std::string fa = fold(a.name), fb = fold(b.name);
-        return fa != fb ? fa < fb : a.name < b.name;
+        int c = rtl::AnsiCompareText(a.name, b.name);
+        return c != 0 ? c < 0 : a.name < b.name;
     });
     return found;
 }
@@ -183,6 +158,11 @@ bool path_exists(std::string_view path) {
 bool is_directory(std::string_view path) {
     struct stat st {};
     return ::lstat(native_path(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool file_exists(std::string_view path) {
+    struct stat st {};
+    return ::stat(native_path(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool remove_file(std::string_view path) { return ::unlink(native_path(path).c_str()) == 0; }

@@ -44,6 +44,10 @@ TEST(OsMask, WindowsRules) {
         {"*.dll", "cement.so", false},
         {"Скважина*.txt", "скважина_1.TXT", true},  // Russian letters fold too
         {"ЁЖИК.*", "ёжик.ini", true},
+        {"ЇЖАК?", "їжак", true},
+        {"*.ЛАС", "скв.лас", true},
+        {"\xFF*", "\xFF" "abc", true},  // bytes that are not UTF-8 match themselves
+        {"\xFE*", "\xFF" "abc", false},
         {"data", "DATA", true},
         {"data", "data2", false},
         {"*_", "pult_", true},
