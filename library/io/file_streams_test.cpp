@@ -89,7 +89,9 @@ TEST_F(FileStreams, WholeFileLockFailsWithItsMessageAndTruncatesNothing) {
     });
     ASSERT_EQ(child.wait_ready(), 'r');
     OSFile f;
+    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(message_of([&] { f.open(path, ot_read, true); }), "Невозможно заблокировать файл!");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 2 * kQuick.pause);  // it waited between its tries
     EXPECT_EQ(f.get_handle(), -1);
     f.open(path, ot_read, false);
     EXPECT_EQ(message_of([&] { f.lock(); }), "Невозможно заблокировать файл!");
