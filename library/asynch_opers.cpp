@@ -1,9 +1,9 @@
 #include "library/asynch_opers.h"
 
+#include "platform/os/error_log.h"
 #include "platform/os/thread.h"
 
 #include <chrono>
-#include <cstdio>
 #include <exception>
 #include <stdexcept>
 
@@ -100,7 +100,7 @@ void AsynchOpers::run_guarded(const Task& task) {
         }
     } catch (...) {
     }
-    std::fputs((failure + "\n").c_str(), stderr);
+    os::log_error(failure);
 }
 
 void AsynchOpers::run_tasks_if_exist() {

@@ -5,7 +5,7 @@
 // everything queued before it ends; a later task starts a new worker.
 //
 // A task that throws is caught on the worker: the failure goes to the error
-// handler (standard error by default) and the worker goes on with the next
+// handler (the process error log by default) and the worker goes on with the next
 // task.
 
 #include "library/lock_object.h"

@@ -1,6 +1,7 @@
 #include "library/mess_caller.h"
 
-#include <cstdio>
+#include "platform/os/error_log.h"
+
 #include <exception>
 
 namespace lib {
@@ -62,7 +63,7 @@ void MessCaller::run_guarded(const Call& fn) {
         }
     } catch (...) {
     }
-    std::fputs((failure + "\n").c_str(), stderr);
+    os::log_error(failure);
 }
 
 void MessCaller::on_message(int msg, std::intptr_t, std::intptr_t) {

@@ -7,7 +7,7 @@
 // or with window code.
 //
 // A call that throws is caught on the main thread: the failure goes to the
-// error handler (standard error by default) and the next call runs.
+// error handler (the process error log by default) and the next call runs.
 
 #include "library/lock_object.h"
 #include "platform/ui/message_queue.h"

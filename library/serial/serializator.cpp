@@ -1,10 +1,10 @@
 #include "library/serial/serializator.h"
 
+#include "platform/os/error_log.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/stream.h"
 #include "platform/rtl/text.h"
 
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -38,7 +38,7 @@ void report(const Serializator::ErrorCallback& on_error, const std::string& text
     if (on_error)
         on_error(text);
     else
-        std::fputs(("Serializator: " + text + "\n").c_str(), stderr);
+        os::log_error("Serializator: " + text);
 }
 
 std::string name_of(SerialModuleBase* module) {

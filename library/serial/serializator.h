@@ -69,7 +69,7 @@ public:
     // another version, and a stream error when even the count is missing.
     // Every other failure goes to on_error, one message a failure, and
     // reading goes on where it still can; an empty on_error writes the
-    // messages to standard error instead.
+    // messages to the process error log (os::log_error) instead.
     void deserialize(const Modules& modules, rtl::Stream* stream, unsigned param, const ErrorCallback& on_error);
     // One record. Returns false when the stream can no longer be followed
     // (its end, or a damaged length), after reporting why.

@@ -1,5 +1,7 @@
 #include "platform/rtl/stream.h"
 
+#include "platform/os/error_log.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -134,8 +136,10 @@ FileStream::~FileStream() {
     if (fd_ >= 0) {
         try {
             if (temp_path_.empty()) flush_write();
+        } catch (const std::exception& e) {
+            // A destructor cannot throw; callers that care call Flush() first.
+            os::log_error(e.what());
         } catch (...) {
-            // A destructor cannot report; callers that care call Flush() first.
         }
         ::close(fd_);
     }

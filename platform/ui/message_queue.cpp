@@ -1,7 +1,8 @@
 #include "platform/ui/message_queue.h"
 
+#include "platform/os/error_log.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <unistd.h>
@@ -13,9 +14,7 @@ namespace {
 
 constexpr auto kPollStep = std::chrono::milliseconds(10);
 
-void report_to_stderr(const std::string& text) {
-    std::fputs(("MessageQueue: " + text + "\n").c_str(), stderr);
-}
+void report_default(const std::string& text) { os::log_error("MessageQueue: " + text); }
 
 }  // namespace
 
@@ -59,9 +58,9 @@ void MessageQueue::run_guarded(const std::function<void()>& fn, const char* what
         if (handler)
             handler(failure);
         else
-            report_to_stderr(failure);
+            report_default(failure);
     } catch (...) {
-        report_to_stderr(failure);
+        report_default(failure);
     }
 }
 

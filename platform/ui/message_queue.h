@@ -9,8 +9,8 @@
 // queue is a programming error and throws std::logic_error.
 //
 // Work and timer callbacks that throw are caught where they run: the failure
-// goes to the queue's error handler (standard error by default) and the queue
-// goes on with the next item.
+// goes to the queue's error handler (the process error log by default) and
+// the queue goes on with the next item.
 
 #include <chrono>
 #include <condition_variable>
