@@ -1,0 +1,70 @@
+#include "gti/registr_old/err_log.h"
+
+#include "platform/os/testing.h"
+#include "platform/rtl/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::string read_all(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(ErrLog, AppendsOneStampedLineInWindows1251) {
+    os::testing::TempDir dir;
+    ErrLog log;
+    log.add("before a file is named: dropped");
+    log.set_file_name(dir / "registr.errors.log");
+    log.add("System::save_to_file : Ошибка записи");
+    log.add("second");
+    std::string bytes = read_all(dir / "registr.errors.log");
+    std::string text = rtl::cp1251_to_utf8(bytes);
+    std::regex line(R"(\(\d\d\.\d\d\.\d{4}( \d{1,2}:\d\d:\d\d)?\) )");
+    auto first_end = text.find("\r\n");
+    ASSERT_NE(first_end, std::string::npos);
+    std::string first = text.substr(0, first_end);
+    EXPECT_TRUE(std::regex_search(first, line)) << first;
+    EXPECT_NE(first.find(") System::save_to_file : Ошибка записи"), std::string::npos);
+    EXPECT_NE(bytes.find("\xCE\xF8\xE8\xE1\xEA\xE0"), std::string::npos);  // "Ошибка" in Windows-1251
+    EXPECT_EQ(text.substr(text.size() - 10), ") second\r\n");
+}
+
+TEST(ErrLog, AFailedWriteIsSwallowed) {
+    os::testing::TempDir dir;
+    ErrLog log;
+    log.set_file_name(dir / "no-such-folder/registr.errors.log");
+    EXPECT_NO_THROW(log.add("lost"));
+    log.set_file_name(dir.path());  // a folder
+    EXPECT_NO_THROW(log.add("lost"));
+}
+
+TEST(ErrLog, LinesFromManyThreadsStayWhole) {
+    os::testing::TempDir dir;
+    ErrLog log;
+    log.set_file_name(dir / "log");
+    const std::string a(300, 'a'), b(300, 'b');
+    std::thread t1([&] { for (int i = 0; i < 200; ++i) log.add(a); });
+    std::thread t2([&] { for (int i = 0; i < 200; ++i) log.add(b); });
+    t1.join();
+    t2.join();
+    std::istringstream in(read_all(dir / "log"));
+    int count = 0;
+    for (std::string l; std::getline(in, l); ++count) {
+        ASSERT_EQ(l.back(), '\r');
+        l.pop_back();
+        auto body = l.substr(l.find(") ") + 2);
+        EXPECT_TRUE(body == a || body == b);
+    }
+    EXPECT_EQ(count, 400);
+}
+
+}  // namespace
