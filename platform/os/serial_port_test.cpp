@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/os/test_pty.h"
+#include "platform/os/test_peers.h"
 
 namespace {
 

@@ -2,39 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
+
+#include "platform/os/test_peers.h"
 
 namespace {
 
 using os::IoStatus;
 
-// A listening socket on 127.0.0.1 with a port of the kernel's choosing.
-struct Listener {
-    int fd = -1;
-    int port = 0;
-    Listener() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 4) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-            return;
-        port = ntohs(a.sin_port);
-    }
-    ~Listener() { ::close(fd); }
-    int accept() { return ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC); }
-};
+using os::testing::LoopbackListener;
 
 TEST(TcpClient, ReadsWhatCameAndTellsATimeOutFromAClose) {
-    Listener server;
-    ASSERT_NE(server.port, 0);
+    LoopbackListener server;
+    ASSERT_NE(server.port(), 0);
     os::TcpClient client;
-    ASSERT_TRUE(client.connect("127.0.0.1", server.port, 1000)) << client.error();
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 1000)) << client.error();
     int peer = server.accept();
     ASSERT_GE(peer, 0);
 
@@ -58,9 +40,9 @@ TEST(TcpClient, ReadsWhatCameAndTellsATimeOutFromAClose) {
 }
 
 TEST(TcpClient, WritingToAClosedPeerFailsWithoutSigpipe) {
-    Listener server;
+    LoopbackListener server;
     os::TcpClient client;
-    ASSERT_TRUE(client.connect("127.0.0.1", server.port, 1000));
+    ASSERT_TRUE(client.connect("127.0.0.1", server.port(), 1000));
     ::close(server.accept());
     // The first sends may still be taken before the reset arrives; none may
     // kill the process.
@@ -72,10 +54,9 @@ TEST(TcpClient, WritingToAClosedPeerFailsWithoutSigpipe) {
 }
 
 TEST(TcpClient, ConnectFailuresAreReported) {
-    Listener server;
-    int port = server.port;
-    ::close(server.fd);
-    server.fd = -1;
+    LoopbackListener server;
+    int port = server.port();
+    server.stop();
     os::TcpClient client;
     EXPECT_FALSE(client.connect("127.0.0.1", port, 1000));
     EXPECT_NE(client.error().find("127.0.0.1:" + std::to_string(port)), std::string::npos) << client.error();

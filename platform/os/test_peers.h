@@ -1,16 +1,20 @@
 #pragma once
-// Test helper (header only, for *_test.cpp files): a pseudo-terminal pair
-// standing in for a serial line. The code under test opens the slave by its
-// path; the test plays the device on the master side.
+// Test helpers (header only, for *_test.cpp files): real peers for device
+// links. A pseudo-terminal pair stands in for a serial line: the code under
+// test opens the slave by its path and the test plays the device on the
+// master side. A loopback listener stands in for a TCP device.
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <string>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -89,6 +93,43 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
+};
+
+// A listening TCP socket on 127.0.0.1 with a port of the kernel's choosing.
+class LoopbackListener {
+public:
+    LoopbackListener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd_, 8) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port_ = ntohs(a.sin_port);
+    }
+    ~LoopbackListener() { stop(); }
+    LoopbackListener(const LoopbackListener&) = delete;
+    LoopbackListener& operator=(const LoopbackListener&) = delete;
+
+    int port() const { return port_; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Stops listening; the port then refuses connections.
+    void stop() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    // The next connection, waiting at most timeout_ms; -1 when none came.
+    int accept(int timeout_ms = 2000) {
+        pollfd pf{fd_, POLLIN, 0};
+        if (::poll(&pf, 1, timeout_ms) <= 0) return -1;
+        return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
 };
 
 }  // namespace os::testing
