@@ -23,6 +23,19 @@ TEST(CommPacketCodes, EverySingleBitErrorOfEveryByteIsRepaired) {
     }
     // A difference above 8 cannot name a bit: the byte is kept.
     EXPECT_EQ(CommPort::correct_byte(0x00, 0x0F ^ 0x0C), 0x00);
+
+    // A packet's codes sit two to a byte, the even data byte's high.
+    CommPacket p;
+    const std::uint8_t data[8] = {0x00, 0x01, 0x80, 0xFF, 0x41, 0x10, 0x22, 0x99};
+    for (int k = 0; k < 8; ++k) {
+        p.data[k] = data[k];
+        std::uint8_t code = CommPort::calculate_hamming_code(data[k]);
+        p.hamming[k / 2] |= std::uint8_t(k % 2 == 0 ? code << 4 : code);
+    }
+    EXPECT_EQ(p.hamming[0], 0xFE);
+    for (int k = 0; k < 8; ++k) p.data[k] ^= std::uint8_t(1 << k);
+    CommPort::correct_packet(p);
+    EXPECT_TRUE(std::equal(p.data, p.data + 8, data));
 }
 
 TEST(CommPacketCodes, ChecksumOfAnAllZeroPacketAndOfSignedWords) {
