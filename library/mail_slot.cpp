@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/rtl/codepage.h"
+
 namespace lib {
 namespace {
 
@@ -33,12 +35,12 @@ ListeningMailSlot::~ListeningMailSlot() = default;
 
 int ListeningMailSlot::get_mess_count() { return reader_.is_open() ? reader_.pending() : 0; }
 
-bool ListeningMailSlot::read_text(std::string& text) {
+bool ListeningMailSlot::read_text(AnsiString& text) {
     text.clear();
     std::string message;
     if (!reader_.is_open() || !reader_.take(message)) return false;
     std::size_t end = message.find('\0');
-    text = message.substr(0, end);
+    text = rtl::cp1251_to_utf8(std::string_view(message).substr(0, end));
     return true;
 }
 
@@ -56,14 +58,14 @@ MailSlotHandle VargelMailSlot::get_remote_net_handle() const {
     return handle;
 }
 
-void VargelMailSlot::send_text(const std::string& text) const {
+void VargelMailSlot::send_text(const AnsiString& text) const {
     if (MailSlotHandle local = get_remote_local_handle(); local.is_open()) send_text(text, local);
     if (MailSlotHandle net = get_remote_net_handle(); net.is_open()) send_text(text, net);
 }
 
-bool VargelMailSlot::send_text(const std::string& text, MailSlotHandle& handle) {
+bool VargelMailSlot::send_text(const AnsiString& text, MailSlotHandle& handle) {
     if (!handle.is_open()) return false;
-    std::string message = text;
+    std::string message = rtl::utf8_to_cp1251(text);
     message += '\0';
     if (message.size() > ListeningMailSlot::max_message) return false;
     return handle.write(message);

@@ -1,8 +1,8 @@
 #pragma once
 // Mailslots: one-way text messages between the station's programs.
 //
-// A message on the wire is the text's bytes and one 0 byte; a reader takes
-// the text up to the first 0 byte. Slots live as datagram sockets in the
+// A message on the wire is the text in Windows-1251 and one 0 byte; a reader
+// takes the text up to the first 0 byte. Texts here are UTF-8. Slots live as datagram sockets in the
 // per-user run-time folder (platform/os/mailslot.h); the Windows forms of a
 // slot's name ("\\.\mailslot\" + name) are understood. Nothing here reports
 // failures: a missing slot or a failed write is skipped.
@@ -10,8 +10,11 @@
 #include <string>
 
 #include "platform/os/mailslot.h"
+#include "platform/rtl/text.h"
 
 namespace lib {
+
+using AnsiString = rtl::AnsiString;
 
 // An open slot to write to; invalid when the slot could not be opened.
 using MailSlotHandle = os::MailslotWriter;
@@ -36,7 +39,7 @@ public:
     int get_mess_count();
     // The next message's text up to its first 0 byte (all of it when it has
     // none); empty, and false, when no message is waiting.
-    bool read_text(std::string& text);
+    bool read_text(AnsiString& text);
 
 private:
     os::MailslotReader reader_;
@@ -55,11 +58,11 @@ public:
 
     // Sends the text to the local slot and then to the domain broadcast,
     // each when it opens.
-    void send_text(const std::string& text) const;
-    // Writes the text and its 0 byte in one message; false when the handle
-    // is not open, the message is longer than a listener takes, or the
-    // write failed.
-    static bool send_text(const std::string& text, MailSlotHandle& handle);
+    void send_text(const AnsiString& text) const;
+    // Writes the text (in Windows-1251) and its 0 byte in one message; false
+    // when the handle is not open, the message is longer than a listener
+    // takes, or the write failed.
+    static bool send_text(const AnsiString& text, MailSlotHandle& handle);
 
     const std::string& name() const { return name_; }
 

@@ -29,6 +29,26 @@ TEST(MailSlot, TextsArriveInOrderAndAnEmptySlotGivesNothing) {
     EXPECT_EQ(text, "cut");
     EXPECT_EQ(listener.get_mess_count(), 0);
 
+    // Texts travel in Windows-1251, and the byte limit counts those bytes.
+    os::MailslotReader raw;
+    std::string raw_name = slot_name("raw");
+    ASSERT_TRUE(raw.create(raw_name, 64));
+    lib::VargelMailSlot raw_sender(raw_name);
+    raw_sender.send_text("Бурение");
+    std::string bytes;
+    ASSERT_TRUE(raw.take(bytes));
+    EXPECT_EQ(bytes, std::string("\xC1\xF3\xF0\xE5\xED\xE8\xE5\0", 8));
+    sender.send_text("Глубина забоя, м");
+    ASSERT_TRUE(listener.read_text(text));
+    EXPECT_EQ(text, "Глубина забоя, м");
+    auto handle = sender.get_remote_local_handle();
+    std::string longest;
+    for (std::size_t i = 0; i + 1 < lib::ListeningMailSlot::max_message; ++i) longest += "Ж";
+    EXPECT_TRUE(lib::VargelMailSlot::send_text(longest, handle)) << "twice as long in UTF-8 as on the wire";
+    EXPECT_FALSE(lib::VargelMailSlot::send_text(longest + "Ж", handle));
+    ASSERT_TRUE(listener.read_text(text));
+    EXPECT_EQ(text, longest);
+
     // The full name's letter case and slashes do not matter.
     lib::ListeningMailSlot again("//./MAILSLOT/" + name);
     EXPECT_FALSE(again.is_valid()) << "the slot already has a listener";
