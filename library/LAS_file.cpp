@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <stdexcept>
 
+#include "library/file_finder.h"
+#include "library/mapped_file.h"
 #include "library/text_conv.h"
+#include "platform/os/file.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/text.h"
@@ -77,10 +78,16 @@ bool is_valid_utf8(std::string_view bytes) {
 }
 
 bool read_file_bytes(const std::string& file_name, std::string& bytes) {
-    std::ifstream in(file_name, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    lib::mapped_file map;
+    if (map.open(file_name, lib::om_read)) {
+        bytes.assign(map.get_pointer(), map.get_file_size());
+        return true;
+    }
+    // An empty file cannot be mapped, yet it is a file to read.
+    os::File probe;
+    bytes.clear();
+    return probe.open(file_name, os::File::Mode::read, false, os::RetryPolicy{1, {}}) == os::File::Status::ok &&
+           probe.size() == 0;
 }
 
 }  // namespace
@@ -471,8 +478,15 @@ void file::load_to_strings(const std::string& file_name, std::vector<std::string
     if (coding_ == detailed::detect) {
         if (bom || (!rtl::utf8::is_ascii(text) && is_valid_utf8(text)))
             load_coding_ = detailed::utf8;
-        else
+        else if (rtl::utf8::is_ascii(text))
             load_coding_ = detailed::windows;
+        else {
+            try {
+                load_coding_ = lib::check_file_coding(file_name) ? detailed::dos : detailed::windows;
+            } catch (const std::runtime_error&) {
+                throw std::runtime_error("Could not open file '" + file_name + "'");
+            }
+        }
     }
 
     std::size_t pos = 0;

@@ -469,10 +469,18 @@ TEST(LasRoundTrip, CyrillicHeaderAndValues) {
     // The same text in code page 866, as DOS tools write it.
     std::string dos = rtl::utf8_to_cp866(rtl::cp1251_to_utf8(bytes));
     std::string dos_name = tmp.write("dos.las", dos);
+    file detected;
+    detected.load(dos_name);
+    check(detected);
     file from_dos;
     from_dos.set_coding(lib::las::detailed::dos);
     from_dos.load(dos_name);
     check(from_dos);
+    // Told the wrong code page, the reader believes it.
+    file told;
+    told.set_coding(lib::las::detailed::windows);
+    told.load(dos_name);
+    EXPECT_NE(line_of(told, 'w', "FLD").data, "Ёлкинское");
 }
 
 TEST(LasReader, ShortAndBadRowsTakeTheNullValue) {
@@ -555,6 +563,10 @@ TEST(LasReader, MissingFileAndSectionsOfTheWrongKind) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "Could not open file '/nonexistent/folder/well.las'");
     }
+    EXPECT_TRUE(las.get_blocks().empty());
+    TempDir tmp;
+    las.get_param_block();
+    las.load(tmp.write("empty.las", ""));  // an empty file is an empty log
     EXPECT_TRUE(las.get_blocks().empty());
 
     las.get_other_info_block(true);
