@@ -1,7 +1,6 @@
 #include "library/LAS_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 
 namespace {
@@ -32,17 +32,10 @@ std::string las_samples() {
     if (dir.empty()) GTEST_SKIP() << "no LAS samples: neither " STATION_SOURCE_DIR                        \
                                      "/../shared/testdata/las nor /work/shared/testdata/las exists"
 
+// A fresh folder for the test, with the files it writes.
 class TempDir {
 public:
-    TempDir() {
-        path_ = fs::temp_directory_path() / ("las_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
-        fs::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const { return dir_ / name; }
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream out(file(name), std::ios::binary);
         out << bytes;
@@ -50,8 +43,7 @@ public:
     }
 
 private:
-    static inline int counter_ = 0;
-    fs::path path_;
+    os::testing::TempDir dir_;
 };
 
 std::string read_bytes(const std::string& name) {
