@@ -133,6 +133,9 @@ void GZIP_COMPRESS::add_comment(const std::string& text) {
 
 void GZIP_COMPRESS::add_data(const std::string& name, lib::array<char>& data, GZIP_MARKS mark) {
     check_open("GZIP_COMPRESS::add_data");
+    // A time section is its 4-byte stamp; packed data under that mark would
+    // make the archive unreadable.
+    if (mark == GZIP_MARK_TIME) throw GZIP_EXCEPTION("GZIP_COMPRESS::add_data: a time section holds no packed data");
     const std::uint64_t size = data.size();
     // zlib's own bound, and never less than the classic 1.01 n + 12.
     std::uint64_t bound = size + (size >> 12) + (size >> 14) + (size >> 25) + 13;

@@ -75,6 +75,8 @@ public:
     // Packs the file under its name without folder; false (and nothing
     // written) when the file cannot be read.
     bool add_file(const std::string& path);
+    // Packs the bytes into a section of that mark (a file's, or a comment's;
+    // a time section holds no packed data and is refused).
     void add_data(const std::string& name, lib::array<char>& data, GZIP_MARKS mark);
 
 private:

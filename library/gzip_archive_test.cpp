@@ -362,6 +362,7 @@ TEST(GzipArchive, WriterAndReaderReportWhatTheyCannotDo) {
     }
 
     ASSERT_TRUE(gz.open(dir / "a.arc"));
+    EXPECT_THROW(gz.add_data("TIME", data, GZIP_MARK_TIME), GZIP_EXCEPTION);
     EXPECT_FALSE(gz.add_file(dir / "missing.txt"));
     fs::create_directory(dir / "folder");
     EXPECT_FALSE(gz.add_file(dir / "folder"));
