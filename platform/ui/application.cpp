@@ -76,7 +76,7 @@ const TStrings& TScreen::Fonts() {
 }
 
 void TScreen::SetCursor(TCursor cursor) {
-  cursor_ = cursor;
+  set_screen_cursor(cursor);
   display().CursorChanged(cursor);
 }
 

@@ -87,8 +87,9 @@ class TScreen {
   // The names of the fonts the screen offers (see graphics.h).
   const TStrings& Fonts();
 
-  // The cursor shown over every window while it is not crDefault.
-  TCursor Cursor() const { return cursor_; }
+  // The cursor shown over every window while it is not crDefault (the
+  // process-wide pointer shape of screen_cursor.h).
+  TCursor Cursor() const { return screen_cursor(); }
   void SetCursor(TCursor cursor);
 
   int FormCount() const { return static_cast<int>(forms_.size()); }
@@ -103,7 +104,6 @@ class TScreen {
   void SetActiveForm(TCustomForm* form);
 
  private:
-  TCursor cursor_ = crDefault;
   std::vector<TCustomForm*> forms_;  // front first
   TCustomForm* active_form_ = nullptr;
   TStrings fonts_;

@@ -3,55 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/rtl/text.h"
+
 namespace ui {
-namespace {
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Lower case of the capitals that Windows-1251 holds.
-char32_t fold(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c >= 0x0410 && c <= 0x042F) return c + 0x20;  // А..Я
-  if (c >= 0x0400 && c <= 0x040F) return c + 0x50;  // Ѐ..Џ (Ё, Ђ, Є, І, Ї, Ј, Љ, Њ, Ћ, Ќ, Ў, Џ)
-  if (c == 0x0490) return 0x0491;                    // Ґ
-  return c;
-}
-
-}  // namespace
-
-std::string fold_case(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(fold(b));
-      ++i;
-    } else if ((b & 0xE0) == 0xC0 && i + 1 < s.size()) {
-      const char32_t c = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-      append_utf8(out, fold(c));
-      i += 2;
-    } else {
-      out += s[i];
-      ++i;
-    }
-  }
-  return out;
-}
-
-bool same_text(std::string_view a, std::string_view b) { return fold_case(a) == fold_case(b); }
-
 TStrings& TStrings::operator=(const TStrings& other) {
   if (this != &other) {
     items_ = other.items_;
@@ -124,9 +78,9 @@ void TStrings::Exchange(int a, int b) {
 }
 
 int TStrings::IndexOf(std::string_view text) const {
-  const std::string key = fold_case(text);
+  const std::string key = rtl::fold(text);
   for (int i = 0; i < Count(); ++i)
-    if (fold_case(items_[static_cast<std::size_t>(i)].text) == key) return i;
+    if (rtl::fold(items_[static_cast<std::size_t>(i)].text) == key) return i;
   return -1;
 }
 
@@ -138,7 +92,7 @@ int TStrings::IndexOfObject(std::intptr_t object) const {
 
 void TStrings::Sort() {
   std::stable_sort(items_.begin(), items_.end(),
-                   [](const Item& a, const Item& b) { return fold_case(a.text) < fold_case(b.text); });
+                   [](const Item& a, const Item& b) { return rtl::fold(a.text) < rtl::fold(b.text); });
   changed();
 }
 

@@ -68,9 +68,4 @@ class TStrings {
   bool pending_ = false;
 };
 
-// Letter case folded for comparisons: Latin A-Z and the Cyrillic capitals of
-// the stations' code page, on UTF-8 text.
-std::string fold_case(std::string_view text);
-bool same_text(std::string_view a, std::string_view b);
-
 }  // namespace ui

@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "platform/rtl/colors.h"
+#include "platform/ui/screen_cursor.h"
 
 namespace ui {
 
@@ -167,11 +168,11 @@ using TAnchors = Set<TAnchorKind>;
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
-// Cursor shapes; only remembered (a display may show them).
-using TCursor = int;
-constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
-                  crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
-                  crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15, crHandPoint = -21;
+// Cursor shapes (TCursor, crDefault and crHourGlass come with the screen's
+// pointer shape); a display may show them.
+constexpr TCursor crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6, crSizeNS = -7,
+                  crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crDrag = -12, crNoDrop = -13, crHSplit = -14,
+                  crVSplit = -15, crHandPoint = -21;
 
 // Modal results; a button's result ends a modal form.
 using TModalResult = int;
