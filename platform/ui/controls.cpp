@@ -358,6 +358,43 @@ void TControl::SendToBack() {
 
 TCanvas& TControl::Canvas() { return *canvas_; }
 
+namespace {
+
+int mul_div(int v, int m, int d) {
+  const long long p = static_cast<long long>(v) * m;
+  const long long half = d / 2;
+  return static_cast<int>(p >= 0 ? (p + half) / d : -((-p + half) / d));
+}
+
+}  // namespace
+
+void TControl::ScaleBy(int m, int d) {
+  if (m == d || d == 0 || m <= 0 || d < 0) return;
+  change_scale(m, d, false);
+}
+
+void TControl::change_scale(int m, int d, bool move) {
+  if (auto* w = dynamic_cast<TWinControl*>(this)) {
+    w->DisableAlign();
+    for (TControl* c : w->controls_) c->change_scale(m, d, true);
+  }
+  if (!parent_font_) {
+    syncing_font_ = true;
+    font_.SetHeight(mul_div(font_.Height(), m, d));
+    syncing_font_ = false;
+  }
+  const int l = move ? mul_div(left_, m, d) : left_;
+  const int t = move ? mul_div(top_, m, d) : top_;
+  // The children are scaled already: their anchors must not move them again.
+  if (auto* w = dynamic_cast<TWinControl*>(this)) w->client_w_ = -1;
+  SetBounds(l, t, mul_div(width_, m, d), mul_div(height_, m, d));
+  if (auto* w = dynamic_cast<TWinControl*>(this)) {
+    w->client_w_ = w->ClientWidth();
+    w->client_h_ = w->ClientHeight();
+    w->EnableAlign();
+  }
+}
+
 void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
 }

@@ -153,6 +153,10 @@ class TControl : public TComponent {
 
   void BringToFront();
   void SendToBack();
+  // Scales the control's size, its font (unless it follows the parent's)
+  // and, for windowed controls, the bounds of every child by m / d, rounded;
+  // the control keeps its own position.
+  void ScaleBy(int m, int d);
 
   // The control's canvas over its client area: during a paint it is clipped
   // to the control; at other times it draws straight onto the form's
@@ -238,6 +242,7 @@ class TControl : public TComponent {
   class ControlCanvas;
   void parent_font_changed();
   void font_changed();
+  void change_scale(int m, int d, bool move);
   void paint_children(cairo_surface_t* target, TPoint origin, const TRect& clip);
 
   TWinControl* parent_ = nullptr;
