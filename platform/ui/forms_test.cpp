@@ -533,7 +533,9 @@ TEST(Forms, ScriptedModalDialogIsAnsweredByTheTest) {
   EXPECT_EQ(hd->PendingScripts(), 0);
 
   // Without a script nobody answers: the dialog is cancelled.
+  hd->SetIdleTimeoutMs(20);
   EXPECT_EQ(dlg.form->ShowModal(), mrCancel);
+  hd->SetIdleTimeoutMs(1000);
   // Escape through the cancel button.
   hd->ExpectModal([](TCustomForm&) { TestDriver().Press(VK_ESCAPE); });
   EXPECT_EQ(dlg.form->ShowModal(), mrCancel);
