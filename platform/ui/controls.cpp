@@ -480,6 +480,11 @@ TControl* TWinControl::Controls(int index) const {
 void TWinControl::InsertControl(TControl* control) {
   if (!control || control->parent_ == this) return;
   if (control->parent_) control->parent_->RemoveControl(control);
+  // Anchors hold the distances to the edges of the size the parent has now.
+  if (client_w_ < 0) {
+    client_w_ = ClientWidth();
+    client_h_ = ClientHeight();
+  }
   controls_.push_back(control);
   control->parent_ = this;
   if (auto* w = dynamic_cast<TWinControl*>(control)) tab_list_.push_back(w);

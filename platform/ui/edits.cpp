@@ -151,6 +151,23 @@ void TCustomEdit::DoEnter() {
 
 void TCustomEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TWinControl::MouseDown(button, shift, x, y);
+  if (button != mbLeft || multi_line_) return;
+  // The caret goes to the character boundary nearest the click.
+  TCanvas& c = Canvas();
+  c.Font().Assign(Font());
+  const std::string& t = Text();
+  const int n = length();
+  int best = 0, best_distance = 1 << 30;
+  for (int i = 0; i <= n; ++i) {
+    const int d = std::abs(1 - scroll_x_ + c.TextWidth(t.substr(0, byte_of(t, i))) - x);
+    if (d < best_distance) {
+      best_distance = d;
+      best = i;
+    }
+  }
+  sel_start_ = best;
+  sel_length_ = 0;
+  Invalidate();
 }
 
 void TCustomEdit::DoKeyDown(TKey& key, TShiftState shift) {
@@ -261,7 +278,7 @@ void TEdit::Paint() {
     for (int i = chars_in(shown); i > 0; --i) all += mask;
     shown = all;
   }
-  const int caret_x = c.TextWidth(shown.substr(0, byte_of(shown, SelStart() + (Focused() ? 0 : 0))));
+  const int caret_x = c.TextWidth(shown.substr(0, byte_of(shown, SelStart())));
   // Keep the caret in view.
   const int room = ClientWidth() - 4;
   if (caret_x - scroll_x_ > room) scroll_x_ = caret_x - room;

@@ -58,6 +58,7 @@ class TCustomEdit : public TWinControl {
   int length() const;  // in characters
   bool multi_line_ = false;
   TUpDown* up_down_ = nullptr;
+  int scroll_x_ = 0;  // how far a long text is scrolled left
   friend class TUpDown;
 
  private:
@@ -84,7 +85,6 @@ class TEdit : public TCustomEdit {
 
  private:
   char32_t password_char_ = 0;
-  int scroll_x_ = 0;
 };
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };

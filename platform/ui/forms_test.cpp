@@ -100,6 +100,22 @@ TEST(Controls, AlignmentAnchorsAndCoordinates) {
   EXPECT_EQ(anchored->ScreenToClient({460, 440}), Point(10, 8));
 }
 
+TEST(Controls, AnchorsHoldTheDistancesOfTheSizeTheParentHadWhenPlaced) {
+  TForm form(nullptr);  // the default size
+  const int w = form.ClientWidth();
+  auto* b = new TButton(&form);
+  b->SetParent(&form);
+  b->SetBounds(w - 85, 10, 75, 25);
+  b->SetAnchors({akRight, akTop});
+  auto* e = new TEdit(&form);
+  e->SetParent(&form);
+  e->SetBounds(10, 40, w - 20, 21);
+  e->SetAnchors({akLeft, akTop, akRight});
+  form.SetClientWidth(600);
+  EXPECT_EQ(b->Left(), 600 - 85);
+  EXPECT_EQ(e->Width(), 580);
+}
+
 TEST(Controls, ParentFontAndColourFollowUntilSetOwn) {
   TForm form(nullptr);
   auto* panel = new TPanel(&form);
@@ -269,6 +285,10 @@ TEST(Keys, TypingEditsTextByCharactersWithSelectionAndClipboard) {
   d.TypeOn(*edit, "Жук");
   EXPECT_EQ(edit->Text(), "Жук");
   EXPECT_EQ(edit->SelStart(), 3);
+  // A click puts the caret between the characters nearest to it.
+  d.Click(*edit, {1 + edit->Canvas().TextWidth("Ж") + 1, 5});
+  EXPECT_EQ(edit->SelStart(), 1);
+  d.Press(VK_END);
   d.Press(VK_BACK);
   d.Press(VK_HOME);
   d.Type("Ёж");
