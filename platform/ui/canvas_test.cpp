@@ -261,6 +261,25 @@ TEST(Canvas, DrawTextCalcRectWrapsAndEllipsises) {
   EXPECT_EQ(r.Width(), c.TextWidth("A&&B"));
 }
 
+// The numbers every machine with the pinned DejaVu configuration measures;
+// a change here means windows would lay out differently.
+TEST(Canvas, PinnedFontsMeasureTheSameEverywhere) {
+  TBitmap b(1, 1);
+  TCanvas& c = b.Canvas();
+  EXPECT_EQ(c.TextHeight("Ag"), 14);
+  EXPECT_EQ(c.TextWidth("alpha alpha"), 65);
+  TRect r = Rect(0, 0, 67, 0);
+  EXPECT_EQ(c.DrawText("alpha alpha alpha alpha alpha alpha", r, DT_CALCRECT | DT_WORDBREAK), 42);
+  EXPECT_EQ(r, Rect(0, 0, 65, 42));
+  r = Rect(0, 0, 60, 0);
+  c.DrawText("abcdefghijklmnopqrstuvwxyz", r, DT_CALCRECT | DT_END_ELLIPSIS | DT_SINGLELINE);
+  EXPECT_EQ(r, Rect(0, 0, 60, 14));
+  c.Font().SetName("Lucida Console");
+  c.Font().SetSize(9);
+  EXPECT_EQ(c.TextHeight("A"), 15);
+  EXPECT_EQ(c.TextWidth("0123456789"), 70);
+}
+
 TEST(Canvas, DrawTextAlignsAndCentresVertically) {
   TBitmap b(200, 60);
   TCanvas& c = b.Canvas();
