@@ -1,0 +1,783 @@
+#include "platform/rtl/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <unordered_set>
+
+// #include "platform/rtl/codepage.h"
+// #include "platform/rtl/datetime.h"
+// #include "platform/rtl/numbers.h"
+// #include "platform/rtl/text.h"
+// STAND-IN BEGIN -- private minimal copies of the run-time text and number
+// functions until their own units reach main; removed then.
+namespace rtl {
+namespace {
+
+struct TFormatSettings {
+    char DecimalSeparator = ',';
+    char DateSeparator = '.';
+    char TimeSeparator = ':';
+    std::string ShortDateFormat = "dd.MM.yyyy";
+    std::string LongTimeFormat = "H:mm:ss";
+};
+TFormatSettings& FormatSettings() {
+    static TFormatSettings fs;
+    return fs;
+}
+
+const char16_t kCp1251High[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039,
+    0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408,
+    0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB,
+    0x0458, 0x0405, 0x0455, 0x0457};
+
+char32_t cp_of(unsigned char b) {
+    if (b < 0x80) return b;
+    if (b >= 0xC0) return 0x0410 + (b - 0xC0);
+    return kCp1251High[b - 0x80];
+}
+
+void put_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 character; a bad byte is taken as U+FFFD.
+char32_t next_utf8(std::string_view s, std::size_t& i) {
+    unsigned char b = s[i++];
+    if (b < 0x80) return b;
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (extra < 0 || i + extra > s.size()) return 0xFFFD;
+    char32_t c = b & (0x3F >> extra);
+    for (int k = 0; k < extra; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    return c;
+}
+
+std::string cp1251_to_utf8(std::string_view bytes) {
+    std::string out;
+    for (unsigned char b : bytes) put_utf8(out, cp_of(b));
+    return out;
+}
+
+std::string utf8_to_cp1251(std::string_view utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = next_utf8(utf8, i);
+        char b = '?';
+        for (int x = 0; x < 256; ++x)
+            if (cp_of(static_cast<unsigned char>(x)) == c) { b = char(x); break; }
+        out += b;
+    }
+    return out;
+}
+
+std::string AnsiLowerCase(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t c = next_utf8(s, i);
+        if (c >= 'A' && c <= 'Z') c += 32;
+        else if (c >= 0x0410 && c <= 0x042F) c += 32;
+        else if (c >= 0x0400 && c <= 0x040F) c += 80;
+        else if (c == 0x0490) c = 0x0491;
+        put_utf8(out, c);
+    }
+    return out;
+}
+
+std::string Trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return std::string(s.substr(b, e - b));
+}
+std::string TrimLeft(std::string_view s) {
+    std::size_t b = 0;
+    while (b < s.size() && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+    return std::string(s.substr(b));
+}
+std::string TrimRight(std::string_view s) {
+    std::size_t e = s.size();
+    while (e > 0 && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    return std::string(s.substr(0, e));
+}
+
+int StrToIntDef(std::string_view s, int def) {
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
+    int base = 10;
+    if (i < s.size() && s[i] == '$') { base = 16; ++i; }
+    else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) { base = 16; i += 2; }
+    long long v = 0;
+    auto r = std::from_chars(s.data() + i, s.data() + s.size(), v, base);
+    if (i == s.size() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return def;
+    if (neg) v = -v;
+    if (base == 16 && v > 0x7FFFFFFFLL && v <= 0xFFFFFFFFLL) v -= 0x100000000LL;
+    if (v < INT32_MIN || v > INT32_MAX) return def;
+    return int(v);
+}
+
+std::string IntToStr(long long v) { return std::to_string(v); }
+
+std::string FloatToStr(double v) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    std::string s(buf, r.ptr);
+    for (char& c : s) if (c == '.') c = FormatSettings().DecimalSeparator;
+    return s;
+}
+
+bool TryStrToFloat(std::string_view s, double& v) {
+    std::string t = Trim(s);
+    for (char& c : t) if (c == ',') c = '.';
+    if (!t.empty() && t[0] == '+') t.erase(0, 1);
+    auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    return !t.empty() && r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+
+long days_from_civil(int y, int m, int d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+bool TryEncodeDate(int y, int m, int d, double& out) {
+    static const int mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > mdays[m - 1] + (m == 2 && leap)) return false;
+    out = double(days_from_civil(y, m, d) - days_from_civil(1899, 12, 30));
+    return true;
+}
+
+double EncodeTime(int h, int m, int s, int ms) {
+    return (h * 3600000.0 + m * 60000.0 + s * 1000.0 + ms) / 86400000.0;
+}
+
+std::string DateTimeToStr(double v) {
+    long long total_ms = std::llround(std::fabs(v) * 86400000.0);
+    long long days = total_ms / 86400000 * (v < 0 ? -1 : 1);
+    long long ms_of_day = total_ms % 86400000;
+    long z = long(days) + days_from_civil(1899, 12, 30) + 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    const long d = doy - (153 * mp + 2) / 5 + 1;
+    const long m = mp < 10 ? mp + 3 : mp - 9;
+    const long y = yoe + era * 400 + (m <= 2);
+    auto two = [](long x) { return (x < 10 ? "0" : "") + std::to_string(x); };
+    std::string s = two(d) + "." + two(m) + "." + std::to_string(y);
+    if (ms_of_day != 0) {
+        long long sec = ms_of_day / 1000;
+        s += " " + std::to_string(sec / 3600) + ":" + two(long(sec / 60 % 60)) + ":" + two(long(sec % 60));
+    }
+    return s;
+}
+
+}  // namespace
+}  // namespace rtl
+// STAND-IN END
+
+namespace rtl {
+
+namespace ini_detail {
+
+// One line of the file with what it means to the profile rules.
+struct Line {
+    enum Kind { Blank, Comment, Section, Key, Other };
+    std::string text;    // the line without its line end, UTF-8
+    Kind kind = Blank;
+    std::string name;    // section or key name, trimmed
+    std::string folded;  // the name folded for comparison
+    std::string value;   // key value, trimmed, quotes still on
+};
+
+// A change to the file. Changes are kept until they reach the disk, so that
+// they can be applied again on top of what another program wrote meanwhile.
+struct Op {
+    enum Kind { Write, EraseSection, DeleteKey };
+    Kind kind;
+    std::string section, key, value;
+};
+
+}  // namespace ini_detail
+
+namespace {
+
+using ini_detail::Line;
+using ini_detail::Op;
+using ini_detail::Stamp;
+
+constexpr std::size_t npos = std::string::npos;
+
+std::string fold(std::string_view name) { return AnsiLowerCase(Trim(name)); }
+
+Line parse_line(std::string text) {
+    Line line;
+    line.text = std::move(text);
+    const std::string t = Trim(line.text);
+    if (t.empty()) {
+        line.kind = Line::Blank;
+    } else if (t[0] == ';') {
+        line.kind = Line::Comment;
+    } else if (t[0] == '[' && t.rfind(']') != npos) {
+        line.kind = Line::Section;
+        line.name = Trim(std::string_view(t).substr(1, t.rfind(']') - 1));
+    } else if (std::size_t eq = t.find('='); eq != npos) {
+        line.kind = Line::Key;
+        line.name = TrimRight(std::string_view(t).substr(0, eq));
+        line.value = TrimLeft(std::string_view(t).substr(eq + 1));
+    } else {
+        line.kind = Line::Other;
+    }
+    if (line.kind == Line::Section || line.kind == Line::Key) line.folded = AnsiLowerCase(line.name);
+    return line;
+}
+
+std::vector<Line> parse_text(std::string_view utf8) {
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        std::size_t end = utf8.find_first_of("\r\n", pos);
+        if (end == npos) {
+            lines.push_back(parse_line(std::string(utf8.substr(pos))));
+            break;
+        }
+        lines.push_back(parse_line(std::string(utf8.substr(pos, end - pos))));
+        pos = end + ((utf8[end] == '\r' && end + 1 < utf8.size() && utf8[end + 1] == '\n') ? 2 : 1);
+    }
+    return lines;
+}
+
+std::string serialize(const std::vector<Line>& lines) {
+    std::string out;
+    for (const Line& l : lines) {
+        out += l.text;
+        out += "\r\n";
+    }
+    return out;
+}
+
+// A value loses one pair of enclosing quotes, as the Windows profile
+// functions do; a lone quote stays.
+std::string strip_quotes(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return std::string(v.substr(1, v.size() - 2));
+    return std::string(v);
+}
+
+std::size_t find_section(const std::vector<Line>& lines, std::string_view folded) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].kind == Line::Section && lines[i].folded == folded) return i;
+    return npos;
+}
+
+std::size_t section_end(const std::vector<Line>& lines, std::size_t header) {
+    std::size_t i = header + 1;
+    while (i < lines.size() && lines[i].kind != Line::Section) ++i;
+    return i;
+}
+
+std::size_t find_key(const std::vector<Line>& lines, std::size_t header, std::string_view folded) {
+    if (header == npos) return npos;
+    const std::size_t end = section_end(lines, header);
+    for (std::size_t i = header + 1; i < end; ++i)
+        if (lines[i].kind == Line::Key && lines[i].folded == folded) return i;
+    return npos;
+}
+
+void apply_op(std::vector<Line>& lines, const Op& op) {
+    const std::string fs = fold(op.section);
+    switch (op.kind) {
+    case Op::Write: {
+        const std::size_t header = find_section(lines, fs);
+        const std::string fk = fold(op.key);
+        if (header == npos) {
+            lines.push_back(parse_line("[" + Trim(op.section) + "]"));
+            lines.push_back(parse_line(Trim(op.key) + "=" + op.value));
+            return;
+        }
+        if (std::size_t k = find_key(lines, header, fk); k != npos) {
+            // The key keeps the spelling it has in the file.
+            lines[k] = parse_line(lines[k].name + "=" + op.value);
+            return;
+        }
+        // After the last key (or unknown line) of the section, so that blank
+        // lines and comments leading to the next section stay where they are.
+        std::size_t at = header + 1;
+        const std::size_t end = section_end(lines, header);
+        for (std::size_t i = header + 1; i < end; ++i)
+            if (lines[i].kind == Line::Key || lines[i].kind == Line::Other) at = i + 1;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                     parse_line(Trim(op.key) + "=" + op.value));
+        return;
+    }
+    case Op::EraseSection:
+        // Every section of the name goes: a duplicate left behind would
+        // otherwise come to light and mix its old keys into new ones.
+        for (std::size_t h; (h = find_section(lines, fs)) != npos;)
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(h),
+                        lines.begin() + static_cast<std::ptrdiff_t>(section_end(lines, h)));
+        return;
+    case Op::DeleteKey:
+        if (std::size_t k = find_key(lines, find_section(lines, fs), fold(op.key)); k != npos)
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k));
+        return;
+    }
+}
+
+std::string errno_text(int e) { return std::generic_category().message(e); }
+
+[[noreturn]] void fail(const std::string& file, const std::string& what, int e) {
+    throw std::runtime_error("rtl::IniFile: " + what + " \"" + file + "\": " + errno_text(e));
+}
+
+std::int64_t ns(const timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+Stamp stamp_of(const struct stat& st) {
+    Stamp s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.mtime_ns = ns(st.st_mtim);
+    s.ctime_ns = ns(st.st_ctim);
+    return s;
+}
+
+Stamp stat_file(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return Stamp{};
+        fail(path, "cannot read", errno);
+    }
+    return stamp_of(st);
+}
+
+// Reads the whole file as bytes; a missing file is empty.
+Stamp read_file(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return Stamp{};
+        fail(path, "cannot read", errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        fail(path, "cannot read", e);
+    }
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            ::close(fd);
+            fail(path, "cannot read", e);
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return stamp_of(st);
+}
+
+// Holds an exclusive advisory lock on the folder of the file while the file
+// is re-read and replaced; every program of the station that writes INI
+// files takes it, so no write of one is lost under another. The lock goes
+// with the descriptor, also when the holder dies.
+class FolderLock {
+public:
+    FolderLock(const std::string& dir, const std::string& file) {
+        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) fail(file, "cannot write", errno);
+        // As every file of the station: 20 tries 100 ms apart.
+        for (int attempt = 0;; ++attempt) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+            int e = errno;
+            if ((e != EWOULDBLOCK && e != EINTR) || attempt >= 19) {
+                ::close(fd_);
+                fail(file, "cannot lock the folder of", e);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    ~FolderLock() { ::close(fd_); }
+    int fd() const { return fd_; }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+std::string parent_of(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The file that is really replaced: a symbolic link keeps pointing at its
+// target, which receives the new contents.
+std::string write_target(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string r = real;
+            ::free(real);
+            return r;
+        }
+    }
+    return path;
+}
+
+void write_all(int fd, const std::string& data, const std::string& file) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(file, "cannot write", errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Writes the bytes to a fresh file beside the target and renames it over the
+// target, so readers see either the old file or the new one, never a part.
+void replace_file(const std::string& target, const std::string& bytes, const std::string& file) {
+    static std::atomic<unsigned> counter{0};
+    const std::string dir = parent_of(target);
+    const std::string base = target.substr(target.rfind('/') == npos ? 0 : target.rfind('/') + 1);
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        tmp = dir + "/." + base + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt > 100)) fail(file, "cannot write", errno);
+    }
+    try {
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+        write_all(fd, bytes, file);
+        if (::fsync(fd) != 0) fail(file, "cannot write", errno);
+        if (::close(fd) != 0) {
+            fd = -1;
+            fail(file, "cannot write", errno);
+        }
+        fd = -1;
+        if (::rename(tmp.c_str(), target.c_str()) != 0) fail(file, "cannot write", errno);
+    } catch (...) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+}
+
+void check_write(const std::string& file, std::string_view section, std::string_view key,
+                 std::string_view value) {
+    auto refuse = [&](const std::string& why) {
+        throw std::invalid_argument("rtl::IniFile: cannot write [" + std::string(section) + "] " +
+                                    std::string(key) + " to \"" + file + "\": " + why);
+    };
+    auto has_break = [](std::string_view s) { return s.find_first_of("\r\n") != npos; };
+    if (has_break(section) || has_break(key) || has_break(value))
+        refuse("a line break would split the line");
+    const std::string s = Trim(section), k = Trim(key);
+    if (s.empty()) refuse("empty section name");
+    if (k.empty()) refuse("empty key name");
+    if (k.find('=') != npos) refuse("'=' in a key name");
+    if (k[0] == '[' || k[0] == ';') refuse("a key name may not begin with '[' or ';'");
+}
+
+// Reads the text DateTimeToStr writes: the date in the order of the short
+// date format, then, after a blank, the time (hours, minutes, optional
+// seconds and milliseconds). A time alone is accepted too.
+bool parse_date_time(std::string_view text, double& result) {
+    const TFormatSettings& fs = FormatSettings();
+    std::string t = Trim(text);
+    if (t.empty()) return false;
+    auto read_numbers = [](std::string_view s, auto is_sep, int (&out)[4], int max) {
+        int n = 0;
+        std::size_t i = 0;
+        while (i < s.size()) {
+            if (n == max) return -1;
+            std::size_t start = i;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+            if (i == start || i - start > 4) return -1;
+            std::from_chars(s.data() + start, s.data() + i, out[n++]);
+            if (i < s.size()) {
+                if (!is_sep(s[i], n)) return -1;
+                if (++i == s.size()) return -1;
+            }
+        }
+        return n;
+    };
+    std::string date_part, time_part;
+    if (std::size_t blank = t.find(' '); blank != npos) {
+        date_part = t.substr(0, blank);
+        time_part = Trim(std::string_view(t).substr(blank + 1));
+    } else if (t.find(fs.TimeSeparator) != npos || t.find(':') != npos) {
+        time_part = t;
+    } else {
+        date_part = t;
+    }
+    double date = 0, time = 0;
+    if (!date_part.empty()) {
+        int v[4] = {};
+        auto date_sep = [&](char c, int) { return c == fs.DateSeparator || c == '.' || c == '/' || c == '-'; };
+        if (read_numbers(date_part, date_sep, v, 3) != 3) return false;
+        // The order of day, month and year follows the short date format.
+        int pos_d = 0, pos_m = 1, pos_y = 2, seen = 0;
+        std::string letters;
+        for (char c : fs.ShortDateFormat) {
+            char l = static_cast<char>(c | 0x20);
+            if ((l == 'd' || l == 'm' || l == 'y') && letters.find(l) == npos) letters += l;
+        }
+        if (letters.size() == 3)
+            for (char l : letters) (l == 'd' ? pos_d : l == 'm' ? pos_m : pos_y) = seen++;
+        int d = v[pos_d], m = v[pos_m], y = v[pos_y];
+        if (y < 100) y += y < 50 ? 2000 : 1900;
+        if (!TryEncodeDate(y, m, d, date)) return false;
+    }
+    if (!time_part.empty()) {
+        int v[4] = {};
+        auto time_sep = [&](char c, int n) {
+            return n < 3 ? (c == fs.TimeSeparator || c == ':') : (c == '.' || c == ',');
+        };
+        int n = read_numbers(time_part, time_sep, v, 4);
+        if (n < 2) return false;
+        if (v[0] > 23 || v[1] > 59 || v[2] > 59 || v[3] > 999) return false;
+        time = EncodeTime(v[0], v[1], v[2], v[3]);
+    }
+    // Before 1899-12-30 the time of day counts away from zero as well.
+    result = date < 0 ? date - time : date + time;
+    return true;
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string file_name) : file_name_(std::move(file_name)) {}
+
+IniFile::~IniFile() = default;
+
+void IniFile::load_locked() const {
+    std::string bytes;
+    Stamp s = read_file(file_name_, bytes);
+    std::vector<Line> lines = parse_text(cp1251_to_utf8(bytes));
+    for (const Op& op : journal_) apply_op(lines, op);
+    lines_ = std::move(lines);
+    stamp_ = s;
+    loaded_ = true;
+}
+
+void IniFile::refresh_locked() const {
+    if (!loaded_ || !(stat_file(file_name_) == stamp_)) load_locked();
+}
+
+void IniFile::rollback_locked(std::size_t journal_mark) {
+    if (journal_mark < journal_.size()) journal_.resize(journal_mark);
+    loaded_ = false;  // rebuilt from the disk (and what is left to write) on next use
+}
+
+void IniFile::flush_locked() {
+    if (journal_.empty()) return;
+    const std::string target = write_target(file_name_);
+    FolderLock lock(parent_of(target), file_name_);
+    if (!loaded_ || !(stat_file(file_name_) == stamp_)) load_locked();
+    replace_file(target, utf8_to_cp1251(serialize(lines_)), file_name_);
+    ::fsync(lock.fd());  // the rename itself reaches the disk
+    journal_.clear();
+    stamp_ = stat_file(file_name_);
+}
+
+void IniFile::record(Op op) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (op.kind == Op::Write) check_write(file_name_, op.section, op.key, op.value);
+    refresh_locked();
+    apply_op(lines_, op);
+    journal_.push_back(std::move(op));
+    if (batch_depth_ > 0) return;
+    try {
+        flush_locked();
+    } catch (...) {
+        rollback_locked(0);
+        throw;
+    }
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view def) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    refresh_locked();
+    const std::string fk = fold(key);
+    if (fk.empty()) return std::string(def);
+    std::size_t k = find_key(lines_, find_section(lines_, fold(section)), fk);
+    if (k == npos) return std::string(def);
+    return strip_quotes(lines_[k].value);
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    record(Op{Op::Write, std::string(section), std::string(key), std::string(value)});
+}
+
+int IniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
+    return StrToIntDef(ReadString(section, key, ""), def);
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+    WriteString(section, key, IntToStr(value));
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+double IniFile::ReadFloat(std::string_view section, std::string_view key, double def) const {
+    const std::string text = ReadString(section, key, "");
+    double v = 0;
+    if (text.empty() || !TryStrToFloat(text, v)) return def;
+    return v;
+}
+
+void IniFile::WriteFloat(std::string_view section, std::string_view key, double value) {
+    WriteString(section, key, FloatToStr(value));
+}
+
+double IniFile::ReadDateTime(std::string_view section, std::string_view key, double def) const {
+    double v = 0;
+    return parse_date_time(ReadString(section, key, ""), v) ? v : def;
+}
+
+void IniFile::WriteDateTime(std::string_view section, std::string_view key, double value) {
+    WriteString(section, key, DateTimeToStr(value));
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    refresh_locked();
+    return find_section(lines_, fold(section)) != npos;
+}
+
+bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    refresh_locked();
+    const std::string fk = fold(key);
+    return !fk.empty() && find_key(lines_, find_section(lines_, fold(section)), fk) != npos;
+}
+
+std::vector<std::string> IniFile::ReadSections() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    refresh_locked();
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    for (const Line& l : lines_)
+        if (l.kind == Line::Section && seen.insert(l.folded).second) names.push_back(l.name);
+    return names;
+}
+
+std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    refresh_locked();
+    std::vector<std::string> names;
+    const std::size_t header = find_section(lines_, fold(section));
+    if (header == npos) return names;
+    std::unordered_set<std::string> seen;
+    const std::size_t end = section_end(lines_, header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        const Line& l = lines_[i];
+        if (l.kind == Line::Key && !l.name.empty() && seen.insert(l.folded).second)
+            names.push_back(l.name);
+    }
+    return names;
+}
+
+std::vector<std::string> IniFile::ReadSectionValues(std::string_view section) const {
+    std::vector<std::string> out;
+    for (const std::string& name : ReadSection(section))
+        out.push_back(name + "=" + ReadString(section, name, ""));
+    return out;
+}
+
+void IniFile::EraseSection(std::string_view section) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        refresh_locked();
+        // Nothing to erase: the file stays untouched (and is not created).
+        if (find_section(lines_, fold(section)) == npos) return;
+    }
+    record(Op{Op::EraseSection, std::string(section), "", ""});
+}
+
+void IniFile::DeleteKey(std::string_view section, std::string_view key) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        refresh_locked();
+        const std::string fk = fold(key);
+        if (fk.empty() || find_key(lines_, find_section(lines_, fold(section)), fk) == npos) return;
+    }
+    record(Op{Op::DeleteKey, std::string(section), std::string(key), ""});
+}
+
+IniFile::Batch::Batch(IniFile& ini) : ini_(ini) {
+    std::lock_guard<std::mutex> guard(ini_.mutex_);
+    ++ini_.batch_depth_;
+    journal_mark_ = ini_.journal_.size();
+}
+
+IniFile::Batch::~Batch() {
+    if (done_) return;
+    std::lock_guard<std::mutex> guard(ini_.mutex_);
+    --ini_.batch_depth_;
+    ini_.rollback_locked(journal_mark_);
+}
+
+void IniFile::Batch::commit() {
+    if (done_) return;
+    done_ = true;
+    std::lock_guard<std::mutex> guard(ini_.mutex_);
+    if (--ini_.batch_depth_ > 0) return;
+    try {
+        ini_.flush_locked();
+    } catch (...) {
+        ini_.rollback_locked(0);
+        throw;
+    }
+}
+
+}  // namespace rtl
