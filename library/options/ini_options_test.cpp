@@ -1,6 +1,8 @@
 #include "library/options/ini_options.h"
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -240,4 +242,9 @@ TEST_F(IniOptionsTest, EmptyNameDoesNothingAndLineBreaksAreRefused) {
     EXPECT_EQ(t.count, 77);
 }
 
+}  // namespace
+
+namespace {
+static_assert(std::has_virtual_destructor_v<lib::ini_options>);
+static_assert(std::has_virtual_destructor_v<lib::opt_detailed::ioe_base>);
 }  // namespace

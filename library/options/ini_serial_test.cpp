@@ -1,6 +1,8 @@
 #include "library/options/ini_serial.h"
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -15,6 +17,8 @@ namespace {
 
 struct Pipe : lib::IniSerialItem {
     std::string text;
+    Pipe() = default;
+    explicit Pipe(std::string t) : text(std::move(t)) {}
     void set_to_string(std::string& out) const override { out = text; }
     void get_from_string(const std::string& in) override { text = in; }
 };
@@ -58,7 +62,7 @@ protected:
 TEST_F(IniSerialTest, ListRoundTripsAndShrinks) {
     write_file("[другое]\r\nx=1\r\n[Промер_инструмента]\r\nsize=4\r\nitem4=\"старый\"\r\nлишний=1\r\n");
     PipeList a;
-    a.pipes = {{{"УБТ 178 9,5"}}, {{"  с пробелами  "}}, {{""}}};
+    a.pipes = {Pipe("УБТ 178 9,5"), Pipe("  с пробелами  "), Pipe("")};
     a.save(file_);
     EXPECT_EQ(file_text(),
               "[другое]\r\nx=1\r\n"
@@ -95,7 +99,7 @@ TEST_F(IniSerialTest, SizeFromTheFileIsChecked) {
     for (const Case& c : cases) {
         write_file(std::string("[Промер_инструмента]\r\n") + c.section_text);
         PipeList l;
-        l.pipes = {{{"keep"}}};
+        l.pipes = {Pipe("keep")};
         l.load(file_);
         EXPECT_EQ(l.after_loads, c.loads ? 1 : 0) << c.section_text;
         if (!c.loads) {
@@ -113,4 +117,9 @@ TEST_F(IniSerialTest, SizeFromTheFileIsChecked) {
     EXPECT_EQ(gap.pipes[2].text, "c");
 }
 
+}  // namespace
+
+namespace {
+static_assert(std::has_virtual_destructor_v<lib::IniSerialData>);
+static_assert(std::has_virtual_destructor_v<lib::IniSerialItem>);
 }  // namespace

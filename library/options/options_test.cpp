@@ -1,6 +1,8 @@
 #include "library/options/options.h"
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -161,7 +163,7 @@ TEST_F(OptionsTest, StoredTextsAsStationsWriteThem) {
     lib::options_list list;
     o.enum_values(list);
     EXPECT_EQ(list.get_item(4)->get(), "?????");
-    EXPECT_EQ(list.get_item(4)->get_serial_string(), "7 (?????)");
+    EXPECT_EQ(list.get_item(4)->get_serial_string(), "7 (" "?????" ")");
     write_file("[Станция]\r\nрежим=-2 (x)\r\n");
     o.load_from_ini(file_);
     EXPECT_EQ(list.get_item(4)->get(), "?????");
@@ -269,4 +271,11 @@ TEST_F(OptionsTest, SaveIsAllOrNothing) {
     EXPECT_NE(file_text().find("скважина=\"\"\r\n"), std::string::npos);
 }
 
+}  // namespace
+
+namespace {
+// Options objects, list items and properties are deleted through their bases.
+static_assert(std::has_virtual_destructor_v<lib::options_base>);
+static_assert(std::has_virtual_destructor_v<lib::meta_class_base>);
+static_assert(std::has_virtual_destructor_v<lib::options_detailed::getter_n_setter<int>>);
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 namespace {
 
 TEST(PropertiesTest, ChangesAreReportedOnlyWhenTheValueChanges) {
@@ -65,4 +67,8 @@ TEST(PropertiesTest, ChangesAreReportedOnlyWhenTheValueChanges) {
     EXPECT_EQ(props.size(), 0);
 }
 
+}  // namespace
+
+namespace {
+static_assert(std::has_virtual_destructor_v<lib::Property>);
 }  // namespace

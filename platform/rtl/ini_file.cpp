@@ -106,6 +106,8 @@ std::string AnsiLowerCase(std::string_view s) {
     return out;
 }
 
+std::string fold(std::string_view s) { return AnsiLowerCase(s); }
+
 std::string Trim(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
@@ -238,7 +240,8 @@ using ini_detail::Stamp;
 
 constexpr std::size_t npos = std::string::npos;
 
-std::string fold(std::string_view name) { return AnsiLowerCase(Trim(name)); }
+// The form in which names are compared: trimmed, letter case folded.
+std::string fold_name(std::string_view name) { return fold(Trim(name)); }
 
 Line parse_line(std::string text) {
     Line line;
@@ -258,7 +261,7 @@ Line parse_line(std::string text) {
     } else {
         line.kind = Line::Other;
     }
-    if (line.kind == Line::Section || line.kind == Line::Key) line.folded = AnsiLowerCase(line.name);
+    if (line.kind == Line::Section || line.kind == Line::Key) line.folded = fold(line.name);
     return line;
 }
 
@@ -315,11 +318,11 @@ std::size_t find_key(const std::vector<Line>& lines, std::size_t header, std::st
 }
 
 void apply_op(std::vector<Line>& lines, const Op& op) {
-    const std::string fs = fold(op.section);
+    const std::string fs = fold_name(op.section);
     switch (op.kind) {
     case Op::Write: {
         const std::size_t header = find_section(lines, fs);
-        const std::string fk = fold(op.key);
+        const std::string fk = fold_name(op.key);
         if (header == npos) {
             lines.push_back(parse_line("[" + Trim(op.section) + "]"));
             lines.push_back(parse_line(Trim(op.key) + "=" + op.value));
@@ -348,7 +351,7 @@ void apply_op(std::vector<Line>& lines, const Op& op) {
                         lines.begin() + static_cast<std::ptrdiff_t>(section_end(lines, h)));
         return;
     case Op::DeleteKey:
-        if (std::size_t k = find_key(lines, find_section(lines, fs), fold(op.key)); k != npos)
+        if (std::size_t k = find_key(lines, find_section(lines, fs), fold_name(op.key)); k != npos)
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k));
         return;
     }
@@ -641,9 +644,9 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view def) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
-    const std::string fk = fold(key);
+    const std::string fk = fold_name(key);
     if (fk.empty()) return std::string(def);
-    std::size_t k = find_key(lines_, find_section(lines_, fold(section)), fk);
+    std::size_t k = find_key(lines_, find_section(lines_, fold_name(section)), fk);
     if (k == npos) return std::string(def);
     return strip_quotes(lines_[k].value);
 }
@@ -691,14 +694,14 @@ void IniFile::WriteDateTime(std::string_view section, std::string_view key, doub
 bool IniFile::SectionExists(std::string_view section) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
-    return find_section(lines_, fold(section)) != npos;
+    return find_section(lines_, fold_name(section)) != npos;
 }
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
-    const std::string fk = fold(key);
-    return !fk.empty() && find_key(lines_, find_section(lines_, fold(section)), fk) != npos;
+    const std::string fk = fold_name(key);
+    return !fk.empty() && find_key(lines_, find_section(lines_, fold_name(section)), fk) != npos;
 }
 
 std::vector<std::string> IniFile::ReadSections() const {
@@ -715,7 +718,7 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
     std::vector<std::string> names;
-    const std::size_t header = find_section(lines_, fold(section));
+    const std::size_t header = find_section(lines_, fold_name(section));
     if (header == npos) return names;
     std::unordered_set<std::string> seen;
     const std::size_t end = section_end(lines_, header);
@@ -739,7 +742,7 @@ void IniFile::EraseSection(std::string_view section) {
         std::lock_guard<std::mutex> guard(mutex_);
         refresh_locked();
         // Nothing to erase: the file stays untouched (and is not created).
-        if (find_section(lines_, fold(section)) == npos) return;
+        if (find_section(lines_, fold_name(section)) == npos) return;
     }
     record(Op{Op::EraseSection, std::string(section), "", ""});
 }
@@ -748,8 +751,8 @@ void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         refresh_locked();
-        const std::string fk = fold(key);
-        if (fk.empty() || find_key(lines_, find_section(lines_, fold(section)), fk) == npos) return;
+        const std::string fk = fold_name(key);
+        if (fk.empty() || find_key(lines_, find_section(lines_, fold_name(section)), fk) == npos) return;
     }
     record(Op{Op::DeleteKey, std::string(section), std::string(key), ""});
 }
