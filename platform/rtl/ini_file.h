@@ -39,8 +39,8 @@
 // value holding a line break is refused (std::invalid_argument), since it
 // would split the line and could plant keys of its own.
 //
-// One object may be shared between threads; each call is atomic, a Batch
-// belongs to the thread that opened it.
+// One object may be shared between threads: each call is atomic. While a
+// Batch is open, every write made through the object joins it.
 
 #include <cstdint>
 #include <memory>
