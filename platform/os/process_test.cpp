@@ -1,0 +1,65 @@
+#include "platform/os/process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+TEST(SplitCommandLine, FollowsWindowsRules) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"\"a b\" c", {"a b", "c"}},
+        {"a\"b c\"d", {"ab cd"}},
+        {"\"\"", {""}},
+        {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
+        {"a\\\\\"b c\"", {"a\\b c"}},          // 2 backslashes + quote: one backslash, grouping
+        {"a\\\"b", {"a\"b"}},                  // 1 backslash + quote: literal quote
+        {"c:\\dir\\file.txt", {"c:\\dir\\file.txt"}},  // lone backslashes stay
+        {"*.realtim -x", {"*.realtim", "-x"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(os::split_command_line(c.text), c.args) << c.text;
+}
+
+TEST(Process, MissingProgramDoesNotStart) {
+    os::Process p;
+    std::string why;
+    EXPECT_FALSE(p.start({"/nonexistent/program", {}, "", false, false, false}, &why));
+    EXPECT_NE(why.find("/nonexistent/program"), std::string::npos);
+}
+
+TEST(Process, WaitIsBoundedAndKillReaps) {
+    os::Process p;
+    ASSERT_TRUE(p.start({"/bin/sleep", {"10"}, "", false, true, false}));
+    EXPECT_FALSE(p.wait(50).has_value());
+    p.kill();
+    ASSERT_TRUE(p.wait(0).has_value());
+    EXPECT_EQ(*p.wait(0), 128 + 9);
+}
+
+TEST(Process, ReadsLinesOfBothStreamsAndTheExitCode) {
+    os::Process p;
+    ASSERT_TRUE(p.start({"/bin/sh", {"-c", "printf 'a\\r\\n\\nb\\n'; printf 'err\\n' >&2; printf 'tail'; exit 3"},
+                         "", true, false, false}));
+    std::vector<std::string> lines;
+    auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); }, 10000);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 3);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "err", "tail"}));
+}
+
+TEST(Process, RunsInTheGivenFolder) {
+    os::Process p;
+    ASSERT_TRUE(p.start({"/bin/pwd", {}, "/tmp", true, false, false}));
+    std::vector<std::string> lines;
+    p.read_lines([&](const std::string& l) { lines.push_back(l); }, 10000);
+    EXPECT_EQ(lines, std::vector<std::string>{"/tmp"});
+}
+
+}  // namespace
