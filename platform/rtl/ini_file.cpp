@@ -16,26 +16,14 @@
 #include <thread>
 #include <unordered_set>
 
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/numbers.h"
 // #include "platform/rtl/codepage.h"
-// #include "platform/rtl/datetime.h"
-// #include "platform/rtl/numbers.h"
 // #include "platform/rtl/text.h"
-// STAND-IN BEGIN -- private minimal copies of the run-time text and number
-// functions until their own units reach main; removed then.
+// STAND-IN BEGIN -- private minimal copies of the run-time text functions
+// until their own unit reaches main; removed then.
 namespace rtl {
 namespace {
-
-struct TFormatSettings {
-    char DecimalSeparator = ',';
-    char DateSeparator = '.';
-    char TimeSeparator = ':';
-    std::string ShortDateFormat = "dd.MM.yyyy";
-    std::string LongTimeFormat = "H:mm:ss";
-};
-TFormatSettings& FormatSettings() {
-    static TFormatSettings fs;
-    return fs;
-}
 
 const char16_t kCp1251High[128] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039,
@@ -123,85 +111,6 @@ std::string TrimRight(std::string_view s) {
     std::size_t e = s.size();
     while (e > 0 && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
     return std::string(s.substr(0, e));
-}
-
-int StrToIntDef(std::string_view s, int def) {
-    std::size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
-    int base = 10;
-    if (i < s.size() && s[i] == '$') { base = 16; ++i; }
-    else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) { base = 16; i += 2; }
-    long long v = 0;
-    auto r = std::from_chars(s.data() + i, s.data() + s.size(), v, base);
-    if (i == s.size() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return def;
-    if (neg) v = -v;
-    if (base == 16 && v > 0x7FFFFFFFLL && v <= 0xFFFFFFFFLL) v -= 0x100000000LL;
-    if (v < INT32_MIN || v > INT32_MAX) return def;
-    return int(v);
-}
-
-std::string IntToStr(long long v) { return std::to_string(v); }
-
-std::string FloatToStr(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    std::string s(buf, r.ptr);
-    for (char& c : s) if (c == '.') c = FormatSettings().DecimalSeparator;
-    return s;
-}
-
-bool TryStrToFloat(std::string_view s, double& v) {
-    std::string t = Trim(s);
-    for (char& c : t) if (c == ',') c = '.';
-    if (!t.empty() && t[0] == '+') t.erase(0, 1);
-    auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    return !t.empty() && r.ec == std::errc() && r.ptr == t.data() + t.size();
-}
-
-long days_from_civil(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-bool TryEncodeDate(int y, int m, int d, double& out) {
-    static const int mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (d > mdays[m - 1] + (m == 2 && leap)) return false;
-    out = double(days_from_civil(y, m, d) - days_from_civil(1899, 12, 30));
-    return true;
-}
-
-double EncodeTime(int h, int m, int s, int ms) {
-    return (h * 3600000.0 + m * 60000.0 + s * 1000.0 + ms) / 86400000.0;
-}
-
-std::string DateTimeToStr(double v) {
-    long long total_ms = std::llround(std::fabs(v) * 86400000.0);
-    long long days = total_ms / 86400000 * (v < 0 ? -1 : 1);
-    long long ms_of_day = total_ms % 86400000;
-    long z = long(days) + days_from_civil(1899, 12, 30) + 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    const long d = doy - (153 * mp + 2) / 5 + 1;
-    const long m = mp < 10 ? mp + 3 : mp - 9;
-    const long y = yoe + era * 400 + (m <= 2);
-    auto two = [](long x) { return (x < 10 ? "0" : "") + std::to_string(x); };
-    std::string s = two(d) + "." + two(m) + "." + std::to_string(y);
-    if (ms_of_day != 0) {
-        long long sec = ms_of_day / 1000;
-        s += " " + std::to_string(sec / 3600) + ":" + two(long(sec / 60 % 60)) + ":" + two(long(sec % 60));
-    }
-    return s;
 }
 
 }  // namespace
