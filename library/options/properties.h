@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/rtl/colors.h"
+// STAND-IN BEGIN -- the colour type until platform/rtl/colors.h reaches main.
+#include <cstdint>
+namespace rtl {
+using TColor = std::int32_t;
+}
+// STAND-IN END
 
 namespace lib {
 

@@ -7,115 +7,17 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <charconv>
 #include <chrono>
-#include <cmath>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
 
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/numbers.h"
-// #include "platform/rtl/codepage.h"
-// #include "platform/rtl/text.h"
-// STAND-IN BEGIN -- private minimal copies of the run-time text functions
-// until their own unit reaches main; removed then.
-namespace rtl {
-namespace {
-
-const char16_t kCp1251High[128] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039,
-    0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408,
-    0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB,
-    0x0458, 0x0405, 0x0455, 0x0457};
-
-char32_t cp_of(unsigned char b) {
-    if (b < 0x80) return b;
-    if (b >= 0xC0) return 0x0410 + (b - 0xC0);
-    return kCp1251High[b - 0x80];
-}
-
-void put_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 character; a bad byte is taken as U+FFFD.
-char32_t next_utf8(std::string_view s, std::size_t& i) {
-    unsigned char b = s[i++];
-    if (b < 0x80) return b;
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-    if (extra < 0 || i + extra > s.size()) return 0xFFFD;
-    char32_t c = b & (0x3F >> extra);
-    for (int k = 0; k < extra; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return c;
-}
-
-std::string cp1251_to_utf8(std::string_view bytes) {
-    std::string out;
-    for (unsigned char b : bytes) put_utf8(out, cp_of(b));
-    return out;
-}
-
-std::string utf8_to_cp1251(std::string_view utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = next_utf8(utf8, i);
-        char b = '?';
-        for (int x = 0; x < 256; ++x)
-            if (cp_of(static_cast<unsigned char>(x)) == c) { b = char(x); break; }
-        out += b;
-    }
-    return out;
-}
-
-std::string AnsiLowerCase(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size();) {
-        char32_t c = next_utf8(s, i);
-        if (c >= 'A' && c <= 'Z') c += 32;
-        else if (c >= 0x0410 && c <= 0x042F) c += 32;
-        else if (c >= 0x0400 && c <= 0x040F) c += 80;
-        else if (c == 0x0490) c = 0x0491;
-        put_utf8(out, c);
-    }
-    return out;
-}
-
-std::string fold(std::string_view s) { return AnsiLowerCase(s); }
-
-std::string Trim(std::string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(b, e - b));
-}
-std::string TrimLeft(std::string_view s) {
-    std::size_t b = 0;
-    while (b < s.size() && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    return std::string(s.substr(b));
-}
-std::string TrimRight(std::string_view s) {
-    std::size_t e = s.size();
-    while (e > 0 && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return std::string(s.substr(0, e));
-}
-
-}  // namespace
-}  // namespace rtl
-// STAND-IN END
+#include "platform/rtl/text.h"
 
 namespace rtl {
 
