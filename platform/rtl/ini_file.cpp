@@ -14,6 +14,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "platform/os/file.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/numbers.h"
@@ -235,15 +236,16 @@ public:
     FolderLock(const std::string& dir, const std::string& file) {
         fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0) fail(file, "cannot write", errno);
-        // As every file of the station: 20 tries 100 ms apart.
-        for (int attempt = 0;; ++attempt) {
+        // Tried as every file of the station is (20 tries 100 ms apart).
+        const os::RetryPolicy policy = os::retry_policy();
+        for (int attempt = 1;; ++attempt) {
             if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
             int e = errno;
-            if ((e != EWOULDBLOCK && e != EINTR) || attempt >= 19) {
+            if ((e != EWOULDBLOCK && e != EINTR) || attempt >= policy.tries) {
                 ::close(fd_);
                 fail(file, "cannot lock the folder of", e);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(policy.pause);
         }
     }
     ~FolderLock() { ::close(fd_); }
@@ -402,13 +404,14 @@ bool parse_date_time(std::string_view text, double& result) {
 
 }  // namespace
 
-IniFile::IniFile(std::string file_name) : file_name_(std::move(file_name)) {}
+IniFile::IniFile(std::string file_name)
+    : file_name_(std::move(file_name)), path_(os::native_path(file_name_)) {}
 
 IniFile::~IniFile() = default;
 
 void IniFile::load_locked() const {
     std::string bytes;
-    Stamp s = read_file(file_name_, bytes);
+    Stamp s = read_file(path_, bytes);
     std::vector<Line> lines = parse_text(cp1251_to_utf8(bytes));
     for (const Op& op : journal_) apply_op(lines, op);
     lines_ = std::move(lines);
@@ -417,7 +420,7 @@ void IniFile::load_locked() const {
 }
 
 void IniFile::refresh_locked() const {
-    if (!loaded_ || !(stat_file(file_name_) == stamp_)) load_locked();
+    if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
 }
 
 void IniFile::rollback_locked(std::size_t journal_mark) {
@@ -427,13 +430,13 @@ void IniFile::rollback_locked(std::size_t journal_mark) {
 
 void IniFile::flush_locked() {
     if (journal_.empty()) return;
-    const std::string target = write_target(file_name_);
-    FolderLock lock(parent_of(target), file_name_);
-    if (!loaded_ || !(stat_file(file_name_) == stamp_)) load_locked();
-    replace_file(target, utf8_to_cp1251(serialize(lines_)), file_name_);
+    const std::string target = write_target(path_);
+    FolderLock lock(parent_of(target), path_);
+    if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
+    replace_file(target, utf8_to_cp1251(serialize(lines_)), path_);
     ::fsync(lock.fd());  // the rename itself reaches the disk
     journal_.clear();
-    stamp_ = stat_file(file_name_);
+    stamp_ = stat_file(path_);
 }
 
 void IniFile::record(Op op) {

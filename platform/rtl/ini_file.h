@@ -66,7 +66,8 @@ struct Stamp {
 class IniFile {
 public:
     // Nothing is read or created until the first call; a file that does not
-    // exist reads as empty and is created by the first write.
+    // exist reads as empty and is created by the first write. A name stored
+    // by an older station may use backslashes between folders.
     explicit IniFile(std::string file_name);
     ~IniFile();
     IniFile(const IniFile&) = delete;
@@ -142,6 +143,7 @@ private:
     void rollback_locked(std::size_t journal_mark);
 
     std::string file_name_;
+    std::string path_;  // file_name_ with backslashes made slashes
     mutable std::mutex mutex_;
     mutable std::vector<Line> lines_;
     mutable Stamp stamp_;

@@ -388,6 +388,13 @@ TEST_F(IniFileTest, KeepsModeAndSymbolicLinks) {
     EXPECT_EQ(read_bytes(target), "[s]\r\nk=2\r\n");
 }
 
+TEST_F(IniFileTest, StoredWindowsPathsWork) {
+    rtl::IniFile ini(dir_ + "\\win.ini");
+    ini.WriteString("s", "k", "v");
+    EXPECT_EQ(read_bytes(path("win.ini")), "[s]\r\nk=v\r\n");
+    EXPECT_EQ(ini.FileName(), dir_ + "\\win.ini");
+}
+
 TEST_F(IniFileTest, EraseSectionRemovesEveryCopyAndItsLines) {
     const std::string p = path("e.ini");
     write_bytes(p, "; top\r\n[a]\r\nx=1\r\n; about b\r\n\r\n[b]\r\ny=2\r\n[A]\r\nz=3\r\n[c]\r\n");
