@@ -8,42 +8,6 @@
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/text.h"
 
-// STAND-IN BEGIN -- colour names until platform/rtl/colors.h reaches main.
-namespace rtl {
-namespace {
-struct Named {
-    const char* name;
-    TColor color;
-};
-const Named kNames[] = {{"clBlack", 0x000000}, {"clRed", 0x0000FF}, {"clWhite", 0xFFFFFF}};
-std::string ColorToString(TColor c) {
-    for (const Named& n : kNames)
-        if (n.color == c) return n.name;
-    static const char d[] = "0123456789ABCDEF";
-    std::string s = "$";
-    for (int shift = 28; shift >= 0; shift -= 4) s += d[(static_cast<std::uint32_t>(c) >> shift) & 15];
-    return s;
-}
-bool TryStringToColor(std::string_view text, TColor& c) {
-    for (const Named& n : kNames)
-        if (text == n.name) {
-            c = n.color;
-            return true;
-        }
-    if (text.size() != 9 || text[0] != '$') return false;
-    std::uint32_t v = 0;
-    for (char ch : text.substr(1)) {
-        int x = ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : -1;
-        if (x < 0) return false;
-        v = v * 16 + static_cast<std::uint32_t>(x);
-    }
-    c = static_cast<TColor>(v);
-    return true;
-}
-}  // namespace
-}  // namespace rtl
-// STAND-IN END
-
 namespace lib {
 
 Property::Property(const char* name) : name(name ? name : "") {}

@@ -9,12 +9,7 @@
 #include <string>
 #include <vector>
 
-// STAND-IN BEGIN -- the colour type until platform/rtl/colors.h reaches main.
-#include <cstdint>
-namespace rtl {
-using TColor = std::int32_t;
-}
-// STAND-IN END
+#include "platform/rtl/colors.h"
 
 namespace lib {
 

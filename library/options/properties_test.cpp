@@ -10,7 +10,7 @@ TEST(PropertiesTest, ChangesAreReportedOnlyWhenTheValueChanges) {
     float depth = 10.0f;
     int count = 4;
     std::string name = "Скважина";
-    rtl::TColor color = 0x0000FF;  // clRed
+    rtl::TColor color = rtl::clRed;
     std::string file = "/data/a.ini", text = "x";
     int calls = 0;
 
