@@ -1,6 +1,7 @@
 #include "library/serial/module_list.h"
 
 #include "library/lock_object.h"
+#include "platform/rtl/ini_file.h"
 
 #include <memory>
 #include <optional>
@@ -29,6 +30,24 @@ void ModuleList::unregister_module(ModuleBaseOld* module) {
 ModuleBaseOld* ModuleList::find(const std::string& name) const {
     auto it = modules_.find(name);
     return it == modules_.end() ? nullptr : it->second;
+}
+
+void ModuleList::save_to_ini(rtl::IniFile* ini) {
+    rtl::IniFile::Batch batch(*ini);
+    for (const auto& [name, module] : modules_) {
+        if (auto* opts = dynamic_cast<ini_options*>(module)) opts->save(ini);
+        if (auto* list = dynamic_cast<IniSerialData*>(module)) list->save(ini);
+        if (auto* opts = dynamic_cast<options_base*>(module)) opts->save_to_ini(ini);
+    }
+    batch.commit();
+}
+
+void ModuleList::load_from_ini(rtl::IniFile* ini) {
+    for (const auto& [name, module] : modules_) {
+        if (auto* opts = dynamic_cast<ini_options*>(module)) opts->load(ini);
+        if (auto* list = dynamic_cast<IniSerialData*>(module)) list->load(ini);
+        if (auto* opts = dynamic_cast<options_base*>(module)) opts->load_from_ini(ini);
+    }
 }
 
 void ModuleList::get_ser_modules(std::vector<SerialModuleBase*>& out) const {

@@ -18,6 +18,9 @@
 // A module may be several of these; each applicable action is taken. The
 // registry never owns a module.
 
+#include "library/options/ini_options.h"
+#include "library/options/ini_serial.h"
+#include "library/options/options.h"
 #include "library/serial/serializator.h"
 
 #include <map>
@@ -47,6 +50,15 @@ private:
 // A module that writes itself into the module stream.
 class SerialModule : public virtual ModuleBaseOld, public SerialModuleBase {};
 
+// A module whose options the registry keeps in the INI file.
+class OptModule : public virtual ModuleBaseOld, public options_base {};
+
+// A module that is a list kept in one INI section.
+class IniCollectModule : public virtual ModuleBaseOld, public IniSerialData {
+public:
+    explicit IniCollectModule(const char* section) : IniSerialData(section) {}
+};
+
 class ModuleList {
 public:
     static constexpr int default_version = 1030;
@@ -68,7 +80,8 @@ public:
     ModuleBaseOld* find(const std::string& name) const;
     int size() const { return static_cast<int>(modules_.size()); }
 
-    // Every module's own sections and keys, in the order of the names.
+    // Every module's own sections and keys, in the order of the names; a
+    // save reaches the file in one rewrite.
     void save_to_ini(rtl::IniFile* ini);
     void load_from_ini(rtl::IniFile* ini);
 
