@@ -1,5 +1,7 @@
 #include "library/serial/module_list.h"
 
+#include "platform/os/testing.h"
+#include "platform/rtl/ini_file.h"
 #include "platform/rtl/stream.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +124,83 @@ TEST(ModuleList, ADamagedRecordIsReportedAndTheNextOneStillRead) {
     EXPECT_EQ(errors[0], "Ошибка во время десериализации модуля A: code summ error");
     EXPECT_EQ(a.value, 0);
     EXPECT_EQ(b.value, 22);
+}
+
+// Options in the INI file and a state in the stream.
+struct Both : lib::OptModule, lib::SerialModuleBase {
+    int setting = 0;
+    std::int32_t state = 0;
+    void enum_values(lib::options_list& l) override {
+        l.sector("both", "Both");
+        l.add(new lib::options_detailed::meta_class<int>(setting, 3, "setting", "Setting", ""));
+    }
+    void get_serial_list(lib::serial_list& list, unsigned) override { list | state; }
+    void get_serial_name(std::string& n) override { n = "Both"; }
+};
+
+struct Typed : virtual lib::ModuleBaseOld, lib::ini_options {
+    double value = 0;
+    void get_elements_list(lib::ini_options_elements& l) override { l.add(value, "typed", "value"); }
+};
+
+struct Item : lib::IniSerialItem {
+    std::string text;
+    void set_to_string(std::string& out) const override { out = text; }
+    void get_from_string(const std::string& in) override { text = in; }
+};
+
+struct Collected : lib::IniCollectModule {
+    std::vector<Item> items;
+    Collected() : lib::IniCollectModule("collected") {}
+    int get_elem_count() override { return static_cast<int>(items.size()); }
+    lib::IniSerialItem& get_elem(int i) override { return items[static_cast<std::size_t>(i)]; }
+    void set_elems_size(int n) override { items.resize(static_cast<std::size_t>(n)); }
+};
+
+TEST(ModuleList, EachKindOfModuleKeepsItsOwnPartOfTheIniFile) {
+    os::testing::TempDir dir;
+    lib::ModuleList list;
+    Both both, second;
+    Typed typed;
+    Collected collected;
+    list.register_module("both", &both);
+    list.register_module("both", &second);  // never saved
+    list.register_module("typed", &typed);
+    list.register_module("collected", &collected);
+    both.setting = 7;
+    both.state = 11;
+    second.setting = 99;
+    typed.value = 2.5;
+    collected.items.resize(2);
+    collected.items[0].text = "один";
+    collected.items[1].text = "два";
+    {
+        rtl::IniFile ini(dir / "modules.ini");
+        list.save_to_ini(&ini);
+        EXPECT_EQ(ini.ReadString("both", "setting", ""), "7");
+        EXPECT_EQ(ini.ReadString("typed", "value", ""), "2,5");
+        EXPECT_EQ(ini.ReadString("collected", "size", ""), "2");
+    }
+    both.setting = 0;
+    typed.value = 0;
+    collected.items.clear();
+    {
+        rtl::IniFile ini(dir / "modules.ini");
+        list.load_from_ini(&ini);
+    }
+    EXPECT_EQ(both.setting, 7);
+    EXPECT_EQ(typed.value, 2.5);
+    ASSERT_EQ(collected.items.size(), 2u);
+    EXPECT_EQ(collected.items[1].text, "два");
+
+    // Only the serial part of the module that is both goes into the stream.
+    rtl::MemoryStream stream;
+    list.serialize(&stream, nullptr, 1);
+    EXPECT_EQ(names_of(list), std::vector<std::string>{"Both"});
+    both.state = 0;
+    stream.SetPosition(0);
+    list.deserialize(&stream, 1);
+    EXPECT_EQ(both.state, 11);
 }
 
 }  // namespace
