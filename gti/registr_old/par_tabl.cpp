@@ -1,10 +1,8 @@
 #include "gti/registr_old/par_tabl.h"
 
-#include <filesystem>
 #include <stdexcept>
 
 #include "gti/registr_old/all_params.h"
-#include "library/binary_stream.h"
 #include "platform/rtl/text.h"
 
 namespace {
@@ -21,9 +19,6 @@ std::string_view trimmed(std::string_view s) {
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
     return s.substr(b, e - b);
 }
-
-const char* const extended_signature = "EXT_NBL_FILE";
-const char* const extended_suffix = ".extended";
 
 }  // namespace
 
@@ -61,7 +56,7 @@ void ParTabl::add(const Param& p) { params_.push_back(p); }
 
 void ParTabl::add(const AnsiString& name) {
     if (param_exists(name)) return;
-    const AllParams& registry = get_all_params();
+    const AllParams& registry = ::get_all_params();
     const int n = registry.get_param_number(std::string_view(name));
     if (n == -1) return;
     Param p;
@@ -154,10 +149,4 @@ void ParTabl::check() {
     check_depend("гексан_абс", "гексан_отн");
     check_depend("метан_абс,этан_абс,пропан_абс,бутан_абс,пентан_абс,гексан_абс", "сумм_газ");
     for (Param& p : params_) p.check_values();
-}
-
-void ParTabl::load() {
-    if (const BeepFunction& beep = beep_function()) beep(1000, 40);
-    std::error_code ec;
-    load_from(std::filesystem::is_regular_file(file_name_, ec) ? file_name_ : fallback_file_name_);
 }

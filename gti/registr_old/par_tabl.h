@@ -30,16 +30,14 @@
 #include <vector>
 
 #include "gti/registr_old/param.h"
-#include "library/module_list.h"
-#include "library/serialization/serial_list.h"
 #include "platform/rtl/string_list.h"
 
-class ParTabl : public virtual lib::ModuleBaseOld, public lib::SerialModuleBase {
+class ParTabl {
 public:
     static constexpr int max_params = 512;
 
     ParTabl();
-    ~ParTabl() override = default;
+    ~ParTabl() = default;
     ParTabl(const ParTabl&) = default;
     ParTabl& operator=(const ParTabl&) = default;
 
@@ -108,8 +106,7 @@ public:
     // points or extra data). A count that is negative, above max_params or
     // beyond the bytes left is refused with std::runtime_error before
     // anything changes.
-    void get_serial_list(lib::serial_list& list, unsigned kind) override;
-    void get_serial_name(AnsiString& name) override { name = "ParTable"; }
+    void get_serial_name(AnsiString& name) { name = "ParTable"; }
 
     void set_file_name(const AnsiString& name) { file_name_ = name; }
     void set_fallback_file_name(const AnsiString& name) { fallback_file_name_ = name; }

@@ -5,11 +5,8 @@
 #include <stdexcept>
 
 #include "gti/registr_old/all_params.h"
-#include "library/binary_stream.h"
 #include "library/number_conv.h"
 #include "library/numeric/numeric.h"
-#include "library/serialization/serial_list.h"
-#include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/text.h"
@@ -37,26 +34,6 @@ constexpr double years_per_day = 0.0027378507871321013;
 constexpr double ln2 = 0.69314718;
 constexpr double default_radio_koeff = 0.9976;
 
-void check_file_string(const AnsiString& s, const char* what) {
-    if (rtl::char_count(s) > Param::max_file_string)
-        throw std::length_error(std::string("Param::save_to_file: ") + what + " '" + s +
-                                "' is longer than " + std::to_string(Param::max_file_string) +
-                                " characters");
-}
-
-// A record string: the bytes up to a 0 byte, at most 511 of them.
-AnsiString read_file_string(lib::io::BinaryInputStream& in) {
-    std::string bytes;
-    for (;;) {
-        const int c = in.get();
-        if (c == 0) break;
-        if (bytes.size() == Param::max_file_string)
-            throw std::length_error("Param::load_from_file: a text longer than 511 bytes");
-        bytes.push_back(static_cast<char>(c));
-    }
-    return rtl::cp1251_to_utf8(bytes);
-}
-
 }  // namespace
 
 // --- UnitCalibrPoint ----------------------------------------------------------
@@ -81,24 +58,6 @@ void ParamExtInfo::set(const AnsiString& key, const AnsiString& value) {
     Item& item = items_[key];
     item.text = value;
     item.number = static_cast<double>(lib::str_to_float(value, 0));
-}
-
-void ParamExtInfo::save(lib::io::BinaryOutputStream& out) const {
-    out << static_cast<unsigned int>(items_.size());
-    for (const auto& [key, item] : items_) out << key << item.text;
-}
-
-void ParamExtInfo::load(lib::io::BinaryInputStream& in) {
-    unsigned int count = 0;
-    in >> count;
-    items_.clear();
-    // Nothing is reserved by the count: a damaged count runs into the end of
-    // the stream, which throws, instead of into a huge allocation.
-    for (unsigned int i = 0; i < count; ++i) {
-        AnsiString key, value;
-        in >> key >> value;
-        set(key, value);
-    }
 }
 
 bool ParamExtInfo::operator==(const ParamExtInfo& other) const { return items_ == other.items_; }
@@ -202,40 +161,7 @@ bool Param::param_options(const HostData& host) {
 
 void set_param_options_dialog(ParamOptionsDialog dialog) { options_dialog() = std::move(dialog); }
 
-void Param::get_serial_list(lib::serial_list& list) {
-    list | name | short_name | units | global_name | channel | range | zero | min_value | max_value |
-        averaging | kind;
-}
-
-// --- Table file record -------------------------------------------------------------
-
-void Param::save_to_file(lib::io::BinaryOutputStream& out) const {
-    check_file_string(name, "the name");
-    check_file_string(short_name, "the short name");
-    check_file_string(units, "the units");
-    check_file_string(global_name, "the global name");
-    out << name << short_name << units << global_name << channel << range << zero << min_value
-        << max_value << averaging << static_cast<char>(kind);
-}
-
-bool Param::load_from_file(lib::io::BinaryInputStream& in) {
-    name = read_file_string(in);
-    if (name == "\n") return false;
-    short_name = read_file_string(in);
-    units = read_file_string(in);
-    global_name = read_file_string(in);
-    char k = 0;
-    in >> channel >> range >> zero >> min_value >> max_value >> averaging >> k;
-    kind = static_cast<std::uint8_t>(k);
-    return true;
-}
-
-void Param::save_extended_info(lib::io::BinaryOutputStream& out) const {
-    out << global_name;
-    ext_info.save(out);
-}
-
-// --- Calibration file ----------------------------------------------------------------
+// --- Calibration file line ----------------------------------------------------------
 
 namespace {
 
@@ -255,43 +181,3 @@ AnsiString format_calibr_line(const UnitCalibrPoint& point) {
     return format_e15(point.x) + " " + format_e15(point.y);
 }
 
-bool Param::save_calibr_to_file(const AnsiString& file) const {
-    if (file.empty()) return false;
-    lib::io::BinaryOutputFileStream out;
-    try {
-        out.open(file, false, true);
-        out.write_line("param_name=" + global_name);
-        for (const UnitCalibrPoint& p : points) out.write_line(format_calibr_line(p));
-        out.close();
-        return true;
-    } catch (const std::exception&) {
-        try {
-            out.close();
-        } catch (const std::exception&) {
-        }
-        return false;
-    }
-}
-
-bool Param::load_calibr_from_file(const AnsiString& file) {
-    try {
-        lib::io::InputMappedFile in;
-        in.open(file, true);
-        const AnsiString first = in.read_line();
-        const AnsiString owner = first.size() > 11 ? first.substr(11) : AnsiString();
-        if (owner != global_name) return false;
-        points.clear();
-        while (!in.eof()) {
-            const AnsiString line = in.read_line();
-            const auto part = [&](std::size_t from) {
-                return from < line.size() ? line.substr(from, 15) : AnsiString();
-            };
-            points.emplace_back(static_cast<double>(lib::str_to_float(part(0), 0)),
-                                static_cast<double>(lib::str_to_float(part(16), 0)));
-        }
-    } catch (const std::exception&) {
-        // A missing or locked file keeps the points as they were (or as read
-        // so far): callers treat the file as optional.
-    }
-    return true;
-}
