@@ -79,6 +79,7 @@ void AllParams::init() {
         rows_.push_back(std::move(row));
     }
     incoming_count_ = 0;
+    index_.touch();
     digit_params_.insert(ParamVars::radio_dens_in);
     digit_params_.insert(ParamVars::radio_dens_out);
     load_fast_params();
@@ -99,6 +100,7 @@ void AllParams::load_fast_params() {
 
 DefaultParam& AllParams::at(int i) {
     if (i < 0 || i >= get_items_count()) throw std::out_of_range("invalid vector<T> subscript");
+    index_.touch();  // the caller may rename it
     return rows_[static_cast<std::size_t>(i)];
 }
 
@@ -117,12 +119,8 @@ int AllParams::get_param_number(const char* name) const {
 }
 
 int AllParams::get_param_number(std::string_view name) const {
-    // SameText compares the byte lengths first (folding never changes
-    // them), so the walk costs little more than a length test per row and
-    // allocates nothing; and it always sees rows changed through at().
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rtl::SameText(rows_[i].global_name, name)) return static_cast<int>(i);
-    return -1;
+    return index_.find(name, rows_.size(),
+                       [this](std::size_t i) -> const std::string& { return rows_[i].global_name; });
 }
 
 bool AllParams::test_param(const AnsiString& name, ParamTest test) const {
@@ -153,6 +151,7 @@ void AllParams::register_param(const AnsiString& name, const AnsiString& short_n
     row.max_value = max_value;
     row.kind = static_cast<std::uint8_t>(kind);
     rows_.push_back(std::move(row));
+    index_.touch();
 }
 
 void AllParams::register_param(const AnsiString& extra, int channel, int averaging, int group,
@@ -187,6 +186,7 @@ void AllParams::add_incoming_param(const AnsiString& name, const AnsiString& sho
     row.max_value = max_value;
     row.kind = static_cast<std::uint8_t>(kind);
     ++incoming_count_;
+    index_.touch();
 }
 
 void AllParams::get_all_params(std::vector<Param>& out) const {

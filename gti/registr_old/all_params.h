@@ -10,13 +10,15 @@
 // the program's folder.
 //
 // Look-ups by name ignore letter case (Cyrillic folded) without trimming and
-// allocate nothing; a name that occurs twice is found at its first row.
+// allocate nothing (an index, checked against the rows after each change or
+// writable access); a name that occurs twice is found at its first row.
 // No locking inside: the hub's lock guards it where plug-ins reach it.
 
 #include <set>
 #include <string>
 #include <vector>
 
+#include "gti/registr_old/name_index.h"
 #include "gti/registr_old/param.h"
 #include "platform/rtl/string_list.h"
 
@@ -156,6 +158,7 @@ private:
     std::vector<DefaultParam> rows_;
     int incoming_count_ = 0;
     rtl::StringList fast_params_;
+    NameIndex index_;
 };
 
 // The one registry of the process, built on the first call.

@@ -27,7 +27,10 @@ ParTabl::ParTabl() = default;
 void ParTabl::set_beep(BeepFunction beep) { beep_function() = std::move(beep); }
 
 Param& ParTabl::operator[](int i) {
-    if (i >= 0 && i < get_items_count()) return params_[static_cast<std::size_t>(i)];
+    if (i >= 0 && i < get_items_count()) {
+        index_.touch();  // the caller may rename it
+        return params_[static_cast<std::size_t>(i)];
+    }
     spare_ = Param();
     return spare_;
 }
@@ -42,17 +45,19 @@ Param& ParTabl::operator[](std::string_view name) { return (*this)[find_global(n
 int ParTabl::find_global(std::string_view name) const {
     const std::string_view key = trimmed(name);
     if (key.empty()) return -1;
-    // SameText tests the byte lengths first (folding never changes them):
-    // a walk over 512 names costs little more than as many length tests,
-    // allocates nothing, and always sees names changed through operator[].
-    for (std::size_t i = 0; i < params_.size(); ++i)
-        if (rtl::SameText(params_[i].global_name, key)) return static_cast<int>(i);
-    return -1;
+    return index_.find(key, params_.size(),
+                       [this](std::size_t i) -> const std::string& { return params_[i].global_name; });
 }
 
-void ParTabl::resize(int n) { params_.resize(n > 0 ? static_cast<std::size_t>(n) : 0); }
+void ParTabl::resize(int n) {
+    params_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    index_.touch();
+}
 
-void ParTabl::add(const Param& p) { params_.push_back(p); }
+void ParTabl::add(const Param& p) {
+    params_.push_back(p);
+    index_.touch();
+}
 
 void ParTabl::add(const AnsiString& name) {
     if (param_exists(name)) return;
@@ -62,11 +67,13 @@ void ParTabl::add(const AnsiString& name) {
     Param p;
     registry.at(n).assign_to(p);
     params_.push_back(std::move(p));
+    index_.touch();
 }
 
 void ParTabl::erase(int i) {
     if (i < 0 || i >= get_items_count()) return;
     params_.erase(params_.begin() + i);
+    index_.touch();
 }
 
 void ParTabl::get_params_list(rtl::StringList& list) const {

@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gti/registr_old/name_index.h"
 #include "gti/registr_old/param.h"
 #include "platform/rtl/string_list.h"
 
@@ -52,7 +53,8 @@ public:
 
     // The first position whose global name equals the trimmed name ignoring
     // case (Cyrillic folded); -1 for an empty name or none. Allocates
-    // nothing.
+    // nothing: an index finds the name, and is checked against the table's
+    // names after each change or writable access.
     int find_global(std::string_view name) const;
     bool param_exists(std::string_view name) const { return find_global(name) != -1; }
     int get_items_count() const { return static_cast<int>(params_.size()); }
@@ -132,4 +134,5 @@ private:
     AnsiString fallback_file_name_;
     mutable bool saved_ = true;
     std::vector<AnsiString> warnings_;
+    NameIndex index_;
 };
