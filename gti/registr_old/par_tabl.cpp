@@ -1,8 +1,10 @@
 #include "gti/registr_old/par_tabl.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "gti/registr_old/all_params.h"
+#include "platform/os/file.h"
 #include "platform/rtl/text.h"
 
 namespace {
@@ -156,4 +158,11 @@ void ParTabl::check() {
     check_depend("гексан_абс", "гексан_отн");
     check_depend("метан_абс,этан_абс,пропан_абс,бутан_абс,пентан_абс,гексан_абс", "сумм_газ");
     for (Param& p : params_) p.check_values();
+}
+
+void ParTabl::load() {
+    if (const BeepFunction& beep = beep_function()) beep(1000, 40);
+    std::error_code ec;
+    load_from(std::filesystem::is_regular_file(os::native_path(file_name_), ec) ? file_name_
+                                                                               : fallback_file_name_);
 }
