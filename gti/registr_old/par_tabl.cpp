@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "gti/registr_old/all_params.h"
+#include "library/serial/serial_list.h"
 #include "platform/os/file.h"
 #include "platform/rtl/text.h"
 
@@ -165,4 +166,25 @@ void ParTabl::load() {
     std::error_code ec;
     load_from(std::filesystem::is_regular_file(os::native_path(file_name_), ec) ? file_name_
                                                                                : fallback_file_name_);
+}
+
+void ParTabl::get_serial_list(lib::serial_list& list, unsigned) {
+    if (list.is_writing()) {
+        int count = get_items_count();
+        list | count;
+        for (Param& p : params_) p.get_serial_list(list);
+    } else if (list.is_reading()) {
+        // Four texts of at least their 0 byte, six 4-byte numbers, the kind.
+        constexpr std::size_t min_param_bytes = 4 + 6 * 4 + 1;
+        const int count = list.read_range_size(min_param_bytes);
+        if (count > max_params)
+            throw std::runtime_error("ParTabl::get_serial_list: " + std::to_string(count) +
+                                     " parameters, more than the " + std::to_string(max_params) +
+                                     " the station holds");
+        std::vector<Param> read = params_;
+        read.resize(static_cast<std::size_t>(count));
+        for (Param& p : read) p.get_serial_list(list);
+        params_ = std::move(read);
+        index_.touch();
+    }
 }

@@ -31,14 +31,15 @@
 
 #include "gti/registr_old/name_index.h"
 #include "gti/registr_old/param.h"
+#include "library/serial/serializator.h"
 #include "platform/rtl/string_list.h"
 
-class ParTabl {
+class ParTabl : public lib::SerialModuleBase {
 public:
     static constexpr int max_params = 512;
 
     ParTabl();
-    ~ParTabl() = default;
+    ~ParTabl() override = default;
     ParTabl(const ParTabl&) = default;
     ParTabl& operator=(const ParTabl&) = default;
 
@@ -105,10 +106,12 @@ public:
     void load_extended_info(const AnsiString& file);
 
     // Module stream: the count, then each parameter's serial list (no
-    // points or extra data). A count that is negative, above max_params or
-    // beyond the bytes left is refused with std::runtime_error before
-    // anything changes.
-    void get_serial_name(AnsiString& name) { name = "ParTable"; }
+    // points or extra data: reading keeps those of the parameters already
+    // at each position). A count that is negative, above max_params or
+    // beyond the bytes left, or a record that ends early, is refused with
+    // std::runtime_error and the table stays as it was.
+    void get_serial_list(lib::serial_list& list, unsigned kind) override;
+    void get_serial_name(AnsiString& name) override { name = "ParTable"; }
 
     void set_file_name(const AnsiString& name) { file_name_ = name; }
     void set_fallback_file_name(const AnsiString& name) { fallback_file_name_ = name; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gti/registr_old/all_params.h"
+#include "library/serial/serial_list.h"
 
 namespace {
 
@@ -175,6 +176,88 @@ TEST(ParTablState, SerialNameAndFlag) {
     t.get_serial_name(name);
     EXPECT_EQ(name, "ParTable");
     EXPECT_TRUE(t.is_saved());
+}
+
+// The module stream form: the count, then per parameter name, short name,
+// units, global name, channel, range, zero, bounds, averaging, kind.
+TEST(ParTablSerial, FieldsInOrderAndBack) {
+    ParTabl t;
+    Param p = named("вес_на_крюке", 3);
+    p.short_name = "W";
+    p.units = "т";
+    p.range = 20;
+    p.zero = 0.5f;
+    p.min_value = -1;
+    p.max_value = 200;
+    p.averaging = 30;
+    p.kind = 2;
+    p.points = {{1, 2}};
+    p.ext_info.set("half_life", "5");
+    t.add(p);
+
+    lib::SerialOutputBuffer out;
+    t.get_serial_list(out, 1);
+    lib::SerialOutputBuffer expected;
+    int count = 1;
+    std::string n = p.name, s = "W", u = "т", g = "вес_на_крюке";
+    int channel = 3, averaging = 30;
+    float range = 20, zero = 0.5f, lo = -1, hi = 200;
+    unsigned char kind = 2;
+    expected | count | n | s | u | g | channel | range | zero | lo | hi | averaging | kind;
+    EXPECT_EQ(out.bytes(), expected.bytes());
+
+    // Reading keeps the points and extra data already at each position.
+    ParTabl back;
+    Param old = named("старый");
+    old.points = {{5, 5}};
+    back.add(old);
+    back.add(named("лишний"));
+    lib::SerialInputBuffer in;
+    in.copy_from(out);
+    back.get_serial_list(in, 1);
+    ASSERT_EQ(back.get_items_count(), 1);
+    Param want = p;
+    want.points = {{5, 5}};
+    EXPECT_EQ(back[0], want);
+    EXPECT_TRUE(back[0].ext_info.empty());
+    EXPECT_EQ(back.find_global("ВЕС_НА_КРЮКЕ"), 0);
+}
+
+TEST(ParTablSerial, DamagedCountsAreRefusedAndTheTableKept) {
+    const auto stream_with = [](int count, int params_written) {
+        lib::SerialOutputBuffer out;
+        out | count;
+        for (int i = 0; i < params_written; ++i) named(std::string(100, 'x') + std::to_string(i)).get_serial_list(out);
+        auto in = std::make_unique<lib::SerialInputBuffer>();
+        in->copy_from(out);
+        return in;
+    };
+    const struct {
+        int count;
+        int written;
+        const char* message;
+    } cases[] = {
+        {-1, 0, "size < 0"},
+        {1000000, 3, "exceeds the"},
+        {513, 513, "more than the 512"},
+        {3, 1, "eof"},
+    };
+    for (const auto& c : cases) {
+        ParTabl t;
+        t.add(named("a"));
+        auto in = stream_with(c.count, c.written);
+        try {
+            t.get_serial_list(*in, 1);
+            ADD_FAILURE() << c.count;
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(names_of(t), std::vector<std::string>{"a"}) << c.count;
+    }
+    ParTabl full;
+    auto in = stream_with(512, 512);
+    full.get_serial_list(*in, 1);
+    EXPECT_EQ(full.get_items_count(), 512);
 }
 
 }  // namespace

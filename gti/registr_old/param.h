@@ -178,10 +178,7 @@ public:
 inline bool operator==(const Param& a, const Param& b) { return a.equal(b); }
 inline bool operator!=(const Param& a, const Param& b) { return !a.equal(b); }
 
-template <class List>
-void get_serial_list(Param& p, List& list) {
-    p.get_serial_list(list);
-}
+inline void get_serial_list(Param& p, lib::serial_list& list) { p.get_serial_list(list); }
 
 // The settings window of a parameter lives with the windows; it installs
 // itself here. It edits the parameter in place when the operator confirms.

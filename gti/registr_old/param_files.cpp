@@ -6,6 +6,7 @@
 #include "library/io/binary_stream.h"
 #include "library/io/file_streams.h"
 #include "library/number_conv.h"
+#include "library/serial/serial_list.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/text.h"
 
@@ -54,6 +55,11 @@ void ParamExtInfo::load(lib::io::BinaryInputStream& in) {
     }
 }
 
+
+void Param::get_serial_list(lib::serial_list& list) {
+    list | name | short_name | units | global_name | channel | range | zero | min_value | max_value |
+        averaging | kind;
+}
 
 // --- Table file record -------------------------------------------------------------
 
