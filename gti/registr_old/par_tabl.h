@@ -132,7 +132,6 @@ public:
 private:
     std::vector<Param> params_;
     Param spare_;
-    Param spare2_;
     AnsiString file_name_;
     AnsiString fallback_file_name_;
     mutable bool saved_ = true;

@@ -279,6 +279,16 @@ TEST_F(ParTablFiles, NameTooLongIsRefusedBeforeWriting) {
     }
     EXPECT_FALSE(t.is_saved());
     EXPECT_EQ(bytes_of(path("t.tbl")), before);
+    // Texts that would put the file out of step are refused too.
+    for (const std::string& bad : {std::string("\n"), std::string("a\0b", 3)}) {
+        t[1].name = bad;
+        EXPECT_THROW(t.save_to(path("t.tbl")), std::runtime_error);
+        EXPECT_EQ(bytes_of(path("t.tbl")), before);
+    }
+    t[1].name = "\nx";  // only a name of one LF is the marker
+    t.save_to(path("t.tbl"));
+    EXPECT_TRUE(t.is_saved());
+
     t[1].name.clear();
     for (int i = 0; i < 511; ++i) t[1].name += "Ж";  // 511 characters are 511 bytes on disk
     t.save_to(path("t.tbl"));

@@ -153,7 +153,9 @@ public:
     void get_serial_list(lib::serial_list& list);
 
     // One record of the parameter table file. Saving refuses a text longer
-    // than the format holds (511 bytes) with std::length_error.
+    // than the format holds (511 bytes, std::length_error), a text with a 0
+    // character, and a name that is the end-of-records marker (a single
+    // LF) (std::invalid_argument), before writing anything.
     void save_to_file(lib::io::BinaryOutputStream& out) const;
     // Reads the name first and returns false at once when it is the
     // end-of-records marker (a single LF); true after a whole record. A

@@ -15,11 +15,16 @@
 
 namespace {
 
+// A text the record can hold: at most 511 bytes on disk (one per
+// character in Windows-1251), and no 0 byte, which would end it early and
+// put the rest of the record out of step.
 void check_file_string(const AnsiString& s, const char* what) {
     if (rtl::char_count(s) > Param::max_file_string)
         throw std::length_error(std::string("Param::save_to_file: ") + what + " '" + s +
                                 "' is longer than " + std::to_string(Param::max_file_string) +
                                 " characters");
+    if (s.find('\0') != AnsiString::npos)
+        throw std::invalid_argument(std::string("Param::save_to_file: ") + what + " holds a 0 character");
 }
 
 // A record string: the bytes up to a 0 byte, at most 511 of them.
@@ -55,6 +60,7 @@ void ParamExtInfo::load(lib::io::BinaryInputStream& in) {
     }
 }
 
+// --- Module stream -----------------------------------------------------------------
 
 void Param::get_serial_list(lib::serial_list& list) {
     list | name | short_name | units | global_name | channel | range | zero | min_value | max_value |
@@ -65,6 +71,9 @@ void Param::get_serial_list(lib::serial_list& list) {
 
 void Param::save_to_file(lib::io::BinaryOutputStream& out) const {
     check_file_string(name, "the name");
+    // A name of one LF is the end-of-records marker: everything after it
+    // would be read as calibration blocks.
+    if (name == "\n") throw std::invalid_argument("Param::save_to_file: the name is a single line feed");
     check_file_string(short_name, "the short name");
     check_file_string(units, "the units");
     check_file_string(global_name, "the global name");
@@ -97,7 +106,8 @@ bool Param::save_calibr_to_file(const AnsiString& file) const {
         lib::io::BinaryMemoryOutputStream out(64 + 32 * points.size());
         out.write_line("param_name=" + global_name);
         for (const UnitCalibrPoint& p : points) out.write_line(format_calibr_line(p));
-        registr::write_whole_file(file, std::string(out.get_buffer(), out.get_size()));  // never empty: the first line
+        // Never empty: the first line is always there.
+        registr::write_whole_file(file, std::string(out.get_buffer(), out.get_size()));
         return true;
     } catch (const std::exception&) {
         return false;
