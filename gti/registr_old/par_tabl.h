@@ -102,7 +102,8 @@ public:
 
     void save_extended_info(const AnsiString& file) const;
     // Replaces the extra data of the parameters the file names; a missing,
-    // foreign or short file keeps what was read before it ended.
+    // foreign or short file keeps what was read before it ended, and the
+    // latter two are listed in get_load_warnings().
     void load_extended_info(const AnsiString& file);
 
     // Module stream: the count, then each parameter's serial list (no
@@ -130,6 +131,9 @@ public:
     static void set_beep(BeepFunction beep);
 
 private:
+    // load_extended_info without clearing the warnings gathered before.
+    void read_extended_info(const AnsiString& file);
+
     std::vector<Param> params_;
     Param spare_;
     AnsiString file_name_;

@@ -142,11 +142,16 @@ void ParTabl::load_from(const AnsiString& file) {
     }
 
     warnings_ = std::move(warnings);
-    load_extended_info(file + extended_suffix);
+    read_extended_info(file + extended_suffix);
     check();
 }
 
 void ParTabl::load_extended_info(const AnsiString& file) {
+    warnings_.clear();
+    read_extended_info(file);
+}
+
+void ParTabl::read_extended_info(const AnsiString& file) {
     std::string bytes;
     try {
         bool opened = false;
