@@ -153,42 +153,54 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
     }
 
     const int tries = tries_of(policy);
-    for (int attempt = 0; attempt < tries; ++attempt) {
-        if (attempt > 0) pause_for(policy);
-        // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared once
-        // the file is known to be a regular one.
-        int fd = ::open(path_.c_str(), flags, 0666);
-        if (fd < 0) {
-            error_ = errno;
-            if (is_missing(error_)) return Status::not_found;
-            if (is_transient(error_)) continue;
-            return Status::cannot_open;
+    // A program that rewrites a file puts a new file in its place (a
+    // temporary file renamed over the name) while it holds the old one. An
+    // open that waited for that program then holds locks on a file nobody
+    // will see again, and whatever it wrote would be lost; so once every lock
+    // is held, the name must still lead to the open file, or the open starts
+    // over on the file that now carries the name.
+    for (int round = 0;; ++round) {
+        for (int attempt = 0; attempt < tries; ++attempt) {
+            if (attempt > 0) pause_for(policy);
+            // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared
+            // once the file is known to be a regular one.
+            int fd = ::open(path_.c_str(), flags, 0666);
+            if (fd < 0) {
+                error_ = errno;
+                if (is_missing(error_)) return Status::not_found;
+                if (is_transient(error_)) continue;
+                return Status::cannot_open;
+            }
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+                ::close(fd);
+                return Status::cannot_open;
+            }
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            int err = take_share_lock(fd, writer);
+            if (err == EAGAIN || err == EACCES) {
+                error_ = err;
+                ::close(fd);
+                continue;
+            }
+            // A file system without byte-range locks (some network and FUSE
+            // mounts) still opens; the share rule simply cannot be kept there.
+            fd_ = fd;
+            break;
         }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            ::close(fd);
-            return Status::cannot_open;
-        }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        int err = take_share_lock(fd, writer);
-        if (err == EAGAIN || err == EACCES) {
-            error_ = err;
-            ::close(fd);
-            continue;
-        }
-        // A file system without byte-range locks (some network and FUSE
-        // mounts) still opens; the share rule simply cannot be kept there.
-        fd_ = fd;
-        break;
-    }
-    if (fd_ < 0) return Status::cannot_open;
+        if (fd_ < 0) return Status::cannot_open;
 
-    if (whole_file_lock && !lock(policy)) {
-        int err = error_;
+        if (whole_file_lock && !lock(policy)) {
+            int err = error_;
+            close();
+            error_ = err;
+            return Status::cannot_lock;
+        }
+        if (names_open_file()) break;
         close();
-        error_ = err;
-        return Status::cannot_lock;
+        error_ = ESTALE;
+        if (round + 1 >= tries) return Status::cannot_open;
     }
     if (mode == Mode::write_truncate || mode == Mode::read_write_truncate) {
         if (!truncate(0)) {
@@ -206,6 +218,15 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
         }
     }
     return Status::ok;
+}
+
+bool File::names_open_file() const {
+    struct stat open_st {}, path_st {};
+    if (fd_ < 0 || ::fstat(fd_, &open_st) != 0) return false;
+    // A name that can't be looked at (no search permission on a folder, say)
+    // can't have been replaced by a station program either.
+    if (::stat(path_.c_str(), &path_st) != 0) return errno != ENOENT && errno != ENOTDIR;
+    return open_st.st_dev == path_st.st_dev && open_st.st_ino == path_st.st_ino;
 }
 
 bool File::lock(const RetryPolicy& policy) {

@@ -100,8 +100,11 @@ public:
     // Closes what is open, then opens `path` under the share rule. With
     // whole_file_lock the whole-file lock is taken too. A truncating mode
     // empties the file only once every lock it asked for is held, so a
-    // failed open or lock leaves an existing file as it was. On any failure
-    // the File is closed and last_error() holds the errno of the cause.
+    // failed open or lock leaves an existing file as it was. When the file
+    // was replaced under its name (renamed over) while the open waited for
+    // its locks, the open starts over on the new file, so the open file is
+    // the one the name leads to once the locks are held. On any failure the
+    // File is closed and last_error() holds the errno of the cause.
     Status open(std::string_view path, Mode mode, bool whole_file_lock,
                 const RetryPolicy& policy = retry_policy());
 
@@ -136,6 +139,9 @@ public:
     bool times(FILETIME* created, FILETIME* accessed, FILETIME* written);
 
 private:
+    // True while `path_` still leads to the open file.
+    bool names_open_file() const;
+
     int fd_ = -1;
     bool locked_ = false;
     int error_ = 0;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -189,6 +190,37 @@ TEST_F(OsFile, WholeFileLockWaitsForItsHolder) {
     ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
     EXPECT_TRUE(f.lock(os::RetryPolicy{200, std::chrono::milliseconds(10)}));
     EXPECT_EQ(child.join(), 0);
+}
+
+TEST_F(OsFile, AnOpenThatWaitedForARewriteHoldsTheNewFile) {
+    // The holder rewrites the file the way the station does (a new file
+    // renamed over the name) and only then lets the old one go.
+    std::string path = dir / "re.bin";
+    put(path, "old");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::read, true) != Status::ok) return 1;
+        side.ready();
+        if (!side.wait_release()) return 2;
+        put(path + ".new", "new");
+        if (::rename((path + ".new").c_str(), path.c_str()) != 0) return 3;
+        return 0;  // exiting drops the old file's lock
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        child.release();
+    });
+    // Two readers share the file, so this open gets past the share rule at
+    // once and waits for the whole-file lock on the old file.
+    File f;
+    Status st = f.open(path, Mode::read, true, os::RetryPolicy{200, std::chrono::milliseconds(10)});
+    releaser.join();
+    ASSERT_EQ(st, Status::ok);
+    EXPECT_EQ(child.join(), 0);
+    char buf[8] = {};
+    EXPECT_EQ(f.read(buf, sizeof buf), 3);
+    EXPECT_EQ(std::string(buf, 3), "new");
 }
 
 TEST_F(OsFile, AKilledHolderReleasesBothLocks) {
