@@ -356,4 +356,89 @@ bool File::times(FILETIME* created, FILETIME* accessed, FILETIME* written) {
     return true;
 }
 
+ReplacementFile::~ReplacementFile() { abandon(); }
+
+bool ReplacementFile::fail(int err) {
+    error_ = err;
+    abandon();
+    return false;
+}
+
+bool ReplacementFile::create(std::string_view path) {
+    abandon();
+    path_ = native_path(path);
+    error_ = 0;
+    // A name of our own beside the target: the rename stays within one file
+    // system and never meets another writer's temporary file.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = path_ + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) {
+            fd_ = fd;
+            temp_ = std::move(name);
+            break;
+        }
+        if (errno != EEXIST) {
+            error_ = errno;
+            return false;
+        }
+    }
+    if (fd_ < 0) {
+        error_ = EEXIST;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(fd_, st.st_mode & 07777);
+    return true;
+}
+
+bool ReplacementFile::write(const void* buffer, std::size_t count) {
+    if (fd_ < 0) return fail(EBADF);
+    const char* p = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::write(fd_, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        if (n == 0) return fail(ENOSPC);
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ReplacementFile::commit() {
+    if (fd_ < 0) return fail(EBADF);
+    if (::fsync(fd_) != 0) return fail(errno);
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0 && errno != EINTR) return fail(errno);
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno);
+    temp_.clear();
+    // Make the rename itself durable; a folder that cannot be synced is no
+    // reason to report a failure once the file is in place.
+    std::string folder = path_;
+    std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void ReplacementFile::abandon() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
 }  // namespace os

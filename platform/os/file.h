@@ -148,4 +148,41 @@ private:
     std::string path_;
 };
 
+// New content for a file, written beside it and put in its place in one
+// step (rename), so that the name leads either to the old file or to the
+// whole new one, never to a part of it, even after a crash or with a full
+// disk. The temporary file is not opened under the share rule: no other
+// program knows its name.
+class ReplacementFile {
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile();  // an uncommitted temporary file is removed
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Creates the temporary file in the folder of `path`, with the
+    // permissions of the file it will replace when there is one. False on a
+    // failure (last_error() says why).
+    bool create(std::string_view path);
+    // Writes every byte; false on a failure.
+    bool write(const void* buffer, std::size_t count);
+    // Syncs and closes the temporary file, renames it over the path and
+    // syncs the folder. False on a failure: the temporary file is removed
+    // and the old file stays as it was.
+    bool commit();
+    // Removes the temporary file; the old file stays as it was.
+    void abandon();
+
+    int last_error() const { return error_; }
+    const std::string& temp_path() const { return temp_; }
+
+private:
+    bool fail(int err);
+
+    std::string path_;
+    std::string temp_;
+    int fd_ = -1;
+    int error_ = 0;
+};
+
 }  // namespace os

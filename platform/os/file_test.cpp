@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -221,6 +222,35 @@ TEST_F(OsFile, AnOpenThatWaitedForARewriteHoldsTheNewFile) {
     char buf[8] = {};
     EXPECT_EQ(f.read(buf, sizeof buf), 3);
     EXPECT_EQ(std::string(buf, 3), "new");
+}
+
+TEST_F(OsFile, AReplacementTakesThePlaceOfTheFileWholeOrNotAtAll) {
+    std::string path = dir / "r.bin";
+    put(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    {
+        os::ReplacementFile r;
+        ASSERT_TRUE(r.create(path));
+        ASSERT_TRUE(r.write("new ", 4));
+        EXPECT_EQ(get(path), "old");  // nothing shows before the commit
+        // Not committed: the temporary file goes, the old one stays.
+    }
+    EXPECT_EQ(get(path), "old");
+    os::ReplacementFile r;
+    ASSERT_TRUE(r.create(path));
+    std::string temp = r.temp_path();
+    ASSERT_TRUE(r.write("new content", 11));
+    ASSERT_TRUE(r.commit());
+    EXPECT_EQ(get(path), "new content");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(::access(temp.c_str(), F_OK), 0);
+    EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "r.bin");
+
+    os::ReplacementFile missing;
+    EXPECT_FALSE(missing.create(dir / "no/such/folder.bin"));
+    EXPECT_EQ(missing.last_error(), ENOENT);
 }
 
 TEST_F(OsFile, AKilledHolderReleasesBothLocks) {
