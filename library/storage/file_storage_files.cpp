@@ -7,6 +7,7 @@
 #include "library/io/disk_text.h"
 #include "library/io/file_streams.h"
 #include "library/storage/rt_blocks.h"
+#include "platform/os/directory.h"
 #include "platform/os/mapping.h"
 #include "platform/rtl/text.h"
 
@@ -390,15 +391,17 @@ bool FileStorage::add_old_file(const AnsiString&, bool) { return false; }
 
 void FileStorage::add_files_by_mask(const char* mask) {
     if (!mask) return;
-    lib::FileFinder finder;
-    finder.find(mask, 63, false);
-    std::stable_sort(finder.files.begin(), finder.files.end(), [](const lib::FindedFile& a, const lib::FindedFile& b) {
-        return rtl::AnsiCompareText(a.name, b.name) < 0;
-    });
-    for (const auto& f : finder.files) {
-        if (f.attributes & 16) continue;  // a folder
-        if (lower(f.name).find(".fast.realtim") != AnsiString::npos) continue;
-        add_file(f.path + f.name, false);
+    const std::string m = os::native_path(mask);
+    const std::size_t sep = m.rfind('/');
+    const AnsiString folder = sep == std::string::npos ? AnsiString() : m.substr(0, sep + 1);
+    std::vector<AnsiString> names;
+    for (const auto& e : os::find_entries(m, os::fa_any))
+        if (!(e.attributes & os::fa_directory)) names.push_back(e.name);
+    std::stable_sort(names.begin(), names.end(),
+                     [](const AnsiString& a, const AnsiString& b) { return rtl::AnsiCompareText(a, b) < 0; });
+    for (const auto& name : names) {
+        if (lower(name).find(".fast.realtim") != AnsiString::npos) continue;
+        add_file(folder + name, false);
     }
 }
 
