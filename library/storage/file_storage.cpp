@@ -20,6 +20,54 @@ void FileStorageItem::save_to_stream(lib::io::BinaryOutputStream& out) const {
     out.write(payload.data(), static_cast<unsigned>(payload.size()));
 }
 
+// --- record memory ---
+
+namespace {
+constexpr std::size_t kMinPiece = 1 << 20;
+constexpr std::size_t kPieceAlignment = 64;
+}  // namespace
+
+FileStorageMemory::~FileStorageMemory() {
+    for (const auto& p : pieces_) ::operator delete(p.data, std::align_val_t(kPieceAlignment));
+}
+
+bool FileStorageMemory::fits(std::size_t bytes, std::size_t alignment) const {
+    if (active_ == 0) return false;
+    const std::size_t start = (used_ + alignment - 1) / alignment * alignment;
+    return start <= pieces_[active_ - 1].size && bytes <= pieces_[active_ - 1].size - start;
+}
+
+void FileStorageMemory::next_piece(std::size_t at_least) {
+    // A kept piece that is large enough, else a new one; the pieces still
+    // unused stay after it for later.
+    for (std::size_t i = active_; i < pieces_.size(); ++i) {
+        if (pieces_[i].size >= at_least) {
+            std::swap(pieces_[i], pieces_[active_]);
+            ++active_;
+            used_ = 0;
+            return;
+        }
+    }
+    const std::size_t size = std::max(at_least, kMinPiece);
+    Piece piece{static_cast<char*>(::operator new(size, std::align_val_t(kPieceAlignment))), size};
+    pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(active_), piece);
+    ++active_;
+    used_ = 0;
+}
+
+void FileStorageMemory::prepare(std::size_t bytes) {
+    if (!fits(bytes, kPieceAlignment)) next_piece(bytes);
+}
+
+void* FileStorageMemory::do_allocate(std::size_t bytes, std::size_t alignment) {
+    if (alignment > kPieceAlignment) throw std::bad_alloc();
+    if (!fits(bytes, alignment)) next_piece(bytes + alignment);
+    used_ = (used_ + alignment - 1) / alignment * alignment;
+    void* p = pieces_[active_ - 1].data + used_;
+    used_ += bytes;
+    return p;
+}
+
 // --- text values ---
 
 void FileStorageTextValues::set_text(const AnsiString& name, const AnsiString& value) { lines_.SetValue(name, value); }
@@ -62,6 +110,7 @@ FileStorage::~FileStorage() { clear(); }
 
 void FileStorage::clear() {
     records_.clear();
+    memory_.rewind();
     params_.clear();
     text_values_.clear();
     remarks_.clear();

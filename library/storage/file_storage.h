@@ -29,12 +29,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <memory_resource>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace lib::io {
 class BinaryMemoryOutputStream;
+}
+namespace lib::realtime {
+class BlockScanner;
+struct Block;
 }
 
 using AnsiString = std::string;
@@ -72,13 +77,18 @@ struct FileStorageParam {
     friend bool operator==(const FileStorageParam&, const FileStorageParam&) = default;
 };
 
+// The values of a record. A reader keeps them in memory of the table's own
+// (FileStorageMemory); built or copied anywhere else they use the heap.
+using FileStorageValues = std::pmr::vector<float>;
+
 // One record.
 struct FileStorageItem {
     lib::unix_time time;
     float depth_z = 0.0f;    // bottom-hole depth
     float depth_cur = 0.0f;  // current (bit) depth
     float lag_depth = 0.0f;
-    std::vector<float> values;  // one per column of the table, in column order
+    // One per column of the table, in column order.
+    FileStorageValues values;
     // Takes part in the depth series (correct_depths) and in the old
     // fixed-record output.
     bool valid = true;
@@ -86,6 +96,11 @@ struct FileStorageItem {
     // The data file the record belongs to; only save_with_new_format reads
     // it, as a filter.
     std::int32_t file_number = 0;
+
+    FileStorageItem() = default;
+    explicit FileStorageItem(std::pmr::memory_resource* memory) : values(memory) {}
+    FileStorageItem(const FileStorageItem&) = default;
+    FileStorageItem& operator=(const FileStorageItem&) = default;
 
     // New entries are 0.
     void resize(int n) { values.resize(n < 0 ? 0 : static_cast<std::size_t>(n), 0.0f); }
@@ -139,6 +154,42 @@ public:
 private:
     rtl::StringList lines_;
     FileStorage* parent_ = nullptr;
+};
+
+// The memory of the records that readers make: large pieces given out in
+// order and let go all at once. A table keeps it over clear(), as a vector
+// keeps its capacity, so a table that reads file after file reuses it:
+// fresh memory costs the system more than reading the file does.
+class FileStorageMemory : public std::pmr::memory_resource {
+public:
+    FileStorageMemory() = default;
+    ~FileStorageMemory() override;
+    FileStorageMemory(const FileStorageMemory&) = delete;
+    FileStorageMemory& operator=(const FileStorageMemory&) = delete;
+
+    // Makes sure the next `bytes` can come from one piece.
+    void prepare(std::size_t bytes);
+    // Everything given out is free again; nothing may use it any more.
+    void rewind() {
+        active_ = 0;
+        used_ = 0;
+    }
+
+private:
+    struct Piece {
+        char* data;
+        std::size_t size;
+    };
+
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+    void do_deallocate(void*, std::size_t, std::size_t) override {}
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+    bool fits(std::size_t bytes, std::size_t alignment) const;
+    void next_piece(std::size_t at_least);
+
+    std::vector<Piece> pieces_;
+    std::size_t active_ = 0;  // pieces in use; the last of them gives out memory
+    std::size_t used_ = 0;    // bytes given out of the last piece in use
 };
 
 class FileStorage {
@@ -258,10 +309,14 @@ public:
 private:
     struct ReadState;
 
+    void begin_read(ReadState& state, std::size_t total);
+    void read_window(ReadState& state, lib::realtime::BlockScanner& scanner);
+    void end_read(ReadState& state, const lib::realtime::BlockScanner& scanner);
     void read_all(ReadState& state, const char* data, std::size_t size);
-    void read_block(ReadState& state, int type, const char* payload, int size);
-    void read_values(ReadState& state, const char* payload, int size);
-    void read_params(ReadState& state, const char* payload, int size);
+    void read_block(ReadState& state, const lib::realtime::Block& block);
+    std::shared_ptr<FileStorageItem> new_item(ReadState& state);
+    void read_values(ReadState& state, const char* payload);
+    void read_params(ReadState& state, const lib::realtime::Block& block);
     void read_text(const char* payload, int size);
     void read_remark(const char* payload, int size);
     void read_simple_values(ReadState& state, const char* payload, int size);
@@ -280,6 +335,9 @@ private:
     std::int64_t file_size_ = -1;
     lib::unix_time time_from_ = lib::unix_time::min();
     lib::unix_time time_to_ = lib::unix_time::max();
+    // The memory of the records the readers made (declared before the
+    // records, so that it is destroyed after them).
+    FileStorageMemory memory_;
     std::vector<std::shared_ptr<FileStorageItem>> records_;
     std::vector<FileStorageParam> params_;
     // Records the window kept out since the last clear: such a table holds

@@ -17,8 +17,8 @@ namespace {
 const std::string kTorn = "Последний блок файла записан не полностью (запись была прервана), он пропущен";
 constexpr int kParams = 20;
 
-std::vector<float> values_of(std::uint32_t i) {
-    std::vector<float> v(kParams);
+FileStorageValues values_of(std::uint32_t i) {
+    FileStorageValues v(kParams);
     for (int k = 0; k < kParams; ++k) v[static_cast<std::size_t>(k)] = static_cast<float>(i) * 100.0f + k;
     return v;
 }

@@ -42,6 +42,7 @@ const char kCannotWrite[] = "Невозможно записать в файл!"
 const char kNotFound[] = "Файл не найден!";
 const char kCannotOpen[] = "Невозможно открыть файл!";
 const char kCannotLock[] = "Невозможно заблокировать файл!";
+const char kCannotRead[] = "Невозможно прочитать из файла!";
 const char kEmptyFile[] = "InputMappedFile::open: (h_file_mapping == NULL)";
 const char kNoMapping[] = "InputMappedFile::open: (pointer == NULL)";
 
@@ -57,6 +58,18 @@ AnsiString extension_of(const AnsiString& path) {
     AnsiString name = file_part(path);
     std::size_t dot = name.rfind('.');
     return dot == AnsiString::npos ? AnsiString() : lower(name.substr(dot));
+}
+
+// Pieces in which a data file is read; far more than BlockScanner::lookahead.
+constexpr std::int64_t kReadChunk = 4 << 20;
+
+void open_or_throw(os::File& file, const AnsiString& name, os::File::Mode mode, bool lock) {
+    switch (file.open(name, mode, lock)) {
+        case os::File::Status::ok: return;
+        case os::File::Status::not_found: throw lib::io::FileError(kNotFound, name, file.last_error());
+        case os::File::Status::cannot_open: throw lib::io::FileError(kCannotOpen, name, file.last_error());
+        case os::File::Status::cannot_lock: throw lib::io::FileError(kCannotLock, name, file.last_error());
+    }
 }
 
 // A stream that appends to a string.
@@ -149,6 +162,8 @@ struct FileStorage::ReadState {
     bool text_only = false;
     // Only records and headers: a merge of what another program appended.
     bool records_only = false;
+    std::size_t total = 0;  // bytes of the data, for sizing
+    std::pmr::memory_resource* memory = nullptr;  // of the records read
     // Column of each parameter of the current header.
     std::array<int, max_params> map{};
     int count = 0;
@@ -158,6 +173,7 @@ struct FileStorage::ReadState {
     bool identity = true;  // map[i] == i for every parameter
     bool mismatch = false;
     bool damaged = false;
+    bool columns_grew = false;
     std::vector<AnsiString> messages;
     std::unordered_map<std::string, int> columns;  // lower-cased global name -> column
 };
@@ -177,24 +193,39 @@ bool FileStorage::add_blocks(const char* data, std::size_t size, bool text_only)
     return true;
 }
 
-void FileStorage::read_all(ReadState& state, const char* data, std::size_t size) {
+void FileStorage::begin_read(ReadState& state, std::size_t total) {
+    state.total = total;
     for (std::size_t i = 0; i < params_.size(); ++i)
         state.columns.emplace(lower(params_[i].global_name), static_cast<int>(i));
-    BlockScanner scanner(data, size);
+    if (!state.text_only) {
+        // Records and their values take about as much memory as the file
+        // holds bytes; given out in order from one piece, they spare the
+        // heap half a million small allocations.
+        memory_.prepare(total + total / 4 + 4096);
+        state.memory = &memory_;
+    }
+}
+
+void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
     Block block;
     while (scanner.next(block)) {
         if (state.text_only && block.type != lib::realtime::block_text) continue;
         if (state.records_only && (block.type == lib::realtime::block_text || block.type == lib::realtime::block_remark))
             continue;
         try {
-            read_block(state, block.type, block.payload, block.size);
+            read_block(state, block);
         } catch (const FileStorageException& e) {
             if (e.is_critical()) throw;
             if (std::find(state.messages.begin(), state.messages.end(), e.what()) == state.messages.end())
                 state.messages.push_back(e.what());
         }
     }
-    fit_records();
+}
+
+void FileStorage::end_read(ReadState& state, const BlockScanner& scanner) {
+    // Records have every column there was when they were made; only a
+    // header that added columns leaves the earlier ones short.
+    if (state.columns_grew) fit_records();
     for (const auto& m : state.messages) add_warning(m);
     if (state.mismatch) add_warning(kSectorMismatch);
     if (scanner.resynchronised()) add_warning(kResynchronised);
@@ -202,68 +233,112 @@ void FileStorage::read_all(ReadState& state, const char* data, std::size_t size)
     if (scanner.torn()) add_warning(kTornBlock);
 }
 
-void FileStorage::read_block(ReadState& state, int type, const char* payload, int size) {
-    switch (type) {
-        case lib::realtime::block_record: read_values(state, payload, size); break;
-        case lib::realtime::block_params: read_params(state, payload, size); break;
-        case lib::realtime::block_text: read_text(payload, size); break;
+void FileStorage::read_all(ReadState& state, const char* data, std::size_t size) {
+    begin_read(state, size);
+    BlockScanner scanner(data, size);
+    read_window(state, scanner);
+    end_read(state, scanner);
+}
+
+void FileStorage::read_block(ReadState& state, const Block& block) {
+    switch (block.type) {
+        case lib::realtime::block_record: read_values(state, block.payload); break;
+        case lib::realtime::block_params: read_params(state, block); break;
+        case lib::realtime::block_text: read_text(block.payload, block.size); break;
         case lib::realtime::block_remark:
             try {
-                read_remark(payload, size);
+                read_remark(block.payload, block.size);
             } catch (const FileStorageException&) {
                 state.damaged = true;
             }
             break;
-        case lib::realtime::block_simple_values: read_simple_values(state, payload, size); break;
+        case lib::realtime::block_simple_values: read_simple_values(state, block.payload, block.size); break;
         default: break;
     }
 }
 
-void FileStorage::read_values(ReadState& state, const char* p, int size) {
-    // The scanner has checked that size is 18 + 4 * count.
+std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
+    if (!state.memory) return std::make_shared<FileStorageItem>();
+    return std::allocate_shared<FileStorageItem>(std::pmr::polymorphic_allocator<FileStorageItem>(state.memory),
+                                                 state.memory);
+}
+
+namespace {
+
+// A value beyond +-1e20 (infinities too, NaN not) marks a record written
+// from a broken frame. For a float, x > 1e20 exactly when x >= 1e20f, so the
+// test runs on the bit patterns.
+constexpr std::uint32_t kLimit = 0x60AD78EC;           // 1e20f
+constexpr std::uint32_t kRange = 0x7F800000 - kLimit;  // up to infinity
+
+inline bool beyond(std::uint32_t bits) { return ((bits & 0x7FFFFFFF) - kLimit) <= kRange; }
+
+// Copies n floats from a block (odd addresses) and tells whether any of
+// them is beyond +-1e20. This is the inner loop of reading a file, so it
+// goes four values at a time in the compiler's vector types.
+bool copy_values(float* to, const char* from, int n) {
+    typedef std::uint32_t u32x4 __attribute__((vector_size(16)));
+    u32x4 bad4 = {0, 0, 0, 0};
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        u32x4 bits;
+        std::memcpy(&bits, from + 4 * i, sizeof bits);
+        std::memcpy(to + i, &bits, sizeof bits);
+        bad4 |= (u32x4)(((bits & 0x7FFFFFFF) - kLimit) <= kRange);
+    }
+    bool bad = (bad4[0] | bad4[1] | bad4[2] | bad4[3]) != 0;
+    for (; i < n; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, from + 4 * i, 4);
+        std::memcpy(to + i, &bits, 4);
+        bad |= beyond(bits);
+    }
+    return bad;
+}
+
+}  // namespace
+
+void FileStorage::read_values(ReadState& state, const char* p) {
+    // The scanner has checked that the block holds 18 + 4 * count bytes.
     const int n = static_cast<unsigned char>(p[lib::realtime::record_head_size - 1]);
     if (!state.header_ok || n != state.count) {
         state.mismatch = true;
         return;
     }
-    (void)size;
     const std::uint32_t t = lib::realtime::load_u32(p);
     if (t < time_from_.get_value() || t > time_to_.get_value()) {
         if (!state.records_only) ++outside_window_;
         return;
     }
-    auto item = std::make_shared<FileStorageItem>();
+    auto item = new_item(state);
     item->time = t;
     item->depth_z = lib::realtime::load_f32(p + 4);
     item->lag_depth = lib::realtime::load_f32(p + 8);
     item->operation = static_cast<unsigned char>(p[12]);
     item->depth_cur = lib::realtime::load_f32(p + 13);
-    item->values.resize(params_.size(), 0.0f);
-    float* values = item->values.data();
+    const std::size_t columns = params_.size();
     const char* v = p + lib::realtime::record_head_size;
+    auto& values = item->values;
     bool out_of_range = false;
-    if (state.identity) {
-        if (n > 0) std::memcpy(values, v, static_cast<std::size_t>(n) * 4);
-        for (int i = 0; i < n; ++i) {
-            double x = values[i];
-            out_of_range |= x > 1e20 || x < -1e20;
-        }
+    if (state.identity && static_cast<std::size_t>(n) == columns) {
+        values.resize(columns);
+        out_of_range = copy_values(values.data(), v, n);
     } else {
+        values.assign(columns, 0.0f);
         for (int i = 0; i < n; ++i) {
-            float x = lib::realtime::load_f32(v + 4 * i);
-            values[state.map[static_cast<std::size_t>(i)]] = x;
-            out_of_range |= static_cast<double>(x) > 1e20 || static_cast<double>(x) < -1e20;
+            std::uint32_t bits = lib::realtime::load_u32(v + 4 * i);
+            out_of_range |= beyond(bits);
+            std::memcpy(&values[static_cast<std::size_t>(state.map[static_cast<std::size_t>(i)])], &bits, 4);
         }
     }
-    // A value out of any sensible range marks a record written from a
-    // broken frame: none of its values can be trusted.
-    if (out_of_range) std::fill(item->values.begin(), item->values.end(), 0.0f);
+    // None of the values of a record from a broken frame can be trusted.
+    if (out_of_range) std::fill(values.begin(), values.end(), 0.0f);
     records_.push_back(std::move(item));
 }
 
-void FileStorage::read_params(ReadState& state, const char* payload, int size) {
+void FileStorage::read_params(ReadState& state, const Block& block) {
     state.header_ok = false;
-    PayloadReader in(payload, size);
+    PayloadReader in(block.payload, block.size);
     const int count = in.u8();
     if (count > max_params) throw FileStorageException(kTooManyParams, false);
     std::vector<FileStorageParam> params(static_cast<std::size_t>(count));
@@ -298,6 +373,7 @@ void FileStorage::read_params(ReadState& state, const char* payload, int size) {
             column = found->second;
         } else {
             params_.push_back(params[i]);
+            if (!records_.empty()) state.columns_grew = true;
             column = static_cast<int>(params_.size() - 1);
             state.columns.emplace(keys[i], column);
         }
@@ -306,6 +382,11 @@ void FileStorage::read_params(ReadState& state, const char* payload, int size) {
     }
     state.count = count;
     state.header_ok = true;
+    // Room for as many records as the rest of the data could hold.
+    const std::size_t left = state.total > block.offset ? state.total - block.offset : 0;
+    const std::size_t room = records_.size() + left / (lib::realtime::block_header_size +
+                                                       lib::realtime::record_head_size + 4 * static_cast<std::size_t>(count));
+    if (!state.text_only && room > records_.capacity()) records_.reserve(room);
 }
 
 void FileStorage::read_text(const char* payload, int size) {
@@ -339,7 +420,7 @@ void FileStorage::read_simple_values(ReadState& state, const char* p, int size) 
         state.mismatch = true;
         return;
     }
-    auto item = std::make_shared<FileStorageItem>();
+    auto item = new_item(state);
     item->time = lib::realtime::load_u32(p);
     item->operation = 255;
     item->valid = false;
@@ -377,14 +458,46 @@ bool FileStorage::add_file(const AnsiString& name, bool text_only) {
 }
 
 bool FileStorage::add_new_file(const AnsiString& name, bool text_only) {
-    HeldFile file;
-    file.open(name, !nolocking_file_exists(name), false);
-    if (file.size() == 0) throw lib::io::FileError(kEmptyFile, name, 0);
+    os::File file;
+    open_or_throw(file, name, os::File::Mode::read, !nolocking_file_exists(name));
+    const std::int64_t size = file.size();
+    if (size < 0) throw lib::io::FileError(kCannotRead, name, file.last_error());
+    if (size == 0) throw lib::io::FileError(kEmptyFile, name, 0);
     // The time and size of the bytes read, taken while no writer can touch
     // them, so a later append is never mistaken for what this table holds.
-    file_time_ = file.write_time();
-    file_size_ = static_cast<std::int64_t>(file.size());
-    return add_blocks(file.data(), file.size(), text_only);
+    os::FILETIME written;
+    if (!file.times(nullptr, nullptr, &written)) throw lib::io::FileError(kCannotRead, name, file.last_error());
+
+    // The file is read in large pieces into one buffer that stays in the
+    // processor's cache; blocks that straddle two pieces are carried over.
+    ReadState state;
+    state.text_only = text_only;
+    begin_read(state, static_cast<std::size_t>(size));
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kReadChunk)));
+    BlockScanner scanner;
+    std::size_t have = 0;
+    std::int64_t left = size;
+    for (;;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(
+            left, static_cast<std::int64_t>(buffer.size() - have)));
+        const std::int64_t got = file.read(buffer.data() + have, want);
+        if (got < 0) throw lib::io::FileError(kCannotRead, name, file.last_error());
+        have += static_cast<std::size_t>(got);
+        left -= got;
+        // A file cut short under the reader (by a program outside the
+        // station's share rule) ends where it ends.
+        const bool last = left == 0 || static_cast<std::size_t>(got) < want;
+        scanner.window(buffer.data(), have, last);
+        read_window(state, scanner);
+        if (last) break;
+        const std::size_t used = scanner.position();
+        std::memmove(buffer.data(), buffer.data() + used, have - used);
+        have -= used;
+    }
+    end_read(state, scanner);
+    file_time_ = written;
+    file_size_ = size;
+    return true;
 }
 
 bool FileStorage::add_old_file(const AnsiString&, bool) { return false; }
@@ -524,7 +637,7 @@ void FileStorage::rewrite_without(const AnsiString& name, const std::vector<int>
     Block block;
     while (scanner.next(block)) {
         if (std::find(types.begin(), types.end(), block.type) != types.end()) continue;
-        out.write(held.data() + block.offset,
+        out.write(block.payload - lib::realtime::block_header_size,
                   static_cast<unsigned>(lib::realtime::block_header_size + block.size));
     }
     // Copying only the sound blocks would quietly cut the damaged stretches
@@ -541,12 +654,7 @@ void FileStorage::append_text_values(const AnsiString& name, FileStorageTextValu
     StringSink sink(bytes);
     save_text_values(sink, values);
     os::File file;
-    switch (file.open(name, os::File::Mode::write_append, !nolocking_file_exists(name))) {
-        case os::File::Status::ok: break;
-        case os::File::Status::not_found: throw lib::io::FileError(kNotFound, name, file.last_error());
-        case os::File::Status::cannot_open: throw lib::io::FileError(kCannotOpen, name, file.last_error());
-        case os::File::Status::cannot_lock: throw lib::io::FileError(kCannotLock, name, file.last_error());
-    }
+    open_or_throw(file, name, os::File::Mode::write_append, !nolocking_file_exists(name));
     const std::int64_t before = file.size();
     if (before < 0 || !file.write(bytes.data(), bytes.size())) {
         int err = file.last_error();

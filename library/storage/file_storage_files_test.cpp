@@ -99,10 +99,10 @@ TEST_F(FileStorageFiles, AWellFileReadsWhole) {
         EXPECT_EQ(r->depth_cur, 99.5f + i);
         EXPECT_EQ(r->operation, i % 4);
         EXPECT_TRUE(r->valid);
-        EXPECT_EQ(r->values, (std::vector<float>{10.0f * i, -1.0f * i}));
+        EXPECT_EQ(r->values, (FileStorageValues{10.0f * i, -1.0f * i}));
     }
     const FileStorageItem* simple = t.get_record(4);
-    EXPECT_EQ(simple->values, (std::vector<float>{7.0f, 8.0f}));
+    EXPECT_EQ(simple->values, (FileStorageValues{7.0f, 8.0f}));
     EXPECT_EQ(simple->operation, 255);
     EXPECT_FALSE(simple->valid);
     EXPECT_EQ(simple->depth_z, 0.0f);
@@ -141,7 +141,7 @@ TEST_F(FileStorageFiles, DamagedFilesKeepWhatSurvivesWithWarnings) {
             const FileStorageItem* r = t.get_record(i);
             if (r->operation == 255) continue;  // the simple values
             float k = static_cast<float>((r->time.get_value() - T0) / 10);
-            EXPECT_EQ(r->values, (std::vector<float>{10.0f * k, -k})) << c.file;
+            EXPECT_EQ(r->values, (FileStorageValues{10.0f * k, -k})) << c.file;
             EXPECT_EQ(r->depth_z, 100.0f + k) << c.file;
         }
     }
@@ -163,8 +163,8 @@ TEST_F(FileStorageFiles, RecordsGoOnlyToTheColumnsOfAGoodHeader) {
     EXPECT_EQ(times(t), (std::vector<std::uint32_t>{2, 4, 5}));
     ASSERT_EQ(t.get_params_count(), 3);
     EXPECT_EQ(t.get_param(2)->global_name, "c");
-    EXPECT_EQ(t.get_record(0)->values, (std::vector<float>{1, 2, 0}));  // grown to three columns
-    EXPECT_EQ(t.get_record(2)->values, (std::vector<float>{8, 0, 7}));
+    EXPECT_EQ(t.get_record(0)->values, (FileStorageValues{1, 2, 0}));  // grown to three columns
+    EXPECT_EQ(t.get_record(2)->values, (FileStorageValues{8, 0, 7}));
     EXPECT_EQ(warnings(t), (std::vector<std::string>{kMismatch}));
 }
 
@@ -202,13 +202,34 @@ TEST_F(FileStorageFiles, WindowAndOutOfRangeValues) {
     t.add_file(path, false);
     EXPECT_EQ(times(t), (std::vector<std::uint32_t>{100, 150, 200, 150, 150, 5}));
     const FileStorageItem* big = t.get_record(3);
-    EXPECT_EQ(big->values, (std::vector<float>{0, 0}));
+    EXPECT_EQ(big->values, (FileStorageValues{0, 0}));
     EXPECT_EQ(big->depth_z, 5.0f);
     EXPECT_EQ(big->operation, 1);
-    EXPECT_EQ(t.get_record(4)->values, (std::vector<float>{0, 0}));
+    EXPECT_EQ(t.get_record(4)->values, (FileStorageValues{0, 0}));
     // Only part of the file is in the table: writing it back is refused.
     EXPECT_THROW(t.save_all(path, false), FileStorageException);
     EXPECT_EQ(get(path), b.out.bytes);
+}
+
+TEST_F(FileStorageFiles, RecordsOutliveReadsClearsAndTheirTable) {
+    std::string path = dir / "0012.realtim";
+    put(path, fixture("well.bin"));
+    FileStorageItem copy;
+    {
+        FileStorage t;
+        t.add_file(path, false);
+        t.clear();
+        t.add_file(path, false);  // into the memory the first read used
+        t.add_file(path, false);  // and on into more
+        ASSERT_EQ(t.get_data_size(), 14);
+        EXPECT_EQ(t.get_record(8)->values, (FileStorageValues{10.0f, -1.0f}));
+        copy = *t.get_record(8);
+        t.get_record_ptr(8)->values.push_back(5.0f);  // a record's values stay a vector
+        EXPECT_EQ(t.get_record(8)->values.size(), 3u);
+    }
+    EXPECT_EQ(copy.values, (FileStorageValues{10.0f, -1.0f}));
+    copy.values.resize(40, 1.0f);
+    EXPECT_EQ(copy.values[39], 1.0f);
 }
 
 TEST_F(FileStorageFiles, ExtensionsDecideTheReader) {

@@ -27,7 +27,7 @@ TEST(FileStorageTable, ANewRecordIsZeroedAndValid) {
     EXPECT_TRUE(r.values.empty());
     r.values = {5.0f};
     r.resize(3);
-    EXPECT_EQ(r.values, (std::vector<float>{5.0f, 0.0f, 0.0f}));
+    EXPECT_EQ(r.values, (FileStorageValues{5.0f, 0.0f, 0.0f}));
     FileStorageParam p;
     EXPECT_EQ(p.lower_bound, 0.0f);
     EXPECT_EQ(p.upper_bound, 100.0f);

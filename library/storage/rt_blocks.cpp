@@ -172,7 +172,7 @@ bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_
 
 bool BlockScanner::chain_from(std::size_t at) const {
     for (int n = 0; n < 5; ++n) {
-        if (at == size_) return n > 0;
+        if (at == size_) return n > 0 && last_;
         int type, block_size;
         if (!sound_block_at(data_, size_, at, type, block_size)) return false;
         at += block_header_size + static_cast<std::size_t>(block_size);
@@ -180,43 +180,54 @@ bool BlockScanner::chain_from(std::size_t at) const {
     return true;
 }
 
+void BlockScanner::window(const char* data, std::size_t size, bool last) {
+    base_ += pos_;
+    data_ = data;
+    size_ = size;
+    pos_ = 0;
+    last_ = last;
+}
+
 bool BlockScanner::next(Block& block) {
-    while (pos_ < size_) {
-        int type, block_size;
-        if (sound_block_at(data_, size_, pos_, type, block_size)) {
-            block.type = type;
-            block.size = block_size;
-            block.offset = pos_;
-            block.payload = data_ + pos_ + block_header_size;
-            pos_ += block_header_size + static_cast<std::size_t>(block_size);
-            return true;
-        }
-        std::size_t bad = pos_;
-        for (std::size_t at = bad + 1; at < size_; ++at) {
-            if (chain_from(at)) {
-                pos_ = at;
-                break;
+    for (;;) {
+        if (short_window() || (!searching_ && pos_ >= size_)) return false;
+        if (!searching_) {
+            int type, block_size;
+            if (sound_block_at(data_, size_, pos_, type, block_size)) {
+                block.type = type;
+                block.size = block_size;
+                block.offset = base_ + pos_;
+                block.payload = data_ + pos_ + block_header_size;
+                pos_ += block_header_size + static_cast<std::size_t>(block_size);
+                return true;
             }
+            // A block whose header is whole and sound but whose payload runs
+            // past the end of the data, or a header cut short, is the last
+            // block of an interrupted append, unless sound blocks follow.
+            const char* p = data_ + pos_;
+            const std::size_t left = size_ - pos_;
+            const int t = static_cast<unsigned char>(p[0]);
+            torn_candidate_ = last_ && t >= block_record && t <= block_simple_values &&
+                              (left < static_cast<std::size_t>(block_header_size) ||
+                               load_size(p + 1) > static_cast<int>(left - block_header_size));
+            searching_ = true;
+            ++pos_;
         }
-        if (pos_ != bad) {
+        for (; pos_ < size_; ++pos_) {
+            if (short_window()) return false;
+            if (chain_from(pos_)) break;
+        }
+        searching_ = false;
+        if (pos_ < size_) {
             resynchronised_ = true;
             continue;
         }
-        // Nothing sound follows. A block whose header is whole and sound
-        // but whose payload runs past the end, or a header cut short, is the
-        // last block of an interrupted append; anything else is damage.
-        std::size_t left = size_ - bad;
-        const char* p = data_ + bad;
-        int t = static_cast<unsigned char>(p[0]);
-        bool known_type = t >= block_record && t <= block_simple_values;
-        if (known_type && (left < static_cast<std::size_t>(block_header_size) ||
-                           load_size(p + 1) > static_cast<int>(left - block_header_size)))
+        if (torn_candidate_)
             torn_ = true;
         else
             resynchronised_ = true;
-        pos_ = size_;
+        return false;
     }
-    return false;
 }
 
 bool PayloadReader::take(std::size_t n) {

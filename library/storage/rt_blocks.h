@@ -133,23 +133,39 @@ struct Block {
     int type = 0;
     const char* payload = nullptr;
     int size = 0;
-    std::size_t offset = 0;  // of the block's first byte
+    std::size_t offset = 0;  // of the block's first byte in the data
 };
 
 // Walks the blocks of a file's bytes (see the top of this file for what is
-// taken and what is skipped). Never reads outside [data, data + size).
+// taken and what is skipped). Never reads outside the bytes it is given.
+//
+// The bytes may come in windows, so a large file is read in pieces: while a
+// window is not the last one, the scanner stops (next() false, at_end()
+// false) where fewer than `lookahead` bytes remain, and the caller starts the
+// next window with the bytes from position() on, followed by more.
 class BlockScanner {
 public:
-    BlockScanner(const char* data, std::size_t size) : data_(data), size_(size) {}
+    // The most bytes one decision looks at: five blocks of the largest size.
+    static constexpr std::size_t lookahead = 5 * (block_header_size + max_payload_size);
 
-    // The next sound block; false at the end of the data.
+    BlockScanner() = default;
+    // All the data in one window.
+    BlockScanner(const char* data, std::size_t size) { window(data, size, true); }
+
+    // The next window: the bytes from position() of the previous window on,
+    // then new ones; `last` when it reaches the end of the data.
+    void window(const char* data, std::size_t size, bool last);
+
+    // The next sound block; false at the end of the data or of a window.
+    // The block's payload points into the current window.
     bool next(Block& block);
+    bool at_end() const { return last_ && pos_ >= size_; }
+    std::size_t position() const { return pos_; }
 
     // Damage was skipped by looking for the next sound block.
     bool resynchronised() const { return resynchronised_; }
     // The data end in a block cut short.
     bool torn() const { return torn_; }
-    std::size_t position() const { return pos_; }
 
     // A sound block header at this offset: its type, size and, for a record,
     // its count fit; false otherwise.
@@ -159,10 +175,15 @@ private:
     // Five sound blocks in a row from `at`, or sound blocks up to exactly
     // the end of the data.
     bool chain_from(std::size_t at) const;
+    bool short_window() const { return !last_ && size_ - pos_ < lookahead; }
 
-    const char* data_;
-    std::size_t size_;
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
     std::size_t pos_ = 0;
+    std::size_t base_ = 0;  // offset of the window in the data
+    bool last_ = true;
+    bool searching_ = false;       // inside damage, looking for sound blocks
+    bool torn_candidate_ = false;  // the damage began with a block cut short
     bool resynchronised_ = false;
     bool torn_ = false;
 };
