@@ -23,7 +23,7 @@ void FileStorageItem::save_to_stream(lib::io::BinaryOutputStream& out) const {
 // --- record memory ---
 
 namespace {
-constexpr std::size_t kMinPiece = 1 << 20;
+constexpr std::size_t kMinPiece = 64 << 10;
 constexpr std::size_t kPieceAlignment = 64;
 }  // namespace
 

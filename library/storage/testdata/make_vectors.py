@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Builds the golden block files the real-time table's tests read.
 
-Written from the block layouts alone (struct, little-endian, Windows-1251
+They also seed the block reader's fuzzer (rt_blocks_fuzz/). Written from
+the block layouts alone (struct, little-endian, Windows-1251
 strings ended by one 0 byte), independently of the C++ encoder, so that a
 fault in the encoder and the same fault in its reader cannot hide each
 other. Run it from anywhere; it rewrites the .bin files beside itself.
@@ -101,6 +102,10 @@ damaged["garbage.bin"] = (header(PARAMS) + recs[0] + recs[1] + b"\x07\xff\x00gar
                           + recs[2] + recs[3] + recs[4] + recs[5])
 vectors.update(damaged)
 
+# The same files seed the fuzzer of the block reader.
+SEEDS = os.path.join(HERE, "rt_blocks_fuzz")
+os.makedirs(SEEDS, exist_ok=True)
 for name, data in vectors.items():
-    with open(os.path.join(HERE, name), "wb") as f:
-        f.write(data)
+    for folder in (HERE, SEEDS):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
