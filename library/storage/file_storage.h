@@ -22,6 +22,7 @@
 // A table is not thread-safe: one thread uses it at a time.
 
 #include "library/io/binary_stream.h"
+#include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
 #include "platform/rtl/string_list.h"
@@ -301,6 +302,10 @@ public:
     // The valid records in the older fixed-record form (145 bytes each).
     void old_save_values(lib::io::BinaryOutputStream& out);
 
+    // The lock shared by every process's tables, "reg_data_file_mutex". No
+    // operation of the table takes it; it is there for callers that need
+    // one data file to themselves across programs.
+    lib::lock_object& data_file_lock() { return data_file_lock_; }
     int get_file_kind() const { return file_kind_; }
     void set_file_kind(int kind) { file_kind_ = kind; }
     const os::FILETIME& get_file_time() const { return file_time_; }
@@ -333,6 +338,7 @@ private:
     // wrote; an append by another program changes at least the size.
     os::FILETIME file_time_;
     std::int64_t file_size_ = -1;
+    lib::lock_object data_file_lock_{"reg_data_file_mutex"};
     lib::unix_time time_from_ = lib::unix_time::min();
     lib::unix_time time_to_ = lib::unix_time::max();
     // The memory of the records the readers made (declared before the

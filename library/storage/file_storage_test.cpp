@@ -1,5 +1,8 @@
 #include "library/storage/file_storage.h"
 
+#include "platform/os/named_lock.h"
+#include "platform/os/testing.h"
+
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -176,6 +179,20 @@ TEST(FileStorageTextValues, NameValueLinesWithQuotesAndUnsetValues) {
     EXPECT_EQ(tv.count(), 1);
     t.clear();
     EXPECT_EQ(tv.count(), 0);
+}
+
+TEST(FileStorageTable, EveryTableHoldsTheDataFileLockSharedByAllProcesses) {
+    FileStorage t;
+    EXPECT_EQ(t.data_file_lock().kind(), lib::lock_object::named_mutex);
+    t.data_file_lock().lock();
+    os::testing::Child other([](os::testing::ChildSide& side) {
+        os::NamedLock lock("reg_data_file_mutex");
+        side.ready(lock.try_lock() ? 'y' : 'n');
+        return 0;
+    });
+    EXPECT_EQ(other.wait_ready(), 'n');
+    EXPECT_EQ(other.join(), 0);
+    t.data_file_lock().unlock();
 }
 
 TEST(FileStorageTable, OldFixedRecordsOfValidRecords) {
