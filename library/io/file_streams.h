@@ -162,9 +162,6 @@ public:
     std::int64_t get_pointer() const { return static_cast<std::int64_t>(position_); }
     bool eof() override { return position_ >= size_; }
     std::int64_t get_size() const { return static_cast<std::int64_t>(size_); }
-    // The whole view, for readers that walk the bytes in place; valid until
-    // the file is closed, null while none is open.
-    const char* get_data() const { return view_.data(); }
 
 private:
     OSFile file_;

@@ -323,7 +323,7 @@ private:
     void read_values(ReadState& state, const char* payload);
     void read_params(ReadState& state, const lib::realtime::Block& block);
     void read_text(const char* payload, int size);
-    void read_remark(const char* payload, int size);
+    bool read_remark(const char* payload, int size);
     void read_simple_values(ReadState& state, const char* payload, int size);
     void add_warning(const AnsiString& text);
     // Brings every record's value vector to the column count.

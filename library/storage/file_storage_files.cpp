@@ -86,17 +86,23 @@ private:
 class ReplacementSink : public lib::io::BinaryOutputStream {
 public:
     explicit ReplacementSink(const AnsiString& name) : name_(name) {
-        if (!file_.create(name)) throw lib::io::FileError(kCannotWrite, name, file_.last_error());
+        if (!file_.create(name)) {
+            int err = file_.last_error();
+            throw lib::io::FileError(err == ENOENT || err == ENOTDIR ? kNotFound : kCannotWrite, name, err);
+        }
         buffer_.reserve(kChunk);
     }
     void write(const char* buffer, unsigned count) override {
         buffer_.append(buffer, count);
         if (buffer_.size() >= kChunk) flush();
     }
-    // The new content takes the place of the file.
-    void commit() {
+    // The new content takes the place of the file; its time and size as
+    // written, for the table to compare later.
+    void commit(os::FILETIME& written, std::int64_t& size) {
         flush();
         if (!file_.commit()) throw lib::io::FileError(kCannotWrite, name_, file_.last_error());
+        written = file_.written();
+        size = file_.size();
     }
 
 private:
@@ -120,8 +126,8 @@ private:
 class HeldFile {
 public:
     // False when the file does not exist and missing_ok; every other failure
-    // throws the FileError of the open.
-    bool open(const AnsiString& name, bool lock, bool missing_ok) {
+    // throws the FileError of the open. Without map only the file is held.
+    bool open(const AnsiString& name, bool lock, bool missing_ok, bool map = true) {
         try {
             file_.open(name, lib::io::ot_read, lock);
         } catch (const lib::io::FileError& e) {
@@ -130,7 +136,7 @@ public:
         }
         file_.get_time(nullptr, nullptr, &write_time_);
         std::int64_t size = file_.get_real_size();
-        if (size > 0) {
+        if (size > 0 && map) {
             if (static_cast<std::uint64_t>(size) > SIZE_MAX ||
                 !view_.map(file_.os_file(), static_cast<std::size_t>(size), false))
                 throw lib::io::FileError(kNoMapping, name, view_.last_error());
@@ -246,11 +252,7 @@ void FileStorage::read_block(ReadState& state, const Block& block) {
         case lib::realtime::block_params: read_params(state, block); break;
         case lib::realtime::block_text: read_text(block.payload, block.size); break;
         case lib::realtime::block_remark:
-            try {
-                read_remark(block.payload, block.size);
-            } catch (const FileStorageException&) {
-                state.damaged = true;
-            }
+            if (!read_remark(block.payload, block.size)) state.damaged = true;
             break;
         case lib::realtime::block_simple_values: read_simple_values(state, block.payload, block.size); break;
         default: break;
@@ -403,14 +405,15 @@ void FileStorage::read_text(const char* payload, int size) {
     }
 }
 
-void FileStorage::read_remark(const char* payload, int size) {
+bool FileStorage::read_remark(const char* payload, int size) {
     PayloadReader in(payload, size);
     FileStorageRemark remark;
     remark.time = in.u32();
     remark.depth = in.f32();
     remark.text = in.string();
-    if (in.failed()) throw FileStorageException("remark", false);
+    if (in.failed()) return false;  // its text runs past the block
     remarks_.push_back(std::move(remark));
+    return true;
 }
 
 void FileStorage::read_simple_values(ReadState& state, const char* p, int size) {
@@ -567,11 +570,10 @@ void FileStorage::save_with_new_format(const AnsiString& name, int file_number) 
     // Encoded first: a table that cannot be written leaves the file alone.
     const std::string bytes = encode_all(file_number);
     HeldFile held;
-    held.open(name, true, true);
+    held.open(name, true, true, false);
     ReplacementSink out(name);
     out.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    out.commit();
-    stat_file(name, file_time_, file_size_);
+    out.commit(file_time_, file_size_);
 }
 
 void FileStorage::save_all(const AnsiString& name, bool text_only) {
@@ -619,8 +621,7 @@ void FileStorage::smart_save_all(const AnsiString& name, bool merge_only) {
     const std::string bytes = encode_all(-1);
     ReplacementSink out(name);
     out.write(bytes.data(), static_cast<unsigned>(bytes.size()));
-    out.commit();
-    stat_file(name, file_time_, file_size_);
+    out.commit(file_time_, file_size_);
 }
 
 void FileStorage::exclude_records(const AnsiString& name, std::vector<int>& types) {
@@ -645,8 +646,15 @@ void FileStorage::rewrite_without(const AnsiString& name, const std::vector<int>
     // of removing the text. The replacement is dropped unused.
     if (scanner.resynchronised() || scanner.torn()) throw FileStorageException(kDamagedFile + name, true);
     if (with_text) save_text_values(out, text_values_);
-    out.commit();
-    if (with_text) stat_file(name, file_time_, file_size_);
+    os::FILETIME written;
+    std::int64_t size;
+    out.commit(written, size);
+    // The table follows the file only when it held all of it before: records
+    // another program appended since stay to be merged by smart_save_all.
+    if (with_text && held.write_time() == file_time_ && static_cast<std::int64_t>(held.size()) == file_size_) {
+        file_time_ = written;
+        file_size_ = size;
+    }
 }
 
 void FileStorage::append_text_values(const AnsiString& name, FileStorageTextValues& values) {

@@ -412,6 +412,10 @@ bool ReplacementFile::write(const void* buffer, std::size_t count) {
 bool ReplacementFile::commit() {
     if (fd_ < 0) return fail(EBADF);
     if (::fsync(fd_) != 0) return fail(errno);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return fail(errno);
+    written_ = filetime_of(st.st_mtim);
+    size_ = st.st_size;
     int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0 && errno != EINTR) return fail(errno);

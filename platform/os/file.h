@@ -170,6 +170,10 @@ public:
     // syncs the folder. False on a failure: the temporary file is removed
     // and the old file stays as it was.
     bool commit();
+    // The last-write time and size of the new file as committed, before any
+    // other program could touch it under its new name.
+    const FILETIME& written() const { return written_; }
+    std::int64_t size() const { return size_; }
     // Removes the temporary file; the old file stays as it was.
     void abandon();
 
@@ -183,6 +187,8 @@ private:
     std::string temp_;
     int fd_ = -1;
     int error_ = 0;
+    FILETIME written_;
+    std::int64_t size_ = -1;
 };
 
 }  // namespace os

@@ -242,6 +242,12 @@ TEST_F(OsFile, AReplacementTakesThePlaceOfTheFileWholeOrNotAtAll) {
     ASSERT_TRUE(r.write("new content", 11));
     ASSERT_TRUE(r.commit());
     EXPECT_EQ(get(path), "new content");
+    EXPECT_EQ(r.size(), 11);
+    File check;
+    ASSERT_EQ(check.open(path, Mode::read, false), Status::ok);
+    os::FILETIME written;
+    ASSERT_TRUE(check.times(nullptr, nullptr, &written));
+    EXPECT_EQ(written, r.written());
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
