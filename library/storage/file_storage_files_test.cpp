@@ -404,6 +404,34 @@ TEST_F(FileStorageFiles, SmartSaveMergesWhatAnotherWriterAppended) {
     EXPECT_EQ(again.get_data_size(), 3);
 }
 
+TEST_F(FileStorageFiles, NoRewriteLosesWhatAnotherWriterAppended) {
+    std::string path = dir / "k.realtim";
+    put(path, Blocks().header({"x"}).record(1, {1}).out.bytes);
+    auto append = [&](std::uint32_t t) {
+        lib::io::BinaryOutputFileStream out;
+        out.open(path, true, true);
+        lib::realtime::BlockEncoder enc;
+        float v = static_cast<float>(t);
+        enc.write_record(out, t, 0, 0, 0, 0, &v, 1);
+    };
+    FileStorage t;
+    t.add_file(path, false);
+    append(2);
+    t.text_values().set_text("a", "1");
+    t.save_all(path, true);  // keeps record 2, which the table has not got
+    append(3);
+    t.save_with_new_format(dir / "other.realtim", -1);  // another file: the table still lacks 2 and 3
+    t.smart_save_all(path, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{1, 2, 3}));
+    t.save_with_new_format(path, -1);
+    append(4);
+    t.smart_save_all(path, false);
+    FileStorage back;
+    back.add_file(path, false);
+    EXPECT_EQ(times(back), (std::vector<std::uint32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(back.text_values().get_text("a"), "1");
+}
+
 TEST_F(FileStorageFiles, AppendedTextAndTheNoLockingMarker) {
     std::string path = dir / "n.realtim";
     put(path, Blocks().header({"x"}).record(1, {1}).out.bytes);
