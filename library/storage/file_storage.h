@@ -13,11 +13,18 @@
 //
 // Reading appends: several files read one after another give one table whose
 // columns are the union of their parameter headers and whose records are in
-// file order. Rewrites of a file in place (save_all, smart_save_all,
-// exclude_records, save_with_new_format over an existing file) hold the file
-// against other writers for the whole rewrite and replace it through a
-// temporary file that is synced and renamed over it, so a crash, a full disk
-// or a concurrent writer never costs recorded data.
+// file order. A reader holds its file (as a reader under the share rule of
+// os::File, and with the whole-file lock unless the folder holds the marker
+// ".nolocking") only while it reads it, in one pass of large reads.
+//
+// Rewrites of a file in place (save_all, smart_save_all, exclude_records,
+// save_with_new_format over an existing file) hold the file as a reader with
+// the whole-file lock for the whole rewrite, so no station program appends
+// to it and no other rewrite runs on it meanwhile, and replace it through a
+// temporary file that is synced and renamed over it: a crash, a full disk or
+// a concurrent writer never costs recorded data. The table remembers the
+// time and size of the file it last read or wrote, so smart_save_all can
+// tell that another program appended to the file since.
 //
 // A table is not thread-safe: one thread uses it at a time.
 
@@ -286,14 +293,19 @@ public:
 
     // Rewrites the file the table was read from (file kind 1 only): the
     // whole table, or with text_only the file's own blocks without its text
-    // blocks and then one text block of the table's text values.
+    // blocks and then one text block of the table's text values. A table
+    // that holds only part of its file (the loading window kept records
+    // out) is not written over it: a critical FileStorageException.
     void save_all(const AnsiString& name, bool text_only);
     // Merges the records that another program appended to the file since
-    // this table last read or wrote it, then (unless merge_only) rewrites it.
+    // this table last read or wrote it (only records: the table's own text
+    // values and remarks stay), then (unless merge_only) rewrites it. The
+    // loading window is the same afterwards as before.
     void smart_save_all(const AnsiString& name, bool merge_only);
     // Removes every block of the given types from a ".realtim", ".realdep"
     // or ".reallag" file. A file that is damaged is left as it is and the
-    // call fails (critical FileStorageException naming the file).
+    // call fails (critical FileStorageException naming the file); text_only
+    // saving fails the same way.
     void exclude_records(const AnsiString& name, std::vector<int>& types);
     // Appends one text block (or several, see save_text_values).
     void append_text_values(const AnsiString& name, FileStorageTextValues& values);
