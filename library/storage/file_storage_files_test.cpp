@@ -3,6 +3,7 @@
 #include "library/io/file_streams.h"
 #include "library/storage/rt_blocks.h"
 #include "platform/os/testing.h"
+#include "platform/rtl/codepage.h"
 
 #include <cmath>
 #include <fstream>
@@ -430,6 +431,29 @@ TEST_F(FileStorageFiles, NoRewriteLosesWhatAnotherWriterAppended) {
     back.add_file(path, false);
     EXPECT_EQ(times(back), (std::vector<std::uint32_t>{1, 2, 3, 4}));
     EXPECT_EQ(back.text_values().get_text("a"), "1");
+}
+
+TEST_F(FileStorageFiles, TheTripFileBesideADataFile) {
+    // The trip name comes from the file name's first dot, not a folder's.
+    std::filesystem::create_directory(dir / "w.1");
+    put(dir / "w.1/0012.rac", rtl::utf8_to_cp1251("скважина=12\r\n"
+                                                  "[начало_рейса]\r\n"
+                                                  "глубина=100,5\r\n"
+                                                  "время=90000\r\n"
+                                                  "[окончание_рейса]\r\n"
+                                                  "глубина=200\r\n"
+                                                  "время=95000\r\n"
+                                                  "площадь=\"Южная\"\r\n"));
+    FileStorage t;
+    t.load_text_values(dir / "w.1/0012.fast.realtim");
+    const FileStorageTextValues& tv = t.text_values();
+    EXPECT_EQ(tv.get_text("скважина"), "12");
+    EXPECT_EQ(tv.get_text("глубина"), "100,5");  // the first line of a name counts
+    EXPECT_EQ(tv.get_text("площадь"), "Южная");
+    FileStorage none;
+    none.load_text_values(dir / "w.1/0013.realtim");  // no trip file
+    none.load_text_values(dir / "w.1/0012");          // no dot in the file name
+    EXPECT_EQ(none.text_values().count(), 0);
 }
 
 TEST_F(FileStorageFiles, AppendedTextAndTheNoLockingMarker) {
