@@ -82,7 +82,9 @@ inline int load_size(const char* p) {
 }
 
 // Builds whole blocks and hands each to the output stream in one write()
-// call, so a buffered file stream never holds half a block. The payload
+// call, so a buffered file stream never holds half a block. The recording
+// hub's writer writes its files through this class as well: a memory stream
+// to gather a batch, or a file stream opened for appending. The payload
 // buffer is reused from block to block. Strings are converted to
 // Windows-1251 here and cut at a 0 byte they may hold (a 0 inside a string
 // would end it early on reading and shift every field after it).
@@ -94,7 +96,9 @@ class BlockEncoder {
 public:
     BlockEncoder();
 
-    // A type-1 record of count values.
+    // A type-1 record of count values. The depths are given in their
+    // natural order (bottom-hole, current, lag); the encoder puts them in
+    // the block's order.
     void write_record(lib::io::BinaryOutputStream& out, std::uint32_t time, float depth_z,
                       float depth_cur, float lag_depth, unsigned char operation, const float* values,
                       std::size_t count);
