@@ -450,6 +450,16 @@ TEST_F(FileStorageFiles, TheTripFileBesideADataFile) {
     EXPECT_EQ(tv.get_text("скважина"), "12");
     EXPECT_EQ(tv.get_text("глубина"), "100,5");  // the first line of a name counts
     EXPECT_EQ(tv.get_text("площадь"), "Южная");
+    // The same file as INI: the trip's start and end.
+    EXPECT_EQ(tv.get_text("нач_глубина"), "100,5");
+    EXPECT_EQ(tv.get_text("нач_время"), "90000");
+    EXPECT_EQ(tv.get_text("конеч_глубина"), "200");
+    EXPECT_EQ(tv.get_text("конеч_время"), "95000");
+    // A trip file without the end section removes an end read earlier.
+    put(dir / "w.1/0012.rac", rtl::utf8_to_cp1251("[начало_рейса]\r\nглубина=1\r\n"));
+    t.load_text_values(dir / "w.1/0012.realtim");
+    EXPECT_EQ(tv.get_text("нач_глубина"), "1");
+    EXPECT_EQ(tv.get_text("конеч_время"), "");
     FileStorage none;
     none.load_text_values(dir / "w.1/0013.realtim");  // no trip file
     none.load_text_values(dir / "w.1/0012");          // no dot in the file name

@@ -4,6 +4,7 @@
 #include "library/storage/file_storage.h"
 
 #include "platform/os/directory.h"
+#include "platform/rtl/ini_file.h"
 
 namespace {
 
@@ -33,4 +34,12 @@ void FileStorage::load_text_values(const AnsiString& data_file_name) {
         if (name.empty()) continue;
         text_values_.set_text(name, FileStorageTextValues::check_inverted_commas(lines.Values(name)));
     }
+
+    // The same file read as INI: the trip's start and end. An empty value
+    // removes the name.
+    const rtl::IniFile ini(os::native_path(trip));
+    text_values_.set_text("нач_глубина", ini.ReadString("начало_рейса", "глубина", ""));
+    text_values_.set_text("нач_время", ini.ReadString("начало_рейса", "время", ""));
+    text_values_.set_text("конеч_глубина", ini.ReadString("окончание_рейса", "глубина", ""));
+    text_values_.set_text("конеч_время", ini.ReadString("окончание_рейса", "время", ""));
 }
