@@ -9,7 +9,9 @@
 //   repeat@7     report 7 sent twice, block number and all
 //   skip@9x2     two block numbers left out before report 9 (default 1)
 //   truncate@11x20  only the first 20 bytes of report 11 (default: half)
-//   silence@13x1500 report 13 not sent, and the line quiet for 1500 ms
+//   silence@13x1500 report 13 not sent (nor numbered: the next report
+//                carries its block number and its counter pulses), and
+//                under run() the line quiet for 1500 ms
 //                (default 1000)
 
 #include <stdexcept>

@@ -65,6 +65,7 @@ Simulator::Simulator(Endpoint& line, Scenario& scenario, SimOptions options)
     : line_(line), scenario_(scenario), options_(options) {
     if (options_.bmv_length != 48 && options_.bmv_length != 11)
         options_.bmv_length = options_.kind == DeviceKind::mmv0 ? 48 : 11;
+    block_ = std::max(options_.first_block, 0);
     last_byte_ms_ = now_ms();
 }
 
@@ -147,6 +148,19 @@ SentReport Simulator::send_report() {
     for (const Fault& f : faults_)
         if (f.report == r.number) mine.push_back(f);
 
+    bool silent = false, twice = false;
+    for (const Fault& f : mine) silent = silent || f.kind == FaultKind::silence;
+    if (silent) {
+        // A quiet device measures nothing and numbers nothing.
+        r.block = block_;
+        r.faults.push_back(FaultKind::silence);
+        note("report " + std::to_string(r.number) + " +silence (silent)");
+        std::lock_guard<std::mutex> l(mutex_);
+        ++counters_.reports;
+        sent_.push_back(r);
+        return r;
+    }
+
     bool resend = options_.resend_unconfirmed && confirmed_device() && awaiting_confirmation_ && last_;
     if (resend) {
         // The device never heard its confirmation: the same frame again.
@@ -179,7 +193,6 @@ SentReport Simulator::send_report() {
         r.wire.insert(r.wire.end(), r.payload.begin(), r.payload.end());
     }
 
-    bool silent = false, twice = false;
     for (const Fault& f : mine) {
         r.faults.push_back(f.kind);
         switch (f.kind) {
@@ -206,23 +219,20 @@ SentReport Simulator::send_report() {
                 break;
             }
             case FaultKind::repeat: twice = true; break;
-            case FaultKind::silence: silent = true; break;
+            case FaultKind::silence: break;
             case FaultKind::skip: break;
         }
     }
 
-    if (!silent) {
-        r.sent = line_.write_all(r.wire, 2000);
-        if (r.sent && twice) r.sent = line_.write_all(r.wire, 2000);
-    }
+    r.sent = line_.write_all(r.wire, 2000);
+    if (r.sent && twice) r.sent = line_.write_all(r.wire, 2000);
     last_ = r;
     awaiting_confirmation_ = r.sent && confirmed_device();
 
     std::string line = "report " + std::to_string(r.number) + " block " + std::to_string(r.block);
     if (resend) line += " (again, unconfirmed)";
     for (FaultKind k : r.faults) line += " +" + fault_name(k);
-    if (silent) line += " (silent)";
-    else if (!r.sent) line += " (write failed)";
+    if (!r.sent) line += " (write failed)";
     note(line);
     {
         std::lock_guard<std::mutex> l(mutex_);

@@ -52,6 +52,7 @@ struct SimOptions {
     // Length of the "BMV" frames the station sends this device: 48 or 11;
     // 0 takes the pairing of the station's rows (48 with mmv0, else 11).
     int bmv_length = 0;
+    int first_block = 0;        // block number of the first report
     // Console telemetry: rail voltages, supply and board temperature.
     double rail5 = 5.0, rail12 = 12.0, supply = 4.5, temperature = 25.0;
 };
