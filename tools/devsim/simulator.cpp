@@ -311,10 +311,9 @@ void Simulator::parse(bool idle) {
         if (m == "CF" || m == "CONFIRM") {
             bool first = awaiting_confirmation_;
             awaiting_confirmation_ = false;
-            if (first) {
-                std::lock_guard<std::mutex> l(mutex_);
-                ++counters_.confirmations;
-            }
+            std::lock_guard<std::mutex> l(mutex_);
+            ++counters_.acks;
+            if (first) ++counters_.confirmations;
         } else if (m == "DP") {
             auto packet = decode_packet(p);
             if (!packet) {

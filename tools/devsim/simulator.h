@@ -75,7 +75,8 @@ struct SentReport {
 
 struct SimCounters {
     int reports = 0;
-    int confirmations = 0;       // "CF" pairs or "CONFIRM"
+    int confirmations = 0;       // reports confirmed ("CF" or "CONFIRM")
+    int acks = 0;                // every "CF" and "CONFIRM" received
     int bad_packets = 0;         // "DP" packets that failed their checks
     int junk_bytes = 0;          // bytes that fit no frame
     int bad_blocks = 0;          // configuration blocks with a wrong XOR
