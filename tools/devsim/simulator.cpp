@@ -378,6 +378,12 @@ void Simulator::run() {
     while (!stop_) {
         std::int64_t now = now_ms();
         if (now - start >= limit) break;
+        if (!line_.connected()) {
+            // Over TCP the device starts once the station has connected.
+            poll_once(20);
+            next_send = now_ms();
+            continue;
+        }
         if (options_.max_reports > 0 && next_number_ >= options_.max_reports) {
             // Listen a little longer for the station's answer to the last one.
             poll(int(std::min<std::int64_t>(std::max(options_.period_ms, 300), limit - (now - start))));
