@@ -75,10 +75,14 @@ void CommProtocols::unregister_protocols() {
     last_protocol_ = 0;
 }
 
-int CommProtocols::protocol_count() const { return int(protocols_.size()); }
+int CommProtocols::protocol_count() const {
+    lib::Locker l(&io_lock_);
+    return int(protocols_.size());
+}
 
 void CommProtocols::enum_protocols(rtl::StringList* list) const {
     if (!list) return;
+    lib::Locker l(&io_lock_);
     list->Clear();
     for (const auto& p : protocols_) list->Add(p.name);
 }

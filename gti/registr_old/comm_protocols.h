@@ -162,7 +162,7 @@ private:
 
     std::uint8_t buffer_[256] = {};
     CommPort port_;
-    lib::lock_object io_lock_;
+    mutable lib::lock_object io_lock_;
     lib::lock_object last_data_lock_;
     std::vector<hardware::Protocol> protocols_;
     int current_protocol_ = -1;
