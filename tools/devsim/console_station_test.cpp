@@ -157,6 +157,24 @@ TEST_F(ConsoleLine, RepeatedReportLeavesOnlyStatusAndBlock) {
     EXPECT_EQ(d.rates[0], 0);
 }
 
+TEST_F(ConsoleLine, UnconfirmedReportIsSentAgain) {
+    options.resend_unconfirmed = true;
+    start_sim();
+    sim->set_faults(parse_faults("flip@0x2"));
+    sim->send_report();
+    EXPECT_FALSE(read());  // damaged: no confirmation
+    sim->poll(50);
+    EXPECT_EQ(sim->counters().confirmations, 0);
+    SentReport again = sim->send_report();
+    EXPECT_EQ(again.block, 0);
+    auto d = read();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->block_number, 0);
+    EXPECT_EQ(d->block_lost, 0);
+    EXPECT_TRUE(sim->poll_until(1000, [&] { return sim->counters().confirmations == 1; }));
+    EXPECT_EQ(sim->send_report().block, 1);
+}
+
 TEST_F(ConsoleLine, BlockNumbersWrapAfter255) {
     options.first_block = 254;
     start_sim();
