@@ -1,4 +1,4 @@
-// The driller's console (rows 0) and the acquisition emulator (row 1).
+// The driller's console (row 0) and the acquisition emulator (row 1).
 
 #include <cmath>
 
