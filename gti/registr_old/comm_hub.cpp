@@ -9,9 +9,10 @@ namespace hardware {
 
 namespace {
 
-// Until the root object is in the tree the protocols stand alone: variables
-// live here, and the frame, the configuration and the parameter table read
-// as empty (nothing measured, nothing configured).
+// A protocol table built without a hub (the root object hands its own to
+// the table it owns) stands alone: variables live here, and the frame, the
+// configuration and the parameter table read as empty (nothing measured,
+// nothing configured).
 class DetachedHub : public HubAccess {
 public:
     void set_variable(const std::string& name, const std::string& text) override {

@@ -1,0 +1,382 @@
+#include "gti/registr_old/reg_system.h"
+
+#include "gti/registr_old/comm_hub.h"
+#include "gti/registr_old/comm_protocols.h"
+#include "gti/registr_old/config.h"
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/err_log.h"
+#include "gti/registr_old/formula.h"
+#include "gti/registr_old/param.h"
+#include "gti/registr_old/sound.h"
+#include "gti/registr_old/values.h"
+#include "platform/os/file.h"
+#include "platform/os/paths.h"
+#include "platform/rtl/numbers.h"
+#include "platform/rtl/stream.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <unistd.h>
+
+lib::lock_object* sys_lock_obj() {
+    static auto* lock = new lib::lock_object();
+    return lock;
+}
+
+lib::lock_object* file_lock_obj() {
+    static auto* lock = new lib::lock_object();
+    return lock;
+}
+
+namespace reg {
+
+namespace {
+
+// Puts a component that streams itself but is no module into the list.
+template <class T>
+class SerialAdapter : public virtual lib::ModuleBaseOld, public lib::SerialModuleBase {
+public:
+    explicit SerialAdapter(T& target) : target_(target) {}
+    void get_serial_list(lib::serial_list& list, unsigned param) override { target_.get_serial_list(list, param); }
+    void get_serial_name(AnsiString& name) override { target_.get_serial_name(name); }
+
+private:
+    T& target_;
+};
+
+void put_int32(char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>(v >> (8 * i));
+}
+
+void put_float(char* p, double v) {
+    float f = static_cast<float>(v);
+    std::uint32_t u;
+    std::memcpy(&u, &f, 4);
+    put_int32(p, u);
+}
+
+AnsiString with_slash(AnsiString folder) {
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+// ---- what the protocols read of the hub ----------------------------------
+
+namespace {
+
+// Reads the root's components when a packet is built, never while the root
+// is being built.
+class SystemHub : public hardware::HubAccess {
+public:
+    explicit SystemHub(System& root) : root_(root) {}
+
+    void set_variable(const std::string& name, const std::string& text) override {
+        root_.get_values().set_variable(name.c_str(), text);
+    }
+    std::string get_variable(const std::string& name) override { return root_.get_values().get_variable(name.c_str()); }
+    double get_float_variable(const std::string& name) override {
+        return root_.get_values().get_float_variable(name.c_str());
+    }
+    lib::lock_object& hub_lock() override { return *sys_lock_obj(); }
+
+    double get_average(const std::string& param) override {
+        lib::Locker hold(sys_lock_obj());
+        return root_.get_data_storage()[param.c_str()];
+    }
+    bool get_failure(const std::string& param) override {
+        lib::Locker hold(sys_lock_obj());
+        return root_.get_data_storage().get_crush_flags()[param] != 0;
+    }
+    double get_bottom_depth() override {
+        lib::Locker hold(sys_lock_obj());
+        return root_.get_data_storage().get_depth_z();
+    }
+    int get_operation() override {
+        lib::Locker hold(sys_lock_obj());
+        return root_.get_data_storage().get_operation();
+    }
+
+    double get_config_value(const std::string& option) override {
+        lib::Locker hold(sys_lock_obj());
+        lib::options_list list;
+        root_.get_config().enum_values(list);
+        double value = 0;
+        list.for_each([&](const lib::MetaClassPointer& item) {
+            if (item->get_ini_name() != option) return;
+            if (auto* f = dynamic_cast<lib::options_detailed::getter_n_setter<double>*>(item.get()))
+                value = f->get_value();
+            else if (auto* i = dynamic_cast<lib::options_detailed::getter_n_setter<int>*>(item.get()))
+                value = i->get_value();
+        });
+        return value;
+    }
+    int get_indicator_code(int indicator) override {
+        lib::Locker hold(sys_lock_obj());
+        if (indicator < 0 || indicator >= 8) return -1;
+        return root_.get_config().pult_indicator.values[static_cast<std::size_t>(indicator)];
+    }
+    bool get_limit_max(const std::string& param, double& max) override {
+        lib::Locker hold(sys_lock_obj());
+        MinMaxValue* row = root_.get_config().get_min_max().find(param.c_str());
+        if (!row) return false;
+        max = row->get_max();
+        return true;
+    }
+    bool get_calibration(const std::string& param, hardware::Calibration& out) override {
+        lib::Locker hold(sys_lock_obj());
+        const ParTabl& table = root_.get_data_storage().get_par_tabl();
+        int i = table.find_global(param);
+        if (i < 0) return false;
+        Param p = table[i];
+        out.gain = p.range;
+        out.offset = p.zero;
+        out.points.clear();
+        for (const auto& point : p.points) out.points.emplace_back(point.x, point.y);
+        return true;
+    }
+
+private:
+    System& root_;
+};
+
+}  // namespace
+
+// ---- snapshot --------------------------------------------------------------
+
+KarVoVrBur::KarVoVrBur(System* sys)
+    : sys_(sys),
+      lock_("kvb.dat"),
+      connection_(sys->new_frame_signal.connect([this] { write_snapshot(); })) {}
+
+void KarVoVrBur::write_snapshot() {
+    DataStorage& ds = sys_->get_data_storage();
+    auto& cur = ds.get_cur_values();
+    char bytes[20];
+    put_float(bytes, ds.get_depth_z());
+    put_float(bytes + 4, ds.get_depth_cur());
+    put_float(bytes + 8, cur["вес_на_крюке"]);
+    put_float(bytes + 12, cur["тальблок"]);
+    put_float(bytes + 16, cur["давление_на_входе"]);
+
+    lib::Locker hold(&lock_);
+    std::string path = os::native_path(sys_->get_exe_path() + "data/kvb.dat");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    const char* p = bytes;
+    std::size_t left = sizeof bytes;
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+// ---- global settings -------------------------------------------------------
+
+void GlobalIni::get_elements_list(lib::ini_options_elements& l) {
+    const char* s = "текущие_настройки";
+    l.add(last_screen_name, s, "last_screen_name");
+    l.add(well, s, "скважина");
+    l.add(first_start, s, "first_start");
+    l.add(show_instr_depth, s, "show_instr_depth");
+    s = "MainWindow";
+    l.add(show_digit_values, s, "show_digit_values");
+    l.add(win_left, s, "win_left");
+    l.add(win_top, s, "win_top");
+    l.add(win_height, s, "win_height");
+    l.add(win_width, s, "win_width");
+    l.add(top_panel_type, s, "top_panel_type");
+    l.add(show_relay_panel, s, "show_relay_panel");
+    s = "пульт_бурильщика";
+    l.add(pult_adc_voltage, s, "pult_adc_voltage");
+}
+
+// ---- the root --------------------------------------------------------------
+
+System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder)) {
+    config_ = std::make_unique<Config>();
+    global_nums_ = std::make_unique<GlobalNums>();
+    data_storage_ = std::make_unique<DataStorage>(0);
+    err_log_ = std::make_unique<ErrLog>();
+    modules_ = std::make_unique<lib::ModuleList>();
+    hub_access_ = std::make_unique<SystemHub>(*this);
+    protocols_ = std::make_unique<CommProtocols>(hub_access_.get());
+    sound_ = std::make_unique<Sound>(exe_path_);
+    values_ = std::make_unique<Values>(data_storage_.get());
+    global_ini_ = std::make_unique<GlobalIni>();
+    calculator_ = std::make_unique<formula::Calculator>();
+
+    config_->attach(data_storage_.get(), values_.get());
+
+    err_log_->set_file_name(exe_path_ + "registr.errors.log");
+    fill_values_list();
+    snapshot_ = std::make_unique<KarVoVrBur>(this);
+    reg_active_ = false;
+}
+
+System::~System() = default;
+
+void System::register_modules() {
+    // In the order the station has always registered them. The trip totals
+    // ("RaceTotal"), the depth calculation ("DepthCalc"), the stand counter
+    // ("CandleCounter"), the pump and tank options ("NasosWork", "ObTrub",
+    // "VEmkOpt") come first once the drilling calculations are part of the
+    // root.
+    modules_->register_module("DataStorage", data_storage_.get());
+    modules_->register_module("AverageValues", &data_storage_->get_aver_values());
+    if (!modules_->find("ParTabl")) {
+        adapters_.push_back(std::make_unique<SerialAdapter<ParTabl>>(data_storage_->get_par_tabl()));
+        modules_->register_module("ParTabl", adapters_.back().get());
+    }
+    // "DelayedDepth" and "RealTimeFile" (inside the frame), "PoreOpts",
+    // "PoreConstr" (the well data) and "TextRemarks" (the remarks) follow
+    // here when those components are part of the root.
+    modules_->register_module("MinMaxValues", &config_->get_min_max());
+    // "PromerInstr2", the drill-string list of the well data, follows here.
+    modules_->register_module("Sound", sound_.get());
+    config_->register_modules(*modules_);
+}
+
+void System::fill_values_list() {
+    // The hub's vocabulary, for the components the root holds so far.
+    DataStorage* ds = data_storage_.get();
+    Config* cfg = config_.get();
+    Values& v = *values_;
+    v.register_value("ds.depth_z", "Глубина забоя", "м", ValueType(0), [ds] { return ds->get_depth_z(); });
+    v.register_value("ds.depth_cur", "Глубина инструмента", "м", ValueType(0), [ds] { return ds->get_depth_cur(); });
+    v.register_value("config.race_info.doloto_diametr", "Диаметр долота", "мм", ValueType(0),
+                     [cfg] { return cfg->get_race_info().bit_diameter; });
+    v.register_value("config.race_info.kavern_koeff", "Коэффициент кавернозности", "", ValueType(0),
+                     [cfg] { return cfg->get_race_info().kavern_koeff; });
+    v.register_value("ds.depth_uz", "Над забоем", "м", ValueType(0), [ds] { return ds->get_depth_uz(); });
+    v.register_value("config.w_kol", "Общий вес колонны", "т", ValueType(0),
+                     [cfg] { return static_cast<double>(cfg->w_kol); });
+}
+
+AnsiString System::sys_file(const AnsiString& folder) const {
+    // The stations pass folders that end in a separator; one that does not
+    // still names the file inside it.
+    return with_slash(folder) + "sys.bin";
+}
+
+void System::save_to_file(const AnsiString& folder) {
+    const AnsiString path = sys_file(folder);
+    try {
+        rtl::write_file_atomic(os::native_path(path), [&](rtl::Stream& stream) {
+            char version[4];
+            put_int32(version, static_cast<std::uint32_t>(modules_->get_version()));
+            stream.WriteBuffer(version, 4);
+            modules_->serialize(&stream, sys_lock_obj(), 1);
+        });
+    } catch (const std::exception& e) {
+        err_log_->add("System::save_to_file : Ошибка записи в файл '" + path + "': " + e.what());
+    } catch (...) {
+        err_log_->add("System::save_to_file : Ошибка записи в файл '" + path + "'");
+    }
+}
+
+void System::load_from_file(const AnsiString& folder) {
+    const AnsiString path = sys_file(folder);
+    try {
+        lib::Locker hold(sys_lock_obj());
+        rtl::FileStream stream(os::native_path(path), rtl::FileStream::Mode::fmOpenRead);
+        unsigned char b[4];
+        stream.ReadBuffer(b, 4);
+        std::int32_t version = static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
+                                                         (static_cast<std::uint32_t>(b[3]) << 24));
+        if (version != modules_->get_version()) throw std::runtime_error("Не совпадает версия файла копии системы");
+        modules_->deserialize(&stream, 1, [&](const std::string& error) {
+            err_log_->add("System::load_from_file : '" + path + "': " + error);
+        });
+    } catch (const std::exception& e) {
+        err_log_->add("System::load_from_file : Ошибка чтения из файла '" + path + "': " + e.what());
+    } catch (...) {
+        err_log_->add("System::load_from_file : Ошибка чтения из файла '" + path + "'");
+    }
+}
+
+void System::assign(System& other) {
+    rtl::MemoryStream stream;
+    other.modules_->serialize(&stream, sys_lock_obj(), 1);
+    stream.SetPosition(0);
+    lib::Locker hold(sys_lock_obj());
+    modules_->deserialize(&stream, 1, [&](const std::string& error) { err_log_->add("System::assign : " + error); });
+}
+
+void System::before_work(int race_num, bool load, const AnsiString& folder) {
+    lib::Locker hold(sys_lock_obj());
+    values_->set_variable("race_num", rtl::IntToStr(race_num));
+    if (load) {
+        // A reload never moves the current depths.
+        double depth_z = data_storage_->get_depth_z();
+        double depth_cur = data_storage_->get_depth_cur();
+        load_from_file(folder);
+        data_storage_->restore_depths(depth_z, depth_cur);
+    } else {
+        // A new trip clears the lag-depth queue and clears and starts the
+        // trip totals, once they are part of the root.
+    }
+    // The plug-ins' start_registration(race_num, load) is called here once
+    // the plug-in manager is part of the root.
+    reg_active_ = true;
+}
+
+void System::after_work(const AnsiString&) {
+    lib::Locker hold(sys_lock_obj());
+    // The trip totals stop, and the plug-ins' stop_registration() is
+    // called, here once they are part of the root.
+    reg_active_ = false;
+}
+
+void System::on_data() {
+    lib::Locker hold(sys_lock_obj());
+    new_frame_signal();
+}
+
+void System::fill_host_data(HostData& data) {
+    data.show_recalibration = reg_active_;
+    CommProtocols* protocols = protocols_.get();
+    data.read_channel = [protocols](int channel) { return protocols->get_last_adc_value(channel); };
+}
+
+void System::fill_cur_files_list() {
+    cur_files_.clear();
+    // The real-time writer adds its time, depth, lag-depth and fast file
+    // names here once it is part of the frame.
+}
+
+}  // namespace reg
+
+namespace {
+std::mutex g_build_mutex;
+std::atomic<reg::System*> g_root{nullptr};
+std::atomic<std::thread::id> g_builder{};
+}  // namespace
+
+reg::System* sys() {
+    if (auto* root = g_root.load(std::memory_order_acquire)) return root;
+    if (g_builder.load() == std::this_thread::get_id())
+        throw std::logic_error("sys(): the root object was asked for while it is being built");
+    std::lock_guard<std::mutex> hold(g_build_mutex);
+    if (auto* root = g_root.load(std::memory_order_acquire)) return root;
+    g_builder.store(std::this_thread::get_id());
+    try {
+        auto* root = new reg::System(os::program_dir());
+        g_root.store(root, std::memory_order_release);
+    } catch (...) {
+        g_builder.store(std::thread::id());
+        throw;
+    }
+    g_builder.store(std::thread::id());
+    return g_root.load();
+}

@@ -1,0 +1,318 @@
+#include "gti/registr_old/reg_system.h"
+
+#include "gti/registr_old/config.h"
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/err_log.h"
+#include "gti/registr_old/values.h"
+#include "platform/os/paths.h"
+#include "platform/os/sound.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Each test that builds a root runs in a child process of its own, so that
+// sys() and the process-wide players and locks start fresh every time. The
+// child's failures show in its output and make it exit with 1.
+void in_fresh_process(const std::function<void()>& body) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            os::set_sound_player(std::make_shared<os::RecordingSoundPlayer>());
+            body();
+            std::exit(::testing::Test::HasFailure() ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string error_log(reg::System& s) { return rtl::cp1251_to_utf8(read_bytes(s.get_exe_path() + "registr.errors.log")); }
+
+int count_lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+
+std::int32_t int_at(const std::string& bytes, std::size_t pos) {
+    std::int32_t v;
+    std::memcpy(&v, bytes.data() + pos, 4);
+    return v;
+}
+
+TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        os::set_program_dir_override(base.path());
+        reg::System* s = sys();
+        EXPECT_EQ(s, sys());
+        EXPECT_EQ(s->get_exe_path(), base.path() + "/");
+        EXPECT_FALSE(s->get_reg_active());
+        EXPECT_EQ(s->get_module_list().size(), 0);
+        EXPECT_EQ(s->get_err_log().get_file_name(), base.path() + "/registr.errors.log");
+        for (int v : s->get_global_nums().pos) EXPECT_EQ(v, -1);
+        // The named values reach the live components.
+        s->get_data_storage().set_depth_z(321);
+        EXPECT_EQ(s->get_values().get("DS.DEPTH_Z"), 321);
+        s->get_config().w_kol = 7.5f;
+        EXPECT_EQ(s->get_values().get("config.w_kol"), 7.5);
+        // The configuration publishes through the root's named values.
+        s->get_config().fill_to_variables();
+        EXPECT_EQ(s->get_values().get_variable("ves0"), "10");
+        EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
+
+        HostData host;
+        s->fill_host_data(host);
+        EXPECT_FALSE(host.show_recalibration);
+
+        s->register_modules();
+        int n = s->get_module_list().size();
+        lib::ModuleBaseOld* frame = s->get_module_list().find("DataStorage");
+        s->register_modules();
+        EXPECT_EQ(s->get_module_list().size(), n);
+        EXPECT_EQ(s->get_module_list().find("DataStorage"), frame);
+        EXPECT_NE(s->get_module_list().find("RaceInfoOld"), nullptr);
+        EXPECT_NE(s->get_module_list().find("Sound"), nullptr);
+    });
+}
+
+TEST(System, RecordingLifecycleAndTheStateFile) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        os::set_program_dir_override(base.path());
+        reg::System* s = sys();
+        s->register_modules();
+        DataStorage& ds = s->get_data_storage();
+        RaceInfoOld& race = s->get_config().get_race_info();
+        ds.set_depth_z(100);
+        ds.set_depth_cur(90);
+        ds.host_counter = 3;
+        race.well = "77";
+        race.stream_text[2] = "только в потоке";
+        s->get_config().get_min_max().add("вес_на_крюке");
+
+        // The folder may come without its separator.
+        s->save_to_file(base.path());
+        const std::string file = base / "sys.bin";
+        std::string saved = read_bytes(file);
+        ASSERT_GE(saved.size(), 12u);
+        EXPECT_EQ(saved.substr(0, 8), std::string("\x06\x04\x00\x00\x06\x04\x00\x00", 8));
+        EXPECT_EQ(int_at(saved, 8), 5);  // the serial modules registered so far
+        EXPECT_EQ(saved.substr(12, 14), std::string("AverageValues\0", 14));
+        EXPECT_NE(saved.find(std::string("RaceInfoNew\0", 12)), std::string::npos);
+
+        // Everything moves on; a reload brings the state back but keeps the
+        // current depths.
+        ds.set_depth_z(200);
+        ds.set_depth_cur(150);
+        ds.host_counter = 9;
+        race.well = "другая";
+        race.stream_text[2].clear();
+        s->get_config().get_min_max().erase(8);
+        s->before_work(7, true, base.path() + "/");
+        EXPECT_TRUE(s->get_reg_active());
+        EXPECT_EQ(s->get_values().get_variable("race_num"), "7");
+        EXPECT_EQ(ds.get_depth_z(), 200);
+        EXPECT_EQ(ds.get_depth_cur(), 150);
+        EXPECT_EQ(ds.host_counter, 3);
+        EXPECT_EQ(race.well, "77");
+        EXPECT_EQ(race.stream_text[2], "только в потоке");
+        EXPECT_EQ(s->get_config().get_min_max().size(), 9);
+
+        HostData host;
+        s->fill_host_data(host);
+        EXPECT_TRUE(host.show_recalibration);
+
+        s->after_work(base.path() + "/");
+        EXPECT_FALSE(s->get_reg_active());
+        EXPECT_EQ(read_bytes(file), saved);  // the host saves, not after_work
+
+        race.well = "новая";
+        s->before_work(8, false, base.path() + "/");
+        EXPECT_EQ(race.well, "новая");  // nothing loaded
+        EXPECT_EQ(s->get_values().get_variable("race_num"), "8");
+        EXPECT_TRUE(s->get_reg_active());
+        EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
+    });
+}
+
+TEST(System, AStateFileOfAnotherVersionChangesNothing) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        os::set_program_dir_override(base.path());
+        reg::System* s = sys();
+        s->register_modules();
+        s->get_data_storage().set_depth_z(50);
+        s->save_to_file(base.path() + "/");
+        std::string good = read_bytes(base / "sys.bin");
+        s->get_data_storage().set_depth_z(60);
+
+        std::string outer = good;
+        outer[0] = 0x07;
+        write_bytes(base / "sys.bin", outer);
+        s->load_from_file(base.path() + "/");
+        EXPECT_EQ(s->get_data_storage().get_depth_z(), 60);
+        std::string log = error_log(*s);
+        EXPECT_EQ(count_lines(log), 1);
+        EXPECT_NE(log.find(") System::load_from_file : Ошибка чтения из файла '" + base.path() +
+                           "/sys.bin': Не совпадает версия файла копии системы\r\n"),
+                  std::string::npos)
+            << log;
+
+        std::string inner = good;
+        inner[4] = 0x07;
+        write_bytes(base / "sys.bin", inner);
+        s->load_from_file(base.path() + "/");
+        EXPECT_EQ(s->get_data_storage().get_depth_z(), 60);
+        log = error_log(*s);
+        EXPECT_EQ(count_lines(log), 2);
+        EXPECT_NE(log.find("Serializator::deserialize: incorrect version"), std::string::npos);
+
+        std::filesystem::remove(base / "sys.bin");
+        s->load_from_file(base.path() + "/");
+        EXPECT_EQ(count_lines(error_log(*s)), 3);
+    });
+}
+
+TEST(System, ADamagedRecordIsLoggedAndTheOthersStillLoad) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        os::set_program_dir_override(base.path());
+        reg::System* s = sys();
+        s->register_modules();
+        s->get_data_storage().set_depth_z(50);
+        s->get_config().get_race_info().well = "12";
+        s->save_to_file(base.path() + "/");
+        std::string bytes = read_bytes(base / "sys.bin");
+        // A count of 100000 rows in the alarm limits' record, whose
+        // checksum is then made right again.
+        auto at = bytes.find(std::string("MinMaxValues\0", 13));
+        ASSERT_NE(at, std::string::npos);
+        std::size_t data = at + 13 + 4;
+        std::int32_t len = int_at(bytes, at + 13);
+        std::int32_t huge = 100000;
+        std::memcpy(&bytes[data], &huge, 4);
+        unsigned sum = 85;
+        for (std::int32_t i = 0; i < len; ++i) sum += static_cast<unsigned char>(bytes[data + i]);
+        bytes[data + len] = static_cast<char>(sum);
+        write_bytes(base / "sys.bin", bytes);
+
+        s->get_data_storage().set_depth_z(60);
+        s->get_config().get_race_info().well = "xx";
+        s->get_config().get_min_max().add("a");
+        s->load_from_file(base.path() + "/");
+        EXPECT_EQ(s->get_data_storage().get_depth_z(), 50);
+        EXPECT_EQ(s->get_config().get_race_info().well, "12");
+        EXPECT_EQ(s->get_config().get_min_max().size(), 9);  // left as it was
+        std::string log = error_log(*s);
+        EXPECT_EQ(count_lines(log), 1);
+        EXPECT_NE(log.find("MinMaxValues"), std::string::npos) << log;
+    });
+}
+
+TEST(System, AFailedSaveIsLoggedAndLeavesTheOldFile) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        os::set_program_dir_override(base.path());
+        reg::System* s = sys();
+        s->register_modules();
+        s->save_to_file(base.path() + "/");
+        std::string before = read_bytes(base / "sys.bin");
+
+        s->save_to_file(base.path() + "/missing/");
+        std::string log = error_log(*s);
+        EXPECT_NE(log.find("System::save_to_file : Ошибка записи в файл '" + base.path() + "/missing/sys.bin': "),
+                  std::string::npos)
+            << log;
+
+        // A module that fails while the state is written.
+        struct Broken : lib::SerialModule {
+            void get_serial_list(lib::serial_list& l, unsigned) override {
+                if (l.is_writing()) throw std::runtime_error("сломан");
+            }
+            void get_serial_name(std::string& n) override { n = "Broken"; }
+        } broken;
+        s->get_module_list().register_module("ZZZ", &broken);
+        s->get_data_storage().set_depth_z(1);
+        s->save_to_file(base.path() + "/");
+        EXPECT_EQ(read_bytes(base / "sys.bin"), before);
+        EXPECT_NE(error_log(*s).find("': сломан\r\n"), std::string::npos);
+        s->get_module_list().unregister_module(&broken);
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(base.path()))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"registr.errors.log", "sys.bin"}));  // no temporary left
+    });
+}
+
+TEST(System, EveryFrameRewritesTheSnapshot) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        os::set_program_dir_override(base.path());
+        reg::System* s = sys();
+        DataStorage& ds = s->get_data_storage();
+        Param p;
+        for (const char* name : {"давление_на_входе", "тальблок", "вес_на_крюке"}) {
+            p.global_name = name;
+            ds.get_par_tabl().add(p);
+        }
+        ds.set_depth_z(1500.5);
+        ds.set_depth_cur(1490.25);
+        ds.get_cur_values()[0] = 120.5;
+        ds.get_cur_values()[1] = 12.75;
+        ds.get_cur_values()[2] = 64;
+        int frames = 0;
+        s->new_frame_signal.connect([&] { ++frames; });
+
+        s->on_data();  // no "data" folder: skipped
+        EXPECT_EQ(frames, 1);
+        EXPECT_FALSE(std::filesystem::exists(base / "data"));
+
+        std::filesystem::create_directory(base / "data");
+        write_bytes(base / "data/kvb.dat", std::string(100, 'x'));
+        s->on_data();
+        std::string bytes = read_bytes(base / "data/kvb.dat");
+        ASSERT_EQ(bytes.size(), 20u);
+        float f[5];
+        std::memcpy(f, bytes.data(), 20);
+        EXPECT_EQ(f[0], 1500.5f);
+        EXPECT_EQ(f[1], 1490.25f);
+        EXPECT_EQ(f[2], 64.0f);
+        EXPECT_EQ(f[3], 12.75f);
+        EXPECT_EQ(f[4], 120.5f);
+        ds.set_depth_z(1501);
+        s->on_data();
+        EXPECT_EQ(read_bytes(base / "data/kvb.dat").size(), 20u);
+    });
+}
+
+TEST(System, AssignCopiesTheStateOfAnotherRoot) {
+    in_fresh_process([] {
+        os::testing::TempDir one, two;
+        reg::System a(one.path()), b(two.path());
+        a.register_modules();
+        b.register_modules();
+        a.get_data_storage().set_depth_z(42);
+        a.get_config().get_race_info().bit_diameter = 215.9;
+        b.assign(a);
+        EXPECT_EQ(b.get_data_storage().get_depth_z(), 42);
+        EXPECT_EQ(b.get_config().get_race_info().bit_diameter, 215.9);
+        EXPECT_EQ(b.get_values().get("config.race_info.doloto_diametr"), 215.9);
+    });
+}
+
+}  // namespace
