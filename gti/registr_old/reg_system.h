@@ -143,6 +143,8 @@ public:
     GlobalIni& get_global_ini() { return *global_ini_; }
     formula::Calculator& get_calculator() { return *calculator_; }
     CommProtocols& get_protocols() { return *protocols_; }
+    // What the protocols read of the hub.
+    hardware::HubAccess& get_hub_access() { return *hub_access_; }
     // The table of drilling operations (Operations) joins the root here.
     lib::MessCaller& get_mess_caller() { return mess_caller_; }
 

@@ -1,5 +1,7 @@
 #include "gti/registr_old/reg_system.h"
 
+#include "gti/registr_old/comm_hub.h"
+#include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/err_log.h"
@@ -308,6 +310,55 @@ TEST(System, AssignCopiesTheStateOfAnotherRoot) {
         EXPECT_EQ(b.get_data_storage().get_depth_z(), 42);
         EXPECT_EQ(b.get_config().get_race_info().bit_diameter, 215.9);
         EXPECT_EQ(b.get_values().get("config.race_info.doloto_diametr"), 215.9);
+    });
+}
+
+TEST(System, TheProtocolsReadTheHubThroughTheRoot) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        hardware::HubAccess* hub = &root.get_hub_access();
+
+        EXPECT_EQ(hub->get_config_value("общий_вес_колонны"), 5.0);
+        EXPECT_EQ(hub->get_config_value("коэффицент_полиспаста"), 10.0);
+        EXPECT_EQ(hub->get_config_value("рот_имп_на_оборот"), 1.0);
+        EXPECT_EQ(hub->get_config_value("нет_такого"), 0.0);
+        root.get_config().pult_indicator.values[3] = 200;
+        EXPECT_EQ(hub->get_indicator_code(3), 200);
+        EXPECT_EQ(hub->get_indicator_code(8), -1);
+        double max = 0;
+        EXPECT_TRUE(hub->get_limit_max("нагрузка", max));
+        EXPECT_EQ(max, 30.0);
+        EXPECT_FALSE(hub->get_limit_max("вес_на_крюке", max));
+
+        Param p;
+        p.global_name = "вес_на_крюке";
+        p.range = 2;
+        p.zero = 0.5f;
+        p.points = {{0.5, 10}, {4.5, 90}};
+        root.get_data_storage().get_par_tabl().add(p);
+        root.get_data_storage().get_cur_values()[0] = 64;
+        root.get_data_storage().get_crush_flags()[0] = 1;
+        root.get_data_storage().set_depth_z(1200);
+        hardware::Calibration cal;
+        ASSERT_TRUE(hub->get_calibration("вес_на_крюке", cal));
+        EXPECT_EQ(cal.gain, 2.0);
+        EXPECT_EQ(cal.offset, 0.5);
+        ASSERT_EQ(cal.points.size(), 2u);
+        EXPECT_EQ(cal.points[1], (std::pair<double, double>(4.5, 90)));
+        EXPECT_FALSE(hub->get_calibration("тальблок", cal));
+        EXPECT_EQ(hub->get_average("вес_на_крюке"), 64);
+        EXPECT_TRUE(hub->get_failure("вес_на_крюке"));
+        EXPECT_EQ(hub->get_bottom_depth(), 1200);
+
+        hub->set_variable("pult.voltage", "24,5");
+        EXPECT_EQ(root.get_values().get_variable("pult.voltage"), "24,5");
+        EXPECT_EQ(hub->get_float_variable("pult.voltage"), 24.5);
+
+        HostData host;
+        root.fill_host_data(host);
+        ASSERT_TRUE(host.read_channel);
+        EXPECT_EQ(host.read_channel(0), root.get_protocols().get_last_adc_value(0));
     });
 }
 
