@@ -1,6 +1,8 @@
 #include "gti/registr_old/data_storage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -42,10 +44,11 @@ namespace ds_tmp {
 // ---- PARAM_AVER_QUEUE ------------------------------------------------------
 
 void PARAM_AVER_QUEUE::reserve(std::size_t n) {
-    if (n <= buf_.size()) return;
-    std::vector<double> grown(n);
-    for (std::size_t i = 0; i < count_; ++i) grown[i] = (*this)[i];
+    if (n <= cap_) return;
+    std::vector<double> grown(2 * n);
+    for (std::size_t i = 0; i < count_; ++i) grown[i] = grown[i + n] = (*this)[i];
     buf_.swap(grown);
+    cap_ = n;
     head_ = 0;
 }
 
@@ -53,13 +56,40 @@ double PARAM_AVER_QUEUE::sum() const {
     // Oldest first, one addition after the other: the averages the station
     // has always written depend on this order.
     double s = 0.0;
-    const std::size_t first = std::min(count_, buf_.size() - head_);
-    const double* a = buf_.data() + head_;
-    for (std::size_t k = 0; k < first; ++k) s += a[k];
-    const double* b = buf_.data();
-    for (std::size_t k = 0, rest = count_ - first; k < rest; ++k) s += b[k];
+    const double* a = data();
+    for (std::size_t k = 0; k < count_; ++k) s += a[k];
     return s;
 }
+
+namespace {
+
+// The sums of four queues at once. Each is still added oldest first, one
+// sample after the other, so each result is exactly sum(); running the four
+// chains of additions side by side lets the processor overlap them.
+void sum4(const PARAM_AVER_QUEUE* const q[4], double out[4]) {
+    const double* p[4];
+    std::size_t n[4];
+    std::size_t common = SIZE_MAX;
+    for (int k = 0; k < 4; ++k) {
+        p[k] = q[k]->data();
+        n[k] = q[k]->size();
+        common = std::min(common, n[k]);
+    }
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    for (std::size_t j = 0; j < common; ++j) {
+        s0 += p[0][j];
+        s1 += p[1][j];
+        s2 += p[2][j];
+        s3 += p[3][j];
+    }
+    double s[4] = {s0, s1, s2, s3};
+    for (int k = 0; k < 4; ++k) {
+        for (std::size_t j = common; j < n[k]; ++j) s[k] += p[k][j];
+        out[k] = s[k];
+    }
+}
+
+}  // namespace
 
 // ---- CurrentValues ---------------------------------------------------------
 
@@ -94,6 +124,9 @@ double& AverageValues::operator[](const AnsiString& name) {
 void AverageValues::calculate_values(bool computed) {
     ParTabl& table = storage_.get_par_tabl();
     const int count = table.get_items_count();
+    // First every parameter of the half takes its new sample ...
+    std::array<int, frame_size> taken;
+    int m = 0;
     for (int i = 0; i < frame_size; ++i) {
         const AverageSetup setup = average_setup(table, count, i);
         if ((setup.channel == -2) != computed) continue;
@@ -109,7 +142,22 @@ void AverageValues::calculate_values(bool computed) {
         q.reserve(w);
         while (q.size() >= w) q.pop_front();
         q.push_back(storage_.current_values[i]);
-        averages_[static_cast<std::size_t>(i)] = q.sum() / static_cast<double>(q.size());
+        taken[static_cast<std::size_t>(m++)] = i;
+    }
+    // ... then each average is the sum of its samples over their count.
+    int k = 0;
+    for (; k + 4 <= m; k += 4) {
+        const PARAM_AVER_QUEUE* q[4];
+        for (int j = 0; j < 4; ++j) q[j] = &queues_[static_cast<std::size_t>(taken[static_cast<std::size_t>(k + j)])];
+        double sums[4];
+        sum4(q, sums);
+        for (int j = 0; j < 4; ++j)
+            averages_[static_cast<std::size_t>(taken[static_cast<std::size_t>(k + j)])] =
+                sums[j] / static_cast<double>(q[j]->size());
+    }
+    for (; k < m; ++k) {
+        const auto i = static_cast<std::size_t>(taken[static_cast<std::size_t>(k)]);
+        averages_[i] = queues_[i].sum() / static_cast<double>(queues_[i].size());
     }
 }
 

@@ -50,31 +50,31 @@ constexpr int max_average_window = 1000;
 
 // The samples of one parameter's running average, oldest first: a ring over
 // storage that grows only when a longer window is asked for, so that the
-// cycle's append and trim never allocate.
+// cycle's append and trim never allocate. Every sample is stored twice, one
+// capacity apart, so that the queue always lies in one piece from its
+// oldest sample on (data()), whatever the ring's position.
 class PARAM_AVER_QUEUE {
 public:
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
-    std::size_t capacity() const { return buf_.size(); }
+    std::size_t capacity() const { return cap_; }
 
     void push_back(double value) {
-        if (count_ == buf_.size()) reserve(buf_.empty() ? 8 : 2 * buf_.size());
+        if (count_ == cap_) reserve(cap_ == 0 ? 8 : 2 * cap_);
         std::size_t at = head_ + count_;
-        if (at >= buf_.size()) at -= buf_.size();
+        if (at >= cap_) at -= cap_;
         buf_[at] = value;
+        buf_[at + cap_] = value;
         ++count_;
     }
     void pop_front() {
         if (count_ == 0) return;
-        if (++head_ == buf_.size()) head_ = 0;
+        if (++head_ == cap_) head_ = 0;
         --count_;
     }
-    // The i-th sample from the oldest.
-    double operator[](std::size_t i) const {
-        std::size_t at = head_ + i;
-        if (at >= buf_.size()) at -= buf_.size();
-        return buf_[at];
-    }
+    // The samples, oldest first, size() of them in a row.
+    const double* data() const { return buf_.data() + head_; }
+    double operator[](std::size_t i) const { return data()[i]; }
     void clear() {
         head_ = 0;
         count_ = 0;
@@ -86,6 +86,7 @@ public:
 
 private:
     std::vector<double> buf_;
+    std::size_t cap_ = 0;
     std::size_t head_ = 0;
     std::size_t count_ = 0;
 };
