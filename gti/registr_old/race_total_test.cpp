@@ -9,8 +9,10 @@
 
 #include "gti/registr_old/all_params.h"
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/par_tabl.h"
 #include "library/serial/serial_list.h"
+#include "platform/rtl/stream.h"
 
 namespace {
 
@@ -267,4 +269,46 @@ TEST(RaceTotal, ModuleStreamWithAndWithoutTheSums) {
     EXPECT_THROW(keep.totals.get_serial_list(short_in, 1), std::runtime_error);
     EXPECT_EQ(keep.totals.get_registr_time(), 3);
     EXPECT_EQ(keep.totals.get_aver_value("вес_на_крюке"), 8.0);
+}
+
+TEST(RaceTotal, TheFrameQueueAndTotalsRoundTripThroughOneModuleStream) {
+    Trip t;
+    t.frame.set_depth_z(900);
+    t.totals.start();
+    DelayedDepth& lag = t.frame.get_delayed_depth();
+    lag.add_record({900.5f, 0});
+    lag.add_record({901.5f, 12});
+    lag.add_record({902.5f, 16});
+    for (int k = 0; k < 3; ++k) t.cycle(2, 901 + k, true, 40 + k, 2, 3, 4, 25, 1);
+    lag.calc(1, 2);
+    t.frame.host_counter = 77;
+
+    DataStorage& f = t.frame;
+    const lib::Serializator::Modules modules = {&t.totals, &f, &f.average_values, &f.get_delayed_depth()};
+    rtl::MemoryStream stream;
+    lib::Serializator(1030).serialize(modules, &stream, 1);
+
+    Trip back;
+    DataStorage& g = back.frame;
+    const lib::Serializator::Modules into = {&g.get_delayed_depth(), &g.average_values, &g, &back.totals};
+    stream.SetPosition(0);
+    std::vector<std::string> errors;
+    lib::Serializator(1030).deserialize(into, &stream, 1, [&](const std::string& e) { errors.push_back(e); });
+    EXPECT_TRUE(errors.empty());
+
+    EXPECT_EQ(g.get_depth_z(), 903.0);
+    EXPECT_EQ(g.get_depth_cur(), 903.0);
+    EXPECT_EQ(g.get_operation(), 2);
+    EXPECT_EQ(g.host_counter, 77);
+    EXPECT_TRUE(g.lag_moving);
+    // The stream holds averages: "время_бурения", written after the last
+    // averaging, comes back as it was averaged.
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(g[i], f[i]) << i;
+    EXPECT_EQ(g["время_бурения"], 2 / 3600.0);
+    EXPECT_EQ(g.get_delayed_depth().get_value(), 900.5);
+    EXPECT_EQ(g.get_delayed_depth().get_time_to_depth_out(), 8);
+    EXPECT_EQ(g.get_delayed_depth().records().size(), 2u);
+    EXPECT_EQ(back.totals.get_drill_time(), 3);
+    EXPECT_EQ(back.totals.get_aver_value("вес_на_крюке"), 41.0);
+    EXPECT_EQ(back.totals.get_prohodka(), 3.0);
 }
