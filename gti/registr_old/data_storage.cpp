@@ -12,6 +12,7 @@
 #include "library/mess_caller.h"
 #include "library/numeric/numeric.h"
 #include "library/serial/serial_list.h"
+#include "platform/rtl/ini_file.h"
 #include "platform/ui/message_queue.h"
 
 namespace {
@@ -268,6 +269,20 @@ void DataStorage::set_depth_cur(double depth) {
             "Некорректное значение глубины инструмента!\nРазрешённые значения - от 0 до 15000 метров.");
     depth_cur_ = depth > depth_z_ ? depth_z_ : depth;
     depth_changed();
+}
+
+void DataStorage::load_conf(const AnsiString& file) {
+    rtl::IniFile ini(file);
+    depth_z_ = ini.ReadFloat(ini_section_, "глубина_забоя", depth_z_);
+    depth_cur_ = ini.ReadFloat(ini_section_, "глубина_долота", depth_cur_);
+}
+
+void DataStorage::save_conf(const AnsiString& file) {
+    rtl::IniFile ini(file);
+    rtl::IniFile::Batch batch(ini);
+    ini.WriteFloat(ini_section_, "глубина_забоя", depth_z_);
+    ini.WriteFloat(ini_section_, "глубина_долота", depth_cur_);
+    batch.commit();
 }
 
 void DataStorage::correct_store_modes() {

@@ -245,6 +245,14 @@ public:
         return d < 0.0 ? 0.0 : d;
     }
 
+    // The two depths in the INI file, section "рейс": "глубина_забоя" and
+    // "глубина_долота". Loading keeps a depth whose key is missing or
+    // unreadable, and takes what the file says as it is: no range check and
+    // no depth-changed pulse. Saving writes both keys in one rewrite of the
+    // file; a failed write throws std::runtime_error naming the file.
+    void load_conf(const AnsiString& file);
+    void save_conf(const AnsiString& file);
+
     // Store modes of the parameters whose value must not be averaged over a
     // record interval: the rates of penetration take their last value, the
     // maximum gas its maximum.

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <thread>
@@ -14,6 +16,8 @@
 #include "gti/registr_old/par_tabl.h"
 #include "library/mess_caller.h"
 #include "library/serial/serial_list.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/codepage.h"
 #include "platform/ui/message_queue.h"
 
 namespace {
@@ -422,6 +426,57 @@ TEST(DataStorage, ModuleStreamOfTheAverages) {
     short_in.copy_from(cut);
     EXPECT_THROW(back.average_values.get_serial_list(short_in, 1), std::runtime_error);
     EXPECT_EQ(back[1], 6.0);
+}
+
+namespace {
+
+std::string file_bytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(DataStorage, DepthsKeptInTheIniFile) {
+    os::testing::TempDir dir;
+    const std::string ini = dir / "registr.ini";
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << "[other]\r\nkey=1\r\n";
+    }
+    DataStorage ds;
+    ds.set_depth_z(1234.5);
+    ds.set_depth_cur(1200.25);
+    ds.save_conf(ini);
+    EXPECT_EQ(file_bytes(ini), rtl::utf8_to_cp1251("[other]\r\nkey=1\r\n[рейс]\r\nглубина_забоя=1234,5\r\n"
+                                                   "глубина_долота=1200,25\r\n"));
+
+    DataStorage back;
+    back.load_conf(ini);
+    EXPECT_EQ(back.get_depth_z(), 1234.5);
+    EXPECT_EQ(back.get_depth_cur(), 1200.25);
+    EXPECT_FALSE(back.is_depth_changed());
+
+    // Taken as the file says: a bit below the bottom is no height above it.
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << rtl::utf8_to_cp1251("[Рейс]\r\nглубина_долота=90.5\r\nглубина_забоя=80\r\n");
+    }
+    back.load_conf(ini);
+    EXPECT_EQ(back.get_depth_z(), 80.0);
+    EXPECT_EQ(back.get_depth_cur(), 90.5);
+    EXPECT_EQ(back.get_depth_uz(), 0.0);
+
+    // Missing or unreadable keys keep the depths.
+    {
+        std::ofstream out(ini, std::ios::binary);
+        out << rtl::utf8_to_cp1251("[рейс]\r\nглубина_забоя=много\r\n");
+    }
+    back.load_conf(ini);
+    EXPECT_EQ(back.get_depth_z(), 80.0);
+    EXPECT_EQ(back.get_depth_cur(), 90.5);
+    back.load_conf(dir / "нет.ini");
+    EXPECT_EQ(back.get_depth_z(), 80.0);
 }
 
 TEST(DataStorage, FileDataClearKeepsTheText) {
