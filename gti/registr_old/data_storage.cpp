@@ -244,7 +244,7 @@ void DataStorage::set_forced_operation(OperType op) {
         ui::main_queue().post(notify);
 }
 
-void DataStorage::mt_set_forced_operation(OperType op) { operation_signal(op); }
+void DataStorage::mt_set_forced_operation(OperType op) { operation_signal_(op); }
 
 namespace {
 

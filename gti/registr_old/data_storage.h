@@ -226,6 +226,9 @@ public:
     // The main thread's half of set_forced_operation: fires the signal.
     void mt_set_forced_operation(OperType op);
     OperType get_forced_operation() const { return forced_operation_; }
+    // Subscribes to the operation signal: slot(op) runs on the main thread
+    // with each new forced operation.
+    boost::signals2::connection connect_operation(const std::function<void(OperType)>& slot);
     // The caller through which the notification reaches the main thread;
     // until one is set it is posted to the main queue directly.
     void set_mess_caller(lib::MessCaller* caller) { mess_caller_ = caller; }
@@ -274,9 +277,10 @@ private:
     std::unique_ptr<ParTabl> par_tabl_;
     std::unique_ptr<DelayedDepth> delayed_depth_;
 
-public:
     // Fired on the main thread when the forced operation changes.
-    OperationSignal operation_signal;
+    OperationSignal operation_signal_;
+
+public:
     ds_tmp::CurrentValues current_values;
     ds_tmp::AverageValues average_values;
     CrushFlags crush_flags;

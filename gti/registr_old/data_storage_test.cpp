@@ -263,7 +263,7 @@ struct OperationWatch {
     std::atomic<int> off_main{0};
 
     explicit OperationWatch(DataStorage& ds) {
-        ds.operation_signal.connect([this](OperType op) {
+        ds.connect_operation([this](OperType op) {
             if (!ui::is_main_thread()) ++off_main;
             seen.push_back(op);
         });
@@ -312,7 +312,7 @@ TEST(DataStorage, ANoticeQueuedForAFrameThatIsGoneIsDropped) {
     int fired = 0;
     {
         DataStorage ds;
-        ds.operation_signal.connect([&](OperType) { ++fired; });
+        ds.connect_operation([&](OperType) { ++fired; });
         ds.set_forced_operation(3);
     }
     drain();
