@@ -5,6 +5,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 
 namespace ui {
 namespace {
@@ -123,6 +124,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), canvas_(std::make_uni
 }
 
 TControl::~TControl() {
+  SetPopupMenu(nullptr);
   Router::instance().forget(this);
   if (TCustomForm* f = form()) f->ControlRemoved(this);
   if (parent_) parent_->RemoveControl(this);
@@ -138,6 +140,13 @@ bool TControl::SetBoolProperty(std::string_view name, bool value) {
     return true;
   }
   return false;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+  if (menu == popup_menu_) return;
+  if (popup_menu_) popup_menu_->user_gone(this);
+  popup_menu_ = menu;
+  if (menu) menu->user_added(this);
 }
 
 TCustomForm* TControl::form() const { return GetParentForm(this); }
@@ -423,6 +432,13 @@ void TControl::MouseEnter() {
 void TControl::MouseLeave() {
   mouse_in_ = false;
   if (OnMouseLeave) OnMouseLeave(this);
+}
+
+bool TControl::MouseWheel(TShiftState shift, int delta, TPoint mouse_pos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, delta, mouse_pos, handled);
+  if (handled) return true;
+  return WheelScroll(shift, delta, mouse_pos);
 }
 
 void TControl::PaintTo(cairo_surface_t* target, TPoint origin, const TRect& clip) {
