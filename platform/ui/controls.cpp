@@ -36,8 +36,29 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
+  while (!free_notifies_.empty()) {
+    TComponent* c = free_notifies_.back();
+    free_notifies_.pop_back();
+    c->free_notifies_.erase(std::remove(c->free_notifies_.begin(), c->free_notifies_.end(), this),
+                            c->free_notifies_.end());
+    c->Notification(this, opRemove);
+  }
   DestroyComponents();
   if (owner_) owner_->RemoveComponent(this);
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (std::find(free_notifies_.begin(), free_notifies_.end(), component) != free_notifies_.end()) return;
+  free_notifies_.push_back(component);
+  component->free_notifies_.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (!component) return;
+  free_notifies_.erase(std::remove(free_notifies_.begin(), free_notifies_.end(), component), free_notifies_.end());
+  component->free_notifies_.erase(std::remove(component->free_notifies_.begin(), component->free_notifies_.end(), this),
+                                  component->free_notifies_.end());
 }
 
 void TComponent::DestroyComponents() {

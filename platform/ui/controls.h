@@ -39,6 +39,8 @@ class TObject {
   virtual bool SetBoolProperty(std::string_view name, bool value);
 };
 
+enum TOperation { opInsert, opRemove };
+
 class TComponent : public TObject {
  public:
   explicit TComponent(TComponent* owner);
@@ -61,11 +63,23 @@ class TComponent : public TObject {
   // Frees every owned component now, newest first.
   void DestroyComponents();
 
+  // Asks to be told (Notification with opRemove) when `component` is freed,
+  // for a component that refers to another it does not own (an image list).
+  void FreeNotification(TComponent* component);
+  void RemoveFreeNotification(TComponent* component);
+
+ protected:
+  virtual void Notification(TComponent* component, TOperation operation) {
+    (void)component;
+    (void)operation;
+  }
+
  private:
   TComponent* owner_ = nullptr;
   std::string name_;
   int tag_ = 0;
   std::vector<TComponent*> components_;
+  std::vector<TComponent*> free_notifies_;  // both sides hold each other
 };
 
 // A turn of the mouse wheel: WheelDelta is 120 per notch, positive away from
