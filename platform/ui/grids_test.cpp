@@ -117,6 +117,11 @@ TEST(StringGrid, AClickMovesTheCurrentCellBeforeMouseDownAndMayBeRefused) {
   g.grid->SetCol(2);
   EXPECT_EQ(g.cell(), "3,4");
   EXPECT_THROW(g.grid->SetCol(5), std::out_of_range);
+  // A double click: the first press moves, the second only tells.
+  g.grid->OnDblClick = [&](TObject*) { g.log.push_back("double " + g.cell()); };
+  g.log.clear();
+  g.drv.DoubleClick(*g.grid, g.centre(4, 2));
+  EXPECT_EQ(g.log, (std::vector<std::string>{"click 4,2", "down 4,2", "double 4,2", "down 4,2"}));
 }
 
 TEST(StringGrid, TypingEditsTheCellEnterEndsAndEscapeUndoes) {
