@@ -134,11 +134,14 @@ bool TCustomForm::IsShortCut(TKey key, TShiftState shift) {
 }
 
 void TCustomForm::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  TCustomControl::MouseDown(button, shift, x, y);
-  if (button != mbLeft || !menu_) return;
   const TRect in = ClientInsets();
   const TPoint window{x + in.Left, y + in.Top};
-  if (MenuBarRect().Contains(window)) menu_->DropDown(menu_->BarItemAt(window));
+  if (MenuBarRect().Contains(window)) {
+    // The bar is not the client area: no OnMouseDown for it.
+    if (button == mbLeft) menu_->DropDown(menu_->BarItemAt(window));
+    return;
+  }
+  TCustomControl::MouseDown(button, shift, x, y);
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
@@ -356,8 +359,11 @@ void TCustomForm::ControlRemoved(TControl* control) {
 
 void TCustomForm::SetPopup(TControl* control) {
   if (popup_) InvalidateWindowRect(popup_->PopupRect());
+  TControl* replaced = control && popup_ != control ? popup_ : nullptr;
   popup_ = control;
   if (popup_) InvalidateWindowRect(popup_->PopupRect());
+  // The pop-up that was open learns that it is put away.
+  if (replaced) replaced->ClosePopup();
 }
 
 bool TCustomForm::DialogKeyDown(TKey key, TShiftState shift) {

@@ -113,7 +113,8 @@ class TCustomForm : public TCustomControl {
   // Counts the changes of the picture, so that a headless modal run can
   // tell a busy form from an idle one.
   unsigned long PaintGeneration() const { return paint_generation_; }
-  // The control whose pop-up (a combo box's list) is open over the form.
+  // The control whose pop-up (a combo box's list, a menu) is open over the
+  // form; a new one closes the one before.
   TControl* Popup() const { return popup_; }
   void SetPopup(TControl* control);
 

@@ -132,7 +132,8 @@ class MenuWindow : public TControl {
   explicit MenuWindow(TMenu& menu) : TControl(nullptr), menu_(menu) {}
   ~MenuWindow() override { Close(); }
 
-  bool IsOpen() const { return form_ != nullptr; }
+  // Another pop-up on the form (a combo box's list) puts the menu away.
+  bool IsOpen() const { return form_ && form_->Popup() == this; }
   TCustomForm* Form() const { return form_; }
   TMenuItem* OpenRoot() const { return levels_.empty() ? nullptr : levels_.front().parent; }
 
@@ -145,6 +146,11 @@ class MenuWindow : public TControl {
 
   void Close() {
     if (!form_) return;
+    if (form_->Popup() != this) {
+      form_ = nullptr;
+      levels_.clear();
+      return;
+    }
     TCustomForm* f = form_;
     form_ = nullptr;
     if (f->Popup() == this) f->SetPopup(nullptr);

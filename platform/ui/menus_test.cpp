@@ -5,6 +5,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/edits.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/lists.h"
 #include "platform/ui/test_driver.h"
 #include "platform/ui/testdata/pinned_fonts.h"
 
@@ -173,6 +174,23 @@ TEST(Menus, KeysWorkTheOpenMenu) {
   EXPECT_FALSE(m.menu->IsOpen());
   EXPECT_EQ(m.log.size(), 1u);
   EXPECT_EQ(m.edit->Text(), "");
+}
+
+TEST(Menus, AnotherPopupPutsAnOpenMenuAwayAndTheOtherWayRound) {
+  MenuForm m;
+  auto* combo = new TComboBox(m.form.get());
+  combo->SetParent(m.form.get());
+  combo->SetBounds(10, 60, 120, 21);
+  combo->Items().Add("x");
+  m.menu->DropDown(m.data);
+  combo->SetDroppedDown(true);
+  EXPECT_FALSE(m.menu->IsOpen());
+  EXPECT_EQ(m.form->Popup(), combo);
+  m.menu->DropDown(m.view);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_TRUE(m.menu->IsOpen());
+  // A form that goes while its menu is open leaves nothing behind.
+  m.form.reset();
 }
 
 TEST(Menus, PopupMenusOpenOnARightClickAndTheirShortcutsFollowTheFocus) {
