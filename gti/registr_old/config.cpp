@@ -1,6 +1,7 @@
 #include "gti/registr_old/config.h"
 
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/values.h"
 #include "library/controls/draw_helpers.h"
 #include "library/text_conv.h"
@@ -256,7 +257,7 @@ void Config::dril_types_to_strings(rtl::StringList* list) {
 }
 
 namespace {
-double current(DataStorage* frame, const char* name) { return frame ? frame->get_cur_values()[name] : 0.0; }
+double current(DataStorage* frame, const char* name) { return frame ? frame->current_values[name] : 0.0; }
 }  // namespace
 
 double Config::get_nas0() const { return current(frame_, "ходы_насоса1"); }

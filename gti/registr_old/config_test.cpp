@@ -1,6 +1,7 @@
 #include "gti/registr_old/config.h"
 
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
@@ -131,9 +132,9 @@ TEST(Config, CurrentPumpAndRotorValuesComeFromTheFrame) {
         p.global_name = name;
         ds.get_par_tabl().add(p);
     }
-    ds.get_cur_values()[0] = 11;
-    ds.get_cur_values()[2] = 33;
-    ds.get_cur_values()[3] = 60;
+    ds.current_values[0] = 11;
+    ds.current_values[2] = 33;
+    ds.current_values[3] = 60;
     Config c;
     EXPECT_EQ(c.get_nas0(), 0);  // not attached
     c.attach(&ds, nullptr);

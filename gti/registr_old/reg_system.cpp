@@ -4,9 +4,12 @@
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/formula.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/race_total.h"
 #include "gti/registr_old/sound.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/file.h"
@@ -92,7 +95,7 @@ public:
     }
     bool get_failure(const std::string& param) override {
         lib::Locker hold(sys_lock_obj());
-        return root_.get_data_storage().get_crush_flags()[param] != 0;
+        return root_.get_data_storage().crush_flags[param] != 0;
     }
     double get_bottom_depth() override {
         lib::Locker hold(sys_lock_obj());
@@ -157,7 +160,7 @@ KarVoVrBur::KarVoVrBur(System* sys)
 
 void KarVoVrBur::write_snapshot() {
     DataStorage& ds = sys_->get_data_storage();
-    auto& cur = ds.get_cur_values();
+    auto& cur = ds.current_values;
     char bytes[20];
     put_float(bytes, ds.get_depth_z());
     put_float(bytes + 4, ds.get_depth_cur());
@@ -206,7 +209,8 @@ void GlobalIni::get_elements_list(lib::ini_options_elements& l) {
 System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder)) {
     config_ = std::make_unique<Config>();
     global_nums_ = std::make_unique<GlobalNums>();
-    data_storage_ = std::make_unique<DataStorage>(0);
+    data_storage_ = std::make_unique<DataStorage>();
+    race_total_ = std::make_unique<RaceTotal>();
     err_log_ = std::make_unique<ErrLog>();
     modules_ = std::make_unique<lib::ModuleList>();
     hub_access_ = std::make_unique<SystemHub>(*this);
@@ -217,6 +221,8 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     calculator_ = std::make_unique<formula::Calculator>();
 
     config_->attach(data_storage_.get(), values_.get());
+    race_total_->set_frame(data_storage_.get());
+    data_storage_->set_mess_caller(&mess_caller_);
 
     err_log_->set_file_name(exe_path_ + "registr.errors.log");
     fill_values_list();
@@ -227,20 +233,21 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
 System::~System() = default;
 
 void System::register_modules() {
-    // In the order the station has always registered them. The trip totals
-    // ("RaceTotal"), the depth calculation ("DepthCalc"), the stand counter
-    // ("CandleCounter"), the pump and tank options ("NasosWork", "ObTrub",
-    // "VEmkOpt") come first once the drilling calculations are part of the
-    // root.
+    // In the order the station has always registered them. The depth
+    // calculation ("DepthCalc"), the stand counter ("CandleCounter") and the
+    // pump and tank options ("NasosWork", "ObTrub", "VEmkOpt") follow the
+    // trip totals once the drilling calculations are part of the root.
+    modules_->register_module("RaceTotal", race_total_.get());
     modules_->register_module("DataStorage", data_storage_.get());
-    modules_->register_module("AverageValues", &data_storage_->get_aver_values());
+    modules_->register_module("AverageValues", &data_storage_->average_values);
     if (!modules_->find("ParTabl")) {
         adapters_.push_back(std::make_unique<SerialAdapter<ParTabl>>(data_storage_->get_par_tabl()));
         modules_->register_module("ParTabl", adapters_.back().get());
     }
-    // "DelayedDepth" and "RealTimeFile" (inside the frame), "PoreOpts",
-    // "PoreConstr" (the well data) and "TextRemarks" (the remarks) follow
-    // here when those components are part of the root.
+    modules_->register_module("DelayedDepth", &data_storage_->get_delayed_depth());
+    // "RealTimeFile" (inside the frame), "PoreOpts", "PoreConstr" (the well
+    // data) and "TextRemarks" (the remarks) follow here when those
+    // components are part of the root.
     modules_->register_module("MinMaxValues", &config_->get_min_max());
     // "PromerInstr2", the drill-string list of the well data, follows here.
     modules_->register_module("Sound", sound_.get());
@@ -248,19 +255,41 @@ void System::register_modules() {
 }
 
 void System::fill_values_list() {
-    // The hub's vocabulary, for the components the root holds so far.
+    // The hub's vocabulary, in the station's order, for the components the
+    // root holds so far; the drill string, the stand counter, the well and
+    // the tanks add theirs when they join the root.
     DataStorage* ds = data_storage_.get();
+    DelayedDepth* lag = &ds->get_delayed_depth();
+    RaceTotal* race = race_total_.get();
     Config* cfg = config_.get();
     Values& v = *values_;
-    v.register_value("ds.depth_z", "Глубина забоя", "м", ValueType(0), [ds] { return ds->get_depth_z(); });
-    v.register_value("ds.depth_cur", "Глубина инструмента", "м", ValueType(0), [ds] { return ds->get_depth_cur(); });
-    v.register_value("config.race_info.doloto_diametr", "Диаметр долота", "мм", ValueType(0),
-                     [cfg] { return cfg->get_race_info().bit_diameter; });
-    v.register_value("config.race_info.kavern_koeff", "Коэффициент кавернозности", "", ValueType(0),
-                     [cfg] { return cfg->get_race_info().kavern_koeff; });
-    v.register_value("ds.depth_uz", "Над забоем", "м", ValueType(0), [ds] { return ds->get_depth_uz(); });
-    v.register_value("config.w_kol", "Общий вес колонны", "т", ValueType(0),
-                     [cfg] { return static_cast<double>(cfg->w_kol); });
+    auto add = [&](const char* name, const char* title, const char* unit, int type, std::function<double()> get) {
+        v.register_value(name, title, unit, ValueType(type), get);
+    };
+    add("ds.depth_z", "Глубина забоя", "м", 0, [ds] { return ds->get_depth_z(); });
+    add("ds.depth_cur", "Глубина инструмента", "м", 0, [ds] { return ds->get_depth_cur(); });
+    add("ds.depth_lag", "Задержанная глубина", "м", 0, [lag] { return lag->get_value(); });
+    add("race.lag_time2", "Время до выхода метки", "", 2, [lag] { return double(lag->get_time_to_depth_out()); });
+    add("race.prohodka", "Проходка за рейс", "м", 0, [race] { return race->get_prohodka(); });
+    add("race.start", "Глубина начала рейса", "м", 0, [race] { return race->get_race_start(); });
+    add("race.circ_time", "Время циркуляции", "", 1, [race] { return double(race->get_circ_time()); });
+    add("race.nasos_rastvor_volume", "V перекаченного р-ра", "м3", 0,
+        [race] { return race->get_nasos_rastvor_volume(); });
+    add("race.spo_time", "Время СПО", "", 1, [race] { return double(race->get_spo_time()); });
+    add("race.spo_up_time", "Время подъема инструмента", "", 1, [race] { return double(race->get_spo_up_time()); });
+    add("race.spo_down_time", "Время спуска инструмента", "", 1,
+        [race] { return double(race->get_spo_down_time()); });
+    add("race.drill_time", "Время бурения", "", 1, [race] { return double(race->get_drill_time()); });
+    add("race.registr_time", "Время регистрации", "", 1, [race] { return double(race->get_registr_time()); });
+    add("race.prorab_time", "Время проработки", "", 1, [race] { return double(race->get_prorab_time()); });
+    add("race.prom_time", "Время промывки", "", 1, [race] { return double(race->get_prom_time()); });
+    add("race.other_time", "Прочее время", "", 1, [race] { return double(race->get_other_time()); });
+    add("config.race_info.doloto_diametr", "Диаметр долота", "мм", 0,
+        [cfg] { return cfg->get_race_info().bit_diameter; });
+    add("config.race_info.kavern_koeff", "Коэффициент кавернозности", "", 0,
+        [cfg] { return cfg->get_race_info().kavern_koeff; });
+    add("ds.depth_uz", "Над забоем", "м", 0, [ds] { return ds->get_depth_uz(); });
+    add("config.w_kol", "Общий вес колонны", "т", 0, [cfg] { return double(cfg->w_kol); });
 }
 
 AnsiString System::sys_file(const AnsiString& folder) const {
@@ -323,8 +352,9 @@ void System::before_work(int race_num, bool load, const AnsiString& folder) {
         load_from_file(folder);
         data_storage_->restore_depths(depth_z, depth_cur);
     } else {
-        // A new trip clears the lag-depth queue and clears and starts the
-        // trip totals, once they are part of the root.
+        data_storage_->get_delayed_depth().clear();
+        race_total_->clear_values();
+        race_total_->start();
     }
     // The plug-ins' start_registration(race_num, load) is called here once
     // the plug-in manager is part of the root.
@@ -333,8 +363,9 @@ void System::before_work(int race_num, bool load, const AnsiString& folder) {
 
 void System::after_work(const AnsiString&) {
     lib::Locker hold(sys_lock_obj());
-    // The trip totals stop, and the plug-ins' stop_registration() is
-    // called, here once they are part of the root.
+    race_total_->stop();
+    // The plug-ins' stop_registration() is called here once the plug-in
+    // manager is part of the root.
     reg_active_ = false;
 }
 

@@ -17,9 +17,9 @@
 // as it needs. No component reaches sys() while the root is being built:
 // each is handed what it needs.
 //
-// Components that are not part of this object yet (the trip totals and the
-// rest of the drilling calculations, the table of drilling operations, the
-// well data, the lag-depth queue and real-time writer inside the frame, the
+// Components that are not part of this object yet (the drilling
+// calculations that will hold the trip totals, the table of drilling
+// operations, the well data, the real-time writer inside the frame, the
 // remarks, the plug-in manager, the view file and the event log) join it
 // where the comments below say; until then the operations touching them do
 // exactly the rest of their work.
@@ -44,6 +44,7 @@ using AnsiString = std::string;
 class Config;
 struct GlobalNums;
 class DataStorage;
+class RaceTotal;
 class ErrLog;
 class Sound;
 class Values;
@@ -136,6 +137,7 @@ public:
     Config& get_config() { return *config_; }
     GlobalNums& get_global_nums() { return *global_nums_; }
     DataStorage& get_data_storage() { return *data_storage_; }
+    RaceTotal& get_race_total() { return *race_total_; }
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
@@ -166,8 +168,10 @@ private:
     std::unique_ptr<Config> config_;
     std::unique_ptr<GlobalNums> global_nums_;
     std::unique_ptr<DataStorage> data_storage_;
-    // Well data (pore::PoreOpt), drilling calculations (calc::CalcValues,
-    // with the trip totals) and the remarks (text::Storage) come here.
+    // Well data (pore::PoreOpt) comes here. The trip totals move into the
+    // drilling calculations (calc::CalcValues) when those join the root.
+    std::unique_ptr<RaceTotal> race_total_;
+    // The remarks (text::Storage) come here.
     std::unique_ptr<ErrLog> err_log_;
     std::unique_ptr<lib::ModuleList> modules_;
     std::unique_ptr<KarVoVrBur> snapshot_;

@@ -4,6 +4,9 @@
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/delayed_depth.h"
+#include "gti/registr_old/race_total.h"
+#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/paths.h"
@@ -11,8 +14,10 @@
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,14 +27,28 @@ namespace {
 
 // Each test that builds a root runs in a child process of its own, so that
 // sys() and the process-wide players and locks start fresh every time. The
-// child's failures show in its output and make it exit with 1.
+// child's failures are collected, written to its standard error (which the
+// parent shows) and make it exit with 1.
 void in_fresh_process(const std::function<void()>& body) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             os::set_sound_player(std::make_shared<os::RecordingSoundPlayer>());
-            body();
-            std::exit(::testing::Test::HasFailure() ? 1 : 0);
+            ::testing::TestPartResultArray results;
+            {
+                ::testing::ScopedFakeTestPartResultReporter collect(
+                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, &results);
+                body();
+            }
+            bool failed = false;
+            for (int i = 0; i < results.size(); ++i) {
+                const auto& r = results.GetTestPartResult(i);
+                if (!r.failed()) continue;
+                failed = true;
+                std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(),
+                             r.message());
+            }
+            std::exit(failed ? 1 : 0);
         },
         ::testing::ExitedWithCode(0), "");
 }
@@ -99,6 +118,9 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         s->register_modules();
         DataStorage& ds = s->get_data_storage();
         RaceInfoOld& race = s->get_config().get_race_info();
+        RaceTotal& totals = s->get_race_total();
+        std::uint32_t now = 1000000;
+        totals.set_clock([&] { return now; });
         ds.set_depth_z(100);
         ds.set_depth_cur(90);
         ds.host_counter = 3;
@@ -112,7 +134,7 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         std::string saved = read_bytes(file);
         ASSERT_GE(saved.size(), 12u);
         EXPECT_EQ(saved.substr(0, 8), std::string("\x06\x04\x00\x00\x06\x04\x00\x00", 8));
-        EXPECT_EQ(int_at(saved, 8), 5);  // the serial modules registered so far
+        EXPECT_EQ(int_at(saved, 8), 7);  // the serial modules registered so far
         EXPECT_EQ(saved.substr(12, 14), std::string("AverageValues\0", 14));
         EXPECT_NE(saved.find(std::string("RaceInfoNew\0", 12)), std::string::npos);
 
@@ -124,6 +146,8 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         race.well = "другая";
         race.stream_text[2].clear();
         s->get_config().get_min_max().erase(8);
+        ds.get_delayed_depth().add_record(DelayedDepthTime(190, 5));
+        now = 1000100;
         s->before_work(7, true, base.path() + "/");
         EXPECT_TRUE(s->get_reg_active());
         EXPECT_EQ(s->get_values().get_variable("race_num"), "7");
@@ -133,18 +157,31 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         EXPECT_EQ(race.well, "77");
         EXPECT_EQ(race.stream_text[2], "только в потоке");
         EXPECT_EQ(s->get_config().get_min_max().size(), 9);
+        // A continued trip takes its totals from the state; nothing restarts.
+        EXPECT_EQ(totals.get_start_time(), 0u);
+        EXPECT_EQ(s->get_values().get("race.start"), 0);
 
         HostData host;
         s->fill_host_data(host);
         EXPECT_TRUE(host.show_recalibration);
 
+        now = 1000200;
         s->after_work(base.path() + "/");
         EXPECT_FALSE(s->get_reg_active());
+        EXPECT_EQ(totals.get_stop_time(), 1000200u);
+        EXPECT_EQ(totals.get_race_stop(), 200);
         EXPECT_EQ(read_bytes(file), saved);  // the host saves, not after_work
 
         race.well = "новая";
+        now = 1000300;
         s->before_work(8, false, base.path() + "/");
         EXPECT_EQ(race.well, "новая");  // nothing loaded
+        // A new trip: the lag queue starts at the bottom, the totals afresh.
+        EXPECT_EQ(ds.get_delayed_depth().get_value(), 200);
+        EXPECT_EQ(totals.get_start_time(), 1000300u);
+        EXPECT_EQ(totals.get_stop_time(), 0u);
+        EXPECT_EQ(s->get_values().get("race.start"), 200);
+        EXPECT_EQ(s->get_values().get("ds.depth_lag"), 200);
         EXPECT_EQ(s->get_values().get_variable("race_num"), "8");
         EXPECT_TRUE(s->get_reg_active());
         EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
@@ -274,9 +311,9 @@ TEST(System, EveryFrameRewritesTheSnapshot) {
         }
         ds.set_depth_z(1500.5);
         ds.set_depth_cur(1490.25);
-        ds.get_cur_values()[0] = 120.5;
-        ds.get_cur_values()[1] = 12.75;
-        ds.get_cur_values()[2] = 64;
+        ds.current_values[0] = 120.5;
+        ds.current_values[1] = 12.75;
+        ds.current_values[2] = 64;
         s->on_data();  // no "data" folder: skipped
         EXPECT_FALSE(std::filesystem::exists(base / "data"));
 
@@ -337,8 +374,8 @@ TEST(System, TheProtocolsReadTheHubThroughTheRoot) {
         p.zero = 0.5f;
         p.points = {{0.5, 10}, {4.5, 90}};
         root.get_data_storage().get_par_tabl().add(p);
-        root.get_data_storage().get_cur_values()[0] = 64;
-        root.get_data_storage().get_crush_flags()[0] = 1;
+        root.get_data_storage().current_values[0] = 64;
+        root.get_data_storage().crush_flags[0] = 1;
         root.get_data_storage().set_depth_z(1200);
         hardware::Calibration cal;
         ASSERT_TRUE(hub->get_calibration("вес_на_крюке", cal));

@@ -1,6 +1,7 @@
 #include "gti/registr_old/values.h"
 
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
 #include "library/number_conv.h"
@@ -23,13 +24,13 @@ double Values::get(const AnsiString& name) {
     auto it = values_.find(rtl::AnsiLowerCase(name));
     if (it != values_.end()) return call_or_throw(it->second.value.getter)();
     if (!frame_) return 0;
-    return frame_->get_aver_values()[name];
+    return frame_->average_values[name];
 }
 
 void Values::set(const char* name, double value) {
     lib::Locker hold(sys_lock_obj());
     if (!frame_ || !name) return;
-    frame_->get_cur_values()[name] = value;
+    frame_->current_values[name] = value;
 }
 
 void Values::register_value(const char* key, const char* title, const char* units, ValueType type,

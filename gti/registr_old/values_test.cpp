@@ -1,6 +1,7 @@
 #include "gti/registr_old/values.h"
 
 #include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
 
 #include <gtest/gtest.h>
 
@@ -56,11 +57,11 @@ TEST(Values, RegisteredValuesIgnoreCaseAndTheFirstStays) {
 
 TEST(Values, UnknownNamesFallBackToTheFrame) {
     Frame f;
-    f.ds.get_cur_values()["вес_на_крюке"] = 42.5;
+    f.ds.current_values["вес_на_крюке"] = 42.5;
     // Cyrillic letter case is folded by the table's look-up.
     EXPECT_EQ(f.values.get("ВЕС_НА_КРЮКЕ"), 42.5);
     f.values.set("давление_на_входе", 7);
-    EXPECT_EQ(f.ds.get_cur_values()[1], 7);
+    EXPECT_EQ(f.ds.current_values[1], 7);
     EXPECT_EQ(f.values.get("давление_на_входе"), 7);
 
     EXPECT_EQ(f.values.get("нет_такого"), 0);
