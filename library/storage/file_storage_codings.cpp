@@ -479,9 +479,12 @@ void FileStorage::save_vector(BinaryOutputStream& out, const std::vector<float>&
     bool small = false;
     if (gas) {
         // Gas readings span decades: their logarithms quantise and
-        // transform evenly. Values at or below eps (no gas) take the
-        // logarithm of the smallest reading and are flagged, so the reader
-        // can zero them again.
+        // transform evenly. Values at or below eps (no gas) are flagged, so
+        // the reader can zero them again: it zeroes what lies in the lowest
+        // 1 % of the column's range. They are stored below the logarithm of
+        // the smallest reading, far enough that no real reading (even after
+        // a lossy coding) falls into that 1 % and is lost; a column of no
+        // gas at all keeps the logarithm of eps itself.
         float m = kGasEps;
         bool found = false;
         for (float v : values)
@@ -489,16 +492,21 @@ void FileStorage::save_vector(BinaryOutputStream& out, const std::vector<float>&
                 m = v;
                 found = true;
             }
-        const float log_m = std::log(m);
         logs.resize(values.size());
+        float top = -std::numeric_limits<float>::infinity();
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (values[i] > kGasEps) {
                 logs[i] = std::log(values[i]);
+                if (std::isfinite(logs[i])) top = std::max(top, logs[i]);
             } else {
-                logs[i] = log_m;
                 small = true;
             }
         }
+        float none = std::log(m);
+        if (found) none -= std::max(0.1f * (top - none), 1.0f);
+        if (small)
+            for (std::size_t i = 0; i < values.size(); ++i)
+                if (!(values[i] > kGasEps)) logs[i] = none;
         coded = &logs;
     }
     out << gas << small;
