@@ -440,6 +440,8 @@ private:
     void fit_records();
     // Column c of every record, in record order (0 where a record is short).
     void gather_column(std::size_t c, std::vector<float>& out) const;
+    // Columns first .. first + count - 1 in one pass over the records.
+    void gather_columns(std::size_t first, std::size_t count, std::vector<std::vector<float>>& out) const;
     // The single-stream reader; source names the data in errors (a file
     // name, or empty for a stream).
     void read_single_stream(lib::io::BinaryInputStream& in, const AnsiString& source);

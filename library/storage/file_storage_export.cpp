@@ -29,7 +29,12 @@
 
 #include "library/io/file_streams.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <filesystem>
 #include <string>
 
@@ -76,6 +81,48 @@ void reading(const char* where, const AnsiString& source, const std::string& wha
     } catch (const FileStorageException& e) {
         damaged(where, source, what, e.what());
     }
+}
+
+class StringSink : public BinaryOutputStream {
+public:
+    explicit StringSink(std::string& out) : out_(out) {}
+    void write(const char* buffer, unsigned count) override { out_.append(buffer, count); }
+
+private:
+    std::string& out_;
+};
+
+// Calls task(0) ... task(count - 1), each once, on up to eight threads
+// (this one among them), and returns when all are done. The first failure
+// (by index) is thrown here once every thread has ended; a thread that
+// cannot be started leaves its share to the others.
+template <typename F>
+void run_in_parallel(std::size_t count, F&& task) {
+    std::vector<std::exception_ptr> failures(count);
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < count;) {
+            try {
+                task(i);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    const std::size_t wanted =
+        std::min<std::size_t>(count, std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < wanted; ++t) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    work();
+    for (auto& t : threads) t.join();
+    for (auto& f : failures)
+        if (f) std::rethrow_exception(f);
 }
 
 // One file of the export, created or emptied, without file locking. A file
@@ -162,6 +209,15 @@ void FileStorage::gather_column(std::size_t c, std::vector<float>& out) const {
     }
 }
 
+void FileStorage::gather_columns(std::size_t first, std::size_t count, std::vector<std::vector<float>>& out) const {
+    out.resize(count);
+    for (auto& column : out) column.resize(records_.size());
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const FileStorageValues& v = records_[i]->values;
+        for (std::size_t c = 0; c < count; ++c) out[c][i] = first + c < v.size() ? v[first + c] : 0.0f;
+    }
+}
+
 void FileStorage::make_records(std::size_t count) {
     const std::size_t columns = params_.size();
     records_.reserve(records_.size() + count);
@@ -192,13 +248,33 @@ void FileStorage::save_for_compressing(const AnsiString& base, EncodeType type, 
                [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::lag_depth); });
     write_file(base + ".operation",
                [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::operation); });
+    // The columns are coded first, side by side on several threads: they
+    // are independent, and coding them (the wavelet transform above all)
+    // costs far more than writing them.
+    // A few columns are gathered in each pass over the records.
+    constexpr std::size_t kColumnsPerPass = 8;
+    const std::size_t columns = params_.size();
+    std::vector<std::string> coded(columns);
+    run_in_parallel((columns + kColumnsPerPass - 1) / kColumnsPerPass, [&](std::size_t pass) {
+        const std::size_t first = pass * kColumnsPerPass;
+        std::vector<std::vector<float>> gathered;
+        gather_columns(first, std::min(kColumnsPerPass, columns - first), gathered);
+        for (std::size_t k = 0; k < gathered.size(); ++k) {
+            const AnsiString& name = params_[first + k].global_name;
+            // Room for the plain coding, the largest, so the text is not
+            // copied as it grows.
+            coded[first + k].reserve(16 + 4 * records_.size());
+            StringSink sink(coded[first + k]);
+            save_vector(sink, gathered[k], type, listed(name, kMechanical), listed(name, kGas));
+            std::vector<float>().swap(gathered[k]);
+        }
+    });
     write_file(base + ".values", [&](BinaryOutputStream& out) {
         out << static_cast<unsigned>(records_.size());
-        std::vector<float> column;
-        for (std::size_t c = 0; c < params_.size(); ++c) {
-            gather_column(c, column);
-            const AnsiString& name = params_[c].global_name;
-            save_vector(out, column, type, listed(name, kMechanical), listed(name, kGas));
+        for (std::string& column : coded) {
+            for (std::size_t at = 0; at < column.size(); at += 1u << 30)
+                out.write(column.data() + at, static_cast<unsigned>(std::min<std::size_t>(column.size() - at, 1u << 30)));
+            std::string().swap(column);
         }
     });
 }

@@ -11,10 +11,13 @@
 // The day: drilling stands with connections between them, a circulation
 // and a trip out, so the mechanical channels step and saw-tooth; depths
 // grow smoothly; gases are noisy log-normal backgrounds with shows and
-// stretches below detection; the other channels are slow drifts, pump
-// steps, densities changed by the mud engineer, and some idle channels.
-// Every sensor channel goes through a 12-bit converter with a little noise,
-// as the acquisition unit's do.
+// stretches below detection. Of the other 81 channels, 20 are computed
+// (volumes, counters, lag: smooth or stepwise, no noise), 25 slow sensors
+// (temperatures, densities, levels: smooth with noise of one step of a
+// 12-bit converter), 16 follow the pumps (stepwise with noise) and 20 have
+// no sensor connected (0 or a constant). The sensors' values are averages of
+// several readings, as the station records them, so they do not fall on the
+// converter's steps.
 
 #include "library/console_programs.h"
 #include "library/io/file_streams.h"
@@ -44,14 +47,6 @@ struct Channel {
     std::string global;
     float lo, hi;
 };
-
-// A reading through a 12-bit converter spanning the channel's range.
-float adc(float value, const Channel& c) {
-    const float step = (c.hi - c.lo) / 4095.0f;
-    float k = std::round((value - c.lo) / step);
-    k = std::min(std::max(k, 0.0f), 4095.0f);
-    return c.lo + k * step;
-}
 
 struct Day {
     os::testing::TempDir dir;
@@ -83,6 +78,7 @@ struct Day {
         float mud_in = 1.18f, mud_out = 1.18f;
         float gas_bg = 0.05f, show = 0.0f;
         int pumps = 2, phase_left = 0;
+        std::uint32_t strokes = 0;  // pump strokes counted
         Op op = Op::drilling;
         std::vector<float> drift(kParams, 0.0f), level(kParams, 0.0f);
         for (int k = 19; k < kParams; ++k) level[static_cast<std::size_t>(k)] = 20.0f + 60.0f * uni(rng);
@@ -110,6 +106,7 @@ struct Day {
             if (i % 7200 == 0) pumps = 1 + static_cast<int>(2 * uni(rng));
             if (i % 20000 == 5000) mud_in += 0.02f;
             mud_out += 0.001f * (mud_in - mud_out);
+            if (circulating && i % 2 == 0) strokes += static_cast<std::uint32_t>(pumps);
             if (uni(rng) < 0.0002f) show = 2.0f + 8.0f * uni(rng);
             show *= 0.999f;
             gas_bg *= std::exp(0.001f * noise(rng));
@@ -121,19 +118,22 @@ struct Day {
             r.lag_depth = depth - 30.0f;
             r.operation = static_cast<unsigned char>(op);
             r.values.resize(kParams);
-            auto set = [&](std::size_t k, float v) {
-                r.values[k] = adc(v + 0.002f * (channels[k].hi - channels[k].lo) * noise(rng), channels[k]);
+            // A sensor's value with noise of sigma parts of its range.
+            auto sensor = [&](std::size_t k, float v, float sigma) {
+                r.values[k] = v + sigma * (channels[k].hi - channels[k].lo) * noise(rng);
             };
-            const float hook = op == Op::connection ? 35.0f : op == Op::tripping ? 110.0f : 140.0f - 12.0f * (op == Op::drilling);
-            set(0, hook);
-            set(1, circulating ? 80.0f * pumps : 0.0f);
-            set(2, block);
-            set(3, op == Op::connection && phase_left % 300 < 20 ? 25.0f : 0.0f);
-            set(4, op == Op::drilling ? 12.0f + 3.0f * noise(rng) : 0.0f);
-            set(5, op == Op::tripping ? 0.4f : 0.0f);
-            set(6, op == Op::drilling ? 12.0f + 2.0f * noise(rng) : 0.0f);
-            set(7, op == Op::drilling ? 60.0f : 0.0f);
-            set(8, op == Op::drilling ? rop * 3600.0f : 0.0f);
+            const bool drilling = op == Op::drilling;
+            const float hook = op == Op::connection ? 35.0f : op == Op::tripping ? 110.0f : drilling ? 128.0f : 140.0f;
+            sensor(0, hook, 0.001f);
+            r.values[1] = 0.0f;
+            if (circulating) sensor(1, 80.0f * static_cast<float>(pumps), 0.001f);
+            sensor(2, block, 0.0002f);
+            r.values[3] = op == Op::connection && phase_left % 300 < 20 ? 25.0f : 0.0f;
+            r.values[4] = drilling ? std::max(0.0f, 12.0f + 3.0f * noise(rng)) : 0.0f;
+            r.values[5] = op == Op::tripping ? 0.4f : 0.0f;
+            r.values[6] = drilling ? std::max(0.0f, 12.0f + 2.0f * noise(rng)) : 0.0f;
+            r.values[7] = drilling ? 60.0f : 0.0f;
+            r.values[8] = drilling ? rop * 3600.0f : 0.0f;
             // Gases: log-normal noise around the background, shows, and
             // heavier components below detection when the gas is lean.
             const float total = circulating ? (gas_bg + show) * std::exp(0.15f * noise(rng)) : 0.0f;
@@ -141,22 +141,28 @@ struct Day {
             for (std::size_t g = 0; g < 10; ++g) {
                 float v = total * share[g] * std::exp(0.1f * noise(rng));
                 if (v < 0.002f) v = 0.0f;  // below detection
-                r.values[9 + g] = std::round(v * 10000.0f) / 10000.0f;
+                r.values[9 + g] = v;
             }
-            // The rest: slow drifts, pump strokes, densities, idle channels.
             for (std::size_t k = 19; k < kParams; ++k) {
-                float v;
-                switch (k % 5) {
-                    case 0: v = level[k] + 5.0f * std::sin(i / (3000.0f + 40.0f * k)); break;
-                    case 1: v = circulating ? 10.0f * pumps + 0.5f * noise(rng) : 0.0f; break;
-                    case 2: v = (k % 2 ? mud_in : mud_out) * 50.0f; break;
-                    case 3:
-                        drift[k] += 0.01f * noise(rng);
-                        v = level[k] + drift[k];
-                        break;
-                    default: v = k % 10 == 4 ? 0.0f : level[k]; break;
+                const float x = static_cast<float>(i);
+                if (k < 39) {  // computed
+                    switch (k % 4) {
+                        case 0: r.values[k] = 0.0314f * (depth - 2000.0f) + static_cast<float>(k); break;
+                        case 1: r.values[k] = std::floor((depth - 2400.0f) / 25.0f) + static_cast<float>(k); break;
+                        case 2: r.values[k] = (depth - 30.0f) / 45.0f; break;
+                        default: r.values[k] = static_cast<float>(strokes + k); break;
+                    }
+                } else if (k < 64) {  // slow sensors
+                    drift[k] += 0.002f * noise(rng);
+                    const float v = k % 5 == 0 ? 50.0f * (k % 2 ? mud_in : mud_out)
+                                               : level[k] + 5.0f * std::sin(x / (3000.0f + 40.0f * static_cast<float>(k)));
+                    sensor(k, v + drift[k], 1.0f / 4096);
+                } else if (k < 80) {  // with the pumps
+                    r.values[k] = 0.0f;
+                    if (circulating) sensor(k, (k % 2 ? 10.0f : 60.0f) * static_cast<float>(pumps), 0.001f);
+                } else {  // nothing connected
+                    r.values[k] = k % 2 ? 0.0f : level[k];
                 }
-                set(k, v);
             }
             table.add_record(r);
         }
