@@ -266,9 +266,31 @@ template void FileStorage::read_new_reg_any_values<unsigned char>(BinaryInputStr
 
 // --- coding 2, quantised ---
 
+namespace {
+
+// The working memory of quantisation attempts, kept from one attempt of a
+// column's cascade to the next: fresh memory for every attempt costs the
+// system more than the attempt itself.
+struct QuantiserScratch {
+    std::vector<double> error;
+    std::vector<int> chosen, worst;
+    std::vector<float> raw;
+    std::vector<std::uint8_t> q8, kept8;
+    std::vector<std::uint16_t> q16, kept16;
+
+    template <typename T>
+    std::vector<T>& q() {
+        if constexpr (sizeof(T) == 1) return q8; else return q16;
+    }
+    template <typename T>
+    std::vector<T>& kept() {
+        if constexpr (sizeof(T) == 1) return kept8; else return kept16;
+    }
+};
+
 template <typename T>
-bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<float>& values, unsigned int levels,
-                                   bool force) {
+bool quantise(QuantiserScratch& scratch, BinaryOutputStream& out, const std::vector<float>& values, unsigned int levels,
+              bool force) {
     const std::size_t n = values.size();
     check_writable_length("FileStorage::try_to_copmpress", n);
     if (levels == 0) throw FileStorageException("FileStorage::try_to_copmpress: число уровней равно 0", true);
@@ -287,10 +309,13 @@ bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<fl
     const double top = std::min<double>(levels, std::numeric_limits<T>::max());
     const std::size_t cap = std::max<std::size_t>(n / 30, 1);
 
-    std::vector<T> q(n, 0);
-    std::vector<double> error(n, 0.0);
-    std::vector<int> chosen;  // positions stored raw
-    std::size_t beyond = 0;   // errors at or above the bound
+    std::vector<T>& q = scratch.q<T>();
+    std::vector<double>& error = scratch.error;
+    std::vector<int>& chosen = scratch.chosen;  // positions stored raw
+    q.assign(n, 0);
+    error.assign(n, 0.0);
+    chosen.clear();
+    std::size_t beyond = 0;  // errors at or above the bound
     double sum = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         const float v = values[i];
@@ -313,7 +338,8 @@ bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<fl
     // The values with the largest errors, at or above four times the mean,
     // at most cap of them.
     const double threshold = finite ? 4.0 * (sum / static_cast<double>(finite)) : 0.0;
-    std::vector<int> worst;
+    std::vector<int>& worst = scratch.worst;
+    worst.clear();
     for (std::size_t i = 0; i < n; ++i)
         if (std::isfinite(values[i]) && error[i] >= threshold) worst.push_back(static_cast<int>(i));
     if (worst.size() > cap) {
@@ -324,10 +350,10 @@ bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<fl
     chosen.insert(chosen.end(), worst.begin(), worst.end());
     std::sort(chosen.begin(), chosen.end());
 
-    std::vector<float> raw;
-    raw.reserve(chosen.size());
-    std::vector<T> kept;
-    kept.reserve(n - chosen.size());
+    std::vector<float>& raw = scratch.raw;
+    std::vector<T>& kept = scratch.kept<T>();
+    raw.clear();
+    kept.clear();
     double largest = 0.0;
     std::size_t next = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -342,10 +368,19 @@ bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<fl
     if (!force && !(largest < kMaxError)) return false;
 
     out << static_cast<int>(sizeof(T)) << levels << max << min << static_cast<int>(n);
-    add_new_reg_file_vector(out, chosen);
-    add_new_reg_file_vector(out, raw);
-    add_new_reg_file_vector(out, kept);
+    FileStorage::add_new_reg_file_vector(out, chosen);
+    FileStorage::add_new_reg_file_vector(out, raw);
+    FileStorage::add_new_reg_file_vector(out, kept);
     return true;
+}
+
+}  // namespace
+
+template <typename T>
+bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<float>& values, unsigned int levels,
+                                   bool force) {
+    QuantiserScratch scratch;
+    return quantise<T>(scratch, out, values, levels, force);
 }
 
 template bool FileStorage::try_to_copmpress<std::uint8_t>(BinaryOutputStream&, const std::vector<float>&, unsigned, bool);
@@ -353,10 +388,11 @@ template bool FileStorage::try_to_copmpress<std::uint16_t>(BinaryOutputStream&, 
 
 void FileStorage::try_to_compress(BinaryOutputStream& out, const std::vector<float>& values) {
     out << coding_quantised;
-    if (try_to_copmpress<std::uint8_t>(out, values, 255, false)) return;
+    QuantiserScratch scratch;
+    if (quantise<std::uint8_t>(scratch, out, values, 255, false)) return;
     for (unsigned levels : {1024u, 2048u, 4096u, 8192u, 16384u, 32768u})
-        if (try_to_copmpress<std::uint16_t>(out, values, levels, false)) return;
-    try_to_copmpress<std::uint16_t>(out, values, 65535, true);
+        if (quantise<std::uint16_t>(scratch, out, values, levels, false)) return;
+    quantise<std::uint16_t>(scratch, out, values, 65535, true);
 }
 
 template <typename T>
