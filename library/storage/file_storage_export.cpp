@@ -345,10 +345,10 @@ void FileStorage::load_compr_rt(const AnsiString& base) {
             {".depth_z", &FileStorageItem::depth_z},
             {".depth_cur", &FileStorageItem::depth_cur},
             {".lag_depth", &FileStorageItem::lag_depth}};
-        for (const auto& [suffix, member] : depths) {
-            file = base + suffix;
+        for (const auto& depth : depths) {
+            file = base + depth.first;
             in.open(file, true);
-            reading(where, file, "глубины", [&] { read_new_reg_any_values(in, member); });
+            reading(where, file, "глубины", [&] { read_new_reg_any_values(in, depth.second); });
             in.close();
         }
         file = base + ".operation";
