@@ -38,6 +38,7 @@
 
 #include "library/numeric/numeric.h"
 #include "library/wavelet/wavelet.h"
+#include "platform/rtl/numbers.h"
 
 #include <algorithm>
 #include <bit>
@@ -64,7 +65,7 @@ constexpr std::size_t kMaxLength = 0x7FFFFFFF;  // counts are int32
     throw FileStorageException(std::string(where) + ": " + what, true);
 }
 
-std::string num(long long v) { return std::to_string(v); }
+std::string num(long long v) { return rtl::IntToStr(v); }
 
 void check_writable_length(const char* where, std::size_t n) {
     if (n > kMaxLength)

@@ -28,15 +28,16 @@
 #include "library/storage/file_storage.h"
 
 #include "library/io/file_streams.h"
+#include "platform/rtl/numbers.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <system_error>
-#include <thread>
 #include <filesystem>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -61,7 +62,7 @@ bool listed(const AnsiString& name, const char* const (&list)[N]) {
     return false;
 }
 
-std::string num(long long v) { return std::to_string(v); }
+std::string num(long long v) { return rtl::IntToStr(v); }
 
 // A failure while reading `what`, with the cause found there.
 [[noreturn]] void damaged(const char* where, const AnsiString& source, const std::string& what,
