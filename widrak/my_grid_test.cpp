@@ -214,7 +214,6 @@ TEST(MyGrid, ColourPopupAnsweredByAClickOnThePalette) {
   TPoint placed;
   main_queue().post([&] {
     TMyGridColorForm* p = TMyGridColorForm::Current();
-    ASSERT_NE(p, nullptr);
     seen = true;
     placed = {p->Left(), p->Top()};
     EXPECT_EQ(p->ClientWidth(), 272);
@@ -226,6 +225,11 @@ TEST(MyGrid, ColourPopupAnsweredByAClickOnThePalette) {
     TColorSelector& s = *p->ColorSelector1;
     const TRect r = s.cell_rect(5, 7);
     f.drv.Click(s, {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+    // Never leave the grid waiting, whatever the click did.
+    if (TMyGridColorForm::Current()->Visible()) {
+      ADD_FAILURE() << "the pick did not close the pop-up";
+      TMyGridColorForm::Current()->Close();
+    }
   });
   f.drv.Click(*f.grid->CellButton());
   EXPECT_TRUE(seen);
@@ -236,9 +240,27 @@ TEST(MyGrid, ColourPopupAnsweredByAClickOnThePalette) {
   EXPECT_EQ(f.log, std::vector<std::string>{"change clBlue"});
   // Closed by its "X": nothing changes.
   f.log.clear();
-  main_queue().post([&] { f.drv.Click(*TMyGridColorForm::Current()->MyButton2); });
+  main_queue().post([&] {
+    TMyGridColorForm* p = TMyGridColorForm::Current();
+    f.drv.Click(*p->MyButton2);
+    if (p->Visible()) {
+      ADD_FAILURE() << "the X button did not close the pop-up";
+      p->Close();
+    }
+  });
   f.grid->ButtonClick();
   EXPECT_EQ(f.cell_text(4, 1), "clBlue");
+  EXPECT_TRUE(f.log.empty());
+  // Another form coming to the front closes it too.
+  main_queue().post([&] {
+    TMyGridColorForm* p = TMyGridColorForm::Current();
+    f.form->Activate();
+    if (p->Visible()) {
+      ADD_FAILURE() << "losing activation did not close the pop-up";
+      p->Close();
+    }
+  });
+  f.grid->ButtonClick();
   EXPECT_TRUE(f.log.empty());
   // A text that is no colour opens at black and is drawn as the window
   // colour, without an error.
