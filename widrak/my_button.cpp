@@ -354,7 +354,8 @@ bool TMyButton::DialogKey(TKey key) {
     }
     return false;
   }
-  if (key == VK_ESCAPE && cancel_) {
+  // A disabled or hidden cancel button does not act on Escape.
+  if (key == VK_ESCAPE && cancel_ && EnabledInTree() && Visible()) {
     Click();
     return true;
   }

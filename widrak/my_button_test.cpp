@@ -182,10 +182,12 @@ TEST(MyButton, EnterEscapeDefaultAndModalResult) {
   f.log.clear();
   f.drv.Press(VK_ESCAPE);
   EXPECT_EQ(f.log, std::vector<std::string>{"Отмена"});
-  // A disabled default button takes no Enter.
+  // Disabled default and cancel buttons take neither key.
   f.a->SetEnabled(false);
+  f.b->SetEnabled(false);
   f.log.clear();
   f.drv.Press(VK_RETURN);
+  f.drv.Press(VK_ESCAPE);
   EXPECT_TRUE(f.log.empty());
 }
 
