@@ -362,9 +362,11 @@ void RealTimeFile::save_start_values(bool continued) {
 void RealTimeFile::save_end_race_data(const AnsiString& file) {
     if (file.empty()) return;
     // A file whose first batches are still queued counts as existing: its
-    // trip must get its end too.
+    // trip must get its end too. The queue is asked first: a batch leaves
+    // it only once it is in the file, so a file with nothing queued any
+    // more is on disk by the time it is looked for.
     std::error_code ec;
-    if (!std::filesystem::exists(os::native_path(file), ec) && !queue_.has_batch_for(file)) return;
+    if (!queue_.has_batch_for(file) && !std::filesystem::exists(os::native_path(file), ec)) return;
     rtl::StringList list;
     add_value_name(&list, "конеч_глубина", rtl::FloatToStr(frame_.depth_z()));
     add_value_name(&list, "конеч_время", std::to_string(frame_.local_time()));

@@ -73,27 +73,29 @@ void RealTimeFile::stop_save_thread() {
 
 void RealTimeFile::save_thread() {
     std::chrono::milliseconds retry = kFirstRetry;
-    bool found = false;
-    do {
+    for (;;) {
+        // The stop is read before the queue is looked at, so whatever was
+        // queued before the stop request is seen and written.
+        const bool stopping = stop_;
         const auto batches = queue_.peek_oldest(kMostBytesPerOpen);
-        found = !batches.empty();
-        if (!found) {
-            if (!stop_) queue_.wait_for_batch(kIdle, stop_);
+        if (batches.empty()) {
+            if (stopping) return;
+            queue_.wait_for_batch(kIdle, stop_);
             continue;
         }
         if (save_values_asynch(batches, "RealTimeFile::save_thread")) {
-            queue_.remove(batches);
             if (!failing_file_.empty()) report_recovery(batches.front()->file_name);
+            queue_.remove(batches);
             retry = kFirstRetry;
             continue;
         }
         report_failure(batches.front()->file_name);
         // A stop during failures leaves the rest queued: the host decides
         // what becomes of it.
-        if (stop_) break;
+        if (stop_) return;
         queue_.pause(retry, stop_);
         retry = std::min(retry * 2, kLongestRetry);
-    } while (!stop_ || found);
+    }
 }
 
 bool RealTimeFile::save_values_asynch(const std::vector<std::shared_ptr<const Records>>& batches,

@@ -347,7 +347,7 @@ TEST_F(RealTimeWriteTest, AReaderProcessBesideTheWriterSeesOnlyWholeRecords) {
     writer.start_save_thread();
     for (int c = 0; c < kCycles; ++c) {
         write_cycles(writer, c, c + 1);
-        if (c % 8 == 0) std::this_thread::sleep_for(200us);
+        if (c % 2 == 0) std::this_thread::sleep_for(500us);
     }
     writer.stop_save_thread();
     EXPECT_EQ(reader.join(40000), 0);
