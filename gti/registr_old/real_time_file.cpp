@@ -110,7 +110,7 @@ void RealTimeFile::store_values_for_file() {
     const int n = table.size();
     for (int i = 0; i < n; ++i) {
         const Param& p = table.at(i);
-        const int number = registry.get_param_number(std::string_view(p.global_name));
+        const int number = table_numbers_.number(i, p.global_name);
         FileStoredValue* t = time_values_.find(number);
         if (!t) continue;
         const double sample = frame_.average_value(i);
@@ -119,17 +119,22 @@ void RealTimeFile::store_values_for_file() {
         FileStoredValues::add_sample(*lag_values_.find(number), p.kind, sample, current);
         if (by_depth) FileStoredValues::add_sample(*depth_values_.find(number), p.kind, sample, current);
     }
-    store_values_for_file(fast_values_, fast_provider_);
+    store_values_for_file(fast_values_, fast_provider_, fast_numbers_);
 }
 
 void RealTimeFile::store_values_for_file(FileStoredValues& acc, const ParamsProvider& provider) {
-    const AllParams& registry = get_all_params();
-    acc.fit(registry.get_items_count());
+    RegistryNumbers numbers;
+    store_values_for_file(acc, provider, numbers);
+}
+
+void RealTimeFile::store_values_for_file(FileStoredValues& acc, const ParamsProvider& provider,
+                                         RegistryNumbers& numbers) {
+    acc.fit(get_all_params().get_items_count());
     const ParTabl& table = frame_.par_tabl();
     const int n = provider.size();
     for (int i = 0; i < n; ++i) {
         const Param& p = provider.at(i);
-        FileStoredValue* entry = acc.find(registry.get_param_number(std::string_view(p.global_name)));
+        FileStoredValue* entry = acc.find(numbers.number(i, p.global_name));
         if (!entry) continue;
         const int b = table.find_global(p.global_name);
         const double sample = b >= 0 ? frame_.average_value(b) : 0.0;
@@ -156,12 +161,11 @@ unsigned char RealTimeFile::frame_operation() const { return static_cast<unsigne
 
 std::shared_ptr<ValuesWriterRecord> RealTimeFile::make_record(
     FileStoredValues& acc, const std::shared_ptr<const StoredParamsProvider>& params, float value_depth,
-    float bit_depth, float lag_depth, unsigned char operation) {
+    float bit_depth, float lag_depth, unsigned char operation, RegistryNumbers& numbers) {
     if (acc.empty()) return nullptr;
-    const AllParams& registry = get_all_params();
     std::vector<float> values(static_cast<std::size_t>(params->size()), 0.0f);
     for (int i = 0; i < params->size(); ++i) {
-        FileStoredValue* entry = acc.find(registry.get_param_number(std::string_view(params->at(i).global_name)));
+        FileStoredValue* entry = acc.find(numbers.number(i, params->at(i).global_name));
         if (!entry) continue;
         const float v = static_cast<float>(entry->calc());
         entry->last = v;
@@ -214,7 +218,7 @@ void RealTimeFile::save_time_values() {
     auto params = current_params();
     auto record = make_record(time_values_, params, static_cast<float>(frame_.depth_z()),
                               static_cast<float>(frame_.depth_cur()), static_cast<float>(frame_.lag_depth()),
-                              frame_operation());
+                              frame_operation(), table_numbers_);
     if (!record) return;
     warn_dropped(time_file_, *params);
     queue(time_file_, {record});
@@ -226,7 +230,7 @@ void RealTimeFile::save_depth_values(float depth, int delay) {
     if (!named(depth_file_)) return;
     auto params = current_params();
     auto record = make_record(depth_values_, params, depth, static_cast<float>(frame_.depth_cur()),
-                              static_cast<float>(frame_.lag_depth()), frame_operation());
+                              static_cast<float>(frame_.lag_depth()), frame_operation(), table_numbers_);
     if (!record) return;
     warn_dropped(depth_file_, *params);
     queue(depth_file_, {record});
@@ -242,11 +246,10 @@ void RealTimeFile::save_depth_values(float depth, int delay) {
 }
 
 void RealTimeFile::restore_lag_line(const LagFileStoredLine& line, const rtl::StringList* keep) {
-    const AllParams& registry = get_all_params();
     for (int i = 0; i < line.params->size(); ++i) {
         const AnsiString& name = line.params->at(i).global_name;
         if (keep && keep->IndexOf(name) >= 0) continue;
-        FileStoredValue* entry = lag_values_.find(registry.get_param_number(std::string_view(name)));
+        FileStoredValue* entry = lag_values_.find(lag_numbers_.number(i, name));
         if (!entry) continue;
         entry->sum = line.value(i);
         entry->count = 1;
@@ -274,7 +277,8 @@ void RealTimeFile::save_lag_depth_values(const AnsiString& names, float lift) {
     restore_lag_line(front, &keep);
     auto record = make_record(lag_values_, front.params, static_cast<float>(front.depth),
                               static_cast<float>(frame_.depth_cur()), static_cast<float>(front.depth),
-                              frame_operation());
+                              frame_operation(), lag_numbers_);
+    if (!record) return;
     warn_dropped(lag_file_, *front.params);
     queue(lag_file_, {record});
     lag_lines_.pop_front();
@@ -290,7 +294,8 @@ void RealTimeFile::flash_lag_data() {
     for (const LagFileStoredLine& line : lag_lines_) {
         restore_lag_line(line, nullptr);
         records.push_back(make_record(lag_values_, line.params, static_cast<float>(line.depth),
-                                      static_cast<float>(frame_.depth_cur()), static_cast<float>(line.depth), 2));
+                                      static_cast<float>(frame_.depth_cur()), static_cast<float>(line.depth), 2,
+                                      lag_numbers_));
         warn_dropped(lag_file_, *line.params);
     }
     queue(lag_file_, std::move(records));
@@ -305,7 +310,7 @@ void RealTimeFile::save_fast_file() {
     auto params = fast_params();
     auto record = make_record(fast_values_, params, static_cast<float>(frame_.depth_z()),
                               static_cast<float>(frame_.depth_cur()), static_cast<float>(frame_.lag_depth()),
-                              frame_operation());
+                              frame_operation(), fast_numbers_);
     if (!record) return;
     warn_dropped(fast_file_, *params);
     queue(fast_file_, {record});

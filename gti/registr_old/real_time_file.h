@@ -183,7 +183,8 @@ private:
     std::shared_ptr<ValuesWriterRecord> make_record(FileStoredValues& acc,
                                                     const std::shared_ptr<const StoredParamsProvider>& params,
                                                     float value_depth, float bit_depth, float lag_depth,
-                                                    unsigned char operation);
+                                                    unsigned char operation, RegistryNumbers& numbers);
+    void store_values_for_file(FileStoredValues& acc, const ParamsProvider& provider, RegistryNumbers& numbers);
     // A lag line's stored values into the lag accumulators, except for the
     // parameters named.
     void restore_lag_line(const LagFileStoredLine& line, const rtl::StringList* keep);
@@ -212,6 +213,11 @@ private:
     std::shared_ptr<const StoredParamsProvider> current_snapshot_;
     std::shared_ptr<const StoredParamsProvider> fast_snapshot_;
     std::deque<LagFileStoredLine> lag_lines_;
+    // Registry numbers of the table's, the fast list's and the lag lines'
+    // parameters, by position.
+    RegistryNumbers table_numbers_;
+    RegistryNumbers fast_numbers_;
+    RegistryNumbers lag_numbers_;
     AnsiString time_file_;
     AnsiString depth_file_;
     AnsiString lag_file_;

@@ -73,6 +73,16 @@ void FileStoredValues::add_sample(FileStoredValue& entry, int mode, double sampl
 
 void FileStoredValues::get_serial_list(lib::serial_list& list) { list | values_; }
 
+int RegistryNumbers::number(int i, const AnsiString& name) {
+    const AllParams& registry = get_all_params();
+    if (i < 0) return registry.get_param_number(std::string_view(name));
+    const std::size_t at = static_cast<std::size_t>(i);
+    if (at >= numbers_.size()) numbers_.resize(at + 1, -1);
+    const int kept = numbers_[at];
+    if (kept >= 0 && kept < registry.get_items_count() && registry.at(kept).global_name == name) return kept;
+    return numbers_[at] = registry.get_param_number(std::string_view(name));
+}
+
 // ---- parameter lists ---------------------------------------------------
 
 int CurrParamsProvider::size() const { return table_.get_items_count(); }

@@ -88,6 +88,20 @@ private:
     std::vector<FileStoredValue> values_;
 };
 
+// The numbers in the registry of all parameters of a list's global names,
+// kept from cycle to cycle: a look-up by name folds the letter case of the
+// whole name, and a frame of 512 parameters takes hundreds of them a cycle.
+// A kept number is used only while the registry's row at it still carries
+// the very same name, so a registry that changed is looked up again.
+class RegistryNumbers {
+public:
+    // The number of the name at position i of the list, or -1.
+    int number(int i, const AnsiString& name);
+
+private:
+    std::vector<int> numbers_;
+};
+
 // ---- parameter lists ---------------------------------------------------
 
 // The parameter list of a file's records.
