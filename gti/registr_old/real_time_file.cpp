@@ -5,6 +5,8 @@
 #include "gti/registr_old/real_time_file.h"
 
 #include "gti/registr_old/all_params.h"
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/par_tabl.h"
 #include "library/io/binary_stream.h"
 #include "library/serial/serial_list.h"
@@ -50,7 +52,28 @@ struct SerialLagLine {
     void get_serial_list(lib::serial_list& list) { list | depth | lift | values | params | delay; }
 };
 
+// The hub's frame as the writer samples it.
+class DataStorageFrame : public RealTimeFrame {
+public:
+    explicit DataStorageFrame(DataStorage& storage) : storage_(storage) {}
+    const ParTabl& par_tabl() const override { return storage_.get_par_tabl(); }
+    double average_value(int number) override { return storage_[number]; }
+    double current_value(int number) override { return storage_.current_values[number]; }
+    double depth_z() const override { return storage_.get_depth_z(); }
+    double depth_cur() const override { return storage_.get_depth_cur(); }
+    double lag_depth() const override { return storage_.get_delayed_depth().get_value(); }
+    OperType operation() const override { return storage_.get_set_operation(); }
+    bool lag_moving() const override { return storage_.lag_moving; }
+    bool depth_recording() const override { return storage_.depth_recording; }
+
+private:
+    DataStorage& storage_;
+};
+
 }  // namespace
+
+RealTimeFile::RealTimeFile(DataStorage& frame)
+    : own_frame_(std::make_unique<DataStorageFrame>(frame)), frame_(*own_frame_), hub_(nullptr) {}
 
 RealTimeFile::RealTimeFile(RealTimeFrame& frame, RealTimeHub* hub) : frame_(frame), hub_(hub) {}
 

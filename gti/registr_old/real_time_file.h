@@ -56,6 +56,8 @@ namespace rtl {
 class StringList;
 }
 
+class DataStorage;
+
 class RealTimeFile : public lib::SerialModuleBase {
 public:
     // The frame's capacity, and the registry's bound on parameter numbers.
@@ -70,8 +72,11 @@ public:
     using SaveSignal =
         boost::signals2::signal<void(const ParamsProvider*, float, float, float, char, std::vector<float>*)>;
 
-    // The hub's services may come later (set_hub); until then errors go to
-    // the process error log and named variables are not set.
+    // The station's writer, sampling the hub's frame.
+    explicit RealTimeFile(DataStorage& frame);
+    // A writer sampling any frame. The hub's services may come later
+    // (set_hub); until then errors go to the process error log and named
+    // variables are not set.
     explicit RealTimeFile(RealTimeFrame& frame, RealTimeHub* hub = nullptr);
     // Stops the write thread after it has written what is queued (or met
     // a failure); batches it could not write are reported as lost.
@@ -201,6 +206,7 @@ private:
     void report_failure(const AnsiString& file);
     void report_recovery(const AnsiString& file);
 
+    std::unique_ptr<RealTimeFrame> own_frame_;  // the station's frame, seen through RealTimeFrame
     RealTimeFrame& frame_;
     RealTimeHub* hub_;
     FileStoredValues time_values_;

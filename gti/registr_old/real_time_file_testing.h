@@ -29,7 +29,7 @@ public:
     double z = 0.0;
     double cur = 0.0;
     double lag = 0.0;
-    std::int32_t op = 0;
+    OperType op = 0;
     bool moving = true;
     bool by_depth = false;
     std::uint32_t time = 1'000'000'000;
@@ -40,7 +40,7 @@ public:
     double depth_z() const override { return z; }
     double depth_cur() const override { return cur; }
     double lag_depth() const override { return lag; }
-    std::int32_t operation() const override { return op; }
+    OperType operation() const override { return op; }
     bool lag_moving() const override { return moving; }
     bool depth_recording() const override { return by_depth; }
     std::uint32_t local_time() const override { return time; }

@@ -5,6 +5,8 @@
 
 #include "gti/registr_old/real_time_file.h"
 
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/real_time_file_testing.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/string_list.h"
@@ -169,6 +171,43 @@ TEST_F(RealTimeWriteTest, ScriptedFramesReadBackExactlyFromAllFourFiles) {
         EXPECT_EQ(fast.get_record(9)->values[static_cast<std::size_t>(k)], b >= 0 ? value_of(9, b) : 0.0f);
     }
     EXPECT_TRUE(std::filesystem::exists(dir / ".nolocking"));
+}
+
+TEST(RealTimeFileOfTheFrame, RecordsTheFramesAveragesDepthsLagAndCycleOperation) {
+    os::testing::TempDir dir;
+    const auto names = rt_testing::registry_names(2);
+    DataStorage frame;
+    for (const auto& n : names) {
+        Param p;
+        p.global_name = n;
+        p.averaging = 2;
+        frame.get_par_tabl().add(p);
+    }
+    frame.set_depth_z(1500.5);
+    frame.set_depth_cur(1400.25);
+    frame.get_delayed_depth().clear();  // the lag starts at the bottom
+    frame.set_operation(3);
+    frame.set_forced_operation(9);  // the operator's: not what records carry
+    for (double v : {10.0, 20.0}) {
+        frame.current_values[0] = v;
+        frame.current_values[1] = -v;
+        frame.average_values.calculate_values(false);
+    }
+    RealTimeFile& writer = frame.get_real_time_file();
+    writer.calculate_file_names(dir / "w_", 1);
+    writer.store_values_for_file();
+    writer.save_time_values();
+    writer.start_save_thread();
+    writer.stop_save_thread();
+    FileStorage t;
+    t.add_file(writer.get_time_file_name(), false);
+    ASSERT_EQ(t.get_data_size(), 1);
+    const FileStorageItem* r = t.get_record(0);
+    EXPECT_EQ(r->values, (FileStorageValues{15.0f, -15.0f}));
+    EXPECT_EQ(r->depth_z, 1500.5f);
+    EXPECT_EQ(r->depth_cur, 1400.25f);
+    EXPECT_EQ(r->lag_depth, 1500.5f);
+    EXPECT_EQ(r->operation, 3);
 }
 
 class HeaderRules : public RealTimeWriteTest {

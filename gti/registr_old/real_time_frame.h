@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "gti/registr_old/oper_type.h"
+
 class ParTabl;
 
 using AnsiString = std::string;
@@ -32,8 +34,8 @@ public:
     virtual double depth_cur() const = 0;  // bit depth, metres
     virtual double lag_depth() const = 0;  // the lag-depth queue's value
     // The operation last set by the host's cycle, not the one the operator
-    // forces (a 32-bit operation code).
-    virtual std::int32_t operation() const = 0;
+    // forces.
+    virtual OperType operation() const = 0;
     virtual bool lag_moving() const = 0;
     virtual bool depth_recording() const = 0;
 
