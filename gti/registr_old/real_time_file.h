@@ -40,6 +40,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -69,8 +70,12 @@ public:
     // Fired on the host's thread after a record of the file is queued, with
     // its parameters, value depth, bit depth, lag depth, operation and
     // values (a copy: the subscriber may change it).
+    using SaveSlot = std::function<void(const ParamsProvider*, float, float, float, char, std::vector<float>*)>;
     using SaveSignal =
         boost::signals2::signal<void(const ParamsProvider*, float, float, float, char, std::vector<float>*)>;
+    // Subscribes to one of the three signals; the one place that
+    // instantiates Boost.Signals2's connect for them.
+    static boost::signals2::connection connect(SaveSignal& signal, const SaveSlot& slot);
 
     // The station's writer, sampling the hub's frame.
     explicit RealTimeFile(DataStorage& frame);

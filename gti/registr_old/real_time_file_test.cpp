@@ -30,8 +30,8 @@ protected:
     RealTimeFileTest() {
         writer.calculate_file_names(dir / "w1_", 1);
         for (auto* signal : {&writer.time_signal, &writer.depth_signal, &writer.lag_signal})
-            signal->connect([this, signal](const ParamsProvider* p, float vd, float bd, float ld, char op,
-                                           std::vector<float>* values) {
+            RealTimeFile::connect(*signal, [this, signal](const ParamsProvider* p, float vd, float bd, float ld,
+                                                          char op, std::vector<float>* values) {
                 auto& out = signal == &writer.time_signal ? time : signal == &writer.depth_signal ? depth : lag;
                 out.push_back(Seen{p ? p->size() : -1, vd, bd, ld, op, *values});
             });
@@ -422,11 +422,12 @@ TEST_F(RealTimeFileTest, TheTripEndGoesOnlyToFilesThatExistOrAreOnTheirWay) {
 TEST_F(RealTimeFileTest, ASubscriberThatThrowsIsLoggedAndTheRecordStaysQueued) {
     frame.add(rt_testing::registry_names(1)[0]);
     frame.by_depth = true;
-    writer.time_signal.connect([](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
-        throw std::runtime_error("сбой");
-    });
-    writer.depth_signal.connect(
-        [](const ParamsProvider*, float, float, float, char, std::vector<float>*) { throw 1; });
+    RealTimeFile::connect(writer.time_signal,
+                          [](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
+                              throw std::runtime_error("сбой");
+                          });
+    RealTimeFile::connect(writer.depth_signal,
+                          [](const ParamsProvider*, float, float, float, char, std::vector<float>*) { throw 1; });
     writer.store_values_for_file();
     writer.save_time_values();
     writer.save_depth_values(1.0f, 0);
