@@ -232,7 +232,6 @@ private:
     AnsiString time_file_;
     AnsiString depth_file_;
     AnsiString lag_file_;
-    AnsiString spare_file_;
     AnsiString fast_file_;
     std::set<AnsiString> warned_files_;
     bool warned_unnamed_ = false;

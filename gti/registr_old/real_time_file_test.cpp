@@ -298,6 +298,27 @@ TEST_F(RealTimeFileTest, TheFastFileTakesTheRegistrysFastList) {
     }
 }
 
+TEST_F(RealTimeFileTest, AnEmptyFastListGivesTheFiveFixedNames) {
+    rtl::StringList& fast = get_all_params().fast_params();
+    const rtl::StringList saved = fast;
+    fast.Clear();
+    writer.clear_all_file_values();
+    frame.add("тальблок");
+    frame.set(0, 12);
+    writer.store_values_for_file();
+    writer.save_fast_file();
+    fast = saved;
+    writer.start_save_thread();
+    writer.stop_save_thread();
+    FileStorage t;
+    t.add_file(writer.get_fast_file_name(), false);
+    ASSERT_EQ(t.get_params_count(), 5);
+    const char* fixed[] = {"вес_на_крюке", "давление_на_входе", "момент_ротора", "нагрузка", "тальблок"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(t.get_param(i)->global_name, fixed[i]);
+    ASSERT_EQ(t.get_data_size(), 1);
+    EXPECT_EQ(t.get_record(0)->values, (FileStorageValues{0, 0, 0, 0, 12}));
+}
+
 TEST_F(RealTimeFileTest, ARecordKeepsTheParameterListItWasMadeWith) {
     const auto names = rt_testing::registry_names(3);
     frame.add(names[0]);
