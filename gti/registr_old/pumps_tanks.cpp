@@ -1,0 +1,90 @@
+#include "gti/registr_old/pumps_tanks.h"
+
+#include <cmath>
+
+#include "library/number_conv.h"
+#include "library/numeric/numeric.h"
+#include "platform/rtl/numbers.h"
+#include "platform/rtl/string_list.h"
+
+// ---- NasosWork ---------------------------------------------------------
+
+void NasosWork::work(const lib::array<float>& strokes) {
+    for (int i = 0; i < pump_count; ++i) {
+        std::int32_t& c = counters_[static_cast<std::size_t>(i)];
+        if (c > 0) --c;
+        if (static_cast<std::size_t>(i) < strokes.size() && !lib::is_over_null(strokes[i])) c = hold_frames;
+    }
+}
+
+bool NasosWork::is_working(int pump) const {
+    return pump >= 0 && pump < pump_count && counters_[static_cast<std::size_t>(pump)] != 0;
+}
+
+// ---- ObTrub --------------------------------------------------------------
+
+double ObTrub::calc_value(float x) {
+    if (!sect) return 0;
+    last_result_ = x * koef1;
+    return last_result_;
+}
+
+// ---- VEmkOpt ---------------------------------------------------------------
+
+void VEmkOpt::set_defaults() {
+    factor_ = default_factor;
+    volume_ = 0;
+    used_ = true;
+    doliv_ = true;
+    in_tank_ = false;
+}
+
+void VEmkOpt::set_to_string(std::string& out) const {
+    rtl::StringList items;
+    items.Add(lib::float_to_str(factor_, 2, -1));
+    items.Add(used_ ? "1" : "0");
+    items.Add(lib::float_to_str(volume_, 2, -1));
+    items.Add(doliv_ ? "1" : "0");
+    items.Add(in_tank_ ? "1" : "0");
+    out = items.CommaText();
+}
+
+void VEmkOpt::get_from_string(const std::string& in) {
+    rtl::StringList items;
+    items.SetCommaText(in);
+    while (items.Count() < 6) items.Add("");
+    factor_ = static_cast<float>(lib::str_to_float(items[0], 0));
+    used_ = rtl::StrToIntDef(items[1], 1) != 0;
+    volume_ = static_cast<float>(lib::str_to_float(items[2], 0));
+    doliv_ = rtl::StrToIntDef(items[3], 1) != 0;
+    in_tank_ = rtl::StrToIntDef(items[4], 1) != 0;
+    if (!(factor_ >= 0)) factor_ = default_factor;
+    if (!(volume_ >= 0)) volume_ = 0;
+}
+
+float VEmkOpt::calc_volume(float level) {
+    volume_ = level * factor_;
+    if (!(volume_ >= 0)) volume_ = 0;
+    return volume_;
+}
+
+// ---- VEmkOpts ----------------------------------------------------------------
+
+VEmkOpts::VEmkOpts() = default;
+
+VEmkOpt& VEmkOpts::operator[](int i) {
+    if (i >= 0 && i < tank_count) return tanks_[static_cast<std::size_t>(i)];
+    static VEmkOpt spare;
+    return spare;
+}
+
+void VEmkOpts::calc_total() {
+    active_ = whole_ = doliv_ = in_tank_ = 0;
+    for (const VEmkOpt& t : tanks_) {
+        whole_ += t.get_volume();
+        if (!t.is_used()) continue;
+        active_ += t.get_volume();
+        if (t.is_doliv()) doliv_ += t.get_volume();
+        if (t.is_in_tank()) in_tank_ += t.get_volume();
+    }
+}
