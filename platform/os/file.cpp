@@ -1,0 +1,338 @@
+#include "platform/os/file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <limits>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace os {
+namespace {
+
+// 100-ns ticks between 1601-01-01 and 1970-01-01.
+constexpr std::int64_t kUnixEpochSeconds = 11644473600LL;
+constexpr std::int64_t kTicksPerSecond = 10000000LL;
+
+// The share rule lives on one byte no data file ever reaches, so it never
+// meets a byte-range lock that some tool might put on the data itself.
+constexpr off_t kShareSentinel = std::numeric_limits<off_t>::max() - 1;
+
+std::mutex g_policy_mutex;
+RetryPolicy g_policy;
+
+void pause_for(const RetryPolicy& policy) {
+    if (policy.pause.count() > 0) std::this_thread::sleep_for(policy.pause);
+}
+
+int tries_of(const RetryPolicy& policy) { return std::max(policy.tries, 1); }
+
+bool is_missing(int err) { return err == ENOENT || err == ENOTDIR; }
+
+// Failures that another program or the moment may clear; everything else
+// (no permission, read-only file system, a name too long) will not change
+// in two seconds, so it fails at once.
+bool is_transient(int err) {
+    return err == EAGAIN || err == EWOULDBLOCK || err == EINTR || err == EBUSY ||
+           err == ETXTBSY || err == EMFILE || err == ENFILE || err == ENOMEM;
+}
+
+// Takes the share rule's lock. 0 on success, else the errno.
+int take_share_lock(int fd, bool writer) {
+    struct flock fl {};
+    fl.l_type = writer ? F_WRLCK : F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kShareSentinel;
+    fl.l_len = 1;
+    fl.l_pid = 0;
+    while (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR) continue;
+        return errno;
+    }
+    return 0;
+}
+
+FILETIME filetime_of(const struct timespec& ts) { return filetime_from_unix(ts.tv_sec, ts.tv_nsec); }
+
+}  // namespace
+
+std::uint64_t filetime_ticks(const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+FILETIME filetime_from_unix(std::int64_t seconds, long nanoseconds) {
+    FILETIME t;
+    if (seconds < -kUnixEpochSeconds) return t;
+    std::uint64_t ticks = static_cast<std::uint64_t>(seconds + kUnixEpochSeconds) *
+                              static_cast<std::uint64_t>(kTicksPerSecond) +
+                          static_cast<std::uint64_t>(std::max(nanoseconds, 0L) / 100);
+    t.dwLowDateTime = static_cast<std::uint32_t>(ticks & 0xFFFFFFFFu);
+    t.dwHighDateTime = static_cast<std::uint32_t>(ticks >> 32);
+    return t;
+}
+
+std::uint32_t dos_date_time(const FILETIME& t) {
+    constexpr std::uint32_t kFirst = (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
+    std::int64_t unix_seconds =
+        static_cast<std::int64_t>(filetime_ticks(t) / kTicksPerSecond) - kUnixEpochSeconds;
+    std::time_t tt = static_cast<std::time_t>(unix_seconds);
+    struct tm tm {};
+    if (::localtime_r(&tt, &tm) == nullptr) return kFirst;
+    int year = tm.tm_year + 1900;
+    if (year < 1980) return kFirst;
+    if (year > 2107) return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
+    return (static_cast<std::uint32_t>(year - 1980) << 25) |
+           (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
+           (static_cast<std::uint32_t>(tm.tm_mday) << 16) |
+           (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
+           (static_cast<std::uint32_t>(tm.tm_min) << 5) |
+           static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2);
+}
+
+RetryPolicy retry_policy() {
+    std::lock_guard<std::mutex> lock(g_policy_mutex);
+    return g_policy;
+}
+
+void set_retry_policy(const RetryPolicy& policy) {
+    std::lock_guard<std::mutex> lock(g_policy_mutex);
+    g_policy = policy;
+}
+
+ScopedRetryPolicy::ScopedRetryPolicy(const RetryPolicy& policy) : saved_(retry_policy()) {
+    set_retry_policy(policy);
+}
+
+ScopedRetryPolicy::~ScopedRetryPolicy() { set_retry_policy(saved_); }
+
+std::string native_path(std::string_view path) {
+    std::string result(path);
+    std::replace(result.begin(), result.end(), '\\', '/');
+    return result;
+}
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept
+    : fd_(other.fd_), locked_(other.locked_), error_(other.error_), path_(std::move(other.path_)) {
+    other.fd_ = -1;
+    other.locked_ = false;
+}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        locked_ = other.locked_;
+        error_ = other.error_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+        other.locked_ = false;
+    }
+    return *this;
+}
+
+File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
+                        const RetryPolicy& policy) {
+    close();
+    path_ = native_path(path);
+    error_ = 0;
+
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    bool writer = true;
+    switch (mode) {
+        case Mode::read: flags |= O_RDONLY; writer = false; break;
+        case Mode::write_truncate:
+        case Mode::write_append: flags |= O_WRONLY | O_CREAT; break;
+        case Mode::read_write_truncate: flags |= O_RDWR | O_CREAT; break;
+    }
+
+    const int tries = tries_of(policy);
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        if (attempt > 0) pause_for(policy);
+        // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared once
+        // the file is known to be a regular one.
+        int fd = ::open(path_.c_str(), flags, 0666);
+        if (fd < 0) {
+            error_ = errno;
+            if (is_missing(error_)) return Status::not_found;
+            if (is_transient(error_)) continue;
+            return Status::cannot_open;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            ::close(fd);
+            return Status::cannot_open;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        int err = take_share_lock(fd, writer);
+        if (err == EAGAIN || err == EACCES) {
+            error_ = err;
+            ::close(fd);
+            continue;
+        }
+        // A file system without byte-range locks (some network and FUSE
+        // mounts) still opens; the share rule simply cannot be kept there.
+        fd_ = fd;
+        break;
+    }
+    if (fd_ < 0) return Status::cannot_open;
+
+    if (whole_file_lock && !lock(policy)) {
+        int err = error_;
+        close();
+        error_ = err;
+        return Status::cannot_lock;
+    }
+    if (mode == Mode::write_truncate || mode == Mode::read_write_truncate) {
+        if (!truncate(0)) {
+            int err = error_;
+            close();
+            error_ = err;
+            return Status::cannot_open;
+        }
+    } else if (mode == Mode::write_append) {
+        if (seek(0, SEEK_END) < 0) {
+            int err = error_;
+            close();
+            error_ = err;
+            return Status::cannot_open;
+        }
+    }
+    return Status::ok;
+}
+
+bool File::lock(const RetryPolicy& policy) {
+    if (fd_ < 0) {
+        error_ = EBADF;
+        return false;
+    }
+    if (locked_) return true;
+    const int tries = tries_of(policy);
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        if (attempt > 0) pause_for(policy);
+        int rc;
+        do {
+            rc = ::flock(fd_, LOCK_EX | LOCK_NB);
+        } while (rc != 0 && errno == EINTR);
+        if (rc == 0) {
+            locked_ = true;
+            return true;
+        }
+        error_ = errno;
+        if (error_ != EWOULDBLOCK) return false;
+    }
+    return false;
+}
+
+void File::unlock() {
+    if (fd_ >= 0 && locked_) ::flock(fd_, LOCK_UN);
+    locked_ = false;
+}
+
+bool File::close() {
+    if (fd_ < 0) return true;
+    unlock();
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0 && errno != EINTR) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+std::int64_t File::read(void* buffer, std::size_t count) {
+    if (fd_ < 0) {
+        error_ = EBADF;
+        return -1;
+    }
+    char* p = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::read(fd_, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool File::write(const void* buffer, std::size_t count) {
+    if (fd_ < 0) {
+        error_ = EBADF;
+        return false;
+    }
+    const char* p = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::write(fd_, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return false;
+        }
+        if (n == 0) {
+            error_ = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::int64_t File::seek(std::int64_t offset, int whence) {
+    off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (r < 0) {
+        error_ = errno;
+        return -1;
+    }
+    return r;
+}
+
+std::int64_t File::position() { return seek(0, SEEK_CUR); }
+
+std::int64_t File::size() {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        error_ = fd_ < 0 ? EBADF : errno;
+        return -1;
+    }
+    return st.st_size;
+}
+
+bool File::truncate(std::int64_t size) {
+    int rc;
+    do {
+        rc = ::ftruncate(fd_, static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+bool File::times(FILETIME* created, FILETIME* accessed, FILETIME* written) {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        error_ = fd_ < 0 ? EBADF : errno;
+        return false;
+    }
+    if (created) *created = filetime_of(st.st_ctim);
+    if (accessed) *accessed = filetime_of(st.st_atim);
+    if (written) *written = filetime_of(st.st_mtim);
+    return true;
+}
+
+}  // namespace os

@@ -1,0 +1,145 @@
+#pragma once
+// Files shared between the station's own programs.
+//
+// The station's programs (the recording host, the packing program, the report
+// program) open the same data files at the same time, so every open follows
+// one share rule, the rule the stations always had: any number of readers, or
+// one writer. It is kept with an open-file-description lock (F_OFD_SETLK) on
+// a sentinel byte far beyond any data: a read lock for a read-open, a write
+// lock for a write-open. Such locks belong to the open file, not to the
+// process, so two opens inside one process exclude each other exactly as two
+// processes do, and the kernel drops them when the holder dies.
+//
+// Files also offer a whole-file lock that a program takes while it works on
+// the file. It is a separate flock(2) lock; on Linux's local file systems
+// flock and byte-range locks never interfere, so the share rule and the
+// whole-file lock can be held and waited for independently (two readers can
+// take the whole-file lock in turn).
+//
+// A file held by another program is waited for: the open and the whole-file
+// lock are tried a number of times with a pause between (20 tries 100 ms
+// apart unless changed with set_retry_policy). A file or folder that does not
+// exist fails at once.
+//
+// Only regular files are opened: a folder, a FIFO or a device fails at once.
+// Paths may use '\' as well as '/' (stored paths from older stations do).
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace os {
+
+// A point in time in the form the station's files and callers keep it:
+// 100-nanosecond intervals since 1601-01-01 00:00 UTC, split into two halves.
+struct FILETIME {
+    std::uint32_t dwLowDateTime = 0;
+    std::uint32_t dwHighDateTime = 0;
+    friend bool operator==(const FILETIME&, const FILETIME&) = default;
+};
+
+std::uint64_t filetime_ticks(const FILETIME& t);
+FILETIME filetime_from_unix(std::int64_t seconds, long nanoseconds);
+
+// The local wall-clock time of t in the packed DOS form that directory
+// searches report: bits 25-31 year - 1980, 21-24 month, 16-20 day,
+// 11-15 hour, 5-10 minute, 0-4 seconds / 2. Times before 1980 give
+// 1980-01-01 00:00:00, times after 2107 give the last representable one.
+std::uint32_t dos_date_time(const FILETIME& t);
+
+// How often and how far apart opens and whole-file locks are tried.
+struct RetryPolicy {
+    int tries = 20;
+    std::chrono::milliseconds pause{100};
+};
+
+// The process-wide policy; tests shorten it. Safe from any thread.
+RetryPolicy retry_policy();
+void set_retry_policy(const RetryPolicy& policy);
+
+// Sets a policy for the life of the object and restores the previous one.
+class ScopedRetryPolicy {
+public:
+    explicit ScopedRetryPolicy(const RetryPolicy& policy);
+    ~ScopedRetryPolicy();
+    ScopedRetryPolicy(const ScopedRetryPolicy&) = delete;
+    ScopedRetryPolicy& operator=(const ScopedRetryPolicy&) = delete;
+
+private:
+    RetryPolicy saved_;
+};
+
+// Paths stored by older stations use '\'; the file system wants '/'.
+std::string native_path(std::string_view path);
+
+class File {
+public:
+    enum class Mode {
+        read,                 // an existing file, read only; a reader
+        write_truncate,       // created or emptied, write only; a writer
+        write_append,         // created when missing, positioned at its end
+        read_write_truncate,  // created or emptied, read and write; a writer
+    };
+    enum class Status {
+        ok,
+        not_found,    // the file or a folder of its path does not exist
+        cannot_open,  // held by another writer (or readers) after every try,
+                      // or a permanent failure (no permission, not a file)
+        cannot_lock,  // the whole-file lock stayed taken after every try
+    };
+
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Closes what is open, then opens `path` under the share rule. With
+    // whole_file_lock the whole-file lock is taken too. A truncating mode
+    // empties the file only once every lock it asked for is held, so a
+    // failed open or lock leaves an existing file as it was. On any failure
+    // the File is closed and last_error() holds the errno of the cause.
+    Status open(std::string_view path, Mode mode, bool whole_file_lock,
+                const RetryPolicy& policy = retry_policy());
+
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    int last_error() const { return error_; }
+    const std::string& path() const { return path_; }
+
+    // The whole-file lock (exclusive), tried under the policy.
+    bool lock(const RetryPolicy& policy = retry_policy());
+    void unlock();
+    bool locked() const { return locked_; }
+
+    // Releases the locks and closes; false when close(2) reported an error
+    // (the descriptor is gone either way).
+    bool close();
+
+    // Reads until `count` bytes or the end of the file; returns the number
+    // read, or -1 on a failure (last_error() says why).
+    std::int64_t read(void* buffer, std::size_t count);
+    // Writes every byte, looping over partial writes; false on a failure.
+    bool write(const void* buffer, std::size_t count);
+
+    // lseek(2); -1 on a failure.
+    std::int64_t seek(std::int64_t offset, int whence);
+    std::int64_t position();
+    std::int64_t size();  // -1 on a failure
+    bool truncate(std::int64_t size);
+
+    // Linux keeps no creation time that fstat(2) reports; the status-change
+    // time stands in for it. Null pointers are skipped.
+    bool times(FILETIME* created, FILETIME* accessed, FILETIME* written);
+
+private:
+    int fd_ = -1;
+    bool locked_ = false;
+    int error_ = 0;
+    std::string path_;
+};
+
+}  // namespace os

@@ -1,0 +1,268 @@
+#include "platform/os/file.h"
+
+#include "platform/os/mapping.h"
+#include "platform/os/testing.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+using os::File;
+using Mode = os::File::Mode;
+using Status = os::File::Status;
+
+// Share conflicts are tried a few times only, so failing cases stay short.
+const os::RetryPolicy kQuick{3, std::chrono::milliseconds(5)};
+
+void put(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class OsFile : public ::testing::Test {
+protected:
+    os::ScopedRetryPolicy policy{kQuick};
+    os::testing::TempDir dir;
+};
+
+TEST_F(OsFile, MissingFileOrFolderFailsAtOnceWithoutRetries) {
+    // A pause this long would show if the open waited between tries.
+    os::RetryPolicy slow{20, std::chrono::milliseconds(1000)};
+    File f;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(f.open(dir / "missing.dat", Mode::read, false, slow), Status::not_found);
+    EXPECT_EQ(f.open(dir / "no/such/folder.dat", Mode::write_truncate, false, slow), Status::not_found);
+    EXPECT_EQ(f.open(dir / "missing.dat", Mode::read, true, slow), Status::not_found);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_FALSE(f.is_open());
+}
+
+TEST_F(OsFile, OnlyRegularFilesOpenAndAFifoNeverBlocks) {
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    File f;
+    EXPECT_EQ(f.open(dir / "fifo", Mode::read, false), Status::cannot_open);
+    EXPECT_EQ(f.open(dir.path(), Mode::read, false), Status::cannot_open);
+    EXPECT_EQ(f.last_error(), EISDIR);
+}
+
+TEST_F(OsFile, ModesCreateTruncateAndAppend) {
+    std::string path = dir / "a.bin";
+    File f;
+    ASSERT_EQ(f.open(path, Mode::write_append, false), Status::ok);  // created
+    ASSERT_TRUE(f.write("abc", 3));
+    f.close();
+    ASSERT_EQ(f.open(path, Mode::write_append, false), Status::ok);
+    EXPECT_EQ(f.position(), 3);
+    ASSERT_TRUE(f.write("de", 2));
+    f.close();
+    EXPECT_EQ(get(path), "abcde");
+
+    ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
+    char buf[8] = {};
+    EXPECT_EQ(f.read(buf, sizeof buf), 5);  // a short read says how much it got
+    EXPECT_EQ(std::string(buf, 5), "abcde");
+    EXPECT_EQ(f.size(), 5);
+    f.close();
+
+    ASSERT_EQ(f.open(path, Mode::write_truncate, false), Status::ok);
+    EXPECT_EQ(f.size(), 0);
+    f.close();
+    EXPECT_EQ(get(path), "");
+}
+
+TEST_F(OsFile, PathsWithBackslashesOpen) {
+    ::mkdir((dir / "sub").c_str(), 0700);
+    put(dir / "sub/x.txt", "x");
+    File f;
+    EXPECT_EQ(f.open(dir.path() + "\\sub\\x.txt", Mode::read, false), Status::ok);
+}
+
+TEST_F(OsFile, ShareRuleInsideOneProcess) {
+    std::string path = dir / "s.bin";
+    put(path, "data");
+    File r1, r2, w;
+    ASSERT_EQ(r1.open(path, Mode::read, false), Status::ok);
+    EXPECT_EQ(r2.open(path, Mode::read, false), Status::ok);
+    EXPECT_EQ(w.open(path, Mode::write_truncate, false), Status::cannot_open);
+    EXPECT_EQ(get(path), "data");  // the refused writer did not empty it
+    r1.close();
+    r2.close();
+    ASSERT_EQ(w.open(path, Mode::write_append, false), Status::ok);
+    EXPECT_EQ(r1.open(path, Mode::read, false), Status::cannot_open);
+    File w2;
+    EXPECT_EQ(w2.open(path, Mode::write_append, false), Status::cannot_open);
+}
+
+TEST_F(OsFile, AWriterInAnotherProcessExcludesReadersAndWriters) {
+    std::string path = dir / "w.bin";
+    put(path, "data");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::write_append, false) != Status::ok) return 1;
+        side.ready();
+        side.wait_release();
+        return 0;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    File f;
+    EXPECT_EQ(f.open(path, Mode::read, false), Status::cannot_open);
+    EXPECT_EQ(f.open(path, Mode::write_append, false), Status::cannot_open);
+    EXPECT_EQ(f.open(path, Mode::write_truncate, true), Status::cannot_open);
+    EXPECT_EQ(get(path), "data");
+    child.release();
+    EXPECT_EQ(child.join(), 0);
+    EXPECT_EQ(f.open(path, Mode::read, false), Status::ok);
+}
+
+TEST_F(OsFile, ReadersInTwoProcessesShareAndKeepWritersOut) {
+    std::string path = dir / "r.bin";
+    put(path, "data");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::read, false) != Status::ok) return 1;
+        side.ready();
+        side.wait_release();
+        return 0;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    File r, w;
+    EXPECT_EQ(r.open(path, Mode::read, false), Status::ok);
+    r.close();
+    EXPECT_EQ(w.open(path, Mode::write_truncate, false), Status::cannot_open);
+    EXPECT_EQ(get(path), "data");
+    child.release();
+    EXPECT_EQ(child.join(), 0);
+    EXPECT_EQ(w.open(path, Mode::write_truncate, false), Status::ok);
+}
+
+TEST_F(OsFile, WholeFileLockIsSeparateFromTheShareRule) {
+    std::string path = dir / "l.bin";
+    put(path, "data");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::read, true) != Status::ok) return 1;
+        side.ready();
+        side.wait_release();
+        f.unlock();
+        side.ready('u');
+        side.wait_release();
+        return 0;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    File f;
+    // The other reader may open (the share rule allows it) but not lock.
+    ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
+    EXPECT_FALSE(f.lock());
+    EXPECT_FALSE(f.locked());
+    EXPECT_TRUE(f.is_open());  // a failed lock leaves the file open
+    EXPECT_EQ(f.open(path, Mode::read, true), Status::cannot_lock);
+    EXPECT_FALSE(f.is_open());  // a failed open leaves it closed
+    child.release();
+    ASSERT_EQ(child.wait_ready(), 'u');
+    // Now the two readers take the lock in turn.
+    EXPECT_EQ(f.open(path, Mode::read, true), Status::ok);
+    EXPECT_TRUE(f.locked());
+    child.release();
+    EXPECT_EQ(child.join(), 0);
+}
+
+TEST_F(OsFile, WholeFileLockWaitsForItsHolder) {
+    std::string path = dir / "wait.bin";
+    put(path, "data");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::read, true) != Status::ok) return 1;
+        side.ready();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return 0;  // exiting drops the lock
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    File f;
+    ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
+    EXPECT_TRUE(f.lock(os::RetryPolicy{200, std::chrono::milliseconds(10)}));
+    EXPECT_EQ(child.join(), 0);
+}
+
+TEST_F(OsFile, AKilledHolderReleasesBothLocks) {
+    std::string path = dir / "k.bin";
+    put(path, "data");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::write_append, true) != Status::ok) return 1;
+        side.ready();
+        side.wait_release(20000);
+        return 0;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    File f;
+    EXPECT_EQ(f.open(path, Mode::write_append, true), Status::cannot_open);
+    child.kill_now();
+    EXPECT_EQ(f.open(path, Mode::write_append, true), Status::ok);
+    EXPECT_TRUE(f.locked());
+}
+
+TEST_F(OsFile, ALockOnlyOpenNeverEmptiesAHeldFile) {
+    std::string path = dir / "t.bin";
+    put(path, "keep me");
+    File reader;
+    ASSERT_EQ(reader.open(path, Mode::read, true), Status::ok);
+    File writer;
+    EXPECT_NE(writer.open(path, Mode::write_truncate, true), Status::ok);
+    EXPECT_NE(writer.open(path, Mode::read_write_truncate, false), Status::ok);
+    EXPECT_EQ(get(path), "keep me");
+}
+
+TEST_F(OsFile, TimesComeFromTheOpenFile) {
+    std::string path = dir / "time.bin";
+    put(path, "x");
+    struct timespec ts[2] = {{1000000000, 500}, {1234567890, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), ts, 0), 0);
+    File f;
+    ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
+    os::FILETIME acc, wr;
+    ASSERT_TRUE(f.times(nullptr, &acc, &wr));
+    EXPECT_EQ(os::filetime_ticks(wr), (1234567890ULL + 11644473600ULL) * 10000000ULL + 1234567ULL);
+    EXPECT_EQ(os::filetime_ticks(acc), (1000000000ULL + 11644473600ULL) * 10000000ULL + 5ULL);
+}
+
+TEST(OsFileTime, DosDateTimePacksLocalTime) {
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    // 2024-02-29 13:45:58 UTC
+    EXPECT_EQ(os::dos_date_time(os::filetime_from_unix(1709214358, 0)),
+              (44u << 25) | (2u << 21) | (29u << 16) | (13u << 11) | (45u << 5) | 29u);
+    EXPECT_EQ(os::dos_date_time(os::filetime_from_unix(0, 0)), (1u << 21) | (1u << 16));
+    if (old) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST_F(OsFile, MappingSeesTheFileAndNeverMapsAnEmptyOne) {
+    std::string path = dir / "m.bin";
+    put(path, "");
+    File f;
+    ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
+    os::Mapping m;
+    EXPECT_FALSE(m.map(f, 0, false));
+    EXPECT_FALSE(m.is_mapped());
+    f.close();
+
+    ASSERT_EQ(f.open(path, Mode::read_write_truncate, false), Status::ok);
+    ASSERT_TRUE(f.truncate(6));
+    ASSERT_TRUE(m.map(f, 6, true));
+    std::memcpy(m.data(), "mapped", 6);
+    m.unmap();
+    f.close();
+    EXPECT_EQ(get(path), "mapped");
+}
+
+}  // namespace

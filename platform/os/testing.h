@@ -1,0 +1,160 @@
+#pragma once
+// For tests only. TempDir: a fresh folder removed with everything in it
+// (links are removed, never followed). Child: a forked child process that the test steps through with
+// two pipes. The child reports "ready" once it holds what the test needs and
+// then waits for "release"; every wait on either side is bounded, and a
+// child still running when its Child object goes away is killed.
+//
+//   os::testing::Child child([&](os::testing::ChildSide& side) {
+//       ... open and lock a file ...
+//       side.ready();
+//       side.wait_release();
+//       return 0;  // the exit code
+//   });
+//   ASSERT_TRUE(child.wait_ready());
+//   ... check that the file is held ...
+//   child.release();
+//   EXPECT_EQ(child.join(), 0);
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace os::testing {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "station-test-XXXXXX").string();
+        if (!::mkdtemp(templ.data())) throw std::runtime_error("TempDir: mkdtemp failed");
+        path_ = templ;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline bool wait_byte(int fd, int timeout_ms, char* out = nullptr) {
+    pollfd p{fd, POLLIN, 0};
+    int rc;
+    do {
+        rc = ::poll(&p, 1, timeout_ms);
+    } while (rc < 0 && errno == EINTR);
+    if (rc <= 0) return false;
+    char c = 0;
+    if (::read(fd, &c, 1) != 1) return false;
+    if (out) *out = c;
+    return true;
+}
+
+class ChildSide {
+public:
+    ChildSide(int up, int down) : up_(up), down_(down) {}
+    void ready(char code = 'r') { [[maybe_unused]] auto n = ::write(up_, &code, 1); }
+    bool wait_release(int timeout_ms = 10000) { return wait_byte(down_, timeout_ms); }
+
+private:
+    int up_;
+    int down_;
+};
+
+class Child {
+public:
+    explicit Child(const std::function<int(ChildSide&)>& body) {
+        int up[2], down[2];
+        if (::pipe(up) != 0 || ::pipe(down) != 0) throw std::runtime_error("Child: pipe failed");
+        pid_ = ::fork();
+        if (pid_ < 0) throw std::runtime_error("Child: fork failed");
+        if (pid_ == 0) {
+            ::close(up[0]);
+            ::close(down[1]);
+            ChildSide side(up[1], down[0]);
+            int code = 99;
+            try {
+                code = body(side);
+            } catch (...) {
+                code = 98;
+            }
+            ::_exit(code);
+        }
+        ::close(up[1]);
+        ::close(down[0]);
+        up_ = up[0];
+        down_ = down[1];
+    }
+
+    ~Child() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(up_);
+        ::close(down_);
+    }
+
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // The code the child passed to ready(), or 0 when it sent nothing in time.
+    char wait_ready(int timeout_ms = 10000) {
+        char c = 0;
+        return wait_byte(up_, timeout_ms, &c) ? c : 0;
+    }
+
+    void release() {
+        char c = 'g';
+        [[maybe_unused]] auto n = ::write(down_, &c, 1);
+    }
+
+    void kill_now() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+    // The child's exit code, or -1 when it had to be killed after the wait.
+    int join(int timeout_ms = 10000) {
+        if (pid_ <= 0) return -1;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (true) {
+            int status = 0;
+            pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill_now();
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    int up_ = -1;
+    int down_ = -1;
+};
+
+}  // namespace os::testing
