@@ -1,0 +1,94 @@
+#include "library/asynch_opers.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr auto kWait = std::chrono::seconds(10);
+
+}  // namespace
+
+TEST(AsynchOpers, TasksRunInOrderOnAWorkerAndMayQueueMore) {
+    lib::AsynchOpers ops;
+    std::mutex m;
+    std::vector<std::string> order;
+    std::vector<std::thread::id> threads;
+    auto note = [&](const char* what) {
+        std::lock_guard<std::mutex> g(m);
+        order.push_back(what);
+        threads.push_back(std::this_thread::get_id());
+    };
+    std::promise<void> d_ran;
+    ops.add_task([&] {
+        note("A");
+        ops.add_task([&] {
+            note("D");
+            d_ran.set_value();
+        });
+    });
+    ops.add_task([&] { note("B"); });
+    ops.add_task([&] { note("C"); });
+    ASSERT_EQ(d_ran.get_future().wait_for(kWait), std::future_status::ready);
+    std::lock_guard<std::mutex> g(m);
+    EXPECT_EQ(order, (std::vector<std::string>{"A", "B", "C", "D"}));
+    for (auto id : threads) {
+        EXPECT_NE(id, std::this_thread::get_id());
+        EXPECT_EQ(id, threads[0]);
+    }
+}
+
+TEST(AsynchOpers, StopRunsWhatIsPendingAndALaterTaskStartsANewWorker) {
+    lib::AsynchOpers ops;
+    std::atomic<int> ran{0};
+    for (int i = 0; i < 5; ++i)
+        ops.add_task([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ++ran;
+        });
+    ops.stop();
+    EXPECT_EQ(ran, 5);
+    EXPECT_FALSE(ops.have_tasks());
+    std::promise<void> again;
+    ops.add_task([&] { again.set_value(); });
+    EXPECT_EQ(again.get_future().wait_for(kWait), std::future_status::ready);
+}
+
+TEST(AsynchOpers, AThrowingTaskIsReportedAndTheWorkerGoesOn) {
+    lib::AsynchOpers ops;
+    std::mutex m;
+    std::vector<std::string> errors;
+    ops.set_error_handler([&](const std::string& e) {
+        std::lock_guard<std::mutex> g(m);
+        errors.push_back(e);
+    });
+    std::promise<void> next;
+    ops.add_task([] { throw std::runtime_error("disk full"); });
+    ops.add_task([] { throw 7; });
+    ops.add_task([&] { ops.stop(); });  // would wait for itself
+    ops.add_task([&] { next.set_value(); });
+    ASSERT_EQ(next.get_future().wait_for(kWait), std::future_status::ready);
+    std::lock_guard<std::mutex> g(m);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_NE(errors[0].find("disk full"), std::string::npos);
+    EXPECT_NE(errors[1].find("unknown"), std::string::npos);
+    EXPECT_NE(errors[2].find("own worker"), std::string::npos);
+}
+
+TEST(AsynchOpers, PriorityReachesTheWorker) {
+    lib::AsynchOpers ops;
+    ops.set_thread_priority(lib::tpLower);  // remembered for the worker to come
+    std::promise<int> nice_then;
+    ops.add_task([&] {
+        errno = 0;
+        nice_then.set_value(::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())));
+    });
+    auto f = nice_then.get_future();
+    ASSERT_EQ(f.wait_for(kWait), std::future_status::ready);
+    EXPECT_EQ(f.get(), ::getpriority(PRIO_PROCESS, 0) + 5);
+}
