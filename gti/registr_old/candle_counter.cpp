@@ -146,4 +146,6 @@ void CandleCounter::calculate(float zero_weight, float stand_travel, int svecha_
     out_pipe_ = svecha_size - pipe_;
 }
 
+void CandleCounter::get_serial_list(lib::serial_list& list, unsigned) { list | count_ | pipe_; }
+
 }  // namespace candles

@@ -10,6 +10,7 @@
 #include <deque>
 #include <vector>
 
+#include "library/serial/serializator.h"
 #include "library/util/array.h"
 
 namespace candles {
@@ -33,7 +34,7 @@ struct Range {
     float travel = 0;        // metres
 };
 
-class CandleCounter {
+class CandleCounter : public lib::SerialModuleBase {
 public:
     static constexpr std::size_t max_samples = 900;
     // Block movements shorter than this are not a stand or a pipe.
@@ -44,7 +45,6 @@ public:
     static constexpr float min_step = 0.01f;
 
     CandleCounter() = default;
-    virtual ~CandleCounter() = default;
 
     // Appends a sample, dropping the oldest beyond max_samples.
     void add_item(const Item& sample);
@@ -71,6 +71,10 @@ public:
     void set(int n) { count_ = n; }
     void set_max_count(int n) { max_count_ = n; }
     void set_pipe(int n) { pipe_ = n; }
+
+    // Module stream "CandleCounter": count, then pipe.
+    void get_serial_list(lib::serial_list& list, unsigned param) override;
+    void get_serial_name(std::string& name) override { name = "CandleCounter"; }
 
     std::size_t samples() const { return samples_.size(); }
     float last_travel() const { return travel_; }

@@ -1,5 +1,6 @@
 #include "gti/registr_old/pumps_tanks.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "library/number_conv.h"
@@ -19,6 +20,13 @@ void NasosWork::work(const lib::array<float>& strokes) {
 
 bool NasosWork::is_working(int pump) const {
     return pump >= 0 && pump < pump_count && counters_[static_cast<std::size_t>(pump)] != 0;
+}
+
+void NasosWork::get_serial_list(lib::serial_list& list, unsigned) {
+    for (std::int32_t& c : counters_) {
+        list | c;
+        if (list.is_reading()) c = std::clamp(c, 0, hold_frames);
+    }
 }
 
 // ---- ObTrub --------------------------------------------------------------
@@ -62,6 +70,10 @@ void VEmkOpt::get_from_string(const std::string& in) {
     if (!(volume_ >= 0)) volume_ = 0;
 }
 
+void VEmkOpt::get_serial_list(lib::serial_list& list) {
+    list | factor_ | volume_ | used_ | in_tank_ | doliv_;
+}
+
 float VEmkOpt::calc_volume(float level) {
     volume_ = level * factor_;
     if (!(volume_ >= 0)) volume_ = 0;
@@ -76,6 +88,11 @@ VEmkOpt& VEmkOpts::operator[](int i) {
     if (i >= 0 && i < tank_count) return tanks_[static_cast<std::size_t>(i)];
     static VEmkOpt spare;
     return spare;
+}
+
+void VEmkOpts::get_serial_list(lib::serial_list& list, unsigned) {
+    list | active_ | whole_ | doliv_ | circulating_ | reserved_;
+    for (VEmkOpt& t : tanks_) t.get_serial_list(list);
 }
 
 void VEmkOpts::calc_total() {

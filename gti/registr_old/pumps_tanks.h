@@ -8,24 +8,29 @@
 #include <string>
 #include <utility>
 
+#include "library/serial/serializator.h"
 #include "library/util/array.h"
 
 
 // A pump counts as working from the first frame with strokes until five
 // frames after the last one.
-class NasosWork {
+class NasosWork : public lib::SerialModuleBase {
 public:
     static constexpr int pump_count = 3;
     static constexpr std::int32_t hold_frames = 5;
 
     NasosWork() = default;
-    virtual ~NasosWork() = default;
 
     // One frame of stroke readings, pump 1 first. Readings beyond the three
     // pumps are ignored; a pump without a reading had no strokes.
     void work(const lib::array<float>& strokes);
     // False for a pump number outside 0..2.
     bool is_working(int pump) const;
+
+    // Module stream "NasosWork": the three counters in pump order; a counter
+    // read back is kept within 0..5.
+    void get_serial_list(lib::serial_list& list, unsigned param) override;
+    void get_serial_name(std::string& name) override { name = "NasosWork"; }
 
 protected:
     std::array<std::int32_t, pump_count> counters_{};
@@ -85,6 +90,9 @@ public:
     // Factor 30, volume 0, used, top-up, not in tank; the names stay.
     void set_defaults();
 
+    // Module stream: factor, volume, used, in tank, top-up.
+    void get_serial_list(lib::serial_list& list);
+
 protected:
     float factor_ = default_factor;
     float volume_ = 0;
@@ -96,12 +104,11 @@ protected:
 };
 
 // The 17 tanks and their four totals.
-class VEmkOpts {
+class VEmkOpts : public lib::SerialModuleBase {
 public:
     static constexpr int tank_count = 17;
 
     VEmkOpts();
-    virtual ~VEmkOpts() = default;
 
     // Tank i for 0 <= i <= 16; any other index gives one shared spare tank.
     VEmkOpt& operator[](int i);
@@ -123,6 +130,11 @@ public:
     // The mud volume in circulation, written by the computed values.
     float get_circulating_v() const { return circulating_; }
     void set_circulating_v(float v) { circulating_ = v; }
+
+    // Module stream "VEmkOpts": the active, whole and top-up totals, the
+    // circulating volume and one float more, then the 17 tanks.
+    void get_serial_list(lib::serial_list& list, unsigned param) override;
+    void get_serial_name(std::string& name) override { name = "VEmkOpts"; }
 
 protected:
     float active_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "library/number_conv.h"
+#include "library/serial/serial_list.h"
 #include "library/string_container.h"
 #include "library/text_conv.h"
 #include "platform/rtl/string_list.h"
@@ -135,6 +136,10 @@ float Elem::get_total_volume(float length) const {
 }
 
 float Elem::get_metal_weight(float length) const { return length * weight_per_metre; }
+
+void Elem::get_serial_list(lib::serial_list& list) {
+    list | count | type | lengths | diameter | weight_per_metre | wall;
+}
 
 bool Elem::have_to_be_counted() const { return type >= elem_type::motor && type <= elem_type::stand; }
 

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+namespace lib {
+class serial_list;
+}
+
 namespace instr {
 
 using AnsiString = std::string;
@@ -87,6 +91,12 @@ public:
     // The units that the stand counter counts: motor, collars, alloy pipe,
     // telemetry and stands.
     bool have_to_be_counted() const;
+
+    // Module stream: count, type, lengths (int32 count and the floats),
+    // diameter, weight per metre, wall.
+    void get_serial_list(lib::serial_list& list);
+    // The fewest bytes an element takes in the module stream.
+    static constexpr std::size_t min_serial_bytes = 24;
 
     friend bool operator==(const Elem& a, const Elem& b) {
         return a.count == b.count && a.type == b.type && a.lengths == b.lengths && a.diameter == b.diameter &&

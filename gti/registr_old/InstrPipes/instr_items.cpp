@@ -183,12 +183,32 @@ void Items::narasch(const AnsiString& lengths) {
     }
 }
 
+void Items::get_serial_list(lib::serial_list& list, unsigned) {
+    if (list.is_writing()) {
+        list.write_range_size(elements_.size());
+        for (Elem& e : elements_) e.get_serial_list(list);
+        list | svecha_size_ | zapor_klapan_;
+    } else if (list.is_reading()) {
+        // Read aside and taken whole, so a record that fails half-way leaves
+        // the tally as it was.
+        const int n = list.read_range_size(Elem::min_serial_bytes);
+        std::vector<Elem> read(static_cast<std::size_t>(n));
+        for (Elem& e : read) e.get_serial_list(list);
+        std::int32_t size = svecha_size_;
+        bool valve = zapor_klapan_;
+        list | size | valve;
+        elements_ = std::move(read);
+        svecha_size_ = std::clamp(size, 1, max_svecha_size);
+        zapor_klapan_ = valve;
+    }
+}
+
 void Items::durak_protection() {
     for (Elem& e : elements_) {
         if (!(e.diameter >= 0)) e.diameter = 0;
         if (!(e.weight_per_metre >= 0)) e.weight_per_metre = 0;
     }
-    svecha_size_ = std::clamp(svecha_size_, 1, 4);
+    svecha_size_ = std::clamp(svecha_size_, 1, max_svecha_size);
 }
 
 }  // namespace instr

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gti/registr_old/InstrPipes/instr_elem.h"
+#include "library/serial/serializator.h"
 
 namespace instr {
 
@@ -32,12 +33,15 @@ struct CalcResult {
     void clear() { *this = CalcResult(); }
 };
 
-class Items {
+class Items : public lib::SerialModuleBase {
 public:
     static constexpr int default_svecha_size = 2;
+    static constexpr int max_svecha_size = 4;
 
     Items() = default;
-    virtual ~Items() = default;
+    ~Items() override = default;
+    Items(const Items&) = default;
+    Items& operator=(const Items&) = default;
 
     // Element i; an index outside the list throws std::out_of_range.
     const Elem& get(int i) const;
@@ -89,6 +93,12 @@ public:
     // Brings operator input into range: negative (or not-a-number) diameters
     // and weights become 0, the stand size 1..4.
     void durak_protection();
+
+    // Module stream "instr::Items": the elements (a count, then each
+    // element's fields), svecha_size, zapor_klapan. A stand size read back
+    // outside 1..4 is brought into that range.
+    void get_serial_list(lib::serial_list& list, unsigned param) override;
+    void get_serial_name(AnsiString& name) override { name = "instr::Items"; }
 
 protected:
     std::vector<Elem> elements_;
