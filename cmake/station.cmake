@@ -52,6 +52,28 @@ function(_station_existing out)
   set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
+# Plug-ins that a target's tests load: each test_plugins/NAME.cpp under the
+# target's folders becomes build/test_plugins/TARGET/NAME.so, built before
+# the tests.
+function(_station_test_plugins name)
+  if(NOT TARGET ${name}_tests)
+    return()
+  endif()
+  foreach(dir IN LISTS ARGN)
+    file(GLOB plugins CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/test_plugins/*.cpp)
+    foreach(src IN LISTS plugins)
+      get_filename_component(stem ${src} NAME_WE)
+      set(t ${name}_test_plugin_${stem})
+      add_library(${t} MODULE ${src})
+      set_target_properties(${t} PROPERTIES PREFIX "" OUTPUT_NAME ${stem}
+        LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test_plugins/${name})
+      target_include_directories(${t} PRIVATE ${CMAKE_SOURCE_DIR})
+      target_link_libraries(${t} PRIVATE ${name})
+      add_dependencies(${name}_tests ${t})
+    endforeach()
+  endforeach()
+endfunction()
+
 # station_library(NAME DIRS dir... LIBS lib...)
 function(station_library name)
   cmake_parse_arguments(A "" "" "DIRS;LIBS" ${ARGN})
@@ -64,6 +86,7 @@ function(station_library name)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${libs})
   _station_tests(${name} "${tests}")
+  _station_test_plugins(${name} ${A_DIRS})
 endfunction()
 
 # station_plugin(NAME ...): a shared object loaded at run time, no lib prefix.

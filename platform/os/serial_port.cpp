@@ -1,0 +1,254 @@
+#include "platform/os/serial_port.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace os {
+namespace {
+
+struct BaudEntry {
+    int baud;
+    speed_t speed;
+};
+
+constexpr BaudEntry kBauds[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+std::int64_t now_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+bool make_termios(const SerialSettings& s, termios& t, std::string& why) {
+    const BaudEntry* baud = nullptr;
+    for (const auto& e : kBauds)
+        if (e.baud == s.baud) baud = &e;
+    if (!baud) {
+        why = "unsupported baud rate " + std::to_string(s.baud);
+        return false;
+    }
+    tcflag_t size = 0;
+    switch (s.data_bits) {
+        case 5: size = CS5; break;
+        case 6: size = CS6; break;
+        case 7: size = CS7; break;
+        case 8: size = CS8; break;
+        default:
+            why = "unsupported data size " + std::to_string(s.data_bits);
+            return false;
+    }
+    if (s.stop_bits != 1 && s.stop_bits != 2) {
+        why = "unsupported stop bits " + std::to_string(s.stop_bits);
+        return false;
+    }
+    ::cfmakeraw(&t);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= size | CLOCAL | CREAD;
+    if (s.stop_bits == 2) t.c_cflag |= CSTOPB;
+    t.c_iflag &= ~(INPCK | IGNPAR | PARMRK | ISTRIP | IXON | IXOFF | IXANY);
+    switch (s.parity) {
+        case Parity::none: break;
+        case Parity::odd: t.c_cflag |= PARENB | PARODD; break;
+        case Parity::even: t.c_cflag |= PARENB; break;
+        case Parity::mark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+        case Parity::space: t.c_cflag |= PARENB | CMSPAR; break;
+    }
+    if (s.parity != Parity::none) t.c_iflag |= INPCK;
+    if (s.rts_cts) t.c_cflag |= CRTSCTS;
+    // Reads never block in the driver: the descriptor is non-blocking and
+    // poll carries the time-outs.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, baud->speed);
+    ::cfsetospeed(&t, baud->speed);
+    return true;
+}
+
+SerialPort::~SerialPort() { close(); }
+
+bool SerialPort::fail(const std::string& what) {
+    error_ = "serial port '" + path_ + "': " + what;
+    return false;
+}
+
+bool SerialPort::open(const std::string& path) {
+    if (fd_ >= 0) return fail("already open");
+    path_ = path;
+    error_.clear();
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    auto give_up = [&](const std::string& why) {
+        ::close(fd);
+        return fail(why);
+    };
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return give_up(std::string("not a terminal device: ") + std::strerror(errno));
+    // TIOCEXCL keeps other processes out (except privileged ones); the lock
+    // refuses a second open by anyone, this process included.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return give_up(errno == EWOULDBLOCK ? "in use" : std::string(std::strerror(errno)));
+    if (::ioctl(fd, TIOCEXCL) != 0) return give_up(std::string("TIOCEXCL: ") + std::strerror(errno));
+    speed_t in = ::cfgetispeed(&t), out = ::cfgetospeed(&t);
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, in);
+    ::cfsetospeed(&t, out);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) return give_up(std::string("raw mode: ") + std::strerror(errno));
+    fd_ = fd;
+    return true;
+}
+
+void SerialPort::close() {
+    if (fd_ < 0) return;
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool SerialPort::configure(const SerialSettings& settings) {
+    if (fd_ < 0) return fail("not open");
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0) return fail(std::strerror(errno));
+    std::string why;
+    if (!make_termios(settings, t, why)) return fail(why);
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0) return fail(std::strerror(errno));
+    // tcsetattr succeeds when any part took; the speed is the part a device
+    // may refuse silently, so read it back.
+    termios now{};
+    if (::tcgetattr(fd_, &now) != 0) return fail(std::strerror(errno));
+    if (::cfgetospeed(&now) != ::cfgetospeed(&t))
+        return fail("baud rate " + std::to_string(settings.baud) + " not taken");
+    return true;
+}
+
+IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
+    got = 0;
+    if (fd_ < 0) {
+        fail("not open");
+        return IoStatus::failed;
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    const std::int64_t start = now_ms();
+    const std::int64_t total = std::int64_t(timeouts_.total_multiplier_ms) * std::int64_t(count) +
+                               timeouts_.total_constant_ms;
+    std::int64_t last_byte = start;
+    while (got < count) {
+        std::int64_t deadline = -1;
+        if (total > 0) deadline = start + total;
+        if (got > 0 && timeouts_.interval_ms > 0) {
+            std::int64_t gap_end = last_byte + timeouts_.interval_ms;
+            deadline = deadline < 0 ? gap_end : std::min(deadline, gap_end);
+        }
+        int wait = -1;
+        if (deadline >= 0) {
+            std::int64_t left = deadline - now_ms();
+            if (left <= 0) return IoStatus::timeout;
+            wait = int(std::min<std::int64_t>(left, 1 << 30));
+        }
+        pollfd p{fd_, POLLIN, 0};
+        int rc = ::poll(&p, 1, wait);
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            fail(std::string("poll: ") + std::strerror(errno));
+            return IoStatus::failed;
+        }
+        if (rc == 0) continue;  // the deadline is checked at the top
+        if (p.revents & POLLNVAL) {
+            fail("descriptor closed");
+            return IoStatus::failed;
+        }
+        ssize_t n = ::read(fd_, out + got, count - got);
+        if (n > 0) {
+            got += std::size_t(n);
+            last_byte = now_ms();
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            if (p.revents & (POLLERR | POLLHUP)) {
+                fail("line hung up");
+                return IoStatus::failed;
+            }
+            continue;
+        }
+        fail(n == 0 ? std::string("line hung up") : std::string(std::strerror(errno)));
+        return IoStatus::failed;
+    }
+    return IoStatus::ok;
+}
+
+bool SerialPort::write(const void* buffer, std::size_t count) {
+    if (fd_ < 0) return fail("not open");
+    auto* in = static_cast<const unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::write(fd_, in + done, count - done);
+        if (n > 0) {
+            done += std::size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR) return fail(std::string("poll: ") + std::strerror(errno));
+            if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return fail("line hung up");
+            continue;
+        }
+        return fail(n == 0 ? std::string("write made no progress") : std::string(std::strerror(errno)));
+    }
+    return true;
+}
+
+bool SerialPort::modem_bit(int bit, bool on, const char* what) {
+    if (fd_ < 0) return fail("not open");
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0)
+        return fail(std::string(what) + ": " + std::strerror(errno));
+    return true;
+}
+
+bool SerialPort::set_rts(bool on) { return modem_bit(TIOCM_RTS, on, "RTS"); }
+bool SerialPort::set_dtr(bool on) { return modem_bit(TIOCM_DTR, on, "DTR"); }
+
+bool SerialPort::get_cts(bool& cts) {
+    cts = false;
+    if (fd_ < 0) return fail("not open");
+    int status = 0;
+    if (::ioctl(fd_, TIOCMGET, &status) != 0) return fail(std::string("modem status: ") + std::strerror(errno));
+    cts = (status & TIOCM_CTS) != 0;
+    return true;
+}
+
+bool SerialPort::purge_input() {
+    if (fd_ < 0) return fail("not open");
+    if (::tcflush(fd_, TCIFLUSH) != 0) return fail(std::string("purge: ") + std::strerror(errno));
+    return true;
+}
+
+bool SerialPort::drain() {
+    if (fd_ < 0) return fail("not open");
+    while (::tcdrain(fd_) != 0) {
+        if (errno != EINTR) return fail(std::string("drain: ") + std::strerror(errno));
+    }
+    return true;
+}
+
+}  // namespace os

@@ -1,0 +1,206 @@
+#include "platform/os/serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/os/test_peers.h"
+
+namespace {
+
+using os::IoStatus;
+using os::testing::PtyPair;
+
+std::int64_t elapsed_ms(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+TEST(SerialSettings, BuildRawTermiosWithEveryParity) {
+    struct Case {
+        os::Parity parity;
+        tcflag_t set;
+    } cases[] = {
+        {os::Parity::none, 0},
+        {os::Parity::odd, PARENB | PARODD},
+        {os::Parity::even, PARENB},
+        {os::Parity::mark, PARENB | PARODD | CMSPAR},
+        {os::Parity::space, PARENB | CMSPAR},
+    };
+    const tcflag_t parity_bits = PARENB | PARODD | CMSPAR;
+    for (const auto& c : cases) {
+        termios t{};
+        t.c_iflag = ICRNL | IXON | IXOFF;  // cooked leftovers that must go
+        t.c_oflag = OPOST | ONLCR;
+        t.c_lflag = ICANON | ECHO | ISIG;
+        std::string why;
+        ASSERT_TRUE(os::make_termios({57600, c.parity, 8, 1, false}, t, why)) << why;
+        EXPECT_EQ(t.c_cflag & parity_bits, c.set);
+        EXPECT_EQ((t.c_iflag & INPCK) != 0, c.parity != os::Parity::none);
+        EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS8));
+        EXPECT_FALSE(t.c_cflag & (CSTOPB | CRTSCTS));
+        EXPECT_TRUE(t.c_cflag & CLOCAL);
+        EXPECT_FALSE(t.c_iflag & (ICRNL | IXON | IXOFF));
+        EXPECT_FALSE(t.c_oflag & OPOST);
+        EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+        EXPECT_EQ(cfgetospeed(&t), speed_t(B57600));
+    }
+    termios t{};
+    std::string why;
+    ASSERT_TRUE(os::make_termios({9600, os::Parity::none, 7, 2, true}, t, why));
+    EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS7));
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_TRUE(t.c_cflag & CRTSCTS);
+    EXPECT_FALSE(os::make_termios({12345, os::Parity::none, 8, 1, false}, t, why));
+    EXPECT_NE(why.find("12345"), std::string::npos);
+    EXPECT_FALSE(os::make_termios({9600, os::Parity::none, 9, 1, false}, t, why));
+}
+
+TEST(SerialPort, OpensExclusivelyAndConfigures) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path())) << port.error();
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.slave(), &t), 0);
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
+    EXPECT_TRUE(t.c_cflag & CLOCAL);
+
+    os::SerialPort second;
+    EXPECT_FALSE(second.open(pty.path()));
+    EXPECT_NE(second.error().find("in use"), std::string::npos) << second.error();
+    EXPECT_FALSE(port.open(pty.path()));
+
+    ASSERT_TRUE(port.configure({115200, os::Parity::none, 8, 1, false})) << port.error();
+    ASSERT_EQ(::tcgetattr(pty.slave(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    EXPECT_FALSE(port.configure({31337, os::Parity::none, 8, 1, false}));
+
+    port.close();
+    EXPECT_TRUE(second.open(pty.path())) << second.error();
+}
+
+TEST(SerialPort, RefusesWhatIsNotATerminal) {
+    os::SerialPort port;
+    EXPECT_FALSE(port.open("/nonexistent/tty"));
+    EXPECT_NE(port.error().find("/nonexistent/tty"), std::string::npos);
+    EXPECT_FALSE(port.open("/dev/null"));
+    EXPECT_NE(port.error().find("not a terminal"), std::string::npos) << port.error();
+    EXPECT_FALSE(port.is_open());
+}
+
+TEST(SerialPort, BinaryBytesPassUntranslated) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    ASSERT_TRUE(port.configure({57600, os::Parity::none, 8, 1, false}));
+    port.set_timeouts({500, 0, 500});
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += char(i);
+    ASSERT_TRUE(pty.send(all));
+    std::string got(256, '\0');
+    std::size_t n = 0;
+    EXPECT_EQ(port.read(got.data(), got.size(), n), IoStatus::ok);
+    EXPECT_EQ(n, 256u);
+    EXPECT_EQ(got, all);
+    ASSERT_TRUE(port.write(all.data(), all.size()));
+    EXPECT_EQ(pty.receive(256), all);
+}
+
+TEST(SerialPort, TotalTimeOutEndsAReadWithWhatCame) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    port.set_timeouts({0, 10, 100});  // 10 ms a byte + 100 ms
+    char buf[8];
+    std::size_t n = 99;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read(buf, 4, n), IoStatus::timeout);
+    EXPECT_EQ(n, 0u);
+    EXPECT_GE(elapsed_ms(start), 135);
+
+    ASSERT_TRUE(pty.send("abc"));
+    EXPECT_EQ(port.read(buf, 8, n), IoStatus::timeout);
+    EXPECT_EQ(std::string(buf, n), "abc");
+}
+
+TEST(SerialPort, IntervalTimeOutCountsFromTheLastByte) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    port.set_timeouts({150, 0, 0});  // no total: only the gap after a byte ends the read
+    std::thread device([&] {
+        pty.send("ab");
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        pty.send("cd");  // within the interval: the read goes on
+    });
+    char buf[8];
+    std::size_t n = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read(buf, 8, n), IoStatus::timeout);
+    device.join();
+    EXPECT_EQ(std::string(buf, n), "abcd");
+    EXPECT_GE(elapsed_ms(start), 200);
+
+    // The interval clock starts with the first byte, not with the call.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        pty.send("e");
+    });
+    EXPECT_EQ(port.read(buf, 1, n), IoStatus::ok);
+    late.join();
+    EXPECT_EQ(buf[0], 'e');
+}
+
+TEST(SerialPort, HangUpIsAFailureNotATimeOut) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    port.set_timeouts({1000, 0, 1000});
+    pty.close();
+    char buf[4];
+    std::size_t n = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read(buf, 4, n), IoStatus::failed);
+    EXPECT_LT(elapsed_ms(start), 1000);
+    EXPECT_FALSE(port.write("x", 1));
+    EXPECT_FALSE(port.error().empty());
+}
+
+TEST(SerialPort, PurgeDropsWaitingInputAndDrainReturns) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    port.set_timeouts({50, 0, 50});
+    ASSERT_TRUE(pty.send("stale"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(port.purge_input());
+    ASSERT_TRUE(pty.send("new"));
+    char buf[8];
+    std::size_t n = 0;
+    port.read(buf, 8, n);
+    EXPECT_EQ(std::string(buf, n), "new");
+    ASSERT_TRUE(port.write("out", 3));
+    EXPECT_TRUE(port.drain());
+    EXPECT_EQ(pty.receive(3), "out");
+}
+
+TEST(SerialPort, ModemLines) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    bool cts = true;
+    if (!port.set_rts(true)) GTEST_SKIP() << "no modem lines on a pseudo-terminal: " << port.error();
+    EXPECT_TRUE(port.set_rts(false));
+    EXPECT_TRUE(port.set_dtr(true));
+    EXPECT_TRUE(port.set_dtr(false));
+    EXPECT_TRUE(port.get_cts(cts));
+}
+
+}  // namespace
