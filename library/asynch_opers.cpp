@@ -1,5 +1,7 @@
 #include "library/asynch_opers.h"
 
+#include "library/guarded_call.h"
+
 #include "platform/os/error_log.h"
 #include "platform/os/thread.h"
 
@@ -79,28 +81,10 @@ bool AsynchOpers::have_tasks() {
 }
 
 void AsynchOpers::run_guarded(const Task& task) {
-    std::string failure;
-    try {
-        if (task) task();
-        return;
-    } catch (const std::exception& e) {
-        failure = std::string("AsynchOpers: task failed: ") + e.what();
-    } catch (...) {
-        failure = "AsynchOpers: task failed with an unknown exception";
-    }
-    std::function<void(const std::string&)> handler;
-    {
+    lib::run_guarded(task, "AsynchOpers: task failed", [this] {
         Locker l(&lock_);
-        handler = on_error_;
-    }
-    try {
-        if (handler) {
-            handler(failure);
-            return;
-        }
-    } catch (...) {
-    }
-    os::log_error(failure);
+        return on_error_;
+    });
 }
 
 void AsynchOpers::run_tasks_if_exist() {

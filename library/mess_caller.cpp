@@ -1,5 +1,7 @@
 #include "library/mess_caller.h"
 
+#include "library/guarded_call.h"
+
 #include "platform/os/error_log.h"
 
 #include <exception>
@@ -42,28 +44,10 @@ void MessCaller::stop() {
 }
 
 void MessCaller::run_guarded(const Call& fn) {
-    std::string failure;
-    try {
-        if (fn) fn();
-        return;
-    } catch (const std::exception& e) {
-        failure = std::string("MessCaller: call failed: ") + e.what();
-    } catch (...) {
-        failure = "MessCaller: call failed with an unknown exception";
-    }
-    std::function<void(const std::string&)> handler;
-    {
+    lib::run_guarded(fn, "MessCaller: call failed", [this] {
         Locker l(&lock_);
-        handler = on_error_;
-    }
-    try {
-        if (handler) {
-            handler(failure);
-            return;
-        }
-    } catch (...) {
-    }
-    os::log_error(failure);
+        return on_error_;
+    });
 }
 
 void MessCaller::on_message(int msg, std::intptr_t, std::intptr_t) {

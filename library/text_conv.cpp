@@ -1,5 +1,7 @@
 #include "library/text_conv.h"
 
+#include "platform/ui/clipboard.h"
+
 #include <cstdint>
 
 #include "platform/rtl/codepage.h"
@@ -276,6 +278,14 @@ void trim(const std::string& in, std::string& out) {
   }
   const auto last = in.find_last_not_of(' ');
   out = in.substr(first, last - first + 1);
+}
+
+bool text_to_clipboard(const std::u16string& text) {
+    ui::TClipboard& clipboard = ui::Clipboard();
+    if (!clipboard.Open()) return false;
+    clipboard.SetAsUnicodeText(text);
+    clipboard.Close();
+    return true;
 }
 
 }  // namespace lib

@@ -121,6 +121,10 @@ void convert_to_win(const std::string& in, std::string& out);
 // every other byte to '.'. One byte per character of the text.
 std::string win_to_coi8r(const std::string& in);
 
+// Puts the text on the clipboard as Unicode text (main thread). False when
+// the clipboard could not be opened.
+bool text_to_clipboard(const std::u16string& text);
+
 // --- Case and trim for std::string ------------------------------------------
 
 // Cyrillic-aware, as rtl::AnsiUpperCase/AnsiLowerCase.

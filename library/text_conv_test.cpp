@@ -1,5 +1,7 @@
 #include "library/text_conv.h"
 
+#include "platform/ui/clipboard.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -214,3 +216,12 @@ TEST(CaseAndTrim, StdStringHelpers) {
 }
 
 }  // namespace
+
+TEST(TextToClipboard, PutsUnicodeText) {
+    ASSERT_TRUE(lib::text_to_clipboard(u"Глубина 1250 м"));
+    EXPECT_EQ(ui::Clipboard().AsUnicodeText(), u"Глубина 1250 м");
+    EXPECT_EQ(ui::Clipboard().AsText(), "Глубина 1250 м");
+    ui::Clipboard().SetAvailable(false);
+    EXPECT_FALSE(lib::text_to_clipboard(u"x"));
+    ui::Clipboard().SetAvailable(true);
+}

@@ -1,0 +1,566 @@
+#include "library/LAS_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <ostream>
+#include <stdexcept>
+
+#include "library/file_finder.h"
+#include "library/mapped_file.h"
+#include "library/text_conv.h"
+#include "platform/os/file.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/numbers.h"
+#include "platform/rtl/text.h"
+#include "platform/rtl/utf8.h"
+
+namespace lib::las {
+
+namespace {
+
+const char* const kLineEnd = "\r\n";
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim_view(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    return s;
+}
+
+// The first character that is not a blank, or 0.
+char first_non_blank(std::string_view line) {
+    for (char c : line)
+        if (!is_blank(c)) return c;
+    return 0;
+}
+
+std::string lower(const std::string& s) {
+    std::string out;
+    lib::convert_to_lower(s, out);
+    return out;
+}
+
+void write_text(std::ostream& out, std::string_view utf8) {
+    std::string bytes = rtl::utf8_to_cp1251(utf8);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void write_blanks(std::ostream& out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) out.put(' ');
+}
+
+// Fixed notation with a point, whatever the process's number settings.
+std::string fixed(double value, int decimals) {
+    char buffer[512];
+    auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return "0";
+    return std::string(buffer, r.ptr);
+}
+
+// The shortest text that reads back as the same double: -9999, -999.25.
+std::string shortest(double value) {
+    char buffer[64];
+    auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (r.ec != std::errc()) return "0";
+    return std::string(buffer, r.ptr);
+}
+
+// A data token; not a number gives nothing.
+bool parse_number(std::string_view token, double& value) { return rtl::TryStrToFloat(token, value); }
+
+bool is_valid_utf8(std::string_view bytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size())
+        if (rtl::utf8::decode(bytes, pos) == rtl::utf8::kInvalid) return false;
+    return true;
+}
+
+bool read_file_bytes(const std::string& file_name, std::string& bytes) {
+    lib::mapped_file map;
+    if (map.open(file_name, lib::om_read)) {
+        bytes.assign(map.get_pointer(), map.get_file_size());
+        return true;
+    }
+    // An empty file cannot be mapped, yet it is a file to read.
+    os::File probe;
+    bytes.clear();
+    return probe.open(file_name, os::File::Mode::read, false, os::RetryPolicy{1, {}}) == os::File::Status::ok &&
+           probe.size() == 0;
+}
+
+}  // namespace
+
+// --- Header lines -------------------------------------------------------------
+
+bool file_value::have_name(const std::string& lower_name) const { return lower(name) == lower_name; }
+
+void file_value::save_to_stream(std::ostream& out) const {
+    std::size_t name_width = std::max<std::size_t>(4, rtl::char_count(name));
+    write_text(out, name);
+    write_blanks(out, name_width - rtl::char_count(name));
+    out.put('.');
+    write_text(out, unit);
+    // The value ends in column 53 when it fits; a value that does not fit
+    // still gets a blank after the unit, or a reader would take it for unit.
+    std::size_t used = rtl::char_count(unit) + name_width;
+    std::size_t field = used < 52 ? 52 - used : 0;
+    std::size_t value_width = rtl::char_count(data);
+    write_blanks(out, value_width < field ? field - value_width : 1);
+    write_text(out, data);
+    out << ": ";
+    write_text(out, description);
+    out << kLineEnd;
+}
+
+namespace detailed {
+
+bool parse_header_line(std::string_view line, file_value& value) {
+    std::size_t dot = line.find('.');
+    std::size_t colon = line.rfind(':');
+    if (dot == std::string_view::npos || colon == std::string_view::npos || colon < dot) return false;
+    std::size_t unit_end = dot + 1;
+    while (unit_end < colon && !is_blank(line[unit_end])) ++unit_end;
+    value.name = std::string(trim_view(line.substr(0, dot)));
+    value.unit = std::string(line.substr(dot + 1, unit_end - dot - 1));
+    value.data = std::string(trim_view(line.substr(unit_end, colon - unit_end)));
+    value.description = std::string(trim_view(line.substr(colon + 1)));
+    return true;
+}
+
+std::string decode(std::string_view bytes, coding code_page) {
+    switch (code_page) {
+    case dos: {
+        std::string out;
+        lib::convert_to_win(std::string(bytes), out);
+        return out;
+    }
+    case utf8:
+        return std::string(bytes);
+    case windows:
+    case detect:
+        break;
+    }
+    return rtl::cp1251_to_utf8(bytes);
+}
+
+}  // namespace detailed
+
+// --- Sections -------------------------------------------------------------------
+
+char las_block_base::letter() const {
+    if (name_.empty()) return 0;
+    char c = name_.front();
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+void text_headers::load(line_iterator first, line_iterator end, detailed::coding code_page) {
+    lines_.clear();
+    for (auto it = first; it != end; ++it) {
+        file_value value;
+        if (detailed::parse_header_line(detailed::decode(*it, code_page), value))
+            lines_.push_back(std::move(value));
+    }
+}
+
+void text_headers::save(std::ostream& out) const {
+    out << '~';
+    write_text(out, get_name());
+    out << kLineEnd;
+    out << "#MNEM.UNIT" << std::string(39, ' ') << "DATA DESCRIPTION ON MNEMONIC" << kLineEnd;
+    out << '#' << std::string(23, '-') << ' ' << std::string(28, '-') << ' ' << std::string(23, '-')
+        << kLineEnd;
+    for (int i = 0; i < lines_.size(); ++i) lines_[i].save_to_stream(out);
+}
+
+int text_headers::find_param(const std::string& name) const {
+    std::string key = lower(name);
+    for (int i = 0; i < lines_.size(); ++i)
+        if (lines_[i].have_name(key)) return i;
+    return -1;
+}
+
+file_value& text_headers::add(const std::string& name) {
+    int index = find_param(name);
+    if (index >= 0) return lines_[index];
+    file_value& added = lines_.push_back(file_value(name, "", "", ""));
+    changed();
+    return added;
+}
+
+file_value& text_headers::add(const std::string& name, const std::string& unit, const std::string& value,
+                              const std::string& description) {
+    file_value& line = add(name);
+    line.unit = unit;
+    line.data = value;
+    line.description = description;
+    return line;
+}
+
+void text_headers::clear() {
+    lines_.clear();
+    changed();
+}
+
+void text_headers::changed() {
+    if (on_change_) on_change_(lines_.size());
+}
+
+void simple_headers::load(line_iterator first, line_iterator end, detailed::coding code_page) {
+    lines_.clear();
+    for (auto it = first; it != end; ++it) lines_.push_back(detailed::decode(*it, code_page));
+}
+
+void simple_headers::save(std::ostream& out) const {
+    out << '~';
+    write_text(out, get_name());
+    out << kLineEnd;
+    for (const auto& line : lines_) {
+        write_text(out, line);
+        out << kLineEnd;
+    }
+}
+
+const std::string& simple_headers::get(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= lines_.size())
+        throw std::out_of_range("invalid vector<T> subscript");
+    return lines_[static_cast<std::size_t>(index)];
+}
+
+// --- Data -------------------------------------------------------------------------
+
+double& values_line::at(int index) {
+    if (index < 0 || index >= size()) throw std::out_of_range("invalid vector<T> subscript");
+    return values_[static_cast<std::size_t>(index)];
+}
+
+double values_line::at(int index) const {
+    if (index < 0 || index >= size()) throw std::out_of_range("invalid vector<T> subscript");
+    return values_[static_cast<std::size_t>(index)];
+}
+
+void values_line::load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value) {
+    values_.assign(static_cast<std::size_t>(std::max(count, 0)), null_value);
+    std::size_t n = std::min(values_.size(), tokens.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        double v;
+        if (parse_number(tokens[i], v)) values_[i] = v;
+    }
+}
+
+void values_line::resize(int count, double fill) { values_.resize(static_cast<std::size_t>(std::max(count, 0)), fill); }
+
+void values_line::save_to_stream(std::ostream& out, int precision, double null_value) const {
+    const std::size_t width = static_cast<std::size_t>(precision) + 5;
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        double v = std::isfinite(values_[i]) ? values_[i] : null_value;
+        std::string text;
+        if (i == 0) {
+            // The depth keeps every decimal it has (within the precision),
+            // but at least one: a 0.125 m step must not come back as 0.1.
+            text = fixed(v, std::max(precision, 1));
+            while (text.size() >= 2 && text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
+            out << text;
+            if (text.size() < width) write_blanks(out, width - text.size());
+        } else {
+            text = fixed(v, precision);
+            if (precision == 0) text += '.';
+            if (text.size() < width) write_blanks(out, width - text.size());
+            out << text;
+        }
+        out.put(' ');
+    }
+    out << kLineEnd;
+}
+
+int values_cont::add() {
+    int count = count_source_ ? count_source_() : column_count_;
+    auto row = std::make_shared<values_line>();
+    row->resize(count, null_value_);
+    rows_.push_back(row);
+    return size() - 1;
+}
+
+values_line& values_cont::line(int row) {
+    if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
+    return *rows_[static_cast<std::size_t>(row)];
+}
+
+double& values_cont::at(int column, int row) { return line(row).at(column); }
+
+double values_cont::at(int column, int row) const {
+    if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
+    return static_cast<const values_line&>(*rows_[static_cast<std::size_t>(row)]).at(column);
+}
+
+void values_cont::clear() {
+    rows_.clear();
+    column_count_ = 0;
+}
+
+void values_cont::on_params_resize(int count) {
+    for (auto& row : rows_) row->resize(count, null_value_);
+}
+
+void values_cont::set_precision(int precision) { precision_ = std::clamp(precision, 0, 15); }
+
+void values_cont::parse_line(std::string_view line, std::vector<std::string_view>& tokens) {
+    tokens.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && static_cast<unsigned char>(line[i]) <= ' ') ++i;
+        std::size_t start = i;
+        while (i < line.size() && static_cast<unsigned char>(line[i]) > ' ') ++i;
+        if (i > start) tokens.push_back(line.substr(start, i - start));
+    }
+}
+
+void values_cont::load(line_iterator first, line_iterator end, int count, bool wrapped) {
+    rows_.clear();
+    column_count_ = count;
+    std::vector<std::string_view> tokens;
+    if (!wrapped) {
+        for (auto it = first; it != end; ++it) {
+            parse_line(*it, tokens);
+            if (tokens.empty()) continue;
+            auto row = std::make_shared<values_line>();
+            row->load_from_strings(tokens, count, null_value_);
+            rows_.push_back(row);
+        }
+        return;
+    }
+    // A wrapped file spreads one depth step over several lines; the curve
+    // count is the only thing that says where a step ends, so a file whose
+    // values do not fill whole steps is refused instead of being shifted.
+    std::vector<double> step;
+    for (auto it = first; it != end; ++it) {
+        parse_line(*it, tokens);
+        for (std::size_t t = 0; t < tokens.size(); ++t) {
+            if (count <= 0) throw std::runtime_error("values_cont::load: wrapped data without curves");
+            double v = null_value_;
+            parse_number(tokens[t], v);
+            step.push_back(v);
+            if (static_cast<int>(step.size()) < count) continue;
+            if (t + 1 < tokens.size())
+                throw std::runtime_error("values_cont::load: depth step " + std::to_string(rows_.size() + 1) +
+                                         " of the wrapped data ends inside a line (" + std::to_string(count) +
+                                         " curves)");
+            auto row = std::make_shared<values_line>();
+            row->resize(count, null_value_);
+            for (int c = 0; c < count; ++c) row->at(c) = step[static_cast<std::size_t>(c)];
+            rows_.push_back(row);
+            step.clear();
+        }
+    }
+    if (!step.empty())
+        throw std::runtime_error("values_cont::load: the wrapped data ends inside depth step " +
+                                 std::to_string(rows_.size() + 1) + " (" + std::to_string(step.size()) + " of " +
+                                 std::to_string(count) + " values)");
+}
+
+void values_cont::save_to_stream(std::ostream& out) const {
+    out << '#' << kLineEnd << "~ASCII Log Data" << kLineEnd;
+    for (const auto& row : rows_) row->save_to_stream(out, precision_, null_value_);
+}
+
+// --- The file ---------------------------------------------------------------------
+
+file::file() {
+    values_.set_count_source([this] { return get_param_count(); });
+}
+
+void file::clear() {
+    blocks_.clear();
+    values_.clear();
+    dept_index_ = -1;
+}
+
+std::shared_ptr<las_block_base> file::find_block(char letter) const {
+    char wanted = (letter >= 'A' && letter <= 'Z') ? static_cast<char>(letter - 'A' + 'a') : letter;
+    for (const auto& block : blocks_)
+        if (block->letter() == wanted) return block;
+    return nullptr;
+}
+
+template <class Block>
+std::shared_ptr<Block> file::find_or_create_block(char letter, const std::string& name) {
+    if (auto found = find_block(letter)) {
+        auto typed = std::dynamic_pointer_cast<Block>(found);
+        if (!typed)
+            throw std::logic_error("file::find_or_create_block: the section '~" + found->get_name() +
+                                   "' is not of the kind asked for");
+        return typed;
+    }
+    auto created = std::make_shared<Block>(name);
+    blocks_.push_back(created);
+    return created;
+}
+
+template std::shared_ptr<text_headers> file::find_or_create_block<text_headers>(char, const std::string&);
+template std::shared_ptr<simple_headers> file::find_or_create_block<simple_headers>(char, const std::string&);
+
+std::shared_ptr<text_headers> file::get_version_block() {
+    return find_or_create_block<text_headers>('v', "Version information block");
+}
+
+std::shared_ptr<text_headers> file::get_well_block() {
+    return find_or_create_block<text_headers>('w', "Well information block");
+}
+
+std::shared_ptr<text_headers> file::get_param_block() {
+    return find_or_create_block<text_headers>('p', "Parameter information block");
+}
+
+std::shared_ptr<text_headers> file::get_curve_block() {
+    auto block = find_or_create_block<text_headers>('c', "Curve information block");
+    block->set_change_callback([this](int count) { values_.on_params_resize(count); });
+    return block;
+}
+
+std::shared_ptr<las_block_base> file::get_other_info_block(bool free_text) {
+    if (free_text) return find_or_create_block<simple_headers>('o', "Other information block");
+    return find_or_create_block<text_headers>('o', "Other information block");
+}
+
+int file::get_param_count() { return get_curve_block()->size(); }
+
+void file::set_standart_version_info() {
+    auto version = get_version_block();
+    version->clear();
+    version->add("VERS", "", "2.00", "CWLS log ASCII Standart");
+    version->add("WRAP", "", "NO", "One line per depth step");
+}
+
+void file::check_for_null_param() {
+    get_well_block()->add("NULL", "", shortest(values_.get_null_value()), "NULL VALUE");
+}
+
+void file::save(std::ostream& out) {
+    check_for_null_param();
+    // Rows are always written one per line, whatever the file said when read.
+    if (auto version = std::dynamic_pointer_cast<text_headers>(find_block('v'))) {
+        int wrap = version->find_param("WRAP");
+        if (wrap >= 0 && rtl::UpperCase(version->item_by_index(wrap).data) != "NO") {
+            version->item_by_index(wrap).data = "NO";
+            version->item_by_index(wrap).description = "One line per depth step";
+        }
+    }
+    for (const auto& block : blocks_) block->save(out);
+    values_.save_to_stream(out);
+    out.flush();
+    if (!out) throw std::runtime_error("file::save: the LAS text could not be written");
+}
+
+void file::load(const std::string& file_name) {
+    clear();
+    std::vector<std::string> lines;
+    load_to_strings(file_name, lines);
+    try {
+        std::vector<std::pair<std::size_t, std::size_t>> ranges;
+        cut_to_blocks(lines, ranges);
+        for (const auto& range : ranges) load_block(lines, range);
+    } catch (const std::exception& e) {
+        clear();
+        throw std::runtime_error("LAS file '" + file_name + "': " + e.what());
+    }
+}
+
+void file::load_to_strings(const std::string& file_name, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string bytes;
+    if (!read_file_bytes(file_name, bytes)) throw std::runtime_error("Could not open file '" + file_name + "'");
+
+    std::string_view text(bytes);
+    bool bom = text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF";
+    if (bom) text.remove_prefix(3);
+    load_coding_ = coding_;
+    if (coding_ == detailed::detect) {
+        if (bom || (!rtl::utf8::is_ascii(text) && is_valid_utf8(text)))
+            load_coding_ = detailed::utf8;
+        else if (rtl::utf8::is_ascii(text))
+            load_coding_ = detailed::windows;
+        else {
+            try {
+                load_coding_ = lib::check_file_coding(file_name) ? detailed::dos : detailed::windows;
+            } catch (const std::runtime_error&) {
+                throw std::runtime_error("Could not open file '" + file_name + "'");
+            }
+        }
+    }
+
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t stop = text.find_first_of("\r\n", pos);
+        if (stop == std::string_view::npos) stop = text.size();
+        std::string_view line = text.substr(pos, stop - pos);
+        pos = stop;
+        if (pos < text.size()) {
+            // CR LF, a lone CR or a lone LF ends a line.
+            if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
+            ++pos;
+        }
+        if (line.empty() || first_non_blank(line) == '#') continue;
+        lines.emplace_back(line);
+    }
+}
+
+void file::cut_to_blocks(const std::vector<std::string>& lines,
+                         std::vector<std::pair<std::size_t, std::size_t>>& ranges) {
+    ranges.clear();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (first_non_blank(lines[i]) != '~') continue;
+        if (!ranges.empty()) ranges.back().second = i;
+        ranges.emplace_back(i, lines.size());
+    }
+}
+
+void file::load_block(const std::vector<std::string>& lines, std::pair<std::size_t, std::size_t> range) {
+    const std::string& heading = lines[range.first];
+    std::string name = rtl::Trim(detailed::decode(heading.substr(heading.find('~') + 1), load_coding_));
+    if (name.empty()) return;
+    auto first = lines.begin() + static_cast<std::ptrdiff_t>(range.first + 1);
+    auto end = lines.begin() + static_cast<std::ptrdiff_t>(range.second);
+    std::shared_ptr<las_block_base> block;
+    switch ((name.front() >= 'A' && name.front() <= 'Z') ? name.front() - 'A' + 'a' : name.front()) {
+    case 'a': {
+        int count = get_curve_block()->size();
+        apply_null_value();
+        values_.load(first, end, count, is_wrapped());
+        return;
+    }
+    case 'c': {
+        auto curves = std::make_shared<text_headers>(name);
+        blocks_.push_back(curves);
+        curves->load(first, end, load_coding_);
+        dept_index_ = curves->find_param("DEPT");
+        return;
+    }
+    case 'o':
+        block = std::make_shared<simple_headers>(name);
+        break;
+    default:
+        block = std::make_shared<text_headers>(name);
+        break;
+    }
+    blocks_.push_back(block);
+    block->load(first, end, load_coding_);
+}
+
+bool file::is_wrapped() const {
+    auto version = std::dynamic_pointer_cast<text_headers>(find_block('v'));
+    if (!version) return false;
+    int wrap = version->find_param("WRAP");
+    return wrap >= 0 && rtl::UpperCase(version->item_by_index(wrap).data) == "YES";
+}
+
+void file::apply_null_value() {
+    auto well = std::dynamic_pointer_cast<text_headers>(find_block('w'));
+    if (!well) return;
+    int index = well->find_param("NULL");
+    double null_value;
+    if (index >= 0 && rtl::TryStrToFloat(well->item_by_index(index).data, null_value))
+        values_.set_null_value(null_value);
+}
+
+}  // namespace lib::las

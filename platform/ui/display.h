@@ -1,0 +1,72 @@
+#pragma once
+// Where forms appear. The window layer talks to one display: the headless
+// display (the default) keeps every form's picture in the form's own bitmap
+// and has no user, so a modal form is answered by a script a test queued or
+// cancelled once nothing happens on it. A display for a real screen can be
+// set instead without touching the controls: it shows the forms' pictures
+// and feeds mouse and keys to the functions of input.h.
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "platform/ui/types.h"
+
+namespace ui {
+
+class TCustomForm;
+
+class Display {
+ public:
+  virtual ~Display() = default;
+  virtual TRect ScreenRect() const = 0;
+  virtual int PixelsPerInch() const;
+  virtual void FormShown(TCustomForm& form) { (void)form; }
+  virtual void FormHidden(TCustomForm& form) { (void)form; }
+  // Part of the form's picture (window coordinates) needs repainting.
+  virtual void FormInvalidated(TCustomForm& form, const TRect& area) {
+    (void)form;
+    (void)area;
+  }
+  virtual void CursorChanged(TCursor cursor) { (void)cursor; }
+  // Runs the modal form until it has a modal result or is hidden; the form
+  // is shown and modal when this is called.
+  virtual void RunModal(TCustomForm& form) = 0;
+};
+
+class HeadlessDisplay : public Display {
+ public:
+  explicit HeadlessDisplay(int width = 1280, int height = 1024);
+  TRect ScreenRect() const override { return {0, 0, width_, height_}; }
+  void SetScreenSize(int width, int height);
+
+  // A script answers the next modal form that is shown: it runs with the
+  // form shown and may click its buttons through the test driver or set the
+  // modal result itself. Scripts are used in the order they were queued.
+  using ModalScript = std::function<void(TCustomForm& form)>;
+  void ExpectModal(ModalScript script);
+  int PendingScripts() const { return static_cast<int>(scripts_.size()); }
+  void ClearScripts() { scripts_.clear(); }
+
+  // After its script (if any), a modal form runs the main queue until it
+  // gets a result; when its picture has not changed for this long (a form
+  // that nobody answers), it is cancelled with mrCancel.
+  int IdleTimeoutMs() const { return idle_timeout_ms_; }
+  void SetIdleTimeoutMs(int ms) { idle_timeout_ms_ = ms; }
+
+  void RunModal(TCustomForm& form) override;
+
+ private:
+  int width_;
+  int height_;
+  std::deque<ModalScript> scripts_;
+  int idle_timeout_ms_ = 1000;
+};
+
+// The display in use (a HeadlessDisplay until another is set).
+Display& display();
+// The headless display in use, or null when another display is set.
+HeadlessDisplay* headless_display();
+void set_display(std::unique_ptr<Display> display);
+
+}  // namespace ui

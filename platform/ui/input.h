@@ -1,0 +1,22 @@
+#pragma once
+// What a display feeds into the window layer: mouse and keys at screen
+// coordinates. The test driver uses the same functions, so a test's click
+// takes the path a user's click would.
+
+#include "platform/ui/types.h"
+
+namespace ui::input {
+
+void mouse_down(TPoint screen, TMouseButton button, TShiftState shift = {});
+// The second press of a double click.
+void mouse_double_down(TPoint screen, TMouseButton button, TShiftState shift = {});
+void mouse_up(TPoint screen, TMouseButton button, TShiftState shift = {});
+void mouse_move(TPoint screen, TShiftState shift = {});
+// One key stroke: key down, the character it makes (0 for none) unless the
+// key was taken on the way down (a dialog key, or an event that cleared it),
+// key up.
+void key_stroke(TKey key, TShiftState shift, char32_t ch);
+// A character without a key of its own (text typed in another script).
+void character(char32_t ch);
+
+}  // namespace ui::input
