@@ -12,7 +12,7 @@ struct Entry {
     Operations::Row row;
 };
 
-constexpr std::int32_t win = Operations::window_color;
+constexpr rtl::TColor win = Operations::window_color;
 
 // Ended by an entry without a name.
 const Entry table[] = {
@@ -49,7 +49,7 @@ int Operations::get_mode(int code) const {
     return it == rows_.end() ? 3 : it->second.mode;
 }
 
-std::int32_t Operations::get_color(int code) const {
+rtl::TColor Operations::get_color(int code) const {
     auto it = rows_.find(code);
     return it == rows_.end() ? window_color : it->second.color;
 }

@@ -9,19 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/colors.h"
+
 namespace rtl {
 class StringList;
 }
 
 class Operations {
 public:
-    // The system window colour, as the table's colours are stored.
-    static constexpr std::int32_t window_color = static_cast<std::int32_t>(0xFF000005u);
+    // The system window colour as the table has always stored it (the
+    // later form of clWindow; rtl::ColorToRGB resolves it as clWindow).
+    static constexpr rtl::TColor window_color = static_cast<rtl::TColor>(0xFF000005u);
 
     struct Row {
         const char* name;
         std::int32_t mode;
-        std::int32_t color;  // TColor, 0x00BBGGRR or a system colour
+        rtl::TColor color;  // 0x00BBGGRR or a system colour
         std::int32_t wits_code;
     };
 
@@ -32,7 +35,7 @@ public:
     // 3 for a code that is not in the table.
     int get_mode(int code) const;
     // The window colour for a code that is not in the table.
-    std::int32_t get_color(int code) const;
+    rtl::TColor get_color(int code) const;
     // 0 for -1 and for a code that is not in the table.
     int get_WITS_code(int code) const;
 

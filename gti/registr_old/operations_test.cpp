@@ -53,6 +53,7 @@ TEST(Operations, UnknownCodes) {
     EXPECT_EQ(ops.get_WITS_code(99), 0);
     EXPECT_EQ(ops.get_mode(99), 3);
     EXPECT_EQ(static_cast<std::uint32_t>(ops.get_color(99)), 0xFF000005u);
+    EXPECT_EQ(rtl::ColorToRGB(ops.get_color(99)), rtl::ColorToRGB(rtl::clWindow));
     EXPECT_EQ(ops.get(99), nullptr);
     EXPECT_EQ(ops.get(-1), nullptr);
     EXPECT_EQ(ops.get_oper_by_string("бурение"), -1);
