@@ -1,0 +1,155 @@
+#pragma once
+// INI files as the Windows stations keep them.
+//
+// The settings of every component live in INI files with Russian section and
+// key names, and the same files are read and written by the stations that
+// still run on Windows. So this class follows the Windows profile rules
+// rather than any INI dialect of its own:
+//
+//  - Section and key names are trimmed (characters up to the blank) and
+//    compared without regard to letter case, Cyrillic letters included. The
+//    first matching section is the one used, and inside it the first
+//    matching key.
+//  - A line "[name]" starts a section (the name runs to the last ']'); a line
+//    "name=value" is a key; a line that starts with ';' is a comment; any
+//    other line (one without '=') is kept but is not a key.
+//  - A value read is trimmed and loses one pair of enclosing quotes, double
+//    or single ("abc" and 'abc' both read as abc). A missing key gives the
+//    default unchanged.
+//  - A write replaces the value of the key in place; a new key goes after the
+//    last key of its section; a new section goes at the end of the file.
+//    Comments, blank lines and unknown lines are kept as they were.
+//  - On disk: Windows-1251, lines ending in CR LF (LF and lone CR are
+//    accepted when reading). Inside the program every text is UTF-8.
+//  - Integers are read as the Borland run-time library reads them (sign,
+//    leading blanks, "$" or "0x" hexadecimal); anything else gives the
+//    default. Booleans are written 1 and 0. Floats are written with the
+//    process decimal separator and read with either separator.
+//
+// Every write reaches the file before the call returns, as with the Windows
+// profile functions: under an advisory lock the file is re-read if another
+// program changed it, the change is applied, and the whole file is written
+// to a temporary file that replaces the old one by rename. A crash or a full
+// disk therefore never leaves a half-written settings file. A Batch groups
+// many writes into one such rewrite (saving a whole options object).
+//
+// Reads see changes other programs made to the file since the last read.
+// A write that fails throws std::runtime_error naming the file and the
+// cause; the object then shows the file as it is on disk. A section, key or
+// value holding a line break is refused (std::invalid_argument), since it
+// would split the line and could plant keys of its own.
+//
+// One object may be shared between threads: each call is atomic. While a
+// Batch is open, every write made through the object joins it.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtl {
+
+namespace ini_detail {
+struct Line;
+struct Op;
+// What the file on disk was when it was last read or written.
+struct Stamp {
+    bool exists = false;
+    std::uint64_t dev = 0, ino = 0, size = 0;
+    std::int64_t mtime_ns = 0, ctime_ns = 0;
+    bool operator==(const Stamp&) const = default;
+};
+}  // namespace ini_detail
+
+class IniFile {
+public:
+    // Nothing is read or created until the first call; a file that does not
+    // exist reads as empty and is created by the first write. A name stored
+    // by an older station may use backslashes between folders.
+    explicit IniFile(std::string file_name);
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    const std::string& FileName() const { return file_name_; }
+
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view def) const;
+    void WriteString(std::string_view section, std::string_view key,
+                     std::string_view value);
+
+    int ReadInteger(std::string_view section, std::string_view key, int def) const;
+    void WriteInteger(std::string_view section, std::string_view key, int value);
+
+    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // Written as FloatToStr writes it (15 significant digits, the process
+    // decimal separator); an empty or unreadable value gives the default.
+    double ReadFloat(std::string_view section, std::string_view key, double def) const;
+    void WriteFloat(std::string_view section, std::string_view key, double value);
+
+    // A TDateTime (days from 1899-12-30) written as DateTimeToStr writes it
+    // (date, and the time when it is not midnight); read back from that form
+    // or from a date alone; an unreadable value gives the default.
+    double ReadDateTime(std::string_view section, std::string_view key, double def) const;
+    void WriteDateTime(std::string_view section, std::string_view key, double value);
+
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view key) const;
+
+    // Section names in file order, each name once.
+    std::vector<std::string> ReadSections() const;
+    // Key names of the section in file order, each name once.
+    std::vector<std::string> ReadSection(std::string_view section) const;
+    // "name=value" for each key of ReadSection, the value as ReadString gives it.
+    std::vector<std::string> ReadSectionValues(std::string_view section) const;
+
+    // Removes every section of that name with all its lines.
+    void EraseSection(std::string_view section);
+    // Removes the key (the one ReadString would find).
+    void DeleteKey(std::string_view section, std::string_view key);
+
+    // Groups writes into one rewrite of the file. Writes inside a batch are
+    // seen at once by reads on this object; commit() writes them all; a
+    // batch left without commit() (an exception on the way) drops its
+    // writes, so the file is never left with half of an object's settings.
+    // Batches nest: only the outermost commit writes the file.
+    class Batch {
+    public:
+        explicit Batch(IniFile& ini);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        void commit();
+
+    private:
+        IniFile& ini_;
+        std::size_t journal_mark_;
+        bool done_ = false;
+    };
+
+private:
+    using Line = ini_detail::Line;
+    using Op = ini_detail::Op;
+    using Stamp = ini_detail::Stamp;
+
+    void refresh_locked() const;
+    void load_locked() const;
+    void record(Op op);
+    void flush_locked();
+    void rollback_locked(std::size_t journal_mark);
+
+    std::string file_name_;
+    std::string path_;  // file_name_ with backslashes made slashes
+    mutable std::mutex mutex_;
+    mutable std::vector<Line> lines_;
+    mutable Stamp stamp_;
+    mutable bool loaded_ = false;
+    std::vector<Op> journal_;
+    int batch_depth_ = 0;
+};
+
+}  // namespace rtl
