@@ -146,6 +146,16 @@ void CandleCounter::calculate(float zero_weight, float stand_travel, int svecha_
     out_pipe_ = svecha_size - pipe_;
 }
 
+void CandleCounter::get_elements_list(lib::ini_options_elements& list) {
+    list.add(count_, "CandleCounter", "counter");
+    list.add(pipe_, "CandleCounter", "pipe_counter");
+}
+
+void CandleCounter::load_additional_info(rtl::IniFile*) {
+    if (count_ < 0) count_ = 0;
+    if (pipe_ < 0) pipe_ = 0;
+}
+
 void CandleCounter::get_serial_list(lib::serial_list& list, unsigned) { list | count_ | pipe_; }
 
 }  // namespace candles

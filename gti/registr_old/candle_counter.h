@@ -10,6 +10,7 @@
 #include <deque>
 #include <vector>
 
+#include "library/options/ini_options.h"
 #include "library/serial/serializator.h"
 #include "library/util/array.h"
 
@@ -34,7 +35,7 @@ struct Range {
     float travel = 0;        // metres
 };
 
-class CandleCounter : public lib::SerialModuleBase {
+class CandleCounter : public lib::ini_options, public lib::SerialModuleBase {
 public:
     static constexpr std::size_t max_samples = 900;
     // Block movements shorter than this are not a stand or a pipe.
@@ -72,6 +73,10 @@ public:
     void set_max_count(int n) { max_count_ = n; }
     void set_pipe(int n) { pipe_ = n; }
 
+    // INI section "CandleCounter": "counter" (stands) and "pipe_counter"
+    // (pipes); a negative count read back is 0.
+    void get_elements_list(lib::ini_options_elements& list) override;
+    void load_additional_info(rtl::IniFile* ini) override;
     // Module stream "CandleCounter": count, then pipe.
     void get_serial_list(lib::serial_list& list, unsigned param) override;
     void get_serial_name(std::string& name) override { name = "CandleCounter"; }

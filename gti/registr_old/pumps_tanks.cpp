@@ -37,6 +37,11 @@ double ObTrub::calc_value(float x) {
     return last_result_;
 }
 
+void ObTrub::get_elements_list(lib::ini_options_elements& list) {
+    list.add(sect, "ObTrub", "sect");
+    list.add(koef1, "ObTrub", "koef1");
+}
+
 // ---- VEmkOpt ---------------------------------------------------------------
 
 void VEmkOpt::set_defaults() {

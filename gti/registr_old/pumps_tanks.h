@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "library/options/ini_options.h"
+#include "library/options/ini_serial.h"
 #include "library/serial/serializator.h"
 #include "library/util/array.h"
 
@@ -36,16 +38,18 @@ protected:
     std::array<std::int32_t, pump_count> counters_{};
 };
 
-// The casing-pipe value times "koef1" while "sect" is on.
-class ObTrub {
+// The casing-pipe value times "koef1" while "sect" is on. Kept in the INI
+// section "ObTrub" (keys "sect" and "koef1").
+class ObTrub : public lib::ini_options {
 public:
     ObTrub() = default;
-    virtual ~ObTrub() = default;
 
     // 0 while "sect" is off (the last result then stays); else x × koef1,
     // which becomes the last result.
     double calc_value(float x);
     float get_last_result() const { return last_result_; }
+
+    void get_elements_list(lib::ini_options_elements& list) override;
 
     bool sect = true;
     float koef1 = 1.0f;
@@ -55,21 +59,20 @@ protected:
 };
 
 // One mud tank.
-class VEmkOpt {
+class VEmkOpt : public lib::IniSerialItem {
 public:
     static constexpr float default_factor = 30.0f;
 
     VEmkOpt() = default;
     VEmkOpt(std::string level_name, std::string volume_name)
         : name_(std::move(level_name)), vname_(std::move(volume_name)) {}
-    virtual ~VEmkOpt() = default;
 
     // Comma text: factor, used, volume, top-up, in tank (numbers with two
     // decimals, flags "1" or "0").
-    virtual void set_to_string(std::string& out) const;
+    void set_to_string(std::string& out) const override;
     // Missing flags read as set; a negative factor gives 30, a negative
     // volume 0.
-    virtual void get_from_string(const std::string& in);
+    void get_from_string(const std::string& in) override;
 
     // level × factor; a negative (or not-a-number) volume is 0.
     float calc_volume(float level);

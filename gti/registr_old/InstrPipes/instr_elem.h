@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "library/options/ini_serial.h"
+
 namespace lib {
 class serial_list;
 }
@@ -42,14 +44,12 @@ constexpr ElemType stabilizer = 11;   // "Калибратор"
 // The type names in key order, from "НЕТ" to "Калибратор".
 const std::map<ElemType, AnsiString>& get_elem_types();
 
-class Elem {
+class Elem : public lib::IniSerialItem {
 public:
     // Lengths beyond this many in a stored text form are taken only as far
     // as the text holds them: a unit is a few pipes, and a damaged count must
     // not make millions of zero lengths.
     static constexpr int max_stored_lengths = 64;
-
-    virtual ~Elem() = default;
 
     std::int32_t count = 1;
     ElemType type = elem_type::none;
@@ -70,8 +70,8 @@ public:
 
     // One line: count, type, diameter, weight per metre, wall, N, N lengths,
     // separated by single blanks, floats with up to 15 significant digits.
-    virtual void set_to_string(AnsiString& out) const;
-    virtual void get_from_string(const AnsiString& in);
+    void set_to_string(AnsiString& out) const override;
+    void get_from_string(const AnsiString& in) override;
 
     // n units (n = -1: `count` units) times the length of one unit.
     float get_len(int n = -1) const;

@@ -203,6 +203,21 @@ void Items::get_serial_list(lib::serial_list& list, unsigned) {
     }
 }
 
+void Items::set_elems_size(int n) {
+    elements_.resize(static_cast<std::size_t>(std::clamp(n, 0, max_elements)));
+}
+
+void Items::after_save(rtl::IniFile* ini) { lib::ini_options::save(ini); }
+
+void Items::after_load(rtl::IniFile* ini) { lib::ini_options::load(ini); }
+
+void Items::get_elements_list(lib::ini_options_elements& list) {
+    list.add(svecha_size_, section_name, "svecha_size");
+    list.add(zapor_klapan_, section_name, "zapor_klapan");
+}
+
+void Items::load_additional_info(rtl::IniFile*) { svecha_size_ = std::clamp(svecha_size_, 1, max_svecha_size); }
+
 void Items::durak_protection() {
     for (Elem& e : elements_) {
         if (!(e.diameter >= 0)) e.diameter = 0;

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "gti/registr_old/InstrPipes/instr_elem.h"
+#include "library/options/ini_options.h"
+#include "library/options/ini_serial.h"
 #include "library/serial/serializator.h"
 
 namespace instr {
@@ -33,12 +35,18 @@ struct CalcResult {
     void clear() { *this = CalcResult(); }
 };
 
-class Items : public lib::SerialModuleBase {
+// The INI form: section "Промер_инструмента" with the keys "svecha_size" and
+// "zapor_klapan" and the element list ("size", "item1", ...; each item the
+// element's text form).
+class Items : public lib::SerialModuleBase, public lib::IniSerialData, public lib::ini_options {
 public:
     static constexpr int default_svecha_size = 2;
     static constexpr int max_svecha_size = 4;
+    // A tally is tens of elements; a stored count beyond this is damage.
+    static constexpr int max_elements = 10000;
+    static constexpr const char* section_name = "Промер_инструмента";
 
-    Items() = default;
+    Items() : lib::IniSerialData(section_name) {}
     ~Items() override = default;
     Items(const Items&) = default;
     Items& operator=(const Items&) = default;
@@ -99,6 +107,22 @@ public:
     // outside 1..4 is brought into that range.
     void get_serial_list(lib::serial_list& list, unsigned param) override;
     void get_serial_name(AnsiString& name) override { name = "instr::Items"; }
+
+    // The INI list of elements.
+    int get_elem_count() override { return size(); }
+    lib::IniSerialItem& get_elem(int i) override { return get(i); }
+    // Cuts or extends with default elements; a count below 0 or above
+    // max_elements is taken as 0 or max_elements.
+    void set_elems_size(int n) override;
+    // The list's save erases the section: the two keys are written again
+    // after it, and read with the list.
+    void after_save(rtl::IniFile* ini) override;
+    void after_load(rtl::IniFile* ini) override;
+
+    // The INI options: svecha_size and zapor_klapan. A stand size read
+    // outside 1..4 is brought into that range.
+    void get_elements_list(lib::ini_options_elements& list) override;
+    void load_additional_info(rtl::IniFile* ini) override;
 
 protected:
     std::vector<Elem> elements_;
