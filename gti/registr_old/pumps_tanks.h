@@ -13,7 +13,6 @@
 #include "library/serial/serializator.h"
 #include "library/util/array.h"
 
-
 // A pump counts as working from the first frame with strokes until five
 // frames after the last one.
 class NasosWork : public lib::SerialModuleBase {
