@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run on a fresh machine: installs what is needed, then builds
-# and tests a normal and a sanitizer build. Fails on the first failing test.
+# and tests a normal and a sanitizer build, then runs the fuzz targets for a
+# few seconds each. Fails on the first failing test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,3 +13,5 @@ for kind in normal asan; do
   echo "== $kind tests"
   ctest --test-dir "build/$kind" --output-on-failure -j "$(nproc)"
 done
+echo "== fuzz targets"
+scripts/fuzz.sh

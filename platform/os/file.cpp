@@ -153,42 +153,54 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
     }
 
     const int tries = tries_of(policy);
-    for (int attempt = 0; attempt < tries; ++attempt) {
-        if (attempt > 0) pause_for(policy);
-        // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared once
-        // the file is known to be a regular one.
-        int fd = ::open(path_.c_str(), flags, 0666);
-        if (fd < 0) {
-            error_ = errno;
-            if (is_missing(error_)) return Status::not_found;
-            if (is_transient(error_)) continue;
-            return Status::cannot_open;
+    // A program that rewrites a file puts a new file in its place (a
+    // temporary file renamed over the name) while it holds the old one. An
+    // open that waited for that program then holds locks on a file nobody
+    // will see again, and whatever it wrote would be lost; so once every lock
+    // is held, the name must still lead to the open file, or the open starts
+    // over on the file that now carries the name.
+    for (int round = 0;; ++round) {
+        for (int attempt = 0; attempt < tries; ++attempt) {
+            if (attempt > 0) pause_for(policy);
+            // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared
+            // once the file is known to be a regular one.
+            int fd = ::open(path_.c_str(), flags, 0666);
+            if (fd < 0) {
+                error_ = errno;
+                if (is_missing(error_)) return Status::not_found;
+                if (is_transient(error_)) continue;
+                return Status::cannot_open;
+            }
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+                ::close(fd);
+                return Status::cannot_open;
+            }
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            int err = take_share_lock(fd, writer);
+            if (err == EAGAIN || err == EACCES) {
+                error_ = err;
+                ::close(fd);
+                continue;
+            }
+            // A file system without byte-range locks (some network and FUSE
+            // mounts) still opens; the share rule simply cannot be kept there.
+            fd_ = fd;
+            break;
         }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            ::close(fd);
-            return Status::cannot_open;
-        }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        int err = take_share_lock(fd, writer);
-        if (err == EAGAIN || err == EACCES) {
-            error_ = err;
-            ::close(fd);
-            continue;
-        }
-        // A file system without byte-range locks (some network and FUSE
-        // mounts) still opens; the share rule simply cannot be kept there.
-        fd_ = fd;
-        break;
-    }
-    if (fd_ < 0) return Status::cannot_open;
+        if (fd_ < 0) return Status::cannot_open;
 
-    if (whole_file_lock && !lock(policy)) {
-        int err = error_;
+        if (whole_file_lock && !lock(policy)) {
+            int err = error_;
+            close();
+            error_ = err;
+            return Status::cannot_lock;
+        }
+        if (names_open_file()) break;
         close();
-        error_ = err;
-        return Status::cannot_lock;
+        error_ = ESTALE;
+        if (round + 1 >= tries) return Status::cannot_open;
     }
     if (mode == Mode::write_truncate || mode == Mode::read_write_truncate) {
         if (!truncate(0)) {
@@ -206,6 +218,15 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
         }
     }
     return Status::ok;
+}
+
+bool File::names_open_file() const {
+    struct stat open_st {}, path_st {};
+    if (fd_ < 0 || ::fstat(fd_, &open_st) != 0) return false;
+    // A name that can't be looked at (no search permission on a folder, say)
+    // can't have been replaced by a station program either.
+    if (::stat(path_.c_str(), &path_st) != 0) return errno != ENOENT && errno != ENOTDIR;
+    return open_st.st_dev == path_st.st_dev && open_st.st_ino == path_st.st_ino;
 }
 
 bool File::lock(const RetryPolicy& policy) {
@@ -333,6 +354,95 @@ bool File::times(FILETIME* created, FILETIME* accessed, FILETIME* written) {
     if (accessed) *accessed = filetime_of(st.st_atim);
     if (written) *written = filetime_of(st.st_mtim);
     return true;
+}
+
+ReplacementFile::~ReplacementFile() { abandon(); }
+
+bool ReplacementFile::fail(int err) {
+    error_ = err;
+    abandon();
+    return false;
+}
+
+bool ReplacementFile::create(std::string_view path) {
+    abandon();
+    path_ = native_path(path);
+    error_ = 0;
+    // A name of our own beside the target: the rename stays within one file
+    // system and never meets another writer's temporary file.
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = path_ + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0) {
+            fd_ = fd;
+            temp_ = std::move(name);
+            break;
+        }
+        if (errno != EEXIST) {
+            error_ = errno;
+            return false;
+        }
+    }
+    if (fd_ < 0) {
+        error_ = EEXIST;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(fd_, st.st_mode & 07777);
+    return true;
+}
+
+bool ReplacementFile::write(const void* buffer, std::size_t count) {
+    if (fd_ < 0) return fail(EBADF);
+    const char* p = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::write(fd_, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        if (n == 0) return fail(ENOSPC);
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ReplacementFile::commit() {
+    if (fd_ < 0) return fail(EBADF);
+    if (::fsync(fd_) != 0) return fail(errno);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return fail(errno);
+    written_ = filetime_of(st.st_mtim);
+    size_ = st.st_size;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    if (rc != 0 && errno != EINTR) return fail(errno);
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno);
+    temp_.clear();
+    // Make the rename itself durable; a folder that cannot be synced is no
+    // reason to report a failure once the file is in place.
+    std::string folder = path_;
+    std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void ReplacementFile::abandon() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
 }
 
 }  // namespace os

@@ -100,8 +100,11 @@ public:
     // Closes what is open, then opens `path` under the share rule. With
     // whole_file_lock the whole-file lock is taken too. A truncating mode
     // empties the file only once every lock it asked for is held, so a
-    // failed open or lock leaves an existing file as it was. On any failure
-    // the File is closed and last_error() holds the errno of the cause.
+    // failed open or lock leaves an existing file as it was. When the file
+    // was replaced under its name (renamed over) while the open waited for
+    // its locks, the open starts over on the new file, so the open file is
+    // the one the name leads to once the locks are held. On any failure the
+    // File is closed and last_error() holds the errno of the cause.
     Status open(std::string_view path, Mode mode, bool whole_file_lock,
                 const RetryPolicy& policy = retry_policy());
 
@@ -136,10 +139,56 @@ public:
     bool times(FILETIME* created, FILETIME* accessed, FILETIME* written);
 
 private:
+    // True while `path_` still leads to the open file.
+    bool names_open_file() const;
+
     int fd_ = -1;
     bool locked_ = false;
     int error_ = 0;
     std::string path_;
+};
+
+// New content for a file, written beside it and put in its place in one
+// step (rename), so that the name leads either to the old file or to the
+// whole new one, never to a part of it, even after a crash or with a full
+// disk. The temporary file is not opened under the share rule: no other
+// program knows its name.
+class ReplacementFile {
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile();  // an uncommitted temporary file is removed
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Creates the temporary file in the folder of `path`, with the
+    // permissions of the file it will replace when there is one. False on a
+    // failure (last_error() says why).
+    bool create(std::string_view path);
+    // Writes every byte; false on a failure.
+    bool write(const void* buffer, std::size_t count);
+    // Syncs and closes the temporary file, renames it over the path and
+    // syncs the folder. False on a failure: the temporary file is removed
+    // and the old file stays as it was.
+    bool commit();
+    // The last-write time and size of the new file as committed, before any
+    // other program could touch it under its new name.
+    const FILETIME& written() const { return written_; }
+    std::int64_t size() const { return size_; }
+    // Removes the temporary file; the old file stays as it was.
+    void abandon();
+
+    int last_error() const { return error_; }
+    const std::string& temp_path() const { return temp_; }
+
+private:
+    bool fail(int err);
+
+    std::string path_;
+    std::string temp_;
+    int fd_ = -1;
+    int error_ = 0;
+    FILETIME written_;
+    std::int64_t size_ = -1;
 };
 
 }  // namespace os

@@ -5,9 +5,11 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -189,6 +191,72 @@ TEST_F(OsFile, WholeFileLockWaitsForItsHolder) {
     ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
     EXPECT_TRUE(f.lock(os::RetryPolicy{200, std::chrono::milliseconds(10)}));
     EXPECT_EQ(child.join(), 0);
+}
+
+TEST_F(OsFile, AnOpenThatWaitedForARewriteHoldsTheNewFile) {
+    // The holder rewrites the file the way the station does (a new file
+    // renamed over the name) and only then lets the old one go.
+    std::string path = dir / "re.bin";
+    put(path, "old");
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        File f;
+        if (f.open(path, Mode::read, true) != Status::ok) return 1;
+        side.ready();
+        if (!side.wait_release()) return 2;
+        put(path + ".new", "new");
+        if (::rename((path + ".new").c_str(), path.c_str()) != 0) return 3;
+        return 0;  // exiting drops the old file's lock
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        child.release();
+    });
+    // Two readers share the file, so this open gets past the share rule at
+    // once and waits for the whole-file lock on the old file.
+    File f;
+    Status st = f.open(path, Mode::read, true, os::RetryPolicy{200, std::chrono::milliseconds(10)});
+    releaser.join();
+    ASSERT_EQ(st, Status::ok);
+    EXPECT_EQ(child.join(), 0);
+    char buf[8] = {};
+    EXPECT_EQ(f.read(buf, sizeof buf), 3);
+    EXPECT_EQ(std::string(buf, 3), "new");
+}
+
+TEST_F(OsFile, AReplacementTakesThePlaceOfTheFileWholeOrNotAtAll) {
+    std::string path = dir / "r.bin";
+    put(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    {
+        os::ReplacementFile r;
+        ASSERT_TRUE(r.create(path));
+        ASSERT_TRUE(r.write("new ", 4));
+        EXPECT_EQ(get(path), "old");  // nothing shows before the commit
+        // Not committed: the temporary file goes, the old one stays.
+    }
+    EXPECT_EQ(get(path), "old");
+    os::ReplacementFile r;
+    ASSERT_TRUE(r.create(path));
+    std::string temp = r.temp_path();
+    ASSERT_TRUE(r.write("new content", 11));
+    ASSERT_TRUE(r.commit());
+    EXPECT_EQ(get(path), "new content");
+    EXPECT_EQ(r.size(), 11);
+    File check;
+    ASSERT_EQ(check.open(path, Mode::read, false), Status::ok);
+    os::FILETIME written;
+    ASSERT_TRUE(check.times(nullptr, nullptr, &written));
+    EXPECT_EQ(written, r.written());
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_NE(::access(temp.c_str(), F_OK), 0);
+    EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path().filename(), "r.bin");
+
+    os::ReplacementFile missing;
+    EXPECT_FALSE(missing.create(dir / "no/such/folder.bin"));
+    EXPECT_EQ(missing.last_error(), ENOENT);
 }
 
 TEST_F(OsFile, AKilledHolderReleasesBothLocks) {

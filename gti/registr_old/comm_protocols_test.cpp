@@ -1,0 +1,201 @@
+#include "gti/registr_old/comm_protocols.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "gti/registr_old/comm_hub.h"
+#include "gti/registr_old/comm_wire.h"
+#include "platform/os/clock.h"
+#include "platform/os/test_peers.h"
+#include "platform/rtl/string_list.h"
+
+namespace {
+
+TEST(CommProtocolsTable, BuiltInRowsAndRegistration) {
+    CommProtocols cp;
+    rtl::StringList names;
+    names.Add("left over");
+    cp.enum_protocols(&names);
+    ASSERT_EQ(names.Count(), 2);
+    EXPECT_EQ(names[0], "Новый пульт");
+    EXPECT_EQ(names[1], "*** ЭМУЛЯЦИЯ РАБОТЫ УСО ***");
+    EXPECT_EQ(cp.get_last_protocol(), 1);
+
+    int n = cp.register_protocol("Цементаж", &CommProtocols::read_data3, nullptr, 2048, 4095, 19200, 300);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(cp.get_last_protocol(), 2);
+    EXPECT_EQ(cp.configure_port(2), 300);  // closed port: only the ADC range is taken
+    EXPECT_EQ(cp.get_middle_adc_value(), 2048);
+    EXPECT_EQ(cp.configure_port(0), 500);
+    EXPECT_EQ(cp.get_middle_adc_value(), 0);
+    EXPECT_EQ(cp.get_max_adc_value(), 4095);
+    EXPECT_THROW(cp.configure_port(3), std::out_of_range);
+    EXPECT_THROW(cp.configure_port(-1), std::out_of_range);
+
+    cp.unregister_protocols();
+    EXPECT_EQ(cp.get_last_protocol(), 0);
+    EXPECT_EQ(cp.protocol_count(), 0);
+    cp.enum_protocols(&names);
+    EXPECT_EQ(names.Count(), 0);
+}
+
+TEST(CommProtocolsTable, AdcRangeIsThereBeforeTheFirstConfigure) {
+    CommProtocols cp;
+    EXPECT_EQ(cp.get_max_adc_value(), 4095);
+    EXPECT_EQ(cp.get_middle_adc_value(), 0);
+    EXPECT_EQ(cp.get_current_protocol(), -1);
+    EXPECT_EQ(cp.get_last_block_nubmer(), -1);
+}
+
+TEST(CommProtocolsTable, ReadAndSendOnAClosedPortOrABadRow) {
+    os::ManualClock clock;
+    os::ScopedClock use(clock);
+    CommProtocols cp;
+    CommIncomData d;
+    CommOutData out;
+    d.channels[0] = 77;
+    EXPECT_FALSE(cp.read_data(0, &d));
+    EXPECT_EQ(d.channels[0], 77);  // refused before anything was touched
+    EXPECT_TRUE(clock.sleeps().empty());
+    EXPECT_FALSE(cp.send_data(0, &out));
+
+    // The emulator is read with the port closed; a row beyond the table, or
+    // below it, pauses 20 ms and reads nothing.
+    os::testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(cp.get_port().open(pty.path()));
+    for (int n : {2, -1, 1000}) {
+        clock.clear();
+        EXPECT_FALSE(cp.read_data(n, &d)) << n;
+        EXPECT_EQ(clock.sleeps(), std::vector<int>{20}) << n;
+        EXPECT_EQ(cp.get_current_protocol(), n);
+        EXPECT_FALSE(cp.send_data(n, &out)) << n;
+    }
+    // A row without a send function sends nothing.
+    EXPECT_FALSE(cp.send_data(1, &out));
+    EXPECT_EQ(pty.receive(1, 50), "");
+}
+
+TEST(CommProtocolsTable, ConsoleReadWithNoRowSelectedReadsNothing) {
+    os::testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CommProtocols cp;
+    ASSERT_TRUE(cp.get_port().open(pty.path()));
+    ASSERT_TRUE(cp.get_port().configure(57600, 0, 2000));
+    CommIncomData d;
+    pty.send("SP");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(cp.read_data_new(&d));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    // The bytes are still there for a read that knows its row.
+    EXPECT_EQ(cp.get_port().read_byte(), 'S');
+}
+
+TEST(CommProtocolsTable, EmulatorGivesOneFramePerSecond) {
+    os::ManualClock clock;
+    os::ScopedClock use(clock);
+    CommProtocols cp;
+    cp.clear();
+    CommIncomData d;
+    ASSERT_TRUE(cp.read_data(CommProtocols::emulator_protocol, &d));
+    for (int i = 0; i < 32; ++i) {
+        EXPECT_GE(d.channels[i], 1024);
+        EXPECT_LT(d.channels[i], 4096);
+    }
+    EXPECT_EQ(d.counter_total, d.counter_increment);
+    EXPECT_GE(d.counter_increment, 0);
+    EXPECT_LT(d.counter_increment, 6);
+    clock.clear();
+    ASSERT_TRUE(cp.read_data(CommProtocols::emulator_protocol, &d));
+    // It polled the clock every 10 ms until the next second began.
+    EXPECT_EQ(clock.slept_ms(), 1000);
+    EXPECT_EQ(cp.get_last_data().channels[5], d.channels[5]);
+}
+
+TEST(CommProtocolsSnapshot, LastDataAndChannelRange) {
+    CommProtocols cp;
+    CommIncomData d;
+    for (int i = 0; i < CommIncomData::channel_count; ++i) d.channels[i] = 1000 + i;
+    cp.update_last_data(&d);
+    EXPECT_EQ(cp.get_last_adc_value(0), 1000);
+    EXPECT_EQ(cp.get_last_adc_value(95), 1095);
+    for (int bad : {-1, -2, 96, 1 << 30}) EXPECT_EQ(cp.get_last_adc_value(bad), 0) << bad;
+    EXPECT_EQ(cp.get_last_data().channels[40], 1040);
+}
+
+TEST(CommProtocolsSnapshot, ClearLeavesUpperChannelsAndTelemetry) {
+    CommIncomData d;
+    EXPECT_EQ(d.channels[95], 0);
+    EXPECT_EQ(d.plus5v, 0);
+    d.channels[31] = d.channels[32] = 5;
+    d.rates[2] = 1;
+    d.block_lost = 1;
+    d.counter_total = 9;
+    d.plus12v = 12;
+    d.clear();
+    EXPECT_EQ(d.channels[31], 0);
+    EXPECT_EQ(d.channels[32], 5);
+    EXPECT_EQ(d.rates[2], 0);
+    EXPECT_EQ(d.block_lost, 0);
+    EXPECT_EQ(d.counter_total, 0);
+    EXPECT_EQ(d.plus12v, 12);
+
+    CommOutData out;
+    EXPECT_EQ(out.out_flag1, 0);
+    EXPECT_EQ(out.out_param, 200.0f);
+}
+
+TEST(CommProtocolsText, AdcValueTexts) {
+    EXPECT_EQ(CommProtocols::adc_value_2_str(int(0x80000000u)), "T.O.");
+    EXPECT_EQ(CommProtocols::adc_value_2_str(int(0x80000001u)), "CRC");
+    EXPECT_EQ(CommProtocols::adc_value_2_str(int(0x80000002u)), "???");
+    EXPECT_EQ(CommProtocols::adc_value_2_str(int(0x80000003u)), "-2147483645");
+    EXPECT_EQ(CommProtocols::adc_value_2_str(4095), "4095");
+    EXPECT_STREQ(get_options_pilot(), "OPTIONS");
+    EXPECT_STREQ(get_control_pilot(), "1CTRL");
+    EXPECT_STREQ(get_ext_options_pilot(), "EX_OPTS");
+}
+
+TEST(CommProtocolsWire, ConversionsSaturateBeforeTheWrap) {
+    using namespace hardware::wire;
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, std::int32_t> cases[] = {
+        {2.9, 2}, {-2.9, -2}, {std::nan(""), 0}, {inf, 2147483647}, {-inf, -2147483647 - 1},
+        {1e12, 2147483647}, {-1e12, -2147483647 - 1}, {40000, 40000}};
+    for (auto [x, want] : cases) EXPECT_EQ(to_int(x), want) << x;
+    EXPECT_EQ(to_int_rounded(9.99 * 100), 999);
+    EXPECT_EQ(low16(40000), 40000);
+    EXPECT_EQ(std::int16_t(low16(40000)), -25536);
+    EXPECT_EQ(low16(-1), 0xFFFF);
+}
+
+TEST(CommProtocolsWire, IndicatorCodes) {
+    using hardware::dac_value;
+    EXPECT_EQ(dac_value(-1, 25, 50), 127);
+    EXPECT_EQ(dac_value(-1, 50, 50), 255);
+    EXPECT_EQ(dac_value(-1, 500, 50), 255);
+    EXPECT_EQ(dac_value(-1, -3, 50), 0);
+    EXPECT_EQ(dac_value(-1, std::nan(""), 50), 0);
+    EXPECT_EQ(dac_value(-1, 5, 0), 0);
+    EXPECT_EQ(dac_value(17, 25, 50), 17);
+    EXPECT_EQ(dac_value(300, 25, 50), 255);
+}
+
+TEST(CommProtocolsConsole, ConfigureBlockOnAClosedPortOrWithBadArguments) {
+    CommProtocols cp;
+    const std::uint8_t data[3] = {1, 2, 3};
+    EXPECT_FALSE(cp.configure_pult1("EX_OPTS", data, 3, false));
+    os::testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(cp.get_port().open(pty.path()));
+    EXPECT_FALSE(cp.configure_pult1(nullptr, data, 3, false));
+    EXPECT_FALSE(cp.configure_pult1("EX_OPTS", nullptr, 3, false));
+    EXPECT_FALSE(cp.configure_pult1("EX_OPTS", data, -1, false));
+    EXPECT_TRUE(cp.configure_pult1("1CTRL", data, 3, false));
+    EXPECT_EQ(pty.receive(9), std::string("1CTRL\x01\x02\x03\x00", 9));
+}
+
+}  // namespace

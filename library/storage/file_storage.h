@@ -1,0 +1,369 @@
+#pragma once
+// The real-time data table: the in-memory form of a well's recorded data
+// that every reader and writer of the ".realtim", ".realdep", ".reallag" and
+// ".fast.realtim" files goes through.
+//
+// A table is a list of parameter columns (at most 128, joined by global name
+// without regard to case), a list of records (a time stamp, three depths,
+// the drilling operation and one value per column), the trip's text values
+// (name=value lines), the remarks found in the files read, and the warnings
+// collected while reading damaged files. The block file format itself (its
+// layouts, the encoder that the recording hub's writer shares, and the
+// scanner that resynchronises over damage) is described in rt_blocks.h.
+//
+// Reading appends: several files read one after another give one table whose
+// columns are the union of their parameter headers and whose records are in
+// file order. A reader holds its file (as a reader under the share rule of
+// os::File, and with the whole-file lock unless the folder holds the marker
+// ".nolocking") only while it reads it, in one pass of large reads.
+//
+// Rewrites of a file in place (save_all, smart_save_all, exclude_records,
+// save_with_new_format over an existing file) hold the file as a reader with
+// the whole-file lock for the whole rewrite, so no station program appends
+// to it and no other rewrite runs on it meanwhile, and replace it through a
+// temporary file that is synced and renamed over it: a crash, a full disk or
+// a concurrent writer never costs recorded data. The table remembers the
+// time and size of the file it last read or wrote, so smart_save_all can
+// tell that another program appended to the file since.
+//
+// A table is not thread-safe: one thread uses it at a time.
+
+#include "library/io/binary_stream.h"
+#include "library/lock_object.h"
+#include "library/time_conv.h"
+#include "platform/os/file.h"
+#include "platform/rtl/string_list.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <memory_resource>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lib::io {
+class BinaryMemoryOutputStream;
+}
+namespace lib::realtime {
+class BlockScanner;
+struct Block;
+}
+
+using AnsiString = std::string;
+
+class FileStorage;
+
+// A failure of a table or file operation. A critical one always reaches the
+// caller; the block reader turns a non-critical one raised inside a block
+// into a warning of the table.
+class FileStorageException : public std::runtime_error {
+public:
+    FileStorageException(const AnsiString& message, bool critical)
+        : std::runtime_error(message), critical_(critical) {}
+    bool is_critical() const { return critical_; }
+
+private:
+    bool critical_;
+};
+
+// One column header.
+struct FileStorageParam {
+    FileStorageParam() = default;
+    FileStorageParam(const AnsiString& name, const AnsiString& short_name, const AnsiString& units,
+                     const AnsiString& global_name, float lower_bound, float upper_bound)
+        : name(name), short_name(short_name), units(units), global_name(global_name),
+          lower_bound(lower_bound), upper_bound(upper_bound) {}
+
+    AnsiString name;         // shown to the operator
+    AnsiString short_name;
+    AnsiString units;
+    AnsiString global_name;  // the parameter's identifier; columns are matched by it
+    float lower_bound = 0.0f;
+    float upper_bound = 100.0f;
+
+    friend bool operator==(const FileStorageParam&, const FileStorageParam&) = default;
+};
+
+// The values of a record. A reader keeps them in memory of the table's own
+// (FileStorageMemory); built or copied anywhere else they use the heap.
+using FileStorageValues = std::pmr::vector<float>;
+
+// One record.
+struct FileStorageItem {
+    lib::unix_time time;
+    float depth_z = 0.0f;    // bottom-hole depth
+    float depth_cur = 0.0f;  // current (bit) depth
+    float lag_depth = 0.0f;
+    // One per column of the table, in column order.
+    FileStorageValues values;
+    // Takes part in the depth series (correct_depths) and in the old
+    // fixed-record output.
+    bool valid = true;
+    unsigned char operation = 0;  // 255 for records that carry no operation
+    // The data file the record belongs to; only save_with_new_format reads
+    // it, as a filter.
+    std::int32_t file_number = 0;
+
+    FileStorageItem() = default;
+    explicit FileStorageItem(std::pmr::memory_resource* memory) : values(memory) {}
+    FileStorageItem(const FileStorageItem&) = default;
+    FileStorageItem& operator=(const FileStorageItem&) = default;
+
+    // New entries are 0.
+    void resize(int n) { values.resize(n < 0 ? 0 : static_cast<std::size_t>(n), 0.0f); }
+    // The record's type-1 block payload: time, bottom-hole depth, lag depth,
+    // operation, current depth, value count, values. Throws a critical
+    // FileStorageException for more than 128 values.
+    void save_to_stream(lib::io::BinaryOutputStream& out) const;
+};
+
+// A remark read from a file.
+struct FileStorageRemark {
+    std::uint32_t time = 0;
+    float depth = 0.0f;
+    AnsiString text;
+};
+
+// The trip's text values: name=value lines, looked up by name without regard
+// to case (the first line of a name counts).
+class FileStorageTextValues {
+public:
+    FileStorageTextValues() = default;
+    FileStorageTextValues(const FileStorageTextValues&) = delete;
+    FileStorageTextValues& operator=(const FileStorageTextValues&) = delete;
+
+    void set_parent(FileStorage* parent) { parent_ = parent; }
+
+    // Replaces the value of the name or appends a line; an empty value
+    // removes the line.
+    void set_text(const AnsiString& name, const AnsiString& value);
+    void set_text(const char* name, const AnsiString& value) { set_text(AnsiString(name ? name : ""), value); }
+    // The stored value without its surrounding double quotes; empty when the
+    // name is absent.
+    AnsiString get_text(const char* name) const;
+    // Fills in a value the caller has not got: a value that is blank or
+    // "::не задано::" (any case) is replaced by get_text(name).
+    void get_text(const char* name, AnsiString& value) const;
+    // Line i's name and value (quotes removed); an index out of range throws
+    // std::out_of_range.
+    void get_text_by_index(int i, AnsiString& name, AnsiString& value) const;
+    // Clears out, then adds the name of every line that holds "=".
+    void enum_names(rtl::StringList* out) const;
+    // Every line followed by CR LF.
+    AnsiString get_full_text() const { return lines_.Text(); }
+    void clear() { lines_.Clear(); }
+    int count() const { return lines_.Count(); }
+
+    // s without the double quotes at both ends when it is longer than one
+    // character and starts and ends with one; otherwise s.
+    static AnsiString check_inverted_commas(const AnsiString& s);
+
+private:
+    rtl::StringList lines_;
+    FileStorage* parent_ = nullptr;
+};
+
+// The memory of the records that readers make: large pieces given out in
+// order and let go all at once. A table keeps it over clear(), as a vector
+// keeps its capacity, so a table that reads file after file reuses it:
+// fresh memory costs the system more than reading the file does.
+class FileStorageMemory : public std::pmr::memory_resource {
+public:
+    FileStorageMemory() = default;
+    ~FileStorageMemory() override;
+    FileStorageMemory(const FileStorageMemory&) = delete;
+    FileStorageMemory& operator=(const FileStorageMemory&) = delete;
+
+    // Makes sure the next `bytes` can come from one piece.
+    void prepare(std::size_t bytes);
+    // Everything given out is free again; nothing may use it any more.
+    void rewind() {
+        active_ = 0;
+        used_ = 0;
+    }
+
+private:
+    struct Piece {
+        char* data;
+        std::size_t size;
+    };
+
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+    void do_deallocate(void*, std::size_t, std::size_t) override {}
+    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+    bool fits(std::size_t bytes, std::size_t alignment) const;
+    void next_piece(std::size_t at_least);
+
+    std::vector<Piece> pieces_;
+    std::size_t active_ = 0;  // pieces in use; the last of them gives out memory
+    std::size_t used_ = 0;    // bytes given out of the last piece in use
+};
+
+class FileStorage {
+public:
+    // The vector coding of the export for compression.
+    enum EncodeType : int { encode_plain = 0, encode_quantised = 1, encode_wavelet = 2 };
+
+    static constexpr int max_params = 128;
+
+    FileStorage();
+    ~FileStorage();
+    FileStorage(const FileStorage&) = delete;
+    FileStorage& operator=(const FileStorage&) = delete;
+
+    // Drops the records, the columns, the text values and the remarks; the
+    // warnings, the window, the file kind and the file time stay.
+    void clear();
+
+    // The index of the column with this global name (case ignored), or of a
+    // new column appended for it. A table of 128 columns refuses every call
+    // with "слишком много параметров" (not critical).
+    int add_parametr(const FileStorageParam& param);
+    // Appends a copy of the record.
+    void add_record(const FileStorageItem& item);
+    int get_data_size() const { return static_cast<int>(records_.size()); }
+    // Null for an index out of range.
+    const FileStorageItem* get_record(int i) const;
+    FileStorageItem* get_record_ptr(int i);
+    const FileStorageParam* get_param(int i) const;
+    int get_params_count() const { return static_cast<int>(params_.size()); }
+    // The first column whose global name equals the name exactly, or -1.
+    int get_param_index(const AnsiString& name) const;
+
+    // The loading window: readers keep only records with from <= time <= to.
+    void set_time_range(const lib::unix_time& from, const lib::unix_time& to);
+    void sort_by_time();
+    // Marks valid the records that make up the depth series: a record stays
+    // valid only when its bottom-hole depth is below that of every later
+    // valid record; records without a depth drop out except the first.
+    void correct_depths();
+    // Removes the records first to last-1; the range is clamped to the table.
+    void erase_records(int first, int last);
+    // The most frequent difference between consecutive record times (the
+    // smallest among equally frequent ones); 0 for fewer than two records.
+    int calc_time_step() const;
+
+    void get_warnings(std::vector<AnsiString>& out) const { out = warnings_; }
+    void clear_warnings() { warnings_.clear(); }
+    const std::vector<FileStorageRemark>& get_remarks() const { return remarks_; }
+    FileStorageTextValues& text_values() { return text_values_; }
+    const FileStorageTextValues& text_values() const { return text_values_; }
+
+    // Imports the trip file kept beside a data file: the data file's name up
+    // to its first dot, followed by "rac" (0012.realtim -> 0012.rac). Nothing
+    // happens when there is no such file.
+    void load_text_values(const AnsiString& data_file_name);
+
+    // --- the block files ---
+
+    // Reads one data file into the table by its extension (lower-cased):
+    // ".realtim", ".realdep", ".reallag", ".rtm" through add_new_file (file
+    // kind 1); ".dep", ".ldp", ".tim" through add_old_file (file kind 0);
+    // any other fails with "Неправильное расширение открываемого файла: "
+    // and the extension (critical). With text_only only the text values are
+    // read.
+    bool add_file(const AnsiString& name, bool text_only);
+    // Reads every data file the mask finds, in name order, leaving out the
+    // fast files (".fast.realtim").
+    void add_files_by_mask(const char* mask);
+    // The block-format reader; true when it read to the end of the file.
+    // Damage never ends the reading: see rt_blocks.h for what is skipped and
+    // the warnings it leaves.
+    bool add_new_file(const AnsiString& name, bool text_only);
+    // Files of the older fixed-record format are not read: false.
+    bool add_old_file(const AnsiString& name, bool text_only);
+    // The block reader over bytes already in memory (a mapped file, a
+    // buffer); the same reading as add_new_file without the file.
+    bool add_blocks(const char* data, std::size_t size, bool text_only);
+
+    // Writes the whole table as a block file: a parameter header, the records
+    // whose file number equals file_number (all for -1), the text values.
+    // An existing file is replaced through a temporary file.
+    void save_with_new_format(const AnsiString& name, int file_number);
+    void save_all_to_stream(lib::io::BinaryOutputStream& out, int file_number);
+    // Frames a payload as one block.
+    static void save_data_block(int type, lib::io::BinaryMemoryOutputStream& payload,
+                                lib::io::BinaryOutputStream& out);
+    // The type-2 payload of the table's columns.
+    void save_params(lib::io::BinaryMemoryOutputStream& payload);
+    // The text values as type-3 blocks (more than one when the text is
+    // longer than a block holds; they are split between lines).
+    static void save_text_values(lib::io::BinaryOutputStream& out, const FileStorageTextValues& values);
+
+    // Rewrites the file the table was read from (file kind 1 only): the
+    // whole table, or with text_only the file's own blocks without its text
+    // blocks and then one text block of the table's text values. A table
+    // that holds only part of its file (the loading window kept records
+    // out) is not written over it: a critical FileStorageException.
+    void save_all(const AnsiString& name, bool text_only);
+    // Merges the records that another program appended to the file since
+    // this table last read or wrote it (only records: the table's own text
+    // values and remarks stay), then (unless merge_only) rewrites it. The
+    // loading window is the same afterwards as before.
+    void smart_save_all(const AnsiString& name, bool merge_only);
+    // Removes every block of the given types from a ".realtim", ".realdep"
+    // or ".reallag" file. A file that is damaged is left as it is and the
+    // call fails (critical FileStorageException naming the file); text_only
+    // saving fails the same way.
+    void exclude_records(const AnsiString& name, std::vector<int>& types);
+    // Appends one text block (or several, see save_text_values).
+    void append_text_values(const AnsiString& name, FileStorageTextValues& values);
+    // True when the marker ".nolocking" exists in the folder of the name.
+    static bool nolocking_file_exists(const AnsiString& name);
+    // The valid records in the older fixed-record form (145 bytes each).
+    void old_save_values(lib::io::BinaryOutputStream& out);
+
+    // The lock shared by every process's tables, "reg_data_file_mutex". No
+    // operation of the table takes it; it is there for callers that need
+    // one data file to themselves across programs.
+    lib::lock_object& data_file_lock() { return data_file_lock_; }
+    int get_file_kind() const { return file_kind_; }
+    void set_file_kind(int kind) { file_kind_ = kind; }
+    const os::FILETIME& get_file_time() const { return file_time_; }
+    std::function<void(int)>& progress_callback() { return progress_; }
+
+private:
+    struct ReadState;
+
+    void begin_read(ReadState& state, std::size_t total);
+    void read_window(ReadState& state, lib::realtime::BlockScanner& scanner);
+    void end_read(ReadState& state, const lib::realtime::BlockScanner& scanner);
+    void read_all(ReadState& state, const char* data, std::size_t size);
+    void read_block(ReadState& state, const lib::realtime::Block& block);
+    std::shared_ptr<FileStorageItem> new_item(ReadState& state);
+    void read_values(ReadState& state, const char* payload);
+    void read_params(ReadState& state, const lib::realtime::Block& block);
+    void read_text(const char* payload, int size);
+    bool read_remark(const char* payload, int size);
+    void read_simple_values(ReadState& state, const char* payload, int size);
+    void add_warning(const AnsiString& text);
+    // Brings every record's value vector to the column count.
+    void fit_records();
+    // The bytes of the whole table as a block file.
+    std::string encode_all(int file_number);
+    // Rewrites the file without the blocks of the given types, then (with
+    // with_text) with the table's text values at its end.
+    void rewrite_without(const AnsiString& name, const std::vector<int>& types, bool with_text);
+
+    // The last-write time and size of the file this table last read or
+    // wrote; an append by another program changes at least the size.
+    os::FILETIME file_time_;
+    std::int64_t file_size_ = -1;
+    lib::lock_object data_file_lock_{"reg_data_file_mutex"};
+    lib::unix_time time_from_ = lib::unix_time::min();
+    lib::unix_time time_to_ = lib::unix_time::max();
+    // The memory of the records the readers made (declared before the
+    // records, so that it is destroyed after them).
+    FileStorageMemory memory_;
+    std::vector<std::shared_ptr<FileStorageItem>> records_;
+    std::vector<FileStorageParam> params_;
+    // Records the window kept out since the last clear: such a table holds
+    // only part of its file and must not be written back over it.
+    std::size_t outside_window_ = 0;
+    int file_kind_ = 0;
+    std::vector<AnsiString> warnings_;
+    std::vector<FileStorageRemark> remarks_;
+    std::function<void(int)> progress_;
+    FileStorageTextValues text_values_;
+};

@@ -1,0 +1,505 @@
+#include "library/storage/file_storage.h"
+
+#include "library/io/file_streams.h"
+#include "library/storage/rt_blocks.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/codepage.h"
+
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace {
+
+const std::string kMismatch =
+    "В файле были найдены пропуски, которые возникли из-за некорректного редактирования файла. "
+    "Данные считаны не полностью";
+const std::string kResync =
+    "Файл был повреждён. Программа попыталась найти в нём корректные данные методом последовательного перебора";
+const std::string kDamagedBlocks = "В файле найдены повреждённые блоки, они пропущены";
+const std::string kTorn = "Последний блок файла записан не полностью (запись была прервана), он пропущен";
+const std::string kTooMany = "слишком много параметров";
+const std::string kDamagedText = "Повреждён файл в области текстовых данных";
+const std::uint32_t T0 = 90000;
+
+std::string fixture(const std::string& name) {
+    std::ifstream in(std::string(STATION_SOURCE_DIR) + "/library/storage/testdata/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void put(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Sink : public lib::io::BinaryOutputStream {
+public:
+    void write(const char* b, unsigned n) override { bytes.append(b, n); }
+    std::string bytes;
+};
+
+std::vector<std::uint32_t> times(const FileStorage& t) {
+    std::vector<std::uint32_t> out;
+    for (int i = 0; i < t.get_data_size(); ++i) out.push_back(t.get_record(i)->time.get_value());
+    return out;
+}
+
+std::vector<std::string> warnings(const FileStorage& t) {
+    std::vector<std::string> out;
+    t.get_warnings(out);
+    return out;
+}
+
+// Blocks built with the encoder, for cases the fixtures do not cover.
+struct Blocks {
+    lib::realtime::BlockEncoder enc;
+    Sink out;
+    Blocks& header(const std::vector<std::string>& globals) {
+        std::vector<FileStorageParam> ps;
+        for (const auto& g : globals) ps.emplace_back("Имя " + g, "к", "ед", g, 0.0f, 10.0f);
+        enc.write_params(out, ps);
+        return *this;
+    }
+    Blocks& record(std::uint32_t t, std::vector<float> v, float depth = 1.0f) {
+        enc.write_record(out, t, depth, depth + 1, depth + 2, 1, v.data(), v.size());
+        return *this;
+    }
+    Blocks& text(const std::string& s) {
+        enc.write_text(out, s);
+        return *this;
+    }
+};
+
+class FileStorageFiles : public ::testing::Test {
+protected:
+    os::ScopedRetryPolicy quick{os::RetryPolicy{3, std::chrono::milliseconds(5)}};
+    os::testing::TempDir dir;
+};
+
+TEST_F(FileStorageFiles, AWellFileReadsWhole) {
+    std::string path = dir / "0012.realtim";
+    put(path, fixture("well.bin"));
+    FileStorage t;
+    EXPECT_TRUE(t.add_file(path, false));
+    EXPECT_EQ(t.get_file_kind(), 1);
+    ASSERT_EQ(t.get_params_count(), 2);
+    const FileStorageParam* p = t.get_param(0);
+    EXPECT_EQ(*p, FileStorageParam("Вес на крюке", "Вес", "т", "вес_на_крюке", 0.0f, 250.0f));
+    EXPECT_EQ(t.get_param(1)->units, "атм");
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{T0, T0 + 10, T0 + 20, T0 + 30, T0 + 35, T0 + 40, T0 + 50}));
+    for (int i : {0, 1, 2, 3}) {
+        const FileStorageItem* r = t.get_record(i);
+        EXPECT_EQ(r->depth_z, 100.0f + i);
+        EXPECT_EQ(r->lag_depth, 90.0f + i);
+        EXPECT_EQ(r->depth_cur, 99.5f + i);
+        EXPECT_EQ(r->operation, i % 4);
+        EXPECT_TRUE(r->valid);
+        EXPECT_EQ(r->values, (FileStorageValues{10.0f * i, -1.0f * i}));
+    }
+    const FileStorageItem* simple = t.get_record(4);
+    EXPECT_EQ(simple->values, (FileStorageValues{7.0f, 8.0f}));
+    EXPECT_EQ(simple->operation, 255);
+    EXPECT_FALSE(simple->valid);
+    EXPECT_EQ(simple->depth_z, 0.0f);
+    // The text of both text blocks; an unset value is not taken.
+    EXPECT_EQ(t.text_values().get_full_text(), "скважина=12\r\nплощадь=Южная\r\nконеч_время=90100\r\n");
+    ASSERT_EQ(t.get_remarks().size(), 1u);
+    EXPECT_EQ(t.get_remarks()[0].time, T0 + 25);
+    EXPECT_EQ(t.get_remarks()[0].depth, 102.5f);
+    EXPECT_EQ(t.get_remarks()[0].text, "Промывка");
+    EXPECT_TRUE(warnings(t).empty());
+}
+
+TEST_F(FileStorageFiles, DamagedFilesKeepWhatSurvivesWithWarnings) {
+    struct Case {
+        const char* file;
+        std::vector<std::uint32_t> times;
+        std::vector<std::string> warnings;
+    };
+    const std::vector<Case> cases = {
+        {"torn_last.bin", {T0, T0 + 10, T0 + 20, T0 + 30, T0 + 35, T0 + 40}, {kTorn}},
+        {"flipped_size.bin", {T0, T0 + 10, T0 + 30, T0 + 35, T0 + 40, T0 + 50}, {kResync}},
+        {"header_200.bin", {T0, T0 + 20}, {kTooMany, kMismatch}},
+        {"remark_no_zero.bin", {T0, T0 + 10, T0 + 20}, {kDamagedBlocks}},
+        {"garbage.bin", {T0, T0 + 10, T0 + 20, T0 + 30, T0 + 40, T0 + 50}, {kResync}},
+    };
+    for (const auto& c : cases) {
+        std::string path = dir / (std::string(c.file) + ".realtim");
+        put(path, fixture(c.file));
+        FileStorage t;
+        EXPECT_TRUE(t.add_file(path, false)) << c.file;
+        EXPECT_EQ(times(t), c.times) << c.file;
+        EXPECT_EQ(warnings(t), c.warnings) << c.file;
+        EXPECT_EQ(t.get_params_count(), 2) << c.file;
+        // Every record that survives is exactly as written.
+        for (int i = 0; i < t.get_data_size(); ++i) {
+            const FileStorageItem* r = t.get_record(i);
+            if (r->operation == 255) continue;  // the simple values
+            float k = static_cast<float>((r->time.get_value() - T0) / 10);
+            EXPECT_EQ(r->values, (FileStorageValues{10.0f * k, -k})) << c.file;
+            EXPECT_EQ(r->depth_z, 100.0f + k) << c.file;
+        }
+    }
+}
+
+TEST_F(FileStorageFiles, RecordsGoOnlyToTheColumnsOfAGoodHeader) {
+    Blocks b;
+    b.record(1, {5.0f})                  // before any header: no column to go to
+        .header({"a", "b"})
+        .record(2, {1, 2})
+        .record(3, {1, 2, 3})            // count disagrees with the header
+        .record(4, {3, 4})
+        .header({"c", "A"})              // a reordered header joins by name
+        .record(5, {7, 8});
+    std::string path = dir / "h.realdep";
+    put(path, b.out.bytes);
+    FileStorage t;
+    t.add_file(path, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{2, 4, 5}));
+    ASSERT_EQ(t.get_params_count(), 3);
+    EXPECT_EQ(t.get_param(2)->global_name, "c");
+    EXPECT_EQ(t.get_record(0)->values, (FileStorageValues{1, 2, 0}));  // grown to three columns
+    EXPECT_EQ(t.get_record(2)->values, (FileStorageValues{8, 0, 7}));
+    EXPECT_EQ(warnings(t), (std::vector<std::string>{kMismatch}));
+}
+
+TEST_F(FileStorageFiles, AHeaderOver128ColumnsIsRefusedWholeAndItsRecordsSkipped) {
+    std::vector<std::string> first, second;
+    for (int i = 0; i < 128; ++i) first.push_back("p" + std::to_string(i));
+    for (int i = 0; i < 2; ++i) second.push_back("q" + std::to_string(i));
+    std::vector<float> v128(128, 1.0f);
+    Blocks b;
+    b.header(first).record(1, v128);
+    Blocks c;
+    c.header(second).record(2, {1, 2}).header({"p5"}).record(3, {9});
+    put(dir / "1.realtim", b.out.bytes);
+    put(dir / "2.realtim", c.out.bytes);
+    FileStorage t;
+    t.add_file(dir / "1.realtim", false);
+    t.add_file(dir / "2.realtim", false);
+    EXPECT_EQ(t.get_params_count(), 128);  // q0 was not added before q1 failed
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{1, 3}));
+    EXPECT_EQ(t.get_record(1)->values[5], 9.0f);
+    EXPECT_EQ(warnings(t), (std::vector<std::string>{kTooMany, kMismatch}));
+}
+
+TEST_F(FileStorageFiles, WindowAndOutOfRangeValues) {
+    Blocks b;
+    b.header({"a", "b"});
+    for (std::uint32_t t : {99u, 100u, 150u, 200u, 201u}) b.record(t, {1, 2});
+    b.record(150, {1, 2e20f}, 5.0f);
+    b.record(150, {-3e20f, 2}, 6.0f);
+    b.enc.write_simple_values(b.out, 5, std::vector<float>{1, 2}.data(), 2);  // kept whatever its time
+    std::string path = dir / "w.reallag";
+    put(path, b.out.bytes);
+    FileStorage t;
+    t.set_time_range(100, 200);
+    t.add_file(path, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{100, 150, 200, 150, 150, 5}));
+    const FileStorageItem* big = t.get_record(3);
+    EXPECT_EQ(big->values, (FileStorageValues{0, 0}));
+    EXPECT_EQ(big->depth_z, 5.0f);
+    EXPECT_EQ(big->operation, 1);
+    EXPECT_EQ(t.get_record(4)->values, (FileStorageValues{0, 0}));
+    // Only part of the file is in the table: writing it back is refused.
+    EXPECT_THROW(t.save_all(path, false), FileStorageException);
+    EXPECT_EQ(get(path), b.out.bytes);
+}
+
+TEST_F(FileStorageFiles, RecordsOutliveReadsClearsAndTheirTable) {
+    std::string path = dir / "0012.realtim";
+    put(path, fixture("well.bin"));
+    FileStorageItem copy;
+    {
+        FileStorage t;
+        t.add_file(path, false);
+        t.clear();
+        t.add_file(path, false);  // into the memory the first read used
+        t.add_file(path, false);  // and on into more
+        ASSERT_EQ(t.get_data_size(), 14);
+        EXPECT_EQ(t.get_record(8)->values, (FileStorageValues{10.0f, -1.0f}));
+        copy = *t.get_record(8);
+        t.get_record_ptr(8)->values.push_back(5.0f);  // a record's values stay a vector
+        EXPECT_EQ(t.get_record(8)->values.size(), 3u);
+    }
+    EXPECT_EQ(copy.values, (FileStorageValues{10.0f, -1.0f}));
+    copy.values.resize(40, 1.0f);
+    EXPECT_EQ(copy.values[39], 1.0f);
+}
+
+TEST_F(FileStorageFiles, ExtensionsDecideTheReader) {
+    put(dir / "a.TIM", "x");
+    put(dir / "a.txt", "x");
+    FileStorage t;
+    EXPECT_FALSE(t.add_file(dir / "a.TIM", false));
+    EXPECT_EQ(t.get_file_kind(), 0);
+    try {
+        t.add_file(dir / "a.txt", false);
+        ADD_FAILURE();
+    } catch (const FileStorageException& e) {
+        EXPECT_STREQ(e.what(), "Неправильное расширение открываемого файла: .txt");
+        EXPECT_TRUE(e.is_critical());
+    }
+    // The extension is the file name's, not a dotted folder's.
+    std::filesystem::create_directory(dir / "w.realtim");
+    EXPECT_THROW(t.add_file(dir / "w.realtim/data", false), FileStorageException);
+    try {
+        t.add_file(dir / "missing.realtim", false);
+        ADD_FAILURE();
+    } catch (const lib::io::FileError& e) {
+        EXPECT_STREQ(e.what(), "Файл не найден!");
+    }
+    put(dir / "empty.realtim", "");
+    EXPECT_THROW(t.add_file(dir / "empty.realtim", false), lib::io::FileError);
+}
+
+TEST_F(FileStorageFiles, MaskReadsInNameOrderWithoutTheFastFile) {
+    put(dir / "0002.realtim", Blocks().header({"a"}).record(2, {2}).out.bytes);
+    put(dir / "0001.realtim", Blocks().header({"A"}).record(1, {1}).out.bytes);
+    put(dir / "0001.fast.realtim", Blocks().header({"f"}).record(9, {9}).out.bytes);
+    FileStorage t;
+    t.add_files_by_mask((dir / "*.realtim").c_str());
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(t.get_params_count(), 1);  // "a" and "A" are one column
+    FileStorage fast;
+    EXPECT_TRUE(fast.add_file(dir / "0001.fast.realtim", false));
+    EXPECT_EQ(times(fast), (std::vector<std::uint32_t>{9}));
+}
+
+TEST_F(FileStorageFiles, SaveAndReadBackGiveTheSameTable) {
+    std::string src = dir / "0012.realtim";
+    put(src, fixture("well.bin"));
+    FileStorage t;
+    t.add_file(src, false);
+    t.get_record_ptr(0)->file_number = 7;
+    std::string path = dir / "copy.realtim";
+    t.save_with_new_format(path, -1);
+    FileStorage back;
+    back.add_file(path, false);
+    ASSERT_EQ(back.get_params_count(), t.get_params_count());
+    for (int i = 0; i < t.get_params_count(); ++i) EXPECT_EQ(*back.get_param(i), *t.get_param(i));
+    ASSERT_EQ(back.get_data_size(), t.get_data_size());
+    for (int i = 0; i < t.get_data_size(); ++i) {
+        const FileStorageItem *a = t.get_record(i), *r = back.get_record(i);
+        EXPECT_EQ(r->time.get_value(), a->time.get_value());
+        EXPECT_EQ(r->values, a->values);
+        EXPECT_EQ(r->depth_z, a->depth_z);
+        EXPECT_EQ(r->depth_cur, a->depth_cur);
+        EXPECT_EQ(r->lag_depth, a->lag_depth);
+    }
+    // Simple values come back as records (the writer has no other form).
+    EXPECT_EQ(back.get_record(4)->operation, 255);
+    EXPECT_TRUE(back.get_record(4)->valid);
+    EXPECT_EQ(back.text_values().get_full_text(), t.text_values().get_full_text());
+    EXPECT_TRUE(back.get_remarks().empty());
+    EXPECT_TRUE(warnings(back).empty());
+
+    // A file number picks the records of one file.
+    t.save_with_new_format(path, 7);
+    FileStorage one;
+    one.add_file(path, false);
+    EXPECT_EQ(times(one), (std::vector<std::uint32_t>{T0}));
+}
+
+TEST_F(FileStorageFiles, TextOnlyPassAndItsDamage) {
+    Blocks b;
+    b.text("a=1\r\n").header({"x"}).record(1, {1});
+    std::string good = b.out.bytes;
+    std::string bad_text = std::string("\x03\x04\x00", 3) + "b=2x";  // no 0 at its end
+    std::string path = dir / "t.realtim";
+    put(path, good + bad_text + Blocks().text("c=3\r\n").out.bytes);
+    FileStorage t;
+    EXPECT_TRUE(t.add_file(path, true));
+    EXPECT_EQ(t.get_data_size(), 0);
+    EXPECT_EQ(t.text_values().get_full_text(), "a=1\r\nc=3\r\n");
+    EXPECT_EQ(warnings(t), (std::vector<std::string>{kDamagedText}));
+    FileStorage all;
+    all.add_file(path, false);
+    EXPECT_EQ(all.get_data_size(), 1);
+    EXPECT_EQ(warnings(all), (std::vector<std::string>{kDamagedText}));
+}
+
+TEST_F(FileStorageFiles, SavingTheTextLeavesOneTextBlockAtTheEnd) {
+    Blocks b;
+    b.text("a=1\r\n").header({"x"}).record(1, {1}).text("b=2\r\n").record(2, {2}).text("c=3\r\n");
+    std::string path = dir / "s.realtim";
+    put(path, b.out.bytes);
+    FileStorage t;
+    t.add_file(path, false);
+    t.text_values().set_text("d", "4");
+    t.save_all(path, true);
+    std::string bytes = get(path);
+    lib::realtime::BlockScanner scanner(bytes.data(), bytes.size());
+    lib::realtime::Block block;
+    std::vector<int> types;
+    while (scanner.next(block)) types.push_back(block.type);
+    EXPECT_EQ(types, (std::vector<int>{2, 1, 1, 3}));
+    FileStorage back;
+    back.add_file(path, false);
+    EXPECT_EQ(times(back), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(back.text_values().get_full_text(), "a=1\r\nb=2\r\nc=3\r\nd=4\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);  // no temporary left
+}
+
+TEST_F(FileStorageFiles, ExclusionLeavesADamagedFileAlone) {
+    Blocks b;
+    b.header({"x"}).record(1, {1}).text("a=1\r\n").record(2, {2});
+    std::string path = dir / "e.realtim";
+    std::string damaged = b.out.bytes + "\x01\x7f";  // a torn header at the end
+    put(path, damaged);
+    std::vector<int> types{3};
+    FileStorage t;
+    EXPECT_THROW(t.exclude_records(path, types), FileStorageException);
+    EXPECT_EQ(get(path), damaged);
+    put(path, b.out.bytes);
+    t.exclude_records(path, types);
+    FileStorage back;
+    back.add_file(path, false);
+    EXPECT_EQ(times(back), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(back.text_values().count(), 0);
+    // Other extensions are not touched.
+    std::string rtm = dir / "e.rtm";
+    put(rtm, b.out.bytes);
+    t.exclude_records(rtm, types);
+    EXPECT_EQ(get(rtm), b.out.bytes);
+    EXPECT_NO_THROW(t.exclude_records(dir / "missing.realtim", types));
+}
+
+TEST_F(FileStorageFiles, SmartSaveMergesWhatAnotherWriterAppended) {
+    Blocks b;
+    b.header({"x"}).record(1, {1}).record(2, {2});
+    std::string path = dir / "m.realtim";
+    put(path, b.out.bytes);
+    FileStorage t;
+    t.add_file(path, false);
+    t.get_record_ptr(0)->values[0] = 10;  // an edit of the table
+    t.text_values().set_text("note", "edited");
+    // Another program appends a record and a text block, the hub's way.
+    {
+        lib::io::BinaryOutputFileStream out;
+        out.open(path, true, true);
+        lib::realtime::BlockEncoder enc;
+        float v = 3;
+        enc.write_record(out, 3, 0, 0, 0, 0, &v, 1);
+        enc.write_text(out, "note=file\r\n");
+    }
+    t.smart_save_all(path, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ(t.text_values().get_text("note"), "edited");
+    FileStorage back;
+    back.add_file(path, false);
+    EXPECT_EQ(times(back), (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ(back.get_record(0)->values[0], 10.0f);
+    // Nothing changed since: the table is written as it is.
+    back.get_record_ptr(2)->values[0] = 30;
+    back.smart_save_all(path, false);
+    FileStorage again;
+    again.add_file(path, false);
+    EXPECT_EQ(again.get_record(2)->values[0], 30.0f);
+    EXPECT_EQ(again.get_data_size(), 3);
+}
+
+TEST_F(FileStorageFiles, NoRewriteLosesWhatAnotherWriterAppended) {
+    std::string path = dir / "k.realtim";
+    put(path, Blocks().header({"x"}).record(1, {1}).out.bytes);
+    auto append = [&](std::uint32_t t) {
+        lib::io::BinaryOutputFileStream out;
+        out.open(path, true, true);
+        lib::realtime::BlockEncoder enc;
+        float v = static_cast<float>(t);
+        enc.write_record(out, t, 0, 0, 0, 0, &v, 1);
+    };
+    FileStorage t;
+    t.add_file(path, false);
+    append(2);
+    t.text_values().set_text("a", "1");
+    t.save_all(path, true);  // keeps record 2, which the table has not got
+    append(3);
+    t.save_with_new_format(dir / "other.realtim", -1);  // another file: the table still lacks 2 and 3
+    t.smart_save_all(path, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{1, 2, 3}));
+    t.save_with_new_format(path, -1);
+    append(4);
+    t.smart_save_all(path, false);
+    FileStorage back;
+    back.add_file(path, false);
+    EXPECT_EQ(times(back), (std::vector<std::uint32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(back.text_values().get_text("a"), "1");
+}
+
+TEST_F(FileStorageFiles, TheTripFileBesideADataFile) {
+    // The trip name comes from the file name's first dot, not a folder's.
+    std::filesystem::create_directory(dir / "w.1");
+    put(dir / "w.1/0012.rac", rtl::utf8_to_cp1251("скважина=12\r\n"
+                                                  "[начало_рейса]\r\n"
+                                                  "глубина=100,5\r\n"
+                                                  "время=90000\r\n"
+                                                  "[окончание_рейса]\r\n"
+                                                  "глубина=200\r\n"
+                                                  "время=95000\r\n"
+                                                  "площадь=\"Южная\"\r\n"));
+    FileStorage t;
+    t.load_text_values(dir / "w.1/0012.fast.realtim");
+    const FileStorageTextValues& tv = t.text_values();
+    EXPECT_EQ(tv.get_text("скважина"), "12");
+    EXPECT_EQ(tv.get_text("глубина"), "100,5");  // the first line of a name counts
+    EXPECT_EQ(tv.get_text("площадь"), "Южная");
+    // The same file as INI: the trip's start and end.
+    EXPECT_EQ(tv.get_text("нач_глубина"), "100,5");
+    EXPECT_EQ(tv.get_text("нач_время"), "90000");
+    EXPECT_EQ(tv.get_text("конеч_глубина"), "200");
+    EXPECT_EQ(tv.get_text("конеч_время"), "95000");
+    // A trip file without the end section removes an end read earlier.
+    put(dir / "w.1/0012.rac", rtl::utf8_to_cp1251("[начало_рейса]\r\nглубина=1\r\n"));
+    t.load_text_values(dir / "w.1/0012.realtim");
+    EXPECT_EQ(tv.get_text("нач_глубина"), "1");
+    EXPECT_EQ(tv.get_text("конеч_время"), "");
+    FileStorage none;
+    none.load_text_values(dir / "w.1/0013.realtim");  // no trip file
+    none.load_text_values(dir / "w.1/0012");          // no dot in the file name
+    EXPECT_EQ(none.text_values().count(), 0);
+}
+
+TEST_F(FileStorageFiles, AppendedTextAndTheNoLockingMarker) {
+    std::string path = dir / "n.realtim";
+    put(path, Blocks().header({"x"}).record(1, {1}).out.bytes);
+    // Another program holds the file's whole-file lock.
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        os::File f;
+        if (f.open(path, os::File::Mode::read, true) != os::File::Status::ok) return 1;
+        side.ready();
+        side.wait_release();
+        return 0;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    FileStorage t;
+    try {
+        t.add_file(path, false);
+        ADD_FAILURE();
+    } catch (const lib::io::FileError& e) {
+        EXPECT_STREQ(e.what(), "Невозможно заблокировать файл!");
+    }
+    EXPECT_FALSE(FileStorage::nolocking_file_exists(path));
+    put(dir / ".nolocking", "");
+    EXPECT_TRUE(FileStorage::nolocking_file_exists(path));
+    EXPECT_TRUE(t.add_file(path, false));
+    EXPECT_EQ(t.get_data_size(), 1);
+    child.release();
+    EXPECT_EQ(child.join(), 0);
+
+    FileStorageTextValues& tv = t.text_values();
+    tv.set_text("конеч_время", "90100");
+    t.append_text_values(path, tv);
+    FileStorage back;
+    back.add_file(path, false);
+    EXPECT_EQ(back.text_values().get_text("конеч_время"), "90100");
+    EXPECT_EQ(back.get_data_size(), 1);
+}
+
+}  // namespace
