@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
+#include "gti/registr_old/all_params.h"
 #include "library/number_conv.h"
 #include "library/numeric/numeric.h"
 #include "platform/rtl/numbers.h"
@@ -87,7 +89,26 @@ float VEmkOpt::calc_volume(float level) {
 
 // ---- VEmkOpts ----------------------------------------------------------------
 
-VEmkOpts::VEmkOpts() = default;
+// Tanks 1 to 16 read the level parameters of the parameter registry and
+// write its volume parameters. The registry has no parameters for a 17th
+// tank, so it stays unnamed: it reads no level and writes no volume, and
+// counts in the totals only with what its saved state holds.
+VEmkOpts::VEmkOpts() {
+    const char* const levels[] = {
+        ParamVars::h_emk1,  ParamVars::h_emk2,  ParamVars::h_emk3,  ParamVars::h_emk4,
+        ParamVars::h_emk5,  ParamVars::h_emk6,  ParamVars::h_emk7,  ParamVars::h_emk8,
+        ParamVars::h_emk9,  ParamVars::h_emk10, ParamVars::h_emk11, ParamVars::h_emk12,
+        ParamVars::h_emk13, ParamVars::h_emk14, ParamVars::h_emk15, ParamVars::h_emk16,
+    };
+    const char* const volumes[] = {
+        ParamVars::v_emk1,  ParamVars::v_emk2,  ParamVars::v_emk3,  ParamVars::v_emk4,
+        ParamVars::v_emk5,  ParamVars::v_emk6,  ParamVars::v_emk7,  ParamVars::v_emk8,
+        ParamVars::v_emk9,  ParamVars::v_emk10, ParamVars::v_emk11, ParamVars::v_emk12,
+        ParamVars::v_emk13, ParamVars::v_emk14, ParamVars::v_emk15, ParamVars::v_emk16,
+    };
+    static_assert(std::size(levels) == tank_count - 1 && std::size(volumes) == tank_count - 1);
+    for (std::size_t i = 0; i < std::size(levels); ++i) tanks_[i] = VEmkOpt(levels[i], volumes[i]);
+}
 
 VEmkOpt& VEmkOpts::operator[](int i) {
     if (i >= 0 && i < tank_count) return tanks_[static_cast<std::size_t>(i)];

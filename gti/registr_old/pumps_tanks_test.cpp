@@ -123,6 +123,22 @@ TEST(VEmkOpt, TextFormReading) {
     EXPECT_TRUE(t.is_used());
 }
 
+TEST(VEmkOpts, TankNames) {
+    VEmkOpts set;
+    EXPECT_EQ(set[0].get_name(), "уровень_в_емкости");
+    EXPECT_EQ(set[0].get_vname(), "объем_в_емкости1");
+    EXPECT_EQ(set[1].get_name(), "уровень_в_емкости2");
+    EXPECT_EQ(set[15].get_name(), "уровень_в_емкости16");
+    EXPECT_EQ(set[15].get_vname(), "объем_в_емкости16");
+    EXPECT_EQ(set[16].get_name(), "");
+    EXPECT_EQ(set[16].get_vname(), "");
+    // Defaults keep the names.
+    set[3].set_factor(5);
+    set[3].set_defaults();
+    EXPECT_EQ(set[3].get_factor(), 30.0f);
+    EXPECT_EQ(set[3].get_name(), "уровень_в_емкости4");
+}
+
 TEST(VEmkOpts, Totals) {
     VEmkOpts set;
     EXPECT_EQ(set.get_elem_count(), 17);
