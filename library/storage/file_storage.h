@@ -152,6 +152,9 @@ public:
     void enum_names(rtl::StringList* out) const;
     // Every line followed by CR LF.
     AnsiString get_full_text() const { return lines_.Text(); }
+    // Replaces every line by the lines of the text (split at CR, LF or
+    // CR LF), as the exports store them.
+    void set_full_text(const AnsiString& text) { lines_.SetText(text); }
     void clear() { lines_.Clear(); }
     int count() const { return lines_.Count(); }
 
@@ -314,6 +317,101 @@ public:
     // The valid records in the older fixed-record form (145 bytes each).
     void old_save_values(lib::io::BinaryOutputStream& out);
 
+    // --- the export for compression and the single-stream archive ---
+    //
+    // Both hold every numeric series as a byte-plane vector: an int32 count
+    // n, then byte 0 of every element, byte 1 of every element, and so on,
+    // so that the archiver that packs them finds the slowly changing high
+    // bytes of neighbouring samples side by side. A parameter column is
+    // coded plainly (coding 1), quantised to 1 or 2 bytes with a bounded
+    // relative error and the worst values kept raw (coding 2), or as
+    // quantised wavelet coefficients (coding 3); the layouts are described
+    // in file_storage_codings.cpp.
+    //
+    // Readers check every count and length against what the data can hold
+    // and allocate only for bytes already read; a damaged export fails with
+    // a critical FileStorageException naming the file, the column and the
+    // cause (or with the stream's own read error where the data end early)
+    // and leaves the table empty.
+
+    // The column codings stored in the exports.
+    static constexpr int coding_plain = 1;
+    static constexpr int coding_quantised = 2;
+    static constexpr int coding_wavelet = 3;
+
+    // Writes the table as the eight files base + ".params", ".text",
+    // ".time", ".depth_z", ".depth_cur", ".lag_depth", ".operation",
+    // ".values" (created or emptied, without file locking). A file whose
+    // writing fails is removed; the files written before it stay. An
+    // EncodeType outside 0..2 is refused before anything is written. The
+    // progress callback is not called.
+    void save_for_compressing(const AnsiString& base, EncodeType type,
+                              const std::function<void(int)>& progress = {});
+    // Reads the eight files of an export (with file locking) into the
+    // table, which is cleared first. File kind 1.
+    void load_compr_rt(const AnsiString& base);
+
+    // The single-stream archive: "CREGFILE", version 1, the columns, the
+    // text, the record fields and every column coded plainly. The callback
+    // (kept as the table's progress callback) gets the share done, in
+    // percent, after each record field and each column.
+    void save_for_compressing_old(lib::io::BinaryOutputStream& out, const std::function<void(int)>& progress);
+    // Clears the table and reads a single-stream archive into it (all three
+    // codings). File kind 1.
+    void load_after_decompressing(lib::io::BinaryInputStream& in);
+    // The same from a file, mapped and read without file locking.
+    void load_after_decompressing(const AnsiString& file_name);
+
+    // One column of ".values": the gas and small-values flags, the coding
+    // and its data. Gas columns are coded as their logarithms. An empty
+    // column is always coded plainly (the quantised coding of no values
+    // would hold no header to read back).
+    static void save_vector(lib::io::BinaryOutputStream& out, const std::vector<float>& values, EncodeType type,
+                            bool mechanical, bool gas);
+    // Coding 2 (its int included): 8 bits at 255 levels, then 16 bits at
+    // 1024 ... 32768 levels, whichever first keeps every value that is not
+    // stored raw within 0.0001 relative error; else 16 bits at 65535 levels.
+    static void try_to_compress(lib::io::BinaryOutputStream& out, const std::vector<float>& values);
+    // One quantisation attempt at `levels` levels in elements of T (unsigned
+    // 8 or 16 bits): writes the data of coding 2 (without the coding int)
+    // and returns true when it succeeds or is forced; writes nothing and
+    // returns false otherwise. Values that are not finite are always stored
+    // raw.
+    template <typename T>
+    static bool try_to_copmpress(lib::io::BinaryOutputStream& out, const std::vector<float>& values,
+                                 unsigned int levels, bool force);
+    // Coding 3 (its int included), detail coefficients thresholded at
+    // factor times their mean magnitude. Values that are not finite are
+    // coded as 0.
+    static void wavelet_compress(lib::io::BinaryOutputStream& out, const std::vector<float>& values, float factor);
+    // The data of coding 2 (after the coding int) into `values`, which gets
+    // `count` entries; a column of another length is refused.
+    static void smart_read_vector(lib::io::BinaryInputStream& in, std::vector<float>& values, std::size_t count);
+    // The quantised part of coding 2, elements of T (unsigned 8, 16 or 32
+    // bits), merged with the values stored raw at the given positions
+    // (ascending, below n) into n values.
+    template <typename T>
+    static void smart_read_vector2(lib::io::BinaryInputStream& in, std::vector<float>& values,
+                                   const std::vector<int>& outlier_indices, const std::vector<float>& outlier_values,
+                                   float min, float max, float levels, int n);
+    // The data of coding 3 (after the coding int) into `values`, which gets
+    // `count` entries.
+    static void read_wavelet_vector(lib::io::BinaryInputStream& in, std::vector<float>& values, std::size_t count);
+    // The byte-plane vector, T = char, unsigned char, unsigned short, int,
+    // unsigned int or float. The reader refuses a count above max_count.
+    template <typename T>
+    static void add_new_reg_file_vector(lib::io::BinaryOutputStream& out, const std::vector<T>& values);
+    template <typename T>
+    static void read_new_reg_file_vector(lib::io::BinaryInputStream& in, std::vector<T>& values,
+                                         std::size_t max_count = 0x7FFFFFFF);
+    // A record field of every record as a byte-plane vector: the time as
+    // unsigned 32 bits, a depth as float, the operation as one byte. The
+    // reader requires exactly one element per record.
+    template <typename T>
+    void add_new_reg_any_values(lib::io::BinaryOutputStream& out, T FileStorageItem::*member) const;
+    template <typename T>
+    void read_new_reg_any_values(lib::io::BinaryInputStream& in, T FileStorageItem::*member);
+
     // The lock shared by every process's tables, "reg_data_file_mutex". No
     // operation of the table takes it; it is there for callers that need
     // one data file to themselves across programs.
@@ -340,6 +438,15 @@ private:
     void add_warning(const AnsiString& text);
     // Brings every record's value vector to the column count.
     void fit_records();
+    // Column c of every record, in record order (0 where a record is short).
+    void gather_column(std::size_t c, std::vector<float>& out) const;
+    // Columns first .. first + count - 1 in one pass over the records.
+    void gather_columns(std::size_t first, std::size_t count, std::vector<std::vector<float>>& out) const;
+    // The single-stream reader; source names the data in errors (a file
+    // name, or empty for a stream).
+    void read_single_stream(lib::io::BinaryInputStream& in, const AnsiString& source);
+    // Appends count records with a value vector of the column count.
+    void make_records(std::size_t count);
     // The bytes of the whole table as a block file.
     std::string encode_all(int file_number);
     // Rewrites the file without the blocks of the given types, then (with

@@ -253,4 +253,26 @@ TEST(Wavelet, StepsRefuseShortVectors) {
     EXPECT_NO_THROW(wave::wavelet_inverse_step(w, in, out, 8));
 }
 
+TEST(Wavelet, WholeTransformIsItsLevelsToTheBit) {
+    // The whole transform sums both filters side by side for speed; it must
+    // give exactly what the single levels give.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(-100.0, 100.0);
+    for (std::size_t n : {64u, 128u, 4096u}) {
+        float_vector x(n);
+        for (double& v : x) v = u(rng);
+        float_vector whole;
+        wave::wavelet_compress_vector(station_wavelet(), x, whole, false, 0.0);
+        float_vector levels = x, work;
+        for (std::size_t m = n;; m /= 2) {
+            work.assign(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(m));
+            wave::wavelet_forward_step(work, levels, station_wavelet().low_pass(), 0, m);
+            wave::wavelet_forward_step(work, levels, station_wavelet().high_pass(), m / 2, m);
+            if (m <= 64) break;
+        }
+        ASSERT_EQ(whole.size(), levels.size());
+        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(whole[i], levels[i]) << n << " " << i;
+    }
+}
+
 }  // namespace

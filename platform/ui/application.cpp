@@ -9,6 +9,7 @@
 #include "platform/ui/display.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
+#include "platform/ui/menus.h"
 
 namespace ui {
 
@@ -260,6 +261,30 @@ void Router::mouse_up(TPoint screen, TMouseButton button, TShiftState shift) {
                      target->ControlStyle().Contains(csClickEvents) && target->EnabledInTree();
   pressed_ = nullptr;
   if (click) target->Click();
+  if (button != mbRight || !guard.alive()) return;
+  // A right click pops up the menu of the control or of the nearest parent
+  // that has one.
+  for (TControl* c = target; c; c = c->Parent())
+    if (TPopupMenu* menu = c->PopupMenu()) {
+      if (menu->AutoPopup()) {
+        menu->SetPopupComponent(c);
+        menu->Popup(screen.x, screen.y);
+      }
+      return;
+    }
+}
+
+void Router::mouse_wheel(TPoint screen, int delta, TShiftState shift) {
+  Mouse().SetCursorPos(screen);
+  TControl* target = capture_ ? capture_ : control_at(screen);
+  if (target) {
+    if (TCustomForm* f = GetParentForm(target); f && f->Popup()) return;
+  }
+  for (TControl* c = target; c;) {
+    Guard guard(c);
+    if (c->MouseWheel(shift, delta, screen) || !guard.alive()) return;
+    c = c->Parent();
+  }
 }
 
 void Router::mouse_move(TPoint screen, TShiftState shift) {
@@ -302,7 +327,13 @@ bool Router::key_down(TKey key, TShiftState shift) {
   TCustomForm* form = nullptr;
   TWinControl* target = key_target(form);
   if (!target) return true;
+  // An open menu takes every key.
+  if (TControl* popup = form->Popup(); popup && popup != target && popup->PopupKeyDown(key, shift)) return true;
   Guard guard(target);
+  // Menu shortcuts come before the control's own keys, unless the control
+  // wants the key for itself (an in-place text editor).
+  if (!target->WantsKey(key, shift) && form->IsShortCut(key, shift)) return true;
+  if (!guard.alive()) return true;
   if (form->KeyPreview() && target != form && form->OnKeyDown) {
     form->OnKeyDown(form, key, shift);
     if (key == 0 || !guard.alive()) return true;

@@ -141,6 +141,8 @@ class Router {
   void mouse_down(TPoint screen, TMouseButton button, TShiftState shift, bool double_click);
   void mouse_up(TPoint screen, TMouseButton button, TShiftState shift);
   void mouse_move(TPoint screen, TShiftState shift);
+  // The control under the point, then its parents, until one takes it.
+  void mouse_wheel(TPoint screen, int delta, TShiftState shift);
   // Returns true when the key was taken before it could become a character
   // (a dialog key, or an event that cleared it).
   bool key_down(TKey key, TShiftState shift);

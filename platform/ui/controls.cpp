@@ -5,6 +5,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 
 namespace ui {
 namespace {
@@ -35,8 +36,29 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
+  while (!free_notifies_.empty()) {
+    TComponent* c = free_notifies_.back();
+    free_notifies_.pop_back();
+    c->free_notifies_.erase(std::remove(c->free_notifies_.begin(), c->free_notifies_.end(), this),
+                            c->free_notifies_.end());
+    c->Notification(this, opRemove);
+  }
   DestroyComponents();
   if (owner_) owner_->RemoveComponent(this);
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (std::find(free_notifies_.begin(), free_notifies_.end(), component) != free_notifies_.end()) return;
+  free_notifies_.push_back(component);
+  component->free_notifies_.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (!component) return;
+  free_notifies_.erase(std::remove(free_notifies_.begin(), free_notifies_.end(), component), free_notifies_.end());
+  component->free_notifies_.erase(std::remove(component->free_notifies_.begin(), component->free_notifies_.end(), this),
+                                  component->free_notifies_.end());
 }
 
 void TComponent::DestroyComponents() {
@@ -123,6 +145,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), canvas_(std::make_uni
 }
 
 TControl::~TControl() {
+  SetPopupMenu(nullptr);
   Router::instance().forget(this);
   if (TCustomForm* f = form()) f->ControlRemoved(this);
   if (parent_) parent_->RemoveControl(this);
@@ -138,6 +161,13 @@ bool TControl::SetBoolProperty(std::string_view name, bool value) {
     return true;
   }
   return false;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* menu) {
+  if (menu == popup_menu_) return;
+  if (popup_menu_) popup_menu_->user_gone(this);
+  popup_menu_ = menu;
+  if (menu) menu->user_added(this);
 }
 
 TCustomForm* TControl::form() const { return GetParentForm(this); }
@@ -423,6 +453,13 @@ void TControl::MouseEnter() {
 void TControl::MouseLeave() {
   mouse_in_ = false;
   if (OnMouseLeave) OnMouseLeave(this);
+}
+
+bool TControl::MouseWheel(TShiftState shift, int delta, TPoint mouse_pos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, delta, mouse_pos, handled);
+  if (handled) return true;
+  return WheelScroll(shift, delta, mouse_pos);
 }
 
 void TControl::PaintTo(cairo_surface_t* target, TPoint origin, const TRect& clip) {

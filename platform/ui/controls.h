@@ -29,6 +29,7 @@ class TComponent;
 class TControl;
 class TWinControl;
 class TCustomForm;
+class TPopupMenu;
 
 class TObject {
  public:
@@ -37,6 +38,8 @@ class TObject {
   // "Visible"); returns false when the object has no such property.
   virtual bool SetBoolProperty(std::string_view name, bool value);
 };
+
+enum TOperation { opInsert, opRemove };
 
 class TComponent : public TObject {
  public:
@@ -60,12 +63,29 @@ class TComponent : public TObject {
   // Frees every owned component now, newest first.
   void DestroyComponents();
 
+  // Asks to be told (Notification with opRemove) when `component` is freed,
+  // for a component that refers to another it does not own (an image list).
+  void FreeNotification(TComponent* component);
+  void RemoveFreeNotification(TComponent* component);
+
+ protected:
+  virtual void Notification(TComponent* component, TOperation operation) {
+    (void)component;
+    (void)operation;
+  }
+
  private:
   TComponent* owner_ = nullptr;
   std::string name_;
   int tag_ = 0;
   std::vector<TComponent*> components_;
+  std::vector<TComponent*> free_notifies_;  // both sides hold each other
 };
+
+// A turn of the mouse wheel: WheelDelta is 120 per notch, positive away from
+// the user; MousePos in screen coordinates. Setting Handled takes the turn.
+using TMouseWheelEvent =
+    std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
 
 enum TControlStyleItem { csCaptureMouse, csClickEvents, csDoubleClicks, csAcceptsControls, csOpaque };
 using TControlStyle = Set<TControlStyleItem>;
@@ -144,6 +164,12 @@ class TControl : public TComponent {
   TControlStyle ControlStyle() const { return style_; }
   void SetControlStyle(TControlStyle s) { style_ = s; }
 
+  // The menu a right click on the control (or on a child without a menu of
+  // its own) pops up; its key shortcuts work while the focus is inside the
+  // control. Not owned.
+  TPopupMenu* PopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(TPopupMenu* menu);
+
   // Repainting: Invalidate marks the control for the next paint; Update
   // paints what is marked now; Repaint and Refresh do both.
   void Invalidate();
@@ -175,6 +201,10 @@ class TControl : public TComponent {
   virtual void DblClick();
   virtual void MouseEnter();
   virtual void MouseLeave();
+  // A wheel turn over the control: OnMouseWheel may take it, otherwise the
+  // control's own scrolling (WheelScroll) does. False when neither took it,
+  // so that the router offers it to the parent.
+  virtual bool MouseWheel(TShiftState shift, int delta, TPoint mouse_pos);
 
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -184,6 +214,7 @@ class TControl : public TComponent {
   TNotifyEvent OnMouseEnter;
   TNotifyEvent OnMouseLeave;
   TNotifyEvent OnResize;
+  TMouseWheelEvent OnMouseWheel;
 
   // A pop-up the control shows over its form while open (a combo box's
   // list): its rectangle in the form's window coordinates, its painting
@@ -193,6 +224,13 @@ class TControl : public TComponent {
   virtual void PaintPopup(TCanvas& canvas) { (void)canvas; }
   virtual void PopupMouseDown(TPoint p) { (void)p; }
   virtual void PopupMouseMove(TPoint p) { (void)p; }
+  // Keys while the pop-up is open and the control does not have the focus
+  // (a menu): true when the pop-up took the key.
+  virtual bool PopupKeyDown(TKey key, TShiftState shift) {
+    (void)key;
+    (void)shift;
+    return false;
+  }
   virtual void ClosePopup() {}
 
   bool SetBoolProperty(std::string_view name, bool value) override;
@@ -223,6 +261,13 @@ class TControl : public TComponent {
   // A control may set its own height (auto-size) whenever its text or font
   // changes.
   virtual void AdjustSize() {}
+  // The control's own answer to the wheel (scrolling); true when taken.
+  virtual bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) {
+    (void)shift;
+    (void)delta;
+    (void)mouse_pos;
+    return false;
+  }
 
   void set_bounds_raw(int left, int top, int width, int height) {
     left_ = left;
@@ -261,6 +306,7 @@ class TControl : public TComponent {
   TAlign align_ = alNone;
   TAnchors anchors_{akLeft, akTop};
   TControlStyle style_{csCaptureMouse, csClickEvents, csDoubleClicks};
+  TPopupMenu* popup_menu_ = nullptr;
   bool mouse_in_ = false;
   std::unique_ptr<ControlCanvas> canvas_;
 };

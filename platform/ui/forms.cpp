@@ -4,6 +4,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/display.h"
+#include "platform/ui/menus.h"
 
 namespace ui {
 namespace {
@@ -71,6 +72,11 @@ TCustomForm::TCustomForm(TComponent* owner) : TCustomControl(owner) {
 TCustomForm::~TCustomForm() {
   destroying_ = true;
   if (OnDestroy) OnDestroy(this);
+  // An open menu belongs to a component that outlives this part of the form.
+  if (popup_) popup_->ClosePopup();
+  popup_ = nullptr;
+  if (menu_) menu_->form_ = nullptr;
+  menu_ = nullptr;
   DestroyChildren();
   if (visible_) {
     visible_ = false;
@@ -81,13 +87,61 @@ TCustomForm::~TCustomForm() {
 }
 
 TRect TCustomForm::ClientInsets() const {
+  const int bar = bar_shown_ ? MenuBarHeight() : 0;
   if (window_state_ == wsMaximized && border_style_ != bsNone) {
     // A maximised window's frame lies beyond the screen.
     const int c = caption_height(border_style_);
-    return {0, c, 0, 0};
+    return {0, c + bar, 0, 0};
   }
   const int f = frame_width(border_style_);
-  return {f, f + caption_height(border_style_), f, f};
+  return {f, f + caption_height(border_style_) + bar, f, f};
+}
+
+TRect TCustomForm::MenuBarRect() const {
+  if (!bar_shown_) return {};
+  const TRect in = ClientInsets();
+  return Rect(in.Left, in.Top - MenuBarHeight(), Width() - in.Right, in.Top);
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  if (menu == menu_) return;
+  if (menu_) {
+    menu_->CloseMenu();
+    menu_->form_ = nullptr;
+  }
+  if (menu && menu->form_) menu->form_->SetMenu(nullptr);
+  menu_ = menu;
+  if (menu_) menu_->form_ = this;
+  MenuChanged();
+}
+
+void TCustomForm::MenuChanged() {
+  const bool shown = menu_ && menu_->Items()->Count() > 0;
+  if (shown != bar_shown_) {
+    const int cw = ClientWidth(), ch = ClientHeight();
+    bar_shown_ = shown;
+    SetBounds(Left(), Top(), cw + ClientInsets().Left + ClientInsets().Right,
+              ch + ClientInsets().Top + ClientInsets().Bottom);
+    Realign();
+  }
+  Invalidate();
+}
+
+bool TCustomForm::IsShortCut(TKey key, TShiftState shift) {
+  for (TControl* c = active_control_ ? static_cast<TControl*>(active_control_) : this; c; c = c->Parent())
+    if (TPopupMenu* m = c->PopupMenu(); m && m->IsShortCut(key, shift)) return true;
+  return menu_ && menu_->IsShortCut(key, shift);
+}
+
+void TCustomForm::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  const TRect in = ClientInsets();
+  const TPoint window{x + in.Left, y + in.Top};
+  if (MenuBarRect().Contains(window)) {
+    // The bar is not the client area: no OnMouseDown for it.
+    if (button == mbLeft) menu_->DropDown(menu_->BarItemAt(window));
+    return;
+  }
+  TCustomControl::MouseDown(button, shift, x, y);
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle style) {
@@ -122,6 +176,7 @@ void TCustomForm::PaintFrame(TCanvas& c) {
     c.FillRect(r);
     DrawEdge(c, r, Edge::Raised);
   }
+  if (bar_shown_) menu_->PaintBar(c, MenuBarRect());
   const int ch = caption_height(border_style_);
   if (ch == 0) return;
   const bool active = Active();
@@ -304,8 +359,11 @@ void TCustomForm::ControlRemoved(TControl* control) {
 
 void TCustomForm::SetPopup(TControl* control) {
   if (popup_) InvalidateWindowRect(popup_->PopupRect());
+  TControl* replaced = control && popup_ != control ? popup_ : nullptr;
   popup_ = control;
   if (popup_) InvalidateWindowRect(popup_->PopupRect());
+  // The pop-up that was open learns that it is put away.
+  if (replaced) replaced->ClosePopup();
 }
 
 bool TCustomForm::DialogKeyDown(TKey key, TShiftState shift) {

@@ -11,6 +11,8 @@
 
 namespace ui {
 
+class TMainMenu;
+
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using TBorderStyle = TFormBorderStyle;  // controls use bsNone and bsSingle
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
@@ -38,6 +40,21 @@ class TCustomForm : public TCustomControl {
   void SetWindowState(TWindowState state);
   bool KeyPreview() const { return key_preview_; }
   void SetKeyPreview(bool v) { key_preview_ = v; }
+
+  // The menu shown as a bar under the caption (while it has items); the
+  // client area keeps its size when the bar comes or goes. Not owned.
+  TMainMenu* Menu() const { return menu_; }
+  void SetMenu(TMainMenu* menu);
+  // The bar in window coordinates; empty without one.
+  TRect MenuBarRect() const;
+  // The menu's items changed: the bar repaints (and the client area follows
+  // when the bar came or went).
+  void MenuChanged();
+  // Runs the menu item of the key's shortcut: on the pop-up menus of the
+  // focused control and its parents first, then on the main menu. True when
+  // an item took the key.
+  bool IsShortCut(TKey key, TShiftState shift);
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
 
   // The control that has (or will have, while the form is hidden) the focus.
   TWinControl* ActiveControl() const { return active_control_; }
@@ -96,7 +113,8 @@ class TCustomForm : public TCustomControl {
   // Counts the changes of the picture, so that a headless modal run can
   // tell a busy form from an idle one.
   unsigned long PaintGeneration() const { return paint_generation_; }
-  // The control whose pop-up (a combo box's list) is open over the form.
+  // The control whose pop-up (a combo box's list, a menu) is open over the
+  // form; a new one closes the one before.
   TControl* Popup() const { return popup_; }
   void SetPopup(TControl* control);
 
@@ -115,6 +133,8 @@ class TCustomForm : public TCustomControl {
   TWindowState window_state_ = wsNormal;
   TRect normal_bounds_;
   bool key_preview_ = false;
+  TMainMenu* menu_ = nullptr;
+  bool bar_shown_ = false;
   TWinControl* active_control_ = nullptr;
   TControl* popup_ = nullptr;
   bool modal_ = false;

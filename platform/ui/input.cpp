@@ -18,6 +18,8 @@ void mouse_up(TPoint screen, TMouseButton button, TShiftState shift) {
 
 void mouse_move(TPoint screen, TShiftState shift) { Router::instance().mouse_move(screen, shift); }
 
+void mouse_wheel(TPoint screen, int delta, TShiftState shift) { Router::instance().mouse_wheel(screen, delta, shift); }
+
 void key_stroke(TKey key, TShiftState shift, char32_t ch) {
   const bool taken = Router::instance().key_down(key, shift);
   if (!taken && ch != 0) Router::instance().key_press(ch);

@@ -12,6 +12,9 @@ void mouse_down(TPoint screen, TMouseButton button, TShiftState shift = {});
 void mouse_double_down(TPoint screen, TMouseButton button, TShiftState shift = {});
 void mouse_up(TPoint screen, TMouseButton button, TShiftState shift = {});
 void mouse_move(TPoint screen, TShiftState shift = {});
+// A turn of the wheel with the pointer at the point (120 per notch, positive
+// away from the user).
+void mouse_wheel(TPoint screen, int delta, TShiftState shift = {});
 // One key stroke: key down, the character it makes (0 for none) unless the
 // key was taken on the way down (a dialog key, or an event that cleared it),
 // key up.

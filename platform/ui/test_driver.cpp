@@ -68,6 +68,14 @@ void TestDriver::DoubleClickAt(TPoint screen) {
 
 void TestDriver::MoveTo(TControl& control, TPoint p) { input::mouse_move(control.ClientToScreen(p)); }
 
+void TestDriver::Wheel(TControl& control, int notches) { Wheel(control, Centre(control), notches); }
+
+void TestDriver::Wheel(TControl& control, TPoint p, int notches) {
+  const TPoint screen = control.ClientToScreen(p);
+  input::mouse_move(screen);
+  input::mouse_wheel(screen, notches * 120);
+}
+
 void TestDriver::Drag(TControl& control, TPoint from, TPoint to) {
   const TPoint a = control.ClientToScreen(from), b = control.ClientToScreen(to);
   input::mouse_move(a);

@@ -21,6 +21,10 @@ class TestDriver {
   // (client points of the control).
   void Drag(TControl& control, TPoint from, TPoint to);
   void MoveTo(TControl& control, TPoint p);
+  // Turns the wheel by `notches` (positive away from the user) over the
+  // control's client point (its centre by default).
+  void Wheel(TControl& control, int notches);
+  void Wheel(TControl& control, TPoint p, int notches);
   // At screen points.
   void ClickAt(TPoint screen, TMouseButton button = mbLeft, TShiftState shift = {});
   void DoubleClickAt(TPoint screen);

@@ -1,0 +1,314 @@
+#include "gti/registr_old/data_storage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+
+#include "gti/registr_old/delayed_depth.h"
+#include "gti/registr_old/par_tabl.h"
+#include "library/mess_caller.h"
+#include "library/numeric/numeric.h"
+#include "library/serial/serial_list.h"
+#include "platform/rtl/ini_file.h"
+#include "platform/ui/message_queue.h"
+
+namespace {
+
+int find_number(const ParTabl& table, const char* name) {
+    return name ? table.find_global(std::string_view(name)) : -1;
+}
+
+// A parameter's averaging window and half of the table, without copying
+// the parameter: a position past the table's end is a parameter with the
+// defaults of a new one.
+struct AverageSetup {
+    int channel;
+    int averaging;
+};
+
+AverageSetup average_setup(ParTabl& table, int count, int i) {
+    if (i < count) {
+        const Param& p = table[i];
+        return {p.channel, p.averaging};
+    }
+    static const Param defaults;
+    return {defaults.channel, defaults.averaging};
+}
+
+}  // namespace
+
+namespace ds_tmp {
+
+// ---- PARAM_AVER_QUEUE ------------------------------------------------------
+
+void PARAM_AVER_QUEUE::reserve(std::size_t n) {
+    if (n <= cap_) return;
+    std::vector<double> grown(2 * n);
+    for (std::size_t i = 0; i < count_; ++i) grown[i] = grown[i + n] = (*this)[i];
+    buf_.swap(grown);
+    cap_ = n;
+    head_ = 0;
+}
+
+double PARAM_AVER_QUEUE::sum() const {
+    // Oldest first, one addition after the other: the averages the station
+    // has always written depend on this order.
+    double s = 0.0;
+    const double* a = data();
+    for (std::size_t k = 0; k < count_; ++k) s += a[k];
+    return s;
+}
+
+namespace {
+
+// The sums of four queues at once. Each is still added oldest first, one
+// sample after the other, so each result is exactly sum(); running the four
+// chains of additions side by side lets the processor overlap them.
+void sum4(const PARAM_AVER_QUEUE* const q[4], double out[4]) {
+    const double* p[4];
+    std::size_t n[4];
+    std::size_t common = SIZE_MAX;
+    for (int k = 0; k < 4; ++k) {
+        p[k] = q[k]->data();
+        n[k] = q[k]->size();
+        common = std::min(common, n[k]);
+    }
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    for (std::size_t j = 0; j < common; ++j) {
+        s0 += p[0][j];
+        s1 += p[1][j];
+        s2 += p[2][j];
+        s3 += p[3][j];
+    }
+    double s[4] = {s0, s1, s2, s3};
+    for (int k = 0; k < 4; ++k) {
+        for (std::size_t j = common; j < n[k]; ++j) s[k] += p[k][j];
+        out[k] = s[k];
+    }
+}
+
+}  // namespace
+
+// ---- CurrentValues ---------------------------------------------------------
+
+double& CurrentValues::operator[](const char* name) { return (*this)[find_number(storage_.get_par_tabl(), name)]; }
+
+double& CurrentValues::operator[](const AnsiString& name) {
+    return (*this)[storage_.get_par_tabl().find_global(name)];
+}
+
+// ---- AverageValues ---------------------------------------------------------
+
+AverageValues::AverageValues(DataStorage& storage) : storage_(storage) {}
+
+AverageValues::~AverageValues() = default;
+
+double& AverageValues::operator[](int i) {
+    if (i < 0 || i >= frame_size) {
+        spare_ = 0.0;
+        return spare_;
+    }
+    const auto k = static_cast<std::size_t>(i);
+    if (queues_[k].size() > 1) return averages_[k];
+    return storage_.current_values[i];
+}
+
+double& AverageValues::operator[](const char* name) { return (*this)[find_number(storage_.get_par_tabl(), name)]; }
+
+double& AverageValues::operator[](const AnsiString& name) {
+    return (*this)[storage_.get_par_tabl().find_global(name)];
+}
+
+void AverageValues::calculate_values(bool computed) {
+    ParTabl& table = storage_.get_par_tabl();
+    const int count = table.get_items_count();
+    // First every parameter of the half takes its new sample ...
+    std::array<int, frame_size> taken;
+    int m = 0;
+    for (int i = 0; i < frame_size; ++i) {
+        const AverageSetup setup = average_setup(table, count, i);
+        if ((setup.channel == -2) != computed) continue;
+        int window = setup.averaging;
+        if (window < 1) window = 1;
+        if (window > max_average_window) window = max_average_window;
+
+        PARAM_AVER_QUEUE& q = queues_[static_cast<std::size_t>(i)];
+        const auto w = static_cast<std::size_t>(window);
+        // Trimming to one short of the window before appending leaves the
+        // same samples as appending and then trimming, in a ring that never
+        // needs more room than the window.
+        q.reserve(w);
+        while (q.size() >= w) q.pop_front();
+        q.push_back(storage_.current_values[i]);
+        taken[static_cast<std::size_t>(m++)] = i;
+    }
+    // ... then each average is the sum of its samples over their count.
+    int k = 0;
+    for (; k + 4 <= m; k += 4) {
+        const PARAM_AVER_QUEUE* q[4];
+        for (int j = 0; j < 4; ++j) q[j] = &queues_[static_cast<std::size_t>(taken[static_cast<std::size_t>(k + j)])];
+        double sums[4];
+        sum4(q, sums);
+        for (int j = 0; j < 4; ++j)
+            averages_[static_cast<std::size_t>(taken[static_cast<std::size_t>(k + j)])] =
+                sums[j] / static_cast<double>(q[j]->size());
+    }
+    for (; k < m; ++k) {
+        const auto i = static_cast<std::size_t>(taken[static_cast<std::size_t>(k)]);
+        averages_[i] = queues_[i].sum() / static_cast<double>(queues_[i].size());
+    }
+}
+
+void AverageValues::clear() {
+    for (auto& q : queues_) q.clear();
+    averages_.fill(0.0);
+}
+
+int AverageValues::sample_count(int i) const {
+    if (i < 0 || i >= frame_size) return 0;
+    return static_cast<int>(queues_[static_cast<std::size_t>(i)].size());
+}
+
+void AverageValues::get_serial_list(lib::serial_list& list, unsigned) {
+    constexpr int block = frame_size * 8;
+    char raw[block];
+    if (!list.is_reading()) {
+        for (int i = 0; i < frame_size; ++i) {
+            std::uint64_t bits;
+            std::memcpy(&bits, &averages_[static_cast<std::size_t>(i)], 8);
+            for (int b = 0; b < 8; ++b) raw[i * 8 + b] = static_cast<char>((bits >> (8 * b)) & 0xFF);
+        }
+        list.process_binary(raw, block);
+        return;
+    }
+    const std::int64_t left = list.bytes_left();
+    if (left >= 0 && left < block)
+        throw std::runtime_error("AverageValues::get_serial_list: the averages take " + std::to_string(block) +
+                                 " bytes, " + std::to_string(left) + " are left");
+    list.process_binary(raw, block);
+    for (int i = 0; i < frame_size; ++i) {
+        std::uint64_t bits = 0;
+        for (int b = 0; b < 8; ++b)
+            bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(raw[i * 8 + b])) << (8 * b);
+        std::memcpy(&averages_[static_cast<std::size_t>(i)], &bits, 8);
+    }
+    // A parameter with one sample or none shows its current value, so the
+    // restored average has to go there to be seen.
+    for (int i = 0; i < frame_size; ++i) storage_[i] = averages_[static_cast<std::size_t>(i)];
+}
+
+}  // namespace ds_tmp
+
+// ---- FileData --------------------------------------------------------------
+
+void FileData::clear() {
+    flag1 = false;
+    flag2 = false;
+    block1.fill(0);
+    block2.fill(0);
+}
+
+// ---- DataStorage -----------------------------------------------------------
+
+unsigned char& DataStorage::CrushFlags::operator[](const AnsiString& name) {
+    return (*this)[storage_ ? storage_->get_par_tabl().find_global(name) : -1];
+}
+
+DataStorage::DataStorage()
+    : par_tabl_(std::make_unique<ParTabl>()),
+      delayed_depth_(std::make_unique<DelayedDepth>(*this)),
+      current_values(*this),
+      average_values(*this) {
+    crush_flags.set_storage(this);
+}
+
+DataStorage::~DataStorage() = default;
+
+double& DataStorage::operator[](const char* name) { return (*this)[find_number(*par_tabl_, name)]; }
+
+double& DataStorage::operator[](const AnsiString& name) { return (*this)[par_tabl_->find_global(name)]; }
+
+void DataStorage::set_forced_operation(OperType op) {
+    if (op == forced_operation_) return;
+    forced_operation_ = op;
+    std::weak_ptr<int> alive = alive_;
+    auto notify = [this, alive, op] {
+        if (alive.lock()) mt_set_forced_operation(op);
+    };
+    if (mess_caller_)
+        mess_caller_->call(notify);
+    else
+        ui::main_queue().post(notify);
+}
+
+void DataStorage::mt_set_forced_operation(OperType op) { operation_signal_(op); }
+
+namespace {
+
+// Out of range and not finite are one and the same mistake to the operator.
+bool depth_in_range(double depth) { return depth >= 0.0 && depth <= DataStorage::max_depth; }
+
+}  // namespace
+
+void DataStorage::set_depth_z(double depth) {
+    if (!depth_in_range(depth))
+        throw std::runtime_error(
+            "Некорректное значение глубины забоя!\nРазрешённые значения - от 0 до 15000 метров.");
+    const bool on_bottom = lib::is_over_null(depth_z_ - depth_cur_);
+    depth_z_ = depth;
+    if (depth_z_ < depth_cur_ || on_bottom) depth_cur_ = depth_z_;
+    depth_changed();
+}
+
+void DataStorage::set_depth_cur(double depth) {
+    if (!depth_in_range(depth))
+        throw std::runtime_error(
+            "Некорректное значение глубины инструмента!\nРазрешённые значения - от 0 до 15000 метров.");
+    depth_cur_ = depth > depth_z_ ? depth_z_ : depth;
+    depth_changed();
+}
+
+void DataStorage::load_conf(const AnsiString& file) {
+    rtl::IniFile ini(file);
+    depth_z_ = ini.ReadFloat(ini_section_, "глубина_забоя", depth_z_);
+    depth_cur_ = ini.ReadFloat(ini_section_, "глубина_долота", depth_cur_);
+}
+
+void DataStorage::save_conf(const AnsiString& file) {
+    rtl::IniFile ini(file);
+    rtl::IniFile::Batch batch(ini);
+    ini.WriteFloat(ini_section_, "глубина_забоя", depth_z_);
+    ini.WriteFloat(ini_section_, "глубина_долота", depth_cur_);
+    batch.commit();
+}
+
+void DataStorage::correct_store_modes() {
+    static const char* const last_value[] = {"скорость_механическая", "дмк", "дмк1"};
+    for (const char* name : last_value) {
+        const int i = par_tabl_->find_global(name);
+        if (i != -1) (*par_tabl_)[i].kind = 1;
+    }
+    const int max_gas = par_tabl_->find_global("максимальный_газ");
+    if (max_gas != -1) (*par_tabl_)[max_gas].kind = 2;
+}
+
+void DataStorage::get_serial_list(lib::serial_list& list, unsigned) {
+    if (!list.is_reading()) {
+        list | lag_moving | depth_recording | depth_z_ | depth_cur_ | operation_ | host_counter;
+        return;
+    }
+    bool moving = lag_moving, recording = depth_recording;
+    double z = depth_z_, cur = depth_cur_;
+    OperType op = operation_;
+    std::int32_t counter = host_counter;
+    list | moving | recording | z | cur | op | counter;
+    lag_moving = moving;
+    depth_recording = recording;
+    depth_z_ = z;
+    depth_cur_ = cur;
+    operation_ = op;
+    host_counter = counter;
+}
