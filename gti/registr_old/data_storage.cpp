@@ -9,6 +9,7 @@
 
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/real_time_file.h"
 #include "library/mess_caller.h"
 #include "library/numeric/numeric.h"
 #include "library/serial/serial_list.h"
@@ -220,6 +221,7 @@ unsigned char& DataStorage::CrushFlags::operator[](const AnsiString& name) {
 DataStorage::DataStorage()
     : par_tabl_(std::make_unique<ParTabl>()),
       delayed_depth_(std::make_unique<DelayedDepth>(*this)),
+      real_time_file_(std::make_unique<RealTimeFile>(*this)),
       current_values(*this),
       average_values(*this) {
     crush_flags.set_storage(this);

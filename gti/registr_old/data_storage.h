@@ -3,8 +3,8 @@
 // parameters, numbered by their position in the frame's own parameter
 // table, it holds the latest value, a running average and a failure flag;
 // beside them the bottom-hole depth, the bit depth, the drilling operation
-// and a three-tick depth-changed pulse. It owns the parameter table and the
-// lag-depth queue.
+// and a three-tick depth-changed pulse. It owns the parameter table, the
+// lag-depth queue and the writer of the real-time files (real_time_file.h).
 //
 // Indexed access never fails: a number outside 0..511, or a name the table
 // does not hold, reaches a spare slot that is zeroed first, so a read gives
@@ -37,6 +37,7 @@ using AnsiString = std::string;
 class DataStorage;
 class DelayedDepth;
 class ParTabl;
+class RealTimeFile;
 
 namespace lib {
 class MessCaller;
@@ -226,6 +227,9 @@ public:
     // The main thread's half of set_forced_operation: fires the signal.
     void mt_set_forced_operation(OperType op);
     OperType get_forced_operation() const { return forced_operation_; }
+    // The operation last set by the cycle, whatever the operator forces:
+    // what the real-time records carry.
+    OperType get_set_operation() const { return operation_; }
     // Subscribes to the operation signal: slot(op) runs on the main thread
     // with each new forced operation.
     boost::signals2::connection connect_operation(const std::function<void(OperType)>& slot);
@@ -270,6 +274,9 @@ public:
     ParTabl& get_par_tabl() { return *par_tabl_; }
     const ParTabl& get_par_tabl() const { return *par_tabl_; }
     DelayedDepth& get_delayed_depth() { return *delayed_depth_; }
+    const DelayedDepth& get_delayed_depth() const { return *delayed_depth_; }
+    // The writer of the real-time files, built with the frame.
+    RealTimeFile& get_real_time_file() { return *real_time_file_; }
 
     void get_serial_list(lib::serial_list& list, unsigned kind) override;
     void get_serial_name(AnsiString& name) override { name = "DataStorage"; }
@@ -282,6 +289,7 @@ private:
     AnsiString ini_section_ = "рейс";
     std::unique_ptr<ParTabl> par_tabl_;
     std::unique_ptr<DelayedDepth> delayed_depth_;
+    std::unique_ptr<RealTimeFile> real_time_file_;
 
     // Fired on the main thread when the forced operation changes.
     OperationSignal operation_signal_;

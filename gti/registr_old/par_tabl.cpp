@@ -43,6 +43,11 @@ Param ParTabl::operator[](int i) const {
     return params_[static_cast<std::size_t>(i)];
 }
 
+const Param& ParTabl::at(int i) const {
+    if (i < 0 || i >= get_items_count()) throw std::out_of_range("invalid vector<T> subscript");
+    return params_[static_cast<std::size_t>(i)];
+}
+
 Param& ParTabl::operator[](std::string_view name) { return (*this)[find_global(name)]; }
 
 int ParTabl::find_global(std::string_view name) const {

@@ -49,6 +49,10 @@ public:
     // A copy of the parameter at i; std::out_of_range "invalid vector<T>
     // subscript" outside the table.
     Param operator[](int i) const;
+    // The parameter at i without a copy and without marking the table as
+    // changed (readers that only look, every cycle); std::out_of_range
+    // outside the table.
+    const Param& at(int i) const;
     // The parameter find_global finds, else the reset spare parameter.
     Param& operator[](std::string_view name);
 

@@ -1,6 +1,7 @@
 #include "library/graphics/graphics_column.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -425,7 +426,7 @@ TEST(GraphicsColumnEdit, WithoutAContainerNothingOpens) {
 // --- settings -----------------------------------------------------------------
 
 TEST(GraphicsColumnIni, CurvesAndColumnsSavedAndReloaded) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "graphics_column_ini_test";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("graphics_column_ini_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "cement.ini").string();
   std::filesystem::remove(path);

@@ -1,6 +1,7 @@
 #include "library/graphics/planshet.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -306,7 +307,7 @@ TEST_F(SheetWithData, SharedBackBufferGrowsToTheLargestOfEachSide) {
 }
 
 TEST(Planshet, SaveEraseSectionsHoldingThePrefix) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "planshet_ini_test";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("planshet_ini_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "chart.ini").string();
   std::filesystem::remove(path);

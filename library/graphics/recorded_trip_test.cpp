@@ -6,6 +6,7 @@
 // build/<kind>/test_output/chart/recorded_trip_*.png.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -67,7 +68,9 @@ class TableSource {
 class RecordedTrip : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = fs::temp_directory_path() / "chart_recorded_trip";
+    // Per process: ctest runs each test of the suite in a process of its own,
+    // side by side, and one must not remove the files another is reading.
+    dir_ = fs::temp_directory_path() / ("chart_recorded_trip_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     write_files();

@@ -1,0 +1,190 @@
+// The write thread's side of the real-time writer: the loop that drains the
+// queue and the append of a file's batches.
+
+#include "gti/registr_old/real_time_file.h"
+
+#include "library/io/binary_stream.h"
+#include "library/io/file_streams.h"
+#include "platform/os/file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+namespace {
+
+const char kNotFound[] = "Файл не найден!";
+const char kCannotOpen[] = "Невозможно открыть файл!";
+const char kCannotLock[] = "Невозможно заблокировать файл!";
+const char kCannotWrite[] = "Невозможно записать в файл!";
+const char kCannotRead[] = "Невозможно прочитать из файла!";
+
+// How long the thread sleeps when the queue is empty (a push wakes it
+// sooner), and how it paces the retries of a failing file.
+constexpr std::chrono::milliseconds kIdle{50};
+constexpr std::chrono::milliseconds kFirstRetry{10};
+constexpr std::chrono::milliseconds kLongestRetry{1000};
+// The most bytes of one file's batches that one open appends.
+constexpr std::size_t kMostBytesPerOpen = 1 << 20;
+
+class StringSink : public lib::io::BinaryOutputStream {
+public:
+    explicit StringSink(std::string& out) : out_(out) {}
+    void write(const char* buffer, unsigned count) override { out_.append(buffer, count); }
+
+private:
+    std::string& out_;
+};
+
+[[noreturn]] void fail(const char* message, const AnsiString& file, int error) {
+    throw lib::io::FileError(message, file, error);
+}
+
+// The marker that lets readers open the folder's real-time files without
+// the whole-file lock.
+void ensure_marker(const AnsiString& file) {
+    const std::string path = os::native_path(file);
+    const std::size_t sep = path.rfind('/');
+    const std::string marker = (sep == std::string::npos ? std::string() : path.substr(0, sep + 1)) + ".nolocking";
+    std::error_code ec;
+    if (std::filesystem::exists(marker, ec)) return;
+    os::File f;
+    const auto status = f.open(marker, os::File::Mode::write_append, false);
+    if (status == os::File::Status::not_found) fail(kNotFound, marker, f.last_error());
+    if (status != os::File::Status::ok) fail(kCannotWrite, marker, f.last_error());
+}
+
+}  // namespace
+
+void RealTimeFile::start_save_thread() {
+    if (thread_) return;
+    stop_ = false;
+    thread_ = std::make_unique<WriteThread>([this] { save_thread(); });
+    thread_->resume();
+}
+
+void RealTimeFile::stop_save_thread() {
+    if (!thread_) return;
+    stop_ = true;
+    queue_.wake();
+    thread_->wait_for();
+    thread_.reset();
+}
+
+void RealTimeFile::save_thread() {
+    std::chrono::milliseconds retry = kFirstRetry;
+    for (;;) {
+        // The stop is read before the queue is looked at, so whatever was
+        // queued before the stop request is seen and written.
+        const bool stopping = stop_;
+        const auto batches = queue_.peek_oldest(kMostBytesPerOpen);
+        if (batches.empty()) {
+            if (stopping) return;
+            queue_.wait_for_batch(kIdle, stop_);
+            continue;
+        }
+        if (save_values_asynch(batches, "RealTimeFile::save_thread")) {
+            if (!failing_file_.empty()) report_recovery(batches.front()->file_name);
+            queue_.remove(batches);
+            retry = kFirstRetry;
+            continue;
+        }
+        report_failure(batches.front()->file_name);
+        // A stop during failures leaves the rest queued: the host decides
+        // what becomes of it.
+        if (stop_) return;
+        queue_.pause(retry, stop_);
+        retry = std::min(retry * 2, kLongestRetry);
+    }
+}
+
+bool RealTimeFile::save_values_asynch(const std::vector<std::shared_ptr<const Records>>& batches,
+                                      const AnsiString& caller) {
+    if (batches.empty()) return true;
+    const AnsiString& file = batches.front()->file_name;
+    try {
+        ensure_marker(file);
+        os::File f;
+        switch (f.open(file, os::File::Mode::write_append, true)) {
+            case os::File::Status::ok: break;
+            case os::File::Status::not_found: fail(kNotFound, file, f.last_error());
+            case os::File::Status::cannot_open: fail(kCannotOpen, file, f.last_error());
+            case os::File::Status::cannot_lock: fail(kCannotLock, file, f.last_error());
+        }
+        ValuesWriterDequeFileData state = queue_.get_state(file);
+        const std::int64_t before = f.size();
+        os::FILETIME written;
+        if (before < 0 || !f.times(nullptr, nullptr, &written)) fail(kCannotRead, file, f.last_error());
+        // Someone else wrote the file since this writer did (or this writer
+        // never did): its last header may be another list.
+        bool header_pending = before == 0 || written != state.last_write_time || before != state.size;
+
+        write_buffer_.clear();
+        StringSink sink(write_buffer_);
+        for (const auto& batch : batches) {
+            for (const auto& record : batch->records) {
+                if (!header_pending) header_pending = record->header_needed(state);
+                auto provider = record->get_provider();
+                if (header_pending && provider) {
+                    const std::string& header = provider->header_block();
+                    sink.write(header.data(), static_cast<unsigned>(header.size()));
+                    header_pending = false;
+                    state.names = provider->names();
+                    state.header = provider;
+                }
+                record->write_to(sink);
+            }
+        }
+        // One write for everything: a reader (kept out meanwhile by the
+        // share rule) or a kill sees the file end between batches, at worst
+        // inside the last block of this write.
+        if (!f.write(write_buffer_.data(), write_buffer_.size())) {
+            const int err = f.last_error();
+            // What went in of this write comes out again, so the retry
+            // neither repeats records nor leaves half a block mid-file.
+            if (!f.truncate(before))
+                throw lib::io::FileError(AnsiString(kCannotWrite) + " Файл не удалось вернуть к длине " +
+                                             std::to_string(before) + " байт",
+                                         file, err);
+            fail(kCannotWrite, file, err);
+        }
+        if (!f.times(nullptr, nullptr, &state.last_write_time)) fail(kCannotRead, file, f.last_error());
+        state.size = f.size();
+        f.close();
+        queue_.set_state(file, state);
+        return true;
+    } catch (const lib::io::FileError& e) {
+        last_failure_ = caller + " : " + e.details();
+    } catch (const std::exception& e) {
+        last_failure_ = caller + " : " + e.what() + " ('" + file + "')";
+    } catch (...) {
+        last_failure_ = caller + " : неизвестная ошибка ('" + file + "')";
+    }
+    return false;
+}
+
+void RealTimeFile::report_failure(const AnsiString& file) {
+    ++failed_attempts_;
+    ++failed_total_;
+    const auto now = std::chrono::steady_clock::now();
+    const bool first = failing_file_ != file;
+    if (first) failed_total_ = 1;
+    if (first || now - last_report_ >= failure_report_interval) {
+        AnsiString message = "Ошибка записи данных: " + last_failure_;
+        if (!first)
+            message += " (повторных неудачных попыток: " + std::to_string(failed_attempts_) + ")";
+        message += "; пакетов в очереди: " + std::to_string(queue_.size());
+        log(message);
+        last_report_ = now;
+        failed_attempts_ = 0;
+    }
+    failing_file_ = file;
+}
+
+void RealTimeFile::report_recovery(const AnsiString& file) {
+    log("Запись данных в файл '" + failing_file_ + "' возобновлена после " + std::to_string(failed_total_) +
+        " неудачных попыток" + (file == failing_file_ ? AnsiString() : AnsiString(" (записан файл '" + file + "')")));
+    failing_file_.clear();
+    failed_attempts_ = 0;
+    failed_total_ = 0;
+}
