@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "library/options/ini_options.h"
-#include "library/serial/serializator.h"
+#include "library/serial/module_list.h"
 #include "library/util/array.h"
 
 namespace candles {
@@ -35,7 +35,7 @@ struct Range {
     float travel = 0;        // metres
 };
 
-class CandleCounter : public lib::ini_options, public lib::SerialModuleBase {
+class CandleCounter : public virtual lib::ModuleBaseOld, public lib::ini_options, public lib::SerialModuleBase {
 public:
     static constexpr std::size_t max_samples = 900;
     // Block movements shorter than this are not a stand or a pipe.

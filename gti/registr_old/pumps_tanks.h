@@ -10,12 +10,12 @@
 
 #include "library/options/ini_options.h"
 #include "library/options/ini_serial.h"
-#include "library/serial/serializator.h"
+#include "library/serial/module_list.h"
 #include "library/util/array.h"
 
 // A pump counts as working from the first frame with strokes until five
 // frames after the last one.
-class NasosWork : public lib::SerialModuleBase {
+class NasosWork : public virtual lib::ModuleBaseOld, public lib::SerialModuleBase {
 public:
     static constexpr int pump_count = 3;
     static constexpr std::int32_t hold_frames = 5;
@@ -39,7 +39,7 @@ protected:
 
 // The casing-pipe value times "koef1" while "sect" is on. Kept in the INI
 // section "ObTrub" (keys "sect" and "koef1").
-class ObTrub : public lib::ini_options {
+class ObTrub : public virtual lib::ModuleBaseOld, public lib::ini_options {
 public:
     ObTrub() = default;
 
@@ -106,7 +106,7 @@ protected:
 };
 
 // The 17 tanks and their four totals.
-class VEmkOpts : public lib::SerialModuleBase {
+class VEmkOpts : public virtual lib::ModuleBaseOld, public lib::SerialModuleBase {
 public:
     static constexpr int tank_count = 17;
 

@@ -51,7 +51,7 @@
 #include "gti/registr_old/real_time_frame.h"
 #include "gti/registr_old/rt_records.h"
 #include "gti/registr_old/write_queue.h"
-#include "library/serial/serializator.h"
+#include "library/serial/module_list.h"
 
 namespace rtl {
 class StringList;
@@ -59,7 +59,7 @@ class StringList;
 
 class DataStorage;
 
-class RealTimeFile : public lib::SerialModuleBase {
+class RealTimeFile : public virtual lib::ModuleBaseOld, public lib::SerialModuleBase {
 public:
     // The frame's capacity, and the registry's bound on parameter numbers.
     static constexpr int MAX_VALUES_COUNT = 512;

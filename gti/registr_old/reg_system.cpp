@@ -1,15 +1,20 @@
 #include "gti/registr_old/reg_system.h"
 
+#include "gti/registr_old/InstrPipes/instr_items.h"
+#include "gti/registr_old/candle_counter.h"
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
-#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/formula.h"
+#include "gti/registr_old/operations.h"
+#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/pumps_tanks.h"
 #include "gti/registr_old/race_total.h"
+#include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/sound.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/file.h"
@@ -151,6 +156,40 @@ private:
 
 }  // namespace
 
+// ---- what the real-time writer reads of the hub --------------------------
+
+namespace {
+
+class SystemRealTimeHub : public RealTimeHub {
+public:
+    explicit SystemRealTimeHub(System& root) : root_(root) {}
+
+    void set_variable(const char* name, const AnsiString& value) override {
+        root_.get_values().set_variable(name, value);
+    }
+    void log_error(const AnsiString& message) noexcept override { root_.get_err_log().add(message); }
+    void trip_description(TripDescription& out) override {
+        lib::Locker hold(sys_lock_obj());
+        Config& cfg = root_.get_config();
+        RaceInfoOld& race = cfg.get_race_info();
+        // The well description (field, well, crew, ...) is the well data's,
+        // which fills it once it is part of the root.
+        out = TripDescription();
+        out.race_number = cfg.nomer_dolbleniya;
+        out.bit_number = race.bit_number;
+        out.bit_type = race.bit_type;
+        out.motor_size = race.motor_type;
+        out.depth_step = cfg.depth_step;
+        out.time_step = cfg.time_step;
+        out.assembly = race.bha;
+    }
+
+private:
+    System& root_;
+};
+
+}  // namespace
+
 // ---- snapshot --------------------------------------------------------------
 
 KarVoVrBur::KarVoVrBur(System* sys)
@@ -210,8 +249,14 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     config_ = std::make_unique<Config>();
     global_nums_ = std::make_unique<GlobalNums>();
     data_storage_ = std::make_unique<DataStorage>();
+    instr_items_ = std::make_unique<instr::Items>();
     race_total_ = std::make_unique<RaceTotal>();
+    candle_counter_ = std::make_unique<candles::CandleCounter>();
+    nasos_work_ = std::make_unique<NasosWork>();
+    ob_trub_ = std::make_unique<ObTrub>();
+    tanks_ = std::make_unique<VEmkOpts>();
     err_log_ = std::make_unique<ErrLog>();
+    rt_hub_ = std::make_unique<SystemRealTimeHub>(*this);
     modules_ = std::make_unique<lib::ModuleList>();
     hub_access_ = std::make_unique<SystemHub>(*this);
     protocols_ = std::make_unique<CommProtocols>(hub_access_.get());
@@ -219,10 +264,12 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     values_ = std::make_unique<Values>(data_storage_.get());
     global_ini_ = std::make_unique<GlobalIni>();
     calculator_ = std::make_unique<formula::Calculator>();
+    operations_ = std::make_unique<Operations>();
 
     config_->attach(data_storage_.get(), values_.get());
     race_total_->set_frame(data_storage_.get());
     data_storage_->set_mess_caller(&mess_caller_);
+    data_storage_->get_real_time_file().set_hub(rt_hub_.get());
 
     err_log_->set_file_name(exe_path_ + "registr.errors.log");
     fill_values_list();
@@ -233,11 +280,14 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
 System::~System() = default;
 
 void System::register_modules() {
-    // In the order the station has always registered them. The depth
-    // calculation ("DepthCalc"), the stand counter ("CandleCounter") and the
-    // pump and tank options ("NasosWork", "ObTrub", "VEmkOpt") follow the
-    // trip totals once the drilling calculations are part of the root.
+    // In the order the station has always registered them; the depth
+    // calculation ("DepthCalc") follows the trip totals once the drilling
+    // calculations' set is part of the root.
     modules_->register_module("RaceTotal", race_total_.get());
+    modules_->register_module("CandleCounter", candle_counter_.get());
+    modules_->register_module("NasosWork", nasos_work_.get());
+    modules_->register_module("ObTrub", ob_trub_.get());
+    modules_->register_module("VEmkOpt", tanks_.get());
     modules_->register_module("DataStorage", data_storage_.get());
     modules_->register_module("AverageValues", &data_storage_->average_values);
     if (!modules_->find("ParTabl")) {
@@ -245,20 +295,23 @@ void System::register_modules() {
         modules_->register_module("ParTabl", adapters_.back().get());
     }
     modules_->register_module("DelayedDepth", &data_storage_->get_delayed_depth());
-    // "RealTimeFile" (inside the frame), "PoreOpts", "PoreConstr" (the well
-    // data) and "TextRemarks" (the remarks) follow here when those
-    // components are part of the root.
+    modules_->register_module("RealTimeFile", &data_storage_->get_real_time_file());
+    // "PoreOpts", "PoreConstr" (the well data) and "TextRemarks" (the
+    // remarks) follow here when those components are part of the root.
     modules_->register_module("MinMaxValues", &config_->get_min_max());
-    // "PromerInstr2", the drill-string list of the well data, follows here.
+    modules_->register_module("PromerInstr2", instr_items_.get());
     modules_->register_module("Sound", sound_.get());
     config_->register_modules(*modules_);
 }
 
 void System::fill_values_list() {
-    // The hub's vocabulary, in the station's order, for the components the
-    // root holds so far; the drill string, the stand counter, the well and
-    // the tanks add theirs when they join the root.
+    // The hub's vocabulary, in the station's order; the well's volumes and
+    // construction ("pore.rastvor_volume", "pore.constr.*") join when the
+    // well data is part of the root.
     DataStorage* ds = data_storage_.get();
+    instr::Items* instr = instr_items_.get();
+    candles::CandleCounter* candles = candle_counter_.get();
+    VEmkOpts* tanks = tanks_.get();
     DelayedDepth* lag = &ds->get_delayed_depth();
     RaceTotal* race = race_total_.get();
     Config* cfg = config_.get();
@@ -266,6 +319,14 @@ void System::fill_values_list() {
     auto add = [&](const char* name, const char* title, const char* unit, int type, std::function<double()> get) {
         v.register_value(name, title, unit, ValueType(type), get);
     };
+    add("pore.instr.total_count", "Общее количество свечей", "", 0,
+        [instr] { return double(instr->get_total_count()); });
+    add("pore.instr.total_len", "Общая длина инструмента", "м", 0, [instr] { return double(instr->get_total_len()); });
+    add("candles.value", "Количество свечей", "", 3, [candles] { return double(candles->get()); });
+    add("candles.pipe", "Количество трубок", "", 3, [candles] { return double(candles->get_pipe()); });
+    add("candles.value_out", "Количество свечей вне скважины", "", 3, [candles] { return double(candles->get_out()); });
+    add("candles.pipe_out", "Количество трубок вне скважины", "", 3,
+        [candles] { return double(candles->get_out_pipe()); });
     add("ds.depth_z", "Глубина забоя", "м", 0, [ds] { return ds->get_depth_z(); });
     add("ds.depth_cur", "Глубина инструмента", "м", 0, [ds] { return ds->get_depth_cur(); });
     add("ds.depth_lag", "Задержанная глубина", "м", 0, [lag] { return lag->get_value(); });
@@ -284,6 +345,10 @@ void System::fill_values_list() {
     add("race.prorab_time", "Время проработки", "", 1, [race] { return double(race->get_prorab_time()); });
     add("race.prom_time", "Время промывки", "", 1, [race] { return double(race->get_prom_time()); });
     add("race.other_time", "Прочее время", "", 1, [race] { return double(race->get_other_time()); });
+    add("tanks.active_volume", "V р-ра в актив. ёмкостях", "м3", 0, [tanks] { return double(tanks->get_active_tank_v()); });
+    add("tanks.doliv_volume", "V р-ра в долив. ёмкостях", "м3", 0, [tanks] { return double(tanks->get_whole_doliv_v()); });
+    add("tanks.in_volume", "V р-ра в приёмных ёмкостях", "м3", 0, [tanks] { return double(tanks->get_total_in_tank()); });
+    add("tanks.whole_volume", "V р-ра во всех ёмкостях", "м3", 0, [tanks] { return double(tanks->get_whole_tank_v()); });
     add("config.race_info.doloto_diametr", "Диаметр долота", "мм", 0,
         [cfg] { return cfg->get_race_info().bit_diameter; });
     add("config.race_info.kavern_koeff", "Коэффициент кавернозности", "", 0,
@@ -382,8 +447,10 @@ void System::fill_host_data(HostData& data) {
 
 void System::fill_cur_files_list() {
     cur_files_.clear();
-    // The real-time writer adds its time, depth, lag-depth and fast file
-    // names here once it is part of the frame.
+    RealTimeFile& writer = data_storage_->get_real_time_file();
+    for (const AnsiString* name : {&writer.get_time_file_name(), &writer.get_depth_file_name(),
+                                   &writer.get_lag_file_name(), &writer.get_fast_file_name()})
+        if (!name->empty()) cur_files_.insert(*name);
 }
 
 }  // namespace reg

@@ -17,12 +17,13 @@
 // as it needs. No component reaches sys() while the root is being built:
 // each is handed what it needs.
 //
-// Components that are not part of this object yet (the drilling
-// calculations that will hold the trip totals, the table of drilling
-// operations, the well data, the real-time writer inside the frame, the
-// remarks, the plug-in manager, the view file and the event log) join it
-// where the comments below say; until then the operations touching them do
-// exactly the rest of their work.
+// Components that are not part of this object yet (the well data, the
+// drilling calculations' set and its depth calculation, the remarks, the
+// plug-in manager, the view file and the event log) join it where the
+// comments below say; until then the operations touching them do exactly
+// the rest of their work. Until the drilling calculations' set and the well
+// data hold them, the root holds the parts of them that exist: the trip
+// totals, the stand counter, the pumps and tanks, and the drill string.
 
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
@@ -45,6 +46,17 @@ class Config;
 struct GlobalNums;
 class DataStorage;
 class RaceTotal;
+class NasosWork;
+class ObTrub;
+class VEmkOpts;
+class Operations;
+class RealTimeHub;
+namespace candles {
+class CandleCounter;
+}
+namespace instr {
+class Items;
+}
 class ErrLog;
 class Sound;
 class Values;
@@ -138,6 +150,11 @@ public:
     GlobalNums& get_global_nums() { return *global_nums_; }
     DataStorage& get_data_storage() { return *data_storage_; }
     RaceTotal& get_race_total() { return *race_total_; }
+    candles::CandleCounter& get_candle_counter() { return *candle_counter_; }
+    NasosWork& get_nasos_work() { return *nasos_work_; }
+    ObTrub& get_ob_trub() { return *ob_trub_; }
+    VEmkOpts& get_tanks() { return *tanks_; }
+    instr::Items& get_instr_items() { return *instr_items_; }
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
@@ -147,7 +164,7 @@ public:
     CommProtocols& get_protocols() { return *protocols_; }
     // What the protocols read of the hub.
     hardware::HubAccess& get_hub_access() { return *hub_access_; }
-    // The table of drilling operations (Operations) joins the root here.
+    Operations& get_operations() { return *operations_; }
     lib::MessCaller& get_mess_caller() { return mess_caller_; }
 
     // Set and called by the station host; nothing here calls them.
@@ -168,11 +185,20 @@ private:
     std::unique_ptr<Config> config_;
     std::unique_ptr<GlobalNums> global_nums_;
     std::unique_ptr<DataStorage> data_storage_;
-    // Well data (pore::PoreOpt) comes here. The trip totals move into the
-    // drilling calculations (calc::CalcValues) when those join the root.
+    // The well data (pore::PoreOpt) comes here; it takes the drill string.
+    std::unique_ptr<instr::Items> instr_items_;
+    // The drilling calculations' set (calc::CalcValues, with the depth
+    // calculation) comes here; it takes the trip totals, the stand counter
+    // and the pumps and tanks.
     std::unique_ptr<RaceTotal> race_total_;
+    std::unique_ptr<candles::CandleCounter> candle_counter_;
+    std::unique_ptr<NasosWork> nasos_work_;
+    std::unique_ptr<ObTrub> ob_trub_;
+    std::unique_ptr<VEmkOpts> tanks_;
     // The remarks (text::Storage) come here.
     std::unique_ptr<ErrLog> err_log_;
+    // The writer's view of the hub's services.
+    std::unique_ptr<RealTimeHub> rt_hub_;
     std::unique_ptr<lib::ModuleList> modules_;
     std::unique_ptr<KarVoVrBur> snapshot_;
     // What the protocols read of the hub, and the protocols.
@@ -185,7 +211,7 @@ private:
     // The event log (RegistrLogOld) comes here.
     std::unique_ptr<GlobalIni> global_ini_;
     std::unique_ptr<formula::Calculator> calculator_;
-    // The table of drilling operations (Operations) comes here.
+    std::unique_ptr<Operations> operations_;
     // Modules registered on behalf of components that are not modules
     // themselves (the frame's parameter table).
     std::vector<std::unique_ptr<lib::ModuleBaseOld>> adapters_;

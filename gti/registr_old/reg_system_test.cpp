@@ -1,18 +1,21 @@
 #include "gti/registr_old/reg_system.h"
 
+#include "gti/registr_old/candle_counter.h"
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/delayed_depth.h"
-#include "gti/registr_old/race_total.h"
-#include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/err_log.h"
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/race_total.h"
+#include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/ini_file.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -105,8 +108,38 @@ TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
         s->register_modules();
         EXPECT_EQ(s->get_module_list().size(), n);
         EXPECT_EQ(s->get_module_list().find("DataStorage"), frame);
-        EXPECT_NE(s->get_module_list().find("RaceInfoOld"), nullptr);
-        EXPECT_NE(s->get_module_list().find("Sound"), nullptr);
+        for (const char* key : {"RaceTotal", "CandleCounter", "NasosWork", "ObTrub", "VEmkOpt", "AverageValues",
+                                "ParTabl", "DelayedDepth", "RealTimeFile", "MinMaxValues", "PromerInstr2", "Sound",
+                                "RaceInfoOld"})
+            EXPECT_NE(s->get_module_list().find(key), nullptr) << key;
+
+        // The INI side of the registry: each module keeps its own sections.
+        {
+            rtl::IniFile ini(base / "modules.ini");
+            s->get_module_list().save_to_ini(&ini);
+            for (const char* section : {"Sound", "CandleCounter"})
+                EXPECT_TRUE(ini.SectionExists(section)) << section;
+        }
+
+        // The vocabulary reads the components the root holds.
+        s->get_candle_counter().set(12);
+        EXPECT_EQ(s->get_values().get("candles.value"), 12);
+        EXPECT_EQ(s->get_values().get("tanks.whole_volume"), 0);
+        EXPECT_EQ(s->get_values().get("pore.instr.total_len"), 0);
+        std::vector<ValueParam> vocabulary;
+        s->get_values().enum_values(vocabulary, false);
+        EXPECT_EQ(vocabulary.size(), 30u);
+
+        // The writer's names come through the root into the named values
+        // and the set of current files.
+        RealTimeFile& writer = s->get_data_storage().get_real_time_file();
+        writer.calculate_file_names(base / "data/", 7);
+        writer.set_filenames_to_values();
+        EXPECT_EQ(s->get_values().get_variable("rtf.time_file_name"), writer.get_time_file_name());
+        s->fill_cur_files_list();
+        EXPECT_EQ(s->get_cur_files(),
+                  (std::set<AnsiString>{writer.get_time_file_name(), writer.get_depth_file_name(),
+                                        writer.get_lag_file_name(), writer.get_fast_file_name()}));
     });
 }
 
@@ -134,7 +167,7 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         std::string saved = read_bytes(file);
         ASSERT_GE(saved.size(), 12u);
         EXPECT_EQ(saved.substr(0, 8), std::string("\x06\x04\x00\x00\x06\x04\x00\x00", 8));
-        EXPECT_EQ(int_at(saved, 8), 7);  // the serial modules registered so far
+        EXPECT_EQ(int_at(saved, 8), 12);  // the serial modules registered so far
         EXPECT_EQ(saved.substr(12, 14), std::string("AverageValues\0", 14));
         EXPECT_NE(saved.find(std::string("RaceInfoNew\0", 12)), std::string::npos);
 

@@ -39,6 +39,10 @@ class lock_object;
 // The base of every module that can be registered.
 class ModuleBaseOld {
 public:
+    ModuleBaseOld() = default;
+    // A copy is a module of its own, registered nowhere yet.
+    ModuleBaseOld(const ModuleBaseOld&) {}
+    ModuleBaseOld& operator=(const ModuleBaseOld&) { return *this; }
     virtual ~ModuleBaseOld();
     bool is_registered() const { return registered_; }
 

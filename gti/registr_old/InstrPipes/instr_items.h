@@ -13,7 +13,7 @@
 #include "gti/registr_old/InstrPipes/instr_elem.h"
 #include "library/options/ini_options.h"
 #include "library/options/ini_serial.h"
-#include "library/serial/serializator.h"
+#include "library/serial/module_list.h"
 
 namespace instr {
 
@@ -38,7 +38,10 @@ struct CalcResult {
 // The INI form: section "Промер_инструмента" with the keys "svecha_size" and
 // "zapor_klapan" and the element list ("size", "item1", ...; each item the
 // element's text form).
-class Items : public lib::SerialModuleBase, public lib::IniSerialData, public lib::ini_options {
+class Items : public virtual lib::ModuleBaseOld,
+              public lib::SerialModuleBase,
+              public lib::IniSerialData,
+              public lib::ini_options {
 public:
     static constexpr int default_svecha_size = 2;
     static constexpr int max_svecha_size = 4;
