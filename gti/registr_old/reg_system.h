@@ -19,7 +19,7 @@
 //
 // Components that are not part of this object yet (the well data, the
 // drilling calculations' set and its depth calculation, the remarks, the
-// plug-in manager, the view file and the event log) join it where the
+// view file and the event log) join it where the
 // comments below say; until then the operations touching them do exactly
 // the rest of their work. Until the drilling calculations' set and the well
 // data hold them, the root holds the parts of them that exist: the trip
@@ -72,6 +72,7 @@ class Calculator;
 namespace reg {
 
 class System;
+class RegPluginManager;
 
 // Rewrites "data/kvb.dat" in the program folder on every new frame: five
 // little-endian floats (bottom-hole depth, bit depth, and the current
@@ -158,6 +159,7 @@ public:
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
+    RegPluginManager& get_plugin_manager() { return *plugin_manager_; }
     Values& get_values() { return *values_; }
     GlobalIni& get_global_ini() { return *global_ini_; }
     formula::Calculator& get_calculator() { return *calculator_; }
@@ -205,8 +207,10 @@ private:
     std::unique_ptr<hardware::HubAccess> hub_access_;
     std::unique_ptr<CommProtocols> protocols_;
     std::unique_ptr<Sound> sound_;
-    // The plug-in manager (reg::RegPluginManager) and the view file
-    // (vf::ViewFile) come here.
+    // Declared after the module list and the error log, so that the plug-ins
+    // it frees on the way out still find them.
+    std::unique_ptr<RegPluginManager> plugin_manager_;
+    // The view file (vf::ViewFile) comes here.
     std::unique_ptr<Values> values_;
     // The event log (RegistrLogOld) comes here.
     std::unique_ptr<GlobalIni> global_ini_;
