@@ -9,11 +9,67 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/pages.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace reg {
 
 RegPluginManager::RegPluginManager(System* root) : root_(root) {}
+
+// Told when a page, form or options control the manager refers to is freed
+// by someone else (the host's page control takes its sheets and their forms
+// with it), so that free() never deletes a form twice.
+class RegPluginManager::Watcher : public ui::TComponent {
+public:
+    explicit Watcher(RegPluginManager& owner) : ui::TComponent(nullptr), owner_(owner) {}
+    ~Watcher() override {
+        for (ui::TComponent* c : watched_) c->RemoveFreeNotification(this);
+    }
+    void watch(ui::TComponent* c) {
+        if (!c || std::find(watched_.begin(), watched_.end(), c) != watched_.end()) return;
+        watched_.push_back(c);
+        c->FreeNotification(this);
+    }
+    void unwatch(ui::TComponent* c) {
+        auto it = std::find(watched_.begin(), watched_.end(), c);
+        if (it == watched_.end()) return;
+        watched_.erase(it);
+        c->RemoveFreeNotification(this);
+    }
+
+protected:
+    void Notification(ui::TComponent* c, ui::TOperation op) override {
+        if (op != ui::opRemove) return;
+        watched_.erase(std::remove(watched_.begin(), watched_.end(), c), watched_.end());
+        owner_.forget(c);
+    }
+
+private:
+    RegPluginManager& owner_;
+    std::vector<ui::TComponent*> watched_;
+};
+
+void RegPluginManager::watch(ui::TComponent* component) {
+    if (!watcher_) watcher_ = std::make_unique<Watcher>(*this);
+    watcher_->watch(component);
+}
+
+void RegPluginManager::forget(ui::TComponent* component) {
+    for (PluginData& d : data_) {
+        if (d.page == component) d.page = nullptr;
+        if (d.form == component) d.form = nullptr;
+        if (d.opt_control == component) d.opt_control = nullptr;
+    }
+}
+
+void RegPluginManager::destroy_form(PluginData& d) {
+    ui::TForm* form = d.form;
+    d.form = nullptr;
+    if (!form) return;
+    if (watcher_) watcher_->unwatch(form);
+    delete form;
+}
+
 
 RegPluginManager::~RegPluginManager() {
     // The base's destructor would free too, but by then this class's hooks
@@ -65,9 +121,7 @@ void RegPluginManager::before_unload_item(lib::PluginBase* item, int index) {
     if (auto* module = dynamic_cast<lib::ModuleBaseOld*>(item); module && root_)
         root_->get_module_list().unregister_module(module);
     if (index >= 0 && static_cast<std::size_t>(index) < data_.size()) {
-        PluginData& d = data_[static_cast<std::size_t>(index)];
-        delete d.form;
-        d.form = nullptr;
+        destroy_form(data_[static_cast<std::size_t>(index)]);
     }
     if (plugin_to_activate_ == item) plugin_to_activate_ = nullptr;
 }
@@ -113,20 +167,6 @@ void RegPluginManager::for_each(const std::function<void(RegPlugin*)>& f) {
 
 void RegPluginManager::call_event(PluginEventType type, const std::any& payload) {
     for (int i = 0; i < size(); ++i) get_item(i)->event(type, payload);
-}
-
-void RegPluginManager::fill_to_tab_control(ui::TPageControl* page_control) {
-    for (int i = 0; i < size(); ++i) {
-        PluginData& d = data_at(i);
-        PluginInfo info;
-        get_plugin_info(get_item(i), info);
-        if (!(info.flags & PluginInfo::has_page)) continue;
-        auto* sheet = new ui::TTabSheet(page_control);
-        sheet->SetPageControl(page_control);
-        sheet->SetFont(page_control->Font());
-        sheet->SetTabVisible(false);
-        d.page = sheet;
-    }
 }
 
 void RegPluginManager::correct_interface() {

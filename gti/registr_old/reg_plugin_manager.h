@@ -17,10 +17,14 @@
 
 #include <any>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace ui {
+class TComponent;
+class TMenuItem;
+class TObject;
 class TTabSheet;
 class TPageControl;
 }  // namespace ui
@@ -75,9 +79,27 @@ public:
     // Every plug-in's event, in index order; failures pass to the caller.
     void call_event(PluginEventType type, const std::any& payload);
 
+    // ---- the station host's main window (main thread) ----------------------
+    // An item per plug-in with a menu entry (tag 10000 + index); a click
+    // runs the plug-in's options() and sends it event 1.
+    void fill_opts_menu(ui::TMenuItem* parent);
+    void OnMenuClick(ui::TObject* sender);
     // Builds a hidden-tab page in the page control for each plug-in with a
     // page.
     void fill_to_tab_control(ui::TPageControl* page_control);
+    // Puts the plug-in's form into its page the first time (width and
+    // height: the designed size of a fixed-size form) and calls its show().
+    void show_tab_sheet(ui::TTabSheet* sheet, int width, int height);
+    void show_pages(ui::TTabSheet* sheet);
+    // Keeps a fixed-size form centred in its page.
+    void tab_sheet_resized(ui::TObject* sender);
+    // A page per plug-in options control in the host's options dialog, and
+    // the values the user entered handed back to the plug-ins.
+    void show_opts_on_start(ui::TPageControl* page_control);
+    void get_opts_on_start();
+    // Measuring lays the plug-ins' areas out from 0 with 3-pixel gaps and
+    // returns the total width; painting fills and paints each area.
+    int paint_status_bar(const ui::TRect& rect, ui::TCanvas* canvas, bool measure);
     // Tab visibility and captions from the plug-ins' descriptions; fires
     // interface_changed with whether the active page's tab changed.
     void correct_interface();
@@ -101,12 +123,19 @@ protected:
 
 private:
     PluginData& data_at(int index);
+    int index_of_page(const ui::TTabSheet* sheet) const;
     void log_error(const AnsiString& message) const;
+    // Forgets a page, form or options control the host freed first.
+    void forget(ui::TComponent* component);
+    void watch(ui::TComponent* component);
+    void destroy_form(PluginData& data);
+    class Watcher;
 
     System* root_;
     std::vector<PluginData> data_;
     RegPlugin* plugin_to_activate_ = nullptr;
     AnsiString work_path_;
+    std::unique_ptr<Watcher> watcher_;
 };
 
 }  // namespace reg
