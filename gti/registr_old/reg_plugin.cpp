@@ -215,8 +215,11 @@ void cb_get_text_remarks(std::uint32_t, std::uint32_t, TextRemarksQuery query) {
 
 void cb_add_error(RegPlugin* plugin, const AnsiString& text) {
     HubLock l;
+    // Only a plug-in of the list is asked for its name: the pointer comes
+    // from plug-in code.
     PluginInfo info;
-    if (plugin) RegPluginManager::get_plugin_info(plugin, info);
+    RegPluginManager& manager = sys()->get_plugin_manager();
+    if (plugin && manager.index_of_plugin(plugin) >= 0) RegPluginManager::get_plugin_info(plugin, info);
     sys()->get_err_log().add("Модуль '" + info.module_name + "' :" + text);
 }
 

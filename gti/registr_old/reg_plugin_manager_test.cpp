@@ -245,6 +245,7 @@ TEST(RegPluginManager, CallbackTableServesThePluginFromTheRoot) {
         EXPECT_EQ(n.count("element_count_not_1"), 0u);
         EXPECT_FLOAT_EQ(n["elements_len"], 3 * 12.5 + 2 * 18.5);
         EXPECT_NE(error_log(s).find(") Модуль 'probe' :проверка связи\r\n"), std::string::npos) << error_log(s);
+        EXPECT_NE(error_log(s).find(") Модуль '' :без модуля\r\n"), std::string::npos) << error_log(s);
         EXPECT_EQ(rects, 1);
         EXPECT_EQ(changes, std::vector<bool>{false});
 

@@ -63,6 +63,7 @@ void ProbePlugin::data() {
     numbers["elements_len"] = total;
 
     host_add_error(this, "проверка связи");
+    host_add_error(nullptr, "без модуля");
     host_set_plugin_active(this);
     host_correct_interface();
     host_call_rect_callback();
