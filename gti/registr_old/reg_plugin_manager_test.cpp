@@ -154,15 +154,20 @@ TEST(RegPluginManager, RecordingStartsAndStopsEveryPluginAndLogsTheOnesThatFail)
         reg::System& s = *sys();
         reg::RegPluginManager& m = load(s, {"throws_start", "counting"});
         ASSERT_EQ(m.get_size(), 2);
-        auto* counting = static_cast<CountingPlugin*>(m.find("counting"));
-        ASSERT_NE(counting, nullptr);
+        reg::RegPlugin* counter = m.find("counting");
+        ASSERT_NE(counter, nullptr);
+        CountingReport report;
+        auto* counting = &report;
+        auto read_counts = [&] { counter->event(reg::pe_refresh, std::any(counting)); };
 
         s.before_work(17, false, dir.path());
+        read_counts();
         EXPECT_EQ(counting->starts, 1);
         EXPECT_EQ(counting->last_race, 17);
         EXPECT_FALSE(counting->last_load);
         EXPECT_TRUE(s.get_reg_active());
         s.after_work(dir.path());
+        read_counts();
         EXPECT_EQ(counting->stops, 1);
         EXPECT_FALSE(s.get_reg_active());
 
@@ -209,10 +214,12 @@ TEST(RegPluginManager, CallbackTableServesThePluginFromTheRoot) {
         std::vector<ui::TTabSheet*> shown;
         m.show_page_callback = [&](ui::TTabSheet* sheet) { shown.push_back(sheet); };
 
-        auto* probe = static_cast<ProbePlugin*>(m.find("probe"));
-        ASSERT_NE(probe, nullptr);
+        reg::RegPlugin* probe_plugin = m.find("probe");
+        ASSERT_NE(probe_plugin, nullptr);
         s.before_work(1, false, dir.path());
-        probe->data();
+        ProbeReport report;
+        probe_plugin->event(reg::pe_refresh, std::any(&report));
+        ProbeReport* probe = &report;
         auto& n = probe->numbers;
 
         EXPECT_EQ(ds.current_values["вес_на_крюке"], 12.5);

@@ -1,16 +1,28 @@
 #include "gti/registr_old/test_plugins/probe.h"
 
+#include "gti/registr_old/reg_plugin.h"
+
 #include "gti/registr_old/InstrPipes/instr_items.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
 
-void ProbePlugin::fill_plugin_info(reg::PluginInfo& info) {
-    info.title = "Проба";
-    info.module_name = "probe";
-}
+namespace {
 
-void ProbePlugin::data() {
+struct ProbePlugin : reg::RegPlugin {
+    void fill_plugin_info(reg::PluginInfo& info) override {
+        info.title = "Проба";
+        info.module_name = "probe";
+    }
+    void event(reg::PluginEventType, const std::any& payload) override {
+        if (auto* out = std::any_cast<ProbeReport*>(&payload)) run(**out);
+    }
+    void run(ProbeReport& report);
+};
+
+void ProbePlugin::run(ProbeReport& report) {
+    auto& numbers = report.numbers;
+    auto& texts = report.texts;
     numbers["get_value"] = host_get_value("вес_на_крюке");
     host_set_value("вес_на_крюке", 12.5);
     numbers["find_known"] = host_find_param("вес_на_крюке");
@@ -69,5 +81,7 @@ void ProbePlugin::data() {
     host_call_rect_callback();
     host_reserved();
 }
+
+}  // namespace
 
 extern "C" lib::PluginBase* _reg_plugin(std::intptr_t) { return new ProbePlugin; }
