@@ -33,13 +33,13 @@ void CalcValues::execute_module(const CalcModule& m, CalcValuesData& d) {
 }
 
 const CalcValues::Hub& CalcValues::checked_hub() const {
-    if (!hub_.config || !hub_.nums) throw std::logic_error("расчёты не подключены к системе");
+    if (!hub_.config || !hub_.nums) throw std::logic_error("CalcValues: расчёты не подключены к системе");
     return hub_;
 }
 
 void CalcValues::calc_units(CalcValuesData& d) {
     const Hub& hub = checked_hub();
-    if (!d.pore || !d.storage) throw std::invalid_argument("нет данных кадра");
+    if (!d.pore || !d.storage) throw std::invalid_argument("CalcValues: нет данных кадра");
     DataStorage& ds = *d.storage;
     const GlobalNums& nums = *hub.nums;
     auto& cur = ds.current_values;
@@ -74,7 +74,7 @@ void CalcValues::calc_units(CalcValuesData& d) {
 
 void CalcValues::calc_pipes(CalcValuesData& d) {
     const Hub& hub = checked_hub();
-    if (!d.pore || !d.storage) throw std::invalid_argument("нет данных кадра");
+    if (!d.pore || !d.storage) throw std::invalid_argument("CalcValues: нет данных кадра");
     DataStorage& ds = *d.storage;
     const GlobalNums& nums = *hub.nums;
 

@@ -41,7 +41,7 @@ void DolCalibrItem::get_from_string(const AnsiString& text) {
 }
 
 NotCalibrated::NotCalibrated()
-    : std::runtime_error("Датчик ДОЛ не откалиброван: в таблице нет ни одного коэффициента") {}
+    : std::runtime_error("DepthCalc::calc_coeff: датчик ДОЛ не откалиброван, в таблице нет ни одного коэффициента") {}
 
 // ---- the table ---------------------------------------------------------------------
 

@@ -129,7 +129,7 @@ void Construction::get_serial_list(lib::serial_list& list, unsigned) {
         for (ConstrElement& e : elements_) e.get_serial_list(list);
     } else if (list.is_reading()) {
         const int n = list.read_range_size(ConstrElement::min_serial_bytes);
-        if (n > max_elements) throw std::runtime_error("pore::Construction: слишком много элементов конструкции");
+        if (n > max_elements) throw std::runtime_error("pore::Construction::get_serial_list: слишком много элементов конструкции");
         std::vector<ConstrElement> read(static_cast<std::size_t>(n));
         for (ConstrElement& e : read) e.get_serial_list(list);
         elements_ = std::move(read);
