@@ -1,6 +1,7 @@
 #include "gti/registr_old/reg_system.h"
 
 #include "gti/registr_old/InstrPipes/instr_items.h"
+#include "gti/registr_old/calc_values.h"
 #include "gti/registr_old/candle_counter.h"
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/comm_protocols.h"
@@ -12,6 +13,7 @@
 #include "gti/registr_old/operations.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/pumps_tanks.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
@@ -173,9 +175,21 @@ public:
         lib::Locker hold(sys_lock_obj());
         Config& cfg = root_.get_config();
         RaceInfoOld& race = cfg.get_race_info();
-        // The well description (field, well, crew, ...) is the well data's,
-        // which fills it once it is part of the root.
         out = TripDescription();
+        const pore::Options& well = *root_.get_pore().get_options();
+        out.oil_field = well.mestorozhdenie;
+        out.well = well.nomer;
+        out.well_category = well.kategoriya;
+        out.area = well.ploshad;
+        out.customer = well.zakazchik;
+        out.drilling_unit = well.ubr;
+        out.logging_party = well.partiya_gti;
+        out.crew = well.otryad;
+        out.pump = well.nasos;
+        out.operator_name = well.operatory;
+        out.foreman = well.master;
+        out.pad = well.kust;
+        out.well_diameter = well.well_diameter;
         out.race_number = cfg.nomer_dolbleniya;
         out.bit_number = race.bit_number;
         out.bit_type = race.bit_type;
@@ -250,12 +264,8 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     config_ = std::make_unique<Config>();
     global_nums_ = std::make_unique<GlobalNums>();
     data_storage_ = std::make_unique<DataStorage>();
-    instr_items_ = std::make_unique<instr::Items>();
-    race_total_ = std::make_unique<RaceTotal>();
-    candle_counter_ = std::make_unique<candles::CandleCounter>();
-    nasos_work_ = std::make_unique<NasosWork>();
-    ob_trub_ = std::make_unique<ObTrub>();
-    tanks_ = std::make_unique<VEmkOpts>();
+    pore_ = std::make_unique<pore::PoreOpt>();
+    calc_values_ = std::make_unique<calc::CalcValues>();
     err_log_ = std::make_unique<ErrLog>();
     rt_hub_ = std::make_unique<SystemRealTimeHub>(*this);
     modules_ = std::make_unique<lib::ModuleList>();
@@ -269,7 +279,8 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     operations_ = std::make_unique<Operations>();
 
     config_->attach(data_storage_.get(), values_.get());
-    race_total_->set_frame(data_storage_.get());
+    get_race_total().set_frame(data_storage_.get());
+    calc_values_->attach({config_.get(), global_nums_.get(), err_log_.get(), pore_->get_instr()});
     data_storage_->set_mess_caller(&mess_caller_);
     data_storage_->get_real_time_file().set_hub(rt_hub_.get());
 
@@ -281,15 +292,22 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
 
 System::~System() = default;
 
+RaceTotal& System::get_race_total() { return calc_values_->get_race_total(); }
+candles::CandleCounter& System::get_candle_counter() { return calc_values_->get_candle_counter(); }
+NasosWork& System::get_nasos_work() { return calc_values_->get_nasos_work(); }
+ObTrub& System::get_ob_trub() { return calc_values_->get_ob_trub(); }
+VEmkOpts& System::get_tanks() { return calc_values_->get_tanks(); }
+instr::Items& System::get_instr_items() { return *pore_->get_instr(); }
+
 void System::register_modules() {
-    // In the order the station has always registered them; the depth
-    // calculation ("DepthCalc") follows the trip totals once the drilling
-    // calculations' set is part of the root.
-    modules_->register_module("RaceTotal", race_total_.get());
-    modules_->register_module("CandleCounter", candle_counter_.get());
-    modules_->register_module("NasosWork", nasos_work_.get());
-    modules_->register_module("ObTrub", ob_trub_.get());
-    modules_->register_module("VEmkOpt", tanks_.get());
+    // In the order the station has always registered them.
+    calc::CalcValues& calc = *calc_values_;
+    modules_->register_module("RaceTotal", &calc.get_race_total());
+    modules_->register_module("DepthCalc", &calc.get_depth_calc());
+    modules_->register_module("CandleCounter", &calc.get_candle_counter());
+    modules_->register_module("NasosWork", &calc.get_nasos_work());
+    modules_->register_module("ObTrub", &calc.get_ob_trub());
+    modules_->register_module("VEmkOpt", &calc.get_tanks());
     modules_->register_module("DataStorage", data_storage_.get());
     modules_->register_module("AverageValues", &data_storage_->average_values);
     if (!modules_->find("ParTabl")) {
@@ -298,24 +316,26 @@ void System::register_modules() {
     }
     modules_->register_module("DelayedDepth", &data_storage_->get_delayed_depth());
     modules_->register_module("RealTimeFile", &data_storage_->get_real_time_file());
-    // "PoreOpts", "PoreConstr" (the well data) and "TextRemarks" (the
-    // remarks) follow here when those components are part of the root.
+    modules_->register_module("PoreOpts", pore_->get_options());
+    modules_->register_module("PoreConstr", pore_->get_construction());
+    // "TextRemarks" (the remarks) follows here when they are part of the
+    // root.
     modules_->register_module("MinMaxValues", &config_->get_min_max());
-    modules_->register_module("PromerInstr2", instr_items_.get());
+    modules_->register_module("PromerInstr2", pore_->get_instr());
     modules_->register_module("Sound", sound_.get());
     config_->register_modules(*modules_);
 }
 
 void System::fill_values_list() {
-    // The hub's vocabulary, in the station's order; the well's volumes and
-    // construction ("pore.rastvor_volume", "pore.constr.*") join when the
-    // well data is part of the root.
+    // The hub's vocabulary, in the station's order.
     DataStorage* ds = data_storage_.get();
-    instr::Items* instr = instr_items_.get();
-    candles::CandleCounter* candles = candle_counter_.get();
-    VEmkOpts* tanks = tanks_.get();
+    pore::PoreOpt* well = pore_.get();
+    instr::Items* instr = pore_->get_instr();
+    pore::Construction* constr = pore_->get_construction();
+    candles::CandleCounter* candles = &get_candle_counter();
+    VEmkOpts* tanks = &get_tanks();
     DelayedDepth* lag = &ds->get_delayed_depth();
-    RaceTotal* race = race_total_.get();
+    RaceTotal* race = &get_race_total();
     Config* cfg = config_.get();
     Values& v = *values_;
     auto add = [&](const char* name, const char* title, const char* unit, int type, std::function<double()> get) {
@@ -333,6 +353,15 @@ void System::fill_values_list() {
     add("ds.depth_cur", "Глубина инструмента", "м", 0, [ds] { return ds->get_depth_cur(); });
     add("ds.depth_lag", "Задержанная глубина", "м", 0, [lag] { return lag->get_value(); });
     add("race.lag_time2", "Время до выхода метки", "", 2, [lag] { return double(lag->get_time_to_depth_out()); });
+    auto kavern = [cfg] { return static_cast<float>(cfg->get_race_info().kavern_koeff); };
+    add("pore.rastvor_volume", "V р-ра в скважине", "м3", 0, [well, candles, kavern] {
+        return double(well->get_volume(candles->get(), candles->get_pipe(), kavern()));
+    });
+    add("pore.constr.total_len", "Длина ствола скважины", "м", 0, [constr] { return double(constr->get_total_len()); });
+    add("pore.constr.total_volume", "Объём пустой скважины", "м3", 0,
+        [constr, kavern] { return double(constr->get_volume(kavern())); });
+    add("pore.constr.column_bottom", "Глубина спуска колонны", "м", 0,
+        [constr] { return double(constr->get_column_bottom()); });
     add("race.prohodka", "Проходка за рейс", "м", 0, [race] { return race->get_prohodka(); });
     add("race.start", "Глубина начала рейса", "м", 0, [race] { return race->get_race_start(); });
     add("race.circ_time", "Время циркуляции", "", 1, [race] { return double(race->get_circ_time()); });
@@ -420,8 +449,8 @@ void System::before_work(int race_num, bool load, const AnsiString& folder) {
         data_storage_->restore_depths(depth_z, depth_cur);
     } else {
         data_storage_->get_delayed_depth().clear();
-        race_total_->clear_values();
-        race_total_->start();
+        get_race_total().clear_values();
+        get_race_total().start();
     }
     plugin_manager_->for_each([race_num, load](RegPlugin* p) { p->start_registration(race_num, load); });
     reg_active_ = true;
@@ -429,7 +458,7 @@ void System::before_work(int race_num, bool load, const AnsiString& folder) {
 
 void System::after_work(const AnsiString&) {
     lib::Locker hold(sys_lock_obj());
-    race_total_->stop();
+    get_race_total().stop();
     plugin_manager_->for_each([](RegPlugin* p) { p->stop_registration(); });
     reg_active_ = false;
 }

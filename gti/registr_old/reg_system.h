@@ -17,13 +17,10 @@
 // as it needs. No component reaches sys() while the root is being built:
 // each is handed what it needs.
 //
-// Components that are not part of this object yet (the well data, the
-// drilling calculations' set and its depth calculation, the remarks, the
-// view file and the event log) join it where the
+// Components that are not part of this object yet (the remarks, the view
+// file and the event log) join it where the
 // comments below say; until then the operations touching them do exactly
-// the rest of their work. Until the drilling calculations' set and the well
-// data hold them, the root holds the parts of them that exist: the trip
-// totals, the stand counter, the pumps and tanks, and the drill string.
+// the rest of their work.
 
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
@@ -56,6 +53,12 @@ class CandleCounter;
 }
 namespace instr {
 class Items;
+}
+namespace pore {
+class PoreOpt;
+}
+namespace calc {
+class CalcValues;
 }
 class ErrLog;
 class Sound;
@@ -150,12 +153,15 @@ public:
     Config& get_config() { return *config_; }
     GlobalNums& get_global_nums() { return *global_nums_; }
     DataStorage& get_data_storage() { return *data_storage_; }
-    RaceTotal& get_race_total() { return *race_total_; }
-    candles::CandleCounter& get_candle_counter() { return *candle_counter_; }
-    NasosWork& get_nasos_work() { return *nasos_work_; }
-    ObTrub& get_ob_trub() { return *ob_trub_; }
-    VEmkOpts& get_tanks() { return *tanks_; }
-    instr::Items& get_instr_items() { return *instr_items_; }
+    pore::PoreOpt& get_pore() { return *pore_; }
+    calc::CalcValues& get_calc_values() { return *calc_values_; }
+    // The parts of the well data and of the drilling calculations.
+    RaceTotal& get_race_total();
+    candles::CandleCounter& get_candle_counter();
+    NasosWork& get_nasos_work();
+    ObTrub& get_ob_trub();
+    VEmkOpts& get_tanks();
+    instr::Items& get_instr_items();
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
@@ -187,16 +193,11 @@ private:
     std::unique_ptr<Config> config_;
     std::unique_ptr<GlobalNums> global_nums_;
     std::unique_ptr<DataStorage> data_storage_;
-    // The well data (pore::PoreOpt) comes here; it takes the drill string.
-    std::unique_ptr<instr::Items> instr_items_;
-    // The drilling calculations' set (calc::CalcValues, with the depth
-    // calculation) comes here; it takes the trip totals, the stand counter
-    // and the pumps and tanks.
-    std::unique_ptr<RaceTotal> race_total_;
-    std::unique_ptr<candles::CandleCounter> candle_counter_;
-    std::unique_ptr<NasosWork> nasos_work_;
-    std::unique_ptr<ObTrub> ob_trub_;
-    std::unique_ptr<VEmkOpts> tanks_;
+    // The well data, with the drill string.
+    std::unique_ptr<pore::PoreOpt> pore_;
+    // The drilling calculations: trip totals, depth calculation, stand
+    // counter, pumps and tanks.
+    std::unique_ptr<calc::CalcValues> calc_values_;
     // The remarks (text::Storage) come here.
     std::unique_ptr<ErrLog> err_log_;
     // The writer's view of the hub's services.

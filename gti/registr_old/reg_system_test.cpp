@@ -1,5 +1,7 @@
 #include "gti/registr_old/reg_system.h"
 
+#include "gti/registr_old/InstrPipes/instr_items.h"
+#include "gti/registr_old/calc_values.h"
 #include "gti/registr_old/candle_counter.h"
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/comm_protocols.h"
@@ -8,6 +10,7 @@
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/values.h"
@@ -20,6 +23,8 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -108,16 +113,17 @@ TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
         s->register_modules();
         EXPECT_EQ(s->get_module_list().size(), n);
         EXPECT_EQ(s->get_module_list().find("DataStorage"), frame);
-        for (const char* key : {"RaceTotal", "CandleCounter", "NasosWork", "ObTrub", "VEmkOpt", "AverageValues",
-                                "ParTabl", "DelayedDepth", "RealTimeFile", "MinMaxValues", "PromerInstr2", "Sound",
-                                "RaceInfoOld"})
+        for (const char* key : {"RaceTotal", "DepthCalc", "CandleCounter", "NasosWork", "ObTrub", "VEmkOpt",
+                                "AverageValues", "ParTabl", "DelayedDepth", "RealTimeFile", "PoreOpts", "PoreConstr",
+                                "MinMaxValues", "PromerInstr2", "Sound", "RaceInfoOld"})
             EXPECT_NE(s->get_module_list().find(key), nullptr) << key;
 
         // The INI side of the registry: each module keeps its own sections.
         {
             rtl::IniFile ini(base / "modules.ini");
             s->get_module_list().save_to_ini(&ini);
-            for (const char* section : {"Sound", "CandleCounter"})
+            for (const char* section :
+                 {"Sound", "CandleCounter", "DepthCalc", "DepthCalcOpts", "скважина", "конструкция_скважины"})
                 EXPECT_TRUE(ini.SectionExists(section)) << section;
         }
 
@@ -128,7 +134,7 @@ TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
         EXPECT_EQ(s->get_values().get("pore.instr.total_len"), 0);
         std::vector<ValueParam> vocabulary;
         s->get_values().enum_values(vocabulary, false);
-        EXPECT_EQ(vocabulary.size(), 30u);
+        EXPECT_EQ(vocabulary.size(), 34u);
 
         // The writer's names come through the root into the named values
         // and the set of current files.
@@ -160,6 +166,8 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         race.well = "77";
         race.stream_text[2] = "только в потоке";
         s->get_config().get_min_max().add("вес_на_крюке");
+        s->get_pore().get_options()->nomer = "77";
+        s->get_pore().get_construction()->recalc_to_depth(1500);
 
         // The folder may come without its separator.
         s->save_to_file(base.path());
@@ -167,7 +175,7 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         std::string saved = read_bytes(file);
         ASSERT_GE(saved.size(), 12u);
         EXPECT_EQ(saved.substr(0, 8), std::string("\x06\x04\x00\x00\x06\x04\x00\x00", 8));
-        EXPECT_EQ(int_at(saved, 8), 12);  // the serial modules registered so far
+        EXPECT_EQ(int_at(saved, 8), 14);  // the serial modules registered so far
         EXPECT_EQ(saved.substr(12, 14), std::string("AverageValues\0", 14));
         EXPECT_NE(saved.find(std::string("RaceInfoNew\0", 12)), std::string::npos);
 
@@ -177,6 +185,8 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         ds.set_depth_cur(150);
         ds.host_counter = 9;
         race.well = "другая";
+        s->get_pore().get_options()->nomer = "78";
+        s->get_pore().get_construction()->recalc_to_depth(1600);
         race.stream_text[2].clear();
         s->get_config().get_min_max().erase(8);
         ds.get_delayed_depth().add_record(DelayedDepthTime(190, 5));
@@ -188,6 +198,8 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         EXPECT_EQ(ds.get_depth_cur(), 150);
         EXPECT_EQ(ds.host_counter, 3);
         EXPECT_EQ(race.well, "77");
+        EXPECT_EQ(s->get_pore().get_options()->nomer, "77");
+        EXPECT_EQ(s->get_values().get("pore.constr.total_len"), 1500);
         EXPECT_EQ(race.stream_text[2], "только в потоке");
         EXPECT_EQ(s->get_config().get_min_max().size(), 9);
         // A continued trip takes its totals from the state; nothing restarts.
@@ -433,3 +445,76 @@ TEST(System, TheProtocolsReadTheHubThroughTheRoot) {
 }
 
 }  // namespace
+
+TEST(System, TheWellDataFeedsTheVocabularyTheCalculationsAndTheTripHeader) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        pore::PoreOpt& well = root.get_pore();
+        // The old accessors reach the new owners.
+        EXPECT_EQ(&root.get_instr_items(), well.get_instr());
+        EXPECT_EQ(&root.get_race_total(), &root.get_calc_values().get_race_total());
+        EXPECT_EQ(&root.get_tanks(), &root.get_calc_values().get_tanks());
+        EXPECT_EQ(&root.get_candle_counter(), &root.get_calc_values().get_candle_counter());
+
+        pore::Construction& c = *well.get_construction();
+        c.at(1).enabled = true;
+        c.at(1).bottom = 500;
+        c.at(1).inner_diameter = 300;
+        c.at(8).enabled = true;
+        c.at(8).top = 500;
+        c.at(8).bottom = 1500;
+        c.at(8).inner_diameter = 200;
+        instr::Items& s = *well.get_instr();
+        instr::Elem& pipes = s.get(s.add_new());
+        pipes.type = instr::elem_type::stand;
+        pipes.count = 10;
+        pipes.lengths = {12.5f, 12.5f};
+        pipes.diameter = 100;
+        pipes.wall = 10;
+        root.get_config().get_race_info().kavern_koeff = 1.5;
+        root.get_candle_counter().set(4);
+        root.get_candle_counter().set_pipe(1);
+
+        Values& v = root.get_values();
+        const double hole = M_PI / 4 * (0.3 * 0.3 * 500 + 0.2 * 0.2 * 1000);
+        const double steel_per_m = M_PI / 4 * (0.1 * 0.1 - 0.08 * 0.08);
+        EXPECT_NEAR(v.get("pore.constr.total_volume"), 1.5 * hole, 1e-3);
+        EXPECT_NEAR(v.get("pore.rastvor_volume"), 1.5 * hole - steel_per_m * (4 * 25 + 12.5), 1e-3);
+        EXPECT_EQ(v.get("pore.constr.total_len"), 1500);
+        EXPECT_EQ(v.get("pore.constr.column_bottom"), 500);
+        EXPECT_EQ(v.get("pore.instr.total_count"), 10);
+        EXPECT_EQ(v.get("pore.instr.total_len"), 250);
+
+        // One frame through the root's calculations.
+        Param p;
+        p.global_name = "глубина_инстр_пром";
+        root.get_data_storage().get_par_tabl().add(p);
+        calc::CalcValuesData frame{&well, &root.get_data_storage(), 1};
+        root.get_calc_values().calc_and_store(frame);
+        EXPECT_EQ(root.get_data_storage().current_values["глубина_инстр_пром"], 250);
+        EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
+
+        // The trip header takes the well description.
+        pore::Options& o = *well.get_options();
+        o.mestorozhdenie = "Поле";
+        o.nomer = "12";
+        o.ubr = "УБР-3";
+        o.partiya_gti = "партия 5";
+        o.operatory = "Иванов";
+        o.master = "Петров";
+        o.kust = "9";
+        o.well_diameter = 215.9;
+        RealTimeFile& writer = root.get_data_storage().get_real_time_file();
+        std::filesystem::create_directories(base / "data");
+        writer.calculate_file_names(base / "data/", 3);
+        writer.start_save_thread();
+        writer.save_begin_race_data(writer.get_time_file_name(), true);
+        EXPECT_TRUE(writer.wait_until_written(std::chrono::seconds(10)));
+        writer.stop_save_thread();
+        const std::string header = rtl::cp1251_to_utf8(read_bytes(writer.get_time_file_name()));
+        for (const char* line : {"месторождение=Поле", "скважина=12", "убр=УБР-3", "партия_гти=партия 5",
+                                 "оператор=Иванов", "мастер=Петров", "куст=9", "диаметр_скважины=215,9"})
+            EXPECT_NE(header.find(line), std::string::npos) << line;
+    });
+}

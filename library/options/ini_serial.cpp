@@ -1,5 +1,6 @@
 #include "library/options/ini_serial.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -59,6 +60,8 @@ void IniSerialData::load(rtl::IniFile* ini) {
     if (n < 0) return;
     n = last_item_present(ini->ReadSection(section), n);
     set_elems_size(n);
+    // A list may hold fewer items than asked for (it bounds its own size).
+    n = std::min(n, get_elem_count());
     for (int i = 0; i < n; ++i) get_elem(i).get_from_string(ini->ReadString(section, item_key(i), ""));
     after_load(ini);
 }

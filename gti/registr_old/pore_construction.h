@@ -1,0 +1,116 @@
+#pragma once
+// The casing programme of the well: a fixed list of construction elements
+// (conductor pipe, surface casing, five casing strings, the intermediate
+// string and the open hole), each in use or not, with its depth interval and
+// its inner and outer diameters. It gives the well's volume, the real
+// (innermost) bore at each depth, the depth of the last casing shoe and the
+// largest diameter.
+//
+// The grid editor and the drawing of the construction live with the windows;
+// they only read and write the elements through the operations below.
+//
+// Units: depths in metres, diameters in millimetres, volumes in m³.
+
+#include <string>
+#include <vector>
+
+#include "library/options/ini_serial.h"
+#include "library/serial/module_list.h"
+
+namespace lib {
+class serial_list;
+}
+
+namespace pore {
+
+using AnsiString = std::string;
+
+class ConstrElement : public lib::IniSerialItem {
+public:
+    ConstrElement() = default;
+    explicit ConstrElement(AnsiString element_name, bool in_use = true)
+        : enabled(in_use), name(std::move(element_name)) {}
+
+    bool enabled = true;  // "Исп."
+    float top = 0;
+    float bottom = 0;
+    float inner_diameter = 0;  // for the open hole: the bit size
+    float outer_diameter = 0;
+    AnsiString name;
+
+    // Comma text of six entries: name, top, bottom, inner diameter (two
+    // decimals, the station's separator), 1 or 0 for in use, outer diameter.
+    void set_to_string(AnsiString& text) const override;
+    // Entries 1 to 5 of such a text (missing or bad numbers give 0, a
+    // missing flag gives "in use"); the element keeps its own name.
+    void get_from_string(const AnsiString& text) override;
+
+    // Whether the name holds `text`, ignoring letter case (Russian too).
+    bool contains_text(const char* text) const;
+
+    // By inner diameter; a diameter that is not a number counts as smaller.
+    bool operator<(const ConstrElement& other) const;
+
+    // Module stream: enabled, top, bottom, inner, outer, name.
+    void get_serial_list(lib::serial_list& list);
+    static constexpr std::size_t min_serial_bytes = 1 + 4 * 4 + 1;
+};
+
+// One section of the real bore.
+struct SimplePCE {
+    float top = 0;
+    float bottom = 0;
+    float diameter = 0;
+};
+
+class Construction : public virtual lib::ModuleBaseOld, public lib::IniSerialData, public lib::SerialModuleBase {
+public:
+    static constexpr const char* section_name = "конструкция_скважины";
+    // A construction is nine elements; a stored count beyond this is damage.
+    static constexpr int max_elements = 256;
+
+    // The nine elements, none in use, all numbers 0.
+    Construction();
+
+    int size() const { return static_cast<int>(elements_.size()); }
+    // Element i; an index outside the list throws std::out_of_range.
+    ConstrElement get_item(int i) const { return elements_.at(static_cast<std::size_t>(i)); }
+    ConstrElement& at(int i) { return elements_.at(static_cast<std::size_t>(i)); }
+    const std::vector<ConstrElement>& elements() const { return elements_; }
+
+    // The bottom of the last element (the open hole); 0 for an empty list.
+    float get_total_len() const;
+    // The last element gets that bottom and is put in use.
+    void recalc_to_depth(float depth);
+    // The top of the open hole ("Голый ствол"): the depth of the last casing
+    // shoe; 0 when there is no such element.
+    float get_column_bottom() const;
+    // The first element named "Кондуктор" (any case), or null.
+    ConstrElement* get_kond_element();
+    // The largest inner diameter over all elements, in use or not; 0 for an
+    // empty list.
+    float calc_max_diam() const;
+
+    // The bore the well really has, from the surface down: each depth
+    // belongs to the deepest-listed element in use that reaches it.
+    void get_real_items(std::vector<SimplePCE>& out) const;
+    // The volume of the real bore times the hole enlargement factor k.
+    float get_volume(float k) const;
+
+    // The INI list ("size", "item1", ...).
+    int get_elem_count() override { return size(); }
+    lib::IniSerialItem& get_elem(int i) override { return at(i); }
+    // Cuts, or appends elements in use without a name; a count below 0 or
+    // above max_elements is taken as 0 or max_elements.
+    void set_elems_size(int n) override;
+
+    // Module stream "pore::Construction": a count, then each element. A
+    // record that fails half-way leaves the construction as it was.
+    void get_serial_list(lib::serial_list& list, unsigned param) override;
+    void get_serial_name(AnsiString& name) override { name = "pore::Construction"; }
+
+private:
+    std::vector<ConstrElement> elements_;
+};
+
+}  // namespace pore
