@@ -65,7 +65,6 @@ struct Host::State {
     double next_depth_mark = 0;
     bool in_silence = false;
     long silence_start_cycle = 0;
-    long text_batches = 0;
     std::vector<boost::signals2::scoped_connection> connections;
 };
 
@@ -181,12 +180,14 @@ void Host::cycle(std::uint32_t now) {
 
     const long records = stats_.time_records + stats_.fast_records + stats_.depth_records + stats_.lag_records;
     const int queued = s.writer->get_queue_size();
-    const long written = std::max(0L, records + s.text_batches - queued);
+    // The queue is first in, first out, and only the trip header's texts
+    // were queued before the records: whatever waits is the newest records.
+    const long written = std::max(0L, records - queued);
     stats_.last_depth = ds.get_depth_z();
     progress_("cycle " + std::to_string(stats_.cycles) + ": depth " + fixed(ds.get_depth_z(), 2) + " m, bit " +
               fixed(ds.get_depth_cur(), 2) + " m, frames " + std::to_string(frames) + ", records " +
               std::to_string(records) + " (queued " + std::to_string(queued) + ", written " +
-              std::to_string(std::min(written, records)) + ")");
+              std::to_string(written) + ")");
 }
 
 int Host::run(int stop_fd) {
@@ -276,7 +277,6 @@ int Host::run(int stop_fd) {
                 ++stats_.lag_records;
             }));
         w.save_start_values(options_.continue_trip);
-        s.text_batches += 4;
         w.start_save_thread();
     } catch (const std::exception& e) {
         log_error(std::string("station_host: ") + e.what());
@@ -327,10 +327,12 @@ int Host::run(int stop_fd) {
     int status = 0;
     RealTimeFile& w = *s.writer;
     try {
+        // The samples since the last time record make one more: a stop
+        // loses none of them.
+        if (s.samples_since_time_record > 0 && !s.in_silence) w.save_time_values();
         stats_.lag_records += long(w.lag_lines().size());
         w.flash_lag_data();
         w.save_end_values();
-        s.text_batches += 4;
         w.stop_save_thread();
         stats_.queued_at_end = w.get_queue_size();
         s.sys->after_work(s.well);
