@@ -32,7 +32,9 @@ cleanup() {
   rm -f "$log"
 }
 trap cleanup EXIT
-"$bin/device_simulator" --device console --pty --seconds $((seconds + 30)) >"$log" 2>&1 &
+sim_seconds=$((seconds + 30))
+[ "$seconds" -gt 0 ] || sim_seconds=86400   # 0: the host records until Ctrl-C
+"$bin/device_simulator" --device console --pty --seconds "$sim_seconds" >"$log" 2>&1 &
 sim_pid=$!
 line=
 for _ in $(seq 50); do

@@ -349,6 +349,11 @@ int Host::run(int stop_fd) {
                   " batches of records could not be written to " + s.well);
         status = 3;
     }
+    if (stats_.frames == 0) {
+        log_error("station_host: no frame came from the device on " + s.port + " in " +
+                  std::to_string(stats_.cycles) + " s; nothing was recorded");
+        if (status == 0) status = 4;
+    }
     stats_.last_depth = s.ds->get_depth_z();
     progress_("summary: " + std::to_string(stats_.cycles) + " cycles, " + std::to_string(stats_.frames) +
               " frames, " + std::to_string(stats_.lost_blocks) + " lost blocks, " +

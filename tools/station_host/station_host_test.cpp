@@ -24,6 +24,7 @@
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
+#include "tools/devsim/endpoint.h"
 #include "tools/devsim/scenario.h"
 #include "tools/station_host/station_setup.h"
 #include "tools/station_host/trip_files.h"
@@ -351,6 +352,18 @@ TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNoTrip) {
         EXPECT_TRUE(r.has(c.message)) << ::testing::PrintToString(r.lines);
         EXPECT_FALSE(fs::exists(fs::path(well) / "0001.realtim")) << c.message;
     }
+}
+
+TEST_F(StationHost, ADeviceThatNeverSpeaksIsAnError) {
+    auto line = devsim::Endpoint::open_pty();
+    HostRun r = run_host({"--port", line->address(), "--well", well, "--seconds", "2"});
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 4);
+    EXPECT_TRUE(r.has("no frame came from the device on " + line->address())) << ::testing::PrintToString(r.lines);
+    // The trip is still closed properly: header and end, no records.
+    auto files = read_trip_files(well, 1);
+    EXPECT_TRUE(files[0].has_end);
+    EXPECT_EQ(files[0].records, 0);
 }
 
 }  // namespace
