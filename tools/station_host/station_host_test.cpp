@@ -281,6 +281,7 @@ TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
     auto files = read_trip_files(well, 7);
     const TripFile& time = files[0];
     EXPECT_GE(time.time_gaps, 1);
+    EXPECT_GE(files[3].time_gaps, 1);
     EXPECT_EQ(time.duplicates, 0);
     EXPECT_EQ(time.records, r.summary_count("time"));
     EXPECT_EQ(files[3].records, r.summary_count("fast"));

@@ -68,13 +68,21 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
             f.time_last = t;
             last_depth = r->depth_z;
         }
-        // The usual step is the most frequent one; a longer one is a gap.
+        // A gap is a step longer than the file's own: the time step its
+        // header names for the time file, a second for the fast file, else
+        // the most frequent step. The depth-indexed files have none.
         std::uint32_t usual = 0;
         int most = 0;
         for (const auto& [step, count] : steps)
             if (count > most) most = count, usual = step;
-        for (const auto& [step, count] : steps)
-            if (step > usual) f.time_gaps += count;
+        int header_step = 0;
+        if (f.kind == "time" &&
+            rtl::TryStrToInt(table.text_values().get_text("шаг_записи_по_времени"), header_step) && header_step > 0)
+            usual = std::uint32_t(header_step);
+        if (f.kind == "fast") usual = 1;
+        if (!by_depth)
+            for (const auto& [step, count] : steps)
+                if (step > usual) f.time_gaps += count;
         f.trip_number = table.text_values().get_text("номер_рейса");
         f.has_end = !table.text_values().get_text("конеч_время").empty();
         out.push_back(std::move(f));

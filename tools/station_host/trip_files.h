@@ -22,7 +22,7 @@ struct TripFile {
     // time-indexed files, the depth in the depth-indexed ones (the lag
     // lines flushed at a trip's end share one time, each at its depth).
     int duplicates = 0;
-    int time_gaps = 0;        // steps between records longer than the usual one
+    int time_gaps = 0;        // time-indexed files: steps longer than the record step
     std::string trip_number;  // "номер_рейса" of the header
     bool has_end = false;     // the trip end ("конеч_время") is there
     std::vector<std::string> warnings;
