@@ -12,11 +12,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -130,10 +130,15 @@ struct HostRun {
             if (l.find(part) != std::string::npos) return true;
         return false;
     }
+    // The number written just before " what" in the summary; -1 for none.
     long summary_count(const std::string& what) const {
-        std::smatch m;
-        if (!std::regex_search(summary, m, std::regex("(\\d+) " + what))) return -1;
-        return std::stol(m[1]);
+        for (std::size_t at = summary.find(" " + what); at != std::string::npos;
+             at = summary.find(" " + what, at + 1)) {
+            std::size_t begin = at;
+            while (begin > 0 && std::isdigit(static_cast<unsigned char>(summary[begin - 1]))) --begin;
+            if (begin < at) return std::stol(summary.substr(begin, at - begin));
+        }
+        return -1;
     }
 };
 
