@@ -15,6 +15,7 @@
 #include "gti/registr_old/pumps_tanks.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/sound.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/file.h"
@@ -262,6 +263,11 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     protocols_ = std::make_unique<CommProtocols>(hub_access_.get());
     sound_ = std::make_unique<Sound>(exe_path_);
     values_ = std::make_unique<Values>(data_storage_.get());
+    // The log reads the trip number under the hub lock, never inside its own.
+    registr_log_ = std::make_unique<RegistrLogOld>([config = config_.get()] {
+        lib::Locker hold(sys_lock_obj());
+        return config->nomer_dolbleniya;
+    });
     global_ini_ = std::make_unique<GlobalIni>();
     calculator_ = std::make_unique<formula::Calculator>();
     operations_ = std::make_unique<Operations>();

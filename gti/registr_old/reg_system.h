@@ -58,6 +58,7 @@ namespace instr {
 class Items;
 }
 class ErrLog;
+class RegistrLogOld;
 class Sound;
 class Values;
 class CommProtocols;
@@ -159,6 +160,7 @@ public:
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
     Values& get_values() { return *values_; }
+    RegistrLogOld& get_registr_log() { return *registr_log_; }
     GlobalIni& get_global_ini() { return *global_ini_; }
     formula::Calculator& get_calculator() { return *calculator_; }
     CommProtocols& get_protocols() { return *protocols_; }
@@ -208,7 +210,7 @@ private:
     // The plug-in manager (reg::RegPluginManager) and the view file
     // (vf::ViewFile) come here.
     std::unique_ptr<Values> values_;
-    // The event log (RegistrLogOld) comes here.
+    std::unique_ptr<RegistrLogOld> registr_log_;
     std::unique_ptr<GlobalIni> global_ini_;
     std::unique_ptr<formula::Calculator> calculator_;
     std::unique_ptr<Operations> operations_;

@@ -10,12 +10,15 @@
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/ui/message_queue.h"
+#include "library/lock_object.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -429,6 +432,28 @@ TEST(System, TheProtocolsReadTheHubThroughTheRoot) {
         root.fill_host_data(host);
         ASSERT_TRUE(host.read_channel);
         EXPECT_EQ(host.read_channel(0), root.get_protocols().get_last_adc_value(0));
+    });
+}
+
+TEST(System, TheEventLogStampsTheTripOfTheConfiguration) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        std::filesystem::create_directory(base / "log");
+        RegistrLogOld& log = root.get_registr_log();
+        log.set_file_name(base.path(), "log", "events.log");
+        root.get_config().nomer_dolbleniya = 12;
+        {
+            // As the host callback does: under the hub lock.
+            lib::Locker hold(sys_lock_obj());
+            log.add("событие");
+        }
+        while (ui::main_queue().process_messages() > 0) {
+        }
+        auto entries = log.read_entries();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].race, 12);
+        EXPECT_EQ(read_bytes(base / "log/events.log").substr(0, 3), "12 ");
     });
 }
 
