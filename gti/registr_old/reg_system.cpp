@@ -17,6 +17,7 @@
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/sound.h"
+#include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/file.h"
 #include "platform/os/paths.h"
@@ -256,6 +257,7 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     nasos_work_ = std::make_unique<NasosWork>();
     ob_trub_ = std::make_unique<ObTrub>();
     tanks_ = std::make_unique<VEmkOpts>();
+    remarks_ = std::make_unique<text::Storage>(0);
     err_log_ = std::make_unique<ErrLog>();
     rt_hub_ = std::make_unique<SystemRealTimeHub>(*this);
     modules_ = std::make_unique<lib::ModuleList>();
@@ -302,8 +304,9 @@ void System::register_modules() {
     }
     modules_->register_module("DelayedDepth", &data_storage_->get_delayed_depth());
     modules_->register_module("RealTimeFile", &data_storage_->get_real_time_file());
-    // "PoreOpts", "PoreConstr" (the well data) and "TextRemarks" (the
-    // remarks) follow here when those components are part of the root.
+    // "PoreOpts" and "PoreConstr" (the well data) come here once the well
+    // data is part of the root.
+    modules_->register_module("TextRemarks", remarks_.get());
     modules_->register_module("MinMaxValues", &config_->get_min_max());
     modules_->register_module("PromerInstr2", instr_items_.get());
     modules_->register_module("Sound", sound_.get());

@@ -57,6 +57,9 @@ class CandleCounter;
 namespace instr {
 class Items;
 }
+namespace text {
+class Storage;
+}
 class ErrLog;
 class RegistrLogOld;
 class Sound;
@@ -156,6 +159,7 @@ public:
     ObTrub& get_ob_trub() { return *ob_trub_; }
     VEmkOpts& get_tanks() { return *tanks_; }
     instr::Items& get_instr_items() { return *instr_items_; }
+    text::Storage& get_remarks() { return *remarks_; }
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
@@ -197,7 +201,7 @@ private:
     std::unique_ptr<NasosWork> nasos_work_;
     std::unique_ptr<ObTrub> ob_trub_;
     std::unique_ptr<VEmkOpts> tanks_;
-    // The remarks (text::Storage) come here.
+    std::unique_ptr<text::Storage> remarks_;
     std::unique_ptr<ErrLog> err_log_;
     // The writer's view of the hub's services.
     std::unique_ptr<RealTimeHub> rt_hub_;

@@ -11,6 +11,7 @@
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
@@ -112,8 +113,8 @@ TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
         EXPECT_EQ(s->get_module_list().size(), n);
         EXPECT_EQ(s->get_module_list().find("DataStorage"), frame);
         for (const char* key : {"RaceTotal", "CandleCounter", "NasosWork", "ObTrub", "VEmkOpt", "AverageValues",
-                                "ParTabl", "DelayedDepth", "RealTimeFile", "MinMaxValues", "PromerInstr2", "Sound",
-                                "RaceInfoOld"})
+                                "ParTabl", "DelayedDepth", "RealTimeFile", "TextRemarks", "MinMaxValues", "PromerInstr2",
+                                "Sound", "RaceInfoOld"})
             EXPECT_NE(s->get_module_list().find(key), nullptr) << key;
 
         // The INI side of the registry: each module keeps its own sections.
@@ -170,7 +171,7 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         std::string saved = read_bytes(file);
         ASSERT_GE(saved.size(), 12u);
         EXPECT_EQ(saved.substr(0, 8), std::string("\x06\x04\x00\x00\x06\x04\x00\x00", 8));
-        EXPECT_EQ(int_at(saved, 8), 12);  // the serial modules registered so far
+        EXPECT_EQ(int_at(saved, 8), 13);  // the serial modules registered so far
         EXPECT_EQ(saved.substr(12, 14), std::string("AverageValues\0", 14));
         EXPECT_NE(saved.find(std::string("RaceInfoNew\0", 12)), std::string::npos);
 
@@ -454,6 +455,34 @@ TEST(System, TheEventLogStampsTheTripOfTheConfiguration) {
         ASSERT_EQ(entries.size(), 1u);
         EXPECT_EQ(entries[0].race, 12);
         EXPECT_EQ(read_bytes(base / "log/events.log").substr(0, 3), "12 ");
+    });
+}
+
+TEST(System, TheRemarksTravelInTheStateFile) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        root.register_modules();
+        text::Storage& remarks = root.get_remarks();
+        EXPECT_EQ(root.get_module_list().find("TextRemarks"), static_cast<lib::ModuleBaseOld*>(&remarks));
+        text::Record r;
+        r.time = 1234;
+        r.text = "на забое";
+        remarks.add_record(r);
+        r.time = 99;
+        remarks.add_record(r);
+        remarks.delete_record(0);
+        root.save_to_file(base.path());
+        EXPECT_NE(read_bytes(base / "sys.bin").find(std::string("text::Storage\0", 14)), std::string::npos);
+
+        reg::System other(base.path());
+        other.register_modules();
+        other.load_from_file(base.path());
+        ASSERT_EQ(other.get_remarks().size(), 1);
+        EXPECT_EQ(other.get_remarks()[0].text, "на забое");
+        ASSERT_EQ(other.get_remarks().get_deleted_records().size(), 1u);
+        EXPECT_EQ(other.get_remarks().get_deleted_records()[0].time, 99u);
+        EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
     });
 }
 
