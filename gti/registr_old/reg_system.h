@@ -60,6 +60,10 @@ class Items;
 namespace text {
 class Storage;
 }
+namespace vf {
+class ViewFile;
+struct Sample;
+}
 class ErrLog;
 class RegistrLogOld;
 class Sound;
@@ -163,6 +167,7 @@ public:
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
+    vf::ViewFile& get_view_file() { return *view_file_; }
     Values& get_values() { return *values_; }
     RegistrLogOld& get_registr_log() { return *registr_log_; }
     GlobalIni& get_global_ini() { return *global_ini_; }
@@ -185,6 +190,8 @@ public:
 
 private:
     AnsiString sys_file(const AnsiString& folder) const;
+    // One sample of the day view file from the current frame.
+    void fill_view_sample(vf::Sample& sample);
 
     AnsiString exe_path_;
     bool reg_active_ = false;
@@ -211,8 +218,8 @@ private:
     std::unique_ptr<hardware::HubAccess> hub_access_;
     std::unique_ptr<CommProtocols> protocols_;
     std::unique_ptr<Sound> sound_;
-    // The plug-in manager (reg::RegPluginManager) and the view file
-    // (vf::ViewFile) come here.
+    // The plug-in manager (reg::RegPluginManager) comes here.
+    std::unique_ptr<vf::ViewFile> view_file_;
     std::unique_ptr<Values> values_;
     std::unique_ptr<RegistrLogOld> registr_log_;
     std::unique_ptr<GlobalIni> global_ini_;

@@ -12,6 +12,8 @@
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/text_storage.h"
+#include "gti/registr_old/view_file.h"
+#include "gti/registr_old/all_params.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
@@ -483,6 +485,54 @@ TEST(System, TheRemarksTravelInTheStateFile) {
         ASSERT_EQ(other.get_remarks().get_deleted_records().size(), 1u);
         EXPECT_EQ(other.get_remarks().get_deleted_records()[0].time, 99u);
         EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
+    });
+}
+
+TEST(System, TheViewFileSamplesTheFrame) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        vf::ViewFile& view = root.get_view_file();
+        ASSERT_TRUE(view.set_name(base / "day.view")) << view.last_error();
+        AllParams& all = get_all_params();
+        // A parameter registered beyond the file's 512 columns.
+        while (all.get_items_count() < 520)
+            all.register_param("доп", "доп", "", "доп_" + std::to_string(all.get_items_count()), 0, 1, 0, 1, 0, 0,
+                               1, 0);
+        const std::string beyond = "доп_519";
+        const int far = all.get_param_number(beyond);
+        ASSERT_GE(far, 512);
+
+        DataStorage& ds = root.get_data_storage();
+        for (const char* name : {"давление_на_входе", "вес_на_крюке"}) {
+            Param p;
+            p.global_name = name;
+            ds.get_par_tabl().add(p);
+        }
+        Param p;
+        p.global_name = beyond;
+        ds.get_par_tabl().add(p);
+        ds.current_values[0] = 12;
+        ds.current_values[1] = 64;
+        ds.current_values[2] = 99;
+        ds.set_depth_z(1200);
+        ds.set_depth_cur(1100);
+        root.get_candle_counter().set(12);
+        root.get_candle_counter().set_pipe(3);
+        ASSERT_TRUE(view.add_record());
+
+        // Columns follow the registry's numbers, not the table's positions.
+        const int n = all.get_param_number("вес_на_крюке");
+        EXPECT_EQ(view.get_value(n, 0), 64);
+        EXPECT_EQ(view.get_value(all.get_param_number("давление_на_входе"), 0), 12);
+        vf::Overhead o = view.get_overhead(0);
+        EXPECT_EQ(o.pipes, 12.3f);
+        EXPECT_EQ(o.depth_z, 1200.0f);
+        EXPECT_EQ(o.depth_cur, 1100.0f);
+        int stored = 0;
+        for (int c = 0; c < vf::max_params; ++c)
+            if (view.get_value(c, 0) != 0) ++stored;
+        EXPECT_EQ(stored, 2);
     });
 }
 
