@@ -18,9 +18,8 @@
 // each is handed what it needs.
 //
 // Components that are not part of this object yet (the well data, the
-// drilling calculations' set and its depth calculation, the remarks, the
-// plug-in manager, the view file and the event log) join it where the
-// comments below say; until then the operations touching them do exactly
+// drilling calculations' set and its depth calculation, and the plug-in
+// manager) join it where the comments below say; until then the operations touching them do exactly
 // the rest of their work. Until the drilling calculations' set and the well
 // data hold them, the root holds the parts of them that exist: the trip
 // totals, the stand counter, the pumps and tanks, and the drill string.

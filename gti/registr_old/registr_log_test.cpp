@@ -73,7 +73,7 @@ TEST(RegistrLog, QueuedEventsReachTheFileOnTheMainThreadInOrder) {
     auto lines = raw_lines(bytes);
     ASSERT_EQ(lines.size(), 2u) << bytes;
     EXPECT_EQ(lines[0].race, "7");
-    EXPECT_EQ(lines[0].text, rtl::utf8_to_cp1251("первое событие"));
+    EXPECT_EQ(lines[0].text, "\xEF\xE5\xF0\xE2\xEE\xE5 \xF1\xEE\xE1\xFB\xF2\xE8\xE5");  // Windows-1251
     EXPECT_EQ(lines[1].text, rtl::utf8_to_cp1251("текст \\\"в кавычках\\\"\\nи \\\\ вторая строка"));
     for (const auto& l : lines) {
         std::uint32_t t = static_cast<std::uint32_t>(std::stoul(l.time));
