@@ -7,11 +7,17 @@
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/text_storage.h"
+#include "gti/registr_old/view_file.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
 #include "library/text_conv.h"
 #include "platform/rtl/text.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace reg {
@@ -180,14 +186,39 @@ void cb_set_plugin_active(RegPlugin* plugin) {
 
 int cb_get_view_records_size() {
     HubLock l;
-    // The day view file joins the root with the records work; until then
-    // there is no view open and so no sample.
-    return -1;
+    // A damaged counter must not wrap into a negative count.
+    std::int64_t n = sys()->get_view_file().get_records_size();
+    return static_cast<int>(std::min<std::int64_t>(n, INT_MAX) - 1);
 }
 
-double cb_get_view_value(int, int, int) {
-    // Every kind reads 0 while no day view file is open (see above).
-    return 0;
+// Whether the view still holds sample b: the ring keeps the last ring_size
+// samples, older slots hold newer samples now.
+bool view_has_sample(const vf::ViewFile& view, int b) {
+    if (!view.is_open() || b < 0) return false;
+    std::int64_t count = view.get_records_size();
+    return b < count && b >= count - static_cast<std::int64_t>(vf::ring_size);
+}
+
+double cb_get_view_value(int kind, int a, int b) {
+    // No lock: the view is a mapping that the cycle only appends to.
+    const vf::ViewFile& view = sys()->get_view_file();
+    if (kind < 0 || kind > 3 || !view_has_sample(view, b)) return 0;
+    try {
+        switch (kind) {
+        case 0:
+            if (a < 0 || a >= vf::max_params) return 0;
+            return view.get_value(a, b);
+        case 1:
+            return view.get_overhead(b).depth_z;
+        case 2:
+            return view.get_overhead(b).depth_cur;
+        default:
+            return view.get_overhead(b).time;
+        }
+    } catch (const std::exception&) {
+        // Closed or wrapped in the meantime: no value.
+        return 0;
+    }
 }
 
 int cb_get_param_number(const char* text) {
@@ -201,16 +232,33 @@ void cb_enum_variables(std::vector<AnsiString>& out) {
     values().enum_variables(out);
 }
 
-void cb_add_log(const AnsiString&) {
-    // The event log joins the root with the records work.
+void cb_add_log(const AnsiString& text) {
+    // The hub lock first, then the log's own (add reads the trip number
+    // before it takes its lock): the one order everywhere.
     HubLock l;
+    sys()->get_registr_log().add(text);
 }
 
-void cb_get_text_remarks(std::uint32_t, std::uint32_t, TextRemarksQuery query) {
+void cb_get_text_remarks(std::uint32_t from_time, std::uint32_t to_time, TextRemarksQuery query) {
     HubLock l;
     if (!query.list) return;
-    query.list->clear();
-    // The remarks store joins the root with the records work.
+    std::vector<TextRemark>& out = *query.list;
+    out.clear();
+    // Copies taken under the store's lock: the host edits the remarks on
+    // its own thread while a plug-in asks.
+    text::Storage& store = sys()->get_remarks();
+    const std::vector<text::DeletedRecord> deleted = store.get_deleted_records();
+    const std::vector<text::Record> records = store.get_records();
+    // The store keeps no depth of a remark: each stands at depth 0.
+    const double depth = 0;
+    const bool depth_in_range = query.lower_depth < depth && depth <= query.upper_depth;
+    for (const text::DeletedRecord& d : deleted)
+        if (depth_in_range) out.push_back(TextRemark{AnsiString(), d.time, depth});
+    const bool by_depth = std::trunc(query.lower_depth) != 0.0;
+    for (const text::Record& r : records) {
+        bool in_time = from_time < r.time && r.time <= to_time;
+        if (in_time || (by_depth && depth_in_range)) out.push_back(TextRemark{r.text, r.time, depth});
+    }
 }
 
 void cb_add_error(RegPlugin* plugin, const AnsiString& text) {
@@ -249,8 +297,8 @@ void cb_get_par_tabl(ParTabl& out) {
 
 void cb_reserved() {}
 
-void cb_add_comparsion(const char*, lib::options_base&, lib::options_base&) {
-    // The event log joins the root with the records work.
+void cb_add_comparsion(const char* name, lib::options_base& old_opts, lib::options_base& new_opts) {
+    sys()->get_registr_log().add_comparsion(text_or_empty(name), old_opts, new_opts);
 }
 
 void lock_hub() { sys_lock_obj()->lock(); }

@@ -99,7 +99,7 @@ private:
 struct TextRemark {
     AnsiString text;
     std::uint32_t time = 0;  // station unix time
-    double depth = 0;
+    double depth = 0;        // the remarks store keeps none: 0
 };
 
 // The argument of host_get_text_remarks: depth bounds and the caller's list.

@@ -6,6 +6,9 @@
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/text_storage.h"
+#include "gti/registr_old/view_file.h"
 #include "gti/registr_old/test_plugins/probe.h"
 #include "gti/registr_old/values.h"
 #include "library/serial/module_list.h"
@@ -23,6 +26,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -260,6 +264,116 @@ TEST(RegPluginManager, CallbackTableServesThePluginFromTheRoot) {
         m.before_show();
         m.before_show();
         EXPECT_EQ(shown.size(), 1u);
+    });
+}
+
+TEST(RegPluginManager, ViewCallbacksCheckEverySampleAndParameterNumber) {
+    in_fresh_process([] {
+        os::testing::TempDir dir;
+        os::set_program_dir_override(dir.path());
+        reg::System& s = *sys();
+        reg::RegPlugin* p = load(s, {"info_only"}).find("info_only");
+        ASSERT_NE(p, nullptr);
+
+        // No view file open: no sample at all.
+        EXPECT_EQ(p->host_get_view_records_size(), -1);
+        EXPECT_EQ(p->host_get_view_value(0, 3, 0), 0);
+        EXPECT_EQ(p->host_get_view_value(1, 0, 0), 0);
+
+        vf::ViewFile& view = s.get_view_file();
+        ASSERT_TRUE(view.set_name(dir / "day.view")) << view.last_error();
+        std::uint32_t now = 1000;
+        view.set_clock([&] { return now; });
+        int call = 0;
+        view.set_source([&](vf::Sample& sample) {
+            ++call;
+            sample.depth_z = 100 + call;
+            sample.depth_cur = 50 + call;
+            sample.values = {{3, 1.5 * call}};
+        });
+        for (int i = 0; i < 3; ++i, now += 60) ASSERT_TRUE(view.add_record());
+        EXPECT_EQ(p->host_get_view_records_size(), 2);
+
+        struct Case {
+            int kind, a, b;
+            double expected;
+        };
+        const Case cases[] = {
+            {0, 3, 0, 1.5}, {0, 3, 2, 4.5}, {1, 0, 1, 102}, {2, 0, 2, 53}, {3, 0, 1, 1060},
+            {0, 3, 3, 0},   // past the last sample
+            {0, 3, -1, 0},  // negative sample
+            {0, -1, 0, 0},  {0, 512, 0, 0},  // parameter numbers outside the registry
+            {1, 0, 1 << 30, 0}, {3, 0, -5, 0},
+            {7, 0, 0, 0}, {-1, 0, 0, 0},  // unknown kinds
+        };
+        for (const Case& c : cases)
+            EXPECT_EQ(p->host_get_view_value(c.kind, c.a, c.b), c.expected) << c.kind << " " << c.a << " " << c.b;
+    });
+}
+
+TEST(RegPluginManager, RemarkAndEventLogCallbacks) {
+    in_fresh_process([] {
+        os::testing::TempDir dir;
+        os::set_program_dir_override(dir.path());
+        reg::System& s = *sys();
+        reg::RegPlugin* p = load(s, {"info_only"}).find("info_only");
+        ASSERT_NE(p, nullptr);
+
+        text::Storage& remarks = s.get_remarks();
+        for (auto [time, text] : {std::pair{100u, "сто"}, {200u, "двести"}, {300u, "триста"}}) {
+            text::Record r;
+            r.time = time;
+            r.text = text;
+            remarks.add_record(r);
+        }
+        remarks.delete_record(remarks.find_by_tyme(300));
+
+        std::vector<reg::TextRemark> got;
+        auto query = [&](std::uint32_t from, std::uint32_t to, double lower, double upper) {
+            got.push_back({"старое", 1, 1});  // the list is cleared first
+            p->host_get_text_remarks(from, to, reg::TextRemarksQuery{lower, upper, &got});
+            std::vector<std::pair<std::string, std::uint32_t>> out;
+            for (const auto& r : got) out.emplace_back(r.text, r.time);
+            return out;
+        };
+        using Got = std::vector<std::pair<std::string, std::uint32_t>>;
+        // From is exclusive, to inclusive.
+        EXPECT_EQ(query(100, 200, 0, 0), (Got{{"двести", 200}}));
+        // A lower bound of 0.5 truncates to 0: no depth filtering.
+        EXPECT_EQ(query(0, 150, 0.5, 10), (Got{{"сто", 100}}));
+        // The store keeps no depths (all 0): a span holding 0 takes every
+        // remark, and reports the deleted one with an empty text.
+        EXPECT_EQ(query(0, 0, -1, 5), (Got{{"", 300}, {"сто", 100}, {"двести", 200}}));
+        p->host_get_text_remarks(0, 1000, reg::TextRemarksQuery{0, 0, nullptr});  // no list: nothing
+
+        // A plug-in asking while the host edits gets whole copies.
+        std::thread editor([&] {
+            for (std::uint32_t t = 1000; t < 1400; ++t) {
+                text::Record r;
+                r.time = t;
+                r.text = "правка";
+                remarks.add_record(r);
+            }
+        });
+        std::size_t last = 0;
+        for (int i = 0; i < 200; ++i) {
+            p->host_get_text_remarks(0, 5000, reg::TextRemarksQuery{0, 0, &got});
+            EXPECT_GE(got.size(), last);
+            last = got.size();
+        }
+        editor.join();
+        p->host_get_text_remarks(0, 5000, reg::TextRemarksQuery{0, 0, &got});
+        EXPECT_EQ(got.size(), 402u);
+
+        // The event log: one event, and one comparison of changed options.
+        RegistrLogOld& log = s.get_registr_log();
+        p->host_add_log("событие модуля");
+        EXPECT_EQ(log.pending_count(), 1u);
+        Config was, now;
+        was.time_step = 10;
+        now.time_step = 5;
+        p->host_add_comparsion("Настройки", was, now);
+        EXPECT_GT(log.pending_count(), 1u);
     });
 }
 

@@ -1,0 +1,85 @@
+#pragma once
+// The station host: opens the acquisition port and drives the recording
+// hub through one trip, as the station's main program does.
+//
+// The cycle, once per change of the wall-clock second (a record's time is
+// whole seconds, so a faster cycle would give records the same time):
+//   between cycles, every frame the unit sends: CommProtocols::read_data,
+//     Param::calc_value_by_voltage for each parameter with a channel, the
+//     depth from the depth sensor's pulses, the running averages;
+//   at the cycle: DataStorage::tick, RealTimeFile::store_values_for_file,
+//     the time record every time step, the fast record, the depth record at
+//     each depth step drilled, the lag release, reg::System::on_data.
+// A second without a frame records nothing: the files show the gap, and the
+// silence is logged (error log and standard error) with the port's cause.
+//
+// Start: the station set-up (default one created when missing), sys() with
+// the station folder as its program folder, the modules, the table, the
+// depths of the well, before_work, the trip header, the write thread.
+// Stop (the duration, or the stop descriptor becoming readable — the
+// program's signal pipe): the lag lines flushed, the trip end, the write
+// thread drained and stopped, after_work, "sys.bin" saved, the depths kept.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct CommIncomData;
+
+namespace station_host {
+
+struct HostOptions {
+    std::string port;            // device path or "host:port"
+    std::string well_folder;     // the trip's files, "sys.bin", the depths
+    std::string station_folder;  // set-up and error log; empty: the well folder
+    int trip = 1;
+    double duration_s = 60;      // 0: until stopped
+    int time_step = 0;           // s between time records; 0: the set-up's
+    bool continue_trip = false;  // reload "sys.bin" and go on with the trip
+    double start_depth = -1;     // bottom-hole and bit depth; < 0: as kept
+};
+
+struct HostStats {
+    long cycles = 0;
+    long frames = 0;
+    long failed_reads = 0;
+    long lost_blocks = 0;     // blocks the unit numbered but never delivered
+    long quiet_cycles = 0;    // seconds without a frame
+    long silences = 0;        // runs of quiet seconds
+    long time_records = 0;
+    long fast_records = 0;
+    long depth_records = 0;
+    long lag_records = 0;
+    int queued_at_end = 0;    // batches the writer could not write
+    double first_depth = 0, last_depth = 0;
+};
+
+class Host {
+public:
+    using Out = std::function<void(const std::string&)>;
+    Host(HostOptions options, Out progress, Out errors);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Runs the trip; the exit status of the program: 0 after a clean stop,
+    // 1 when the trip could not start (the cause on errors), 3 when records
+    // were left unwritten at the end, 4 when no frame came at all.
+    int run(int stop_fd);
+    const HostStats& stats() const { return stats_; }
+
+private:
+    bool stop_requested(int stop_fd) const;
+    void on_frame(const CommIncomData& d);
+    void cycle(std::uint32_t now);
+    void log_error(const std::string& message);
+
+    HostOptions options_;
+    Out progress_, errors_;
+    HostStats stats_;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace station_host

@@ -1,0 +1,376 @@
+// The station host end to end: the real device_simulator and station_host
+// programs over a pseudo-terminal and over loopback TCP, the trip's files
+// read back through the data-file table and checked against the scenario
+// the simulator played; faults on the line; a clean stop by signal; and a
+// port that cannot be opened.
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "library/storage/file_storage.h"
+#include "platform/os/process.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/ini_file.h"
+#include "tools/devsim/endpoint.h"
+#include "tools/devsim/scenario.h"
+#include "tools/station_host/station_setup.h"
+#include "tools/station_host/trip_files.h"
+
+namespace station_host {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+
+// A steady rig drilling ahead: every channel constant, the block going down
+// 0.1 m a second with the string on the hook, so the depth grows by that.
+const char* const steady_rig =
+    "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+    "0   100       20        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+    "100 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n";
+
+// What the steady rig's channels read as parameters.
+const std::vector<std::pair<const char*, double>> steady_values = {
+    {"вес_на_крюке", 100}, {"давление_на_входе", 12}, {"давление_в_затрубъе", 0.5}, {"момент_ротора", 6.5},
+    {"сумм_газ", 2},       {"метан_абс", 1.5},        {"расход_на_входе", 32},     {"расход_на_выходе", 31},
+    {"ходы_насоса1", 60},  {"ходы_насоса2", 61},
+};
+
+std::string read_line(int fd, int timeout_ms) {
+    std::string line;
+    char c;
+    while (true) {
+        pollfd pf{fd, POLLIN, 0};
+        if (::poll(&pf, 1, timeout_ms) <= 0) return line;
+        if (::read(fd, &c, 1) != 1 || c == '\n') return line;
+        line += c;
+    }
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The simulator as a process: started, its line read, its output drained on
+// a thread of its own so it never blocks on a full pipe.
+class SimProcess {
+public:
+    SimProcess(const std::vector<std::string>& args) {
+        os::SpawnOptions o;
+        o.program = bin + "device_simulator";
+        o.args = args;
+        o.capture_output = true;
+        std::string error;
+        started_ = proc_.start(o, &error);
+        EXPECT_TRUE(started_) << error;
+        if (!started_) return;
+        std::string first = read_line(proc_.stdout_fd(), 5000);
+        EXPECT_EQ(first.rfind("line: ", 0), 0u) << first;
+        if (first.rfind("line: ", 0) == 0) address_ = first.substr(6);
+        drain_ = std::thread([this] {
+            code_ = proc_.read_lines(
+                [this](const std::string& l) {
+                    std::lock_guard<std::mutex> hold(mutex_);
+                    lines_.push_back(l);
+                },
+                60000);
+        });
+    }
+    ~SimProcess() {
+        if (drain_.joinable()) {
+            if (proc_.running()) ::kill(proc_.pid(), SIGTERM);
+            drain_.join();
+        }
+    }
+    const std::string& address() const { return address_; }
+    // Stops it the way an unplugged unit stops: at once.
+    void unplug() { ::kill(proc_.pid(), SIGKILL); }
+    std::vector<std::string> finish() {
+        if (drain_.joinable()) {
+            if (proc_.running()) ::kill(proc_.pid(), SIGTERM);
+            drain_.join();
+        }
+        std::lock_guard<std::mutex> hold(mutex_);
+        return lines_;
+    }
+
+private:
+    os::Process proc_;
+    bool started_ = false;
+    std::string address_;
+    std::thread drain_;
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::optional<int> code_;
+};
+
+struct HostRun {
+    std::optional<int> code;
+    std::vector<std::string> lines;  // standard output and error, in order
+    std::string summary;
+    bool has(const std::string& part) const {
+        for (const auto& l : lines)
+            if (l.find(part) != std::string::npos) return true;
+        return false;
+    }
+    // The number written just before " what" in the summary; -1 for none.
+    long summary_count(const std::string& what) const {
+        for (std::size_t at = summary.find(" " + what); at != std::string::npos;
+             at = summary.find(" " + what, at + 1)) {
+            std::size_t begin = at;
+            while (begin > 0 && std::isdigit(static_cast<unsigned char>(summary[begin - 1]))) --begin;
+            if (begin < at) return std::stol(summary.substr(begin, at - begin));
+        }
+        return -1;
+    }
+};
+
+HostRun run_host(const std::vector<std::string>& args, const std::function<void(pid_t)>& meanwhile = {}) {
+    os::Process host;
+    os::SpawnOptions o;
+    o.program = bin + "station_host";
+    o.args = args;
+    o.capture_output = true;
+    std::string error;
+    HostRun r;
+    EXPECT_TRUE(host.start(o, &error)) << error;
+    std::thread side;
+    if (meanwhile) side = std::thread([&] { meanwhile(host.pid()); });
+    r.code = host.read_lines([&](const std::string& l) { r.lines.push_back(l); }, 60000);
+    if (side.joinable()) side.join();
+    for (const auto& l : r.lines)
+        if (l.rfind("summary: ", 0) == 0) r.summary = l;
+    return r;
+}
+
+int column(const FileStorage& t, const char* name) { return t.get_param_index(name); }
+
+class StationHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        script = dir.path() + "/rig.txt";
+        std::ofstream(script) << steady_rig;
+        well = dir.path() + "/well";
+    }
+
+    // Every record of a file holds the steady rig's values, within the
+    // converter's step (full scale / 4095) and the rates' own precision.
+    void expect_steady_values(const std::string& file) {
+        FileStorage t;
+        t.add_file(file, false);
+        ASSERT_GT(t.get_data_size(), 0) << file;
+        for (const auto& [name, value] : steady_values) {
+            const int c = column(t, name);
+            ASSERT_GE(c, 0) << name << " in " << file;
+            for (int i = 0; i < t.get_data_size(); ++i)
+                EXPECT_NEAR(t.get_record(i)->values[std::size_t(c)], value, 0.07) << name << " record " << i;
+        }
+    }
+
+    os::testing::TempDir dir;
+    std::string script, well;
+};
+
+std::vector<std::string> host_args(const std::string& port, const std::string& well, int seconds) {
+    return {"--port", port, "--well", well, "--trip", "7", "--seconds", std::to_string(seconds),
+            "--time-step", "1", "--depth", "1000"};
+}
+
+class StationHostLines : public StationHost, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(StationHostLines, RecordsTheScenarioTheUnitPlayed) {
+    const bool tcp = std::string(GetParam()) == "tcp";
+    std::vector<std::string> sim_args = {"--scenario", script, "--period", "200", "--seconds", "30"};
+    if (tcp) sim_args.insert(sim_args.end(), {"--tcp", "0"});
+    else sim_args.push_back("--pty");
+    SimProcess sim(sim_args);
+    ASSERT_FALSE(sim.address().empty());
+
+    HostRun r = run_host(host_args(sim.address(), well, 5));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    ASSERT_FALSE(r.summary.empty());
+    EXPECT_TRUE(r.has("cycle 1: depth"));
+    EXPECT_EQ(r.summary_count("lost blocks"), 0);
+    // The default set-up was made on this first run.
+    EXPECT_TRUE(fs::exists(fs::path(well) / params_file));
+    EXPECT_TRUE(fs::exists(fs::path(well) / settings_file));
+
+    auto files = read_trip_files(well, 7);
+    ASSERT_EQ(files.size(), 4u);
+    const TripFile& time = files[0];
+    const TripFile& depth = files[1];
+    const TripFile& lag = files[2];
+    const TripFile& fast = files[3];
+    for (const TripFile& f : files) {
+        ASSERT_TRUE(f.exists) << f.path;
+        EXPECT_EQ(f.trip_number, "7") << f.path;
+        EXPECT_TRUE(f.has_end) << f.path;
+        EXPECT_TRUE(f.warnings.empty()) << f.path << ": " << ::testing::PrintToString(f.warnings);
+        EXPECT_EQ(f.duplicates, 0) << f.path;
+    }
+    // Every record the host made is in its file, once.
+    EXPECT_EQ(time.records, r.summary_count("time"));
+    EXPECT_EQ(fast.records, r.summary_count("fast"));
+    EXPECT_EQ(depth.records, r.summary_count("depth"));
+    EXPECT_GE(time.records, 3);
+    for (const DefaultChannel& c : default_channels())
+        EXPECT_NE(std::find(time.params.begin(), time.params.end(), c.global_name), time.params.end()) << c.global_name;
+
+    expect_steady_values(time.path);
+    expect_steady_values(depth.path);
+
+    // The block went down 0.1 m a second from 1000 m: the bottom followed
+    // the bit, one depth record per 0.2 m drilled, each at its mark, and
+    // the lag lines still in the annulus flushed at the end.
+    EXPECT_GT(time.depth_max, 1000.1);
+    EXPECT_LT(time.depth_max, 1001.0);
+    ASSERT_GE(depth.records, 1);
+    FileStorage d;
+    d.add_file(depth.path, false);
+    for (int i = 0; i < d.get_data_size(); ++i)
+        EXPECT_FLOAT_EQ(d.get_record(i)->depth_z, float(1000.0 + 0.2 * (i + 1))) << i;
+    EXPECT_EQ(lag.records, depth.records);
+    FileStorage l;
+    l.add_file(lag.path, false);
+    for (int i = 0; i < l.get_data_size(); ++i) EXPECT_EQ(l.get_record(i)->operation, 2) << i;
+
+    // The depths are kept for the next run, and the hub's state is saved.
+    rtl::IniFile ini((fs::path(well) / settings_file).string());
+    EXPECT_NEAR(ini.ReadFloat("рейс", "глубина_забоя", 0), time.depth_max, 0.2);
+    EXPECT_TRUE(fs::exists(fs::path(well) / "sys.bin"));
+    // The console's display went back to the unit.
+    auto sim_lines = sim.finish();
+    bool display = false;
+    for (const auto& s : sim_lines) display = display || s.find("display") != std::string::npos;
+    EXPECT_TRUE(display) << ::testing::PrintToString(sim_lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, StationHostLines, ::testing::Values("pty", "tcp"));
+
+TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
+    // Reports 10 and on: a 2.5 s silence, a repeated block, two blocks
+    // never sent, a bit flipped, junk on the line.
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30", "--faults",
+                    "silence@10x2500,repeat@14,skip@18x2,flip@22,stray@25x5"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 9));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_GE(r.summary_count("s without data"), 1) << r.summary;
+    EXPECT_TRUE(r.has("device: no data on " + sim.address()));
+    EXPECT_TRUE(r.has("device: data again"));
+    EXPECT_TRUE(r.has("follows a block that never came"));
+    EXPECT_GE(r.summary_count("lost blocks"), 1);
+    // The same in the station's error log.
+    const std::string log = slurp(fs::path(well) / "registr.errors.log");
+    EXPECT_NE(log.find("no data on"), std::string::npos) << log;
+
+    auto files = read_trip_files(well, 7);
+    const TripFile& time = files[0];
+    EXPECT_GE(time.time_gaps, 1);
+    EXPECT_GE(files[3].time_gaps, 1);
+    EXPECT_EQ(time.duplicates, 0);
+    EXPECT_EQ(time.records, r.summary_count("time"));
+    EXPECT_EQ(files[3].records, r.summary_count("fast"));
+    EXPECT_TRUE(time.warnings.empty()) << ::testing::PrintToString(time.warnings);
+    // A damaged frame is refused, never recorded as values.
+    expect_steady_values(time.path);
+}
+
+TEST_F(StationHost, AnUnpluggedUnitOverTcpLeavesAClosedTripAndTheHostRunning) {
+    SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 7), [&](pid_t) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        sim.unplug();
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("device: no data on"));
+    EXPECT_GE(r.summary_count("s without data"), 2) << r.summary;
+    auto files = read_trip_files(well, 7);
+    EXPECT_GE(files[0].records, 1);
+    EXPECT_EQ(files[0].records, r.summary_count("time"));
+    EXPECT_TRUE(files[0].has_end);
+}
+
+TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    std::vector<std::string> args = host_args(sim.address(), well, 0);  // until stopped
+    HostRun r = run_host(args, [](pid_t pid) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    ASSERT_FALSE(r.summary.empty());
+    auto files = read_trip_files(well, 7);
+    EXPECT_TRUE(files[0].has_end);
+    const double reached = files[0].depth_max;
+    EXPECT_GT(reached, 1000.0);
+
+    // Trip 8 without --depth starts where trip 7 ended.
+    HostRun next = run_host({"--port", sim.address(), "--well", well, "--trip", "8", "--seconds", "2",
+                             "--time-step", "1"});
+    ASSERT_TRUE(next.code);
+    EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
+    auto second = read_trip_files(well, 8);
+    ASSERT_GE(second[0].records, 1);
+    EXPECT_GE(second[0].depth_min, reached - 0.001);
+}
+
+TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNoTrip) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const std::string missing = dir.path() + "/no-such-device";
+    const std::vector<Case> cases = {
+        {{"--port", missing, "--well", well, "--seconds", "1"}, 1, "cannot open the port"},
+        {{"--well", well}, 2, "--port is needed"},
+        {{"--port", missing, "--well", well, "--trip", "x"}, 2, "bad trip number"},
+        {{"--port", missing, "--well", well, "--depth", "15001"}, 2, "bad depth"},
+    };
+    for (const Case& c : cases) {
+        HostRun r = run_host(c.args);
+        ASSERT_TRUE(r.code);
+        EXPECT_EQ(*r.code, c.code) << c.message;
+        EXPECT_TRUE(r.has(c.message)) << ::testing::PrintToString(r.lines);
+        EXPECT_FALSE(fs::exists(fs::path(well) / "0001.realtim")) << c.message;
+    }
+}
+
+TEST_F(StationHost, ADeviceThatNeverSpeaksIsAnError) {
+    auto line = devsim::Endpoint::open_pty();
+    HostRun r = run_host({"--port", line->address(), "--well", well, "--seconds", "2"});
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 4);
+    EXPECT_TRUE(r.has("no frame came from the device on " + line->address())) << ::testing::PrintToString(r.lines);
+    // The trip is still closed properly: header and end, no records.
+    auto files = read_trip_files(well, 1);
+    EXPECT_TRUE(files[0].has_end);
+    EXPECT_EQ(files[0].records, 0);
+}
+
+}  // namespace
+}  // namespace station_host

@@ -1,0 +1,120 @@
+#include "tools/station_host/station_setup.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "gti/registr_old/all_params.h"
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/param.h"
+#include "platform/rtl/ini_file.h"
+
+namespace station_host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const section = "станция";
+
+std::string in(const std::string& folder, const char* name) { return (fs::path(folder) / name).string(); }
+
+}  // namespace
+
+const std::vector<DefaultChannel>& default_channels() {
+    // The simulated unit's channels and full scales (tools/devsim/scenario.h).
+    static const std::vector<DefaultChannel> channels = {
+        {"вес_на_крюке", 0, 250, "т"},
+        {"давление_на_входе", 1, 40, "МПа"},
+        {"давление_в_затрубъе", 2, 40, "МПа"},
+        {"момент_ротора", 3, 50, "кН*м"},
+        {"сумм_газ", 4, 100, "%"},
+        {"метан_абс", 5, 100, "%"},
+        {"расход_на_входе", 6, 100, "л/с"},
+        {"расход_на_выходе", 7, 100, "л/с"},
+        {"ходы_насоса1", -1, 200, "ход/мин"},
+        {"ходы_насоса2", -1, 200, "ход/мин"},
+        {"ходы_насоса3", -1, 200, "ход/мин"},
+    };
+    return channels;
+}
+
+std::vector<std::string> ensure_default_setup(const std::string& folder) {
+    std::vector<std::string> created;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw std::runtime_error("cannot create the station folder '" + folder + "': " + ec.message());
+
+    const std::string table_file = in(folder, params_file);
+    if (!fs::exists(table_file)) {
+        const Settings defaults;
+        AllParams& registry = get_all_params();
+        ParTabl table;
+        for (const DefaultChannel& c : default_channels()) {
+            Param p;
+            const int n = registry.get_param_number(c.global_name);
+            if (n >= 0) registry.at(n).assign_to(p);
+            p.global_name = c.global_name;
+            p.channel = c.channel;
+            p.units = c.units;
+            p.min_value = 0;
+            p.max_value = float(c.full_scale);
+            p.kind = 0;
+            // Five frames a second from the unit: a second's running average.
+            p.averaging = 5;
+            if (c.channel >= 0) {
+                // Volts at the converter to the value, linear from zero.
+                p.points = {{0.0, 0.0}, {defaults.adc_reference, c.full_scale}};
+            } else {
+                p.points.clear();
+                p.range = 0;
+                p.zero = 0;
+            }
+            table.add(p);
+        }
+        table.save_to(table_file);  // throws naming the file
+        created.push_back(table_file);
+    }
+
+    const std::string ini_file = in(folder, settings_file);
+    if (!fs::exists(ini_file)) {
+        const Settings s;
+        rtl::IniFile ini(ini_file);
+        rtl::IniFile::Batch batch(ini);
+        ini.WriteFloat(section, "опорное_напряжение_ацп", s.adc_reference);
+        ini.WriteFloat(section, "импульсов_на_метр", s.pulses_per_metre);
+        ini.WriteFloat(section, "вес_в_клиньях", s.slips_weight);
+        ini.WriteFloat(section, "объем_затруба_на_метр", s.annulus_capacity);
+        ini.WriteInteger(section, "шаг_записи_по_времени", s.time_step);
+        batch.commit();
+        if (!fs::exists(ini_file)) throw std::runtime_error("cannot write the settings file '" + ini_file + "'");
+        created.push_back(ini_file);
+    }
+    return created;
+}
+
+void load_table(const std::string& folder, ParTabl& table) {
+    const std::string file = in(folder, params_file);
+    if (!fs::exists(file)) throw std::runtime_error("no parameter table '" + file + "'");
+    table.load_from(file);
+    if (table.get_items_count() == 0)
+        throw std::runtime_error("the parameter table '" + file + "' holds no parameter");
+}
+
+Settings load_settings(const std::string& folder) {
+    Settings s;
+    rtl::IniFile ini(in(folder, settings_file));
+    s.adc_reference = ini.ReadFloat(section, "опорное_напряжение_ацп", s.adc_reference);
+    s.pulses_per_metre = ini.ReadFloat(section, "импульсов_на_метр", s.pulses_per_metre);
+    s.slips_weight = ini.ReadFloat(section, "вес_в_клиньях", s.slips_weight);
+    s.annulus_capacity = ini.ReadFloat(section, "объем_затруба_на_метр", s.annulus_capacity);
+    s.time_step = ini.ReadInteger(section, "шаг_записи_по_времени", s.time_step);
+    // Nonsense in the file must not stop or divide the cycle.
+    if (!(s.adc_reference > 0)) s.adc_reference = 2.5;
+    if (!(s.pulses_per_metre > 0)) s.pulses_per_metre = 100;
+    if (!(s.annulus_capacity > 0)) s.annulus_capacity = 25;
+    if (s.time_step < 1) s.time_step = 1;
+    return s;
+}
+
+}  // namespace station_host

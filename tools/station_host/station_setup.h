@@ -1,0 +1,56 @@
+#pragma once
+// The station set-up the host works with when a folder has none of its own:
+// a parameter table whose channels and calibrations match the acquisition
+// unit the device simulator plays (the driller's console's 12-bit channels
+// on a 2.5 V reference), and the host's settings file.
+//
+// Files, in the station folder:
+//   "params.tbl" (+ ".extended")  the parameter table (ParTabl's format)
+//   "station.ini"                 the host's settings, and the depths of the
+//                                 well between runs (section "рейс", as
+//                                 DataStorage::load_conf/save_conf keep them)
+// An existing file is never overwritten: an operator's own table stays.
+
+#include <string>
+#include <vector>
+
+class ParTabl;
+
+namespace station_host {
+
+inline constexpr const char* params_file = "params.tbl";
+inline constexpr const char* settings_file = "station.ini";
+
+// One channel of the default table: the parameter's global name, its ADC
+// channel and the value at full scale (code 4095, i.e. the reference
+// voltage). A channel of -1 is not read from the converter: the pump
+// stroke rates come from the frame's rate inputs.
+struct DefaultChannel {
+    const char* global_name;
+    int channel;
+    double full_scale;
+    const char* units;
+};
+const std::vector<DefaultChannel>& default_channels();
+
+// The host's settings, from "station.ini".
+struct Settings {
+    double adc_reference = 2.5;      // volts at the converter's full scale
+    double pulses_per_metre = 100;   // depth sensor
+    double slips_weight = 30;        // t: below it the string hangs in the slips
+    double annulus_capacity = 25;    // l per metre of annulus, for the lag
+    int time_step = 10;              // s between time-file records
+};
+
+// Creates the default table and settings in folder where they are missing
+// (the folder too); returns the names of the files it created. Throws
+// std::runtime_error naming the file and the cause.
+std::vector<std::string> ensure_default_setup(const std::string& folder);
+
+// Loads the table from the folder into table; throws std::runtime_error
+// naming the file when it cannot be read or holds no parameter.
+void load_table(const std::string& folder, ParTabl& table);
+
+Settings load_settings(const std::string& folder);
+
+}  // namespace station_host

@@ -1,0 +1,121 @@
+#include "tools/station_host/trip_files.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+
+#include "library/storage/file_storage.h"
+#include "library/time_conv.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/numbers.h"
+
+namespace station_host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string padded(int trip) {
+    std::string n = std::to_string(trip);
+    if (n.size() < 4) n.insert(0, 4 - n.size(), '0');
+    return n;
+}
+
+std::string when(std::uint32_t t) { return rtl::FormatDateTime("dd.MM.yyyy H:mm:ss", lib::unix_to_datetime(t)); }
+
+}  // namespace
+
+std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
+    static const std::pair<const char*, const char*> kinds[] = {
+        {"time", ".realtim"}, {"depth", ".realdep"}, {"lag", ".reallag"}, {"fast", ".fast.realtim"}};
+    std::vector<TripFile> out;
+    for (const auto& [kind, ext] : kinds) {
+        TripFile f;
+        f.kind = kind;
+        f.path = (fs::path(folder) / (padded(trip) + ext)).string();
+        std::error_code ec;
+        f.exists = fs::is_regular_file(f.path, ec);
+        if (!f.exists) {
+            out.push_back(std::move(f));
+            continue;
+        }
+        f.bytes = fs::file_size(f.path, ec);
+        FileStorage table;
+        try {
+            table.add_file(f.path, false);
+        } catch (const std::exception& e) {
+            throw std::runtime_error("cannot read '" + f.path + "': " + e.what());
+        }
+        table.get_warnings(f.warnings);
+        f.records = table.get_data_size();
+        for (int i = 0; i < table.get_params_count(); ++i) f.params.push_back(table.get_param(i)->global_name);
+        std::map<std::uint32_t, int> steps;
+        const bool by_depth = f.kind == "depth" || f.kind == "lag";
+        float last_depth = 0;
+        for (int i = 0; i < f.records; ++i) {
+            const FileStorageItem* r = table.get_record(i);
+            const std::uint32_t t = r->time.get_value();
+            if (i == 0) {
+                f.depth_min = f.depth_max = r->depth_z;
+                f.time_first = t;
+            } else {
+                f.depth_min = std::min<double>(f.depth_min, r->depth_z);
+                f.depth_max = std::max<double>(f.depth_max, r->depth_z);
+                if (by_depth ? r->depth_z == last_depth : t == f.time_last) ++f.duplicates;
+                if (t > f.time_last) ++steps[t - f.time_last];
+            }
+            f.time_last = t;
+            last_depth = r->depth_z;
+        }
+        // A gap is a step longer than the file's own: the time step its
+        // header names for the time file, a second for the fast file, else
+        // the most frequent step. The depth-indexed files have none.
+        std::uint32_t usual = 0;
+        int most = 0;
+        for (const auto& [step, count] : steps)
+            if (count > most) most = count, usual = step;
+        int header_step = 0;
+        if (f.kind == "time" &&
+            rtl::TryStrToInt(table.text_values().get_text("шаг_записи_по_времени"), header_step) && header_step > 0)
+            usual = std::uint32_t(header_step);
+        if (f.kind == "fast") usual = 1;
+        if (!by_depth)
+            for (const auto& [step, count] : steps)
+                if (step > usual) f.time_gaps += count;
+        f.trip_number = table.text_values().get_text("номер_рейса");
+        f.has_end = !table.text_values().get_text("конеч_время").empty();
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+std::string describe(const std::vector<TripFile>& files) {
+    std::string s;
+    for (const TripFile& f : files) {
+        s += f.kind + " file " + f.path + ": ";
+        if (!f.exists) {
+            s += "none\n";
+            continue;
+        }
+        s += std::to_string(f.bytes) + " bytes, " + std::to_string(f.records) + " records, " +
+             std::to_string(f.params.size()) + " parameters";
+        if (f.records > 0)
+            s += ", depth " + rtl::FormatFloat("0.00", f.depth_min) + " - " + rtl::FormatFloat("0.00", f.depth_max) +
+                 " m, " + when(f.time_first) + " - " + when(f.time_last);
+        if (f.time_gaps > 0) s += ", " + std::to_string(f.time_gaps) + " gaps";
+        if (f.duplicates > 0) s += ", " + std::to_string(f.duplicates) + " repeated records";
+        if (!f.trip_number.empty()) s += ", trip " + f.trip_number;
+        s += f.has_end ? ", closed" : ", not closed";
+        s += "\n";
+        if (!f.params.empty()) {
+            s += "  parameters:";
+            for (const std::string& p : f.params) s += " " + p;
+            s += "\n";
+        }
+        for (const std::string& w : f.warnings) s += "  warning: " + w + "\n";
+    }
+    return s;
+}
+
+}  // namespace station_host

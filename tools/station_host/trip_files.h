@@ -1,0 +1,40 @@
+#pragma once
+// What a trip's real-time files hold, read back through the data-file
+// table (FileStorage): for each of the four files its records, parameters,
+// depth and time span, the trip header's values and the reader's warnings.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace station_host {
+
+struct TripFile {
+    std::string kind;   // "time", "depth", "lag", "fast"
+    std::string path;
+    bool exists = false;
+    std::uintmax_t bytes = 0;
+    int records = 0;
+    std::vector<std::string> params;   // global names, in column order
+    double depth_min = 0, depth_max = 0;  // bottom-hole depth of the records
+    std::uint32_t time_first = 0, time_last = 0;
+    // Records that repeat the one before in their index: the time in the
+    // time-indexed files, the depth in the depth-indexed ones (the lag
+    // lines flushed at a trip's end share one time, each at its depth).
+    int duplicates = 0;
+    int time_gaps = 0;        // time-indexed files: steps longer than the record step
+    std::string trip_number;  // "номер_рейса" of the header
+    bool has_end = false;     // the trip end ("конеч_время") is there
+    std::vector<std::string> warnings;
+};
+
+// The four files of trip `trip` in the folder (named as the hub names them:
+// the trip number padded to four digits). A file that is missing is listed
+// with exists false; a file that cannot be read throws std::runtime_error
+// naming it.
+std::vector<TripFile> read_trip_files(const std::string& folder, int trip);
+
+// The report the run script prints, one line per file and the trip's span.
+std::string describe(const std::vector<TripFile>& files);
+
+}  // namespace station_host
