@@ -116,6 +116,7 @@ public:
     std::function<void(ui::TTabSheet*)> show_page_callback;
     std::function<void(const ui::TRect&)> rect_callback;
     boost::signals2::signal<void(bool)> interface_changed;
+    boost::signals2::connection connect_interface_changed(const std::function<void(bool)>& slot);
 
 protected:
     void after_load_item(System* system, lib::PluginBase* item, int index) override;

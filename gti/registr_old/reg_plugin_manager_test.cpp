@@ -214,7 +214,7 @@ TEST(RegPluginManager, CallbackTableServesThePluginFromTheRoot) {
             ++rects;
         };
         std::vector<bool> changes;
-        m.interface_changed.connect([&](bool changed) { changes.push_back(changed); });
+        m.connect_interface_changed([&](bool changed) { changes.push_back(changed); });
         std::vector<ui::TTabSheet*> shown;
         m.show_page_callback = [&](ui::TTabSheet* sheet) { shown.push_back(sheet); };
 
@@ -431,7 +431,7 @@ TEST(RegPluginManager, PagesFollowTheDescriptionsAndTheActivePageReportsAChange)
     EXPECT_EQ(m.get_plugin_data(1)->page, nullptr);
 
     std::vector<bool> changes;
-    m.interface_changed.connect([&](bool changed) { changes.push_back(changed); });
+    m.connect_interface_changed([&](bool changed) { changes.push_back(changed); });
     pages.SetActivePage(nullptr);
     m.correct_interface();  // not the active page: no change reported
     EXPECT_TRUE(sheet->TabVisible());
