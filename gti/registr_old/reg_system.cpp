@@ -17,6 +17,7 @@
 #include "gti/registr_old/pumps_tanks.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/sound.h"
 #include "gti/registr_old/text_storage.h"
@@ -276,6 +277,7 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     hub_access_ = std::make_unique<SystemHub>(*this);
     protocols_ = std::make_unique<CommProtocols>(hub_access_.get());
     sound_ = std::make_unique<Sound>(exe_path_);
+    plugin_manager_ = std::make_unique<RegPluginManager>(this);
     view_file_ = std::make_unique<vf::ViewFile>();
     values_ = std::make_unique<Values>(data_storage_.get());
     // The log reads the trip number under the hub lock, never inside its own.
@@ -462,16 +464,14 @@ void System::before_work(int race_num, bool load, const AnsiString& folder) {
         get_race_total().clear_values();
         get_race_total().start();
     }
-    // The plug-ins' start_registration(race_num, load) is called here once
-    // the plug-in manager is part of the root.
+    plugin_manager_->for_each([race_num, load](RegPlugin* p) { p->start_registration(race_num, load); });
     reg_active_ = true;
 }
 
 void System::after_work(const AnsiString&) {
     lib::Locker hold(sys_lock_obj());
     get_race_total().stop();
-    // The plug-ins' stop_registration() is called here once the plug-in
-    // manager is part of the root.
+    plugin_manager_->for_each([](RegPlugin* p) { p->stop_registration(); });
     reg_active_ = false;
 }
 

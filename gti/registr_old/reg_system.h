@@ -16,10 +16,6 @@
 // host calls register_modules(), the plug-in loading and load_from_file()
 // as it needs. No component reaches sys() while the root is being built:
 // each is handed what it needs.
-//
-// Components that are not part of this object yet (the plug-in manager)
-// join it where the comments below say; until then the operations touching
-// them do exactly the rest of their work.
 
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
@@ -82,6 +78,7 @@ class Calculator;
 namespace reg {
 
 class System;
+class RegPluginManager;
 
 // Rewrites "data/kvb.dat" in the program folder on every new frame: five
 // little-endian floats (bottom-hole depth, bit depth, and the current
@@ -172,6 +169,7 @@ public:
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
+    RegPluginManager& get_plugin_manager() { return *plugin_manager_; }
     vf::ViewFile& get_view_file() { return *view_file_; }
     Values& get_values() { return *values_; }
     RegistrLogOld& get_registr_log() { return *registr_log_; }
@@ -218,7 +216,9 @@ private:
     std::unique_ptr<hardware::HubAccess> hub_access_;
     std::unique_ptr<CommProtocols> protocols_;
     std::unique_ptr<Sound> sound_;
-    // The plug-in manager (reg::RegPluginManager) comes here.
+    // Declared after the module list and the error log, so that the plug-ins
+    // it frees on the way out still find them.
+    std::unique_ptr<RegPluginManager> plugin_manager_;
     std::unique_ptr<vf::ViewFile> view_file_;
     std::unique_ptr<Values> values_;
     std::unique_ptr<RegistrLogOld> registr_log_;
