@@ -14,6 +14,8 @@
 
 namespace {
 
+using os::testing::read_bytes;
+
 namespace fs = std::filesystem;
 using lib::las::file;
 using lib::las::file_value;
@@ -45,13 +47,6 @@ public:
 private:
     os::testing::TempDir dir_;
 };
-
-std::string read_bytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 

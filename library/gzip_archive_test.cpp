@@ -19,20 +19,11 @@
 
 namespace {
 
+using os::testing::read_bytes;
+using os::testing::write_bytes;
+
 namespace fs = std::filesystem;
 using os::testing::TempDir;
-
-std::string read_bytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_bytes(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 lib::array<char> to_array(const std::string& bytes) {
     lib::array<char> a(bytes.size());

@@ -6,6 +6,7 @@
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/root_testing.h"
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/view_file.h"
@@ -34,31 +35,7 @@ namespace {
 
 const fs::path built = fs::path(STATION_BINARY_DIR) / "test_plugins" / "core";
 
-// Tests that reach the root through sys() run in a child process of their
-// own, so that every one starts from a fresh root.
-void in_fresh_process(const std::function<void()>& body) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            os::set_sound_player(std::make_shared<os::RecordingSoundPlayer>());
-            ::testing::TestPartResultArray results;
-            {
-                ::testing::ScopedFakeTestPartResultReporter collect(
-                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, &results);
-                body();
-            }
-            bool failed = false;
-            for (int i = 0; i < results.size(); ++i) {
-                const auto& r = results.GetTestPartResult(i);
-                if (!r.failed()) continue;
-                failed = true;
-                std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(),
-                             r.message());
-            }
-            std::exit(failed ? 1 : 0);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
+using root_testing::in_fresh_process;
 
 std::string error_log(reg::System& s) {
     std::ifstream in(s.get_exe_path() + "registr.errors.log", std::ios::binary);

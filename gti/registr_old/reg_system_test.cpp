@@ -1,4 +1,5 @@
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/root_testing.h"
 
 #include "gti/registr_old/InstrPipes/instr_items.h"
 #include "gti/registr_old/calc_values.h"
@@ -41,44 +42,10 @@
 
 namespace {
 
-// Each test that builds a root runs in a child process of its own, so that
-// sys() and the process-wide players and locks start fresh every time. The
-// child's failures are collected, written to its standard error (which the
-// parent shows) and make it exit with 1.
-void in_fresh_process(const std::function<void()>& body) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            os::set_sound_player(std::make_shared<os::RecordingSoundPlayer>());
-            ::testing::TestPartResultArray results;
-            {
-                ::testing::ScopedFakeTestPartResultReporter collect(
-                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, &results);
-                body();
-            }
-            bool failed = false;
-            for (int i = 0; i < results.size(); ++i) {
-                const auto& r = results.GetTestPartResult(i);
-                if (!r.failed()) continue;
-                failed = true;
-                std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(),
-                             r.message());
-            }
-            std::exit(failed ? 1 : 0);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
+using os::testing::read_bytes;
+using os::testing::write_bytes;
 
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using root_testing::in_fresh_process;
 
 std::string error_log(reg::System& s) { return rtl::cp1251_to_utf8(read_bytes(s.get_exe_path() + "registr.errors.log")); }
 

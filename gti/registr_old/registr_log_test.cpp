@@ -18,16 +18,8 @@
 
 namespace {
 
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using os::testing::read_bytes;
+using os::testing::write_bytes;
 
 void pump() {
     while (ui::main_queue().process_messages() > 0) {

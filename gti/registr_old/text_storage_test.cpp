@@ -11,16 +11,8 @@
 
 namespace {
 
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using os::testing::read_bytes;
+using os::testing::write_bytes;
 
 text::Record remark(std::uint32_t time, const std::string& text, int num = 9, int num2 = 0) {
     text::Record r;

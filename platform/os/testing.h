@@ -21,7 +21,9 @@
 #include <cstdlib>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <poll.h>
 #include <stdexcept>
@@ -30,6 +32,20 @@
 #include <unistd.h>
 
 namespace os::testing {
+
+// A whole file as bytes; empty when it cannot be read.
+inline std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Replaces a file's content with the bytes.
+inline void write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
 
 class TempDir {
 public:

@@ -1,3 +1,4 @@
+#include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +15,10 @@
 
 namespace {
 
+using os::testing::read_bytes;
+using os::testing::write_bytes;
+
 const std::string kFixtures = std::string(STATION_SOURCE_DIR) + "/platform/rtl/testdata/ini_file/";
-
-std::string read_bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 class IniFileTest : public ::testing::Test {
 protected:
