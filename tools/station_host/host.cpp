@@ -9,19 +9,23 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gti/registr_old/calc_values.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/race_info.h"
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/reg_system.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/paths.h"
+#include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
+#include "tools/station_host/hub_calc.h"
 #include "tools/station_host/station_setup.h"
 
 namespace station_host {
@@ -48,15 +52,24 @@ struct Host::State {
     DataStorage* ds = nullptr;
     RealTimeFile* writer = nullptr;
     CommProtocols* protocols = nullptr;
+    Config* config = nullptr;
+    calc::CalcValues* calc = nullptr;
+    pore::PoreOpt* pore = nullptr;
+    std::unique_ptr<DepthPulses> pulses;
     Settings settings;
+    std::string settings_path;
     std::string well;  // with its trailing '/'
     std::string port;
     int time_step = 10;
     double depth_step = 0.2;
     bool save_fast = true;
     int hook_load = -1;  // table positions, -1 when not in the table
+    int block = -1;
     int flow_in = -1;
     int pumps[3] = {-1, -1, -1};
+
+    // Block position, m: the depth sensor counts its travel.
+    double block_position = 0;
 
     // Between cycles.
     long frames_in_cycle = 0;
@@ -106,17 +119,30 @@ void Host::on_frame(const CommIncomData& d) {
     for (int k = 0; k < 3; ++k)
         if (s.pumps[k] >= 0) ds.current_values[s.pumps[k]] = d.rates[std::size_t(k)];
 
-    // The depth sensor counts the block's travel; the bit moves with it only
-    // while the string hangs on the hook, not while it sits in the slips.
-    const double hook = s.hook_load >= 0 ? ds.current_values[s.hook_load] : s.settings.slips_weight;
-    if (d.counter_increment != 0 && hook >= s.settings.slips_weight) {
-        double bit = ds.get_depth_cur() + d.counter_increment / s.settings.pulses_per_metre;
-        bit = std::clamp(bit, 0.0, DataStorage::max_depth);
-        if (bit > ds.get_depth_z()) ds.set_depth_z(bit);
-        ds.set_depth_cur(bit);
+    // The depth sensor counts the block's travel (a block going down counts
+    // upward), at the pulses per metre the hub's calibration gives for where
+    // the block is; the bit moves with the block only while the string
+    // hangs on the hook, not while it sits in the slips (the hub's "zero
+    // weight" or below).
+    if (d.counter_increment != 0) {
+        const double per_metre = s.pulses->at(s.calc->get_depth_calc(), s.block_position, s.config->dol_koeff);
+        if (per_metre > 0) {
+            const double travel = d.counter_increment / per_metre;
+            s.block_position -= travel;
+            const double hook = s.hook_load >= 0 ? ds.current_values[s.hook_load] : 0.0;
+            if (s.hook_load < 0 || hook > s.config->zero_weight) {
+                const double bit = std::clamp(ds.get_depth_cur() + travel, 0.0, DataStorage::max_depth);
+                if (bit > ds.get_depth_z()) ds.set_depth_z(bit);
+                ds.set_depth_cur(bit);
+            }
+        }
     }
+    if (s.block >= 0) ds.current_values[s.block] = s.block_position;
     ds.depth_recording = ds.get_depth_z() - ds.get_depth_cur() < 0.05;
     ds.average_values.calculate_values(false);
+    // The hub's computed values of the frame, from the averages just made.
+    calc::CalcValuesData values{s.pore, &ds, lib::get_local_time()};
+    s.calc->calc_and_store(values);
 }
 
 void Host::cycle(std::uint32_t now) {
@@ -125,9 +151,15 @@ void Host::cycle(std::uint32_t now) {
     DataStorage& ds = *s.ds;
     const long frames = s.frames_in_cycle;
     s.frames_in_cycle = 0;
+    double annulus = s.settings.annulus_capacity;
     {
         lib::Locker hold(sys_lock_obj());
         ds.tick();
+        // The annulus the mud lifts the marks through, from the well data
+        // when it describes the bore down to the bit.
+        const double from_well =
+            annulus_capacity(*s.pore, ds.get_depth_cur(), s.config->get_race_info().kavern_koeff);
+        if (from_well > 0) annulus = from_well;
         ParTabl& table = ds.get_par_tabl();
         // Sensors read from the unit fail together when it falls silent.
         for (int i = 0; i < table.get_items_count(); ++i)
@@ -171,7 +203,7 @@ void Host::cycle(std::uint32_t now) {
         }
         // What the pumps lifted this second.
         const double flow = s.flow_in >= 0 ? ds[s.flow_in] : 0.0;
-        const float lift = float(std::max(0.0, flow) / s.settings.annulus_capacity);
+        const float lift = float(std::max(0.0, flow) / annulus);
         ds.get_delayed_depth().process_records(lift);
         ds.get_delayed_depth().calc(1, lift);
         w.save_lag_depth_values("", lift);
@@ -214,8 +246,22 @@ int Host::run(int stop_fd) {
         s.well = folder_prefix(options_.well_folder);
         s.port = options_.port;
         s.settings = load_settings(station);
+        s.settings_path = (fs::path(station) / settings_file).string();
+        s.calc = &s.sys->get_calc_values();
+        s.pore = &s.sys->get_pore();
+        s.pulses = std::make_unique<DepthPulses>([this](const std::string& m) { log_error(m); });
         Config& config = s.sys->get_config();
-        s.time_step = options_.time_step > 0 ? options_.time_step : s.settings.time_step;
+        s.config = &config;
+        {
+            // The hub's settings: its configuration and its registered
+            // modules (the depth sensor's calibration, the well data).
+            lib::Locker hold(sys_lock_obj());
+            rtl::IniFile ini(s.settings_path);
+            s.sys->get_module_list().load_from_ini(&ini);
+            config.load_from_ini(&ini);
+            s.block_position = config.last_tal;
+        }
+        s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
         // The step as the operator typed it (0.2, not the float's 0.2000000030).
         s.depth_step = config.depth_step > 0 ? std::round(double(config.depth_step) * 1000) / 1000 : 0.2;
         s.save_fast = config.save_fast_file;
@@ -226,6 +272,7 @@ int Host::run(int stop_fd) {
             load_table(station, table);
             s.ds->correct_store_modes();
             s.hook_load = table.find_global("вес_на_крюке");
+            s.block = table.find_global("тальблок");
             s.flow_in = table.find_global("расход_на_входе");
             s.pumps[0] = table.find_global("ходы_насоса1");
             s.pumps[1] = table.find_global("ходы_насоса2");
@@ -338,6 +385,8 @@ int Host::run(int stop_fd) {
         s.sys->after_work(s.well);
         s.sys->save_to_file(s.well);
         s.ds->save_conf(s.well + settings_file);
+        // Where the block is, for the next run (the configuration's key).
+        rtl::IniFile(s.settings_path).WriteFloat("прочие_настройки", "last_tal", s.block_position);
     } catch (const std::exception& e) {
         log_error(std::string("stop: ") + e.what());
         status = 3;
