@@ -17,8 +17,13 @@
 #include "gti/registr_old/pumps_tanks.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/reg_plugin_manager.h"
+#include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/sound.h"
+#include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/values.h"
+#include "gti/registr_old/view_file.h"
+#include "gti/registr_old/all_params.h"
 #include "platform/os/file.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/numbers.h"
@@ -265,13 +270,21 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     data_storage_ = std::make_unique<DataStorage>();
     pore_ = std::make_unique<pore::PoreOpt>();
     calc_values_ = std::make_unique<calc::CalcValues>();
+    remarks_ = std::make_unique<text::Storage>(0);
     err_log_ = std::make_unique<ErrLog>();
     rt_hub_ = std::make_unique<SystemRealTimeHub>(*this);
     modules_ = std::make_unique<lib::ModuleList>();
     hub_access_ = std::make_unique<SystemHub>(*this);
     protocols_ = std::make_unique<CommProtocols>(hub_access_.get());
     sound_ = std::make_unique<Sound>(exe_path_);
+    plugin_manager_ = std::make_unique<RegPluginManager>(this);
+    view_file_ = std::make_unique<vf::ViewFile>();
     values_ = std::make_unique<Values>(data_storage_.get());
+    // The log reads the trip number under the hub lock, never inside its own.
+    registr_log_ = std::make_unique<RegistrLogOld>([config = config_.get()] {
+        lib::Locker hold(sys_lock_obj());
+        return config->nomer_dolbleniya;
+    });
     global_ini_ = std::make_unique<GlobalIni>();
     calculator_ = std::make_unique<formula::Calculator>();
     operations_ = std::make_unique<Operations>();
@@ -281,6 +294,8 @@ System::System(const AnsiString& exe_folder) : exe_path_(with_slash(exe_folder))
     calc_values_->attach({config_.get(), global_nums_.get(), err_log_.get(), pore_->get_instr()});
     data_storage_->set_mess_caller(&mess_caller_);
     data_storage_->get_real_time_file().set_hub(rt_hub_.get());
+
+    view_file_->set_source([this](vf::Sample& sample) { fill_view_sample(sample); });
 
     err_log_->set_file_name(exe_path_ + "registr.errors.log");
     fill_values_list();
@@ -316,8 +331,7 @@ void System::register_modules() {
     modules_->register_module("RealTimeFile", &data_storage_->get_real_time_file());
     modules_->register_module("PoreOpts", pore_->get_options());
     modules_->register_module("PoreConstr", pore_->get_construction());
-    // "TextRemarks" (the remarks) follows here when they are part of the
-    // root.
+    modules_->register_module("TextRemarks", remarks_.get());
     modules_->register_module("MinMaxValues", &config_->get_min_max());
     modules_->register_module("PromerInstr2", pore_->get_instr());
     modules_->register_module("Sound", sound_.get());
@@ -450,16 +464,14 @@ void System::before_work(int race_num, bool load, const AnsiString& folder) {
         get_race_total().clear_values();
         get_race_total().start();
     }
-    // The plug-ins' start_registration(race_num, load) is called here once
-    // the plug-in manager is part of the root.
+    plugin_manager_->for_each([race_num, load](RegPlugin* p) { p->start_registration(race_num, load); });
     reg_active_ = true;
 }
 
 void System::after_work(const AnsiString&) {
     lib::Locker hold(sys_lock_obj());
     get_race_total().stop();
-    // The plug-ins' stop_registration() is called here once the plug-in
-    // manager is part of the root.
+    plugin_manager_->for_each([](RegPlugin* p) { p->stop_registration(); });
     reg_active_ = false;
 }
 
@@ -472,6 +484,25 @@ void System::fill_host_data(HostData& data) {
     data.show_recalibration = reg_active_;
     CommProtocols* protocols = protocols_.get();
     data.read_channel = [protocols](int channel) { return protocols->get_last_adc_value(channel); };
+}
+
+void System::fill_view_sample(vf::Sample& sample) {
+    {
+        lib::Locker hold(sys_lock_obj());
+        sample.pipes = get_candle_counter().get() + get_candle_counter().get_pipe() * 0.1;
+    }
+    DataStorage& ds = *data_storage_;
+    sample.depth_z = ds.get_depth_z();
+    sample.depth_cur = ds.get_depth_cur();
+    sample.depth_lag = ds.get_delayed_depth().get_value();
+    // Columns are numbers of the registry of all parameters, not positions
+    // in the station's table.
+    const ParTabl& table = ds.get_par_tabl();
+    const AllParams& all = get_all_params();
+    for (int i = 0; i < table.get_items_count(); ++i) {
+        int n = all.get_param_number(table.at(i).global_name);
+        if (n >= 0 && n < vf::max_params) sample.values.emplace_back(n, ds.average_values[i]);
+    }
 }
 
 void System::fill_cur_files_list() {

@@ -16,11 +16,6 @@
 // host calls register_modules(), the plug-in loading and load_from_file()
 // as it needs. No component reaches sys() while the root is being built:
 // each is handed what it needs.
-//
-// Components that are not part of this object yet (the remarks, the
-// plug-in manager, the view file and the event log) join it where the
-// comments below say; until then the operations touching them do exactly
-// the rest of their work.
 
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
@@ -60,7 +55,15 @@ class PoreOpt;
 namespace calc {
 class CalcValues;
 }
+namespace text {
+class Storage;
+}
+namespace vf {
+class ViewFile;
+struct Sample;
+}
 class ErrLog;
+class RegistrLogOld;
 class Sound;
 class Values;
 class CommProtocols;
@@ -75,6 +78,7 @@ class Calculator;
 namespace reg {
 
 class System;
+class RegPluginManager;
 
 // Rewrites "data/kvb.dat" in the program folder on every new frame: five
 // little-endian floats (bottom-hole depth, bit depth, and the current
@@ -161,10 +165,14 @@ public:
     ObTrub& get_ob_trub();
     VEmkOpts& get_tanks();
     instr::Items& get_instr_items();
+    text::Storage& get_remarks() { return *remarks_; }
     ErrLog& get_err_log() { return *err_log_; }
     lib::ModuleList& get_module_list() { return *modules_; }
     Sound& get_sound() { return *sound_; }
+    RegPluginManager& get_plugin_manager() { return *plugin_manager_; }
+    vf::ViewFile& get_view_file() { return *view_file_; }
     Values& get_values() { return *values_; }
+    RegistrLogOld& get_registr_log() { return *registr_log_; }
     GlobalIni& get_global_ini() { return *global_ini_; }
     formula::Calculator& get_calculator() { return *calculator_; }
     CommProtocols& get_protocols() { return *protocols_; }
@@ -185,6 +193,8 @@ public:
 
 private:
     AnsiString sys_file(const AnsiString& folder) const;
+    // One sample of the day view file from the current frame.
+    void fill_view_sample(vf::Sample& sample);
 
     AnsiString exe_path_;
     bool reg_active_ = false;
@@ -196,7 +206,7 @@ private:
     // The drilling calculations: trip totals, depth calculation, stand
     // counter, pumps and tanks.
     std::unique_ptr<calc::CalcValues> calc_values_;
-    // The remarks (text::Storage) come here.
+    std::unique_ptr<text::Storage> remarks_;
     std::unique_ptr<ErrLog> err_log_;
     // The writer's view of the hub's services.
     std::unique_ptr<RealTimeHub> rt_hub_;
@@ -206,10 +216,12 @@ private:
     std::unique_ptr<hardware::HubAccess> hub_access_;
     std::unique_ptr<CommProtocols> protocols_;
     std::unique_ptr<Sound> sound_;
-    // The plug-in manager (reg::RegPluginManager) and the view file
-    // (vf::ViewFile) come here.
+    // Declared after the module list and the error log, so that the plug-ins
+    // it frees on the way out still find them.
+    std::unique_ptr<RegPluginManager> plugin_manager_;
+    std::unique_ptr<vf::ViewFile> view_file_;
     std::unique_ptr<Values> values_;
-    // The event log (RegistrLogOld) comes here.
+    std::unique_ptr<RegistrLogOld> registr_log_;
     std::unique_ptr<GlobalIni> global_ini_;
     std::unique_ptr<formula::Calculator> calculator_;
     std::unique_ptr<Operations> operations_;

@@ -13,12 +13,20 @@
 #include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/text_storage.h"
+#include "gti/registr_old/view_file.h"
+#include "gti/registr_old/all_params.h"
+#include "gti/registr_old/pumps_tanks.h"
+#include "gti/registr_old/race_info.h"
 #include "gti/registr_old/values.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/ui/message_queue.h"
+#include "library/lock_object.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -115,7 +123,7 @@ TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
         EXPECT_EQ(s->get_module_list().find("DataStorage"), frame);
         for (const char* key : {"RaceTotal", "DepthCalc", "CandleCounter", "NasosWork", "ObTrub", "VEmkOpt",
                                 "AverageValues", "ParTabl", "DelayedDepth", "RealTimeFile", "PoreOpts", "PoreConstr",
-                                "MinMaxValues", "PromerInstr2", "Sound", "RaceInfoOld"})
+                                "TextRemarks", "MinMaxValues", "PromerInstr2", "Sound", "RaceInfoOld"})
             EXPECT_NE(s->get_module_list().find(key), nullptr) << key;
 
         // The INI side of the registry: each module keeps its own sections.
@@ -175,7 +183,7 @@ TEST(System, RecordingLifecycleAndTheStateFile) {
         std::string saved = read_bytes(file);
         ASSERT_GE(saved.size(), 12u);
         EXPECT_EQ(saved.substr(0, 8), std::string("\x06\x04\x00\x00\x06\x04\x00\x00", 8));
-        EXPECT_EQ(int_at(saved, 8), 14);  // the serial modules registered so far
+        EXPECT_EQ(int_at(saved, 8), 15);  // the serial modules registered so far
         EXPECT_EQ(saved.substr(12, 14), std::string("AverageValues\0", 14));
         EXPECT_NE(saved.find(std::string("RaceInfoNew\0", 12)), std::string::npos);
 
@@ -441,6 +449,253 @@ TEST(System, TheProtocolsReadTheHubThroughTheRoot) {
         root.fill_host_data(host);
         ASSERT_TRUE(host.read_channel);
         EXPECT_EQ(host.read_channel(0), root.get_protocols().get_last_adc_value(0));
+    });
+}
+
+TEST(System, TheEventLogStampsTheTripOfTheConfiguration) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        std::filesystem::create_directory(base / "log");
+        RegistrLogOld& log = root.get_registr_log();
+        log.set_file_name(base.path(), "log", "events.log");
+        root.get_config().nomer_dolbleniya = 12;
+        {
+            // As the host callback does: under the hub lock.
+            lib::Locker hold(sys_lock_obj());
+            log.add("событие");
+        }
+        while (ui::main_queue().process_messages() > 0) {
+        }
+        auto entries = log.read_entries();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].race, 12);
+        EXPECT_EQ(read_bytes(base / "log/events.log").substr(0, 3), "12 ");
+    });
+}
+
+TEST(System, TheRemarksTravelInTheStateFile) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        root.register_modules();
+        text::Storage& remarks = root.get_remarks();
+        EXPECT_EQ(root.get_module_list().find("TextRemarks"), static_cast<lib::ModuleBaseOld*>(&remarks));
+        text::Record r;
+        r.time = 1234;
+        r.text = "на забое";
+        remarks.add_record(r);
+        r.time = 99;
+        remarks.add_record(r);
+        remarks.delete_record(0);
+        root.save_to_file(base.path());
+        EXPECT_NE(read_bytes(base / "sys.bin").find(std::string("text::Storage\0", 14)), std::string::npos);
+
+        reg::System other(base.path());
+        other.register_modules();
+        other.load_from_file(base.path());
+        ASSERT_EQ(other.get_remarks().size(), 1);
+        EXPECT_EQ(other.get_remarks()[0].text, "на забое");
+        ASSERT_EQ(other.get_remarks().get_deleted_records().size(), 1u);
+        EXPECT_EQ(other.get_remarks().get_deleted_records()[0].time, 99u);
+        EXPECT_FALSE(std::filesystem::exists(base / "registr.errors.log"));
+    });
+}
+
+TEST(System, TheViewFileSamplesTheFrame) {
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        vf::ViewFile& view = root.get_view_file();
+        ASSERT_TRUE(view.set_name(base / "day.view")) << view.last_error();
+        AllParams& all = get_all_params();
+        // A parameter registered beyond the file's 512 columns.
+        while (all.get_items_count() < 520)
+            all.register_param("доп", "доп", "", "доп_" + std::to_string(all.get_items_count()), 0, 1, 0, 1, 0, 0,
+                               1, 0);
+        const std::string beyond = "доп_519";
+        const int far = all.get_param_number(beyond);
+        ASSERT_GE(far, 512);
+
+        DataStorage& ds = root.get_data_storage();
+        for (const char* name : {"давление_на_входе", "вес_на_крюке"}) {
+            Param p;
+            p.global_name = name;
+            ds.get_par_tabl().add(p);
+        }
+        Param p;
+        p.global_name = beyond;
+        ds.get_par_tabl().add(p);
+        ds.current_values[0] = 12;
+        ds.current_values[1] = 64;
+        ds.current_values[2] = 99;
+        ds.set_depth_z(1200);
+        ds.set_depth_cur(1100);
+        root.get_candle_counter().set(12);
+        root.get_candle_counter().set_pipe(3);
+        ASSERT_TRUE(view.add_record());
+
+        // Columns follow the registry's numbers, not the table's positions.
+        const int n = all.get_param_number("вес_на_крюке");
+        EXPECT_EQ(view.get_value(n, 0), 64);
+        EXPECT_EQ(view.get_value(all.get_param_number("давление_на_входе"), 0), 12);
+        vf::Overhead o = view.get_overhead(0);
+        EXPECT_EQ(o.pipes, 12.3f);
+        EXPECT_EQ(o.depth_z, 1200.0f);
+        EXPECT_EQ(o.depth_cur, 1100.0f);
+        int stored = 0;
+        for (int c = 0; c < vf::max_params; ++c)
+            if (view.get_value(c, 0) != 0) ++stored;
+        EXPECT_EQ(stored, 2);
+    });
+}
+
+// The hub's vocabulary, as the station names its values. The well's own
+// entries ("pore.*") belong to the well data and are checked there.
+TEST(System, TheVocabularyNamesEveryHubValue) {
+    struct Entry {
+        const char* name;
+        const char* title;
+        const char* unit;
+        int type;
+    };
+    static const Entry expected[] = {
+        {"candles.value", "Количество свечей", "", 3},
+        {"candles.pipe", "Количество трубок", "", 3},
+        {"candles.value_out", "Количество свечей вне скважины", "", 3},
+        {"candles.pipe_out", "Количество трубок вне скважины", "", 3},
+        {"ds.depth_z", "Глубина забоя", "м", 0},
+        {"ds.depth_cur", "Глубина инструмента", "м", 0},
+        {"ds.depth_lag", "Задержанная глубина", "м", 0},
+        {"race.lag_time2", "Время до выхода метки", "", 2},
+        {"race.prohodka", "Проходка за рейс", "м", 0},
+        {"race.start", "Глубина начала рейса", "м", 0},
+        {"race.circ_time", "Время циркуляции", "", 1},
+        {"race.nasos_rastvor_volume", "V перекаченного р-ра", "м3", 0},
+        {"race.spo_time", "Время СПО", "", 1},
+        {"race.spo_up_time", "Время подъема инструмента", "", 1},
+        {"race.spo_down_time", "Время спуска инструмента", "", 1},
+        {"race.drill_time", "Время бурения", "", 1},
+        {"race.registr_time", "Время регистрации", "", 1},
+        {"race.prorab_time", "Время проработки", "", 1},
+        {"race.prom_time", "Время промывки", "", 1},
+        {"race.other_time", "Прочее время", "", 1},
+        {"tanks.active_volume", "V р-ра в актив. ёмкостях", "м3", 0},
+        {"tanks.doliv_volume", "V р-ра в долив. ёмкостях", "м3", 0},
+        {"tanks.in_volume", "V р-ра в приёмных ёмкостях", "м3", 0},
+        {"tanks.whole_volume", "V р-ра во всех ёмкостях", "м3", 0},
+        {"config.race_info.doloto_diametr", "Диаметр долота", "мм", 0},
+        {"config.race_info.kavern_koeff", "Коэффициент кавернозности", "", 0},
+        {"ds.depth_uz", "Над забоем", "м", 0},
+        {"config.w_kol", "Общий вес колонны", "т", 0},
+    };
+    in_fresh_process([] {
+        os::testing::TempDir base;
+        reg::System root(base.path());
+        Values& values = root.get_values();
+        std::vector<ValueParam> list;
+        values.enum_values(list, false);
+        for (const Entry& e : expected) {
+            auto it = std::find_if(list.begin(), list.end(), [&](const ValueParam& p) { return p.global_name == e.name; });
+            ASSERT_NE(it, list.end()) << e.name;
+            EXPECT_EQ(it->name, e.title) << e.name;
+            EXPECT_EQ(it->units, e.unit) << e.name;
+            EXPECT_EQ(static_cast<int>(it->type), e.type) << e.name;
+        }
+
+        // A scripted trip: six cycles through every operation.
+        DataStorage& ds = root.get_data_storage();
+        Param inflow;
+        inflow.global_name = "расход_на_входе";
+        ds.get_par_tabl().add(inflow);
+        ds.current_values[0] = 20;  // l/s
+        ds.set_depth_z(500);
+        ds.set_depth_cur(400);
+        root.before_work(1, false, base.path() + "/");
+        RaceTotal& race = root.get_race_total();
+        struct Cycle {
+            OperType op;
+            double depth_cur;
+        };
+        for (const Cycle& c : {Cycle{1, 410}, Cycle{1, 405}, Cycle{1, 405}, Cycle{2, 405}, Cycle{3, 405},
+                               Cycle{4, 405}, Cycle{0, 405}}) {
+            ds.set_operation(c.op);
+            ds.set_depth_cur(c.depth_cur);
+            race.calculate();
+            root.on_data();
+        }
+        struct Count {
+            const char* name;
+            double value;
+        };
+        for (const Count& c : {Count{"race.spo_time", 3}, Count{"race.spo_down_time", 1}, Count{"race.spo_up_time", 1},
+                               Count{"race.drill_time", 1}, Count{"race.prorab_time", 1}, Count{"race.prom_time", 1},
+                               Count{"race.other_time", 1}, Count{"race.registr_time", 7}, Count{"race.circ_time", 7}})
+            EXPECT_EQ(values.get(c.name), c.value) << c.name;
+        EXPECT_DOUBLE_EQ(values.get("race.nasos_rastvor_volume"), 7 * 0.02);
+        EXPECT_EQ(values.get("race.start"), 500);
+        EXPECT_EQ(values.get("ds.depth_uz"), 95);
+
+        // Live: changing a source changes the next read.
+        candles::CandleCounter& candles = root.get_candle_counter();
+        VEmkOpts& tanks = root.get_tanks();
+        RaceInfoOld& trip = root.get_config().get_race_info();
+        DelayedDepth& lag = ds.get_delayed_depth();
+        struct Live {
+            const char* name;
+            std::function<void()> change;
+            std::function<double()> source;
+        };
+        const Live live[] = {
+            {"candles.value", [&] { candles.set(17); }, [] { return 17.0; }},
+            {"candles.pipe", [&] { candles.set_pipe(3); }, [] { return 3.0; }},
+            {"candles.value_out", [&] { candles.set_max_count(40); }, [] { return 23.0; }},
+            {"candles.pipe_out", [&] {}, [&] { return double(candles.get_out_pipe()); }},
+            {"ds.depth_z", [&] { ds.set_depth_z(512.5); }, [] { return 512.5; }},
+            {"ds.depth_cur", [&] { ds.set_depth_cur(450.25); }, [] { return 450.25; }},
+            {"ds.depth_uz", [] {}, [] { return 512.5 - 450.25; }},
+            {"race.prohodka", [&] { race.calculate(); }, [&] { return race.get_prohodka(); }},
+            {"ds.depth_lag",
+             [&] {
+                 lag.clear();
+                 lag.add_record(DelayedDepthTime(505, 5));
+                 lag.add_record(DelayedDepthTime(509, 20));
+                 lag.process_records(5);
+                 lag.calc(1, 1.0f);
+             },
+             [] { return 505.0; }},
+            {"race.lag_time2", [] {}, [&] { return double(lag.get_time_to_depth_out()); }},
+            {"tanks.whole_volume",
+             [&] {
+                 tanks[0].calc_volume(2);
+                 tanks[1].set_in_tank(true);
+                 tanks[1].set_doliv(false);
+                 tanks[1].calc_volume(1);
+                 tanks[2].set_used(false);
+                 tanks[2].calc_volume(0.5f);
+                 tanks.calc_total();
+             },
+             [] { return 105.0; }},
+            {"tanks.active_volume", [] {}, [] { return 90.0; }},
+            {"tanks.doliv_volume", [] {}, [&] { return double(tanks.get_whole_doliv_v()); }},
+            {"tanks.in_volume", [] {}, [] { return 30.0; }},
+            {"config.race_info.doloto_diametr", [&] { trip.bit_diameter = 215.9; }, [] { return 215.9; }},
+            {"config.race_info.kavern_koeff", [&] { trip.kavern_koeff = 1.15; }, [] { return 1.15; }},
+            // A float option, widened: 0.1f is not 0.1.
+            {"config.w_kol", [&] { root.get_config().w_kol = 0.1f; }, [] { return double(0.1f); }},
+        };
+        for (const Live& l : live) {
+            l.change();
+            EXPECT_EQ(values.get(l.name), l.source()) << l.name;
+        }
+        EXPECT_NE(values.get("race.prohodka"), 0);
+        EXPECT_NE(values.get("race.lag_time2"), 0);
+        EXPECT_NE(values.get("config.w_kol"), 0.1);
+        // The trip times are whole counts of cycles.
+        for (const char* name : {"race.circ_time", "race.spo_time", "race.registr_time"}) {
+            double v = values.get(name);
+            EXPECT_EQ(v, std::floor(v)) << name;
+        }
     });
 }
 

@@ -149,7 +149,8 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
         case Mode::read: flags |= O_RDONLY; writer = false; break;
         case Mode::write_truncate:
         case Mode::write_append: flags |= O_WRONLY | O_CREAT; break;
-        case Mode::read_write_truncate: flags |= O_RDWR | O_CREAT; break;
+        case Mode::read_write_truncate:
+        case Mode::read_write: flags |= O_RDWR | O_CREAT; break;
     }
 
     const int tries = tries_of(policy);

@@ -81,6 +81,8 @@ public:
         write_truncate,       // created or emptied, write only; a writer
         write_append,         // created when missing, positioned at its end
         read_write_truncate,  // created or emptied, read and write; a writer
+        read_write,           // created when missing, kept as it is, read and
+                              // write; a writer
     };
     enum class Status {
         ok,

@@ -74,6 +74,18 @@ TEST_F(OsFile, ModesCreateTruncateAndAppend) {
     EXPECT_EQ(f.size(), 5);
     f.close();
 
+    // Read and write in place: the content stays, and a writer holds it.
+    ASSERT_EQ(f.open(path, Mode::read_write, false), Status::ok);
+    EXPECT_EQ(f.position(), 0);
+    ASSERT_TRUE(f.write("X", 1));
+    File other;
+    EXPECT_EQ(other.open(path, Mode::read, false), Status::cannot_open);
+    f.close();
+    EXPECT_EQ(get(path), "Xbcde");
+    ASSERT_EQ(f.open(dir / "new.bin", Mode::read_write, false), Status::ok);  // created
+    EXPECT_EQ(f.size(), 0);
+    f.close();
+
     ASSERT_EQ(f.open(path, Mode::write_truncate, false), Status::ok);
     EXPECT_EQ(f.size(), 0);
     f.close();
@@ -326,8 +338,11 @@ TEST_F(OsFile, MappingSeesTheFileAndNeverMapsAnEmptyOne) {
 
     ASSERT_EQ(f.open(path, Mode::read_write_truncate, false), Status::ok);
     ASSERT_TRUE(f.truncate(6));
+    EXPECT_FALSE(m.flush());  // nothing mapped
     ASSERT_TRUE(m.map(f, 6, true));
     std::memcpy(m.data(), "mapped", 6);
+    EXPECT_TRUE(m.flush());
+    EXPECT_EQ(get(path), "mapped");
     m.unmap();
     f.close();
     EXPECT_EQ(get(path), "mapped");

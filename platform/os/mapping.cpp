@@ -45,6 +45,18 @@ bool Mapping::map(const File& file, std::size_t size, bool writable) {
     return true;
 }
 
+bool Mapping::flush() {
+    if (!data_) {
+        error_ = EBADF;
+        return false;
+    }
+    if (::msync(data_, size_, MS_SYNC) != 0) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
 void Mapping::unmap() {
     if (data_) ::munmap(data_, size_);
     data_ = nullptr;

@@ -27,6 +27,9 @@ public:
     // not open or the system refuses; the previous view is dropped first.
     bool map(const File& file, std::size_t size, bool writable);
     void unmap();
+    // Writes the view's changed pages to the file and waits for them; false
+    // (errno in last_error()) on a failure or when nothing is mapped.
+    bool flush();
 
     bool is_mapped() const { return data_ != nullptr; }
     char* data() const { return data_; }

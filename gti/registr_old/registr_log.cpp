@@ -1,0 +1,230 @@
+#include "gti/registr_old/registr_log.h"
+
+#include "library/options/options.h"
+#include "library/text_conv.h"
+#include "library/time_conv.h"
+#include "platform/os/file.h"
+#include "platform/rtl/codepage.h"
+#include "platform/rtl/numbers.h"
+
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool write_all(int fd, const std::string& bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool read_all(const std::string& path, std::string& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+// One file line as the reload reads it: a signed trip number, blanks, the
+// time, one separator character, the rest as text. False for a line that
+// does not start with a number.
+bool parse_line(std::string_view line, RegistrLogOld::Entry& e) {
+    if (line.empty()) return false;
+    char c = line.front();
+    if (!(c >= '0' && c <= '9') && c != '-') return false;
+    const char* p = line.data();
+    const char* end = p + line.size();
+    int race = 0;
+    auto r = std::from_chars(p, end, race);
+    if (r.ec != std::errc()) return false;
+    p = r.ptr;
+    while (p < end && *p == ' ') ++p;
+    std::uint32_t time = 0;
+    r = std::from_chars(p, end, time);
+    if (r.ec == std::errc()) p = r.ptr;
+    if (p < end) ++p;  // the separator
+    std::string_view text(p, static_cast<std::size_t>(end - p));
+    if (text.size() > RegistrLogOld::max_text) text = text.substr(0, RegistrLogOld::max_text);
+    e.race = race;
+    e.time = time;
+    e.text = lib::file_text_to_normal(rtl::cp1251_to_utf8(text));
+    return true;
+}
+
+}  // namespace
+
+AnsiString RegistrLogOld::Entry::race_text() const { return race == -1 ? AnsiString() : rtl::IntToStr(race); }
+
+RegistrLogOld::RegistrLogOld(TripSource trip)
+    : trip_(std::move(trip)),
+      window_(std::make_unique<ui::MessageWindow>(
+          [this](int msg, std::intptr_t w, std::intptr_t l) { on_message(msg, w, l); })) {}
+
+RegistrLogOld::~RegistrLogOld() {
+    std::unique_ptr<ui::MessageWindow> window;
+    {
+        lib::Locker hold(&lock_);
+        window.swap(window_);
+    }
+    // Outside our lock: destroying the window waits for a handler call in
+    // progress, and that call may be waiting for our lock.
+    window.reset();
+}
+
+void RegistrLogOld::set_trip_source(TripSource trip) {
+    lib::Locker hold(&lock_);
+    trip_ = std::move(trip);
+}
+
+void RegistrLogOld::set_file_name(const AnsiString& folder, const AnsiString& part, const AnsiString& name) {
+    lib::Locker hold(&lock_);
+    path_ = folder + "/" + part + "/" + name;
+}
+
+AnsiString RegistrLogOld::get_file_name() {
+    lib::Locker hold(&lock_);
+    return path_;
+}
+
+void RegistrLogOld::set_filter(std::uint32_t min_time, int race) {
+    lib::Locker hold(&lock_);
+    min_time_ = min_time;
+    race_filter_ = race;
+}
+
+void RegistrLogOld::set_row_sink(RowSink sink) {
+    lib::Locker hold(&lock_);
+    sink_ = std::move(sink);
+}
+
+bool RegistrLogOld::passes(const Entry& e) const {
+    return (min_time_ == 0 || e.time >= min_time_) && (race_filter_ == -1 || e.race == race_filter_);
+}
+
+void RegistrLogOld::add(const AnsiString& text) {
+    lib::Locker hold(&lock_);
+    pending_.push_back(text);
+    if (window_) window_->post(message, 0, 0);
+}
+
+std::size_t RegistrLogOld::pending_count() {
+    lib::Locker hold(&lock_);
+    return pending_.size();
+}
+
+void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
+    if (msg != message) return;
+    TripSource trip;
+    {
+        lib::Locker hold(&lock_);
+        if (pending_.empty()) return;
+        trip = trip_;
+    }
+    // The trip number lives under the hub lock: read it before our own lock
+    // is taken again, never inside it.
+    const int race = trip ? trip() : 0;
+
+    lib::Locker hold(&lock_);
+    if (pending_.empty() || path_.empty()) return;
+    int fd = ::open(os::native_path(path_).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    std::string bytes;
+    std::vector<Entry> shown;
+    for (const AnsiString& text : pending_) {
+        if (text.empty()) continue;
+        Entry e{race, lib::get_local_time(), text};
+        bytes += rtl::utf8_to_cp1251(rtl::IntToStr(e.race) + " " + rtl::IntToStr(e.time) + " " +
+                                     lib::normal_text_to_file(text)) +
+                 "\n";
+        if (sink_ && passes(e)) shown.push_back(std::move(e));
+    }
+    // One append write for the whole batch keeps its lines together.
+    bool written = write_all(fd, bytes);
+    ::close(fd);
+    if (!written) return;
+    pending_.clear();
+    for (const Entry& e : shown) sink_(e);
+}
+
+void RegistrLogOld::add_comparsion(const AnsiString& title, const lib::options_base& old_opts,
+                                   const lib::options_base& new_opts) {
+    // Listing the options only binds descriptors to the objects' members;
+    // neither object changes.
+    lib::options_list old_list, new_list;
+    const_cast<lib::options_base&>(old_opts).enum_values(old_list);
+    const_cast<lib::options_base&>(new_opts).enum_values(new_list);
+    if (old_list.size() != new_list.size()) return;
+    std::vector<AnsiString> lines;
+    for (int i = 0; i < old_list.size(); ++i) {
+        lib::MetaClassPointer o = old_list.get_item(i);
+        lib::MetaClassPointer n = new_list.get_item(i);
+        AnsiString was = o->get_serial_string();
+        AnsiString now = n->get_serial_string();
+        if (was == now || o->get_display_name().empty()) continue;
+        AnsiString change = " [" + was + " -> " + now + "]";
+        if (!o->get_unit_name().empty()) change = ", " + o->get_unit_name() + change;
+        lines.push_back("<" + lib::normal_text_to_file(n->get_sect_disp_name()) + "> " + o->get_display_name() +
+                        change);
+    }
+    if (lines.empty()) return;
+    add(title);
+    for (const AnsiString& line : lines) add("... " + line);
+}
+
+AnsiString RegistrLogOld::get_bool_text(bool flag) { return flag ? "<ДА>" : "<НЕТ>"; }
+
+void RegistrLogOld::clear() {
+    lib::Locker hold(&lock_);
+    if (path_.empty()) return;
+    int fd = ::open(os::native_path(path_).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd >= 0) ::close(fd);
+}
+
+std::vector<RegistrLogOld::Entry> RegistrLogOld::read_entries() {
+    lib::Locker hold(&lock_);
+    std::vector<Entry> out;
+    std::string bytes;
+    if (path_.empty() || !read_all(os::native_path(path_), bytes)) return out;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        std::size_t eol = bytes.find('\n', pos);
+        if (eol == std::string::npos) eol = bytes.size();
+        std::string_view line(bytes.data() + pos, eol - pos);
+        pos = eol + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        Entry e;
+        if (!parse_line(line, e) || e.time == 0 || !passes(e)) continue;
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+bool RegistrLogOld::event_colour(const AnsiString& text, std::int32_t& colour) {
+    if (text.empty()) return false;
+    switch (text.front()) {
+    case '*': colour = 0xFFFAEC; return true;
+    case '#': colour = 0xDFFFDF; return true;
+    case '.': colour = 0xEAFFFF; return true;
+    default: return false;
+    }
+}
