@@ -19,6 +19,7 @@
 #include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/race_info.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
@@ -81,6 +82,27 @@ struct Host::State {
     std::vector<boost::signals2::scoped_connection> connections;
 };
 
+namespace {
+
+// The plug-ins are freed on every way out of a run: the hub's root lives on
+// to the end of the process, the plug-in objects must not.
+struct PluginsFreed {
+    reg::System* const* sys;
+    ~PluginsFreed() {
+        if (!*sys) return;
+        lib::Locker hold(sys_lock_obj());
+        (*sys)->get_plugin_manager().free();
+    }
+};
+
+std::string default_plugin_folder(const std::string& station) {
+    fs::path p = fs::absolute(station).lexically_normal();
+    if (p.filename().empty()) p = p.parent_path();
+    return (p.parent_path() / "plugins").string();
+}
+
+}  // namespace
+
 Host::Host(HostOptions options, Out progress, Out errors)
     : options_(std::move(options)), progress_(std::move(progress)), errors_(std::move(errors)),
       state_(std::make_unique<State>()) {}
@@ -90,6 +112,26 @@ Host::~Host() = default;
 void Host::log_error(const std::string& message) {
     if (state_->sys) state_->sys->get_err_log().add(message);
     errors_(message);
+}
+
+void Host::load_plugins(const std::string& station) {
+    const bool asked = !options_.plugin_folder.empty();
+    const std::string folder = asked ? options_.plugin_folder : default_plugin_folder(station);
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        if (asked) throw std::runtime_error("no plug-in folder '" + folder + "'");
+        return;
+    }
+    reg::RegPluginManager& plugins = state_->sys->get_plugin_manager();
+    // No list file: every library of the folder is the station's.
+    plugins.load(state_->sys, folder, "");
+    for (int i = 0; i < plugins.get_size(); ++i) {
+        reg::RegPlugin* p = plugins.get_item(i);
+        reg::PluginInfo info;
+        reg::RegPluginManager::get_plugin_info(p, info);
+        progress_("plug-in " + std::to_string(i + 1) + ": " + info.title + " (" + info.module_name + ") from " +
+                  p->get_path());
+    }
 }
 
 bool Host::stop_requested(int stop_fd) const {
@@ -208,6 +250,10 @@ void Host::cycle(std::uint32_t now) {
         ds.get_delayed_depth().calc(1, lift);
         w.save_lag_depth_values("", lift);
     }
+    {
+        lib::Locker hold(sys_lock_obj());
+        s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) { p->data(); });
+    }
     s.sys->on_data();
 
     const long records = stats_.time_records + stats_.fast_records + stats_.depth_records + stats_.lag_records;
@@ -225,6 +271,7 @@ void Host::cycle(std::uint32_t now) {
 int Host::run(int stop_fd) {
     State& s = *state_;
     const std::string station = options_.station_folder.empty() ? options_.well_folder : options_.station_folder;
+    PluginsFreed plugins_freed{&s.sys};
     try {
         if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
         if (options_.well_folder.empty()) throw std::runtime_error("no well folder given");
@@ -253,12 +300,15 @@ int Host::run(int stop_fd) {
         Config& config = s.sys->get_config();
         s.config = &config;
         {
-            // The hub's settings: its configuration and its registered
-            // modules (the depth sensor's calibration, the well data).
+            // The hub's settings: its configuration, then the plug-ins (one
+            // may set the configuration's record step, and one that is a
+            // module joins the registered modules), then the modules' own
+            // (the depth sensor's calibration, the well data, the plug-ins').
             lib::Locker hold(sys_lock_obj());
             rtl::IniFile ini(s.settings_path);
-            s.sys->get_module_list().load_from_ini(&ini);
             config.load_from_ini(&ini);
+            load_plugins(station);
+            s.sys->get_module_list().load_from_ini(&ini);
             s.block_position = config.last_tal;
         }
         s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
@@ -329,14 +379,6 @@ int Host::run(int stop_fd) {
         log_error(std::string("station_host: ") + e.what());
         return 1;
     }
-
-    // ---- Plug-ins -------------------------------------------------------
-    // The station's plug-ins ("*.so" of the plug-in folder: cementing,
-    // driller's console) are loaded here, once the modules are registered
-    // and before the trip starts, through the hub's plug-in manager; their
-    // start_registration/stop_registration then come from before_work and
-    // after_work. Not done by this host yet.
-    // ---------------------------------------------------------------------
 
     progress_("recording trip " + std::to_string(options_.trip) + " from " + options_.port + " into " +
               s.writer->get_time_file_name());

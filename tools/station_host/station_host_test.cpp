@@ -308,6 +308,47 @@ TEST_F(StationHost, AnUncalibratedDepthSensorIsReportedOnceAndTheConfiguredCoeff
     expect_block_follows_bit(files[0].path, 20 + 1000);
 }
 
+TEST_F(StationHost, ThePluginsBesideTheStationSeeTheTripEveryCycleAndAreFreed) {
+    // The well folder is the station folder: "plugins" beside it.
+    const fs::path plugins = fs::path(dir.path()) / "plugins";
+    fs::create_directories(plugins);
+    fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", plugins / "recorder.so");
+    const std::string calls = dir.path() + "/calls.txt";
+    ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 4));
+    ::unsetenv("STATION_HOST_PLUGIN_LOG");
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("plug-in 1: Запись вызовов (recorder) from " + plugins.string()))
+        << ::testing::PrintToString(r.lines);
+
+    // Loaded, told of trip 7 as a new trip, its data() once a cycle while
+    // recording, told of the end, and freed before the host exited.
+    std::vector<std::string> seen;
+    std::istringstream in(slurp(calls));
+    for (std::string l; std::getline(in, l);) seen.push_back(l);
+    const long cycles = r.summary_count("cycles");
+    ASSERT_GE(cycles, 3) << r.summary;
+    std::vector<std::string> expected = {"loaded", "start 7 0"};
+    expected.insert(expected.end(), std::size_t(cycles), "data 1");
+    expected.insert(expected.end(), {"stop", "freed"});
+    EXPECT_EQ(seen, expected);
+    // The hub gave it its callbacks: its report is in the station's log.
+    EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("'recorder' : registration started"),
+              std::string::npos);
+
+    // A start that fails after the loading frees them too.
+    fs::remove(calls);
+    ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
+    HostRun failed = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    ::unsetenv("STATION_HOST_PLUGIN_LOG");
+    ASSERT_TRUE(failed.code);
+    EXPECT_EQ(*failed.code, 1);
+    EXPECT_EQ(slurp(calls), "loaded\nfreed\n");
+}
+
 TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
     // Reports 10 and on: a 2.5 s silence, a repeated block, two blocks
     // never sent, a bit flipped, junk on the line.
@@ -393,6 +434,7 @@ TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNoTrip) {
         {{"--well", well}, 2, "--port is needed"},
         {{"--port", missing, "--well", well, "--trip", "x"}, 2, "bad trip number"},
         {{"--port", missing, "--well", well, "--depth", "15001"}, 2, "bad depth"},
+        {{"--port", missing, "--well", well, "--plugins", dir.path() + "/no-such-folder"}, 1, "no plug-in folder"},
     };
     for (const Case& c : cases) {
         HostRun r = run_host(c.args);
