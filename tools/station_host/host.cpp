@@ -9,19 +9,24 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gti/registr_old/calc_values.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/race_info.h"
 #include "gti/registr_old/real_time_file.h"
+#include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/paths.h"
+#include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
+#include "tools/station_host/hub_calc.h"
 #include "tools/station_host/station_setup.h"
 
 namespace station_host {
@@ -48,15 +53,24 @@ struct Host::State {
     DataStorage* ds = nullptr;
     RealTimeFile* writer = nullptr;
     CommProtocols* protocols = nullptr;
+    Config* config = nullptr;
+    calc::CalcValues* calc = nullptr;
+    pore::PoreOpt* pore = nullptr;
+    std::unique_ptr<DepthPulses> pulses;
     Settings settings;
+    std::string settings_path;
     std::string well;  // with its trailing '/'
     std::string port;
     int time_step = 10;
     double depth_step = 0.2;
     bool save_fast = true;
     int hook_load = -1;  // table positions, -1 when not in the table
+    int block = -1;
     int flow_in = -1;
     int pumps[3] = {-1, -1, -1};
+
+    // Block position, m: the depth sensor counts its travel.
+    double block_position = 0;
 
     // Between cycles.
     long frames_in_cycle = 0;
@@ -68,6 +82,27 @@ struct Host::State {
     std::vector<boost::signals2::scoped_connection> connections;
 };
 
+namespace {
+
+// The plug-ins are freed on every way out of a run: the hub's root lives on
+// to the end of the process, the plug-in objects must not.
+struct PluginsFreed {
+    reg::System* const* sys;
+    ~PluginsFreed() {
+        if (!*sys) return;
+        lib::Locker hold(sys_lock_obj());
+        (*sys)->get_plugin_manager().free();
+    }
+};
+
+std::string default_plugin_folder(const std::string& station) {
+    fs::path p = fs::absolute(station).lexically_normal();
+    if (p.filename().empty()) p = p.parent_path();
+    return (p.parent_path() / "plugins").string();
+}
+
+}  // namespace
+
 Host::Host(HostOptions options, Out progress, Out errors)
     : options_(std::move(options)), progress_(std::move(progress)), errors_(std::move(errors)),
       state_(std::make_unique<State>()) {}
@@ -77,6 +112,26 @@ Host::~Host() = default;
 void Host::log_error(const std::string& message) {
     if (state_->sys) state_->sys->get_err_log().add(message);
     errors_(message);
+}
+
+void Host::load_plugins(const std::string& station) {
+    const bool asked = !options_.plugin_folder.empty();
+    const std::string folder = asked ? options_.plugin_folder : default_plugin_folder(station);
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        if (asked) throw std::runtime_error("no plug-in folder '" + folder + "'");
+        return;
+    }
+    reg::RegPluginManager& plugins = state_->sys->get_plugin_manager();
+    // No list file: every library of the folder is the station's.
+    plugins.load(state_->sys, folder, "");
+    for (int i = 0; i < plugins.get_size(); ++i) {
+        reg::RegPlugin* p = plugins.get_item(i);
+        reg::PluginInfo info;
+        reg::RegPluginManager::get_plugin_info(p, info);
+        progress_("plug-in " + std::to_string(i + 1) + ": " + info.title + " (" + info.module_name + ") from " +
+                  p->get_path());
+    }
 }
 
 bool Host::stop_requested(int stop_fd) const {
@@ -106,17 +161,30 @@ void Host::on_frame(const CommIncomData& d) {
     for (int k = 0; k < 3; ++k)
         if (s.pumps[k] >= 0) ds.current_values[s.pumps[k]] = d.rates[std::size_t(k)];
 
-    // The depth sensor counts the block's travel; the bit moves with it only
-    // while the string hangs on the hook, not while it sits in the slips.
-    const double hook = s.hook_load >= 0 ? ds.current_values[s.hook_load] : s.settings.slips_weight;
-    if (d.counter_increment != 0 && hook >= s.settings.slips_weight) {
-        double bit = ds.get_depth_cur() + d.counter_increment / s.settings.pulses_per_metre;
-        bit = std::clamp(bit, 0.0, DataStorage::max_depth);
-        if (bit > ds.get_depth_z()) ds.set_depth_z(bit);
-        ds.set_depth_cur(bit);
+    // The depth sensor counts the block's travel (a block going down counts
+    // upward), at the pulses per metre the hub's calibration gives for where
+    // the block is; the bit moves with the block only while the string
+    // hangs on the hook, not while it sits in the slips (the hub's "zero
+    // weight" or below).
+    if (d.counter_increment != 0) {
+        const double per_metre = s.pulses->at(s.calc->get_depth_calc(), s.block_position, s.config->dol_koeff);
+        if (per_metre > 0) {
+            const double travel = d.counter_increment / per_metre;
+            s.block_position -= travel;
+            const double hook = s.hook_load >= 0 ? ds.current_values[s.hook_load] : 0.0;
+            if (s.hook_load < 0 || hook > s.config->zero_weight) {
+                const double bit = std::clamp(ds.get_depth_cur() + travel, 0.0, DataStorage::max_depth);
+                if (bit > ds.get_depth_z()) ds.set_depth_z(bit);
+                ds.set_depth_cur(bit);
+            }
+        }
     }
+    if (s.block >= 0) ds.current_values[s.block] = s.block_position;
     ds.depth_recording = ds.get_depth_z() - ds.get_depth_cur() < 0.05;
     ds.average_values.calculate_values(false);
+    // The hub's computed values of the frame, from the averages just made.
+    calc::CalcValuesData values{s.pore, &ds, lib::get_local_time()};
+    s.calc->calc_and_store(values);
 }
 
 void Host::cycle(std::uint32_t now) {
@@ -125,9 +193,15 @@ void Host::cycle(std::uint32_t now) {
     DataStorage& ds = *s.ds;
     const long frames = s.frames_in_cycle;
     s.frames_in_cycle = 0;
+    double annulus = s.settings.annulus_capacity;
     {
         lib::Locker hold(sys_lock_obj());
         ds.tick();
+        // The annulus the mud lifts the marks through, from the well data
+        // when it describes the bore down to the bit.
+        const double from_well =
+            annulus_capacity(*s.pore, ds.get_depth_cur(), s.config->get_race_info().kavern_koeff);
+        if (from_well > 0) annulus = from_well;
         ParTabl& table = ds.get_par_tabl();
         // Sensors read from the unit fail together when it falls silent.
         for (int i = 0; i < table.get_items_count(); ++i)
@@ -171,10 +245,14 @@ void Host::cycle(std::uint32_t now) {
         }
         // What the pumps lifted this second.
         const double flow = s.flow_in >= 0 ? ds[s.flow_in] : 0.0;
-        const float lift = float(std::max(0.0, flow) / s.settings.annulus_capacity);
+        const float lift = float(std::max(0.0, flow) / annulus);
         ds.get_delayed_depth().process_records(lift);
         ds.get_delayed_depth().calc(1, lift);
         w.save_lag_depth_values("", lift);
+    }
+    {
+        lib::Locker hold(sys_lock_obj());
+        s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) { p->data(); });
     }
     s.sys->on_data();
 
@@ -193,6 +271,7 @@ void Host::cycle(std::uint32_t now) {
 int Host::run(int stop_fd) {
     State& s = *state_;
     const std::string station = options_.station_folder.empty() ? options_.well_folder : options_.station_folder;
+    PluginsFreed plugins_freed{&s.sys};
     try {
         if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
         if (options_.well_folder.empty()) throw std::runtime_error("no well folder given");
@@ -214,8 +293,25 @@ int Host::run(int stop_fd) {
         s.well = folder_prefix(options_.well_folder);
         s.port = options_.port;
         s.settings = load_settings(station);
+        s.settings_path = (fs::path(station) / settings_file).string();
+        s.calc = &s.sys->get_calc_values();
+        s.pore = &s.sys->get_pore();
+        s.pulses = std::make_unique<DepthPulses>([this](const std::string& m) { log_error(m); });
         Config& config = s.sys->get_config();
-        s.time_step = options_.time_step > 0 ? options_.time_step : s.settings.time_step;
+        s.config = &config;
+        {
+            // The hub's settings: its configuration, then the plug-ins (one
+            // may set the configuration's record step, and one that is a
+            // module joins the registered modules), then the modules' own
+            // (the depth sensor's calibration, the well data, the plug-ins').
+            lib::Locker hold(sys_lock_obj());
+            rtl::IniFile ini(s.settings_path);
+            config.load_from_ini(&ini);
+            load_plugins(station);
+            s.sys->get_module_list().load_from_ini(&ini);
+            s.block_position = config.last_tal;
+        }
+        s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
         // The step as the operator typed it (0.2, not the float's 0.2000000030).
         s.depth_step = config.depth_step > 0 ? std::round(double(config.depth_step) * 1000) / 1000 : 0.2;
         s.save_fast = config.save_fast_file;
@@ -226,6 +322,7 @@ int Host::run(int stop_fd) {
             load_table(station, table);
             s.ds->correct_store_modes();
             s.hook_load = table.find_global("вес_на_крюке");
+            s.block = table.find_global("тальблок");
             s.flow_in = table.find_global("расход_на_входе");
             s.pumps[0] = table.find_global("ходы_насоса1");
             s.pumps[1] = table.find_global("ходы_насоса2");
@@ -283,14 +380,6 @@ int Host::run(int stop_fd) {
         return 1;
     }
 
-    // ---- Plug-ins -------------------------------------------------------
-    // The station's plug-ins ("*.so" of the plug-in folder: cementing,
-    // driller's console) are loaded here, once the modules are registered
-    // and before the trip starts, through the hub's plug-in manager; their
-    // start_registration/stop_registration then come from before_work and
-    // after_work. Not done by this host yet.
-    // ---------------------------------------------------------------------
-
     progress_("recording trip " + std::to_string(options_.trip) + " from " + options_.port + " into " +
               s.writer->get_time_file_name());
     const auto started = std::chrono::steady_clock::now();
@@ -338,6 +427,8 @@ int Host::run(int stop_fd) {
         s.sys->after_work(s.well);
         s.sys->save_to_file(s.well);
         s.ds->save_conf(s.well + settings_file);
+        // Where the block is, for the next run (the configuration's key).
+        rtl::IniFile(s.settings_path).WriteFloat("прочие_настройки", "last_tal", s.block_position);
     } catch (const std::exception& e) {
         log_error(std::string("stop: ") + e.what());
         status = 3;

@@ -6,19 +6,27 @@
 // whole seconds, so a faster cycle would give records the same time):
 //   between cycles, every frame the unit sends: CommProtocols::read_data,
 //     Param::calc_value_by_voltage for each parameter with a channel, the
-//     depth from the depth sensor's pulses, the running averages;
+//     block position and the depth from the depth sensor's pulses (at the
+//     hub's DepthCalc::calc_coeff), the running averages, the hub's
+//     computed values (CalcValues::calc_and_store);
 //   at the cycle: DataStorage::tick, RealTimeFile::store_values_for_file,
 //     the time record every time step, the fast record, the depth record at
-//     each depth step drilled, the lag release, reg::System::on_data.
+//     each depth step drilled, the lag release (the marks lifted through
+//     the annulus the hub's well data gives), reg::System::on_data.
 // A second without a frame records nothing: the files show the gap, and the
 // silence is logged (error log and standard error) with the port's cause.
 //
 // Start: the station set-up (default one created when missing), sys() with
-// the station folder as its program folder, the modules, the table, the
+// the station folder as its program folder, the modules, the hub's
+// configuration, the plug-ins of the plug-in folder (through the hub's
+// plug-in manager, so that before_work and after_work reach them), the
+// modules' settings read from the set-up's "station.ini", the table, the
 // depths of the well, before_work, the trip header, the write thread.
+// Every cycle calls each plug-in's data().
 // Stop (the duration, or the stop descriptor becoming readable — the
 // program's signal pipe): the lag lines flushed, the trip end, the write
-// thread drained and stopped, after_work, "sys.bin" saved, the depths kept.
+// thread drained and stopped, after_work, "sys.bin" saved, the depths and
+// the block position kept, the plug-ins freed (also after a failed start).
 
 #include <cstdint>
 #include <functional>
@@ -33,9 +41,11 @@ struct HostOptions {
     std::string port;            // device path or "host:port"
     std::string well_folder;     // the trip's files, "sys.bin", the depths
     std::string station_folder;  // set-up and error log; empty: the well folder
+    std::string plugin_folder;   // empty: "plugins" beside the station folder,
+                                 // none when that is absent
     int trip = 1;
     double duration_s = 60;      // 0: until stopped
-    int time_step = 0;           // s between time records; 0: the set-up's
+    int time_step = 0;           // s between time records; 0: the hub's configuration
     bool continue_trip = false;  // reload "sys.bin" and go on with the trip
     double start_depth = -1;     // bottom-hole and bit depth; < 0: as kept
 };
@@ -71,6 +81,8 @@ public:
 
 private:
     bool stop_requested(int stop_fd) const;
+    // Throws std::runtime_error when a folder asked for is not there.
+    void load_plugins(const std::string& station);
     void on_frame(const CommIncomData& d);
     void cycle(std::uint32_t now);
     void log_error(const std::string& message);

@@ -3,9 +3,12 @@
 //
 //   station_host --port PORT --well DIR [--station DIR] [--trip N]
 //                [--seconds S] [--time-step S] [--depth M] [--continue]
+//                [--plugins DIR]
 //
 // PORT is a device path (a serial line, or the pseudo-terminal the device
-// simulator prints) or "host:port". It prints a line a second, a summary at
+// simulator prints) or "host:port". The plug-ins are the "*.so" of DIR
+// (default: the folder "plugins" beside the station folder, if there is
+// one). It prints a line a second, a summary at
 // the end, and errors on standard error; SIGINT and SIGTERM stop it cleanly.
 
 #include <fcntl.h>
@@ -41,7 +44,8 @@ int usage(const std::string& why) {
     say(stderr, "station_host: " + why);
     say(stderr,
         "usage: station_host --port PORT --well DIR [--station DIR] [--trip N]\n"
-        "                    [--seconds S] [--time-step S] [--depth M] [--continue]");
+        "                    [--seconds S] [--time-step S] [--depth M] [--continue]\n"
+        "                    [--plugins DIR]");
     return 2;
 }
 
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
             if (a == "--port") o.port = value();
             else if (a == "--well") o.well_folder = value();
             else if (a == "--station") o.station_folder = value();
+            else if (a == "--plugins") o.plugin_folder = value();
             else if (a == "--trip") {
                 if (!number(value(), 0LL, 99999999LL, n)) return usage("bad trip number");
                 o.trip = int(n);

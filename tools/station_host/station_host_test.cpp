@@ -184,6 +184,19 @@ protected:
         }
     }
 
+    // The string hangs on the hook all along: the block went down exactly
+    // as far as the bit, so their sum stays where it started (within the
+    // block's second of averaging at 0.1 m/s).
+    void expect_block_follows_bit(const std::string& file, double sum) {
+        FileStorage t;
+        t.add_file(file, false);
+        const int c = column(t, "тальблок");
+        ASSERT_GE(c, 0) << file;
+        ASSERT_GT(t.get_data_size(), 0) << file;
+        for (int i = 0; i < t.get_data_size(); ++i)
+            EXPECT_NEAR(t.get_record(i)->values[std::size_t(c)] + t.get_record(i)->depth_cur, sum, 0.12) << i;
+    }
+
     os::testing::TempDir dir;
     std::string script, well;
 };
@@ -236,6 +249,10 @@ TEST_P(StationHostLines, RecordsTheScenarioTheUnitPlayed) {
 
     expect_steady_values(time.path);
     expect_steady_values(depth.path);
+    expect_block_follows_bit(time.path, DefaultRig::block_position + 1000);
+    // The hub's calibration served, and its computed values ran clean.
+    EXPECT_FALSE(r.has("calibrated interval")) << ::testing::PrintToString(r.lines);
+    EXPECT_EQ(slurp(fs::path(well) / "registr.errors.log").find("CalcValues::"), std::string::npos);
 
     // The block went down 0.1 m a second from 1000 m: the bottom followed
     // the bit, one depth record per 0.2 m drilled, each at its mark, and
@@ -255,6 +272,8 @@ TEST_P(StationHostLines, RecordsTheScenarioTheUnitPlayed) {
     // The depths are kept for the next run, and the hub's state is saved.
     rtl::IniFile ini((fs::path(well) / settings_file).string());
     EXPECT_NEAR(ini.ReadFloat("рейс", "глубина_забоя", 0), time.depth_max, 0.2);
+    EXPECT_NEAR(ini.ReadFloat("прочие_настройки", "last_tal", 0) + ini.ReadFloat("рейс", "глубина_долота", 0),
+                DefaultRig::block_position + 1000, 0.01);
     EXPECT_TRUE(fs::exists(fs::path(well) / "sys.bin"));
     // The console's display went back to the unit.
     auto sim_lines = sim.finish();
@@ -264,6 +283,71 @@ TEST_P(StationHostLines, RecordsTheScenarioTheUnitPlayed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, StationHostLines, ::testing::Values("pty", "tcp"));
+
+TEST_F(StationHost, AnUncalibratedDepthSensorIsReportedOnceAndTheConfiguredCoefficientServes) {
+    ensure_default_setup(well);
+    {
+        rtl::IniFile ini((fs::path(well) / settings_file).string());
+        rtl::IniFile::Batch batch(ini);
+        for (int i = 1; i <= 3; ++i) ini.WriteString(depth_calc_section, "item" + std::to_string(i), "27,18,0");
+        ini.WriteFloat("прочие_настройки", "last_tal", 20);
+        batch.commit();
+    }
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 4));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    long said = 0;
+    for (const auto& l : r.lines) said += l.find("has no calibrated interval") != std::string::npos;
+    EXPECT_EQ(said, 1) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("using the configured 100 pulses per metre"));
+    auto files = read_trip_files(well, 7);
+    EXPECT_GT(files[0].depth_max, 1000.1);
+    EXPECT_LT(files[0].depth_max, 1001.0);
+    expect_block_follows_bit(files[0].path, 20 + 1000);
+}
+
+TEST_F(StationHost, ThePluginsBesideTheStationSeeTheTripEveryCycleAndAreFreed) {
+    // The well folder is the station folder: "plugins" beside it.
+    const fs::path plugins = fs::path(dir.path()) / "plugins";
+    fs::create_directories(plugins);
+    fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", plugins / "recorder.so");
+    const std::string calls = dir.path() + "/calls.txt";
+    ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 4));
+    ::unsetenv("STATION_HOST_PLUGIN_LOG");
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("plug-in 1: Запись вызовов (recorder) from " + plugins.string()))
+        << ::testing::PrintToString(r.lines);
+
+    // Loaded, told of trip 7 as a new trip, its data() once a cycle while
+    // recording, told of the end, and freed before the host exited.
+    std::vector<std::string> seen;
+    std::istringstream in(slurp(calls));
+    for (std::string l; std::getline(in, l);) seen.push_back(l);
+    const long cycles = r.summary_count("cycles");
+    ASSERT_GE(cycles, 3) << r.summary;
+    std::vector<std::string> expected = {"loaded", "start 7 0"};
+    expected.insert(expected.end(), std::size_t(cycles), "data 1");
+    expected.insert(expected.end(), {"stop", "freed"});
+    EXPECT_EQ(seen, expected);
+    // The hub gave it its callbacks: its report is in the station's log.
+    EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("'recorder' : registration started"),
+              std::string::npos);
+
+    // A start that fails after the loading frees them too.
+    fs::remove(calls);
+    ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
+    HostRun failed = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    ::unsetenv("STATION_HOST_PLUGIN_LOG");
+    ASSERT_TRUE(failed.code);
+    EXPECT_EQ(*failed.code, 1);
+    EXPECT_EQ(slurp(calls), "loaded\nfreed\n");
+}
 
 TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
     // Reports 10 and on: a 2.5 s silence, a repeated block, two blocks
@@ -350,6 +434,7 @@ TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNoTrip) {
         {{"--well", well}, 2, "--port is needed"},
         {{"--port", missing, "--well", well, "--trip", "x"}, 2, "bad trip number"},
         {{"--port", missing, "--well", well, "--depth", "15001"}, 2, "bad depth"},
+        {{"--port", missing, "--well", well, "--plugins", dir.path() + "/no-such-folder"}, 1, "no plug-in folder"},
     };
     for (const Case& c : cases) {
         HostRun r = run_host(c.args);

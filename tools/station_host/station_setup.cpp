@@ -1,10 +1,13 @@
 #include "tools/station_host/station_setup.h"
 
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
 
 #include "gti/registr_old/all_params.h"
+#include "gti/registr_old/config.h"
+#include "gti/registr_old/depth_calc.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
 #include "platform/rtl/ini_file.h"
@@ -35,6 +38,7 @@ const std::vector<DefaultChannel>& default_channels() {
         {"ходы_насоса1", -1, 200, "ход/мин"},
         {"ходы_насоса2", -1, 200, "ход/мин"},
         {"ходы_насоса3", -1, 200, "ход/мин"},
+        {"тальблок", -1, 50, "м"},
     };
     return channels;
 }
@@ -82,10 +86,22 @@ std::vector<std::string> ensure_default_setup(const std::string& folder) {
         rtl::IniFile ini(ini_file);
         rtl::IniFile::Batch batch(ini);
         ini.WriteFloat(section, "опорное_напряжение_ацп", s.adc_reference);
-        ini.WriteFloat(section, "импульсов_на_метр", s.pulses_per_metre);
-        ini.WriteFloat(section, "вес_в_клиньях", s.slips_weight);
         ini.WriteFloat(section, "объем_затруба_на_метр", s.annulus_capacity);
-        ini.WriteInteger(section, "шаг_записи_по_времени", s.time_step);
+        // The hub's configuration, whole, so that the operator finds every
+        // key to edit; the simulated rig's sensor and weights in it.
+        Config config;
+        config.dol_koeff = float(DefaultRig::pulses_per_metre);
+        config.zero_weight = float(DefaultRig::zero_weight);
+        config.last_tal = float(DefaultRig::block_position);
+        config.save_to_ini(&ini);
+        // The calibration table, measured: 900 pulses over each 9 m
+        // interval, and always used.
+        calc::DepthCalc calibration(depth_calc_section);
+        for (int i = 0; i < calibration.size(); ++i)
+            calibration.set_counter(i, int(std::lround(DefaultRig::pulses_per_metre *
+                                                       std::abs(calibration.get_depth1(i) - calibration.get_depth2(i)))));
+        calibration.mode = 1;
+        calibration.lib::IniSerialData::save(&ini);  // the list, then its options
         batch.commit();
         if (!fs::exists(ini_file)) throw std::runtime_error("cannot write the settings file '" + ini_file + "'");
         created.push_back(ini_file);
@@ -105,15 +121,10 @@ Settings load_settings(const std::string& folder) {
     Settings s;
     rtl::IniFile ini(in(folder, settings_file));
     s.adc_reference = ini.ReadFloat(section, "опорное_напряжение_ацп", s.adc_reference);
-    s.pulses_per_metre = ini.ReadFloat(section, "импульсов_на_метр", s.pulses_per_metre);
-    s.slips_weight = ini.ReadFloat(section, "вес_в_клиньях", s.slips_weight);
     s.annulus_capacity = ini.ReadFloat(section, "объем_затруба_на_метр", s.annulus_capacity);
-    s.time_step = ini.ReadInteger(section, "шаг_записи_по_времени", s.time_step);
     // Nonsense in the file must not stop or divide the cycle.
     if (!(s.adc_reference > 0)) s.adc_reference = 2.5;
-    if (!(s.pulses_per_metre > 0)) s.pulses_per_metre = 100;
     if (!(s.annulus_capacity > 0)) s.annulus_capacity = 25;
-    if (s.time_step < 1) s.time_step = 1;
     return s;
 }
 

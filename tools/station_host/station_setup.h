@@ -2,13 +2,18 @@
 // The station set-up the host works with when a folder has none of its own:
 // a parameter table whose channels and calibrations match the acquisition
 // unit the device simulator plays (the driller's console's 12-bit channels
-// on a 2.5 V reference), and the host's settings file.
+// on a 2.5 V reference, a depth sensor giving 100 pulses per metre of block
+// travel), and the settings file.
 //
 // Files, in the station folder:
 //   "params.tbl" (+ ".extended")  the parameter table (ParTabl's format)
-//   "station.ini"                 the host's settings, and the depths of the
-//                                 well between runs (section "рейс", as
-//                                 DataStorage::load_conf/save_conf keep them)
+//   "station.ini"                 the host's settings (section "станция"),
+//                                 the hub's settings (its configuration and
+//                                 registered modules: the depth sensor's
+//                                 calibration, the well data), and the
+//                                 depths of the well between runs (section
+//                                 "рейс", as DataStorage::load_conf/save_conf
+//                                 keep them)
 // An existing file is never overwritten: an operator's own table stays.
 
 #include <string>
@@ -20,11 +25,15 @@ namespace station_host {
 
 inline constexpr const char* params_file = "params.tbl";
 inline constexpr const char* settings_file = "station.ini";
+// The section of the hub's depth-sensor calibration table (its instance's
+// name).
+inline constexpr const char* depth_calc_section = "DepthCalc";
 
 // One channel of the default table: the parameter's global name, its ADC
 // channel and the value at full scale (code 4095, i.e. the reference
 // voltage). A channel of -1 is not read from the converter: the pump
-// stroke rates come from the frame's rate inputs.
+// stroke rates come from the frame's rate inputs, the block position from
+// the depth sensor's pulses.
 struct DefaultChannel {
     const char* global_name;
     int channel;
@@ -33,13 +42,20 @@ struct DefaultChannel {
 };
 const std::vector<DefaultChannel>& default_channels();
 
-// The host's settings, from "station.ini".
+// The host's settings, from "station.ini". The depth sensor's pulses per
+// metre, the hook load of a string in the slips and the record steps are
+// the hub's (its calibration table and configuration, in the same file).
 struct Settings {
     double adc_reference = 2.5;      // volts at the converter's full scale
-    double pulses_per_metre = 100;   // depth sensor
-    double slips_weight = 30;        // t: below it the string hangs in the slips
     double annulus_capacity = 25;    // l per metre of annulus, for the lag
-    int time_step = 10;              // s between time-file records
+                                     // while the well data has no bore
+};
+
+// What the default set-up gives the hub for the simulated rig.
+struct DefaultRig {
+    static constexpr double pulses_per_metre = 100;  // the depth sensor
+    static constexpr double zero_weight = 30;        // t: the block alone is 15
+    static constexpr double block_position = 25;     // m, where its block starts
 };
 
 // Creates the default table and settings in folder where they are missing

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "gti/registr_old/calc_values.h"
+#include "gti/registr_old/config.h"
 #include "gti/registr_old/par_tabl.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
@@ -59,6 +61,20 @@ TEST(StationSetup, DefaultTableReadsTheSimulatedChannelsAtTheirScale) {
     }
     EXPECT_EQ(read, 8);
 
+    // The hub reads the simulated rig's depth sensor and weights from the
+    // same file: its calibration table under its own instance's name, used
+    // at every block position the rig reaches, and its configuration.
+    rtl::IniFile ini(folder + "/" + settings_file);
+    calc::CalcValues hub;
+    hub.get_depth_calc().lib::IniSerialData::load(&ini);
+    for (float block : {0.5f, 9.0f, 17.3f, 28.0f})
+        EXPECT_NEAR(hub.get_depth_calc().calc_coeff(block, 150), devsim::ChannelMap::pulses_per_metre, 1e-3) << block;
+    Config config;
+    config.load_from_ini(&ini);
+    EXPECT_EQ(config.dol_koeff, devsim::ChannelMap::pulses_per_metre);
+    EXPECT_EQ(config.zero_weight, DefaultRig::zero_weight);
+    EXPECT_EQ(config.last_tal, DefaultRig::block_position);
+
     // A second call finds everything in place.
     EXPECT_TRUE(ensure_default_setup(folder).empty());
 }
@@ -73,14 +89,14 @@ TEST(StationSetup, AnOperatorsOwnFilesStay) {
     own.save_to(dir.path() + "/" + params_file);
     {
         rtl::IniFile ini(dir.path() + "/" + settings_file);
-        ini.WriteInteger("станция", "шаг_записи_по_времени", 5);
+        ini.WriteFloat("станция", "объем_затруба_на_метр", 31.5);
     }
     EXPECT_TRUE(ensure_default_setup(dir.path()).empty());
     ParTabl table;
     load_table(dir.path(), table);
     ASSERT_EQ(table.get_items_count(), 1);
     EXPECT_EQ(table.at(0).channel, 11);
-    EXPECT_EQ(load_settings(dir.path()).time_step, 5);
+    EXPECT_EQ(load_settings(dir.path()).annulus_capacity, 31.5);
 }
 
 TEST(StationSetup, SettingsThatCannotWorkFallBackAndAMissingTableIsNamed) {
@@ -88,15 +104,11 @@ TEST(StationSetup, SettingsThatCannotWorkFallBackAndAMissingTableIsNamed) {
     {
         rtl::IniFile ini(dir.path() + "/" + settings_file);
         ini.WriteFloat("станция", "опорное_напряжение_ацп", 0);
-        ini.WriteFloat("станция", "импульсов_на_метр", -100);
         ini.WriteFloat("станция", "объем_затруба_на_метр", 0);
-        ini.WriteInteger("станция", "шаг_записи_по_времени", 0);
     }
     const Settings s = load_settings(dir.path());
     EXPECT_EQ(s.adc_reference, 2.5);
-    EXPECT_EQ(s.pulses_per_metre, 100);
     EXPECT_EQ(s.annulus_capacity, 25);
-    EXPECT_EQ(s.time_step, 1);
 
     ParTabl table;
     try {
