@@ -34,7 +34,12 @@ cleanup() {
 trap cleanup EXIT
 sim_seconds=$((seconds + 30))
 [ "$seconds" -gt 0 ] || sim_seconds=86400   # 0: the host records until Ctrl-C
-"$bin/device_simulator" --device console --pty --seconds "$sim_seconds" >"$log" 2>&1 &
+# Up to a couple of minutes the unit plays the scripted session (a stand
+# drilled down with a gas show); longer runs and runs until Ctrl-C get the
+# generated rig (drilling, connections, circulation).
+scenario=(--seed 1)
+if [ "$seconds" -gt 0 ] && [ "$seconds" -le 120 ]; then scenario=(--scenario tools/station_host/session.scenario); fi
+"$bin/device_simulator" --device console --pty --seconds "$sim_seconds" "${scenario[@]}" >"$log" 2>&1 &
 sim_pid=$!
 line=
 for _ in $(seq 50); do
