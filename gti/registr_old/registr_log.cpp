@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -144,26 +145,40 @@ void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
     // is taken again, never inside it.
     const int race = trip ? trip() : 0;
 
-    lib::Locker hold(&lock_);
-    if (pending_.empty() || path_.empty()) return;
-    int fd = ::open(os::native_path(path_).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    std::string bytes;
     std::vector<Entry> shown;
-    for (const AnsiString& text : pending_) {
-        if (text.empty()) continue;
-        Entry e{race, lib::get_local_time(), text};
-        bytes += rtl::utf8_to_cp1251(rtl::IntToStr(e.race) + " " + rtl::IntToStr(e.time) + " " +
-                                     lib::normal_text_to_file(text)) +
-                 "\n";
-        if (sink_ && passes(e)) shown.push_back(std::move(e));
+    RowSink sink;
+    {
+        lib::Locker hold(&lock_);
+        if (pending_.empty() || path_.empty()) return;
+        int fd = ::open(os::native_path(path_).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        std::string bytes;
+        for (const AnsiString& text : pending_) {
+            if (text.empty()) continue;
+            Entry e{race, lib::get_local_time(), text};
+            bytes += rtl::utf8_to_cp1251(rtl::IntToStr(e.race) + " " + rtl::IntToStr(e.time) + " " +
+                                         lib::normal_text_to_file(text)) +
+                     "\n";
+            if (sink_ && passes(e)) shown.push_back(std::move(e));
+        }
+        // One append write for the whole batch keeps its lines together; a
+        // write that stops part-way is cut back, so that the retry with the
+        // next message never runs its lines into half of one.
+        struct stat st;
+        const bool sized = ::fstat(fd, &st) == 0;
+        bool written = write_all(fd, bytes);
+        if (!written && sized) {
+            [[maybe_unused]] int r = ::ftruncate(fd, st.st_size);
+        }
+        ::close(fd);
+        if (!written) return;
+        pending_.clear();
+        sink = sink_;
     }
-    // One append write for the whole batch keeps its lines together.
-    bool written = write_all(fd, bytes);
-    ::close(fd);
-    if (!written) return;
-    pending_.clear();
-    for (const Entry& e : shown) sink_(e);
+    // The sink is the host's grid, which may take the hub lock: never call
+    // it while holding our own.
+    if (sink)
+        for (const Entry& e : shown) sink(e);
 }
 
 void RegistrLogOld::add_comparsion(const AnsiString& title, const lib::options_base& old_opts,

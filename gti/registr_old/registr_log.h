@@ -65,6 +65,7 @@ public:
 
     // min_time 0: no lower bound; race -1: every trip.
     void set_filter(std::uint32_t min_time, int race);
+    // Called on the main thread with the log's lock released.
     void set_row_sink(RowSink sink);
 
     // Any thread; never blocks on the file.

@@ -16,6 +16,9 @@
 #include <sstream>
 #include <thread>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 using os::testing::read_bytes;
@@ -214,6 +217,61 @@ TEST(RegistrLog, ACallerHoldingTheHubLockIsNeverBlockedByTheWriter) {
     auto entries = log.read_entries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1].text, "из обратного вызова");
+}
+
+// The row sink is the host's grid, which may read the hub under the hub
+// lock while a plug-in holding the hub lock is adding an event: the sink
+// must run with the log's own lock released.
+TEST(RegistrLog, TheRowSinkRunsWithoutTheLogsLock) {
+    os::testing::TempDir dir;
+    std::filesystem::create_directory(dir / "p");
+    RegistrLogOld log([] { return 1; });
+    log.set_file_name(dir.path(), "p", "log");
+    bool other_thread_got_in = false;
+    std::thread late;
+    log.set_row_sink([&](const RegistrLogOld::Entry&) {
+        auto added = std::make_shared<std::promise<void>>();
+        auto done = added->get_future();
+        std::thread t([&log, added] {
+            log.add("из другого потока");
+            added->set_value();
+        });
+        other_thread_got_in = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        if (other_thread_got_in) t.join();
+        else late = std::move(t);  // finishes once the writer lets go
+    });
+    log.add("первое");
+    log.on_message(RegistrLogOld::message, 0, 0);
+    if (late.joinable()) late.join();
+    EXPECT_TRUE(other_thread_got_in);
+}
+
+// A write that stops part-way (a full disk) must not leave half a line that
+// the next attempt would run its own lines into.
+TEST(RegistrLog, AWriteThatStopsPartWayLeavesOnlyWholeLines) {
+    os::testing::TempDir dir;
+    std::filesystem::create_directory(dir / "p");
+    const std::string path = dir / "p/log";
+    os::testing::Child child([&](os::testing::ChildSide&) {
+        RegistrLogOld log([] { return 1; });
+        log.set_file_name(dir.path(), "p", "log");
+        log.add("first");
+        log.on_message(RegistrLogOld::message, 0, 0);
+        if (log.pending_count() != 0) return 1;
+        const auto whole = std::filesystem::file_size(path);
+        // Room for a few more bytes only: the next write stops part-way.
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{static_cast<rlim_t>(whole + 5), static_cast<rlim_t>(whole + 5)};
+        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 2;
+        log.add(std::string(200, 'x'));
+        log.on_message(RegistrLogOld::message, 0, 0);
+        if (log.pending_count() != 1) return 3;  // kept for the next message
+        if (std::filesystem::file_size(path) != whole) return 4;
+        return 0;
+    });
+    EXPECT_EQ(child.join(), 0);
+    auto bytes = read_bytes(dir / "p/log");
+    EXPECT_EQ(bytes.back(), '\n');
 }
 
 class Opts : public lib::options_base {
