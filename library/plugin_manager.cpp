@@ -59,18 +59,47 @@ void PluginManager::load(reg::System* system, const AnsiString& folder, const An
         try {
             plugin = entry(application_handle());
         } catch (...) {
-            SimpleFileLog& log = plugin_log();
-            log.set_file_name(os::program_dir() + "/registr.errors.log");
-            log.set_level(1);
-            log.add("!!!! Ошибка при загрузке модуля " + name, 0);
+            log_load_failure(name, "");
             plugin = nullptr;
         }
         if (!plugin) continue;  // the library stays loaded
         plugin->set_path(found.path);
         items_.emplace_back(plugin, handle);
-        after_load_item(system, plugin, index);
+        try {
+            after_load_item(system, plugin, index);
+        } catch (const std::exception& e) {
+            drop_last(plugin, index, name, e.what());
+            continue;
+        } catch (...) {
+            drop_last(plugin, index, name, "");
+            continue;
+        }
         ++index;
     }
+}
+
+// A plug-in whose hook failed half-way (it could not even describe itself)
+// would stay in the list with its host table unwritten, and its first call
+// back into the host would jump through a null pointer: it is taken out and
+// deleted again, and the failure logged like a failed entry.
+void PluginManager::drop_last(PluginBase* plugin, int index, const AnsiString& name, const AnsiString& cause) {
+    log_load_failure(name, cause);
+    items_.pop_back();
+    try {
+        before_unload_item(plugin, index);
+    } catch (...) {
+    }
+    try {
+        delete plugin;
+    } catch (...) {
+    }
+}
+
+void PluginManager::log_load_failure(const AnsiString& name, const AnsiString& cause) {
+    SimpleFileLog& log = plugin_log();
+    log.set_file_name(os::program_dir() + "/registr.errors.log");
+    log.set_level(1);
+    log.add("!!!! Ошибка при загрузке модуля " + name + (cause.empty() ? "" : " (" + cause + ")"), 0);
 }
 
 void PluginManager::free() {

@@ -47,7 +47,9 @@ public:
     // Loads the plug-ins of folder and its sub-folders whose library file
     // name is listed in list_file (letter case ignored) or whose bare name
     // ends with "_"; every library found when the list can't be read.
-    // system is handed through to after_load_item.
+    // system is handed through to after_load_item; a plug-in for which
+    // after_load_item throws is logged, handed to before_unload_item and
+    // deleted again (its library stays loaded).
     void load(reg::System* system, const AnsiString& folder, const AnsiString& list_file);
     // Calls before_unload_item for each item in order, then deletes it.
     void free();
@@ -66,6 +68,9 @@ protected:
     virtual void before_unload_item(PluginBase* plugin, int index);
 
 private:
+    void drop_last(PluginBase* plugin, int index, const AnsiString& name, const AnsiString& cause);
+    static void log_load_failure(const AnsiString& name, const AnsiString& cause);
+
     std::vector<std::pair<PluginBase*, void*>> items_;
 };
 

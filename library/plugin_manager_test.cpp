@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "library/test_plugins/test_plugin.h"
 #include "platform/os/paths.h"
@@ -84,6 +85,31 @@ TEST_F(PluginLoader, ListFileNamesLibrariesIgnoringCaseAndTrailingUnderscoreAlwa
     // The sub-folder is searched first and the plug-in knows where it lives.
     EXPECT_EQ(m.get_item(0)->get_path(), plugins() + "/sub/");
     EXPECT_EQ(error_log(), "");  // the throwing library was not listed
+}
+
+// A manager whose hook fails for one plug-in: that one leaves the list
+// again, is deleted, and the loading goes on with the next.
+TEST_F(PluginLoader, AHookThatFailsTakesThePlugInOutAgain) {
+    struct Failing : Recorder {
+        void after_load_item(reg::System* s, lib::PluginBase* p, int index) override {
+            Recorder::after_load_item(s, p, index);
+            if (std::string(static_cast<TestPlugin*>(p)->id) == "good") throw std::runtime_error("no description");
+        }
+    };
+    put("good");
+    put("named_");
+    Failing m;
+    m.load(nullptr, plugins(), "");
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_STREQ(static_cast<TestPlugin*>(m.get_item(0))->id, "named_");
+    EXPECT_EQ(m.load_index, (std::vector<int>{0, 0}));
+    EXPECT_EQ(m.unload_index, std::vector<int>{0});
+    EXPECT_EQ(m.destroyed, 1);
+    EXPECT_NE(error_log().find(rtl::utf8_to_cp1251("!!!! Ошибка при загрузке модуля ") + "good.so (no description)\r\n"),
+              std::string::npos)
+        << error_log();
+    m.free();
+    EXPECT_EQ(m.destroyed, 2);
 }
 
 TEST_F(PluginLoader, FreeUnloadsInOrderAndDeletesEachObject) {

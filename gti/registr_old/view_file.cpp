@@ -121,7 +121,8 @@ bool ViewFile::flush_buffers() {
     if (!data_) return false;
     if (++flush_count_ >= 120) {
         flush_count_ = 0;
-        view_.flush();
+        // A write-back the disk refused is a failure the caller must see.
+        return view_.flush();
     }
     return true;
 }

@@ -96,7 +96,7 @@ public:
     // Writes the next sample into its slot: the overhead, then every value
     // of the slot 0 except what the source gives.
     bool add_record();
-    // Every 120th call writes the view to disk.
+    // Every 120th call writes the view to disk; false when that fails.
     bool flush_buffers();
 
     // Samples ever added; 0 while closed.
