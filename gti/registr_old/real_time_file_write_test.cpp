@@ -440,8 +440,16 @@ TEST_F(RealTimeWriteTest, AWriterKilledAnywhereLeavesEveryRecordItWrote) {
             return 0;
         });
         ASSERT_EQ(child.wait_ready(), 'r');
+        // The kill must come after the first record is on disk, however
+        // slowly a loaded machine starts the writer.
+        int reported = 0;
+        for (int waited = 0; reported == 0 && waited < 10000; waited += 5) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            reported = progress.latest(0);
+        }
+        ASSERT_GT(reported, 0) << "round " << round << ": the writer wrote nothing in 10 s";
         std::this_thread::sleep_for(std::chrono::milliseconds(10 + random() % 150));
-        const int reported = progress.latest(0);
+        reported = progress.latest(reported);
         child.kill_now();
         FileStorage t;
         t.add_file(file, false);
