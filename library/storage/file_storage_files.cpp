@@ -169,7 +169,7 @@ struct FileStorage::ReadState {
     // Only records and headers: a merge of what another program appended.
     bool records_only = false;
     std::size_t total = 0;  // bytes of the data, for sizing
-    std::pmr::memory_resource* memory = nullptr;  // of the records read
+    FileStorageMemory* memory = nullptr;  // of the records read
     // Column of each parameter of the current header.
     std::array<int, max_params> map{};
     int count = 0;
@@ -259,10 +259,33 @@ void FileStorage::read_block(ReadState& state, const Block& block) {
     }
 }
 
+namespace {
+
+// Hands a record and its shared count the table's memory without a virtual
+// call; they are let go all at once (FileStorageMemory::rewind).
+template <typename T>
+struct RecordAllocator {
+    using value_type = T;
+
+    explicit RecordAllocator(FileStorageMemory* memory) : memory(memory) {}
+    template <typename U>
+    RecordAllocator(const RecordAllocator<U>& other) : memory(other.memory) {}
+
+    T* allocate(std::size_t n) { return static_cast<T*>(memory->take(n * sizeof(T), alignof(T))); }
+    void deallocate(T*, std::size_t) {}
+    template <typename U>
+    bool operator==(const RecordAllocator<U>& other) const {
+        return memory == other.memory;
+    }
+
+    FileStorageMemory* memory;
+};
+
+}  // namespace
+
 std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
     if (!state.memory) return std::make_shared<FileStorageItem>();
-    return std::allocate_shared<FileStorageItem>(std::pmr::polymorphic_allocator<FileStorageItem>(state.memory),
-                                                 state.memory);
+    return std::allocate_shared<FileStorageItem>(RecordAllocator<FileStorageItem>(state.memory), state.memory);
 }
 
 namespace {
@@ -323,8 +346,11 @@ void FileStorage::read_values(ReadState& state, const char* p) {
     auto& values = item->values;
     bool out_of_range = false;
     if (state.identity && static_cast<std::size_t>(n) == columns) {
-        values.resize(columns);
-        out_of_range = copy_values(values.data(), v, n);
+        // Through an aligned copy in the cache, so that the record's own
+        // memory is written once (resize() would fill it with zeros first).
+        alignas(64) float copy[max_params];
+        out_of_range = copy_values(copy, v, n);
+        if (!out_of_range) values.assign(copy, copy + n);
     } else {
         values.assign(columns, 0.0f);
         for (int i = 0; i < n; ++i) {
@@ -334,7 +360,7 @@ void FileStorage::read_values(ReadState& state, const char* p) {
         }
     }
     // None of the values of a record from a broken frame can be trusted.
-    if (out_of_range) std::fill(values.begin(), values.end(), 0.0f);
+    if (out_of_range) values.assign(columns, 0.0f);
     records_.push_back(std::move(item));
 }
 
