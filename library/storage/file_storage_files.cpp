@@ -6,6 +6,7 @@
 #include "library/file_finder.h"
 #include "library/io/disk_text.h"
 #include "library/io/file_streams.h"
+#include "library/storage/read_ahead.h"
 #include "library/storage/rt_blocks.h"
 #include "platform/os/directory.h"
 #include "platform/os/mapping.h"
@@ -497,31 +498,23 @@ bool FileStorage::add_new_file(const AnsiString& name, bool text_only) {
     os::FILETIME written;
     if (!file.times(nullptr, nullptr, &written)) throw lib::io::FileError(kCannotRead, name, file.last_error());
 
-    // The file is read in large pieces into one buffer that stays in the
-    // processor's cache; blocks that straddle two pieces are carried over.
+    // The file is read in large pieces, the next one while this one is
+    // decoded; blocks that straddle two pieces are carried over.
     ReadState state;
     state.text_only = text_only;
     begin_read(state, static_cast<std::size_t>(size));
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kReadChunk)));
+    lib::realtime::ReadAhead reader(file, size, kReadChunk, BlockScanner::lookahead);
     BlockScanner scanner;
-    std::size_t have = 0;
-    std::int64_t left = size;
+    lib::realtime::ReadAhead::Piece piece;
+    const char* keep = nullptr;
+    std::size_t kept = 0;
     for (;;) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(
-            left, static_cast<std::int64_t>(buffer.size() - have)));
-        const std::int64_t got = file.read(buffer.data() + have, want);
-        if (got < 0) throw lib::io::FileError(kCannotRead, name, file.last_error());
-        have += static_cast<std::size_t>(got);
-        left -= got;
-        // A file cut short under the reader (by a program outside the
-        // station's share rule) ends where it ends.
-        const bool last = left == 0 || static_cast<std::size_t>(got) < want;
-        scanner.window(buffer.data(), have, last);
+        if (!reader.next(keep, kept, piece)) throw lib::io::FileError(kCannotRead, name, reader.error());
+        scanner.window(piece.data, piece.size, piece.last);
         read_window(state, scanner);
-        if (last) break;
-        const std::size_t used = scanner.position();
-        std::memmove(buffer.data(), buffer.data() + used, have - used);
-        have -= used;
+        if (piece.last) break;
+        keep = piece.data + scanner.position();
+        kept = piece.size - scanner.position();
     }
     end_read(state, scanner);
     file_time_ = written;
