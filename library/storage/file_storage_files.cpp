@@ -284,7 +284,7 @@ struct RecordAllocator {
 
 }  // namespace
 
-std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
+inline std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
     if (!state.memory) return std::make_shared<FileStorageItem>();
     return std::allocate_shared<FileStorageItem>(RecordAllocator<FileStorageItem>(state.memory), state.memory);
 }
