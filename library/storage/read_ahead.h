@@ -51,12 +51,8 @@ public:
     int error() const { return error_; }
 
 private:
-    struct Release {
-        std::size_t size;
-        void operator()(char* p) const;
-    };
     struct Slot {
-        std::unique_ptr<char[], Release> buffer{nullptr, Release{0}};  // carry_ bytes of room, then the piece
+        std::unique_ptr<char[]> buffer;  // carry_ bytes of room, then the piece
         std::size_t got = 0;
         bool full = false;
         bool last = false;
@@ -66,7 +62,6 @@ private:
     // Reads the next piece into the slot (no lock held; the slot is the
     // reader's own until it is full).
     void fill(Slot& slot);
-    static std::unique_ptr<char[], Release> buffer(std::size_t size);
     void run();
     void read_pieces();
 
