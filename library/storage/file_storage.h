@@ -178,8 +178,23 @@ public:
     FileStorageMemory(const FileStorageMemory&) = delete;
     FileStorageMemory& operator=(const FileStorageMemory&) = delete;
 
+    static constexpr std::size_t piece_alignment = 64;
+
     // Makes sure the next `bytes` can come from one piece.
     void prepare(std::size_t bytes);
+    // What allocate() gives, without the virtual call: the readers take
+    // two pieces of memory for every record they make.
+    void* take(std::size_t bytes, std::size_t alignment) {
+        if (active_ != 0 && alignment <= piece_alignment) {
+            const Piece& piece = pieces_[active_ - 1];
+            const std::size_t start = (used_ + alignment - 1) & ~(alignment - 1);
+            if (start <= piece.size && bytes <= piece.size - start) {
+                used_ = start + bytes;
+                return piece.data + start;
+            }
+        }
+        return take_slow(bytes, alignment);
+    }
     // Everything given out is free again; nothing may use it any more.
     void rewind() {
         active_ = 0;
@@ -190,9 +205,11 @@ private:
     struct Piece {
         char* data;
         std::size_t size;
+        bool large;  // from os::allocate_large
     };
 
-    void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+    void* do_allocate(std::size_t bytes, std::size_t alignment) override { return take(bytes, alignment); }
+    void* take_slow(std::size_t bytes, std::size_t alignment);
     void do_deallocate(void*, std::size_t, std::size_t) override {}
     bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
     bool fits(std::size_t bytes, std::size_t alignment) const;

@@ -6,6 +6,7 @@
 #include "library/file_finder.h"
 #include "library/io/disk_text.h"
 #include "library/io/file_streams.h"
+#include "library/storage/read_ahead.h"
 #include "library/storage/rt_blocks.h"
 #include "platform/os/directory.h"
 #include "platform/os/mapping.h"
@@ -169,7 +170,7 @@ struct FileStorage::ReadState {
     // Only records and headers: a merge of what another program appended.
     bool records_only = false;
     std::size_t total = 0;  // bytes of the data, for sizing
-    std::pmr::memory_resource* memory = nullptr;  // of the records read
+    FileStorageMemory* memory = nullptr;  // of the records read
     // Column of each parameter of the current header.
     std::array<int, max_params> map{};
     int count = 0;
@@ -259,10 +260,33 @@ void FileStorage::read_block(ReadState& state, const Block& block) {
     }
 }
 
-std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
+namespace {
+
+// Hands a record and its shared count the table's memory without a virtual
+// call; they are let go all at once (FileStorageMemory::rewind).
+template <typename T>
+struct RecordAllocator {
+    using value_type = T;
+
+    explicit RecordAllocator(FileStorageMemory* memory) : memory(memory) {}
+    template <typename U>
+    RecordAllocator(const RecordAllocator<U>& other) : memory(other.memory) {}
+
+    T* allocate(std::size_t n) { return static_cast<T*>(memory->take(n * sizeof(T), alignof(T))); }
+    void deallocate(T*, std::size_t) {}
+    template <typename U>
+    bool operator==(const RecordAllocator<U>& other) const {
+        return memory == other.memory;
+    }
+
+    FileStorageMemory* memory;
+};
+
+}  // namespace
+
+inline std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
     if (!state.memory) return std::make_shared<FileStorageItem>();
-    return std::allocate_shared<FileStorageItem>(std::pmr::polymorphic_allocator<FileStorageItem>(state.memory),
-                                                 state.memory);
+    return std::allocate_shared<FileStorageItem>(RecordAllocator<FileStorageItem>(state.memory), state.memory);
 }
 
 namespace {
@@ -323,8 +347,11 @@ void FileStorage::read_values(ReadState& state, const char* p) {
     auto& values = item->values;
     bool out_of_range = false;
     if (state.identity && static_cast<std::size_t>(n) == columns) {
-        values.resize(columns);
-        out_of_range = copy_values(values.data(), v, n);
+        // Through an aligned copy in the cache, so that the record's own
+        // memory is written once (resize() would fill it with zeros first).
+        alignas(64) float copy[max_params];
+        out_of_range = copy_values(copy, v, n);
+        if (!out_of_range) values.assign(copy, copy + n);
     } else {
         values.assign(columns, 0.0f);
         for (int i = 0; i < n; ++i) {
@@ -334,7 +361,7 @@ void FileStorage::read_values(ReadState& state, const char* p) {
         }
     }
     // None of the values of a record from a broken frame can be trusted.
-    if (out_of_range) std::fill(values.begin(), values.end(), 0.0f);
+    if (out_of_range) values.assign(columns, 0.0f);
     records_.push_back(std::move(item));
 }
 
@@ -471,31 +498,23 @@ bool FileStorage::add_new_file(const AnsiString& name, bool text_only) {
     os::FILETIME written;
     if (!file.times(nullptr, nullptr, &written)) throw lib::io::FileError(kCannotRead, name, file.last_error());
 
-    // The file is read in large pieces into one buffer that stays in the
-    // processor's cache; blocks that straddle two pieces are carried over.
+    // The file is read in large pieces, the next one while this one is
+    // decoded; blocks that straddle two pieces are carried over.
     ReadState state;
     state.text_only = text_only;
     begin_read(state, static_cast<std::size_t>(size));
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(size, kReadChunk)));
+    lib::realtime::ReadAhead reader(file, size, kReadChunk, BlockScanner::lookahead);
     BlockScanner scanner;
-    std::size_t have = 0;
-    std::int64_t left = size;
+    lib::realtime::ReadAhead::Piece piece;
+    const char* keep = nullptr;
+    std::size_t kept = 0;
     for (;;) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(
-            left, static_cast<std::int64_t>(buffer.size() - have)));
-        const std::int64_t got = file.read(buffer.data() + have, want);
-        if (got < 0) throw lib::io::FileError(kCannotRead, name, file.last_error());
-        have += static_cast<std::size_t>(got);
-        left -= got;
-        // A file cut short under the reader (by a program outside the
-        // station's share rule) ends where it ends.
-        const bool last = left == 0 || static_cast<std::size_t>(got) < want;
-        scanner.window(buffer.data(), have, last);
+        if (!reader.next(keep, kept, piece)) throw lib::io::FileError(kCannotRead, name, reader.error());
+        scanner.window(piece.data, piece.size, piece.last);
         read_window(state, scanner);
-        if (last) break;
-        const std::size_t used = scanner.position();
-        std::memmove(buffer.data(), buffer.data() + used, have - used);
-        have -= used;
+        if (piece.last) break;
+        keep = piece.data + scanner.position();
+        kept = piece.size - scanner.position();
     }
     end_read(state, scanner);
     file_time_ = written;

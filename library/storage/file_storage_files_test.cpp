@@ -503,3 +503,65 @@ TEST_F(FileStorageFiles, AppendedTextAndTheNoLockingMarker) {
 }
 
 }  // namespace
+
+namespace {
+
+// Everything a read leaves in a table, for comparing two reads.
+void expect_same_table(const FileStorage& a, const FileStorage& b) {
+    ASSERT_EQ(a.get_params_count(), b.get_params_count());
+    for (int i = 0; i < a.get_params_count(); ++i) EXPECT_EQ(*a.get_param(i), *b.get_param(i));
+    ASSERT_EQ(a.get_data_size(), b.get_data_size());
+    for (int i = 0; i < a.get_data_size(); ++i) {
+        const FileStorageItem* x = a.get_record(i);
+        const FileStorageItem* y = b.get_record(i);
+        ASSERT_TRUE(x->time.get_value() == y->time.get_value() && x->values == y->values &&
+                    x->depth_z == y->depth_z && x->operation == y->operation)
+            << "record " << i;
+    }
+    EXPECT_EQ(warnings(a), warnings(b));
+    EXPECT_EQ(a.get_remarks().size(), b.get_remarks().size());
+    EXPECT_EQ(a.text_values().get_full_text(), b.text_values().get_full_text());
+}
+
+}  // namespace
+
+TEST_F(FileStorageFiles, ALargeFileReadInPiecesGivesWhatItsBytesGiveAtOnce) {
+    // Some ten megabytes, read from the file in pieces while the bytes in
+    // memory are read in one: damage of every kind, spread so that some of
+    // it lies across wherever the pieces meet, must come out the same.
+    std::vector<std::string> globals;
+    for (int i = 0; i < 30; ++i) globals.push_back("p" + std::to_string(i));
+    Blocks b;
+    b.text("скважина=7\r\n").header(globals);
+    std::vector<float> v(30);
+    std::string& bytes = b.out.bytes;
+    std::size_t next_damage = 50000;
+    for (std::uint32_t t = 0; bytes.size() < (10u << 20); ++t) {
+        for (int k = 0; k < 30; ++k) v[static_cast<std::size_t>(k)] = static_cast<float>(t) + 0.5f * k;
+        if (t % 5000 == 4999) v[3] = 5e20f;  // a broken frame
+        const std::size_t record_at = bytes.size();
+        b.record(t, v, 0.01f * static_cast<float>(t));
+        if (t == 20000) b.header({"p1", "new", "p0"}).record(t, {1, 2, 3}).header(globals);
+        if (bytes.size() < next_damage) continue;
+        switch ((next_damage / 50000) % 4) {
+            case 0: bytes.push_back('\x09'); break;                       // a stray byte
+            case 1: bytes[record_at + 3 + 17] = '\x07'; break;            // a value count hit
+            case 2: bytes += std::string(3000, '\x01'); break;            // headers of no sound block
+            case 3: b.enc.write_remark(b.out, t, 1.0f, "Замечание"); break;
+        }
+        if (next_damage == 3 * 1000000) bytes += std::string(200000, '\x55');  // longer than any lookahead
+        next_damage += 97 * 1024;
+    }
+    Sink last;
+    b.enc.write_record(last, 1, 1.0f, 1.0f, 1.0f, 1, v.data(), v.size());
+    bytes += last.bytes.substr(0, 100);  // a torn last block
+    const std::string path = dir / "big.realtim";
+    put(path, bytes);
+    FileStorage from_file, from_bytes;
+    from_file.add_file(path, false);
+    from_bytes.add_blocks(bytes.data(), bytes.size(), false);
+    EXPECT_GT(from_file.get_data_size(), 70000);
+    EXPECT_EQ(from_file.get_params_count(), 31);
+    EXPECT_EQ(warnings(from_file), (std::vector<std::string>{kResync, kTorn}));
+    expect_same_table(from_file, from_bytes);
+}

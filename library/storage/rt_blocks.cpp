@@ -152,8 +152,11 @@ void BlockEncoder::write_simple_values(lib::io::BinaryOutputStream& out, std::ui
     flush_block(out, block_simple_values);
 }
 
-bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_t at, int& type,
-                                  int& block_size) {
+namespace {
+
+// BlockScanner::sound_block_at, kept inside this file so that the scanner's
+// loops have it inline: it runs once for every block of every file read.
+inline bool sound_block(const char* data, std::size_t size, std::size_t at, int& type, int& block_size) {
     if (at > size || size - at < static_cast<std::size_t>(block_header_size)) return false;
     const char* p = data + at;
     type = static_cast<unsigned char>(p[0]);
@@ -170,11 +173,18 @@ bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_
     return true;
 }
 
+}  // namespace
+
+bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_t at, int& type,
+                                  int& block_size) {
+    return sound_block(data, size, at, type, block_size);
+}
+
 bool BlockScanner::chain_from(std::size_t at) const {
     for (int n = 0; n < 5; ++n) {
         if (at == size_) return n > 0 && last_;
         int type, block_size;
-        if (!sound_block_at(data_, size_, at, type, block_size)) return false;
+        if (!sound_block(data_, size_, at, type, block_size)) return false;
         at += block_header_size + static_cast<std::size_t>(block_size);
     }
     return true;
@@ -193,7 +203,7 @@ bool BlockScanner::next(Block& block) {
         if (short_window() || (!searching_ && pos_ >= size_)) return false;
         if (!searching_) {
             int type, block_size;
-            if (sound_block_at(data_, size_, pos_, type, block_size)) {
+            if (sound_block(data_, size_, pos_, type, block_size)) {
                 block.type = type;
                 block.size = block_size;
                 block.offset = base_ + pos_;
