@@ -41,6 +41,19 @@ inline std::string read_bytes(const std::string& path) {
     return s.str();
 }
 
+// One line (without its '\n') read a byte at a time from fd, waiting at
+// most timeout_ms for each byte; what came so far when the wait ends.
+inline std::string read_line(int fd, int timeout_ms) {
+    std::string line;
+    char c;
+    while (true) {
+        pollfd pf{fd, POLLIN, 0};
+        if (::poll(&pf, 1, timeout_ms) <= 0) return line;
+        if (::read(fd, &c, 1) != 1 || c == '\n') return line;
+        line += c;
+    }
+}
+
 // Replaces a file's content with the bytes.
 inline void write_bytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "platform/os/testing.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "platform/os/process.h"
 #include "tools/devsim/scenario.h"
@@ -18,17 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One line of the child's output, waiting at most timeout_ms.
-std::string read_line(int fd, int timeout_ms) {
-    std::string line;
-    char c;
-    while (true) {
-        pollfd pf{fd, POLLIN, 0};
-        if (::poll(&pf, 1, timeout_ms) <= 0) return line;
-        if (::read(fd, &c, 1) != 1 || c == '\n') return line;
-        line += c;
-    }
-}
+using os::testing::read_line;
 
 TEST(SimulatorProgram, ScriptedConsoleReadByTheStation) {
     fs::path dir = fs::temp_directory_path() / ("devsim_program_" + std::to_string(::getpid()));

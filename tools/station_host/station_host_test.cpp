@@ -50,16 +50,7 @@ const std::vector<std::pair<const char*, double>> steady_values = {
     {"ходы_насоса1", 60},  {"ходы_насоса2", 61},
 };
 
-std::string read_line(int fd, int timeout_ms) {
-    std::string line;
-    char c;
-    while (true) {
-        pollfd pf{fd, POLLIN, 0};
-        if (::poll(&pf, 1, timeout_ms) <= 0) return line;
-        if (::read(fd, &c, 1) != 1 || c == '\n') return line;
-        line += c;
-    }
-}
+using os::testing::read_line;
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
