@@ -1,4 +1,5 @@
 #include "library/options/ini_options.h"
+#include "library/options/ini_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -54,25 +55,9 @@ struct PackSettings : lib::ini_options {
     void load_additional_info(rtl::IniFile*) override { calls.push_back("load_additional_info"); }
 };
 
-class IniOptionsTest : public ::testing::Test {
+class IniOptionsTest : public ini_testing::IniFileTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/ini_options_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        file_ = dir_ + "/vargel.ini";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string file_text() const {
-        std::ifstream in(file_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return rtl::cp1251_to_utf8(s.str());
-    }
-    void write_file(const std::string& utf8) const {
-        std::ofstream(file_, std::ios::binary) << rtl::utf8_to_cp1251(utf8);
-    }
-    std::string dir_, file_;
+    IniOptionsTest() : IniFileTest("vargel.ini") {}
 };
 
 TEST_F(IniOptionsTest, EveryElementRoundTripsThroughTheFile) {

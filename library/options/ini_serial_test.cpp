@@ -1,4 +1,5 @@
 #include "library/options/ini_serial.h"
+#include "library/options/ini_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -38,25 +39,9 @@ struct PipeList : lib::IniSerialData {
     void after_load(rtl::IniFile*) override { ++after_loads; }
 };
 
-class IniSerialTest : public ::testing::Test {
+class IniSerialTest : public ini_testing::IniFileTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/ini_serial_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        file_ = dir_ + "/well.ini";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string file_text() const {
-        std::ifstream in(file_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return rtl::cp1251_to_utf8(s.str());
-    }
-    void write_file(const std::string& utf8) const {
-        std::ofstream(file_, std::ios::binary) << rtl::utf8_to_cp1251(utf8);
-    }
-    std::string dir_, file_;
+    IniSerialTest() : IniFileTest("well.ini") {}
 };
 
 TEST_F(IniSerialTest, ListRoundTripsAndShrinks) {

@@ -1,4 +1,5 @@
 #include "library/options/options.h"
+#include "library/options/ini_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -48,25 +49,9 @@ struct StationOptions : lib::options_base {
     }
 };
 
-class OptionsTest : public ::testing::Test {
+class OptionsTest : public ini_testing::IniFileTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/options_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        file_ = dir_ + "/station.ini";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string file_text() const {
-        std::ifstream in(file_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return rtl::cp1251_to_utf8(s.str());
-    }
-    void write_file(const std::string& utf8) const {
-        std::ofstream(file_, std::ios::binary) << rtl::utf8_to_cp1251(utf8);
-    }
-    std::string dir_, file_;
+    OptionsTest() : IniFileTest("station.ini") {}
 };
 
 TEST_F(OptionsTest, EveryKindRoundTripsThroughTheFile) {

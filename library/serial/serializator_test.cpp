@@ -1,5 +1,6 @@
 #include "library/serial/serializator.h"
 
+#include "platform/os/testing.h"
 #include "platform/rtl/stream.h"
 
 #include <gtest/gtest.h>
@@ -140,17 +141,14 @@ TEST(Serializator, PermissionCountsOnlyOffFile) {
     lib::Serializator(7).serialize({&a, &hidden}, &memory, 1);
     EXPECT_EQ(find(memory.bytes(), "Hidden"), memory.bytes().size());
 
-    char tmpl[] = "/tmp/serializator_test.XXXXXX";
-    std::string dir = ::mkdtemp(tmpl);
-    std::string file = dir + "/sys.bin";
+    os::testing::TempDir dir;
+    std::string file = dir / "sys.bin";
     rtl::write_file_atomic(file, [&](rtl::Stream& s) { lib::Serializator(7).serialize({&a, &hidden}, &s, 1); });
     rtl::FileStream in(file, rtl::FileStream::Mode::fmOpenRead);
     Module a2("Alpha"), hidden2("Hidden");
     lib::Serializator(7).deserialize({&a2, &hidden2}, &in, 1, nullptr);
     EXPECT_EQ(a2.value, 1);
     EXPECT_EQ(hidden2.value, 2);
-    ::unlink(file.c_str());
-    ::rmdir(dir.c_str());
 }
 
 TEST(Serializator, AModuleThatFailsToWriteLeavesTheStreamUntouched) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -22,19 +23,14 @@ const std::string kFixtures = std::string(STATION_SOURCE_DIR) + "/platform/rtl/t
 
 class IniFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/ini_file_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     std::string fixture_copy(const std::string& fixture) {
         std::string p = path(fixture);
         write_bytes(p, read_bytes(kFixtures + fixture));
         return p;
     }
-    std::string dir_;
+    os::testing::TempDir tmp_;
+    std::string dir_ = tmp_.path();
 };
 
 // The fixture is a Windows-1251 file with CR LF, written by hand: Cyrillic
@@ -267,7 +263,10 @@ TEST_F(IniFileTest, WriteFailureNamesTheFileAndKeepsTheDiskView) {
     rtl::IniFile on_dir(d);
     EXPECT_THROW(on_dir.WriteString("s", "k", "v"), std::runtime_error);
     // No temporary file is left behind.
-    EXPECT_EQ(std::system(("test -z \"$(ls -A '" + dir_ + "' | grep -v '^dir.ini$')\"").c_str()), 0);
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+        if (e.path().filename() != "dir.ini") left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 TEST_F(IniFileTest, BatchWritesOnceAndDropsEverythingWhenAbandoned) {

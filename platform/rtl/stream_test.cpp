@@ -1,5 +1,7 @@
 #include "platform/rtl/stream.h"
 
+#include "platform/os/testing.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,12 +14,8 @@
 namespace {
 
 struct TempDir {
-    std::string path;
-    TempDir() {
-        char tmpl[] = "/tmp/stream_test.XXXXXX";
-        path = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    os::testing::TempDir tmp;
+    std::string path = tmp.path();
     std::vector<std::string> names() const {
         std::vector<std::string> out;
         DIR* d = ::opendir(path.c_str());
@@ -28,14 +26,8 @@ struct TempDir {
     }
 };
 
-std::string slurp(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void spit(const std::string& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
+using os::testing::read_bytes;
+using os::testing::write_bytes;
 
 }  // namespace
 
@@ -83,7 +75,7 @@ TEST(RtlFileStream, LargeMixedTransfersMatchTheFile) {
         f.SetPosition(70000);
         f.WriteBuffer(expect.data() + 70000, 5);
     }
-    EXPECT_EQ(slurp(file), expect);
+    EXPECT_EQ(read_bytes(file), expect);
 
     rtl::FileStream r(file, rtl::FileStream::Mode::fmOpenRead);
     std::string got(expect.size(), '\0');
@@ -110,17 +102,17 @@ TEST(RtlFileStream, OpenFailuresNameTheFile) {
 TEST(RtlFileStream, AtomicSaveReplacesWholeOrNotAtAll) {
     TempDir dir;
     std::string file = dir.path + "/sys.bin";
-    spit(file, "old contents");
+    write_bytes(file, "old contents");
     ::chmod(file.c_str(), 0640);
 
     {   // Abandoned: the target is untouched and no temporary file remains.
         rtl::FileStream f(file, rtl::FileStream::Mode::fmCreateAtomic);
         f.WriteBuffer("partial", 7);
         f.Flush();
-        EXPECT_EQ(slurp(file), "old contents");
+        EXPECT_EQ(read_bytes(file), "old contents");
         EXPECT_EQ(dir.names().size(), 2u);
     }
-    EXPECT_EQ(slurp(file), "old contents");
+    EXPECT_EQ(read_bytes(file), "old contents");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"sys.bin"});
 
     EXPECT_THROW(rtl::write_file_atomic(file, [](rtl::Stream& s) {
@@ -128,11 +120,11 @@ TEST(RtlFileStream, AtomicSaveReplacesWholeOrNotAtAll) {
                      throw std::runtime_error("writer failed");
                  }),
                  std::runtime_error);
-    EXPECT_EQ(slurp(file), "old contents");
+    EXPECT_EQ(read_bytes(file), "old contents");
     EXPECT_EQ(dir.names().size(), 1u);
 
     rtl::write_file_atomic(file, [](rtl::Stream& s) { s.WriteBuffer("new", 3); });
-    EXPECT_EQ(slurp(file), "new");
+    EXPECT_EQ(read_bytes(file), "new");
     EXPECT_EQ(dir.names().size(), 1u);
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
