@@ -2,19 +2,13 @@
 
 #include <climits>
 #include <cmath>
-#include <sys/stat.h>
 
+#include "platform/os/file.h"
 #include "platform/os/process.h"
 
 namespace lib {
 
 namespace {
-std::string folder_of(const std::string& path) {
-    auto slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 void report(int* exit_code, std::optional<int> code) {
     if (exit_code) *exit_code = code ? *code : -1;
 }
@@ -23,12 +17,13 @@ void report(int* exit_code, std::optional<int> code) {
 bool start_console_application(const AnsiString& program, const AnsiString& parameters,
                                const AnsiString& folder, bool with_console, int* exit_code,
                                int timeout_ms) {
-    struct stat st {};
-    if (program.empty() || ::stat(program.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    if (program.empty()) return false;
+    const os::FileInfo info = os::file_info(program);
+    if (!info.exists || info.is_directory) return false;
     os::SpawnOptions o;
     o.program = program;
     o.args = os::split_command_line(parameters);
-    o.folder = folder.empty() ? folder_of(program) : folder;
+    o.folder = folder.empty() ? os::folder_of(os::native_path(program)) : folder;
     o.null_stdio = !with_console;
     os::Process p;
     if (!p.start(o)) return false;

@@ -1,12 +1,12 @@
 #include "library/plugin_manager.h"
 
 #include <atomic>
-#include <fcntl.h>
-#include <unistd.h>
+#include <cstring>
 
 #include "library/file_finder.h"
 #include "platform/os/dynlib.h"
 #include "platform/os/error_log.h"
+#include "platform/os/file.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
@@ -161,24 +161,11 @@ void SimpleFileLog::output(const AnsiString& line) {
     AnsiString name = file_name();
     if (name.empty()) return;
     std::string bytes = rtl::utf8_to_cp1251(line) + "\r\n";
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        os::log_error("SimpleFileLog: can't open '" + name + "': " + line);
-        return;
-    }
-    // One write with O_APPEND keeps lines of several processes whole.
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n <= 0) {
-            os::log_error("SimpleFileLog: can't write '" + name + "': " + line);
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    // One append write keeps lines of several processes whole.
+    os::AppendOptions options;
+    options.permissions = 0644;
+    if (int err = os::append_file(name, bytes, options); err != 0)
+        os::log_error("SimpleFileLog: can't write '" + name + "' (" + std::strerror(err) + "): " + line);
 }
 
 SimpleFileLog& plugin_log() {

@@ -4,9 +4,6 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 void ErrLog::set_file_name(const AnsiString& name) {
     lib::Locker hold(&lock_);
@@ -25,18 +22,9 @@ void ErrLog::add(const AnsiString& message) noexcept {
         std::string line = rtl::utf8_to_cp1251("(" + rtl::DateTimeToStr(rtl::Now()) + ") " + message) + "\r\n";
         // One append write per line: the kernel keeps it whole even when
         // another program appends to the same file at the same moment.
-        int fd = ::open(os::native_path(file_name_).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return;
-        const char* p = line.data();
-        std::size_t left = line.size();
-        while (left > 0) {
-            ssize_t n = ::write(fd, p, left);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        ::close(fd);
+        os::AppendOptions options;
+        options.permissions = 0644;
+        (void)os::append_file(file_name_, line, options);
     } catch (...) {
         // Nowhere left to report to.
     }

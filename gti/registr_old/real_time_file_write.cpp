@@ -27,15 +27,6 @@ constexpr std::chrono::milliseconds kLongestRetry{1000};
 // The most bytes of one file's batches that one open appends.
 constexpr std::size_t kMostBytesPerOpen = 1 << 20;
 
-class StringSink : public lib::io::BinaryOutputStream {
-public:
-    explicit StringSink(std::string& out) : out_(out) {}
-    void write(const char* buffer, unsigned count) override { out_.append(buffer, count); }
-
-private:
-    std::string& out_;
-};
-
 [[noreturn]] void fail(const char* message, const AnsiString& file, int error) {
     throw lib::io::FileError(message, file, error);
 }
@@ -120,7 +111,7 @@ bool RealTimeFile::save_values_asynch(const std::vector<std::shared_ptr<const Re
         bool header_pending = before == 0 || written != state.last_write_time || before != state.size;
 
         write_buffer_.clear();
-        StringSink sink(write_buffer_);
+        lib::io::BinaryMemoryOutputStream sink(write_buffer_);
         for (const auto& batch : batches) {
             for (const auto& record : batch->records) {
                 if (!header_pending) header_pending = record->header_needed(state);

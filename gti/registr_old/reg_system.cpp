@@ -30,13 +30,10 @@
 #include "platform/rtl/stream.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
-#include <unistd.h>
 
 lib::lock_object* sys_lock_obj() {
     static auto* lock = new lib::lock_object();
@@ -228,18 +225,14 @@ void KarVoVrBur::write_snapshot() {
 
     lib::Locker hold(&lock_);
     std::string path = os::native_path(sys_->get_exe_path() + "data/kvb.dat");
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    const char* p = bytes;
-    std::size_t left = sizeof bytes;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    // Rewritten in place every frame: readers poll it, and a sync a frame
+    // would cost the disk more than a torn 20-byte snapshot costs them.
+    os::File file;
+    os::OpenOptions options;
+    options.share_rule = false;
+    options.permissions = 0644;
+    if (file.open(path, os::File::Mode::write_truncate, options) != os::File::Status::ok) return;
+    (void)file.write(bytes, sizeof bytes);
 }
 
 // ---- global settings -------------------------------------------------------

@@ -7,44 +7,9 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
 
-#include <cerrno>
 #include <charconv>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-bool write_all(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool read_all(const std::string& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
 
 // One file line as the reload reads it: a signed trip number, blanks, the
 // time, one separator character, the rest as text. False for a line that
@@ -150,8 +115,6 @@ void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
     {
         lib::Locker hold(&lock_);
         if (pending_.empty() || path_.empty()) return;
-        int fd = ::open(os::native_path(path_).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return;
         std::string bytes;
         for (const AnsiString& text : pending_) {
             if (text.empty()) continue;
@@ -164,14 +127,10 @@ void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
         // One append write for the whole batch keeps its lines together; a
         // write that stops part-way is cut back, so that the retry with the
         // next message never runs its lines into half of one.
-        struct stat st;
-        const bool sized = ::fstat(fd, &st) == 0;
-        bool written = write_all(fd, bytes);
-        if (!written && sized) {
-            [[maybe_unused]] int r = ::ftruncate(fd, st.st_size);
-        }
-        ::close(fd);
-        if (!written) return;
+        os::AppendOptions options;
+        options.permissions = 0644;
+        options.cut_back_partial = true;
+        if (os::append_file(path_, bytes, options) != 0) return;
         pending_.clear();
         sink = sink_;
     }
@@ -211,15 +170,18 @@ AnsiString RegistrLogOld::get_bool_text(bool flag) { return flag ? "<ДА>" : "<
 void RegistrLogOld::clear() {
     lib::Locker hold(&lock_);
     if (path_.empty()) return;
-    int fd = ::open(os::native_path(path_).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd >= 0) ::close(fd);
+    // Emptied only when it is there: clearing never creates the log.
+    os::File file;
+    os::OpenOptions options;
+    options.share_rule = false;
+    if (file.open(path_, os::File::Mode::read_write_existing, options) == os::File::Status::ok) (void)file.truncate(0);
 }
 
 std::vector<RegistrLogOld::Entry> RegistrLogOld::read_entries() {
     lib::Locker hold(&lock_);
     std::vector<Entry> out;
     std::string bytes;
-    if (path_.empty() || !read_all(os::native_path(path_), bytes)) return out;
+    if (path_.empty() || os::read_file(path_, bytes) != 0) return out;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         std::size_t eol = bytes.find('\n', pos);

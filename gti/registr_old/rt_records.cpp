@@ -10,16 +10,6 @@
 
 namespace {
 
-// Gathers what an encoder writes.
-class StringSink : public lib::io::BinaryOutputStream {
-public:
-    explicit StringSink(std::string& out) : out_(out) {}
-    void write(const char* buffer, unsigned count) override { out_.append(buffer, count); }
-
-private:
-    std::string& out_;
-};
-
 FileStorageParam header_param(const Param& p) {
     return FileStorageParam(p.name, p.short_name, p.units, p.global_name, p.min_value, p.max_value);
 }
@@ -138,7 +128,7 @@ StoredParamsProvider::StoredParamsProvider(std::vector<Param> params, int source
     params_.resize(header.size());
     names_.reserve(params_.size());
     for (const Param& p : params_) names_.push_back(p.global_name);
-    StringSink sink(header_);
+    lib::io::BinaryMemoryOutputStream sink(header_);
     lib::realtime::BlockEncoder().write_params(sink, header);
 }
 
@@ -158,7 +148,7 @@ ValuesWriterRecord::ValuesWriterRecord(std::uint32_t time, float value_depth, fl
       operation_(operation), values_(std::move(values)), provider_(std::move(provider)) {
     // The record carries exactly its header's parameters.
     values_.resize(static_cast<std::size_t>(provider_ ? provider_->size() : 0), 0.0f);
-    StringSink sink(block_);
+    lib::io::BinaryMemoryOutputStream sink(block_);
     lib::realtime::BlockEncoder().write_record(sink, time_, value_depth_, bit_depth_, lag_depth_, operation_,
                                                values_.data(), values_.size());
 }
@@ -174,7 +164,7 @@ bool ValuesWriterRecord::header_needed(const ValuesWriterDequeFileData& state) c
 }
 
 TextWriterRecord::TextWriterRecord(const AnsiString& text) : text_(text) {
-    StringSink sink(blocks_);
+    lib::io::BinaryMemoryOutputStream sink(blocks_);
     lib::realtime::BlockEncoder().write_text(sink, text_);
 }
 

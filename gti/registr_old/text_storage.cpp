@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <charconv>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace text {
 
@@ -109,11 +108,12 @@ AnsiString Storage::get_file_name() {
 
 Storage::Stamp Storage::current_stamp() {
     Stamp s;
-    struct stat st;
-    if (file_name_.empty() || ::stat(os::native_path(file_name_).c_str(), &st) != 0) return s;
+    if (file_name_.empty()) return s;
+    const os::FileInfo info = os::file_info(file_name_);
+    if (!info.exists) return s;
     s.exists = true;
-    s.inode = st.st_ino;
-    s.written = os::filetime_from_unix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    s.inode = info.inode;
+    s.written = info.written;
     return s;
 }
 
@@ -130,25 +130,15 @@ bool Storage::load_from_file() {
         read_failed_ = true;
         return false;
     } else {
-        struct stat st;
-        if (::fstat(file.fd(), &st) != 0) {
+        const os::FileInfo info = file.info();
+        std::string bytes;
+        if (!info.exists || !file.read_all(bytes)) {
             read_failed_ = true;
             return false;
         }
         seen.exists = true;
-        seen.inode = st.st_ino;
-        seen.written = os::filetime_from_unix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-        std::string bytes;
-        char buf[65536];
-        for (;;) {
-            std::int64_t n = file.read(buf, sizeof buf);
-            if (n < 0) {
-                read_failed_ = true;
-                return false;
-            }
-            if (n == 0) break;
-            bytes.append(buf, static_cast<std::size_t>(n));
-        }
+        seen.inode = info.inode;
+        seen.written = info.written;
         std::string content = rtl::cp1251_to_utf8(bytes);
         std::size_t pos = 0;
         while (pos < content.size()) {

@@ -1,14 +1,13 @@
 #include "gti/registr_old/view_file.h"
 
 #include "library/time_conv.h"
+#include "platform/os/directory.h"
+#include "platform/os/file.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vf {
 
@@ -53,9 +52,9 @@ void ViewFile::close() {
 }
 
 void ViewFile::check_file_version(const AnsiString& name) {
-    struct stat st;
-    std::string path = os::native_path(name);
-    if (::stat(path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) != file_size) ::unlink(path.c_str());
+    const std::string path = os::native_path(name);
+    const os::FileInfo info = os::file_info(path);
+    if (info.exists && static_cast<std::uint64_t>(info.size) != file_size) os::remove_file(path);
 }
 
 bool ViewFile::set_name(const AnsiString& name) {
@@ -67,17 +66,16 @@ bool ViewFile::set_name(const AnsiString& name) {
         error_ = "ViewFile::set_name: '" + name + "': " + why;
         return false;
     };
-    struct stat st;
     check_file_version(name);
-    const bool existed = ::stat(path.c_str(), &st) == 0;
+    const bool existed = os::file_info(path).exists;
 
     if (file_.open(path, os::File::Mode::read_write, false) != os::File::Status::ok)
         return fail("can't open: " + cause(file_.last_error()));
     // Reserve every block now: a ring that could not be written in full must
     // fail here, not kill the recording with SIGBUS once the disk fills.
-    int err = ::posix_fallocate(file_.fd(), 0, static_cast<off_t>(file_size));
-    if (err != 0) {
-        if (!existed) ::unlink(path.c_str());
+    if (!file_.reserve(static_cast<std::int64_t>(file_size))) {
+        const int err = file_.last_error();
+        if (!existed) os::remove_file(path);
         return fail("can't allocate " + std::to_string(file_size) + " bytes: " + cause(err));
     }
     if (!view_.map(file_, file_size, true)) return fail("can't map: " + cause(view_.last_error()));

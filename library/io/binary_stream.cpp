@@ -186,11 +186,11 @@ void BinaryMemoryInputStream::skip(int count) {
     position_ += std::min(static_cast<std::size_t>(count), left);
 }
 
-BinaryMemoryOutputStream::BinaryMemoryOutputStream(std::size_t reserve) { data_.reserve(reserve); }
+BinaryMemoryOutputStream::BinaryMemoryOutputStream(std::size_t reserve) { own_.reserve(reserve); }
 
 void BinaryMemoryOutputStream::write(const char* buffer, unsigned count) {
     if (count == 0) return;
-    data_.insert(data_.end(), buffer, buffer + count);
+    data_->append(buffer, count);
 }
 
 }  // namespace lib::io

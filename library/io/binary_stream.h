@@ -108,20 +108,26 @@ private:
     std::size_t position_ = 0;
 };
 
-// A growing buffer written as a stream.
+// A growing buffer written as a stream: its own, or a string of the
+// caller's that the writes are appended to (a record's bytes, a file's
+// pending writes), so no copy is made to hand them on.
 class BinaryMemoryOutputStream : public BinaryOutputStream {
 public:
     explicit BinaryMemoryOutputStream(std::size_t reserve = 0);
+    explicit BinaryMemoryOutputStream(std::string& target) : data_(&target) {}
+    BinaryMemoryOutputStream(const BinaryMemoryOutputStream&) = delete;
+    BinaryMemoryOutputStream& operator=(const BinaryMemoryOutputStream&) = delete;
 
     void write(const char* buffer, unsigned count) override;
     // The first byte, or null while empty.
-    char* get_buffer() { return data_.empty() ? nullptr : data_.data(); }
-    const char* get_buffer() const { return data_.empty() ? nullptr : data_.data(); }
-    std::size_t get_size() const { return data_.size(); }
-    void clear() { data_.clear(); }
+    char* get_buffer() { return data_->empty() ? nullptr : data_->data(); }
+    const char* get_buffer() const { return data_->empty() ? nullptr : data_->data(); }
+    std::size_t get_size() const { return data_->size(); }
+    void clear() { data_->clear(); }
 
 private:
-    std::vector<char> data_;
+    std::string own_;
+    std::string* data_ = &own_;
 };
 
 }  // namespace lib::io

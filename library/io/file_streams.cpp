@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>  // SEEK_SET
 #include <cstring>
 #include <limits>
-#include <unistd.h>
 
 namespace lib::io {
 namespace {

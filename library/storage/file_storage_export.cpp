@@ -27,6 +27,7 @@
 
 #include "library/storage/file_storage.h"
 
+#include "library/io/binary_stream.h"
 #include "library/io/file_streams.h"
 #include "platform/rtl/numbers.h"
 
@@ -83,15 +84,6 @@ void reading(const char* where, const AnsiString& source, const std::string& wha
         damaged(where, source, what, e.what());
     }
 }
-
-class StringSink : public BinaryOutputStream {
-public:
-    explicit StringSink(std::string& out) : out_(out) {}
-    void write(const char* buffer, unsigned count) override { out_.append(buffer, count); }
-
-private:
-    std::string& out_;
-};
 
 // Calls task(0) ... task(count - 1), each once, on up to eight threads
 // (this one among them), and returns when all are done. The first failure
@@ -265,7 +257,7 @@ void FileStorage::save_for_compressing(const AnsiString& base, EncodeType type, 
             // Room for the plain coding, the largest, so the text is not
             // copied as it grows.
             coded[first + k].reserve(16 + 4 * records_.size());
-            StringSink sink(coded[first + k]);
+            lib::io::BinaryMemoryOutputStream sink(coded[first + k]);
             save_vector(sink, gathered[k], type, listed(name, kMechanical), listed(name, kGas));
             std::vector<float>().swap(gathered[k]);
         }

@@ -4,6 +4,7 @@
 #include "library/storage/file_storage.h"
 
 #include "library/file_finder.h"
+#include "library/io/binary_stream.h"
 #include "library/io/disk_text.h"
 #include "library/io/file_streams.h"
 #include "library/storage/read_ahead.h"
@@ -72,16 +73,6 @@ void open_or_throw(os::File& file, const AnsiString& name, os::File::Mode mode, 
         case os::File::Status::cannot_lock: throw lib::io::FileError(kCannotLock, name, file.last_error());
     }
 }
-
-// A stream that appends to a string.
-class StringSink : public lib::io::BinaryOutputStream {
-public:
-    explicit StringSink(std::string& out) : out_(out) {}
-    void write(const char* buffer, unsigned count) override { out_.append(buffer, count); }
-
-private:
-    std::string& out_;
-};
 
 // A stream into the replacement of a file, gathered into large writes.
 class ReplacementSink : public lib::io::BinaryOutputStream {
@@ -580,7 +571,7 @@ void FileStorage::save_all_to_stream(lib::io::BinaryOutputStream& out, int file_
 
 std::string FileStorage::encode_all(int file_number) {
     std::string bytes;
-    StringSink sink(bytes);
+    lib::io::BinaryMemoryOutputStream sink(bytes);
     save_all_to_stream(sink, file_number);
     return bytes;
 }
@@ -678,7 +669,7 @@ void FileStorage::rewrite_without(const AnsiString& name, const std::vector<int>
 
 void FileStorage::append_text_values(const AnsiString& name, FileStorageTextValues& values) {
     std::string bytes;
-    StringSink sink(bytes);
+    lib::io::BinaryMemoryOutputStream sink(bytes);
     save_text_values(sink, values);
     os::File file;
     open_or_throw(file, name, os::File::Mode::write_append, !nolocking_file_exists(name));

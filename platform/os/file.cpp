@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
@@ -57,7 +58,56 @@ int take_share_lock(int fd, bool writer) {
     return 0;
 }
 
+// Moves `count` bytes with `step` (called with the bytes done so far; a
+// read, write or their positioned forms), going on after short transfers
+// and interrupts. The bytes moved, fewer only where `step` gave 0 (the end
+// of a file, or a write that can go no further); -1 with the errno in
+// `error` on a failure.
+template <class Step>
+std::int64_t transfer_all(std::size_t count, int& error, Step step) {
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = step(done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+// A write that moved fewer bytes than asked without a reason met a full disk.
+bool whole(std::size_t count, std::int64_t moved, int& error) {
+    if (moved == static_cast<std::int64_t>(count)) return true;
+    if (moved >= 0) error = ENOSPC;
+    return false;
+}
+
 FILETIME filetime_of(const struct timespec& ts) { return filetime_from_unix(ts.tv_sec, ts.tv_nsec); }
+
+std::int64_t ns_of(const struct timespec& ts) {
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+FileInfo info_of(const struct stat& st) {
+    FileInfo info;
+    info.exists = true;
+    info.is_regular = S_ISREG(st.st_mode);
+    info.is_directory = S_ISDIR(st.st_mode);
+    info.device = static_cast<std::uint64_t>(st.st_dev);
+    info.inode = static_cast<std::uint64_t>(st.st_ino);
+    info.size = static_cast<std::int64_t>(st.st_size);
+    info.permissions = static_cast<unsigned>(st.st_mode & 07777);
+    info.written_ns = ns_of(st.st_mtim);
+    info.changed_ns = ns_of(st.st_ctim);
+    info.written = filetime_of(st.st_mtim);
+    info.accessed = filetime_of(st.st_atim);
+    info.changed = filetime_of(st.st_ctim);
+    return info;
+}
 
 }  // namespace
 
@@ -139,9 +189,17 @@ File& File::operator=(File&& other) noexcept {
 
 File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
                         const RetryPolicy& policy) {
+    OpenOptions options;
+    options.whole_file_lock = whole_file_lock;
+    options.policy = policy;
+    return open(path, mode, options);
+}
+
+File::Status File::open(std::string_view path, Mode mode, const OpenOptions& options) {
     close();
     path_ = native_path(path);
     error_ = 0;
+    const RetryPolicy& policy = options.policy;
 
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     bool writer = true;
@@ -151,7 +209,11 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
         case Mode::write_append: flags |= O_WRONLY | O_CREAT; break;
         case Mode::read_write_truncate:
         case Mode::read_write: flags |= O_RDWR | O_CREAT; break;
+        case Mode::read_write_existing: flags |= O_RDWR; break;
+        case Mode::append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+        case Mode::create_new: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
     }
+    const mode_t permissions = static_cast<mode_t>(options.permissions & 07777);
 
     const int tries = tries_of(policy);
     // A program that rewrites a file puts a new file in its place (a
@@ -165,7 +227,7 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
             if (attempt > 0) pause_for(policy);
             // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared
             // once the file is known to be a regular one.
-            int fd = ::open(path_.c_str(), flags, 0666);
+            int fd = ::open(path_.c_str(), flags, permissions);
             if (fd < 0) {
                 error_ = errno;
                 if (is_missing(error_)) return Status::not_found;
@@ -179,11 +241,13 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
                 return Status::cannot_open;
             }
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            int err = take_share_lock(fd, writer);
-            if (err == EAGAIN || err == EACCES) {
-                error_ = err;
-                ::close(fd);
-                continue;
+            if (options.share_rule) {
+                int err = take_share_lock(fd, writer);
+                if (err == EAGAIN || err == EACCES) {
+                    error_ = err;
+                    ::close(fd);
+                    continue;
+                }
             }
             // A file system without byte-range locks (some network and FUSE
             // mounts) still opens; the share rule simply cannot be kept there.
@@ -192,13 +256,15 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
         }
         if (fd_ < 0) return Status::cannot_open;
 
-        if (whole_file_lock && !lock(policy)) {
+        if (options.whole_file_lock && !lock(policy)) {
             int err = error_;
             close();
             error_ = err;
             return Status::cannot_lock;
         }
-        if (names_open_file()) break;
+        // Without the share rule nothing was waited for, so nothing can have
+        // been replaced meanwhile.
+        if (!options.share_rule || names_open_file()) break;
         close();
         error_ = ESTALE;
         if (round + 1 >= tries) return Status::cannot_open;
@@ -270,45 +336,76 @@ bool File::close() {
     return true;
 }
 
+bool File::check_open() {
+    if (fd_ >= 0) return true;
+    error_ = EBADF;
+    return false;
+}
+
 std::int64_t File::read(void* buffer, std::size_t count) {
-    if (fd_ < 0) {
-        error_ = EBADF;
-        return -1;
-    }
+    if (!check_open()) return -1;
     char* p = static_cast<char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::read(fd_, p + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = errno;
-            return -1;
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
+    return transfer_all(count, error_, [&](std::size_t done) { return ::read(fd_, p + done, count - done); });
 }
 
 bool File::write(const void* buffer, std::size_t count) {
-    if (fd_ < 0) {
-        error_ = EBADF;
+    if (!check_open()) return false;
+    const char* p = static_cast<const char*>(buffer);
+    return whole(count, transfer_all(count, error_, [&](std::size_t done) {
+                     return ::write(fd_, p + done, count - done);
+                 }), error_);
+}
+
+bool File::read_all(std::string& out) {
+    if (!check_open()) return false;
+    char buffer[65536];
+    for (;;) {
+        std::int64_t n = read(buffer, sizeof buffer);
+        if (n < 0) return false;
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (n < static_cast<std::int64_t>(sizeof buffer)) return true;
+    }
+}
+
+std::int64_t File::read_at(std::int64_t offset, void* buffer, std::size_t count) {
+    if (!check_open()) return -1;
+    char* p = static_cast<char*>(buffer);
+    return transfer_all(count, error_, [&](std::size_t done) {
+        return ::pread(fd_, p + done, count - done, static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+    });
+}
+
+bool File::write_at(std::int64_t offset, const void* buffer, std::size_t count) {
+    if (!check_open()) return false;
+    const char* p = static_cast<const char*>(buffer);
+    return whole(count, transfer_all(count, error_, [&](std::size_t done) {
+                     return ::pwrite(fd_, p + done, count - done,
+                                     static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+                 }), error_);
+}
+
+bool File::sync() {
+    if (!check_open()) return false;
+    int rc;
+    do {
+        rc = ::fsync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        error_ = errno;
         return false;
     }
-    const char* p = static_cast<const char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::write(fd_, p + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = errno;
-            return false;
-        }
-        if (n == 0) {
-            error_ = ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    return true;
+}
+
+bool File::reserve(std::int64_t size) {
+    if (!check_open()) return false;
+    int err;
+    do {
+        err = ::posix_fallocate(fd_, 0, static_cast<off_t>(size));
+    } while (err == EINTR);
+    if (err != 0) {
+        error_ = err;
+        return false;
     }
     return true;
 }
@@ -357,6 +454,43 @@ bool File::times(FILETIME* created, FILETIME* accessed, FILETIME* written) {
     return true;
 }
 
+FileInfo File::info() {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        error_ = fd_ < 0 ? EBADF : errno;
+        return FileInfo{};
+    }
+    return info_of(st);
+}
+
+FileInfo file_info(std::string_view path, int* error) {
+    if (error) *error = 0;
+    struct stat st {};
+    if (::stat(native_path(path).c_str(), &st) != 0) {
+        if (error && !is_missing(errno)) *error = errno;
+        return FileInfo{};
+    }
+    return info_of(st);
+}
+
+std::string folder_of(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return ".";
+    if (slash == 0) return "/";
+    return std::string(path.substr(0, slash));
+}
+
+bool sync_folder_of(std::string_view path) {
+    int dir = ::open(folder_of(native_path(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    int rc;
+    do {
+        rc = ::fsync(dir);
+    } while (rc != 0 && errno == EINTR);
+    ::close(dir);
+    return rc == 0;
+}
+
 ReplacementFile::~ReplacementFile() { abandon(); }
 
 bool ReplacementFile::fail(int err) {
@@ -365,85 +499,138 @@ bool ReplacementFile::fail(int err) {
     return false;
 }
 
-bool ReplacementFile::create(std::string_view path) {
+bool ReplacementFile::create(std::string_view path, bool follow_link) {
     abandon();
     path_ = native_path(path);
     error_ = 0;
+    if (follow_link) {
+        struct stat st {};
+        if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            if (char* real = ::realpath(path_.c_str(), nullptr)) {
+                path_ = real;
+                ::free(real);
+            }
+        }
+    }
     // A name of our own beside the target: the rename stays within one file
     // system and never meets another writer's temporary file.
     static std::atomic<unsigned> counter{0};
+    OpenOptions options;
+    options.share_rule = false;
+    options.policy = RetryPolicy{1, std::chrono::milliseconds(0)};
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = path_ + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0) {
-            fd_ = fd;
+        if (file_.open(name, File::Mode::create_new, options) == File::Status::ok) {
             temp_ = std::move(name);
             break;
         }
-        if (errno != EEXIST) {
-            error_ = errno;
+        if (file_.last_error() != EEXIST) {
+            error_ = file_.last_error();
             return false;
         }
     }
-    if (fd_ < 0) {
+    if (!file_.is_open()) {
         error_ = EEXIST;
         return false;
     }
     struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(fd_, st.st_mode & 07777);
+    if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) (void)::fchmod(file_.fd(), st.st_mode & 07777);
     return true;
 }
 
 bool ReplacementFile::write(const void* buffer, std::size_t count) {
-    if (fd_ < 0) return fail(EBADF);
-    const char* p = static_cast<const char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::write(fd_, p + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
-        }
-        if (n == 0) return fail(ENOSPC);
-        done += static_cast<std::size_t>(n);
-    }
+    if (!file_.is_open()) return fail(EBADF);
+    if (!file_.write(buffer, count)) return fail(file_.last_error());
     return true;
 }
 
 bool ReplacementFile::commit() {
-    if (fd_ < 0) return fail(EBADF);
-    if (::fsync(fd_) != 0) return fail(errno);
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return fail(errno);
-    written_ = filetime_of(st.st_mtim);
-    size_ = st.st_size;
-    int rc = ::close(fd_);
-    fd_ = -1;
-    if (rc != 0 && errno != EINTR) return fail(errno);
+    if (!file_.is_open()) return fail(EBADF);
+    if (!file_.sync()) return fail(file_.last_error());
+    FileInfo info = file_.info();
+    if (!info.exists) return fail(file_.last_error());
+    written_ = info.written;
+    size_ = info.size;
+    if (!file_.close()) return fail(file_.last_error());
     if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno);
     temp_.clear();
     // Make the rename itself durable; a folder that cannot be synced is no
     // reason to report a failure once the file is in place.
-    std::string folder = path_;
-    std::size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
+    (void)sync_folder_of(path_);
     return true;
 }
 
 void ReplacementFile::abandon() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    file_.close();
     if (!temp_.empty()) {
         ::unlink(temp_.c_str());
         temp_.clear();
     }
+}
+
+int replace_file(std::string_view path, std::string_view bytes) {
+    ReplacementFile file;
+    if (!file.create(path) || !file.write(bytes.data(), bytes.size()) || !file.commit()) return file.last_error();
+    return 0;
+}
+
+int read_file(std::string_view path, std::string& bytes, FileInfo* info) {
+    bytes.clear();
+    File file;
+    OpenOptions options;
+    options.share_rule = false;
+    if (file.open(path, File::Mode::read, options) != File::Status::ok) return file.last_error();
+    if (info) {
+        *info = file.info();
+        if (!info->exists) return file.last_error();
+        if (info->size > 0) bytes.reserve(static_cast<std::size_t>(info->size));
+    }
+    if (!file.read_all(bytes)) return file.last_error();
+    return 0;
+}
+
+int append_file(std::string_view path, std::string_view bytes, const AppendOptions& options) {
+    File file;
+    OpenOptions open_options;
+    open_options.share_rule = false;
+    open_options.permissions = options.permissions;
+    if (file.open(path, File::Mode::append, open_options) != File::Status::ok) return file.last_error();
+    std::int64_t before = options.cut_back_partial ? file.size() : -1;
+    if (file.write(bytes.data(), bytes.size())) return 0;
+    int err = file.last_error();
+    if (before >= 0) (void)file.truncate(before);
+    return err;
+}
+
+FolderLock::~FolderLock() { unlock(); }
+
+bool FolderLock::lock(std::string_view folder, const RetryPolicy& policy) {
+    unlock();
+    error_ = 0;
+    int fd = ::open(native_path(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        error_ = errno;
+        return false;
+    }
+    const int tries = tries_of(policy);
+    for (int attempt = 1;; ++attempt) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            fd_ = fd;
+            return true;
+        }
+        int err = errno;
+        if ((err != EWOULDBLOCK && err != EINTR) || attempt >= tries) {
+            ::close(fd);
+            error_ = err;
+            return false;
+        }
+        pause_for(policy);
+    }
+}
+
+void FolderLock::unlock() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 }  // namespace os

@@ -23,6 +23,13 @@
 //
 // Only regular files are opened: a folder, a FIFO or a device fails at once.
 // Paths may use '\' as well as '/' (stored paths from older stations do).
+//
+// This header is the station's one door to files: opening under the share
+// rule, whole writes that survive short writes and interrupts, appends that
+// keep concurrent writers' lines whole, atomic replacement (temporary file,
+// sync of the file and of its folder, rename), space reservation, and file
+// times and sizes. Code outside platform/os reads and writes files only
+// through it.
 
 #include <chrono>
 #include <cstddef>
@@ -74,6 +81,42 @@ private:
 // Paths stored by older stations use '\'; the file system wants '/'.
 std::string native_path(std::string_view path);
 
+// What stat(2) tells of a file, in the station's terms.
+struct FileInfo {
+    bool exists = false;
+    bool is_regular = false;
+    bool is_directory = false;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    unsigned permissions = 0;     // the mode's permission bits
+    std::int64_t written_ns = 0;  // last write, ns since 1970
+    std::int64_t changed_ns = 0;  // last status change, ns since 1970
+    FILETIME written;             // last write
+    FILETIME accessed;            // last read
+    FILETIME changed;             // last status change (stands in for creation)
+};
+
+// The file (or folder) `path` leads to, links followed. A missing entry
+// gives exists == false and error 0; any other failure gives exists ==
+// false and its errno in *error when that is given.
+FileInfo file_info(std::string_view path, int* error = nullptr);
+
+// Options of File::open beyond its mode. Opens that need something more
+// (a flag, a limit) get it as a new member here, so callers name only what
+// they change.
+struct OpenOptions {
+    // Also take the whole-file lock.
+    bool whole_file_lock = false;
+    // Keep the share rule. Off for files that several programs write at
+    // once by design (logs appended to) and for private files no other
+    // program opens; the open is then tried only for passing failures.
+    bool share_rule = true;
+    // Permissions of a file the open creates (less the umask).
+    unsigned permissions = 0666;
+    RetryPolicy policy = retry_policy();
+};
+
 class File {
 public:
     enum class Mode {
@@ -83,6 +126,14 @@ public:
         read_write_truncate,  // created or emptied, read and write; a writer
         read_write,           // created when missing, kept as it is, read and
                               // write; a writer
+        read_write_existing,  // an existing file, kept as it is, read and
+                              // write; a writer
+        append,               // created when missing, write only; every
+                              // write lands whole at the end of the file as
+                              // it is at that moment, also with other
+                              // programs appending (O_APPEND)
+        create_new,           // created, read and write; fails with EEXIST
+                              // when the name is taken (a link too)
     };
     enum class Status {
         ok,
@@ -109,6 +160,7 @@ public:
     // File is closed and last_error() holds the errno of the cause.
     Status open(std::string_view path, Mode mode, bool whole_file_lock,
                 const RetryPolicy& policy = retry_policy());
+    Status open(std::string_view path, Mode mode, const OpenOptions& options);
 
     bool is_open() const { return fd_ >= 0; }
     int fd() const { return fd_; }
@@ -127,8 +179,21 @@ public:
     // Reads until `count` bytes or the end of the file; returns the number
     // read, or -1 on a failure (last_error() says why).
     std::int64_t read(void* buffer, std::size_t count);
+    // Reads from the position to the end of the file, appending to `out`;
+    // false on a failure.
+    bool read_all(std::string& out);
     // Writes every byte, looping over partial writes; false on a failure.
     bool write(const void* buffer, std::size_t count);
+    // The same at an offset, leaving the position alone (pread/pwrite).
+    // read_at stops early only at the end of the file.
+    std::int64_t read_at(std::int64_t offset, void* buffer, std::size_t count);
+    bool write_at(std::int64_t offset, const void* buffer, std::size_t count);
+    // Puts what was written on the disk (fsync).
+    bool sync();
+    // Allocates the disk blocks of the first `size` bytes, growing the file
+    // to that size when shorter, so that later writes (and writes through a
+    // mapping) cannot meet a full disk.
+    bool reserve(std::int64_t size);
 
     // lseek(2); -1 on a failure.
     std::int64_t seek(std::int64_t offset, int whence);
@@ -139,10 +204,14 @@ public:
     // Linux keeps no creation time that fstat(2) reports; the status-change
     // time stands in for it. Null pointers are skipped.
     bool times(FILETIME* created, FILETIME* accessed, FILETIME* written);
+    // What fstat(2) tells of the open file; exists == false on a failure.
+    FileInfo info();
 
 private:
     // True while `path_` still leads to the open file.
     bool names_open_file() const;
+    // False with EBADF as the last error when nothing is open.
+    bool check_open();
 
     int fd_ = -1;
     bool locked_ = false;
@@ -163,11 +232,15 @@ public:
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
     // Creates the temporary file in the folder of `path`, with the
-    // permissions of the file it will replace when there is one. False on a
-    // failure (last_error() says why).
-    bool create(std::string_view path);
-    // Writes every byte; false on a failure.
+    // permissions of the file it will replace when there is one. With
+    // follow_link a symbolic link at `path` stays and its target gets the
+    // new content. False on a failure (last_error() says why).
+    bool create(std::string_view path, bool follow_link = false);
+    // Writes every byte at the end of what was written; false on a failure.
     bool write(const void* buffer, std::size_t count);
+    // The temporary file itself, for writers that seek and read back; it
+    // is open for reading and writing until commit() or abandon().
+    File& file() { return file_; }
     // Syncs and closes the temporary file, renames it over the path and
     // syncs the folder. False on a failure: the temporary file is removed
     // and the old file stays as it was.
@@ -181,16 +254,72 @@ public:
 
     int last_error() const { return error_; }
     const std::string& temp_path() const { return temp_; }
+    // The file the commit replaces (a link's target with follow_link).
+    const std::string& target_path() const { return path_; }
 
 private:
     bool fail(int err);
 
     std::string path_;
     std::string temp_;
-    int fd_ = -1;
+    File file_;
     int error_ = 0;
     FILETIME written_;
     std::int64_t size_ = -1;
 };
+
+// The whole of `bytes` as the new content of `path`, through a
+// ReplacementFile. 0, or the errno of the failure (the old file stays).
+int replace_file(std::string_view path, std::string_view bytes);
+
+// The whole content of `path`, read without the share rule (for files the
+// station keeps whole and replaces atomically). 0, or the errno of the
+// failure (ENOENT or ENOTDIR for a missing file, EISDIR for a folder). With
+// `info` the file's stamp as it was read.
+int read_file(std::string_view path, std::string& bytes, FileInfo* info = nullptr);
+
+// How append_file treats the file.
+struct AppendOptions {
+    unsigned permissions = 0666;  // of a file the append creates
+    // A write that stops part-way is cut back to the file's earlier end, so
+    // the file never ends in half a record that the next append would run
+    // into.
+    bool cut_back_partial = false;
+};
+
+// Appends the whole of `bytes` to `path` in one O_APPEND write where the
+// system allows, so that lines of several programs appending at once stay
+// whole; retries short writes and interrupts. Not under the share rule:
+// logs are written by many. 0, or the errno of the failure.
+int append_file(std::string_view path, std::string_view bytes, const AppendOptions& options = {});
+
+// Makes the entries of the folder holding `path` durable (after a rename or
+// a new file in it). False when the folder cannot be opened or synced.
+bool sync_folder_of(std::string_view path);
+
+// An exclusive lock on a folder, held by programs that re-read and rewrite
+// a file of it, so that no program's rewrite is lost under another's. It
+// goes with the holder's descriptor, also when the holder dies.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Takes the lock on `folder`, tried under the policy. False on a
+    // failure; last_error() says why.
+    bool lock(std::string_view folder, const RetryPolicy& policy = retry_policy());
+    void unlock();
+    bool locked() const { return fd_ >= 0; }
+    int last_error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+// The folder part of a path: "." for a bare name, "/" for a name in the root.
+std::string folder_of(std::string_view path);
 
 }  // namespace os

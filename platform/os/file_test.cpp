@@ -3,11 +3,13 @@
 #include "platform/os/mapping.h"
 #include "platform/os/testing.h"
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -349,3 +351,117 @@ TEST_F(OsFile, MappingSeesTheFileAndNeverMapsAnEmptyOne) {
 }
 
 }  // namespace
+
+TEST_F(OsFile, AppendsStayWholeOrAreCutBackWhenTheDiskStopsThem) {
+    std::string path = dir / "log.txt";
+    os::AppendOptions options;
+    options.permissions = 0640;
+    ASSERT_EQ(os::append_file(path, "one\n", options), 0);
+    ASSERT_EQ(os::append_file(path, "two\n", options), 0);
+    EXPECT_EQ(get(path), "one\ntwo\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0640u & ~mask);
+    EXPECT_EQ(os::append_file(dir / "no/such/log.txt", "x"), ENOENT);
+
+    // A file size limit makes the kernel take only part of a write, then
+    // refuse the rest: the short write is retried and fails, and with
+    // cut_back_partial the half record goes again.
+    for (bool cut_back : {false, true}) {
+        put(path, "0123456789");
+        os::testing::Child child([&](os::testing::ChildSide&) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit {16, 16};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+            os::AppendOptions o;
+            o.cut_back_partial = cut_back;
+            return os::append_file(path, "a record that does not fit\n", o) == EFBIG ? 0 : 1;
+        });
+        EXPECT_EQ(child.join(), 0);
+        EXPECT_EQ(get(path), cut_back ? "0123456789" : "0123456789a reco") << cut_back;
+    }
+}
+
+TEST_F(OsFile, WholeFileReadsAndInfo) {
+    std::string path = dir / "w.bin";
+    put(path, std::string(100000, 'x') + "end");
+    std::string bytes = "stale";
+    os::FileInfo info;
+    ASSERT_EQ(os::read_file(path, bytes, &info), 0);
+    EXPECT_EQ(bytes, std::string(100000, 'x') + "end");
+    EXPECT_TRUE(info.exists && info.is_regular);
+    EXPECT_EQ(info.size, 100003);
+    EXPECT_EQ(info.inode, os::file_info(path).inode);
+
+    int err = -1;
+    EXPECT_FALSE(os::file_info(dir / "none", &err).exists);
+    EXPECT_EQ(err, 0);
+    EXPECT_TRUE(os::file_info(dir.path()).is_directory);
+    EXPECT_EQ(os::read_file(dir / "none", bytes), ENOENT);
+    EXPECT_EQ(os::read_file(dir.path(), bytes), EISDIR);
+
+    // Without the share rule a file a writer holds still reads.
+    File writer;
+    ASSERT_EQ(writer.open(path, Mode::read_write, false), Status::ok);
+    EXPECT_EQ(os::read_file(path, bytes), 0);
+}
+
+TEST_F(OsFile, PositionedTransfersReservationAndExtraModes) {
+    std::string path = dir / "p.bin";
+    File f;
+    EXPECT_EQ(f.open(path, Mode::read_write_existing, false), Status::not_found);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(f.open(path, Mode::read_write, false), Status::ok);
+    ASSERT_TRUE(f.reserve(4096));
+    EXPECT_EQ(f.size(), 4096);
+    ASSERT_TRUE(f.write_at(100, "abc", 3));
+    EXPECT_EQ(f.position(), 0);
+    char buf[5] = {};
+    EXPECT_EQ(f.read_at(99, buf, 5), 5);
+    EXPECT_EQ(std::string(buf, 5), std::string("\0abc\0", 5));
+    EXPECT_EQ(f.read_at(4094, buf, 5), 2);  // stops at the end only
+    EXPECT_TRUE(f.sync());
+    f.close();
+
+    File again;
+    os::OpenOptions plain;
+    plain.share_rule = false;
+    EXPECT_EQ(again.open(path, Mode::create_new, plain), Status::cannot_open);
+    EXPECT_EQ(again.last_error(), EEXIST);
+    std::string link = dir / "link";
+    ASSERT_EQ(::symlink((dir / "absent").c_str(), link.c_str()), 0);
+    EXPECT_EQ(again.open(link, Mode::create_new, plain), Status::cannot_open);
+    EXPECT_FALSE(std::filesystem::exists(dir / "absent"));
+}
+
+TEST_F(OsFile, ReplacementThroughALinkKeepsTheLink) {
+    std::string target = dir / "real.ini";
+    std::string link = dir / "link.ini";
+    put(target, "old");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    os::ReplacementFile r;
+    ASSERT_TRUE(r.create(link, true));
+    ASSERT_TRUE(r.write("new", 3));
+    ASSERT_TRUE(r.commit());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(get(target), "new");
+
+    EXPECT_EQ(os::replace_file(link, "plain"), 0);  // without: the link goes
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(get(link), "plain");
+    EXPECT_EQ(get(target), "new");
+    EXPECT_EQ(os::replace_file(dir / "no/such", "x"), ENOENT);
+}
+
+TEST_F(OsFile, AFolderLockHasOneHolder) {
+    os::FolderLock first, second;
+    ASSERT_TRUE(first.lock(dir.path()));
+    EXPECT_FALSE(second.lock(dir.path()));
+    EXPECT_EQ(second.last_error(), EWOULDBLOCK);
+    first.unlock();
+    EXPECT_TRUE(second.lock(dir.path()));
+    EXPECT_FALSE(first.lock(dir / "none"));
+    EXPECT_EQ(first.last_error(), ENOENT);
+}

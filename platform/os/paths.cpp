@@ -41,15 +41,19 @@ bool usable_private_dir(const std::string& dir, std::string& why) {
 
 }  // namespace
 
+std::string program_path() {
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
 std::string program_dir() {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         if (!g_program_dir_override.empty()) return g_program_dir_override;
     }
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
-    std::string path(buf, static_cast<std::size_t>(n));
+    std::string path = program_path();
+    if (path.empty()) return ".";
     auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";

@@ -9,6 +9,9 @@ namespace os {
 // a slash. Tests and tools may override it so that files the station keeps
 // "beside the program" land in a folder of their own.
 std::string program_dir();
+// The running executable itself (from /proc/self/exe, never overridden);
+// empty when it cannot be read.
+std::string program_path();
 void set_program_dir_override(const std::string& dir);  // empty: no override
 
 // A per-user folder for run-time objects (lock files, mailslot sockets):

@@ -7,6 +7,8 @@ namespace os {
 
 int current_thread_id() { return static_cast<int>(::gettid()); }
 
+bool is_main_thread() { return ::gettid() == ::getpid(); }
+
 bool set_thread_nice(int thread_id, int nice) {
     if (nice < -20) nice = -20;
     if (nice > 19) nice = 19;

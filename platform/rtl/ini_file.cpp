@@ -1,17 +1,9 @@
 #include "platform/rtl/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <stdexcept>
 #include <system_error>
-#include <thread>
 #include <unordered_set>
 
 #include "platform/os/file.h"
@@ -175,150 +167,35 @@ std::string errno_text(int e) { return std::generic_category().message(e); }
     throw std::runtime_error("rtl::IniFile: " + what + " \"" + file + "\": " + errno_text(e));
 }
 
-std::int64_t ns(const timespec& t) { return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec; }
-
-Stamp stamp_of(const struct stat& st) {
+Stamp stamp_of(const os::FileInfo& info) {
     Stamp s;
+    if (!info.exists) return s;
     s.exists = true;
-    s.dev = st.st_dev;
-    s.ino = st.st_ino;
-    s.size = static_cast<std::uint64_t>(st.st_size);
-    s.mtime_ns = ns(st.st_mtim);
-    s.ctime_ns = ns(st.st_ctim);
+    s.dev = info.device;
+    s.ino = info.inode;
+    s.size = static_cast<std::uint64_t>(info.size);
+    s.mtime_ns = info.written_ns;
+    s.ctime_ns = info.changed_ns;
     return s;
 }
 
 Stamp stat_file(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return Stamp{};
-        fail(path, "cannot read", errno);
-    }
-    return stamp_of(st);
+    int err = 0;
+    os::FileInfo info = os::file_info(path, &err);
+    if (err != 0) fail(path, "cannot read", err);
+    return stamp_of(info);
 }
 
 // Reads the whole file as bytes; a missing file is empty.
 Stamp read_file(const std::string& path, std::string& bytes) {
-    bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return Stamp{};
-        fail(path, "cannot read", errno);
+    os::FileInfo info;
+    int err = os::read_file(path, bytes, &info);
+    if (err == ENOENT || err == ENOTDIR) {
+        bytes.clear();
+        return Stamp{};
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        fail(path, "cannot read", e);
-    }
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int e = errno;
-            ::close(fd);
-            fail(path, "cannot read", e);
-        }
-        if (n == 0) break;
-        bytes.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return stamp_of(st);
-}
-
-// Holds an exclusive advisory lock on the folder of the file while the file
-// is re-read and replaced; every program of the station that writes INI
-// files takes it, so no write of one is lost under another. The lock goes
-// with the descriptor, also when the holder dies.
-class FolderLock {
-public:
-    FolderLock(const std::string& dir, const std::string& file) {
-        fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0) fail(file, "cannot write", errno);
-        // Tried as every file of the station is (20 tries 100 ms apart).
-        const os::RetryPolicy policy = os::retry_policy();
-        for (int attempt = 1;; ++attempt) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-            int e = errno;
-            if ((e != EWOULDBLOCK && e != EINTR) || attempt >= policy.tries) {
-                ::close(fd_);
-                fail(file, "cannot lock the folder of", e);
-            }
-            std::this_thread::sleep_for(policy.pause);
-        }
-    }
-    ~FolderLock() { ::close(fd_); }
-    int fd() const { return fd_; }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int fd_ = -1;
-};
-
-std::string parent_of(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The file that is really replaced: a symbolic link keeps pointing at its
-// target, which receives the new contents.
-std::string write_target(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string r = real;
-            ::free(real);
-            return r;
-        }
-    }
-    return path;
-}
-
-void write_all(int fd, const std::string& data, const std::string& file) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(file, "cannot write", errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// Writes the bytes to a fresh file beside the target and renames it over the
-// target, so readers see either the old file or the new one, never a part.
-void replace_file(const std::string& target, const std::string& bytes, const std::string& file) {
-    static std::atomic<unsigned> counter{0};
-    const std::string dir = parent_of(target);
-    const std::string base = target.substr(target.rfind('/') == npos ? 0 : target.rfind('/') + 1);
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        tmp = dir + "/." + base + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt > 100)) fail(file, "cannot write", errno);
-    }
-    try {
-        struct stat st {};
-        if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-        write_all(fd, bytes, file);
-        if (::fsync(fd) != 0) fail(file, "cannot write", errno);
-        if (::close(fd) != 0) {
-            fd = -1;
-            fail(file, "cannot write", errno);
-        }
-        fd = -1;
-        if (::rename(tmp.c_str(), target.c_str()) != 0) fail(file, "cannot write", errno);
-    } catch (...) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(tmp.c_str());
-        throw;
-    }
+    if (err != 0) fail(path, "cannot read", err);
+    return stamp_of(info);
 }
 
 void check_write(const std::string& file, std::string_view section, std::string_view key,
@@ -430,11 +307,17 @@ void IniFile::rollback_locked(std::size_t journal_mark) {
 
 void IniFile::flush_locked() {
     if (journal_.empty()) return;
-    const std::string target = write_target(path_);
-    FolderLock lock(parent_of(target), path_);
+    // Every program of the station that writes INI files holds the lock on
+    // the file's folder while it re-reads and replaces the file, so no
+    // write of one is lost under another. A symbolic link keeps pointing at
+    // its target, which receives the new contents.
+    os::ReplacementFile file;
+    if (!file.create(path_, true)) fail(path_, "cannot write", file.last_error());
+    os::FolderLock lock;
+    if (!lock.lock(os::folder_of(file.target_path()))) fail(path_, "cannot lock the folder of", lock.last_error());
     if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
-    replace_file(target, utf8_to_cp1251(serialize(lines_)), path_);
-    ::fsync(lock.fd());  // the rename itself reaches the disk
+    const std::string bytes = utf8_to_cp1251(serialize(lines_));
+    if (!file.write(bytes.data(), bytes.size()) || !file.commit()) fail(path_, "cannot write", file.last_error());
     journal_.clear();
     stamp_ = stat_file(path_);
 }

@@ -3,13 +3,9 @@
 #include "platform/os/error_log.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace rtl {
 
@@ -22,13 +18,6 @@ std::int64_t checked_target(std::int64_t base, std::int64_t offset) {
         (offset > 0 && base > INT64_MAX - offset))
         throw std::out_of_range("Stream::Seek: position out of range");
     return base + offset;
-}
-
-std::string folder_of(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
 }
 
 }  // namespace
@@ -97,53 +86,41 @@ void MemoryStream::Clear() {
 
 FileStream::FileStream(const std::string& path, Mode mode)
     : path_(path), read_only_(mode == Mode::fmOpenRead) {
-    int flags = O_CLOEXEC;
-    switch (mode) {
-    case Mode::fmOpenRead: flags |= O_RDONLY; break;
-    case Mode::fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case Mode::fmOpenReadWrite: flags |= O_RDWR; break;
-    case Mode::fmCreateAtomic: break;
-    }
-    if (mode != Mode::fmCreateAtomic) {
-        do fd_ = ::open(path.c_str(), flags, 0666);
-        while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) fail("can't open file", errno);
+    if (mode == Mode::fmCreateAtomic) {
+        // The temporary file sits beside the target and keeps the
+        // permissions of the file it replaces.
+        if (!replacement_.create(path)) fail("can't create a temporary file for", replacement_.last_error());
+        io_ = &replacement_.file();
         return;
     }
-    // The temporary file sits beside the target so that rename never crosses
-    // a file system. A name taken by a crashed earlier run is simply skipped.
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temp_path_ = path + ".tmp" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter.fetch_add(1));
-        fd_ = ::open(temp_path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd_ < 0 && errno != EEXIST && errno != EINTR) {
-            int err = errno;
-            temp_path_.clear();
-            fail("can't create a temporary file for", err);
-        }
+    os::File::Mode file_mode = os::File::Mode::read;
+    switch (mode) {
+    case Mode::fmOpenRead: file_mode = os::File::Mode::read; break;
+    case Mode::fmCreate: file_mode = os::File::Mode::read_write_truncate; break;
+    case Mode::fmOpenReadWrite: file_mode = os::File::Mode::read_write_existing; break;
+    case Mode::fmCreateAtomic: break;
     }
-    if (fd_ < 0) {
-        temp_path_.clear();
-        fail("can't create a temporary file for", EEXIST);
-    }
-    // Keep the permissions of the file being replaced.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) (void)::fchmod(fd_, st.st_mode & 07777);
+    os::OpenOptions options;
+    options.share_rule = false;
+    if (file_.open(path, file_mode, options) != os::File::Status::ok) fail("can't open file", file_.last_error());
+    io_ = &file_;
 }
 
 FileStream::~FileStream() {
-    if (fd_ >= 0) {
+    if (io_ == &file_ && file_.is_open()) {
         try {
-            if (temp_path_.empty()) flush_write();
+            flush_write();
         } catch (const std::exception& e) {
             // A destructor cannot throw; callers that care call Flush() first.
             os::log_error(e.what());
         } catch (...) {
         }
-        ::close(fd_);
     }
-    if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+    // An uncommitted replacement removes its temporary file as it goes.
+}
+
+void FileStream::require_open(const char* what) const {
+    if (!io_ || !io_->is_open()) fail(what, EBADF);
 }
 
 void FileStream::fail(const std::string& what, int err) const {
@@ -159,26 +136,18 @@ void FileStream::drop_read_buffer() {
 
 void FileStream::flush_write() {
     if (!buf_dirty_) return;
-    std::size_t done = 0;
-    while (done < buf_.size()) {
-        ssize_t n = ::pwrite(fd_, buf_.data() + done, buf_.size() - done,
-                             static_cast<off_t>(buf_start_ + static_cast<std::int64_t>(done)));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            // The pending bytes are lost either way; keep the stream usable.
-            buf_.clear();
-            buf_dirty_ = false;
-            fail("can't write file", err);
-        }
-        done += static_cast<std::size_t>(n);
+    if (!io_->write_at(buf_start_, buf_.data(), buf_.size())) {
+        // The pending bytes are lost either way; keep the stream usable.
+        buf_.clear();
+        buf_dirty_ = false;
+        fail("can't write file", io_->last_error());
     }
     buf_.clear();
     buf_dirty_ = false;
 }
 
 std::size_t FileStream::Read(void* buffer, std::size_t count) {
-    if (fd_ < 0) fail("read from a closed file", EBADF);
+    require_open("read from a closed file");
     flush_write();
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::size_t done = 0;
@@ -194,24 +163,18 @@ std::size_t FileStream::Read(void* buffer, std::size_t count) {
         }
         std::size_t want = count - done;
         if (want >= kBufferSize) {
-            ssize_t n = ::pread(fd_, out + done, want, static_cast<off_t>(pos_));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                fail("can't read file", errno);
-            }
+            std::int64_t n = io_->read_at(pos_, out + done, want);
+            if (n < 0) fail("can't read file", io_->last_error());
             if (n == 0) break;
             done += static_cast<std::size_t>(n);
             pos_ += n;
             continue;
         }
         buf_.resize(kBufferSize);
-        ssize_t n;
-        do n = ::pread(fd_, buf_.data(), kBufferSize, static_cast<off_t>(pos_));
-        while (n < 0 && errno == EINTR);
+        std::int64_t n = io_->read_at(pos_, buf_.data(), kBufferSize);
         if (n < 0) {
-            int err = errno;
             buf_.clear();
-            fail("can't read file", err);
+            fail("can't read file", io_->last_error());
         }
         buf_.resize(static_cast<std::size_t>(n));
         buf_start_ = pos_;
@@ -221,7 +184,7 @@ std::size_t FileStream::Read(void* buffer, std::size_t count) {
 }
 
 std::size_t FileStream::Write(const void* buffer, std::size_t count) {
-    if (fd_ < 0) fail("write to a closed file", EBADF);
+    require_open("write to a closed file");
     if (read_only_) fail("can't write file opened for reading", EBADF);
     if (count == 0) return 0;
     drop_read_buffer();
@@ -239,7 +202,7 @@ std::size_t FileStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
-    if (fd_ < 0) fail("seek in a closed file", EBADF);
+    require_open("seek in a closed file");
     std::int64_t base = origin == SeekOrigin::soBeginning ? 0
                         : origin == SeekOrigin::soCurrent ? pos_
                                                           : Size();
@@ -248,41 +211,22 @@ std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
 }
 
 std::int64_t FileStream::Size() {
-    if (fd_ < 0) fail("size of a closed file", EBADF);
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) fail("can't get the size of file", errno);
-    std::int64_t size = st.st_size;
+    require_open("size of a closed file");
+    std::int64_t size = io_->size();
+    if (size < 0) fail("can't get the size of file", io_->last_error());
     if (buf_dirty_) size = std::max(size, buf_start_ + static_cast<std::int64_t>(buf_.size()));
     return size;
 }
 
 void FileStream::Flush() {
-    if (fd_ >= 0) flush_write();
+    if (io_ && io_->is_open()) flush_write();
 }
 
 void FileStream::Commit() {
-    if (temp_path_.empty()) throw std::logic_error("FileStream::Commit: not an atomic stream");
-    if (fd_ < 0) fail("commit a closed file", EBADF);
+    if (io_ != &replacement_.file()) throw std::logic_error("FileStream::Commit: not an atomic stream");
+    require_open("commit a closed file");
     flush_write();
-    if (::fsync(fd_) != 0) fail("can't sync the temporary file for", errno);
-    if (::close(fd_) != 0) {
-        fd_ = -1;
-        fail("can't close the temporary file for", errno);
-    }
-    fd_ = -1;
-    if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp_path_.c_str());
-        temp_path_.clear();
-        fail("can't replace file", err);
-    }
-    temp_path_.clear();
-    // Make the rename itself durable.
-    int dir = ::open(folder_of(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
+    if (!replacement_.commit()) fail("can't replace file", replacement_.last_error());
 }
 
 void write_file_atomic(const std::string& path, const std::function<void(Stream&)>& writer) {

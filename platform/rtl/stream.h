@@ -4,6 +4,8 @@
 // memory form. Binary formats are written through these, so nothing here
 // interprets the bytes.
 
+#include "platform/os/file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -93,12 +95,14 @@ public:
 private:
     void flush_write();
     void drop_read_buffer();
+    void require_open(const char* what) const;
     [[noreturn]] void fail(const std::string& what, int err) const;
 
     std::string path_;
-    std::string temp_path_;  // atomic mode until Commit()
+    os::File file_;                    // the file itself
+    os::ReplacementFile replacement_;  // atomic mode until Commit()
+    os::File* io_ = nullptr;           // whichever of them is written
     bool read_only_ = false;
-    int fd_ = -1;
     std::int64_t pos_ = 0;           // logical position
     std::vector<std::uint8_t> buf_;  // pending writes or read-ahead
     std::int64_t buf_start_ = 0;     // file offset of buf_[0]

@@ -1,14 +1,10 @@
 #include "platform/rtl/string_list.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "platform/os/file.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/text.h"
 
@@ -26,33 +22,6 @@ std::string errno_text(int err) { return std::strerror(err); }
                        int err) {
   throw std::runtime_error(std::string("StringList::") + method + ": " + what + " '" + path +
                            "': " + errno_text(err));
-}
-
-// Closes a descriptor on every way out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int f = fd_;
-    fd_ = -1;
-    return f;
-  }
-
- private:
-  int fd_;
-};
-
-std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 }  // namespace
@@ -224,77 +193,20 @@ void StringList::SetText(std::string_view text) {
 }
 
 void StringList::LoadFromFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) fail("LoadFromFile", "cannot open", path, errno);
-  struct stat st{};
-  if (::fstat(fd.get(), &st) != 0) fail("LoadFromFile", "cannot read", path, errno);
-  if (S_ISDIR(st.st_mode)) fail("LoadFromFile", "cannot read", path, EISDIR);
   std::string bytes;
-  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd.get(), buf, sizeof buf);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      fail("LoadFromFile", "cannot read", path, errno);
-    }
-    if (got == 0) break;
-    bytes.append(buf, static_cast<std::size_t>(got));
-  }
+  const int err = os::read_file(path, bytes);
+  if (err != 0) fail("LoadFromFile", err == EISDIR ? "cannot read" : "cannot open", path, err);
   SetText(cp1251_to_utf8(bytes));
 }
 
 void StringList::SaveToFile(const std::string& path) const {
   const std::string bytes = utf8_to_cp1251(Text());
-
-  // A name of our own beside the target, so the rename stays within one
-  // file system and never meets another writer's temporary file.
-  static std::atomic<unsigned> counter{0};
-  std::string tmp;
-  int raw = -1;
-  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-    tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    raw = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST) break;
-  }
-  if (raw < 0) fail("SaveToFile", "cannot create a temporary file for", path, errno);
-  Fd fd(raw);
-
-  auto abandon = [&](const char* what, int err) {
-    ::close(fd.release());
-    ::unlink(tmp.c_str());
-    fail("SaveToFile", what, path, err);
-  };
-
-  // Keep the permissions of the file being replaced.
-  struct stat st{};
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-    (void)::fchmod(fd.get(), st.st_mode & 07777);
-
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      abandon("cannot write", errno);
-    }
-    done += static_cast<std::size_t>(put);
-  }
-  if (::fsync(fd.get()) != 0) abandon("cannot write", errno);
-  if (::close(fd.release()) != 0) {
-    const int err = errno;
-    ::unlink(tmp.c_str());
-    fail("SaveToFile", "cannot write", path, err);
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(tmp.c_str());
-    fail("SaveToFile", "cannot replace", path, err);
-  }
-  // Make the rename itself durable; a folder that cannot be synced is no
-  // reason to report a failure after the file is in place.
-  Fd dir(::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) (void)::fsync(dir.get());
+  // Replaced whole: a reader sees the old list or the new one, never a part.
+  os::ReplacementFile file;
+  if (!file.create(path))
+    fail("SaveToFile", "cannot create a temporary file for", path, file.last_error());
+  if (!file.write(bytes.data(), bytes.size()) || !file.commit())
+    fail("SaveToFile", "cannot write", path, file.last_error());
 }
 
 }  // namespace rtl

@@ -1,6 +1,6 @@
 #include "platform/ui/application.h"
 
-#include <unistd.h>
+#include "platform/os/paths.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -26,9 +26,7 @@ TApplication& Application() {
 }
 
 std::string TApplication::ExeName() const {
-  char buf[4096];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+  return os::program_path();
 }
 
 void TApplication::HandleException(const std::exception& e) {

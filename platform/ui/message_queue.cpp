@@ -1,11 +1,11 @@
 #include "platform/ui/message_queue.h"
 
 #include "platform/os/error_log.h"
+#include "platform/os/thread.h"
 
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
-#include <unistd.h>
 #include <vector>
 
 namespace ui {
@@ -18,7 +18,7 @@ void report_default(const std::string& text) { os::log_error("MessageQueue: " + 
 
 }  // namespace
 
-bool MessageQueue::is_main_thread() const { return ::gettid() == ::getpid(); }
+bool MessageQueue::is_main_thread() const { return os::is_main_thread(); }
 
 void MessageQueue::require_main_thread(const char* what) const {
     if (!is_main_thread())
