@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the station builds and tests with. Idempotent:
-# nothing is fetched when everything is already there.
+# nothing is fetched when everything is already there. Packages named as
+# arguments are installed as well (scripts/setup-vectors.sh uses that); the
+# tools that only regenerate committed test vectors are not needed here.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libboost-dev zlib1g-dev libcairo2-dev
       libpango1.0-dev fonts-dejavu-core p7zip-full libgtest-dev libgmock-dev
-      libbenchmark-dev python3 fp-compiler clang libclang-rt-14-dev)
+      libbenchmark-dev python3 clang libclang-rt-14-dev)
+pkgs+=("$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,7 +4,8 @@
 # decimals for the rounding rule (numbers_python.py reads numbers_fpc.tsv, so
 # it runs after it), Python's datetime for day counts and TDateTime serials.
 # Where Free Pascal and the stations differ, numbers_settled.tsv and
-# datetime_settled.tsv say what rtl writes instead and why.
+# datetime_settled.tsv say what rtl writes instead and why. Free Pascal is
+# installed by scripts/setup-vectors.sh (building and testing never need it).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
