@@ -33,6 +33,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -228,8 +229,14 @@ void KarVoVrBur::write_snapshot() {
 
     lib::Locker hold(&lock_);
     std::string path = os::native_path(sys_->get_exe_path() + "data/kvb.dat");
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Never through a link planted under the name, never blocked on a FIFO.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
     const char* p = bytes;
     std::size_t left = sizeof bytes;
     while (left > 0) {

@@ -152,6 +152,9 @@ File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
         case Mode::read_write_truncate:
         case Mode::read_write: flags |= O_RDWR | O_CREAT; break;
     }
+    // A writer never follows a symbolic link planted under the name: the
+    // data would land wherever it points, outside the station's folders.
+    if (writer) flags |= O_NOFOLLOW;
 
     const int tries = tries_of(policy);
     // A program that rewrites a file puts a new file in its place (a

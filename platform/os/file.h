@@ -21,7 +21,8 @@
 // apart unless changed with set_retry_policy). A file or folder that does not
 // exist fails at once.
 //
-// Only regular files are opened: a folder, a FIFO or a device fails at once.
+// Only regular files are opened: a folder, a FIFO or a device fails at once,
+// and a writer's open fails (ELOOP) on a symbolic link in place of the file.
 // Paths may use '\' as well as '/' (stored paths from older stations do).
 
 #include <chrono>

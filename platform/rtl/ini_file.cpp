@@ -197,22 +197,40 @@ Stamp stat_file(const std::string& path) {
     return stamp_of(st);
 }
 
+// A settings file is kilobytes; a name that leads to more (a device, a
+// huge sparse file) is not one, and reading it would never end.
+constexpr std::size_t kMostIniBytes = std::size_t{64} << 20;
+
 // Reads the whole file as bytes; a missing file is empty.
 Stamp read_file(const std::string& path, std::string& bytes) {
     bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO under the name must be refused, not waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) return Stamp{};
         fail(path, "cannot read", errno);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
         ::close(fd);
         fail(path, "cannot read", e);
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(st.st_mode)) fail(path, "cannot read", EISDIR);
+        throw std::runtime_error("rtl::IniFile: cannot read \"" + path + "\": not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    auto too_large = [&] {
+        ::close(fd);
+        throw std::runtime_error("rtl::IniFile: cannot read \"" + path + "\": larger than " +
+                                 std::to_string(kMostIniBytes >> 20) + " MB, not a settings file");
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > kMostIniBytes) too_large();
     char buf[65536];
     for (;;) {
+        if (bytes.size() > kMostIniBytes) too_large();
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;

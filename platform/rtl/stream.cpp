@@ -105,9 +105,20 @@ FileStream::FileStream(const std::string& path, Mode mode)
     case Mode::fmCreateAtomic: break;
     }
     if (mode != Mode::fmCreateAtomic) {
-        do fd_ = ::open(path.c_str(), flags, 0666);
+        // Non-blocking, so that a FIFO or a device planted under the name
+        // is refused instead of holding the open for ever.
+        do fd_ = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
         while (fd_ < 0 && errno == EINTR);
         if (fd_ < 0) fail("can't open file", errno);
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            ::close(fd_);
+            fd_ = -1;
+            throw std::runtime_error("FileStream: can't open file '" + path_ + "': " +
+                                     (err == EISDIR ? std::string(std::strerror(err)) : "not a regular file"));
+        }
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
         return;
     }
     // The temporary file sits beside the target so that rename never crosses
