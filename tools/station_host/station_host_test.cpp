@@ -663,6 +663,30 @@ TEST_F(StationHost, AFullDiskIsReportedOnStandardErrorAndNothingIsLost) {
     EXPECT_TRUE(files[0].warnings.empty()) << ::testing::PrintToString(files[0].warnings);
 }
 
+TEST_F(StationHost, AStopOnAFullDiskIsBoundedAndSaysWhatStayedUnwritten) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    const std::string time_file = well + "/0007.realtim";
+    std::chrono::steady_clock::time_point asked;
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        wait_for_growth(time_file, wait_for_growth(time_file) + 300);
+        rlimit full{0, RLIM_INFINITY};
+        if (::prlimit(pid, RLIMIT_FSIZE, &full, nullptr) != 0) ADD_FAILURE() << "prlimit";
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+        asked = std::chrono::steady_clock::now();
+        ::kill(pid, SIGTERM);
+        // The operator will not wait for the disk.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        ::kill(pid, SIGINT);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(6));
+    EXPECT_EQ(*r.code, 3) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("stop: a second signal; not waiting for the writer")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has(" records in ")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("could not be written to " + well + "/"));
+}
+
 // The host as another user when run as root, so that a folder's
 // permissions bind it; its standard output and error as lines.
 HostRun run_host_unprivileged(const std::vector<std::string>& args) {
