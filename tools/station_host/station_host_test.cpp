@@ -586,6 +586,26 @@ TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
     EXPECT_LE(files[1].records, 10);
 }
 
+TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
+    // The block drops 20 m within a fifth of a second: the bottom jumps
+    // 100 depth steps, which is no drilling.
+    std::ofstream(script) << "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+                             "0   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+                             "3   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+                             "3.2 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+                             "100 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n";
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 7));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("depth: the bottom jumped from 1000")) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    EXPECT_GT(files[0].depth_max, 1019.0);
+    EXPECT_LE(files[1].records, 2 * 5 + 2);
+    EXPECT_EQ(files[1].records, r.summary_count("depth"));
+}
+
 TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
