@@ -17,6 +17,7 @@ namespace {
 // through the wake-up, and at the latest after this long.
 constexpr auto kPoll = std::chrono::milliseconds(100);
 
+// Offsets from the process's niceness.
 int nice_of(TThreadPriority p) {
     switch (p) {
     case tpIdle: return 19;
@@ -66,7 +67,7 @@ void AsynchOpers::add_task(const Task& task) {
 }
 
 void AsynchOpers::apply_priority_locked() {
-    if (worker_tid_ != 0) os::set_thread_nice(worker_tid_, nice_of(priority_));
+    if (worker_tid_ != 0) os::set_thread_nice_relative(worker_tid_, nice_of(priority_));
 }
 
 void AsynchOpers::set_thread_priority(TThreadPriority priority) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <future>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -91,4 +92,28 @@ TEST(AsynchOpers, PriorityReachesTheWorker) {
     auto f = nice_then.get_future();
     ASSERT_EQ(f.wait_for(kWait), std::future_status::ready);
     EXPECT_EQ(f.get(), ::getpriority(PRIO_PROCESS, 0) + 5);
+}
+
+TEST(AsynchOpers, PriorityIsRelativeToANicedProcess) {
+    // A process started niced keeps its lower worker lower still; a child
+    // of its own, since niceness once raised cannot come down again.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::setpriority(PRIO_PROCESS, 0, 10) != 0) ::_exit(2);
+        int seen = -100;
+        {
+            lib::AsynchOpers ops;
+            ops.set_thread_priority(lib::tpLower);
+            std::promise<int> nice_then;
+            ops.add_task([&] { nice_then.set_value(::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()))); });
+            auto f = nice_then.get_future();
+            if (f.wait_for(kWait) == std::future_status::ready) seen = f.get();
+        }
+        ::_exit(seen == 15 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the worker did not run at the process's niceness + 5";
 }

@@ -72,6 +72,7 @@ bool CommPort::configure(int baud, int parity, int timeout_ms, int /*input_queue
 }
 
 bool CommPort::close() {
+    lost_ = false;
     if (!is_opened()) return false;
     if (socket_) socket_->close();
     socket_.reset();
@@ -104,8 +105,18 @@ void CommPort::serial_failed() {
     note(serial_->error());
     std::string error = last_error_;
     os::sleep_ms(reopen_pause_ms);
-    reopen();
+    lost_ = !reopen();
     last_error_ = error;  // the cause, not the reopen's outcome
+    lost_cause_ = error;
+}
+
+bool CommPort::try_recover() {
+    if (!lost_) return is_opened();
+    os::sleep_ms(lost_retry_ms);
+    if (reopen()) return true;  // reopen's close cleared the loss
+    lost_ = true;
+    last_error_ = lost_cause_ + "; still away: " + last_error_;
+    return false;
 }
 
 os::IoStatus CommPort::receive(unsigned char* buffer, std::size_t count, std::size_t& got) {
@@ -134,6 +145,7 @@ os::IoStatus CommPort::receive(unsigned char* buffer, std::size_t count, std::si
 
 bool CommPort::read(void* buffer, int count, int* read_count) {
     if (read_count) *read_count = 0;
+    if (lost_ && !try_recover()) return false;
     if (!is_opened()) return note("port is not open");
     if (count < 0 || (count > 0 && !buffer)) return note("bad read arguments");
     std::size_t got = 0;
@@ -149,6 +161,7 @@ bool CommPort::read(void* buffer, int count, int* read_count) {
 }
 
 bool CommPort::write(const void* buffer, int count) {
+    if (lost_ && !try_recover()) return false;
     if (!is_opened()) return note("port is not open");
     if (count < 0 || (count > 0 && !buffer)) return note("bad write arguments");
     if (!tcp_mode_) return serial_->write(buffer, std::size_t(count)) || note(serial_->error());
@@ -159,6 +172,10 @@ bool CommPort::write(const void* buffer, int count) {
 }
 
 int CommPort::read_byte() {
+    if (lost_ && !try_recover()) {
+        short_read_ = true;
+        return read_failed;
+    }
     if (!is_opened()) {
         note("port is not open");
         return read_failed;

@@ -15,7 +15,11 @@
 // Serial: reads end when all bytes came, or when the time-out given to
 // configure has run since the call began or since the last byte (the
 // Windows interval and total time-outs); a read that fails because the
-// device failed pauses 500 ms and reopens the port with its last settings.
+// device failed pauses 500 ms and reopens the port with its last settings;
+// when that reopen fails too the device is lost, and every later transfer
+// first pauses 1 s and tries the reopen again (as a dead TCP peer is
+// retried), so a caller that keeps reading waits instead of spinning and
+// gets the line back when the device returns.
 // TCP: every transfer first makes sure of the connection; connecting pauses
 // 1 s first (so a dead peer is retried at that pace, never in a tight loop)
 // and gives up after 3 s; a read waits at most 3 s for each piece of data; a
@@ -46,6 +50,7 @@ public:
     static constexpr int read_timeout = -512;
 
     static constexpr int reopen_pause_ms = 500;     // before reopening a failed serial port
+    static constexpr int lost_retry_ms = 1000;      // before each reopen of a lost serial device
     static constexpr int connect_pause_ms = 1000;   // before each TCP connect
     static constexpr int connect_timeout_ms = 3000;
     static constexpr int tcp_wait_ms = 3000;        // for each piece of data over TCP
@@ -75,6 +80,12 @@ public:
     bool reopen();
     // TCP: true at once when connected, else pauses and connects.
     bool connect_socket();
+    // A serial device lost after a failed read (its reopen failed as well);
+    // cleared when it is back, or by close and open.
+    bool is_lost() const { return lost_; }
+    // When lost: pauses lost_retry_ms, then reopens with the last settings;
+    // whether the port is open. Not lost: at once, whether it is open.
+    bool try_recover();
 
     // Reads count bytes (serial: as many as come within the time-outs; TCP:
     // all of them). *read_count receives how many came. A time-out sets the
@@ -167,6 +178,8 @@ private:
     int parity_ = 0;
     int timeout_ms_ = 500;   // the reopen time-out until configure gives one
     bool handshake_ = false;
+    bool lost_ = false;
+    std::string lost_cause_;  // the failure that lost the device
 
     int corrected_errors_ = 0;
     int uncorrected_errors_ = 0;

@@ -208,12 +208,32 @@ TEST(CommPortReopen, AFailedReadReopensTheDeviceWithItsSettings) {
     EXPECT_TRUE(port.read(buf, 2, &n));
     EXPECT_EQ(std::string(buf, 2), "ok");
 
-    // A device that is gone for good leaves the port closed.
+    // A device that stays away leaves the port closed, and each later read
+    // waits its pause before trying again, never spinning.
     second.close();
     fs::remove(link);
     EXPECT_EQ(port.read_byte(), CommPort::read_failed);
     EXPECT_FALSE(port.is_opened());
+    EXPECT_TRUE(port.is_lost());
     EXPECT_FALSE(port.read(buf, 4));
+    EXPECT_FALSE(port.read(buf, 4));
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{CommPort::reopen_pause_ms, CommPort::reopen_pause_ms,
+                                                CommPort::lost_retry_ms, CommPort::lost_retry_ms}));
+    EXPECT_NE(port.last_error().find("still away"), std::string::npos) << port.last_error();
+
+    // When it comes back under its name, the next try gets the line again,
+    // with the settings last given.
+    PtyPair third;
+    ASSERT_TRUE(third.ok());
+    fs::create_symlink(third.path(), link);
+    EXPECT_TRUE(port.try_recover()) << port.last_error();
+    ASSERT_TRUE(third.send("up"));
+    n = 0;
+    EXPECT_TRUE(port.read(buf, 2, &n)) << port.last_error();
+    EXPECT_EQ(std::string(buf, std::size_t(n)), "up");
+    EXPECT_FALSE(port.is_lost());
+    ASSERT_EQ(::tcgetattr(third.slave(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B19200));
     fs::remove_all(dir);
 }
 

@@ -34,10 +34,11 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A section name that stays inside the folder it is extracted to.
+// A section name that stays inside the folder it is extracted to: one
+// plain name, no separator and not a step up (a name such as "a..b" is an
+// ordinary file name).
 bool is_safe_name(const std::string& name) {
-    return !name.empty() && name != "." && name.find_first_of("/\\") == std::string::npos &&
-           name.find("..") == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
 }
 
 }  // namespace
@@ -295,23 +296,13 @@ void GZIP_DECOMPRESS::extract_to(const std::string& folder) {
         if (block->mark != GZIP_MARK_FILE) continue;
         lib::array<char> data;
         decompress_section(block.get(), data);
-        std::string path = os::native_path(prefix + block->name);
-        // A link planted under the section's name must not redirect the write.
-        std::error_code ec;
-        if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) std::filesystem::remove(path, ec);
-        lib::io::BinaryOutputFileStream out;
-        out.open(path, false, false);
-        try {
-            if (data.size()) out.write(data.data(), static_cast<unsigned>(data.size()));
-            out.close();
-        } catch (...) {
-            // No half-written file stays behind.
-            try {
-                out.close();
-            } catch (...) {
-            }
-            std::filesystem::remove(path, ec);
-            throw;
-        }
+        const std::string path = os::native_path(prefix + block->name);
+        // A new file put in place of the name: a link planted under it, hard
+        // or symbolic, is replaced, never written through, and a failure
+        // leaves whatever was there as it was.
+        os::ReplacementFile out;
+        if (!out.create(path) || !out.write(data.data(), data.size()) || !out.commit())
+            throw GZIP_EXCEPTION("GZIP_DECOMPRESS::extract_to: cannot write '" + path + "' from archive '" + name_ +
+                                 "': " + std::generic_category().message(out.last_error()));
     }
 }

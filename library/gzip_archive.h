@@ -108,9 +108,11 @@ public:
     // Unpacks a file section. Throws GZIP_EXCEPTION for a section that is
     // not a file's or whose data is damaged.
     void decompress_section(GZIP_FILE_BLOCK* block, lib::array<char>& out);
-    // Writes every file section into the folder under its name. Names that
-    // would leave the folder (holding '/', '\' or "..") are refused before
-    // anything is written.
+    // Writes every file section into the folder under its name, each as a
+    // new file renamed over the name (a link already there, hard or
+    // symbolic, is replaced, and what it leads to stays untouched). Names
+    // that would leave the folder (holding '/' or '\', or being "..") are
+    // refused before anything is written.
     void extract_to(const std::string& folder);
 
     std::size_t size() const { return blocks_.size(); }

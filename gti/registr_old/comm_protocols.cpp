@@ -103,7 +103,9 @@ bool CommProtocols::read_data(int n, CommIncomData* d) {
     bool ok = false;
     {
         lib::Locker l(&io_lock_);
-        if (!port_.is_opened() && n != emulator_protocol) return false;
+        // A lost serial device is retried here, at the port's pace, so a
+        // caller polling for frames waits rather than spins.
+        if (n != emulator_protocol && !port_.is_opened() && !port_.try_recover()) return false;
         current_protocol_ = n;
         d->clear();
         if (n < 0 || n >= int(protocols_.size()) || !protocols_[std::size_t(n)].read) {

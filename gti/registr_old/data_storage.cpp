@@ -14,6 +14,7 @@
 #include "library/numeric/numeric.h"
 #include "library/serial/serial_list.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/rtl/numbers.h"
 #include "platform/ui/message_queue.h"
 
 namespace {
@@ -273,10 +274,25 @@ void DataStorage::set_depth_cur(double depth) {
     depth_changed();
 }
 
-void DataStorage::load_conf(const AnsiString& file) {
+std::vector<AnsiString> DataStorage::load_conf(const AnsiString& file) {
     rtl::IniFile ini(file);
-    depth_z_ = ini.ReadFloat(ini_section_, "глубина_забоя", depth_z_);
-    depth_cur_ = ini.ReadFloat(ini_section_, "глубина_долота", depth_cur_);
+    std::vector<AnsiString> refused;
+    // A depth no well has (a typing slip, a damaged file) would have the
+    // host record every step from here to there: it is refused and the
+    // present depth kept.
+    auto read = [&](const char* key, double& depth) {
+        const double v = ini.ReadFloat(ini_section_, key, depth);
+        if (depth_in_range(v)) {
+            depth = v;
+            return;
+        }
+        refused.push_back("'" + file + "' [" + ini_section_ + "] " + key + "=" +
+                          ini.ReadString(ini_section_, key, "") + ": вне пределов от 0 до 15000 м, оставлено " +
+                          rtl::FloatToStr(depth));
+    };
+    read("глубина_забоя", depth_z_);
+    read("глубина_долота", depth_cur_);
+    return refused;
 }
 
 void DataStorage::save_conf(const AnsiString& file) {
@@ -309,8 +325,13 @@ void DataStorage::get_serial_list(lib::serial_list& list, unsigned) {
     list | moving | recording | z | cur | op | counter;
     lag_moving = moving;
     depth_recording = recording;
-    depth_z_ = z;
-    depth_cur_ = cur;
     operation_ = op;
     host_counter = counter;
+    // Depths out of the well's range (a damaged state file) are not taken.
+    if (!depth_in_range(z) || !depth_in_range(cur))
+        throw std::runtime_error("DataStorage: сохранённые глубины " + rtl::FloatToStr(z) + " и " +
+                                 rtl::FloatToStr(cur) + " вне пределов от 0 до 15000 м, оставлены " +
+                                 rtl::FloatToStr(depth_z_) + " и " + rtl::FloatToStr(depth_cur_));
+    depth_z_ = z;
+    depth_cur_ = cur;
 }

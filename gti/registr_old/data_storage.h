@@ -12,7 +12,8 @@
 // constant time; access by name costs one ParTabl::find_global.
 //
 // Module streams: "DataStorage" (lag_moving, depth_recording, bottom-hole
-// depth, bit depth, operation, host counter) and "AverageValues" (the 512
+// depth, bit depth, operation, host counter; stored depths outside
+// 0..max_depth are not taken, and the load reports them) and "AverageValues" (the 512
 // averages as one raw block of 4096 bytes).
 //
 // No lock of its own: the host's cycle writes it, and every other thread
@@ -260,10 +261,12 @@ public:
 
     // The two depths in the INI file, section "рейс": "глубина_забоя" and
     // "глубина_долота". Loading keeps a depth whose key is missing or
-    // unreadable, and takes what the file says as it is: no range check and
-    // no depth-changed pulse. Saving writes both keys in one rewrite of the
-    // file; a failed write throws std::runtime_error naming the file.
-    void load_conf(const AnsiString& file);
+    // unreadable, or whose value lies outside 0..max_depth, and gives no
+    // depth-changed pulse; a bit below the bottom is taken as it is. It
+    // returns one text for each value it refused (naming the file, the key
+    // and the value). Saving writes both keys in one rewrite of the file; a
+    // failed write throws std::runtime_error naming the file.
+    std::vector<AnsiString> load_conf(const AnsiString& file);
     void save_conf(const AnsiString& file);
 
     // Store modes of the parameters whose value must not be averaged over a

@@ -477,6 +477,37 @@ TEST(DataStorage, DepthsKeptInTheIniFile) {
     EXPECT_EQ(back.get_depth_cur(), 90.5);
     back.load_conf(dir / "нет.ini");
     EXPECT_EQ(back.get_depth_z(), 80.0);
+
+    // Depths no well has are refused, each named, and the present ones kept.
+    for (const char* bad : {"1e30", "-1", "15000,5"}) {
+        {
+            std::ofstream out(ini, std::ios::binary);
+            out << rtl::utf8_to_cp1251(std::string("[рейс]\r\nглубина_забоя=") + bad + "\r\nглубина_долота=" + bad +
+                                       "\r\n");
+        }
+        const auto refused = back.load_conf(ini);
+        ASSERT_EQ(refused.size(), 2u) << bad;
+        EXPECT_NE(refused[0].find("глубина_забоя=" + std::string(bad)), std::string::npos) << refused[0];
+        EXPECT_NE(refused[0].find(ini), std::string::npos) << refused[0];
+        EXPECT_EQ(back.get_depth_z(), 80.0) << bad;
+        EXPECT_EQ(back.get_depth_cur(), 90.5) << bad;
+    }
+}
+
+TEST(DataStorage, StoredDepthsOutOfRangeAreNotTaken) {
+    lib::SerialOutputBuffer bad;
+    bool moving = false, recording = true;
+    double z = 1e30, cur = -1;
+    std::int32_t op = 7, counter = 3;
+    bad | moving | recording | z | cur | op | counter;
+    lib::SerialInputBuffer in;
+    in.copy_from(bad);
+    DataStorage back;
+    back.set_depth_z(20);
+    EXPECT_THROW(back.get_serial_list(in, 1), std::runtime_error);
+    EXPECT_EQ(back.get_depth_z(), 20.0);
+    EXPECT_EQ(back.get_depth_cur(), 20.0);
+    EXPECT_EQ(back.host_counter, 3);
 }
 
 TEST(DataStorage, FileDataClearKeepsTheText) {

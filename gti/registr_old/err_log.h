@@ -13,6 +13,7 @@
 
 #include "library/lock_object.h"
 
+#include <functional>
 #include <string>
 
 using AnsiString = std::string;
@@ -27,10 +28,19 @@ public:
     AnsiString get_file_name();
 
     // Appends the line under the log's lock; lines from several threads
-    // never interleave (each goes out in one append write).
+    // never interleave (each goes out in one append write). The message
+    // then goes to the echo, when one is set, whether or not the file took
+    // it: the log sits in the folder whose failures it reports.
     void add(const AnsiString& message) noexcept;
 
+    // A second place every message goes (the host's standard error); empty:
+    // none. The echo runs on the thread that logs, outside the log's lock.
+    void set_echo(std::function<void(const AnsiString&)> echo);
+
 private:
+    void append(const AnsiString& message);
+
+    std::function<void(const AnsiString&)> echo_;
     AnsiString file_name_;
     lib::lock_object lock_;
 };

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <vector>
 #include <sstream>
 #include <thread>
 
@@ -53,13 +56,24 @@ TEST(ErrLog, AppendsOneStampedLineInWindows1251) {
     EXPECT_EQ(text.substr(text.size() - 10), ") second\r\n");
 }
 
-TEST(ErrLog, AFailedWriteIsSwallowed) {
+TEST(ErrLog, AFailedWriteIsSwallowedAndStillEchoed) {
     os::testing::TempDir dir;
     ErrLog log;
+    std::vector<std::string> echoed;
+    log.set_echo([&](const std::string& m) { echoed.push_back(m); });
     log.set_file_name(dir / "no-such-folder/registr.errors.log");
     EXPECT_NO_THROW(log.add("lost"));
     log.set_file_name(dir.path());  // a folder
-    EXPECT_NO_THROW(log.add("lost"));
+    EXPECT_NO_THROW(log.add("lost too"));
+    // Neither a FIFO nor a planted link holds or redirects the line.
+    ASSERT_EQ(::mkfifo((dir / "fifo.log").c_str(), 0600), 0);
+    log.set_file_name(dir / "fifo.log");
+    EXPECT_NO_THROW(log.add("not waited for"));
+    std::filesystem::create_symlink(dir / "elsewhere.log", dir / "link.log");
+    log.set_file_name(dir / "link.log");
+    log.add("not through the link");
+    EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere.log"));
+    EXPECT_EQ(echoed, (std::vector<std::string>{"lost", "lost too", "not waited for", "not through the link"}));
 }
 
 TEST(ErrLog, LinesFromManyThreadsStayWhole) {

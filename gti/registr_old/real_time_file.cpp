@@ -308,7 +308,7 @@ void RealTimeFile::save_lag_depth_values(const AnsiString& names, float lift) {
     fire(lag_signal, *record, "on_save_lag_data");
 }
 
-void RealTimeFile::flash_lag_data() {
+void RealTimeFile::flash_lag_data(std::chrono::milliseconds wait) {
     if (lag_lines_.empty()) return;
     if (!named(lag_file_)) return;
     lag_values_.fit(std::max<int>(get_all_params().get_items_count(), static_cast<int>(lag_values_.size())));
@@ -325,7 +325,7 @@ void RealTimeFile::flash_lag_data() {
     lag_lines_.clear();
     // The end of a trip: give the write thread up to a minute to get the
     // lines into the file. Without a thread nothing would drain them.
-    if (thread_) queue_.wait_until_empty(std::chrono::seconds(60));
+    if (thread_ && wait.count() > 0) queue_.wait_until_empty(wait);
 }
 
 void RealTimeFile::save_fast_file() {

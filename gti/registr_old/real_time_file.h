@@ -125,9 +125,9 @@ public:
     // global names) take what the lag accumulators gathered from the
     // current values; the others the values stored with the line.
     void save_lag_depth_values(const AnsiString& names, float lift);
-    // Writes every lag line (operation 2) as one batch, then waits up to a
-    // minute for the write thread to empty the queue.
-    void flash_lag_data();
+    // Writes every lag line (operation 2) as one batch, then waits up to
+    // `wait` (a minute unless told) for the write thread to empty the queue.
+    void flash_lag_data(std::chrono::milliseconds wait = std::chrono::seconds(60));
     void save_fast_file();
 
     // ---- trip texts ----
@@ -163,11 +163,18 @@ public:
     // Appends the batches (all for one file) in one open of the file; true
     // when all of them are in it. On a failure the file is cut back to its
     // length before, the cause is kept for the report, and false returned.
+    // A file this writer did not leave as it is (first written since the
+    // start, or changed by another program) and whose data end in a block
+    // cut short (a crash mid-append) is first cut back to its last whole
+    // block, and the cut logged, so that no record lands behind the torn
+    // bytes where a strict reader would never reach it.
     bool save_values_asynch(const std::vector<std::shared_ptr<const Records>>& batches, const AnsiString& caller);
     bool save_values_asynch(std::shared_ptr<const Records> batch, const AnsiString& caller) {
         return save_values_asynch(std::vector<std::shared_ptr<const Records>>{std::move(batch)}, caller);
     }
     int get_queue_size() const { return queue_.size(); }
+    // The records of every queued batch.
+    long get_queued_records() const { return queue_.record_count(); }
     // Waits until the queue is empty; true when it is.
     bool wait_until_written(std::chrono::milliseconds timeout) { return queue_.wait_until_empty(timeout); }
 

@@ -5,6 +5,7 @@
 
 #include "library/io/binary_stream.h"
 #include "library/io/file_streams.h"
+#include "library/storage/rt_blocks.h"
 #include "platform/os/file.h"
 
 #include <algorithm>
@@ -43,6 +44,37 @@ void ensure_marker(const AnsiString& file) {
     const auto status = f.open(marker, os::File::Mode::write_append, false);
     if (status == os::File::Status::not_found) fail(kNotFound, marker, f.last_error());
     if (status != os::File::Status::ok) fail(kCannotWrite, marker, f.last_error());
+}
+
+// Where the sound blocks of the file's first `size` bytes end when the data
+// end in a block cut short; -1 when they do not (or cannot be read).
+std::int64_t torn_tail_at(os::File& f, std::int64_t size) {
+    using lib::realtime::Block;
+    using lib::realtime::BlockScanner;
+    const std::size_t chunk = std::max<std::size_t>(std::size_t{4} << 20, 2 * BlockScanner::lookahead);
+    BlockScanner scanner;
+    std::vector<char> buf;
+    std::int64_t read_to = 0;
+    std::int64_t sound_end = 0;
+    std::size_t keep_from = 0;
+    for (;;) {
+        buf.erase(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(keep_from));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(chunk), size - read_to));
+        const std::size_t kept = buf.size();
+        buf.resize(kept + want);
+        if (want > 0 && (f.seek(read_to, SEEK_SET) < 0 ||
+                         f.read(buf.data() + kept, want) != static_cast<std::int64_t>(want)))
+            return -1;
+        read_to += static_cast<std::int64_t>(want);
+        const bool last = read_to >= size;
+        scanner.window(buf.data(), buf.size(), last);
+        Block b;
+        while (scanner.next(b))
+            sound_end = static_cast<std::int64_t>(b.offset) + lib::realtime::block_header_size + b.size;
+        if (last) break;
+        keep_from = scanner.position();
+    }
+    return scanner.torn() ? sound_end : -1;
 }
 
 }  // namespace
@@ -96,19 +128,31 @@ bool RealTimeFile::save_values_asynch(const std::vector<std::shared_ptr<const Re
     try {
         ensure_marker(file);
         os::File f;
-        switch (f.open(file, os::File::Mode::write_append, true)) {
+        // Read as well as written: a file's tail is looked at before the
+        // first append.
+        switch (f.open(file, os::File::Mode::read_write, true)) {
             case os::File::Status::ok: break;
             case os::File::Status::not_found: fail(kNotFound, file, f.last_error());
             case os::File::Status::cannot_open: fail(kCannotOpen, file, f.last_error());
             case os::File::Status::cannot_lock: fail(kCannotLock, file, f.last_error());
         }
         ValuesWriterDequeFileData state = queue_.get_state(file);
-        const std::int64_t before = f.size();
+        std::int64_t before = f.size();
         os::FILETIME written;
         if (before < 0 || !f.times(nullptr, nullptr, &written)) fail(kCannotRead, file, f.last_error());
         // Someone else wrote the file since this writer did (or this writer
         // never did): its last header may be another list.
         bool header_pending = before == 0 || written != state.last_write_time || before != state.size;
+        if (header_pending && before > 0) {
+            const std::int64_t whole = torn_tail_at(f, before);
+            if (whole >= 0 && whole < before) {
+                if (!f.truncate(whole)) fail(kCannotWrite, file, f.last_error());
+                log("RealTimeFile: файл '" + file + "' кончался неполным блоком: отрезано " +
+                    std::to_string(before - whole) + " байт после позиции " + std::to_string(whole));
+                before = whole;
+            }
+        }
+        if (f.seek(before, SEEK_SET) < 0) fail(kCannotWrite, file, f.last_error());
 
         write_buffer_.clear();
         lib::io::BinaryMemoryOutputStream sink(write_buffer_);

@@ -8,6 +8,7 @@
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/real_time_file_testing.h"
+#include "library/storage/rt_blocks.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/string_list.h"
 
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -459,6 +461,41 @@ TEST_F(RealTimeWriteTest, AWriterKilledAnywhereLeavesEveryRecordItWrote) {
         EXPECT_GE(n, reported) << "round " << round << ": records written before the kill were lost";
         EXPECT_GT(n, 0) << "round " << round;
     }
+}
+
+TEST_F(RealTimeWriteTest, ATornLastBlockIsCutBeforeTheNextAppend) {
+    const std::string file = writer.get_time_file_name();
+    writer.start_save_thread();
+    write_cycles(writer, 0, 5);
+    writer.stop_save_thread();
+    const auto whole = std::filesystem::file_size(file);
+    // A crash mid-append: a record's header and part of its payload.
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::app);
+        out.write("\x01\x52\x00" "0123456789", 13);
+    }
+    // The next run's writer cuts the torn bytes away before it appends, so a
+    // reader that stops at the first bad block still sees every record.
+    RecordingHub next_log;
+    RealTimeFile next(frame, &next_log);
+    next.calculate_file_names(dir / "w1_", 3);
+    next.start_save_thread();
+    write_cycles(next, 5, 10);
+    next.stop_save_thread();
+    EXPECT_EQ(next_log.count("отрезано 13 байт после позиции " + std::to_string(whole)), 1);
+
+    std::string bytes = os::testing::read_bytes(file);
+    lib::realtime::BlockScanner strict(bytes.data(), bytes.size());
+    lib::realtime::Block b;
+    int records = 0;
+    while (strict.next(b)) records += b.type == 1;
+    EXPECT_FALSE(strict.resynchronised());
+    EXPECT_FALSE(strict.torn());
+    EXPECT_EQ(records, 10);
+    FileStorage t;
+    t.add_file(file, false);
+    EXPECT_TRUE(warnings_of(t).empty());
+    EXPECT_EQ(check_time_records(t, kParams), 10);
 }
 
 // Runs the body in a child process; as root, the child first becomes an

@@ -19,6 +19,13 @@ int ValuesWriterDeque::size() const {
     return static_cast<int>(queue_.size());
 }
 
+long ValuesWriterDeque::record_count() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    long n = 0;
+    for (const Batch& b : queue_) n += static_cast<long>(b->records.size());
+    return n;
+}
+
 std::vector<ValuesWriterDeque::Batch> ValuesWriterDeque::peek_oldest(std::size_t max_bytes) const {
     std::lock_guard<std::mutex> guard(mutex_);
     std::vector<Batch> out;

@@ -31,6 +31,8 @@ public:
     void push(Batch batch);
     int size() const;
     bool empty() const { return size() == 0; }
+    // The records of every queued batch.
+    long record_count() const;
 
     // The oldest batch and every later batch for the same file, in queue
     // order, as long as they stay within max_bytes together (the oldest is

@@ -214,6 +214,9 @@ File::Status File::open(std::string_view path, Mode mode, const OpenOptions& opt
         case Mode::create_new: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
     }
     const mode_t permissions = static_cast<mode_t>(options.permissions & 07777);
+    // A writer never follows a symbolic link planted under the name: the
+    // data would land wherever it points, outside the station's folders.
+    if (writer) flags |= O_NOFOLLOW;
 
     const int tries = tries_of(policy);
     // A program that rewrites a file puts a new file in its place (a
@@ -574,17 +577,19 @@ int replace_file(std::string_view path, std::string_view bytes) {
     return 0;
 }
 
-int read_file(std::string_view path, std::string& bytes, FileInfo* info) {
+int read_file(std::string_view path, std::string& bytes, FileInfo* info, std::uint64_t max_bytes) {
     bytes.clear();
     File file;
     OpenOptions options;
     options.share_rule = false;
     if (file.open(path, File::Mode::read, options) != File::Status::ok) return file.last_error();
-    if (info) {
-        *info = file.info();
-        if (!info->exists) return file.last_error();
-        if (info->size > 0) bytes.reserve(static_cast<std::size_t>(info->size));
-    }
+    FileInfo own = file.info();
+    if (!own.exists) return file.last_error();
+    // A size limit is checked before a byte is read: a huge sparse file
+    // would otherwise be read for minutes before anyone could refuse it.
+    if (own.size > 0 && static_cast<std::uint64_t>(own.size) > max_bytes) return EFBIG;
+    if (own.size > 0) bytes.reserve(static_cast<std::size_t>(own.size));
+    if (info) *info = own;
     if (!file.read_all(bytes)) return file.last_error();
     return 0;
 }

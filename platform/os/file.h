@@ -21,7 +21,8 @@
 // apart unless changed with set_retry_policy). A file or folder that does not
 // exist fails at once.
 //
-// Only regular files are opened: a folder, a FIFO or a device fails at once.
+// Only regular files are opened: a folder, a FIFO or a device fails at once,
+// and a writer's open fails (ELOOP) on a symbolic link in place of the file.
 // Paths may use '\' as well as '/' (stored paths from older stations do).
 //
 // This header is the station's one door to files: opening under the share
@@ -276,7 +277,8 @@ int replace_file(std::string_view path, std::string_view bytes);
 // station keeps whole and replaces atomically). 0, or the errno of the
 // failure (ENOENT or ENOTDIR for a missing file, EISDIR for a folder). With
 // `info` the file's stamp as it was read.
-int read_file(std::string_view path, std::string& bytes, FileInfo* info = nullptr);
+int read_file(std::string_view path, std::string& bytes, FileInfo* info = nullptr,
+              std::uint64_t max_bytes = UINT64_MAX);
 
 // How append_file treats the file.
 struct AppendOptions {

@@ -57,6 +57,19 @@ TEST_F(OsFile, OnlyRegularFilesOpenAndAFifoNeverBlocks) {
     EXPECT_EQ(f.last_error(), EISDIR);
 }
 
+TEST_F(OsFile, AWriterRefusesALinkPlantedUnderTheName) {
+    put(dir / "outside.dat", "keep");
+    std::filesystem::create_symlink(dir / "outside.dat", dir / "planted.dat");
+    File f;
+    for (Mode m : {Mode::write_truncate, Mode::write_append, Mode::read_write_truncate, Mode::read_write}) {
+        EXPECT_EQ(f.open(dir / "planted.dat", m, false), Status::cannot_open);
+        EXPECT_EQ(f.last_error(), ELOOP);
+    }
+    EXPECT_EQ(get(dir / "outside.dat"), "keep");
+    // Reading through a link stays as it was.
+    EXPECT_EQ(f.open(dir / "planted.dat", Mode::read, false), Status::ok);
+}
+
 TEST_F(OsFile, ModesCreateTruncateAndAppend) {
     std::string path = dir / "a.bin";
     File f;

@@ -186,14 +186,23 @@ Stamp stat_file(const std::string& path) {
     return stamp_of(info);
 }
 
+// A settings file is kilobytes; a name that leads to more (a device, a
+// huge sparse file) is not one, and reading it would never end.
+constexpr std::size_t kMostIniBytes = std::size_t{64} << 20;
+
 // Reads the whole file as bytes; a missing file is empty.
 Stamp read_file(const std::string& path, std::string& bytes) {
     os::FileInfo info;
-    int err = os::read_file(path, bytes, &info);
+    int err = os::read_file(path, bytes, &info, kMostIniBytes);
     if (err == ENOENT || err == ENOTDIR) {
         bytes.clear();
         return Stamp{};
     }
+    if (err == EFBIG)
+        throw std::runtime_error("rtl::IniFile: cannot read \"" + path + "\": larger than " +
+                                 std::to_string(kMostIniBytes >> 20) + " MB, not a settings file");
+    if (err == EINVAL && !info.exists)
+        throw std::runtime_error("rtl::IniFile: cannot read \"" + path + "\": not a regular file");
     if (err != 0) fail(path, "cannot read", err);
     return stamp_of(info);
 }

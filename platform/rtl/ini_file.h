@@ -34,6 +34,9 @@
 // many writes into one such rewrite (saving a whole options object).
 //
 // Reads see changes other programs made to the file since the last read.
+// A name that leads to something other than a regular file (a FIFO, a
+// device) or to a file of more than 64 MB is refused by every read and
+// write with std::runtime_error naming the file, without waiting on it.
 // A write that fails throws std::runtime_error naming the file and the
 // cause; the object then shows the file as it is on disk. A section, key or
 // value holding a line break is refused (std::invalid_argument), since it

@@ -269,6 +269,33 @@ TEST_F(IniFileTest, WriteFailureNamesTheFileAndKeepsTheDiskView) {
     EXPECT_EQ(left, std::vector<std::string>{});
 }
 
+TEST_F(IniFileTest, WhatIsNoSettingsFileIsRefusedAtOnce) {
+    // A FIFO would hold a blocking open for ever, a device or a huge sparse
+    // file a read; each is refused, naming the file and why.
+    const std::string fifo = path("fifo.ini"), sparse = path("sparse.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        std::ofstream out(sparse);
+    }
+    std::filesystem::resize_file(sparse, (std::uintmax_t{64} << 20) + 1);
+    const struct {
+        std::string file;
+        const char* why;
+    } cases[] = {{fifo, "not a regular file"}, {"/dev/zero", "not a regular file"}, {sparse, "larger than 64 MB"}};
+    for (const auto& c : cases) {
+        rtl::IniFile ini(c.file);
+        try {
+            ini.ReadString("s", "k", "");
+            ADD_FAILURE() << c.file << " was read";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.file), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.why), std::string::npos) << e.what();
+        }
+    }
+    rtl::IniFile on_fifo(fifo);
+    EXPECT_THROW(on_fifo.WriteString("s", "k", "v"), std::runtime_error);
+}
+
 TEST_F(IniFileTest, BatchWritesOnceAndDropsEverythingWhenAbandoned) {
     const std::string p = path("b.ini");
     write_bytes(p, "[s]\r\nold=1\r\n");

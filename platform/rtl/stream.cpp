@@ -102,7 +102,13 @@ FileStream::FileStream(const std::string& path, Mode mode)
     }
     os::OpenOptions options;
     options.share_rule = false;
-    if (file_.open(path, file_mode, options) != os::File::Status::ok) fail("can't open file", file_.last_error());
+    if (file_.open(path, file_mode, options) != os::File::Status::ok) {
+        // The open refuses a FIFO or a device under the name (EINVAL) rather
+        // than wait on it; say so in words the operator can act on.
+        if (file_.last_error() == EINVAL)
+            throw std::runtime_error("FileStream: can't open file '" + path_ + "': not a regular file");
+        fail("can't open file", file_.last_error());
+    }
     io_ = &file_;
 }
 

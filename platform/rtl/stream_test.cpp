@@ -97,6 +97,19 @@ TEST(RtlFileStream, OpenFailuresNameTheFile) {
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
     }
+    // A FIFO or a device under the name is refused at once, never waited on.
+    const std::string fifo = dir.path + "/fifo.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& odd : {fifo, std::string("/dev/zero")}) {
+        for (auto mode : {rtl::FileStream::Mode::fmOpenRead, rtl::FileStream::Mode::fmOpenReadWrite}) {
+            try {
+                rtl::FileStream f(odd, mode);
+                ADD_FAILURE() << "opened " << odd;
+            } catch (const std::runtime_error& e) {
+                EXPECT_NE(std::string(e.what()).find(odd + "': not a regular file"), std::string::npos) << e.what();
+            }
+        }
+    }
 }
 
 TEST(RtlFileStream, AtomicSaveReplacesWholeOrNotAtAll) {

@@ -1,6 +1,8 @@
 #include "tools/station_host/host.h"
 
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +25,8 @@
 #include "gti/registr_old/reg_system.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
+#include "platform/os/file.h"
+#include "platform/os/folder_lock.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
@@ -35,8 +39,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The lock file that keeps a second host out of a well folder.
+const char* const well_lock_file = ".station_host.lock";
+// More depth steps than this in one second is a jump (a depth typed in, a
+// sensor gone wild), not drilling: one record where it landed.
+constexpr int most_depth_records_per_cycle = 5;
+// How long a stop waits for the writer to empty its queue; a second
+// signal ends the wait at once.
+constexpr auto stop_wait = std::chrono::seconds(10);
+
 std::string fixed(double v, int digits) {
     return rtl::FormatFloat(digits == 0 ? "0" : "0." + std::string(std::size_t(digits), '0'), v);
+}
+
+// A folder as the operator typed it, resolved the way the hub's library
+// resolves it ('\' as '/', steps up taken lexically), so that the host and
+// the hub never write to two different places.
+std::string resolved_folder(const std::string& folder) {
+    if (folder.empty()) return folder;
+    std::string f = fs::path(os::native_path(folder)).lexically_normal().string();
+    while (f.size() > 1 && f.back() == '/') f.pop_back();
+    return f;
 }
 
 // Folder text as the hub wants it: ending with its separator.
@@ -79,6 +102,9 @@ struct Host::State {
     double next_depth_mark = 0;
     bool in_silence = false;
     long silence_start_cycle = 0;
+    bool port_lost = false;
+    std::uint32_t last_state_save = 0;
+    os::FolderHolderLock well_lock;
     std::vector<boost::signals2::scoped_connection> connections;
 };
 
@@ -95,10 +121,57 @@ struct PluginsFreed {
     }
 };
 
-std::string default_plugin_folder(const std::string& station) {
-    fs::path p = fs::absolute(station).lexically_normal();
-    if (p.filename().empty()) p = p.parent_path();
-    return (p.parent_path() / "plugins").string();
+// The hub's error log says everything on standard error too while a run
+// lasts, and nothing after it (the echo goes with the host).
+struct ErrorsEchoed {
+    reg::System* const* sys;
+    ~ErrorsEchoed() {
+        if (*sys) (*sys)->get_err_log().set_echo({});
+    }
+};
+
+// The program's own plug-ins, beside it: never a folder beside the data,
+// which whoever writes the data could fill.
+std::string default_plugin_folder() {
+    os::set_program_dir_override("");
+    return os::program_dir() + "/plugins";
+}
+
+bool ends_with_so(const std::string& name) {
+    return name.size() > 3 && name[name.size() - 3] == '.' && (name[name.size() - 2] | 0x20) == 's' &&
+           (name[name.size() - 1] | 0x20) == 'o';
+}
+
+// A library another user could have changed would run with the host's
+// rights: the folder tree the plug-ins load from, and each library in it,
+// must be writable by their owner alone.
+void refuse_open_to_others(const std::string& folder) {
+    auto check = [](const fs::path& p, const char* what) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) != 0) return;
+        if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            throw std::runtime_error(std::string(what) + " '" + p.string() +
+                                     "' is writable by other users; its plug-ins are not loaded");
+    };
+    check(folder, "the plug-in folder");
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        if (it->is_directory(kind)) check(it->path(), "the plug-in folder");
+        else if (ends_with_so(it->path().filename().string())) check(it->path(), "the plug-in");
+    }
+}
+
+// Every file the host writes in the well folder must be absent or a plain
+// file: a link planted in its place would take the data elsewhere, a FIFO
+// would hold the host for ever.
+void refuse_odd_file(const fs::path& p) {
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(p, ec);
+    if (ec || !fs::exists(st) || fs::is_regular_file(st)) return;
+    throw std::runtime_error("refusing '" + p.string() + "': " +
+                             (fs::is_symlink(st) ? "a symbolic link in place of the file"
+                                                 : "not a regular file"));
 }
 
 }  // namespace
@@ -110,18 +183,21 @@ Host::Host(HostOptions options, Out progress, Out errors)
 Host::~Host() = default;
 
 void Host::log_error(const std::string& message) {
-    if (state_->sys) state_->sys->get_err_log().add(message);
-    errors_(message);
+    // Once the hub is up its error log echoes to standard error.
+    if (state_->sys)
+        state_->sys->get_err_log().add(message);
+    else
+        errors_(message);
 }
 
-void Host::load_plugins(const std::string& station) {
+void Host::load_plugins(const std::string& folder) {
     const bool asked = !options_.plugin_folder.empty();
-    const std::string folder = asked ? options_.plugin_folder : default_plugin_folder(station);
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         if (asked) throw std::runtime_error("no plug-in folder '" + folder + "'");
         return;
     }
+    refuse_open_to_others(folder);
     reg::RegPluginManager& plugins = state_->sys->get_plugin_manager();
     // No list file: every library of the folder is the station's.
     plugins.load(state_->sys, folder, "");
@@ -208,6 +284,16 @@ void Host::cycle(std::uint32_t now) {
             if (table.at(i).channel >= 0) ds.crush_flags[i] = frames == 0 ? 1 : 0;
     }
 
+    // A serial line that hung up is retried by the port every second; the
+    // change is said once each way.
+    const bool lost = s.protocols->get_port().is_lost();
+    if (lost != s.port_lost) {
+        s.port_lost = lost;
+        log_error(lost ? "device: the line " + s.port + " is gone (" + s.protocols->get_port().last_error() +
+                             "); trying to reopen it every second"
+                       : "device: the line " + s.port + " is open again");
+    }
+
     if (frames == 0) {
         ++stats_.quiet_cycles;
         if (!s.in_silence) {
@@ -237,8 +323,17 @@ void Host::cycle(std::uint32_t now) {
             ++stats_.fast_records;
         }
         // A depth record at each depth step drilled; its depth starts up the
-        // annulus.
-        while (ds.get_depth_z() >= s.next_depth_mark - 1e-9) {
+        // annulus. A jump gets one record where it landed: a record per step
+        // across it would all hold the same values, and across kilometres
+        // they would never end.
+        const double bottom = ds.get_depth_z();
+        if (bottom - s.next_depth_mark > most_depth_records_per_cycle * s.depth_step) {
+            const double landing = std::floor(bottom / s.depth_step + 1e-9) * s.depth_step;
+            log_error("depth: the bottom jumped from " + fixed(s.next_depth_mark - s.depth_step, 2) + " to " +
+                      fixed(bottom, 2) + " m; one depth record at " + fixed(landing, 2) + " m for the jump");
+            s.next_depth_mark = landing;
+        }
+        for (int n = 0; n <= most_depth_records_per_cycle && bottom >= s.next_depth_mark - 1e-9; ++n) {
             w.save_depth_values(float(s.next_depth_mark), 0);
             ds.get_delayed_depth().add_record({float(s.next_depth_mark), float(s.next_depth_mark)});
             s.next_depth_mark = (std::round(s.next_depth_mark / s.depth_step) + 1) * s.depth_step;
@@ -255,6 +350,7 @@ void Host::cycle(std::uint32_t now) {
         s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) { p->data(); });
     }
     s.sys->on_data();
+    if (now - s.last_state_save >= std::uint32_t(std::max(1, options_.state_save_s))) save_state(now);
 
     const long records = stats_.time_records + stats_.fast_records + stats_.depth_records + stats_.lag_records;
     const int queued = s.writer->get_queue_size();
@@ -268,24 +364,66 @@ void Host::cycle(std::uint32_t now) {
               std::to_string(written) + ")");
 }
 
+void Host::save_state(std::uint32_t now) {
+    State& s = *state_;
+    s.last_state_save = now;
+    // Each piece on its own: a failure of one (logged) keeps the others.
+    s.sys->save_to_file(s.well);  // logs its own failure
+    try {
+        s.ds->save_conf(s.well + settings_file);
+        // Where the block is (the configuration's key).
+        rtl::IniFile(s.settings_path).WriteFloat("прочие_настройки", "last_tal", s.block_position);
+    } catch (const std::exception& e) {
+        log_error(std::string("station_host: the depths were not saved: ") + e.what());
+    }
+}
+
 int Host::run(int stop_fd) {
     State& s = *state_;
+    // Folders resolved once, as the hub's library resolves them.
+    options_.well_folder = resolved_folder(options_.well_folder);
+    options_.station_folder = resolved_folder(options_.station_folder);
+    options_.plugin_folder = resolved_folder(options_.plugin_folder);
     const std::string station = options_.station_folder.empty() ? options_.well_folder : options_.station_folder;
     PluginsFreed plugins_freed{&s.sys};
+    ErrorsEchoed errors_echoed{&s.sys};
     try {
         if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
         if (options_.well_folder.empty()) throw std::runtime_error("no well folder given");
         if (options_.trip < 0) throw std::runtime_error("bad trip number");
-        for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
         std::error_code ec;
         fs::create_directories(options_.well_folder, ec);
         if (ec) throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
+        // Before anything is written: a well the host cannot write to, or
+        // one another host records into, is refused.
+        std::string why;
+        if (!os::can_create_files_in(options_.well_folder, why))
+            throw std::runtime_error("cannot write into the well folder '" + options_.well_folder + "': " + why);
+        if (s.well_lock.try_lock(options_.well_folder, well_lock_file) != os::FolderHolderLock::Result::held)
+            throw std::runtime_error("the well folder " + s.well_lock.error() +
+                                     (s.well_lock.holder() > 0 ? ", another station host recording there" : ""));
+        const fs::path well_path(options_.well_folder);
+        {
+            std::string digits = std::to_string(options_.trip);
+            if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+            for (const char* suffix : {".realtim", ".realdep", ".reallag", ".fast.realtim"})
+                refuse_odd_file(well_path / (digits + suffix));
+        }
+        for (const char* name : {settings_file, "sys.bin", "registr.errors.log", ".nolocking"})
+            refuse_odd_file(well_path / name);
+        refuse_odd_file(fs::path(station) / settings_file);
+        refuse_odd_file(fs::path(station) / "registr.errors.log");
+
+        const std::string plugin_folder =
+            options_.plugin_folder.empty() ? default_plugin_folder() : options_.plugin_folder;
+        for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
         // The snapshot of the current frame goes to "data" beside the set-up.
         fs::create_directories(fs::path(station) / "data", ec);
 
         // The hub keeps its files beside "the program": the station folder.
         os::set_program_dir_override(fs::absolute(station).lexically_normal().string());
         s.sys = sys();
+        s.sys->get_err_log().set_echo(errors_);
         s.sys->register_modules();
         s.ds = &s.sys->get_data_storage();
         s.writer = &s.ds->get_real_time_file();
@@ -307,7 +445,7 @@ int Host::run(int stop_fd) {
             lib::Locker hold(sys_lock_obj());
             rtl::IniFile ini(s.settings_path);
             config.load_from_ini(&ini);
-            load_plugins(station);
+            load_plugins(plugin_folder);
             s.sys->get_module_list().load_from_ini(&ini);
             s.block_position = config.last_tal;
         }
@@ -320,6 +458,8 @@ int Host::run(int stop_fd) {
             lib::Locker hold(sys_lock_obj());
             ParTabl& table = s.ds->get_par_tabl();
             load_table(station, table);
+            // A table cut short still loads what it holds: say what is missing.
+            for (const std::string& w : table.get_load_warnings()) log_error("parameter table: " + w);
             s.ds->correct_store_modes();
             s.hook_load = table.find_global("вес_на_крюке");
             s.block = table.find_global("тальблок");
@@ -339,7 +479,7 @@ int Host::run(int stop_fd) {
         port.configure(57600, CommPort::parity_none, 100, 2048, false);
         s.protocols->clear();
 
-        s.ds->load_conf(s.well + settings_file);
+        for (const std::string& m : s.ds->load_conf(s.well + settings_file)) log_error("depth: refused " + m);
         if (options_.start_depth >= 0) {
             const double d = std::min(options_.start_depth, DataStorage::max_depth);
             s.ds->restore_depths(d, d);
@@ -375,6 +515,8 @@ int Host::run(int stop_fd) {
             }));
         w.save_start_values(options_.continue_trip);
         w.start_save_thread();
+        // The trip's start is a point to come back to.
+        save_state(lib::get_local_time());
     } catch (const std::exception& e) {
         log_error(std::string("station_host: ") + e.what());
         return 1;
@@ -411,8 +553,16 @@ int Host::run(int stop_fd) {
             if (!s.in_silence) s.protocols->send_data(CommProtocols::console_protocol, &display);
         }
     }
+    // What the signal left in the pipe is taken, so that a second signal
+    // shows as a new one.
+    if (stop_fd >= 0) {
+        char drained[64];
+        while (::read(stop_fd, drained, sizeof drained) > 0) {
+        }
+    }
 
-    // Clean stop: nothing accepted is lost.
+    // Clean stop: nothing accepted is lost, unless the disk refuses it; then
+    // the stop still ends within its wait, or at once on a second signal.
     int status = 0;
     RealTimeFile& w = *s.writer;
     try {
@@ -420,24 +570,37 @@ int Host::run(int stop_fd) {
         // loses none of them.
         if (s.samples_since_time_record > 0 && !s.in_silence) w.save_time_values();
         stats_.lag_records += long(w.lag_lines().size());
-        w.flash_lag_data();
+        w.flash_lag_data(std::chrono::milliseconds(0));
         w.save_end_values();
-        w.stop_save_thread();
-        stats_.queued_at_end = w.get_queue_size();
-        s.sys->after_work(s.well);
-        s.sys->save_to_file(s.well);
-        s.ds->save_conf(s.well + settings_file);
-        // Where the block is, for the next run (the configuration's key).
-        rtl::IniFile(s.settings_path).WriteFloat("прочие_настройки", "last_tal", s.block_position);
     } catch (const std::exception& e) {
         log_error(std::string("stop: ") + e.what());
         status = 3;
     }
+    const auto give_up = std::chrono::steady_clock::now() + stop_wait;
+    bool cut_short = false;
+    while (w.get_queue_size() > 0 && std::chrono::steady_clock::now() < give_up) {
+        if (stop_requested(stop_fd)) {
+            cut_short = true;
+            break;
+        }
+        w.wait_until_written(std::chrono::milliseconds(100));
+    }
+    if (cut_short) progress_("stop: a second signal; not waiting for the writer");
+    w.stop_save_thread();
+    stats_.queued_at_end = w.get_queue_size();
+    const long unwritten = w.get_queued_records();
+    try {
+        s.sys->after_work(s.well);
+    } catch (const std::exception& e) {
+        log_error(std::string("stop: ") + e.what());
+        status = 3;
+    }
+    save_state(lib::get_local_time());
     s.connections.clear();
     s.protocols->get_port().close();
     if (stats_.queued_at_end > 0) {
-        log_error("station_host: " + std::to_string(stats_.queued_at_end) +
-                  " batches of records could not be written to " + s.well);
+        log_error("station_host: " + std::to_string(unwritten) + " records in " +
+                  std::to_string(stats_.queued_at_end) + " batches could not be written to " + s.well);
         status = 3;
     }
     if (stats_.frames == 0) {

@@ -16,17 +16,29 @@
 // A second without a frame records nothing: the files show the gap, and the
 // silence is logged (error log and standard error) with the port's cause.
 //
-// Start: the station set-up (default one created when missing), sys() with
-// the station folder as its program folder, the modules, the hub's
-// configuration, the plug-ins of the plug-in folder (through the hub's
-// plug-in manager, so that before_work and after_work reach them), the
-// modules' settings read from the set-up's "station.ini", the table, the
-// depths of the well, before_work, the trip header, the write thread.
-// Every cycle calls each plug-in's data().
+// Start: the folders resolved as the hub's library resolves them ('\' as
+// '/'); the well folder made, refused when no file can be created in it,
+// and held for the host's life (a lock file in it; a second host is told
+// which process holds it); files of the well that are links or not plain
+// files refused; the station set-up (default one created when missing),
+// sys() with the station folder as its program folder (its error log also
+// on standard error), the modules, the hub's configuration, the plug-ins of
+// the plug-in folder (by default "plugins" beside the program; refused when
+// the folder or a library is writable by other users; loaded through the
+// hub's plug-in manager, so that before_work and after_work reach them), the
+// modules' settings read from the set-up's "station.ini", the table (its
+// load warnings reported), the depths of the well (a depth outside the
+// hub's range refused and reported), before_work, the trip header, the
+// write thread, and the state saved.
+// Every cycle calls each plug-in's data(); every minute (state_save_s) the
+// hub's state ("sys.bin"), the depths and the block position are saved, so
+// that a host killed outright resumes within a minute of where it was.
 // Stop (the duration, or the stop descriptor becoming readable — the
-// program's signal pipe): the lag lines flushed, the trip end, the write
-// thread drained and stopped, after_work, "sys.bin" saved, the depths and
-// the block position kept, the plug-ins freed (also after a failed start).
+// program's signal pipe): the lag lines flushed, the trip end, the writer
+// given up to ten seconds to empty its queue (a second signal ends the wait
+// at once), the write thread stopped, after_work, the state saved, the
+// records still unwritten counted and reported, the plug-ins freed (also
+// after a failed start).
 
 #include <cstdint>
 #include <functional>
@@ -41,13 +53,15 @@ struct HostOptions {
     std::string port;            // device path or "host:port"
     std::string well_folder;     // the trip's files, "sys.bin", the depths
     std::string station_folder;  // set-up and error log; empty: the well folder
-    std::string plugin_folder;   // empty: "plugins" beside the station folder,
+    std::string plugin_folder;   // empty: "plugins" beside the program,
                                  // none when that is absent
     int trip = 1;
     double duration_s = 60;      // 0: until stopped
     int time_step = 0;           // s between time records; 0: the hub's configuration
     bool continue_trip = false;  // reload "sys.bin" and go on with the trip
     double start_depth = -1;     // bottom-hole and bit depth; < 0: as kept
+    int state_save_s = 60;       // s between saves of the hub's state and the
+                                 // depths while recording
 };
 
 struct HostStats {
@@ -81,8 +95,11 @@ public:
 
 private:
     bool stop_requested(int stop_fd) const;
-    // Throws std::runtime_error when a folder asked for is not there.
-    void load_plugins(const std::string& station);
+    // Throws std::runtime_error when a folder asked for is not there, or
+    // when the folder or a library in it is writable by other users.
+    void load_plugins(const std::string& folder);
+    // "sys.bin", the depths and the block position, each written whole.
+    void save_state(std::uint32_t now);
     void on_frame(const CommIncomData& d);
     void cycle(std::uint32_t now);
     void log_error(const std::string& message);

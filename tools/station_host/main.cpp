@@ -7,17 +7,20 @@
 //
 // PORT is a device path (a serial line, or the pseudo-terminal the device
 // simulator prints) or "host:port". The plug-ins are the "*.so" of DIR
-// (default: the folder "plugins" beside the station folder, if there is
-// one). It prints a line a second, a summary at
-// the end, and errors on standard error; SIGINT and SIGTERM stop it cleanly.
+// (default: the folder "plugins" beside this program, if there is one).
+// It prints a line a second, a summary at the end, and errors on standard
+// error; SIGINT and SIGTERM stop it cleanly, a second one cuts the wait for
+// the disk short, and the process ends at the latest ten seconds after it.
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -26,12 +29,16 @@
 namespace {
 
 int stop_pipe[2] = {-1, -1};
+std::atomic<int> signals_seen{0};  // lock-free: safe in a handler
 
-// Only a write to the pipe here: the loop sees it between two reads.
+// Only a write to the pipe here: the loop sees it between two reads. From
+// the second signal on the operator wants out whatever hangs: the alarm
+// ends the process if the stop has not by then.
 void on_signal(int) {
     const int saved = errno;
     const char c = 1;
     [[maybe_unused]] auto n = ::write(stop_pipe[1], &c, 1);
+    if (++signals_seen == 2) ::alarm(10);
     errno = saved;
 }
 
@@ -90,6 +97,11 @@ int main(int argc, char** argv) {
             return usage(e.what());
         }
     }
+    // The tests' way to see the periodic save without waiting a minute.
+    if (const char* every = std::getenv("STATION_HOST_STATE_SAVE_SECONDS"); every && *every) {
+        long long n = 0;
+        if (number(std::string(every), 1LL, 3600LL, n)) o.state_save_s = int(n);
+    }
     if (o.port.empty()) return usage("--port is needed");
     if (o.well_folder.empty()) return usage("--well is needed");
 
@@ -102,8 +114,10 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
-    // A dropped TCP peer must not end the program.
+    // A dropped TCP peer must not end the program, nor a file-size limit:
+    // both come back as write errors, which are reported.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     station_host::Host host(o, [](const std::string& s) { say(stdout, s); },
                             [](const std::string& s) { say(stderr, s); });

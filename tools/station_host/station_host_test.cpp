@@ -8,6 +8,9 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/rtl/numbers.h"
 #include "tools/devsim/endpoint.h"
 #include "tools/devsim/scenario.h"
 #include "tools/station_host/station_setup.h"
@@ -152,6 +156,18 @@ HostRun run_host(const std::vector<std::string>& args, const std::function<void(
 }
 
 int column(const FileStorage& t, const char* name) { return t.get_param_index(name); }
+
+// Waits (at most 20 s, however slowly a loaded machine starts the host)
+// until the file has grown past `than` bytes; its size then.
+std::uintmax_t wait_for_growth(const std::string& file, std::uintmax_t than = 0) {
+    std::error_code ec;
+    for (int waited = 0; waited < 20000; waited += 50) {
+        const std::uintmax_t size = fs::file_size(file, ec);
+        if (!ec && size > than) return size;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+}
 
 class StationHost : public ::testing::Test {
 protected:
@@ -299,16 +315,17 @@ TEST_F(StationHost, AnUncalibratedDepthSensorIsReportedOnceAndTheConfiguredCoeff
     expect_block_follows_bit(files[0].path, 20 + 1000);
 }
 
-TEST_F(StationHost, ThePluginsBesideTheStationSeeTheTripEveryCycleAndAreFreed) {
-    // The well folder is the station folder: "plugins" beside it.
-    const fs::path plugins = fs::path(dir.path()) / "plugins";
+TEST_F(StationHost, ThePluginsOfTheirFolderSeeTheTripEveryCycleAndAreFreed) {
+    const fs::path plugins = fs::path(dir.path()) / "own_plugins";
     fs::create_directories(plugins);
     fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", plugins / "recorder.so");
     const std::string calls = dir.path() + "/calls.txt";
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
-    HostRun r = run_host(host_args(sim.address(), well, 4));
+    std::vector<std::string> args = host_args(sim.address(), well, 4);
+    args.insert(args.end(), {"--plugins", plugins.string()});
+    HostRun r = run_host(args);
     ::unsetenv("STATION_HOST_PLUGIN_LOG");
     ASSERT_TRUE(r.code);
     EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
@@ -333,11 +350,43 @@ TEST_F(StationHost, ThePluginsBesideTheStationSeeTheTripEveryCycleAndAreFreed) {
     // A start that fails after the loading frees them too.
     fs::remove(calls);
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
-    HostRun failed = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    HostRun failed = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1",
+                               "--plugins", plugins.string()});
     ::unsetenv("STATION_HOST_PLUGIN_LOG");
     ASSERT_TRUE(failed.code);
     EXPECT_EQ(*failed.code, 1);
     EXPECT_EQ(slurp(calls), "loaded\nfreed\n");
+}
+
+TEST_F(StationHost, PluginsBesideTheDataOrOpenToOthersAreNeverLoaded) {
+    // A "plugins" folder beside the well is whoever writes the data's, not
+    // the station's: the default folder is the program's own.
+    const fs::path beside = fs::path(dir.path()) / "plugins";
+    fs::create_directories(beside);
+    fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", beside / "recorder.so");
+    const std::string calls = dir.path() + "/calls.txt";
+    ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 2));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.has("plug-in 1:")) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(fs::exists(calls));
+
+    // A folder, or a library, that other users may write is refused, named.
+    for (const bool folder : {true, false}) {
+        fs::permissions(beside, fs::perms(folder ? 0777 : 0755));
+        fs::permissions(beside / "recorder.so", fs::perms(folder ? 0755 : 0775));
+        HostRun refused = run_host({"--port", sim.address(), "--well", well, "--seconds", "1", "--plugins",
+                                    beside.string()});
+        ASSERT_TRUE(refused.code);
+        EXPECT_EQ(*refused.code, 1);
+        EXPECT_TRUE(refused.has((folder ? beside : beside / "recorder.so").string() + "' is writable by other users"))
+            << ::testing::PrintToString(refused.lines);
+        EXPECT_FALSE(fs::exists(calls));
+    }
+    ::unsetenv("STATION_HOST_PLUGIN_LOG");
 }
 
 TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
@@ -446,6 +495,310 @@ TEST_F(StationHost, ADeviceThatNeverSpeaksIsAnError) {
     auto files = read_trip_files(well, 1);
     EXPECT_TRUE(files[0].has_end);
     EXPECT_EQ(files[0].records, 0);
+}
+
+// What the start refuses, at once and naming the file: a FIFO where a
+// settings or state file belongs (an open would block for ever), a link to
+// a device or elsewhere in place of a file the host writes.
+TEST_F(StationHost, OddFilesInTheWellAreRefusedAtOnceAndNothingIsWritten) {
+    const std::string missing = dir.path() + "/no-such-device";
+    const fs::path w(well);
+    struct Case {
+        const char* what;
+        std::function<fs::path()> plant;
+        std::vector<std::string> extra;
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {"FIFO settings", [&] { ::mkfifo((w / settings_file).c_str(), 0600); return w / settings_file; }, {},
+         "not a regular file"},
+        {"FIFO state", [&] { ::mkfifo((w / "sys.bin").c_str(), 0600); return w / "sys.bin"; }, {"--continue"},
+         "not a regular file"},
+        {"settings on /dev/zero",
+         [&] { fs::create_symlink("/dev/zero", w / settings_file); return w / settings_file; }, {},
+         "a symbolic link in place of the file"},
+        {"planted trip file",
+         [&] { fs::create_symlink(dir.path() + "/outside", w / "0007.realtim"); return w / "0007.realtim"; }, {},
+         "a symbolic link in place of the file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(well);
+        fs::create_directories(well);
+        const fs::path planted = c.plant();
+        std::vector<std::string> args = {"--port", missing, "--well", well, "--trip", "7", "--seconds", "1"};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        HostRun r = run_host(args);
+        ASSERT_TRUE(r.code);
+        EXPECT_EQ(*r.code, 1);
+        EXPECT_TRUE(r.has("refusing '" + planted.string() + "': " + c.why)) << ::testing::PrintToString(r.lines);
+        EXPECT_FALSE(fs::exists(w / params_file));
+        EXPECT_FALSE(fs::exists(dir.path() + "/outside"));
+    }
+}
+
+TEST_F(StationHost, AWellGivenWithBackslashesIsTheFolderTheHubWritesTo) {
+    // "x\..\esc" is "esc" beside "x" for the hub's library: the host makes
+    // the same folder, never one with backslashes in its name.
+    const std::string typed = dir.path() + "/x\\..\\esc";
+    HostRun r = run_host({"--port", dir.path() + "/no-such-device", "--well", typed, "--seconds", "1"});
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 1);
+    EXPECT_TRUE(fs::exists(fs::path(dir.path()) / "esc" / settings_file)) << ::testing::PrintToString(r.lines);
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().string().find('\\'), std::string::npos) << e.path();
+}
+
+TEST_F(StationHost, ATableCutShortIsReported) {
+    ensure_default_setup(well);
+    const fs::path table = fs::path(well) / params_file;
+    fs::resize_file(table, fs::file_size(table) / 2);
+    HostRun r = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    ASSERT_TRUE(r.code);
+    EXPECT_TRUE(r.has("parameter table: ")) << ::testing::PrintToString(r.lines);
+    EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("parameter table: "), std::string::npos);
+}
+
+TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
+    ensure_default_setup(well);
+    {
+        rtl::IniFile ini((fs::path(well) / settings_file).string());
+        rtl::IniFile::Batch batch(ini);
+        ini.WriteString("рейс", "глубина_забоя", "1e30");
+        ini.WriteString("рейс", "глубина_долота", "inf");
+        batch.commit();
+    }
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    const auto started = std::chrono::steady_clock::now();
+    HostRun r = run_host({"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "0", "--time-step", "1"},
+                         [](pid_t pid) {
+                             std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+                             ::kill(pid, SIGTERM);
+                         });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_TRUE(r.has("глубина_забоя=1e30")) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    EXPECT_GE(files[0].records, 2);
+    EXPECT_LT(files[0].depth_max, 10.0);
+    EXPECT_LE(files[1].records, 10);
+}
+
+TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
+    // The block drops 20 m within a fifth of a second: the bottom jumps
+    // 100 depth steps, which is no drilling.
+    std::ofstream(script) << "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+                             "0   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+                             "3   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+                             "3.2 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+                             "100 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n";
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 7));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("depth: the bottom jumped from 1000")) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    EXPECT_GT(files[0].depth_max, 1019.0);
+    EXPECT_LE(files[1].records, 2 * 5 + 2);
+    EXPECT_EQ(files[1].records, r.summary_count("depth"));
+}
+
+TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    ::setenv("STATION_HOST_STATE_SAVE_SECONDS", "1", 1);
+    const std::string time_file = well + "/0007.realtim";
+    HostRun killed = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        // A few seconds of drilling on record first.
+        wait_for_growth(time_file, wait_for_growth(time_file) + 800);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ::kill(pid, SIGKILL);
+    });
+    ::unsetenv("STATION_HOST_STATE_SAVE_SECONDS");
+    ASSERT_TRUE(killed.code);
+    EXPECT_EQ(*killed.code, 128 + SIGKILL);
+    const double reached = read_trip_files(well, 7)[0].depth_max;
+    ASSERT_GT(reached, 1000.2);
+
+    // The same trip goes on from within a second's drilling of the kill.
+    HostRun next = run_host({"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2",
+                             "--time-step", "1", "--continue"});
+    ASSERT_TRUE(next.code);
+    EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
+    const std::size_t at = next.summary.find("; depth ");
+    ASSERT_NE(at, std::string::npos) << next.summary;
+    double resumed = 0;
+    ASSERT_TRUE(rtl::TryStrToFloat(next.summary.substr(at + 8, next.summary.find(' ', at + 8) - at - 8), resumed));
+    EXPECT_GT(resumed, reached - 0.25) << next.summary;
+    EXPECT_LE(resumed, reached + 0.001) << next.summary;
+}
+
+TEST_F(StationHost, ASecondHostOnTheSameWellIsToldWhoHoldsIt) {
+    SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun second;
+    HostRun first = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        wait_for_growth(well + "/0007.realtim");
+        second = run_host(host_args(sim.address(), well, 5));
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(second.code);
+    EXPECT_EQ(*second.code, 1);
+    EXPECT_TRUE(second.has("'" + well + "' is held by process ")) << ::testing::PrintToString(second.lines);
+    EXPECT_FALSE(second.has("recording trip"));
+    ASSERT_TRUE(first.code);
+    EXPECT_EQ(*first.code, 0) << ::testing::PrintToString(first.lines);
+    // Only the first host's records are in the files.
+    EXPECT_EQ(read_trip_files(well, 7)[0].records, first.summary_count("time"));
+}
+
+TEST_F(StationHost, AFullDiskIsReportedOnStandardErrorAndNothingIsLost) {
+    // The disk fills up under the running host (a file-size limit set from
+    // outside), then has room again.
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    const std::string time_file = well + "/0007.realtim";
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        wait_for_growth(time_file, wait_for_growth(time_file) + 1000);
+        std::error_code ec;
+        rlimit full{rlim_t(fs::file_size(time_file, ec) + 10), RLIM_INFINITY};
+        if (::prlimit(pid, RLIMIT_FSIZE, &full, nullptr) != 0) ADD_FAILURE() << "prlimit";
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        rlimit room{RLIM_INFINITY, RLIM_INFINITY};
+        ::prlimit(pid, RLIMIT_FSIZE, &room, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    long failures = 0;
+    for (const auto& l : r.lines) failures += l.find("Ошибка записи данных") != std::string::npos;
+    EXPECT_EQ(failures, 1) << "the first failure, then a count a minute: " << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("возобновлена")) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    EXPECT_EQ(files[0].records, r.summary_count("time"));
+    EXPECT_TRUE(files[0].warnings.empty()) << ::testing::PrintToString(files[0].warnings);
+}
+
+TEST_F(StationHost, AStopOnAFullDiskIsBoundedAndSaysWhatStayedUnwritten) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    const std::string time_file = well + "/0007.realtim";
+    std::chrono::steady_clock::time_point asked;
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        wait_for_growth(time_file, wait_for_growth(time_file) + 300);
+        rlimit full{0, RLIM_INFINITY};
+        if (::prlimit(pid, RLIMIT_FSIZE, &full, nullptr) != 0) ADD_FAILURE() << "prlimit";
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+        asked = std::chrono::steady_clock::now();
+        ::kill(pid, SIGTERM);
+        // The operator will not wait for the disk.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        ::kill(pid, SIGINT);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(6));
+    EXPECT_EQ(*r.code, 3) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("stop: a second signal; not waiting for the writer")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has(" records in ")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("could not be written to " + well + "/"));
+}
+
+// The host as another user when run as root, so that a folder's
+// permissions bind it; its standard output and error as lines.
+HostRun run_host_unprivileged(const std::vector<std::string>& args) {
+    HostRun r;
+    int out[2];
+    if (::pipe(out) != 0) return r;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(out[1], 2);
+        ::close(out[0]);
+        ::close(out[1]);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(90);
+        std::vector<std::string> all = {bin + "station_host"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(91);
+    }
+    ::close(out[1]);
+    std::string line;
+    while (true) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 20000) <= 0) {
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        char c;
+        if (::read(out[0], &c, 1) != 1) break;
+        if (c == '\n') {
+            r.lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) r.code = WEXITSTATUS(status);
+    return r;
+}
+
+TEST_F(StationHost, AReadOnlyWellIsRefusedBeforeRecording) {
+    fs::permissions(dir.path(), fs::perms(0755));
+    fs::create_directories(well);
+    fs::permissions(well, fs::perms(0555));
+    HostRun r = run_host_unprivileged({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    fs::permissions(well, fs::perms(0755));
+    ASSERT_TRUE(r.code);
+    if (*r.code == 90) GTEST_SKIP() << "cannot drop root privileges here";
+    EXPECT_EQ(*r.code, 1) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("cannot write into the well folder '" + well + "'")) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.has("recording trip"));
+}
+
+TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
+    // The unit's line under a name of its own, as a device node would be.
+    const fs::path line = fs::path(dir.path()) / "ttyUNIT";
+    auto first = std::make_unique<SimProcess>(
+        std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(first->address().empty());
+    fs::create_symlink(first->address(), line);
+    std::unique_ptr<SimProcess> second;
+    const std::string time_file = well + "/0007.realtim";
+    HostRun r = run_host(host_args(line.string(), well, 0), [&](pid_t pid) {
+        // Records first, then the hang-up.
+        wait_for_growth(time_file, wait_for_growth(time_file) + 1000);
+        first->unplug();
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        const std::uintmax_t before = fs::file_size(time_file);
+        second = std::make_unique<SimProcess>(
+            std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+        fs::remove(line);
+        fs::create_symlink(second->address(), line);
+        // Records again, then the stop.
+        wait_for_growth(time_file, before + 100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("device: the line " + line.string() + " is gone")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("device: the line " + line.string() + " is open again")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("device: data again")) << ::testing::PrintToString(r.lines);
+    // Records before the hang-up and after the return; the gap between.
+    auto files = read_trip_files(well, 7);
+    EXPECT_GE(files[0].time_gaps, 1);
+    EXPECT_GE(files[0].records, 4);
+    EXPECT_EQ(files[0].records, r.summary_count("time"));
 }
 
 }  // namespace
