@@ -16,8 +16,10 @@
 // A second without a frame records nothing: the files show the gap, and the
 // silence is logged (error log and standard error) with the port's cause.
 //
-// Start: the station set-up (default one created when missing), sys() with
-// the station folder as its program folder, the modules, the hub's
+// Start: what the options name, tried before anything is written (a
+// plug-in folder asked for, the port, the well folder), then the station
+// set-up (default one created when missing), sys() with the station folder
+// as its program folder, the modules, the hub's
 // configuration, the plug-ins of the plug-in folder (through the hub's
 // plug-in manager, so that before_work and after_work reach them), the
 // modules' settings read from the set-up's "station.ini", the table, the
