@@ -331,13 +331,17 @@ TEST_F(StationHost, ThePluginsBesideTheStationSeeTheTripEveryCycleAndAreFreed) {
     EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("'recorder' : registration started"),
               std::string::npos);
 
-    // A start that fails after the loading frees them too.
+    // A start that fails after the loading frees them too: a parameter
+    // table without parameters.
     fs::remove(calls);
+    std::ofstream(fs::path(well) / "params.tbl", std::ios::trunc).close();
+    auto line = devsim::Endpoint::open_pty();
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
-    HostRun failed = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    HostRun failed = run_host({"--port", line->address(), "--well", well, "--seconds", "1"});
     ::unsetenv("STATION_HOST_PLUGIN_LOG");
     ASSERT_TRUE(failed.code);
     EXPECT_EQ(*failed.code, 1);
+    EXPECT_TRUE(failed.has("holds no parameter")) << ::testing::PrintToString(failed.lines);
     EXPECT_EQ(slurp(calls), "loaded\nfreed\n");
 }
 
