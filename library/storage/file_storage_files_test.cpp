@@ -505,7 +505,7 @@ TEST_F(FileStorageFiles, BlockByBlockReadersRefuseWhatIsNotABlock) {
     Blocks b;
     b.header({"a"}).record(7, {1});
     std::string path = dir / "r.realtim";
-    put(path, b.out.bytes + std::string("\x03\x02\x00ab", 5));
+    put(path, b.out.bytes + std::string("\x03\x02\x00" "ab", 5));
     FileStorage t;
     lib::io::InputMappedFile in;
     in.open(path, false);
