@@ -155,12 +155,42 @@ char las_block_base::letter() const {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+namespace {
+
+// "GR  .API" or "GR .API 07 310 01 00" without the colon and description.
+bool parse_line_without_colon(std::string_view line, file_value& value) {
+    std::size_t dot = line.find('.');
+    if (dot == std::string_view::npos || line.find(':') != std::string_view::npos) return false;
+    std::string_view name = trim_view(line.substr(0, dot));
+    if (name.empty()) return false;
+    std::size_t unit_end = dot + 1;
+    while (unit_end < line.size() && !is_blank(line[unit_end])) ++unit_end;
+    value.name = std::string(name);
+    value.unit = std::string(line.substr(dot + 1, unit_end - dot - 1));
+    value.data = std::string(trim_view(line.substr(unit_end)));
+    value.description.clear();
+    return true;
+}
+
+}  // namespace
+
 void text_headers::load(line_iterator first, line_iterator end, detailed::coding code_page) {
     lines_.clear();
+    notes_.clear();
     for (auto it = first; it != end; ++it) {
         file_value value;
-        if (detailed::parse_header_line(detailed::decode(*it, code_page), value))
+        const std::string line = detailed::decode(*it, code_page);
+        if (detailed::parse_header_line(line, value)) {
             lines_.push_back(std::move(value));
+        } else if (lines_without_colon_ && parse_line_without_colon(line, value)) {
+            // Skipping it would shift every later curve onto its neighbour's
+            // column.
+            notes_.push_back("the line \"" + std::string(trim_view(line)) + "\" has no colon; read as \"" +
+                             value.name + "\" with the unit \"" + value.unit + "\"");
+            lines_.push_back(std::move(value));
+        } else {
+            notes_.push_back("the line \"" + std::string(trim_view(line)) + "\" is not a header line; skipped");
+        }
     }
 }
 
@@ -240,13 +270,16 @@ double values_line::at(int index) const {
     return values_[static_cast<std::size_t>(index)];
 }
 
-void values_line::load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value) {
+int values_line::load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value) {
     values_.assign(static_cast<std::size_t>(std::max(count, 0)), null_value);
     std::size_t n = std::min(values_.size(), tokens.size());
+    int not_numbers = 0;
     for (std::size_t i = 0; i < n; ++i) {
         double v;
         if (parse_number(tokens[i], v)) values_[i] = v;
+        else ++not_numbers;
     }
+    return not_numbers;
 }
 
 void values_line::resize(int count, double fill) { values_.resize(static_cast<std::size_t>(std::max(count, 0)), fill); }
@@ -319,14 +352,21 @@ void values_cont::parse_line(std::string_view line, std::vector<std::string_view
 void values_cont::load(line_iterator first, line_iterator end, int count, bool wrapped) {
     rows_.clear();
     column_count_ = count;
+    report_ = load_report();
     std::vector<std::string_view> tokens;
     if (!wrapped) {
         for (auto it = first; it != end; ++it) {
             parse_line(*it, tokens);
             if (tokens.empty()) continue;
             auto row = std::make_shared<values_line>();
-            row->load_from_strings(tokens, count, null_value_);
+            report_.not_numbers += row->load_from_strings(tokens, count, null_value_);
             rows_.push_back(row);
+            const int width = static_cast<int>(std::min<std::size_t>(tokens.size(), 0x7FFFFFFF));
+            if (width != count) {
+                report_.min_width = report_.rows_other_width == 0 ? width : std::min(report_.min_width, width);
+                report_.max_width = report_.rows_other_width == 0 ? width : std::max(report_.max_width, width);
+                ++report_.rows_other_width;
+            }
         }
         return;
     }
@@ -339,7 +379,7 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
         for (std::size_t t = 0; t < tokens.size(); ++t) {
             if (count <= 0) throw std::runtime_error("values_cont::load: wrapped data without curves");
             double v = null_value_;
-            parse_number(tokens[t], v);
+            if (!parse_number(tokens[t], v)) ++report_.not_numbers;
             step.push_back(v);
             if (static_cast<int>(step.size()) < count) continue;
             if (t + 1 < tokens.size())
@@ -374,6 +414,7 @@ void file::clear() {
     blocks_.clear();
     values_.clear();
     dept_index_ = -1;
+    warnings_.clear();
 }
 
 std::shared_ptr<las_block_base> file::find_block(char letter) const {
@@ -438,6 +479,14 @@ void file::check_for_null_param() {
 
 void file::save(std::ostream& out) {
     check_for_null_param();
+    // The well items of a 1.x file were read into the places 2.0 gives them:
+    // the file written is a 2.0 file, or a reader would swap them back.
+    if (is_version_1()) {
+        auto version = std::dynamic_pointer_cast<text_headers>(find_block('v'));
+        file_value& vers = version->item_by_index(version->find_param("VERS"));
+        vers.data = "2.00";
+        vers.description = "CWLS log ASCII Standart";
+    }
     // Rows are always written one per line, whatever the file said when read.
     if (auto version = std::dynamic_pointer_cast<text_headers>(find_block('v'))) {
         int wrap = version->find_param("WRAP");
@@ -460,6 +509,9 @@ void file::load(const std::string& file_name) {
         std::vector<std::pair<std::size_t, std::size_t>> ranges;
         cut_to_blocks(lines, ranges);
         for (const auto& range : ranges) load_block(lines, range);
+        // Also without data: a file saved again keeps its own NULL value.
+        apply_null_value();
+        if (is_version_1()) apply_version_1_well_rule();
     } catch (const std::exception& e) {
         clear();
         throw std::runtime_error("LAS file '" + file_name + "': " + e.what());
@@ -527,12 +579,15 @@ void file::load_block(const std::vector<std::string>& lines, std::pair<std::size
         int count = get_curve_block()->size();
         apply_null_value();
         values_.load(first, end, count, is_wrapped());
+        note_data_fit(count);
         return;
     }
     case 'c': {
         auto curves = std::make_shared<text_headers>(name);
         blocks_.push_back(curves);
+        curves->set_takes_lines_without_colon(true);
         curves->load(first, end, load_coding_);
+        for (const auto& note : curves->load_notes()) warnings_.push_back("~" + name + ": " + note);
         dept_index_ = curves->find_param("DEPT");
         return;
     }
@@ -545,6 +600,45 @@ void file::load_block(const std::vector<std::string>& lines, std::pair<std::size
     }
     blocks_.push_back(block);
     block->load(first, end, load_coding_);
+    if (auto headers = std::dynamic_pointer_cast<text_headers>(block))
+        for (const auto& note : headers->load_notes()) warnings_.push_back("~" + name + ": " + note);
+}
+
+void file::note_data_fit(int curves) {
+    const values_cont::load_report& r = values_.get_load_report();
+    if (r.rows_other_width > 0) {
+        std::string widths = std::to_string(r.min_width);
+        if (r.max_width != r.min_width) widths += " to " + std::to_string(r.max_width);
+        warnings_.push_back("~A: " + std::to_string(r.rows_other_width) + " data rows hold " + widths +
+                            " values where the curve list has " + std::to_string(curves) + " curves");
+    }
+    if (r.not_numbers > 0)
+        warnings_.push_back("~A: " + std::to_string(r.not_numbers) +
+                            " data values are not numbers; they read as the NULL value " +
+                            shortest(values_.get_null_value()));
+}
+
+bool file::is_version_1() const {
+    auto version = std::dynamic_pointer_cast<text_headers>(find_block('v'));
+    if (!version) return false;
+    int vers = version->find_param("VERS");
+    double number;
+    return vers >= 0 && rtl::TryStrToFloat(trim_view(version->item_by_index(vers).data), number) && number >= 1 &&
+           number < 2;
+}
+
+void file::apply_version_1_well_rule() {
+    for (const auto& block : blocks_) {
+        if (block->letter() != 'w') continue;
+        auto well = std::dynamic_pointer_cast<text_headers>(block);
+        if (!well) continue;
+        for (int i = 0; i < well->size(); ++i) {
+            file_value& item = well->item_by_index(i);
+            const std::string key = lower(item.name);
+            if (key == "strt" || key == "stop" || key == "step" || key == "null") continue;
+            std::swap(item.data, item.description);
+        }
+    }
 }
 
 bool file::is_wrapped() const {

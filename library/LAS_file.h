@@ -103,8 +103,14 @@ public:
 
     explicit text_headers(std::string name) : las_block_base(std::move(name)) {}
 
-    // Lines that are not header lines are skipped.
+    // Lines that are not header lines are skipped (and named in
+    // load_notes). In a section that takes lines without a colon (the curve
+    // section: real files carry "GR  .API" as a whole curve line) such a
+    // line is read as mnemonic and unit, and noted too.
     void load(line_iterator first, line_iterator end, detailed::coding code_page) override;
+    void set_takes_lines_without_colon(bool v) { lines_without_colon_ = v; }
+    // What the last load skipped or read in a way of its own, one text each.
+    const std::vector<std::string>& load_notes() const { return notes_; }
     void save(std::ostream& out) const override;
 
     int size() const { return lines_.size(); }
@@ -131,6 +137,8 @@ private:
 
     heavy_vector<file_value> lines_;
     change_callback on_change_;
+    bool lines_without_colon_ = false;
+    std::vector<std::string> notes_;
 };
 
 // A free-text section (other information): its lines as they are.
@@ -159,8 +167,9 @@ public:
     double at(int index) const;
 
     // `count` values from the tokens; missing values and tokens that are not
-    // numbers take the null value.
-    void load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value);
+    // numbers take the null value (a value that cannot be read must not pass
+    // for a measured 0). Returns how many of the tokens used were not numbers.
+    int load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value);
     void resize(int count, double fill);
     // The first value (depth) left-aligned with at least one decimal, the
     // others right-aligned with `precision` decimals, each in a field of
@@ -176,6 +185,14 @@ private:
 class values_cont {
 public:
     using count_source = std::function<int()>;
+
+    // What the last load met that does not fit the curve list.
+    struct load_report {
+        int rows_other_width = 0;  // rows whose number of values is not the curve count
+        int min_width = 0;         // the fewest and the most values of those rows
+        int max_width = 0;
+        int not_numbers = 0;       // values that were not numbers (read as the null value)
+    };
 
     // Where new rows learn how many curves there are.
     void set_count_source(count_source source) { count_source_ = std::move(source); }
@@ -201,6 +218,7 @@ public:
     // a row has every curve; each row must start on a line of its own and the
     // last must be complete, otherwise std::runtime_error says where.
     void load(line_iterator first, line_iterator end, int count, bool wrapped);
+    const load_report& get_load_report() const { return report_; }
     // "~ASCII Log Data" and the rows, CR LF after each line.
     void save_to_stream(std::ostream& out) const;
 
@@ -220,6 +238,7 @@ private:
     int precision_ = 5;
     int depth_column_ = 0;
     count_source count_source_;
+    load_report report_;
 };
 
 class file {
@@ -232,8 +251,18 @@ public:
     // Replaces the content with the file's. Throws std::runtime_error
     // "Could not open file '<name>'" when it cannot be read, and an error
     // naming the file and the cause when its data cannot be read right; the
-    // file is left empty then.
+    // file is left empty then. What the reader had to guess or leave out
+    // (header lines it skipped, curve lines without a colon, data rows wider
+    // or narrower than the curve list, values that are not numbers) is told
+    // in get_warnings.
+    //
+    // The well section's NULL value applies whether or not data follow. A
+    // file of version 1.x keeps its well items other than STRT, STOP, STEP
+    // and NULL after the colon: they are read so (value and description
+    // change places), and save() writes the file as version 2.0.
     void load(const std::string& file_name);
+    // The warnings of the last load, one text each; empty after clear().
+    const std::vector<std::string>& get_warnings() const { return warnings_; }
     // Sets the NULL line, then writes every section in order and the data.
     // Throws std::runtime_error when the stream fails.
     void save(std::ostream& out);
@@ -278,12 +307,17 @@ public:
 private:
     bool is_wrapped() const;
     void apply_null_value();
+    // Version 1.x: the well items' values stand after the colon.
+    bool is_version_1() const;
+    void apply_version_1_well_rule();
+    void note_data_fit(int curves);
 
     detailed::coding coding_ = detailed::detect;
     detailed::coding load_coding_ = detailed::windows;  // settled for the current load
     std::vector<std::shared_ptr<las_block_base>> blocks_;
     values_cont values_;
     int dept_index_ = -1;
+    std::vector<std::string> warnings_;
 };
 
 extern template std::shared_ptr<text_headers> file::find_or_create_block<text_headers>(char, const std::string&);

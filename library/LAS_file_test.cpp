@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -255,8 +256,10 @@ TEST(LasSamples, RealWorldVariants) {
         las.load(var + "sample_cyrillic_depth_unit.las");  // UTF-8
         EXPECT_EQ(headers(las, 'c')->item_by_index(0).unit, "метер");
         EXPECT_EQ(headers(las, 'c')->item_by_index(1).unit, "US/м");
-        EXPECT_EQ(line_of(las, 'w', "COMP").data, "COMPANY");
-        EXPECT_EQ(line_of(las, 'w', "COMP").description, "# ANY OIL COMPANY LTD.");
+        // A version 1.2 file: its well items hold their values after the colon.
+        EXPECT_EQ(line_of(las, 'w', "COMP").data, "# ANY OIL COMPANY LTD.");
+        EXPECT_EQ(line_of(las, 'w', "COMP").description, "COMPANY");
+        EXPECT_EQ(line_of(las, 'w', "STRT").data, "1670.000000");
         EXPECT_EQ(line_of(las, 'w', "STRT").description, "");
         EXPECT_DOUBLE_EQ(las.get_values().at(7, 2), 105.6);
     }
@@ -500,6 +503,103 @@ TEST(LasReader, ShortAndBadRowsTakeTheNullValue) {
     } catch (const std::out_of_range& e) {
         EXPECT_STREQ(e.what(), "invalid vector<T> subscript");
     }
+}
+
+bool has_warning(const file& las, const std::string& part) {
+    for (const auto& w : las.get_warnings())
+        if (w.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// Files whose headers and data do not agree: nothing shifts a value under
+// another curve's name, nothing is dropped without a warning, and the
+// well's NULL value and a 1.2 file's well items survive a rewrite.
+TEST(LasReader, HeadersAndDataThatDoNotAgreeAreReadSafelyAndTold) {
+    struct Case {
+        const char* what;
+        const char* text;
+        std::function<void(const file&)> check;
+        std::vector<const char*> warnings;
+    };
+    const std::vector<Case> cases = {
+        {"curve line without a colon",
+         "~C\nDEPT.M : depth\nTEST .cps\nGR  .API : gamma\n~A\n100.0 7 55\n",
+         [](const file& las) {
+             auto curves = headers(las, 'c');
+             ASSERT_EQ(curves->size(), 3);
+             EXPECT_EQ(curves->item_by_index(1).name, "TEST");
+             EXPECT_EQ(curves->item_by_index(1).unit, "cps");
+             EXPECT_EQ(curves->item_by_index(1).description, "");
+             EXPECT_EQ(curves->item_by_index(2).name, "GR");
+             EXPECT_DOUBLE_EQ(las.get_values().at(1, 0), 7);
+             EXPECT_DOUBLE_EQ(las.get_values().at(2, 0), 55);
+         },
+         {"~C: the line \"TEST .cps\" has no colon; read as \"TEST\" with the unit \"cps\""}},
+        {"rows wider and narrower than the curve list",
+         "~C\nDEPT.M :\nA.X :\n~A\n1 2 3\n4 5\n6\n7 8 9 10\n",
+         [](const file& las) {
+             EXPECT_EQ(las.get_values().size(), 4);
+             EXPECT_DOUBLE_EQ(las.get_values().at(1, 2), -9999);
+         },
+         {"~A: 3 data rows hold 1 to 4 values where the curve list has 2 curves"}},
+        {"data before the curves",
+         "~A\n1 2\n~C\nDEPT.M :\n",
+         [](const file& las) { EXPECT_EQ(las.get_values().get_column_count(), 0); },
+         {"~A: 1 data rows hold 2 values where the curve list has 0 curves"}},
+        {"values that are not numbers",
+         "~W\nNULL. -999.25 : null\n~C\nDEPT.M :\nA.X :\nB.Y :\n~A\n1 abc 0\n2 - 1,5\n",
+         [](const file& las) {
+             EXPECT_DOUBLE_EQ(las.get_values().at(1, 0), -999.25);  // missing, not a measured 0
+             EXPECT_DOUBLE_EQ(las.get_values().at(2, 0), 0);
+             EXPECT_DOUBLE_EQ(las.get_values().at(1, 1), -999.25);
+             EXPECT_DOUBLE_EQ(las.get_values().at(2, 1), 1.5);
+         },
+         {"~A: 2 data values are not numbers; they read as the NULL value -999.25"}},
+        {"NULL without data",
+         "~W\nNULL. -999.25 : null\n~C\nDEPT.M :\n",
+         [](const file& las) { EXPECT_DOUBLE_EQ(las.get_values().get_null_value(), -999.25); },
+         {}},
+        {"version 1.2 well items",
+         "~V\nVERS. 1.2 : CWLS LOG ASCII STANDARD -VERSION 1.2\n~W\nSTRT.M 10.0 : \nNULL. -1 : \n"
+         "COMP.  COMPANY: ANY OIL COMPANY LTD.\nWELL. WELL : \nSTRANGE LINE\n",
+         [](const file& las) {
+             EXPECT_EQ(line_of(las, 'w', "STRT").data, "10.0");
+             EXPECT_EQ(line_of(las, 'w', "NULL").data, "-1");
+             EXPECT_EQ(line_of(las, 'w', "COMP").data, "ANY OIL COMPANY LTD.");
+             EXPECT_EQ(line_of(las, 'w', "COMP").description, "COMPANY");
+             EXPECT_EQ(line_of(las, 'w', "WELL").data, "");
+             EXPECT_EQ(line_of(las, 'w', "WELL").description, "WELL");
+         },
+         {"~W: the line \"STRANGE LINE\" is not a header line; skipped"}},
+    };
+    TempDir tmp;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        file las;
+        las.load(tmp.write("case.las", c.text));
+        c.check(las);
+        EXPECT_EQ(las.get_warnings().size(), c.warnings.size()) << ::testing::PrintToString(las.get_warnings());
+        for (const char* w : c.warnings) EXPECT_TRUE(has_warning(las, w)) << w;
+        // Written and read again: the same file, told nothing new.
+        const std::string copy = tmp.file("copy.las");
+        {
+            std::ofstream out(copy, std::ios::binary);
+            las.save(out);
+        }
+        file again;
+        again.load(copy);
+        c.check(again);
+        EXPECT_DOUBLE_EQ(again.get_values().get_null_value(), las.get_values().get_null_value());
+    }
+    // A 1.2 file is written as 2.0, or a reader would swap the items back.
+    file old;
+    old.load(tmp.write("old.las", cases.back().text));
+    std::ostringstream out;
+    old.save(out);
+    EXPECT_NE(out.str().find("VERS." + blanks(44) + "2.00: CWLS log ASCII Standart\r\n"), std::string::npos) << out.str();
+    EXPECT_TRUE(old.get_warnings().size() == 1);
+    old.clear();
+    EXPECT_TRUE(old.get_warnings().empty());
 }
 
 TEST(LasReader, WrappedDataThatDoesNotFillItsStepsIsRefused) {

@@ -26,7 +26,12 @@ TEST(AsynchOpers, TasksRunInOrderOnAWorkerAndMayQueueMore) {
         threads.push_back(std::this_thread::get_id());
     };
     std::promise<void> d_ran;
-    ops.add_task([&] {
+    // A waits until B and C are queued: the worker may start A before this
+    // thread has queued them, and D must come after them, not before.
+    std::promise<void> all_queued;
+    std::shared_future<void> queued = all_queued.get_future().share();
+    ops.add_task([&, queued] {
+        queued.wait_for(kWait);
         note("A");
         ops.add_task([&] {
             note("D");
@@ -35,6 +40,7 @@ TEST(AsynchOpers, TasksRunInOrderOnAWorkerAndMayQueueMore) {
     });
     ops.add_task([&] { note("B"); });
     ops.add_task([&] { note("C"); });
+    all_queued.set_value();
     ASSERT_EQ(d_ran.get_future().wait_for(kWait), std::future_status::ready);
     std::lock_guard<std::mutex> g(m);
     EXPECT_EQ(order, (std::vector<std::string>{"A", "B", "C", "D"}));

@@ -164,7 +164,7 @@ TEST_F(SerialCommPort, WritesFlushesAndPurges) {
     EXPECT_TRUE(port.flush());
     EXPECT_EQ(pty.receive(5), std::string("\r\n\x11\x13\x00", 5));
     ASSERT_TRUE(pty.send("stale"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(pty.wait_delivered(5));  // in the input before it is dropped
     EXPECT_TRUE(port.purge_input());
     EXPECT_EQ(port.read_byte(), CommPort::read_timeout);
 }

@@ -139,15 +139,23 @@ std::uint32_t local_count(std::time_t t) {
         lib::time_2_long(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec));
 }
 
+// The clock get_local_time reads. time() reads the coarse clock, which can
+// lag it by a tick: a bracket of time() readings would fail now and then.
+std::time_t fine_now() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec;
+}
+
 TEST(GetLocalTime, IsTheLocalWallClock) {
-    std::time_t before = std::time(nullptr);
+    std::time_t before = fine_now();
     std::uint32_t now = lib::get_local_time();
-    std::time_t after = std::time(nullptr);
+    std::time_t after = fine_now();
     // Across a daylight-saving change the two ends may not bracket; retry once.
     if (!(local_count(before) <= now && now <= local_count(after))) {
-        before = std::time(nullptr);
+        before = fine_now();
         now = lib::get_local_time();
-        after = std::time(nullptr);
+        after = fine_now();
     }
     EXPECT_LE(local_count(before), now);
     EXPECT_LE(now, local_count(after));

@@ -43,6 +43,9 @@ void MyGridInplaceEdit::UpdateLoc(const TRect& cell) {
   if (!r.IsEmpty() && my_grid_->button_ && my_grid_->button_->Visible())
     r.Right = std::max(r.Right - my_grid_->button_->Width(), r.Left + 2);
   TInplaceEdit::UpdateLoc(r);
+  // In an editable-list cell the editor lies under the drop-down box, or
+  // the box's arrow could not be clicked.
+  if (my_grid_->combo_->Visible()) my_grid_->combo_->BringToFront();
 }
 
 void MyGridInplaceEdit::DoKeyDown(TKey& key, TShiftState shift) {

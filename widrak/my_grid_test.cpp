@@ -96,6 +96,26 @@ TEST(MyGrid, WithoutCellPropsEveryCellIsTextWithTheEditorOnClick) {
   EXPECT_EQ(f.grid->CellButton(), nullptr);
 }
 
+// The user opens a list cell's drop-down by its arrow, in an editable
+// list (whose editor is up as well) as in a list-only cell, however the
+// editor came to be made and moved.
+TEST(MyGrid, TheArrowOfAListCellOpensItsList) {
+  GridForm f;
+  GridComboBox& cb = *f.grid->ComboBox();
+  for (auto [c, r] : {std::pair{2, 2}, {3, 2}, {1, 3}, {2, 5}}) {
+    SCOPED_TRACE(std::to_string(c) + "," + std::to_string(r));
+    f.click(c, r);
+    if (c == 1) continue;  // a text cell: the editor moves there
+    ASSERT_TRUE(cb.Visible());
+    EXPECT_EQ(f.editor_up(), c == 2);
+    const TPoint arrow{cb.ClientWidth() - 4, cb.ClientHeight() / 2};
+    f.drv.Click(cb, arrow);
+    EXPECT_TRUE(cb.DroppedDown());
+    f.drv.Click(cb, arrow);
+    EXPECT_FALSE(cb.DroppedDown());
+  }
+}
+
 TEST(MyGrid, ListCellsCarryTheirComboBoxAndTheTimerFollowsScrolling) {
   GridForm f;
   // Editable list: the combo box lies over the cell grown by a pixel.

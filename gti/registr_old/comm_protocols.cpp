@@ -180,6 +180,15 @@ bool CommProtocols::configure_pult1(const char* header, const void* data, int le
     std::uint8_t check = 0;
     for (int i = 0; i < len; ++i) check ^= bytes[i];
     if (wait) {
+        // The reports are read the console's way (and confirmed) also before
+        // the acquisition cycle's first read has chosen a row; the row in
+        // force before is what stays.
+        struct ConsoleRow {
+            int& current;
+            const int before;
+            ~ConsoleRow() { current = before; }
+        } row{current_protocol_, current_protocol_};
+        if (current_protocol_ < 0 || current_protocol_ >= int(protocols_.size())) current_protocol_ = console_protocol;
         int good = 0;
         for (int i = 0; i < console_tries && good < 2; ++i) {
             CommIncomData scratch;

@@ -8,6 +8,7 @@
 
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/comm_wire.h"
+#include "gti/registr_old/config.h"
 #include "platform/os/clock.h"
 #include "platform/os/test_peers.h"
 #include "platform/rtl/string_list.h"
@@ -182,6 +183,14 @@ TEST(CommProtocolsWire, IndicatorCodes) {
     EXPECT_EQ(dac_value(-1, 5, 0), 0);
     EXPECT_EQ(dac_value(17, 25, 50), 17);
     EXPECT_EQ(dac_value(300, 25, 50), 255);
+    // The station's indicator table: a fixed code stands, an index outside
+    // the eight indicators gives 0.
+    PultIndicator indicators;
+    indicators.values[3] = 17;
+    EXPECT_EQ(indicators.get_dac_value(0, 25, 50), 127);
+    EXPECT_EQ(indicators.get_dac_value(3, 25, 50), 17);
+    EXPECT_EQ(indicators.get_dac_value(7, 50, 50), 255);
+    for (int bad : {-1, 8, 1000}) EXPECT_EQ(indicators.get_dac_value(bad, 25, 50), 0) << bad;
 }
 
 TEST(CommProtocolsConsole, ConfigureBlockOnAClosedPortOrWithBadArguments) {

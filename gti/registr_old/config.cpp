@@ -1,5 +1,7 @@
 #include "gti/registr_old/config.h"
 
+#include "gti/registr_old/comm_protocols.h"
+
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/values.h"
@@ -264,3 +266,8 @@ double Config::get_nas0() const { return current(frame_, "ходы_насоса1
 double Config::get_nas1() const { return current(frame_, "ходы_насоса2"); }
 double Config::get_nas2() const { return current(frame_, "ходы_насоса3"); }
 double Config::get_rotor() const { return current(frame_, "обороты_ротора"); }
+
+std::uint8_t PultIndicator::get_dac_value(int index, double value, double full_scale) const {
+    if (index < 0 || index >= int(values.size())) return 0;
+    return hardware::dac_value(values[std::size_t(index)], value, full_scale);
+}

@@ -87,6 +87,10 @@ public:
 // is sent to the indicator as it stands.
 struct PultIndicator {
     PultIndicator() { values.fill(-1); }
+    // The code indicator `index` shows for a value of the full scale: its
+    // fixed code when it has one, else value / full scale onto 0-255 (cut
+    // to whole steps); 0 for an index outside 0-7.
+    std::uint8_t get_dac_value(int index, double value, double full_scale) const;
     std::array<std::int32_t, 8> values;
 };
 

@@ -130,6 +130,7 @@ void FileStorage::clear() {
     text_values_.clear();
     remarks_.clear();
     outside_window_ = 0;
+    stream_state_.reset();
 }
 
 int FileStorage::add_parametr(const FileStorageParam& param) {

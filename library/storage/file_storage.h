@@ -44,6 +44,7 @@
 
 namespace lib::io {
 class BinaryMemoryOutputStream;
+class InputMappedFile;
 }
 namespace lib::realtime {
 class BlockScanner;
@@ -297,6 +298,49 @@ public:
     // buffer); the same reading as add_new_file without the file.
     bool add_blocks(const char* data, std::size_t size, bool text_only);
 
+    // --- the block readers, one block at a time ---
+    //
+    // For callers that walk a block file themselves: after reading a block's
+    // 3-byte header (type, signed 16-bit payload size), each reads the
+    // block's payload from the stream's position into the table, as
+    // add_new_file does with every block. The columns of the last parameter
+    // header read this way serve the records that follow it, until clear().
+    // A failure inside a block is thrown (a FileStorageException, or the
+    // stream's own error when the payload runs past the end of the file);
+    // the position is then where the failed read stopped.
+
+    // Reads one block of the type (1 record, 2 parameter header, 3 text
+    // values, 4 remark, 5 simple values) and payload size and returns true;
+    // returns false without reading for a size that is not positive or
+    // another type. sector_mismatch is set when a record does not match the
+    // current header.
+    bool load_next_block(lib::io::InputMappedFile& in, int type, int size, bool& sector_mismatch);
+    // A record of `size` payload bytes: its head (time, bottom-hole depth,
+    // lag depth, operation, current depth, value count), then (size - 18) / 4
+    // values to the columns of the current header. A record whose value
+    // count is not the header's is skipped and sets sector_mismatch; one
+    // outside the loading window is skipped; one with a value beyond +-1e20
+    // keeps its head with every value 0.
+    void add_values(lib::io::InputMappedFile& in, bool& sector_mismatch, int size);
+    // The same with the number of values taken from the record's head.
+    void add_values(lib::io::InputMappedFile& in, bool& sector_mismatch);
+    // A parameter header: a count byte (at most 128, or "слишком много
+    // параметров", not critical), then per parameter its name, units, short
+    // name and global name (0-terminated) and lower and upper bound (float).
+    // Each joins the column of its global name or makes a new one; records
+    // already in the table grow with the columns.
+    void load_params(lib::io::InputMappedFile& in);
+    // Text values of `size` bytes ending in a 0 byte (otherwise "Повреждён
+    // файл в области текстовых данных", not critical): name=value lines
+    // merged into the table's text values, "::не задано::" left out.
+    void load_text_values(lib::io::InputMappedFile& in, int size);
+    // A remark: time, depth, text.
+    void load_remark(lib::io::InputMappedFile& in);
+    // Simple values: a time and one value per parameter of the current
+    // header, as a record without depths that takes no part in the depth
+    // series (operation 255, not valid).
+    void load_simple_values(lib::io::InputMappedFile& in);
+
     // Writes the whole table as a block file: a parameter header, the records
     // whose file number equals file_number (all for -1), the text values.
     // An existing file is replaced through a temporary file.
@@ -320,7 +364,9 @@ public:
     // Merges the records that another program appended to the file since
     // this table last read or wrote it (only records: the table's own text
     // values and remarks stay), then (unless merge_only) rewrites it. The
-    // loading window is the same afterwards as before.
+    // loading window is [0, 0xFFFFFFFF] afterwards, on every way out: a
+    // narrower window kept in force would silently drop the records of a
+    // later read.
     void smart_save_all(const AnsiString& name, bool merge_only);
     // Removes every block of the given types from a ".realtim", ".realdep"
     // or ".reallag" file. A file that is damaged is left as it is and the
@@ -440,6 +486,9 @@ public:
 
 private:
     struct ReadState;
+    struct ReadStateDeleter {
+        void operator()(ReadState* state) const;
+    };
 
     void begin_read(ReadState& state, std::size_t total);
     void read_window(ReadState& state, lib::realtime::BlockScanner& scanner);
@@ -449,6 +498,11 @@ private:
     std::shared_ptr<FileStorageItem> new_item(ReadState& state);
     void read_values(ReadState& state, const char* payload);
     void read_params(ReadState& state, const lib::realtime::Block& block);
+    // Joins a header's parameters to the columns and makes them the current
+    // header; `left` is what the data hold after it, for sizing.
+    void apply_params(ReadState& state, const std::vector<FileStorageParam>& params, std::size_t left);
+    // The state of the one-block-at-a-time readers.
+    ReadState& stream_state();
     void read_text(const char* payload, int size);
     bool read_remark(const char* payload, int size);
     void read_simple_values(ReadState& state, const char* payload, int size);
@@ -490,4 +544,5 @@ private:
     std::vector<FileStorageRemark> remarks_;
     std::function<void(int)> progress_;
     FileStorageTextValues text_values_;
+    std::unique_ptr<ReadState, ReadStateDeleter> stream_state_;
 };

@@ -9,6 +9,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
@@ -63,6 +67,40 @@ int read_and_check(const std::string& path, std::vector<std::string>& warnings) 
     return t.get_data_size();
 }
 
+// The reader's word to the writer: each record count it has read. The
+// writer pauses now and then until the reader has seen its file part-way, so
+// the two meet half way however the processes are scheduled.
+class SeenPipe {
+public:
+    SeenPipe() {
+        if (::pipe(fds_) != 0) throw std::runtime_error("pipe");
+    }
+    ~SeenPipe() {
+        ::close(fds_[0]);
+        ::close(fds_[1]);
+    }
+    void tell(int n) { [[maybe_unused]] auto r = ::write(fds_[1], &n, sizeof n); }
+    // In the writer: waits at most ten seconds for a count of at least n.
+    bool wait_for(int n) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (seen_ < n) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0) return false;
+            pollfd p{fds_[0], POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+            int v = 0;
+            if (::read(fds_[0], &v, sizeof v) == static_cast<ssize_t>(sizeof v)) seen_ = std::max(seen_, v);
+        }
+        return true;
+    }
+
+private:
+    int fds_[2];
+    int seen_ = 0;
+};
+
 class FileStorageConcurrency : public ::testing::Test {
 protected:
     // A reader waits for a writer that holds the file, and the other way round.
@@ -74,9 +112,11 @@ TEST_F(FileStorageConcurrency, AReaderBesideTheStationsWriterSeesWholeRecords) {
     const std::string path = dir / "0001.realtim";
     start_file(path);
     constexpr std::uint32_t kRecords = 3000;
+    SeenPipe seen;
     os::testing::Child writer([&](os::testing::ChildSide& side) {
         lib::realtime::BlockEncoder enc;
         side.ready();
+        std::uint32_t next_pause = 250;
         for (std::uint32_t i = 0; i < kRecords;) {
             // Batches of a few records, each batch one open, as the hub's
             // write thread appends.
@@ -88,6 +128,10 @@ TEST_F(FileStorageConcurrency, AReaderBesideTheStationsWriterSeesWholeRecords) {
             }
             out.close();
             std::this_thread::sleep_for(std::chrono::microseconds(300));
+            if (i >= next_pause && i < kRecords) {
+                if (!seen.wait_for(static_cast<int>(i))) return 1;
+                next_pause += 250;
+            }
         }
         return 0;
     });
@@ -99,6 +143,7 @@ TEST_F(FileStorageConcurrency, AReaderBesideTheStationsWriterSeesWholeRecords) {
         ASSERT_GE(n, last) << "records lost or damaged after " << last;
         EXPECT_TRUE(warnings.empty());
         partial += n > last && n < static_cast<int>(kRecords);
+        if (n > last) seen.tell(n);
         last = n;
         ++reads;
     }
@@ -114,6 +159,7 @@ TEST_F(FileStorageConcurrency, ABlockCutShortIsNeverTakenAsData) {
     const std::string path = dir / "0002.realtim";
     start_file(path);
     constexpr std::uint32_t kHandshakes = 5, kRecords = 1500;
+    SeenPipe seen;
     os::testing::Child writer([&](os::testing::ChildSide& side) {
         int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
         if (fd < 0) return 1;
@@ -128,6 +174,7 @@ TEST_F(FileStorageConcurrency, ABlockCutShortIsNeverTakenAsData) {
             }
             if (!put(block.data() + cut, block.size() - cut)) return 4;
             if (i % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+            if ((i + 1) % 125 == 0 && i + 1 < kRecords && !seen.wait_for(static_cast<int>(i + 1))) return 5;
         }
         ::close(fd);
         return 0;
@@ -146,6 +193,7 @@ TEST_F(FileStorageConcurrency, ABlockCutShortIsNeverTakenAsData) {
         ASSERT_GE(n, last) << "records lost or damaged after " << last;
         EXPECT_TRUE(warnings.empty() || warnings == std::vector<std::string>{kTorn});
         partial += n > last && n < static_cast<int>(kRecords);
+        if (n > last) seen.tell(n);
         last = n;
     }
     EXPECT_GT(partial, 10) << "the reader never met the writer half way";

@@ -374,6 +374,12 @@ void FileStorage::read_params(ReadState& state, const Block& block) {
         state.damaged = true;
         return;
     }
+    const std::size_t left = state.total > block.offset ? state.total - block.offset : 0;
+    apply_params(state, params, left);
+}
+
+void FileStorage::apply_params(ReadState& state, const std::vector<FileStorageParam>& params, std::size_t left) {
+    const int count = static_cast<int>(params.size());
     // A header that would take the table past its column limit is refused
     // whole, before any of its parameters is added.
     std::vector<std::string> keys(params.size());
@@ -403,7 +409,6 @@ void FileStorage::read_params(ReadState& state, const Block& block) {
     state.count = count;
     state.header_ok = true;
     // Room for as many records as the rest of the data could hold.
-    const std::size_t left = state.total > block.offset ? state.total - block.offset : 0;
     const std::size_t room = records_.size() + left / (lib::realtime::block_header_size +
                                                        lib::realtime::record_head_size + 4 * static_cast<std::size_t>(count));
     if (!state.text_only && room > records_.capacity()) records_.reserve(room);
@@ -450,6 +455,104 @@ void FileStorage::read_simple_values(ReadState& state, const char* p, int size) 
         item->values[static_cast<std::size_t>(state.map[static_cast<std::size_t>(i)])] =
             lib::realtime::load_f32(p + 4 + 4 * i);
     records_.push_back(std::move(item));
+}
+
+// --- the block readers, one block at a time ---
+
+void FileStorage::ReadStateDeleter::operator()(ReadState* state) const { delete state; }
+
+FileStorage::ReadState& FileStorage::stream_state() {
+    if (!stream_state_) stream_state_.reset(new ReadState);
+    return *stream_state_;
+}
+
+bool FileStorage::load_next_block(lib::io::InputMappedFile& in, int type, int size, bool& sector_mismatch) {
+    if (size <= 0) return false;
+    switch (type) {
+        case lib::realtime::block_record: add_values(in, sector_mismatch, size); return true;
+        case lib::realtime::block_params: load_params(in); return true;
+        case lib::realtime::block_text: load_text_values(in, size); return true;
+        case lib::realtime::block_remark: load_remark(in); return true;
+        case lib::realtime::block_simple_values: load_simple_values(in); return true;
+        default: return false;
+    }
+}
+
+void FileStorage::add_values(lib::io::InputMappedFile& in, bool& sector_mismatch, int size) {
+    ReadState& state = stream_state();
+    constexpr int head = lib::realtime::record_head_size;
+    char head_bytes[head];
+    in.read(head_bytes, head);
+    const int count = static_cast<unsigned char>(head_bytes[head - 1]);
+    if (!state.header_ok || count != state.count) {
+        sector_mismatch = true;
+        in.skip(4 * count);
+        return;
+    }
+    // The values the block holds by its size; the record takes the header's
+    // count of them, missing ones 0.
+    const int n = size > head ? (size - head) / 4 : 0;
+    std::vector<char> payload(static_cast<std::size_t>(head + 4 * std::max(n, count)), '\0');
+    std::memcpy(payload.data(), head_bytes, head);
+    in.read(payload.data() + head, static_cast<unsigned>(4 * n));
+    state.mismatch = false;
+    read_values(state, payload.data());
+    if (state.mismatch) sector_mismatch = true;
+}
+
+void FileStorage::add_values(lib::io::InputMappedFile& in, bool& sector_mismatch) {
+    // The count is the head's last byte: read the head, step back, and take
+    // the record at the size it gives.
+    const std::int64_t start = in.get_pointer();
+    char head_bytes[lib::realtime::record_head_size];
+    in.read(head_bytes, sizeof head_bytes);
+    in.set_pointer(start, lib::io::st_begin);
+    const int count = static_cast<unsigned char>(head_bytes[sizeof head_bytes - 1]);
+    add_values(in, sector_mismatch, lib::realtime::record_head_size + 4 * count);
+}
+
+void FileStorage::load_params(lib::io::InputMappedFile& in) {
+    ReadState& state = stream_state();
+    char count_byte;
+    in >> count_byte;
+    const int count = static_cast<unsigned char>(count_byte);
+    if (count > max_params) {
+        state.header_ok = false;
+        throw FileStorageException(kTooManyParams, false);
+    }
+    state.header_ok = false;
+    std::vector<FileStorageParam> params(static_cast<std::size_t>(count));
+    for (auto& p : params) in >> p.name >> p.units >> p.short_name >> p.global_name >> p.lower_bound >> p.upper_bound;
+    state.columns.clear();
+    for (std::size_t i = 0; i < params_.size(); ++i)
+        state.columns.emplace(lower(params_[i].global_name), static_cast<int>(i));
+    state.columns_grew = false;
+    apply_params(state, params, 0);
+    if (state.columns_grew) {
+        fit_records();
+        state.columns_grew = false;
+    }
+}
+
+void FileStorage::load_text_values(lib::io::InputMappedFile& in, int size) {
+    if (size <= 0) throw FileStorageException(kDamagedText, false);
+    std::vector<char> text(static_cast<std::size_t>(size));
+    in.read(text.data(), static_cast<unsigned>(size));
+    read_text(text.data(), size);
+}
+
+void FileStorage::load_remark(lib::io::InputMappedFile& in) {
+    FileStorageRemark remark;
+    in >> remark.time >> remark.depth >> remark.text;
+    remarks_.push_back(std::move(remark));
+}
+
+void FileStorage::load_simple_values(lib::io::InputMappedFile& in) {
+    ReadState& state = stream_state();
+    const int n = state.header_ok ? state.count : 0;
+    std::vector<char> payload(static_cast<std::size_t>(4 + 4 * n));
+    in.read(payload.data(), static_cast<unsigned>(payload.size()));
+    read_simple_values(state, payload.data(), static_cast<int>(payload.size()));
 }
 
 // --- reading files ---
@@ -598,6 +701,15 @@ void FileStorage::save_all(const AnsiString& name, bool text_only) {
 }
 
 void FileStorage::smart_save_all(const AnsiString& name, bool merge_only) {
+    // Whatever window the caller read with, the table leaves here open to
+    // every time: the merge below narrows it for itself.
+    struct WholeWindow {
+        FileStorage& table;
+        ~WholeWindow() {
+            table.time_from_ = lib::unix_time::min();
+            table.time_to_ = lib::unix_time::max();
+        }
+    } whole_window{*this};
     // The file stays held from the comparison to the end of the rewrite, so
     // nothing another program appends can fall between the two.
     HeldFile held;
@@ -608,20 +720,11 @@ void FileStorage::smart_save_all(const AnsiString& name, bool merge_only) {
     if (changed && !at_end && held.size() > 0) {
         // Only the records newer than the table's last one; the table's own
         // text values and remarks stay as they are.
-        const lib::unix_time saved_from = time_from_, saved_to = time_to_;
         time_from_ = records_.empty() ? 0u : records_.back()->time.get_value() + 1;
         time_to_ = lib::unix_time::max();
         ReadState state;
         state.records_only = true;
-        try {
-            read_all(state, held.data(), held.size());
-        } catch (...) {
-            time_from_ = saved_from;
-            time_to_ = saved_to;
-            throw;
-        }
-        time_from_ = saved_from;
-        time_to_ = saved_to;
+        read_all(state, held.data(), held.size());
         file_kind_ = 1;
     }
     file_time_ = held.write_time();

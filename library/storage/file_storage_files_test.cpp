@@ -433,6 +433,123 @@ TEST_F(FileStorageFiles, NoRewriteLosesWhatAnotherWriterAppended) {
     EXPECT_EQ(back.text_values().get_text("a"), "1");
 }
 
+TEST_F(FileStorageFiles, SmartSaveLeavesTheWindowOpenToEveryTime) {
+    std::string path = dir / "s.realtim";
+    put(path, Blocks().header({"x"}).record(100, {1}).record(150, {2}).out.bytes);
+    std::string later = dir / "later.realtim";
+    put(later, Blocks().header({"x"}).record(500, {5}).out.bytes);
+    FileStorage t;
+    t.set_time_range(100, 120);
+    t.add_file(path, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{100}));
+    t.smart_save_all(path, true);
+    t.add_file(later, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{100, 500}));
+    // Also when the save fails.
+    t.set_time_range(0, 1);
+    EXPECT_THROW(t.smart_save_all(dir / "missing.realtim", false), std::exception);
+    t.add_file(later, false);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{100, 500, 500}));
+}
+
+// Walks a file block by block through the named readers.
+void walk(FileStorage& t, const std::string& path, bool& mismatch) {
+    lib::io::InputMappedFile in;
+    in.open(path, false);
+    while (!in.eof()) {
+        char type;
+        std::int16_t size;
+        in >> type;
+        in.read(reinterpret_cast<char*>(&size), 2);
+        ASSERT_TRUE(t.load_next_block(in, type, size, mismatch)) << int(type) << " " << size;
+    }
+}
+
+TEST_F(FileStorageFiles, BlockByBlockReadersGiveWhatTheFileReaderGives) {
+    std::string path = dir / "0012.realtim";
+    put(path, fixture("well.bin"));
+    FileStorage whole, walked;
+    whole.add_file(path, false);
+    bool mismatch = false;
+    walk(walked, path, mismatch);
+    EXPECT_FALSE(mismatch);
+    ASSERT_EQ(walked.get_params_count(), whole.get_params_count());
+    for (int i = 0; i < whole.get_params_count(); ++i) EXPECT_EQ(*walked.get_param(i), *whole.get_param(i));
+    ASSERT_EQ(times(walked), times(whole));
+    for (int i = 0; i < whole.get_data_size(); ++i) {
+        EXPECT_EQ(walked.get_record(i)->values, whole.get_record(i)->values) << i;
+        EXPECT_EQ(walked.get_record(i)->depth_cur, whole.get_record(i)->depth_cur) << i;
+        EXPECT_EQ(walked.get_record(i)->valid, whole.get_record(i)->valid) << i;
+    }
+    EXPECT_EQ(walked.text_values().get_full_text(), whole.text_values().get_full_text());
+    ASSERT_EQ(walked.get_remarks().size(), 1u);
+    EXPECT_EQ(walked.get_remarks()[0].text, "Промывка");
+
+    // A header of two columns that joins the first one; a record of another
+    // header's width is skipped and told; the window holds.
+    Blocks b;
+    b.header({"вес_на_крюке", "new"}).record(7, {1, 2}).record(8, {3}).record(9, {4, 5});
+    std::string more = dir / "more.realtim";
+    put(more, b.out.bytes);
+    walked.set_time_range(0, 8);
+    walk(walked, more, mismatch);
+    EXPECT_TRUE(mismatch);
+    ASSERT_EQ(walked.get_params_count(), 3);
+    const FileStorageItem* last = walked.get_record(walked.get_data_size() - 1);
+    EXPECT_EQ(last->time.get_value(), 7u);
+    EXPECT_EQ(last->values, (FileStorageValues{1, 0, 2}));
+    EXPECT_EQ(walked.get_record(0)->values.size(), 3u);  // earlier records grew with the columns
+}
+
+TEST_F(FileStorageFiles, BlockByBlockReadersRefuseWhatIsNotABlock) {
+    Blocks b;
+    b.header({"a"}).record(7, {1});
+    std::string path = dir / "r.realtim";
+    put(path, b.out.bytes + std::string("\x03\x02\x00" "ab", 5));
+    FileStorage t;
+    lib::io::InputMappedFile in;
+    in.open(path, false);
+    bool mismatch = false;
+    // Not a block: nothing is read.
+    for (auto [type, size] : {std::pair{0, 5}, {6, 5}, {1, 0}, {2, -1}}) {
+        EXPECT_FALSE(t.load_next_block(in, type, size, mismatch));
+        EXPECT_EQ(in.get_pointer(), 0);
+    }
+    in.skip(lib::realtime::block_header_size);
+    t.load_params(in);
+    in.skip(lib::realtime::block_header_size);
+    t.add_values(in, mismatch);  // the count from the record's head
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{7}));
+    in.skip(lib::realtime::block_header_size);
+    try {
+        t.load_text_values(in, 2);
+        FAIL();
+    } catch (const FileStorageException& e) {
+        EXPECT_EQ(e.what(), kDamagedText);
+        EXPECT_FALSE(e.is_critical());
+    }
+    EXPECT_TRUE(in.eof());
+    // A header of more columns than a table takes.
+    std::string big = dir / "big.realtim";
+    put(big, std::string("\xC8", 1));
+    lib::io::InputMappedFile over;
+    over.open(big, false);
+    try {
+        t.load_params(over);
+        FAIL();
+    } catch (const FileStorageException& e) {
+        EXPECT_EQ(e.what(), kTooMany);
+    }
+    // A payload that runs past the end is the stream's error.
+    lib::io::InputMappedFile cut;
+    cut.open(path, false);
+    cut.skip(lib::realtime::block_header_size);
+    t.clear();
+    t.load_params(cut);
+    cut.skip(lib::realtime::block_header_size);
+    EXPECT_THROW(t.add_values(cut, mismatch, 4000), std::exception);
+}
+
 TEST_F(FileStorageFiles, TheTripFileBesideADataFile) {
     // The trip name comes from the file name's first dot, not a folder's.
     std::filesystem::create_directory(dir / "w.1");

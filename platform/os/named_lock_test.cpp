@@ -89,25 +89,27 @@ TEST(OsNamedLock, SharedWithAnotherProcess) {
     os::NamedLock mine(name);
     mine.lock();
 
-    int go[2];
+    int go[2], tried[2];
     ASSERT_EQ(::pipe(go), 0);
+    ASSERT_EQ(::pipe(tried), 0);
     pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         // Both a fresh object and the one copied by fork see the parent's hold.
         os::NamedLock theirs(name);
         if (theirs.try_lock() || mine.try_lock()) ::_exit(1);
+        if (::write(tried[1], "t", 1) != 1) ::_exit(3);
         if (!read_byte(go[0])) ::_exit(2);
         theirs.lock();  // the parent has let go by now
         theirs.unlock();
         ::_exit(0);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Let go only once the child has found it held, however slowly it starts.
+    EXPECT_TRUE(read_byte(tried[0]));
     mine.unlock();
     ASSERT_EQ(::write(go[1], "g", 1), 1);
     EXPECT_EQ(wait_child(child), 0);
-    ::close(go[0]);
-    ::close(go[1]);
+    for (int fd : {go[0], go[1], tried[0], tried[1]}) ::close(fd);
 }
 
 TEST(OsNamedLock, ADeadHolderReleasesIt) {

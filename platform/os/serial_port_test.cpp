@@ -131,7 +131,10 @@ TEST(SerialPort, IntervalTimeOutCountsFromTheLastByte) {
     ASSERT_TRUE(pty.ok());
     os::SerialPort port;
     ASSERT_TRUE(port.open(pty.path()));
-    port.set_timeouts({150, 0, 0});  // no total: only the gap after a byte ends the read
+    // No total: only the gap after a byte ends the read. The interval is
+    // far longer than the device's pause, so a loaded machine that runs the
+    // device thread late still sends within it.
+    port.set_timeouts({600, 0, 0});
     std::thread device([&] {
         pty.send("ab");
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
@@ -143,11 +146,11 @@ TEST(SerialPort, IntervalTimeOutCountsFromTheLastByte) {
     EXPECT_EQ(port.read(buf, 8, n), IoStatus::timeout);
     device.join();
     EXPECT_EQ(std::string(buf, n), "abcd");
-    EXPECT_GE(elapsed_ms(start), 200);
+    EXPECT_GE(elapsed_ms(start), 660);
 
     // The interval clock starts with the first byte, not with the call.
     std::thread late([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
         pty.send("e");
     });
     EXPECT_EQ(port.read(buf, 1, n), IoStatus::ok);
@@ -178,7 +181,7 @@ TEST(SerialPort, PurgeDropsWaitingInputAndDrainReturns) {
     ASSERT_TRUE(port.open(pty.path()));
     port.set_timeouts({50, 0, 50});
     ASSERT_TRUE(pty.send("stale"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(pty.wait_delivered(5));  // in the input before it is dropped
     EXPECT_TRUE(port.purge_input());
     ASSERT_TRUE(pty.send("new"));
     char buf[8];

@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -69,6 +70,19 @@ public:
         return true;
     }
     bool send(const std::string& s) { return send(s.data(), s.size()); }
+
+    // Waits (at most timeout_ms) until at least n bytes sent wait in the
+    // line's input. The kernel hands them over on a worker of its own, so a
+    // test that drops the input must not race the hand-over.
+    bool wait_delivered(std::size_t n, int timeout_ms = 2000) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(slave_, FIONREAD, &queued) == 0 && queued >= 0 && std::size_t(queued) >= n) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            ::usleep(1000);
+        }
+    }
 
     // What the code under test wrote: up to n bytes, waiting at most
     // timeout_ms for them all.

@@ -59,7 +59,13 @@ TEST(Modal, NestedLoopRunsTimersAndPostedWork) {
   EXPECT_EQ(left, 0);
   timer->SetEnabled(false);
 
-  // A worker thread posts its progress and the end of its job.
+  // A worker thread posts its progress and the end of its job. However late
+  // a loaded machine runs it, the unanswered-form guard must not end the
+  // loop first.
+  HeadlessDisplay* hd = headless_display();
+  ASSERT_NE(hd, nullptr);
+  const int saved = hd->IdleTimeoutMs();
+  hd->SetIdleTimeoutMs(60000);
   std::atomic<bool> stop{false};
   int steps = 0;
   std::thread worker([&] {
@@ -72,6 +78,7 @@ TEST(Modal, NestedLoopRunsTimersAndPostedWork) {
   EXPECT_EQ(progress.ShowModal(), mrOk);
   stop = true;
   worker.join();
+  hd->SetIdleTimeoutMs(saved);
   EXPECT_EQ(steps, 5);
 }
 

@@ -1,25 +1,18 @@
 // device_simulator: plays one of the station's devices on a pseudo-terminal
 // or on a TCP port of 127.0.0.1, for trying the station without hardware.
-//
-//   device_simulator [--device console|mmv0|mmv12|mmv3|uso1|ind]
-//                    [--pty | --tcp PORT] [--scenario FILE | --seed N]
-//                    [--period MS] [--reports N] [--seconds S]
-//                    [--faults LIST] [--resend] [--bmv 48|11]
-//
-// It prints where the station should connect ("line: ..."), then one line
-// per report sent and per frame decoded from the station, and stops after
-// --reports reports or --seconds seconds (60 by default, at most 86400),
-// whichever comes first.
+// "device_simulator --help" tells the options and the exit statuses.
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "tools/common/args.h"
+#include "tools/devsim/faults.h"
 #include "tools/devsim/simulator.h"
 
 namespace {
@@ -36,19 +29,34 @@ void say(const std::string& s) {
     std::fflush(stdout);
 }
 
-int usage(const std::string& why) {
-    std::fputs(("device_simulator: " + why + "\n").c_str(), stderr);
-    std::fputs("usage: device_simulator [--device console|mmv0|mmv12|mmv3|uso1|ind] [--pty | --tcp PORT]\n"
-               "         [--scenario FILE | --seed N] [--period MS] [--reports N] [--seconds S]\n"
-               "         [--faults LIST] [--resend] [--bmv 48|11]\n",
-               stderr);
-    return 2;
-}
-
-bool number(const std::string& s, long long lo, long long hi, long long& v) {
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return ec == std::errc() && p == s.data() + s.size() && v >= lo && v <= hi;
-}
+const tools::ArgParser args(
+    "device_simulator",
+    "device_simulator [--device KIND] [--pty | --tcp PORT] [--scenario FILE | --seed N]\n"
+    "                        [--period MS] [--reports N] [--seconds S] [--faults LIST]\n"
+    "                        [--resend] [--bmv 48|11]",
+    "Plays one of the station's devices on a pseudo-terminal or on a TCP port of\n"
+    "127.0.0.1. It prints where the station should connect (\"line: ...\"), then a\n"
+    "line per report sent and per frame decoded from the station, and stops after\n"
+    "--reports reports or --seconds seconds, whichever comes first.",
+    {
+        {"device", "KIND", "console (default), mmv0, mmv12, mmv3, uso1 or ind"},
+        {"pty", "", "play on a new pseudo-terminal (default)"},
+        {"tcp", "PORT", "listen on 127.0.0.1:PORT instead, 0 to 65535 (0: any free port)"},
+        {"scenario", "FILE", "the rig's channels from a scenario script"},
+        {"seed", "N", "a generated rig from this seed, 0 to 4294967295 (default 1)"},
+        {"period", "MS", "milliseconds between reports, 1 to 60000"},
+        {"reports", "N", "stop after N reports, 1 to 100000000"},
+        {"seconds", "S", "stop after S seconds, 1 to 86400 (default 60)"},
+        {"faults", "LIST", "faults on the line, KIND@REPORT[xARG] separated by commas; KIND is\n"
+                           "flip, stray, repeat, skip, truncate or silence"},
+        {"resend", "", "send a report again while the station has not confirmed it"},
+        {"bmv", "48|11", "the older indicator unit's frame length"},
+    },
+    {
+        {0, "the device played to its end (or was stopped by SIGINT or SIGTERM)"},
+        {1, "it could not start: the scenario could not be read, the line could not be opened"},
+        {2, "a bad argument: an unknown option, a missing or bad value"},
+    });
 
 }  // namespace
 
@@ -56,42 +64,33 @@ int main(int argc, char** argv) {
     devsim::SimOptions options;
     options.max_ms = 60000;
     bool tcp = false;
-    long long port = 0, seed = 1, v = 0;
-    std::string scenario_file, faults;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&](const char* what) -> std::string {
-            if (i + 1 >= argc) throw std::invalid_argument(a + " needs " + what);
-            return argv[++i];
-        };
+    long long port = 0, seed = 1;
+    std::string scenario_file;
+    std::vector<devsim::Fault> faults;
+    auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
         try {
-            if (a == "--device") options.kind = devsim::device_kind(value("a device"));
-            else if (a == "--pty") tcp = false;
-            else if (a == "--tcp") {
-                tcp = true;
-                if (!number(value("a port"), 0, 65535, port)) return usage("bad port");
-            } else if (a == "--scenario") scenario_file = value("a file");
-            else if (a == "--seed") {
-                if (!number(value("a number"), 0, 0xFFFFFFFFLL, seed)) return usage("bad seed");
-            } else if (a == "--period") {
-                if (!number(value("milliseconds"), 1, 60000, v)) return usage("bad period");
-                options.period_ms = int(v);
-            } else if (a == "--reports") {
-                if (!number(value("a count"), 1, 100000000, v)) return usage("bad report count");
-                options.max_reports = int(v);
-            } else if (a == "--seconds") {
-                if (!number(value("seconds"), 1, 86400, v)) return usage("bad time limit");
-                options.max_ms = int(v * 1000);
-            } else if (a == "--faults") faults = value("a list");
-            else if (a == "--resend") options.resend_unconfirmed = true;
-            else if (a == "--bmv") {
-                if (!number(value("48 or 11"), 11, 48, v) || (v != 11 && v != 48)) return usage("bad --bmv");
-                options.bmv_length = int(v);
-            } else return usage("unknown option '" + a + "'");
-        } catch (const std::exception& e) {
-            return usage(e.what());
+            if (name == "device") options.kind = devsim::device_kind(value);
+            else if (name == "faults") faults = devsim::parse_faults(value);
+        } catch (const std::invalid_argument& e) {
+            throw tools::ArgError(e.what());
         }
-    }
+        if (name == "pty") tcp = false;
+        else if (name == "tcp") {
+            tcp = true;
+            port = tools::whole_number(name, value, 0, 65535);
+        } else if (name == "scenario") scenario_file = value;
+        else if (name == "seed") seed = tools::whole_number(name, value, 0, 0xFFFFFFFFLL);
+        else if (name == "period") options.period_ms = int(tools::whole_number(name, value, 1, 60000));
+        else if (name == "reports") options.max_reports = int(tools::whole_number(name, value, 1, 100000000));
+        else if (name == "seconds") options.max_ms = int(tools::whole_number(name, value, 1, 86400) * 1000);
+        else if (name == "resend") options.resend_unconfirmed = true;
+        else if (name == "bmv") {
+            const long long v = tools::whole_number(name, value, 11, 48);
+            if (v != 11 && v != 48) throw tools::ArgError("bad value '" + value + "' for --bmv: 48 or 11 is needed");
+            options.bmv_length = int(v);
+        }
+    });
+    if (code) return *code;
 
     try {
         std::unique_ptr<devsim::Scenario> scenario;
@@ -101,7 +100,7 @@ int main(int argc, char** argv) {
             scenario = std::make_unique<devsim::GeneratedScenario>(std::uint32_t(seed));
         auto line = tcp ? devsim::Endpoint::listen_tcp(int(port)) : devsim::Endpoint::open_pty();
         devsim::Simulator sim(*line, *scenario, options);
-        sim.set_faults(devsim::parse_faults(faults));
+        sim.set_faults(faults);
 
         running = &sim;
         std::signal(SIGINT, on_signal);

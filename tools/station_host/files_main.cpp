@@ -1,37 +1,36 @@
 // station_files: what a trip's real-time files hold, read back through the
-// station's data-file table.
-//
-//   station_files --well DIR [--trip N]
+// station's data-file table. "station_files --help" tells the options and
+// the exit statuses.
 
-#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <string>
 
+#include "tools/common/args.h"
 #include "tools/station_host/trip_files.h"
 
 int main(int argc, char** argv) {
+    const tools::ArgParser args(
+        "station_files", "station_files --well DIR [--trip N]",
+        "Reads the real-time files of a trip (time, fast, depth, lag depth) and prints,\n"
+        "for each, its records, parameters, depth and time span.",
+        {
+            {"well", "DIR", "the well folder the trip was recorded into"},
+            {"trip", "N", "the trip number, 0 to 99999999 (default 1)"},
+        },
+        {
+            {0, "the trip's files were read"},
+            {1, "the folder holds no file of the trip, or a file could not be read"},
+            {2, "a bad argument: an unknown option, a missing or bad value"},
+        });
     std::string well;
     int trip = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--well" && i + 1 < argc) well = argv[++i];
-        else if (a == "--trip" && i + 1 < argc) {
-            const std::string v = argv[++i];
-            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), trip);
-            if (ec != std::errc() || p != v.data() + v.size() || trip < 0) {
-                std::fputs("station_files: bad trip number\n", stderr);
-                return 2;
-            }
-        } else {
-            std::fputs("usage: station_files --well DIR [--trip N]\n", stderr);
-            return 2;
-        }
-    }
-    if (well.empty()) {
-        std::fputs("usage: station_files --well DIR [--trip N]\n", stderr);
-        return 2;
-    }
+    auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
+        if (name == "well") well = value;
+        else if (name == "trip") trip = int(tools::whole_number(name, value, 0, 99999999));
+    });
+    if (code) return *code;
+    if (well.empty()) return args.bad_argument("--well is needed");
     try {
         auto files = station_host::read_trip_files(well, trip);
         std::fputs(station_host::describe(files).c_str(), stdout);

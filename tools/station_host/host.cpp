@@ -391,11 +391,29 @@ int Host::run(int stop_fd) {
         if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
         if (options_.well_folder.empty()) throw std::runtime_error("no well folder given");
         if (options_.trip < 0) throw std::runtime_error("bad trip number");
+        // What the arguments name is tried before anything is written: a
+        // wrong port or folder leaves no set-up, no error log and no trip.
         std::error_code ec;
+        if (!options_.plugin_folder.empty() && !fs::is_directory(options_.plugin_folder, ec))
+            throw std::runtime_error("no plug-in folder '" + options_.plugin_folder + "'");
+        const std::string plugin_folder =
+            options_.plugin_folder.empty() ? default_plugin_folder() : options_.plugin_folder;
+        // The hub keeps its files beside "the program": the station folder.
+        os::set_program_dir_override(fs::absolute(station).lexically_normal().string());
+        reg::System* const hub = sys();
+        CommProtocols& protocols = hub->get_protocols();
+        CommPort& port = protocols.get_port();
+        if (!port.open(options_.port))
+            throw std::runtime_error("cannot open the port '" + options_.port + "': " + port.last_error());
+        protocols.configure_port(CommProtocols::console_protocol);
+        // Short reads keep the cycle on its second and a stop quick; the
+        // unit sends several frames a second.
+        port.configure(57600, CommPort::parity_none, 100, 2048, false);
+        protocols.clear();
         fs::create_directories(options_.well_folder, ec);
         if (ec) throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
-        // Before anything is written: a well the host cannot write to, or
-        // one another host records into, is refused.
+        // A well the host cannot write to, or one another host records
+        // into, is refused before anything is written.
         std::string why;
         if (!os::can_create_files_in(options_.well_folder, why))
             throw std::runtime_error("cannot write into the well folder '" + options_.well_folder + "': " + why);
@@ -414,20 +432,16 @@ int Host::run(int stop_fd) {
         refuse_odd_file(fs::path(station) / settings_file);
         refuse_odd_file(fs::path(station) / "registr.errors.log");
 
-        const std::string plugin_folder =
-            options_.plugin_folder.empty() ? default_plugin_folder() : options_.plugin_folder;
+        // From here on errors also go to the hub's error log.
+        s.sys = hub;
+        s.protocols = &protocols;
+        s.sys->get_err_log().set_echo(errors_);
         for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
         // The snapshot of the current frame goes to "data" beside the set-up.
         fs::create_directories(fs::path(station) / "data", ec);
-
-        // The hub keeps its files beside "the program": the station folder.
-        os::set_program_dir_override(fs::absolute(station).lexically_normal().string());
-        s.sys = sys();
-        s.sys->get_err_log().set_echo(errors_);
         s.sys->register_modules();
         s.ds = &s.sys->get_data_storage();
         s.writer = &s.ds->get_real_time_file();
-        s.protocols = &s.sys->get_protocols();
         s.well = folder_prefix(options_.well_folder);
         s.port = options_.port;
         s.settings = load_settings(station);
@@ -468,16 +482,6 @@ int Host::run(int stop_fd) {
             s.pumps[1] = table.find_global("ходы_насоса2");
             s.pumps[2] = table.find_global("ходы_насоса3");
         }
-
-        // The port before anything is written: a wrong port leaves no trip.
-        CommPort& port = s.protocols->get_port();
-        if (!port.open(options_.port))
-            throw std::runtime_error("cannot open the port '" + options_.port + "': " + port.last_error());
-        s.protocols->configure_port(CommProtocols::console_protocol);
-        // Short reads keep the cycle on its second and a stop quick; the
-        // unit sends several frames a second.
-        port.configure(57600, CommPort::parity_none, 100, 2048, false);
-        s.protocols->clear();
 
         for (const std::string& m : s.ds->load_conf(s.well + settings_file)) log_error("depth: refused " + m);
         if (options_.start_depth >= 0) {

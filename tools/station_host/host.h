@@ -17,19 +17,21 @@
 // silence is logged (error log and standard error) with the port's cause.
 //
 // Start: the folders resolved as the hub's library resolves them ('\' as
-// '/'); the well folder made, refused when no file can be created in it,
-// and held for the host's life (a lock file in it; a second host is told
-// which process holds it); files of the well that are links or not plain
-// files refused; the station set-up (default one created when missing),
-// sys() with the station folder as its program folder (its error log also
-// on standard error), the modules, the hub's configuration, the plug-ins of
-// the plug-in folder (by default "plugins" beside the program; refused when
-// the folder or a library is writable by other users; loaded through the
-// hub's plug-in manager, so that before_work and after_work reach them), the
-// modules' settings read from the set-up's "station.ini", the table (its
-// load warnings reported), the depths of the well (a depth outside the
-// hub's range refused and reported), before_work, the trip header, the
-// write thread, and the state saved.
+// '/'); what the options name tried before anything is written (a plug-in
+// folder asked for, the port, the well folder); the well folder made,
+// refused when no file can be created in it, and held for the host's life
+// (a lock file in it; a second host is told which process holds it); files
+// of the well that are links or not plain files refused; the station set-up
+// (default one created when missing), sys() with the station folder as its
+// program folder (its error log also on standard error), the modules, the
+// hub's configuration, the plug-ins of the plug-in folder (by default
+// "plugins" beside the program; refused when the folder or a library is
+// writable by other users; loaded through the hub's plug-in manager, so that
+// before_work and after_work reach them), the modules' settings read from
+// the set-up's "station.ini", the table (its load warnings reported), the
+// depths of the well (a depth outside the hub's range refused and
+// reported), before_work, the trip header, the write thread, and the state
+// saved.
 // Every cycle calls each plug-in's data(); every minute (state_save_s) the
 // hub's state ("sys.bin"), the depths and the block position are saved, so
 // that a host killed outright resumes within a minute of where it was.

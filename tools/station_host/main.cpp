@@ -1,29 +1,22 @@
 // station_host: records a trip from the acquisition unit, standing in for the
 // station's main program.
 //
-//   station_host --port PORT --well DIR [--station DIR] [--trip N]
-//                [--seconds S] [--time-step S] [--depth M] [--continue]
-//                [--plugins DIR]
-//
-// PORT is a device path (a serial line, or the pseudo-terminal the device
-// simulator prints) or "host:port". The plug-ins are the "*.so" of DIR
-// (default: the folder "plugins" beside this program, if there is one).
-// It prints a line a second, a summary at the end, and errors on standard
-// error; SIGINT and SIGTERM stop it cleanly, a second one cuts the wait for
-// the disk short, and the process ends at the latest ten seconds after it.
+// "station_host --help" tells the options and the exit statuses. It prints
+// a line a second, a summary at the end, and errors on standard error;
+// SIGINT and SIGTERM stop it cleanly, a second one cuts the wait for the
+// disk short, and the process ends at the latest ten seconds after it.
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 
+#include "tools/common/args.h"
 #include "tools/station_host/host.h"
 
 namespace {
@@ -47,63 +40,62 @@ void say(FILE* f, const std::string& s) {
     std::fflush(f);
 }
 
-int usage(const std::string& why) {
-    say(stderr, "station_host: " + why);
-    say(stderr,
-        "usage: station_host --port PORT --well DIR [--station DIR] [--trip N]\n"
-        "                    [--seconds S] [--time-step S] [--depth M] [--continue]\n"
-        "                    [--plugins DIR]");
-    return 2;
-}
-
-template <class T>
-bool number(const std::string& s, T lo, T hi, T& v) {
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    return ec == std::errc() && p == s.data() + s.size() && v >= lo && v <= hi;
-}
+const tools::ArgParser args(
+    "station_host",
+    "station_host --port PORT --well DIR [--station DIR] [--trip N] [--seconds S]\n"
+    "                    [--time-step S] [--depth M] [--continue] [--plugins DIR]",
+    "Records a trip of the acquisition unit on PORT into the well folder: the\n"
+    "time, fast, depth and lag-depth files of the trip. Progress goes to standard\n"
+    "output, errors to standard error and, once the trip has started, to\n"
+    "\"registr.errors.log\" in the station folder. Ctrl-C or SIGTERM stops it cleanly;\n"
+    "a second one cuts the wait for the disk short.",
+    {
+        {"port", "PORT", "the unit's line: a serial device or pseudo-terminal, or HOST:PORT (TCP)"},
+        {"well", "DIR", "the well folder: the trip's files, \"sys.bin\", the depths (made when missing)"},
+        {"station", "DIR", "the station folder: set-up (\"params.tbl\", \"station.ini\"), \"data\",\n"
+                           "the error log (default: the well folder)"},
+        {"trip", "N", "the trip number, 0 to 99999999 (default 1)"},
+        {"seconds", "S", "how long to record, 0 to 864000 s; 0 until stopped (default 60)"},
+        {"time-step", "S", "seconds between time records, 1 to 3600 (default: the configuration's)"},
+        {"depth", "M", "bottom-hole and bit depth at the start, 0 to 15000 m (default: as kept)"},
+        {"continue", "", "go on with the trip recorded before (reloads \"sys.bin\")"},
+        {"plugins", "DIR", "the plug-ins (*.so) to load (default: \"plugins\" beside this program,\n"
+                           "when there is one; a folder or library others may write is refused)"},
+    },
+    {
+        {0, "the trip was recorded and closed"},
+        {1, "the trip could not start: the port could not be opened, the well folder could\n"
+            "     not be made, a set-up or plug-in could not be read (the cause on standard error)"},
+        {2, "a bad argument: an unknown option, a missing or bad value"},
+        {3, "records were left unwritten at the end, or closing the trip failed"},
+        {4, "no frame came from the unit at all"},
+    });
 
 }  // namespace
 
 int main(int argc, char** argv) {
     station_host::HostOptions o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
-            return argv[++i];
-        };
-        try {
-            long long n = 0;
-            double x = 0;
-            if (a == "--port") o.port = value();
-            else if (a == "--well") o.well_folder = value();
-            else if (a == "--station") o.station_folder = value();
-            else if (a == "--plugins") o.plugin_folder = value();
-            else if (a == "--trip") {
-                if (!number(value(), 0LL, 99999999LL, n)) return usage("bad trip number");
-                o.trip = int(n);
-            } else if (a == "--seconds") {
-                if (!number(value(), 0.0, 864000.0, x)) return usage("bad duration");
-                o.duration_s = x;
-            } else if (a == "--time-step") {
-                if (!number(value(), 1LL, 3600LL, n)) return usage("bad time step");
-                o.time_step = int(n);
-            } else if (a == "--depth") {
-                if (!number(value(), 0.0, 15000.0, x)) return usage("bad depth (0 to 15000 m)");
-                o.start_depth = x;
-            } else if (a == "--continue") o.continue_trip = true;
-            else return usage("unknown option '" + a + "'");
-        } catch (const std::exception& e) {
-            return usage(e.what());
-        }
-    }
+    auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
+        if (name == "port") o.port = value;
+        else if (name == "well") o.well_folder = value;
+        else if (name == "station") o.station_folder = value;
+        else if (name == "plugins") o.plugin_folder = value;
+        else if (name == "trip") o.trip = int(tools::whole_number(name, value, 0, 99999999));
+        else if (name == "seconds") o.duration_s = tools::real_number(name, value, 0, 864000);
+        else if (name == "time-step") o.time_step = int(tools::whole_number(name, value, 1, 3600));
+        else if (name == "depth") o.start_depth = tools::real_number(name, value, 0, 15000);
+        else if (name == "continue") o.continue_trip = true;
+    });
+    if (code) return *code;
     // The tests' way to see the periodic save without waiting a minute.
     if (const char* every = std::getenv("STATION_HOST_STATE_SAVE_SECONDS"); every && *every) {
-        long long n = 0;
-        if (number(std::string(every), 1LL, 3600LL, n)) o.state_save_s = int(n);
+        try {
+            o.state_save_s = int(tools::whole_number("STATION_HOST_STATE_SAVE_SECONDS", every, 1, 3600));
+        } catch (const std::exception&) {
+        }
     }
-    if (o.port.empty()) return usage("--port is needed");
-    if (o.well_folder.empty()) return usage("--well is needed");
+    if (o.port.empty()) return args.bad_argument("--port is needed");
+    if (o.well_folder.empty()) return args.bad_argument("--well is needed");
 
     if (::pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         say(stderr, "station_host: cannot make the signal pipe");

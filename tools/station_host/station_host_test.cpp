@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -347,14 +348,18 @@ TEST_F(StationHost, ThePluginsOfTheirFolderSeeTheTripEveryCycleAndAreFreed) {
     EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("'recorder' : registration started"),
               std::string::npos);
 
-    // A start that fails after the loading frees them too.
+    // A start that fails after the loading frees them too: a parameter
+    // table without parameters.
     fs::remove(calls);
+    std::ofstream(fs::path(well) / "params.tbl", std::ios::trunc).close();
+    auto line = devsim::Endpoint::open_pty();
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
-    HostRun failed = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1",
+    HostRun failed = run_host({"--port", line->address(), "--well", well, "--seconds", "1",
                                "--plugins", plugins.string()});
     ::unsetenv("STATION_HOST_PLUGIN_LOG");
     ASSERT_TRUE(failed.code);
     EXPECT_EQ(*failed.code, 1);
+    EXPECT_TRUE(failed.has("holds no parameter")) << ::testing::PrintToString(failed.lines);
     EXPECT_EQ(slurp(calls), "loaded\nfreed\n");
 }
 
@@ -462,26 +467,127 @@ TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
     EXPECT_GE(second[0].depth_min, reached - 0.001);
 }
 
-TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNoTrip) {
+TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNothing) {
     struct Case {
         std::vector<std::string> args;
         int code;
         const char* message;
     };
     const std::string missing = dir.path() + "/no-such-device";
+    const std::string station = dir.path() + "/station";
+    const std::string not_a_folder = dir.path() + "/plain-file";
+    std::ofstream(not_a_folder) << "x";
+    auto line = devsim::Endpoint::open_pty();  // a port that opens
     const std::vector<Case> cases = {
         {{"--port", missing, "--well", well, "--seconds", "1"}, 1, "cannot open the port"},
         {{"--well", well}, 2, "--port is needed"},
-        {{"--port", missing, "--well", well, "--trip", "x"}, 2, "bad trip number"},
-        {{"--port", missing, "--well", well, "--depth", "15001"}, 2, "bad depth"},
-        {{"--port", missing, "--well", well, "--plugins", dir.path() + "/no-such-folder"}, 1, "no plug-in folder"},
+        {{"--port", missing, "--well", well, "--trip", "x"}, 2, "bad value 'x' for --trip"},
+        {{"--port", missing, "--well", well, "--depth", "15001"}, 2, "bad value '15001' for --depth"},
+        {{"--port", line->address(), "--well", well, "--plugins", dir.path() + "/no-such-folder"}, 1,
+         "no plug-in folder"},
+        {{"--port", line->address(), "--well", not_a_folder + "/well", "--station", station}, 1,
+         "cannot create the well folder"},
     };
     for (const Case& c : cases) {
         HostRun r = run_host(c.args);
         ASSERT_TRUE(r.code);
         EXPECT_EQ(*r.code, c.code) << c.message;
         EXPECT_TRUE(r.has(c.message)) << ::testing::PrintToString(r.lines);
-        EXPECT_FALSE(fs::exists(fs::path(well) / "0001.realtim")) << c.message;
+        // No set-up, no snapshot folder, no error log, no trip.
+        for (const std::string& folder : {well, station})
+            for (const char* name : {"params.tbl", "station.ini", "data", "registr.errors.log", "0001.realtim"})
+                EXPECT_FALSE(fs::exists(fs::path(folder) / name)) << c.message << ": " << folder << "/" << name;
+        EXPECT_FALSE(fs::exists(well)) << c.message;  // not even the well folder
+    }
+}
+
+// A tool's run with its standard output and error apart.
+struct ToolRun {
+    std::optional<int> code;
+    std::string out, err;
+};
+
+ToolRun run_tool(const std::string& program, const std::vector<std::string>& args) {
+    os::Process p;
+    os::SpawnOptions o;
+    o.program = bin + program;
+    o.args = args;
+    o.capture_output = true;
+    ToolRun r;
+    std::string error;
+    EXPECT_TRUE(p.start(o, &error)) << error;
+    pollfd fds[2] = {{p.stdout_fd(), POLLIN, 0}, {p.stderr_fd(), POLLIN, 0}};
+    std::string* into[2] = {&r.out, &r.err};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((fds[0].fd >= 0 || fds[1].fd >= 0) && std::chrono::steady_clock::now() < deadline) {
+        if (::poll(fds, 2, 100) <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) into[i]->append(buffer, std::size_t(n));
+            else fds[i].fd = -1;
+        }
+    }
+    r.code = p.wait(5000);
+    if (!r.code) p.kill();
+    return r;
+}
+
+// The three tools share one command line: --help on standard output with
+// every option and the exit statuses; a bad argument named on standard
+// error, a pointer to --help, exit status 2, and nothing done.
+TEST(ToolCommandLines, HelpAndBadArguments) {
+    struct Tool {
+        const char* program;
+        std::vector<const char*> options;
+        std::vector<int> exits;
+        std::vector<std::pair<std::vector<std::string>, std::string>> bad;
+    };
+    const std::vector<Tool> tools = {
+        {"station_host",
+         {"--port PORT", "--well DIR", "--station DIR", "--trip N", "--seconds S", "--time-step S", "--depth M",
+          "--continue", "--plugins DIR", "--help"},
+         {0, 1, 2, 3, 4},
+         {{{"--bogus"}, "unknown option '--bogus'"},
+          {{"-x"}, "unknown option '-x'"},
+          {{"--well", "w", "--port"}, "the option '--port' needs a value"},
+          {{"--continue=yes"}, "the option '--continue' takes no value"},
+          {{"--port", "p", "--well", "w", "stray"}, "unexpected argument 'stray'"},
+          {{"--port", "p", "--well", "w", "--seconds", "1e9"}, "bad value '1e9' for --seconds"},
+          {{"--port", "p", "--well", "w", "--time-step", "7s"}, "bad value '7s' for --time-step"}}},
+        {"station_files",
+         {"--well DIR", "--trip N", "--help"},
+         {0, 1, 2},
+         {{{"--bogus"}, "unknown option '--bogus'"}, {{"--trip", "-1"}, "bad value '-1' for --trip"}}},
+        {"device_simulator",
+         {"--device KIND", "--pty", "--tcp PORT", "--scenario FILE", "--seed N", "--period MS", "--reports N",
+          "--seconds S", "--faults LIST", "--resend", "--bmv 48|11", "--help"},
+         {0, 1, 2},
+         {{{"--bogus"}, "unknown option '--bogus'"},
+          {{"--device", "toaster"}, "unknown device 'toaster'"},
+          {{"--faults", "flip@"}, "flip@"},
+          {{"--bmv", "20"}, "bad value '20' for --bmv"}}},
+    };
+    for (const Tool& t : tools) {
+        SCOPED_TRACE(t.program);
+        ToolRun help = run_tool(t.program, {"--help"});
+        ASSERT_TRUE(help.code);
+        EXPECT_EQ(*help.code, 0);
+        EXPECT_EQ(help.err, "");
+        EXPECT_EQ(help.out.rfind("usage: " + std::string(t.program), 0), 0u) << help.out;
+        for (const char* o : t.options) EXPECT_NE(help.out.find("\n  " + std::string(o) + " "), std::string::npos) << o;
+        EXPECT_NE(help.out.find("\nexit status:\n"), std::string::npos);
+        for (int e : t.exits) EXPECT_NE(help.out.find("\n  " + std::to_string(e) + "  "), std::string::npos) << e;
+        for (const auto& [args, message] : t.bad) {
+            ToolRun r = run_tool(t.program, args);
+            ASSERT_TRUE(r.code) << message;
+            EXPECT_EQ(*r.code, 2) << message;
+            EXPECT_EQ(r.out, "") << message;  // nothing started
+            EXPECT_EQ(r.err.rfind(std::string(t.program) + ": ", 0), 0u) << r.err;
+            EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("Try '" + std::string(t.program) + " --help'"), std::string::npos) << r.err;
+        }
     }
 }
 
@@ -526,7 +632,10 @@ TEST_F(StationHost, OddFilesInTheWellAreRefusedAtOnceAndNothingIsWritten) {
         fs::remove_all(well);
         fs::create_directories(well);
         const fs::path planted = c.plant();
-        std::vector<std::string> args = {"--port", missing, "--well", well, "--trip", "7", "--seconds", "1"};
+        // A line that opens: the odd files are refused after the port is
+        // tried and before anything is written.
+        auto line = devsim::Endpoint::open_pty();
+        std::vector<std::string> args = {"--port", line->address(), "--well", well, "--trip", "7", "--seconds", "1"};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         HostRun r = run_host(args);
         ASSERT_TRUE(r.code);
@@ -541,9 +650,9 @@ TEST_F(StationHost, AWellGivenWithBackslashesIsTheFolderTheHubWritesTo) {
     // "x\..\esc" is "esc" beside "x" for the hub's library: the host makes
     // the same folder, never one with backslashes in its name.
     const std::string typed = dir.path() + "/x\\..\\esc";
-    HostRun r = run_host({"--port", dir.path() + "/no-such-device", "--well", typed, "--seconds", "1"});
+    auto line = devsim::Endpoint::open_pty();
+    HostRun r = run_host({"--port", line->address(), "--well", typed, "--seconds", "1"});
     ASSERT_TRUE(r.code);
-    EXPECT_EQ(*r.code, 1);
     EXPECT_TRUE(fs::exists(fs::path(dir.path()) / "esc" / settings_file)) << ::testing::PrintToString(r.lines);
     for (const auto& e : fs::recursive_directory_iterator(dir.path()))
         EXPECT_EQ(e.path().string().find('\\'), std::string::npos) << e.path();
@@ -553,7 +662,8 @@ TEST_F(StationHost, ATableCutShortIsReported) {
     ensure_default_setup(well);
     const fs::path table = fs::path(well) / params_file;
     fs::resize_file(table, fs::file_size(table) / 2);
-    HostRun r = run_host({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    auto line = devsim::Endpoint::open_pty();
+    HostRun r = run_host({"--port", line->address(), "--well", well, "--seconds", "1"});
     ASSERT_TRUE(r.code);
     EXPECT_TRUE(r.has("parameter table: ")) << ::testing::PrintToString(r.lines);
     EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("parameter table: "), std::string::npos);
@@ -756,7 +866,9 @@ TEST_F(StationHost, AReadOnlyWellIsRefusedBeforeRecording) {
     fs::permissions(dir.path(), fs::perms(0755));
     fs::create_directories(well);
     fs::permissions(well, fs::perms(0555));
-    HostRun r = run_host_unprivileged({"--port", dir.path() + "/no-such-device", "--well", well, "--seconds", "1"});
+    // A loopback line the unprivileged host can open, so the well is what fails.
+    auto line = devsim::Endpoint::listen_tcp();
+    HostRun r = run_host_unprivileged({"--port", line->address(), "--well", well, "--seconds", "1"});
     fs::permissions(well, fs::perms(0755));
     ASSERT_TRUE(r.code);
     if (*r.code == 90) GTEST_SKIP() << "cannot drop root privileges here";
