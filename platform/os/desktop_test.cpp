@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <thread>
+
 #include "platform/os/directory.h"
 #include "platform/os/file.h"
 #include "platform/os/file_copy.h"
@@ -27,9 +31,17 @@ TEST(Desktop, DocumentsGoToXdgOpenAndProgramsStartThemselves) {
     EXPECT_EQ(path.args("prog"), "-pwell 7\n*.txt\nEND\n");
 
     // A handle let go while its program still runs is reaped in the
-    // background: nothing blocks here.
+    // background: nothing blocks here, and the child never stays a zombie
+    // (a zombie still answers kill 0).
     path.add("xdg-open", 0, "/bin/sleep 0.2");
-    open_document("y");
+    ChildHandle running = open_document("y");
+    ASSERT_NE(running, nullptr);
+    const pid_t pid = running->pid();
+    running.reset();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::kill(pid, 0) == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_NE(::kill(pid, 0), 0);
 
     std::string error;
     ::setenv("PATH", "/nonexistent", 1);
