@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 
 #include "library/version_text.h"
 #include "platform/os/stand_in_testing.h"
@@ -62,15 +61,24 @@ TEST(HtmlHelp, ShippedAliasesLeadToShippedPages) {
 TEST(VersionText, MatchesTheBuildsVersion) {
     // The project's version as CMake has it, read from the build's own
     // files rather than from the code under test.
-    std::ifstream lists(std::string(STATION_SOURCE_DIR) + "/CMakeLists.txt");
-    const std::string text((std::istreambuf_iterator<char>(lists)), {});
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(project\(station VERSION (\d+)\.(\d+)\.(\d+))")));
-    std::ifstream cache(std::string(STATION_BINARY_DIR) + "/CMakeCache.txt");
-    const std::string cached((std::istreambuf_iterator<char>(cache)), {});
-    std::smatch b;
-    ASSERT_TRUE(std::regex_search(cached, b, std::regex(R"(STATION_BUILD_NUMBER:STRING=(\d+))")));
-    const std::string expected = m[1].str() + "." + m[2].str() + "." + m[3].str() + ", билд " + b[1].str();
+    auto file = [](const std::string& path) {
+        std::ifstream in(path);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    };
+    // The text after `key` up to the first character not in `allowed`.
+    auto after = [](const std::string& text, const std::string& key, const std::string& allowed) {
+        const std::size_t at = text.find(key);
+        if (at == std::string::npos) return std::string();
+        const std::size_t from = at + key.size();
+        return text.substr(from, text.find_first_not_of(allowed, from) - from);
+    };
+    const std::string version =
+        after(file(std::string(STATION_SOURCE_DIR) + "/CMakeLists.txt"), "project(station VERSION ", "0123456789.");
+    const std::string build =
+        after(file(std::string(STATION_BINARY_DIR) + "/CMakeCache.txt"), "STATION_BUILD_NUMBER:STRING=", "0123456789");
+    ASSERT_FALSE(version.empty());
+    ASSERT_FALSE(build.empty());
+    const std::string expected = version + ", билд " + build;
     EXPECT_EQ(version_text(), expected);
     EXPECT_EQ(version_text({3, 1, 4, 159, false}), "3.1.4, билд 159");
     EXPECT_EQ(version_text({3, 1, 4, 159, true}), "3.1.4 RC, билд 159");
