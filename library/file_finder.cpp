@@ -5,6 +5,7 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/string_list.h"
+#include "platform/ui/dialogs.h"
 
 #include <algorithm>
 #include <array>
@@ -224,6 +225,13 @@ bool check_file_coding(const AnsiString& file_name) {
     }
     // Both scores share the file size as divisor; the counts compare alike.
     return windows_score <= dos_score;
+}
+
+bool browse_for_folder(const AnsiString& title, AnsiString& folder, ui::TCustomForm*) {
+    std::string chosen = folder;
+    if (!ui::SelectDirectory(title, "", chosen) || chosen.empty()) return false;
+    folder = chosen;
+    return true;
 }
 
 }  // namespace lib

@@ -19,6 +19,9 @@
 namespace rtl {
 class StringList;
 }
+namespace ui {
+class TCustomForm;
+}
 
 namespace lib {
 
@@ -90,6 +93,12 @@ AnsiString get_only_name(const AnsiString& path);
 // failure, then 40, 80, ... False when the file does not exist or the last
 // try failed; true without loading when tries is 0 or less.
 bool try_to_load_text_file(rtl::StringList& list, const AnsiString& file_name, int tries);
+
+// Asks the user for a folder (the platform's folder dialog, file-system
+// folders only) under the title, starting at `folder` when it is set. True
+// when the user chose one, which is then in `folder`; false leaves it as
+// it was. The owner is the window the dialog belongs to; may be null.
+bool browse_for_folder(const AnsiString& title, AnsiString& folder, ui::TCustomForm* owner = nullptr);
 
 // True when the text looks like DOS Cyrillic (code page 866), false when it
 // looks like Windows Cyrillic (1251): the 64 letters А-Я, Ё, а-я, ё but Й

@@ -3,6 +3,7 @@
 #include "platform/os/directory.h"
 #include "platform/rtl/string_list.h"
 #include "platform/os/testing.h"
+#include "platform/ui/dialogs.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -214,6 +215,27 @@ TEST(FileHelpers, CodingOfRussianText) {
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "File not found");
     }
+}
+
+TEST(BrowseForFolder, ChosenFolderOrNothing) {
+    std::string asked_title, started_at;
+    std::string answer = "/data/wells";
+    auto saved = ui::set_folder_dialog_handler([&](const std::string& caption, std::string& folder) {
+        asked_title = caption;
+        started_at = folder;
+        if (answer.empty()) return false;
+        folder = answer;
+        return true;
+    });
+    std::string folder = "/data";
+    EXPECT_TRUE(lib::browse_for_folder("Папка скважин", folder));
+    EXPECT_EQ(asked_title, "Папка скважин");
+    EXPECT_EQ(started_at, "/data");
+    EXPECT_EQ(folder, "/data/wells");
+    answer.clear();  // cancelled: the folder stays
+    EXPECT_FALSE(lib::browse_for_folder("Папка скважин", folder));
+    EXPECT_EQ(folder, "/data/wells");
+    ui::set_folder_dialog_handler(saved);
 }
 
 }  // namespace

@@ -113,6 +113,9 @@ class TMyGrid : public ui::TStringGrid {
   ui::TTimer* CheckTimer() const { return timer_; }
   // Presses the "..." button as a click on it does.
   void ButtonClick();
+  // Takes the drop-down's value into its cell now, as the next click on
+  // the grid would (a window that reads the cells on OK calls it first).
+  void CommitComboValue() { read_cb_value(); }
 
   void Click() override;
   void DblClick() override;

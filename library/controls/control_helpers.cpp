@@ -5,6 +5,7 @@
 #include "platform/rtl/text.h"
 #include "platform/ui/application.h"
 #include "platform/ui/edits.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
 
 namespace lib {
@@ -85,6 +86,26 @@ void go_to_cursor(ui::TCustomForm* f) {
 void set_visible(bool visible, std::initializer_list<ui::TControl*> controls) {
   for (ui::TControl* c : controls)
     if (c) c->SetVisible(visible);
+}
+
+void set_visible(bool visible, std::initializer_list<ui::TMenuItem*> items) {
+  for (ui::TMenuItem* item : items)
+    if (item) item->SetVisible(visible);
+}
+
+void align_cool_bar(ui::TCoolBar* bar) {
+  for (int i = 0; i < bar->Bands().Count(); ++i) {
+    ui::TCoolBand* band = bar->Bands()[i];
+    auto* holder = dynamic_cast<ui::TWinControl*>(band->Control());
+    if (!holder || holder->ControlCount() == 0) continue;
+    int right = 0;
+    for (int k = 0; k < holder->ControlCount(); ++k) {
+      const ui::TControl* c = holder->Controls(k);
+      right = std::max(right, c->Left() + c->Width());
+    }
+    band->SetMinWidth(right + 4);
+    band->SetWidth(right + 4);
+  }
 }
 
 void set_enabled(bool enabled, std::initializer_list<ui::TObject*> objects) {

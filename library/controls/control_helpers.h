@@ -8,6 +8,8 @@
 #include <string>
 
 #include "platform/ui/controls.h"
+#include "platform/ui/cool_bar.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/lists.h"
 
@@ -32,6 +34,15 @@ void go_to_cursor(ui::TCustomForm* f);
 
 // Shows or hides each control of the list; null entries are passed over.
 void set_visible(bool visible, std::initializer_list<ui::TControl*> controls);
+
+// Shows or hides each menu item of the list; null entries are passed over.
+void set_visible(bool visible, std::initializer_list<ui::TMenuItem*> items);
+
+// Each band just as wide as the controls on its control need: its minimum
+// width and its width become the largest right edge of the control's
+// children plus 4. Bands without a control, or whose control holds no
+// children, stay as they are.
+void align_cool_bar(ui::TCoolBar* bar);
 
 // Sets the published "Enabled" (or "Enable") of each object of the list;
 // objects with neither, and null entries, are passed over.

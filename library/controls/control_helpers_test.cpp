@@ -4,7 +4,9 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/edits.h"
+#include "platform/ui/cool_bar.h"
 #include "platform/ui/extctrls.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/testdata/pinned_fonts.h"
 
@@ -142,6 +144,33 @@ TEST(Rescale, ScalesToTheAvailableSizeAndCentres) {
   // An empty area or control is passed over.
   r.rescale(ui::Rect(0, 0, 0, 0), page, true, false);
   EXPECT_EQ(page->Width(), 200);
+}
+
+TEST(CoolBarAndMenus, AlignCoolBarAndMenuVisibility) {
+  ui::TForm form(nullptr);
+  auto* bar = new ui::TCoolBar(&form);
+  bar->SetParent(&form);
+  auto* tools = new ui::TPanel(&form);
+  for (int i = 0; i < 3; ++i) {
+    auto* b = new ui::TButton(&form);
+    b->SetParent(tools);
+    b->SetBounds(4 + i * 30, 2, 28, 22);  // the last one ends at 92
+  }
+  ui::TCoolBand* band = bar->Bands().Add();
+  band->SetControl(tools);
+  ui::TCoolBand* empty = bar->Bands().Add();  // no control: left alone
+  empty->SetWidth(77);
+  align_cool_bar(bar);
+  EXPECT_EQ(band->MinWidth(), 96);
+  EXPECT_EQ(band->Width(), 96);
+  EXPECT_EQ(empty->Width(), 77);
+
+  ui::TMenuItem file(nullptr), edit(nullptr);
+  set_visible(false, {&file, nullptr, &edit});
+  EXPECT_FALSE(file.Visible());
+  EXPECT_FALSE(edit.Visible());
+  set_visible(true, {&edit});
+  EXPECT_TRUE(edit.Visible());
 }
 
 }  // namespace

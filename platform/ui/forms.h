@@ -38,6 +38,11 @@ class TCustomForm : public TCustomControl {
   void SetPosition(TPosition position) { position_ = position; }
   TWindowState WindowState() const { return window_state_; }
   void SetWindowState(TWindowState state);
+  // The bounds the form takes when restored: its own while it is normal,
+  // the ones it had before it was maximised or minimised otherwise.
+  TRect NormalBounds() const {
+    return window_state_ == wsNormal || normal_bounds_.IsEmpty() ? BoundsRect() : normal_bounds_;
+  }
   bool KeyPreview() const { return key_preview_; }
   void SetKeyPreview(bool v) { key_preview_ = v; }
 
