@@ -173,12 +173,16 @@ void Router::forget(TControl* control) {
   if (capture_ == control) capture_ = nullptr;
   if (hover_ == control) hover_ = nullptr;
   if (pressed_ == control) pressed_ = nullptr;
+  if (pointer_form_ == control) pointer_form_ = nullptr;
   for (TControl*& p : Guard::stack())
     if (p == control) p = nullptr;
 }
 
 TCustomForm* Router::form_at(TPoint screen) const {
   if (TCustomForm* m = modal_form()) return m->BoundsRect().Contains(screen) ? m : nullptr;
+  if (pointer_form_ && pointer_form_->Visible() && pointer_form_->Enabled() &&
+      pointer_form_->BoundsRect().Contains(screen))
+    return pointer_form_;
   for (int i = 0; i < Screen().FormCount(); ++i) {
     TCustomForm* f = Screen().Forms(i);
     if (f->Visible() && f->Enabled() && f->BoundsRect().Contains(screen)) return f;
@@ -285,6 +289,12 @@ void Router::mouse_wheel(TPoint screen, int delta, TShiftState shift) {
     if (c->MouseWheel(shift, delta, screen) || !guard.alive()) return;
     c = c->Parent();
   }
+}
+
+void Router::mouse_leave() {
+  TControl* old = hover_;
+  hover_ = nullptr;
+  if (old) old->MouseLeave();
 }
 
 void Router::mouse_move(TPoint screen, TShiftState shift) {
