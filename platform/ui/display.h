@@ -31,6 +31,12 @@ class Display {
   // The shown form's caption, bounds or window state changed.
   virtual void FormChanged(TCustomForm& form) { (void)form; }
   virtual void CursorChanged(TCursor cursor) { (void)cursor; }
+  // Handles the window system's events that are waiting, without waiting
+  // for more (TApplication::ProcessMessages).
+  virtual void ProcessEvents() {}
+  // Repaints what is out of date of the form at once and returns when the
+  // screen shows it (benchmarks, screen grabs).
+  virtual void PaintNow(TCustomForm& form);
   // Runs the modal form until it has a modal result or is hidden; the form
   // is shown and modal when this is called.
   virtual void RunModal(TCustomForm& form) = 0;

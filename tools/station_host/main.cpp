@@ -3,7 +3,7 @@
 //
 //   station_host --port PORT --well DIR [--station DIR] [--trip N]
 //                [--seconds S] [--time-step S] [--depth M] [--continue]
-//                [--plugins DIR]
+//                [--plugins DIR] [--window]
 //
 // PORT is a device path (a serial line, or the pseudo-terminal the device
 // simulator prints) or "host:port". The plug-ins are the "*.so" of DIR
@@ -22,6 +22,7 @@
 #include <string>
 
 #include "tools/station_host/host.h"
+#include "tools/station_host/host_window.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ int usage(const std::string& why) {
     say(stderr,
         "usage: station_host --port PORT --well DIR [--station DIR] [--trip N]\n"
         "                    [--seconds S] [--time-step S] [--depth M] [--continue]\n"
-        "                    [--plugins DIR]");
+        "                    [--plugins DIR] [--window]");
     return 2;
 }
 
@@ -59,6 +60,7 @@ bool number(const std::string& s, T lo, T hi, T& v) {
 
 int main(int argc, char** argv) {
     station_host::HostOptions o;
+    bool window = false;  // the main window on the desktop
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -85,6 +87,7 @@ int main(int argc, char** argv) {
                 if (!number(value(), 0.0, 15000.0, x)) return usage("bad depth (0 to 15000 m)");
                 o.start_depth = x;
             } else if (a == "--continue") o.continue_trip = true;
+            else if (a == "--window") window = true;
             else return usage("unknown option '" + a + "'");
         } catch (const std::exception& e) {
             return usage(e.what());
@@ -105,6 +108,10 @@ int main(int argc, char** argv) {
     // A dropped TCP peer must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (window)
+        return station_host::run_with_window(o, stop_pipe[0], stop_pipe[1],
+                                             [](const std::string& s) { say(stdout, s); },
+                                             [](const std::string& s) { say(stderr, s); });
     station_host::Host host(o, [](const std::string& s) { say(stdout, s); },
                             [](const std::string& s) { say(stderr, s); });
     return host.run(stop_pipe[0]);
