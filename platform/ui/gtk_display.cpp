@@ -172,6 +172,11 @@ struct FormWindow {
   GtkWidget* window = nullptr;
   GtkWidget* area = nullptr;
   GtkIMContext* im = nullptr;
+  // The form's open pop-up (a menu, a drop-down list) in a pop-up window
+  // of its own, so that it may reach beyond the form's window.
+  GtkWidget* popup = nullptr;
+  GtkWidget* popup_area = nullptr;
+  TRect popup_rect;  // form window coordinates
   // What the window was last told or last reported, so that a change is
   // passed on once and never echoed back.
   TRect shown;  // content rectangle, screen coordinates
@@ -327,6 +332,7 @@ class GtkDisplay : public Display {
     FormWindow* w = find(form);
     if (!w) return;
     const TRect c = content_rect(form);
+    sync_popup(*w);
     const TRect r = IntersectRect(area, c);
     if (r.IsEmpty()) return;
     gtk_widget_queue_draw_area(w->area, r.Left - c.Left, r.Top - c.Top, r.Width(), r.Height());
@@ -455,9 +461,52 @@ class GtkDisplay : public Display {
     gtk_window_present(win);
   }
 
+  // The pop-up window follows the form's pop-up: opened, moved, repainted,
+  // closed.
+  void sync_popup(FormWindow& w) {
+    TControl* p = w.form ? w.form->Popup() : nullptr;
+    const TRect r = p ? p->PopupRect() : TRect{};
+    if (r.IsEmpty()) {
+      close_popup(w);
+      return;
+    }
+    const TPoint at{w.form->Left() + r.Left, w.form->Top() + r.Top};
+    if (!w.popup) {
+      w.popup = gtk_window_new(GTK_WINDOW_POPUP);
+      GtkWindow* win = GTK_WINDOW(w.popup);
+      gtk_window_set_transient_for(win, GTK_WINDOW(w.window));
+      gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
+      w.popup_area = gtk_drawing_area_new();
+      gtk_widget_add_events(w.popup_area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+      gtk_container_add(GTK_CONTAINER(win), w.popup_area);
+      g_signal_connect(w.popup_area, "draw", G_CALLBACK(on_popup_draw), &w);
+      g_signal_connect(w.popup_area, "button-press-event", G_CALLBACK(on_popup_button), &w);
+      g_signal_connect(w.popup_area, "button-release-event", G_CALLBACK(on_popup_button), &w);
+      g_signal_connect(w.popup_area, "motion-notify-event", G_CALLBACK(on_popup_motion), &w);
+      gtk_widget_set_size_request(w.popup_area, r.Width(), r.Height());
+      gtk_window_move(win, at.x, at.y);
+      gtk_widget_show_all(w.popup);
+    } else if (r != w.popup_rect) {
+      gtk_widget_set_size_request(w.popup_area, r.Width(), r.Height());
+      gtk_window_resize(GTK_WINDOW(w.popup), r.Width(), r.Height());
+      gtk_window_move(GTK_WINDOW(w.popup), at.x, at.y);
+    }
+    w.popup_rect = r;
+    gtk_widget_queue_draw(w.popup_area);
+  }
+
+  static void close_popup(FormWindow& w) {
+    if (!w.popup) return;
+    g_signal_handlers_disconnect_by_data(w.popup_area, &w);
+    gtk_widget_destroy(w.popup);
+    w.popup = w.popup_area = nullptr;
+    w.popup_rect = {};
+  }
+
   // The window goes at once; the record of it after the events that may be
   // running on it now.
   void drop(FormWindow* w) {
+    close_popup(*w);
     w->form = nullptr;
     g_signal_handlers_disconnect_by_data(w->im, w);
     gtk_im_context_set_client_window(w->im, nullptr);
@@ -577,6 +626,49 @@ class GtkDisplay : public Display {
       cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
       cairo_set_source_surface(cr, picture.Surface(), -c.Left, -c.Top);
       cairo_paint(cr);
+    });
+    return TRUE;
+  }
+
+  static gboolean on_popup_draw(GtkWidget*, cairo_t* cr, FormWindow* w) {
+    TControl* p = w->form ? w->form->Popup() : nullptr;
+    if (!p) return TRUE;
+    guarded("paint", [&] {
+      const TRect r = p->PopupRect();
+      TBitmap picture(std::max(1, r.Width()), std::max(1, r.Height()));
+      picture.Canvas().Font().Assign(p->Font());
+      p->PaintPopup(picture.Canvas());
+      cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+      cairo_set_source_surface(cr, picture.Surface(), 0, 0);
+      cairo_paint(cr);
+    });
+    return TRUE;
+  }
+
+  static TPoint popup_to_screen(const FormWindow& w, double x, double y) {
+    return {w.form->Left() + w.popup_rect.Left + static_cast<int>(std::floor(x)),
+            w.form->Top() + w.popup_rect.Top + static_cast<int>(std::floor(y))};
+  }
+
+  static gboolean on_popup_button(GtkWidget*, GdkEventButton* e, FormWindow* w) {
+    if (!w->form || e->button != 1 || (e->type != GDK_BUTTON_PRESS && e->type != GDK_BUTTON_RELEASE)) return TRUE;
+    const TPoint p = popup_to_screen(*w, e->x, e->y);
+    const TShiftState shift = shift_of(e->state);
+    const bool press = e->type == GDK_BUTTON_PRESS;
+    guarded("mouse", [&] {
+      PointerIn in(w->form);
+      if (press) input::mouse_down(p, mbLeft, shift);
+      else input::mouse_up(p, mbLeft, shift);
+    });
+    return TRUE;
+  }
+
+  static gboolean on_popup_motion(GtkWidget*, GdkEventMotion* e, FormWindow* w) {
+    if (!w->form) return TRUE;
+    const TPoint p = popup_to_screen(*w, e->x, e->y);
+    guarded("mouse", [&] {
+      PointerIn in(w->form);
+      input::mouse_move(p, shift_of(e->state));
     });
     return TRUE;
   }

@@ -197,6 +197,10 @@ class HostWindow {
     reg::RegPluginManager& plugins = host.system()->get_plugin_manager();
     {
       lib::Locker hold(sys_lock_obj());
+      // A plug-in that asks for its page gets it brought forward.
+      plugins.show_page_callback = [this](ui::TTabSheet* sheet) {
+        if (sheet) pages_->SetActivePage(sheet);
+      };
       plugins.fill_opts_menu(options_menu_);
       plugins.fill_to_tab_control(pages_);
       plugins.correct_interface();
@@ -211,6 +215,7 @@ class HostWindow {
   // The run ended (the plug-ins are gone): their items and pages go too.
   void detach() {
     if (host_) tick();
+    if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
     host_ = nullptr;
     recording_ = false;
     while (options_menu_->Count() > 0) delete options_menu_->Items(options_menu_->Count() - 1);
