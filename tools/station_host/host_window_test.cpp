@@ -180,3 +180,28 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
 
 }  // namespace
 }  // namespace station_host
+
+namespace station_host {
+namespace {
+
+TEST(StationHostWindow, WithoutADesktopItSaysSoAndWritesNothing) {
+  const char* d = std::getenv("DISPLAY");
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  const std::string saved = d ? d : "", saved_wl = wl ? wl : "";
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  os::testing::TempDir dir;
+  Child host(bin + "station_host", {"--port", dir / "no-such-port", "--well", dir / "well", "--window"});
+  const auto code = host.wait_end();
+  if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
+  if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
+  ASSERT_TRUE(code);
+  EXPECT_NE(*code, 0);
+  const auto lines = host.lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("DISPLAY"), std::string::npos) << lines.back();
+  EXPECT_FALSE(fs::exists(dir / "well")) << "a program without its window wrote its files";
+}
+
+}  // namespace
+}  // namespace station_host
