@@ -84,8 +84,8 @@ bool desktop_reachable();
 // no desktop is reachable or its display cannot be opened; the headless
 // display then stays. Main thread, before the first form is shown.
 void start_screen_display();
-// Puts the headless display back and closes the connection to the desktop
-// (a test's end; a program simply exits).
+// Puts the headless display back (a test's end, a program's); the
+// connection to the desktop stays open until the process ends.
 void stop_screen_display();
 // Whether the display in use shows real windows.
 bool screen_display_running();

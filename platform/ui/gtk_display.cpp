@@ -899,7 +899,8 @@ void start_screen_display() {
 void stop_screen_display() {
   if (!screen_display_running()) return;
   set_display(nullptr);
-  if (GdkDisplay* d = gdk_display_get_default()) gdk_display_close(d);
+  // GDK's connection stays open to the end of the process, as in every GTK
+  // program: closing it leaves cairo's records of the X display behind.
 }
 
 bool screen_display_running() { return dynamic_cast<GtkDisplay*>(&display()) != nullptr; }
