@@ -1,7 +1,6 @@
 #include "library/graphics/chart_view.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "platform/ui/canvas.h"
 
@@ -57,9 +56,12 @@ void ChartView::MouseDown(ui::TMouseButton button, ui::TShiftState shift, int x,
 void ChartView::MouseUp(ui::TMouseButton button, ui::TShiftState shift, int x, int y) {
   ui::TCustomControl::MouseUp(button, shift, x, y);
   sheet_.get_mouse_events().mouse_up({x, y}, button, shift);
-  // A press and release in one place is a click on the sheet.
-  if (button == ui::mbLeft && std::abs(x - down_.x) <= 2 && std::abs(y - down_.y) <= 2) sheet_.mouse_click({x, y});
-  down_ = {-1, -1};
+}
+
+void ChartView::Click() {
+  ui::TCustomControl::Click();
+  // Where the press was: the second release of a double click is no click.
+  sheet_.mouse_click(down_.x >= 0 ? down_ : last_);
 }
 
 void ChartView::MouseMove(ui::TShiftState shift, int x, int y) {

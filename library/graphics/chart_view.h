@@ -33,6 +33,7 @@ class ChartView : public ui::TCustomControl {
   void MouseDown(ui::TMouseButton button, ui::TShiftState shift, int x, int y) override;
   void MouseUp(ui::TMouseButton button, ui::TShiftState shift, int x, int y) override;
   void MouseMove(ui::TShiftState shift, int x, int y) override;
+  void Click() override;
   void DblClick() override;
   bool WheelScroll(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
 
