@@ -28,6 +28,8 @@ class Display {
     (void)form;
     (void)area;
   }
+  // The form became the active one (the code's choice, or the user's).
+  virtual void FormActivated(TCustomForm& form) { (void)form; }
   // The shown form's caption, bounds or window state changed.
   virtual void FormChanged(TCustomForm& form) { (void)form; }
   virtual void CursorChanged(TCursor cursor) { (void)cursor; }

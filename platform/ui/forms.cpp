@@ -311,6 +311,7 @@ void TCustomForm::Activate() {
     previous->Invalidate();
   }
   Invalidate();
+  display().FormActivated(*this);
   if (OnActivate) OnActivate(this);
   if (!active_control_ || !active_control_->CanFocus()) {
     active_control_ = nullptr;

@@ -338,6 +338,13 @@ class GtkDisplay : public Display {
     gtk_widget_queue_draw_area(w->area, r.Left - c.Left, r.Top - c.Top, r.Width(), r.Height());
   }
 
+  void FormActivated(TCustomForm& form) override {
+    // The code's choice raises the window and gives it the keys; the user's
+    // (a click, the window manager) has done so already.
+    FormWindow* w = find(form);
+    if (w && !focusing_ && !gtk_window_is_active(GTK_WINDOW(w->window))) gtk_window_present(GTK_WINDOW(w->window));
+  }
+
   void FormChanged(TCustomForm& form) override {
     FormWindow* w = find(form);
     if (!w || syncing_) return;
@@ -720,9 +727,12 @@ class GtkDisplay : public Display {
   static gboolean on_focus_in(GtkWidget*, GdkEventFocus*, FormWindow* w) {
     if (!w->form) return FALSE;
     gtk_im_context_focus_in(w->im);
+    GtkDisplay* d = w->display;
+    d->focusing_ = true;
     guarded("activate", [&] {
       if (!w->form->Active() && w->form->Visible()) w->form->Activate();
     });
+    d->focusing_ = false;
     return FALSE;
   }
 
@@ -872,6 +882,7 @@ class GtkDisplay : public Display {
   MessageBoxHandler old_message_box_;
   std::map<TCustomForm*, FormWindow*> windows_;
   bool syncing_ = false;
+  bool focusing_ = false;  // the window system gave a window the focus
 };
 
 }  // namespace

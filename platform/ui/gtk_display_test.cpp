@@ -243,6 +243,7 @@ TEST_F(ScreenDisplay, FormOnTheScreenTakesTheUsersInput) {
     TCustomForm* f = Screen().ActiveForm();
     if (!f || !f->Modal() || f == t.form.get()) return;
     if (auto* ok = dynamic_cast<TControl*>(f->FindComponent("Button" + std::to_string(IDOK)))) {
+      if (ok_x < 0) f->SaveToPng(output_path("message_box.png"));
       const TPoint p = ok->ClientToScreen({ok->ClientWidth() / 2, ok->ClientHeight() / 2});
       ok_x = p.x;
       ok_y = p.y;
