@@ -28,11 +28,12 @@ constexpr int kRecords = 8 * 720;
 constexpr double kStep = 5.0 / 86400;
 
 void BM_ChartPageRepaintOnScreen(benchmark::State& state) {
-  static ui::testing::VirtualScreen* screen = new ui::testing::VirtualScreen;
+  // Stopped when the program ends.
+  static ui::testing::VirtualScreen screen;
   static std::string why;
   static const bool ok = [] {
-    if (!screen->start(1600, 1200)) {
-      why = screen->error();
+    if (!screen.start(1600, 1200)) {
+      why = screen.error();
       return false;
     }
     try {

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +49,8 @@ class VirtualScreen {
       return fail("cannot fork");
     }
     if (pid_ == 0) {
+      // A test that dies takes its server with it.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
       ::dup2(fds[1], 3);  // dup2 clears close-on-exec on the copy
       const int null = ::open("/dev/null", O_RDWR);
       ::dup2(null, 0);
