@@ -7,6 +7,7 @@
 # The device simulator plays the acquisition unit on a pseudo-terminal; the
 # station host records a trip from it into the well folder (build/run/well,
 # or STATION_WELL), a new trip each run, the depth going on from the last.
+# With STATION_WINDOW=1 the host shows its main window on the desktop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-${STATION_RUN_SECONDS:-60}}
@@ -53,7 +54,9 @@ if [ -z "$line" ]; then
   exit 1
 fi
 
+window=()
+if [ "${STATION_WINDOW:-}" = 1 ]; then window=(--window); fi
 echo "== recording trip $trip for $seconds s from the simulated unit on $line"
-"$bin/station_host" --port "$line" --well "$well" --trip "$trip" --seconds "$seconds" "${depth[@]}"
+"$bin/station_host" --port "$line" --well "$well" --trip "$trip" --seconds "$seconds" "${depth[@]}" "${window[@]}"
 echo "== the files of trip $trip in $well"
 "$bin/station_files" --well "$well" --trip "$trip"

@@ -171,15 +171,30 @@ void Router::forget(TControl* control) {
   if (capture_ == control) capture_ = nullptr;
   if (hover_ == control) hover_ = nullptr;
   if (pressed_ == control) pressed_ = nullptr;
+  if (pointer_form_ == control) pointer_form_ = nullptr;
   for (TControl*& p : Guard::stack())
     if (p == control) p = nullptr;
 }
 
+namespace {
+
+// The form's window, or its open pop-up, which a real screen shows as a
+// window of its own that may reach beyond the form.
+bool form_takes(const TCustomForm* f, TPoint screen) {
+  if (f->BoundsRect().Contains(screen)) return true;
+  const TControl* popup = f->Popup();
+  return popup && popup->PopupRect().Contains(screen - TPoint{f->Left(), f->Top()});
+}
+
+}  // namespace
+
 TCustomForm* Router::form_at(TPoint screen) const {
-  if (TCustomForm* m = modal_form()) return m->BoundsRect().Contains(screen) ? m : nullptr;
+  if (TCustomForm* m = modal_form()) return form_takes(m, screen) ? m : nullptr;
+  if (pointer_form_ && pointer_form_->Visible() && pointer_form_->Enabled() && form_takes(pointer_form_, screen))
+    return pointer_form_;
   for (int i = 0; i < Screen().FormCount(); ++i) {
     TCustomForm* f = Screen().Forms(i);
-    if (f->Visible() && f->Enabled() && f->BoundsRect().Contains(screen)) return f;
+    if (f->Visible() && f->Enabled() && form_takes(f, screen)) return f;
   }
   return nullptr;
 }
@@ -283,6 +298,12 @@ void Router::mouse_wheel(TPoint screen, int delta, TShiftState shift) {
     if (c->MouseWheel(shift, delta, screen) || !guard.alive()) return;
     c = c->Parent();
   }
+}
+
+void Router::mouse_leave() {
+  TControl* old = hover_;
+  hover_ = nullptr;
+  if (old) old->MouseLeave();
 }
 
 void Router::mouse_move(TPoint screen, TShiftState shift) {

@@ -154,6 +154,10 @@ class Router {
   void forget(TControl* control);
   TControl* Capture() const { return capture_; }
   void SetCapture(TControl* control) { capture_ = control; }
+  // See input.h.
+  void mouse_leave();
+  void set_pointer_form(TCustomForm* form) { pointer_form_ = form; }
+  TCustomForm* pointer_form() const { return pointer_form_; }
 
  private:
   TCustomForm* form_at(TPoint screen) const;
@@ -161,6 +165,7 @@ class Router {
   TControl* hover_ = nullptr;
   TControl* pressed_ = nullptr;  // the control a left click started on
   bool pressed_double_ = false;
+  TCustomForm* pointer_form_ = nullptr;
 };
 
 }  // namespace ui

@@ -73,6 +73,12 @@ std::string utf16_to_utf8(std::u16string_view s) {
   return out;
 }
 
+namespace {
+ClipboardStore* store = nullptr;
+}
+
+void set_clipboard_store(ClipboardStore* s) { store = s; }
+
 TClipboard& Clipboard() {
   static auto* c = new TClipboard();
   return *c;
@@ -92,18 +98,24 @@ void TClipboard::Clear() {
   if (!available_) return;
   text_.clear();
   has_text_ = false;
+  if (store) store->Clear();
 }
 
 bool TClipboard::HasFormat(unsigned format) const {
+  if (store) return available_ && (format == CF_TEXT || format == CF_UNICODETEXT) && store->HasText();
   return available_ && has_text_ && (format == CF_TEXT || format == CF_UNICODETEXT);
 }
 
-std::string TClipboard::AsText() const { return available_ && has_text_ ? text_ : std::string(); }
+std::string TClipboard::AsText() const {
+  if (store) return available_ ? store->Text() : std::string();
+  return available_ && has_text_ ? text_ : std::string();
+}
 
 void TClipboard::SetAsText(std::string_view utf8) {
   if (!available_) return;
   text_ = std::string(utf8);
   has_text_ = true;
+  if (store) store->SetText(utf8);
 }
 
 std::u16string TClipboard::AsUnicodeText() const { return utf8_to_utf16(AsText()); }

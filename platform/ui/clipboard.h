@@ -37,6 +37,19 @@ class TClipboard {
 
 TClipboard& Clipboard();
 
+// Where the clipboard's text lives when it is not kept in the process: the
+// display of a real screen sets the desktop's clipboard here, so that text
+// goes to and comes from other programs. Null keeps it in the process.
+class ClipboardStore {
+ public:
+  virtual ~ClipboardStore() = default;
+  virtual bool HasText() = 0;
+  virtual std::string Text() = 0;
+  virtual void SetText(std::string_view utf8) = 0;
+  virtual void Clear() = 0;
+};
+void set_clipboard_store(ClipboardStore* store);
+
 // UTF-8 and UTF-16 text; invalid input becomes U+FFFD.
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view text);

@@ -39,6 +39,10 @@ using MessageBoxHandler = std::function<int(const MessageBoxRequest& request)>;
 MessageBoxHandler set_message_box_handler(MessageBoxHandler handler);
 
 int MessageBox(std::string_view text, std::string_view caption, unsigned flags);
+// A message box as a modal form of its own (the handler a real screen's
+// display sets): the text, a row of buttons; the close box gives Cancel,
+// or No, or the only button.
+int ShowMessageForm(const MessageBoxRequest& request);
 void ShowMessage(std::string_view text);
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };

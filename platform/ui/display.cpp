@@ -1,5 +1,6 @@
 #include "platform/ui/display.h"
 
+#include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
 
 namespace ui {
@@ -13,6 +14,8 @@ std::unique_ptr<Display>& slot() {
 }  // namespace
 
 int Display::PixelsPerInch() const { return kPixelsPerInch; }
+
+void Display::PaintNow(TCustomForm& form) { form.PaintPending(); }
 
 HeadlessDisplay::HeadlessDisplay(int width, int height) : width_(width), height_(height) {}
 

@@ -4,7 +4,7 @@
 // and has no user, so a modal form is answered by a script a test queued or
 // cancelled once nothing happens on it. A display for a real screen can be
 // set instead without touching the controls: it shows the forms' pictures
-// and feeds mouse and keys to the functions of input.h.
+// and feeds mouse and keys to the functions of input.h (gtk_display.cpp).
 
 #include <deque>
 #include <functional>
@@ -28,7 +28,17 @@ class Display {
     (void)form;
     (void)area;
   }
+  // The form became the active one (the code's choice, or the user's).
+  virtual void FormActivated(TCustomForm& form) { (void)form; }
+  // The shown form's caption, bounds or window state changed.
+  virtual void FormChanged(TCustomForm& form) { (void)form; }
   virtual void CursorChanged(TCursor cursor) { (void)cursor; }
+  // Handles the window system's events that are waiting, without waiting
+  // for more (TApplication::ProcessMessages).
+  virtual void ProcessEvents() {}
+  // Repaints what is out of date of the form at once and returns when the
+  // screen shows it (benchmarks, screen grabs).
+  virtual void PaintNow(TCustomForm& form);
   // Runs the modal form until it has a modal result or is hidden; the form
   // is shown and modal when this is called.
   virtual void RunModal(TCustomForm& form) = 0;
@@ -68,5 +78,18 @@ Display& display();
 // The headless display in use, or null when another display is set.
 HeadlessDisplay* headless_display();
 void set_display(std::unique_ptr<Display> display);
+
+// True when a desktop can be reached: DISPLAY or WAYLAND_DISPLAY is set.
+bool desktop_reachable();
+// For a program that asks for windows: sets the display of the real screen
+// (GTK 3 on X11 or Wayland). Throws std::runtime_error naming the cause when
+// no desktop is reachable or its display cannot be opened; the headless
+// display then stays. Main thread, before the first form is shown.
+void start_screen_display();
+// Puts the headless display back (a test's end, a program's); the
+// connection to the desktop stays open until the process ends.
+void stop_screen_display();
+// Whether the display in use shows real windows.
+bool screen_display_running();
 
 }  // namespace ui

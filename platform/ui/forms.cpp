@@ -166,6 +166,7 @@ void TCustomForm::SetWindowState(TWindowState state) {
   if (state == wsMaximized) SetBoundsRect(Screen().WorkAreaRect());
   else if (state == wsNormal && !normal_bounds_.IsEmpty()) SetBoundsRect(normal_bounds_);
   Invalidate();
+  if (visible_) display().FormChanged(*this);
 }
 
 void TCustomForm::PaintFrame(TCanvas& c) {
@@ -224,6 +225,16 @@ void TCustomForm::Paint() {
 void TCustomForm::Resized() {
   TCustomControl::Resized();
   InvalidateWindowRect(Rect(0, 0, Width(), Height()));
+}
+
+void TCustomForm::SetBounds(int left, int top, int width, int height) {
+  TCustomControl::SetBounds(left, top, width, height);
+  if (visible_) display().FormChanged(*this);
+}
+
+void TCustomForm::TextChanged() {
+  TCustomControl::TextChanged();
+  if (visible_) display().FormChanged(*this);
 }
 
 void TCustomForm::place_on_screen() {
@@ -300,6 +311,7 @@ void TCustomForm::Activate() {
     previous->Invalidate();
   }
   Invalidate();
+  display().FormActivated(*this);
   if (OnActivate) OnActivate(this);
   if (!active_control_ || !active_control_->CanFocus()) {
     active_control_ = nullptr;

@@ -70,6 +70,8 @@ class TCustomForm : public TCustomControl {
   // active form and fires OnShow.
   void Show();
   void SetVisible(bool visible) override;
+  // The display follows the bounds of a shown form.
+  void SetBounds(int left, int top, int width, int height) override;
   // Shows the form modally and returns its modal result: the main queue runs
   // until a button or the code sets a result (see display.h for who answers
   // in a headless run).
@@ -128,6 +130,7 @@ class TCustomForm : public TCustomControl {
   void PaintFrame(TCanvas& canvas) override;
   void Paint() override;
   void Resized() override;
+  void TextChanged() override;
   void place_on_screen();
 
  private:

@@ -28,4 +28,12 @@ void key_stroke(TKey key, TShiftState shift, char32_t ch) {
 
 void character(char32_t ch) { Router::instance().key_press(ch); }
 
+bool key_down(TKey key, TShiftState shift) { return Router::instance().key_down(key, shift); }
+
+void key_up(TKey key, TShiftState shift) { Router::instance().key_up(key, shift); }
+
+void mouse_leave() { Router::instance().mouse_leave(); }
+
+void set_pointer_form(TCustomForm* form) { Router::instance().set_pointer_form(form); }
+
 }  // namespace ui::input

@@ -5,6 +5,10 @@
 
 #include "platform/ui/types.h"
 
+namespace ui {
+class TCustomForm;
+}
+
 namespace ui::input {
 
 void mouse_down(TPoint screen, TMouseButton button, TShiftState shift = {});
@@ -21,5 +25,17 @@ void mouse_wheel(TPoint screen, int delta, TShiftState shift = {});
 void key_stroke(TKey key, TShiftState shift, char32_t ch);
 // A character without a key of its own (text typed in another script).
 void character(char32_t ch);
+// The halves of a key stroke, for a display whose keys come as separate
+// presses and releases, with the characters an input method makes between
+// them (through character()). key_down returns true when the key was taken
+// and must make no character.
+bool key_down(TKey key, TShiftState shift);
+void key_up(TKey key, TShiftState shift);
+// The pointer left the windows: the control under it hears MouseLeave.
+void mouse_leave();
+// A display with real windows knows which form's window the pointer is in;
+// while set, that form takes the mouse even where the layer's own order of
+// the forms puts another one over the point. Null for none.
+void set_pointer_form(TCustomForm* form);
 
 }  // namespace ui::input

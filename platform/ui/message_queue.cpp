@@ -32,6 +32,16 @@ void MessageQueue::post(std::function<void()> fn) {
         items_.push_back(Item{next_seq_++, std::move(fn)});
     }
     wake_.notify_all();
+    if (EventLoop* loop = loop_.load()) loop->wake();
+}
+
+void MessageQueue::set_event_loop(EventLoop* loop) { loop_.store(loop); }
+
+MessageQueue::Clock::time_point MessageQueue::next_timer_due() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto due = Clock::time_point::max();
+    for (const auto& [id, timer] : timers_) due = std::min(due, timer.due);
+    return due;
 }
 
 void MessageQueue::set_error_handler(std::function<void(const std::string&)> handler) {
@@ -121,6 +131,11 @@ bool MessageQueue::run_until(std::function<bool()> done, int timeout_ms) {
         if (limited && now >= deadline) return false;
         auto wake_at = now + kPollStep;
         if (limited) wake_at = std::min(wake_at, deadline);
+        if (EventLoop* loop = loop_.load()) {
+            // Window-system events are handled while the queue waits.
+            loop->wait(std::min(wake_at, next_timer_due()));
+            continue;
+        }
         std::unique_lock<std::mutex> guard(mutex_);
         for (const auto& [id, timer] : timers_) wake_at = std::min(wake_at, timer.due);
         wake_.wait_until(guard, wake_at, [&] { return !items_.empty(); });
@@ -139,6 +154,7 @@ int MessageQueue::set_timer(int interval_ms, std::function<void()> fn) {
                             std::make_shared<std::function<void()>>(std::move(fn))};
     }
     wake_.notify_all();
+    if (EventLoop* loop = loop_.load()) loop->wake();
     return id;
 }
 

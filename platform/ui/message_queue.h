@@ -12,6 +12,7 @@
 // goes to the queue's error handler (the process error log by default) and
 // the queue goes on with the next item.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -62,6 +63,24 @@ public:
     // Where failures of posted work and timers are reported.
     void set_error_handler(std::function<void(const std::string&)> handler);
 
+    // The event loop of a real screen's display: while one is set, the
+    // queue waits in it (so window-system events are handled meanwhile)
+    // instead of sleeping, and wakes it whenever work is posted or a timer
+    // set, from any thread. Null puts the queue's own wait back. The loop
+    // must outlive its use.
+    class EventLoop {
+    public:
+        virtual ~EventLoop() = default;
+        // Any thread: the next wait() returns at once.
+        virtual void wake() = 0;
+        // Main thread: handles events until one came, wake() was called or
+        // the time is reached.
+        virtual void wait(Clock::time_point until) = 0;
+    };
+    void set_event_loop(EventLoop* loop);
+    // When the next timer is due (the far future without timers).
+    Clock::time_point next_timer_due() const;
+
 private:
     struct Item {
         std::uint64_t seq;
@@ -84,6 +103,7 @@ private:
     std::map<int, Timer> timers_;
     int next_timer_id_ = 1;
     std::function<void(const std::string&)> on_error_;
+    std::atomic<EventLoop*> loop_{nullptr};
 };
 
 // The process's one main queue.

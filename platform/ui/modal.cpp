@@ -70,6 +70,7 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
 }
 
 void TApplication::ProcessMessages() {
+  display().ProcessEvents();
   main_queue().process_messages();
   FreeReleasedForms();
   for (int i = 0; i < Screen().FormCount(); ++i) Screen().Forms(i)->PaintPending();

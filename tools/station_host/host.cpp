@@ -378,6 +378,16 @@ void Host::save_state(std::uint32_t now) {
     }
 }
 
+reg::System* Host::system() const { return state_->sys; }
+
+std::string Host::time_file_name() const { return state_->writer ? state_->writer->get_time_file_name() : ""; }
+
+double Host::depth() const { return state_->ds ? state_->ds->get_depth_z() : 0; }
+
+double Host::bit_depth() const { return state_->ds ? state_->ds->get_depth_cur() : 0; }
+
+bool Host::line_quiet() const { return state_->in_silence; }
+
 int Host::run(int stop_fd) {
     State& s = *state_;
     // Folders resolved once, as the hub's library resolves them.
@@ -528,6 +538,13 @@ int Host::run(int stop_fd) {
 
     progress_("recording trip " + std::to_string(options_.trip) + " from " + options_.port + " into " +
               s.writer->get_time_file_name());
+    if (on_started) {
+        try {
+            on_started(*this);
+        } catch (const std::exception& e) {
+            log_error(std::string("window: ") + e.what());
+        }
+    }
     const auto started = std::chrono::steady_clock::now();
     std::uint32_t second = lib::get_local_time();
     CommOutData display;
@@ -556,6 +573,7 @@ int Host::run(int stop_fd) {
             // The console's display follows the frame once a second.
             if (!s.in_silence) s.protocols->send_data(CommProtocols::console_protocol, &display);
         }
+        if (on_turn) on_turn();
     }
     // What the signal left in the pipe is taken, so that a second signal
     // shows as a new one.

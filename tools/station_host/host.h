@@ -48,6 +48,9 @@
 #include <string>
 
 struct CommIncomData;
+namespace reg {
+class System;
+}
 
 namespace station_host {
 
@@ -94,6 +97,19 @@ public:
     // were left unwritten at the end, 4 when no frame came at all.
     int run(int stop_fd);
     const HostStats& stats() const { return stats_; }
+
+    // A window around the run (station_host --window): told once the trip
+    // has started (the plug-ins loaded, the trip's files begun), and given
+    // a turn of the loop between two reads of the port.
+    std::function<void(Host&)> on_started;
+    std::function<void()> on_turn;
+    // What the window shows of the run (once started).
+    reg::System* system() const;
+    std::string time_file_name() const;
+    double depth() const;      // bottom hole, m
+    double bit_depth() const;  // m
+    bool line_quiet() const;   // no frame in the last second
+    int trip() const { return options_.trip; }
 
 private:
     bool stop_requested(int stop_fd) const;

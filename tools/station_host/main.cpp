@@ -18,6 +18,7 @@
 
 #include "tools/common/args.h"
 #include "tools/station_host/host.h"
+#include "tools/station_host/host_window.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ void say(FILE* f, const std::string& s) {
 const tools::ArgParser args(
     "station_host",
     "station_host --port PORT --well DIR [--station DIR] [--trip N] [--seconds S]\n"
-    "                    [--time-step S] [--depth M] [--continue] [--plugins DIR]",
+    "                    [--time-step S] [--depth M] [--continue] [--plugins DIR]\n"
+    "                    [--window]",
     "Records a trip of the acquisition unit on PORT into the well folder: the\n"
     "time, fast, depth and lag-depth files of the trip. Progress goes to standard\n"
     "output, errors to standard error and, once the trip has started, to\n"
@@ -61,6 +63,8 @@ const tools::ArgParser args(
         {"continue", "", "go on with the trip recorded before (reloads \"sys.bin\")"},
         {"plugins", "DIR", "the plug-ins (*.so) to load (default: \"plugins\" beside this program,\n"
                            "when there is one; a folder or library others may write is refused)"},
+        {"window", "", "show the station's main window on the desktop (menu, live chart, plug-in\n"
+                       "pages, status bar); closing it stops the recording as SIGTERM does"},
     },
     {
         {0, "the trip was recorded and closed"},
@@ -75,6 +79,7 @@ const tools::ArgParser args(
 
 int main(int argc, char** argv) {
     station_host::HostOptions o;
+    bool window = false;  // the main window on the desktop
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
         if (name == "port") o.port = value;
         else if (name == "well") o.well_folder = value;
@@ -85,6 +90,7 @@ int main(int argc, char** argv) {
         else if (name == "time-step") o.time_step = int(tools::whole_number(name, value, 1, 3600));
         else if (name == "depth") o.start_depth = tools::real_number(name, value, 0, 15000);
         else if (name == "continue") o.continue_trip = true;
+        else if (name == "window") window = true;
     });
     if (code) return *code;
     // The tests' way to see the periodic save without waiting a minute.
@@ -111,6 +117,10 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
+    if (window)
+        return station_host::run_with_window(o, stop_pipe[0], stop_pipe[1],
+                                             [](const std::string& s) { say(stdout, s); },
+                                             [](const std::string& s) { say(stderr, s); });
     station_host::Host host(o, [](const std::string& s) { say(stdout, s); },
                             [](const std::string& s) { say(stderr, s); });
     return host.run(stop_pipe[0]);

@@ -1,0 +1,207 @@
+// station_host --window under a virtual X server against the device
+// simulator: the main window comes up with the live chart, the chart's
+// curves grow while the trip records, and closing the window (the window
+// taken away through xdotool) ends the trip as SIGTERM does, its files
+// whole.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "platform/os/process.h"
+#include "platform/os/testing.h"
+#include "platform/ui/canvas.h"
+#include "platform/ui/testdata/virtual_screen.h"
+#include "tools/station_host/trip_files.h"
+
+namespace station_host {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::testing::run_tool;
+
+const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+
+// Drilling ahead with gas coming up: the curves move.
+const char* const rig =
+    "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+    "0   100       20        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+    "20  90        18        14  0.8       8.5    62    61    0     9   6.5     35      33\n"
+    "40  110       16        11  0.4       5.5    58    60    0     3   2.5     30      31\n";
+
+// A program with its output read on a thread of its own.
+class Child {
+ public:
+  explicit Child(const std::string& program, const std::vector<std::string>& args) {
+    os::SpawnOptions o;
+    o.program = program;
+    o.args = args;
+    o.capture_output = true;
+    std::string error;
+    EXPECT_TRUE(proc_.start(o, &error)) << error;
+    reader_ = std::thread([this] {
+      code_ = proc_.read_lines(
+          [this](const std::string& l) {
+            std::lock_guard<std::mutex> hold(mutex_);
+            lines_.push_back(l);
+          },
+          90000);
+    });
+  }
+  ~Child() { finish(); }
+  std::optional<int> finish() {
+    if (reader_.joinable()) {
+      if (proc_.running()) ::kill(proc_.pid(), SIGTERM);
+      reader_.join();
+    }
+    return code_;
+  }
+  // Waits (bounded) for the end without asking for it.
+  std::optional<int> wait_end() {
+    if (reader_.joinable()) reader_.join();
+    return code_;
+  }
+  std::string line_starting(const std::string& prefix, int timeout_ms) {
+    for (int waited = 0; waited < timeout_ms; waited += 20) {
+      {
+        std::lock_guard<std::mutex> hold(mutex_);
+        for (const auto& l : lines_)
+          if (l.rfind(prefix, 0) == 0) return l;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {};
+  }
+  std::vector<std::string> lines() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return lines_;
+  }
+
+ private:
+  os::Process proc_;
+  std::thread reader_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::optional<int> code_;
+};
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+bool geometry_of(const std::string& id, Geometry& g) {
+  std::string out;
+  if (run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out) != 0) return false;
+  auto value = [&](const char* key) {
+    const auto at = out.find(std::string(key) + "=");
+    return at == std::string::npos ? -1 : std::stoi(out.substr(at + std::string(key).size() + 1));
+  };
+  g = {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+  return g.width > 0 && g.height > 0;
+}
+
+// Pixels of the chart's curve colours (blue, red, green) in the window.
+int curve_ink(const Geometry& g, const std::string& png) {
+  ui::testing::ScreenGrab grab;
+  std::string why;
+  EXPECT_TRUE(ui::testing::grab_screen(grab, &why)) << why;
+  if (grab.width == 0) return 0;
+  ui::TBitmap shot(g.width, g.height);
+  int n = 0;
+  for (int y = 0; y < g.height; ++y)
+    for (int x = 0; x < g.width; ++x) {
+      const auto c = static_cast<ui::TColor>(grab.color_at(g.x + x, g.y + y));
+      shot.Canvas().SetPixel(x, y, c);
+      n += c == ui::clBlue || c == ui::clRed || c == ui::clGreen;
+    }
+  const fs::path out = fs::path(STATION_BINARY_DIR) / "test_output" / "screen";
+  fs::create_directories(out);
+  shot.SaveToFile((out / png).string());
+  return n;
+}
+
+TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
+  ui::testing::VirtualScreen screen;
+  VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+  // The child's sanitizer knows GTK's own process-lifetime allocations.
+  ::setenv("LSAN_OPTIONS",
+           (std::string("suppressions=") + STATION_SOURCE_DIR + "/platform/ui/testdata/lsan.supp:print_suppressions=0")
+               .c_str(),
+           1);
+  os::testing::TempDir dir;
+  const std::string script = dir / "rig.txt", well = dir / "well";
+  std::ofstream(script) << rig;
+
+  Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "80", "--pty"});
+  const std::string line = sim.line_starting("line: ", 5000);
+  ASSERT_FALSE(line.empty());
+  Child host(bin + "station_host", {"--port", line.substr(6), "--well", well, "--trip", "7", "--seconds", "60",
+                                    "--time-step", "1", "--depth", "1000", "--window"});
+
+  std::string out;
+  ASSERT_EQ(run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "рейс 7"}, &out, 20000), 0)
+      << "no window: " << ::testing::PrintToString(host.lines());
+  const std::string id = out.substr(0, out.find('\n'));
+  Geometry g;
+  ASSERT_TRUE(geometry_of(id, g));
+
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  const int early = curve_ink(g, "host_window_early.png");
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  const int later = curve_ink(g, "host_window_later.png");
+  EXPECT_GT(early, 0) << "no curves on the chart page";
+  EXPECT_GT(later, early) << "the curves did not grow";
+
+  // The window goes: the recording stops cleanly and the program ends.
+  ASSERT_EQ(run_tool({"xdotool", "windowclose", id}), 0);
+  const auto code = host.wait_end();
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
+  std::string summary;
+  for (const auto& l : host.lines())
+    if (l.rfind("summary: ", 0) == 0) summary = l;
+  EXPECT_FALSE(summary.empty()) << ::testing::PrintToString(host.lines());
+
+  const auto files = read_trip_files(well, 7);
+  ASSERT_GE(files.size(), 1u);
+  const TripFile& time = files[0];
+  EXPECT_TRUE(time.exists);
+  EXPECT_TRUE(time.has_end) << time.path;
+  EXPECT_TRUE(time.warnings.empty()) << ::testing::PrintToString(time.warnings);
+  EXPECT_GE(time.records, 6);
+  EXPECT_NE(summary.find(" " + std::to_string(time.records) + " time"), std::string::npos)
+      << summary << " / " << time.records << " records in the file";
+}
+
+}  // namespace
+}  // namespace station_host
+
+namespace station_host {
+namespace {
+
+TEST(StationHostWindow, WithoutADesktopItSaysSoAndWritesNothing) {
+  const char* d = std::getenv("DISPLAY");
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  const std::string saved = d ? d : "", saved_wl = wl ? wl : "";
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  os::testing::TempDir dir;
+  Child host(bin + "station_host", {"--port", dir / "no-such-port", "--well", dir / "well", "--window"});
+  const auto code = host.wait_end();
+  if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
+  if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
+  ASSERT_TRUE(code);
+  EXPECT_NE(*code, 0);
+  const auto lines = host.lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("DISPLAY"), std::string::npos) << lines.back();
+  EXPECT_FALSE(fs::exists(dir / "well")) << "a program without its window wrote its files";
+}
+
+}  // namespace
+}  // namespace station_host
