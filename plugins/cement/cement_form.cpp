@@ -5,7 +5,21 @@
 
 TCementForm::TCementForm(ui::TComponent* owner, CementData& job, ChartPoints& points)
     : ui::TForm(owner), tiCurrentProgram(new ui::TLabel(this)), job_(job), points_(points) {
+    tiCurrentProgram->SetParent(this);
     SetCaption("Контроль цементирования");
+    auto button = [this](const char* caption, int command) {
+        auto* b = new ui::TButton(this);
+        b->SetParent(this);
+        b->SetCaption(caption);
+        b->OnClick = [this, command](ui::TObject*) {
+            if (on_command) on_command(command);
+        };
+        return b;
+    };
+    btnSettings = button("Настройки", cement::cmd_settings);
+    btnStart = button("Начать программу", cement::cmd_next);
+    btnBack = button("Возврат к предыдущему этапу", cement::cmd_back);
+    btnReport = button("Отчет", cement::cmd_report);
 }
 
 void TCementForm::show_programme() {

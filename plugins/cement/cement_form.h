@@ -12,6 +12,7 @@
 #include "plugins/cement/cement_sections.h"
 
 namespace ui {
+class TButton;
 class TLabel;
 }
 struct CementLiveData;
@@ -32,6 +33,11 @@ public:
     std::function<void(int)> on_command;
 
     ui::TLabel* tiCurrentProgram;
+    // The operator's buttons: settings, next element, step back, report.
+    ui::TButton* btnSettings;
+    ui::TButton* btnStart;
+    ui::TButton* btnBack;
+    ui::TButton* btnReport;
     // What the window shows: the last sections, or the error view.
     SectionsResult shown_sections;
     bool error_shown = false;

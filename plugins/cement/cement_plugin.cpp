@@ -157,8 +157,14 @@ void CementPlugin::load_fluids(const std::string& path) {
     cement::load_fluids(path, data_);
 }
 
+void CementPlugin::ensure_folders() const {
+    std::error_code ec;
+    fs::create_directories(cement_folder() + "report", ec);
+}
+
 void CementPlugin::save_programme(const std::string& path) {
     log("Сохраняем программу");
+    ensure_folders();
     cement::save_programme(path, data_, report_);
 }
 
@@ -172,6 +178,7 @@ bool CementPlugin::load_programme(const std::string& path) {
 
 void CementPlugin::save_points(const std::string& path) {
     log("Сохраняем точки");
+    ensure_folders();
     cement::save_points_file(path, points_);
 }
 
@@ -314,7 +321,7 @@ void CementPlugin::stop_registration() {
         if (i >= 0) {
             CementProgramElement& e = data_.program[std::size_t(i)];
             e.mode = state_done;
-            e.end = rtl::Now();
+            e.end = now_date_time();
             // The last element's volume belongs in the report like the others'.
             try {
                 make_element_report(i, false);
@@ -384,7 +391,7 @@ double CementPlugin::step_volume(int kind, float flow, double dt) const {
 
 void CementPlugin::data_cycle(bool store) {
     if (!registration_) return;
-    const double t = rtl::Now();
+    const double t = now_date_time();
     const auto mono = clock_ ? clock_() : std::chrono::steady_clock::now();
     double dt = 0;
     if (prev_cycle_) dt = std::chrono::duration<double>(mono - *prev_cycle_).count();
@@ -449,6 +456,8 @@ void CementPlugin::data_cycle(bool store) {
     publish_packet();
     if (store && running) add_point(t, v);
 }
+
+double CementPlugin::now_date_time() const { return date_time_ ? date_time_() : rtl::Now(); }
 
 void CementPlugin::publish_packet() {
     const CementLiveData live = this->live();
@@ -565,6 +574,7 @@ void CementPlugin::make_element_report(int i, bool remake) {
 
 void CementPlugin::save_report_data(const std::string& base_path) {
     log("Сохраняем данные для отчета");
+    ensure_folders();
     WellReportInfo well;
     {
         lib::Locker hold(sys_lock_obj());
@@ -633,7 +643,7 @@ void CementPlugin::next_element() {
         return;
     }
     if (data_.program.empty()) return;
-    const double t = rtl::Now();
+    const double t = now_date_time();
     const int running = data_.running_index();
     const int next = running >= 0 ? running + 1 : (data_.element == element_none ? 0 : int(data_.program.size()));
     if (next >= int(data_.program.size())) {

@@ -126,11 +126,15 @@ public:
     // The clock of the volume integration; tests step it by hand.
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     void set_clock(Clock clock) { clock_ = std::move(clock); }
+    // The date-time of points and element times; rtl::Now() unless set.
+    void set_date_time_source(std::function<double()> now) { date_time_ = std::move(now); }
     // The longest step one cycle integrates over, s.
     static constexpr double max_cycle_step = 10.0;
 
 private:
     void log(const AnsiString& text);
+    // The well's cementing and report folders, made when missing.
+    void ensure_folders() const;
     void next_element();
     void previous_element();
     void request_host(int wparam);
@@ -139,6 +143,7 @@ private:
     double step_volume(int kind, float flow, double dt) const;
     void refresh_after_command();
     void publish_packet();
+    double now_date_time() const;
 
     cement::StationLink link_;
     bool window_shown_ = false;
@@ -158,6 +163,7 @@ private:
     int protocol_row_ = -1;
     TCementForm* form_ = nullptr;
     Clock clock_;
+    std::function<double()> date_time_;
     std::shared_ptr<bool> alive_;
 };
 
