@@ -32,8 +32,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct CommIncomData;
+namespace reg {
+class System;
+}
 
 namespace station_host {
 
@@ -48,6 +53,10 @@ struct HostOptions {
     int time_step = 0;           // s between time records; 0: the hub's configuration
     bool continue_trip = false;  // reload "sys.bin" and go on with the trip
     double start_depth = -1;     // bottom-hole and bit depth; < 0: as kept
+    std::string protocol;        // the hub's protocol row by name; empty: the console
+    // The scripted operator: at each second of the run, the plug-in window
+    // button with that caption is pressed.
+    std::vector<std::pair<double, std::string>> presses;
 };
 
 struct HostStats {
@@ -86,6 +95,16 @@ private:
     void on_frame(const CommIncomData& d);
     void cycle(std::uint32_t now);
     void log_error(const std::string& message);
+    // A trip's recording: the files named and opened, before_work (which
+    // starts the plug-ins' recording), the header; and its end.
+    void start_trip(int trip, bool continued);
+    void end_trip();
+    bool recording() const;
+    int trip() const;
+    reg::System* state_sys() const;
+    // A plug-in's message 1033 (trip_requests.cpp).
+    void answer_trip_request(int request);
+    void press(const std::string& caption);
 
     HostOptions options_;
     Out progress_, errors_;

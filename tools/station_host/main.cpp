@@ -3,12 +3,16 @@
 //
 //   station_host --port PORT --well DIR [--station DIR] [--trip N]
 //                [--seconds S] [--time-step S] [--depth M] [--continue]
-//                [--plugins DIR]
+//                [--plugins DIR] [--protocol NAME] [--press S:CAPTION,...]
 //
 // PORT is a device path (a serial line, or the pseudo-terminal the device
 // simulator prints) or "host:port". The plug-ins are the "*.so" of DIR
 // (default: the folder "plugins" beside the station folder, if there is
-// one). It prints a line a second, a summary at
+// one). --protocol reads the port with the hub's protocol of that name (a
+// plug-in's, "СКЦ" for the cementing station) instead of the console's.
+// --press plays the operator: at second S the plug-in window button with
+// that caption is pressed. A plug-in's message 1033 starts a new trip (0),
+// continues the recording (1) or stops it (2). It prints a line a second, a summary at
 // the end, and errors on standard error; SIGINT and SIGTERM stop it cleanly.
 
 #include <fcntl.h>
@@ -22,6 +26,7 @@
 #include <string>
 
 #include "tools/station_host/host.h"
+#include "tools/station_host/trip_requests.h"
 
 namespace {
 
@@ -45,7 +50,7 @@ int usage(const std::string& why) {
     say(stderr,
         "usage: station_host --port PORT --well DIR [--station DIR] [--trip N]\n"
         "                    [--seconds S] [--time-step S] [--depth M] [--continue]\n"
-        "                    [--plugins DIR]");
+        "                    [--plugins DIR] [--protocol NAME] [--press S:CAPTION,...]");
     return 2;
 }
 
@@ -72,6 +77,8 @@ int main(int argc, char** argv) {
             else if (a == "--well") o.well_folder = value();
             else if (a == "--station") o.station_folder = value();
             else if (a == "--plugins") o.plugin_folder = value();
+            else if (a == "--protocol") o.protocol = value();
+            else if (a == "--press") o.presses = station_host::parse_presses(value());
             else if (a == "--trip") {
                 if (!number(value(), 0LL, 99999999LL, n)) return usage("bad trip number");
                 o.trip = int(n);
