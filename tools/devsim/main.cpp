@@ -1,10 +1,14 @@
 // device_simulator: plays one of the station's devices on a pseudo-terminal
 // or on a TCP port of 127.0.0.1, for trying the station without hardware.
 //
-//   device_simulator [--device console|mmv0|mmv12|mmv3|uso1|ind]
+//   device_simulator [--device console|mmv0|mmv12|mmv3|uso1|ind|cement]
 //                    [--pty | --tcp PORT] [--scenario FILE | --seed N]
 //                    [--period MS] [--reports N] [--seconds S]
-//                    [--faults LIST] [--resend] [--bmv 48|11]
+//                    [--faults LIST] [--resend] [--bmv 48|11] [--speed X]
+//
+// The cementing-control station ("cement") answers the station's packets
+// from a cementing scenario (--scenario, required; --speed scenario seconds
+// per real second); its faults count the frames it answers with.
 //
 // It prints where the station should connect ("line: ..."), then one line
 // per report sent and per frame decoded from the station, and stops after
@@ -20,14 +24,18 @@
 #include <string>
 #include <thread>
 
+#include "platform/rtl/numbers.h"
+#include "tools/devsim/cement_station.h"
 #include "tools/devsim/simulator.h"
 
 namespace {
 
 devsim::Simulator* running = nullptr;
+devsim::CementStation* running_station = nullptr;
 
 void on_signal(int) {
     if (running) running->stop();
+    if (running_station) running_station->stop();
 }
 
 void say(const std::string& s) {
@@ -38,9 +46,9 @@ void say(const std::string& s) {
 
 int usage(const std::string& why) {
     std::fputs(("device_simulator: " + why + "\n").c_str(), stderr);
-    std::fputs("usage: device_simulator [--device console|mmv0|mmv12|mmv3|uso1|ind] [--pty | --tcp PORT]\n"
+    std::fputs("usage: device_simulator [--device console|mmv0|mmv12|mmv3|uso1|ind|cement] [--pty | --tcp PORT]\n"
                "         [--scenario FILE | --seed N] [--period MS] [--reports N] [--seconds S]\n"
-               "         [--faults LIST] [--resend] [--bmv 48|11]\n",
+               "         [--faults LIST] [--resend] [--bmv 48|11] [--speed X]\n",
                stderr);
     return 2;
 }
@@ -58,6 +66,8 @@ int main(int argc, char** argv) {
     bool tcp = false;
     long long port = 0, seed = 1, v = 0;
     std::string scenario_file, faults;
+    bool cement = false;
+    double speed = 1.0;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char* what) -> std::string {
@@ -65,7 +75,14 @@ int main(int argc, char** argv) {
             return argv[++i];
         };
         try {
-            if (a == "--device") options.kind = devsim::device_kind(value("a device"));
+            if (a == "--device") {
+                const std::string name = value("a device");
+                cement = name == "cement";
+                if (!cement) options.kind = devsim::device_kind(name);
+            } else if (a == "--speed") {
+                if (!rtl::TryStrToFloat(value("a factor"), speed) || !(speed > 0 && speed <= 1000))
+                    return usage("bad speed");
+            }
             else if (a == "--pty") tcp = false;
             else if (a == "--tcp") {
                 tcp = true;
@@ -90,6 +107,40 @@ int main(int argc, char** argv) {
             } else return usage("unknown option '" + a + "'");
         } catch (const std::exception& e) {
             return usage(e.what());
+        }
+    }
+
+    if (cement) {
+        try {
+            if (scenario_file.empty()) return usage("the cementing station needs --scenario");
+            auto line = tcp ? devsim::Endpoint::listen_tcp(int(port)) : devsim::Endpoint::open_pty();
+            devsim::CementStation station(*line, devsim::CementScenario::load(scenario_file), speed);
+            station.set_faults(devsim::parse_faults(faults));
+            running_station = &station;
+            std::signal(SIGINT, on_signal);
+            std::signal(SIGTERM, on_signal);
+            say("line: " + line->address());
+            say("device: cement");
+            std::atomic<bool> finished{false};
+            std::thread worker([&] {
+                station.run(options.max_ms);
+                finished = true;
+            });
+            while (!finished) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                for (const auto& s : station.take_log()) say(s);
+            }
+            worker.join();
+            for (const auto& s : station.take_log()) say(s);
+            running_station = nullptr;
+            const auto c = station.counters();
+            say("done: " + std::to_string(c.packets) + " packets, " + std::to_string(c.answers) + " frames, " +
+                std::to_string(c.bad_packets) + " bad packets, " + std::to_string(c.bad_values) + " bad values, " +
+                std::to_string(c.lost_flags) + " lost flags, " + std::to_string(c.junk_bytes) + " junk bytes");
+            return 0;
+        } catch (const std::exception& e) {
+            std::fputs(("device_simulator: " + std::string(e.what()) + "\n").c_str(), stderr);
+            return 1;
         }
     }
 
