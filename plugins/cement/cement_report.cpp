@@ -209,17 +209,4 @@ void write_report_data(const std::string& base_path, int stage, const CementData
     diagram.save_with_new_format((report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string(), -1);
 }
 
-std::vector<std::pair<std::string, std::string>> read_report_data(const std::string& path) {
-    std::vector<std::pair<std::string, std::string>> out;
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return out;
-    rtl::IniFile ini(path);
-    for (const std::string& line : ini.ReadSectionValues(report_section)) {
-        const std::size_t eq = line.find('=');
-        if (eq == std::string::npos || eq == 0) continue;
-        out.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-    }
-    return out;
-}
-
 }  // namespace cement
