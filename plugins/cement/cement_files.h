@@ -25,7 +25,8 @@ void load_fluids(const std::string& path, CementData& data);
 // Does nothing when the programme is empty.
 void save_programme(const std::string& path, CementData& data, TReportOptions& report);
 // False, with nothing changed, when the file does not exist; false with an
-// empty programme when it holds no "Count". Elements whose fluid or kind
+// empty programme when it holds no "Count". The elements' report values
+// written so far are read back too. Elements whose fluid or kind
 // the fluids list or the kinds cannot give are kept with the problem named
 // in warnings.
 bool load_programme(const std::string& path, CementData& data, TReportOptions& report,

@@ -42,6 +42,9 @@ TEST(CementProgrammeFile, SavedProgrammeLoadsBackWithItsPlansColumnsAndReport) {
     EXPECT_EQ(ini.ReadString("Item2", "start", "?"), "30.12.1899");
     EXPECT_EQ(ini.ReadString("Report", "pore_kk", "?"), "1,25");
 
+    // An element reported before: its values come back with the programme.
+    rtl::IniFile(path).WriteString("Item0", "V_inc", "2,50");
+    rtl::IniFile(path).WriteString("Item0", "P_min", "7,5");
     CementData back;
     back.fluids = data.fluids;
     back.fixed_fluids = data.fixed_fluids;
@@ -52,6 +55,9 @@ TEST(CementProgrammeFile, SavedProgrammeLoadsBackWithItsPlansColumnsAndReport) {
     EXPECT_EQ(back.columns, (std::vector<int>{3, 4}));
     EXPECT_EQ(back.plan[CementData::plan_volume][CementData::col_cement], 12.5f);
     EXPECT_EQ(back.program[0].fluid.name, "Вода");
+    EXPECT_EQ(back.program[0].V_inc, 2.5f);
+    EXPECT_EQ(back.program[0].P_min, 7.5f);
+    EXPECT_EQ(back.program[1].P_min, 10.0f);
     EXPECT_EQ(back.program[1].calibr_file_name(), "cem.clb");
     EXPECT_EQ(back.program[1].P_critical, 80.0f);
     EXPECT_NEAR(back.program[1].start, 46000.25, 1e-6);

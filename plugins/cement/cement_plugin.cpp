@@ -189,6 +189,20 @@ void CementPlugin::load_points(const std::string& path) {
     else if (r != PointsRead::ok) log("Файл точек " + path + " не прочитан: столбцы по умолчанию");
 }
 
+void CementPlugin::load_last_stage(const std::string& path) { data_.stage = cement::load_last_stage(path); }
+
+void CementPlugin::save_last_stage(const std::string& path) {
+    ensure_folders();
+    cement::save_last_stage(path, data_.stage);
+}
+
+bool CementPlugin::load_view_settings(const std::string& path) { return cement::load_view_settings(path, data_); }
+
+void CementPlugin::save_view_settings(const std::string& path) {
+    ensure_folders();
+    cement::save_view_settings(path, data_);
+}
+
 // ---- wells and stages ----------------------------------------------------------
 
 void CementPlugin::init() {
@@ -199,7 +213,7 @@ void CementPlugin::init() {
         name = BasicPoreOptions::safe_folder_name(sys()->get_pore().get_options()->nomer);
     }
     well_ = name;
-    cement::load_view_settings(settings_path(), data_);
+    load_view_settings(settings_path());
     align_density_parameter();
     std::error_code ec;
     fs::create_directories(cement_folder() + "report", ec);
@@ -210,9 +224,7 @@ void CementPlugin::init() {
 void CementPlugin::finalize() {
     log("Финализация");
     try {
-        std::error_code ec;
-        fs::create_directories(cement_folder(), ec);
-        cement::save_view_settings(settings_path(), data_);
+        save_view_settings(settings_path());
     } catch (const std::exception& e) {
         log(e.what());
     }
@@ -562,7 +574,7 @@ void CementPlugin::reintegrate(double a, double b) {
 void CementPlugin::make_element_report(int i, bool remake) {
     log("Делаем отчет");
     save_programme(programme_path(data_.stage));
-    cement::save_last_stage(settings_path(), data_.stage);
+    save_last_stage(settings_path());
     if (!remake) {
         save_points(points_path(data_.stage));
         const int col = points_.column_index("cem_V");
@@ -674,7 +686,7 @@ void CementPlugin::next_element() {
         }
     }
     save_points(points_path(data_.stage));
-    cement::save_last_stage(settings_path(), data_.stage);
+    save_last_stage(settings_path());
     {
         lib::Locker hold(sys_lock_obj());
         set_table_value(sys()->get_data_storage(), "cem_V", 0);

@@ -96,6 +96,10 @@ public:
     bool load_programme(const std::string& path);
     void save_points(const std::string& path);
     void load_points(const std::string& path);
+    void load_last_stage(const std::string& path);
+    void save_last_stage(const std::string& path);
+    bool load_view_settings(const std::string& path);
+    void save_view_settings(const std::string& path);
 
     // ---- paths ---------------------------------------------------------------
     std::string exe_folder() const;  // with its separator

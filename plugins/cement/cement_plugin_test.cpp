@@ -262,6 +262,14 @@ TEST(CementPluginJob, StepBackReintegratesTheStoredPoints) {
         EXPECT_EQ(p.job().element, 0);
         p.command(42);
         EXPECT_EQ(p.job().element, 0);
+        // The report program is not there: its start fails with the cause
+        // logged, and the job goes on.
+        logged().clear();
+        p.command(cement::cmd_report);
+        bool named = false;
+        for (const auto& l : logged()) named = named || l.find("Grouttab") != std::string::npos;
+        EXPECT_TRUE(named) << ::testing::PrintToString(logged());
+        EXPECT_TRUE(p.registration_running());
     });
 }
 
