@@ -22,6 +22,10 @@ TCementForm::TCementForm(ui::TComponent* owner, CementData& job, ChartPoints& po
     btnReport = button("Отчет", cement::cmd_report);
 }
 
+TCementForm::~TCementForm() {
+    if (on_destroy) on_destroy();
+}
+
 void TCementForm::show_programme() {
     const CementProgramElement* e = job_.running_element();
     tiCurrentProgram->SetCaption(e ? e->name : std::string());

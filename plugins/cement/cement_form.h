@@ -20,6 +20,10 @@ struct CementLiveData;
 class TCementForm : public ui::TForm {
 public:
     TCementForm(ui::TComponent* owner, CementData& job, ChartPoints& points);
+    // Whoever frees the window (the plug-in, or the host's page first) tells
+    // the plug-in through on_destroy.
+    ~TCementForm() override;
+    std::function<void()> on_destroy;
 
     // The programme's running element in the current-programme line.
     void show_programme();

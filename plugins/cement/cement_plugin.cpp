@@ -108,8 +108,7 @@ CementPlugin::~CementPlugin() {
     } catch (...) {
     }
     *alive_ = false;
-    delete form_;
-    form_ = nullptr;
+    delete form_;  // clears form_ through its on_destroy
     report_.bind_bit_diameter(nullptr);
     if (g_plugin == this) g_plugin = nullptr;
 }
@@ -380,7 +379,10 @@ void CementPlugin::event(reg::PluginEventType type, const std::any&) {
 }
 
 ui::TForm* CementPlugin::get_form() {
-    if (!form_) form_ = new TCementForm(nullptr, data_, points_);
+    if (!form_) {
+        form_ = new TCementForm(nullptr, data_, points_);
+        form_->on_destroy = [this] { form_ = nullptr; };
+    }
     return form_;
 }
 
