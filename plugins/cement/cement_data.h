@@ -144,6 +144,7 @@ public:
     // plug-in; the object's own field when not bound.
     void bind_bit_diameter(double* value) { bit_diameter_ = value ? value : &own_bit_diameter_; }
     double bit_diameter() const { return *bit_diameter_; }
+    void set_bit_diameter(double v) { *bit_diameter_ = v; }
 
     double pore_angle = 0;
     double pore_kk = 0;

@@ -125,7 +125,11 @@ bool load_programme(const std::string& path, CementData& data, TReportOptions& r
     const int count = ini.ReadInteger(main_section, "Count", -1);
     data.columns = parse_columns(ini.ReadString(main_section, "Column", ""));
     data.load_from_ini(&ini);
+    // The bit diameter is the hub's trip information: a file that does not
+    // hold it must not zero it.
+    const double bit = report.bit_diameter();
     report.load_from_ini(&ini);
+    if (!ini.ValueExists("Report", "doloto_diametr")) report.set_bit_diameter(bit);
     if (count < 0) {
         data.program.clear();
         data.element = element_none;

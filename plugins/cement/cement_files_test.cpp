@@ -106,12 +106,15 @@ TEST(CementProgrammeFile, MissingFileChangesNothingAndBadIndexesAreNamed) {
     ini.WriteInteger("Item0", "type_rastvor", 7);  // the list has one fluid
     ini.WriteInteger("Item1", "id", 42);
     data.fluids = {TRastvor::made_by_operator("Вода")};
+    double trip_bit = 215.9;
+    report.bind_bit_diameter(&trip_bit);
     std::vector<std::string> warnings;
     EXPECT_TRUE(cement::load_programme(dir / "bad.ini", data, report, &warnings));
     EXPECT_EQ(warnings.size(), 2u);
     ASSERT_EQ(data.program.size(), 2u);
     EXPECT_EQ(data.program[0].fluid.name, "");
     EXPECT_EQ(data.program[1].name, "null");
+    EXPECT_EQ(trip_bit, 215.9);  // the file has none: the trip's stays
 }
 
 TEST(CementProgrammeFile, ColumnListText) {
