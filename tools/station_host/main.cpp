@@ -25,8 +25,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/ui/testdata/lsan_options.h"
 #include "tools/station_host/host.h"
 #include "tools/station_host/trip_requests.h"
+
+// The plug-ins' windows measure text: fontconfig's process-lifetime caches
+// are not leaks of the station's code (under the sanitizer build).
+LSAN_DEFAULT_OPTIONS(__FILE__, "../../platform/ui/testdata/lsan.supp")
 
 namespace {
 
