@@ -8,7 +8,9 @@
 #
 # The library a target uses is built with clang into build/fuzz, with
 # coverage instrumentation for the fuzzer; only Durvalib and what it links
-# are built there.
+# are built there. A target of a folder above them names the sources it
+# needs of its own folder in lines "// fuzz-source: PATH"; they are compiled
+# into the target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-${FUZZ_SECONDS:-5}}
@@ -36,8 +38,10 @@ while IFS= read -r -d '' source; do
   name=$(basename "$source" .cpp)
   program="$build/bin/$name"
   mkdir -p "$build/bin"
+  extra=()
+  while IFS= read -r line; do extra+=("$line"); done < <(sed -n 's|^// fuzz-source: *||p' "$source")
   clang++ -std=c++20 -gline-tables-only -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I. "$source" -L"$build/lib" "${libs[@]}" -Wl,-rpath,"$PWD/$build/lib" -o "$program"
+    -I. "$source" "${extra[@]}" -L"$build/lib" "${libs[@]}" -Wl,-rpath,"$PWD/$build/lib" -o "$program"
   seeds="$(dirname "$source")/testdata/$name"
   # New inputs go to a scratch folder, so the committed corpus stays as it is.
   scratch=$(mktemp -d)

@@ -75,6 +75,18 @@ void CommProtocols::unregister_protocols() {
     last_protocol_ = 0;
 }
 
+bool CommProtocols::unregister_protocol(int n) {
+    lib::Locker l(&io_lock_);
+    if (n < 0 || n >= int(protocols_.size())) return false;
+    hardware::Protocol& p = protocols_[std::size_t(n)];
+    p.read = nullptr;
+    p.send = nullptr;
+    p.name.clear();
+    while (!protocols_.empty() && !protocols_.back().read && !protocols_.back().send) protocols_.pop_back();
+    last_protocol_ = protocols_.empty() ? 0 : int(protocols_.size()) - 1;
+    return true;
+}
+
 int CommProtocols::protocol_count() const {
     lib::Locker l(&io_lock_);
     return int(protocols_.size());

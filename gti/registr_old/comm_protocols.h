@@ -84,6 +84,12 @@ public:
     int register_protocol(const std::string& name, hardware::ReadFunction read, hardware::SendFunction send,
                           int middle_adc, int max_adc, int baud, int timeout);
     void unregister_protocols();
+    // Takes row n's functions out of the table, waiting for a transfer in
+    // progress, so nothing calls them any more (a plug-in's row, before the
+    // plug-in goes). The row keeps its place, so the numbers of the others
+    // stay; rows emptied at the end of the table are dropped. False when n
+    // is not a row.
+    bool unregister_protocol(int n);
     int get_last_protocol() const { return last_protocol_; }
     int protocol_count() const;
     // Clears the list and adds every row's name in table order.

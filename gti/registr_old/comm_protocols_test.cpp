@@ -43,6 +43,27 @@ TEST(CommProtocolsTable, BuiltInRowsAndRegistration) {
     EXPECT_EQ(names.Count(), 0);
 }
 
+TEST(CommProtocolsTable, UnregisteringOneRowKeepsTheOthersNumbers) {
+    CommProtocols cp;
+    int calls = 0;
+    auto reader = [&calls](CommProtocols&, CommIncomData*) { return ++calls > 0; };
+    const int a = cp.register_protocol("A", reader, nullptr, 0, 4095, 9600, 100);
+    const int b = cp.register_protocol("B", reader, nullptr, 0, 4095, 9600, 100);
+    ASSERT_EQ(b, a + 1);
+    // A middle row keeps its place, emptied; its number reads nothing.
+    EXPECT_TRUE(cp.unregister_protocol(a));
+    EXPECT_EQ(cp.protocol_count(), b + 1);
+    CommIncomData d;
+    EXPECT_FALSE(cp.read_data(a, &d));
+    // The last rows, once empty, go; the built-in rows stay.
+    EXPECT_TRUE(cp.unregister_protocol(b));
+    EXPECT_EQ(cp.protocol_count(), 2);
+    EXPECT_EQ(cp.get_last_protocol(), 1);
+    EXPECT_FALSE(cp.unregister_protocol(b));
+    EXPECT_FALSE(cp.unregister_protocol(-1));
+    EXPECT_EQ(calls, 0);
+}
+
 TEST(CommProtocolsTable, AdcRangeIsThereBeforeTheFirstConfigure) {
     CommProtocols cp;
     EXPECT_EQ(cp.get_max_adc_value(), 4095);

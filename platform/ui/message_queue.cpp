@@ -184,12 +184,42 @@ struct MessageWindow::Shared {
     Handler handler;
 };
 
+namespace {
+
+// The live windows by handle.
+std::mutex& windows_mutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+std::map<std::intptr_t, MessageWindow*>& windows() {
+    static auto* w = new std::map<std::intptr_t, MessageWindow*>;
+    return *w;
+}
+std::intptr_t next_handle = 0x1000;
+
+}  // namespace
+
 MessageWindow::MessageWindow(Handler handler, MessageQueue& queue)
     : shared_(std::make_shared<Shared>()), queue_(queue) {
     shared_->handler = std::move(handler);
+    std::lock_guard<std::mutex> l(windows_mutex());
+    handle_ = next_handle++;
+    windows()[handle_] = this;
+}
+
+bool post_message(std::intptr_t handle, int msg, std::intptr_t wparam, std::intptr_t lparam) {
+    std::lock_guard<std::mutex> l(windows_mutex());
+    auto it = windows().find(handle);
+    if (it == windows().end()) return false;
+    it->second->post(msg, wparam, lparam);
+    return true;
 }
 
 MessageWindow::~MessageWindow() {
+    {
+        std::lock_guard<std::mutex> l(windows_mutex());
+        windows().erase(handle_);
+    }
     // The handler is kept (a destructor called from inside it must not free
     // the function running); it is simply never called again.
     std::lock_guard<std::recursive_mutex> guard(shared_->running);

@@ -126,11 +126,20 @@ public:
     MessageWindow& operator=(const MessageWindow&) = delete;
 
     void post(int msg, std::intptr_t wparam, std::intptr_t lparam);
+    // The window's handle, never 0 and never reused in the process: what a
+    // program hands the libraries as its window, and what post_message
+    // finds the window by.
+    std::intptr_t handle() const { return handle_; }
 
 private:
     struct Shared;
+    std::intptr_t handle_ = 0;
     std::shared_ptr<Shared> shared_;
     MessageQueue& queue_;
 };
+
+// Posts to the message window with that handle, as PostMessage did; false
+// (nothing posted) when no such window exists (handle 0 included).
+bool post_message(std::intptr_t handle, int msg, std::intptr_t wparam, std::intptr_t lparam);
 
 }  // namespace ui

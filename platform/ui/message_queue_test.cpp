@@ -157,3 +157,28 @@ TEST(UiMessageWindow, DeliversInOrderAndDropsPostsToADestroyedWindow) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(self, nullptr);
 }
+
+namespace {
+
+TEST(UiMessageWindow, PostMessageFindsAWindowByItsHandleWhileItLives) {
+    drain();
+    std::vector<std::intptr_t> got;
+    std::intptr_t first = 0;
+    {
+        ui::MessageWindow w([&](int msg, std::intptr_t wparam, std::intptr_t) { got.push_back(msg * 10 + wparam); });
+        ui::MessageWindow other([](int, std::intptr_t, std::intptr_t) {});
+        first = w.handle();
+        EXPECT_NE(first, 0);
+        EXPECT_NE(other.handle(), first);
+        EXPECT_TRUE(ui::post_message(first, 1033, 2, 0));
+        drain();
+        EXPECT_EQ(got, (std::vector<std::intptr_t>{10332}));
+    }
+    // Gone, and handle 0 is nobody's.
+    EXPECT_FALSE(ui::post_message(first, 1033, 0, 0));
+    EXPECT_FALSE(ui::post_message(0, 1033, 0, 0));
+    ui::MessageWindow later([](int, std::intptr_t, std::intptr_t) {});
+    EXPECT_NE(later.handle(), first);
+}
+
+}  // namespace

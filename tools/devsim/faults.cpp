@@ -21,6 +21,7 @@ std::string fault_name(FaultKind kind) {
         case FaultKind::skip: return "skip";
         case FaultKind::truncate: return "truncate";
         case FaultKind::silence: return "silence";
+        case FaultKind::split: return "split";
     }
     return "?";
 }
@@ -44,7 +45,7 @@ std::vector<Fault> parse_faults(const std::string& text) {
         Fault f;
         bool known = false;
         for (FaultKind k : {FaultKind::flip, FaultKind::stray, FaultKind::repeat, FaultKind::skip,
-                            FaultKind::truncate, FaultKind::silence})
+                            FaultKind::truncate, FaultKind::silence, FaultKind::split})
             if (fault_name(k) == kind) {
                 f.kind = k;
                 known = true;

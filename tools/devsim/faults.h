@@ -13,6 +13,8 @@
 //                carries its block number and its counter pulses), and
 //                under run() the line quiet for 1500 ms
 //                (default 1000)
+//   split@4x30   report 4 written in two parts, the second 30 ms after the
+//                first (default 50)
 
 #include <stdexcept>
 #include <string>
@@ -20,7 +22,7 @@
 
 namespace devsim {
 
-enum class FaultKind { flip, stray, repeat, skip, truncate, silence };
+enum class FaultKind { flip, stray, repeat, skip, truncate, silence, split };
 
 struct Fault {
     FaultKind kind = FaultKind::flip;

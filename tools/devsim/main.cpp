@@ -1,6 +1,9 @@
 // device_simulator: plays one of the station's devices on a pseudo-terminal
 // or on a TCP port of 127.0.0.1, for trying the station without hardware.
-// "device_simulator --help" tells the options and the exit statuses.
+// "device_simulator --help" tells the options and the exit statuses. The
+// cementing-control station ("--device cement") answers the station's
+// packets from a cementing scenario (--scenario, required; --speed scenario
+// seconds per real second); its faults count the frames it answers with.
 
 #include <atomic>
 #include <chrono>
@@ -11,16 +14,20 @@
 #include <thread>
 #include <vector>
 
+#include "platform/rtl/numbers.h"
 #include "tools/common/args.h"
+#include "tools/devsim/cement_station.h"
 #include "tools/devsim/faults.h"
 #include "tools/devsim/simulator.h"
 
 namespace {
 
 devsim::Simulator* running = nullptr;
+devsim::CementStation* running_station = nullptr;
 
 void on_signal(int) {
     if (running) running->stop();
+    if (running_station) running_station->stop();
 }
 
 void say(const std::string& s) {
@@ -33,13 +40,14 @@ const tools::ArgParser args(
     "device_simulator",
     "device_simulator [--device KIND] [--pty | --tcp PORT] [--scenario FILE | --seed N]\n"
     "                        [--period MS] [--reports N] [--seconds S] [--faults LIST]\n"
-    "                        [--resend] [--bmv 48|11]",
+    "                        [--resend] [--bmv 48|11] [--speed X]",
     "Plays one of the station's devices on a pseudo-terminal or on a TCP port of\n"
     "127.0.0.1. It prints where the station should connect (\"line: ...\"), then a\n"
     "line per report sent and per frame decoded from the station, and stops after\n"
     "--reports reports or --seconds seconds, whichever comes first.",
     {
-        {"device", "KIND", "console (default), mmv0, mmv12, mmv3, uso1 or ind"},
+        {"device", "KIND", "console (default), mmv0, mmv12, mmv3, uso1, ind, or cement (the\n"
+                           "cementing-control station; needs --scenario)"},
         {"pty", "", "play on a new pseudo-terminal (default)"},
         {"tcp", "PORT", "listen on 127.0.0.1:PORT instead, 0 to 65535 (0: any free port)"},
         {"scenario", "FILE", "the rig's channels from a scenario script"},
@@ -48,9 +56,11 @@ const tools::ArgParser args(
         {"reports", "N", "stop after N reports, 1 to 100000000"},
         {"seconds", "S", "stop after S seconds, 1 to 86400 (default 60)"},
         {"faults", "LIST", "faults on the line, KIND@REPORT[xARG] separated by commas; KIND is\n"
-                           "flip, stray, repeat, skip, truncate or silence"},
+                           "flip, stray, repeat, skip, truncate, silence or split"},
         {"resend", "", "send a report again while the station has not confirmed it"},
         {"bmv", "48|11", "the older indicator unit's frame length"},
+        {"speed", "X", "the cementing scenario's seconds per real second, above 0 up to 1000\n"
+                       "(default 1)"},
     },
     {
         {0, "the device played to its end (or was stopped by SIGINT or SIGTERM)"},
@@ -67,9 +77,14 @@ int main(int argc, char** argv) {
     long long port = 0, seed = 1;
     std::string scenario_file;
     std::vector<devsim::Fault> faults;
+    bool cement = false;
+    double speed = 1.0;
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
         try {
-            if (name == "device") options.kind = devsim::device_kind(value);
+            if (name == "device") {
+                cement = value == "cement";
+                if (!cement) options.kind = devsim::device_kind(value);
+            }
             else if (name == "faults") faults = devsim::parse_faults(value);
         } catch (const std::invalid_argument& e) {
             throw tools::ArgError(e.what());
@@ -83,7 +98,10 @@ int main(int argc, char** argv) {
         else if (name == "period") options.period_ms = int(tools::whole_number(name, value, 1, 60000));
         else if (name == "reports") options.max_reports = int(tools::whole_number(name, value, 1, 100000000));
         else if (name == "seconds") options.max_ms = int(tools::whole_number(name, value, 1, 86400) * 1000);
-        else if (name == "resend") options.resend_unconfirmed = true;
+        else if (name == "speed") {
+            if (!rtl::TryStrToFloat(value, speed) || !(speed > 0 && speed <= 1000))
+                throw tools::ArgError("bad value '" + value + "' for --speed: above 0 up to 1000 is needed");
+        } else if (name == "resend") options.resend_unconfirmed = true;
         else if (name == "bmv") {
             const long long v = tools::whole_number(name, value, 11, 48);
             if (v != 11 && v != 48) throw tools::ArgError("bad value '" + value + "' for --bmv: 48 or 11 is needed");
@@ -91,6 +109,40 @@ int main(int argc, char** argv) {
         }
     });
     if (code) return *code;
+    if (cement && scenario_file.empty()) return args.bad_argument("the cementing station needs --scenario");
+
+    if (cement) {
+        try {
+            auto line = tcp ? devsim::Endpoint::listen_tcp(int(port)) : devsim::Endpoint::open_pty();
+            devsim::CementStation station(*line, devsim::CementScenario::load(scenario_file), speed);
+            station.set_faults(faults);
+            running_station = &station;
+            std::signal(SIGINT, on_signal);
+            std::signal(SIGTERM, on_signal);
+            say("line: " + line->address());
+            say("device: cement");
+            std::atomic<bool> finished{false};
+            std::thread worker([&] {
+                station.run(options.max_ms);
+                finished = true;
+            });
+            while (!finished) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                for (const auto& s : station.take_log()) say(s);
+            }
+            worker.join();
+            for (const auto& s : station.take_log()) say(s);
+            running_station = nullptr;
+            const auto c = station.counters();
+            say("done: " + std::to_string(c.packets) + " packets, " + std::to_string(c.answers) + " frames, " +
+                std::to_string(c.bad_packets) + " bad packets, " + std::to_string(c.bad_values) + " bad values, " +
+                std::to_string(c.lost_flags) + " lost flags, " + std::to_string(c.junk_bytes) + " junk bytes");
+            return 0;
+        } catch (const std::exception& e) {
+            std::fputs(("device_simulator: " + std::string(e.what()) + "\n").c_str(), stderr);
+            return 1;
+        }
+    }
 
     try {
         std::unique_ptr<devsim::Scenario> scenario;

@@ -193,6 +193,7 @@ SentReport Simulator::send_report() {
         r.wire.insert(r.wire.end(), r.payload.begin(), r.payload.end());
     }
 
+    int split_ms = 0;
     for (const Fault& f : mine) {
         r.faults.push_back(f.kind);
         switch (f.kind) {
@@ -221,10 +222,19 @@ SentReport Simulator::send_report() {
             case FaultKind::repeat: twice = true; break;
             case FaultKind::silence: break;
             case FaultKind::skip: break;
+            case FaultKind::split: split_ms = f.arg > 0 ? f.arg : 50; break;
         }
     }
 
-    r.sent = line_.write_all(r.wire, 2000);
+    if (split_ms > 0 && r.wire.size() > 1) {
+        // The frame reaches the station in two reads.
+        const auto half = r.wire.begin() + std::ptrdiff_t(r.wire.size() / 2);
+        r.sent = line_.write_all(Bytes(r.wire.begin(), half), 2000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(split_ms));
+        r.sent = r.sent && line_.write_all(Bytes(half, r.wire.end()), 2000);
+    } else {
+        r.sent = line_.write_all(r.wire, 2000);
+    }
     if (r.sent && twice) r.sent = line_.write_all(r.wire, 2000);
     last_ = r;
     awaiting_confirmation_ = r.sent && confirmed_device();

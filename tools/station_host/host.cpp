@@ -31,7 +31,9 @@
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
 #include "tools/station_host/hub_calc.h"
+#include "platform/rtl/string_list.h"
 #include "tools/station_host/station_setup.h"
+#include "tools/station_host/trip_requests.h"
 
 namespace station_host {
 
@@ -106,6 +108,16 @@ struct Host::State {
     std::uint32_t last_state_save = 0;
     os::FolderHolderLock well_lock;
     std::vector<boost::signals2::scoped_connection> connections;
+
+    // The main window the plug-ins' requests come to, the trip being
+    // recorded (none between a stop request and the next start), the
+    // protocol row the port is read with, and the operator's next press.
+    std::unique_ptr<TripRequests> requests;
+    bool recording = false;
+    int trip = 0;
+    int protocol = CommProtocols::console_protocol;
+    std::size_t next_press = 0;
+    bool plugins_initialized = false;
 };
 
 namespace {
@@ -114,9 +126,11 @@ namespace {
 // to the end of the process, the plug-in objects must not.
 struct PluginsFreed {
     reg::System* const* sys;
+    const bool* initialized;
     ~PluginsFreed() {
         if (!*sys) return;
         lib::Locker hold(sys_lock_obj());
+        if (*initialized) (*sys)->get_plugin_manager().for_each([](reg::RegPlugin* p) { p->finalize(); });
         (*sys)->get_plugin_manager().free();
     }
 };
@@ -304,7 +318,7 @@ void Host::cycle(std::uint32_t now) {
             log_error("device: no data on " + s.port + (cause.empty() ? "" : " (" + cause + ")") +
                       "; nothing is recorded until it comes back");
         }
-    } else {
+    } else if (s.recording) {
         if (s.in_silence) {
             s.in_silence = false;
             log_error("device: data again on " + s.port + " after " +
@@ -395,7 +409,7 @@ int Host::run(int stop_fd) {
     options_.station_folder = resolved_folder(options_.station_folder);
     options_.plugin_folder = resolved_folder(options_.plugin_folder);
     const std::string station = options_.station_folder.empty() ? options_.well_folder : options_.station_folder;
-    PluginsFreed plugins_freed{&s.sys};
+    PluginsFreed plugins_freed{&s.sys, &s.plugins_initialized};
     ErrorsEchoed errors_echoed{&s.sys};
     try {
         if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
@@ -461,6 +475,8 @@ int Host::run(int stop_fd) {
         s.pulses = std::make_unique<DepthPulses>([this](const std::string& m) { log_error(m); });
         Config& config = s.sys->get_config();
         s.config = &config;
+        // The host's main window, before the plug-ins take its handle.
+        s.requests = std::make_unique<TripRequests>();
         {
             // The hub's settings: its configuration, then the plug-ins (one
             // may set the configuration's record step, and one that is a
@@ -472,6 +488,15 @@ int Host::run(int stop_fd) {
             load_plugins(plugin_folder);
             s.sys->get_module_list().load_from_ini(&ini);
             s.block_position = config.last_tal;
+        }
+        {
+            // The plug-ins start on the settings just read, their pages shown.
+            lib::Locker hold(sys_lock_obj());
+            s.plugins_initialized = true;
+            s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) {
+                p->init();
+                p->show(true);
+            });
         }
         s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
         // The step as the operator typed it (0.2, not the float's 0.2000000030).
@@ -493,6 +518,21 @@ int Host::run(int stop_fd) {
             s.pumps[2] = table.find_global("ходы_насоса3");
         }
 
+        // The port was opened with the console's protocol before anything
+        // was written; a protocol a plug-in registered is known only now.
+        if (!options_.protocol.empty()) {
+            rtl::StringList names;
+            s.protocols->enum_protocols(&names);
+            s.protocol = -1;
+            for (int i = 0; i < names.Count() && s.protocol < 0; ++i)
+                if (names[i] == options_.protocol) s.protocol = i;
+            if (s.protocol < 0) throw std::runtime_error("no protocol '" + options_.protocol + "' in the hub's table");
+            CommPort& port = s.protocols->get_port();
+            s.protocols->configure_port(s.protocol);
+            port.configure(57600, CommPort::parity_none, 100, 2048, false);
+            s.protocols->clear();
+        }
+
         for (const std::string& m : s.ds->load_conf(s.well + settings_file)) log_error("depth: refused " + m);
         if (options_.start_depth >= 0) {
             const double d = std::min(options_.start_depth, DataStorage::max_depth);
@@ -501,20 +541,7 @@ int Host::run(int stop_fd) {
         stats_.first_depth = s.ds->get_depth_z();
         s.next_depth_mark = (std::floor(s.ds->get_depth_z() / s.depth_step + 1e-9) + 1) * s.depth_step;
 
-        {
-            // The trip header takes the trip and the record step from the
-            // configuration.
-            lib::Locker hold(sys_lock_obj());
-            config.nomer_dolbleniya = options_.trip;
-            config.get_race_info().race_num = options_.trip;
-            config.time_step = s.time_step;
-        }
         RealTimeFile& w = *s.writer;
-        w.calculate_file_names(s.well, options_.trip);
-        w.set_filenames_to_values();
-        s.sys->before_work(options_.trip, options_.continue_trip, s.well);
-        s.sys->fill_cur_files_list();
-        if (!options_.continue_trip) w.clear_all_file_values();
         s.connections.emplace_back(RealTimeFile::connect(
             w.time_signal, [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
                 ++stats_.time_records;
@@ -527,7 +554,7 @@ int Host::run(int stop_fd) {
             w.lag_signal, [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
                 ++stats_.lag_records;
             }));
-        w.save_start_values(options_.continue_trip);
+        start_trip(options_.trip, options_.continue_trip);
         w.start_save_thread();
         // The trip's start is a point to come back to.
         save_state(lib::get_local_time());
@@ -536,7 +563,7 @@ int Host::run(int stop_fd) {
         return 1;
     }
 
-    progress_("recording trip " + std::to_string(options_.trip) + " from " + options_.port + " into " +
+    progress_("recording trip " + std::to_string(s.trip) + " from " + options_.port + " into " +
               s.writer->get_time_file_name());
     if (on_started) {
         try {
@@ -553,7 +580,7 @@ int Host::run(int stop_fd) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= options_.duration_s)
             break;
         CommIncomData d;
-        if (s.protocols->read_data(CommProtocols::console_protocol, &d)) {
+        if (s.protocols->read_data(s.protocol, &d)) {
             try {
                 on_frame(d);
             } catch (const std::exception& e) {
@@ -571,7 +598,16 @@ int Host::run(int stop_fd) {
                 log_error(std::string("cycle: ") + e.what());
             }
             // The console's display follows the frame once a second.
-            if (!s.in_silence) s.protocols->send_data(CommProtocols::console_protocol, &display);
+            if (!s.in_silence) s.protocols->send_data(s.protocol, &display);
+        }
+        // The plug-ins' posted work and requests, then the operator.
+        try {
+            for (int request : s.requests->take()) answer_trip_request(request);
+            const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            while (s.next_press < options_.presses.size() && options_.presses[s.next_press].first <= run_s)
+                press(options_.presses[s.next_press++].second);
+        } catch (const std::exception& e) {
+            log_error(std::string("request: ") + e.what());
         }
         if (on_turn) on_turn();
     }
@@ -587,13 +623,11 @@ int Host::run(int stop_fd) {
     // the stop still ends within its wait, or at once on a second signal.
     int status = 0;
     RealTimeFile& w = *s.writer;
+    const bool was_recording = s.recording;
     try {
-        // The samples since the last time record make one more: a stop
-        // loses none of them.
-        if (s.samples_since_time_record > 0 && !s.in_silence) w.save_time_values();
-        stats_.lag_records += long(w.lag_lines().size());
-        w.flash_lag_data(std::chrono::milliseconds(0));
-        w.save_end_values();
+        // The trip still open ends here; the writer then gets its bounded
+        // wait before the hub is told the work is over.
+        if (was_recording) end_trip(false);
     } catch (const std::exception& e) {
         log_error(std::string("stop: ") + e.what());
         status = 3;
@@ -612,7 +646,7 @@ int Host::run(int stop_fd) {
     stats_.queued_at_end = w.get_queue_size();
     const long unwritten = w.get_queued_records();
     try {
-        s.sys->after_work(s.well);
+        if (was_recording) s.sys->after_work(s.well);
     } catch (const std::exception& e) {
         log_error(std::string("stop: ") + e.what());
         status = 3;
@@ -640,5 +674,52 @@ int Host::run(int stop_fd) {
               " -> " + fixed(stats_.last_depth, 2) + " m; files " + s.well);
     return status;
 }
+
+void Host::start_trip(int trip, bool continued) {
+    State& s = *state_;
+    Config& config = *s.config;
+    {
+        // The trip header takes the trip and the record step from the
+        // configuration.
+        lib::Locker hold(sys_lock_obj());
+        config.nomer_dolbleniya = trip;
+        config.get_race_info().race_num = trip;
+        config.time_step = s.time_step;
+    }
+    RealTimeFile& w = *s.writer;
+    w.calculate_file_names(s.well, trip);
+    w.set_filenames_to_values();
+    s.trip = trip;
+    s.recording = true;
+    s.last_time_record = 0;
+    s.samples_since_time_record = 0;
+    s.sys->before_work(trip, continued, s.well);
+    s.sys->fill_cur_files_list();
+    if (!continued) w.clear_all_file_values();
+    w.save_start_values(continued);
+}
+
+void Host::end_trip(bool finish) {
+    State& s = *state_;
+    RealTimeFile& w = *s.writer;
+    // The samples since the last time record make one more: a stop loses
+    // none of them.
+    if (s.samples_since_time_record > 0 && !s.in_silence) w.save_time_values();
+    s.samples_since_time_record = 0;
+    stats_.lag_records += long(w.lag_lines().size());
+    // The program's own stop must not wait on a failing disk here: it gives
+    // the writer a bounded wait of its own afterwards.
+    if (finish) w.flash_lag_data();
+    else w.flash_lag_data(std::chrono::milliseconds(0));
+    w.save_end_values();
+    s.recording = false;
+    if (!finish) return;
+    s.sys->after_work(s.well);
+    save_state(lib::get_local_time());
+}
+
+bool Host::recording() const { return state_->recording; }
+int Host::trip() const { return state_->trip; }
+reg::System* Host::state_sys() const { return state_->sys; }
 
 }  // namespace station_host

@@ -46,6 +46,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct CommIncomData;
 namespace reg {
@@ -67,6 +69,10 @@ struct HostOptions {
     double start_depth = -1;     // bottom-hole and bit depth; < 0: as kept
     int state_save_s = 60;       // s between saves of the hub's state and the
                                  // depths while recording
+    std::string protocol;        // the hub's protocol row by name; empty: the console
+    // The scripted operator: at each second of the run, the plug-in window
+    // button with that caption is pressed.
+    std::vector<std::pair<double, std::string>> presses;
 };
 
 struct HostStats {
@@ -121,6 +127,19 @@ private:
     void on_frame(const CommIncomData& d);
     void cycle(std::uint32_t now);
     void log_error(const std::string& message);
+    // A trip's recording: the files named and opened, before_work (which
+    // starts the plug-ins' recording), the header; and its end.
+    void start_trip(int trip, bool continued);
+    // finish: also tell the hub the work is over and save the state (a
+    // request's stop); the program's own stop does that after its bounded
+    // wait for the writer.
+    void end_trip(bool finish = true);
+    bool recording() const;
+    int trip() const;
+    reg::System* state_sys() const;
+    // A plug-in's message 1033 (trip_requests.cpp).
+    void answer_trip_request(int request);
+    void press(const std::string& caption);
 
     HostOptions options_;
     Out progress_, errors_;

@@ -5,6 +5,11 @@
 // a line a second, a summary at the end, and errors on standard error;
 // SIGINT and SIGTERM stop it cleanly, a second one cuts the wait for the
 // disk short, and the process ends at the latest ten seconds after it.
+// --protocol reads the port with the hub's protocol of that name (a
+// plug-in's, "СКЦ" for the cementing station) instead of the console's.
+// --press plays the operator: at second S the plug-in window button with
+// that caption is pressed. A plug-in's message 1033 starts a new trip (0),
+// continues the recording (1) or stops it (2).
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,6 +24,12 @@
 #include "tools/common/args.h"
 #include "tools/station_host/host.h"
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/trip_requests.h"
+#include "platform/ui/testdata/lsan_options.h"
+
+// The plug-ins' windows measure text: fontconfig's process-lifetime caches
+// are not leaks of the station's code (under the sanitizer build).
+LSAN_DEFAULT_OPTIONS(__FILE__, "../../platform/ui/testdata/lsan.supp")
 
 namespace {
 
@@ -45,7 +56,7 @@ const tools::ArgParser args(
     "station_host",
     "station_host --port PORT --well DIR [--station DIR] [--trip N] [--seconds S]\n"
     "                    [--time-step S] [--depth M] [--continue] [--plugins DIR]\n"
-    "                    [--window]",
+    "                    [--protocol NAME] [--press S:CAPTION,...] [--window]",
     "Records a trip of the acquisition unit on PORT into the well folder: the\n"
     "time, fast, depth and lag-depth files of the trip. Progress goes to standard\n"
     "output, errors to standard error and, once the trip has started, to\n"
@@ -63,6 +74,10 @@ const tools::ArgParser args(
         {"continue", "", "go on with the trip recorded before (reloads \"sys.bin\")"},
         {"plugins", "DIR", "the plug-ins (*.so) to load (default: \"plugins\" beside this program,\n"
                            "when there is one; a folder or library others may write is refused)"},
+        {"protocol", "NAME", "read the port with the hub's protocol of that name, one a plug-in\n"
+                             "registered (\"СКЦ\": the cementing-control station); default: the console's"},
+        {"press", "S:CAPTION,...", "play the operator: at second S of the run press the plug-in window\n"
+                                   "button with that caption (several, comma-separated)"},
         {"window", "", "show the station's main window on the desktop (menu, live chart, plug-in\n"
                        "pages, status bar); closing it stops the recording as SIGTERM does"},
     },
@@ -91,6 +106,14 @@ int main(int argc, char** argv) {
         else if (name == "depth") o.start_depth = tools::real_number(name, value, 0, 15000);
         else if (name == "continue") o.continue_trip = true;
         else if (name == "window") window = true;
+        else if (name == "protocol") o.protocol = value;
+        else if (name == "press") {
+            try {
+                o.presses = station_host::parse_presses(value);
+            } catch (const std::exception& e) {
+                throw tools::ArgError(std::string("--press: ") + e.what());
+            }
+        }
     });
     if (code) return *code;
     // The tests' way to see the periodic save without waiting a minute.

@@ -1,0 +1,796 @@
+#include "plugins/cement/cement_plugin.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+#include "gti/registr_old/all_params.h"
+#include "gti/registr_old/comm_protocols.h"
+#include "gti/registr_old/config.h"
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/race_info.h"
+#include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/sys_lock.h"
+#include "library/lock_object.h"
+#include "library/mess_caller.h"
+#include "library/numeric/numeric.h"
+#include "library/time_conv.h"
+#include "platform/os/error_log.h"
+#include "platform/os/process.h"
+#include "platform/rtl/datetime.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/message_queue.h"
+#include "platform/ui/stdctrls.h"
+#include "plugins/cement/cement_files.h"
+#include "plugins/cement/cement_form.h"
+#include "plugins/cement/cement_points.h"
+#include "plugins/cement/cement_report.h"
+
+namespace fs = std::filesystem;
+using namespace cement;
+
+namespace {
+
+CementPlugin* g_plugin = nullptr;
+
+// The text of a calculation that failed with something other than a
+// standard exception.
+const char* const calc_failure = "Ошибка при расчёте. Возможно, что введены не все данные";
+
+struct ParamRow {
+    const char* name;
+    const char* caption;
+    const char* variable;
+    const char* unit;
+    int channel, averaging, group;
+    float range, zero, min_value, max_value;
+};
+
+const ParamRow param_rows[] = {
+    {"cem_davl", "Давление СКЦ", "давл_скц", "атм", 0, 1, 1, 600, 0, 0, 600},
+    {"cem_plotn", "Плотность СКЦ", "плотн_скц", "г/см3", 1, 1, 1, 2.5f, 0, 1.0f, 2.0f},
+    {"cem_plan_plotn", "Плановая плотность СКЦ", "план_плотн_скц", "г/см3", -1, 30, 1, 2.5f, 0, 1.0f, 2.0f},
+    {"cem_temp", "Температура СКЦ", "темп_скц", "°C", 2, 1, 1, 100, 0, 0, 100},
+    {"cem_rasx", "Расход СКЦ", "расх_скц", "л/c", 3, 1, 1, 100, 0, 0, 100},
+    {"cem_plan_rasx", "Плановый расход СКЦ", "план_расх_скц", "л/c", -1, 1, 1, 50, 0, 0, 100},
+    {"cem_V", "Объем этапа СКЦ", "V_скц", "м3", -1, 1, 1, 100, 0, 0, 100},
+    {"cem_plan_V", "Плановый объем этапа СКЦ", "V_план_скц", "м3", -1, 1, 1, 100, 0, 0, 100},
+    {"cem_Vsumm", "Объем суммарный СКЦ", "V_summ_скц", "м3", -1, 1, 1, 1000, 0, 0, 1000},
+};
+
+std::string with_separator(std::string s) {
+    if (!s.empty() && s.back() != '/') s += '/';
+    return s;
+}
+
+// The hub's current value of a parameter the table has; none when it has not.
+std::optional<double> table_value(DataStorage& ds, const char* name) {
+    if (ds.get_par_tabl().find_global(name) < 0) return std::nullopt;
+    return ds.current_values[name];
+}
+
+void set_table_value(DataStorage& ds, const char* name, double v) {
+    if (ds.get_par_tabl().find_global(name) >= 0) ds.current_values[name] = v;
+}
+
+}  // namespace
+
+CementPlugin* cement_plugin() { return g_plugin; }
+
+float CementLiveData::get(const AnsiString& name) const {
+    auto it = values.find(name);
+    return it == values.end() ? 0.0f : it->second;
+}
+
+CementPlugin::CementPlugin() : alive_(std::make_shared<bool>(true)) {
+    g_plugin = this;
+    AllParams& registry = get_all_params();
+    for (const ParamRow& r : param_rows)
+        registry.register_param(r.caption, r.variable, r.unit, r.name, r.channel, r.averaging, r.group, r.range,
+                                r.zero, r.min_value, r.max_value, 0);
+    reg::System* root = sys();
+    report_.bind_bit_diameter(&root->get_config().get_race_info().bit_diameter);
+    cement::StationLink* link = &link_;
+    protocol_row_ = root->get_protocols().register_protocol(
+        "СКЦ", [link](CommProtocols& p, CommIncomData* d) { return link->exchange(p, d); }, nullptr, 0, 4095, 57600,
+        500);
+    link_.set_link_lost();
+}
+
+CementPlugin::~CementPlugin() {
+    // The hub must never call into a plug-in that is gone: the row goes
+    // first (waiting for an exchange in progress), then the rest.
+    try {
+        if (protocol_row_ >= 0) sys()->get_protocols().unregister_protocol(protocol_row_);
+    } catch (...) {
+    }
+    *alive_ = false;
+    delete form_;  // clears form_ through its on_destroy
+    report_.bind_bit_diameter(nullptr);
+    if (g_plugin == this) g_plugin = nullptr;
+}
+
+void CementPlugin::log(const AnsiString& text) {
+    if (host_add_error) host_add_error(this, text);
+}
+
+void CementPlugin::fill_plugin_info(reg::PluginInfo& info) {
+    info.title = "Контроль цементирования";
+    info.module_name = "plugin.cement";
+    info.page_visible = 1;
+    info.flags = 1;
+}
+
+void CementPlugin::reserved_operation() {}
+
+AnsiString CementPlugin::class_name() const { return "CementPlugin"; }
+
+void CementPlugin::enum_plan_options(lib::options_list& list) { data_.enum_values(list); }
+
+// ---- paths -------------------------------------------------------------------
+
+std::string CementPlugin::exe_folder() const { return with_separator(sys()->get_exe_path()); }
+std::string CementPlugin::fluids_path() const { return exe_folder() + "params/cement/cement_rastvor.ini"; }
+std::string CementPlugin::cement_folder() const { return exe_folder() + well_ + "/cement/"; }
+std::string CementPlugin::settings_path() const { return cement_folder() + "cement.ini"; }
+std::string CementPlugin::programme_path(int n) const {
+    return cement_folder() + "cement_program_" + std::to_string(n) + ".ini";
+}
+std::string CementPlugin::points_path(int n) const { return cement_folder() + std::to_string(n) + ".cem"; }
+std::string CementPlugin::report_base(int n) const { return cement_folder() + "cement_program_" + std::to_string(n); }
+
+// ---- files with their log lines ----------------------------------------------
+
+void CementPlugin::save_fluids(const std::string& path) {
+    log("Сохраняем растворы");
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    cement::save_fluids(path, data_);
+}
+
+void CementPlugin::load_fluids(const std::string& path) {
+    log("Загружаем растворы");
+    cement::load_fluids(path, data_);
+}
+
+void CementPlugin::ensure_folders() const {
+    std::error_code ec;
+    fs::create_directories(cement_folder() + "report", ec);
+}
+
+void CementPlugin::save_programme(const std::string& path) {
+    log("Сохраняем программу");
+    ensure_folders();
+    cement::save_programme(path, data_, report_);
+}
+
+bool CementPlugin::load_programme(const std::string& path) {
+    log("Загружаем программу");
+    std::vector<std::string> warnings;
+    const bool ok = cement::load_programme(path, data_, report_, &warnings);
+    for (const std::string& w : warnings) log(w);
+    return ok;
+}
+
+void CementPlugin::save_points(const std::string& path) {
+    log("Сохраняем точки");
+    ensure_folders();
+    cement::save_points_file(path, points_);
+}
+
+void CementPlugin::load_points(const std::string& path) {
+    log("Загружаем точки");
+    const PointsRead r = cement::load_points_file(path, points_);
+    if (r == PointsRead::truncated) log("Файл точек " + path + " обрезан: прочитаны целые точки");
+    else if (r != PointsRead::ok) log("Файл точек " + path + " не прочитан: столбцы по умолчанию");
+}
+
+void CementPlugin::load_last_stage(const std::string& path) { data_.stage = cement::load_last_stage(path); }
+
+void CementPlugin::save_last_stage(const std::string& path) {
+    ensure_folders();
+    cement::save_last_stage(path, data_.stage);
+}
+
+bool CementPlugin::load_view_settings(const std::string& path) { return cement::load_view_settings(path, data_); }
+
+void CementPlugin::save_view_settings(const std::string& path) {
+    ensure_folders();
+    cement::save_view_settings(path, data_);
+}
+
+// ---- wells and stages ----------------------------------------------------------
+
+void CementPlugin::init() {
+    log("Инициализация");
+    AnsiString name;
+    {
+        lib::Locker hold(sys_lock_obj());
+        name = BasicPoreOptions::safe_folder_name(sys()->get_pore().get_options()->nomer);
+    }
+    well_ = name;
+    load_view_settings(settings_path());
+    align_density_parameter();
+    std::error_code ec;
+    fs::create_directories(cement_folder() + "report", ec);
+    load_fluids(fluids_path());
+    continue_well(name);
+}
+
+void CementPlugin::finalize() {
+    log("Финализация");
+    try {
+        save_view_settings(settings_path());
+    } catch (const std::exception& e) {
+        log(e.what());
+    }
+    finish_well();
+}
+
+void CementPlugin::before_new_pore() {
+    log("Перед новой скважиной");
+    finish_well();
+    AnsiString name;
+    {
+        lib::Locker hold(sys_lock_obj());
+        name = BasicPoreOptions::safe_folder_name(sys()->get_pore().get_options()->nomer);
+    }
+    new_well(name);
+}
+
+void CementPlugin::continue_well(const AnsiString& name) {
+    log("Продолжить сважину: " + name);
+    well_ = name;
+    std::error_code ec;
+    if (fs::is_directory(exe_folder() + name, ec)) {
+        load_fluids(fluids_path());
+        const int n = cement::load_last_stage(settings_path());
+        if (n == -1)
+            new_stage(1);
+        else
+            continue_stage(n);
+    } else {
+        new_well(name);
+    }
+}
+
+void CementPlugin::new_well(const AnsiString& name) {
+    log("Новая скважина: " + name);
+    well_ = name;
+    std::error_code ec;
+    if (!fs::is_directory(cement_folder(), ec)) fs::create_directories(cement_folder() + "report", ec);
+    load_fluids(fluids_path());
+    points_.points.clear();
+}
+
+void CementPlugin::finish_well() {
+    log("Закончить скважину.");
+    points_.points.clear();
+    try {
+        save_fluids(fluids_path());
+    } catch (const std::exception& e) {
+        log(e.what());
+    }
+}
+
+void CementPlugin::continue_stage(int n) {
+    log("Продолжить ступень: " + std::to_string(n));
+    data_.stage = n;
+    if (load_programme(programme_path(n)))
+        load_points(points_path(n));
+    else
+        new_stage(n);
+}
+
+void CementPlugin::new_stage(int n) {
+    log("Новая ступень: " + std::to_string(n));
+    points_.points.clear();
+    points_.set_default_columns();
+}
+
+void CementPlugin::finish_stage(bool ask) {
+    log("Пробуем завершить ступень: ");
+    if (data_.stage == -1) return;
+    finish_requested_ = true;
+    if (ask) request_host(request_stop);
+}
+
+// ---- recording -----------------------------------------------------------------
+
+void CementPlugin::start_registration(int race_num, bool load) {
+    log("Запускаем процесс регистрации");
+    if (!may_start_) return;
+    data_.stage = race_num;
+    try {
+        save_programme(programme_path(race_num));
+    } catch (const std::exception& e) {
+        log(e.what());
+    }
+    registration_ = false;
+    link_.set_last_second(std::int64_t(lib::get_local_time()));
+    // A stage starts its volume steps afresh: the time since an earlier
+    // recording was not pumped through this one.
+    prev_cycle_.reset();
+    if (!load) {
+        data_.element = element_none;
+        data_.reset_states();
+        new_stage(race_num);
+    }
+    registration_ = true;
+    if (!continuing_) command(cmd_next);
+    if (window_shown_ && form_) form_->show_programme();
+}
+
+void CementPlugin::stop_registration() {
+    log("Останавливаем процесс регистрации");
+    if (!registration_) return;
+    if (finish_requested_) {
+        const int i = data_.running_index();
+        if (i >= 0) {
+            CementProgramElement& e = data_.program[std::size_t(i)];
+            e.mode = state_done;
+            e.end = now_date_time();
+            // The last element's volume belongs in the report like the others'.
+            try {
+                make_element_report(i, false);
+            } catch (const std::exception& ex) {
+                log(ex.what());
+            }
+        }
+        data_.element = element_finished;
+        finish_requested_ = false;
+    }
+    registration_ = false;
+    if (window_shown_ && form_) form_->tiCurrentProgram->SetCaption("");
+    try {
+        save_report_data(report_base(data_.stage));
+        save_programme(programme_path(data_.stage));
+        save_points(points_path(data_.stage));
+    } catch (const std::exception& e) {
+        log(e.what());
+    }
+}
+
+void CementPlugin::show(bool first) {
+    get_form();
+    if (first) {
+        log("Показ формы плагина");
+        form_->show_programme();
+        form_->on_command = [this](int cmd) { command(cmd); };
+        if (data_.element == element_finished) {
+            const std::string text = "Программа определила что рейс №" + std::to_string(data_.stage) +
+                                     " завершен.\nХотите начать новый рейс?";
+            if (ui::MessageBox(text, "Рейс завершен", ui::MB_YESNO) == ui::IDYES) {
+                data_.reset_states();
+                data_.element = element_none;
+                new_stage(data_.stage + 1);
+            }
+        }
+    }
+    window_shown_ = true;
+    command(0);
+}
+
+void CementPlugin::event(reg::PluginEventType type, const std::any&) {
+    if (type == reg::pe_refresh && window_shown_ && form_) form_->refresh();
+}
+
+ui::TForm* CementPlugin::get_form() {
+    if (!form_) {
+        form_ = new TCementForm(nullptr, data_, points_);
+        form_->on_destroy = [this] { form_ = nullptr; };
+    }
+    return form_;
+}
+
+void CementPlugin::data() {
+    std::weak_ptr<bool> alive = alive_;
+    sys()->get_mess_caller().call([this, alive] {
+        // A cycle still queued when the plug-in went finds nothing.
+        auto a = alive.lock();
+        if (!a || !*a) return;
+        data_cycle(registration_);
+    });
+}
+
+// ---- the data cycle ------------------------------------------------------------
+
+double CementPlugin::step_volume(int kind, float flow, double dt) const {
+    if (kind == kind_waiting || !(flow > 0) || lib::is_over_null(dt)) return 0;
+    return double(flow) * dt * 0.001;
+}
+
+void CementPlugin::data_cycle(bool store) {
+    if (!registration_) return;
+    const double t = now_date_time();
+    const auto mono = clock_ ? clock_() : std::chrono::steady_clock::now();
+    double dt = 0;
+    if (prev_cycle_) dt = std::chrono::duration<double>(mono - *prev_cycle_).count();
+    // A clock that stood still or went back adds nothing; a long pause adds
+    // no more than the longest step.
+    if (!(dt > 0)) dt = 0;
+    dt = std::min(dt, max_cycle_step);
+    prev_cycle_ = mono;
+
+    CementLiveData live = this->live();
+    auto& v = live.values;
+    const CementProgramElement* running = data_.running_element();
+    const int kind = running ? running->kind : -1;
+    {
+        lib::Locker hold(sys_lock_obj());
+        DataStorage& ds = sys()->get_data_storage();
+        v["cem_davl"] = float(ds["cem_davl"]);
+        v["cem_plotn"] = float(ds["cem_plotn"]);
+        v["cem_temp"] = float(ds["cem_temp"]);
+        v["cem_rasx"] = float(ds["cem_rasx"]);
+        data_.pressure = v["cem_davl"];
+        data_.density = v["cem_plotn"];
+        data_.temperature = v["cem_temp"];
+        data_.flow = v["cem_rasx"];
+        v["cem_plan_plotn"] = data_.plan_for_kind(CementData::plan_density, kind);
+        v["cem_plan_rasx"] = data_.plan_for_kind(CementData::plan_rate, kind);
+        if (auto x = table_value(ds, "cem_V")) v["cem_V"] = float(*x);
+        if (auto x = table_value(ds, "cem_Vsumm")) v["cem_Vsumm"] = float(*x);
+
+        const double dv = running ? step_volume(kind, v["cem_rasx"], dt) : 0.0;
+        v["cem_V"] = float(v["cem_V"] + dv);
+        v["cem_Vsumm"] = float(v["cem_Vsumm"] + dv);
+        set_table_value(ds, "cem_V", v["cem_V"]);
+        data_.stage_volume = v["cem_V"];
+        const float plan_v = data_.plan_for_kind(CementData::plan_volume, kind);
+        v["cem_plan_V"] = plan_v;
+        set_table_value(ds, "cem_plan_V", plan_v);
+        set_table_value(ds, "cem_plan_plotn", v["cem_plan_plotn"]);
+        set_table_value(ds, "cem_plan_rasx", v["cem_plan_rasx"]);
+        set_table_value(ds, "cem_Vsumm", v["cem_Vsumm"]);
+        data_.total_volume = v["cem_Vsumm"];
+        v["cem_V_pc"] = (!running || lib::is_over_null(plan_v)) ? 0.0f : v["cem_V"] / plan_v * 100.0f;
+
+        pore::PoreOpt& pore = sys()->get_pore();
+        live.sections.clear();
+        pore.divide_to_sections(live.sections, float(ds.get_depth_z()), true);
+        cement::merge_sections(live.sections);
+        live.instr = *pore.get_instr();
+    }
+    try {
+        Cement_calc(live.sections, sections_);
+        calc_error_.clear();
+    } catch (const std::exception& e) {
+        calc_error_ = e.what();
+    } catch (...) {
+        calc_error_ = calc_failure;
+    }
+    {
+        std::lock_guard<std::mutex> l(live_mutex_);
+        live_ = live;
+    }
+    publish_packet();
+    if (store && running) add_point(t, v);
+}
+
+double CementPlugin::now_date_time() const { return date_time_ ? date_time_() : rtl::Now(); }
+
+void CementPlugin::publish_packet() {
+    const CementLiveData live = this->live();
+    cement::PacketValues p;
+    p.density = live.get("cem_plotn");
+    p.pressure = live.get("cem_davl");
+    p.flow = live.get("cem_rasx");
+    p.temperature = live.get("cem_temp");
+    p.volume = live.get("cem_V");
+    p.volume_pc = live.get("cem_V_pc");
+    link_.publish(p);
+}
+
+CementLiveData CementPlugin::live() const {
+    std::lock_guard<std::mutex> l(live_mutex_);
+    return live_;
+}
+
+float CementPlugin::live_value(const AnsiString& name) const {
+    std::lock_guard<std::mutex> l(live_mutex_);
+    return live_.get(name);
+}
+
+void CementPlugin::add_point(double t, const std::map<AnsiString, float>& values) {
+    ChartPoint p;
+    p.time = t;
+    p.values.assign(points_.columns.size(), 0.0f);
+    for (const auto& [name, value] : values) {
+        const int i = points_.column_index(name);
+        if (i >= 0) p.values[std::size_t(i)] = value;
+    }
+    points_.points.push_back(std::move(p));
+    auto get = [&](const char* name) {
+        auto it = values.find(name);
+        return it == values.end() ? 0.0f : it->second;
+    };
+    if (CementProgramElement* e = data_.running_element()) {
+        e->rate_sum += get("cem_rasx");
+        e->density_sum += get("cem_plotn");
+        const float pressure = get("cem_davl");
+        if (pressure >= e->P_min) {
+            if (pressure > e->P_max) e->P_max = pressure;
+        } else {
+            e->P_min = pressure;
+        }
+    }
+    ++data_.samples;
+    if (continuing_) {
+        if (const CementProgramElement* e = data_.running_element()) reintegrate(e->start, 0);
+        continuing_ = false;
+    }
+}
+
+void CementPlugin::reintegrate(double a, double b) {
+    const int n = int(points_.points.size());
+    const int col_v = points_.column_index("cem_V");
+    const int col_sum = points_.column_index("cem_Vsumm");
+    const int col_rate = points_.column_index("cem_rasx");
+    if (n < 2 || col_v < 0 || col_sum < 0 || col_rate < 0) return;
+    auto time = [&](int k) { return points_.points[std::size_t(k)].time; };
+    int i1 = n - 1;
+    if (b != 0) {
+        i1 = 0;
+        for (int k = n - 2; k > 0; --k)
+            if (time(k) < b) {
+                i1 = k + 1;
+                break;
+            }
+    }
+    int i0 = 0;
+    for (int k = i1 - 1; k > 0; --k)
+        if (time(k) < a) {
+            i0 = k;
+            break;
+        }
+    if (i0 == 0 || i1 == 0) return;
+    const CementProgramElement* running = data_.running_element();
+    const int kind = running ? running->kind : -1;
+    for (int k = i0; k <= i1; ++k) {
+        auto& prev = points_.points[std::size_t(k - 1)].values;
+        auto& cur = points_.points[std::size_t(k)].values;
+        const double dt = (time(k) - time(k - 1)) * 24 * 60 * 60;
+        const double dv = dt > 0 ? step_volume(kind, cur[std::size_t(col_rate)], dt) : 0.0;
+        cur[std::size_t(col_v)] = float(prev[std::size_t(col_v)] + dv);
+        cur[std::size_t(col_sum)] = float(prev[std::size_t(col_sum)] + dv);
+    }
+    const float v = points_.points[std::size_t(i1)].values[std::size_t(col_v)];
+    const float sum = points_.points[std::size_t(i1)].values[std::size_t(col_sum)];
+    {
+        lib::Locker hold(sys_lock_obj());
+        DataStorage& ds = sys()->get_data_storage();
+        set_table_value(ds, "cem_V", v);
+        set_table_value(ds, "cem_Vsumm", sum);
+    }
+    std::lock_guard<std::mutex> l(live_mutex_);
+    live_.values["cem_V"] = v;
+    live_.values["cem_Vsumm"] = sum;
+}
+
+// ---- reports -------------------------------------------------------------------
+
+void CementPlugin::make_element_report(int i, bool remake) {
+    log("Делаем отчет");
+    save_programme(programme_path(data_.stage));
+    save_last_stage(settings_path());
+    if (!remake) {
+        save_points(points_path(data_.stage));
+        const int col = points_.column_index("cem_V");
+        if (!points_.points.empty() && col >= 0 && i >= 0 && i < int(data_.program.size()))
+            data_.program[std::size_t(i)].V_inc = points_.points.back().values[std::size_t(col)];
+    }
+    cement::write_element_report(programme_path(data_.stage), data_, i, remake);
+}
+
+void CementPlugin::save_report_data(const std::string& base_path) {
+    log("Сохраняем данные для отчета");
+    ensure_folders();
+    WellReportInfo well;
+    {
+        lib::Locker hold(sys_lock_obj());
+        reg::System* root = sys();
+        const pore::PoreOpt& pore = root->get_pore();
+        const pore::Options& o = *pore.get_options();
+        well.number = well_;
+        well.area = o.ploshad;
+        well.kust = o.kust;
+        well.category = o.kategoriya;
+        well.customer = o.zakazchik;
+        well.party = o.partiya_gti;
+        well.party_chief = o.nachalnik_partii;
+        well.construction = pore.get_construction()->elements();
+        well.construction_length = pore.get_construction()->get_total_len();
+        well.bit_diameter = root->get_config().get_race_info().bit_diameter;
+        const AllParams& registry = get_all_params();
+        for (const AnsiString& c : points_.columns) {
+            const int n = registry.get_param_number(c.c_str());
+            if (n >= 0) {
+                const DefaultParam& d = registry.at(n);
+                well.params.emplace_back(d.name, d.short_name, d.units, d.global_name, d.min_value, d.max_value);
+            } else {
+                well.params.emplace_back(c, c, "", c, 0.0f, 100.0f);
+            }
+        }
+    }
+    cement::write_report_data(base_path, data_.stage, data_, report_, points_, well);
+}
+
+// ---- commands ------------------------------------------------------------------
+
+void CementPlugin::command(int cmd) {
+    try {
+        switch (cmd) {
+            case cmd_settings:
+                if (settings_dialog && settings_dialog()) apply_settings();
+                break;
+            case cmd_next: next_element(); break;
+            case cmd_back: previous_element(); break;
+            case cmd_report: start_report_program(); break;
+            default: break;
+        }
+    } catch (const std::exception& e) {
+        log(e.what());
+    }
+    refresh_after_command();
+}
+
+void CementPlugin::next_element() {
+    if (!registration_) {
+        may_start_ = true;
+        if (data_.element == element_none) {
+            request_host(request_new_trip);
+        } else if (data_.element >= 0) {
+            // Before the request: the host may answer it at once.
+            continuing_ = true;
+            request_host(request_continue);
+        } else if (data_.element == element_finished) {
+            may_start_ = false;
+            data_.reset_states();
+            data_.element = element_none;
+            new_stage(data_.stage + 1);
+            command(cmd_settings);
+        }
+        return;
+    }
+    if (data_.program.empty()) return;
+    const double t = now_date_time();
+    const int running = data_.running_index();
+    const int next = running >= 0 ? running + 1 : (data_.element == element_none ? 0 : int(data_.program.size()));
+    if (next >= int(data_.program.size())) {
+        // The last element is closed when the host stops the recording.
+        finish_stage(true);
+        return;
+    }
+    if (running >= 0) {
+        CementProgramElement& e = data_.program[std::size_t(running)];
+        e.mode = state_done;
+        e.end = t;
+        make_element_report(running, false);
+    }
+    if (data_.element == element_none) data_.program.front().cem_Vsumm = 0;
+    data_.element = next;
+    CementProgramElement& e = data_.program[std::size_t(next)];
+    e.start = t;
+    e.mode = state_running;
+    save_programme(programme_path(data_.stage));
+    {
+        lib::Locker hold(sys_lock_obj());
+        const AnsiString file = e.calibr_file_name();
+        ParTabl& table = sys()->get_data_storage().get_par_tabl();
+        const int row = table.find_global("cem_rasx");
+        if (row >= 0 && !file.empty()) {
+            const std::string path = fs::path(file).is_absolute() ? file : exe_folder() + file;
+            if (!table[row].load_calibr_from_file(path)) log("Калибровка не загружена: " + path);
+        }
+    }
+    save_points(points_path(data_.stage));
+    save_last_stage(settings_path());
+    {
+        lib::Locker hold(sys_lock_obj());
+        set_table_value(sys()->get_data_storage(), "cem_V", 0);
+    }
+    {
+        std::lock_guard<std::mutex> l(live_mutex_);
+        live_.values["cem_V"] = 0;
+    }
+    e.reset_report_values();
+    data_.samples = 0;
+    data_cycle(true);
+}
+
+void CementPlugin::previous_element() {
+    const int running = data_.running_index();
+    if (running < 1) return;
+    CementProgramElement& e = data_.program[std::size_t(running)];
+    e.start = 0;
+    e.mode = state_waiting;
+    data_.element = running - 1;
+    CementProgramElement& back = data_.program[std::size_t(running - 1)];
+    back.mode = state_running;
+    reintegrate(back.end, 0);
+}
+
+void CementPlugin::apply_settings() {
+    save_fluids(fluids_path());
+    if (data_.stage >= 0) {
+        bool remake = registration_;
+        if (!remake && data_.element == element_finished)
+            remake = ui::MessageBox("Вы изменили параметры законченного рейса.\nОтчет по рейсу будет переделан и "
+                                    "данные записаны.\n Вы уверены?",
+                                    "Рейс завершен", ui::MB_YESNO) == ui::IDYES;
+        if (remake) {
+            for (int i = 0; i < int(data_.program.size()); ++i) make_element_report(i, true);
+            save_report_data(report_base(data_.stage));
+        }
+    }
+    align_density_parameter();
+}
+
+void CementPlugin::align_density_parameter() {
+    AllParams& registry = get_all_params();
+    const bool digital_now = registry.test_param("cem_plotn", AllParams::has_options_dialog);
+    int channel = -1;
+    if (data_.digital_density && !digital_now) {
+        registry.add_digit_params("cem_plotn");
+        channel = density_channel;
+    } else if (!data_.digital_density && digital_now) {
+        registry.remove_digit_params("cem_plotn");
+        channel = 1;
+    } else {
+        channel = data_.digital_density ? density_channel : 1;
+    }
+    lib::Locker hold(sys_lock_obj());
+    ParTabl& table = sys()->get_data_storage().get_par_tabl();
+    const int row = table.find_global("cem_plotn");
+    if (row >= 0) table[row].channel = channel;
+    const int n = registry.get_param_number("cem_plotn");
+    if (n >= 0) registry.at(n).channel = channel;
+}
+
+void CementPlugin::request_host(int wparam) {
+    // No main window, no request.
+    ui::post_message(ui::Application().Handle(), host_message, wparam, 0);
+}
+
+void CementPlugin::start_report_program() {
+    os::SpawnOptions o;
+    o.program = exe_folder() + "Grouttab";
+    o.args = {"-p" + well_};
+    o.folder = exe_folder();
+    o.null_stdio = true;
+    auto p = std::make_shared<os::Process>();
+    std::string error;
+    if (!p->start(o, &error)) {
+        log("Не удалось запустить " + o.program + ": " + error);
+        return;
+    }
+    // Not waited for here, as the report program runs on its own; a thread
+    // of its own reaps it.
+    std::thread([p] { p->wait(); }).detach();
+}
+
+void CementPlugin::refresh_after_command() {
+    if (window_shown_ && form_) form_->show_programme();
+    data_cycle(false);
+    if (window_shown_ && form_) {
+        form_->set_live_data(live());
+        if (calc_error_.empty())
+            form_->set_sections(sections_);
+        else
+            form_->show_error();
+    }
+}
+
+extern "C" lib::PluginBase* _reg_plugin(std::intptr_t handle) {
+    ui::Application().SetHandle(handle);
+    try {
+        return new CementPlugin;
+    } catch (const std::exception& e) {
+        os::log_error("cement: " + std::string(e.what()));
+        return nullptr;
+    }
+}

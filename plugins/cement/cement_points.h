@@ -1,0 +1,43 @@
+#pragma once
+// The points file of a stage ("<n>.cem" in the well's "cement" folder):
+// little-endian, no padding.
+//   "CementDataV2" (12 bytes), the byte 1, N (int32), N names (int32
+//   length L <= 51, then L bytes Windows-1251), M (int32), M points of a
+//   double time and N floats.
+//   "CementDataV1" (read only): tag, the byte 1, N, M, points; its columns
+//   are fixed (six, a seventh "cem_plan_V" when N is above 6).
+// A damaged file never yields more than it holds: counts and lengths are
+// checked against what remains, and a file cut short keeps its whole points.
+
+#include <cstdint>
+#include <string>
+
+#include "plugins/cement/cement_data.h"
+
+namespace cement {
+
+constexpr int max_column_name = 51;
+
+// The file's bytes for a table.
+std::string encode_points(const ChartPoints& table);
+
+enum class PointsRead {
+    ok,         // the whole file was read
+    truncated,  // its complete points were read, the rest was cut off
+    bad_tag,    // neither layout: the default columns, no points
+    bad_version,// the byte after the tag is not 1: the default columns, no points
+    bad_header, // a count or name length the file cannot hold: the default columns
+};
+
+// Replaces table with the file's contents (or the default columns, see
+// above).
+PointsRead decode_points(const std::uint8_t* data, std::size_t size, ChartPoints& table);
+
+// Writes the table (nothing when it holds no point) through a replacement
+// file, so a crash never leaves half a points file. Throws
+// std::runtime_error naming the file and the cause.
+void save_points_file(const std::string& path, const ChartPoints& table);
+// A missing or unreadable file gives the default columns and no points.
+PointsRead load_points_file(const std::string& path, ChartPoints& table);
+
+}  // namespace cement

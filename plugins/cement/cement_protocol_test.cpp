@@ -1,0 +1,136 @@
+#include "plugins/cement/cement_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "gti/registr_old/comm_data.h"
+#include "gti/registr_old/comm_protocols.h"
+#include "platform/os/test_peers.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Made with Python's struct and binascii.crc_hqx(data, 0xFFFF).
+const Bytes packet_vector = {0xFE, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x3F, 0x00, 0x80, 0xF0, 0x42, 0x00, 0x00, 0x40,
+                             0x41, 0x66, 0x66, 0x12, 0x42, 0x00, 0x00, 0x48, 0x40, 0x00, 0x00, 0x7A, 0x42, 0x77, 0x67};
+const Bytes lost_zero_vector = {0xFE, 0xFF, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0x20, 0x61};
+// Body after the marker: two ignored bytes, words 100..800, 3000 for
+// channel 30, the check word.
+const Bytes frame_body = {0x12, 0x34, 0x64, 0x00, 0xC8, 0x00, 0x2C, 0x01, 0x90, 0x01, 0xF4, 0x01,
+                          0x58, 0x02, 0xBC, 0x02, 0x20, 0x03, 0xB8, 0x0B, 0x77, 0x3A};
+
+TEST(CementStationLine, PacketBytesAsTheStationReadsThem) {
+    cement::PacketValues v{1.5f, 120.25f, 12.0f, 36.6f, 3.125f, 62.5f};
+    auto p = cement::build_packet(v, false);
+    EXPECT_EQ(Bytes(p.begin(), p.end()), packet_vector);
+    // Negative and not-a-number values go out as 0, the flag in byte 3.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    cement::PacketValues bad{-1.0f, nan, -0.0f, -std::numeric_limits<float>::infinity(), -3.0f, nan};
+    p = cement::build_packet(bad, true);
+    EXPECT_EQ(Bytes(p.begin(), p.end()), lost_zero_vector);
+}
+
+TEST(CementStationLine, FrameWordsGoToTheirChannelsOnlyWithAGoodCheck) {
+    CommIncomData d;
+    ASSERT_TRUE(cement::parse_frame(frame_body.data(), &d));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(d.channels[i], 100 * (i + 1));
+    EXPECT_EQ(d.channels[30], 3000);
+    EXPECT_EQ(d.channels[8], 0);
+    for (std::size_t at : {std::size_t(0), std::size_t(9), std::size_t(21)}) {
+        Bytes damaged = frame_body;
+        damaged[at] ^= 0x10;
+        CommIncomData e;
+        EXPECT_FALSE(cement::parse_frame(damaged.data(), &e)) << at;
+        EXPECT_EQ(e.channels[0], 0);
+    }
+}
+
+// A clock whose second moves on every reading, so no exchange waits.
+std::int64_t moving_second() {
+    static std::atomic<std::int64_t> s{1000};
+    return s++;
+}
+
+// The station's side on a pseudo-terminal: takes the packet, answers with
+// the given bytes.
+struct Station {
+    os::testing::PtyPair pty;
+    CommProtocols protocols;
+    cement::StationLink link;
+    Station() {
+        EXPECT_TRUE(protocols.get_port().open(pty.path()));
+        protocols.get_port().configure(57600, CommPort::parity_none, 200, 2048, false);
+        link.set_clock(&moving_second);
+    }
+    // One exchange with the station answering `answer`; returns the packet.
+    Bytes exchange(const Bytes& answer, bool& ok, CommIncomData& d) {
+        Bytes packet;
+        std::thread station([&] {
+            const std::string got = pty.receive(cement::packet_size);
+            packet.assign(got.begin(), got.end());
+            if (!answer.empty()) pty.send(answer.data(), answer.size());
+        });
+        ok = link.exchange(protocols, &d);
+        station.join();
+        return packet;
+    }
+};
+
+Bytes framed(const Bytes& body) {
+    Bytes f(body.size() + 2);
+    f[0] = 0xFE;
+    f[1] = 0xFF;
+    std::copy(body.begin(), body.end(), f.begin() + 2);
+    return f;
+}
+
+TEST(CementStationLine, ExchangesOverASerialLineAndTheLostFlag) {
+    Station s;
+    ASSERT_TRUE(s.pty.ok());
+    s.link.publish({1.5f, 120.25f, 12.0f, 36.6f, 3.125f, 62.5f});
+    bool ok = false;
+    CommIncomData d;
+    // The first packet after start carries the flag: nothing came before.
+    Bytes p = s.exchange(framed(frame_body), ok, d);
+    ASSERT_EQ(p.size(), 30u);
+    EXPECT_EQ(p[3], 1);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(d.channels[7], 800);
+    EXPECT_FALSE(s.link.link_lost());
+
+    struct Case {
+        const char* what;
+        Bytes answer;
+    };
+    Bytes bad_check = framed(frame_body);
+    bad_check[10] ^= 1;
+    const Bytes whole = framed(frame_body);
+    Bytes late_marker(1, 0x00);
+    for (std::uint8_t b : framed(frame_body)) late_marker.push_back(b);
+    const Case failures[] = {{"wrong check word", bad_check},
+                             {"a byte before the marker", late_marker},
+                             {"short frame", Bytes(whole.begin(), whole.begin() + 12)},
+                             {"silence", {}}};
+    for (const Case& c : failures) {
+        SCOPED_TRACE(c.what);
+        CommIncomData e;
+        p = s.exchange(c.answer, ok, e);
+        EXPECT_EQ(p[3], 0);  // the exchange before went well
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(s.link.link_lost());
+        EXPECT_EQ(e.channels[0], 0);
+        // The next packet tells the station.
+        p = s.exchange(framed(frame_body), ok, e);
+        EXPECT_EQ(p[3], 1);
+        EXPECT_TRUE(ok);
+        s.protocols.get_port().purge_input();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// A cementing job end to end: the station host with the cementing plug-in
+// loaded from its plug-ins folder, the simulated cementing-control station
+// on a pseudo-terminal, a scripted operator pressing "Начать программу";
+// the plug-in asks the host for its trip with message 1033, runs a buffer,
+// a cement slurry and a displacement, and writes the stage's files.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/param.h"
+#include "library/storage/file_storage.h"
+#include "platform/os/process.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/ini_file.h"
+#include "plugins/cement/cement_data.h"
+#include "plugins/cement/cement_files.h"
+#include "plugins/cement/cement_points.h"
+#include "plugins/cement/cement_report.h"
+#include "tools/station_host/station_setup.h"
+
+#ifdef STATION_CEMENT_PLUGIN
+
+namespace station_host {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+
+constexpr double flow = 10;  // l/s, all along
+
+// A running program whose output lines are gathered on a thread.
+class Child {
+public:
+    explicit Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false) {
+        os::SpawnOptions o;
+        o.program = bin + program;
+        o.args = args;
+        o.capture_output = true;
+        std::string error;
+        EXPECT_TRUE(proc_.start(o, &error)) << error;
+        if (wait_line) {
+            first_ = os::testing::read_line(proc_.stdout_fd(), 5000);
+        }
+        drain_ = std::thread([this] {
+            code_ = proc_.read_lines(
+                [this](const std::string& l) {
+                    std::lock_guard<std::mutex> hold(mutex_);
+                    lines_.push_back(l);
+                },
+                90000);
+        });
+    }
+    ~Child() { finish(); }
+    const std::string& first_line() const { return first_; }
+    std::vector<std::string> finish(bool stop = true) {
+        if (drain_.joinable()) {
+            if (stop && proc_.running()) ::kill(proc_.pid(), SIGTERM);
+            drain_.join();
+        }
+        std::lock_guard<std::mutex> hold(mutex_);
+        return lines_;
+    }
+    std::optional<int> code() const { return code_; }
+
+private:
+    os::Process proc_;
+    std::string first_;
+    std::thread drain_;
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::optional<int> code_;
+};
+
+bool has(const std::vector<std::string>& lines, const std::string& part) {
+    for (const auto& l : lines)
+        if (l.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// The station: the cementing parameters in the table (the station's 12-bit
+// channels on a 2.5 V reference), the well's number, the stage programme
+// the operator prepared, the plug-in in "plugins" beside the station.
+void prepare_station(const fs::path& root) {
+    const fs::path station = root / "station";
+    fs::create_directories(station);
+    ParTabl table;
+    struct Row {
+        const char* name;
+        int channel;
+        double full_scale;
+    };
+    for (const Row& r : {Row{"cem_davl", 0, 600}, Row{"cem_plotn", 1, 2.5}, Row{"cem_temp", 2, 100},
+                         Row{"cem_rasx", 3, 100}, Row{"cem_plan_plotn", -1, 0}, Row{"cem_plan_rasx", -1, 0},
+                         Row{"cem_V", -1, 0}, Row{"cem_plan_V", -1, 0}, Row{"cem_Vsumm", -1, 0}}) {
+        Param p;
+        p.global_name = r.name;
+        p.name = r.name;
+        p.channel = r.channel;
+        p.averaging = 1;
+        p.max_value = 100;
+        if (r.channel >= 0) p.points = {{0.0, 0.0}, {2.5, r.full_scale}};
+        table.add(p);
+    }
+    table.save_to((station / params_file).string());
+    ensure_default_setup(station.string());
+    rtl::IniFile(station / settings_file).WriteString("скважина", "номер", "101");
+
+    const fs::path cement = station / "101" / "cement";
+    fs::create_directories(cement);
+    rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
+    rtl::IniFile prog(cement / "cement_program_1.ini");
+    prog.WriteInteger("Main", "Count", 3);
+    prog.WriteString("Main", "cem_planV", "0,04");
+    const std::pair<const char*, int> elements[] = {
+        {"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string s = "Item" + std::to_string(i);
+        prog.WriteString(s, "name", elements[i].first);
+        prog.WriteInteger(s, "id", elements[i].second);
+        prog.WriteInteger(s, "type_rastvor", elements[i].second == 1 ? 0 : -1);
+    }
+    fs::create_directories(root / "plugins");
+    fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
+}
+
+TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
+    os::testing::TempDir dir;
+    const fs::path root = dir.path();
+    prepare_station(root);
+    std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
+                                       "0 40 1.20 20 10\n"
+                                       "100 40 1.20 20 10\n";
+    // Line faults on the way: a bad check word, a silent second, a frame
+    // split in two, a short frame.
+    Child sim("device_simulator", {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(),
+                                   "--seconds", "60", "--faults", "flip@4,silence@7,split@9x40,truncate@12"},
+              true);
+    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    const std::string port = sim.first_line().substr(6);
+
+    Child host("station_host",
+               {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(),
+                "--trip", "1", "--seconds", "19", "--protocol", "СКЦ", "--press",
+                "2:Начать программу,6:Начать программу,10:Начать программу,14:Начать программу"});
+    const auto host_lines = host.finish(false);
+    ASSERT_TRUE(host.code());
+    EXPECT_EQ(*host.code(), 0) << ::testing::PrintToString(host_lines);
+    const auto sim_lines = sim.finish();
+
+    // The plug-in asked for a new trip and, past its last element, for the
+    // stop: the host answered both.
+    EXPECT_TRUE(has(host_lines, "trip 2 started on a plug-in's request")) << ::testing::PrintToString(host_lines);
+    EXPECT_TRUE(has(host_lines, "trip 2 stopped on a plug-in's request")) << ::testing::PrintToString(host_lines);
+
+    // The programme of stage 2, read back: three elements, done one after
+    // the other, each volume the flow over its time.
+    const fs::path cement = root / "station" / "101" / "cement";
+    CementData job;
+    TReportOptions report;
+    ASSERT_TRUE(cement::load_programme((cement / "cement_program_2.ini").string(), job, report));
+    ASSERT_EQ(job.program.size(), 3u);
+    EXPECT_EQ(job.element, cement::element_finished);
+    rtl::IniFile prog(cement / "cement_program_2.ini");
+    double total = 0;
+    for (int i = 0; i < 3; ++i) {
+        const CementProgramElement& e = job.program[std::size_t(i)];
+        EXPECT_EQ(e.mode, cement::state_done) << i;
+        const double seconds = (e.end - e.start) * 86400;
+        EXPECT_NEAR(seconds, 4, 1.5) << i;
+        if (i > 0) {
+            EXPECT_NEAR(e.start, job.program[std::size_t(i - 1)].end, 1e-6) << i;
+        }
+        const double v = rtl::IniFile(cement / "cement_program_2.ini")
+                             .ReadFloat("Item" + std::to_string(i), "V_inc", -1);
+        // Within one cycle's step of the flow over the element's time.
+        EXPECT_NEAR(v, flow * seconds * 0.001, flow * 1.5 * 0.001) << i;
+        total += v;
+    }
+    EXPECT_NEAR(prog.ReadFloat("Item2", "Vsumm", -1), total, 0.011);
+
+    // The stage's report data and points.
+    auto rpt = cement::read_report_data((cement / "cement_program_2.rpt").string());
+    std::map<std::string, std::string> r(rpt.begin(), rpt.end());
+    EXPECT_EQ(r["name"], "101");
+    EXPECT_FALSE(r["start_time"].empty());
+    ChartPoints points;
+    ASSERT_EQ(cement::load_points_file((cement / "2.cem").string(), points), cement::PointsRead::ok);
+    ASSERT_GE(points.points.size(), 8u);
+    const int rate = points.column_index("cem_rasx");
+    const int sum = points.column_index("cem_Vsumm");
+    ASSERT_GE(rate, 0);
+    int at_flow = 0;
+    for (const ChartPoint& p : points.points) at_flow += std::fabs(p.values[std::size_t(rate)] - flow) < 0.1;
+    EXPECT_GE(at_flow, int(points.points.size()) - 1);
+    // The total only grows, and ends at the elements' sum.
+    for (std::size_t k = 1; k < points.points.size(); ++k)
+        EXPECT_GE(points.points[k].values[std::size_t(sum)], points.points[k - 1].values[std::size_t(sum)]);
+    EXPECT_NEAR(points.points.back().values[std::size_t(sum)], total, 0.011);
+    EXPECT_EQ(cement::load_last_stage((cement / "cement.ini").string()), 2);
+    EXPECT_TRUE(fs::exists(cement / "report" / "101_2.realtim"));
+
+    // The station saw its faults reported back: each failed exchange is
+    // followed by a packet with the lost flag (the first packet has it too).
+    std::string done;
+    for (const auto& l : sim_lines)
+        if (l.rfind("done: ", 0) == 0) done = l;
+    EXPECT_NE(done.find(" 0 bad packets, 0 bad values"), std::string::npos) << done;
+    int lost = -1;
+    if (auto at = done.find(" lost flags"); at != std::string::npos) {
+        auto begin = done.rfind(' ', at - 1);
+        lost = std::stoi(done.substr(begin + 1, at - begin - 1));
+    }
+    EXPECT_GE(lost, 4) << done;
+}
+
+}  // namespace
+}  // namespace station_host
+
+#endif
