@@ -276,6 +276,7 @@ std::mutex g_mutex;  // the settings and the started office
 // the program so that the user keeps the report.
 os::Process* g_office = nullptr;
 std::string g_office_profile;
+std::string g_office_pipe;
 
 Reference<css::uno::XComponentContext> local_context() {
   static Reference<css::uno::XComponentContext> context = [] {
@@ -303,6 +304,7 @@ bool start_office(const OfficeSettings& s, std::string* error) {
   o.null_stdio = true;
   if (!g_office->start(o, error)) return false;
   g_office_profile = s.profile_dir;
+  g_office_pipe = s.pipe_name;
   return true;
 }
 
@@ -344,10 +346,13 @@ ServerFactory office_server_factory() {
       }
       std::lock_guard<std::mutex> lock(g_mutex);
       if (s.start_office && !started) {
+        if (!os::file_exists(s.program)) throw ServerError("LibreOffice is not installed (" + s.program + ")");
         // An office this process started earlier may still be on its way up.
         const bool alive = g_office && g_office->pid() > 0 && !g_office->wait(0);
+        if (alive && g_office_pipe != s.pipe_name)
+          throw ServerError("the office this program started listens on \"" + g_office_pipe + "\", not on \"" +
+                            s.pipe_name + "\"");
         if (!alive) {
-          if (!os::file_exists(s.program)) throw ServerError("LibreOffice is not installed (" + s.program + ")");
           std::string error;
           if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
         }
