@@ -4,6 +4,7 @@
 #include <rtl/ustring.hxx>
 
 #include <exception>
+#include <filesystem>
 
 #include "platform/rtl/numbers.h"
 
@@ -33,6 +34,12 @@ std::string make_file_url(const std::string& path) {
   std::string system_path = path;
   for (char& c : system_path)
     if (c == '\\') c = '/';
+  // The office resolves nothing against our working folder.
+  if (!system_path.empty() && system_path[0] != '/') {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(system_path, ec);
+    if (!ec) system_path = absolute.string();
+  }
   const rtl::OUString in = rtl::OStringToOUString(rtl::OString(system_path.data(), system_path.size()),
                                                   RTL_TEXTENCODING_UTF8);
   rtl::OUString url;

@@ -68,6 +68,9 @@ class OOCalcAuto {
   void lock_controllers(bool unlock);
   void release_handles();
 
+  // The URL the client hands the server for a path (make_file_url above).
+  static std::string make_file_url(const std::string& path) { return ::grouttab::make_file_url(path); }
+
   bool has_document() const { return document_ != nullptr; }
 
  private:

@@ -12,6 +12,10 @@ namespace {
 TEST(MakeFileUrl, EscapesWhatAUrlCannotHoldAndTakesBackslashesAsFolders) {
   EXPECT_EQ(make_file_url("/st/Скв 7/a#b%c.xls"), "file:///st/%D0%A1%D0%BA%D0%B2%207/a%23b%25c.xls");
   EXPECT_EQ(make_file_url("/st\\w 1\\r.xls"), "file:///st/w%201/r.xls");
+  // The office knows nothing of our working folder.
+  const std::string relative = make_file_url("rel.xls");
+  EXPECT_EQ(relative.rfind("file:///", 0), 0u) << relative;
+  EXPECT_EQ(relative.substr(relative.size() - 8), "/rel.xls");
 }
 
 TEST(CellKinds, HaveTheirDisplayNames) {
