@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=(build-essential cmake pkg-config libboost-dev zlib1g-dev libcairo2-dev
       libpango1.0-dev fonts-dejavu-core p7zip-full libgtest-dev libgmock-dev
       libbenchmark-dev python3 fp-compiler clang libclang-rt-14-dev
-      libreoffice-calc-nogui libreoffice-dev python3-xlrd)
+      libreoffice-calc-nogui libreoffice-dev python3-xlrd xdg-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
