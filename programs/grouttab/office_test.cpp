@@ -221,6 +221,20 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
     EXPECT_EQ(std::get<std::string>(oo.read_cell(2, pos.first, pos.second)), text) << pos.first << "," << pos.second;
   oo.close_document();
 
+  // A well whose report folder cannot be had (a file holds its name; a
+  // missing folder the office would make): the office refuses the store,
+  // and the error reaches the caller with the office's own message.
+  testing::write_well(program.path(), "без папки", "2");
+  fs::remove(program.path() + "/без папки/cement/report");
+  os::testing::write_bytes(program.path() + "/без папки/cement/report", "not a folder");
+  try {
+    make_report(form, "без папки", "2");
+    ADD_FAILURE() << "the store into a missing folder succeeded";
+  } catch (const ServerError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("storeAsURL: ", 0), 0u) << e.what();
+  }
+  EXPECT_FALSE(form.calc_auto());
+
   std::string why;
   const auto cells = read_xls(paths.output_file, &why);
   if (cells.empty()) {
