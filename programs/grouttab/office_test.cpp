@@ -54,6 +54,8 @@ class OfficeEnvironment : public ::testing::Environment {
     // longer than a minute for it.
     s.timeout_ms = 50000;
     s.start_office = true;
+    // Should this process die before its tear-down, the office goes with it.
+    if (os::file_exists("/usr/bin/setpriv")) s.launcher = {"/usr/bin/setpriv", "--pdeathsig", "KILL", "--"};
   }
   void TearDown() override {
     stop_started_office(true);

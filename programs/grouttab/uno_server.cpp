@@ -291,8 +291,12 @@ Reference<css::uno::XComponentContext> local_context() {
 bool start_office(const OfficeSettings& s, std::string* error) {
   if (!g_office) g_office = new os::Process;
   os::SpawnOptions o;
-  o.program = s.program;
-  o.args = {"-env:UserInstallation=" + make_file_url(s.profile_dir),
+  o.program = s.launcher.empty() ? s.program : s.launcher.front();
+  if (!s.launcher.empty()) {
+    o.args.assign(s.launcher.begin() + 1, s.launcher.end());
+    o.args.push_back(s.program);
+  }
+  const std::vector<std::string> office_args = {"-env:UserInstallation=" + make_file_url(s.profile_dir),
             "--headless",
             "--invisible",
             "--nologo",
@@ -301,6 +305,7 @@ bool start_office(const OfficeSettings& s, std::string* error) {
             "--nodefault",
             "--nofirststartwizard",
             "--accept=pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext"};
+  o.args.insert(o.args.end(), office_args.begin(), office_args.end());
   o.null_stdio = true;
   if (!g_office->start(o, error)) return false;
   g_office_profile = s.profile_dir;

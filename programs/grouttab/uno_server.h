@@ -7,6 +7,7 @@
 // after the program ends, so the report it shows stays with the user.
 
 #include <string>
+#include <vector>
 
 #include "programs/grouttab/spreadsheet_server.h"
 
@@ -18,6 +19,9 @@ struct OfficeSettings {
   std::string profile_dir;  // its private user profile folder
   int timeout_ms = 30000;   // how long a connection is tried
   bool start_office = true; // start an office when none listens
+  // A program (with its arguments) that the office is started through, e.g.
+  // one that ties its life to ours; empty: the office is started itself.
+  std::vector<std::string> launcher;
 };
 
 // The process-wide settings that office_server_factory uses at each
