@@ -1,0 +1,34 @@
+// Grouttab: the cementing report program. "-p" glued to a well folder name
+// preselects that well (the cementing plug-in starts it so).
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/ui/application.h"
+#include "programs/grouttab/report_form.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  for (const auto& a : arguments) {
+    if (a == "--help") {
+      std::fputs(
+          "Usage: Grouttab [-pWELL]\n"
+          "Builds the spreadsheet report of a cementing stage from the files the cementing\n"
+          "plug-in stored in the well folders beside the program.\n"
+          "  -pWELL   preselect the well folder WELL (no blank between -p and the name)\n"
+          "  --help   show this text\n"
+          "Exit status: 0.\n",
+          stdout);
+      return 0;
+    }
+  }
+  try {
+    ui::Application().CreateForm<grouttab::TReportForm>(arguments);
+    ui::Application().Run();
+  } catch (const std::exception& e) {
+    ui::Application().HandleException(e);
+  }
+  return 0;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The spreadsheet server in a LibreOffice process, reached through the UNO
+// bridge on a named pipe. Connecting finds an office already listening on
+// the pipe, or starts one (headless, with a private user profile so that it
+// never meets the user's own office or a first-start dialog) and waits for
+// it to listen, for a bounded time. The office started here keeps running
+// after the program ends, so the report it shows stays with the user.
+
+#include <string>
+#include <vector>
+
+#include "programs/grouttab/spreadsheet_server.h"
+
+namespace grouttab {
+
+struct OfficeSettings {
+  std::string program;      // the office's soffice.bin
+  std::string pipe_name;    // the pipe it listens on
+  std::string profile_dir;  // its private user profile folder
+  int timeout_ms = 30000;   // how long a connection is tried
+  bool start_office = true; // start an office when none listens
+  // A program (with its arguments) that the office is started through, e.g.
+  // one that ties its life to ours; empty: the office is started itself.
+  std::vector<std::string> launcher;
+};
+
+// The process-wide settings that office_server_factory uses at each
+// connection; tests point them at an office of their own.
+OfficeSettings& office_settings();
+
+// Connects to the office of office_settings(); throws ServerError with the
+// cause when no office can be had in time.
+ServerFactory office_server_factory();
+
+// Ends the office that a connection of this process started, if one runs,
+// and removes its private profile when asked. Tests call it; the program
+// never does.
+void stop_started_office(bool remove_profile);
+
+// Whether this machine has the office installed at all.
+bool office_installed();
+
+}  // namespace grouttab
