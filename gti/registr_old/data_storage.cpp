@@ -91,6 +91,8 @@ double& CurrentValues::operator[](const AnsiString& name) {
 // ---- AverageValues ---------------------------------------------------------
 
 AverageValues::AverageValues(DataStorage& storage) : storage_(storage) {
+    // Each queue starts at a different count, so that the fresh sums of
+    // long windows fall on different cycles rather than all on one.
     for (std::size_t i = 0; i < queues_.size(); ++i) queues_[i].set_since_resum(i);
 }
 
