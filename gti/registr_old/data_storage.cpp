@@ -19,9 +19,13 @@
 
 namespace {
 
-int find_number(const ParTabl& table, const char* name) {
-    return name ? table.find_global(std::string_view(name)) : -1;
+int find_number(DataStorage& storage, const char* name) {
+    return name ? storage.number_of(std::string_view(name)) : -1;
 }
+
+// Names a station's code asks for are few; names from elsewhere (an
+// operator's text) are not remembered past this many.
+constexpr std::size_t kMostRememberedNames = 4096;
 
 // A parameter's averaging window and half of the table, without copying
 // the parameter: a position past the table's end is a parameter with the
@@ -48,8 +52,8 @@ namespace ds_tmp {
 
 void PARAM_AVER_QUEUE::reserve(std::size_t n) {
     if (n <= cap_) return;
-    std::vector<double> grown(2 * n);
-    for (std::size_t i = 0; i < count_; ++i) grown[i] = grown[i + n] = (*this)[i];
+    std::vector<double> grown(n);
+    for (std::size_t i = 0; i < count_; ++i) grown[i] = (*this)[i];
     buf_.swap(grown);
     cap_ = n;
     head_ = 0;
@@ -57,54 +61,41 @@ void PARAM_AVER_QUEUE::reserve(std::size_t n) {
 
 double PARAM_AVER_QUEUE::sum() const {
     // Oldest first, one addition after the other: the averages the station
-    // has always written depend on this order.
+    // has always written depend on this order. The ring lies in at most two
+    // pieces: from the oldest sample to the end of the storage, then from
+    // its start.
     double s = 0.0;
-    const double* a = data();
-    for (std::size_t k = 0; k < count_; ++k) s += a[k];
+    const std::size_t first = std::min(count_, cap_ - head_);
+    for (std::size_t k = 0; k < first; ++k) s += buf_[head_ + k];
+    for (std::size_t k = 0; k < count_ - first; ++k) s += buf_[k];
     return s;
 }
 
-namespace {
-
-// The sums of four queues at once. Each is still added oldest first, one
-// sample after the other, so each result is exactly sum(); running the four
-// chains of additions side by side lets the processor overlap them.
-void sum4(const PARAM_AVER_QUEUE* const q[4], double out[4]) {
-    const double* p[4];
-    std::size_t n[4];
-    std::size_t common = SIZE_MAX;
-    for (int k = 0; k < 4; ++k) {
-        p[k] = q[k]->data();
-        n[k] = q[k]->size();
-        common = std::min(common, n[k]);
-    }
-    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-    for (std::size_t j = 0; j < common; ++j) {
-        s0 += p[0][j];
-        s1 += p[1][j];
-        s2 += p[2][j];
-        s3 += p[3][j];
-    }
-    double s[4] = {s0, s1, s2, s3};
-    for (int k = 0; k < 4; ++k) {
-        for (std::size_t j = common; j < n[k]; ++j) s[k] += p[k][j];
-        out[k] = s[k];
-    }
+double PARAM_AVER_QUEUE::resum() {
+    sum_ = 0.0;
+    carry_ = 0.0;
+    const std::size_t first = std::min(count_, cap_ - head_);
+    for (std::size_t k = 0; k < first; ++k) add(buf_[head_ + k]);
+    for (std::size_t k = 0; k < count_ - first; ++k) add(buf_[k]);
+    since_resum_ = 0;
+    return sum();
 }
-
-}  // namespace
 
 // ---- CurrentValues ---------------------------------------------------------
 
-double& CurrentValues::operator[](const char* name) { return (*this)[find_number(storage_.get_par_tabl(), name)]; }
+double& CurrentValues::operator[](const char* name) { return (*this)[find_number(storage_, name)]; }
 
 double& CurrentValues::operator[](const AnsiString& name) {
-    return (*this)[storage_.get_par_tabl().find_global(name)];
+    return (*this)[storage_.number_of(name)];
 }
 
 // ---- AverageValues ---------------------------------------------------------
 
-AverageValues::AverageValues(DataStorage& storage) : storage_(storage) {}
+AverageValues::AverageValues(DataStorage& storage) : storage_(storage) {
+    // Each queue starts at a different count, so that the fresh sums of
+    // long windows fall on different cycles rather than all on one.
+    for (std::size_t i = 0; i < queues_.size(); ++i) queues_[i].set_since_resum(i);
+}
 
 AverageValues::~AverageValues() = default;
 
@@ -118,18 +109,15 @@ double& AverageValues::operator[](int i) {
     return storage_.current_values[i];
 }
 
-double& AverageValues::operator[](const char* name) { return (*this)[find_number(storage_.get_par_tabl(), name)]; }
+double& AverageValues::operator[](const char* name) { return (*this)[find_number(storage_, name)]; }
 
 double& AverageValues::operator[](const AnsiString& name) {
-    return (*this)[storage_.get_par_tabl().find_global(name)];
+    return (*this)[storage_.number_of(name)];
 }
 
 void AverageValues::calculate_values(bool computed) {
     ParTabl& table = storage_.get_par_tabl();
     const int count = table.get_items_count();
-    // First every parameter of the half takes its new sample ...
-    std::array<int, frame_size> taken;
-    int m = 0;
     for (int i = 0; i < frame_size; ++i) {
         const AverageSetup setup = average_setup(table, count, i);
         if ((setup.channel == -2) != computed) continue;
@@ -138,6 +126,9 @@ void AverageValues::calculate_values(bool computed) {
         if (window > max_average_window) window = max_average_window;
 
         PARAM_AVER_QUEUE& q = queues_[static_cast<std::size_t>(i)];
+        // Every queue's samples lie elsewhere in memory; asking for the
+        // ones a few parameters ahead hides the wait for them.
+        if (i + 4 < frame_size) queues_[static_cast<std::size_t>(i + 4)].prefetch();
         const auto w = static_cast<std::size_t>(window);
         // Trimming to one short of the window before appending leaves the
         // same samples as appending and then trimming, in a ring that never
@@ -145,27 +136,20 @@ void AverageValues::calculate_values(bool computed) {
         q.reserve(w);
         while (q.size() >= w) q.pop_front();
         q.push_back(storage_.current_values[i]);
-        taken[static_cast<std::size_t>(m++)] = i;
-    }
-    // ... then each average is the sum of its samples over their count.
-    int k = 0;
-    for (; k + 4 <= m; k += 4) {
-        const PARAM_AVER_QUEUE* q[4];
-        for (int j = 0; j < 4; ++j) q[j] = &queues_[static_cast<std::size_t>(taken[static_cast<std::size_t>(k + j)])];
-        double sums[4];
-        sum4(q, sums);
-        for (int j = 0; j < 4; ++j)
-            averages_[static_cast<std::size_t>(taken[static_cast<std::size_t>(k + j)])] =
-                sums[j] / static_cast<double>(q[j]->size());
-    }
-    for (; k < m; ++k) {
-        const auto i = static_cast<std::size_t>(taken[static_cast<std::size_t>(k)]);
-        averages_[i] = queues_[i].sum() / static_cast<double>(queues_[i].size());
+        // Once a window's worth of samples has passed through, or once the
+        // running sum met an infinity or a NaN (which no later subtraction
+        // takes out again), the sum is made afresh.
+        double sum = q.running_sum();
+        if (q.since_resum() >= w || !std::isfinite(sum)) sum = q.resum();
+        averages_[static_cast<std::size_t>(i)] = sum / static_cast<double>(q.size());
     }
 }
 
 void AverageValues::clear() {
-    for (auto& q : queues_) q.clear();
+    for (std::size_t i = 0; i < queues_.size(); ++i) {
+        queues_[i].clear();
+        queues_[i].set_since_resum(i);
+    }
     averages_.fill(0.0);
 }
 
@@ -216,7 +200,7 @@ void FileData::clear() {
 // ---- DataStorage -----------------------------------------------------------
 
 unsigned char& DataStorage::CrushFlags::operator[](const AnsiString& name) {
-    return (*this)[storage_ ? storage_->get_par_tabl().find_global(name) : -1];
+    return (*this)[storage_ ? storage_->number_of(name) : -1];
 }
 
 DataStorage::DataStorage()
@@ -230,9 +214,32 @@ DataStorage::DataStorage()
 
 DataStorage::~DataStorage() = default;
 
-double& DataStorage::operator[](const char* name) { return (*this)[find_number(*par_tabl_, name)]; }
+double& DataStorage::operator[](const char* name) { return (*this)[find_number(*this, name)]; }
 
-double& DataStorage::operator[](const AnsiString& name) { return (*this)[par_tabl_->find_global(name)]; }
+double& DataStorage::operator[](const AnsiString& name) { return (*this)[number_of(name)]; }
+
+int DataStorage::number_of(std::string_view name) {
+    const ParTabl& table = *par_tabl_;
+    const std::uint64_t edits = table.edits();
+    auto it = names_.find(name);
+    if (it == names_.end()) {
+        if (names_.size() >= kMostRememberedNames) return table.find_global(name);
+        it = names_.emplace(std::string(name), NameSlot{}).first;
+    }
+    NameSlot& slot = it->second;
+    if (slot.resolved && slot.edits == edits &&
+        (slot.number < 0 ||
+         (slot.number < table.get_items_count() && table.at(slot.number).global_name == slot.found)))
+        return slot.number;
+    slot.number = table.find_global(name);
+    if (slot.number >= 0)
+        slot.found = table.at(slot.number).global_name;
+    else
+        slot.found.clear();
+    slot.edits = edits;
+    slot.resolved = true;
+    return slot.number;
+}
 
 void DataStorage::set_forced_operation(OperType op) {
     if (op == forced_operation_) return;

@@ -9,7 +9,10 @@
 // Indexed access never fails: a number outside 0..511, or a name the table
 // does not hold, reaches a spare slot that is zeroed first, so a read gives
 // 0 and a write is lost. Access by number allocates nothing and takes
-// constant time; access by name costs one ParTabl::find_global.
+// constant time. Access by name finds the name through ParTabl::find_global
+// once, then remembers its number until the table changes or hands out a
+// parameter to write (ParTabl::edits), so that a cycle that writes the same
+// names frame after frame looks each up once.
 //
 // Module streams: "DataStorage" (lag_moving, depth_recording, bottom-hole
 // depth, bit depth, operation, host counter; stored depths outside
@@ -21,10 +24,13 @@
 // notification crosses threads, always to the main thread.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <boost/signals2/signal.hpp>
@@ -52,9 +58,13 @@ constexpr int max_average_window = 1000;
 
 // The samples of one parameter's running average, oldest first: a ring over
 // storage that grows only when a longer window is asked for, so that the
-// cycle's append and trim never allocate. Every sample is stored twice, one
-// capacity apart, so that the queue always lies in one piece from its
-// oldest sample on (data()), whatever the ring's position.
+// cycle's append and trim never allocate.
+//
+// Beside the samples it keeps their running sum, so that an average costs
+// the same whatever the window. The running sum carries its own rounding
+// error (compensated, so it stays near the exact sum), and resum() makes it
+// afresh from the samples from time to time, so that it never drifts from
+// what summing the window again gives.
 class PARAM_AVER_QUEUE {
 public:
     std::size_t size() const { return count_; }
@@ -63,34 +73,71 @@ public:
 
     void push_back(double value) {
         if (count_ == cap_) reserve(cap_ == 0 ? 8 : 2 * cap_);
-        std::size_t at = head_ + count_;
-        if (at >= cap_) at -= cap_;
-        buf_[at] = value;
-        buf_[at + cap_] = value;
+        buf_[slot(count_)] = value;
         ++count_;
+        add(value);
+        ++since_resum_;
     }
     void pop_front() {
         if (count_ == 0) return;
+        add(-buf_[head_]);
         if (++head_ == cap_) head_ = 0;
         --count_;
     }
-    // The samples, oldest first, size() of them in a row.
-    const double* data() const { return buf_.data() + head_; }
-    double operator[](std::size_t i) const { return data()[i]; }
+    // Sample i, oldest first.
+    double operator[](std::size_t i) const { return buf_[slot(i)]; }
     void clear() {
         head_ = 0;
         count_ = 0;
+        sum_ = 0.0;
+        carry_ = 0.0;
+        since_resum_ = 0;
     }
     // Room for n samples without a further allocation.
     void reserve(std::size_t n);
     // The samples added in double, oldest first.
     double sum() const;
+    // The sum kept up with every append and removal.
+    double running_sum() const { return sum_ + carry_; }
+    // Samples appended since the running sum was last made afresh.
+    std::size_t since_resum() const { return since_resum_; }
+    // The running sum made afresh from the samples, returning sum(). The
+    // running sum restarts from their compensated sum rather than from
+    // sum() itself, so that what sum() rounded away does not come back
+    // when the large samples leave the window.
+    double resum();
+    // Asks the processor for the memory the next trim and append touch.
+    void prefetch() const {
+        if (cap_ == 0) return;
+        __builtin_prefetch(buf_.data() + head_, 1);
+        __builtin_prefetch(buf_.data() + slot(count_ < cap_ ? count_ : 0), 1);
+    }
+    // Spreads the fresh sums of many queues over different cycles.
+    void set_since_resum(std::size_t n) { since_resum_ = n; }
 
 private:
+    std::size_t slot(std::size_t i) const {
+        const std::size_t at = head_ + i;
+        return at >= cap_ ? at - cap_ : at;
+    }
+    // Neumaier's compensated addition: carry_ gathers what each addition
+    // to sum_ rounded away.
+    void add(double x) {
+        const double t = sum_ + x;
+        if (std::fabs(sum_) >= std::fabs(x))
+            carry_ += (sum_ - t) + x;
+        else
+            carry_ += (x - t) + sum_;
+        sum_ = t;
+    }
+
     std::vector<double> buf_;
     std::size_t cap_ = 0;
     std::size_t head_ = 0;
     std::size_t count_ = 0;
+    double sum_ = 0.0;
+    double carry_ = 0.0;
+    std::size_t since_resum_ = 0;
 };
 
 // The latest value of each parameter.
@@ -210,6 +257,11 @@ public:
     double& operator[](const char* name);
     double& operator[](const AnsiString& name);
 
+    // The number of the parameter with this global name, as
+    // ParTabl::find_global gives it (-1 for none), remembered while the
+    // table stays as it was.
+    int number_of(std::string_view name);
+
     // Counts the depth-changed pulse down.
     void tick() {
         if (depth_changed_countdown_ != 0) --depth_changed_countdown_;
@@ -318,6 +370,22 @@ public:
 
 private:
     lib::MessCaller* mess_caller_ = nullptr;
+
+    // What number_of found for each name asked, and for which state of the
+    // table; `found` is the parameter's global name then, so that a rename
+    // through a reference kept from before is still caught.
+    struct NameSlot {
+        int number = -1;
+        std::uint64_t edits = 0;
+        bool resolved = false;
+        std::string found;
+    };
+    struct ExactHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, NameSlot, ExactHash, std::equal_to<>> names_;
+
     // Calls already queued for the main thread check it, so that a frame
     // destroyed meanwhile is never reached.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

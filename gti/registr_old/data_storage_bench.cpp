@@ -3,10 +3,15 @@
 // are recomputed, the depths move, the lag queue is lifted and the trip
 // totals count the cycle. The "allocs" counter is the number of heap
 // allocations per cycle once the averaging windows are full; it has to be 0.
+// BM_WindowCostRatio runs cycles with 1000-sample and with 10-sample
+// windows in turn and prints "ratio", the cost of the first over the
+// second: the averages keep running sums, so it should stay near 1.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -102,9 +107,30 @@ void run_cycles(benchmark::State& state, int window) {
 }
 
 void BM_FrameCycle512StationMix(benchmark::State& state) { run_cycles(state, 0); }
+void BM_FrameCycle512Window10(benchmark::State& state) { run_cycles(state, 10); }
 void BM_FrameCycle512Window1000(benchmark::State& state) { run_cycles(state, 1000); }
+
+void BM_WindowCostRatio(benchmark::State& state) {
+    using clock = std::chrono::steady_clock;
+    Station wide(1000), narrow(10);
+    clock::duration t_wide{}, t_narrow{};
+    for (auto _ : state) {
+        // Sixteen cycles each, so the clock's own cost stays small.
+        auto t0 = clock::now();
+        for (int k = 0; k < 16; ++k) wide.run();
+        auto t1 = clock::now();
+        for (int k = 0; k < 16; ++k) narrow.run();
+        auto t2 = clock::now();
+        t_wide += t1 - t0;
+        t_narrow += t2 - t1;
+    }
+    state.counters["ratio"] = std::chrono::duration<double>(t_wide).count() /
+                              std::max(1e-12, std::chrono::duration<double>(t_narrow).count());
+}
 
 }  // namespace
 
 BENCHMARK(BM_FrameCycle512StationMix)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrameCycle512Window10)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameCycle512Window1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowCostRatio)->Unit(benchmark::kMicrosecond);

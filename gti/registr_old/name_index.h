@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -33,7 +34,14 @@ public:
         return *this;
     }
 
-    void touch() noexcept { dirty_.store(true, std::memory_order_relaxed); }
+    void touch() noexcept {
+        dirty_.store(true, std::memory_order_relaxed);
+        touches_.fetch_add(1, std::memory_order_relaxed);
+    }
+    // How often touch() was called: while it stays the same, the list and
+    // its names are as they were (short of a rename through a reference
+    // kept from before).
+    std::uint64_t touches() const noexcept { return touches_.load(std::memory_order_relaxed); }
 
     // The first position i < count whose name_at(i) equals key ignoring
     // case, or -1.
@@ -74,6 +82,7 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::atomic<bool> dirty_{true};
+    std::atomic<std::uint64_t> touches_{0};
     mutable std::vector<std::string> names_;
     mutable std::unordered_map<std::string, std::size_t, rtl::FoldHash, rtl::FoldEqual> map_;
 };

@@ -24,6 +24,7 @@
 // under the hub's lock. The hub's frame holds at most 512 parameters, which
 // is the most a loaded table takes.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,10 @@ public:
     // names after each change or writable access.
     int find_global(std::string_view name) const;
     bool param_exists(std::string_view name) const { return find_global(name) != -1; }
+    // Changes with every change of the table and every writable access to
+    // a parameter: while it stays the same, so do the positions of the
+    // names (short of a rename through a reference kept from before).
+    std::uint64_t edits() const { return index_.touches(); }
     int get_items_count() const { return static_cast<int>(params_.size()); }
 
     void resize(int n);  // a negative n counts as 0

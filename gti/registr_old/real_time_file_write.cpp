@@ -20,9 +20,9 @@ const char kCannotLock[] = "Невозможно заблокировать фа
 const char kCannotWrite[] = "Невозможно записать в файл!";
 const char kCannotRead[] = "Невозможно прочитать из файла!";
 
-// How long the thread sleeps when the queue is empty (a push wakes it
-// sooner), and how it paces the retries of a failing file.
-constexpr std::chrono::milliseconds kIdle{50};
+// How the thread paces the retries of a failing file. With nothing queued
+// it sleeps until a push or a stop wakes it: an idle recording costs no
+// processor time.
 constexpr std::chrono::milliseconds kFirstRetry{10};
 constexpr std::chrono::milliseconds kLongestRetry{1000};
 // The most bytes of one file's batches that one open appends.
@@ -103,7 +103,7 @@ void RealTimeFile::save_thread() {
         const auto batches = queue_.peek_oldest(kMostBytesPerOpen);
         if (batches.empty()) {
             if (stopping) return;
-            queue_.wait_for_batch(kIdle, stop_);
+            queue_.wait_for_batch(stop_);
             continue;
         }
         if (save_values_asynch(batches, "RealTimeFile::save_thread")) {

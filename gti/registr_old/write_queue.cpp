@@ -79,9 +79,9 @@ void ValuesWriterDeque::set_state(const AnsiString& file, const ValuesWriterDequ
     files_[file] = state;
 }
 
-bool ValuesWriterDeque::wait_for_batch(std::chrono::milliseconds timeout, const std::atomic<bool>& stop) {
+bool ValuesWriterDeque::wait_for_batch(const std::atomic<bool>& stop) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, timeout, [&] { return !queue_.empty() || stop.load(); });
+    changed_.wait(lock, [&] { return !queue_.empty() || stop.load(); });
     return !queue_.empty();
 }
 

@@ -52,9 +52,9 @@ public:
     ValuesWriterDequeFileData get_state(const AnsiString& file);
     void set_state(const AnsiString& file, const ValuesWriterDequeFileData& state);
 
-    // Sleeps until a batch is queued, stop is set (and wake() called), or
-    // the time is up; true when a batch is queued.
-    bool wait_for_batch(std::chrono::milliseconds timeout, const std::atomic<bool>& stop);
+    // Sleeps, without waking on its own, until a batch is queued or stop is
+    // set (and wake() called); true when a batch is queued.
+    bool wait_for_batch(const std::atomic<bool>& stop);
     // Sleeps until stop is set (and wake() called) or the time is up.
     void pause(std::chrono::milliseconds timeout, const std::atomic<bool>& stop);
     // Sleeps until the queue is empty or the time is up; true when empty.

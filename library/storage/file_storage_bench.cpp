@@ -2,6 +2,16 @@
 // parameters read into the table, beside a plain sequential read of the
 // same file (the most any reader of it can do on this machine). The table's
 // read should reach at least half the plain read's speed.
+//
+// Judged by their "ratio" (the table's speed over the anchor's, measured in
+// turn in the same run):
+//   BM_FreshTableAgainstReadLoop  a fresh table's read against a plain
+//       read() loop over the file (goal: at least 0.7); "memory" is what
+//       the table made resident over the file's size (goal: at most 1).
+//   BM_WholeProcessAgainstCat  the station_files program (start, read the
+//       trip's time file into the table, exit) against `cat` of the same
+//       file (goal: at least 0.5); skipped when station_files is not built
+//       beside this program.
 
 #include "library/io/file_streams.h"
 #include "library/storage/file_storage.h"
@@ -10,7 +20,11 @@
 #include "platform/os/testing.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -96,6 +110,75 @@ void BM_ReadTimeFileIntoClearedTable(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * f.size);
 }
 BENCHMARK(BM_ReadTimeFileIntoClearedTable)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+
+// Resident bytes of this process.
+std::int64_t resident_bytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * 4096;
+}
+
+std::int64_t plain_read(const std::string& path) {
+    static std::vector<char> buffer(1 << 20);
+    os::File file;
+    if (file.open(path, os::File::Mode::read, false) != os::File::Status::ok) return -1;
+    std::int64_t total = 0, got;
+    while ((got = file.read(buffer.data(), buffer.size())) > 0) total += got;
+    return total;
+}
+
+void BM_FreshTableAgainstReadLoop(benchmark::State& state) {
+    TimeFile& f = time_file();
+    double table_s = 0, read_s = 0, memory = 0;
+    for (auto _ : state) {
+        auto t0 = Clock::now();
+        benchmark::DoNotOptimize(plain_read(f.path));
+        read_s += seconds_since(t0);
+        const std::int64_t before = resident_bytes();
+        t0 = Clock::now();
+        auto table = std::make_unique<FileStorage>();
+        table->add_file(f.path, false);
+        table_s += seconds_since(t0);
+        memory = std::max(memory, static_cast<double>(resident_bytes() - before) / static_cast<double>(f.size));
+        state.PauseTiming();
+        table.reset();
+        state.ResumeTiming();
+    }
+    state.counters["ratio"] = read_s / table_s;
+    state.counters["memory"] = memory;
+}
+BENCHMARK(BM_FreshTableAgainstReadLoop)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_WholeProcessAgainstCat(benchmark::State& state) {
+    TimeFile& f = time_file();
+    std::error_code ec;
+    const std::filesystem::path reader = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "station_files";
+    if (ec || !std::filesystem::exists(reader)) {
+        state.SkipWithError("station_files is not built beside this program");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    const std::string folder = f.dir.path();
+    const std::string ours = "'" + reader.string() + "' --well '" + folder + "' --trip 1 >/dev/null 2>&1";
+    const std::string cat = "cat '" + f.path + "' >/dev/null";
+    double ours_s = 0, cat_s = 0;
+    for (auto _ : state) {
+        auto t0 = Clock::now();
+        if (std::system(cat.c_str()) != 0) state.SkipWithError("cat failed");
+        cat_s += seconds_since(t0);
+        t0 = Clock::now();
+        if (std::system(ours.c_str()) != 0) state.SkipWithError("station_files failed");
+        ours_s += seconds_since(t0);
+    }
+    state.counters["ratio"] = cat_s / ours_s;
+}
+BENCHMARK(BM_WholeProcessAgainstCat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void BM_WriteTimeFileFromTable(benchmark::State& state) {
     TimeFile& f = time_file();

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/os/file.h"
@@ -24,6 +26,17 @@ struct Line {
     std::string name;    // section or key name, trimmed
     std::string folded;  // the name folded for comparison
     std::string value;   // key value, trimmed, quotes still on
+};
+
+// The first section of each name, and the first key of each name in it, as
+// find_section and find_key would find them. The names point into the
+// lines' folded names, so the index lives only as long as the lines do.
+struct Index {
+    struct Section {
+        std::size_t header;
+        std::unordered_map<std::string_view, std::size_t> keys;
+    };
+    std::unordered_map<std::string_view, Section> sections;
 };
 
 // A change to the file. Changes are kept until they reach the disk, so that
@@ -300,6 +313,7 @@ void IniFile::load_locked() const {
     Stamp s = read_file(path_, bytes);
     std::vector<Line> lines = parse_text(cp1251_to_utf8(bytes));
     for (const Op& op : journal_) apply_op(lines, op);
+    lines_changed();
     lines_ = std::move(lines);
     stamp_ = s;
     loaded_ = true;
@@ -309,9 +323,46 @@ void IniFile::refresh_locked() const {
     if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
 }
 
+void IniFile::lines_changed() const {
+    index_.reset();
+    reads_since_change_ = 0;
+}
+
+std::size_t IniFile::section_line(const std::string& folded) const {
+    // The first read of new lines scans them, as a lone read after a write
+    // should; a second builds the index that the reads after it use.
+    if (!index_ && ++reads_since_change_ < 2) return find_section(lines_, folded);
+    if (!index_) {
+        auto index = std::make_unique<ini_detail::Index>();
+        ini_detail::Index::Section* current = nullptr;
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const Line& l = lines_[i];
+            if (l.kind == Line::Section) {
+                auto [it, fresh] = index->sections.try_emplace(l.folded, ini_detail::Index::Section{i, {}});
+                current = fresh ? &it->second : nullptr;  // a later duplicate is never searched
+            } else if (l.kind == Line::Key && current) {
+                current->keys.try_emplace(l.folded, i);
+            }
+        }
+        index_ = std::move(index);
+    }
+    auto it = index_->sections.find(folded);
+    return it == index_->sections.end() ? npos : it->second.header;
+}
+
+std::size_t IniFile::key_line(const std::string& folded_section, const std::string& folded_key) const {
+    const std::size_t header = section_line(folded_section);
+    if (header == npos) return npos;
+    if (!index_) return find_key(lines_, header, folded_key);
+    const auto& keys = index_->sections.find(folded_section)->second.keys;
+    auto it = keys.find(folded_key);
+    return it == keys.end() ? npos : it->second;
+}
+
 void IniFile::rollback_locked(std::size_t journal_mark) {
     if (journal_mark < journal_.size()) journal_.resize(journal_mark);
     loaded_ = false;  // rebuilt from the disk (and what is left to write) on next use
+    lines_changed();
 }
 
 void IniFile::flush_locked() {
@@ -335,6 +386,7 @@ void IniFile::record(Op op) {
     std::lock_guard<std::mutex> guard(mutex_);
     if (op.kind == Op::Write) check_write(file_name_, op.section, op.key, op.value);
     refresh_locked();
+    lines_changed();
     apply_op(lines_, op);
     journal_.push_back(std::move(op));
     if (batch_depth_ > 0) return;
@@ -352,7 +404,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
     refresh_locked();
     const std::string fk = fold_name(key);
     if (fk.empty()) return std::string(def);
-    std::size_t k = find_key(lines_, find_section(lines_, fold_name(section)), fk);
+    const std::size_t k = key_line(fold_name(section), fk);
     if (k == npos) return std::string(def);
     return strip_quotes(lines_[k].value);
 }
@@ -400,14 +452,14 @@ void IniFile::WriteDateTime(std::string_view section, std::string_view key, doub
 bool IniFile::SectionExists(std::string_view section) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
-    return find_section(lines_, fold_name(section)) != npos;
+    return section_line(fold_name(section)) != npos;
 }
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
     const std::string fk = fold_name(key);
-    return !fk.empty() && find_key(lines_, find_section(lines_, fold_name(section)), fk) != npos;
+    return !fk.empty() && key_line(fold_name(section), fk) != npos;
 }
 
 std::vector<std::string> IniFile::ReadSections() const {
@@ -424,7 +476,7 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
     std::vector<std::string> names;
-    const std::size_t header = find_section(lines_, fold_name(section));
+    const std::size_t header = section_line(fold_name(section));
     if (header == npos) return names;
     std::unordered_set<std::string> seen;
     const std::size_t end = section_end(lines_, header);

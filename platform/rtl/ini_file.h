@@ -57,6 +57,7 @@ namespace rtl {
 namespace ini_detail {
 struct Line;
 struct Op;
+struct Index;
 // What the file on disk was when it was last read or written.
 struct Stamp {
     bool exists = false;
@@ -141,6 +142,12 @@ private:
 
     void refresh_locked() const;
     void load_locked() const;
+    // The line of the first section of that (folded) name, and of the first
+    // key of that (folded) name in it; std::string::npos for none.
+    std::size_t section_line(const std::string& folded) const;
+    std::size_t key_line(const std::string& folded_section, const std::string& folded_key) const;
+    // The lines changed: what was indexed of them no longer holds.
+    void lines_changed() const;
     void record(Op op);
     void flush_locked();
     void rollback_locked(std::size_t journal_mark);
@@ -151,6 +158,10 @@ private:
     mutable std::vector<Line> lines_;
     mutable Stamp stamp_;
     mutable bool loaded_ = false;
+    // Where the sections and keys are, built once the same lines are read
+    // a second time (a write between reads costs no rebuild).
+    mutable std::unique_ptr<ini_detail::Index> index_;
+    mutable int reads_since_change_ = 0;
     std::vector<Op> journal_;
     int batch_depth_ = 0;
 };

@@ -426,3 +426,43 @@ TEST_F(IniFileTest, EraseSectionRemovesEveryCopyAndItsLines) {
 }
 
 }  // namespace
+
+// Reads of the same lines go through an index once the lines have been read
+// before; every change, here or on disk, must reach the reads after it.
+TEST_F(IniFileTest, RepeatedReadsSeeEveryChange) {
+    const std::string p = path("indexed.ini");
+    write_bytes(p, "[a]\r\nk=1\r\n[b]\r\nk=2\r\n[A]\r\nk=3\r\nx=4\r\n");
+    rtl::IniFile ini(p);
+    auto read_twice = [&](const char* s, const char* k) {
+        const std::string first = ini.ReadString(s, k, "-");
+        EXPECT_EQ(ini.ReadString(s, k, "-"), first) << s << "/" << k;
+        return first;
+    };
+    EXPECT_EQ(read_twice("A", "K"), "1");
+    EXPECT_EQ(read_twice("a", "x"), "-");  // only the first section of a name is searched
+    EXPECT_EQ(read_twice("b", "k"), "2");
+
+    ini.WriteString("b", "new", "5");
+    EXPECT_EQ(read_twice("b", "new"), "5");
+    EXPECT_EQ(read_twice("b", "k"), "2");
+    ini.DeleteKey("a", "k");
+    EXPECT_EQ(read_twice("a", "k"), "-");
+    ini.EraseSection("b");
+    EXPECT_FALSE(ini.SectionExists("b"));
+    EXPECT_FALSE(ini.ValueExists("b", "new"));
+
+    // Another program replaces the file.
+    write_bytes(p + ".tmp", "[b]\r\nk=22\r\n");
+    ASSERT_EQ(::rename((p + ".tmp").c_str(), p.c_str()), 0);
+    EXPECT_EQ(read_twice("b", "k"), "22");
+    EXPECT_EQ(read_twice("a", "k"), "-");
+    EXPECT_EQ(ini.ReadSection("B"), (std::vector<std::string>{"k"}));
+
+    // An abandoned batch takes its writes back out of what is read.
+    {
+        rtl::IniFile::Batch batch(ini);
+        ini.WriteString("b", "k", "33");
+        EXPECT_EQ(read_twice("b", "k"), "33");
+    }
+    EXPECT_EQ(read_twice("b", "k"), "22");
+}

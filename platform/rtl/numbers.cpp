@@ -374,6 +374,53 @@ double convert(const NumberText& n, bool& in_range) {
     return v;
 }
 
+// Plain decimal text (sign, digits, one separator, digits, an exponent with
+// digits, nothing else, at least one digit before the exponent) is what
+// scan_number turns into the same text with '.' for the separator, without
+// a leading '+' and with "0" before a bare fraction; std::from_chars reads
+// all of those forms as the same decimal number, so it can read the text
+// where it stands. Anything else, and any result that is not plainly in
+// range, goes the general way, which then decides exactly as it always has.
+bool try_plain_decimal(std::string_view t, double& value) {
+    constexpr std::size_t kLongest = 64;
+    const std::size_t n = t.size();
+    if (n == 0 || n > kLongest) return false;
+    std::size_t i = 0;
+    const bool plus = t[0] == '+';
+    if (plus || t[0] == '-') ++i;
+    std::size_t digits = 0, comma = std::string_view::npos;
+    while (i < n && is_digit(t[i])) ++i, ++digits;
+    if (i < n && (t[i] == '.' || t[i] == ',')) {
+        if (t[i] == ',') comma = i;
+        ++i;
+        while (i < n && is_digit(t[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        const std::size_t first = i;
+        while (i < n && is_digit(t[i])) ++i;
+        if (i == first) return false;
+    }
+    if (i != n) return false;
+    const char* b = t.data() + (plus ? 1 : 0);
+    const char* e = t.data() + n;
+    char copy[kLongest];
+    if (comma != std::string_view::npos) {
+        const std::size_t len = static_cast<std::size_t>(e - b);
+        std::copy(b, e, copy);
+        copy[comma - (plus ? 1 : 0)] = '.';
+        b = copy;
+        e = copy + len;
+    }
+    double v = 0;
+    const auto r = std::from_chars(b, e, v, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != e) return false;
+    value = v;
+    return true;
+}
+
 }  // namespace
 
 std::string FloatToStr(double value) {
@@ -486,6 +533,7 @@ int StrToIntDef(std::string_view text, int def) {
 bool TryStrToFloat(std::string_view text, double& value) {
     while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    if (try_plain_decimal(text, value)) return true;
     auto n = scan_number(text, ",.");
     if (!n || n->consumed != text.size()) return false;
     bool in_range;

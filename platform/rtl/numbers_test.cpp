@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
 #include <limits>
 #include <map>
 #include <tuple>
@@ -185,7 +189,10 @@ TEST(StrToFloat, AcceptsBothSeparatorsAndNothingElse) {
         {"", false, 0},        {" ", false, 0},         {"abc", false, 0},       {"1,5,", false, 0},
         {"1e", false, 0},      {"1e+", false, 0},       {"inf", false, 0},       {"nan", false, 0},
         {"0x10", false, 0},    {"1e400", false, 0},     {"1 000", false, 0},     {".", false, 0},
-        {"-", false, 0},       {"1,5x", false, 0},
+        {"-", false, 0},       {"1,5x", false, 0},      {"+.5", true, 0.5},      {"5,e3", true, 5000},
+        {"+-5", false, 0},     {"1,5e+2", true, 150},   {"-,e1", false, 0},      {"1.5.", false, 0},
+        {"0000000000000000000000000000000000000000000000000000000000000000000001,25", true, 1.25},
+        {"1e99999999999999999999", false, 0},           {"-1e-99999999999999999999", true, 0},
     };
     for (const Case& c : cases) {
         double v = -99;
@@ -202,6 +209,38 @@ TEST(StrToFloat, AcceptsBothSeparatorsAndNothingElse) {
     } catch (const rtl::EConvertError& e) {
         EXPECT_STREQ(e.what(), "'12a' is not a valid floating point value");
     }
+}
+
+// Plain decimal text of either separator reads exactly as std::from_chars
+// reads the same text with a point: the value of every bit, the sign of zero.
+TEST(StrToFloat, PlainDecimalsReadAsFromChars) {
+    std::mt19937_64 rng(7);
+    std::uniform_int_distribution<int> digit(0, 9), len(0, 19), exp(-330, 330), coin(0, 3);
+    int checked = 0;
+    for (int k = 0; k < 200000; ++k) {
+        std::string text, point;
+        if (coin(rng) == 0) text += '-';
+        if (coin(rng) == 1) text += '+';
+        for (int i = len(rng); i > 0; --i) text += static_cast<char>('0' + digit(rng));
+        const char sep = coin(rng) < 2 ? ',' : '.';
+        const int frac = len(rng);
+        if (frac > 0 || coin(rng) == 0) text += sep;
+        for (int i = frac; i > 0; --i) text += static_cast<char>('0' + digit(rng));
+        if (coin(rng) == 0) text += (coin(rng) < 2 ? "e" : "E-") + std::to_string(std::abs(exp(rng)));
+        point = text;
+        for (char& c : point)
+            if (c == ',') c = '.';
+        const std::string_view ref = point[0] == '+' ? std::string_view(point).substr(1) : std::string_view(point);
+        double expected = 0, got = -99;
+        const auto r = std::from_chars(ref.data(), ref.data() + ref.size(), expected);
+        const bool plain = r.ec == std::errc() && r.ptr == ref.data() + ref.size();
+        const bool ok = rtl::TryStrToFloat(text, got);
+        if (!plain) continue;  // not a number, or out of range: the general rules decide
+        ++checked;
+        ASSERT_TRUE(ok) << text;
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << ": " << got << " vs " << expected;
+    }
+    EXPECT_GT(checked, 100000);
 }
 
 TEST(AtofBorland, LongestNumberPrefix) {

@@ -37,6 +37,14 @@
 
 namespace station_host {
 
+namespace {
+// How long a read of the port waits for its first byte while frames come,
+// and while the line is silent (under half a second, so that a cycle and a
+// stop are never later than that).
+constexpr int kFrameWaitMs = 100;
+constexpr int kSilentWaitMs = 450;
+}  // namespace
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -432,7 +440,7 @@ int Host::run(int stop_fd) {
         protocols.configure_port(CommProtocols::console_protocol);
         // Short reads keep the cycle on its second and a stop quick; the
         // unit sends several frames a second.
-        port.configure(57600, CommPort::parity_none, 100, 2048, false);
+        port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
         protocols.clear();
         fs::create_directories(options_.well_folder, ec);
         if (ec) throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
@@ -529,7 +537,7 @@ int Host::run(int stop_fd) {
             if (s.protocol < 0) throw std::runtime_error("no protocol '" + options_.protocol + "' in the hub's table");
             CommPort& port = s.protocols->get_port();
             s.protocols->configure_port(s.protocol);
-            port.configure(57600, CommPort::parity_none, 100, 2048, false);
+            port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
             s.protocols->clear();
         }
 
@@ -575,6 +583,7 @@ int Host::run(int stop_fd) {
     const auto started = std::chrono::steady_clock::now();
     std::uint32_t second = lib::get_local_time();
     CommOutData display;
+    bool waiting_long = false;
     while (!stop_requested(stop_fd)) {
         if (options_.duration_s > 0 &&
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= options_.duration_s)
@@ -599,6 +608,14 @@ int Host::run(int stop_fd) {
             }
             // The console's display follows the frame once a second.
             if (!s.in_silence) s.protocols->send_data(s.protocol, &display);
+            // A silent line is waited on longer, so that a host with nothing
+            // to record wakes a few times a second instead of ten; a byte
+            // that comes ends the wait at once.
+            if (s.in_silence != waiting_long) {
+                waiting_long = s.in_silence;
+                s.protocols->get_port().configure(57600, CommPort::parity_none,
+                                                  waiting_long ? kSilentWaitMs : kFrameWaitMs, 2048, false);
+            }
         }
         // The plug-ins' posted work and requests, then the operator.
         try {
