@@ -15,7 +15,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/pages.h"
 #include "platform/ui/testdata/pinned_fonts.h"
-#include "platform/ui/testdata/virtual_screen.h"
+#include "platform/ui/testdata/virtual_screen_testing.h"
 
 namespace {
 

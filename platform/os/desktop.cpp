@@ -1,5 +1,7 @@
 #include "platform/os/desktop.h"
 
+#include <mutex>
+
 #include "platform/os/file.h"
 
 #include <sys/stat.h>
@@ -47,11 +49,28 @@ ChildHandle start_child(const SpawnOptions& options, std::string* error) {
     return ChildHandle(p, release);
 }
 
+namespace {
+
+std::mutex g_opener_mutex;
+std::string g_opener;
+
+std::string opener() {
+    std::lock_guard<std::mutex> lock(g_opener_mutex);
+    return g_opener.empty() ? std::string("xdg-open") : g_opener;
+}
+
+}  // namespace
+
+void set_document_opener(std::string program) {
+    std::lock_guard<std::mutex> lock(g_opener_mutex);
+    g_opener = std::move(program);
+}
+
 ChildHandle open_document(const std::string& target, std::string* error) {
     SpawnOptions o;
-    o.program = "xdg-open";
+    o.program = opener();
     o.args = {target};
-    o.search_path = true;
+    o.search_path = o.program.find('/') == std::string::npos;
     o.null_stdio = true;
     return start_child(o, error);
 }

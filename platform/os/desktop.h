@@ -22,6 +22,9 @@ ChildHandle start_child(const SpawnOptions& options, std::string* error = nullpt
 // "xdg-open" found in PATH, its standard streams on /dev/null. Null when
 // xdg-open cannot be started.
 ChildHandle open_document(const std::string& target, std::string* error = nullptr);
+// The program open_document starts: "xdg-open" (looked up in PATH) unless
+// set; tests put a stand-in there. An empty name restores the default.
+void set_document_opener(std::string program);
 
 // An executable file is started with the parameters (split as a Windows
 // command line, see split_command_line), anything else is opened with the

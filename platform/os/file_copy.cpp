@@ -3,11 +3,14 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/os/directory.h"
 #include "platform/os/file.h"
 
 namespace os {
 
-bool copy_file(std::string_view from, std::string_view to, std::string* error) {
+namespace {
+
+bool copy_into(std::string_view from, std::string_view to, bool fail_if_exists, std::string* error) {
     auto fail = [&](const std::string& why, int err) {
         if (error) *error = why + (err ? std::string(": ") + std::strerror(err) : std::string());
         return false;
@@ -25,8 +28,23 @@ bool copy_file(std::string_view from, std::string_view to, std::string* error) {
         if (!target.write(buffer.data(), static_cast<std::size_t>(n)))
             return fail("cannot write " + std::string(to), target.last_error());
     }
+    if (fail_if_exists && path_exists(to)) return fail(std::string(to) + " exists", 0);
     if (!target.commit()) return fail("cannot write " + std::string(to), target.last_error());
     return true;
+}
+
+}  // namespace
+
+bool copy_file(std::string_view from, std::string_view to, std::string* error) {
+    return copy_into(from, to, false, error);
+}
+
+bool copy_file(std::string_view from, std::string_view to, bool fail_if_exists, std::string* error) {
+    if (fail_if_exists && path_exists(to)) {
+        if (error) *error = std::string(to) + " exists";
+        return false;
+    }
+    return copy_into(from, to, fail_if_exists, error);
 }
 
 }  // namespace os

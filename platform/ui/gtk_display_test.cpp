@@ -23,7 +23,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/testdata/pinned_fonts.h"
-#include "platform/ui/testdata/virtual_screen.h"
+#include "platform/ui/testdata/virtual_screen_testing.h"
 
 namespace ui {
 namespace {

@@ -4,7 +4,8 @@
 
 #include "platform/os/directory.h"
 #include "platform/os/paths.h"
-#include "platform/os/shell.h"
+#include "platform/os/desktop.h"
+#include "platform/os/file_copy.h"
 #include "platform/ui/application.h"
 #include "programs/grouttab/oo_calc_auto.h"
 #include "programs/grouttab/report.h"

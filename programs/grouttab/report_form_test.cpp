@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "platform/os/shell.h"
+#include "platform/os/desktop.h"
+#include "platform/os/file_copy.h"
 #include "platform/os/testing.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"

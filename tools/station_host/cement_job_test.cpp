@@ -89,7 +89,7 @@ bool has(const std::vector<std::string>& lines, const std::string& part) {
 
 // The station: the cementing parameters in the table (the station's 12-bit
 // channels on a 2.5 V reference), the well's number, the stage programme
-// the operator prepared, the plug-in in "plugins" beside the station.
+// the operator prepared, the plug-in in a "plugins" folder of its own.
 void prepare_station(const fs::path& root) {
     const fs::path station = root / "station";
     fs::create_directories(station);
@@ -150,7 +150,7 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
 
     Child host("station_host",
                {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(),
-                "--trip", "1", "--seconds", "19", "--protocol", "СКЦ", "--press",
+                "--trip", "1", "--seconds", "19", "--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--press",
                 "2:Начать программу,6:Начать программу,10:Начать программу,14:Начать программу"});
     const auto host_lines = host.finish(false);
     ASSERT_TRUE(host.code());

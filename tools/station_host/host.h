@@ -115,7 +115,7 @@ public:
     double depth() const;      // bottom hole, m
     double bit_depth() const;  // m
     bool line_quiet() const;   // no frame in the last second
-    int trip() const { return options_.trip; }
+    int trip() const;  // the trip being recorded (a plug-in may have started another)
 
 private:
     bool stop_requested(int stop_fd) const;
@@ -135,7 +135,6 @@ private:
     // wait for the writer.
     void end_trip(bool finish = true);
     bool recording() const;
-    int trip() const;
     reg::System* state_sys() const;
     // A plug-in's message 1033 (trip_requests.cpp).
     void answer_trip_request(int request);

@@ -16,7 +16,7 @@
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
 #include "platform/ui/canvas.h"
-#include "platform/ui/testdata/virtual_screen.h"
+#include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/trip_files.h"
 
 namespace station_host {

@@ -1,4 +1,5 @@
-#include "platform/os/shell.h"
+#include "platform/os/desktop.h"
+#include "platform/os/file_copy.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ TEST(CopyFile, CopiesWholeAndKeepsAnExistingTargetWhenAsked) {
 TEST(OpenDocument, AHandlerThatCannotStartIsReported) {
     set_document_opener("/nonexistent/opener");
     std::string error;
-    EXPECT_FALSE(open_document("/tmp/x.realtim", &error));
+    EXPECT_FALSE(open_document("/tmp/x.realtim", &error));  // null handle
     EXPECT_FALSE(error.empty());
     set_document_opener("");
 }
