@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ui/application.h"
+#include "platform/ui/display.h"
 #include "programs/grouttab/report_form.h"
 
 int main(int argc, char** argv) {
@@ -19,10 +20,18 @@ int main(int argc, char** argv) {
           "plug-in stored in the well folders beside the program.\n"
           "  -pWELL   preselect the well folder WELL (no blank between -p and the name)\n"
           "  --help   show this text\n"
-          "Exit status: 0.\n",
+          "Exit status: 0; 1 when no desktop can be reached to show the window.\n",
           stdout);
       return 0;
     }
+  }
+  // The program is its window: without a desktop it says so instead of
+  // running unseen.
+  try {
+    ui::start_screen_display();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Grouttab: %s\n", e.what());
+    return 1;
   }
   try {
     ui::Application().CreateForm<grouttab::TReportForm>(arguments);

@@ -14,14 +14,6 @@ namespace devsim {
 
 namespace {
 
-std::vector<std::string> split_words(const std::string& line) {
-    std::vector<std::string> out;
-    std::istringstream in(line);
-    std::string w;
-    while (in >> w) out.push_back(w);
-    return out;
-}
-
 double* column_of(CementSample& s, const std::string& name) {
     if (name == "t") return &s.t;
     if (name == "pressure") return &s.pressure;
@@ -39,48 +31,14 @@ constexpr std::size_t packet_bytes = 30;
 
 CementScenario CementScenario::parse(const std::string& text) {
     CementScenario s;
-    std::vector<std::string> columns;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
-        const auto w = split_words(line);
-        if (w.empty()) continue;
-        const std::string where = "cementing scenario line " + std::to_string(number) + ": ";
-        if (columns.empty()) {
-            CementSample probe;
-            for (const auto& name : w)
-                if (!column_of(probe, name)) throw ScriptError(where + "unknown column '" + name + "'");
-            if (w[0] != "t") throw ScriptError(where + "the first column must be 't'");
-            columns = w;
-            continue;
-        }
-        if (w.size() != columns.size())
-            throw ScriptError(where + "expected " + std::to_string(columns.size()) + " values, found " +
-                              std::to_string(w.size()));
-        CementSample row;
-        for (std::size_t i = 0; i < w.size(); ++i) {
-            double v = 0;
-            if (!rtl::TryStrToFloat(w[i], v) || !std::isfinite(v))
-                throw ScriptError(where + "'" + w[i] + "' is not a number");
-            *column_of(row, columns[i]) = v;
-        }
-        if (!s.rows_.empty() && row.t <= s.rows_.back().t) throw ScriptError(where + "time must rise from row to row");
-        s.rows_.push_back(row);
-    }
-    if (s.rows_.empty()) throw ScriptError("cementing scenario: no rows");
+    s.rows_ = parse_scenario_table<CementSample>(text, "cementing scenario", column_of);
     return s;
 }
 
 CementScenario CementScenario::load(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw ScriptError("scenario '" + path + "': cannot be opened");
-    std::ostringstream text;
-    text << f.rdbuf();
+    const std::string text = read_scenario_text(path);
     try {
-        return parse(text.str());
+        return parse(text);
     } catch (const ScriptError& e) {
         throw ScriptError("'" + path + "' " + e.what());
     }

@@ -28,7 +28,27 @@ double* column_of(RigState& s, const std::string& name) {
     return nullptr;
 }
 
-std::vector<std::string> words(const std::string& line) {
+
+double lerp(double a, double b, double f) { return a + (b - a) * f; }
+
+}  // namespace
+
+ScriptedScenario ScriptedScenario::parse(const std::string& text) {
+    ScriptedScenario s;
+    s.rows_ = parse_scenario_table<RigState>(text, "scenario", column_of);
+    return s;
+}
+
+ScriptedScenario ScriptedScenario::load(const std::string& path) {
+    const std::string text = read_scenario_text(path);
+    try {
+        return parse(text);
+    } catch (const ScriptError& e) {
+        throw ScriptError("'" + path + "' " + e.what());
+    }
+}
+
+std::vector<std::string> scenario_words(const std::string& line) {
     std::vector<std::string> out;
     std::string w;
     for (char c : line) {
@@ -43,59 +63,16 @@ std::vector<std::string> words(const std::string& line) {
     return out;
 }
 
-double lerp(double a, double b, double f) { return a + (b - a) * f; }
-
-}  // namespace
-
-ScriptedScenario ScriptedScenario::parse(const std::string& text) {
-    ScriptedScenario s;
-    std::vector<std::string> columns;
-    std::istringstream in(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        auto hash = line.find('#');
-        if (hash != std::string::npos) line.resize(hash);
-        auto w = words(line);
-        if (w.empty()) continue;
-        auto where = "scenario line " + std::to_string(number) + ": ";
-        if (columns.empty()) {
-            RigState probe;
-            for (const auto& name : w)
-                if (!column_of(probe, name)) throw ScriptError(where + "unknown column '" + name + "'");
-            if (w[0] != "t") throw ScriptError(where + "the first column must be 't'");
-            columns = w;
-            continue;
-        }
-        if (w.size() != columns.size())
-            throw ScriptError(where + "expected " + std::to_string(columns.size()) + " values, found " +
-                              std::to_string(w.size()));
-        RigState row;
-        for (std::size_t i = 0; i < w.size(); ++i) {
-            double v = 0;
-            if (!rtl::TryStrToFloat(w[i], v) || !std::isfinite(v))
-                throw ScriptError(where + "'" + w[i] + "' is not a number");
-            *column_of(row, columns[i]) = v;
-        }
-        if (!s.rows_.empty() && row.t <= s.rows_.back().t)
-            throw ScriptError(where + "time must rise from row to row");
-        s.rows_.push_back(row);
-    }
-    if (s.rows_.empty()) throw ScriptError("scenario: no rows");
-    return s;
+bool scenario_number(const std::string& word, double& value) {
+    return rtl::TryStrToFloat(word, value) && std::isfinite(value);
 }
 
-ScriptedScenario ScriptedScenario::load(const std::string& path) {
+std::string read_scenario_text(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     if (!f) throw ScriptError("scenario '" + path + "': cannot be opened");
     std::ostringstream text;
     text << f.rdbuf();
-    try {
-        return parse(text.str());
-    } catch (const ScriptError& e) {
-        throw ScriptError("'" + path + "' " + e.what());
-    }
+    return text.str();
 }
 
 RigState ScriptedScenario::at(double t) {

@@ -45,6 +45,56 @@ public:
 class ScriptError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+// A finite number in the station's number text (either decimal separator).
+bool scenario_number(const std::string& word, double& value);
+// The words of a line: runs of characters between blanks, tabs and CRs.
+std::vector<std::string> scenario_words(const std::string& line);
+// A file's whole text; ScriptError naming it when it cannot be read.
+std::string read_scenario_text(const std::string& path);
+
+// A scenario table: '#' starts a comment, the first line with words names the
+// columns ("t" first), every further line gives their values, with time rising
+// from row to row. column_of(row, name) is the row's field of that name, or
+// null for a name the device does not know. kind names the scenario in errors.
+template <class Row, class ColumnOf>
+std::vector<Row> parse_scenario_table(const std::string& text, const std::string& kind, ColumnOf column_of) {
+    std::vector<Row> rows;
+    std::vector<std::string> columns;
+    std::size_t start = 0;
+    int number = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+        const auto w = scenario_words(line);
+        if (w.empty()) continue;
+        const std::string where = kind + " line " + std::to_string(number) + ": ";
+        if (columns.empty()) {
+            Row probe{};
+            for (const auto& name : w)
+                if (!column_of(probe, name)) throw ScriptError(where + "unknown column '" + name + "'");
+            if (w[0] != "t") throw ScriptError(where + "the first column must be 't'");
+            columns = w;
+            continue;
+        }
+        if (w.size() != columns.size())
+            throw ScriptError(where + "expected " + std::to_string(columns.size()) + " values, found " +
+                              std::to_string(w.size()));
+        Row row{};
+        for (std::size_t i = 0; i < w.size(); ++i) {
+            double v = 0;
+            if (!scenario_number(w[i], v)) throw ScriptError(where + "'" + w[i] + "' is not a number");
+            *column_of(row, columns[i]) = v;
+        }
+        if (!rows.empty() && row.t <= rows.back().t) throw ScriptError(where + "time must rise from row to row");
+        rows.push_back(row);
+    }
+    if (rows.empty()) throw ScriptError(kind + ": no rows");
+    return rows;
+}
 
 class ScriptedScenario : public Scenario {
 public:
