@@ -25,6 +25,7 @@
 #include "plugins/cement/cement_files.h"
 #include "plugins/cement/cement_points.h"
 #include "plugins/cement/cement_report.h"
+#include "tools/station_host/child_testing.h"
 #include "tools/station_host/station_setup.h"
 
 #ifdef STATION_CEMENT_PLUGIN
@@ -38,47 +39,10 @@ const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
 constexpr double flow = 10;  // l/s, all along
 
-// A running program whose output lines are gathered on a thread.
-class Child {
-public:
-    explicit Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false) {
-        os::SpawnOptions o;
-        o.program = bin + program;
-        o.args = args;
-        o.capture_output = true;
-        std::string error;
-        EXPECT_TRUE(proc_.start(o, &error)) << error;
-        if (wait_line) {
-            first_ = os::testing::read_line(proc_.stdout_fd(), 5000);
-        }
-        drain_ = std::thread([this] {
-            code_ = proc_.read_lines(
-                [this](const std::string& l) {
-                    std::lock_guard<std::mutex> hold(mutex_);
-                    lines_.push_back(l);
-                },
-                90000);
-        });
-    }
-    ~Child() { finish(); }
-    const std::string& first_line() const { return first_; }
-    std::vector<std::string> finish(bool stop = true) {
-        if (drain_.joinable()) {
-            if (stop && proc_.running()) ::kill(proc_.pid(), SIGTERM);
-            drain_.join();
-        }
-        std::lock_guard<std::mutex> hold(mutex_);
-        return lines_;
-    }
-    std::optional<int> code() const { return code_; }
-
-private:
-    os::Process proc_;
-    std::string first_;
-    std::thread drain_;
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-    std::optional<int> code_;
+// The build's programs, run as the operator would.
+struct Child : station_host::testing::ChildProgram {
+    Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false)
+        : ChildProgram(bin + program, args, wait_line) {}
 };
 
 bool has(const std::vector<std::string>& lines, const std::string& part) {
@@ -152,10 +116,12 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
                {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(),
                 "--trip", "1", "--seconds", "19", "--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--press",
                 "2:Начать программу,6:Начать программу,10:Начать программу,14:Начать программу"});
-    const auto host_lines = host.finish(false);
+    host.finish(false);
+    const auto host_lines = host.lines();
     ASSERT_TRUE(host.code());
     EXPECT_EQ(*host.code(), 0) << ::testing::PrintToString(host_lines);
-    const auto sim_lines = sim.finish();
+    sim.finish();
+    const auto sim_lines = sim.lines();
 
     // The plug-in asked for a new trip and, past its last element, for the
     // stop: the host answered both.

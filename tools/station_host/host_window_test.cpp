@@ -17,6 +17,7 @@
 #include "platform/os/testing.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
+#include "tools/station_host/child_testing.h"
 #include "tools/station_host/trip_files.h"
 
 namespace station_host {
@@ -35,60 +36,7 @@ const char* const rig =
     "40  110       16        11  0.4       5.5    58    60    0     3   2.5     30      31\n";
 
 // A program with its output read on a thread of its own.
-class Child {
- public:
-  explicit Child(const std::string& program, const std::vector<std::string>& args) {
-    os::SpawnOptions o;
-    o.program = program;
-    o.args = args;
-    o.capture_output = true;
-    std::string error;
-    EXPECT_TRUE(proc_.start(o, &error)) << error;
-    reader_ = std::thread([this] {
-      code_ = proc_.read_lines(
-          [this](const std::string& l) {
-            std::lock_guard<std::mutex> hold(mutex_);
-            lines_.push_back(l);
-          },
-          90000);
-    });
-  }
-  ~Child() { finish(); }
-  std::optional<int> finish() {
-    if (reader_.joinable()) {
-      if (proc_.running()) ::kill(proc_.pid(), SIGTERM);
-      reader_.join();
-    }
-    return code_;
-  }
-  // Waits (bounded) for the end without asking for it.
-  std::optional<int> wait_end() {
-    if (reader_.joinable()) reader_.join();
-    return code_;
-  }
-  std::string line_starting(const std::string& prefix, int timeout_ms) {
-    for (int waited = 0; waited < timeout_ms; waited += 20) {
-      {
-        std::lock_guard<std::mutex> hold(mutex_);
-        for (const auto& l : lines_)
-          if (l.rfind(prefix, 0) == 0) return l;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return {};
-  }
-  std::vector<std::string> lines() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return lines_;
-  }
-
- private:
-  os::Process proc_;
-  std::thread reader_;
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-  std::optional<int> code_;
-};
+using Child = station_host::testing::ChildProgram;
 
 struct Geometry {
   int x = 0, y = 0, width = 0, height = 0;
@@ -159,7 +107,7 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
 
   // The window goes: the recording stops cleanly and the program ends.
   ASSERT_EQ(run_tool({"xdotool", "windowclose", id}), 0);
-  const auto code = host.wait_end();
+  const auto code = host.finish(false);
   ASSERT_TRUE(code);
   EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
   std::string summary;
@@ -192,7 +140,7 @@ TEST(StationHostWindow, WithoutADesktopItSaysSoAndWritesNothing) {
   ::unsetenv("WAYLAND_DISPLAY");
   os::testing::TempDir dir;
   Child host(bin + "station_host", {"--port", dir / "no-such-port", "--well", dir / "well", "--window"});
-  const auto code = host.wait_end();
+  const auto code = host.finish(false);
   if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
   if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
   ASSERT_TRUE(code);

@@ -1,0 +1,84 @@
+#pragma once
+// A program of the build run by a test: its output lines gathered on a
+// thread, every wait bounded, and the program ended (SIGTERM) when the test
+// lets go of it.
+
+#include <signal.h>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/os/process.h"
+#include "platform/os/testing.h"
+
+namespace station_host::testing {
+
+class ChildProgram {
+public:
+    // wait_line: the first line is read before anything else (a simulator's
+    // "line: ..."), at most five seconds.
+    ChildProgram(const std::string& program, const std::vector<std::string>& args, bool wait_line = false) {
+        os::SpawnOptions o;
+        o.program = program;
+        o.args = args;
+        o.capture_output = true;
+        std::string error;
+        EXPECT_TRUE(proc_.start(o, &error)) << error;
+        if (wait_line) first_ = os::testing::read_line(proc_.stdout_fd(), 5000);
+        reader_ = std::thread([this] {
+            code_ = proc_.read_lines(
+                [this](const std::string& l) {
+                    std::lock_guard<std::mutex> hold(mutex_);
+                    lines_.push_back(l);
+                },
+                90000);
+        });
+    }
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
+    ~ChildProgram() { finish(); }
+
+    const std::string& first_line() const { return first_; }
+    // Ends the program (unless stop is false: then waits, bounded, for its
+    // own end) and gives its exit status.
+    std::optional<int> finish(bool stop = true) {
+        if (reader_.joinable()) {
+            if (stop && proc_.running()) ::kill(proc_.pid(), SIGTERM);
+            reader_.join();
+        }
+        return code_;
+    }
+    std::optional<int> code() const { return code_; }
+    // The first output line starting so, waiting at most timeout_ms.
+    std::string line_starting(const std::string& prefix, int timeout_ms) {
+        for (int waited = 0; waited < timeout_ms; waited += 20) {
+            {
+                std::lock_guard<std::mutex> hold(mutex_);
+                for (const auto& l : lines_)
+                    if (l.rfind(prefix, 0) == 0) return l;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return {};
+    }
+    std::vector<std::string> lines() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return lines_;
+    }
+
+private:
+    os::Process proc_;
+    std::string first_;
+    std::thread reader_;
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::optional<int> code_;
+};
+
+}  // namespace station_host::testing
