@@ -131,16 +131,14 @@ bool parse_header_line(std::string_view line, file_value& value) {
 
 std::string decode(std::string_view bytes, coding code_page) {
     switch (code_page) {
-    case dos: {
-        std::string out;
-        lib::convert_to_win(std::string(bytes), out);
-        return out;
-    }
-    case utf8:
-        return std::string(bytes);
-    case windows:
-    case detect:
-        break;
+        case dos: {
+            std::string out;
+            lib::convert_to_win(std::string(bytes), out);
+            return out;
+        }
+        case utf8: return std::string(bytes);
+        case windows:
+        case detect: break;
     }
     return rtl::cp1251_to_utf8(bytes);
 }
@@ -185,8 +183,8 @@ void text_headers::load(line_iterator first, line_iterator end, detailed::coding
         } else if (lines_without_colon_ && parse_line_without_colon(line, value)) {
             // Skipping it would shift every later curve onto its neighbour's
             // column.
-            notes_.push_back("the line \"" + std::string(trim_view(line)) + "\" has no colon; read as \"" +
-                             value.name + "\" with the unit \"" + value.unit + "\"");
+            notes_.push_back("the line \"" + std::string(trim_view(line)) + "\" has no colon; read as \"" + value.name +
+                             "\" with the unit \"" + value.unit + "\"");
             lines_.push_back(std::move(value));
         } else {
             notes_.push_back("the line \"" + std::string(trim_view(line)) + "\" is not a header line; skipped");
@@ -199,8 +197,7 @@ void text_headers::save(std::ostream& out) const {
     write_text(out, get_name());
     out << kLineEnd;
     out << "#MNEM.UNIT" << std::string(39, ' ') << "DATA DESCRIPTION ON MNEMONIC" << kLineEnd;
-    out << '#' << std::string(23, '-') << ' ' << std::string(28, '-') << ' ' << std::string(23, '-')
-        << kLineEnd;
+    out << '#' << std::string(23, '-') << ' ' << std::string(28, '-') << ' ' << std::string(23, '-') << kLineEnd;
     for (int i = 0; i < lines_.size(); ++i) lines_[i].save_to_stream(out);
 }
 
@@ -276,8 +273,10 @@ int values_line::load_from_strings(const std::vector<std::string_view>& tokens, 
     int not_numbers = 0;
     for (std::size_t i = 0; i < n; ++i) {
         double v;
-        if (parse_number(tokens[i], v)) values_[i] = v;
-        else ++not_numbers;
+        if (parse_number(tokens[i], v))
+            values_[i] = v;
+        else
+            ++not_numbers;
     }
     return not_numbers;
 }
@@ -575,28 +574,24 @@ void file::load_block(const std::vector<std::string>& lines, std::pair<std::size
     auto end = lines.begin() + static_cast<std::ptrdiff_t>(range.second);
     std::shared_ptr<las_block_base> block;
     switch ((name.front() >= 'A' && name.front() <= 'Z') ? name.front() - 'A' + 'a' : name.front()) {
-    case 'a': {
-        int count = get_curve_block()->size();
-        apply_null_value();
-        values_.load(first, end, count, is_wrapped());
-        note_data_fit(count);
-        return;
-    }
-    case 'c': {
-        auto curves = std::make_shared<text_headers>(name);
-        blocks_.push_back(curves);
-        curves->set_takes_lines_without_colon(true);
-        curves->load(first, end, load_coding_);
-        for (const auto& note : curves->load_notes()) warnings_.push_back("~" + name + ": " + note);
-        dept_index_ = curves->find_param("DEPT");
-        return;
-    }
-    case 'o':
-        block = std::make_shared<simple_headers>(name);
-        break;
-    default:
-        block = std::make_shared<text_headers>(name);
-        break;
+        case 'a': {
+            int count = get_curve_block()->size();
+            apply_null_value();
+            values_.load(first, end, count, is_wrapped());
+            note_data_fit(count);
+            return;
+        }
+        case 'c': {
+            auto curves = std::make_shared<text_headers>(name);
+            blocks_.push_back(curves);
+            curves->set_takes_lines_without_colon(true);
+            curves->load(first, end, load_coding_);
+            for (const auto& note : curves->load_notes()) warnings_.push_back("~" + name + ": " + note);
+            dept_index_ = curves->find_param("DEPT");
+            return;
+        }
+        case 'o': block = std::make_shared<simple_headers>(name); break;
+        default: block = std::make_shared<text_headers>(name); break;
     }
     blocks_.push_back(block);
     block->load(first, end, load_coding_);

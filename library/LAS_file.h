@@ -49,7 +49,9 @@ struct file_value {
 
     file_value() = default;
     file_value(std::string name_, std::string unit_, std::string data_, std::string description_)
-        : name(std::move(name_)), unit(std::move(unit_)), data(std::move(data_)),
+        : name(std::move(name_)),
+          unit(std::move(unit_)),
+          data(std::move(data_)),
           description(std::move(description_)) {}
 
     // Whether the mnemonic, lower-cased, equals `lower_name` as it is.
@@ -191,7 +193,7 @@ public:
         int rows_other_width = 0;  // rows whose number of values is not the curve count
         int min_width = 0;         // the fewest and the most values of those rows
         int max_width = 0;
-        int not_numbers = 0;       // values that were not numbers (read as the null value)
+        int not_numbers = 0;  // values that were not numbers (read as the null value)
     };
 
     // Where new rows learn how many curves there are.
@@ -291,8 +293,7 @@ public:
     // CR LF end a line) without empty and comment lines and settles the code
     // page of this load.
     void load_to_strings(const std::string& file_name, std::vector<std::string>& lines);
-    void cut_to_blocks(const std::vector<std::string>& lines,
-                       std::vector<std::pair<std::size_t, std::size_t>>& ranges);
+    void cut_to_blocks(const std::vector<std::string>& lines, std::vector<std::pair<std::size_t, std::size_t>>& ranges);
     void load_block(const std::vector<std::string>& lines, std::pair<std::size_t, std::size_t> range);
 
     values_cont& get_values() { return values_; }
@@ -321,7 +322,6 @@ private:
 };
 
 extern template std::shared_ptr<text_headers> file::find_or_create_block<text_headers>(char, const std::string&);
-extern template std::shared_ptr<simple_headers> file::find_or_create_block<simple_headers>(char,
-                                                                                         const std::string&);
+extern template std::shared_ptr<simple_headers> file::find_or_create_block<simple_headers>(char, const std::string&);
 
 }  // namespace lib::las

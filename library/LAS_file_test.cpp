@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -25,15 +25,17 @@ using lib::las::text_headers;
 // The public sample files live in the shared test data beside the clone (CI)
 // or in the shared folder of a workstation.
 std::string las_samples() {
-    for (std::string base : {std::string(STATION_SOURCE_DIR) + "/../shared/testdata", std::string("/work/shared/testdata")})
+    for (std::string base :
+         {std::string(STATION_SOURCE_DIR) + "/../shared/testdata", std::string("/work/shared/testdata")})
         if (fs::is_directory(base + "/las/standard")) return base + "/las";
     return "";
 }
 
-#define REQUIRE_SAMPLES(dir)                                                                              \
-    const std::string dir = las_samples();                                                                \
-    if (dir.empty()) GTEST_SKIP() << "no LAS samples: neither " STATION_SOURCE_DIR                        \
-                                     "/../shared/testdata/las nor /work/shared/testdata/las exists"
+#define REQUIRE_SAMPLES(dir)                                      \
+    const std::string dir = las_samples();                        \
+    if (dir.empty())                                              \
+    GTEST_SKIP() << "no LAS samples: neither " STATION_SOURCE_DIR \
+                    "/../shared/testdata/las nor /work/shared/testdata/las exists"
 
 // A fresh folder for the test, with the files it writes.
 class TempDir {
@@ -263,8 +265,8 @@ TEST(LasSamples, RealWorldVariants) {
         EXPECT_EQ(line_of(las, 'w', "STRT").description, "");
         EXPECT_DOUBLE_EQ(las.get_values().at(7, 2), 105.6);
     }
-    for (const char* name : {"sample_2.0_inf_uwi.las", "sample_2.0_inf_uwi_leading_zero.las",
-                             "sample_2.0_inf_api_leading_zero.las"}) {
+    for (const char* name :
+         {"sample_2.0_inf_uwi.las", "sample_2.0_inf_uwi_leading_zero.las", "sample_2.0_inf_api_leading_zero.las"}) {
         file las;
         las.load(var + name);
         auto well = headers(las, 'w');
@@ -283,8 +285,8 @@ TEST(LasSamples, LayoutVariantsReadLikeTheStandardExample) {
     file reference;
     reference.load(dir + "/standard/sample_2.0.las");
     for (const char* name : {"sample_2.0.las", "sample_2.0_tab_dlm.las", "sample_2.0_universal_newline.las",
-                             "sample_2.0_empty_other_section.las", "sample_2.0_wrong_stop_value.las",
-                             "sample_2.1.las", "colon_pick_end.las"}) {
+                             "sample_2.0_empty_other_section.las", "sample_2.0_wrong_stop_value.las", "sample_2.1.las",
+                             "colon_pick_end.las"}) {
         SCOPED_TRACE(name);
         file las;
         las.load(dir + "/variants/" + name);
@@ -361,18 +363,13 @@ TEST(LasWriter, WritesTheStationLayout) {
     las.get_values().at(0, r) = 1670;
     std::ostringstream out;
     las.save(out);
-    const std::string expected = std::string("~Version information block\r\n") + kHeaderComment +
-                                 "VERS." + blanks(44) + "2.00: CWLS log ASCII Standart\r\n" +
-                                 "WRAP." + blanks(46) + "NO: One line per depth step\r\n" +
-                                 "~Well information block\r\n" + kHeaderComment +
-                                 "WELL." + blanks(41) + "Скв. 12: Скважина\r\n" +
-                                 "NULL." + blanks(43) + "-9999: NULL VALUE\r\n" +
-                                 "~Curve information block\r\n" + kHeaderComment +
-                                 "DEPT.м" + blanks(47) + ": Глубина\r\n" +
-                                 "WOB .т" + blanks(47) + ": Вес на крюке\r\n" +
-                                 "#\r\n~ASCII Log Data\r\n" +
-                                 "1669.875" + blanks(4) + "-12.50000 \r\n" +
-                                 "1670.0" + blanks(5) + "-9999.00000 \r\n";
+    const std::string expected =
+        std::string("~Version information block\r\n") + kHeaderComment + "VERS." + blanks(44) +
+        "2.00: CWLS log ASCII Standart\r\n" + "WRAP." + blanks(46) + "NO: One line per depth step\r\n" +
+        "~Well information block\r\n" + kHeaderComment + "WELL." + blanks(41) + "Скв. 12: Скважина\r\n" + "NULL." +
+        blanks(43) + "-9999: NULL VALUE\r\n" + "~Curve information block\r\n" + kHeaderComment + "DEPT.м" + blanks(47) +
+        ": Глубина\r\n" + "WOB .т" + blanks(47) + ": Вес на крюке\r\n" + "#\r\n~ASCII Log Data\r\n" + "1669.875" +
+        blanks(4) + "-12.50000 \r\n" + "1670.0" + blanks(5) + "-9999.00000 \r\n";
     EXPECT_EQ(out.str(), rtl::utf8_to_cp1251(expected));
 }
 
@@ -596,7 +593,8 @@ TEST(LasReader, HeadersAndDataThatDoNotAgreeAreReadSafelyAndTold) {
     old.load(tmp.write("old.las", cases.back().text));
     std::ostringstream out;
     old.save(out);
-    EXPECT_NE(out.str().find("VERS." + blanks(44) + "2.00: CWLS log ASCII Standart\r\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("VERS." + blanks(44) + "2.00: CWLS log ASCII Standart\r\n"), std::string::npos)
+        << out.str();
     EXPECT_TRUE(old.get_warnings().size() == 1);
     old.clear();
     EXPECT_TRUE(old.get_warnings().empty());

@@ -20,13 +20,13 @@ constexpr auto kPoll = std::chrono::milliseconds(100);
 // Offsets from the process's niceness.
 int nice_of(TThreadPriority p) {
     switch (p) {
-    case tpIdle: return 19;
-    case tpLowest: return 10;
-    case tpLower: return 5;
-    case tpNormal: return 0;
-    case tpHigher: return -5;
-    case tpHighest: return -10;
-    case tpTimeCritical: return -15;
+        case tpIdle: return 19;
+        case tpLowest: return 10;
+        case tpLower: return 5;
+        case tpNormal: return 0;
+        case tpHigher: return -5;
+        case tpHighest: return -10;
+        case tpTimeCritical: return -15;
     }
     return 0;
 }

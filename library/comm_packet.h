@@ -19,7 +19,7 @@
 #include <cstdint>
 
 struct CommPacket {
-    std::uint8_t head = 0;         // index | series << 4
+    std::uint8_t head = 0;  // index | series << 4
     std::uint8_t checksum = 0;
     std::uint8_t data[8] = {};
     std::uint8_t hamming[4] = {};

@@ -49,13 +49,13 @@ public:
     static constexpr int read_failed = -256;
     static constexpr int read_timeout = -512;
 
-    static constexpr int reopen_pause_ms = 500;     // before reopening a failed serial port
-    static constexpr int lost_retry_ms = 1000;      // before each reopen of a lost serial device
-    static constexpr int connect_pause_ms = 1000;   // before each TCP connect
+    static constexpr int reopen_pause_ms = 500;    // before reopening a failed serial port
+    static constexpr int lost_retry_ms = 1000;     // before each reopen of a lost serial device
+    static constexpr int connect_pause_ms = 1000;  // before each TCP connect
     static constexpr int connect_timeout_ms = 3000;
-    static constexpr int tcp_wait_ms = 3000;        // for each piece of data over TCP
-    static constexpr int packet_pause_ms = 10;      // after each sent packet and acknowledgement
-    static constexpr int max_message = 127;         // longest message of the packet protocol
+    static constexpr int tcp_wait_ms = 3000;    // for each piece of data over TCP
+    static constexpr int packet_pause_ms = 10;  // after each sent packet and acknowledgement
+    static constexpr int max_message = 127;     // longest message of the packet protocol
 
     CommPort();
     virtual ~CommPort();
@@ -176,7 +176,7 @@ private:
     bool configured_ = false;
     int baud_ = 0;
     int parity_ = 0;
-    int timeout_ms_ = 500;   // the reopen time-out until configure gives one
+    int timeout_ms_ = 500;  // the reopen time-out until configure gives one
     bool handshake_ = false;
     bool lost_ = false;
     std::string lost_cause_;  // the failure that lost the device

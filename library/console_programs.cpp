@@ -14,9 +14,8 @@ void report(int* exit_code, std::optional<int> code) {
 }
 }  // namespace
 
-bool start_console_application(const AnsiString& program, const AnsiString& parameters,
-                               const AnsiString& folder, bool with_console, int* exit_code,
-                               int timeout_ms) {
+bool start_console_application(const AnsiString& program, const AnsiString& parameters, const AnsiString& folder,
+                               bool with_console, int* exit_code, int timeout_ms) {
     if (program.empty()) return false;
     const os::FileInfo info = os::file_info(program);
     if (!info.exists || info.is_directory) return false;
@@ -34,8 +33,7 @@ bool start_console_application(const AnsiString& program, const AnsiString& para
 }
 
 bool start_console_and_read_output(const AnsiString& program, const AnsiString& parameters,
-                                   const AnsiString& /*folder*/,
-                                   const std::function<void(const AnsiString&)>& on_line,
+                                   const AnsiString& /*folder*/, const std::function<void(const AnsiString&)>& on_line,
                                    int* exit_code, int timeout_ms) {
     os::SpawnOptions o;
     o.program = program;

@@ -18,9 +18,8 @@ using AnsiString = std::string;
 // out). A missing program file gives false without an attempt. When
 // exit_code is given it receives the exit status (128 + signal when killed,
 // -1 when the wait timed out).
-bool start_console_application(const AnsiString& program, const AnsiString& parameters,
-                               const AnsiString& folder, bool with_console,
-                               int* exit_code = nullptr, int timeout_ms = -1);
+bool start_console_application(const AnsiString& program, const AnsiString& parameters, const AnsiString& folder,
+                               bool with_console, int* exit_code = nullptr, int timeout_ms = -1);
 
 // Runs program (looked up in PATH when it has no slash) with parameters in
 // the caller's current folder (folder is not used), standard output and
@@ -28,10 +27,9 @@ bool start_console_application(const AnsiString& program, const AnsiString& para
 // on_line while it runs, stdout before stderr. Everything the program wrote
 // is passed on, an unterminated last line included. Returns whether it
 // started; exit_code and timeout_ms as above.
-bool start_console_and_read_output(const AnsiString& program, const AnsiString& parameters,
-                                   const AnsiString& folder,
-                                   const std::function<void(const AnsiString&)>& on_line,
-                                   int* exit_code = nullptr, int timeout_ms = -1);
+bool start_console_and_read_output(const AnsiString& program, const AnsiString& parameters, const AnsiString& folder,
+                                   const std::function<void(const AnsiString&)>& on_line, int* exit_code = nullptr,
+                                   int timeout_ms = -1);
 
 // Rounds half away from zero; values beyond the int range saturate and NaN
 // gives 0, so no caller meets undefined behaviour.

@@ -5,9 +5,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -41,9 +41,7 @@ TEST(ConsolePrograms, ApplicationRunsInItsFolderAndReportsStatus) {
     fs::path dir = fs::temp_directory_path() / ("console_app_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     fs::path script = dir / "job.sh";
-    {
-        std::ofstream(script) << "#!/bin/sh\npwd > where.txt\nexit 2\n";
-    }
+    { std::ofstream(script) << "#!/bin/sh\npwd > where.txt\nexit 2\n"; }
     fs::permissions(script, fs::perms::owner_all);
     int code = 0;
     ASSERT_TRUE(lib::start_console_application(script.string(), "", "", false, &code));
@@ -67,15 +65,19 @@ TEST(ConsolePrograms, SevenZipPacksAFolder) {
     fs::create_directories(dir / "data");
     std::ofstream(dir / "data" / "a.realtim") << "records";
     int code = -5;
-    ASSERT_TRUE(lib::start_console_application("/usr/bin/7za", "a -bd -y pack.7z data", dir.string(), false, &code, 60000));
+    ASSERT_TRUE(
+        lib::start_console_application("/usr/bin/7za", "a -bd -y pack.7z data", dir.string(), false, &code, 60000));
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(fs::exists(dir / "pack.7z"));
     fs::remove_all(dir);
 }
 
 TEST(ConsolePrograms, IntegerRoundsHalfAwayFromZero) {
-    struct { float in; int out; } cases[] = {{2.5f, 3}, {-2.5f, -3}, {2.49f, 2}, {0.0f, 0}, {-0.4f, 0},
-                                             {1e20f, INT_MAX}, {-1e20f, INT_MIN}, {NAN, 0}};
+    struct {
+        float in;
+        int out;
+    } cases[] = {{2.5f, 3},  {-2.5f, -3},      {2.49f, 2},        {0.0f, 0},
+                 {-0.4f, 0}, {1e20f, INT_MAX}, {-1e20f, INT_MIN}, {NAN, 0}};
     for (auto c : cases) EXPECT_EQ(lib::integer(c.in), c.out) << c.in;
 }
 

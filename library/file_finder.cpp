@@ -46,8 +46,8 @@ std::array<bool, 256> letters_866() {
     std::array<bool, 256> set{};
     for (int c = 0x80; c <= 0xAF; ++c) set[static_cast<std::size_t>(c)] = true;  // А-Я а-п
     for (int c = 0xE0; c <= 0xEF; ++c) set[static_cast<std::size_t>(c)] = true;  // р-я
-    set[0x89] = set[0xA9] = false;  // Й й
-    set[0xF0] = set[0xF1] = true;   // Ё ё
+    set[0x89] = set[0xA9] = false;                                               // Й й
+    set[0xF0] = set[0xF1] = true;                                                // Ё ё
     return set;
 }
 
@@ -151,9 +151,15 @@ AnsiString check_file_name(const AnsiString& text) {
     for (char c : text) {
         switch (c) {
             case '"': out += "''"; break;
-            case '&': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|':
-                out += '-';
-                break;
+            case '&':
+            case '*':
+            case '/':
+            case ':':
+            case '<':
+            case '>':
+            case '?':
+            case '\\':
+            case '|': out += '-'; break;
             case ',': out += '.'; break;
             default: out += c;
         }
@@ -207,8 +213,7 @@ bool check_file_coding(const AnsiString& file_name) {
     if (!file.open(file_name, om_read)) {
         // An empty file cannot be mapped, yet it holds no Cyrillic letters.
         os::File probe;
-        if (probe.open(file_name, os::File::Mode::read, false, os::RetryPolicy{1, {}}) ==
-                os::File::Status::ok &&
+        if (probe.open(file_name, os::File::Mode::read, false, os::RetryPolicy{1, {}}) == os::File::Status::ok &&
             probe.size() == 0)
             return true;
         throw std::runtime_error("File not found");

@@ -31,7 +31,7 @@ using FILETIME = os::FILETIME;
 struct FindedFile {
     int attributes = 0;
     std::int64_t size = 0;
-    int time = 0;  // the modification time, packed DOS date-time, local
+    int time = 0;     // the modification time, packed DOS date-time, local
     AnsiString name;  // the bare file name
     AnsiString path;  // the folder part of the mask, with its separator, or ""
 

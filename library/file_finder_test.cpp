@@ -1,8 +1,8 @@
 #include "library/file_finder.h"
 
 #include "platform/os/directory.h"
-#include "platform/rtl/string_list.h"
 #include "platform/os/testing.h"
+#include "platform/rtl/string_list.h"
 #include "platform/ui/dialogs.h"
 
 #include <fcntl.h>

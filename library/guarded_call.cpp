@@ -24,8 +24,7 @@ void run_guarded(const std::function<void()>& work, const std::string& prefix,
             handler(failure);
             return;
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     os::log_error(failure);
 }
 

@@ -53,20 +53,11 @@ void GZIP_EXCEPTION::check_result(int result, const char* call, const char* func
     if (result == Z_OK) return;
     const char* text = "#unrecognazed#";
     switch (result) {
-    case Z_BUF_ERROR:
-        text = "there is not enough room in the output buffer";
-        break;
-    case Z_MEM_ERROR:
-        text = "not enough memory";
-        break;
-    case Z_DATA_ERROR:
-        text = "the input data was corrupted";
-        break;
-    case Z_STREAM_ERROR:
-        text = "level parameter is invalid";
-        break;
-    default:
-        break;
+        case Z_BUF_ERROR: text = "there is not enough room in the output buffer"; break;
+        case Z_MEM_ERROR: text = "not enough memory"; break;
+        case Z_DATA_ERROR: text = "the input data was corrupted"; break;
+        case Z_STREAM_ERROR: text = "level parameter is invalid"; break;
+        default: break;
     }
     throw GZIP_EXCEPTION(call, text, function);
 }
@@ -98,8 +89,7 @@ bool GZIP_COMPRESS::open(const std::string& name) {
         opened_ = false;
         try {
             file_.close();
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
         return false;
     }
 }
@@ -159,8 +149,7 @@ bool GZIP_COMPRESS::add_file(const std::string& path) {
     check_open("GZIP_COMPRESS::add_file");
     std::int64_t size = lib::get_file_size(path);
     if (size < 0) return false;
-    if (size > INT32_MAX)
-        throw GZIP_EXCEPTION("GZIP_COMPRESS::add_file: '" + path + "' is too large for the archive");
+    if (size > INT32_MAX) throw GZIP_EXCEPTION("GZIP_COMPRESS::add_file: '" + path + "' is too large for the archive");
     lib::array<char> data(static_cast<std::size_t>(size));
     try {
         lib::io::BinaryInputFileStream in;
@@ -176,8 +165,8 @@ bool GZIP_COMPRESS::add_file(const std::string& path) {
 // --- Reader ---------------------------------------------------------------------
 
 void GZIP_DECOMPRESS::damaged(const std::string& cause, std::int64_t offset) {
-    std::string message = "GZIP_DECOMPRESS::open: damaged archive '" + name_ + "': " + cause +
-                          " (section at offset " + std::to_string(offset) + ")";
+    std::string message = "GZIP_DECOMPRESS::open: damaged archive '" + name_ + "': " + cause + " (section at offset " +
+                          std::to_string(offset) + ")";
     close();
     throw GZIP_EXCEPTION(message);
 }
@@ -224,8 +213,8 @@ void GZIP_DECOMPRESS::open(const std::string& name) {
                             std::to_string(packed) + ") do not fit its length " + std::to_string(length),
                         block->offset);
             if (unpacked > kMaxRatio * packed)
-                damaged("file section '" + block->name + "' claims " + std::to_string(unpacked) +
-                            " bytes from " + std::to_string(packed) + " packed bytes",
+                damaged("file section '" + block->name + "' claims " + std::to_string(unpacked) + " bytes from " +
+                            std::to_string(packed) + " packed bytes",
                         block->offset);
         } else if (block->mark == GZIP_MARK_TIME && length != 4) {
             damaged("a time section of " + std::to_string(length) + " bytes", block->offset);
@@ -266,8 +255,7 @@ void GZIP_DECOMPRESS::decompress_section(GZIP_FILE_BLOCK* block, lib::array<char
     // Only a section of this archive, as indexed by open, is read: its
     // offsets and sizes have been checked against the file.
     bool ours = std::any_of(blocks_.begin(), blocks_.end(), [&](const auto& b) { return b.get() == block; });
-    if (!block || !ours)
-        throw GZIP_EXCEPTION(std::string(function) + ": not a section of archive '" + name_ + "'");
+    if (!block || !ours) throw GZIP_EXCEPTION(std::string(function) + ": not a section of archive '" + name_ + "'");
     if (block->mark != GZIP_MARK_FILE)
         throw GZIP_EXCEPTION(std::string(function) + ": section '" + block->name + "' of archive '" + name_ +
                              "' is not a file");

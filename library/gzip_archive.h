@@ -37,8 +37,8 @@ enum GZIP_MARKS {
 struct GZIP_FILE_BLOCK {
     std::string name;
     int mark = 0;
-    int length = 0;               // N
-    std::int64_t offset = 0;      // of the mark byte
+    int length = 0;                // N
+    std::int64_t offset = 0;       // of the mark byte
     std::int64_t body_offset = 0;  // of the first byte after N
 };
 

@@ -104,7 +104,12 @@ TEST(GzipArchive, ByteVectorsOfTheTimeAndCommentSections) {
     }
     bytes = read_bytes(path);
     ASSERT_EQ(bytes.size(), 14u + 9 + 6 + 9);
-    EXPECT_EQ(bytes.substr(14), std::string("\x03" "abc\0\0\0\0\0" "\x03\0\0\0\0\0" "\x03" "cut\0\0\0\0\0", 24));
+    EXPECT_EQ(bytes.substr(14), std::string("\x03"
+                                            "abc\0\0\0\0\0"
+                                            "\x03\0\0\0\0\0"
+                                            "\x03"
+                                            "cut\0\0\0\0\0",
+                                            24));
 
     GZIP_DECOMPRESS reader;
     reader.open(path);
@@ -125,8 +130,12 @@ TEST(GzipArchive, EmptyFileIsStoredAsZlibOutputForNoInput) {
     std::vector<Bytef> reference(64);
     uLongf size = reference.size();
     ASSERT_EQ(lib::zlib().compress2(reference.data(), &size, nullptr, 0, 9), Z_OK);
-    std::string expected = std::string("\x02" "empty.txt", 10) + std::string(1, '\0') + le32(size + 8) + le32(0) +
-                           le32(size) + std::string(reference.begin(), reference.begin() + static_cast<long>(size));
+    std::string expected = std::string(
+                               "\x02"
+                               "empty.txt",
+                               10) +
+                           std::string(1, '\0') + le32(size + 8) + le32(0) + le32(size) +
+                           std::string(reference.begin(), reference.begin() + static_cast<long>(size));
     EXPECT_EQ(read_bytes(path).substr(14), expected);
 
     GZIP_DECOMPRESS reader;
@@ -267,12 +276,15 @@ TEST(GzipArchive, DamagedArchivesFailCleanly) {
         {"negative packed size", with_i32(n_at + 8, 0xFFFFFFFFu)},
         {"packed size not the length", with_i32(n_at + 8, packed - 1)},
         {"time section of five bytes", with_i32(6, 5)},
-        {"corrupt deflate data", [&] {
+        {"corrupt deflate data",
+         [&] {
              std::string b = good;
              for (std::size_t i = n_at + 12 + 2; i < b.size(); ++i) b[i] = static_cast<char>(b[i] ^ 0x5A);
              return b;
          }()},
-        {"name without its 0 byte", good.substr(0, file_at) + std::string("\x02" "f.txt", 6)},
+        {"name without its 0 byte", good.substr(0, file_at) + std::string("\x02"
+                                                                          "f.txt",
+                                                                          6)},
     };
     for (const auto& c : cases) EXPECT_THROW(read_all(c.bytes), GZIP_EXCEPTION) << c.what;
 

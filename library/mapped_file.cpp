@@ -54,8 +54,7 @@ bool mapped_file_base::base_open(const char* name, open_modes mode, std::size_t 
         return true;
     }
     if (mode == om_read_write) {
-        if (file_.open(name, os::File::Mode::read_write_truncate, false, kOnce) != os::File::Status::ok)
-            return false;
+        if (file_.open(name, os::File::Mode::read_write_truncate, false, kOnce) != os::File::Status::ok) return false;
         std::size_t map_size = std::max<std::size_t>(size, 1);
         if (!file_.truncate(static_cast<std::int64_t>(map_size)) || !view_.map(file_, map_size, true)) {
             file_.close();
@@ -96,8 +95,7 @@ bool mapped_file_base::resize(std::size_t size) {
 mapped_file::~mapped_file() {
     try {
         close();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 bool mapped_file::open(const AnsiString& name, open_modes mode, int size) {
@@ -274,8 +272,6 @@ void write_bin_data(mapped_file& file, const AnsiString& value) {
 
 void write_bin_data(mapped_file& file, const rtl::TDateTime& date_time) { file << date_time; }
 
-void write_bin_data(mapped_file& file, const char* value) {
-    write_bin_data(file, AnsiString(value ? value : ""));
-}
+void write_bin_data(mapped_file& file, const char* value) { write_bin_data(file, AnsiString(value ? value : "")); }
 
 }  // namespace lib

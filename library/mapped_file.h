@@ -99,7 +99,7 @@ public:
     mapped_file& operator>>(unsigned char& value);
     mapped_file& operator>>(bool& value);
     mapped_file& operator>>(float& value);
-    mapped_file& operator>>(double& value);  // a rtl::TDateTime too
+    mapped_file& operator>>(double& value);       // a rtl::TDateTime too
     mapped_file& operator>>(long double& value);  // the 10-byte extended real
     // Up to the next 0 byte (or the end of the file); the position moves
     // past the 0.

@@ -8,9 +8,7 @@
 
 namespace {
 
-void put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string get(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -153,14 +151,16 @@ TEST(MappedFile, ReadsThatDoNotFitLeaveTheirTargetAlone) {
 TEST(MappedFile, StringsAndBytes) {
     os::testing::TempDir dir;
     std::string path = dir / "s.bin";
-    put(path, std::string("ab\0\xFF" "cd", 6));
+    put(path, std::string("ab\0\xFF"
+                          "cd",
+                          6));
     lib::mapped_file f;
     ASSERT_TRUE(f.open(path, lib::om_read));
     std::string s;
     f >> s;
     EXPECT_EQ(s, "ab");
     EXPECT_EQ(f.get(), 0xFF);  // a letter in Windows-1251, not the end
-    f >> s;  // no 0 before the end: read up to it
+    f >> s;                    // no 0 before the end: read up to it
     EXPECT_EQ(s, "cd");
     EXPECT_TRUE(f.eof());
 }
@@ -176,7 +176,7 @@ TEST(MappedFile, OpenFailures) {
     EXPECT_FALSE(f.is_ok());
     ASSERT_TRUE(f.open(dir / "data", lib::om_read));
     EXPECT_FALSE(f.open(dir / "data", lib::om_read));  // already open
-    EXPECT_EQ(f.write("x", 1), -1);  // a read-only view is never written
+    EXPECT_EQ(f.write("x", 1), -1);                    // a read-only view is never written
     // Held as a reader: no writer may replace it meanwhile.
     lib::mapped_file w;
     EXPECT_FALSE(w.open(dir / "data", lib::om_read_write, 10));

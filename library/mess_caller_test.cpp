@@ -12,8 +12,7 @@ namespace {
 constexpr int kWaitMs = 10000;
 
 void drain() {
-    while (ui::main_queue().process_messages() > 0) {
-    }
+    while (ui::main_queue().process_messages() > 0) {}
 }
 
 }  // namespace
@@ -71,14 +70,14 @@ TEST(MessCaller, AfterStopNothingIsQueuedOrRun) {
         caller.on_message(lib::MessCaller::message, 0, 0);
         EXPECT_EQ(ran, 0);
     }
-    {   // Destroyed with calls pending: they are dropped safely.
+    {  // Destroyed with calls pending: they are dropped safely.
         auto caller = std::make_unique<lib::MessCaller>();
         caller->call([&] { ++ran; });
         caller.reset();
         drain();
         EXPECT_EQ(ran, 0);
     }
-    {   // Other messages are ignored.
+    {  // Other messages are ignored.
         lib::MessCaller caller;
         caller.call([&] { ++ran; });
         caller.on_message(2012, 0, 0);

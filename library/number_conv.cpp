@@ -14,9 +14,7 @@ long double str_to_float(const std::string& s, float def) {
     return rtl::atof_borland(copy);
 }
 
-long double str_to_float(const char* s) {
-    return s ? str_to_float(std::string(s), 0.0f) : 0.0L;
-}
+long double str_to_float(const char* s) { return s ? str_to_float(std::string(s), 0.0f) : 0.0L; }
 
 namespace {
 

@@ -87,12 +87,10 @@ void PluginManager::drop_last(PluginBase* plugin, int index, const AnsiString& n
     items_.pop_back();
     try {
         before_unload_item(plugin, index);
-    } catch (...) {
-    }
+    } catch (...) {}
     try {
         delete plugin;
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void PluginManager::log_load_failure(const AnsiString& name, const AnsiString& cause) {

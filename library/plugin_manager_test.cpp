@@ -71,7 +71,9 @@ TEST_F(PluginLoader, WithoutListLoadsEveryLibraryThatOffersAPlugin) {
 
     // The throwing entry left one line: date, time, ": ", the message.
     std::string log = error_log();
-    EXPECT_NE(log.find(": " + rtl::utf8_to_cp1251("!!!! Ошибка при загрузке модуля ") + "throws.so\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(": " + rtl::utf8_to_cp1251("!!!! Ошибка при загрузке модуля ") + "throws.so\r\n"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(log.find("throws.so"), log.rfind("throws.so"));
 }
 
@@ -105,8 +107,9 @@ TEST_F(PluginLoader, AHookThatFailsTakesThePlugInOutAgain) {
     EXPECT_EQ(m.load_index, (std::vector<int>{0, 0}));
     EXPECT_EQ(m.unload_index, std::vector<int>{0});
     EXPECT_EQ(m.destroyed, 1);
-    EXPECT_NE(error_log().find(rtl::utf8_to_cp1251("!!!! Ошибка при загрузке модуля ") + "good.so (no description)\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        error_log().find(rtl::utf8_to_cp1251("!!!! Ошибка при загрузке модуля ") + "good.so (no description)\r\n"),
+        std::string::npos)
         << error_log();
     m.free();
     EXPECT_EQ(m.destroyed, 2);

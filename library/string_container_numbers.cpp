@@ -11,9 +11,7 @@ void StringContainer::add(double v) { list_.Add(rtl::FloatToStr(v)); }
 
 void StringContainer::set_float(int i, double v) { set_string(i, rtl::FloatToStr(v)); }
 
-double StringContainer::get_float(int i) {
-  return static_cast<double>(str_to_float(get_string(i), 0.0f));
-}
+double StringContainer::get_float(int i) { return static_cast<double>(str_to_float(get_string(i), 0.0f)); }
 
 int StringContainer::get_int(int i, int def) { return rtl::StrToIntDef(get_string(i), def); }
 

@@ -87,13 +87,13 @@ AnsiString extract_year(std::string_view date);
 
 // A writable, zero-terminated copy of a text for calls that modify a char*.
 class StrCharCvt {
- public:
-  explicit StrCharCvt(const AnsiString& s);
-  char* c_str() noexcept { return buf_.data(); }
-  const char* c_str() const noexcept { return buf_.data(); }
+public:
+    explicit StrCharCvt(const AnsiString& s);
+    char* c_str() noexcept { return buf_.data(); }
+    const char* c_str() const noexcept { return buf_.data(); }
 
- private:
-  std::vector<char> buf_;
+private:
+    std::vector<char> buf_;
 };
 
 // Replaces `out` with the characters of `s` followed by one 0 byte.

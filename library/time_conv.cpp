@@ -97,8 +97,8 @@ std::string date_to_string(unsigned int t) {
     if (t < 10) return "---------------";
     int day, month, year, hour, min;
     big_time(t, day, month, year, hour, min, nullptr);
-    return rtl::IntToStr(day) + " " + kMonthNames[month - 1] + " " + rtl::IntToStr(year) + "г. " +
-           rtl::IntToStr(hour) + ":" + two_digits(min);
+    return rtl::IntToStr(day) + " " + kMonthNames[month - 1] + " " + rtl::IntToStr(year) + "г. " + rtl::IntToStr(hour) +
+           ":" + two_digits(min);
 }
 
 std::string unix_time::to_date_string() const { return date_to_string(value_); }

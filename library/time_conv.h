@@ -58,9 +58,9 @@ rtl::TDateTime unix_to_datetime(std::uint32_t t);
 // calendar (years 1..9999).
 std::uint32_t datetime_to_unix(rtl::TDateTime dt);
 
-std::string date_to_string(unsigned int t);   // as unix_time::to_date_string
-std::string time_to_string(int secs);         // as unix_time::to_string
-std::string time_to_mis_sec(int secs);        // "2:05" for 125; "---" for -1
+std::string date_to_string(unsigned int t);     // as unix_time::to_date_string
+std::string time_to_string(int secs);           // as unix_time::to_string
+std::string time_to_mis_sec(int secs);          // "2:05" for 125; "---" for -1
 std::string get_only_hour_min(unsigned int t);  // "1:01"; "---" for 0xFFFFFFFF
 
 // Seconds from the first two runs of digits of a text as hours and minutes

@@ -115,8 +115,8 @@ TEST(StringToTime, HoursAndMinutesFromDigitRuns) {
         const char* text;
         int secs;
     } cases[] = {
-        {"12:30", 45000}, {"7.05", 25500},    {"7:5", 0},         {"1230", 0},   {"", 0},
-        {"в 7:05", 25500}, {"7:05:59", 25500}, {"ч:м:с", 0},      {"abc 9", 0},  {"2 ч 3 мин", 7380},
+        {"12:30", 45000},      {"7.05", 25500},    {"7:5", 0},   {"1230", 0},  {"", 0},
+        {"в 7:05", 25500},     {"7:05:59", 25500}, {"ч:м:с", 0}, {"abc 9", 0}, {"2 ч 3 мин", 7380},
         {"99999999999:1", 60},  // an unreadable run counts as 0
     };
     for (const Case& c : cases) EXPECT_EQ(lib::string_to_time(c.text), c.secs) << c.text;

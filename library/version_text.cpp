@@ -1,7 +1,7 @@
 #include "library/version_text.h"
 
-#include "platform/rtl/numbers.h"
 #include "build_version.h"
+#include "platform/rtl/numbers.h"
 
 namespace lib {
 

@@ -65,11 +65,10 @@ int extract_race_num(const AnsiString& path) {
 
 AnsiString correct_ftp_pore_name(const AnsiString& name) {
     static const std::map<char32_t, const char*> table = {
-        {U'А', "A"},  {U'Б', "B"},  {U'В', "V"},   {U'Г', "G"},  {U'Д', "D"},  {U'Е', "E"},  {U'Ё', "YO"},
-        {U'Ж', "J"},  {U'З', "Z"},  {U'И', "I"},   {U'К', "K"},  {U'Л', "L"},  {U'М', "M"},  {U'Н', "N"},
-        {U'О', "O"},  {U'П', "P"},  {U'Р', "R"},   {U'С', "S"},  {U'Т', "T"},  {U'У', "U"},  {U'Ф', "F"},
-        {U'Х', "H"},  {U'Ц', "TS"}, {U'Ч', "CH"},  {U'Ш', "SH"}, {U'Щ', "CSH"}, {U'Ъ', ""},  {U'Ы', "YY"},
-        {U'Ь', ""},   {U'Э', "YE"}, {U'Ю', "YU"},  {U'Я', "YA"},
+        {U'А', "A"},  {U'Б', "B"},   {U'В', "V"}, {U'Г', "G"},  {U'Д', "D"}, {U'Е', "E"},  {U'Ё', "YO"}, {U'Ж', "J"},
+        {U'З', "Z"},  {U'И', "I"},   {U'К', "K"}, {U'Л', "L"},  {U'М', "M"}, {U'Н', "N"},  {U'О', "O"},  {U'П', "P"},
+        {U'Р', "R"},  {U'С', "S"},   {U'Т', "T"}, {U'У', "U"},  {U'Ф', "F"}, {U'Х', "H"},  {U'Ц', "TS"}, {U'Ч', "CH"},
+        {U'Ш', "SH"}, {U'Щ', "CSH"}, {U'Ъ', ""},  {U'Ы', "YY"}, {U'Ь', ""},  {U'Э', "YE"}, {U'Ю', "YU"}, {U'Я', "YA"},
     };
     std::string out;
     const std::string upper = rtl::AnsiUpperCase(name);
@@ -137,9 +136,9 @@ void print_memo(const AnsiString& name, ui::TMemo* memo) {
         printer.EndDoc();
     } catch (const std::exception&) {
         if (printer.Printing()) printer.Abort();
-        ui::MessageBox("Невозможно распечатать '" + name +
-                           "' !\nВозможно нет ни одного установленного в системе принтера!",
-                       "Ошибка печати", ui::MB_OK | ui::MB_ICONERROR);
+        ui::MessageBox(
+            "Невозможно распечатать '" + name + "' !\nВозможно нет ни одного установленного в системе принтера!",
+            "Ошибка печати", ui::MB_OK | ui::MB_ICONERROR);
     }
 }
 

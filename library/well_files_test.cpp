@@ -182,7 +182,8 @@ TEST(WellFiles, PrintMemoWithoutAPrinterTellsTheUser) {
     ASSERT_EQ(p.boxes.size(), 2u);
     for (const auto& b : p.boxes) {
         EXPECT_EQ(b.caption, "Ошибка печати");
-        EXPECT_EQ(b.text, "Невозможно распечатать 'Отчёт' !\nВозможно нет ни одного установленного в системе принтера!");
+        EXPECT_EQ(b.text,
+                  "Невозможно распечатать 'Отчёт' !\nВозможно нет ни одного установленного в системе принтера!");
         EXPECT_EQ(b.icon, ui::MessageIcon::Error);
     }
     EXPECT_FALSE(ui::Printer().Printing());

@@ -3,7 +3,9 @@
 namespace lib {
 
 Zlib::Zlib()
-    : dll::Library("libz.so.1"), compress("compress", *this), compress2("compress2", *this),
+    : dll::Library("libz.so.1"),
+      compress("compress", *this),
+      compress2("compress2", *this),
       uncompress("uncompress", *this) {}
 
 void Zlib::bind() {

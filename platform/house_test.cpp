@@ -43,8 +43,8 @@ std::string describe(const Violation& v) { return v.file + ":" + std::to_string(
 // cmake, docs) hold no C++.
 const std::map<std::string, int>& ranks() {
     static const std::map<std::string, int> r = {
-        {"platform", 0}, {"widrak", 1}, {"library", 2}, {"gti", 3},
-        {"plugins", 4},  {"programs", 4}, {"tools", 5}, {"bench", 5},
+        {"platform", 0}, {"widrak", 1},   {"library", 2}, {"gti", 3},
+        {"plugins", 4},  {"programs", 4}, {"tools", 5},   {"bench", 5},
     };
     return r;
 }
@@ -59,11 +59,11 @@ bool ends_with(const std::string& s, const std::string& suffix) {
 // library.
 bool is_system_header(const std::string& name) {
     static const std::set<std::string> names = {
-        "unistd.h", "fcntl.h",  "termios.h", "dlfcn.h",   "poll.h",   "pthread.h", "dirent.h", "spawn.h",
-        "pty.h",    "sched.h",  "semaphore.h", "netdb.h", "pwd.h",    "grp.h",     "glob.h",   "fnmatch.h",
-        "syslog.h", "aio.h",    "mqueue.h",  "utmp.h",    "ifaddrs.h", "libgen.h", "wordexp.h", "ftw.h",
-        "malloc.h", "alloca.h", "endian.h",  "byteswap.h", "err.h",   "error.h",   "getopt.h", "paths.h",
-        "utime.h",  "strings.h", "execinfo.h", "ucontext.h", "link.h", "elf.h",    "termio.h", "sgtty.h",
+        "unistd.h", "fcntl.h",   "termios.h",   "dlfcn.h",    "poll.h",    "pthread.h", "dirent.h",  "spawn.h",
+        "pty.h",    "sched.h",   "semaphore.h", "netdb.h",    "pwd.h",     "grp.h",     "glob.h",    "fnmatch.h",
+        "syslog.h", "aio.h",     "mqueue.h",    "utmp.h",     "ifaddrs.h", "libgen.h",  "wordexp.h", "ftw.h",
+        "malloc.h", "alloca.h",  "endian.h",    "byteswap.h", "err.h",     "error.h",   "getopt.h",  "paths.h",
+        "utime.h",  "strings.h", "execinfo.h",  "ucontext.h", "link.h",    "elf.h",     "termio.h",  "sgtty.h",
     };
     for (const char* folder : {"sys/", "linux/", "asm/", "asm-generic/", "bits/", "netinet/", "arpa/", "net/",
                                "netpacket/", "scsi/", "mtd/"})
@@ -74,7 +74,8 @@ bool is_system_header(const std::string& name) {
 bool is_test_code(const std::string& rel) {
     const std::string file = fs::path(rel).filename().string();
     return ends_with(file, "_test.cpp") || ends_with(file, "_bench.cpp") || ends_with(file, "_fuzz.cpp") ||
-           ends_with(file, "testing.h") || rel.find("/test_plugins/") != std::string::npos || starts_with(rel, "bench/");
+           ends_with(file, "testing.h") || rel.find("/test_plugins/") != std::string::npos ||
+           starts_with(rel, "bench/");
 }
 
 bool may_use_the_system(const std::string& rel) {

@@ -11,22 +11,22 @@
 namespace widrak {
 
 class TMyColorListBox : public ui::TListBox {
- public:
-  explicit TMyColorListBox(ui::TComponent* owner);
+public:
+    explicit TMyColorListBox(ui::TComponent* owner);
 
-  // Word 0 (the name) or 1 (the colour text) of a line; empty when there is
-  // no such word.
-  static std::string get_word(const std::string& line, int number);
+    // Word 0 (the name) or 1 (the colour text) of a line; empty when there is
+    // no such word.
+    static std::string get_word(const std::string& line, int number);
 
-  // clNone for an index outside the items or a colour text that is no
-  // colour; black when the line has no colour word.
-  TColor GetColors(int index) const;
-  // Rewrites the line as the quoted name, a blank and the colour's text.
-  void SetColors(int index, TColor color);
-  TColor Colors(int index) const { return GetColors(index); }
+    // clNone for an index outside the items or a colour text that is no
+    // colour; black when the line has no colour word.
+    TColor GetColors(int index) const;
+    // Rewrites the line as the quoted name, a blank and the colour's text.
+    void SetColors(int index, TColor color);
+    TColor Colors(int index) const { return GetColors(index); }
 
- protected:
-  virtual void DrawItem(int index, const ui::TRect& rect, ui::TOwnerDrawState state);
+protected:
+    virtual void DrawItem(int index, const ui::TRect& rect, ui::TOwnerDrawState state);
 };
 
 }  // namespace widrak

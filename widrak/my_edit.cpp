@@ -5,13 +5,13 @@ namespace widrak {
 TMyEdit::TMyEdit(ui::TComponent* owner) : ui::TEdit(owner) {}
 
 void TMyEdit::MouseEnter() {
-  ui::TEdit::MouseEnter();
-  SetBorderStyle(ui::bsSingle);
+    ui::TEdit::MouseEnter();
+    SetBorderStyle(ui::bsSingle);
 }
 
 void TMyEdit::MouseLeave() {
-  ui::TEdit::MouseLeave();
-  SetBorderStyle(ui::bsNone);
+    ui::TEdit::MouseLeave();
+    SetBorderStyle(ui::bsNone);
 }
 
 }  // namespace widrak

@@ -6,10 +6,10 @@
 namespace widrak {
 
 class TMyEdit : public ui::TEdit {
- public:
-  explicit TMyEdit(ui::TComponent* owner);
-  void MouseEnter() override;
-  void MouseLeave() override;
+public:
+    explicit TMyEdit(ui::TComponent* owner);
+    void MouseEnter() override;
+    void MouseLeave() override;
 };
 
 }  // namespace widrak

@@ -30,10 +30,10 @@ enum TCellKind : unsigned char { cpText, cpEditList, cpColor, cpList, cpReadOnly
 // What OnGetCellProps answers for a cell: its kind, one byte (0 when the
 // event is not set). Assigning a kind or a plain number sets it.
 struct CELL_PROPS {
-  unsigned char kind = cpText;
-  CELL_PROPS() = default;
-  CELL_PROPS(unsigned char k) : kind(k) {}  // NOLINT: a kind is a CELL_PROPS
-  operator unsigned char() const { return kind; }
+    unsigned char kind = cpText;
+    CELL_PROPS() = default;
+    CELL_PROPS(unsigned char k) : kind(k) {}  // NOLINT: a kind is a CELL_PROPS
+    operator unsigned char() const { return kind; }
 };
 
 class TMyGrid;
@@ -47,131 +47,131 @@ using TGetPopupStringsEvent = std::function<void(ui::TObject* Sender, int ACol, 
 
 // The grid's drop-down: it leaves the wheel alone while its list is open.
 class GridComboBox : public ui::TComboBox {
- public:
-  using ui::TComboBox::TComboBox;
-  bool MouseWheel(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
-  // The height the box takes for its font.
-  int NaturalHeight() const;
+public:
+    using ui::TComboBox::TComboBox;
+    bool MouseWheel(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
+    // The height the box takes for its font.
+    int NaturalHeight() const;
 };
 
 // The grid's editor: single border; it narrows itself for the "..." button.
 class MyGridInplaceEdit : public ui::TInplaceEdit {
- public:
-  explicit MyGridInplaceEdit(TMyGrid* grid);
-  void UpdateLoc(const ui::TRect& cell) override;
+public:
+    explicit MyGridInplaceEdit(TMyGrid* grid);
+    void UpdateLoc(const ui::TRect& cell) override;
 
- protected:
-  void DoKeyDown(ui::TKey& key, ui::TShiftState shift) override;
+protected:
+    void DoKeyDown(ui::TKey& key, ui::TShiftState shift) override;
 
- private:
-  TMyGrid* my_grid_;
+private:
+    TMyGrid* my_grid_;
 };
 
 class TMyGrid : public ui::TStringGrid {
- public:
-  explicit TMyGrid(ui::TComponent* owner);
-  ~TMyGrid() override;
+public:
+    explicit TMyGrid(ui::TComponent* owner);
+    ~TMyGrid() override;
 
-  ui::TAlignment FixedAlignment() const { return fixed_alignment_; }
-  void SetFixedAlignment(ui::TAlignment a);
-  ui::TAlignment Alignment() const { return alignment_; }
-  void SetAlignment(ui::TAlignment a);
-  bool AddCharasters() const { return add_charasters_; }
-  void SetAddCharasters(bool v);
-  // Setting it gives every row the height of the drop-down box.
-  bool AutoRowHeight() const { return auto_row_height_; }
-  void SetAutoRowHeight(bool v);
-  // Column headings: the column count follows, row 0 shows them.
-  ui::TStrings& TopStrings() { return top_strings_; }
-  void SetTopStrings(const ui::TStrings& strings) { top_strings_ = strings; }
-  bool UseSelColor() const { return use_sel_color_; }
-  void SetUseSelColor(bool v);
-  bool PropEditorMode() const { return prop_editor_mode_; }
-  void SetPropEditorMode(bool v) { prop_editor_mode_ = v; }
+    ui::TAlignment FixedAlignment() const { return fixed_alignment_; }
+    void SetFixedAlignment(ui::TAlignment a);
+    ui::TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(ui::TAlignment a);
+    bool AddCharasters() const { return add_charasters_; }
+    void SetAddCharasters(bool v);
+    // Setting it gives every row the height of the drop-down box.
+    bool AutoRowHeight() const { return auto_row_height_; }
+    void SetAutoRowHeight(bool v);
+    // Column headings: the column count follows, row 0 shows them.
+    ui::TStrings& TopStrings() { return top_strings_; }
+    void SetTopStrings(const ui::TStrings& strings) { top_strings_ = strings; }
+    bool UseSelColor() const { return use_sel_color_; }
+    void SetUseSelColor(bool v);
+    bool PropEditorMode() const { return prop_editor_mode_; }
+    void SetPropEditorMode(bool v) { prop_editor_mode_ = v; }
 
-  // Texts. Writing a row at or beyond RowCount raises RowCount to row + 1;
-  // a text equal to the cell's changes nothing.
-  std::string GetCells(int col, int row) const { return Cells(col, row); }
-  void SetCells(int col, int row, std::string text);
+    // Texts. Writing a row at or beyond RowCount raises RowCount to row + 1;
+    // a text equal to the cell's changes nothing.
+    std::string GetCells(int col, int row) const { return Cells(col, row); }
+    void SetCells(int col, int row, std::string text);
 
-  void ResizeRow(int row);
-  void ResizeCol(int col);
-  void AlignHorizontal();
-  // The selection (or the whole grid when one cell is selected) as lines of
-  // tab-separated texts, CR LF after each line.
-  std::string GetText();
-  void CopyToClipboard(const std::string& header);
-  void CopyTextToClipboard(std::u16string_view text);
-  // Asks OnGetCellProps about the current cell again.
-  void CheckCellProps();
+    void ResizeRow(int row);
+    void ResizeCol(int col);
+    void AlignHorizontal();
+    // The selection (or the whole grid when one cell is selected) as lines of
+    // tab-separated texts, CR LF after each line.
+    std::string GetText();
+    void CopyToClipboard(const std::string& header);
+    void CopyTextToClipboard(std::u16string_view text);
+    // Asks OnGetCellProps about the current cell again.
+    void CheckCellProps();
 
-  // The kind of the current cell as last evaluated.
-  CELL_PROPS CellKind() const { return cell_props_; }
-  GridComboBox* ComboBox() const { return combo_; }
-  // The "..." button (null before its first use).
-  ui::TSpeedButton* CellButton() const { return button_; }
-  ui::TTimer* CheckTimer() const { return timer_; }
-  // Presses the "..." button as a click on it does.
-  void ButtonClick();
-  // Takes the drop-down's value into its cell now, as the next click on
-  // the grid would (a window that reads the cells on OK calls it first).
-  void CommitComboValue() { read_cb_value(); }
+    // The kind of the current cell as last evaluated.
+    CELL_PROPS CellKind() const { return cell_props_; }
+    GridComboBox* ComboBox() const { return combo_; }
+    // The "..." button (null before its first use).
+    ui::TSpeedButton* CellButton() const { return button_; }
+    ui::TTimer* CheckTimer() const { return timer_; }
+    // Presses the "..." button as a click on it does.
+    void ButtonClick();
+    // Takes the drop-down's value into its cell now, as the next click on
+    // the grid would (a window that reads the cells on OK calls it first).
+    void CommitComboValue() { read_cb_value(); }
 
-  void Click() override;
-  void DblClick() override;
-  bool MouseWheel(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
+    void Click() override;
+    void DblClick() override;
+    bool MouseWheel(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
 
-  ui::TNotifyEvent OnChange;
-  ui::TNotifyEvent OnBtnClick;
-  TGetDrawParamsEvent OnGetDrawParams;
-  TGetEditorParamsEvent OnGetEditroParams;
-  TGetAlignmentEvent OnGetAlignment;
-  TGetCellPropsEvent OnGetCellProps;
-  TGetPopupStringsEvent OnGetPopupStrings;
+    ui::TNotifyEvent OnChange;
+    ui::TNotifyEvent OnBtnClick;
+    TGetDrawParamsEvent OnGetDrawParams;
+    TGetEditorParamsEvent OnGetEditroParams;
+    TGetAlignmentEvent OnGetAlignment;
+    TGetCellPropsEvent OnGetCellProps;
+    TGetPopupStringsEvent OnGetPopupStrings;
 
- protected:
-  void DrawCell(int col, int row, const ui::TRect& rect, ui::TGridDrawState state) override;
-  ui::TInplaceEdit* CreateEditor() override;
-  bool CanEditShow() const override;
-  bool CanEditModify() const override;
-  void TopLeftChanged() override;
-  void ColWidthsChanged() override;
-  void Resized() override;
+protected:
+    void DrawCell(int col, int row, const ui::TRect& rect, ui::TGridDrawState state) override;
+    ui::TInplaceEdit* CreateEditor() override;
+    bool CanEditShow() const override;
+    bool CanEditModify() const override;
+    void TopLeftChanged() override;
+    void ColWidthsChanged() override;
+    void Resized() override;
 
- private:
-  friend class MyGridInplaceEdit;
-  void process_button(int col, int row);
-  void show_combo(CELL_PROPS kind);
-  void hide_combo();
-  void copy_cell_text_to_combo();
-  void read_cb_value();
-  void on_timer();
-  void place_combo();
-  void place_button();
-  void show_button(const char* hint);
-  void hide_button();
-  void run_color_popup();
-  void apply_top_strings();
-  // Draws (or only measures) a cell's text in the rectangle; returns the
-  // size the text takes.
-  ui::TSize cell_text(ui::TCanvas& c, int col, int row, const ui::TRect& rect, bool measure);
-  void draw_color_cell(ui::TCanvas& c, int col, int row, const ui::TRect& rect);
+private:
+    friend class MyGridInplaceEdit;
+    void process_button(int col, int row);
+    void show_combo(CELL_PROPS kind);
+    void hide_combo();
+    void copy_cell_text_to_combo();
+    void read_cb_value();
+    void on_timer();
+    void place_combo();
+    void place_button();
+    void show_button(const char* hint);
+    void hide_button();
+    void run_color_popup();
+    void apply_top_strings();
+    // Draws (or only measures) a cell's text in the rectangle; returns the
+    // size the text takes.
+    ui::TSize cell_text(ui::TCanvas& c, int col, int row, const ui::TRect& rect, bool measure);
+    void draw_color_cell(ui::TCanvas& c, int col, int row, const ui::TRect& rect);
 
-  ui::TAlignment fixed_alignment_ = ui::taCenter;
-  ui::TAlignment alignment_ = ui::taRightJustify;
-  bool add_charasters_ = false;
-  bool auto_row_height_ = true;
-  ui::TStrings top_strings_;
-  bool use_sel_color_ = true;
-  bool prop_editor_mode_ = false;
+    ui::TAlignment fixed_alignment_ = ui::taCenter;
+    ui::TAlignment alignment_ = ui::taRightJustify;
+    bool add_charasters_ = false;
+    bool auto_row_height_ = true;
+    ui::TStrings top_strings_;
+    bool use_sel_color_ = true;
+    bool prop_editor_mode_ = false;
 
-  GridComboBox* combo_ = nullptr;
-  ui::TSpeedButton* button_ = nullptr;
-  ui::TTimer* timer_ = nullptr;
-  CELL_PROPS cell_props_;
-  int eval_col_ = -1, eval_row_ = -1;
-  int cb_col_ = -1, cb_row_ = -1;
-  ui::TBitmap measure_{1, 1};
+    GridComboBox* combo_ = nullptr;
+    ui::TSpeedButton* button_ = nullptr;
+    ui::TTimer* timer_ = nullptr;
+    CELL_PROPS cell_props_;
+    int eval_col_ = -1, eval_row_ = -1;
+    int cb_col_ = -1, cb_row_ = -1;
+    ui::TBitmap measure_{1, 1};
 };
 
 }  // namespace widrak

@@ -12,27 +12,27 @@
 namespace widrak {
 
 class TMyGridColorForm : public ui::TForm {
- public:
-  explicit TMyGridColorForm(ui::TComponent* owner);
+public:
+    explicit TMyGridColorForm(ui::TComponent* owner);
 
-  TSuperPanel* SuperPanel1;
-  ui::TLabel* Label1;
-  TColorSelector* ColorSelector1;
-  TMyButton* MyButton2;
+    TSuperPanel* SuperPanel1;
+    ui::TLabel* Label1;
+    TColorSelector* ColorSelector1;
+    TMyButton* MyButton2;
 
-  // Whether a colour was picked before the form closed.
-  bool ColorChosen() const { return chosen_; }
+    // Whether a colour was picked before the form closed.
+    bool ColorChosen() const { return chosen_; }
 
-  void ColorSelectorChangeColor(ui::TObject* Sender, TColor Color);
-  void MyButton2Click(ui::TObject* Sender);
-  void FormDeactivate(ui::TObject* Sender);
+    void ColorSelectorChangeColor(ui::TObject* Sender, TColor Color);
+    void MyButton2Click(ui::TObject* Sender);
+    void FormDeactivate(ui::TObject* Sender);
 
-  // The pop-up that is open now (one at a time), or null.
-  static TMyGridColorForm* Current();
-  static void SetCurrent(TMyGridColorForm* form);
+    // The pop-up that is open now (one at a time), or null.
+    static TMyGridColorForm* Current();
+    static void SetCurrent(TMyGridColorForm* form);
 
- private:
-  bool chosen_ = false;
+private:
+    bool chosen_ = false;
 };
 
 }  // namespace widrak

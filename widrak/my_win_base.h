@@ -13,21 +13,21 @@ namespace widrak {
 using ui::TColor;
 
 class TMyWinBase : public ui::TCustomControl {
- public:
-  explicit TMyWinBase(ui::TComponent* owner);
+public:
+    explicit TMyWinBase(ui::TComponent* owner);
 
-  TColor ColorHue() const { return color_hue_; }
-  void SetColorHue(TColor hue);
+    TColor ColorHue() const { return color_hue_; }
+    void SetColorHue(TColor hue);
 
-  // The caption; a changed text repaints the control.
-  std::string GetText2() const { return Caption(); }
-  void SetText2(const std::string& text);
+    // The caption; a changed text repaints the control.
+    std::string GetText2() const { return Caption(); }
+    void SetText2(const std::string& text);
 
-  // The first form up the parent chain, or null.
-  ui::TCustomForm* get_parent() const;
+    // The first form up the parent chain, or null.
+    ui::TCustomForm* get_parent() const;
 
- private:
-  TColor color_hue_ = ui::clBlack;
+private:
+    TColor color_hue_ = ui::clBlack;
 };
 
 }  // namespace widrak

@@ -8,13 +8,21 @@
 
 namespace {
 
-const char* const group_names[] = {"",          "ТИ",        "Раствор",          "Скорости",
-                                   "Расчётные", "Газ",       "Дифференциальные", "Эксперементальные",
-                                   "Дополнительные", "Телеметрия", "Входящие"};
+const char* const group_names[] = {"",
+                                   "ТИ",
+                                   "Раствор",
+                                   "Скорости",
+                                   "Расчётные",
+                                   "Газ",
+                                   "Дифференциальные",
+                                   "Эксперементальные",
+                                   "Дополнительные",
+                                   "Телеметрия",
+                                   "Входящие"};
 constexpr int incoming_group = 10;
 
-const char* const default_fast_params[] = {"вес_на_крюке", "давление_на_входе", "момент_ротора",
-                                           "нагрузка", "тальблок"};
+const char* const default_fast_params[] = {"вес_на_крюке", "давление_на_входе", "момент_ротора", "нагрузка",
+                                           "тальблок"};
 
 std::string fast_params_path() { return os::program_dir() + "/" + AllParams::fast_params_file; }
 
@@ -114,9 +122,7 @@ AnsiString AllParams::get_group_name(int index) {
     return index >= 0 && index < count ? group_names[index] : "???????";
 }
 
-int AllParams::get_param_number(const char* name) const {
-    return name ? get_param_number(std::string_view(name)) : -1;
-}
+int AllParams::get_param_number(const char* name) const { return name ? get_param_number(std::string_view(name)) : -1; }
 
 int AllParams::get_param_number(std::string_view name) const {
     return index_.find(name, rows_.size(),
@@ -129,14 +135,11 @@ bool AllParams::test_param(const AnsiString& name, ParamTest test) const {
 
 void AllParams::add_digit_params(const AnsiString& name) { digit_params_.insert(name); }
 
-int AllParams::remove_digit_params(const AnsiString& name) {
-    return static_cast<int>(digit_params_.erase(name));
-}
+int AllParams::remove_digit_params(const AnsiString& name) { return static_cast<int>(digit_params_.erase(name)); }
 
-void AllParams::register_param(const AnsiString& name, const AnsiString& short_name,
-                               const AnsiString& units, const AnsiString& global_name, int channel,
-                               int averaging, int group, float range, float zero, float min_value,
-                               float max_value, char kind) {
+void AllParams::register_param(const AnsiString& name, const AnsiString& short_name, const AnsiString& units,
+                               const AnsiString& global_name, int channel, int averaging, int group, float range,
+                               float zero, float min_value, float max_value, char kind) {
     DefaultParam row;
     row.name = name;
     row.short_name = short_name;
@@ -154,20 +157,18 @@ void AllParams::register_param(const AnsiString& name, const AnsiString& short_n
     index_.touch();
 }
 
-void AllParams::register_param(const AnsiString& extra, int channel, int averaging, int group,
-                               float range, float zero, float min_value, float max_value, char kind,
-                               const AnsiString& global_name, const AnsiString& short_name,
-                               const AnsiString& units, const AnsiString& name) {
-    register_param(name, short_name, units, global_name, channel, averaging, group, range, zero,
-                   min_value, max_value, kind);
+void AllParams::register_param(const AnsiString& extra, int channel, int averaging, int group, float range, float zero,
+                               float min_value, float max_value, char kind, const AnsiString& global_name,
+                               const AnsiString& short_name, const AnsiString& units, const AnsiString& name) {
+    register_param(name, short_name, units, global_name, channel, averaging, group, range, zero, min_value, max_value,
+                   kind);
     const int n = get_param_number(std::string_view(global_name));
     if (n >= 0) rows_[static_cast<std::size_t>(n)].extra = extra;
 }
 
-void AllParams::add_incoming_param(const AnsiString& name, const AnsiString& short_name,
-                                   const AnsiString& units, const AnsiString& global_name,
-                                   int channel, int averaging, int group, float range, float zero,
-                                   float min_value, float max_value, char kind) {
+void AllParams::add_incoming_param(const AnsiString& name, const AnsiString& short_name, const AnsiString& units,
+                                   const AnsiString& global_name, int channel, int averaging, int group, float range,
+                                   float zero, float min_value, float max_value, char kind) {
     if (incoming_count_ >= max_incoming) return;
     const int slot = get_param_number(std::string_view(placeholder_name(incoming_count_)));
     if (slot == -1) return;

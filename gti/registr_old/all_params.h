@@ -128,20 +128,19 @@ public:
     // Appends a row; a global name registered before is not checked for,
     // so the new row is never found by name.
     void register_param(const AnsiString& name, const AnsiString& short_name, const AnsiString& units,
-                        const AnsiString& global_name, int channel, int averaging, int group,
-                        float range, float zero, float min_value, float max_value, char kind);
+                        const AnsiString& global_name, int channel, int averaging, int group, float range, float zero,
+                        float min_value, float max_value, char kind);
     // The same in the other order, then sets the extra text of the first row
     // with that global name.
-    void register_param(const AnsiString& extra, int channel, int averaging, int group, float range,
-                        float zero, float min_value, float max_value, char kind,
-                        const AnsiString& global_name, const AnsiString& short_name,
-                        const AnsiString& units, const AnsiString& name);
+    void register_param(const AnsiString& extra, int channel, int averaging, int group, float range, float zero,
+                        float min_value, float max_value, char kind, const AnsiString& global_name,
+                        const AnsiString& short_name, const AnsiString& units, const AnsiString& name);
     // Takes over the next placeholder row ("__" and the count of incoming
     // parameters taken), unless 32 are taken already or the global name is
     // registered.
     void add_incoming_param(const AnsiString& name, const AnsiString& short_name, const AnsiString& units,
-                            const AnsiString& global_name, int channel, int averaging, int group,
-                            float range, float zero, float min_value, float max_value, char kind);
+                            const AnsiString& global_name, int channel, int averaging, int group, float range,
+                            float zero, float min_value, float max_value, char kind);
     int get_incoming_count() const { return incoming_count_; }
 
     // out becomes one Param per row, filled by DefaultParam::assign_to.

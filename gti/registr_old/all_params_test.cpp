@@ -69,7 +69,7 @@ TEST_F(AllParamsTest, BuiltInRowsAndPlaceholders) {
     const DefaultParam& gas = reg.at(reg.get_param_number("максимальный_газ"));
     EXPECT_EQ(gas.kind, 2);
     EXPECT_EQ(gas.group, 5);
-    EXPECT_EQ(reg.at(reg.get_param_number("метан_абс")).short_name, "С1");    // Cyrillic С
+    EXPECT_EQ(reg.at(reg.get_param_number("метан_абс")).short_name, "С1");       // Cyrillic С
     EXPECT_EQ(reg.at(reg.get_param_number("метан_отн")).short_name, "C1 отн.");  // Latin C
 
     const DefaultParam& diff = reg.at(reg.get_param_number("дифф_расход"));

@@ -38,9 +38,9 @@ namespace calc {
 
 // What one frame's steps work on.
 struct CalcValuesData {
-    pore::PoreOpt* pore = nullptr;    // the well with its construction and string
-    DataStorage* storage = nullptr;   // the current frame
-    std::uint32_t stamp = 0;          // kept with each stand-counter sample
+    pore::PoreOpt* pore = nullptr;   // the well with its construction and string
+    DataStorage* storage = nullptr;  // the current frame
+    std::uint32_t stamp = 0;         // kept with each stand-counter sample
 };
 
 class CalcValues : public lib::ini_options {
@@ -53,10 +53,10 @@ public:
 
     // What the steps read of the hub.
     struct Hub {
-        Config* config = nullptr;             // "свеча", "нулевой_вес", "доб_V_раствора", the trip record
-        const GlobalNums* nums = nullptr;     // the global parameter numbers
-        ErrLog* err_log = nullptr;            // where failing steps are reported
-        const instr::Items* string = nullptr; // the hub's drill string (its stand size)
+        Config* config = nullptr;  // "свеча", "нулевой_вес", "доб_V_раствора", the trip record
+        const GlobalNums* nums = nullptr;      // the global parameter numbers
+        ErrLog* err_log = nullptr;             // where failing steps are reported
+        const instr::Items* string = nullptr;  // the hub's drill string (its stand size)
     };
 
     CalcValues();

@@ -37,8 +37,8 @@ struct Hub {
         for (const char* n :
              {"вес_на_крюке", "тальблок", "расход_на_входе", "объем_емкости", "обороты_турбины", "объем_актив_емкости",
               "объем_в_доливных_емкостях", "объем_в_приёмных_емкостях", "объем_раствора", "глубина_инстр_пром",
-              "объем_спущ_мет", "число_свечей", "число_трубок", ParamVars::h_emk1, ParamVars::h_emk2,
-              ParamVars::h_emk3, ParamVars::v_emk1, ParamVars::v_emk2, ParamVars::v_emk3}) {
+              "объем_спущ_мет", "число_свечей", "число_трубок", ParamVars::h_emk1, ParamVars::h_emk2, ParamVars::h_emk3,
+              ParamVars::v_emk1, ParamVars::v_emk2, ParamVars::v_emk3}) {
             Param p;
             p.global_name = n;
             frame.get_par_tabl().add(p);

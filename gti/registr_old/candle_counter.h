@@ -21,9 +21,9 @@ struct Item {
     Item() = default;
     Item(float w, float p, std::uint32_t s) : weight(w), position(p), stamp(s) {}
 
-    float weight = 0;        // hook load
-    float position = 0;      // block position, m
-    std::uint32_t stamp = 0; // kept with the sample, not used for counting
+    float weight = 0;         // hook load
+    float position = 0;       // block position, m
+    std::uint32_t stamp = 0;  // kept with the sample, not used for counting
 };
 
 // One movement of the block.
@@ -31,8 +31,8 @@ struct Range {
     std::int32_t start = 0;  // first sample of the movement
     std::int32_t end = 0;    // last moving sample
     bool up = false;
-    bool loaded = false;     // the hook carried the string
-    float travel = 0;        // metres
+    bool loaded = false;  // the hook carried the string
+    float travel = 0;     // metres
 };
 
 class CandleCounter : public virtual lib::ModuleBaseOld, public lib::ini_options, public lib::SerialModuleBase {

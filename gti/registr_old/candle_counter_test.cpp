@@ -12,12 +12,12 @@ using candles::CandleCounter;
 using candles::Item;
 using candles::Range;
 
-constexpr float empty_hook = 3.0f;    // the block alone, t
-constexpr float zero_weight = 5.0f;   // configured "нулевой_вес"
-constexpr float string_load = 62.0f;  // the string hanging on the hook
-constexpr float stand_travel = 25.0f; // configured "свеча"
-constexpr int svecha_size = 2;        // pipes in a stand
-constexpr float bottom = 1.5f;        // block height with the string in the slips
+constexpr float empty_hook = 3.0f;     // the block alone, t
+constexpr float zero_weight = 5.0f;    // configured "нулевой_вес"
+constexpr float string_load = 62.0f;   // the string hanging on the hook
+constexpr float stand_travel = 25.0f;  // configured "свеча"
+constexpr int svecha_size = 2;         // pipes in a stand
+constexpr float bottom = 1.5f;         // block height with the string in the slips
 
 // Hook load and block position sampled at 1 Hz, as the recording cycle
 // feeds the counter; every sample is followed by a counting step.
@@ -243,14 +243,10 @@ TEST(CandleCounter, CountingCases) {
         int count, pipe;              // before
         int count_after, pipe_after;  // after
     } cases[] = {
-        {"full stand out", true, 24, 10, 0, 9, 0},
-        {"full stand out keeps pipe", true, 24, 10, 1, 9, 1},
-        {"one pipe out of a stand", true, 13, 10, 0, 9, 1},
-        {"second pipe out completes it", true, 13, 9, 1, 9, 0},
-        {"last stand out", true, 24, 0, 0, 0, 0},
-        {"full stand in", false, 24, 10, 0, 11, 0},
-        {"one pipe in", false, 13, 10, 0, 10, 1},
-        {"second pipe in makes a stand", false, 13, 10, 1, 11, 0},
+        {"full stand out", true, 24, 10, 0, 9, 0},          {"full stand out keeps pipe", true, 24, 10, 1, 9, 1},
+        {"one pipe out of a stand", true, 13, 10, 0, 9, 1}, {"second pipe out completes it", true, 13, 9, 1, 9, 0},
+        {"last stand out", true, 24, 0, 0, 0, 0},           {"full stand in", false, 24, 10, 0, 11, 0},
+        {"one pipe in", false, 13, 10, 0, 10, 1},           {"second pipe in makes a stand", false, 13, 10, 1, 11, 0},
         {"too short to count", true, 6, 10, 0, 10, 0},
     };
     for (const Case& k : cases) {

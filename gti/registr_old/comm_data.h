@@ -16,7 +16,7 @@ struct CommIncomData {
     float extra_rate;
     std::array<float, 3> rates;
     std::int32_t counter_increment;
-    std::int32_t block_number;       // 0-255 (0-65535 for the indicator unit)
+    std::int32_t block_number;  // 0-255 (0-65535 for the indicator unit)
     std::int32_t counter_total;
     // Status bytes, each 0 or 1.
     std::uint8_t status_bit1;
@@ -44,11 +44,11 @@ struct CommIncomData {
 
 struct CommOutData {
     float values[32] = {};
-    std::uint8_t reserved[256] = {};   // read by no send function
+    std::uint8_t reserved[256] = {};  // read by no send function
     std::int32_t display_number = 0;
     std::uint8_t out_flag0 = 0;
     std::uint8_t out_flag1 = 0;
-    float out_param = 200.0f;          // read by no send function
+    float out_param = 200.0f;  // read by no send function
 };
 
 #pragma pack(push, 1)

@@ -24,9 +24,7 @@ public:
         auto it = variables_.find(name);
         return it == variables_.end() ? std::string() : it->second;
     }
-    double get_float_variable(const std::string& name) override {
-        return rtl::StrToFloatDef(get_variable(name), 0.0);
-    }
+    double get_float_variable(const std::string& name) override { return rtl::StrToFloatDef(get_variable(name), 0.0); }
     lib::lock_object& hub_lock() override { return lock_; }
     double get_average(const std::string&) override { return 0; }
     bool get_failure(const std::string&) override { return false; }

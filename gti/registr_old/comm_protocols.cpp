@@ -43,8 +43,8 @@ private:
 }  // namespace
 
 CommProtocols::CommProtocols(hardware::HubAccess* hub) : hub_(hub) {
-    register_protocol("Новый пульт", &CommProtocols::read_data_new, &CommProtocols::send_data_new_pult, 0, 4095,
-                      57600, 500);
+    register_protocol("Новый пульт", &CommProtocols::read_data_new, &CommProtocols::send_data_new_pult, 0, 4095, 57600,
+                      500);
     register_protocol("*** ЭМУЛЯЦИЯ РАБОТЫ УСО ***", &CommProtocols::read_data_emu, nullptr, 0, 4095, 9600, 500);
 }
 
@@ -52,9 +52,8 @@ CommProtocols::~CommProtocols() = default;
 
 hardware::HubAccess& CommProtocols::hub() { return hub_ ? *hub_ : hardware::station_hub(); }
 
-int CommProtocols::register_protocol(const std::string& name, hardware::ReadFunction read,
-                                     hardware::SendFunction send, int middle_adc, int max_adc, int baud,
-                                     int timeout) {
+int CommProtocols::register_protocol(const std::string& name, hardware::ReadFunction read, hardware::SendFunction send,
+                                     int middle_adc, int max_adc, int baud, int timeout) {
     lib::Locker l(&io_lock_);
     hardware::Protocol p;
     p.name = name;
@@ -204,8 +203,10 @@ bool CommProtocols::configure_pult1(const char* header, const void* data, int le
         int good = 0;
         for (int i = 0; i < console_tries && good < 2; ++i) {
             CommIncomData scratch;
-            if (read_data_new(&scratch)) ++good;
-            else os::sleep_ms(console_retry_pause_ms);
+            if (read_data_new(&scratch))
+                ++good;
+            else
+                os::sleep_ms(console_retry_pause_ms);
         }
         if (good < 2) return false;
     }

@@ -46,12 +46,12 @@ using SendFunction = std::function<bool(CommProtocols&, CommOutData*)>;
 
 struct Protocol {
     std::string name;
-    std::int32_t middle_adc_value = 0;   // ADC code of the zero point
-    std::int32_t max_adc_value = 0;      // full-scale ADC code
+    std::int32_t middle_adc_value = 0;  // ADC code of the zero point
+    std::int32_t max_adc_value = 0;     // full-scale ADC code
     std::int32_t baud = 0;
-    std::int32_t timeout = 0;            // read time-out, ms
+    std::int32_t timeout = 0;  // read time-out, ms
     ReadFunction read;
-    SendFunction send;                   // may be empty
+    SendFunction send;  // may be empty
 };
 
 // An indicator's output code for the older console: a fixed code (other
@@ -63,10 +63,10 @@ std::uint8_t dac_value(int fixed_code, double value, double full_scale);
 class CommProtocols {
 public:
     static constexpr int console_protocol = 0;
-    static constexpr int emulator_protocol = 1;   // the one readable with the port closed
+    static constexpr int emulator_protocol = 1;  // the one readable with the port closed
     static constexpr int console_report_size = 60;
     static constexpr int display_packet_size = 78;
-    static constexpr int text_chars = 31;         // of the console's text line
+    static constexpr int text_chars = 31;  // of the console's text line
 
     // Special ADC values and their texts (adc_value_2_str).
     static constexpr std::int32_t adc_timeout = std::int32_t(0x80000000u);
@@ -189,6 +189,6 @@ private:
 };
 
 // The console block headers.
-const char* get_options_pilot();       // "OPTIONS"
-const char* get_control_pilot();       // "1CTRL"
-const char* get_ext_options_pilot();   // "EX_OPTS"
+const char* get_options_pilot();      // "OPTIONS"
+const char* get_control_pilot();      // "1CTRL"
+const char* get_ext_options_pilot();  // "EX_OPTS"

@@ -184,9 +184,14 @@ TEST(CommProtocolsText, AdcValueTexts) {
 TEST(CommProtocolsWire, ConversionsSaturateBeforeTheWrap) {
     using namespace hardware::wire;
     const double inf = std::numeric_limits<double>::infinity();
-    const std::pair<double, std::int32_t> cases[] = {
-        {2.9, 2}, {-2.9, -2}, {std::nan(""), 0}, {inf, 2147483647}, {-inf, -2147483647 - 1},
-        {1e12, 2147483647}, {-1e12, -2147483647 - 1}, {40000, 40000}};
+    const std::pair<double, std::int32_t> cases[] = {{2.9, 2},
+                                                     {-2.9, -2},
+                                                     {std::nan(""), 0},
+                                                     {inf, 2147483647},
+                                                     {-inf, -2147483647 - 1},
+                                                     {1e12, 2147483647},
+                                                     {-1e12, -2147483647 - 1},
+                                                     {40000, 40000}};
     for (auto [x, want] : cases) EXPECT_EQ(to_int(x), want) << x;
     EXPECT_EQ(to_int_rounded(9.99 * 100), 999);
     EXPECT_EQ(low16(40000), 40000);

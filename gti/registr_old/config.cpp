@@ -35,9 +35,7 @@ struct Adder {
 
 }  // namespace
 
-double NasosOpt::calc_volume(float x) const {
-    return static_cast<double>(x) * volume * fill_koeff * range / 60.0;
-}
+double NasosOpt::calc_volume(float x) const { return static_cast<double>(x) * volume * fill_koeff * range / 60.0; }
 
 UserInterfaceOpt::UserInterfaceOpt()
     : dark_face(lib::transform_color_light(rtl::clBtnFace, -32, 0)),
@@ -72,26 +70,74 @@ void UserInterfaceOpt::get_elements_list(lib::ini_options_elements& l) {
 }
 
 const char* const GlobalNums::names[GlobalNums::count] = {
-    "вес_на_крюке",          "давление_на_входе",        "уровень_в_емкости",
-    "плотность_на_входе",    "момент_ротора",            "расход_на_выходе",
-    "ходы_насоса",           "тальблок",                 "расход_на_входе",
-    "объем_емкости",         "нагрузка",                 "скорость_спо",
-    "скорость_механическая", "дмк",                      "дмк1",
-    "скорость_бурения",      "обороты_ротора",           "давление1_на_входе",
-    "давление2_на_входе",    "температура_на_входе",     "температура_на_выходе",
-    "плотность_на_выходе",   "рейсовая_скорость",        "стоимость_метра_проходки",
-    "суммарный_газ",         "удельное_сопротивление",   "сумм_газ",
-    "максимальный_газ",      "давление1_на_выходе",      "давление2_на_выходе",
-    "электропроводность_на_входе", "электропроводность_на_выходе",
+    "вес_на_крюке",
+    "давление_на_входе",
+    "уровень_в_емкости",
+    "плотность_на_входе",
+    "момент_ротора",
+    "расход_на_выходе",
+    "ходы_насоса",
+    "тальблок",
+    "расход_на_входе",
+    "объем_емкости",
+    "нагрузка",
+    "скорость_спо",
+    "скорость_механическая",
+    "дмк",
+    "дмк1",
+    "скорость_бурения",
+    "обороты_ротора",
+    "давление1_на_входе",
+    "давление2_на_входе",
+    "температура_на_входе",
+    "температура_на_выходе",
+    "плотность_на_выходе",
+    "рейсовая_скорость",
+    "стоимость_метра_проходки",
+    "суммарный_газ",
+    "удельное_сопротивление",
+    "сумм_газ",
+    "максимальный_газ",
+    "давление1_на_выходе",
+    "давление2_на_выходе",
+    "электропроводность_на_входе",
+    "электропроводность_на_выходе",
 };
 
 void GlobalNums::calculate(const DataStorage& ds) {
     static const Index order[count] = {
-        ves_na_kruke, davlenie_na_vhode, uroven_v_emkosti, plotnost_na_vhode, moment_rotora, rashod_na_vyhode,
-        hody_nasosa, talblok, rashod_na_vhode, obem_emkosti, nagruzka, skorost_spo, skorost_meh, dmk, dmk1,
-        skorost_bureniya, davlenie1_na_vhode, davlenie2_na_vhode, temperatura_na_vhode, temperatura_na_vyhode,
-        plotnost_na_vyhode, davlenie1_na_vyhode, davlenie2_na_vyhode, elprov_na_vhode, elprov_na_vyhode,
-        stoimost_metra, reisovaya_skorost, summarny_gaz, ud_soprotivlenie, max_gaz, summ_gaz, oboroty_rotora,
+        ves_na_kruke,
+        davlenie_na_vhode,
+        uroven_v_emkosti,
+        plotnost_na_vhode,
+        moment_rotora,
+        rashod_na_vyhode,
+        hody_nasosa,
+        talblok,
+        rashod_na_vhode,
+        obem_emkosti,
+        nagruzka,
+        skorost_spo,
+        skorost_meh,
+        dmk,
+        dmk1,
+        skorost_bureniya,
+        davlenie1_na_vhode,
+        davlenie2_na_vhode,
+        temperatura_na_vhode,
+        temperatura_na_vyhode,
+        plotnost_na_vyhode,
+        davlenie1_na_vyhode,
+        davlenie2_na_vyhode,
+        elprov_na_vhode,
+        elprov_na_vyhode,
+        stoimost_metra,
+        reisovaya_skorost,
+        summarny_gaz,
+        ud_soprotivlenie,
+        max_gaz,
+        summ_gaz,
+        oboroty_rotora,
     };
     const ParTabl& table = ds.get_par_tabl();
     for (Index i : order) pos[static_cast<std::size_t>(i)] = table.find_global(names[i]);
@@ -108,9 +154,24 @@ Config::Config()
 void Config::defaults() {
     // The outlet and gas names, laid out as the stations always stored them.
     static const char* const lag_names[] = {
-        "электропроводность_на_выходе", "температура_на_выходе", "плотность_на_выходе", "метан_абс",
-        "этан_абс", "пропан_абс", "бутан_абс", "пентан_абс", "гексан_абс", "метан_отн", "этан_отн",
-        "пропан_отн", "бутан_отн", "пентан_отн", "гексан_отн", "максимальный_газ", "сумм_газ", "сумм_газ2",
+        "электропроводность_на_выходе",
+        "температура_на_выходе",
+        "плотность_на_выходе",
+        "метан_абс",
+        "этан_абс",
+        "пропан_абс",
+        "бутан_абс",
+        "пентан_абс",
+        "гексан_абс",
+        "метан_отн",
+        "этан_отн",
+        "пропан_отн",
+        "бутан_отн",
+        "пентан_отн",
+        "гексан_отн",
+        "максимальный_газ",
+        "сумм_газ",
+        "сумм_газ2",
     };
     lag_params.clear();
     for (std::size_t i = 0; i < std::size(lag_names); ++i) {
@@ -154,8 +215,7 @@ void Config::enum_values(lib::options_list& l) {
     a.f(min_load, "мин_нагрузка", "Минимальная нагрузка", "т", 1, 0.5f);
     a.f(w_kol, "общий_вес_колонны", "Общий вес колонны", "т", 1, 5);
     a.f(load_depth, "глубина_для_нагрузки", "Глубина над забоем для расчёта нагрузки", "м", 1, 100);
-    a.i(max_tal_move_counter, "max_tal_move_counter", "Макс. время простоя инструмента в СПО и Наращивании", "мин",
-        5);
+    a.i(max_tal_move_counter, "max_tal_move_counter", "Макс. время простоя инструмента в СПО и Наращивании", "мин", 5);
 
     l.sector("прочие_настройки", "Прочие настройки");
     a.f(last_tal, "last_tal", "", "м", 2, 0);

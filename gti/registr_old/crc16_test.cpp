@@ -28,7 +28,8 @@ TEST(Crc16Ccitt, AgreesWithBitwiseReferencesOnRandomData) {
         std::uint16_t reg = 0xFFFF;
         for (std::uint8_t b : data) {
             reg ^= std::uint16_t(b << 8);
-            for (int i = 0; i < 8; ++i) reg = (reg & 0x8000) ? std::uint16_t((reg << 1) ^ 0x1021) : std::uint16_t(reg << 1);
+            for (int i = 0; i < 8; ++i)
+                reg = (reg & 0x8000) ? std::uint16_t((reg << 1) ^ 0x1021) : std::uint16_t(reg << 1);
         }
         std::uint16_t got = crc16_ccitt(data.data(), data.size());
         ASSERT_EQ(got, basic.checksum()) << data.size();

@@ -85,9 +85,7 @@ double PARAM_AVER_QUEUE::resum() {
 
 double& CurrentValues::operator[](const char* name) { return (*this)[find_number(storage_, name)]; }
 
-double& CurrentValues::operator[](const AnsiString& name) {
-    return (*this)[storage_.number_of(name)];
-}
+double& CurrentValues::operator[](const AnsiString& name) { return (*this)[storage_.number_of(name)]; }
 
 // ---- AverageValues ---------------------------------------------------------
 
@@ -111,9 +109,7 @@ double& AverageValues::operator[](int i) {
 
 double& AverageValues::operator[](const char* name) { return (*this)[find_number(storage_, name)]; }
 
-double& AverageValues::operator[](const AnsiString& name) {
-    return (*this)[storage_.number_of(name)];
-}
+double& AverageValues::operator[](const AnsiString& name) { return (*this)[storage_.number_of(name)]; }
 
 void AverageValues::calculate_values(bool computed) {
     ParTabl& table = storage_.get_par_tabl();
@@ -228,8 +224,7 @@ int DataStorage::number_of(std::string_view name) {
     }
     NameSlot& slot = it->second;
     if (slot.resolved && slot.edits == edits &&
-        (slot.number < 0 ||
-         (slot.number < table.get_items_count() && table.at(slot.number).global_name == slot.found)))
+        (slot.number < 0 || (slot.number < table.get_items_count() && table.at(slot.number).global_name == slot.found)))
         return slot.number;
     slot.number = table.find_global(name);
     if (slot.number >= 0)
@@ -265,8 +260,7 @@ bool depth_in_range(double depth) { return depth >= 0.0 && depth <= DataStorage:
 
 void DataStorage::set_depth_z(double depth) {
     if (!depth_in_range(depth))
-        throw std::runtime_error(
-            "Некорректное значение глубины забоя!\nРазрешённые значения - от 0 до 15000 метров.");
+        throw std::runtime_error("Некорректное значение глубины забоя!\nРазрешённые значения - от 0 до 15000 метров.");
     const bool on_bottom = lib::is_over_null(depth_z_ - depth_cur_);
     depth_z_ = depth;
     if (depth_z_ < depth_cur_ || on_bottom) depth_cur_ = depth_z_;
@@ -293,9 +287,8 @@ std::vector<AnsiString> DataStorage::load_conf(const AnsiString& file) {
             depth = v;
             return;
         }
-        refused.push_back("'" + file + "' [" + ini_section_ + "] " + key + "=" +
-                          ini.ReadString(ini_section_, key, "") + ": вне пределов от 0 до 15000 м, оставлено " +
-                          rtl::FloatToStr(depth));
+        refused.push_back("'" + file + "' [" + ini_section_ + "] " + key + "=" + ini.ReadString(ini_section_, key, "") +
+                          ": вне пределов от 0 до 15000 м, оставлено " + rtl::FloatToStr(depth));
     };
     read("глубина_забоя", depth_z_);
     read("глубина_долота", depth_cur_);

@@ -42,10 +42,10 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 // Names the host writes by name every cycle, as the calculations do.
-const char* const by_name[] = {"вес_на_крюке", "тальблок",       "давление_на_входе", "расход_на_входе",
-                               "ходы_насоса",   "нагрузка",       "момент_ротора",     "обороты_ротора",
+const char* const by_name[] = {"вес_на_крюке",       "тальблок",         "давление_на_входе", "расход_на_входе",
+                               "ходы_насоса",        "нагрузка",         "момент_ротора",     "обороты_ротора",
                                "плотность_на_входе", "расход_на_выходе", "уровень_в_емкости", "объем_емкости",
-                               "скорость_спо",  "скорость_бурения", "метан_абс",        "сумм_газ"};
+                               "скорость_спо",       "скорость_бурения", "метан_абс",         "сумм_газ"};
 
 // Every registry parameter, then made-up ones up to 512; a tenth of them
 // computed (channel -2). Window: the given one, or a station's mix.
@@ -54,8 +54,8 @@ void fill_table(DataStorage& ds, int window) {
     ParTabl& t = ds.get_par_tabl();
     for (int i = 0; i < DataStorage::max_params; ++i) {
         Param p;
-        p.global_name = i < registry.get_items_count() ? registry.at(i).global_name
-                                                       : "параметр_станции_" + std::to_string(i);
+        p.global_name =
+            i < registry.get_items_count() ? registry.at(i).global_name : "параметр_станции_" + std::to_string(i);
         p.channel = i % 10 == 9 ? -2 : i % 40;
         p.averaging = window > 0 ? window : (i % 8 == 0 ? 1000 : 1 + i % 60);
         t.add(p);

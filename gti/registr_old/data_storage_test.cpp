@@ -188,8 +188,8 @@ namespace {
 
 struct DepthCase {
     const char* what;
-    double z, cur;          // set first, in that order
-    double new_z;           // then set_depth_z
+    double z, cur;  // set first, in that order
+    double new_z;   // then set_depth_z
     double expect_z, expect_cur;
 };
 
@@ -224,8 +224,7 @@ TEST(DataStorage, TheBitFollowsTheBottomOnlyWhileOnBottom) {
 TEST(DataStorage, DepthsOutsideTheRangeOrNotFiniteAreRefused) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::string bottom_msg =
-        "Некорректное значение глубины забоя!\nРазрешённые значения - от 0 до 15000 метров.";
+    const std::string bottom_msg = "Некорректное значение глубины забоя!\nРазрешённые значения - от 0 до 15000 метров.";
     const std::string bit_msg =
         "Некорректное значение глубины инструмента!\nРазрешённые значения - от 0 до 15000 метров.";
     for (double bad : {15000.001, -0.1, -1e-300, nan, inf, -inf}) {
@@ -259,8 +258,10 @@ TEST(DataStorage, ADepthChangeIsAPulseOfThreeTicks) {
     ds.tick();  // counting down from nothing stays at nothing
     EXPECT_FALSE(ds.is_depth_changed());
     for (int which = 0; which < 2; ++which) {
-        if (which == 0) ds.set_depth_z(10);
-        else ds.set_depth_cur(5);
+        if (which == 0)
+            ds.set_depth_z(10);
+        else
+            ds.set_depth_cur(5);
         EXPECT_TRUE(ds.is_depth_changed());
         ds.tick();
         EXPECT_TRUE(ds.is_depth_changed());
@@ -288,8 +289,7 @@ struct OperationWatch {
 };
 
 void drain() {
-    while (ui::main_queue().process_messages() > 0) {
-    }
+    while (ui::main_queue().process_messages() > 0) {}
 }
 
 }  // namespace
@@ -377,11 +377,10 @@ TEST(DataStorage, ModuleStreamOfTheFrame) {
     ds.host_counter = -2;
     for (unsigned kind : {0u, 1u}) {
         lib::SerialInputBuffer in = written(ds, kind);
-        const std::vector<unsigned char> expected = {
-            0, 1,                                     // lag_moving, depth_recording
-            0, 0, 0, 0, 0, 0x44, 0x8F, 0x40,          // 1000.5
-            0, 0, 0, 0, 0, 0x3A, 0x8F, 0x40,          // 999.25
-            7, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF};      // operation, host counter
+        const std::vector<unsigned char> expected = {0, 1,                                // lag_moving, depth_recording
+                                                     0, 0, 0, 0, 0,    0x44, 0x8F, 0x40,  // 1000.5
+                                                     0, 0, 0, 0, 0,    0x3A, 0x8F, 0x40,  // 999.25
+                                                     7, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF};  // operation, host counter
         EXPECT_EQ(std::vector<unsigned char>(in.bytes().begin(), in.bytes().end()), expected);
         DataStorage back;
         back.get_serial_list(in, kind);

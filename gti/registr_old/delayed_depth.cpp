@@ -33,9 +33,7 @@ namespace {
 // The mark interval of a depth: its whole metres divided by the step, both
 // truncated toward zero. Kept in double so that any float a record may hold
 // (from a damaged state file too) has a mark without overflowing an int.
-double depth_mark(float depth, int step) {
-    return std::trunc(std::trunc(static_cast<double>(depth)) / step);
-}
+double depth_mark(float depth, int step) { return std::trunc(std::trunc(static_cast<double>(depth)) / step); }
 
 // lift / speed truncated toward zero. A record that has already come out
 // behind one still in transit is due now (0), not at a negative time that

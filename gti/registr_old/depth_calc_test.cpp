@@ -105,9 +105,7 @@ TEST(DepthCalc, AnUncalibratedTableIsReportedNeverZero) {
 
 TEST(DepthCalc, CheckKeepsTheCorrectionFactorInRange) {
     DepthCalc dc("DepthCalc");
-    const struct {
-        float in, out;
-    } cases[] = {{0.1f, 0.5f}, {3, 2}, {1.2f, 1.2f}, {NAN, 0.5f}, {0.5f, 0.5f}, {2, 2}};
+    const struct { float in, out; } cases[] = {{0.1f, 0.5f}, {3, 2}, {1.2f, 1.2f}, {NAN, 0.5f}, {0.5f, 0.5f}, {2, 2}};
     for (auto c : cases) {
         dc.corr_coeff = c.in;
         dc.check();

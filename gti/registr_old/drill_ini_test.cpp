@@ -80,7 +80,8 @@ TEST(DrillIni, TallyDamagedSection) {
     } cases[] = {
         {"no size: nothing changes", "svecha_size=3\r\n", 1, 2},
         {"negative size: nothing changes", "size=-5\r\nitem1=\"2 5\"\r\n", 1, 2},
-        {"huge size: the items present", "size=2000000000\r\nitem1=\"2 5\"\r\nitem2=\"3 6\"\r\nsvecha_size=0\r\n", 2, 1},
+        {"huge size: the items present", "size=2000000000\r\nitem1=\"2 5\"\r\nitem2=\"3 6\"\r\nsvecha_size=0\r\n", 2,
+         1},
         {"size 0 empties the list", "size=0\r\nsvecha_size=9\r\n", 0, 4},
     };
     for (const Case& k : cases) {

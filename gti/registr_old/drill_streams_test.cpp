@@ -18,7 +18,8 @@
 namespace {
 
 std::map<std::string, std::string> vectors() {
-    std::ifstream in(std::string(STATION_SOURCE_DIR) + "/gti/registr_old/testdata/stream_vectors.txt", std::ios::binary);
+    std::ifstream in(std::string(STATION_SOURCE_DIR) + "/gti/registr_old/testdata/stream_vectors.txt",
+                     std::ios::binary);
     std::map<std::string, std::string> out;
     std::string line;
     while (std::getline(in, line)) {
@@ -40,7 +41,8 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
 
 std::vector<std::uint8_t> unhex(const std::string& h) {
     std::vector<std::uint8_t> out;
-    for (std::size_t i = 0; i + 1 < h.size(); i += 2) out.push_back(static_cast<std::uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < h.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(h.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -58,7 +60,8 @@ std::vector<std::string> read(lib::SerialModuleBase& m, std::vector<std::uint8_t
 }
 
 void set_data(std::vector<std::uint8_t>& stream, std::size_t data_at, std::size_t offset, std::int32_t v) {
-    for (int i = 0; i < 4; ++i) stream[data_at + offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        stream[data_at + offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
     // The checksum byte stays right: the record is sound, only its values are not.
     std::uint8_t sum = 85;
     const std::size_t len = stream[data_at - 4] | (stream[data_at - 3] << 8);

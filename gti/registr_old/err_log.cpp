@@ -4,7 +4,6 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 
-
 void ErrLog::set_file_name(const AnsiString& name) {
     lib::Locker hold(&lock_);
     file_name_ = name;
@@ -33,8 +32,7 @@ void ErrLog::add(const AnsiString& message) noexcept {
     if (echo) {
         try {
             echo(message);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 }
 

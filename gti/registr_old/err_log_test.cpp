@@ -7,10 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <vector>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -81,8 +81,12 @@ TEST(ErrLog, LinesFromManyThreadsStayWhole) {
     ErrLog log;
     log.set_file_name(dir / "log");
     const std::string a(300, 'a'), b(300, 'b');
-    std::thread t1([&] { for (int i = 0; i < 200; ++i) log.add(a); });
-    std::thread t2([&] { for (int i = 0; i < 200; ++i) log.add(b); });
+    std::thread t1([&] {
+        for (int i = 0; i < 200; ++i) log.add(a);
+    });
+    std::thread t2([&] {
+        for (int i = 0; i < 200; ++i) log.add(b);
+    });
     t1.join();
     t2.join();
     std::istringstream in(read_all(dir / "log"));

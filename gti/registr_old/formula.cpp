@@ -63,8 +63,7 @@ void push_buffer(AnsiString& buffer, std::deque<Lexema>& tokens) {
     std::size_t pos = 0;
     const char32_t first = rtl::utf8::decode(token.text, pos);
     if (Calculator::contains(char_sets().number_starters, first)) {
-        if (!is_whole_number(token.text))
-            throw FormulaException("Некорректное число в формуле: " + token.text);
+        if (!is_whole_number(token.text)) throw FormulaException("Некорректное число в формуле: " + token.text);
         token.kind = Lexema::number;
         token.value = static_cast<double>(lib::str_to_float(token.text, 0));
     } else {
@@ -73,9 +72,7 @@ void push_buffer(AnsiString& buffer, std::deque<Lexema>& tokens) {
     tokens.push_back(std::move(token));
 }
 
-bool is_sign(const Lexema& t) {
-    return t.kind == Lexema::oper && (t.text == "+" || t.text == "-");
-}
+bool is_sign(const Lexema& t) { return t.kind == Lexema::oper && (t.text == "+" || t.text == "-"); }
 
 bool is_open_bracket(const Lexema& t) { return t.kind == Lexema::oper && t.text == "("; }
 
@@ -89,9 +86,7 @@ void Calculator::fill_chars(const char* utf8, std::set<char32_t>& chars) {
     while (pos < s.size()) chars.insert(rtl::utf8::decode(s, pos));
 }
 
-bool Calculator::contains(const std::set<char32_t>& chars, char32_t c) {
-    return chars.count(c) != 0;
-}
+bool Calculator::contains(const std::set<char32_t>& chars, char32_t c) { return chars.count(c) != 0; }
 
 int Calculator::get_priority(const AnsiString& op) {
     if (op == "(") return 0;
@@ -118,8 +113,7 @@ void Calculator::divide(const AnsiString& formula, std::deque<Lexema>& tokens) {
         }
         if (!contains(sets.oper_chars, c)) {
             // An invalid byte is shown as '?' so that the message stays text.
-            const AnsiString shown = c == rtl::utf8::kInvalid ? AnsiString("?")
-                                                               : formula.substr(start, pos - start);
+            const AnsiString shown = c == rtl::utf8::kInvalid ? AnsiString("?") : formula.substr(start, pos - start);
             throw FormulaException("Некорректный символ в формуле:" + shown);
         }
         push_buffer(buffer, tokens);
@@ -178,12 +172,9 @@ void Calculator::polskaya_notacia(const std::deque<Lexema>& tokens, std::deque<L
 
 double Calculator::calc_value(const Lexema& token, const ValueFunction& value_of) {
     switch (token.kind) {
-    case Lexema::number:
-        return token.value;
-    case Lexema::name:
-        return value_of ? value_of(token.text) : 0.0;
-    default:
-        throw FormulaException("Ошибка в программе");
+        case Lexema::number: return token.value;
+        case Lexema::name: return value_of ? value_of(token.text) : 0.0;
+        default: throw FormulaException("Ошибка в программе");
     }
 }
 
@@ -192,8 +183,7 @@ double Calculator::calc(std::deque<Lexema>& rpn, const ValueFunction& value_of) 
     constexpr int max_steps = 256;
     for (int step = 0;; ++step) {
         if (rpn.size() < 2) return calc_value(rpn.front(), value_of);
-        if (step == max_steps)
-            throw FormulaException("Ошибка в алгоритме вычисления значения из польской нотации");
+        if (step == max_steps) throw FormulaException("Ошибка в алгоритме вычисления значения из польской нотации");
 
         std::size_t j = 0;
         while (j < rpn.size() && rpn[j].kind != Lexema::oper) ++j;
@@ -239,8 +229,7 @@ double Calculator::calc(std::deque<Lexema>& rpn, const ValueFunction& value_of) 
         }
         result.value = r;
         rpn[j - 2] = std::move(result);
-        rpn.erase(rpn.begin() + static_cast<std::ptrdiff_t>(j - 1),
-                  rpn.begin() + static_cast<std::ptrdiff_t>(j + 1));
+        rpn.erase(rpn.begin() + static_cast<std::ptrdiff_t>(j - 1), rpn.begin() + static_cast<std::ptrdiff_t>(j + 1));
     }
 }
 

@@ -79,9 +79,14 @@ MinMaxValues::MinMaxValues() { set_defaults(); }
 
 void MinMaxValues::set_defaults() {
     static const std::pair<const char*, float> defaults[] = {
-        {"давление_на_входе", 200.0f}, {"уровень_в_емкости", 1.9f}, {"плотность_на_входе", 1.99f},
-        {"момент_ротора", 20.0f},      {"нагрузка", 30.0f},         {"скорость_спо", 10.0f},
-        {"сумм_газ", 1.0f},            {"сумм_газ2", 1.0f},
+        {"давление_на_входе", 200.0f},
+        {"уровень_в_емкости", 1.9f},
+        {"плотность_на_входе", 1.99f},
+        {"момент_ротора", 20.0f},
+        {"нагрузка", 30.0f},
+        {"скорость_спо", 10.0f},
+        {"сумм_газ", 1.0f},
+        {"сумм_газ2", 1.0f},
     };
     rows_.clear();
     for (const auto& [name, max] : defaults) rows_.emplace_back(name, -123.0f, max, -1);
@@ -140,8 +145,7 @@ void MinMaxValues::get_serial_list(lib::serial_list& list, unsigned) {
         // A read that ran past the record's end left its field as it was;
         // such a table is not taken.
         auto* buffer = dynamic_cast<lib::serial_buffer*>(&list);
-        if (buffer && buffer->position() < 0)
-            throw std::runtime_error("MinMaxValues: the record ends inside a row");
+        if (buffer && buffer->position() < 0) throw std::runtime_error("MinMaxValues: the record ends inside a row");
         rows_ = std::move(rows);
     }
 }

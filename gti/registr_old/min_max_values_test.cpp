@@ -15,16 +15,16 @@ namespace {
 
 TEST(MinMaxValue, ChecksAgainstItsActiveLimits) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    MinMaxValue both("p", 2, 5, -1);      // 2 <= x <= 5
-    MinMaxValue upper("p", 0, 5, -1);     // the lower limit is off: 0 is not above 0
+    MinMaxValue both("p", 2, 5, -1);   // 2 <= x <= 5
+    MinMaxValue upper("p", 0, 5, -1);  // the lower limit is off: 0 is not above 0
     MinMaxValue none("p", -1000, -1000, -1);
     struct Case {
         const MinMaxValue* row;
         float x;
         bool alarm;
     } cases[] = {
-        {&both, 2, false},  {&both, 5, false},  {&both, 1.99f, true}, {&both, 5.01f, true},
-        {&both, nan, true}, {&upper, 5.1f, true}, {&upper, -3, false}, {&upper, nan, false},
+        {&both, 2, false},      {&both, 5, false},     {&both, 1.99f, true}, {&both, 5.01f, true},
+        {&both, nan, true},     {&upper, 5.1f, true},  {&upper, -3, false},  {&upper, nan, false},
         {&none, -1e30f, false}, {&none, 1e30f, false}, {&none, nan, false},
     };
     for (const auto& c : cases) EXPECT_EQ(c.row->check(c.x), c.alarm) << c.x;

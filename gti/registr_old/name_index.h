@@ -13,8 +13,8 @@
 //
 // Safe to use from several threads at once (one mutex inside).
 
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -48,8 +48,7 @@ public:
     template <class NameAtFn>
     int find(std::string_view key, std::size_t count, const NameAtFn& name_at) const {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (dirty_.exchange(false, std::memory_order_relaxed) && !matches(count, name_at))
-            rebuild(count, name_at);
+        if (dirty_.exchange(false, std::memory_order_relaxed) && !matches(count, name_at)) rebuild(count, name_at);
         auto it = map_.find(key);
         if (it == map_.end()) return -1;
         const std::size_t pos = it->second;

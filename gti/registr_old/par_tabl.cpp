@@ -132,15 +132,13 @@ void ParTabl::check_depend(const char* a, const char* b) {
 
 void ParTabl::check() {
     check_depend(ParamVars::h_emk1, ParamVars::v_emk1);
-    const char* const levels[] = {ParamVars::h_emk2,  ParamVars::h_emk3,  ParamVars::h_emk4,
-                                  ParamVars::h_emk5,  ParamVars::h_emk6,  ParamVars::h_emk7,
-                                  ParamVars::h_emk8,  ParamVars::h_emk9,  ParamVars::h_emk10,
-                                  ParamVars::h_emk11, ParamVars::h_emk12, ParamVars::h_emk13,
+    const char* const levels[] = {ParamVars::h_emk2,  ParamVars::h_emk3,  ParamVars::h_emk4,  ParamVars::h_emk5,
+                                  ParamVars::h_emk6,  ParamVars::h_emk7,  ParamVars::h_emk8,  ParamVars::h_emk9,
+                                  ParamVars::h_emk10, ParamVars::h_emk11, ParamVars::h_emk12, ParamVars::h_emk13,
                                   ParamVars::h_emk14, ParamVars::h_emk15, ParamVars::h_emk16};
-    const char* const volumes[] = {ParamVars::v_emk2,  ParamVars::v_emk3,  ParamVars::v_emk4,
-                                   ParamVars::v_emk5,  ParamVars::v_emk6,  ParamVars::v_emk7,
-                                   ParamVars::v_emk8,  ParamVars::v_emk9,  ParamVars::v_emk10,
-                                   ParamVars::v_emk11, ParamVars::v_emk12, ParamVars::v_emk13,
+    const char* const volumes[] = {ParamVars::v_emk2,  ParamVars::v_emk3,  ParamVars::v_emk4,  ParamVars::v_emk5,
+                                   ParamVars::v_emk6,  ParamVars::v_emk7,  ParamVars::v_emk8,  ParamVars::v_emk9,
+                                   ParamVars::v_emk10, ParamVars::v_emk11, ParamVars::v_emk12, ParamVars::v_emk13,
                                    ParamVars::v_emk14, ParamVars::v_emk15, ParamVars::v_emk16};
     for (std::size_t i = 0; i < std::size(levels); ++i) check_depend(levels[i], volumes[i]);
     check_depend("уровень_в_долив_емкости", "объем_в_долив_емкости");
@@ -169,8 +167,7 @@ void ParTabl::check() {
 void ParTabl::load() {
     if (const BeepFunction& beep = beep_function()) beep(1000, 40);
     std::error_code ec;
-    load_from(std::filesystem::is_regular_file(os::native_path(file_name_), ec) ? file_name_
-                                                                               : fallback_file_name_);
+    load_from(std::filesystem::is_regular_file(os::native_path(file_name_), ec) ? file_name_ : fallback_file_name_);
 }
 
 void ParTabl::get_serial_list(lib::serial_list& list, unsigned) {
@@ -184,8 +181,7 @@ void ParTabl::get_serial_list(lib::serial_list& list, unsigned) {
         const int count = list.read_range_size(min_param_bytes);
         if (count > max_params)
             throw std::runtime_error("ParTabl::get_serial_list: " + std::to_string(count) +
-                                     " parameters, more than the " + std::to_string(max_params) +
-                                     " the station holds");
+                                     " parameters, more than the " + std::to_string(max_params) + " the station holds");
         std::vector<Param> read = params_;
         read.resize(static_cast<std::size_t>(count));
         for (Param& p : read) p.get_serial_list(list);

@@ -39,9 +39,7 @@ std::string read_whole_file(const AnsiString& file, bool& opened) {
 // the file can be checked against the bytes left.
 class CountedInput : public lib::io::BinaryInputStream {
 public:
-    explicit CountedInput(const std::string& bytes) : size_(bytes.size()) {
-        in_.set_data(bytes.data(), bytes.size());
-    }
+    explicit CountedInput(const std::string& bytes) : size_(bytes.size()) { in_.set_data(bytes.data(), bytes.size()); }
     void read(char* buffer, unsigned count) override {
         in_.read(buffer, count);
         consumed_ += count;
@@ -185,8 +183,8 @@ void ParTabl::read_extended_info(const AnsiString& file) {
             }
         }
     } catch (const std::exception& e) {
-        warn("cut short after " + std::to_string(done) + " of " + std::to_string(count) + " entries (" +
-             e.what() + ")");
+        warn("cut short after " + std::to_string(done) + " of " + std::to_string(count) + " entries (" + e.what() +
+             ")");
     }
 }
 
@@ -205,8 +203,8 @@ void ParTabl::save_to(const AnsiString& file) const {
         try {
             params_[i].save_to_file(out);
         } catch (const std::exception& e) {
-            throw std::runtime_error("ParTabl::save_to: '" + file + "': parameter " + std::to_string(i) +
-                                     ": " + e.what());
+            throw std::runtime_error("ParTabl::save_to: '" + file + "': parameter " + std::to_string(i) + ": " +
+                                     e.what());
         }
     }
     out.write(records_end_marker, 2);

@@ -24,9 +24,7 @@ std::string bytes_of(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void put_bytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void put_bytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 class ParTablFiles : public ::testing::Test {
 protected:
@@ -365,7 +363,10 @@ TEST(ParamExtInfoStream, RoundTripAndTruncation) {
     lib::io::BinaryMemoryOutputStream out;
     info.save(out);
     const std::string bytes(out.get_buffer(), out.get_size());
-    EXPECT_EQ(bytes, std::string("\x02\0\0\0half_life\0" "30\0last_calibr_time\0" "45000,25\0", 43));
+    EXPECT_EQ(bytes, std::string("\x02\0\0\0half_life\0"
+                                 "30\0last_calibr_time\0"
+                                 "45000,25\0",
+                                 43));
 
     lib::io::BinaryMemoryInputStream in;
     in.set_data(bytes.data(), bytes.size());

@@ -74,7 +74,7 @@ TEST(ParTablLookup, UnknownPositionsAndNamesGiveAResetSpare) {
     spare.averaging = 30;
     EXPECT_EQ(t.get_items_count(), 1);
     EXPECT_EQ(t.find_global("changed"), -1);
-    EXPECT_EQ(t[5], Param());            // reset again
+    EXPECT_EQ(t[5], Param());             // reset again
     EXPECT_EQ(t["нет_такого"], Param());  // by name too
     t["вес_на_крюке"].averaging = 7;
     EXPECT_EQ(t[0].averaging, 7);
@@ -94,8 +94,8 @@ TEST(ParTablLookup, UnknownPositionsAndNamesGiveAResetSpare) {
 TEST(ParTablEditing, AddResizeEraseAndLists) {
     ParTabl t;
     t.add(std::string("тальблок"));
-    t.add(std::string("ТАЛЬБЛОК"));        // present already
-    t.add(std::string("нет_такого"));      // the registry does not know it
+    t.add(std::string("ТАЛЬБЛОК"));    // present already
+    t.add(std::string("нет_такого"));  // the registry does not know it
     t.add(std::string("максимальный_газ"));
     ASSERT_EQ(names_of(t), (std::vector<std::string>{"тальблок", "максимальный_газ"}));
     EXPECT_EQ(t[0].name, "Положение тальблока");
@@ -129,9 +129,8 @@ TEST(ParTablDepend, LevelSensorsBringTheirVolumes) {
     ParTabl t;
     t.add(std::string("уровень_в_емкости3"));
     t.check();
-    EXPECT_EQ(names_of(t), (std::vector<std::string>{"уровень_в_емкости3", "объем_в_емкости3",
-                                                     "объем_актив_емкости", "объем_емкости",
-                                                     "объем_раствора", "объем_в_доливных_емкостях",
+    EXPECT_EQ(names_of(t), (std::vector<std::string>{"уровень_в_емкости3", "объем_в_емкости3", "объем_актив_емкости",
+                                                     "объем_емкости", "объем_раствора", "объем_в_доливных_емкостях",
                                                      "объем_в_приёмных_емкостях"}));
     // A second check changes nothing.
     t.check();
@@ -149,8 +148,8 @@ TEST(ParTablDepend, GasesAndConductivity) {
     t.add(std::string("электропроводность_на_входе"));
     t.add(std::string("уд_сопротивл_вых"));  // without its conductivity it goes
     t.check();
-    EXPECT_EQ(names_of(t), (std::vector<std::string>{"метан_абс", "электропроводность_на_входе",
-                                                     "уд_сопротивл_вх", "метан_отн", "сумм_газ"}));
+    EXPECT_EQ(names_of(t), (std::vector<std::string>{"метан_абс", "электропроводность_на_входе", "уд_сопротивл_вх",
+                                                     "метан_отн", "сумм_газ"}));
 }
 
 TEST(ParTablDepend, RulesOnLists) {

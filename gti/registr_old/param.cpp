@@ -65,10 +65,9 @@ bool ParamExtInfo::operator==(const ParamExtInfo& other) const { return items_ =
 // --- Param ----------------------------------------------------------------------
 
 bool Param::equal(const Param& o) const {
-    return name == o.name && short_name == o.short_name && units == o.units &&
-           global_name == o.global_name && channel == o.channel && averaging == o.averaging &&
-           kind == o.kind && range == o.range && zero == o.zero && min_value == o.min_value &&
-           max_value == o.max_value && same_points(points, o.points);
+    return name == o.name && short_name == o.short_name && units == o.units && global_name == o.global_name &&
+           channel == o.channel && averaging == o.averaging && kind == o.kind && range == o.range && zero == o.zero &&
+           min_value == o.min_value && max_value == o.max_value && same_points(points, o.points);
 }
 
 double Param::decay_factor() const {
@@ -136,10 +135,8 @@ bool Param::check_changes(const Param& o, AnsiString& text) const {
     if (units != o.units) add("ед.изм.[", units, o.units);
     if (channel != o.channel) add("АЦП[", rtl::IntToStr(channel), rtl::IntToStr(o.channel));
     if (averaging != o.averaging) add("осредн.[", rtl::IntToStr(averaging), rtl::IntToStr(o.averaging));
-    if (!near_equal(range, o.range))
-        add("диап.[", lib::float_to_str(range, 2, -1), lib::float_to_str(o.range, 2, -1));
-    if (!near_equal(zero, o.zero))
-        add("нуль[", lib::float_to_str(zero, 2, -1), lib::float_to_str(o.zero, 2, -1));
+    if (!near_equal(range, o.range)) add("диап.[", lib::float_to_str(range, 2, -1), lib::float_to_str(o.range, 2, -1));
+    if (!near_equal(zero, o.zero)) add("нуль[", lib::float_to_str(zero, 2, -1), lib::float_to_str(o.zero, 2, -1));
     if (!same_points(points, o.points)) {
         if (points.empty())
             text += "удалены точки калибровки ";
@@ -177,7 +174,4 @@ std::string format_e15(double v) {
 
 }  // namespace
 
-AnsiString format_calibr_line(const UnitCalibrPoint& point) {
-    return format_e15(point.x) + " " + format_e15(point.y);
-}
-
+AnsiString format_calibr_line(const UnitCalibrPoint& point) { return format_e15(point.x) + " " + format_e15(point.y); }

@@ -20,9 +20,8 @@ namespace {
 // put the rest of the record out of step.
 void check_file_string(const AnsiString& s, const char* what) {
     if (rtl::char_count(s) > Param::max_file_string)
-        throw std::length_error(std::string("Param::save_to_file: ") + what + " '" + s +
-                                "' is longer than " + std::to_string(Param::max_file_string) +
-                                " characters");
+        throw std::length_error(std::string("Param::save_to_file: ") + what + " '" + s + "' is longer than " +
+                                std::to_string(Param::max_file_string) + " characters");
     if (s.find('\0') != AnsiString::npos)
         throw std::invalid_argument(std::string("Param::save_to_file: ") + what + " holds a 0 character");
 }
@@ -63,8 +62,7 @@ void ParamExtInfo::load(lib::io::BinaryInputStream& in) {
 // --- Module stream -----------------------------------------------------------------
 
 void Param::get_serial_list(lib::serial_list& list) {
-    list | name | short_name | units | global_name | channel | range | zero | min_value | max_value |
-        averaging | kind;
+    list | name | short_name | units | global_name | channel | range | zero | min_value | max_value | averaging | kind;
 }
 
 // --- Table file record -------------------------------------------------------------
@@ -77,8 +75,8 @@ void Param::save_to_file(lib::io::BinaryOutputStream& out) const {
     check_file_string(short_name, "the short name");
     check_file_string(units, "the units");
     check_file_string(global_name, "the global name");
-    out << name << short_name << units << global_name << channel << range << zero << min_value
-        << max_value << averaging << static_cast<char>(kind);
+    out << name << short_name << units << global_name << channel << range << zero << min_value << max_value << averaging
+        << static_cast<char>(kind);
 }
 
 bool Param::load_from_file(lib::io::BinaryInputStream& in) {

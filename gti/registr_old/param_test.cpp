@@ -13,8 +13,7 @@
 
 namespace {
 
-Param make(const std::string& global_name, float range, float zero,
-           std::vector<UnitCalibrPoint> points = {}) {
+Param make(const std::string& global_name, float range, float zero, std::vector<UnitCalibrPoint> points = {}) {
     Param p;
     p.global_name = global_name;
     p.range = range;
@@ -64,8 +63,7 @@ TEST(Calibration, ValuesForRawReadings) {
         {"segment of equal x", make("x", 0, 0, {{1, 10}, {1, 20}, {2, 30}}), 0.5, 1, 0},
         {"equal x below 1e-6", make("x", 0, 0, {{1, 10}, {1 + 1e-7, 20}}), 5, 1, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(c.param.calc_value_by_voltage(c.raw, c.factor), c.value) << c.what;
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(c.param.calc_value_by_voltage(c.raw, c.factor), c.value) << c.what;
 }
 
 Param radioactive(const std::string& name, double days_ago, const char* half_life, const char* koeff) {
@@ -226,13 +224,12 @@ TEST(CalibrFileLine, FormatsLikeTheCLibrary) {
         double v;
         const char* text;
     } cases[] = {
-        {1.0, "   1.000000e+00"},     {2.5, "   2.500000e+00"},     {-0.001234567, "  -1.234567e-03"},
-        {1e100, "  1.000000e+100"},   {0.0, "   0.000000e+00"},     {-0.0, "  -0.000000e+00"},
+        {1.0, "   1.000000e+00"},         {2.5, "   2.500000e+00"},    {-0.001234567, "  -1.234567e-03"},
+        {1e100, "  1.000000e+100"},       {0.0, "   0.000000e+00"},    {-0.0, "  -0.000000e+00"},
         {123456789.0, "   1.234568e+08"}, {1e-300, "  1.000000e-300"}, {5e-324, "  4.940656e-324"},
         {999999.95, "   9.999999e+05"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(format_calibr_line({c.v, c.v}), std::string(c.text) + " " + c.text) << c.v;
+    for (const auto& c : cases) EXPECT_EQ(format_calibr_line({c.v, c.v}), std::string(c.text) + " " + c.text) << c.v;
 }
 
 TEST(ParamOptions, OnlyForParametersWithTheDialog) {

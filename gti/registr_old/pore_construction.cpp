@@ -16,9 +16,11 @@ namespace {
 constexpr double pi = 3.141592653589793;
 
 const char* const element_names[] = {
-    "Направление",          "Кондуктор",            "Обсадная колонна - 1",
-    "Обсадная колонна - 2", "Обсадная колонна - 3", "Обсадная колонна - 4",
-    "Обсадная колонна - 5", "Техническая колонна",  "Голый ствол",
+    "Направление",          "Кондуктор",
+    "Обсадная колонна - 1", "Обсадная колонна - 2",
+    "Обсадная колонна - 3", "Обсадная колонна - 4",
+    "Обсадная колонна - 5", "Техническая колонна",
+    "Голый ствол",
 };
 
 bool name_contains(const AnsiString& name, const char* text) {
@@ -119,9 +121,7 @@ float Construction::get_volume(float k) const {
     return sum * k;
 }
 
-void Construction::set_elems_size(int n) {
-    elements_.resize(static_cast<std::size_t>(std::clamp(n, 0, max_elements)));
-}
+void Construction::set_elems_size(int n) { elements_.resize(static_cast<std::size_t>(std::clamp(n, 0, max_elements))); }
 
 void Construction::get_serial_list(lib::serial_list& list, unsigned) {
     if (list.is_writing()) {
@@ -129,7 +129,8 @@ void Construction::get_serial_list(lib::serial_list& list, unsigned) {
         for (ConstrElement& e : elements_) e.get_serial_list(list);
     } else if (list.is_reading()) {
         const int n = list.read_range_size(ConstrElement::min_serial_bytes);
-        if (n > max_elements) throw std::runtime_error("pore::Construction::get_serial_list: слишком много элементов конструкции");
+        if (n > max_elements)
+            throw std::runtime_error("pore::Construction::get_serial_list: слишком много элементов конструкции");
         std::vector<ConstrElement> read(static_cast<std::size_t>(n));
         for (ConstrElement& e : read) e.get_serial_list(list);
         elements_ = std::move(read);

@@ -102,8 +102,10 @@ void PoreOpt::divide_to_sections(std::vector<PoreSection>& out, float depth, boo
         const float next_s = s ? s->bottom : 0.0f;
         const float next_c = c ? c->bottom : 0.0f;
         float next;
-        if (next_s != 0 && next_c != 0) next = std::min(next_s, next_c);
-        else next = next_s != 0 ? next_s : next_c;
+        if (next_s != 0 && next_c != 0)
+            next = std::min(next_s, next_c);
+        else
+            next = next_s != 0 ? next_s : next_c;
         out.push_back({s ? s->diameter : 0.0f, c ? c->diameter : 0.0f, cur, next});
         cur = next;
     }

@@ -107,7 +107,9 @@ TEST(PoreOpt, DividesTheWellIntoSections) {
         std::vector<Expected> sections;
     } cases[] = {
         {"no string, open hole only",
-         [](PoreOpt& w) { use(*w.get_construction(), hole, 0, 1000, 215.9f); }, 1000, true,
+         [](PoreOpt& w) { use(*w.get_construction(), hole, 0, 1000, 215.9f); },
+         1000,
+         true,
          {{0, 215.9f, 0, 1000}}},
         {"a string longer than the well is cut at the surface; the depth at the bottom",
          [](PoreOpt& w) {
@@ -115,14 +117,18 @@ TEST(PoreOpt, DividesTheWellIntoSections) {
              add(*w.get_instr(), instr::elem_type::bit, 1, {0.5f}, 215.9f);
              add(*w.get_instr(), instr::elem_type::stand, 1, {1199.5f}, 127);
          },
-         1500, true, {{127, 215.9f, 0, 999.5f}, {215.9f, 215.9f, 999.5f, 1000}}},
+         1500,
+         true,
+         {{127, 215.9f, 0, 999.5f}, {215.9f, 215.9f, 999.5f, 1000}}},
         {"above a short string its top diameter reaches the surface",
          [](PoreOpt& w) {
              use(*w.get_construction(), hole, 0, 1000, 215.9f);
              add(*w.get_instr(), instr::elem_type::collar, 1, {100}, 178);
              add(*w.get_instr(), instr::elem_type::stand, 1, {400}, 127);
          },
-         1000, true, {{127, 215.9f, 0, 900}, {178, 215.9f, 900, 1000}}},
+         1000,
+         true,
+         {{127, 215.9f, 0, 900}, {178, 215.9f, 900, 1000}}},
         {"without the bit the string is laid from the depth",
          [](PoreOpt& w) {
              use(*w.get_construction(), hole, 0, 1000, 215.9f);
@@ -130,21 +136,27 @@ TEST(PoreOpt, DividesTheWellIntoSections) {
              add(*w.get_instr(), instr::elem_type::collar, 1, {100}, 178);
              add(*w.get_instr(), instr::elem_type::stand, 1, {900}, 127);
          },
-         1000, false, {{127, 215.9f, 0, 900}, {178, 215.9f, 900, 1000}}},
+         1000,
+         false,
+         {{127, 215.9f, 0, 900}, {178, 215.9f, 900, 1000}}},
         {"conductor and open hole with a string to the bottom",
          [](PoreOpt& w) {
              use(*w.get_construction(), kond, 0, 500, 300);
              use(*w.get_construction(), hole, 500, 1500, 215.9f);
              add(*w.get_instr(), instr::elem_type::stand, 60, {25}, 127);
          },
-         1500, true, {{127, 300, 0, 500}, {127, 215.9f, 500, 1500}}},
+         1500,
+         true,
+         {{127, 300, 0, 500}, {127, 215.9f, 500, 1500}}},
         {"the string is in the hole above a deeper bottom",
          [](PoreOpt& w) {
              use(*w.get_construction(), kond, 0, 500, 300);
              use(*w.get_construction(), hole, 500, 1500, 215.9f);
              add(*w.get_instr(), instr::elem_type::stand, 30, {25}, 127);
          },
-         750, true, {{127, 300, 0, 500}, {127, 215.9f, 500, 750}, {0, 215.9f, 750, 1500}}},
+         750,
+         true,
+         {{127, 300, 0, 500}, {127, 215.9f, 500, 750}, {0, 215.9f, 750, 1500}}},
         {"an empty well with no string has no sections", [](PoreOpt&) {}, 100, true, {}},
     };
     for (const Case& c : cases) {

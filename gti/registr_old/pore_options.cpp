@@ -60,8 +60,8 @@ AnsiString BasicPoreOptions::safe_folder_name(const AnsiString& number) {
     AnsiString name;
     name.reserve(number.size());
     for (unsigned char c : number) {
-        const bool forbidden = c < ' ' || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' ||
-                               c == '"' || c == '<' || c == '>' || c == '|';
+        const bool forbidden = c < ' ' || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
+                               c == '<' || c == '>' || c == '|';
         name += forbidden ? '_' : static_cast<char>(c);
     }
     name = rtl::Trim(name);

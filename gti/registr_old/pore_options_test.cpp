@@ -16,15 +16,32 @@ namespace {
 
 void fill_all(BasicPoreOptions& o) {
     int n = 0;
-    for (AnsiString* t :
-         {&o.nomer, &o.ploshad, &o.mestorozhdenie, &o.kust, &o.kategoriya, &o.ekspediciya, &o.partiya_gti, &o.ubr,
-          &o.zakazchik, &o.organizaciya, &o.metod, &o.strana, &o.tip_stancii, &o.otryad, &o.operatory,
-          &o.nachalnik_otryada, &o.nachalnik_partii, &o.nachalnik_skvaginy, &o.master, &o.burovaya, &o.nasos,
-          &o.gorizont})
+    for (AnsiString* t : {&o.nomer,
+                          &o.ploshad,
+                          &o.mestorozhdenie,
+                          &o.kust,
+                          &o.kategoriya,
+                          &o.ekspediciya,
+                          &o.partiya_gti,
+                          &o.ubr,
+                          &o.zakazchik,
+                          &o.organizaciya,
+                          &o.metod,
+                          &o.strana,
+                          &o.tip_stancii,
+                          &o.otryad,
+                          &o.operatory,
+                          &o.nachalnik_otryada,
+                          &o.nachalnik_partii,
+                          &o.nachalnik_skvaginy,
+                          &o.master,
+                          &o.burovaya,
+                          &o.nasos,
+                          &o.gorizont})
         *t = "текст " + std::to_string(++n);
     double v = 0;
-    for (double* d : {&o.proekt_glubina, &o.diam_konduktora, &o.bashmak_konduktora, &o.well_diameter, &o.altituda,
-                      &o.azimut})
+    for (double* d :
+         {&o.proekt_glubina, &o.diam_konduktora, &o.bashmak_konduktora, &o.well_diameter, &o.altituda, &o.azimut})
         *d = (v += 1.5);
 }
 
@@ -66,15 +83,9 @@ TEST(PoreOptions, TheWellFolderNeverLeavesTheProgramFolder) {
         const char* number;
         const char* folder;  // null: no folder
     } cases[] = {
-        {"", nullptr},
-        {"123", "123"},
-        {" 45-бис ", "45-бис"},
-        {"..", nullptr},
-        {" . ", nullptr},
-        {"../../etc", ".._.._etc"},
-        {"a/b\\c", "a_b_c"},
-        {"/", "_"},
-        {"C:x", "C_x"},
+        {"", nullptr},       {"123", "123"},   {" 45-бис ", "45-бис"},
+        {"..", nullptr},     {" . ", nullptr}, {"../../etc", ".._.._etc"},
+        {"a/b\\c", "a_b_c"}, {"/", "_"},       {"C:x", "C_x"},
         {"a..b", "a..b"},
     };
     for (const auto& c : cases) {

@@ -77,9 +77,7 @@ void VEmkOpt::get_from_string(const std::string& in) {
     if (!(volume_ >= 0)) volume_ = 0;
 }
 
-void VEmkOpt::get_serial_list(lib::serial_list& list) {
-    list | factor_ | volume_ | used_ | in_tank_ | doliv_;
-}
+void VEmkOpt::get_serial_list(lib::serial_list& list) { list | factor_ | volume_ | used_ | in_tank_ | doliv_; }
 
 float VEmkOpt::calc_volume(float level) {
     volume_ = level * factor_;

@@ -9,10 +9,9 @@ namespace {
 using lib::options_detailed::meta_class;
 using lib::options_detailed::meta_class_enum;
 
-constexpr const char* kDrillTypes[] = {"Роторное",         "Турбинное",        "Роторно-турбинное",
-                                       "Электробурение",   "Аварийные работы", "Другое"};
-constexpr const char* kDrillChoices =
-    "Роторное|Турбинное|Роторно-турбинное|Электробурение|Аварийные работы|Другое";
+constexpr const char* kDrillTypes[] = {"Роторное",       "Турбинное",        "Роторно-турбинное",
+                                       "Электробурение", "Аварийные работы", "Другое"};
+constexpr const char* kDrillChoices = "Роторное|Турбинное|Роторно-турбинное|Электробурение|Аварийные работы|Другое";
 // The editors show a time kept in the station's seconds by this unit text.
 constexpr const char* kUnixTime = "UNIX_TIME";
 constexpr std::uint32_t kNoTime = 0xFFFFFFFFu;
@@ -89,8 +88,9 @@ void RaceInfoOld::enum_values(lib::options_list& l) {
     auto text = [&](AnsiString& v, const char* key, const char* caption = "") {
         l.add(new meta_class<std::string>(v, "", key, caption));
     };
-    auto number = [&](double& v, const char* key, const char* caption, const char* unit, int digits,
-                      double def = 0) { l.add(new meta_class<double>(v, def, key, caption, unit, digits, 1.0)); };
+    auto number = [&](double& v, const char* key, const char* caption, const char* unit, int digits, double def = 0) {
+        l.add(new meta_class<double>(v, def, key, caption, unit, digits, 1.0));
+    };
 
     l.sector("рейс_арх", "Архивные данные");
     text(field_name, "месторождение");
@@ -144,9 +144,8 @@ void RaceInfoOld::fill_to_strings(rtl::StringList& out) {
     out.Clear();
     lib::options_list l;
     enum_values(l);
-    l.for_each([&](const lib::MetaClassPointer& item) {
-        out.Add(item->get_ini_name() + "=" + item->get_serial_string());
-    });
+    l.for_each(
+        [&](const lib::MetaClassPointer& item) { out.Add(item->get_ini_name() + "=" + item->get_serial_string()); });
 }
 
 void RaceInfoOld::get_serial_list(lib::serial_list& l, unsigned) {

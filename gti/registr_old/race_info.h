@@ -59,29 +59,29 @@ public:
     void get_serial_list(lib::serial_list& list, unsigned param) override;
 
     // Archive data.
-    AnsiString field_name;      // месторождение
-    AnsiString well;            // скважина
-    AnsiString well_category;   // категория_скважины
-    AnsiString area;            // площадь
-    AnsiString customer;        // заказчик
-    double prohodka = 0;        // drilled length, m
+    AnsiString field_name;     // месторождение
+    AnsiString well;           // скважина
+    AnsiString well_category;  // категория_скважины
+    AnsiString area;           // площадь
+    AnsiString customer;       // заказчик
+    double prohodka = 0;       // drilled length, m
     double start_depth = 0;
     std::uint32_t start_time = 0xFFFFFFFFu;  // station seconds
     double end_depth = 0;
     std::uint32_t end_time = 0xFFFFFFFFu;
     // Trip settings.
     std::int32_t race_num = 0;
-    AnsiString drill_method;    // text of drill_type, set before every save
+    AnsiString drill_method;  // text of drill_type, set before every save
     AnsiString operator_name;
     DrillType drill_type = rotary;
     AnsiString bit_type;
     AnsiString bit_number;
-    double bit_diameter = 0;    // mm
+    double bit_diameter = 0;  // mm
     AnsiString motor_type;
     AnsiString bit_wear_start;
     AnsiString bit_wear_code;
-    AnsiString bha;             // bottom-hole assembly
-    double kavern_koeff = 0;    // hole enlargement factor
+    AnsiString bha;           // bottom-hole assembly
+    double kavern_koeff = 0;  // hole enlargement factor
     double depth_step = 0;
     std::int32_t time_step = 0;
     // Durations of the operations, seconds.

@@ -54,15 +54,17 @@ void RaceTotal::calculate(DataStorage& frame) {
 
     ++s_.all_cycles;
     switch (frame.get_operation()) {
-    case 1:
-        ++s_.op1_cycles;
-        if (up) ++up_cycles_;
-        else if (down) ++down_cycles_;
-        break;
-    case 2: ++s_.op2_cycles; break;
-    case 3: ++s_.op3_cycles; break;
-    case 4: ++s_.op4_cycles; break;
-    default: ++s_.other_cycles; break;
+        case 1:
+            ++s_.op1_cycles;
+            if (up)
+                ++up_cycles_;
+            else if (down)
+                ++down_cycles_;
+            break;
+        case 2: ++s_.op2_cycles; break;
+        case 3: ++s_.op3_cycles; break;
+        case 4: ++s_.op4_cycles; break;
+        default: ++s_.other_cycles; break;
     }
     if (frame.lag_moving) ++s_.circ_cycles;
 

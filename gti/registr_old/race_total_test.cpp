@@ -73,9 +73,9 @@ TEST(RaceTotal, CountsAScriptedTrip) {
     t.cycle(1, 1495, true, 54, 0.02, 32, 102, 20, 60);  // standing
     t.cycle(2, 1501, true, 56, 5, 33, 103, 30, 61);     // drilling
     t.cycle(2, 1502, true, 58, 6, 34, 104, 30, 62);
-    t.cycle(3, 1502, true, 60, 0, 35, 105, 10, 0);      // reaming
-    t.cycle(4, 1502, false, 62, 0, 36, 106, 0, 0);      // flushing
-    t.cycle(9, 1502, false, 64, 0, 37, 107, 0, 0);      // anything else
+    t.cycle(3, 1502, true, 60, 0, 35, 105, 10, 0);  // reaming
+    t.cycle(4, 1502, false, 62, 0, 36, 106, 0, 0);  // flushing
+    t.cycle(9, 1502, false, 64, 0, 37, 107, 0, 0);  // anything else
     t.cycle(0, 1502, false, 66, 0, 38, 108, 0, 0);
 
     EXPECT_EQ(t.totals.get_registr_time(), 9);

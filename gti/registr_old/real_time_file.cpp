@@ -33,8 +33,8 @@ bool same_params(const StoredParamsProvider& a, const std::vector<Param>& b) {
     for (int i = 0; i < a.size(); ++i) {
         const Param& x = a.at(i);
         const Param& y = b[static_cast<std::size_t>(i)];
-        if (x.global_name != y.global_name || x.name != y.name || x.short_name != y.short_name ||
-            x.units != y.units || x.min_value != y.min_value || x.max_value != y.max_value)
+        if (x.global_name != y.global_name || x.name != y.name || x.short_name != y.short_name || x.units != y.units ||
+            x.min_value != y.min_value || x.max_value != y.max_value)
             return false;
     }
     return true;
@@ -182,9 +182,10 @@ std::shared_ptr<const StoredParamsProvider> RealTimeFile::fast_params() {
 
 unsigned char RealTimeFile::frame_operation() const { return static_cast<unsigned char>(frame_.operation()); }
 
-std::shared_ptr<ValuesWriterRecord> RealTimeFile::make_record(
-    FileStoredValues& acc, const std::shared_ptr<const StoredParamsProvider>& params, float value_depth,
-    float bit_depth, float lag_depth, unsigned char operation, RegistryNumbers& numbers) {
+std::shared_ptr<ValuesWriterRecord> RealTimeFile::make_record(FileStoredValues& acc,
+                                                              const std::shared_ptr<const StoredParamsProvider>& params,
+                                                              float value_depth, float bit_depth, float lag_depth,
+                                                              unsigned char operation, RegistryNumbers& numbers) {
     if (acc.empty()) return nullptr;
     std::vector<float> values(static_cast<std::size_t>(params->size()), 0.0f);
     for (int i = 0; i < params->size(); ++i) {
@@ -201,8 +202,7 @@ std::shared_ptr<ValuesWriterRecord> RealTimeFile::make_record(
 
 bool RealTimeFile::named(const AnsiString& file) {
     if (!file.empty()) return true;
-    if (!warned_unnamed_)
-        log("RealTimeFile: имена файлов не заданы (calculate_file_names), записи не сохраняются");
+    if (!warned_unnamed_) log("RealTimeFile: имена файлов не заданы (calculate_file_names), записи не сохраняются");
     warned_unnamed_ = true;
     return false;
 }
@@ -231,17 +231,16 @@ void RealTimeFile::fire(SaveSignal& signal, const ValuesWriterRecord& record, co
 
 void RealTimeFile::warn_dropped(const AnsiString& file, const StoredParamsProvider& params) {
     if (params.dropped() <= 0 || file.empty() || !warned_files_.insert(file).second) return;
-    log("RealTimeFile: в файл '" + file + "' записываются первые " + std::to_string(params.size()) +
-        " параметров из " + std::to_string(params.source_size()) +
-        ": больше программы чтения не принимают (слишком много параметров)");
+    log("RealTimeFile: в файл '" + file + "' записываются первые " + std::to_string(params.size()) + " параметров из " +
+        std::to_string(params.source_size()) + ": больше программы чтения не принимают (слишком много параметров)");
 }
 
 void RealTimeFile::save_time_values() {
     if (!named(time_file_)) return;
     auto params = current_params();
-    auto record = make_record(time_values_, params, static_cast<float>(frame_.depth_z()),
-                              static_cast<float>(frame_.depth_cur()), static_cast<float>(frame_.lag_depth()),
-                              frame_operation(), table_numbers_);
+    auto record =
+        make_record(time_values_, params, static_cast<float>(frame_.depth_z()), static_cast<float>(frame_.depth_cur()),
+                    static_cast<float>(frame_.lag_depth()), frame_operation(), table_numbers_);
     if (!record) return;
     warn_dropped(time_file_, *params);
     queue(time_file_, {record});
@@ -298,9 +297,9 @@ void RealTimeFile::save_lag_depth_values(const AnsiString& names, float lift) {
     // had a sample (lines restored from the system state).
     lag_values_.fit(std::max<int>(get_all_params().get_items_count(), static_cast<int>(lag_values_.size())));
     restore_lag_line(front, &keep);
-    auto record = make_record(lag_values_, front.params, static_cast<float>(front.depth),
-                              static_cast<float>(frame_.depth_cur()), static_cast<float>(front.depth),
-                              frame_operation(), lag_numbers_);
+    auto record =
+        make_record(lag_values_, front.params, static_cast<float>(front.depth), static_cast<float>(frame_.depth_cur()),
+                    static_cast<float>(front.depth), frame_operation(), lag_numbers_);
     if (!record) return;
     warn_dropped(lag_file_, *front.params);
     queue(lag_file_, {record});
@@ -331,9 +330,9 @@ void RealTimeFile::flash_lag_data(std::chrono::milliseconds wait) {
 void RealTimeFile::save_fast_file() {
     if (!named(fast_file_)) return;
     auto params = fast_params();
-    auto record = make_record(fast_values_, params, static_cast<float>(frame_.depth_z()),
-                              static_cast<float>(frame_.depth_cur()), static_cast<float>(frame_.lag_depth()),
-                              frame_operation(), fast_numbers_);
+    auto record =
+        make_record(fast_values_, params, static_cast<float>(frame_.depth_z()), static_cast<float>(frame_.depth_cur()),
+                    static_cast<float>(frame_.lag_depth()), frame_operation(), fast_numbers_);
     if (!record) return;
     warn_dropped(fast_file_, *params);
     queue(fast_file_, {record});

@@ -247,10 +247,10 @@ private:
     std::unique_ptr<WriteThread> thread_;
 
     // Owned by the write thread.
-    AnsiString last_failure_;         // the cause of the last failed write
-    AnsiString failing_file_;         // empty while writes succeed
-    long failed_attempts_ = 0;        // since the last report
-    long failed_total_ = 0;           // since the failures began
+    AnsiString last_failure_;   // the cause of the last failed write
+    AnsiString failing_file_;   // empty while writes succeed
+    long failed_attempts_ = 0;  // since the last report
+    long failed_total_ = 0;     // since the failures began
     std::chrono::steady_clock::time_point last_report_{};
     std::string write_buffer_;
 };

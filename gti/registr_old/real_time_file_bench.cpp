@@ -31,7 +31,8 @@ struct Station {
 
     Station() {
         const auto names = rt_testing::registry_names(kParams);
-        for (int k = 0; k < kParams; ++k) frame.add(names[static_cast<std::size_t>(k)], static_cast<std::uint8_t>(k % 3));
+        for (int k = 0; k < kParams; ++k)
+            frame.add(names[static_cast<std::size_t>(k)], static_cast<std::uint8_t>(k % 3));
         writer.calculate_file_names(dir / "bench_", 1);
     }
 

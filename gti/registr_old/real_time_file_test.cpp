@@ -443,10 +443,8 @@ TEST_F(RealTimeFileTest, TheTripEndGoesOnlyToFilesThatExistOrAreOnTheirWay) {
 TEST_F(RealTimeFileTest, ASubscriberThatThrowsIsLoggedAndTheRecordStaysQueued) {
     frame.add(rt_testing::registry_names(1)[0]);
     frame.by_depth = true;
-    RealTimeFile::connect(writer.time_signal,
-                          [](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
-                              throw std::runtime_error("сбой");
-                          });
+    RealTimeFile::connect(writer.time_signal, [](const ParamsProvider*, float, float, float, char,
+                                                 std::vector<float>*) { throw std::runtime_error("сбой"); });
     RealTimeFile::connect(writer.depth_signal,
                           [](const ParamsProvider*, float, float, float, char, std::vector<float>*) { throw 1; });
     writer.store_values_for_file();

@@ -62,8 +62,8 @@ std::int64_t torn_tail_at(os::File& f, std::int64_t size) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(chunk), size - read_to));
         const std::size_t kept = buf.size();
         buf.resize(kept + want);
-        if (want > 0 && (f.seek(read_to, SEEK_SET) < 0 ||
-                         f.read(buf.data() + kept, want) != static_cast<std::int64_t>(want)))
+        if (want > 0 &&
+            (f.seek(read_to, SEEK_SET) < 0 || f.read(buf.data() + kept, want) != static_cast<std::int64_t>(want)))
             return -1;
         read_to += static_cast<std::int64_t>(want);
         const bool last = read_to >= size;
@@ -178,9 +178,9 @@ bool RealTimeFile::save_values_asynch(const std::vector<std::shared_ptr<const Re
             // What went in of this write comes out again, so the retry
             // neither repeats records nor leaves half a block mid-file.
             if (!f.truncate(before))
-                throw lib::io::FileError(AnsiString(kCannotWrite) + " Файл не удалось вернуть к длине " +
-                                             std::to_string(before) + " байт",
-                                         file, err);
+                throw lib::io::FileError(
+                    AnsiString(kCannotWrite) + " Файл не удалось вернуть к длине " + std::to_string(before) + " байт",
+                    file, err);
             fail(kCannotWrite, file, err);
         }
         if (!f.times(nullptr, nullptr, &state.last_write_time)) fail(kCannotRead, file, f.last_error());
@@ -206,8 +206,7 @@ void RealTimeFile::report_failure(const AnsiString& file) {
     if (first) failed_total_ = 1;
     if (first || now - last_report_ >= failure_report_interval) {
         AnsiString message = "Ошибка записи данных: " + last_failure_;
-        if (!first)
-            message += " (повторных неудачных попыток: " + std::to_string(failed_attempts_) + ")";
+        if (!first) message += " (повторных неудачных попыток: " + std::to_string(failed_attempts_) + ")";
         message += "; пакетов в очереди: " + std::to_string(queue_.size());
         log(message);
         last_report_ = now;

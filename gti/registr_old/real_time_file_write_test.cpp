@@ -122,8 +122,8 @@ TEST_F(RealTimeWriteTest, ScriptedFramesReadBackExactlyFromAllFourFiles) {
     ASSERT_EQ(time.get_params_count(), kParams);
     for (int k = 0; k < kParams; ++k) {
         const Param& p = frame.table.at(k);
-        EXPECT_EQ(*time.get_param(k), FileStorageParam(p.name, p.short_name, p.units, p.global_name, p.min_value,
-                                                        p.max_value));
+        EXPECT_EQ(*time.get_param(k),
+                  FileStorageParam(p.name, p.short_name, p.units, p.global_name, p.min_value, p.max_value));
     }
     EXPECT_EQ(time.get_record(5)->depth_cur, static_cast<float>(990.0 + 5 * 0.25));
     EXPECT_EQ(time.get_record(5)->lag_depth, static_cast<float>(900.0 + 5 * 0.125));
@@ -492,7 +492,10 @@ TEST_F(RealTimeWriteTest, ATornLastBlockIsCutBeforeTheNextAppend) {
     // A crash mid-append: a record's header and part of its payload.
     {
         std::ofstream out(file, std::ios::binary | std::ios::app);
-        out.write("\x01\x52\x00" "0123456789", 13);
+        out.write(
+            "\x01\x52\x00"
+            "0123456789",
+            13);
     }
     // The next run's writer cuts the torn bytes away before it appends, so a
     // reader that stops at the first bad block still sees every record.

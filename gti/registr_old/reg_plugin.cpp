@@ -8,9 +8,9 @@
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/sys_lock.h"
 #include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/view_file.h"
-#include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
 #include "library/text_conv.h"
 #include "platform/rtl/text.h"
@@ -205,15 +205,12 @@ double cb_get_view_value(int kind, int a, int b) {
     if (kind < 0 || kind > 3 || !view_has_sample(view, b)) return 0;
     try {
         switch (kind) {
-        case 0:
-            if (a < 0 || a >= vf::max_params) return 0;
-            return view.get_value(a, b);
-        case 1:
-            return view.get_overhead(b).depth_z;
-        case 2:
-            return view.get_overhead(b).depth_cur;
-        default:
-            return view.get_overhead(b).time;
+            case 0:
+                if (a < 0 || a >= vf::max_params) return 0;
+                return view.get_value(a, b);
+            case 1: return view.get_overhead(b).depth_z;
+            case 2: return view.get_overhead(b).depth_cur;
+            default: return view.get_overhead(b).time;
         }
     } catch (const std::exception&) {
         // Closed or wrapped in the meantime: no value.

@@ -49,15 +49,15 @@ namespace reg {
 // What a plug-in tells about itself; cleared before each use.
 struct PluginInfo {
     // Flags.
-    static constexpr int has_page = 0x01;         // a page in the main page control
-    static constexpr int has_menu = 0x02;         // an item in the options menu
-    static constexpr int fixed_size = 0x04;       // form keeps its size, centred
-    static constexpr int record_by_time = 0x10;   // switches recording to "by time"
+    static constexpr int has_page = 0x01;        // a page in the main page control
+    static constexpr int has_menu = 0x02;        // an item in the options menu
+    static constexpr int fixed_size = 0x04;      // form keeps its size, centred
+    static constexpr int record_by_time = 0x10;  // switches recording to "by time"
 
     AnsiString title;        // page caption, name in exception messages
     AnsiString module_name;  // module key, name for find() and the error log
     AnsiString menu_caption;
-    int page_visible = 0;    // 1 shows the page's tab
+    int page_visible = 0;  // 1 shows the page's tab
     int flags = 0;
 
     void clear() { *this = PluginInfo(); }
@@ -114,60 +114,60 @@ public:
     RegPlugin();
 
     // ---- host callbacks, written by the manager (order is the layout) ----
-    double (*host_get_value)(const char* name);                                        // 0
-    void (*host_set_value)(const char* name, double value);                            // 1
-    void (*host_correct_interface)();                                                  // 2
-    void (*host_enum_values)(std::vector<ValueParam>& out, bool with_params);          // 3
-    bool (*host_get_param)(const AnsiString& name, ValueParam& out);                   // 4
-    bool (*host_find_param)(const AnsiString& name);                                   // 5
-    int (*host_get_operation)();                                                       // 6
-    void (*host_register_value)(const char* name, const char* title, const char* unit,
-                                ValueType type, const std::function<double()>& getter);  // 7
-    double (*host_call_function1)(const char* name, double a);                         // 8
-    double (*host_call_function2)(const char* name, double a, double b);               // 9
-    double (*host_call_function3)(const char* name, double a, double b, double c);     // 10
-    void (*host_set_variable)(const char* name, const AnsiString& value);              // 11
-    AnsiString (*host_get_variable)(const char* name);                                 // 12
-    double (*host_get_float_variable)(const char* name);                               // 13
-    bool (*host_get_reg_active)();                                                     // 14
-    unsigned char (*host_get_crush_flag)(const AnsiString& param);                     // 15
-    void (*host_set_plugin_active)(RegPlugin* plugin);                                 // 16
-    int (*host_get_view_records_size)();                                               // 17
-    double (*host_get_view_value)(int kind, int a, int b);                             // 18
-    int (*host_get_param_number)(const char* text);                                    // 19
-    void (*host_enum_variables)(std::vector<AnsiString>& out);                         // 20
-    void (*host_add_log)(const AnsiString& text);                                      // 21
+    double (*host_get_value)(const char* name);                                // 0
+    void (*host_set_value)(const char* name, double value);                    // 1
+    void (*host_correct_interface)();                                          // 2
+    void (*host_enum_values)(std::vector<ValueParam>& out, bool with_params);  // 3
+    bool (*host_get_param)(const AnsiString& name, ValueParam& out);           // 4
+    bool (*host_find_param)(const AnsiString& name);                           // 5
+    int (*host_get_operation)();                                               // 6
+    void (*host_register_value)(const char* name, const char* title, const char* unit, ValueType type,
+                                const std::function<double()>& getter);             // 7
+    double (*host_call_function1)(const char* name, double a);                      // 8
+    double (*host_call_function2)(const char* name, double a, double b);            // 9
+    double (*host_call_function3)(const char* name, double a, double b, double c);  // 10
+    void (*host_set_variable)(const char* name, const AnsiString& value);           // 11
+    AnsiString (*host_get_variable)(const char* name);                              // 12
+    double (*host_get_float_variable)(const char* name);                            // 13
+    bool (*host_get_reg_active)();                                                  // 14
+    unsigned char (*host_get_crush_flag)(const AnsiString& param);                  // 15
+    void (*host_set_plugin_active)(RegPlugin* plugin);                              // 16
+    int (*host_get_view_records_size)();                                            // 17
+    double (*host_get_view_value)(int kind, int a, int b);                          // 18
+    int (*host_get_param_number)(const char* text);                                 // 19
+    void (*host_enum_variables)(std::vector<AnsiString>& out);                      // 20
+    void (*host_add_log)(const AnsiString& text);                                   // 21
     void (*host_get_text_remarks)(std::uint32_t from_time, std::uint32_t to_time,
-                                  TextRemarksQuery query);                             // 22
-    void (*host_add_error)(RegPlugin* plugin, const AnsiString& text);                 // 23
-    void (*host_call_rect_callback)();                                                 // 24
-    void (*host_get_instr_elements)(InstrElements& out);                               // 25
-    void (*host_get_par_tabl)(ParTabl& out);                                           // 26
-    void (*host_reserved)();                                                           // 27
+                                  TextRemarksQuery query);              // 22
+    void (*host_add_error)(RegPlugin* plugin, const AnsiString& text);  // 23
+    void (*host_call_rect_callback)();                                  // 24
+    void (*host_get_instr_elements)(InstrElements& out);                // 25
+    void (*host_get_par_tabl)(ParTabl& out);                            // 26
+    void (*host_reserved)();                                            // 27
     void (*host_add_comparsion)(const char* name, lib::options_base& old_opts,
-                                lib::options_base& new_opts);                          // 28
-    HostObject (*host_get_object)(const char* name);                                   // 29
+                                lib::options_base& new_opts);  // 28
+    HostObject (*host_get_object)(const char* name);           // 29
 
     static constexpr int host_callback_count = 30;
 
     // ---- virtual operations, in slot order --------------------------------
-    ~RegPlugin() override;                                                             // 0
+    ~RegPlugin() override;  // 0
     // No options page unless a plug-in offers one.
-    virtual ui::TControl* get_opt_control();                                           // 1
-    virtual void set_opt_control(ui::TControl* control);                               // 2
-    virtual void fill_plugin_info(PluginInfo& info) = 0;                               // 3
-    virtual void start_registration(int race_num, bool load);                          // 4
-    virtual void stop_registration();                                                  // 5
-    virtual void data();                                                               // 6
-    virtual void options();                                                            // 7
-    virtual void show(bool first);                                                     // 8
-    virtual void init();                                                               // 9
-    virtual void finalize();                                                           // 10
-    virtual void event(PluginEventType type, const std::any& payload);                 // 11
-    virtual ui::TForm* get_form();                                                     // 12
-    virtual void before_new_pore();                                                    // 13
-    virtual bool send_data_to_pult(AnsiString& header, std::vector<char>& data);       // 14
-    virtual void adc_data(CommIncomData* data);                                        // 15
+    virtual ui::TControl* get_opt_control();                                                    // 1
+    virtual void set_opt_control(ui::TControl* control);                                        // 2
+    virtual void fill_plugin_info(PluginInfo& info) = 0;                                        // 3
+    virtual void start_registration(int race_num, bool load);                                   // 4
+    virtual void stop_registration();                                                           // 5
+    virtual void data();                                                                        // 6
+    virtual void options();                                                                     // 7
+    virtual void show(bool first);                                                              // 8
+    virtual void init();                                                                        // 9
+    virtual void finalize();                                                                    // 10
+    virtual void event(PluginEventType type, const std::any& payload);                          // 11
+    virtual ui::TForm* get_form();                                                              // 12
+    virtual void before_new_pore();                                                             // 13
+    virtual bool send_data_to_pult(AnsiString& header, std::vector<char>& data);                // 14
+    virtual void adc_data(CommIncomData* data);                                                 // 15
     virtual int paint_on_status_bar(const ui::TRect& rect, ui::TCanvas* canvas, bool measure);  // 16
 
     // Zeroes all 30 callback pointers (the manager does, then writes them).

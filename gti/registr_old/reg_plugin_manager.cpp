@@ -70,7 +70,6 @@ void RegPluginManager::destroy_form(PluginData& d) {
     delete form;
 }
 
-
 RegPluginManager::~RegPluginManager() {
     // The base's destructor would free too, but by then this class's hooks
     // are gone: the modules must be unregistered and the forms destroyed

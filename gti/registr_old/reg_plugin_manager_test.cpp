@@ -6,12 +6,12 @@
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/reg_system.h"
-#include "gti/registr_old/root_testing.h"
 #include "gti/registr_old/registr_log.h"
-#include "gti/registr_old/text_storage.h"
-#include "gti/registr_old/view_file.h"
+#include "gti/registr_old/root_testing.h"
 #include "gti/registr_old/test_plugins/probe.h"
+#include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/values.h"
+#include "gti/registr_old/view_file.h"
 #include "library/serial/module_list.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
@@ -276,12 +276,11 @@ TEST(RegPluginManager, ViewCallbacksCheckEverySampleAndParameterNumber) {
             double expected;
         };
         const Case cases[] = {
-            {0, 3, 0, 1.5}, {0, 3, 2, 4.5}, {1, 0, 1, 102}, {2, 0, 2, 53}, {3, 0, 1, 1060},
-            {0, 3, 3, 0},   // past the last sample
-            {0, 3, -1, 0},  // negative sample
-            {0, -1, 0, 0},  {0, 512, 0, 0},  // parameter numbers outside the registry
-            {1, 0, 1 << 30, 0}, {3, 0, -5, 0},
-            {7, 0, 0, 0}, {-1, 0, 0, 0},  // unknown kinds
+            {0, 3, 0, 1.5},     {0, 3, 2, 4.5}, {1, 0, 1, 102}, {2, 0, 2, 53},
+            {3, 0, 1, 1060},    {0, 3, 3, 0},    // past the last sample
+            {0, 3, -1, 0},                       // negative sample
+            {0, -1, 0, 0},      {0, 512, 0, 0},  // parameter numbers outside the registry
+            {1, 0, 1 << 30, 0}, {3, 0, -5, 0},  {7, 0, 0, 0},   {-1, 0, 0, 0},  // unknown kinds
         };
         for (const Case& c : cases)
             EXPECT_EQ(p->host_get_view_value(c.kind, c.a, c.b), c.expected) << c.kind << " " << c.a << " " << c.b;

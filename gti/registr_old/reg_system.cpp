@@ -1,6 +1,7 @@
 #include "gti/registr_old/reg_system.h"
 
 #include "gti/registr_old/InstrPipes/instr_items.h"
+#include "gti/registr_old/all_params.h"
 #include "gti/registr_old/calc_values.h"
 #include "gti/registr_old/candle_counter.h"
 #include "gti/registr_old/comm_hub.h"
@@ -23,7 +24,6 @@
 #include "gti/registr_old/text_storage.h"
 #include "gti/registr_old/values.h"
 #include "gti/registr_old/view_file.h"
-#include "gti/registr_old/all_params.h"
 #include "platform/os/file.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/numbers.h"
@@ -209,9 +209,7 @@ private:
 // ---- snapshot --------------------------------------------------------------
 
 KarVoVrBur::KarVoVrBur(System* sys)
-    : sys_(sys),
-      lock_("kvb.dat"),
-      connection_(sys->new_frame_signal.connect([this] { write_snapshot(); })) {}
+    : sys_(sys), lock_("kvb.dat"), connection_(sys->new_frame_signal.connect([this] { write_snapshot(); })) {}
 
 void KarVoVrBur::write_snapshot() {
     DataStorage& ds = sys_->get_data_storage();
@@ -359,9 +357,8 @@ void System::fill_values_list() {
     add("ds.depth_lag", "Задержанная глубина", "м", 0, [lag] { return lag->get_value(); });
     add("race.lag_time2", "Время до выхода метки", "", 2, [lag] { return double(lag->get_time_to_depth_out()); });
     auto kavern = [cfg] { return static_cast<float>(cfg->get_race_info().kavern_koeff); };
-    add("pore.rastvor_volume", "V р-ра в скважине", "м3", 0, [well, candles, kavern] {
-        return double(well->get_volume(candles->get(), candles->get_pipe(), kavern()));
-    });
+    add("pore.rastvor_volume", "V р-ра в скважине", "м3", 0,
+        [well, candles, kavern] { return double(well->get_volume(candles->get(), candles->get_pipe(), kavern())); });
     add("pore.constr.total_len", "Длина ствола скважины", "м", 0, [constr] { return double(constr->get_total_len()); });
     add("pore.constr.total_volume", "Объём пустой скважины", "м3", 0,
         [constr, kavern] { return double(constr->get_volume(kavern())); });
@@ -374,17 +371,20 @@ void System::fill_values_list() {
         [race] { return race->get_nasos_rastvor_volume(); });
     add("race.spo_time", "Время СПО", "", 1, [race] { return double(race->get_spo_time()); });
     add("race.spo_up_time", "Время подъема инструмента", "", 1, [race] { return double(race->get_spo_up_time()); });
-    add("race.spo_down_time", "Время спуска инструмента", "", 1,
-        [race] { return double(race->get_spo_down_time()); });
+    add("race.spo_down_time", "Время спуска инструмента", "", 1, [race] { return double(race->get_spo_down_time()); });
     add("race.drill_time", "Время бурения", "", 1, [race] { return double(race->get_drill_time()); });
     add("race.registr_time", "Время регистрации", "", 1, [race] { return double(race->get_registr_time()); });
     add("race.prorab_time", "Время проработки", "", 1, [race] { return double(race->get_prorab_time()); });
     add("race.prom_time", "Время промывки", "", 1, [race] { return double(race->get_prom_time()); });
     add("race.other_time", "Прочее время", "", 1, [race] { return double(race->get_other_time()); });
-    add("tanks.active_volume", "V р-ра в актив. ёмкостях", "м3", 0, [tanks] { return double(tanks->get_active_tank_v()); });
-    add("tanks.doliv_volume", "V р-ра в долив. ёмкостях", "м3", 0, [tanks] { return double(tanks->get_whole_doliv_v()); });
-    add("tanks.in_volume", "V р-ра в приёмных ёмкостях", "м3", 0, [tanks] { return double(tanks->get_total_in_tank()); });
-    add("tanks.whole_volume", "V р-ра во всех ёмкостях", "м3", 0, [tanks] { return double(tanks->get_whole_tank_v()); });
+    add("tanks.active_volume", "V р-ра в актив. ёмкостях", "м3", 0,
+        [tanks] { return double(tanks->get_active_tank_v()); });
+    add("tanks.doliv_volume", "V р-ра в долив. ёмкостях", "м3", 0,
+        [tanks] { return double(tanks->get_whole_doliv_v()); });
+    add("tanks.in_volume", "V р-ра в приёмных ёмкостях", "м3", 0,
+        [tanks] { return double(tanks->get_total_in_tank()); });
+    add("tanks.whole_volume", "V р-ра во всех ёмкостях", "м3", 0,
+        [tanks] { return double(tanks->get_whole_tank_v()); });
     add("config.race_info.doloto_diametr", "Диаметр долота", "мм", 0,
         [cfg] { return cfg->get_race_info().bit_diameter; });
     add("config.race_info.kavern_koeff", "Коэффициент кавернозности", "", 0,
@@ -422,8 +422,8 @@ void System::load_from_file(const AnsiString& folder) {
         rtl::FileStream stream(os::native_path(path), rtl::FileStream::Mode::fmOpenRead);
         unsigned char b[4];
         stream.ReadBuffer(b, 4);
-        std::int32_t version = static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
-                                                         (static_cast<std::uint32_t>(b[3]) << 24));
+        std::int32_t version =
+            static_cast<std::int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
         if (version != modules_->get_version()) throw std::runtime_error("Не совпадает версия файла копии системы");
         modules_->deserialize(&stream, 1, [&](const std::string& error) {
             err_log_->add("System::load_from_file : '" + path + "': " + error);

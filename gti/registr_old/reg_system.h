@@ -61,7 +61,7 @@ class Storage;
 namespace vf {
 class ViewFile;
 struct Sample;
-}
+}  // namespace vf
 class ErrLog;
 class RegistrLogOld;
 class Sound;

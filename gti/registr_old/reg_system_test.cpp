@@ -2,6 +2,7 @@
 #include "gti/registr_old/root_testing.h"
 
 #include "gti/registr_old/InstrPipes/instr_items.h"
+#include "gti/registr_old/all_params.h"
 #include "gti/registr_old/calc_values.h"
 #include "gti/registr_old/candle_counter.h"
 #include "gti/registr_old/comm_hub.h"
@@ -12,22 +13,21 @@
 #include "gti/registr_old/err_log.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/pore_opt.h"
+#include "gti/registr_old/pumps_tanks.h"
+#include "gti/registr_old/race_info.h"
 #include "gti/registr_old/race_total.h"
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/text_storage.h"
-#include "gti/registr_old/view_file.h"
-#include "gti/registr_old/all_params.h"
-#include "gti/registr_old/pumps_tanks.h"
-#include "gti/registr_old/race_info.h"
 #include "gti/registr_old/values.h"
+#include "gti/registr_old/view_file.h"
+#include "library/lock_object.h"
 #include "platform/os/paths.h"
 #include "platform/os/sound.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/message_queue.h"
-#include "library/lock_object.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -47,7 +47,9 @@ using os::testing::write_bytes;
 
 using root_testing::in_fresh_process;
 
-std::string error_log(reg::System& s) { return rtl::cp1251_to_utf8(read_bytes(s.get_exe_path() + "registr.errors.log")); }
+std::string error_log(reg::System& s) {
+    return rtl::cp1251_to_utf8(read_bytes(s.get_exe_path() + "registr.errors.log"));
+}
 
 int count_lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
@@ -118,9 +120,8 @@ TEST(System, ConstructionBuildsTheComponentsAndReadsNothing) {
         writer.set_filenames_to_values();
         EXPECT_EQ(s->get_values().get_variable("rtf.time_file_name"), writer.get_time_file_name());
         s->fill_cur_files_list();
-        EXPECT_EQ(s->get_cur_files(),
-                  (std::set<AnsiString>{writer.get_time_file_name(), writer.get_depth_file_name(),
-                                        writer.get_lag_file_name(), writer.get_fast_file_name()}));
+        EXPECT_EQ(s->get_cur_files(), (std::set<AnsiString>{writer.get_time_file_name(), writer.get_depth_file_name(),
+                                                            writer.get_lag_file_name(), writer.get_fast_file_name()}));
     });
 }
 
@@ -432,8 +433,7 @@ TEST(System, TheEventLogStampsTheTripOfTheConfiguration) {
             lib::Locker hold(sys_lock_obj());
             log.add("событие");
         }
-        while (ui::main_queue().process_messages() > 0) {
-        }
+        while (ui::main_queue().process_messages() > 0) {}
         auto entries = log.read_entries();
         ASSERT_EQ(entries.size(), 1u);
         EXPECT_EQ(entries[0].race, 12);
@@ -478,8 +478,8 @@ TEST(System, TheViewFileSamplesTheFrame) {
         AllParams& all = get_all_params();
         // A parameter registered beyond the file's 512 columns.
         while (all.get_items_count() < 520)
-            all.register_param("доп", "доп", "", "доп_" + std::to_string(all.get_items_count()), 0, 1, 0, 1, 0, 0,
-                               1, 0);
+            all.register_param("доп", "доп", "", "доп_" + std::to_string(all.get_items_count()), 0, 1, 0, 1, 0, 0, 1,
+                               0);
         const std::string beyond = "доп_519";
         const int far = all.get_param_number(beyond);
         ASSERT_GE(far, 512);
@@ -563,7 +563,8 @@ TEST(System, TheVocabularyNamesEveryHubValue) {
         std::vector<ValueParam> list;
         values.enum_values(list, false);
         for (const Entry& e : expected) {
-            auto it = std::find_if(list.begin(), list.end(), [&](const ValueParam& p) { return p.global_name == e.name; });
+            auto it =
+                std::find_if(list.begin(), list.end(), [&](const ValueParam& p) { return p.global_name == e.name; });
             ASSERT_NE(it, list.end()) << e.name;
             EXPECT_EQ(it->name, e.title) << e.name;
             EXPECT_EQ(it->units, e.unit) << e.name;
@@ -584,8 +585,8 @@ TEST(System, TheVocabularyNamesEveryHubValue) {
             OperType op;
             double depth_cur;
         };
-        for (const Cycle& c : {Cycle{1, 410}, Cycle{1, 405}, Cycle{1, 405}, Cycle{2, 405}, Cycle{3, 405},
-                               Cycle{4, 405}, Cycle{0, 405}}) {
+        for (const Cycle& c : {Cycle{1, 410}, Cycle{1, 405}, Cycle{1, 405}, Cycle{2, 405}, Cycle{3, 405}, Cycle{4, 405},
+                               Cycle{0, 405}}) {
             ds.set_operation(c.op);
             ds.set_depth_cur(c.depth_cur);
             race.calculate();

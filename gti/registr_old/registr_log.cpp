@@ -199,9 +199,9 @@ std::vector<RegistrLogOld::Entry> RegistrLogOld::read_entries() {
 bool RegistrLogOld::event_colour(const AnsiString& text, std::int32_t& colour) {
     if (text.empty()) return false;
     switch (text.front()) {
-    case '*': colour = 0xFFFAEC; return true;
-    case '#': colour = 0xDFFFDF; return true;
-    case '.': colour = 0xEAFFFF; return true;
-    default: return false;
+        case '*': colour = 0xFFFAEC; return true;
+        case '#': colour = 0xDFFFDF; return true;
+        case '.': colour = 0xEAFFFF; return true;
+        default: return false;
     }
 }

@@ -76,8 +76,7 @@ public:
     // Logs the captioned options whose stored texts differ: the title, then
     // "... <group> caption[, unit] [old -> new]" per change. Nothing when the
     // sets list different numbers of options or nothing changed.
-    void add_comparsion(const AnsiString& title, const lib::options_base& old_opts,
-                        const lib::options_base& new_opts);
+    void add_comparsion(const AnsiString& title, const lib::options_base& old_opts, const lib::options_base& new_opts);
     static AnsiString get_bool_text(bool flag);
     // Empties the file.
     void clear();

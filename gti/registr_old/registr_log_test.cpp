@@ -25,8 +25,7 @@ using os::testing::read_bytes;
 using os::testing::write_bytes;
 
 void pump() {
-    while (ui::main_queue().process_messages() > 0) {
-    }
+    while (ui::main_queue().process_messages() > 0) {}
 }
 
 // Splits "<trip> <time> <text>" lines of the raw file.
@@ -114,14 +113,15 @@ TEST(RegistrLog, AFileThatCannotBeOpenedKeepsTheEventsForTheNextMessage) {
 TEST(RegistrLog, ReadingBackAppliesTheFiltersAndSkipsForeignLines) {
     os::testing::TempDir dir;
     std::filesystem::create_directory(dir / "p");
-    write_bytes(dir / "p/log",
-                "-1 100 " + rtl::utf8_to_cp1251("вне рейса") + "\n"
-                "заголовок без номера\n"
-                "3 0 time zero\n"
-                "3 200 b \\\"q\\\"\r\n"
-                "4 300 *c\n"
-                "\n"
-                "4 400 " + std::string(5000, 'x') + "\n");
+    write_bytes(dir / "p/log", "-1 100 " + rtl::utf8_to_cp1251("вне рейса") +
+                                   "\n"
+                                   "заголовок без номера\n"
+                                   "3 0 time zero\n"
+                                   "3 200 b \\\"q\\\"\r\n"
+                                   "4 300 *c\n"
+                                   "\n"
+                                   "4 400 " +
+                                   std::string(5000, 'x') + "\n");
     RegistrLogOld log;
     log.set_file_name(dir.path(), "p", "log");
 
@@ -130,8 +130,8 @@ TEST(RegistrLog, ReadingBackAppliesTheFiltersAndSkipsForeignLines) {
         int race;
         std::vector<std::uint32_t> times;
     };
-    for (const Case& c : {Case{0, -1, {100, 200, 300, 400}}, Case{200, -1, {200, 300, 400}},
-                          Case{0, 3, {200}}, Case{250, 4, {300, 400}}, Case{0, 9, {}}}) {
+    for (const Case& c : {Case{0, -1, {100, 200, 300, 400}}, Case{200, -1, {200, 300, 400}}, Case{0, 3, {200}},
+                          Case{250, 4, {300, 400}}, Case{0, 9, {}}}) {
         log.set_filter(c.min_time, c.race);
         std::vector<std::uint32_t> got;
         for (const auto& e : log.read_entries()) got.push_back(e.time);
@@ -237,8 +237,10 @@ TEST(RegistrLog, TheRowSinkRunsWithoutTheLogsLock) {
             added->set_value();
         });
         other_thread_got_in = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-        if (other_thread_got_in) t.join();
-        else late = std::move(t);  // finishes once the writer lets go
+        if (other_thread_got_in)
+            t.join();
+        else
+            late = std::move(t);  // finishes once the writer lets go
     });
     log.add("первое");
     log.on_message(RegistrLogOld::message, 0, 0);
@@ -311,8 +313,7 @@ TEST(RegistrLog, AComparisonLogsTheCaptionedChanges) {
     std::vector<std::string> texts;
     for (const auto& e : log.read_entries()) texts.push_back(e.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"Настройки", "... <Насосы> Скорость, м/с [1 -> 2,5]",
-                                               "... <Насосы> Включено [0 -> 1]",
-                                               "... <Общие <\\\">> Имя [a -> b]"}));
+                                               "... <Насосы> Включено [0 -> 1]", "... <Общие <\\\">> Имя [a -> b]"}));
 
     now.extra = true;  // lists of different lengths: nothing
     log.add_comparsion("Другие", was, now);

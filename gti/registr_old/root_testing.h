@@ -33,8 +33,7 @@ inline void in_fresh_process(const std::function<void()>& body) {
                 const auto& r = results.GetTestPartResult(i);
                 if (!r.failed()) continue;
                 failed = true;
-                std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(),
-                             r.message());
+                std::fprintf(stderr, "%s:%d: %s\n", r.file_name() ? r.file_name() : "?", r.line_number(), r.message());
             }
             std::exit(failed ? 1 : 0);
         },

@@ -15,12 +15,11 @@ FileStorageParam header_param(const Param& p) {
 }
 
 bool same_header(const Param& a, const Param& b) {
-    return a.global_name == b.global_name && a.name == b.name && a.short_name == b.short_name &&
-           a.units == b.units && a.min_value == b.min_value && a.max_value == b.max_value;
+    return a.global_name == b.global_name && a.name == b.name && a.short_name == b.short_name && a.units == b.units &&
+           a.min_value == b.min_value && a.max_value == b.max_value;
 }
 
-const char* const fixed_fast_params[] = {"вес_на_крюке", "давление_на_входе", "момент_ротора", "нагрузка",
-                                         "тальблок"};
+const char* const fixed_fast_params[] = {"вес_на_крюке", "давление_на_входе", "момент_ротора", "нагрузка", "тальблок"};
 
 }  // namespace
 
@@ -144,8 +143,13 @@ bool StoredParamsProvider::matches(const ParamsProvider& source) const {
 ValuesWriterRecord::ValuesWriterRecord(std::uint32_t time, float value_depth, float bit_depth, float lag_depth,
                                        unsigned char operation, std::vector<float> values,
                                        std::shared_ptr<const StoredParamsProvider> provider)
-    : time_(time), value_depth_(value_depth), bit_depth_(bit_depth), lag_depth_(lag_depth),
-      operation_(operation), values_(std::move(values)), provider_(std::move(provider)) {
+    : time_(time),
+      value_depth_(value_depth),
+      bit_depth_(bit_depth),
+      lag_depth_(lag_depth),
+      operation_(operation),
+      values_(std::move(values)),
+      provider_(std::move(provider)) {
     // The record carries exactly its header's parameters.
     values_.resize(static_cast<std::size_t>(provider_ ? provider_->size() : 0), 0.0f);
     lib::io::BinaryMemoryOutputStream sink(block_);

@@ -64,12 +64,10 @@ public:
     void fit(int n);
     // The entry of parameter number n, or null.
     FileStoredValue* find(int n) {
-        return n >= 0 && static_cast<std::size_t>(n) < values_.size() ? &values_[static_cast<std::size_t>(n)]
-                                                                      : nullptr;
+        return n >= 0 && static_cast<std::size_t>(n) < values_.size() ? &values_[static_cast<std::size_t>(n)] : nullptr;
     }
     const FileStoredValue* find(int n) const {
-        return n >= 0 && static_cast<std::size_t>(n) < values_.size() ? &values_[static_cast<std::size_t>(n)]
-                                                                      : nullptr;
+        return n >= 0 && static_cast<std::size_t>(n) < values_.size() ? &values_[static_cast<std::size_t>(n)] : nullptr;
     }
     void clear();
     // Starts the next interval: every sum and count to 0, the last values stay.
@@ -194,9 +192,8 @@ public:
 class ValuesWriterRecord : public OneRecord {
 public:
     // One value per parameter of the provider, in its order.
-    ValuesWriterRecord(std::uint32_t time, float value_depth, float bit_depth, float lag_depth,
-                       unsigned char operation, std::vector<float> values,
-                       std::shared_ptr<const StoredParamsProvider> provider);
+    ValuesWriterRecord(std::uint32_t time, float value_depth, float bit_depth, float lag_depth, unsigned char operation,
+                       std::vector<float> values, std::shared_ptr<const StoredParamsProvider> provider);
 
     void write_to(lib::io::BinaryOutputStream& out) const override;
     std::size_t block_size() const override { return block_.size(); }

@@ -7,9 +7,9 @@
 // The four configurable files are options (sector "Sound") of the module
 // "Sound" of the hub's module list.
 
+#include "library/lock_object.h"
 #include "library/options/options.h"
 #include "library/serial/module_list.h"
-#include "library/lock_object.h"
 
 #include <array>
 #include <string>
@@ -18,11 +18,11 @@ using AnsiString = std::string;
 
 enum SoundType : int {
     snd_stop = 0,
-    snd_alarm = 1,          // loops
-    snd_notify = 2,         // loops
-    snd_short_notify = 3,   // once
-    snd_tuning = 4,         // receiver tuning, loops
-    snd_depth_label = 5,    // arrival of a depth label, once
+    snd_alarm = 1,         // loops
+    snd_notify = 2,        // loops
+    snd_short_notify = 3,  // once
+    snd_tuning = 4,        // receiver tuning, loops
+    snd_depth_label = 5,   // arrival of a depth label, once
 };
 
 class Sound : public lib::OptModule {

@@ -31,11 +31,9 @@ TEST(Sound, TheAlarmIsOnlyEverStopped) {
     sound.play_sound(snd_short_notify);  // replaces the loop, plays once
     EXPECT_EQ(sound.get_looping(), snd_stop);
     sound.play_file("/tmp/x.wav");
-    EXPECT_EQ(rec.player->calls(), (std::vector<Call>{{alarm, true},
-                                                      {"", false},
-                                                      {whistle, true},
-                                                      {whistle, false},
-                                                      {"/tmp/x.wav", false}}));
+    EXPECT_EQ(
+        rec.player->calls(),
+        (std::vector<Call>{{alarm, true}, {"", false}, {whistle, true}, {whistle, false}, {"/tmp/x.wav", false}}));
 }
 
 TEST(Sound, FilesOfTheFiveTypes) {

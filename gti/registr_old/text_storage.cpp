@@ -186,9 +186,7 @@ bool Storage::check_file_changes() {
     return true;
 }
 
-void Storage::sort() {
-    std::stable_sort(records_.begin(), records_.end());
-}
+void Storage::sort() { std::stable_sort(records_.begin(), records_.end()); }
 
 void Storage::check_index(int index, const char* what) const {
     if (index < 0 || static_cast<std::size_t>(index) >= records_.size())

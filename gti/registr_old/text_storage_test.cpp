@@ -73,7 +73,7 @@ TEST(TextStorage, LinesFromOtherStationsAreReadAsWritten) {
              Case{"0.00 0.00 5 1 \"a \\\"b\\\" c\" 0 0 3", 5, 1, "a \"b\" c", 3},  // an escaped quote
              Case{"0.00 0.00 5 1 \"x\" 0 0 0", 5, 1, "x", 9},                      // 0 gives 9
              Case{"0.00 0.00 5 1 \"x\" 0 0 -2", 5, 1, "x", 9},
-             Case{"0.00 0.00 4294967295 0 \"x\"", 4294967295u, 0, "x", 9},          // missing numbers
+             Case{"0.00 0.00 4294967295 0 \"x\"", 4294967295u, 0, "x", 9},  // missing numbers
              Case{"0.00 0.00 7", 7, 0, "", 9},
              Case{"0,00  0,00   8  2  \"двойные  пробелы\"  0 0 4", 8, 2, "двойные  пробелы", 4},
              Case{"0.00 0.00 9 0 \"открыта", 9, 0, "открыта", 9},  // no closing quote
@@ -151,7 +151,7 @@ TEST(TextStorage, AFailedReadKeepsTheSetAndNeverOverwritesTheFile) {
     write_bytes(file, damaged);
     EXPECT_FALSE(s.load_from_file());
     EXPECT_EQ(texts(s), (std::vector<std::string>{"a", "b"}));  // not "c" alone
-    s.add_record(remark(250, "e"));                              // the reload inside fails again
+    s.add_record(remark(250, "e"));                             // the reload inside fails again
     EXPECT_EQ(texts(s), (std::vector<std::string>{"a", "b", "e"}));
     EXPECT_TRUE(s.check_file_changes());  // still not seen: tried again
     EXPECT_FALSE(s.save_to_file());

@@ -45,8 +45,8 @@ constexpr int max_params = 512;
 constexpr std::size_t overhead_offset = 4;
 constexpr std::size_t overhead_size = 32;
 constexpr std::size_t values_offset = overhead_offset + overhead_size * ring_size;  // 2,764,804
-constexpr std::size_t column_size = 4 * static_cast<std::size_t>(ring_size);           // 345,600
-constexpr std::size_t file_size = values_offset + column_size * max_params;             // 179,712,004
+constexpr std::size_t column_size = 4 * static_cast<std::size_t>(ring_size);        // 345,600
+constexpr std::size_t file_size = values_offset + column_size * max_params;         // 179,712,004
 
 struct Overhead {
     float pipes = 0;

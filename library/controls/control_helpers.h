@@ -9,9 +9,9 @@
 
 #include "platform/ui/controls.h"
 #include "platform/ui/cool_bar.h"
-#include "platform/ui/menus.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/lists.h"
+#include "platform/ui/menus.h"
 
 namespace lib {
 
@@ -51,24 +51,24 @@ void set_enabled(bool enabled, std::initializer_list<ui::TObject*> objects);
 // One expression enables or disables a chain of objects:
 // lib::enabler(false) << edit1 << button2;
 class enabler {
- public:
-  explicit enabler(bool state) : state_(state) {}
-  enabler& operator<<(ui::TObject* object);
+public:
+    explicit enabler(bool state) : state_(state) {}
+    enabler& operator<<(ui::TObject* object);
 
- private:
-  bool state_;
+private:
+    bool state_;
 };
 
 // Gives each control's published font the held colour and style:
 // lib::FontSetter(clRed, {fsBold}) << label1 << label2;
 class FontSetter {
- public:
-  FontSetter(ui::TColor color, ui::TFontStyles style) : color_(color), style_(style) {}
-  FontSetter& operator<<(ui::TControl* control);
+public:
+    FontSetter(ui::TColor color, ui::TFontStyles style) : color_(color), style_(style) {}
+    FontSetter& operator<<(ui::TControl* control);
 
- private:
-  ui::TColor color_;
-  ui::TFontStyles style_;
+private:
+    ui::TColor color_;
+    ui::TFontStyles style_;
 };
 
 // Selects the first item equal to `value` after trimming both and ignoring
@@ -79,23 +79,23 @@ void set_combo_value(ui::TComboBox* box, const AnsiString& value);
 // Fits a windowed control (a page of settings) into an area, scaling it and
 // its children.
 class ControlResizer {
- public:
-  // The maximum size is that of a maximised window.
-  ControlResizer();
-  void set_current_size(int width, int height);
-  // `max_width`/`max_height` of 0 use the stored maximum. An area or a
-  // control without width or height leaves the control as it is.
-  void rescale(const ui::TRect& area, ui::TWinControl* c, bool center, bool guarded, int max_width = 0,
-               int max_height = 0);
-  int max_width() const { return max_width_; }
-  int max_height() const { return max_height_; }
+public:
+    // The maximum size is that of a maximised window.
+    ControlResizer();
+    void set_current_size(int width, int height);
+    // `max_width`/`max_height` of 0 use the stored maximum. An area or a
+    // control without width or height leaves the control as it is.
+    void rescale(const ui::TRect& area, ui::TWinControl* c, bool center, bool guarded, int max_width = 0,
+                 int max_height = 0);
+    int max_width() const { return max_width_; }
+    int max_height() const { return max_height_; }
 
- private:
-  int max_width_;
-  int max_height_;
-  int current_width_ = 0;
-  int current_height_ = 0;
-  static constexpr int kMargin = 3;
+private:
+    int max_width_;
+    int max_height_;
+    int current_width_ = 0;
+    int current_height_ = 0;
+    static constexpr int kMargin = 3;
 };
 
 }  // namespace lib

@@ -121,8 +121,7 @@ void load_cool_bar(ui::TCoolBar* bar, rtl::IniFile* ini, const AnsiString& secti
         lines.push_back(std::move(line));
     }
     for (const std::string& line : lines)
-        if (ui::TCoolBand* band = band_named(bar, get_word(line, 0)))
-            band->SetIndex(bar->Bands().Count() - 1);
+        if (ui::TCoolBand* band = band_named(bar, get_word(line, 0))) band->SetIndex(bar->Bands().Count() - 1);
     for (const std::string& line : lines) {
         ui::TCoolBand* band = band_named(bar, get_word(line, 0));
         if (!band) continue;

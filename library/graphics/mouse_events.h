@@ -33,92 +33,92 @@
 namespace lib {
 
 class AreaBase {
- public:
-  explicit AreaBase(const std::any& data) : data_(data) {}
-  virtual ~AreaBase() = default;
-  virtual bool hit_test(const ui::TPoint& p) const = 0;
+public:
+    explicit AreaBase(const std::any& data) : data_(data) {}
+    virtual ~AreaBase() = default;
+    virtual bool hit_test(const ui::TPoint& p) const = 0;
 
-  ui::TCursor get_cursor() const { return cursor_; }
-  void set_cursor(ui::TCursor cursor) { cursor_ = cursor; }
-  const std::any& get_data() const { return data_; }
+    ui::TCursor get_cursor() const { return cursor_; }
+    void set_cursor(ui::TCursor cursor) { cursor_ = cursor; }
+    const std::any& get_data() const { return data_; }
 
- private:
-  std::any data_;
-  ui::TCursor cursor_ = ui::crDefault;
+private:
+    std::any data_;
+    ui::TCursor cursor_ = ui::crDefault;
 };
 
 // The handlers of an area. The point is in the picture's coordinates, the
 // relative point is measured from the area rectangle's top-left corner.
 class EventsArea {
- public:
-  using ClickHandler = std::function<void(const std::any& data, const ui::TPoint& rel)>;
-  using MoveHandler =
-      std::function<void(const std::any& data, ui::TShiftState shift, const ui::TPoint& p, const ui::TPoint& rel)>;
-  using ButtonHandler = std::function<void(const std::any& data, ui::TMouseButton button, ui::TShiftState shift,
-                                           const ui::TPoint& p, const ui::TPoint& rel)>;
+public:
+    using ClickHandler = std::function<void(const std::any& data, const ui::TPoint& rel)>;
+    using MoveHandler =
+        std::function<void(const std::any& data, ui::TShiftState shift, const ui::TPoint& p, const ui::TPoint& rel)>;
+    using ButtonHandler = std::function<void(const std::any& data, ui::TMouseButton button, ui::TShiftState shift,
+                                             const ui::TPoint& p, const ui::TPoint& rel)>;
 
-  ClickHandler on_click;
-  ClickHandler on_dblclick;
-  MoveHandler on_move;
-  ButtonHandler on_down;
-  ButtonHandler on_up;
+    ClickHandler on_click;
+    ClickHandler on_dblclick;
+    MoveHandler on_move;
+    ButtonHandler on_down;
+    ButtonHandler on_up;
 };
 
 class RectArea : public AreaBase, public EventsArea {
- public:
-  RectArea(const ui::TRect& rect, const std::any& data) : AreaBase(data), rect(rect) {}
-  ~RectArea() override = default;
+public:
+    RectArea(const ui::TRect& rect, const std::any& data) : AreaBase(data), rect(rect) {}
+    ~RectArea() override = default;
 
-  bool hit_test(const ui::TPoint& p) const override {
-    return rect.Left < p.x && p.x < rect.Right && rect.Top < p.y && p.y < rect.Bottom;
-  }
-  ui::TPoint get_rel_coords(const ui::TPoint& p) const { return {p.x - rect.Left, p.y - rect.Top}; }
+    bool hit_test(const ui::TPoint& p) const override {
+        return rect.Left < p.x && p.x < rect.Right && rect.Top < p.y && p.y < rect.Bottom;
+    }
+    ui::TPoint get_rel_coords(const ui::TPoint& p) const { return {p.x - rect.Left, p.y - rect.Top}; }
 
-  ui::TRect rect;
+    ui::TRect rect;
 };
 
 class MouseEvents {
- public:
-  // One area seen three ways; a view is empty when the area is missing or
-  // not of that kind.
-  struct RetResult {
-    std::shared_ptr<AreaBase> area;
-    std::shared_ptr<EventsArea> events;
-    std::shared_ptr<RectArea> rect;
-    bool complete() const { return area && events && rect; }
-  };
+public:
+    // One area seen three ways; a view is empty when the area is missing or
+    // not of that kind.
+    struct RetResult {
+        std::shared_ptr<AreaBase> area;
+        std::shared_ptr<EventsArea> events;
+        std::shared_ptr<RectArea> rect;
+        bool complete() const { return area && events && rect; }
+    };
 
-  MouseEvents() = default;
-  MouseEvents(const MouseEvents&) = delete;
-  MouseEvents& operator=(const MouseEvents&) = delete;
+    MouseEvents() = default;
+    MouseEvents(const MouseEvents&) = delete;
+    MouseEvents& operator=(const MouseEvents&) = delete;
 
-  // Registers a copy of the area (data, cursor, handlers, rectangle); the
-  // caller's object may be a temporary.
-  template <typename Area>
-  void add_object(const Area& area) {
-    areas_.push_back(std::make_shared<Area>(area));
-  }
-  // Removes every area; a pending press is kept.
-  void clear() { areas_.clear(); }
-  std::size_t size() const { return areas_.size(); }
+    // Registers a copy of the area (data, cursor, handlers, rectangle); the
+    // caller's object may be a temporary.
+    template <typename Area>
+    void add_object(const Area& area) {
+        areas_.push_back(std::make_shared<Area>(area));
+    }
+    // Removes every area; a pending press is kept.
+    void clear() { areas_.clear(); }
+    std::size_t size() const { return areas_.size(); }
 
-  // The area under the point registered last, or empty.
-  std::shared_ptr<AreaBase> find(const ui::TPoint& p) const;
-  RetResult get_events_area(const ui::TPoint& p) const;
+    // The area under the point registered last, or empty.
+    std::shared_ptr<AreaBase> find(const ui::TPoint& p) const;
+    RetResult get_events_area(const ui::TPoint& p) const;
 
-  void mouse_click(const ui::TPoint& p);
-  void mouse_dbl_click(const ui::TPoint& p);
-  void mouse_move(const ui::TPoint& p, ui::TShiftState shift);
-  void mouse_down(const ui::TPoint& p, ui::TMouseButton button, ui::TShiftState shift);
-  void mouse_up(const ui::TPoint& p, ui::TMouseButton button, ui::TShiftState shift);
+    void mouse_click(const ui::TPoint& p);
+    void mouse_dbl_click(const ui::TPoint& p);
+    void mouse_move(const ui::TPoint& p, ui::TShiftState shift);
+    void mouse_down(const ui::TPoint& p, ui::TMouseButton button, ui::TShiftState shift);
+    void mouse_up(const ui::TPoint& p, ui::TMouseButton button, ui::TShiftState shift);
 
-  bool press_pending() const { return pressed_area_.area != nullptr; }
+    bool press_pending() const { return pressed_area_.area != nullptr; }
 
- private:
-  static RetResult views_of(const std::shared_ptr<AreaBase>& area);
+private:
+    static RetResult views_of(const std::shared_ptr<AreaBase>& area);
 
-  RetResult pressed_area_;
-  std::vector<std::shared_ptr<AreaBase>> areas_;
+    RetResult pressed_area_;
+    std::vector<std::shared_ptr<AreaBase>> areas_;
 };
 
 }  // namespace lib

@@ -9,8 +9,7 @@
 
 namespace lib::io {
 
-static_assert(std::endian::native == std::endian::little,
-              "the stored encoding is the little-endian memory image");
+static_assert(std::endian::native == std::endian::little, "the stored encoding is the little-endian memory image");
 static_assert(sizeof(float) == 4 && sizeof(double) == 8 && sizeof(int) == 4 && sizeof(short) == 2);
 
 namespace {
@@ -169,8 +168,7 @@ void BinaryMemoryInputStream::set_data(const char* data, std::size_t size) {
 
 void BinaryMemoryInputStream::read(char* buffer, unsigned count) {
     if (eof()) throw std::runtime_error("BinaryMemoryInputStream::read: eof() == true");
-    if (count > data_.size() - position_)
-        throw std::range_error("BinaryMemoryInputStream::read: out of range");
+    if (count > data_.size() - position_) throw std::range_error("BinaryMemoryInputStream::read: out of range");
     std::memcpy(buffer, data_.data() + position_, count);
     position_ += count;
 }

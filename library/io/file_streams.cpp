@@ -36,9 +36,7 @@ std::string FileError::details() const {
     return text;
 }
 
-void OSFile::fail(const char* message, int error_code) const {
-    throw FileError(message, file_.path(), error_code);
-}
+void OSFile::fail(const char* message, int error_code) const { throw FileError(message, file_.path(), error_code); }
 
 void OSFile::open(const AnsiString& name, open_types type, bool lock) {
     close();

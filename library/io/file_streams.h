@@ -134,9 +134,7 @@ public:
     void close() { file_.close(); }
     void read(char* buffer, unsigned count) override { file_.read(buffer, count); }
     void skip(int count) override;
-    std::int64_t set_pointer(std::int64_t offset, seek_types origin) {
-        return file_.set_pointer(offset, origin);
-    }
+    std::int64_t set_pointer(std::int64_t offset, seek_types origin) { return file_.set_pointer(offset, origin); }
     bool eof() override { return file_.eof(); }
 
 private:

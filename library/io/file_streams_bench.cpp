@@ -11,9 +11,7 @@
 
 namespace {
 
-std::string scratch_file() {
-    return "/tmp/station-bench-" + std::to_string(::getpid()) + ".bin";
-}
+std::string scratch_file() { return "/tmp/station-bench-" + std::to_string(::getpid()) + ".bin"; }
 
 void BM_WriteFloatsToFile(benchmark::State& state) {
     const std::string path = scratch_file();

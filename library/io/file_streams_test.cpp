@@ -13,9 +13,7 @@ using namespace lib::io;
 
 const os::RetryPolicy kQuick{3, std::chrono::milliseconds(5)};
 
-void put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string get(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -52,8 +50,7 @@ TEST_F(FileStreams, OpenFailuresCarryTheirMessagesAndTheFile) {
     }
     EXPECT_EQ(f.get_handle(), -1);
     EXPECT_EQ(message_of([&] { f.open(dir.path(), ot_read, false); }), "Невозможно открыть файл!");
-    EXPECT_EQ(message_of([&] { f.open(dir / "x", static_cast<open_types>(7), false); }),
-              "Невозможно открыть файл!");
+    EXPECT_EQ(message_of([&] { f.open(dir / "x", static_cast<open_types>(7), false); }), "Невозможно открыть файл!");
 }
 
 TEST_F(FileStreams, AFileHeldByAnotherWriterFailsAfterTheTries) {
@@ -149,7 +146,9 @@ TEST_F(FileStreams, AFailedFlushIsThrownByCloseAndLoggedByTheDestructor) {
     std::string path = dir / "full.dat";
     os::testing::Child child([&](os::testing::ChildSide&) {
         ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {1000, 1000};
+        struct rlimit lim {
+            1000, 1000
+        };
         if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
         std::string logged;
         os::set_error_sink([&](std::string_view m) { logged = std::string(m); });
@@ -184,7 +183,7 @@ TEST_F(FileStreams, ShortReadsThrowAndKeepThePosition) {
     EXPECT_EQ(s, "ab");
     int i = 0;
     EXPECT_EQ(message_of([&] { in >> i; }), "OSFile::read: eof");
-    EXPECT_EQ(in.get(), 'c');  // the failed read gave its bytes back
+    EXPECT_EQ(in.get(), 'c');                   // the failed read gave its bytes back
     EXPECT_THROW(in >> s, std::runtime_error);  // no 0 before the end: no loop
 }
 

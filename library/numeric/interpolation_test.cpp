@@ -15,8 +15,7 @@ using Points = std::vector<std::pair<double, double>>;
 lib::Interpolation table(const Points& points) {
     lib::Interpolation t;
     t.set_size(static_cast<int>(points.size()));
-    for (std::size_t i = 0; i < points.size(); ++i)
-        t.set_point(static_cast<int>(i), points[i].first, points[i].second);
+    for (std::size_t i = 0; i < points.size(); ++i) t.set_point(static_cast<int>(i), points[i].first, points[i].second);
     return t;
 }
 
@@ -27,19 +26,19 @@ TEST(Interpolation, LineValueCases) {
     };
     const Case cases[] = {
         {{{0, 0}, {10, 100}}, 5, 50},
-        {{{0, 0}, {10, 100}}, 20, 200},                  // beyond the last point
-        {{{0, 0}, {10, 100}}, -10, -100},                // before the first
-        {{{0, 0}, {10, 100}}, 10, 100},                  // exactly the last x
-        {{{10, 100}, {0, 0}}, 2.5, 25},                  // filled in descending order
-        {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 1, 10},     // exactly at an inner point
-        {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 3.5, 15},   // between the last two
+        {{{0, 0}, {10, 100}}, 20, 200},                 // beyond the last point
+        {{{0, 0}, {10, 100}}, -10, -100},               // before the first
+        {{{0, 0}, {10, 100}}, 10, 100},                 // exactly the last x
+        {{{10, 100}, {0, 0}}, 2.5, 25},                 // filled in descending order
+        {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 1, 10},    // exactly at an inner point
+        {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 3.5, 15},  // between the last two
         {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 2, 20},
-        {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 6, -60},    // extrapolates the last piece
-        {{{5, 7}}, 5, 0},                                // one point
-        {{}, 1, 0},                                      // no points
-        {{{2, 1}, {2, 3}}, 2, 0},                        // same x
+        {{{0, 0}, {1, 10}, {3, 30}, {4, 0}}, 6, -60},  // extrapolates the last piece
+        {{{5, 7}}, 5, 0},                              // one point
+        {{}, 1, 0},                                    // no points
+        {{{2, 1}, {2, 3}}, 2, 0},                      // same x
         {{{2, 1}, {2, 3}}, 9, 0},
-        {{{0, 0}, {0.000001, 1}}, 0.0000005, 0.5},       // close but distinct x
+        {{{0, 0}, {0.000001, 1}}, 0.0000005, 0.5},  // close but distinct x
     };
     for (const Case& c : cases) {
         auto t = table(c.points);
@@ -53,13 +52,13 @@ TEST(Interpolation, LagrangeValueCases) {
         double x, y;
     };
     const Case cases[] = {
-        {{{5, 7}}, 5, 7},                          // a single point at its own x
-        {{{5, 7}}, 6, 7},                          // constant polynomial
+        {{{5, 7}}, 5, 7},  // a single point at its own x
+        {{{5, 7}}, 6, 7},  // constant polynomial
         {{}, 1, 0},
-        {{{0, 0}, {1, 1}, {2, 4}}, 3, 9},          // the parabola through them
+        {{{0, 0}, {1, 1}, {2, 4}}, 3, 9},  // the parabola through them
         {{{2, 4}, {0, 0}, {1, 1}}, -1, 1},
         {{{0, 1}, {1, 2}, {2, 5}, {3, 10}}, 1.5, 3.25},
-        {{{1, 5}, {1, 5}, {3, 9}}, 2, 2.25},       // terms with a zero divisor are left out
+        {{{1, 5}, {1, 5}, {3, 9}}, 2, 2.25},  // terms with a zero divisor are left out
     };
     for (const Case& c : cases) {
         auto t = table(c.points);
@@ -83,12 +82,12 @@ TEST(Interpolation, ThreePointValueCases) {
         {{{0, 0}, {1, 1}}, 0.5, 0},  // fewer than 3 points
         {parabola, 1.5, 2.25},
         {parabola, 2.5, 6.25},
-        {parabola, 4, 16},           // the last x: last window tried
-        {parabola, -1, 1},           // before the first: window 0-2
-        {parabola, 5, 25},           // after the last: window 2-4
-        {four, 3, 5},                // linear between (2, 4) and (4, 6)
+        {parabola, 4, 16},  // the last x: last window tried
+        {parabola, -1, 1},  // before the first: window 0-2
+        {parabola, 5, 25},  // after the last: window 2-4
+        {four, 3, 5},       // linear between (2, 4) and (4, 6)
         {four, 4, 6},
-        {four, 5, 5},                // after the last: window 1-3, not the line
+        {four, 5, 5},                        // after the last: window 1-3, not the line
         {{{0, 0}, {0, 1}, {1, 1}}, 0.5, 0},  // a zero divisor in the window
     };
     for (const Case& c : cases) {

@@ -21,8 +21,7 @@ double midpoint(double a, double b) {
 }
 }  // namespace
 
-double zero_of_function(const std::function<double(double)>& f, double a, double b,
-                        double tolerance) {
+double zero_of_function(const std::function<double(double)>& f, double a, double b, double tolerance) {
     double m = midpoint(a, b);
     for (int round = 0; round < max_bisection_rounds; ++round) {
         m = midpoint(a, b);

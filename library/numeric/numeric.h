@@ -23,8 +23,7 @@ bool is_over_null(double x);
 // shrunk to neighbouring doubles, so no tolerance below the function's
 // rounding noise can ever be met) and after a bounded number of rounds
 // (NaN or infinite ends), so a call always ends.
-double zero_of_function(const std::function<double(double)>& f, double a, double b,
-                        double tolerance);
+double zero_of_function(const std::function<double(double)>& f, double a, double b, double tolerance);
 
 // Averages the samples added since the last get(). Without counting near-zero
 // samples, values with |x| < 0.001 are left out so that a sensor's dropouts

@@ -15,9 +15,9 @@ TEST(IsOverNull, LopsidedBounds) {
         double x;
         bool zero;
     };
-    for (const Case& t : {Case{0.0, true}, Case{-0.0, true}, Case{0.000009, true}, Case{0.00001, false},
-                          Case{-0.000009, false}, Case{-1e-13, true}, Case{-1e-12, false}, Case{1.0, false},
-                          Case{std::nan(""), false}}) {
+    for (const Case& t :
+         {Case{0.0, true}, Case{-0.0, true}, Case{0.000009, true}, Case{0.00001, false}, Case{-0.000009, false},
+          Case{-1e-13, true}, Case{-1e-12, false}, Case{1.0, false}, Case{std::nan(""), false}}) {
         EXPECT_EQ(lib::is_over_null(t.x), t.zero) << t.x;
     }
 }

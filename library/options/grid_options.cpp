@@ -322,8 +322,7 @@ int align_grid(ui::TStringGrid* grid, bool stretch_last) {
         int width = widest + 1;
         // The last column takes the rest of the client width, but never
         // less than its texts need.
-        if (stretch_last && col == grid->ColCount() - 1)
-            width = std::max(width, grid->ClientWidth() + line - total);
+        if (stretch_last && col == grid->ColCount() - 1) width = std::max(width, grid->ClientWidth() + line - total);
         grid->SetColWidths(col, width);
         total += width + line;
     }

@@ -37,8 +37,7 @@ struct Settings : options_base {
         list.add(new meta_class<int>(hidden, 0, "hidden", "", ""));  // no caption: never shown
         // Same caption again: still one heading.
         list.sector("main2", "Основные");
-        list.add(new meta_class_enum<Operation>(operation, drilling, "operation", "Операция",
-                                                "Бурение|Спуск|Подъём"));
+        list.add(new meta_class_enum<Operation>(operation, drilling, "operation", "Операция", "Бурение|Спуск|Подъём"));
         list.sector("well", "Скважина");
         list.add(new meta_class<std::string>(well, "", "well", "Название"));
         list.add(new meta_class<int>(fixed, 0, "fixed", "Постоянная", ""));
@@ -148,8 +147,8 @@ TEST(GridOptions, ColumnFlagsChooseTheColumns) {
         int flags;
         int number, name, unit, value;
     };
-    for (const Case& c : {Case{15, 0, 1, 2, 3}, Case{14, -1, 0, 1, 2}, Case{8, -1, -1, -1, 0},
-                          Case{6, -1, 0, 1, -1}, Case{9, 0, -1, -1, 1}}) {
+    for (const Case& c : {Case{15, 0, 1, 2, 3}, Case{14, -1, 0, 1, 2}, Case{8, -1, -1, -1, 0}, Case{6, -1, 0, 1, -1},
+                          Case{9, 0, -1, -1, 1}}) {
         SCOPED_TRACE(c.flags);
         grid_options e(nullptr);
         e.calc_col_indexes(c.flags);

@@ -104,8 +104,7 @@ void ioe_float::save_value(rtl::IniFile* ini) { ini->WriteFloat(section, key, *s
 void ioe_float::load_value(rtl::IniFile* ini) {
     const std::string text = ini->ReadString(section, key, "");
     if (!text.empty())
-        *static_cast<float*>(address) =
-            options_detailed::to_float(static_cast<double>(lib::str_to_float(text, 0)));
+        *static_cast<float*>(address) = options_detailed::to_float(static_cast<double>(lib::str_to_float(text, 0)));
 }
 
 void ioe_double::save_value(rtl::IniFile* ini) { ini->WriteFloat(section, key, *static_cast<double*>(address)); }

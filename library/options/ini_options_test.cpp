@@ -95,12 +95,14 @@ TEST_F(IniOptionsTest, EveryElementRoundTripsThroughTheFile) {
               "цвет=16744448\r\n"
               "доля=0,5\r\n"
               "интервал=-1,25\r\n"
-              "начало=" + started_hex + "\r\n"
-              "блок=01AB00FF\r\n"
-              "[Почта]\r\n"
-              "адрес=\"  ivanov@rig, petrov@rig \"\r\n"
-              "получатели=\"\"Иванов, бурмастер\",Петров\"\r\n"
-              "дополнительно=1\r\n");
+              "начало=" +
+                  started_hex +
+                  "\r\n"
+                  "блок=01AB00FF\r\n"
+                  "[Почта]\r\n"
+                  "адрес=\"  ivanov@rig, petrov@rig \"\r\n"
+                  "получатели=\"\"Иванов, бурмастер\",Петров\"\r\n"
+                  "дополнительно=1\r\n");
 
     PackSettings b;
     b.load(file_);
@@ -174,18 +176,14 @@ TEST_F(IniOptionsTest, HexBlocksNeedTheExactLength) {
         const char* text;
         const char* expected;  // 8 bytes as hex, after the load
     } cases[] = {
-        {"0102030405060708", "0102030405060708"},
-        {"010203040506070", "1111111111111111"},    // 15 digits: unchanged
-        {"01020304050607080", "1111111111111111"},  // 17 digits: unchanged
-        {"010203040506070809", "1111111111111111"},
-        {"01zz03040506-708", "0100030405060008"},
+        {"0102030405060708", "0102030405060708"},   {"010203040506070", "1111111111111111"},  // 15 digits: unchanged
+        {"01020304050607080", "1111111111111111"},                                            // 17 digits: unchanged
+        {"010203040506070809", "1111111111111111"}, {"01zz03040506-708", "0100030405060008"},
         {"abcdefABCDEF0000", "ABCDEFABCDEF0000"},
     };
     struct Block : lib::ini_options {
         unsigned char bytes[8];
-        void get_elements_list(lib::ini_options_elements& list) override {
-            list.add_pod(bytes, 8, "s", "pod");
-        }
+        void get_elements_list(lib::ini_options_elements& list) override { list.add_pod(bytes, 8, "s", "pod"); }
     } block;
     for (const Case& c : cases) {
         write_file(std::string("[s]\r\npod=") + c.text + "\r\n");

@@ -70,13 +70,13 @@ TEST_F(IniSerialTest, SizeFromTheFileIsChecked) {
         bool loads;
         std::size_t count;
     } cases[] = {
-        {"", false, 0},                                       // no size: nothing changes
+        {"", false, 0},  // no size: nothing changes
         {"size=abc\r\nitem1=\"a\"\r\n", false, 0},
         {"size=-1\r\n", false, 0},
-        {"size=-5\r\nitem1=\"a\"\r\n", false, 0},             // negative: as if absent
-        {"size=0\r\nitem1=\"a\"\r\n", true, 0},               // sized 0, after_load still runs
+        {"size=-5\r\nitem1=\"a\"\r\n", false, 0},  // negative: as if absent
+        {"size=0\r\nitem1=\"a\"\r\n", true, 0},    // sized 0, after_load still runs
         {"size=2\r\nitem1=\"a\"\r\nitem2=\"b\"\r\n", true, 2},
-        {"size=3\r\nitem1=\"a\"\r\nitem3=\"c\"\r\n", true, 3},  // a gap reads as an empty item
+        {"size=3\r\nitem1=\"a\"\r\nitem3=\"c\"\r\n", true, 3},           // a gap reads as an empty item
         {"size=2000000000\r\nitem1=\"a\"\r\nITEM2=\"b\"\r\n", true, 2},  // capped at the items present
         {"size=5\r\nitem1=\"a\"\r\nitem02=\"x\"\r\nitem9=\"z\"\r\n", true, 1},
         {"size=$7FFFFFFF\r\n", true, 0},

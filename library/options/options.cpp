@@ -87,8 +87,7 @@ void meta_class_float::set_def_value() { set_value(def_value * scale); }
 
 // enumeration
 
-meta_class_enum_base::meta_class_enum_base(int def_value, const char* ini_name, const char* caption,
-                                           const char* texts)
+meta_class_enum_base::meta_class_enum_base(int def_value, const char* ini_name, const char* caption, const char* texts)
     : meta_class_int(def_value, ini_name, caption, nullptr), texts(split_texts(texts)) {}
 
 std::string meta_class_enum_base::get() const {
@@ -106,9 +105,7 @@ void meta_class_enum_base::set(const std::string& text) {
     set_value(def_value);
 }
 
-std::string meta_class_enum_base::get_serial_string() const {
-    return rtl::IntToStr(get_value()) + " (" + get() + ")";
-}
+std::string meta_class_enum_base::get_serial_string() const { return rtl::IntToStr(get_value()) + " (" + get() + ")"; }
 
 void meta_class_enum_base::set_serial_string(const std::string& text) {
     const std::size_t blank = text.find(' ');
@@ -127,8 +124,7 @@ void meta_class_enum_base::enum_popup_strings(rtl::StringList* strings) const {
 
 // bool
 
-meta_class<bool>::meta_class(bool& value, bool def_value, const char* ini_name, const char* caption,
-                             const char* texts)
+meta_class<bool>::meta_class(bool& value, bool def_value, const char* ini_name, const char* caption, const char* texts)
     : meta_class_base(ini_name, caption, nullptr), value(value), def_value(def_value), texts(text_of(texts)) {}
 
 std::string meta_class<bool>::word(int index) const {
@@ -176,9 +172,7 @@ meta_class<std::string>::meta_class(std::string& value, const char* def_value, c
 
 std::string meta_class<std::string>::get_serial_string() const { return lib::normal_text_to_file(value); }
 
-void meta_class<std::string>::set_serial_string(const std::string& text) {
-    value = lib::file_text_to_normal(text);
-}
+void meta_class<std::string>::set_serial_string(const std::string& text) { value = lib::file_text_to_normal(text); }
 
 }  // namespace options_detailed
 

@@ -109,8 +109,8 @@ class meta_class_float : public getter_n_setter<double>, public meta_class_base 
 public:
     // The variable holds value × scale; the texts and the default are in
     // display units. digits is the number of decimals shown, -1 automatic.
-    meta_class_float(double scale, double def_value, int digits, const char* ini_name,
-                     const char* caption, const char* unit);
+    meta_class_float(double scale, double def_value, int digits, const char* ini_name, const char* caption,
+                     const char* unit);
     std::string get() const override;
     void set(const std::string& text) override;
     void set_def_value() override;
@@ -161,8 +161,7 @@ template <>
 class meta_class<unsigned int> : public meta_class_int {
 public:
     // Shown and stored through the signed interface, as the bits of the value.
-    meta_class(unsigned int& value, unsigned int def_value, const char* ini_name, const char* caption,
-               const char* unit)
+    meta_class(unsigned int& value, unsigned int def_value, const char* ini_name, const char* caption, const char* unit)
         : meta_class_int(static_cast<int>(def_value), ini_name, caption, unit), value(value) {}
     int get_value() const override { return static_cast<int>(value); }
     void set_value(const int& v) override { value = static_cast<unsigned int>(v); }
@@ -208,8 +207,7 @@ template <>
 class meta_class<bool> : public meta_class_base {
 public:
     // texts: "false word|true word" for a choice box, or empty for 1 and 0.
-    meta_class(bool& value, bool def_value, const char* ini_name, const char* caption,
-               const char* texts = nullptr);
+    meta_class(bool& value, bool def_value, const char* ini_name, const char* caption, const char* texts = nullptr);
     std::string get() const override;
     void set(const std::string& text) override;
     std::string get_serial_string() const override;
@@ -249,8 +247,7 @@ private:
 // kept in the variable.
 template <class E>
 class meta_class_enum : public meta_class_enum_base {
-    static_assert(std::is_integral_v<E> ||
-                      (std::is_enum_v<E> && requires { E{std::underlying_type_t<E>{}}; }),
+    static_assert(std::is_integral_v<E> || (std::is_enum_v<E> && requires { E{std::underlying_type_t<E>{}}; }),
                   "meta_class_enum needs an integer or an enumeration with a fixed underlying type");
 
 public:

@@ -146,8 +146,7 @@ void IntItem::from_control() {
 
 // --- choices ------------------------------------------------------------------------
 
-ArrayItem::ArrayItem(unsigned long group, int& value, ui::TControl* control, std::vector<int> values,
-                     int default_index)
+ArrayItem::ArrayItem(unsigned long group, int& value, ui::TControl* control, std::vector<int> values, int default_index)
     : Item(group, control), int_value(&value), int_values(std::move(values)), default_index(default_index), kind(1) {}
 
 ArrayItem::ArrayItem(unsigned long group, float& value, ui::TControl* control, std::vector<float> values,
@@ -198,8 +197,7 @@ RadioButtonsItem::RadioButtonsItem(unsigned long group, int& value, std::vector<
 }
 
 void RadioButtonsItem::to_control() {
-    for (std::size_t i = 0; i < controls.size(); ++i)
-        set_check_state(controls[i], static_cast<int>(i) == value);
+    for (std::size_t i = 0; i < controls.size(); ++i) set_check_state(controls[i], static_cast<int>(i) == value);
 }
 
 void RadioButtonsItem::from_control() {

@@ -117,8 +117,7 @@ private:
 class ArrayItem : public Item {
 public:
     ArrayItem(unsigned long group, int& value, ui::TControl* control, std::vector<int> values, int default_index);
-    ArrayItem(unsigned long group, float& value, ui::TControl* control, std::vector<float> values,
-              int default_index);
+    ArrayItem(unsigned long group, float& value, ui::TControl* control, std::vector<float> values, int default_index);
     void to_control() override;
     void from_control() override;
 

@@ -185,10 +185,29 @@ TEST(OptEngine, WrongControlsAreNamed) {
         }
         return std::string();
     };
-    EXPECT_NE(what([&] { OptEngine e; e.add(1, s, label); e.show(1); }).find("NULL"), std::string::npos);
-    EXPECT_NE(what([&] { OptEngine e; e.add(1, b, edit); e.show(1); }).find("PropInfo"), std::string::npos);
-    EXPECT_NE(what([&] { OptEngine e; e.add(1, c, edit); e.show(1); }).find("PropInfo"), std::string::npos);
-    EXPECT_NE(what([&] { OptEngine e; e.add(1, i, edit, std::vector<int>{1}, 0); e.show(1); }).find("box"),
+    EXPECT_NE(what([&] {
+                  OptEngine e;
+                  e.add(1, s, label);
+                  e.show(1);
+              }).find("NULL"),
+              std::string::npos);
+    EXPECT_NE(what([&] {
+                  OptEngine e;
+                  e.add(1, b, edit);
+                  e.show(1);
+              }).find("PropInfo"),
+              std::string::npos);
+    EXPECT_NE(what([&] {
+                  OptEngine e;
+                  e.add(1, c, edit);
+                  e.show(1);
+              }).find("PropInfo"),
+              std::string::npos);
+    EXPECT_NE(what([&] {
+                  OptEngine e;
+                  e.add(1, i, edit, std::vector<int>{1}, 0);
+                  e.show(1);
+              }).find("box"),
               std::string::npos);
     EXPECT_THROW(OptEngine().add(1, i, {edit}), std::logic_error);
 }

@@ -25,7 +25,7 @@ enum class Mode : int { stop, drilling, tripping };
 struct StationOptions : lib::options_base {
     int period = 0;
     unsigned mask = 0;
-    double load = 0;      // kilograms, shown in tonnes
+    double load = 0;  // kilograms, shown in tonnes
     float pressure = 0;
     Mode mode = Mode::stop;
     bool sound = false;
@@ -125,8 +125,8 @@ TEST_F(OptionsTest, MissingAndEmptyValuesGiveTheDefaults) {
 TEST_F(OptionsTest, StoredTextsAsStationsWriteThem) {
     write_file(
         "[Станция]\r\n"
-        "режим=3\r\n"          // no blank: the default
-        "звук=да\r\n"          // stored bools are numbers: anything else is false
+        "режим=3\r\n"  // no blank: the default
+        "звук=да\r\n"  // stored bools are numbers: anything else is false
         "флаг=2\r\n"
         "нулевой_вес= 2.5 \r\n"
         "давление=1,5e1abc\r\n"
@@ -148,7 +148,10 @@ TEST_F(OptionsTest, StoredTextsAsStationsWriteThem) {
     lib::options_list list;
     o.enum_values(list);
     EXPECT_EQ(list.get_item(4)->get(), "?????");
-    EXPECT_EQ(list.get_item(4)->get_serial_string(), "7 (" "?????" ")");
+    EXPECT_EQ(list.get_item(4)->get_serial_string(),
+              "7 ("
+              "?????"
+              ")");
     write_file("[Станция]\r\nрежим=-2 (x)\r\n");
     o.load_from_ini(file_);
     EXPECT_EQ(list.get_item(4)->get(), "?????");
@@ -165,12 +168,11 @@ TEST_F(OptionsTest, DisplayTexts) {
         const char* input;
         const char* shown;
     } cases[] = {
-        {0, "42", "42"},   {0, " ", "5"},        {0, "4x", "5"},     {0, " -3 ", "-3"},
-        {2, "2,5", "2,50"}, {2, "", "1,50"},     {2, "abc", "0,00"}, {2, "3.14159", "3,14"},
-        {3, "0,00012", "0,00012"}, {3, "12", "12"},
-        {4, "СПО", "СПО"},  {4, "спо", "Бурение"}, {4, "Стоп", "Стоп"},
-        {5, "Нет", "Нет"},  {5, "Да", "Да"},     {5, "1", "Да"},     {5, "Нет", "Нет"},
-        {6, "2", "1"},     {6, "0", "0"},        {6, "x", "0"},
+        {0, "42", "42"},           {0, " ", "5"},     {0, "4x", "5"},     {0, " -3 ", "-3"},
+        {2, "2,5", "2,50"},        {2, "", "1,50"},   {2, "abc", "0,00"}, {2, "3.14159", "3,14"},
+        {3, "0,00012", "0,00012"}, {3, "12", "12"},   {4, "СПО", "СПО"},  {4, "спо", "Бурение"},
+        {4, "Стоп", "Стоп"},       {5, "Нет", "Нет"}, {5, "Да", "Да"},    {5, "1", "Да"},
+        {5, "Нет", "Нет"},         {6, "2", "1"},     {6, "0", "0"},      {6, "x", "0"},
         {7, "  a b  ", "  a b  "},
     };
     for (const Case& c : cases) {

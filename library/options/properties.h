@@ -18,8 +18,8 @@ constexpr int int_value = 0;
 constexpr int float_value = 1;
 constexpr int text = 2;
 constexpr int color = 3;
-constexpr int file_name = 4;      // text with a file-choice button
-constexpr int text_dialog = 5;    // text edited in a dialog
+constexpr int file_name = 4;    // text with a file-choice button
+constexpr int text_dialog = 5;  // text edited in a dialog
 }  // namespace property_kind
 
 class Property {

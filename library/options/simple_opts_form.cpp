@@ -60,8 +60,8 @@ TSimpleOptsForm::TSimpleOptsForm(TComponent* owner, lib::options_base& options, 
     Grid->SetFixedRows(1);
     const int widths[] = {41, 127, 89, 151};
     for (int c = 0; c < 4; ++c) Grid->SetColWidths(c, widths[c]);
-    Grid->SetOptions({goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect, goEditing,
-                      goAlwaysShowEditor});
+    Grid->SetOptions(
+        {goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect, goEditing, goAlwaysShowEditor});
     Grid->SetTabStop(true);
 
     editor = std::make_unique<lib::grid_options>(Grid);

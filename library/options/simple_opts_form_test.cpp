@@ -72,7 +72,7 @@ TEST(SimpleOptsForm, OkWritesTheEditedValuesOnly) {
         drv.Click(*dlg.Grid, cell_centre(dlg.Grid, 3, 3));
         drv.Type("3");
         drv.Click(*dlg.Grid, cell_centre(dlg.Grid, 3, 6));  // the plain boolean
-        dlg.Grid->SetCells(3, 11, "1");                       // a read-only value changed by code
+        dlg.Grid->SetCells(3, 11, "1");                     // a read-only value changed by code
         drv.Click(*dlg.btnOk);
     });
     EXPECT_TRUE(dlg.execute("Станция"));

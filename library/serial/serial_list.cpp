@@ -39,20 +39,20 @@ void get_le(serial_list& list, U& value) {
 template <class U, class T>
 serial_list& transfer_integral(serial_list& list, T& value) {
     switch (list.get_serial_state()) {
-    case serial_write: put_le(list, static_cast<U>(value)); break;
-    case serial_read: {
-        U raw = static_cast<U>(value);
-        get_le(list, raw);
-        value = static_cast<T>(raw);
-        break;
-    }
-    default: {
-        // Let the list decide what an undefined state means (the buffer throws).
-        U raw = 0;
-        char bytes[sizeof(U)];
-        std::memcpy(bytes, &raw, sizeof(U));
-        list.process_binary(bytes, static_cast<int>(sizeof(U)));
-    }
+        case serial_write: put_le(list, static_cast<U>(value)); break;
+        case serial_read: {
+            U raw = static_cast<U>(value);
+            get_le(list, raw);
+            value = static_cast<T>(raw);
+            break;
+        }
+        default: {
+            // Let the list decide what an undefined state means (the buffer throws).
+            U raw = 0;
+            char bytes[sizeof(U)];
+            std::memcpy(bytes, &raw, sizeof(U));
+            list.process_binary(bytes, static_cast<int>(sizeof(U)));
+        }
     }
     return list;
 }
@@ -74,8 +74,8 @@ int serial_list::read_range_size(std::size_t min_element_bytes) {
     std::int64_t left = bytes_left();
     if (left >= 0 && min_element_bytes > 0 &&
         static_cast<std::uint64_t>(n) * min_element_bytes > static_cast<std::uint64_t>(left))
-        throw std::runtime_error("error while deserialization: size " + std::to_string(n) +
-                                 " exceeds the " + std::to_string(left) + " bytes left");
+        throw std::runtime_error("error while deserialization: size " + std::to_string(n) + " exceeds the " +
+                                 std::to_string(left) + " bytes left");
     return n;
 }
 
@@ -91,21 +91,21 @@ void serial_list::write_range_size(std::size_t count) {
 void serial_buffer::process_binary(char* data, int size) {
     if (size < 0) throw std::invalid_argument("serial_buffer::process_binary: size < 0");
     switch (state_) {
-    case serial_write:
-        if (static_cast<std::size_t>(size) > static_cast<std::size_t>(INT_MAX) - data_.size())
-            throw std::length_error("serial_buffer::process_binary: record over 2 GiB");
-        data_.insert(data_.end(), data, data + size);
-        break;
-    case serial_read:
-        if (pos_ == -1) throw std::runtime_error("binary_deserial_list::process_binary: eof");
-        if (static_cast<std::size_t>(pos_) + static_cast<std::size_t>(size) > data_.size()) {
-            pos_ = -1;
-            return;
-        }
-        if (size) std::memcpy(data, data_.data() + pos_, static_cast<std::size_t>(size));
-        pos_ += size;
-        break;
-    case serial_undefined: throw std::logic_error("serial_buffer::state is undefinded");
+        case serial_write:
+            if (static_cast<std::size_t>(size) > static_cast<std::size_t>(INT_MAX) - data_.size())
+                throw std::length_error("serial_buffer::process_binary: record over 2 GiB");
+            data_.insert(data_.end(), data, data + size);
+            break;
+        case serial_read:
+            if (pos_ == -1) throw std::runtime_error("binary_deserial_list::process_binary: eof");
+            if (static_cast<std::size_t>(pos_) + static_cast<std::size_t>(size) > data_.size()) {
+                pos_ = -1;
+                return;
+            }
+            if (size) std::memcpy(data, data_.data() + pos_, static_cast<std::size_t>(size));
+            pos_ += size;
+            break;
+        case serial_undefined: throw std::logic_error("serial_buffer::state is undefinded");
     }
 }
 
@@ -134,8 +134,8 @@ void SerialInputBuffer::load_from_stream(rtl::Stream* stream, int size) {
     if (size < 0) throw std::runtime_error("error while deserialization: size < 0");
     std::int64_t left = stream->Remaining();
     if (left >= 0 && static_cast<std::int64_t>(size) + 1 > left)
-        throw std::runtime_error("record length " + std::to_string(size) + " exceeds the " +
-                                 std::to_string(left) + " bytes left in the stream");
+        throw std::runtime_error("record length " + std::to_string(size) + " exceeds the " + std::to_string(left) +
+                                 " bytes left in the stream");
     // Of a stream that can't tell its size, take what arrives in steps, so
     // that a damaged length costs no more memory than the data really sent.
     constexpr std::size_t kStep = 1 << 20;
@@ -221,9 +221,13 @@ serial_list& operator|(serial_list& list, char& value) { return transfer_integra
 serial_list& operator|(serial_list& list, signed char& value) { return transfer_integral<std::uint8_t>(list, value); }
 serial_list& operator|(serial_list& list, unsigned char& value) { return transfer_integral<std::uint8_t>(list, value); }
 serial_list& operator|(serial_list& list, std::int16_t& value) { return transfer_integral<std::uint16_t>(list, value); }
-serial_list& operator|(serial_list& list, std::uint16_t& value) { return transfer_integral<std::uint16_t>(list, value); }
+serial_list& operator|(serial_list& list, std::uint16_t& value) {
+    return transfer_integral<std::uint16_t>(list, value);
+}
 serial_list& operator|(serial_list& list, std::int32_t& value) { return transfer_integral<std::uint32_t>(list, value); }
-serial_list& operator|(serial_list& list, std::uint32_t& value) { return transfer_integral<std::uint32_t>(list, value); }
+serial_list& operator|(serial_list& list, std::uint32_t& value) {
+    return transfer_integral<std::uint32_t>(list, value);
+}
 
 serial_list& operator|(serial_list& list, float& value) {
     std::uint32_t raw = std::bit_cast<std::uint32_t>(value);
@@ -253,27 +257,27 @@ serial_list& operator|(serial_list& list, long double& value) {
 
 serial_list& operator|(serial_list& list, std::string& text) {
     switch (list.get_serial_state()) {
-    case serial_write: {
-        std::string bytes = rtl::utf8_to_cp1251(text);
-        bytes.resize(std::strlen(bytes.c_str()));
-        bytes.push_back('\0');
-        list.process_binary(bytes.data(), static_cast<int>(bytes.size()));
-        break;
-    }
-    case serial_read: {
-        std::string bytes;
-        char c = 0;
-        for (;;) {
-            std::int64_t before = list.bytes_left();
-            list.process_binary(&c, 1);
-            if (before == 0) continue;  // past the end: the next read throws
-            if (c == '\0') break;
-            bytes.push_back(c);
+        case serial_write: {
+            std::string bytes = rtl::utf8_to_cp1251(text);
+            bytes.resize(std::strlen(bytes.c_str()));
+            bytes.push_back('\0');
+            list.process_binary(bytes.data(), static_cast<int>(bytes.size()));
+            break;
         }
-        text = rtl::cp1251_to_utf8(bytes);
-        break;
-    }
-    default: break;
+        case serial_read: {
+            std::string bytes;
+            char c = 0;
+            for (;;) {
+                std::int64_t before = list.bytes_left();
+                list.process_binary(&c, 1);
+                if (before == 0) continue;  // past the end: the next read throws
+                if (c == '\0') break;
+                bytes.push_back(c);
+            }
+            text = rtl::cp1251_to_utf8(bytes);
+            break;
+        }
+        default: break;
     }
     return list;
 }

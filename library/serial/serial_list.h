@@ -146,8 +146,7 @@ serial_list& operator|(serial_list& list, std::string& text);
 inline void get_serial_list(double& value, serial_list& list) { list | value; }
 
 template <class E>
-    requires std::is_enum_v<E>
-serial_list& operator|(serial_list& list, E& value) {
+requires std::is_enum_v<E> serial_list& operator|(serial_list& list, E& value) {
     std::int32_t raw = static_cast<std::int32_t>(value);
     list | raw;
     if (list.is_reading()) value = static_cast<E>(raw);
@@ -157,13 +156,11 @@ serial_list& operator|(serial_list& list, E& value) {
 // Class fields: the member form, unless an overload of get_serial_list for
 // the type is found first.
 template <class T>
-    requires requires(T& v, serial_list& l) { v.get_serial_list(l); }
-void get_serial_list(T& value, serial_list& list) {
-    value.get_serial_list(list);
-}
+requires requires(T& v, serial_list& l) { v.get_serial_list(l); }
+void get_serial_list(T& value, serial_list& list) { value.get_serial_list(list); }
 
 template <class T>
-    requires std::is_class_v<T> && requires(T& v, serial_list& l) { get_serial_list(v, l); }
+requires std::is_class_v<T> && requires(T& v, serial_list& l) { get_serial_list(v, l); }
 serial_list& operator|(serial_list& list, T& value) {
     get_serial_list(value, list);
     return list;
@@ -172,10 +169,14 @@ serial_list& operator|(serial_list& list, T& value) {
 namespace detail {
 template <class T>
 constexpr std::size_t min_serial_bytes() {
-    if constexpr (std::is_same_v<T, long double>) return 10;
-    else if constexpr (std::is_arithmetic_v<T>) return sizeof(T) > 8 ? 8 : sizeof(T);
-    else if constexpr (std::is_enum_v<T>) return 4;
-    else return 1;  // text is at least its 0 byte; anything else at least a byte
+    if constexpr (std::is_same_v<T, long double>)
+        return 10;
+    else if constexpr (std::is_arithmetic_v<T>)
+        return sizeof(T) > 8 ? 8 : sizeof(T);
+    else if constexpr (std::is_enum_v<T>)
+        return 4;
+    else
+        return 1;  // text is at least its 0 byte; anything else at least a byte
 }
 
 // The count before a container's elements; false when the count itself ran

@@ -90,7 +90,7 @@ TEST(SerialList, EveryFieldHasOneFixedForm) {
               "03 00 00 00 "                    // enumeration
               "C4 E0 00 "                       // text in Windows-1251
               "02 00 00 00 01 00 00 00 FF FF FF FF "
-              "01 00 00 00 00 "                 // one empty text
+              "01 00 00 00 00 "                  // one empty text
               "01 00 00 00 07 00 00 00 78 00");  // one class element
 
     lib::SerialInputBuffer in;

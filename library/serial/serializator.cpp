@@ -167,8 +167,8 @@ void Serializator::deserialize(const Modules& modules, rtl::Stream* stream, unsi
     std::int64_t left = stream->Remaining();
     bool count_fits = count >= 0 && (left < 0 || count <= left / kMinRecordBytes);
     if (!count_fits) {
-        std::string why = count < 0 ? " is negative"
-                                    : " does not fit the " + std::to_string(left) + " bytes left in the stream";
+        std::string why =
+            count < 0 ? " is negative" : " does not fit the " + std::to_string(left) + " bytes left in the stream";
         report(on_error, kStreamError + std::string("the record count ") + std::to_string(count) + why);
         if (left < 0) return;  // nothing tells where the records end
     }

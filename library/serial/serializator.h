@@ -73,8 +73,7 @@ public:
     void deserialize(const Modules& modules, rtl::Stream* stream, unsigned param, const ErrorCallback& on_error);
     // One record. Returns false when the stream can no longer be followed
     // (its end, or a damaged length), after reporting why.
-    bool deserialize_module(const Modules& modules, rtl::Stream* stream, unsigned param,
-                            const ErrorCallback& on_error);
+    bool deserialize_module(const Modules& modules, rtl::Stream* stream, unsigned param, const ErrorCallback& on_error);
     // Bytes up to a 0 byte, as UTF-8. Throws at the end of the stream or
     // when no 0 byte comes within a sane name length.
     void read_name(rtl::Stream* stream, std::string& name);

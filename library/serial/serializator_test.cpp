@@ -95,14 +95,14 @@ TEST(Serializator, StreamLayout) {
     rtl::MemoryStream stream;
     lib::Serializator(1030).serialize({&m, &empty}, &stream, 1);
     EXPECT_EQ(hex(stream.bytes()),
-              "06 04 00 00 "  // version 1030
-              "02 00 00 00 "  // two records
-              "61 62 00 "     // "ab"
-              "09 00 00 00 "  // nine data bytes:
-              "05 00 00 00 "  //   the value,
-              "00 "           //   an empty text,
-              "00 00 00 00 "  //   an empty series
-              "5A "           // 85 + 5
+              "06 04 00 00 "            // version 1030
+              "02 00 00 00 "            // two records
+              "61 62 00 "               // "ab"
+              "09 00 00 00 "            // nine data bytes:
+              "05 00 00 00 "            //   the value,
+              "00 "                     //   an empty text,
+              "00 00 00 00 "            //   an empty series
+              "5A "                     // 85 + 5
               "65 00 00 00 00 00 55");  // empty module: checksum 0x55
 }
 
@@ -186,11 +186,15 @@ TEST(Serializator, DamagedStreamsLoadWhatIsLeftAndReportTheRest) {
              std::size_t at = find(b, "Gamma") - 1;  // Beta's checksum byte
              b[at] ^= 0xFF;
          },
-         {1, 0, 3}, "Ошибка во время десериализации модуля Beta: code summ error"},
+         {1, 0, 3},
+         "Ошибка во время десериализации модуля Beta: code summ error"},
         {"changed data byte",
          [](auto& b) { b[find(b, "Beta") + 5 + 4] ^= 1; },
-         {1, 0, 3}, "Ошибка во время десериализации модуля Beta: code summ error"},
-        {"truncated last record", [](auto& b) { b.resize(b.size() - 3); }, {1, 2, 0},
+         {1, 0, 3},
+         "Ошибка во время десериализации модуля Beta: code summ error"},
+        {"truncated last record",
+         [](auto& b) { b.resize(b.size() - 3); },
+         {1, 2, 0},
          "Ошибка во время десериализации модуля Gamma: record length"},
         {"huge record count",
          [](auto& b) {
@@ -199,10 +203,12 @@ TEST(Serializator, DamagedStreamsLoadWhatIsLeftAndReportTheRest) {
              b[6] = 0xFF;
              b[7] = 0x7F;
          },
-         {1, 2, 3}, "the record count 2147483647 does not fit"},
+         {1, 2, 3},
+         "the record count 2147483647 does not fit"},
         {"huge record length",
          [](auto& b) { b[find(b, "Beta") + 5 + 3] = 0x7F; },
-         {1, 0, 0}, "Ошибка во время десериализации модуля Beta: record length"},
+         {1, 0, 0},
+         "Ошибка во время десериализации модуля Beta: record length"},
         {"huge container count inside a record",
          [](auto& b) {
              // Beta's series count, after its int32 and its text "два".
@@ -213,8 +219,11 @@ TEST(Serializator, DamagedStreamsLoadWhatIsLeftAndReportTheRest) {
              for (std::size_t i = 0; i < len; ++i) sum += b[find(b, "Beta") + 9 + i];
              b[find(b, "Beta") + 9 + len] = static_cast<std::uint8_t>(sum);
          },
-         {1, 2, 3}, "Ошибка во время десериализации модуля Beta: error while deserialization: size 1073741826"},
-        {"stream ends between records", [](auto& b) { b.resize(find(b, "Gamma") + 2); }, {1, 2, 0},
+         {1, 2, 3},
+         "Ошибка во время десериализации модуля Beta: error while deserialization: size 1073741826"},
+        {"stream ends between records",
+         [](auto& b) { b.resize(find(b, "Gamma") + 2); },
+         {1, 2, 0},
          "damaged record header"},
     };
     for (const auto& c : cases) {
@@ -271,7 +280,7 @@ private:
 };
 
 TEST(Serializator, DamageOnAStreamOfUnknownSize) {
-    {   // A huge length: the data that is there is read, then the end is reported.
+    {  // A huge length: the data that is there is read, then the end is reported.
         auto memory = three_modules();
         memory.bytes()[find(memory.bytes(), "Beta") + 5 + 3] = 0x7F;
         UnsizedStream stream(memory);
@@ -283,7 +292,7 @@ TEST(Serializator, DamageOnAStreamOfUnknownSize) {
         ASSERT_EQ(errors.list.size(), 1u);
         EXPECT_EQ(errors.list[0], "Ошибка во время десериализации модуля Beta: Ошибка чтения данных из сокета");
     }
-    {   // A huge count: every record is read, then the missing next one reported.
+    {  // A huge count: every record is read, then the missing next one reported.
         auto memory = three_modules();
         memory.bytes()[7] = 0x7F;
         UnsizedStream stream(memory);
@@ -294,7 +303,7 @@ TEST(Serializator, DamageOnAStreamOfUnknownSize) {
         ASSERT_EQ(errors.list.size(), 1u);
         EXPECT_NE(errors.list[0].find("damaged record header"), std::string::npos);
     }
-    {   // A negative count: nothing says where the records end.
+    {  // A negative count: nothing says where the records end.
         auto memory = three_modules();
         memory.bytes()[7] = 0x80;
         UnsizedStream stream(memory);

@@ -40,12 +40,12 @@ public:
 
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-#define check(ok)                                                          \
-    do {                                                                   \
-        if (!(ok)) {                                                       \
+#define check(ok)                                                         \
+    do {                                                                  \
+        if (!(ok)) {                                                      \
             std::fprintf(stderr, "compr_export_fuzz: not so: %s\n", #ok); \
-            std::abort();                                                  \
-        }                                                                  \
+            std::abort();                                                 \
+        }                                                                 \
     } while (0)
 
 void check_shape(const FileStorage& t) {
@@ -109,8 +109,8 @@ os::testing::TempDir& scratch_dir() {
 
 void eight_files(const char* data, std::size_t size) {
     os::testing::TempDir& dir = scratch_dir();
-    static const char* const suffixes[] = {".params", ".text", ".time", ".depth_z", ".depth_cur", ".lag_depth",
-                                           ".operation", ".values"};
+    static const char* const suffixes[] = {".params",    ".text",      ".time",      ".depth_z",
+                                           ".depth_cur", ".lag_depth", ".operation", ".values"};
     if (size < 16) return;
     std::size_t at = 16;
     for (int f = 0; f < 8; ++f) {

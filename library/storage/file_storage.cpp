@@ -142,7 +142,9 @@ int FileStorage::add_parametr(const FileStorageParam& param) {
     return static_cast<int>(params_.size() - 1);
 }
 
-void FileStorage::add_record(const FileStorageItem& item) { records_.push_back(std::make_shared<FileStorageItem>(item)); }
+void FileStorage::add_record(const FileStorageItem& item) {
+    records_.push_back(std::make_shared<FileStorageItem>(item));
+}
 
 const FileStorageItem* FileStorage::get_record(int i) const {
     if (i < 0 || i >= get_data_size()) return nullptr;
@@ -171,9 +173,8 @@ void FileStorage::set_time_range(const lib::unix_time& from, const lib::unix_tim
 }
 
 void FileStorage::sort_by_time() {
-    std::stable_sort(records_.begin(), records_.end(), [](const auto& a, const auto& b) {
-        return a->time.get_value() < b->time.get_value();
-    });
+    std::stable_sort(records_.begin(), records_.end(),
+                     [](const auto& a, const auto& b) { return a->time.get_value() < b->time.get_value(); });
 }
 
 void FileStorage::correct_depths() {

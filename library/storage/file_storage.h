@@ -45,11 +45,11 @@
 namespace lib::io {
 class BinaryMemoryOutputStream;
 class InputMappedFile;
-}
+}  // namespace lib::io
 namespace lib::realtime {
 class BlockScanner;
 struct Block;
-}
+}  // namespace lib::realtime
 
 using AnsiString = std::string;
 
@@ -60,8 +60,7 @@ class FileStorage;
 // into a warning of the table.
 class FileStorageException : public std::runtime_error {
 public:
-    FileStorageException(const AnsiString& message, bool critical)
-        : std::runtime_error(message), critical_(critical) {}
+    FileStorageException(const AnsiString& message, bool critical) : std::runtime_error(message), critical_(critical) {}
     bool is_critical() const { return critical_; }
 
 private:
@@ -73,10 +72,14 @@ struct FileStorageParam {
     FileStorageParam() = default;
     FileStorageParam(const AnsiString& name, const AnsiString& short_name, const AnsiString& units,
                      const AnsiString& global_name, float lower_bound, float upper_bound)
-        : name(name), short_name(short_name), units(units), global_name(global_name),
-          lower_bound(lower_bound), upper_bound(upper_bound) {}
+        : name(name),
+          short_name(short_name),
+          units(units),
+          global_name(global_name),
+          lower_bound(lower_bound),
+          upper_bound(upper_bound) {}
 
-    AnsiString name;         // shown to the operator
+    AnsiString name;  // shown to the operator
     AnsiString short_name;
     AnsiString units;
     AnsiString global_name;  // the parameter's identifier; columns are matched by it
@@ -347,8 +350,7 @@ public:
     void save_with_new_format(const AnsiString& name, int file_number);
     void save_all_to_stream(lib::io::BinaryOutputStream& out, int file_number);
     // Frames a payload as one block.
-    static void save_data_block(int type, lib::io::BinaryMemoryOutputStream& payload,
-                                lib::io::BinaryOutputStream& out);
+    static void save_data_block(int type, lib::io::BinaryMemoryOutputStream& payload, lib::io::BinaryOutputStream& out);
     // The type-2 payload of the table's columns.
     void save_params(lib::io::BinaryMemoryOutputStream& payload);
     // The text values as type-3 blocks (more than one when the text is
@@ -408,8 +410,7 @@ public:
     // writing fails is removed; the files written before it stay. An
     // EncodeType outside 0..2 is refused before anything is written. The
     // progress callback is not called.
-    void save_for_compressing(const AnsiString& base, EncodeType type,
-                              const std::function<void(int)>& progress = {});
+    void save_for_compressing(const AnsiString& base, EncodeType type, const std::function<void(int)>& progress = {});
     // Reads the eight files of an export (with file locking) into the
     // table, which is cleared first. File kind 1.
     void load_compr_rt(const AnsiString& base);

@@ -157,11 +157,11 @@ BENCHMARK(BM_FreshTableAgainstReadLoop)->Unit(benchmark::kMillisecond)->UseRealT
 void BM_WholeProcessAgainstCat(benchmark::State& state) {
     TimeFile& f = time_file();
     std::error_code ec;
-    const std::filesystem::path reader = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "station_files";
+    const std::filesystem::path reader =
+        std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "station_files";
     if (ec || !std::filesystem::exists(reader)) {
         state.SkipWithError("station_files is not built beside this program");
-        for (auto _ : state) {
-        }
+        for (auto _ : state) {}
         return;
     }
     const std::string folder = f.dir.path();

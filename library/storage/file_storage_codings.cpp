@@ -69,9 +69,8 @@ std::string num(long long v) { return rtl::IntToStr(v); }
 
 void check_writable_length(const char* where, std::size_t n) {
     if (n > kMaxLength)
-        throw FileStorageException(std::string(where) + ": " + num(static_cast<long long>(n)) +
-                                       " значений не помещаются в один вектор",
-                                   true);
+        throw FileStorageException(
+            std::string(where) + ": " + num(static_cast<long long>(n)) + " значений не помещаются в один вектор", true);
 }
 
 // A double as the nearest float, overflow giving infinity (a plain
@@ -99,8 +98,8 @@ float dequantise(float min, float max, double q, double levels) {
 
 // The unsigned integer with the bytes of T.
 template <typename T>
-using bits_of = std::conditional_t<sizeof(T) == 1, std::uint8_t,
-                                   std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint32_t>>;
+using bits_of =
+    std::conditional_t<sizeof(T) == 1, std::uint8_t, std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint32_t>>;
 
 // Reads count bytes, growing the buffer only as they arrive: a corrupt count
 // costs at most twice the bytes the stream really holds.
@@ -201,16 +200,21 @@ void FileStorage::read_new_reg_file_vector(BinaryInputStream& in, std::vector<T>
 }
 
 template void FileStorage::add_new_reg_file_vector<char>(BinaryOutputStream&, const std::vector<char>&);
-template void FileStorage::add_new_reg_file_vector<unsigned char>(BinaryOutputStream&, const std::vector<unsigned char>&);
-template void FileStorage::add_new_reg_file_vector<unsigned short>(BinaryOutputStream&, const std::vector<unsigned short>&);
+template void FileStorage::add_new_reg_file_vector<unsigned char>(BinaryOutputStream&,
+                                                                  const std::vector<unsigned char>&);
+template void FileStorage::add_new_reg_file_vector<unsigned short>(BinaryOutputStream&,
+                                                                   const std::vector<unsigned short>&);
 template void FileStorage::add_new_reg_file_vector<int>(BinaryOutputStream&, const std::vector<int>&);
 template void FileStorage::add_new_reg_file_vector<unsigned int>(BinaryOutputStream&, const std::vector<unsigned int>&);
 template void FileStorage::add_new_reg_file_vector<float>(BinaryOutputStream&, const std::vector<float>&);
 template void FileStorage::read_new_reg_file_vector<char>(BinaryInputStream&, std::vector<char>&, std::size_t);
-template void FileStorage::read_new_reg_file_vector<unsigned char>(BinaryInputStream&, std::vector<unsigned char>&, std::size_t);
-template void FileStorage::read_new_reg_file_vector<unsigned short>(BinaryInputStream&, std::vector<unsigned short>&, std::size_t);
+template void FileStorage::read_new_reg_file_vector<unsigned char>(BinaryInputStream&, std::vector<unsigned char>&,
+                                                                   std::size_t);
+template void FileStorage::read_new_reg_file_vector<unsigned short>(BinaryInputStream&, std::vector<unsigned short>&,
+                                                                    std::size_t);
 template void FileStorage::read_new_reg_file_vector<int>(BinaryInputStream&, std::vector<int>&, std::size_t);
-template void FileStorage::read_new_reg_file_vector<unsigned int>(BinaryInputStream&, std::vector<unsigned int>&, std::size_t);
+template void FileStorage::read_new_reg_file_vector<unsigned int>(BinaryInputStream&, std::vector<unsigned int>&,
+                                                                  std::size_t);
 template void FileStorage::read_new_reg_file_vector<float>(BinaryInputStream&, std::vector<float>&, std::size_t);
 
 // --- record fields ---
@@ -258,10 +262,13 @@ void FileStorage::read_new_reg_any_values(BinaryInputStream& in, T FileStorageIt
     for (std::size_t i = 0; i < field.size(); ++i) (*records_[i]).*member = S::put(field[i]);
 }
 
-template void FileStorage::add_new_reg_any_values<lib::unix_time>(BinaryOutputStream&, lib::unix_time FileStorageItem::*) const;
+template void FileStorage::add_new_reg_any_values<lib::unix_time>(BinaryOutputStream&,
+                                                                  lib::unix_time FileStorageItem::*) const;
 template void FileStorage::add_new_reg_any_values<float>(BinaryOutputStream&, float FileStorageItem::*) const;
-template void FileStorage::add_new_reg_any_values<unsigned char>(BinaryOutputStream&, unsigned char FileStorageItem::*) const;
-template void FileStorage::read_new_reg_any_values<lib::unix_time>(BinaryInputStream&, lib::unix_time FileStorageItem::*);
+template void FileStorage::add_new_reg_any_values<unsigned char>(BinaryOutputStream&,
+                                                                 unsigned char FileStorageItem::*) const;
+template void FileStorage::read_new_reg_any_values<lib::unix_time>(BinaryInputStream&,
+                                                                   lib::unix_time FileStorageItem::*);
 template void FileStorage::read_new_reg_any_values<float>(BinaryInputStream&, float FileStorageItem::*);
 template void FileStorage::read_new_reg_any_values<unsigned char>(BinaryInputStream&, unsigned char FileStorageItem::*);
 
@@ -281,11 +288,17 @@ struct QuantiserScratch {
 
     template <typename T>
     std::vector<T>& q() {
-        if constexpr (sizeof(T) == 1) return q8; else return q16;
+        if constexpr (sizeof(T) == 1)
+            return q8;
+        else
+            return q16;
     }
     template <typename T>
     std::vector<T>& kept() {
-        if constexpr (sizeof(T) == 1) return kept8; else return kept16;
+        if constexpr (sizeof(T) == 1)
+            return kept8;
+        else
+            return kept16;
     }
 };
 
@@ -344,8 +357,9 @@ bool quantise(QuantiserScratch& scratch, BinaryOutputStream& out, const std::vec
     for (std::size_t i = 0; i < n; ++i)
         if (std::isfinite(values[i]) && error[i] >= threshold) worst.push_back(static_cast<int>(i));
     if (worst.size() > cap) {
-        std::nth_element(worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(cap), worst.end(),
-                         [&](int a, int b) { return error[static_cast<std::size_t>(a)] > error[static_cast<std::size_t>(b)]; });
+        std::nth_element(
+            worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(cap), worst.end(),
+            [&](int a, int b) { return error[static_cast<std::size_t>(a)] > error[static_cast<std::size_t>(b)]; });
         worst.resize(cap);
     }
     chosen.insert(chosen.end(), worst.begin(), worst.end());
@@ -384,8 +398,10 @@ bool FileStorage::try_to_copmpress(BinaryOutputStream& out, const std::vector<fl
     return quantise<T>(scratch, out, values, levels, force);
 }
 
-template bool FileStorage::try_to_copmpress<std::uint8_t>(BinaryOutputStream&, const std::vector<float>&, unsigned, bool);
-template bool FileStorage::try_to_copmpress<std::uint16_t>(BinaryOutputStream&, const std::vector<float>&, unsigned, bool);
+template bool FileStorage::try_to_copmpress<std::uint8_t>(BinaryOutputStream&, const std::vector<float>&, unsigned,
+                                                          bool);
+template bool FileStorage::try_to_copmpress<std::uint16_t>(BinaryOutputStream&, const std::vector<float>&, unsigned,
+                                                           bool);
 
 void FileStorage::try_to_compress(BinaryOutputStream& out, const std::vector<float>& values) {
     out << coding_quantised;
@@ -428,12 +444,15 @@ void FileStorage::smart_read_vector2(BinaryInputStream& in, std::vector<float>& 
     }
 }
 
-template void FileStorage::smart_read_vector2<std::uint8_t>(BinaryInputStream&, std::vector<float>&, const std::vector<int>&,
-                                                            const std::vector<float>&, float, float, float, int);
-template void FileStorage::smart_read_vector2<std::uint16_t>(BinaryInputStream&, std::vector<float>&, const std::vector<int>&,
-                                                             const std::vector<float>&, float, float, float, int);
-template void FileStorage::smart_read_vector2<std::uint32_t>(BinaryInputStream&, std::vector<float>&, const std::vector<int>&,
-                                                             const std::vector<float>&, float, float, float, int);
+template void FileStorage::smart_read_vector2<std::uint8_t>(BinaryInputStream&, std::vector<float>&,
+                                                            const std::vector<int>&, const std::vector<float>&, float,
+                                                            float, float, int);
+template void FileStorage::smart_read_vector2<std::uint16_t>(BinaryInputStream&, std::vector<float>&,
+                                                             const std::vector<int>&, const std::vector<float>&, float,
+                                                             float, float, int);
+template void FileStorage::smart_read_vector2<std::uint32_t>(BinaryInputStream&, std::vector<float>&,
+                                                             const std::vector<int>&, const std::vector<float>&, float,
+                                                             float, float, int);
 
 void FileStorage::smart_read_vector(BinaryInputStream& in, std::vector<float>& values, std::size_t count) {
     const char* where = "FileStorage::smart_read_vector";
@@ -493,8 +512,9 @@ void FileStorage::read_wavelet_vector(BinaryInputStream& in, std::vector<float>&
     std::vector<std::uint16_t> q;
     read_new_reg_file_vector(in, q, length - kApproximation);
     if (q.size() != length - kApproximation)
-        corrupt("FileStorage::read_wavelet_vector", "коэффициентов детализации " + num(static_cast<long long>(q.size())) +
-                                                        ", ожидалось " + num(static_cast<long long>(length - kApproximation)));
+        corrupt("FileStorage::read_wavelet_vector", "коэффициентов детализации " +
+                                                        num(static_cast<long long>(q.size())) + ", ожидалось " +
+                                                        num(static_cast<long long>(length - kApproximation)));
     wave::float_vector c(length);
     std::copy(head.begin(), head.end(), c.begin());
     const double step = (static_cast<double>(hi) - static_cast<double>(lo)) / levels;

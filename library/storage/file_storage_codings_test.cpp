@@ -341,10 +341,10 @@ TEST(SaveVector, CodingFollowsTheMethodAndTheParameterList) {
         int coding;
     };
     const Case cases[] = {
-        {FileStorage::encode_plain, false, false, 1},     {FileStorage::encode_plain, true, false, 1},
-        {FileStorage::encode_plain, false, true, 1},      {FileStorage::encode_quantised, false, false, 2},
-        {FileStorage::encode_quantised, true, false, 2},  {FileStorage::encode_quantised, false, true, 2},
-        {FileStorage::encode_wavelet, false, false, 3},   {FileStorage::encode_wavelet, true, false, 2},
+        {FileStorage::encode_plain, false, false, 1},    {FileStorage::encode_plain, true, false, 1},
+        {FileStorage::encode_plain, false, true, 1},     {FileStorage::encode_quantised, false, false, 2},
+        {FileStorage::encode_quantised, true, false, 2}, {FileStorage::encode_quantised, false, true, 2},
+        {FileStorage::encode_wavelet, false, false, 3},  {FileStorage::encode_wavelet, true, false, 2},
         {FileStorage::encode_wavelet, false, true, 3},
     };
     for (const auto& c : cases) {
@@ -354,7 +354,7 @@ TEST(SaveVector, CodingFollowsTheMethodAndTheParameterList) {
         EXPECT_EQ(out.bytes[1], 0);
         EXPECT_EQ(at<int>(out.bytes, 2), c.coding) << c.type << c.mechanical << c.gas;
         if (c.type == FileStorage::encode_wavelet && c.mechanical) {
-            EXPECT_EQ(at<int>(out.bytes, 6), 2);          // 16 bits
+            EXPECT_EQ(at<int>(out.bytes, 6), 2);            // 16 bits
             EXPECT_EQ(at<unsigned>(out.bytes, 10), 1024u);  // forced at 1024 levels
         }
     }
@@ -365,8 +365,9 @@ TEST(SaveVector, CodingFollowsTheMethodAndTheParameterList) {
         EXPECT_EQ(out.bytes, bytes({1, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     }
     Sink nothing;
-    EXPECT_NE(expect_message([&] { FileStorage::save_vector(nothing, v, FileStorage::EncodeType(3), false, false); })
-                  .find("неизвестный способ кодирования 3"),
+    EXPECT_NE(expect_message([&] {
+                  FileStorage::save_vector(nothing, v, FileStorage::EncodeType(3), false, false);
+              }).find("неизвестный способ кодирования 3"),
               std::string::npos);
     EXPECT_TRUE(nothing.bytes.empty());
 }
@@ -502,8 +503,7 @@ TEST(DamagedCodings, NoByteValueAnywhereReadsOutOfBounds) {
                     } else {
                         EXPECT_EQ(out.size(), v.size());
                     }
-                } catch (const std::exception&) {
-                }
+                } catch (const std::exception&) {}
             }
         }
     }

@@ -7,11 +7,11 @@
 #include "library/storage/rt_blocks.h"
 #include "platform/os/testing.h"
 
+#include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <algorithm>
-#include <chrono>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
@@ -60,8 +60,8 @@ int read_and_check(const std::string& path, std::vector<std::string>& warnings) 
     t.get_warnings(warnings);
     for (int i = 0; i < t.get_data_size(); ++i) {
         const FileStorageItem* r = t.get_record(i);
-        if (r->time.get_value() != static_cast<std::uint32_t>(i) || r->values != values_of(static_cast<std::uint32_t>(i)) ||
-            r->depth_z != static_cast<float>(i))
+        if (r->time.get_value() != static_cast<std::uint32_t>(i) ||
+            r->values != values_of(static_cast<std::uint32_t>(i)) || r->depth_z != static_cast<float>(i))
             return -1;
     }
     return t.get_data_size();
@@ -84,9 +84,9 @@ public:
     bool wait_for(int n) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (seen_ < n) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now())
-                                  .count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                    .count();
             if (left <= 0) return false;
             pollfd p{fds_[0], POLLIN, 0};
             if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;

@@ -50,10 +50,10 @@ constexpr int kVersion = 1;
 const char kBadHeader[] = "FileStorage::load_after_decompressing: Некорркетный заголовок файла";
 const char kBadVersion[] = "FileStorage::load_after_decompressing: Некорркетная версия файла";
 
-const char* const kMechanical[] = {"вес_на_крюке", "давление_на_входе", "тальблок", "момент_на_ключе",
-                                   "момент_ротора", "скорость_спо", "нагрузка", "дмк",
+const char* const kMechanical[] = {"вес_на_крюке",         "давление_на_входе", "тальблок", "момент_на_ключе",
+                                   "момент_ротора",        "скорость_спо",      "нагрузка", "дмк",
                                    "скорость_механическая"};
-const char* const kGas[] = {"метан_абс", "этан_абс",  "пропан_абс", "бутан_абс", "пентан_абс",
+const char* const kGas[] = {"метан_абс",  "этан_абс",  "пропан_абс", "бутан_абс", "пентан_абс",
                             "гексан_абс", "сумм_газ2", "сумм_газ3",  "сумм_газ",  "максимальный_газ"};
 
 template <std::size_t N>
@@ -102,8 +102,7 @@ void run_in_parallel(std::size_t count, F&& task) {
             }
         }
     };
-    const std::size_t wanted =
-        std::min<std::size_t>(count, std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const std::size_t wanted = std::min<std::size_t>(count, std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     std::vector<std::thread> threads;
     for (std::size_t t = 1; t < wanted; ++t) {
         try {
@@ -130,8 +129,7 @@ void write_file(const AnsiString& name, F&& fill) {
     } catch (...) {
         try {
             out.close();
-        } catch (...) {
-        }
+        } catch (...) {}
         std::error_code ec;
         std::filesystem::remove(name, ec);
         throw;
@@ -156,7 +154,8 @@ int read_column_count(BinaryInputStream& in, const char* where, const AnsiString
     int count;
     in >> count;
     if (count < 0 || count > FileStorage::max_params)
-        damaged(where, source, "столбцы", "число столбцов " + num(count) + " вне пределов 0.." + num(FileStorage::max_params));
+        damaged(where, source, "столбцы",
+                "число столбцов " + num(count) + " вне пределов 0.." + num(FileStorage::max_params));
     return count;
 }
 
@@ -266,7 +265,8 @@ void FileStorage::save_for_compressing(const AnsiString& base, EncodeType type, 
         out << static_cast<unsigned>(records_.size());
         for (std::string& column : coded) {
             for (std::size_t at = 0; at < column.size(); at += 1u << 30)
-                out.write(column.data() + at, static_cast<unsigned>(std::min<std::size_t>(column.size() - at, 1u << 30)));
+                out.write(column.data() + at,
+                          static_cast<unsigned>(std::min<std::size_t>(column.size() - at, 1u << 30)));
             std::string().swap(column);
         }
     });
@@ -334,10 +334,9 @@ void FileStorage::load_compr_rt(const AnsiString& base) {
         }
         text_values_.set_full_text(text);
 
-        const std::pair<const char*, float FileStorageItem::*> depths[] = {
-            {".depth_z", &FileStorageItem::depth_z},
-            {".depth_cur", &FileStorageItem::depth_cur},
-            {".lag_depth", &FileStorageItem::lag_depth}};
+        const std::pair<const char*, float FileStorageItem::*> depths[] = {{".depth_z", &FileStorageItem::depth_z},
+                                                                           {".depth_cur", &FileStorageItem::depth_cur},
+                                                                           {".lag_depth", &FileStorageItem::lag_depth}};
         for (const auto& depth : depths) {
             file = base + depth.first;
             in.open(file, true);

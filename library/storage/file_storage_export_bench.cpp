@@ -38,8 +38,8 @@ namespace fs = std::filesystem;
 
 constexpr int kRecords = 86400;
 constexpr int kParams = 100;
-const char* const kSuffixes[] = {".params", ".text", ".time", ".depth_z", ".depth_cur", ".lag_depth", ".operation",
-                                 ".values"};
+const char* const kSuffixes[] = {".params",    ".text",      ".time",      ".depth_z",
+                                 ".depth_cur", ".lag_depth", ".operation", ".values"};
 
 enum class Op { drilling, connection, circulating, tripping };
 
@@ -57,16 +57,27 @@ struct Day {
 
     Day() {
         std::vector<Channel> channels = {
-            {"вес_на_крюке", 0, 250},       {"давление_на_входе", 0, 400}, {"тальблок", 0, 30},
-            {"момент_на_ключе", 0, 50},     {"момент_ротора", 0, 40},      {"скорость_спо", 0, 2},
-            {"нагрузка", 0, 40},            {"дмк", 0, 100},               {"скорость_механическая", 0, 60},
-            {"метан_абс", 0, 100},          {"этан_абс", 0, 20},           {"пропан_абс", 0, 10},
-            {"бутан_абс", 0, 5},            {"пентан_абс", 0, 2},          {"гексан_абс", 0, 1},
-            {"сумм_газ2", 0, 100},          {"сумм_газ3", 0, 100},         {"сумм_газ", 0, 100},
+            {"вес_на_крюке", 0, 250},
+            {"давление_на_входе", 0, 400},
+            {"тальблок", 0, 30},
+            {"момент_на_ключе", 0, 50},
+            {"момент_ротора", 0, 40},
+            {"скорость_спо", 0, 2},
+            {"нагрузка", 0, 40},
+            {"дмк", 0, 100},
+            {"скорость_механическая", 0, 60},
+            {"метан_абс", 0, 100},
+            {"этан_абс", 0, 20},
+            {"пропан_абс", 0, 10},
+            {"бутан_абс", 0, 5},
+            {"пентан_абс", 0, 2},
+            {"гексан_абс", 0, 1},
+            {"сумм_газ2", 0, 100},
+            {"сумм_газ3", 0, 100},
+            {"сумм_газ", 0, 100},
             {"максимальный_газ", 0, 100},
         };
-        while (channels.size() < kParams)
-            channels.push_back({"канал_" + std::to_string(channels.size()), 0, 100});
+        while (channels.size() < kParams) channels.push_back({"канал_" + std::to_string(channels.size()), 0, 100});
         for (const auto& c : channels)
             table.add_parametr(FileStorageParam(c.global, c.global, "ед", c.global, c.lo, c.hi));
 
@@ -154,8 +165,9 @@ struct Day {
                     }
                 } else if (k < 64) {  // slow sensors
                     drift[k] += 0.002f * noise(rng);
-                    const float v = k % 5 == 0 ? 50.0f * (k % 2 ? mud_in : mud_out)
-                                               : level[k] + 5.0f * std::sin(x / (3000.0f + 40.0f * static_cast<float>(k)));
+                    const float v = k % 5 == 0
+                                        ? 50.0f * (k % 2 ? mud_in : mud_out)
+                                        : level[k] + 5.0f * std::sin(x / (3000.0f + 40.0f * static_cast<float>(k)));
                     sensor(k, v + drift[k], 1.0f / 4096);
                 } else if (k < 80) {  // with the pumps
                     r.values[k] = 0.0f;

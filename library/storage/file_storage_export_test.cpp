@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* const kSuffixes[] = {".params", ".text", ".time", ".depth_z", ".depth_cur", ".lag_depth", ".operation",
-                                 ".values"};
+const char* const kSuffixes[] = {".params",    ".text",      ".time",      ".depth_z",
+                                 ".depth_cur", ".lag_depth", ".operation", ".values"};
 const std::string kBadHeader = "FileStorage::load_after_decompressing: Некорркетный заголовок файла";
 const std::string kBadVersion = "FileStorage::load_after_decompressing: Некорркетная версия файла";
 
@@ -62,8 +62,8 @@ void fill(FileStorage& t, int n, bool gas_zeros = true) {
         r.operation = static_cast<unsigned char>(i / 50 % 7);
         const float x = static_cast<float>(i);
         const float methane = gas_zeros && i % 100 < 20 ? 0.0f : 0.02f * std::exp(std::sin(0.05f * x) * 2.0f);
-        r.values = {120.0f + 30.0f * std::sin(0.02f * x) + (i % 40 == 0 ? 15.0f : 0.0f), methane,
-                    40.0f + 0.001f * x, static_cast<float>(i / 120 % 3)};
+        r.values = {120.0f + 30.0f * std::sin(0.02f * x) + (i % 40 == 0 ? 15.0f : 0.0f), methane, 40.0f + 0.001f * x,
+                    static_cast<float>(i / 120 % 3)};
         t.add_record(r);
     }
     t.text_values().set_text("скважина", "12");
@@ -136,7 +136,8 @@ TEST_F(Export, EachMethodReadsBackWithinItsErrorBound) {
                 worst[c] = std::max(worst[c], error);
             }
         }
-        for (std::size_t c = 0; c < 4; ++c) EXPECT_LE(worst[c], bounds[type][c]) << "method " << type << " column " << c;
+        for (std::size_t c = 0; c < 4; ++c)
+            EXPECT_LE(worst[c], bounds[type][c]) << "method " << type << " column " << c;
     }
 }
 
@@ -262,7 +263,8 @@ TEST_F(Export, DamagedFilesFailNamingTheFileAndLeaveTheTableEmpty) {
     const std::vector<Case> cases = {
         {"column count", ".params", 0, le(129), "число столбцов 129 вне пределов 0..128"},
         {"negative column count", ".params", 0, le(-1), "число столбцов -1"},
-        {"record count", ".values", 0, le(101u), "столбец 1 (вес_на_крюке): FileStorage::smart_read_vector: длина столбца 100 не равна числу записей 101"},
+        {"record count", ".values", 0, le(101u),
+         "столбец 1 (вес_на_крюке): FileStorage::smart_read_vector: длина столбца 100 не равна числу записей 101"},
         {"record count huge", ".values", 0, le(0x80000000u), "число записей"},
         {"unknown coding", ".values", 6, le(4), "столбец 1 (вес_на_крюке): неизвестный способ кодирования столбца 4"},
         {"time count", ".time", 0, le(99), "время записей: длина вектора 99 не равна числу записей 100"},
@@ -377,7 +379,8 @@ TEST(SingleStream, AllThreeCodingsAreRead) {
     }
     Sink out;
     out << AnsiString("CREGFILE") << 1 << 3;
-    for (const char* g : {"a", "b", "c"}) out << AnsiString(g) << AnsiString(g) << AnsiString() << AnsiString(g) << 0.0f << 1.0f;
+    for (const char* g : {"a", "b", "c"})
+        out << AnsiString(g) << AnsiString(g) << AnsiString() << AnsiString(g) << 0.0f << 1.0f;
     out << AnsiString("x=1\r\n") << 200;
     FileStorage::add_new_reg_file_vector(out, std::vector<unsigned>(200, 7u));
     for (int k = 0; k < 3; ++k) FileStorage::add_new_reg_file_vector(out, std::vector<float>(200, 1.0f));

@@ -160,7 +160,7 @@ struct FileStorage::ReadState {
     bool text_only = false;
     // Only records and headers: a merge of what another program appended.
     bool records_only = false;
-    std::size_t total = 0;  // bytes of the data, for sizing
+    std::size_t total = 0;                // bytes of the data, for sizing
     FileStorageMemory* memory = nullptr;  // of the records read
     // Column of each parameter of the current header.
     std::array<int, max_params> map{};
@@ -208,7 +208,8 @@ void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
     Block block;
     while (scanner.next(block)) {
         if (state.text_only && block.type != lib::realtime::block_text) continue;
-        if (state.records_only && (block.type == lib::realtime::block_text || block.type == lib::realtime::block_remark))
+        if (state.records_only &&
+            (block.type == lib::realtime::block_text || block.type == lib::realtime::block_remark))
             continue;
         try {
             read_block(state, block);
@@ -409,8 +410,9 @@ void FileStorage::apply_params(ReadState& state, const std::vector<FileStoragePa
     state.count = count;
     state.header_ok = true;
     // Room for as many records as the rest of the data could hold.
-    const std::size_t room = records_.size() + left / (lib::realtime::block_header_size +
-                                                       lib::realtime::record_head_size + 4 * static_cast<std::size_t>(count));
+    const std::size_t room =
+        records_.size() + left / (lib::realtime::block_header_size + lib::realtime::record_head_size +
+                                  4 * static_cast<std::size_t>(count));
     if (!state.text_only && room > records_.capacity()) records_.reserve(room);
 }
 
@@ -636,7 +638,8 @@ void FileStorage::add_files_by_mask(const char* mask) {
 
 // --- writing ---
 
-void FileStorage::save_data_block(int type, lib::io::BinaryMemoryOutputStream& payload, lib::io::BinaryOutputStream& out) {
+void FileStorage::save_data_block(int type, lib::io::BinaryMemoryOutputStream& payload,
+                                  lib::io::BinaryOutputStream& out) {
     BlockEncoder::write_block(out, type, payload.get_buffer(), payload.get_size());
 }
 
@@ -714,8 +717,7 @@ void FileStorage::smart_save_all(const AnsiString& name, bool merge_only) {
     // nothing another program appends can fall between the two.
     HeldFile held;
     held.open(name, true, false);
-    const bool changed =
-        !(held.write_time() == file_time_) || static_cast<std::int64_t>(held.size()) != file_size_;
+    const bool changed = !(held.write_time() == file_time_) || static_cast<std::int64_t>(held.size()) != file_size_;
     const bool at_end = !records_.empty() && records_.back()->time.get_value() == lib::unix_time::max().get_value();
     if (changed && !at_end && held.size() > 0) {
         // Only the records newer than the table's last one; the table's own

@@ -150,12 +150,12 @@ TEST_F(FileStorageFiles, DamagedFilesKeepWhatSurvivesWithWarnings) {
 
 TEST_F(FileStorageFiles, RecordsGoOnlyToTheColumnsOfAGoodHeader) {
     Blocks b;
-    b.record(1, {5.0f})                  // before any header: no column to go to
+    b.record(1, {5.0f})  // before any header: no column to go to
         .header({"a", "b"})
         .record(2, {1, 2})
-        .record(3, {1, 2, 3})            // count disagrees with the header
+        .record(3, {1, 2, 3})  // count disagrees with the header
         .record(4, {3, 4})
-        .header({"c", "A"})              // a reordered header joins by name
+        .header({"c", "A"})  // a reordered header joins by name
         .record(5, {7, 8});
     std::string path = dir / "h.realdep";
     put(path, b.out.bytes);
@@ -505,7 +505,9 @@ TEST_F(FileStorageFiles, BlockByBlockReadersRefuseWhatIsNotABlock) {
     Blocks b;
     b.header({"a"}).record(7, {1});
     std::string path = dir / "r.realtim";
-    put(path, b.out.bytes + std::string("\x03\x02\x00" "ab", 5));
+    put(path, b.out.bytes + std::string("\x03\x02\x00"
+                                        "ab",
+                                        5));
     FileStorage t;
     lib::io::InputMappedFile in;
     in.open(path, false);
@@ -631,8 +633,8 @@ void expect_same_table(const FileStorage& a, const FileStorage& b) {
     for (int i = 0; i < a.get_data_size(); ++i) {
         const FileStorageItem* x = a.get_record(i);
         const FileStorageItem* y = b.get_record(i);
-        ASSERT_TRUE(x->time.get_value() == y->time.get_value() && x->values == y->values &&
-                    x->depth_z == y->depth_z && x->operation == y->operation)
+        ASSERT_TRUE(x->time.get_value() == y->time.get_value() && x->values == y->values && x->depth_z == y->depth_z &&
+                    x->operation == y->operation)
             << "record " << i;
     }
     EXPECT_EQ(warnings(a), warnings(b));
@@ -661,9 +663,9 @@ TEST_F(FileStorageFiles, ALargeFileReadInPiecesGivesWhatItsBytesGiveAtOnce) {
         if (t == 20000) b.header({"p1", "new", "p0"}).record(t, {1, 2, 3}).header(globals);
         if (bytes.size() < next_damage) continue;
         switch ((next_damage / 50000) % 4) {
-            case 0: bytes.push_back('\x09'); break;                       // a stray byte
-            case 1: bytes[record_at + 3 + 17] = '\x07'; break;            // a value count hit
-            case 2: bytes += std::string(3000, '\x01'); break;            // headers of no sound block
+            case 0: bytes.push_back('\x09'); break;             // a stray byte
+            case 1: bytes[record_at + 3 + 17] = '\x07'; break;  // a value count hit
+            case 2: bytes += std::string(3000, '\x01'); break;  // headers of no sound block
             case 3: b.enc.write_remark(b.out, t, 1.0f, "Замечание"); break;
         }
         if (next_damage == 3 * 1000000) bytes += std::string(200000, '\x55');  // longer than any lookahead

@@ -86,11 +86,17 @@ TEST(FileStorageTable, CorrectDepthsKeepsTheDepthSeries) {
     };
     const std::vector<Case> cases = {
         {"fewer than four records change nothing", {12, 10, 11}, {true, false, true}, {true, false, true}},
-        {"a later lower depth drops the higher", {10, 12, 11, 13}, {false, false, false, false},
+        {"a later lower depth drops the higher",
+         {10, 12, 11, 13},
+         {false, false, false, false},
          {true, false, true, false}},
-        {"no depth drops out in the middle, not at the start", {0, 5, 0, 7, 9}, {false, true, true, true, true},
+        {"no depth drops out in the middle, not at the start",
+         {0, 5, 0, 7, 9},
+         {false, true, true, true, true},
          {true, true, false, true, true}},
-        {"a first record at 0 stays valid below later depths", {0, 1, 2, 3}, {false, false, false, false},
+        {"a first record at 0 stays valid below later depths",
+         {0, 1, 2, 3},
+         {false, false, false, false},
          {true, true, true, false}},
     };
     for (const auto& c : cases) {

@@ -92,9 +92,8 @@ void BlockEncoder::flush_block(lib::io::BinaryOutputStream& out, int type) {
     out.write(block_.data(), static_cast<unsigned>(block_.size()));
 }
 
-void BlockEncoder::write_record(lib::io::BinaryOutputStream& out, std::uint32_t time, float depth_z,
-                                float depth_cur, float lag_depth, unsigned char operation, const float* values,
-                                std::size_t count) {
+void BlockEncoder::write_record(lib::io::BinaryOutputStream& out, std::uint32_t time, float depth_z, float depth_cur,
+                                float lag_depth, unsigned char operation, const float* values, std::size_t count) {
     block_.assign(block_header_size, '\0');
     append_record_payload(block_, time, depth_z, depth_cur, lag_depth, operation, values, count);
     flush_block(out, block_record);
@@ -105,8 +104,7 @@ void BlockEncoder::write_record(lib::io::BinaryOutputStream& out, const FileStor
                  item.values.data(), item.values.size());
 }
 
-void BlockEncoder::write_params(lib::io::BinaryOutputStream& out, const FileStorageParam* params,
-                                std::size_t count) {
+void BlockEncoder::write_params(lib::io::BinaryOutputStream& out, const FileStorageParam* params, std::size_t count) {
     block_.assign(block_header_size, '\0');
     append_params_payload(block_, params, count);
     flush_block(out, block_params);
@@ -175,8 +173,7 @@ inline bool sound_block(const char* data, std::size_t size, std::size_t at, int&
 
 }  // namespace
 
-bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_t at, int& type,
-                                  int& block_size) {
+bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_t at, int& type, int& block_size) {
     return sound_block(data, size, at, type, block_size);
 }
 

@@ -99,9 +99,8 @@ public:
     // A type-1 record of count values. The depths are given in their
     // natural order (bottom-hole, current, lag); the encoder puts them in
     // the block's order.
-    void write_record(lib::io::BinaryOutputStream& out, std::uint32_t time, float depth_z,
-                      float depth_cur, float lag_depth, unsigned char operation, const float* values,
-                      std::size_t count);
+    void write_record(lib::io::BinaryOutputStream& out, std::uint32_t time, float depth_z, float depth_cur,
+                      float lag_depth, unsigned char operation, const float* values, std::size_t count);
     void write_record(lib::io::BinaryOutputStream& out, const FileStorageItem& item);
     // A type-2 header of count parameters.
     void write_params(lib::io::BinaryOutputStream& out, const FileStorageParam* params, std::size_t count);
@@ -119,8 +118,7 @@ public:
     // Payloads only, appended to a buffer (FileStorageItem::save_to_stream
     // and FileStorage::save_params).
     static void append_record_payload(std::string& buf, std::uint32_t time, float depth_z, float depth_cur,
-                                      float lag_depth, unsigned char operation, const float* values,
-                                      std::size_t count);
+                                      float lag_depth, unsigned char operation, const float* values, std::size_t count);
     static void append_params_payload(std::string& buf, const FileStorageParam* params, std::size_t count);
 
     // Frames a ready payload: type, size, payload, in one write.

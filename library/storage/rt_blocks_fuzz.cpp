@@ -33,12 +33,12 @@ bool beyond_1e20(const FileStorageItem& r) {
 }
 
 // A broken promise names itself before the fuzzer records the input.
-#define check(ok)                                                    \
-    do {                                                             \
-        if (!(ok)) {                                                 \
+#define check(ok)                                                      \
+    do {                                                               \
+        if (!(ok)) {                                                   \
             std::fprintf(stderr, "rt_blocks_fuzz: not so: %s\n", #ok); \
-            std::abort();                                            \
-        }                                                            \
+            std::abort();                                              \
+        }                                                              \
     } while (0)
 
 }  // namespace

@@ -24,8 +24,7 @@ public:
         if (this != &other) assign_from(other);
         return *this;
     }
-    array(array&& other) noexcept
-        : items_(std::move(other.items_)), size_(std::exchange(other.size_, 0)) {}
+    array(array&& other) noexcept : items_(std::move(other.items_)), size_(std::exchange(other.size_, 0)) {}
     array& operator=(array&& other) noexcept {
         items_ = std::move(other.items_);
         size_ = std::exchange(other.size_, 0);
@@ -55,8 +54,7 @@ public:
 
 private:
     std::size_t checked(long long index) const {
-        if (index < 0 || static_cast<unsigned long long>(index) >= size_)
-            throw std::out_of_range("array::operator[]");
+        if (index < 0 || static_cast<unsigned long long>(index) >= size_) throw std::out_of_range("array::operator[]");
         return static_cast<std::size_t>(index);
     }
 

@@ -119,16 +119,14 @@ std::size_t padded_length(std::size_t n) {
     return length;
 }
 
-wavelet::wavelet(const double* coefficients, std::size_t count)
-    : h_(coefficients, coefficients + count), g_(h_) {
+wavelet::wavelet(const double* coefficients, std::size_t count) : h_(coefficients, coefficients + count), g_(h_) {
     for (std::size_t i = 0; i < count; i += 2) g_[i] = -g_[i];
     for (std::size_t i = 0; i < count / 2; ++i) std::swap(g_[i], g_[count - 1 - i]);
 }
 
 void wavelet_forward_step(const float_vector& input, float_vector& output, const float_vector& filter,
                           std::size_t first, std::size_t m) {
-    if (&input == &output)
-        throw std::invalid_argument("wave::wavelet_forward_step: input and output are one vector");
+    if (&input == &output) throw std::invalid_argument("wave::wavelet_forward_step: input and output are one vector");
     if (input.size() < m || output.size() < first || output.size() - first < m / 2)
         throw std::out_of_range("wave::wavelet_forward_step: vectors shorter than the level");
     const std::size_t taps = filter.size();
@@ -145,10 +143,8 @@ void wavelet_forward_step(const float_vector& input, float_vector& output, const
 
 void wavelet_inverse_step(const wavelet& w, const float_vector& input, float_vector& output, std::size_t m) {
     if (m < 2 || m % 2 != 0)
-        throw std::invalid_argument("wave::wavelet_inverse_step: level length " + number_text(m) +
-                                    " is not even");
-    if (&input == &output)
-        throw std::invalid_argument("wave::wavelet_inverse_step: input and output are one vector");
+        throw std::invalid_argument("wave::wavelet_inverse_step: level length " + number_text(m) + " is not even");
+    if (&input == &output) throw std::invalid_argument("wave::wavelet_inverse_step: input and output are one vector");
     if (input.size() < m || output.size() < m)
         throw std::out_of_range("wave::wavelet_inverse_step: vectors shorter than the level");
 
@@ -176,8 +172,8 @@ void wavelet_inverse_step(const wavelet& w, const float_vector& input, float_vec
     }
 }
 
-void wavelet_compress_vector(const wavelet& w, const float_vector& input, float_vector& output,
-                             bool threshold, double factor) {
+void wavelet_compress_vector(const wavelet& w, const float_vector& input, float_vector& output, bool threshold,
+                             double factor) {
     const std::size_t n = input.size();
     require_valid_length("wave::wavelet_compress_vector", n);
     output = input;

@@ -23,14 +23,11 @@ using float_vector = std::vector<double>;
 // already written by the export are restored exactly only with these very
 // digits, so they must never be "improved".
 inline constexpr std::array<double, 30> coif5_filter{
-    -0.00021208083983, 0.00035858968793, 0.00217823635833, -0.0041593587818,
-    -0.01013111752086, 0.02340815678818, 0.02816802897375, -0.09192001056889,
-    -0.05204316318145, 0.42156620673301, 0.77428960373039, 0.43799162621564,
-    -0.06203596396911, -0.1055742087139, 0.04128920875431, 0.03268357427038,
-    -0.01976177894455, -0.0091642311634, 0.00676418544873, 0.0024333732129,
-    -0.00166286370218, -0.00063813134311, 0.00030225958184, 0.00014054114972,
-    -0.00004134043228, -0.00002131502681, 0.00000373465518, 0.00000206376185,
-    -0.00000016744289, -0.00000009517657};
+    -0.00021208083983, 0.00035858968793,  0.00217823635833,  -0.0041593587818,  -0.01013111752086, 0.02340815678818,
+    0.02816802897375,  -0.09192001056889, -0.05204316318145, 0.42156620673301,  0.77428960373039,  0.43799162621564,
+    -0.06203596396911, -0.1055742087139,  0.04128920875431,  0.03268357427038,  -0.01976177894455, -0.0091642311634,
+    0.00676418544873,  0.0024333732129,   -0.00166286370218, -0.00063813134311, 0.00030225958184,  0.00014054114972,
+    -0.00004134043228, -0.00002131502681, 0.00000373465518,  0.00000206376185,  -0.00000016744289, -0.00000009517657};
 
 // The smallest and the only lengths the whole-vector transforms take are
 // 64·2^k; the export pads its columns to padded_length() before coding.
@@ -60,8 +57,8 @@ private:
 // at least 1e-10 becomes exactly 0; the approximation values never change.
 // input is not changed and may be the same object as output. A length that
 // is not 64·2^k throws std::invalid_argument.
-void wavelet_compress_vector(const wavelet& w, const float_vector& input, float_vector& output,
-                             bool threshold, double factor);
+void wavelet_compress_vector(const wavelet& w, const float_vector& input, float_vector& output, bool threshold,
+                             double factor);
 
 // The samples restored from a coefficient vector; output takes its length.
 // coefficients may be the same object as output. A length that is not

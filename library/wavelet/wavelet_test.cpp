@@ -217,8 +217,7 @@ TEST(Wavelet, LengthsOtherThan64TimesAPowerOfTwoAreRefused) {
     for (std::size_t n : {0u, 1u, 32u, 63u, 65u, 96u, 100u, 192u, 1000u}) {
         const float_vector x(n, 1.0);
         float_vector out;
-        EXPECT_THROW(wave::wavelet_compress_vector(station_wavelet(), x, out, true, 2.0), std::invalid_argument)
-            << n;
+        EXPECT_THROW(wave::wavelet_compress_vector(station_wavelet(), x, out, true, 2.0), std::invalid_argument) << n;
         EXPECT_THROW(wave::wavelet_restore_vector(station_wavelet(), x, out), std::invalid_argument) << n;
     }
 }
@@ -228,9 +227,9 @@ TEST(Wavelet, ValidAndPaddedLengths) {
         std::size_t n, padded;
         bool valid;
     };
-    for (const Case& t : {Case{0, 64, false}, Case{1, 64, false}, Case{64, 64, true}, Case{65, 128, false},
-                          Case{100, 128, false}, Case{128, 128, true}, Case{192, 256, false},
-                          Case{1024, 1024, true}, Case{1025, 2048, false}}) {
+    for (const Case& t :
+         {Case{0, 64, false}, Case{1, 64, false}, Case{64, 64, true}, Case{65, 128, false}, Case{100, 128, false},
+          Case{128, 128, true}, Case{192, 256, false}, Case{1024, 1024, true}, Case{1025, 2048, false}}) {
         EXPECT_EQ(wave::padded_length(t.n), t.padded) << t.n;
         EXPECT_EQ(wave::is_valid_length(t.n), t.valid) << t.n;
     }

@@ -16,8 +16,7 @@ public:
     void sleep_ms(int ms) override {
         if (ms <= 0) return;
         timespec left{ms / 1000, long(ms % 1000) * 1000000L};
-        while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
-        }
+        while (::nanosleep(&left, &left) != 0 && errno == EINTR) {}
     }
 };
 
@@ -71,9 +70,7 @@ void ManualClock::clear() {
     sleeps_.clear();
 }
 
-ScopedClock::ScopedClock(Clock& clock) : previous_(g_clock.load(std::memory_order_acquire)) {
-    set_clock(&clock);
-}
+ScopedClock::ScopedClock(Clock& clock) : previous_(g_clock.load(std::memory_order_acquire)) { set_clock(&clock); }
 
 ScopedClock::~ScopedClock() { set_clock(previous_); }
 

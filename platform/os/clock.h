@@ -42,8 +42,8 @@ public:
     void sleep_ms(int ms) override;
     void advance(int ms);
 
-    std::vector<int> sleeps() const;   // every pause asked for, in order
-    std::int64_t slept_ms() const;     // their sum
+    std::vector<int> sleeps() const;  // every pause asked for, in order
+    std::int64_t slept_ms() const;    // their sum
     void clear();
 
 private:

@@ -23,8 +23,7 @@ void release(Process* p) {
         std::thread([p] {
             try {
                 p->wait(-1);
-            } catch (...) {
-            }
+            } catch (...) {}
             delete p;
         }).detach();
     } catch (...) {

@@ -37,8 +37,7 @@ bool only_wild_left(const std::vector<char32_t>& mask, std::size_t i) {
 class Matcher {
 public:
     Matcher(std::vector<char32_t> mask, std::vector<char32_t> name)
-        : mask_(std::move(mask)), name_(std::move(name)),
-          memo_((mask_.size() + 1) * (name_.size() + 1), 0) {}
+        : mask_(std::move(mask)), name_(std::move(name)), memo_((mask_.size() + 1) * (name_.size() + 1), 0) {}
 
     bool match(std::size_t i, std::size_t j) {
         char& seen = memo_[i * (name_.size() + 1) + j];

@@ -65,10 +65,10 @@ std::vector<FoundEntry> find_entries(std::string_view mask, std::uint32_t attrib
 
 // Small changes to folders; false (errno kept in errno) when they fail.
 // None follows a symbolic link at the end of the path.
-bool path_exists(std::string_view path);  // the entry itself, links included
-bool is_directory(std::string_view path);  // a real folder, not a link to one
-bool file_exists(std::string_view path);   // a regular file, through links
-bool remove_file(std::string_view path);   // unlink(2): files and links
+bool path_exists(std::string_view path);       // the entry itself, links included
+bool is_directory(std::string_view path);      // a real folder, not a link to one
+bool file_exists(std::string_view path);       // a regular file, through links
+bool remove_file(std::string_view path);       // unlink(2): files and links
 bool remove_directory(std::string_view path);  // rmdir(2): empty folders only
 bool make_directory(std::string_view path);
 

@@ -46,14 +46,19 @@ TEST(OsMask, WindowsRules) {
         {"ЁЖИК.*", "ёжик.ini", true},
         {"ЇЖАК?", "їжак", true},
         {"*.ЛАС", "скв.лас", true},
-        {"\xFF*", "\xFF" "abc", true},  // bytes that are not UTF-8 match themselves
-        {"\xFE*", "\xFF" "abc", false},
+        {"\xFF*",
+         "\xFF"
+         "abc",
+         true},  // bytes that are not UTF-8 match themselves
+        {"\xFE*",
+         "\xFF"
+         "abc",
+         false},
         {"data", "DATA", true},
         {"data", "data2", false},
         {"*_", "pult_", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(os::mask_matches(c.mask, c.name), c.matches) << c.mask << " vs " << c.name;
+    for (const auto& c : cases) EXPECT_EQ(os::mask_matches(c.mask, c.name), c.matches) << c.mask << " vs " << c.name;
 }
 
 void touch(const std::string& path, const std::string& content = "x") {
@@ -105,7 +110,7 @@ TEST(OsFind, LinksAreNeverFollowedIntoAndALoopIsHarmless) {
     auto all = os::find_entries(dir / "*", os::fa_directory);
     ASSERT_EQ(names(all), (std::vector<std::string>{"dangling", "link.dat", "loop", "real"}));
     EXPECT_EQ(all[1].attributes, os::fa_normal);
-    EXPECT_EQ(all[1].size, 3);  // a link to a file reads as that file
+    EXPECT_EQ(all[1].size, 3);                    // a link to a file reads as that file
     EXPECT_EQ(all[2].attributes, os::fa_normal);  // not a folder: never searched into
     EXPECT_EQ(all[3].attributes, os::fa_directory);
 

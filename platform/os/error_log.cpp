@@ -46,8 +46,7 @@ void log_error(std::string_view message) noexcept {
             (*sink)(message);
         else
             write_stderr(message);
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 }  // namespace os

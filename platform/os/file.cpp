@@ -39,8 +39,8 @@ bool is_missing(int err) { return err == ENOENT || err == ENOTDIR; }
 // (no permission, read-only file system, a name too long) will not change
 // in two seconds, so it fails at once.
 bool is_transient(int err) {
-    return err == EAGAIN || err == EWOULDBLOCK || err == EINTR || err == EBUSY ||
-           err == ETXTBSY || err == EMFILE || err == ENFILE || err == ENOMEM;
+    return err == EAGAIN || err == EWOULDBLOCK || err == EINTR || err == EBUSY || err == ETXTBSY || err == EMFILE ||
+           err == ENFILE || err == ENOMEM;
 }
 
 // Takes the share rule's lock. 0 on success, else the errno.
@@ -88,9 +88,7 @@ bool whole(std::size_t count, std::int64_t moved, int& error) {
 
 FILETIME filetime_of(const struct timespec& ts) { return filetime_from_unix(ts.tv_sec, ts.tv_nsec); }
 
-std::int64_t ns_of(const struct timespec& ts) {
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+std::int64_t ns_of(const struct timespec& ts) { return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec; }
 
 FileInfo info_of(const struct stat& st) {
     FileInfo info;
@@ -118,9 +116,9 @@ std::uint64_t filetime_ticks(const FILETIME& t) {
 FILETIME filetime_from_unix(std::int64_t seconds, long nanoseconds) {
     FILETIME t;
     if (seconds < -kUnixEpochSeconds) return t;
-    std::uint64_t ticks = static_cast<std::uint64_t>(seconds + kUnixEpochSeconds) *
-                              static_cast<std::uint64_t>(kTicksPerSecond) +
-                          static_cast<std::uint64_t>(std::max(nanoseconds, 0L) / 100);
+    std::uint64_t ticks =
+        static_cast<std::uint64_t>(seconds + kUnixEpochSeconds) * static_cast<std::uint64_t>(kTicksPerSecond) +
+        static_cast<std::uint64_t>(std::max(nanoseconds, 0L) / 100);
     t.dwLowDateTime = static_cast<std::uint32_t>(ticks & 0xFFFFFFFFu);
     t.dwHighDateTime = static_cast<std::uint32_t>(ticks >> 32);
     return t;
@@ -128,20 +126,16 @@ FILETIME filetime_from_unix(std::int64_t seconds, long nanoseconds) {
 
 std::uint32_t dos_date_time(const FILETIME& t) {
     constexpr std::uint32_t kFirst = (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
-    std::int64_t unix_seconds =
-        static_cast<std::int64_t>(filetime_ticks(t) / kTicksPerSecond) - kUnixEpochSeconds;
+    std::int64_t unix_seconds = static_cast<std::int64_t>(filetime_ticks(t) / kTicksPerSecond) - kUnixEpochSeconds;
     std::time_t tt = static_cast<std::time_t>(unix_seconds);
     struct tm tm {};
     if (::localtime_r(&tt, &tm) == nullptr) return kFirst;
     int year = tm.tm_year + 1900;
     if (year < 1980) return kFirst;
     if (year > 2107) return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    return (static_cast<std::uint32_t>(year - 1980) << 25) |
-           (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
-           (static_cast<std::uint32_t>(tm.tm_mday) << 16) |
-           (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
-           (static_cast<std::uint32_t>(tm.tm_min) << 5) |
-           static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2);
+    return (static_cast<std::uint32_t>(year - 1980) << 25) | (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
+           (static_cast<std::uint32_t>(tm.tm_mday) << 16) | (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
+           (static_cast<std::uint32_t>(tm.tm_min) << 5) | static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2);
 }
 
 RetryPolicy retry_policy() {
@@ -154,9 +148,7 @@ void set_retry_policy(const RetryPolicy& policy) {
     g_policy = policy;
 }
 
-ScopedRetryPolicy::ScopedRetryPolicy(const RetryPolicy& policy) : saved_(retry_policy()) {
-    set_retry_policy(policy);
-}
+ScopedRetryPolicy::ScopedRetryPolicy(const RetryPolicy& policy) : saved_(retry_policy()) { set_retry_policy(policy); }
 
 ScopedRetryPolicy::~ScopedRetryPolicy() { set_retry_policy(saved_); }
 
@@ -187,8 +179,7 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock,
-                        const RetryPolicy& policy) {
+File::Status File::open(std::string_view path, Mode mode, bool whole_file_lock, const RetryPolicy& policy) {
     OpenOptions options;
     options.whole_file_lock = whole_file_lock;
     options.policy = policy;
@@ -204,7 +195,10 @@ File::Status File::open(std::string_view path, Mode mode, const OpenOptions& opt
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     bool writer = true;
     switch (mode) {
-        case Mode::read: flags |= O_RDONLY; writer = false; break;
+        case Mode::read:
+            flags |= O_RDONLY;
+            writer = false;
+            break;
         case Mode::write_truncate:
         case Mode::write_append: flags |= O_WRONLY | O_CREAT; break;
         case Mode::read_write_truncate:
@@ -291,7 +285,8 @@ File::Status File::open(std::string_view path, Mode mode, const OpenOptions& opt
 }
 
 bool File::names_open_file() const {
-    struct stat open_st {}, path_st {};
+    struct stat open_st {
+    }, path_st{};
     if (fd_ < 0 || ::fstat(fd_, &open_st) != 0) return false;
     // A name that can't be looked at (no search permission on a folder, say)
     // can't have been replaced by a station program either.
@@ -354,9 +349,9 @@ std::int64_t File::read(void* buffer, std::size_t count) {
 bool File::write(const void* buffer, std::size_t count) {
     if (!check_open()) return false;
     const char* p = static_cast<const char*>(buffer);
-    return whole(count, transfer_all(count, error_, [&](std::size_t done) {
-                     return ::write(fd_, p + done, count - done);
-                 }), error_);
+    return whole(count,
+                 transfer_all(count, error_, [&](std::size_t done) { return ::write(fd_, p + done, count - done); }),
+                 error_);
 }
 
 bool File::read_all(std::string& out) {
@@ -381,10 +376,13 @@ std::int64_t File::read_at(std::int64_t offset, void* buffer, std::size_t count)
 bool File::write_at(std::int64_t offset, const void* buffer, std::size_t count) {
     if (!check_open()) return false;
     const char* p = static_cast<const char*>(buffer);
-    return whole(count, transfer_all(count, error_, [&](std::size_t done) {
-                     return ::pwrite(fd_, p + done, count - done,
-                                     static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-                 }), error_);
+    return whole(count,
+                 transfer_all(count, error_,
+                              [&](std::size_t done) {
+                                  return ::pwrite(fd_, p + done, count - done,
+                                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+                              }),
+                 error_);
 }
 
 bool File::sync() {

@@ -159,8 +159,7 @@ public:
     // its locks, the open starts over on the new file, so the open file is
     // the one the name leads to once the locks are held. On any failure the
     // File is closed and last_error() holds the errno of the cause.
-    Status open(std::string_view path, Mode mode, bool whole_file_lock,
-                const RetryPolicy& policy = retry_policy());
+    Status open(std::string_view path, Mode mode, bool whole_file_lock, const RetryPolicy& policy = retry_policy());
     Status open(std::string_view path, Mode mode, const OpenOptions& options);
 
     bool is_open() const { return fd_ >= 0; }

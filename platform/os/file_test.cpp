@@ -22,9 +22,7 @@ using Status = os::File::Status;
 // Share conflicts are tried a few times only, so failing cases stay short.
 const os::RetryPolicy kQuick{3, std::chrono::milliseconds(5)};
 
-void put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string get(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -337,7 +335,10 @@ TEST(OsFileTime, DosDateTimePacksLocalTime) {
     EXPECT_EQ(os::dos_date_time(os::filetime_from_unix(1709214358, 0)),
               (44u << 25) | (2u << 21) | (29u << 16) | (13u << 11) | (45u << 5) | 29u);
     EXPECT_EQ(os::dos_date_time(os::filetime_from_unix(0, 0)), (1u << 21) | (1u << 16));
-    if (old) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+    if (old)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
     ::tzset();
 }
 
@@ -386,7 +387,9 @@ TEST_F(OsFile, AppendsStayWholeOrAreCutBackWhenTheDiskStopsThem) {
         put(path, "0123456789");
         os::testing::Child child([&](os::testing::ChildSide&) {
             std::signal(SIGXFSZ, SIG_IGN);
-            struct rlimit limit {16, 16};
+            struct rlimit limit {
+                16, 16
+            };
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
             os::AppendOptions o;
             o.cut_back_partial = cut_back;

@@ -51,8 +51,8 @@ FolderHolderLock::Result FolderHolderLock::try_lock(const std::string& folder, c
             holder_ = pid;
             ::close(fd);
             error_ = "'" + native_path(folder) + "' is held by " +
-                     (pid > 0 ? "process " + std::to_string(pid) : std::string("another program")) +
-                     " (lock file '" + path + "')";
+                     (pid > 0 ? "process " + std::to_string(pid) : std::string("another program")) + " (lock file '" +
+                     path + "')";
             return Result::taken;
         }
         ::close(fd);
@@ -74,8 +74,7 @@ void FolderHolderLock::unlock() {
 
 bool can_create_files_in(const std::string& folder, std::string& why) {
     static std::atomic<unsigned> counter{0};
-    const std::string path =
-        in_folder(folder, ".probe" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    const std::string path = in_folder(folder, ".probe" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         why = std::strerror(errno);

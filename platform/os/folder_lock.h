@@ -17,9 +17,9 @@ namespace os {
 class FolderHolderLock {
 public:
     enum class Result {
-        held,      // this object holds the folder
-        taken,     // another program holds it (holder() names it when known)
-        failed,    // the lock file could not be made or locked (error())
+        held,    // this object holds the folder
+        taken,   // another program holds it (holder() names it when known)
+        failed,  // the lock file could not be made or locked (error())
     };
 
     FolderHolderLock() = default;

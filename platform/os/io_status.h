@@ -4,9 +4,9 @@
 namespace os {
 
 enum class IoStatus {
-    ok,        // every byte asked for moved
-    timeout,   // the time ran out first (some bytes may have come)
-    failed,    // the device or connection failed or went away
+    ok,       // every byte asked for moved
+    timeout,  // the time ran out first (some bytes may have come)
+    failed,   // the device or connection failed or went away
 };
 
 }  // namespace os

@@ -11,9 +11,7 @@
 
 namespace {
 
-std::string unique_name(const char* what) {
-    return std::string("test_") + what + "_" + std::to_string(::getpid());
-}
+std::string unique_name(const char* what) { return std::string("test_") + what + "_" + std::to_string(::getpid()); }
 
 TEST(MailslotPath, FoldsCaseAndEscapesEverythingElse) {
     std::string dir = os::runtime_dir();

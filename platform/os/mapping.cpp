@@ -11,8 +11,7 @@ namespace os {
 Mapping::~Mapping() { unmap(); }
 
 Mapping::Mapping(Mapping&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      error_(other.error_) {}
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)), error_(other.error_) {}
 
 Mapping& Mapping::operator=(Mapping&& other) noexcept {
     if (this != &other) {

@@ -80,8 +80,8 @@ std::string NamedLock::file_name_for(const std::string& name) {
     static const char* digits = "0123456789ABCDEF";
     std::string escaped;
     for (unsigned char c : name) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-            c == '_' || c == '-') {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+            c == '-') {
             escaped += static_cast<char>(c);
         } else {
             escaped += '%';

@@ -63,8 +63,7 @@ std::string program_dir() {
 void set_program_dir_override(const std::string& dir) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_program_dir_override = dir;
-    while (g_program_dir_override.size() > 1 && g_program_dir_override.back() == '/')
-        g_program_dir_override.pop_back();
+    while (g_program_dir_override.size() > 1 && g_program_dir_override.back() == '/') g_program_dir_override.pop_back();
 }
 
 std::string runtime_dir() {
@@ -74,8 +73,7 @@ std::string runtime_dir() {
         if (usable_private_dir(dir, why)) return dir;
     }
     std::string dir = "/tmp/station-" + std::to_string(::geteuid());
-    if (!usable_private_dir(dir, why))
-        throw std::runtime_error("runtime_dir: can't use folder '" + dir + "': " + why);
+    if (!usable_private_dir(dir, why)) throw std::runtime_error("runtime_dir: can't use folder '" + dir + "': " + why);
     return dir;
 }
 

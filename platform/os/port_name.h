@@ -21,9 +21,9 @@ constexpr int kDefaultTcpPort = 22002;
 
 struct PortAddress {
     bool tcp = false;
-    std::string device;   // serial: the device path
-    std::string host;     // TCP: host name or address
-    int port = 0;         // TCP: port number
+    std::string device;  // serial: the device path
+    std::string host;    // TCP: host name or address
+    int port = 0;        // TCP: port number
 };
 
 PortAddress parse_port_name(std::string_view name);

@@ -124,9 +124,8 @@ bool Process::start(const SpawnOptions& o, std::string* error) {
     argv.push_back(nullptr);
 
     pid_t pid = -1;
-    int rc = o.search_path
-                 ? ::posix_spawnp(&pid, o.program.c_str(), &fa, &attr, argv.data(), environ)
-                 : ::posix_spawn(&pid, o.program.c_str(), &fa, &attr, argv.data(), environ);
+    int rc = o.search_path ? ::posix_spawnp(&pid, o.program.c_str(), &fa, &attr, argv.data(), environ)
+                           : ::posix_spawn(&pid, o.program.c_str(), &fa, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     posix_spawnattr_destroy(&attr);
     if (o.capture_output) {
@@ -185,8 +184,7 @@ void Process::kill() {
     }
 }
 
-std::optional<int> Process::read_lines(const std::function<void(const std::string&)>& on_line,
-                                       int timeout_ms) {
+std::optional<int> Process::read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms) {
     using clock = std::chrono::steady_clock;
     auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);
     std::string lines[2];

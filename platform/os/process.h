@@ -20,12 +20,12 @@ namespace os {
 std::vector<std::string> split_command_line(std::string_view text);
 
 struct SpawnOptions {
-    std::string program;              // path of the executable
-    std::vector<std::string> args;    // argv[1..]
-    std::string folder;               // current folder of the child; empty: ours
-    bool capture_output = false;      // stdout and stderr to pipes, stdin from /dev/null
-    bool null_stdio = false;          // all three standard streams to /dev/null
-    bool search_path = false;         // a bare program name is looked up in PATH
+    std::string program;            // path of the executable
+    std::vector<std::string> args;  // argv[1..]
+    std::string folder;             // current folder of the child; empty: ours
+    bool capture_output = false;    // stdout and stderr to pipes, stdin from /dev/null
+    bool null_stdio = false;        // all three standard streams to /dev/null
+    bool search_path = false;       // a bare program name is looked up in PATH
 };
 
 class Process {
@@ -56,8 +56,7 @@ public:
     // line kept) to on_line; stdout's bytes before stderr's within a round.
     // Returns the exit code, or nothing when timeout_ms ran out (the child is
     // then killed).
-    std::optional<int> read_lines(const std::function<void(const std::string&)>& on_line,
-                                  int timeout_ms = -1);
+    std::optional<int> read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms = -1);
 
 private:
     void close_pipes();

@@ -18,8 +18,8 @@ TEST(SplitCommandLine, FollowsWindowsRules) {
         {"a\"b c\"d", {"ab cd"}},
         {"\"\"", {""}},
         {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
-        {"a\\\\\"b c\"", {"a\\b c"}},          // 2 backslashes + quote: one backslash, grouping
-        {"a\\\"b", {"a\"b"}},                  // 1 backslash + quote: literal quote
+        {"a\\\\\"b c\"", {"a\\b c"}},                  // 2 backslashes + quote: one backslash, grouping
+        {"a\\\"b", {"a\"b"}},                          // 1 backslash + quote: literal quote
         {"c:\\dir\\file.txt", {"c:\\dir\\file.txt"}},  // lone backslashes stay
         {"*.realtim -x", {"*.realtim", "-x"}},
     };
@@ -44,8 +44,12 @@ TEST(Process, WaitIsBoundedAndKillReaps) {
 
 TEST(Process, ReadsLinesOfBothStreamsAndTheExitCode) {
     os::Process p;
-    ASSERT_TRUE(p.start({"/bin/sh", {"-c", "printf 'a\\r\\n\\nb\\n'; printf 'err\\n' >&2; printf 'tail'; exit 3"},
-                         "", true, false, false}));
+    ASSERT_TRUE(p.start({"/bin/sh",
+                         {"-c", "printf 'a\\r\\n\\nb\\n'; printf 'err\\n' >&2; printf 'tail'; exit 3"},
+                         "",
+                         true,
+                         false,
+                         false}));
     std::vector<std::string> lines;
     auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); }, 10000);
     ASSERT_TRUE(code.has_value());

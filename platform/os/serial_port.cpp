@@ -19,14 +19,12 @@ struct BaudEntry {
 };
 
 constexpr BaudEntry kBauds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
 std::int64_t now_ms() {
@@ -50,9 +48,7 @@ bool make_termios(const SerialSettings& s, termios& t, std::string& why) {
         case 6: size = CS6; break;
         case 7: size = CS7; break;
         case 8: size = CS8; break;
-        default:
-            why = "unsupported data size " + std::to_string(s.data_bits);
-            return false;
+        default: why = "unsupported data size " + std::to_string(s.data_bits); return false;
     }
     if (s.stop_bits != 1 && s.stop_bits != 2) {
         why = "unsupported stop bits " + std::to_string(s.stop_bits);
@@ -149,8 +145,8 @@ IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
     }
     auto* out = static_cast<unsigned char*>(buffer);
     const std::int64_t start = now_ms();
-    const std::int64_t total = std::int64_t(timeouts_.total_multiplier_ms) * std::int64_t(count) +
-                               timeouts_.total_constant_ms;
+    const std::int64_t total =
+        std::int64_t(timeouts_.total_multiplier_ms) * std::int64_t(count) + timeouts_.total_constant_ms;
     std::int64_t last_byte = start;
     while (got < count) {
         std::int64_t deadline = -1;
@@ -220,8 +216,7 @@ bool SerialPort::write(const void* buffer, std::size_t count) {
 
 bool SerialPort::modem_bit(int bit, bool on, const char* what) {
     if (fd_ < 0) return fail("not open");
-    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0)
-        return fail(std::string(what) + ": " + std::strerror(errno));
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0) return fail(std::string(what) + ": " + std::strerror(errno));
     return true;
 }
 

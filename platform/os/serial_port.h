@@ -33,15 +33,15 @@ enum class Parity { none, odd, even, mark, space };
 struct SerialSettings {
     int baud = 9600;
     Parity parity = Parity::none;
-    int data_bits = 8;        // 5 to 8
-    int stop_bits = 1;        // 1 or 2
-    bool rts_cts = false;     // hardware handshake
+    int data_bits = 8;     // 5 to 8
+    int stop_bits = 1;     // 1 or 2
+    bool rts_cts = false;  // hardware handshake
 };
 
 struct SerialTimeouts {
-    int interval_ms = 0;            // longest gap between two bytes; 0: none
-    int total_multiplier_ms = 0;    // per byte asked for
-    int total_constant_ms = 0;      // total = multiplier x count + constant; 0: none
+    int interval_ms = 0;          // longest gap between two bytes; 0: none
+    int total_multiplier_ms = 0;  // per byte asked for
+    int total_constant_ms = 0;    // total = multiplier x count + constant; 0: none
 };
 
 // Fills t (taken from the device, or zeroed) for the settings: raw mode plus

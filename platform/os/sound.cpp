@@ -69,16 +69,14 @@ void ProgramSoundPlayer::State::play_one(const std::string& f, bool l, unsigned 
             return;
         }
         std::optional<int> code;
-        while (current() && !(code = child.wait(50))) {
-        }
+        while (current() && !(code = child.wait(50))) {}
         if (!code) {
             child.kill();  // replaced or stopped
             return;
         }
         if (*code != 0) {
             // A looping sound that cannot play must not respawn forever.
-            log_error("sound: '" + program + "' could not play '" + f + "' (exit code " +
-                      std::to_string(*code) + ")");
+            log_error("sound: '" + program + "' could not play '" + f + "' (exit code " + std::to_string(*code) + ")");
             return;
         }
         if (!l) return;

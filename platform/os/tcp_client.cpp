@@ -78,8 +78,10 @@ bool TcpClient::connect(const std::string& host, int port, int timeout_ms) {
             }
             int err = 0;
             socklen_t len = sizeof err;
-            if (rc < 0) err = errno;
-            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+            if (rc < 0)
+                err = errno;
+            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+                err = errno;
             if (err != 0) {
                 why = std::strerror(err);
                 ::close(fd);

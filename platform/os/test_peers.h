@@ -90,15 +90,17 @@ public:
         std::string out;
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (out.size() < n) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now()).count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
             if (left <= 0) break;
             pollfd pf{master_, POLLIN, 0};
             if (::poll(&pf, 1, int(left)) <= 0) continue;
             char buf[512];
             ssize_t r = ::read(master_, buf, std::min(sizeof buf, n - out.size()));
-            if (r > 0) out.append(buf, std::size_t(r));
-            else if (r == 0 || (errno != EAGAIN && errno != EINTR)) break;
+            if (r > 0)
+                out.append(buf, std::size_t(r));
+            else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+                break;
         }
         return out;
     }

@@ -18,15 +18,15 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
-#include <string>
 #include <poll.h>
+#include <sstream>
 #include <stdexcept>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>

@@ -69,23 +69,23 @@ constexpr char16_t kKoi8r[128] = {
 };
 
 struct Entry {
-  char16_t ch;
-  std::uint8_t byte;
+    char16_t ch;
+    std::uint8_t byte;
 };
 using Reverse = std::array<Entry, 128>;
 
 // The upper half sorted by character, for encoding by binary search.
 constexpr Reverse make_reverse(const char16_t (&table)[128]) {
-  Reverse r{};
-  for (int i = 0; i < 128; ++i) r[i] = Entry{table[i], static_cast<std::uint8_t>(0x80 + i)};
-  std::sort(r.begin(), r.end(), [](const Entry& a, const Entry& b) { return a.ch < b.ch; });
-  return r;
+    Reverse r{};
+    for (int i = 0; i < 128; ++i) r[i] = Entry{table[i], static_cast<std::uint8_t>(0x80 + i)};
+    std::sort(r.begin(), r.end(), [](const Entry& a, const Entry& b) { return a.ch < b.ch; });
+    return r;
 }
 
 constexpr bool one_byte_each(const Reverse& r) {
-  for (std::size_t i = 1; i < r.size(); ++i)
-    if (r[i - 1].ch == r[i].ch || r[i].ch < 0x80) return false;
-  return r[0].ch >= 0x80;
+    for (std::size_t i = 1; i < r.size(); ++i)
+        if (r[i - 1].ch == r[i].ch || r[i].ch < 0x80) return false;
+    return r[0].ch >= 0x80;
 }
 
 constexpr Reverse kCp1251Rev = make_reverse(kCp1251);
@@ -96,68 +96,65 @@ constexpr Reverse kKoi8rRev = make_reverse(kKoi8r);
 static_assert(one_byte_each(kCp1251Rev) && one_byte_each(kCp866Rev) && one_byte_each(kKoi8rRev));
 
 int find_byte(const Reverse& rev, char32_t ch) noexcept {
-  if (ch < 0x80) return static_cast<int>(ch);
-  if (ch > 0xFFFF) return -1;
-  auto it = std::lower_bound(rev.begin(), rev.end(), ch,
-                             [](const Entry& e, char32_t c) { return e.ch < c; });
-  if (it == rev.end() || it->ch != ch) return -1;
-  return it->byte;
+    if (ch < 0x80) return static_cast<int>(ch);
+    if (ch > 0xFFFF) return -1;
+    auto it = std::lower_bound(rev.begin(), rev.end(), ch, [](const Entry& e, char32_t c) { return e.ch < c; });
+    if (it == rev.end() || it->ch != ch) return -1;
+    return it->byte;
 }
 
 std::string decode(std::string_view bytes, const char16_t (&table)[128]) {
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80)
-      out.push_back(c);
-    else
-      utf8::append(out, table[b - 0x80]);
-  }
-  return out;
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80)
+            out.push_back(c);
+        else
+            utf8::append(out, table[b - 0x80]);
+    }
+    return out;
 }
 
 template <class ByteOf>
 std::string encode(std::string_view utf8, ByteOf byte_of) {
-  std::string out;
-  out.reserve(utf8.size());
-  std::size_t pos = 0;
-  while (pos < utf8.size()) {
-    const auto b = static_cast<unsigned char>(utf8[pos]);
-    if (b < 0x80) {  // most text is ASCII: skip the decoder
-      out.push_back(static_cast<char>(b));
-      ++pos;
-      continue;
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const auto b = static_cast<unsigned char>(utf8[pos]);
+        if (b < 0x80) {  // most text is ASCII: skip the decoder
+            out.push_back(static_cast<char>(b));
+            ++pos;
+            continue;
+        }
+        const char32_t ch = utf8::decode(utf8, pos);
+        const int v = ch == utf8::kInvalid ? -1 : byte_of(ch);
+        out.push_back(v < 0 ? '?' : static_cast<char>(v));
     }
-    const char32_t ch = utf8::decode(utf8, pos);
-    const int v = ch == utf8::kInvalid ? -1 : byte_of(ch);
-    out.push_back(v < 0 ? '?' : static_cast<char>(v));
-  }
-  return out;
+    return out;
 }
 
 }  // namespace
 
-char32_t cp1251_char(unsigned char byte) noexcept {
-  return byte < 0x80 ? byte : kCp1251[byte - 0x80];
-}
+char32_t cp1251_char(unsigned char byte) noexcept { return byte < 0x80 ? byte : kCp1251[byte - 0x80]; }
 
 int cp1251_byte(char32_t ch) noexcept {
-  // The Russian alphabet without Ё is one run in both sets.
-  if (ch >= 0x0410 && ch <= 0x044F) return static_cast<int>(0xC0 + (ch - 0x0410));
-  return find_byte(kCp1251Rev, ch);
+    // The Russian alphabet without Ё is one run in both sets.
+    if (ch >= 0x0410 && ch <= 0x044F) return static_cast<int>(0xC0 + (ch - 0x0410));
+    return find_byte(kCp1251Rev, ch);
 }
 
 std::string utf8_to_cp1251(std::string_view utf8) { return encode(utf8, cp1251_byte); }
 std::string cp1251_to_utf8(std::string_view bytes) { return decode(bytes, kCp1251); }
 
 std::string utf8_to_cp866(std::string_view utf8) {
-  return encode(utf8, [](char32_t ch) { return find_byte(kCp866Rev, ch); });
+    return encode(utf8, [](char32_t ch) { return find_byte(kCp866Rev, ch); });
 }
 std::string cp866_to_utf8(std::string_view bytes) { return decode(bytes, kCp866); }
 
 std::string utf8_to_koi8r(std::string_view utf8) {
-  return encode(utf8, [](char32_t ch) { return find_byte(kKoi8rRev, ch); });
+    return encode(utf8, [](char32_t ch) { return find_byte(kKoi8rRev, ch); });
 }
 std::string koi8r_to_utf8(std::string_view bytes) { return decode(bytes, kKoi8r); }
 

@@ -44,8 +44,8 @@ constexpr std::array<TColor, 31> kSystemColors = {
 };
 
 struct NamedColor {
-  TColor value;
-  const char* name;
+    TColor value;
+    const char* name;
 };
 
 // The first entry of a value is the name it is written with.
@@ -109,88 +109,88 @@ constexpr NamedColor kNames[] = {
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool same_ascii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  return true;
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    return true;
 }
 
 int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = ascii_lower(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+    if (c >= '0' && c <= '9') return c - '0';
+    c = ascii_lower(c);
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
 }
 
 // A 32-bit number: decimal with sign, or hexadecimal after "$" / "0x" taken
 // as the bit pattern (so "$80000005" is a system colour).
 bool parse_number(std::string_view s, TColor& out) {
-  bool negative = false;
-  if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
-    negative = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  int base = 10;
-  if (!s.empty() && s[0] == '$') {
-    base = 16;
-    s.remove_prefix(1);
-  } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    base = 16;
-    s.remove_prefix(2);
-  }
-  if (s.empty()) return false;
-  std::uint64_t value = 0;
-  for (char c : s) {
-    const int d = base == 16 ? hex_digit(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
-    if (d < 0) return false;
-    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-    if (value > 0xFFFFFFFFull) return false;
-  }
-  if (base == 10) {
-    // Decimal text is a signed 32-bit number.
-    if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) return false;
-    const std::int64_t v = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
-    out = static_cast<TColor>(v);
+    bool negative = false;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        negative = s[0] == '-';
+        s.remove_prefix(1);
+    }
+    int base = 10;
+    if (!s.empty() && s[0] == '$') {
+        base = 16;
+        s.remove_prefix(1);
+    } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return false;
+    std::uint64_t value = 0;
+    for (char c : s) {
+        const int d = base == 16 ? hex_digit(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        if (d < 0) return false;
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+        if (value > 0xFFFFFFFFull) return false;
+    }
+    if (base == 10) {
+        // Decimal text is a signed 32-bit number.
+        if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) return false;
+        const std::int64_t v = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+        out = static_cast<TColor>(v);
+        return true;
+    }
+    std::uint32_t bits = static_cast<std::uint32_t>(value);
+    if (negative) bits = 0u - bits;
+    out = static_cast<TColor>(bits);
     return true;
-  }
-  std::uint32_t bits = static_cast<std::uint32_t>(value);
-  if (negative) bits = 0u - bits;
-  out = static_cast<TColor>(bits);
-  return true;
 }
 
 }  // namespace
 
 TColor ColorToRGB(TColor color) {
-  if (color >= 0) return color;
-  const unsigned index = static_cast<std::uint32_t>(color) & 0xFFu;
-  return index < kSystemColors.size() ? kSystemColors[index] : clBlack;
+    if (color >= 0) return color;
+    const unsigned index = static_cast<std::uint32_t>(color) & 0xFFu;
+    return index < kSystemColors.size() ? kSystemColors[index] : clBlack;
 }
 
 std::string ColorToString(TColor color) {
-  for (const auto& n : kNames)
-    if (n.value == color) return n.name;
-  static const char digits[] = "0123456789ABCDEF";
-  std::string s = "$";
-  const auto bits = static_cast<std::uint32_t>(color);
-  for (int shift = 28; shift >= 0; shift -= 4) s += digits[(bits >> shift) & 0xF];
-  return s;
+    for (const auto& n : kNames)
+        if (n.value == color) return n.name;
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s = "$";
+    const auto bits = static_cast<std::uint32_t>(color);
+    for (int shift = 28; shift >= 0; shift -= 4) s += digits[(bits >> shift) & 0xF];
+    return s;
 }
 
 bool TryStringToColor(std::string_view text, TColor& color) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-  if (text.empty()) return false;
-  for (const auto& n : kNames) {
-    if (same_ascii(text, n.name)) {
-      color = n.value;
-      return true;
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    if (text.empty()) return false;
+    for (const auto& n : kNames) {
+        if (same_ascii(text, n.name)) {
+            color = n.value;
+            return true;
+        }
     }
-  }
-  TColor value = 0;
-  if (!parse_number(text, value)) return false;
-  color = value;
-  return true;
+    TColor value = 0;
+    if (!parse_number(text, value)) return false;
+    color = value;
+    return true;
 }
 
 }  // namespace rtl

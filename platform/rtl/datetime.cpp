@@ -39,8 +39,10 @@ double round_to_msecs(double value) {
     double r = std::nearbyint(p);
     if (std::fabs(p - r) == 0.5) {
         double err = std::fma(value, ms, -p);  // exact: true product - p
-        if (err > 0) r = std::floor(p) + 1;
-        else if (err < 0) r = std::floor(p);
+        if (err > 0)
+            r = std::floor(p) + 1;
+        else if (err < 0)
+            r = std::floor(p);
     }
     return r;
 }
@@ -137,91 +139,91 @@ void append_format(std::string& out, std::string_view f, const Parts& p, int dep
         while (i + count < f.size() && upper(f[i + count]) == upper(starter)) ++count;
         const std::string_view run = f.substr(i, count);
         switch (token) {
-        case 'Y':
-            if (count <= 2)
-                append_number(out, p.year % 100, 2);
-            else
-                append_number(out, p.year, 4);
-            i += count;
-            break;
-        case 'M':
-            if (count <= 2)
-                append_number(out, p.month, static_cast<int>(count));
-            else
-                out += run;  // month names: not used by the station
-            i += count;
-            break;
-        case 'N':
-            append_number(out, p.min, count >= 2 ? 2 : 1);
-            i += count;
-            break;
-        case 'D':
-            if (count <= 2)
-                append_number(out, p.day, static_cast<int>(count));
-            else if (count == 5)
+            case 'Y':
+                if (count <= 2)
+                    append_number(out, p.year % 100, 2);
+                else
+                    append_number(out, p.year, 4);
+                i += count;
+                break;
+            case 'M':
+                if (count <= 2)
+                    append_number(out, p.month, static_cast<int>(count));
+                else
+                    out += run;  // month names: not used by the station
+                i += count;
+                break;
+            case 'N':
+                append_number(out, p.min, count >= 2 ? 2 : 1);
+                i += count;
+                break;
+            case 'D':
+                if (count <= 2)
+                    append_number(out, p.day, static_cast<int>(count));
+                else if (count == 5)
+                    append_format(out, fs.ShortDateFormat, p, depth + 1);
+                else
+                    out += run;  // day names, long date: not used by the station
+                i += count;
+                break;
+            case 'H': {
+                int h = p.hour;
+                if (h12) {
+                    h %= 12;
+                    if (h == 0) h = 12;
+                }
+                append_number(out, h, count >= 2 ? 2 : 1);
+                i += count;
+                break;
+            }
+            case 'S':
+                append_number(out, p.sec, count >= 2 ? 2 : 1);
+                i += count;
+                break;
+            case 'Z':
+                append_number(out, p.msec, count >= 2 ? 3 : 1);
+                i += count;
+                break;
+            case 'C':
                 append_format(out, fs.ShortDateFormat, p, depth + 1);
-            else
-                out += run;  // day names, long date: not used by the station
-            i += count;
-            break;
-        case 'H': {
-            int h = p.hour;
-            if (h12) {
-                h %= 12;
-                if (h == 0) h = 12;
+                if (p.hour != 0 || p.min != 0 || p.sec != 0) {
+                    out += ' ';
+                    append_format(out, fs.LongTimeFormat, p, depth + 1);
+                }
+                i += count;
+                break;
+            case 'A':
+                if (starts_with_nocase(f, i, "am/pm")) {
+                    out += f.substr(p.hour >= 12 ? i + 3 : i, 2);
+                    i += 5;
+                } else if (starts_with_nocase(f, i, "a/p")) {
+                    out += f[p.hour >= 12 ? i + 2 : i];
+                    i += 3;
+                } else {
+                    out += starter;
+                    ++i;
+                }
+                break;
+            case '/':
+                out += fs.DateSeparator;
+                ++i;
+                break;
+            case ':':
+                out += fs.TimeSeparator;
+                ++i;
+                break;
+            case '"':
+            case '\'': {
+                std::size_t end = f.find(starter, i + 1);
+                if (end == std::string_view::npos) end = f.size();
+                out += f.substr(i + 1, end - i - 1);
+                i = end + 1;
+                break;
             }
-            append_number(out, h, count >= 2 ? 2 : 1);
-            i += count;
-            break;
-        }
-        case 'S':
-            append_number(out, p.sec, count >= 2 ? 2 : 1);
-            i += count;
-            break;
-        case 'Z':
-            append_number(out, p.msec, count >= 2 ? 3 : 1);
-            i += count;
-            break;
-        case 'C':
-            append_format(out, fs.ShortDateFormat, p, depth + 1);
-            if (p.hour != 0 || p.min != 0 || p.sec != 0) {
-                out += ' ';
-                append_format(out, fs.LongTimeFormat, p, depth + 1);
-            }
-            i += count;
-            break;
-        case 'A':
-            if (starts_with_nocase(f, i, "am/pm")) {
-                out += f.substr(p.hour >= 12 ? i + 3 : i, 2);
-                i += 5;
-            } else if (starts_with_nocase(f, i, "a/p")) {
-                out += f[p.hour >= 12 ? i + 2 : i];
-                i += 3;
-            } else {
+            default:
                 out += starter;
                 ++i;
-            }
-            break;
-        case '/':
-            out += fs.DateSeparator;
-            ++i;
-            break;
-        case ':':
-            out += fs.TimeSeparator;
-            ++i;
-            break;
-        case '"':
-        case '\'': {
-            std::size_t end = f.find(starter, i + 1);
-            if (end == std::string_view::npos) end = f.size();
-            out += f.substr(i + 1, end - i - 1);
-            i = end + 1;
-            break;
-        }
-        default:
-            out += starter;
-            ++i;
-            break;
+                break;
         }
     }
 }
@@ -229,23 +231,19 @@ void append_format(std::string& out, std::string_view f, const Parts& p, int dep
 }  // namespace
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > days_in_month(year, month))
-        return false;
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return false;
     result = static_cast<double>(day_number(year, month, day) - kDateDelta);
     return true;
 }
 
 TDateTime EncodeDate(int year, int month, int day) {
     TDateTime result;
-    if (!TryEncodeDate(year, month, day, result))
-        throw EConvertError("Invalid argument to date encode");
+    if (!TryEncodeDate(year, month, day, result)) throw EConvertError("Invalid argument to date encode");
     return result;
 }
 
 TDateTime EncodeTime(int hour, int min, int sec, int msec) {
-    if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 ||
-        msec > 999)
+    if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 || msec > 999)
         throw EConvertError("Invalid argument to time encode");
     long long ms = ((hour * 60LL + min) * 60 + sec) * 1000 + msec;
     return static_cast<double>(ms) / kMsecsPerDay;

@@ -124,8 +124,8 @@ TEST(EncodeTime, RangesAndValue) {
 }
 
 TEST(DecodeDate, OutOfRangeGivesZeros) {
-    for (double v : {-700000.0, 3e6, 1e300, std::numeric_limits<double>::quiet_NaN(),
-                     std::numeric_limits<double>::infinity()}) {
+    for (double v :
+         {-700000.0, 3e6, 1e300, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
         int y = 1, m = 1, d = 1, h = 1, n = 1, s = 1, z = 1;
         rtl::DecodeDate(v, y, m, d);
         EXPECT_EQ(y + m + d, 0) << v;

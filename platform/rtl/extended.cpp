@@ -14,8 +14,7 @@ constexpr std::uint64_t kIntegerBit = 0x8000000000000000ull;
 
 constexpr bool kNativeX87 =
 #if defined(__x86_64__) || defined(__i386__)
-    std::numeric_limits<long double>::digits == 64 &&
-    std::numeric_limits<long double>::max_exponent == 16384;
+    std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384;
 #else
     false;
 #endif
@@ -80,8 +79,7 @@ F decode_portable(const Extended80& b) {
     int exponent = static_cast<int>(se & 0x7FFFu);
     F magnitude;
     if (exponent == kMaxExp) {
-        magnitude = sig == kIntegerBit ? std::numeric_limits<F>::infinity()
-                                       : std::numeric_limits<F>::quiet_NaN();
+        magnitude = sig == kIntegerBit ? std::numeric_limits<F>::infinity() : std::numeric_limits<F>::quiet_NaN();
     } else if (exponent == 0) {
         magnitude = std::ldexp(static_cast<F>(sig), 1 - kBias - 63);
     } else if (!(sig & kIntegerBit)) {

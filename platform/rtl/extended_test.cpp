@@ -69,11 +69,19 @@ TEST(RtlExtended, KnownVectors) {
 // On x86 the machine's own long double is the reference for the portable codec.
 TEST(RtlExtended, PortableCodecMatchesTheX87) {
     if (!kX87) GTEST_SKIP() << "long double is not the x87 format here";
-    std::vector<long double> values = {
-        3.14159265358979323846264338327950288L, -1e4000L, 1e-4000L,
-        std::numeric_limits<long double>::max(), std::numeric_limits<long double>::min(),
-        std::numeric_limits<long double>::denorm_min(), -std::numeric_limits<long double>::denorm_min() * 12345,
-        std::numeric_limits<long double>::min() / 3, DBL_MAX, DBL_MIN, 4.9e-324L, 123456789.125L, 1.0L / 3};
+    std::vector<long double> values = {3.14159265358979323846264338327950288L,
+                                       -1e4000L,
+                                       1e-4000L,
+                                       std::numeric_limits<long double>::max(),
+                                       std::numeric_limits<long double>::min(),
+                                       std::numeric_limits<long double>::denorm_min(),
+                                       -std::numeric_limits<long double>::denorm_min() * 12345,
+                                       std::numeric_limits<long double>::min() / 3,
+                                       DBL_MAX,
+                                       DBL_MIN,
+                                       4.9e-324L,
+                                       123456789.125L,
+                                       1.0L / 3};
     std::mt19937_64 rng(42);
     for (int i = 0; i < 20000; ++i) {
         rtl::Extended80 b{};

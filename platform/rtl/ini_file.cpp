@@ -21,7 +21,7 @@ namespace ini_detail {
 // One line of the file with what it means to the profile rules.
 struct Line {
     enum Kind { Blank, Comment, Section, Key, Other };
-    std::string text;    // the line without its line end, UTF-8
+    std::string text;  // the line without its line end, UTF-8
     Kind kind = Blank;
     std::string name;    // section or key name, trimmed
     std::string folded;  // the name folded for comparison
@@ -137,40 +137,39 @@ std::size_t find_key(const std::vector<Line>& lines, std::size_t header, std::st
 void apply_op(std::vector<Line>& lines, const Op& op) {
     const std::string fs = fold_name(op.section);
     switch (op.kind) {
-    case Op::Write: {
-        const std::size_t header = find_section(lines, fs);
-        const std::string fk = fold_name(op.key);
-        if (header == npos) {
-            lines.push_back(parse_line("[" + Trim(op.section) + "]"));
-            lines.push_back(parse_line(Trim(op.key) + "=" + op.value));
+        case Op::Write: {
+            const std::size_t header = find_section(lines, fs);
+            const std::string fk = fold_name(op.key);
+            if (header == npos) {
+                lines.push_back(parse_line("[" + Trim(op.section) + "]"));
+                lines.push_back(parse_line(Trim(op.key) + "=" + op.value));
+                return;
+            }
+            if (std::size_t k = find_key(lines, header, fk); k != npos) {
+                // The key keeps the spelling it has in the file.
+                lines[k] = parse_line(lines[k].name + "=" + op.value);
+                return;
+            }
+            // After the last key (or unknown line) of the section, so that blank
+            // lines and comments leading to the next section stay where they are.
+            std::size_t at = header + 1;
+            const std::size_t end = section_end(lines, header);
+            for (std::size_t i = header + 1; i < end; ++i)
+                if (lines[i].kind == Line::Key || lines[i].kind == Line::Other) at = i + 1;
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), parse_line(Trim(op.key) + "=" + op.value));
             return;
         }
-        if (std::size_t k = find_key(lines, header, fk); k != npos) {
-            // The key keeps the spelling it has in the file.
-            lines[k] = parse_line(lines[k].name + "=" + op.value);
+        case Op::EraseSection:
+            // Every section of the name goes: a duplicate left behind would
+            // otherwise come to light and mix its old keys into new ones.
+            for (std::size_t h; (h = find_section(lines, fs)) != npos;)
+                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(h),
+                            lines.begin() + static_cast<std::ptrdiff_t>(section_end(lines, h)));
             return;
-        }
-        // After the last key (or unknown line) of the section, so that blank
-        // lines and comments leading to the next section stay where they are.
-        std::size_t at = header + 1;
-        const std::size_t end = section_end(lines, header);
-        for (std::size_t i = header + 1; i < end; ++i)
-            if (lines[i].kind == Line::Key || lines[i].kind == Line::Other) at = i + 1;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
-                     parse_line(Trim(op.key) + "=" + op.value));
-        return;
-    }
-    case Op::EraseSection:
-        // Every section of the name goes: a duplicate left behind would
-        // otherwise come to light and mix its old keys into new ones.
-        for (std::size_t h; (h = find_section(lines, fs)) != npos;)
-            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(h),
-                        lines.begin() + static_cast<std::ptrdiff_t>(section_end(lines, h)));
-        return;
-    case Op::DeleteKey:
-        if (std::size_t k = find_key(lines, find_section(lines, fs), fold_name(op.key)); k != npos)
-            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k));
-        return;
+        case Op::DeleteKey:
+            if (std::size_t k = find_key(lines, find_section(lines, fs), fold_name(op.key)); k != npos)
+                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k));
+            return;
     }
 }
 
@@ -220,15 +219,13 @@ Stamp read_file(const std::string& path, std::string& bytes) {
     return stamp_of(info);
 }
 
-void check_write(const std::string& file, std::string_view section, std::string_view key,
-                 std::string_view value) {
+void check_write(const std::string& file, std::string_view section, std::string_view key, std::string_view value) {
     auto refuse = [&](const std::string& why) {
-        throw std::invalid_argument("rtl::IniFile: cannot write [" + std::string(section) + "] " +
-                                    std::string(key) + " to \"" + file + "\": " + why);
+        throw std::invalid_argument("rtl::IniFile: cannot write [" + std::string(section) + "] " + std::string(key) +
+                                    " to \"" + file + "\": " + why);
     };
     auto has_break = [](std::string_view s) { return s.find_first_of("\r\n") != npos; };
-    if (has_break(section) || has_break(key) || has_break(value))
-        refuse("a line break would split the line");
+    if (has_break(section) || has_break(key) || has_break(value)) refuse("a line break would split the line");
     const std::string s = Trim(section), k = Trim(key);
     if (s.empty()) refuse("empty section name");
     if (k.empty()) refuse("empty key name");
@@ -243,7 +240,7 @@ bool parse_date_time(std::string_view text, double& result) {
     const TFormatSettings& fs = FormatSettings();
     std::string t = Trim(text);
     if (t.empty()) return false;
-    auto read_numbers = [](std::string_view s, auto is_sep, int (&out)[4], int max) {
+    auto read_numbers = [](std::string_view s, auto is_sep, int(&out)[4], int max) {
         int n = 0;
         std::size_t i = 0;
         while (i < s.size()) {
@@ -303,8 +300,7 @@ bool parse_date_time(std::string_view text, double& result) {
 
 }  // namespace
 
-IniFile::IniFile(std::string file_name)
-    : file_name_(std::move(file_name)), path_(os::native_path(file_name_)) {}
+IniFile::IniFile(std::string file_name) : file_name_(std::move(file_name)), path_(os::native_path(file_name_)) {}
 
 IniFile::~IniFile() = default;
 
@@ -398,8 +394,7 @@ void IniFile::record(Op op) {
     }
 }
 
-std::string IniFile::ReadString(std::string_view section, std::string_view key,
-                                std::string_view def) const {
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
     std::lock_guard<std::mutex> guard(mutex_);
     refresh_locked();
     const std::string fk = fold_name(key);
@@ -482,16 +477,14 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
     const std::size_t end = section_end(lines_, header);
     for (std::size_t i = header + 1; i < end; ++i) {
         const Line& l = lines_[i];
-        if (l.kind == Line::Key && !l.name.empty() && seen.insert(l.folded).second)
-            names.push_back(l.name);
+        if (l.kind == Line::Key && !l.name.empty() && seen.insert(l.folded).second) names.push_back(l.name);
     }
     return names;
 }
 
 std::vector<std::string> IniFile::ReadSectionValues(std::string_view section) const {
     std::vector<std::string> out;
-    for (const std::string& name : ReadSection(section))
-        out.push_back(name + "=" + ReadString(section, name, ""));
+    for (const std::string& name : ReadSection(section)) out.push_back(name + "=" + ReadString(section, name, ""));
     return out;
 }
 

@@ -79,10 +79,8 @@ public:
 
     const std::string& FileName() const { return file_name_; }
 
-    std::string ReadString(std::string_view section, std::string_view key,
-                           std::string_view def) const;
-    void WriteString(std::string_view section, std::string_view key,
-                     std::string_view value);
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
     int ReadInteger(std::string_view section, std::string_view key, int def) const;
     void WriteInteger(std::string_view section, std::string_view key, int value);

@@ -1,5 +1,5 @@
-#include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/os/testing.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -43,22 +43,22 @@ TEST_F(IniFileTest, ReadsHandWrittenWindowsFile) {
         const char* key;
         const char* expected;
     } cases[] = {
-        {"СТАНЦИЯ", "имя_скважины", "Скв. 101"},           // case folded, value trimmed, first key wins
-        {"  Станция ", "  Имя_Скважины  ", "Скв. 101"},    // names trimmed
-        {"станция", "путь", "C:\\Data\\Well"},              // quotes off, trailing tab trimmed
-        {"Станция", "кавычки_внутри", "a \"b\" c"},          // only the enclosing pair goes
-        {"Станция", "ОДИНАРНЫЕ", "x y"},                    // single quotes too
-        {"Станция", "одна_кавычка", "\""},                  // a lone quote stays
-        {"Станция", "разные", "\"abc'"},                    // different quotes stay
-        {"Станция", "пусто", ""},                           // present but empty: not the default
-        {"Станция", "без_равно", "<def>"},                  // a line without '=' is no key
+        {"СТАНЦИЯ", "имя_скважины", "Скв. 101"},         // case folded, value trimmed, first key wins
+        {"  Станция ", "  Имя_Скважины  ", "Скв. 101"},  // names trimmed
+        {"станция", "путь", "C:\\Data\\Well"},           // quotes off, trailing tab trimmed
+        {"Станция", "кавычки_внутри", "a \"b\" c"},      // only the enclosing pair goes
+        {"Станция", "ОДИНАРНЫЕ", "x y"},                 // single quotes too
+        {"Станция", "одна_кавычка", "\""},               // a lone quote stays
+        {"Станция", "разные", "\"abc'"},                 // different quotes stay
+        {"Станция", "пусто", ""},                        // present but empty: not the default
+        {"Станция", "без_равно", "<def>"},               // a line without '=' is no key
         {"Станция", "отступ", "1 2 3"},
         {"Станция", "; Настройки станции — правлено вручную", "<def>"},  // comment
         {"Станция", "нет_такого", "<def>"},
         {"Нет такого раздела", "ключ", "<def>"},
-        {"Пробелы в имени", "КЛЮЧ", "внутри"},              // "[ пробелы в имени ]"
-        {"ёлка", "ёж", "ёж"},                               // Ё and ё fold
-        {"Станция", "", "<def>"},                           // empty key name
+        {"Пробелы в имени", "КЛЮЧ", "внутри"},  // "[ пробелы в имени ]"
+        {"ёлка", "ёж", "ёж"},                   // Ё and ё fold
+        {"Станция", "", "<def>"},               // empty key name
     };
     for (const Case& c : cases)
         EXPECT_EQ(ini.ReadString(c.section, c.key, "<def>"), c.expected) << c.section << " / " << c.key;
@@ -179,13 +179,27 @@ TEST_F(IniFileTest, IntegerParsing) {
         int def;
         int expected;
     } cases[] = {
-        {"-1", 1, -1},           {"1", -1, 1},           {"+1", -1, 1},
-        {"4294967296", 1, 1},    {"4294967297", -1, -1}, {"-4294967297", 1, 1},
-        {"42A94967297", 7, 7},   {"B4294967297", 7, 7},  {"  12", 0, 12},
-        {"2147483647", 0, 2147483647}, {"-2147483648", 0, -2147483647 - 1}, {"2147483648", 3, 3},
-        {"$FF", 0, 255},         {"0x1f", 0, 31},        {"0X1F", 0, 31},
-        {"-$10", 0, -16},        {"$", 4, 4},            {"0x", 4, 4},
-        {"1.0", 4, 4},           {"1e3", 4, 4},          {"\"15\"", 4, 15},
+        {"-1", 1, -1},
+        {"1", -1, 1},
+        {"+1", -1, 1},
+        {"4294967296", 1, 1},
+        {"4294967297", -1, -1},
+        {"-4294967297", 1, 1},
+        {"42A94967297", 7, 7},
+        {"B4294967297", 7, 7},
+        {"  12", 0, 12},
+        {"2147483647", 0, 2147483647},
+        {"-2147483648", 0, -2147483647 - 1},
+        {"2147483648", 3, 3},
+        {"$FF", 0, 255},
+        {"0x1f", 0, 31},
+        {"0X1F", 0, 31},
+        {"-$10", 0, -16},
+        {"$", 4, 4},
+        {"0x", 4, 4},
+        {"1.0", 4, 4},
+        {"1e3", 4, 4},
+        {"\"15\"", 4, 15},
     };
     for (const Case& c : cases) {
         ini.WriteString("Test", "ProfileInt", c.text);
@@ -274,9 +288,7 @@ TEST_F(IniFileTest, WhatIsNoSettingsFileIsRefusedAtOnce) {
     // file a read; each is refused, naming the file and why.
     const std::string fifo = path("fifo.ini"), sparse = path("sparse.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    {
-        std::ofstream out(sparse);
-    }
+    { std::ofstream out(sparse); }
     std::filesystem::resize_file(sparse, (std::uintmax_t{64} << 20) + 1);
     const struct {
         std::string file;
@@ -323,8 +335,7 @@ TEST_F(IniFileTest, BatchWritesOnceAndDropsEverythingWhenAbandoned) {
         ini.WriteString("s", "old", "2");
         ini.EraseSection("s");
         throw std::runtime_error("half-way");
-    } catch (const std::runtime_error&) {
-    }
+    } catch (const std::runtime_error&) {}
     EXPECT_EQ(read_bytes(p), saved);
     EXPECT_EQ(ini.ReadString("s", "old", ""), "1");
 
@@ -373,8 +384,7 @@ TEST_F(IniFileTest, SeesAndKeepsChangesOfOtherWriters) {
         if (pid == 0) {
             try {
                 rtl::IniFile ini(p);
-                for (int k = 0; k < kKeys; ++k)
-                    ini.WriteInteger("w" + std::to_string(w), "k" + std::to_string(k), k);
+                for (int k = 0; k < kKeys; ++k) ini.WriteInteger("w" + std::to_string(w), "k" + std::to_string(k), k);
             } catch (...) {
                 ::_exit(1);
             }

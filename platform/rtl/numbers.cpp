@@ -98,10 +98,10 @@ enum class Tok { Literal, IntDigit, Point, FracDigit, Exponent };
 
 struct Token {
     Tok kind;
-    std::string text;      // Literal: the text; Exponent: "E" or "e"
-    bool zero = false;     // digit placeholder is '0'
-    bool plus = false;     // Exponent: "E+" form
-    int exp_digits = 0;    // Exponent: minimum digits
+    std::string text;    // Literal: the text; Exponent: "E" or "e"
+    bool zero = false;   // digit placeholder is '0'
+    bool plus = false;   // Exponent: "E+" form
+    int exp_digits = 0;  // Exponent: minimum digits
 };
 
 struct Section {
@@ -255,33 +255,29 @@ std::string render(const Section& sec, double magnitude, bool minus) {
     bool int_written = sec.int_count > 0;
     for (const Token& t : sec.tokens) {
         switch (t.kind) {
-        case Tok::Literal:
-            out += t.text;
-            break;
-        case Tok::IntDigit:
-            --int_pos;
-            if (sec.scientific) {
-                out += int_digits[static_cast<std::size_t>(sec.int_count - 1 - int_pos)];
+            case Tok::Literal: out += t.text; break;
+            case Tok::IntDigit:
+                --int_pos;
+                if (sec.scientific) {
+                    out += int_digits[static_cast<std::size_t>(sec.int_count - 1 - int_pos)];
+                    break;
+                }
+                if (int_pos == sec.int_count - 1)
+                    for (int p = n - 1; p > int_pos; --p) put_int(p);  // digits beyond the pattern
+                put_int(int_pos);
                 break;
-            }
-            if (int_pos == sec.int_count - 1)
-                for (int p = n - 1; p > int_pos; --p) put_int(p);  // digits beyond the pattern
-            put_int(int_pos);
-            break;
-        case Tok::Point:
-            if (!int_written) {
-                for (int p = n - 1; p >= 0; --p) put_int(p);
-                int_written = true;
-            }
-            if (frac_shown > 0) out += fs.DecimalSeparator;
-            break;
-        case Tok::FracDigit:
-            if (frac_pos < frac_shown) out += frac_digits[static_cast<std::size_t>(frac_pos)];
-            ++frac_pos;
-            break;
-        case Tok::Exponent:
-            out += exp_text;
-            break;
+            case Tok::Point:
+                if (!int_written) {
+                    for (int p = n - 1; p >= 0; --p) put_int(p);
+                    int_written = true;
+                }
+                if (frac_shown > 0) out += fs.DecimalSeparator;
+                break;
+            case Tok::FracDigit:
+                if (frac_pos < frac_shown) out += frac_digits[static_cast<std::size_t>(frac_pos)];
+                ++frac_pos;
+                break;
+            case Tok::Exponent: out += exp_text; break;
         }
     }
     return out;
@@ -299,7 +295,7 @@ struct NumberText {
     std::string text;
     long decimal_exponent = 0;  // about log10 of the magnitude
     bool negative = false;
-    std::size_t consumed = 0;   // characters of the input used
+    std::size_t consumed = 0;  // characters of the input used
 };
 
 // Reads a number at the start of `s`: sign, digits, separator, digits,
@@ -545,8 +541,7 @@ bool TryStrToFloat(std::string_view text, double& value) {
 
 double StrToFloat(std::string_view text) {
     double v;
-    if (!TryStrToFloat(text, v))
-        throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
+    if (!TryStrToFloat(text, v)) throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
     return v;
 }
 

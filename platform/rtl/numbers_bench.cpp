@@ -66,8 +66,8 @@ void BM_StrToFloatAgainstFromChars(benchmark::State& state) {
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long>(tokens.size()));
-    state.counters["ratio"] = std::chrono::duration<double>(ours).count() /
-                              std::chrono::duration<double>(theirs).count();
+    state.counters["ratio"] =
+        std::chrono::duration<double>(ours).count() / std::chrono::duration<double>(theirs).count();
 }
 BENCHMARK(BM_StrToFloatAgainstFromChars);
 

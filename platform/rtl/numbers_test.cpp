@@ -5,10 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <random>
-#include <string>
 #include <limits>
 #include <map>
+#include <random>
+#include <string>
 #include <tuple>
 
 #include "platform/rtl/testdata/vector_file.h"
@@ -77,8 +77,9 @@ TEST(NumbersVectors, MatchFreePascalOrSettled) {
                 found = true;
             }
         }
-        if (!found) ADD_FAILURE() << "unsettled: " << row[0] << " [" << row[1] << "] " << row[2]
-                                  << " fpc \"" << row[3] << "\" ours \"" << ours << "\"";
+        if (!found)
+            ADD_FAILURE() << "unsettled: " << row[0] << " [" << row[1] << "] " << row[2] << " fpc \"" << row[3]
+                          << "\" ours \"" << ours << "\"";
         else
             ++by_settlement;
     }
@@ -116,9 +117,24 @@ TEST(FormatFloat, DelphiHelpTable) {
         {"0", {"1234", "-1234", "1", "0"}},
         {"0.00", {"1234,00", "-1234,00", "0,50", "0,00"}},
         {"#.##", {"1234", "-1234", ",5", ""}},
-        {"#,##0.00", {"1\xC2\xA0" "234,00", "-1\xC2\xA0" "234,00", "0,50", "0,00"}},
-        {"#,##0.00;(#,##0.00)", {"1\xC2\xA0" "234,00", "(1\xC2\xA0" "234,00)", "0,50", "0,00"}},
-        {"#,##0.00;;Zero", {"1\xC2\xA0" "234,00", "-1\xC2\xA0" "234,00", "0,50", "Zero"}},
+        {"#,##0.00",
+         {"1\xC2\xA0"
+          "234,00",
+          "-1\xC2\xA0"
+          "234,00",
+          "0,50", "0,00"}},
+        {"#,##0.00;(#,##0.00)",
+         {"1\xC2\xA0"
+          "234,00",
+          "(1\xC2\xA0"
+          "234,00)",
+          "0,50", "0,00"}},
+        {"#,##0.00;;Zero",
+         {"1\xC2\xA0"
+          "234,00",
+          "-1\xC2\xA0"
+          "234,00",
+          "0,50", "Zero"}},
         {"0.000E+00", {"1,234E+03", "-1,234E+03", "5,000E-01", "0,000E+00"}},
         {"#.###E-0", {"1,234E3", "-1,234E3", "5E-1", "0E0"}},
     };
@@ -132,10 +148,10 @@ TEST(FormatFloat, RoundsTheBinaryValueHalfAwayFromZero) {
     EXPECT_EQ(rtl::FormatFloat("0.00", 0.125), "0,13");
     EXPECT_EQ(rtl::FormatFloat("0.00", -0.125), "-0,13");
     EXPECT_EQ(rtl::FormatFloat("0", 2.5), "3");
-    EXPECT_EQ(rtl::FormatFloat("0.00", 1.005), "1,00");    // 1.00499999999999989...
-    EXPECT_EQ(rtl::FormatFloat("0.00", 2.675), "2,67");    // 2.67499999999999982...
-    EXPECT_EQ(rtl::FormatFloat("0.00", 2.345), "2,35");    // 2.34500000000000020...
-    EXPECT_EQ(rtl::FormatFloat("0.00", 0.135), "0,14");    // 0.13500000000000000888...
+    EXPECT_EQ(rtl::FormatFloat("0.00", 1.005), "1,00");  // 1.00499999999999989...
+    EXPECT_EQ(rtl::FormatFloat("0.00", 2.675), "2,67");  // 2.67499999999999982...
+    EXPECT_EQ(rtl::FormatFloat("0.00", 2.345), "2,35");  // 2.34500000000000020...
+    EXPECT_EQ(rtl::FormatFloat("0.00", 0.135), "0,14");  // 0.13500000000000000888...
     EXPECT_EQ(rtl::FormatFloat("0.00", 129809.495), "129809,49");
     EXPECT_EQ(rtl::FormatFloat("0.0", 999.95), "1000,0");  // carry into a new digit
     EXPECT_EQ(rtl::FormatFloat("0.00", -0.001), "-0,00");
@@ -164,9 +180,14 @@ TEST(IntText, ParseAndPrint) {
         bool ok;
         int value;
     } cases[] = {
-        {" \t-12", true, -12}, {"0x7fffffff", true, 0x7fffffff}, {"-$80000000", true, std::numeric_limits<int>::min()},
-        {"&17", false, 0},     {"%101", false, 0},               {"12\n", false, 0},
-        {"١٢", false, 0},      {"0", true, 0},
+        {" \t-12", true, -12},
+        {"0x7fffffff", true, 0x7fffffff},
+        {"-$80000000", true, std::numeric_limits<int>::min()},
+        {"&17", false, 0},
+        {"%101", false, 0},
+        {"12\n", false, 0},
+        {"١٢", false, 0},
+        {"0", true, 0},
     };
     for (const Case& c : cases) {
         int v = 99;
@@ -184,15 +205,37 @@ TEST(StrToFloat, AcceptsBothSeparatorsAndNothingElse) {
         bool ok;
         double value;
     } cases[] = {
-        {"1,5", true, 1.5},    {"1.5", true, 1.5},      {" 2,5e3 ", true, 2500}, {"-.5", true, -0.5},
-        {"+3", true, 3},       {"1.", true, 1},         {"1E-2", true, 0.01},    {"1e-400", true, 0},
-        {"", false, 0},        {" ", false, 0},         {"abc", false, 0},       {"1,5,", false, 0},
-        {"1e", false, 0},      {"1e+", false, 0},       {"inf", false, 0},       {"nan", false, 0},
-        {"0x10", false, 0},    {"1e400", false, 0},     {"1 000", false, 0},     {".", false, 0},
-        {"-", false, 0},       {"1,5x", false, 0},      {"+.5", true, 0.5},      {"5,e3", true, 5000},
-        {"+-5", false, 0},     {"1,5e+2", true, 150},   {"-,e1", false, 0},      {"1.5.", false, 0},
+        {"1,5", true, 1.5},
+        {"1.5", true, 1.5},
+        {" 2,5e3 ", true, 2500},
+        {"-.5", true, -0.5},
+        {"+3", true, 3},
+        {"1.", true, 1},
+        {"1E-2", true, 0.01},
+        {"1e-400", true, 0},
+        {"", false, 0},
+        {" ", false, 0},
+        {"abc", false, 0},
+        {"1,5,", false, 0},
+        {"1e", false, 0},
+        {"1e+", false, 0},
+        {"inf", false, 0},
+        {"nan", false, 0},
+        {"0x10", false, 0},
+        {"1e400", false, 0},
+        {"1 000", false, 0},
+        {".", false, 0},
+        {"-", false, 0},
+        {"1,5x", false, 0},
+        {"+.5", true, 0.5},
+        {"5,e3", true, 5000},
+        {"+-5", false, 0},
+        {"1,5e+2", true, 150},
+        {"-,e1", false, 0},
+        {"1.5.", false, 0},
         {"0000000000000000000000000000000000000000000000000000000000000000000001,25", true, 1.25},
-        {"1e99999999999999999999", false, 0},           {"-1e-99999999999999999999", true, 0},
+        {"1e99999999999999999999", false, 0},
+        {"-1e-99999999999999999999", true, 0},
     };
     for (const Case& c : cases) {
         double v = -99;
@@ -248,9 +291,20 @@ TEST(AtofBorland, LongestNumberPrefix) {
         const char* text;
         long double value;
     } cases[] = {
-        {"12.5abc", 12.5L}, {" \t\n-3.5e2x", -350.0L}, {"1e", 1.0L}, {"1e+", 1.0L}, {".5", 0.5L},
-        {"5.", 5.0L},       {"-.e1", 0.0L},            {"abc", 0.0L}, {"", 0.0L},    {"1,5", 1.0L},
-        {"inf", 0.0L},      {"nan", 0.0L},             {"0x1A", 0.0L}, {"1e-400", 0.0L},
+        {"12.5abc", 12.5L},
+        {" \t\n-3.5e2x", -350.0L},
+        {"1e", 1.0L},
+        {"1e+", 1.0L},
+        {".5", 0.5L},
+        {"5.", 5.0L},
+        {"-.e1", 0.0L},
+        {"abc", 0.0L},
+        {"", 0.0L},
+        {"1,5", 1.0L},
+        {"inf", 0.0L},
+        {"nan", 0.0L},
+        {"0x1A", 0.0L},
+        {"1e-400", 0.0L},
         {"0.1", static_cast<long double>(0.1)},
     };
     for (const Case& c : cases) EXPECT_EQ(rtl::atof_borland(c.text), c.value) << c.text;

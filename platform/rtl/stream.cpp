@@ -14,8 +14,7 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 
 std::int64_t checked_target(std::int64_t base, std::int64_t offset) {
-    if ((offset < 0 && base < -offset) ||
-        (offset > 0 && base > INT64_MAX - offset))
+    if ((offset < 0 && base < -offset) || (offset > 0 && base > INT64_MAX - offset))
         throw std::out_of_range("Stream::Seek: position out of range");
     return base + offset;
 }
@@ -42,8 +41,7 @@ void Stream::ReadBuffer(void* buffer, std::size_t count) {
 
 void Stream::WriteBuffer(const void* buffer, std::size_t count) {
     if (count == 0) return;
-    if (Write(buffer, count) != count)
-        throw std::runtime_error("Stream::WriteBuffer: write failed");
+    if (Write(buffer, count) != count) throw std::runtime_error("Stream::WriteBuffer: write failed");
 }
 
 // ---- MemoryStream ----------------------------------------------------------
@@ -84,8 +82,7 @@ void MemoryStream::Clear() {
 
 // ---- FileStream ------------------------------------------------------------
 
-FileStream::FileStream(const std::string& path, Mode mode)
-    : path_(path), read_only_(mode == Mode::fmOpenRead) {
+FileStream::FileStream(const std::string& path, Mode mode) : path_(path), read_only_(mode == Mode::fmOpenRead) {
     if (mode == Mode::fmCreateAtomic) {
         // The temporary file sits beside the target and keeps the
         // permissions of the file it replaces.
@@ -95,10 +92,10 @@ FileStream::FileStream(const std::string& path, Mode mode)
     }
     os::File::Mode file_mode = os::File::Mode::read;
     switch (mode) {
-    case Mode::fmOpenRead: file_mode = os::File::Mode::read; break;
-    case Mode::fmCreate: file_mode = os::File::Mode::read_write_truncate; break;
-    case Mode::fmOpenReadWrite: file_mode = os::File::Mode::read_write_existing; break;
-    case Mode::fmCreateAtomic: break;
+        case Mode::fmOpenRead: file_mode = os::File::Mode::read; break;
+        case Mode::fmCreate: file_mode = os::File::Mode::read_write_truncate; break;
+        case Mode::fmOpenReadWrite: file_mode = os::File::Mode::read_write_existing; break;
+        case Mode::fmCreateAtomic: break;
     }
     os::OpenOptions options;
     options.share_rule = false;
@@ -119,8 +116,7 @@ FileStream::~FileStream() {
         } catch (const std::exception& e) {
             // A destructor cannot throw; callers that care call Flush() first.
             os::log_error(e.what());
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     // An uncommitted replacement removes its temporary file as it goes.
 }
@@ -209,9 +205,7 @@ std::size_t FileStream::Write(const void* buffer, std::size_t count) {
 
 std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
     require_open("seek in a closed file");
-    std::int64_t base = origin == SeekOrigin::soBeginning ? 0
-                        : origin == SeekOrigin::soCurrent ? pos_
-                                                          : Size();
+    std::int64_t base = origin == SeekOrigin::soBeginning ? 0 : origin == SeekOrigin::soCurrent ? pos_ : Size();
     pos_ = checked_target(base, offset);
     return pos_;
 }

@@ -80,7 +80,8 @@ TEST(RtlFileStream, LargeMixedTransfersMatchTheFile) {
     rtl::FileStream r(file, rtl::FileStream::Mode::fmOpenRead);
     std::string got(expect.size(), '\0');
     std::size_t done = 0;
-    for (std::size_t chunk : {1u, 100u, 70000u, 5u, 200000u}) done += r.Read(got.data() + done, std::min(chunk, got.size() - done));
+    for (std::size_t chunk : {1u, 100u, 70000u, 5u, 200000u})
+        done += r.Read(got.data() + done, std::min(chunk, got.size() - done));
     while (done < got.size()) done += r.Read(got.data() + done, got.size() - done);
     EXPECT_EQ(got, expect);
     char c;
@@ -118,7 +119,7 @@ TEST(RtlFileStream, AtomicSaveReplacesWholeOrNotAtAll) {
     write_bytes(file, "old contents");
     ::chmod(file.c_str(), 0640);
 
-    {   // Abandoned: the target is untouched and no temporary file remains.
+    {  // Abandoned: the target is untouched and no temporary file remains.
         rtl::FileStream f(file, rtl::FileStream::Mode::fmCreateAtomic);
         f.WriteBuffer("partial", 7);
         f.Flush();
@@ -128,10 +129,11 @@ TEST(RtlFileStream, AtomicSaveReplacesWholeOrNotAtAll) {
     EXPECT_EQ(read_bytes(file), "old contents");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"sys.bin"});
 
-    EXPECT_THROW(rtl::write_file_atomic(file, [](rtl::Stream& s) {
-                     s.WriteBuffer("half", 4);
-                     throw std::runtime_error("writer failed");
-                 }),
+    EXPECT_THROW(rtl::write_file_atomic(file,
+                                        [](rtl::Stream& s) {
+                                            s.WriteBuffer("half", 4);
+                                            throw std::runtime_error("writer failed");
+                                        }),
                  std::runtime_error);
     EXPECT_EQ(read_bytes(file), "old contents");
     EXPECT_EQ(dir.names().size(), 1u);

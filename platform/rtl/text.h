@@ -60,18 +60,16 @@ std::string fold(std::string_view s);
 // Functors for std::map / std::unordered_map keyed case-insensitively; all
 // accept std::string_view for look-ups without a temporary string.
 struct FoldLess {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const noexcept {
-    return AnsiCompareText(a, b) < 0;
-  }
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return AnsiCompareText(a, b) < 0; }
 };
 struct FoldEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const noexcept { return SameText(a, b); }
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return SameText(a, b); }
 };
 struct FoldHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const noexcept;
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept;
 };
 
 }  // namespace rtl

@@ -11,28 +11,28 @@ namespace ui {
 constexpr unsigned CF_TEXT = 1, CF_UNICODETEXT = 13;
 
 class TClipboard {
- public:
-  // Opening fails while the clipboard is unavailable (a test's stand-in
-  // for another program holding it); readers and writers then leave
-  // everything as it was.
-  bool Open();
-  void Close();
-  void Clear();
-  bool HasFormat(unsigned format) const;
+public:
+    // Opening fails while the clipboard is unavailable (a test's stand-in
+    // for another program holding it); readers and writers then leave
+    // everything as it was.
+    bool Open();
+    void Close();
+    void Clear();
+    bool HasFormat(unsigned format) const;
 
-  std::string AsText() const;
-  void SetAsText(std::string_view utf8);
-  std::u16string AsUnicodeText() const;
-  void SetAsUnicodeText(std::u16string_view text);
+    std::string AsText() const;
+    void SetAsText(std::string_view utf8);
+    std::u16string AsUnicodeText() const;
+    void SetAsUnicodeText(std::u16string_view text);
 
-  void SetAvailable(bool available) { available_ = available; }
-  bool Available() const { return available_; }
+    void SetAvailable(bool available) { available_ = available; }
+    bool Available() const { return available_; }
 
- private:
-  std::string text_;
-  bool has_text_ = false;
-  bool available_ = true;
-  int open_ = 0;
+private:
+    std::string text_;
+    bool has_text_ = false;
+    bool available_ = true;
+    int open_ = 0;
 };
 
 TClipboard& Clipboard();
@@ -41,12 +41,12 @@ TClipboard& Clipboard();
 // display of a real screen sets the desktop's clipboard here, so that text
 // goes to and comes from other programs. Null keeps it in the process.
 class ClipboardStore {
- public:
-  virtual ~ClipboardStore() = default;
-  virtual bool HasText() = 0;
-  virtual std::string Text() = 0;
-  virtual void SetText(std::string_view utf8) = 0;
-  virtual void Clear() = 0;
+public:
+    virtual ~ClipboardStore() = default;
+    virtual bool HasText() = 0;
+    virtual std::string Text() = 0;
+    virtual void SetText(std::string_view utf8) = 0;
+    virtual void Clear() = 0;
 };
 void set_clipboard_store(ClipboardStore* store);
 

@@ -17,19 +17,18 @@ namespace ui {
 // Message box flags and answers, numbered as the stations' code expects.
 constexpr unsigned MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4,
                    MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10, MB_ICONHAND = 0x10, MB_ICONSTOP = 0x10,
-                   MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30, MB_ICONEXCLAMATION = 0x30,
-                   MB_ICONINFORMATION = 0x40, MB_ICONASTERISK = 0x40, MB_DEFBUTTON1 = 0x0, MB_DEFBUTTON2 = 0x100,
-                   MB_DEFBUTTON3 = 0x200;
+                   MB_ICONQUESTION = 0x20, MB_ICONWARNING = 0x30, MB_ICONEXCLAMATION = 0x30, MB_ICONINFORMATION = 0x40,
+                   MB_ICONASTERISK = 0x40, MB_DEFBUTTON1 = 0x0, MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200;
 constexpr int IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7;
 
 enum class MessageIcon { None, Error, Question, Warning, Information };
 
 struct MessageBoxRequest {
-  std::string text;
-  std::string caption;
-  MessageIcon icon = MessageIcon::None;
-  std::vector<int> buttons;  // the answers in button order (IDOK ..., equal to mrOk ...)
-  int default_button = 0;    // index into buttons
+    std::string text;
+    std::string caption;
+    MessageIcon icon = MessageIcon::None;
+    std::vector<int> buttons;  // the answers in button order (IDOK ..., equal to mrOk ...)
+    int default_button = 0;    // index into buttons
 };
 
 // Returns one of the request's buttons.
@@ -53,63 +52,72 @@ int MessageDlg(std::string_view text, TMsgDlgType type, TMsgDlgButtons buttons, 
 
 // --- file, folder and colour choice -----------------------------------------------
 
-enum TOpenOption { ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofAllowMultiSelect, ofPathMustExist,
-                   ofFileMustExist, ofCreatePrompt, ofEnableSizing };
+enum TOpenOption {
+    ofReadOnly,
+    ofOverwritePrompt,
+    ofHideReadOnly,
+    ofNoChangeDir,
+    ofAllowMultiSelect,
+    ofPathMustExist,
+    ofFileMustExist,
+    ofCreatePrompt,
+    ofEnableSizing
+};
 using TOpenOptions = Set<TOpenOption>;
 
 struct FileDialogRequest {
-  bool save = false;
-  std::string title;
-  std::string filter;  // "Text files|*.txt|All files|*.*"
-  int filter_index = 1;
-  std::string default_ext;
-  std::string initial_dir;
-  TOpenOptions options;
-  // In: the proposed name; out: the chosen file(s).
-  std::string file_name;
-  std::vector<std::string> files;
+    bool save = false;
+    std::string title;
+    std::string filter;  // "Text files|*.txt|All files|*.*"
+    int filter_index = 1;
+    std::string default_ext;
+    std::string initial_dir;
+    TOpenOptions options;
+    // In: the proposed name; out: the chosen file(s).
+    std::string file_name;
+    std::vector<std::string> files;
 };
 // Returns true when the user chose a file (filled into the request).
 using FileDialogHandler = std::function<bool(FileDialogRequest& request)>;
 FileDialogHandler set_file_dialog_handler(FileDialogHandler handler);
 
 class TOpenDialog : public TComponent {
- public:
-  explicit TOpenDialog(TComponent* owner) : TComponent(owner) {}
-  // Asks for a file; true when one was chosen. A chosen name without an
-  // extension gets DefaultExt.
-  virtual bool Execute();
+public:
+    explicit TOpenDialog(TComponent* owner) : TComponent(owner) {}
+    // Asks for a file; true when one was chosen. A chosen name without an
+    // extension gets DefaultExt.
+    virtual bool Execute();
 
-  const std::string& FileName() const { return file_name_; }
-  void SetFileName(std::string v) { file_name_ = std::move(v); }
-  const std::vector<std::string>& Files() const { return files_; }
-  const std::string& Filter() const { return filter_; }
-  void SetFilter(std::string v) { filter_ = std::move(v); }
-  int FilterIndex() const { return filter_index_; }
-  void SetFilterIndex(int v) { filter_index_ = v; }
-  const std::string& DefaultExt() const { return default_ext_; }
-  void SetDefaultExt(std::string v) { default_ext_ = std::move(v); }
-  const std::string& InitialDir() const { return initial_dir_; }
-  void SetInitialDir(std::string v) { initial_dir_ = std::move(v); }
-  const std::string& Title() const { return title_; }
-  void SetTitle(std::string v) { title_ = std::move(v); }
-  TOpenOptions Options() const { return options_; }
-  void SetOptions(TOpenOptions v) { options_ = v; }
+    const std::string& FileName() const { return file_name_; }
+    void SetFileName(std::string v) { file_name_ = std::move(v); }
+    const std::vector<std::string>& Files() const { return files_; }
+    const std::string& Filter() const { return filter_; }
+    void SetFilter(std::string v) { filter_ = std::move(v); }
+    int FilterIndex() const { return filter_index_; }
+    void SetFilterIndex(int v) { filter_index_ = v; }
+    const std::string& DefaultExt() const { return default_ext_; }
+    void SetDefaultExt(std::string v) { default_ext_ = std::move(v); }
+    const std::string& InitialDir() const { return initial_dir_; }
+    void SetInitialDir(std::string v) { initial_dir_ = std::move(v); }
+    const std::string& Title() const { return title_; }
+    void SetTitle(std::string v) { title_ = std::move(v); }
+    TOpenOptions Options() const { return options_; }
+    void SetOptions(TOpenOptions v) { options_ = v; }
 
- protected:
-  bool run(bool save);
+protected:
+    bool run(bool save);
 
- private:
-  std::string file_name_, filter_, default_ext_, initial_dir_, title_;
-  std::vector<std::string> files_;
-  int filter_index_ = 1;
-  TOpenOptions options_{ofHideReadOnly, ofEnableSizing};
+private:
+    std::string file_name_, filter_, default_ext_, initial_dir_, title_;
+    std::vector<std::string> files_;
+    int filter_index_ = 1;
+    TOpenOptions options_{ofHideReadOnly, ofEnableSizing};
 };
 
 class TSaveDialog : public TOpenDialog {
- public:
-  using TOpenDialog::TOpenDialog;
-  bool Execute() override;
+public:
+    using TOpenDialog::TOpenDialog;
+    bool Execute() override;
 };
 
 // In: the folder to start in; out: the chosen folder. True when chosen.
@@ -122,14 +130,14 @@ using ColorDialogHandler = std::function<bool(TColor& color)>;
 ColorDialogHandler set_color_dialog_handler(ColorDialogHandler handler);
 
 class TColorDialog : public TComponent {
- public:
-  explicit TColorDialog(TComponent* owner) : TComponent(owner) {}
-  bool Execute();
-  TColor Color() const { return color_; }
-  void SetColor(TColor c) { color_ = c; }
+public:
+    explicit TColorDialog(TComponent* owner) : TComponent(owner) {}
+    bool Execute();
+    TColor Color() const { return color_; }
+    void SetColor(TColor c) { color_ = c; }
 
- private:
-  TColor color_ = clBlack;
+private:
+    TColor color_ = clBlack;
 };
 
 }  // namespace ui

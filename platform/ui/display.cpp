@@ -7,8 +7,8 @@ namespace ui {
 namespace {
 
 std::unique_ptr<Display>& slot() {
-  static auto* d = new std::unique_ptr<Display>(std::make_unique<HeadlessDisplay>());
-  return *d;
+    static auto* d = new std::unique_ptr<Display>(std::make_unique<HeadlessDisplay>());
+    return *d;
 }
 
 }  // namespace
@@ -20,8 +20,8 @@ void Display::PaintNow(TCustomForm& form) { form.PaintPending(); }
 HeadlessDisplay::HeadlessDisplay(int width, int height) : width_(width), height_(height) {}
 
 void HeadlessDisplay::SetScreenSize(int width, int height) {
-  width_ = width;
-  height_ = height;
+    width_ = width;
+    height_ = height;
 }
 
 void HeadlessDisplay::ExpectModal(ModalScript script) { scripts_.push_back(std::move(script)); }
@@ -31,7 +31,7 @@ Display& display() { return *slot(); }
 HeadlessDisplay* headless_display() { return dynamic_cast<HeadlessDisplay*>(slot().get()); }
 
 void set_display(std::unique_ptr<Display> display) {
-  slot() = display ? std::move(display) : std::make_unique<HeadlessDisplay>();
+    slot() = display ? std::move(display) : std::make_unique<HeadlessDisplay>();
 }
 
 }  // namespace ui

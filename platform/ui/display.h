@@ -17,60 +17,60 @@ namespace ui {
 class TCustomForm;
 
 class Display {
- public:
-  virtual ~Display() = default;
-  virtual TRect ScreenRect() const = 0;
-  virtual int PixelsPerInch() const;
-  virtual void FormShown(TCustomForm& form) { (void)form; }
-  virtual void FormHidden(TCustomForm& form) { (void)form; }
-  // Part of the form's picture (window coordinates) needs repainting.
-  virtual void FormInvalidated(TCustomForm& form, const TRect& area) {
-    (void)form;
-    (void)area;
-  }
-  // The form became the active one (the code's choice, or the user's).
-  virtual void FormActivated(TCustomForm& form) { (void)form; }
-  // The shown form's caption, bounds or window state changed.
-  virtual void FormChanged(TCustomForm& form) { (void)form; }
-  virtual void CursorChanged(TCursor cursor) { (void)cursor; }
-  // Handles the window system's events that are waiting, without waiting
-  // for more (TApplication::ProcessMessages).
-  virtual void ProcessEvents() {}
-  // Repaints what is out of date of the form at once and returns when the
-  // screen shows it (benchmarks, screen grabs).
-  virtual void PaintNow(TCustomForm& form);
-  // Runs the modal form until it has a modal result or is hidden; the form
-  // is shown and modal when this is called.
-  virtual void RunModal(TCustomForm& form) = 0;
+public:
+    virtual ~Display() = default;
+    virtual TRect ScreenRect() const = 0;
+    virtual int PixelsPerInch() const;
+    virtual void FormShown(TCustomForm& form) { (void)form; }
+    virtual void FormHidden(TCustomForm& form) { (void)form; }
+    // Part of the form's picture (window coordinates) needs repainting.
+    virtual void FormInvalidated(TCustomForm& form, const TRect& area) {
+        (void)form;
+        (void)area;
+    }
+    // The form became the active one (the code's choice, or the user's).
+    virtual void FormActivated(TCustomForm& form) { (void)form; }
+    // The shown form's caption, bounds or window state changed.
+    virtual void FormChanged(TCustomForm& form) { (void)form; }
+    virtual void CursorChanged(TCursor cursor) { (void)cursor; }
+    // Handles the window system's events that are waiting, without waiting
+    // for more (TApplication::ProcessMessages).
+    virtual void ProcessEvents() {}
+    // Repaints what is out of date of the form at once and returns when the
+    // screen shows it (benchmarks, screen grabs).
+    virtual void PaintNow(TCustomForm& form);
+    // Runs the modal form until it has a modal result or is hidden; the form
+    // is shown and modal when this is called.
+    virtual void RunModal(TCustomForm& form) = 0;
 };
 
 class HeadlessDisplay : public Display {
- public:
-  explicit HeadlessDisplay(int width = 1280, int height = 1024);
-  TRect ScreenRect() const override { return {0, 0, width_, height_}; }
-  void SetScreenSize(int width, int height);
+public:
+    explicit HeadlessDisplay(int width = 1280, int height = 1024);
+    TRect ScreenRect() const override { return {0, 0, width_, height_}; }
+    void SetScreenSize(int width, int height);
 
-  // A script answers the next modal form that is shown: it runs with the
-  // form shown and may click its buttons through the test driver or set the
-  // modal result itself. Scripts are used in the order they were queued.
-  using ModalScript = std::function<void(TCustomForm& form)>;
-  void ExpectModal(ModalScript script);
-  int PendingScripts() const { return static_cast<int>(scripts_.size()); }
-  void ClearScripts() { scripts_.clear(); }
+    // A script answers the next modal form that is shown: it runs with the
+    // form shown and may click its buttons through the test driver or set the
+    // modal result itself. Scripts are used in the order they were queued.
+    using ModalScript = std::function<void(TCustomForm& form)>;
+    void ExpectModal(ModalScript script);
+    int PendingScripts() const { return static_cast<int>(scripts_.size()); }
+    void ClearScripts() { scripts_.clear(); }
 
-  // After its script (if any), a modal form runs the main queue until it
-  // gets a result; when its picture has not changed for this long (a form
-  // that nobody answers), it is cancelled with mrCancel.
-  int IdleTimeoutMs() const { return idle_timeout_ms_; }
-  void SetIdleTimeoutMs(int ms) { idle_timeout_ms_ = ms; }
+    // After its script (if any), a modal form runs the main queue until it
+    // gets a result; when its picture has not changed for this long (a form
+    // that nobody answers), it is cancelled with mrCancel.
+    int IdleTimeoutMs() const { return idle_timeout_ms_; }
+    void SetIdleTimeoutMs(int ms) { idle_timeout_ms_ = ms; }
 
-  void RunModal(TCustomForm& form) override;
+    void RunModal(TCustomForm& form) override;
 
- private:
-  int width_;
-  int height_;
-  std::deque<ModalScript> scripts_;
-  int idle_timeout_ms_ = 1000;
+private:
+    int width_;
+    int height_;
+    std::deque<ModalScript> scripts_;
+    int idle_timeout_ms_ = 1000;
 };
 
 // The display in use (a HeadlessDisplay until another is set).

@@ -15,115 +15,115 @@ namespace ui {
 class TUpDown;
 
 class TCustomEdit : public TWinControl {
- public:
-  explicit TCustomEdit(TComponent* owner);
+public:
+    explicit TCustomEdit(TComponent* owner);
 
-  int MaxLength() const { return max_length_; }  // 0: no limit
-  void SetMaxLength(int n) { max_length_ = n < 0 ? 0 : n; }
-  bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool v) { read_only_ = v; }
-  bool Modified() const { return modified_; }
-  void SetModified(bool v) { modified_ = v; }
-  TBorderStyle BorderStyle() const { return border_style_; }
-  void SetBorderStyle(TBorderStyle b);
-  bool AutoSelect() const { return auto_select_; }
-  void SetAutoSelect(bool v) { auto_select_ = v; }
+    int MaxLength() const { return max_length_; }  // 0: no limit
+    void SetMaxLength(int n) { max_length_ = n < 0 ? 0 : n; }
+    bool ReadOnly() const { return read_only_; }
+    void SetReadOnly(bool v) { read_only_ = v; }
+    bool Modified() const { return modified_; }
+    void SetModified(bool v) { modified_ = v; }
+    TBorderStyle BorderStyle() const { return border_style_; }
+    void SetBorderStyle(TBorderStyle b);
+    bool AutoSelect() const { return auto_select_; }
+    void SetAutoSelect(bool v) { auto_select_ = v; }
 
-  int SelStart() const { return sel_start_; }
-  void SetSelStart(int pos);
-  int SelLength() const { return sel_length_; }
-  void SetSelLength(int len);
-  std::string SelText() const;
-  // Replaces the selection (as typing or pasting does, but ignoring
-  // ReadOnly and MaxLength).
-  void SetSelText(std::string_view text);
-  void SelectAll();
-  void ClearSelection();
-  void CopyToClipboard();
-  void CutToClipboard();
-  void PasteFromClipboard();
+    int SelStart() const { return sel_start_; }
+    void SetSelStart(int pos);
+    int SelLength() const { return sel_length_; }
+    void SetSelLength(int len);
+    std::string SelText() const;
+    // Replaces the selection (as typing or pasting does, but ignoring
+    // ReadOnly and MaxLength).
+    void SetSelText(std::string_view text);
+    void SelectAll();
+    void ClearSelection();
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
 
-  TNotifyEvent OnChange;
+    TNotifyEvent OnChange;
 
- protected:
-  TRect ClientInsets() const override;
-  void PaintFrame(TCanvas& canvas) override;
-  void TextChanged() override;
-  void DoEnter() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
-  void DoKeyPress(char32_t& key) override;
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  // User input: replaces the selection, honouring ReadOnly and MaxLength.
-  void type_text(std::string_view text);
-  int length() const;  // in characters
-  bool multi_line_ = false;
-  TUpDown* up_down_ = nullptr;
-  int scroll_x_ = 0;  // how far a long text is scrolled left
-  friend class TUpDown;
+protected:
+    TRect ClientInsets() const override;
+    void PaintFrame(TCanvas& canvas) override;
+    void TextChanged() override;
+    void DoEnter() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
+    void DoKeyPress(char32_t& key) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    // User input: replaces the selection, honouring ReadOnly and MaxLength.
+    void type_text(std::string_view text);
+    int length() const;  // in characters
+    bool multi_line_ = false;
+    TUpDown* up_down_ = nullptr;
+    int scroll_x_ = 0;  // how far a long text is scrolled left
+    friend class TUpDown;
 
- private:
-  void clamp_selection();
-  int max_length_ = 0;
-  bool read_only_ = false;
-  bool modified_ = false;
-  bool auto_select_ = true;
-  TBorderStyle border_style_ = bsSingle;
-  int sel_start_ = 0;
-  int sel_length_ = 0;
-  bool changing_ = false;
+private:
+    void clamp_selection();
+    int max_length_ = 0;
+    bool read_only_ = false;
+    bool modified_ = false;
+    bool auto_select_ = true;
+    TBorderStyle border_style_ = bsSingle;
+    int sel_start_ = 0;
+    int sel_length_ = 0;
+    bool changing_ = false;
 };
 
 class TEdit : public TCustomEdit {
- public:
-  explicit TEdit(TComponent* owner);
-  char32_t PasswordChar() const { return password_char_; }
-  void SetPasswordChar(char32_t c);
+public:
+    explicit TEdit(TComponent* owner);
+    char32_t PasswordChar() const { return password_char_; }
+    void SetPasswordChar(char32_t c);
 
- protected:
-  void Paint() override;
-  void AdjustSize() override;
+protected:
+    void Paint() override;
+    void AdjustSize() override;
 
- private:
-  char32_t password_char_ = 0;
+private:
+    char32_t password_char_ = 0;
 };
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TMemo : public TCustomEdit {
- public:
-  explicit TMemo(TComponent* owner);
-  // The lines; Text is the lines joined with CR LF.
-  TStrings& Lines() { return lines_; }
-  bool WordWrap() const { return word_wrap_; }
-  void SetWordWrap(bool v);
-  TScrollStyle ScrollBars() const { return scroll_bars_; }
-  void SetScrollBars(TScrollStyle s);
-  bool WantReturns() const { return want_returns_; }
-  void SetWantReturns(bool v) { want_returns_ = v; }
-  bool WantTabs() const { return want_tabs_; }
-  void SetWantTabs(bool v) { want_tabs_ = v; }
-  TAlignment Alignment() const { return alignment_; }
-  void SetAlignment(TAlignment a);
-  // The first line shown.
-  int TopLine() const { return top_line_; }
-  void SetTopLine(int line);
+public:
+    explicit TMemo(TComponent* owner);
+    // The lines; Text is the lines joined with CR LF.
+    TStrings& Lines() { return lines_; }
+    bool WordWrap() const { return word_wrap_; }
+    void SetWordWrap(bool v);
+    TScrollStyle ScrollBars() const { return scroll_bars_; }
+    void SetScrollBars(TScrollStyle s);
+    bool WantReturns() const { return want_returns_; }
+    void SetWantReturns(bool v) { want_returns_ = v; }
+    bool WantTabs() const { return want_tabs_; }
+    void SetWantTabs(bool v) { want_tabs_ = v; }
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment a);
+    // The first line shown.
+    int TopLine() const { return top_line_; }
+    void SetTopLine(int line);
 
-  bool WantsKey(TKey key, TShiftState shift) const override;
+    bool WantsKey(TKey key, TShiftState shift) const override;
 
- protected:
-  void Paint() override;
-  void TextChanged() override;
-  void DoKeyPress(char32_t& key) override;
+protected:
+    void Paint() override;
+    void TextChanged() override;
+    void DoKeyPress(char32_t& key) override;
 
- private:
-  TStrings lines_;
-  bool syncing_ = false;
-  bool word_wrap_ = true;
-  TScrollStyle scroll_bars_ = ssNone;
-  bool want_returns_ = true;
-  bool want_tabs_ = false;
-  TAlignment alignment_ = taLeftJustify;
-  int top_line_ = 0;
+private:
+    TStrings lines_;
+    bool syncing_ = false;
+    bool word_wrap_ = true;
+    TScrollStyle scroll_bars_ = ssNone;
+    bool want_returns_ = true;
+    bool want_tabs_ = false;
+    TAlignment alignment_ = taLeftJustify;
+    int top_line_ = 0;
 };
 
 enum TUDBtnType { btNext, btPrev };
@@ -132,48 +132,48 @@ using TUDClickEvent = std::function<void(TObject* Sender, TUDBtnType Button)>;
 using TUDChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
 
 class TUpDown : public TCustomControl {
- public:
-  explicit TUpDown(TComponent* owner);
-  ~TUpDown() override;
-  // The edit whose number the up-down steps: the up-down sits at its right
-  // (the edit gives up the width), shows Position in it and, with
-  // ArrowKeys, takes its Up and Down keys.
-  TCustomEdit* Associate() const { return associate_; }
-  void SetAssociate(TCustomEdit* edit);
-  int Min() const { return min_; }
-  void SetMin(int v);
-  int Max() const { return max_; }
-  void SetMax(int v);
-  int Position() const { return position_; }
-  void SetPosition(int v);  // kept within Min .. Max
-  int Increment() const { return increment_; }
-  void SetIncrement(int v) { increment_ = v; }
-  bool Wrap() const { return wrap_; }
-  void SetWrap(bool v) { wrap_ = v; }
-  bool ArrowKeys() const { return arrow_keys_; }
-  void SetArrowKeys(bool v) { arrow_keys_ = v; }
-  TUDOrientation Orientation() const { return orientation_; }
-  void SetOrientation(TUDOrientation o);
-  // A step as the user's click on a button makes it.
-  void Step(TUDBtnType button);
+public:
+    explicit TUpDown(TComponent* owner);
+    ~TUpDown() override;
+    // The edit whose number the up-down steps: the up-down sits at its right
+    // (the edit gives up the width), shows Position in it and, with
+    // ArrowKeys, takes its Up and Down keys.
+    TCustomEdit* Associate() const { return associate_; }
+    void SetAssociate(TCustomEdit* edit);
+    int Min() const { return min_; }
+    void SetMin(int v);
+    int Max() const { return max_; }
+    void SetMax(int v);
+    int Position() const { return position_; }
+    void SetPosition(int v);  // kept within Min .. Max
+    int Increment() const { return increment_; }
+    void SetIncrement(int v) { increment_ = v; }
+    bool Wrap() const { return wrap_; }
+    void SetWrap(bool v) { wrap_ = v; }
+    bool ArrowKeys() const { return arrow_keys_; }
+    void SetArrowKeys(bool v) { arrow_keys_ = v; }
+    TUDOrientation Orientation() const { return orientation_; }
+    void SetOrientation(TUDOrientation o);
+    // A step as the user's click on a button makes it.
+    void Step(TUDBtnType button);
 
-  TUDClickEvent OnClick;
-  TUDChangingEvent OnChanging;
+    TUDClickEvent OnClick;
+    TUDChangingEvent OnChanging;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
 
- protected:
-  void Paint() override;
+protected:
+    void Paint() override;
 
- private:
-  void show_position();
-  TCustomEdit* associate_ = nullptr;
-  int min_ = 0, max_ = 100, position_ = 0, increment_ = 1;
-  bool wrap_ = false;
-  bool arrow_keys_ = true;
-  TUDOrientation orientation_ = udVertical;
-  int pressed_ = -1;  // 0 upper/left button, 1 lower/right
+private:
+    void show_position();
+    TCustomEdit* associate_ = nullptr;
+    int min_ = 0, max_ = 100, position_ = 0, increment_ = 1;
+    bool wrap_ = false;
+    bool arrow_keys_ = true;
+    TUDOrientation orientation_ = udVertical;
+    int pressed_ = -1;  // 0 upper/left button, 1 lower/right
 };
 
 }  // namespace ui

@@ -12,35 +12,35 @@
 namespace ui {
 
 class TSpeedButton : public TGraphicControl {
- public:
-  explicit TSpeedButton(TComponent* owner);
-  bool Flat() const { return flat_; }
-  void SetFlat(bool v);
-  // Buttons of one group index (not 0) on one parent stay down one at a time.
-  int GroupIndex() const { return group_index_; }
-  void SetGroupIndex(int v) { group_index_ = v; }
-  bool Down() const { return down_; }
-  void SetDown(bool v);
-  bool AllowAllUp() const { return allow_all_up_; }
-  void SetAllowAllUp(bool v) { allow_all_up_ = v; }
-  // The picture; its bottom-left pixel's colour is transparent.
-  TBitmap& Glyph() { return glyph_; }
-  void Click() override;
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseEnter() override;
-  void MouseLeave() override;
+public:
+    explicit TSpeedButton(TComponent* owner);
+    bool Flat() const { return flat_; }
+    void SetFlat(bool v);
+    // Buttons of one group index (not 0) on one parent stay down one at a time.
+    int GroupIndex() const { return group_index_; }
+    void SetGroupIndex(int v) { group_index_ = v; }
+    bool Down() const { return down_; }
+    void SetDown(bool v);
+    bool AllowAllUp() const { return allow_all_up_; }
+    void SetAllowAllUp(bool v) { allow_all_up_ = v; }
+    // The picture; its bottom-left pixel's colour is transparent.
+    TBitmap& Glyph() { return glyph_; }
+    void Click() override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
 
- protected:
-  void Paint() override;
+protected:
+    void Paint() override;
 
- private:
-  bool flat_ = false;
-  int group_index_ = 0;
-  bool down_ = false;
-  bool allow_all_up_ = false;
-  bool pressed_ = false;
-  TBitmap glyph_;
+private:
+    bool flat_ = false;
+    int group_index_ = 0;
+    bool down_ = false;
+    bool allow_all_up_ = false;
+    bool pressed_ = false;
+    TBitmap glyph_;
 };
 
 enum TScrollBarKind { sbHorizontal, sbVertical };
@@ -50,152 +50,152 @@ using TScrollEvent = std::function<void(TObject* Sender, TScrollCode ScrollCode,
 // Position changes by code or by the user fire OnChange; the user's also
 // fire OnScroll first, which may change the position it goes to.
 class TScrollBar : public TWinControl {
- public:
-  explicit TScrollBar(TComponent* owner);
-  TScrollBarKind Kind() const { return kind_; }
-  void SetKind(TScrollBarKind k);
-  int Min() const { return min_; }
-  int Max() const { return max_; }
-  int Position() const { return position_; }
-  int PageSize() const { return page_size_; }
-  void SetMin(int v) { SetParams(position_, v, max_); }
-  void SetMax(int v) { SetParams(position_, min_, v); }
-  void SetPosition(int v) { SetParams(v, min_, max_); }
-  void SetPageSize(int v);
-  void SetParams(int position, int min, int max);
-  int SmallChange() const { return small_change_; }
-  void SetSmallChange(int v) { small_change_ = v; }
-  int LargeChange() const { return large_change_; }
-  void SetLargeChange(int v) { large_change_ = v; }
-  // The highest position the thumb reaches (Max - PageSize + 1 with a page).
-  int MaxPosition() const;
-  // A scroll as the user makes it.
-  void Scroll(TScrollCode code, int track_position = 0);
+public:
+    explicit TScrollBar(TComponent* owner);
+    TScrollBarKind Kind() const { return kind_; }
+    void SetKind(TScrollBarKind k);
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    int Position() const { return position_; }
+    int PageSize() const { return page_size_; }
+    void SetMin(int v) { SetParams(position_, v, max_); }
+    void SetMax(int v) { SetParams(position_, min_, v); }
+    void SetPosition(int v) { SetParams(v, min_, max_); }
+    void SetPageSize(int v);
+    void SetParams(int position, int min, int max);
+    int SmallChange() const { return small_change_; }
+    void SetSmallChange(int v) { small_change_ = v; }
+    int LargeChange() const { return large_change_; }
+    void SetLargeChange(int v) { large_change_ = v; }
+    // The highest position the thumb reaches (Max - PageSize + 1 with a page).
+    int MaxPosition() const;
+    // A scroll as the user makes it.
+    void Scroll(TScrollCode code, int track_position = 0);
 
-  TNotifyEvent OnChange;
-  TScrollEvent OnScroll;
+    TNotifyEvent OnChange;
+    TScrollEvent OnScroll;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
 
- protected:
-  void Paint() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
+protected:
+    void Paint() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
 
- private:
-  int length() const { return kind_ == sbHorizontal ? Width() : Height(); }
-  int thickness() const { return kind_ == sbHorizontal ? Height() : Width(); }
-  void thumb(int& start, int& size) const;
-  TScrollBarKind kind_ = sbHorizontal;
-  int min_ = 0, max_ = 100, position_ = 0, page_size_ = 0, small_change_ = 1, large_change_ = 1;
-  int drag_offset_ = -1;
+private:
+    int length() const { return kind_ == sbHorizontal ? Width() : Height(); }
+    int thickness() const { return kind_ == sbHorizontal ? Height() : Width(); }
+    void thumb(int& start, int& size) const;
+    TScrollBarKind kind_ = sbHorizontal;
+    int min_ = 0, max_ = 100, position_ = 0, page_size_ = 0, small_change_ = 1, large_change_ = 1;
+    int drag_offset_ = -1;
 };
 
 enum TTrackBarOrientation { trHorizontal, trVertical };
 
 // OnChange fires on the user's changes.
 class TTrackBar : public TWinControl {
- public:
-  explicit TTrackBar(TComponent* owner);
-  int Min() const { return min_; }
-  void SetMin(int v);
-  int Max() const { return max_; }
-  void SetMax(int v);
-  int Position() const { return position_; }
-  void SetPosition(int v);
-  int Frequency() const { return frequency_; }
-  void SetFrequency(int v);
-  int LineSize() const { return line_size_; }
-  void SetLineSize(int v) { line_size_ = v; }
-  int PageSize() const { return page_size_; }
-  void SetPageSize(int v) { page_size_ = v; }
-  TTrackBarOrientation Orientation() const { return orientation_; }
-  void SetOrientation(TTrackBarOrientation o);
-  TNotifyEvent OnChange;
+public:
+    explicit TTrackBar(TComponent* owner);
+    int Min() const { return min_; }
+    void SetMin(int v);
+    int Max() const { return max_; }
+    void SetMax(int v);
+    int Position() const { return position_; }
+    void SetPosition(int v);
+    int Frequency() const { return frequency_; }
+    void SetFrequency(int v);
+    int LineSize() const { return line_size_; }
+    void SetLineSize(int v) { line_size_ = v; }
+    int PageSize() const { return page_size_; }
+    void SetPageSize(int v) { page_size_ = v; }
+    TTrackBarOrientation Orientation() const { return orientation_; }
+    void SetOrientation(TTrackBarOrientation o);
+    TNotifyEvent OnChange;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
 
- protected:
-  void Paint() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
+protected:
+    void Paint() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
 
- private:
-  void user_set(int v);
-  int channel_start() const { return 12; }
-  int channel_length() const;
-  int pos_to_pixel(int pos) const;
-  int pixel_to_pos(int pixel) const;
-  int min_ = 0, max_ = 10, position_ = 0, frequency_ = 1, line_size_ = 1, page_size_ = 2;
-  TTrackBarOrientation orientation_ = trHorizontal;
-  bool dragging_ = false;
+private:
+    void user_set(int v);
+    int channel_start() const { return 12; }
+    int channel_length() const;
+    int pos_to_pixel(int pos) const;
+    int pixel_to_pos(int pixel) const;
+    int min_ = 0, max_ = 10, position_ = 0, frequency_ = 1, line_size_ = 1, page_size_ = 2;
+    TTrackBarOrientation orientation_ = trHorizontal;
+    bool dragging_ = false;
 };
 
 enum TProgressBarOrientation { pbHorizontal, pbVertical };
 
 class TProgressBar : public TWinControl {
- public:
-  explicit TProgressBar(TComponent* owner);
-  int Min() const { return min_; }
-  void SetMin(int v);
-  int Max() const { return max_; }
-  void SetMax(int v);
-  int Position() const { return position_; }
-  void SetPosition(int v);  // kept within Min .. Max
-  int Step() const { return step_; }
-  void SetStep(int v) { step_ = v; }
-  // Moves on by Step; past Max it starts again from Min.
-  void StepIt();
-  void StepBy(int delta);
-  bool Smooth() const { return smooth_; }
-  void SetSmooth(bool v);
-  TProgressBarOrientation Orientation() const { return orientation_; }
-  void SetOrientation(TProgressBarOrientation o);
+public:
+    explicit TProgressBar(TComponent* owner);
+    int Min() const { return min_; }
+    void SetMin(int v);
+    int Max() const { return max_; }
+    void SetMax(int v);
+    int Position() const { return position_; }
+    void SetPosition(int v);  // kept within Min .. Max
+    int Step() const { return step_; }
+    void SetStep(int v) { step_ = v; }
+    // Moves on by Step; past Max it starts again from Min.
+    void StepIt();
+    void StepBy(int delta);
+    bool Smooth() const { return smooth_; }
+    void SetSmooth(bool v);
+    TProgressBarOrientation Orientation() const { return orientation_; }
+    void SetOrientation(TProgressBarOrientation o);
 
- protected:
-  TRect ClientInsets() const override { return {1, 1, 1, 1}; }
-  void PaintFrame(TCanvas& canvas) override;
-  void Paint() override;
+protected:
+    TRect ClientInsets() const override { return {1, 1, 1, 1}; }
+    void PaintFrame(TCanvas& canvas) override;
+    void Paint() override;
 
- private:
-  int min_ = 0, max_ = 100, position_ = 0, step_ = 10;
-  bool smooth_ = false;
-  TProgressBarOrientation orientation_ = pbHorizontal;
+private:
+    int min_ = 0, max_ = 100, position_ = 0, step_ = 10;
+    bool smooth_ = false;
+    TProgressBarOrientation orientation_ = pbHorizontal;
 };
 
 class TPaintBox : public TGraphicControl {
- public:
-  explicit TPaintBox(TComponent* owner);
-  TNotifyEvent OnPaint;
+public:
+    explicit TPaintBox(TComponent* owner);
+    TNotifyEvent OnPaint;
 
- protected:
-  void Paint() override;
+protected:
+    void Paint() override;
 };
 
 class TImage : public TGraphicControl {
- public:
-  explicit TImage(TComponent* owner);
-  // The picture; after drawing on it, Invalidate the image.
-  TBitmap& Picture() { return picture_; }
-  void LoadFromFile(const std::string& png_path);
-  bool Stretch() const { return stretch_; }
-  void SetStretch(bool v);
-  bool Center() const { return center_; }
-  void SetCenter(bool v);
-  bool AutoSize() const { return auto_size_; }
-  void SetAutoSize(bool v);
-  TFont* PublishedFont() override { return nullptr; }
+public:
+    explicit TImage(TComponent* owner);
+    // The picture; after drawing on it, Invalidate the image.
+    TBitmap& Picture() { return picture_; }
+    void LoadFromFile(const std::string& png_path);
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool v);
+    bool Center() const { return center_; }
+    void SetCenter(bool v);
+    bool AutoSize() const { return auto_size_; }
+    void SetAutoSize(bool v);
+    TFont* PublishedFont() override { return nullptr; }
 
- protected:
-  void Paint() override;
+protected:
+    void Paint() override;
 
- private:
-  TBitmap picture_;
-  bool stretch_ = false;
-  bool center_ = false;
-  bool auto_size_ = false;
+private:
+    TBitmap picture_;
+    bool stretch_ = false;
+    bool center_ = false;
+    bool auto_size_ = false;
 };
 
 enum TResizeStyle { rsNone, rsLine, rsUpdate, rsPattern };
@@ -204,33 +204,33 @@ using TCanResizeEvent = std::function<void(TObject* Sender, int& NewSize, bool& 
 // Dragging the splitter resizes the control it lies against (the one on its
 // left for alLeft, above it for alTop, ...), keeping MinSize for both sides.
 class TSplitter : public TGraphicControl {
- public:
-  explicit TSplitter(TComponent* owner);
-  int MinSize() const { return min_size_; }
-  void SetMinSize(int v) { min_size_ = v; }
-  bool Beveled() const { return beveled_; }
-  void SetBeveled(bool v);
-  TResizeStyle ResizeStyle() const { return resize_style_; }
-  void SetResizeStyle(TResizeStyle s) { resize_style_ = s; }
-  TNotifyEvent OnMoved;
-  TCanResizeEvent OnCanResize;
+public:
+    explicit TSplitter(TComponent* owner);
+    int MinSize() const { return min_size_; }
+    void SetMinSize(int v) { min_size_ = v; }
+    bool Beveled() const { return beveled_; }
+    void SetBeveled(bool v);
+    TResizeStyle ResizeStyle() const { return resize_style_; }
+    void SetResizeStyle(TResizeStyle s) { resize_style_ = s; }
+    TNotifyEvent OnMoved;
+    TCanResizeEvent OnCanResize;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-  TFont* PublishedFont() override { return nullptr; }
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    TFont* PublishedFont() override { return nullptr; }
 
- protected:
-  void Paint() override;
+protected:
+    void Paint() override;
 
- private:
-  TControl* find_control() const;
-  int min_size_ = 30;
-  bool beveled_ = false;
-  TResizeStyle resize_style_ = rsPattern;
-  TControl* target_ = nullptr;
-  TPoint down_at_;
-  int start_size_ = 0;
+private:
+    TControl* find_control() const;
+    int min_size_ = 30;
+    bool beveled_ = false;
+    TResizeStyle resize_style_ = rsPattern;
+    TControl* target_ = nullptr;
+    TPoint down_at_;
+    int start_size_ = 0;
 };
 
 enum TDateTimeKind { dtkDate, dtkTime };
@@ -240,51 +240,51 @@ enum TDTDateFormat { dfShort, dfLong };
 // rtl::FormatSettings (dfLong shows the same numeric date); Up and Down change
 // the part under the cursor (Left and Right move it) and fire OnChange.
 class TDateTimePicker : public TWinControl {
- public:
-  explicit TDateTimePicker(TComponent* owner);
-  TDateTimeKind Kind() const { return kind_; }
-  void SetKind(TDateTimeKind k);
-  rtl::TDateTime DateTime() const { return value_; }
-  void SetDateTime(rtl::TDateTime v);
-  rtl::TDateTime Date() const;
-  void SetDate(rtl::TDateTime v);
-  rtl::TDateTime Time() const;
-  void SetTime(rtl::TDateTime v);
-  // 0: no limit.
-  rtl::TDateTime MinDate() const { return min_date_; }
-  void SetMinDate(rtl::TDateTime v) { min_date_ = v; }
-  rtl::TDateTime MaxDate() const { return max_date_; }
-  void SetMaxDate(rtl::TDateTime v) { max_date_ = v; }
-  bool ShowCheckbox() const { return show_checkbox_; }
-  void SetShowCheckbox(bool v);
-  bool Checked() const { return checked_; }
-  void SetChecked(bool v);
-  TDTDateFormat DateFormat() const { return date_format_; }
-  void SetDateFormat(TDTDateFormat f);
-  // The text shown.
-  std::string DisplayText() const;
-  // 0 day / hour, 1 month / minute, 2 year / second.
-  int Field() const { return field_; }
-  TNotifyEvent OnChange;
+public:
+    explicit TDateTimePicker(TComponent* owner);
+    TDateTimeKind Kind() const { return kind_; }
+    void SetKind(TDateTimeKind k);
+    rtl::TDateTime DateTime() const { return value_; }
+    void SetDateTime(rtl::TDateTime v);
+    rtl::TDateTime Date() const;
+    void SetDate(rtl::TDateTime v);
+    rtl::TDateTime Time() const;
+    void SetTime(rtl::TDateTime v);
+    // 0: no limit.
+    rtl::TDateTime MinDate() const { return min_date_; }
+    void SetMinDate(rtl::TDateTime v) { min_date_ = v; }
+    rtl::TDateTime MaxDate() const { return max_date_; }
+    void SetMaxDate(rtl::TDateTime v) { max_date_ = v; }
+    bool ShowCheckbox() const { return show_checkbox_; }
+    void SetShowCheckbox(bool v);
+    bool Checked() const { return checked_; }
+    void SetChecked(bool v);
+    TDTDateFormat DateFormat() const { return date_format_; }
+    void SetDateFormat(TDTDateFormat f);
+    // The text shown.
+    std::string DisplayText() const;
+    // 0 day / hour, 1 month / minute, 2 year / second.
+    int Field() const { return field_; }
+    TNotifyEvent OnChange;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
 
- protected:
-  TRect ClientInsets() const override { return {2, 2, 2, 2}; }
-  void PaintFrame(TCanvas& canvas) override;
-  void Paint() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
-  void AdjustSize() override;
+protected:
+    TRect ClientInsets() const override { return {2, 2, 2, 2}; }
+    void PaintFrame(TCanvas& canvas) override;
+    void Paint() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
+    void AdjustSize() override;
 
- private:
-  void step(int delta);
-  TDateTimeKind kind_ = dtkDate;
-  rtl::TDateTime value_ = 0;
-  rtl::TDateTime min_date_ = 0, max_date_ = 0;
-  bool show_checkbox_ = false;
-  bool checked_ = true;
-  TDTDateFormat date_format_ = dfShort;
-  int field_ = 0;
+private:
+    void step(int delta);
+    TDateTimeKind kind_ = dtkDate;
+    rtl::TDateTime value_ = 0;
+    rtl::TDateTime min_date_ = 0, max_date_ = 0;
+    bool show_checkbox_ = false;
+    bool checked_ = true;
+    TDTDateFormat date_format_ = dfShort;
+    int field_ = 0;
 };
 
 }  // namespace ui

@@ -20,42 +20,42 @@ constexpr int ANSI_CHARSET = 0, DEFAULT_CHARSET = 1, RUSSIAN_CHARSET = 204;
 constexpr int kPixelsPerInch = 96;
 
 class TFont {
- public:
-  TFont();
-  TFont(const TFont& other);             // copies the look, not the OnChange hook
-  TFont& operator=(const TFont& other);  // the same as Assign
-  void Assign(const TFont& other);
+public:
+    TFont();
+    TFont(const TFont& other);             // copies the look, not the OnChange hook
+    TFont& operator=(const TFont& other);  // the same as Assign
+    void Assign(const TFont& other);
 
-  const std::string& Name() const { return name_; }
-  void SetName(std::string name);
-  // Size in points; Height in pixels, negative for the character height
-  // without leading (the usual form), positive for the whole cell.
-  int Size() const;
-  void SetSize(int points);
-  int Height() const { return height_; }
-  void SetHeight(int height);
-  TColor Color() const { return color_; }
-  void SetColor(TColor color);
-  TFontStyles Style() const { return style_; }
-  void SetStyle(TFontStyles style);
-  int Charset() const { return charset_; }
-  void SetCharset(int charset);
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name);
+    // Size in points; Height in pixels, negative for the character height
+    // without leading (the usual form), positive for the whole cell.
+    int Size() const;
+    void SetSize(int points);
+    int Height() const { return height_; }
+    void SetHeight(int height);
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    TFontStyles Style() const { return style_; }
+    void SetStyle(TFontStyles style);
+    int Charset() const { return charset_; }
+    void SetCharset(int charset);
 
-  // The same look (name, height, colour, style, character set).
-  bool SameAs(const TFont& other) const;
-  // The font face that draws this font and its em size in pixels.
-  std::string Face() const;
-  int PixelSize() const;
+    // The same look (name, height, colour, style, character set).
+    bool SameAs(const TFont& other) const;
+    // The font face that draws this font and its em size in pixels.
+    std::string Face() const;
+    int PixelSize() const;
 
-  std::function<void()> OnChange;
+    std::function<void()> OnChange;
 
- private:
-  void changed();
-  std::string name_ = "MS Sans Serif";
-  int height_ = -11;  // 8 points at 96 pixels per inch
-  TColor color_ = clWindowText;
-  TFontStyles style_;
-  int charset_ = DEFAULT_CHARSET;
+private:
+    void changed();
+    std::string name_ = "MS Sans Serif";
+    int height_ = -11;  // 8 points at 96 pixels per inch
+    TColor color_ = clWindowText;
+    TFontStyles style_;
+    int charset_ = DEFAULT_CHARSET;
 };
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
@@ -64,26 +64,26 @@ enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psIns
 enum TPenMode { pmCopy, pmNot, pmXor, pmNotXor, pmBlack, pmWhite, pmNop };
 
 class TPen {
- public:
-  TColor Color() const { return color_; }
-  void SetColor(TColor color);
-  int Width() const { return width_; }
-  void SetWidth(int width);  // below 1 counts as 1
-  TPenStyle Style() const { return style_; }
-  void SetStyle(TPenStyle style);
-  TPenMode Mode() const { return mode_; }
-  void SetMode(TPenMode mode);
-  void Assign(const TPen& other);
-  std::function<void()> OnChange;
+public:
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    int Width() const { return width_; }
+    void SetWidth(int width);  // below 1 counts as 1
+    TPenStyle Style() const { return style_; }
+    void SetStyle(TPenStyle style);
+    TPenMode Mode() const { return mode_; }
+    void SetMode(TPenMode mode);
+    void Assign(const TPen& other);
+    std::function<void()> OnChange;
 
- private:
-  void changed() {
-    if (OnChange) OnChange();
-  }
-  TColor color_ = clBlack;
-  int width_ = 1;
-  TPenStyle style_ = psSolid;
-  TPenMode mode_ = pmCopy;
+private:
+    void changed() {
+        if (OnChange) OnChange();
+    }
+    TColor color_ = clBlack;
+    int width_ = 1;
+    TPenStyle style_ = psSolid;
+    TPenMode mode_ = pmCopy;
 };
 
 // Hatches are drawn in the brush colour on an 8-pixel grid fixed to the
@@ -91,20 +91,20 @@ class TPen {
 enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
 
 class TBrush {
- public:
-  TColor Color() const { return color_; }
-  void SetColor(TColor color);
-  TBrushStyle Style() const { return style_; }
-  void SetStyle(TBrushStyle style);
-  void Assign(const TBrush& other);
-  std::function<void()> OnChange;
+public:
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    TBrushStyle Style() const { return style_; }
+    void SetStyle(TBrushStyle style);
+    void Assign(const TBrush& other);
+    std::function<void()> OnChange;
 
- private:
-  void changed() {
-    if (OnChange) OnChange();
-  }
-  TColor color_ = clWhite;
-  TBrushStyle style_ = bsSolid;
+private:
+    void changed() {
+        if (OnChange) OnChange();
+    }
+    TColor color_ = clWhite;
+    TBrushStyle style_ = bsSolid;
 };
 
 // The font families the screen offers, sorted: the installed families and the

@@ -31,309 +31,313 @@ namespace {
 using testing::run_tool;
 
 std::string output_path(const char* name) {
-  const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output" / "screen";
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
+    const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output" / "screen";
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
 }
 
 class ScreenDisplay : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    screen_ = new testing::VirtualScreen;
-    ok_ = screen_->start();
-    why_ = screen_->error();
-    if (!ok_) return;
-    try {
-      start_screen_display();
-    } catch (const std::exception& e) {
-      ok_ = false;
-      why_ = e.what();
+protected:
+    static void SetUpTestSuite() {
+        screen_ = new testing::VirtualScreen;
+        ok_ = screen_->start();
+        why_ = screen_->error();
+        if (!ok_) return;
+        try {
+            start_screen_display();
+        } catch (const std::exception& e) {
+            ok_ = false;
+            why_ = e.what();
+        }
     }
-  }
-  static void TearDownTestSuite() {
-    stop_screen_display();
-    delete screen_;
-    screen_ = nullptr;
-  }
-  void SetUp() override { VIRTUAL_SCREEN_OR_SKIP(ok_, why_); }
+    static void TearDownTestSuite() {
+        stop_screen_display();
+        delete screen_;
+        screen_ = nullptr;
+    }
+    void SetUp() override { VIRTUAL_SCREEN_OR_SKIP(ok_, why_); }
 
-  // Runs an X tool on a thread of its own while this (the main) thread goes
-  // on with the window system's events: the tool's input needs them.
-  static std::string act(std::vector<std::string> argv) {
-    std::atomic<bool> done{false};
-    std::string out;
-    int rc = -1;
-    std::thread t([&] {
-      rc = run_tool(argv, &out);
-      done = true;
-    });
-    main_queue().run_until([&] { return done.load(); }, 20000);
-    t.join();
-    Application().ProcessMessages();
-    EXPECT_EQ(rc, 0) << argv[0] << " " << (argv.size() > 1 ? argv[1] : "") << ": " << out;
-    return out;
-  }
-  static bool pump_until(const std::function<bool()>& done, int ms = 5000) {
-    const bool ok = main_queue().run_until(done, ms);
-    Application().ProcessMessages();
-    return ok;
-  }
-  static void settle() { pump_until([] { return false; }, 250); }
+    // Runs an X tool on a thread of its own while this (the main) thread goes
+    // on with the window system's events: the tool's input needs them.
+    static std::string act(std::vector<std::string> argv) {
+        std::atomic<bool> done{false};
+        std::string out;
+        int rc = -1;
+        std::thread t([&] {
+            rc = run_tool(argv, &out);
+            done = true;
+        });
+        main_queue().run_until([&] { return done.load(); }, 20000);
+        t.join();
+        Application().ProcessMessages();
+        EXPECT_EQ(rc, 0) << argv[0] << " " << (argv.size() > 1 ? argv[1] : "") << ": " << out;
+        return out;
+    }
+    static bool pump_until(const std::function<bool()>& done, int ms = 5000) {
+        const bool ok = main_queue().run_until(done, ms);
+        Application().ProcessMessages();
+        return ok;
+    }
+    static void settle() {
+        pump_until([] { return false; }, 250);
+    }
 
-  static void click(TControl& c, TPoint p, const char* button = "1") {
-    const TPoint s = c.ClientToScreen(p);
-    act({"xdotool", "mousemove", "--sync", std::to_string(s.x), std::to_string(s.y), "click", button});
-  }
-  static void click(TControl& c) { click(c, {c.ClientWidth() / 2, c.ClientHeight() / 2}); }
+    static void click(TControl& c, TPoint p, const char* button = "1") {
+        const TPoint s = c.ClientToScreen(p);
+        act({"xdotool", "mousemove", "--sync", std::to_string(s.x), std::to_string(s.y), "click", button});
+    }
+    static void click(TControl& c) { click(c, {c.ClientWidth() / 2, c.ClientHeight() / 2}); }
 
-  static inline testing::VirtualScreen* screen_ = nullptr;
-  static inline bool ok_ = false;
-  static inline std::string why_;
+    static inline testing::VirtualScreen* screen_ = nullptr;
+    static inline bool ok_ = false;
+    static inline std::string why_;
 };
 
 struct TestForm {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  TMainMenu* menu = new TMainMenu(form.get());
-  TMenuItem* file = new TMenuItem(form.get());
-  TMenuItem* ask = new TMenuItem(form.get());
-  TEdit* edit = new TEdit(form.get());
-  TButton* button = new TButton(form.get());
-  TCheckBox* check = new TCheckBox(form.get());
-  TStringGrid* grid = new TStringGrid(form.get());
-  TPanel* bottom = new TPanel(form.get());
-  int clicks = 0, grid_dbl = 0, enters = 0, leaves = 0, close_queries = 0, closes = 0;
-  TPoint dbl_cell{-1, -1};
-  int answer = 0;
+    std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
+    TMainMenu* menu = new TMainMenu(form.get());
+    TMenuItem* file = new TMenuItem(form.get());
+    TMenuItem* ask = new TMenuItem(form.get());
+    TEdit* edit = new TEdit(form.get());
+    TButton* button = new TButton(form.get());
+    TCheckBox* check = new TCheckBox(form.get());
+    TStringGrid* grid = new TStringGrid(form.get());
+    TPanel* bottom = new TPanel(form.get());
+    int clicks = 0, grid_dbl = 0, enters = 0, leaves = 0, close_queries = 0, closes = 0;
+    TPoint dbl_cell{-1, -1};
+    int answer = 0;
 
-  TestForm() {
-    form->SetCaption("Проверка экрана");
-    form->SetBounds(100, 80, 500, 380);
-    file->SetCaption("Файл");
-    ask->SetCaption("Спросить");
-    file->Add(ask);
-    menu->Items()->Add(file);
-    form->SetMenu(menu);
-    edit->SetParent(form.get());
-    edit->SetBounds(10, 10, 220, 24);
-    button->SetParent(form.get());
-    button->SetCaption("Нажать");
-    button->SetBounds(240, 10, 90, 25);
-    button->OnClick = [this](TObject*) { ++clicks; };
-    button->OnMouseEnter = [this](TObject*) { ++enters; };
-    button->OnMouseLeave = [this](TObject*) { ++leaves; };
-    check->SetParent(form.get());
-    check->SetCaption("Флажок");
-    check->SetBounds(10, 44, 150, 20);
-    grid->SetParent(form.get());
-    grid->SetBounds(10, 72, 320, 150);
-    grid->SetColCount(4);
-    grid->SetRowCount(30);
-    for (int r = 0; r < 30; ++r) grid->SetCells(0, r, std::to_string(r));
-    grid->SetCells(1, 1, "ячейка");
-    grid->OnDblClick = [this](TObject*) {
-      ++grid_dbl;
-      dbl_cell = {grid->Col(), grid->Row()};
-    };
-    bottom->SetParent(form.get());
-    bottom->SetAlign(alBottom);
-    bottom->SetHeight(30);
-    bottom->SetCaption("Низ");
-    ask->OnClick = [this](TObject*) { answer = MessageBox("Продолжить?", "Вопрос", MB_OKCANCEL | MB_ICONQUESTION); };
-    form->OnCloseQuery = [this](TObject*, bool&) { ++close_queries; };
-    form->OnClose = [this](TObject*, TCloseAction&) { ++closes; };
-  }
+    TestForm() {
+        form->SetCaption("Проверка экрана");
+        form->SetBounds(100, 80, 500, 380);
+        file->SetCaption("Файл");
+        ask->SetCaption("Спросить");
+        file->Add(ask);
+        menu->Items()->Add(file);
+        form->SetMenu(menu);
+        edit->SetParent(form.get());
+        edit->SetBounds(10, 10, 220, 24);
+        button->SetParent(form.get());
+        button->SetCaption("Нажать");
+        button->SetBounds(240, 10, 90, 25);
+        button->OnClick = [this](TObject*) { ++clicks; };
+        button->OnMouseEnter = [this](TObject*) { ++enters; };
+        button->OnMouseLeave = [this](TObject*) { ++leaves; };
+        check->SetParent(form.get());
+        check->SetCaption("Флажок");
+        check->SetBounds(10, 44, 150, 20);
+        grid->SetParent(form.get());
+        grid->SetBounds(10, 72, 320, 150);
+        grid->SetColCount(4);
+        grid->SetRowCount(30);
+        for (int r = 0; r < 30; ++r) grid->SetCells(0, r, std::to_string(r));
+        grid->SetCells(1, 1, "ячейка");
+        grid->OnDblClick = [this](TObject*) {
+            ++grid_dbl;
+            dbl_cell = {grid->Col(), grid->Row()};
+        };
+        bottom->SetParent(form.get());
+        bottom->SetAlign(alBottom);
+        bottom->SetHeight(30);
+        bottom->SetCaption("Низ");
+        ask->OnClick = [this](TObject*) {
+            answer = MessageBox("Продолжить?", "Вопрос", MB_OKCANCEL | MB_ICONQUESTION);
+        };
+        form->OnCloseQuery = [this](TObject*, bool&) { ++close_queries; };
+        form->OnClose = [this](TObject*, TCloseAction&) { ++closes; };
+    }
 
-  // The window's content (menu bar and client area) on the screen.
-  TRect content() const {
-    const TRect bar = form->MenuBarRect();
-    const TPoint o = form->ClientOrigin();
-    return Rect(o.x, form->Top() + bar.Top, o.x + form->ClientWidth(), o.y + form->ClientHeight());
-  }
+    // The window's content (menu bar and client area) on the screen.
+    TRect content() const {
+        const TRect bar = form->MenuBarRect();
+        const TPoint o = form->ClientOrigin();
+        return Rect(o.x, form->Top() + bar.Top, o.x + form->ClientWidth(), o.y + form->ClientHeight());
+    }
 };
 
 std::string window_of(const std::string& caption) {
-  std::string out;
-  run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", caption}, &out);
-  return out.substr(0, out.find('\n'));
+    std::string out;
+    run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", caption}, &out);
+    return out.substr(0, out.find('\n'));
 }
 
 TEST_F(ScreenDisplay, FormOnTheScreenTakesTheUsersInput) {
-  TestForm t;
-  t.form->Show();
-  std::string id;
-  std::thread finder([&] { id = window_of("Проверка экрана"); });
-  pump_until([&] { return false; }, 300);
-  finder.join();
-  ASSERT_FALSE(id.empty()) << "the form's window never appeared";
-  settle();
+    TestForm t;
+    t.form->Show();
+    std::string id;
+    std::thread finder([&] { id = window_of("Проверка экрана"); });
+    pump_until([&] { return false; }, 300);
+    finder.join();
+    ASSERT_FALSE(id.empty()) << "the form's window never appeared";
+    settle();
 
-  // The window stands where the form says its client area is.
-  std::string geometry = act({"xdotool", "getwindowgeometry", id});
-  const TRect c = t.content();
-  EXPECT_NE(geometry.find("Position: " + std::to_string(c.Left) + "," + std::to_string(c.Top)), std::string::npos)
-      << geometry;
-  EXPECT_NE(geometry.find("Geometry: " + std::to_string(c.Width()) + "x" + std::to_string(c.Height())),
-            std::string::npos)
-      << geometry;
+    // The window stands where the form says its client area is.
+    std::string geometry = act({"xdotool", "getwindowgeometry", id});
+    const TRect c = t.content();
+    EXPECT_NE(geometry.find("Position: " + std::to_string(c.Left) + "," + std::to_string(c.Top)), std::string::npos)
+        << geometry;
+    EXPECT_NE(geometry.find("Geometry: " + std::to_string(c.Width()) + "x" + std::to_string(c.Height())),
+              std::string::npos)
+        << geometry;
 
-  // The grab of the screen is the form's own picture, pixel for pixel.
-  act({"xdotool", "mousemove", "--sync", "1270", "1010"});
-  settle();
-  testing::ScreenGrab grab;
-  std::string why;
-  ASSERT_TRUE(testing::grab_screen(grab, &why)) << why;
-  const TBitmap& picture = t.form->Picture();
-  t.form->SaveToPng(output_path("form_headless.png"));
-  TBitmap shot(c.Width(), c.Height());
-  int differ = 0;
-  for (int y = 0; y < c.Height(); ++y)
-    for (int x = 0; x < c.Width(); ++x) {
-      const TColor g = static_cast<TColor>(grab.color_at(c.Left + x, c.Top + y));
-      shot.Canvas().SetPixel(x, y, g);
-      const TColor h = picture.Pixel(c.Left - t.form->Left() + x, c.Top - t.form->Top() + y);
-      differ += g != h;
-    }
-  shot.SaveToFile(output_path("form_grab.png"));
-  EXPECT_EQ(differ, 0) << "pixels of the grab that differ from the form's picture";
+    // The grab of the screen is the form's own picture, pixel for pixel.
+    act({"xdotool", "mousemove", "--sync", "1270", "1010"});
+    settle();
+    testing::ScreenGrab grab;
+    std::string why;
+    ASSERT_TRUE(testing::grab_screen(grab, &why)) << why;
+    const TBitmap& picture = t.form->Picture();
+    t.form->SaveToPng(output_path("form_headless.png"));
+    TBitmap shot(c.Width(), c.Height());
+    int differ = 0;
+    for (int y = 0; y < c.Height(); ++y)
+        for (int x = 0; x < c.Width(); ++x) {
+            const TColor g = static_cast<TColor>(grab.color_at(c.Left + x, c.Top + y));
+            shot.Canvas().SetPixel(x, y, g);
+            const TColor h = picture.Pixel(c.Left - t.form->Left() + x, c.Top - t.form->Top() + y);
+            differ += g != h;
+        }
+    shot.SaveToFile(output_path("form_grab.png"));
+    EXPECT_EQ(differ, 0) << "pixels of the grab that differ from the form's picture";
 
-  // Mouse: hover, click, check box.
-  const TPoint b = t.button->ClientToScreen({10, 10});
-  act({"xdotool", "mousemove", "--sync", std::to_string(b.x), std::to_string(b.y)});
-  EXPECT_TRUE(pump_until([&] { return t.enters == 1; }));
-  click(*t.button);
-  EXPECT_TRUE(pump_until([&] { return t.clicks == 1; }));
-  click(*t.check, {6, 10});
-  EXPECT_TRUE(pump_until([&] { return t.check->Checked(); }));
-  act({"xdotool", "mousemove", "--sync", "1270", "1010"});
-  EXPECT_TRUE(pump_until([&] { return t.leaves >= 1; }));
+    // Mouse: hover, click, check box.
+    const TPoint b = t.button->ClientToScreen({10, 10});
+    act({"xdotool", "mousemove", "--sync", std::to_string(b.x), std::to_string(b.y)});
+    EXPECT_TRUE(pump_until([&] { return t.enters == 1; }));
+    click(*t.button);
+    EXPECT_TRUE(pump_until([&] { return t.clicks == 1; }));
+    click(*t.check, {6, 10});
+    EXPECT_TRUE(pump_until([&] { return t.check->Checked(); }));
+    act({"xdotool", "mousemove", "--sync", "1270", "1010"});
+    EXPECT_TRUE(pump_until([&] { return t.leaves >= 1; }));
 
-  // A double click on a cell, the wheel over the grid.
-  const TRect cell = t.grid->CellRect(1, 1);
-  const TPoint cp = t.grid->ClientToScreen({(cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2});
-  act({"xdotool", "mousemove", "--sync", std::to_string(cp.x), std::to_string(cp.y), "click", "--repeat", "2",
-       "--delay", "60", "1"});
-  EXPECT_TRUE(pump_until([&] { return t.grid_dbl == 1; }));
-  EXPECT_EQ(t.dbl_cell, (TPoint{1, 1}));
-  // The wheel moves the grid's current row, a notch a row.
-  act({"xdotool", "click", "--repeat", "2", "--delay", "30", "5"});
-  EXPECT_TRUE(pump_until([&] { return t.grid->Row() == 3; })) << "the wheel left the grid at row " << t.grid->Row();
+    // A double click on a cell, the wheel over the grid.
+    const TRect cell = t.grid->CellRect(1, 1);
+    const TPoint cp = t.grid->ClientToScreen({(cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2});
+    act({"xdotool", "mousemove", "--sync", std::to_string(cp.x), std::to_string(cp.y), "click", "--repeat", "2",
+         "--delay", "60", "1"});
+    EXPECT_TRUE(pump_until([&] { return t.grid_dbl == 1; }));
+    EXPECT_EQ(t.dbl_cell, (TPoint{1, 1}));
+    // The wheel moves the grid's current row, a notch a row.
+    act({"xdotool", "click", "--repeat", "2", "--delay", "30", "5"});
+    EXPECT_TRUE(pump_until([&] { return t.grid->Row() == 3; })) << "the wheel left the grid at row " << t.grid->Row();
 
-  // Typing: Latin, then Cyrillic through the Russian layout.
-  click(*t.edit);
-  EXPECT_TRUE(pump_until([&] { return Screen().ActiveControl() == t.edit; }));
-  act({"setxkbmap", "-layout", "us,ru"});
-  act({"xdotool", "type", "--delay", "30", "Abc 12"});
-  EXPECT_TRUE(pump_until([&] { return t.edit->Text() == "Abc 12"; })) << t.edit->Text();
-  act({"xdotool", "type", "--delay", "30", "Привет"});
-  EXPECT_TRUE(pump_until([&] { return t.edit->Text() == "Abc 12Привет"; })) << t.edit->Text();
-  act({"xdotool", "key", "BackSpace"});
-  EXPECT_TRUE(pump_until([&] { return t.edit->Text() == "Abc 12Приве"; })) << t.edit->Text();
-  act({"setxkbmap", "-layout", "us"});
+    // Typing: Latin, then Cyrillic through the Russian layout.
+    click(*t.edit);
+    EXPECT_TRUE(pump_until([&] { return Screen().ActiveControl() == t.edit; }));
+    act({"setxkbmap", "-layout", "us,ru"});
+    act({"xdotool", "type", "--delay", "30", "Abc 12"});
+    EXPECT_TRUE(pump_until([&] { return t.edit->Text() == "Abc 12"; })) << t.edit->Text();
+    act({"xdotool", "type", "--delay", "30", "Привет"});
+    EXPECT_TRUE(pump_until([&] { return t.edit->Text() == "Abc 12Привет"; })) << t.edit->Text();
+    act({"xdotool", "key", "BackSpace"});
+    EXPECT_TRUE(pump_until([&] { return t.edit->Text() == "Abc 12Приве"; })) << t.edit->Text();
+    act({"setxkbmap", "-layout", "us"});
 
-  // The menu, and a modal message box answered with its OK button.
-  const TRect item = t.menu->BarItemRect(t.file);
-  const TPoint ip{t.form->Left() + (item.Left + item.Right) / 2, t.form->Top() + (item.Top + item.Bottom) / 2};
-  act({"xdotool", "mousemove", "--sync", std::to_string(ip.x), std::to_string(ip.y), "click", "1"});
-  ASSERT_TRUE(pump_until([&] { return t.form->Popup() != nullptr; })) << "the menu did not open";
-  const TRect pr = t.form->Popup()->PopupRect();
-  const TPoint first{t.form->Left() + pr.Left + 20, t.form->Top() + pr.Top + 8};
-  // The box's OK button, found by the main thread while the box is up.
-  std::atomic<int> ok_x{-1}, ok_y{-1};
-  const int watch = main_queue().set_timer(20, [&] {
-    TCustomForm* f = Screen().ActiveForm();
-    if (!f || !f->Modal() || f == t.form.get()) return;
-    if (auto* ok = dynamic_cast<TControl*>(f->FindComponent("Button" + std::to_string(IDOK)))) {
-      if (ok_x < 0) f->SaveToPng(output_path("message_box.png"));
-      const TPoint p = ok->ClientToScreen({ok->ClientWidth() / 2, ok->ClientHeight() / 2});
-      ok_x = p.x;
-      ok_y = p.y;
-    }
-  });
-  std::atomic<bool> done{false};
-  std::thread user([&] {
-    run_tool({"xdotool", "mousemove", "--sync", std::to_string(first.x), std::to_string(first.y), "click", "1"});
-    for (int i = 0; i < 500 && ok_x < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (ok_x >= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      run_tool({"xdotool", "mousemove", "--sync", std::to_string(ok_x.load()), std::to_string(ok_y.load()), "click",
-                "1"});
-    }
-    done = true;
-  });
-  pump_until([&] { return done && t.answer != 0; }, 20000);
-  user.join();
-  main_queue().kill_timer(watch);
-  EXPECT_GE(ok_x.load(), 0) << "no modal message box came up";
-  EXPECT_EQ(t.answer, IDOK);
-  EXPECT_TRUE(Screen().ActiveForm() == t.form.get());
+    // The menu, and a modal message box answered with its OK button.
+    const TRect item = t.menu->BarItemRect(t.file);
+    const TPoint ip{t.form->Left() + (item.Left + item.Right) / 2, t.form->Top() + (item.Top + item.Bottom) / 2};
+    act({"xdotool", "mousemove", "--sync", std::to_string(ip.x), std::to_string(ip.y), "click", "1"});
+    ASSERT_TRUE(pump_until([&] { return t.form->Popup() != nullptr; })) << "the menu did not open";
+    const TRect pr = t.form->Popup()->PopupRect();
+    const TPoint first{t.form->Left() + pr.Left + 20, t.form->Top() + pr.Top + 8};
+    // The box's OK button, found by the main thread while the box is up.
+    std::atomic<int> ok_x{-1}, ok_y{-1};
+    const int watch = main_queue().set_timer(20, [&] {
+        TCustomForm* f = Screen().ActiveForm();
+        if (!f || !f->Modal() || f == t.form.get()) return;
+        if (auto* ok = dynamic_cast<TControl*>(f->FindComponent("Button" + std::to_string(IDOK)))) {
+            if (ok_x < 0) f->SaveToPng(output_path("message_box.png"));
+            const TPoint p = ok->ClientToScreen({ok->ClientWidth() / 2, ok->ClientHeight() / 2});
+            ok_x = p.x;
+            ok_y = p.y;
+        }
+    });
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        run_tool({"xdotool", "mousemove", "--sync", std::to_string(first.x), std::to_string(first.y), "click", "1"});
+        for (int i = 0; i < 500 && ok_x < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ok_x >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            run_tool({"xdotool", "mousemove", "--sync", std::to_string(ok_x.load()), std::to_string(ok_y.load()),
+                      "click", "1"});
+        }
+        done = true;
+    });
+    pump_until([&] { return done && t.answer != 0; }, 20000);
+    user.join();
+    main_queue().kill_timer(watch);
+    EXPECT_GE(ok_x.load(), 0) << "no modal message box came up";
+    EXPECT_EQ(t.answer, IDOK);
+    EXPECT_TRUE(Screen().ActiveForm() == t.form.get());
 
-  // The form's bounds move the window; the user's resize reaches the form
-  // and its alignment.
-  t.form->SetBounds(160, 120, t.form->Width(), t.form->Height());
-  settle();
-  geometry = act({"xdotool", "getwindowgeometry", id});
-  EXPECT_NE(geometry.find("Position: " + std::to_string(t.content().Left) + "," + std::to_string(t.content().Top)),
-            std::string::npos)
-      << geometry;
-  const int bar = t.form->MenuBarRect().Height();
-  act({"xdotool", "windowsize", "--sync", id, "640", "460"});
-  EXPECT_TRUE(pump_until([&] { return t.form->ClientWidth() == 640 && t.form->ClientHeight() == 460 - bar; }))
-      << t.form->ClientWidth() << "x" << t.form->ClientHeight();
-  EXPECT_EQ(t.bottom->Top(), t.form->ClientHeight() - 30);
-  EXPECT_EQ(t.bottom->Width(), 640);
+    // The form's bounds move the window; the user's resize reaches the form
+    // and its alignment.
+    t.form->SetBounds(160, 120, t.form->Width(), t.form->Height());
+    settle();
+    geometry = act({"xdotool", "getwindowgeometry", id});
+    EXPECT_NE(geometry.find("Position: " + std::to_string(t.content().Left) + "," + std::to_string(t.content().Top)),
+              std::string::npos)
+        << geometry;
+    const int bar = t.form->MenuBarRect().Height();
+    act({"xdotool", "windowsize", "--sync", id, "640", "460"});
+    EXPECT_TRUE(pump_until([&] { return t.form->ClientWidth() == 640 && t.form->ClientHeight() == 460 - bar; }))
+        << t.form->ClientWidth() << "x" << t.form->ClientHeight();
+    EXPECT_EQ(t.bottom->Top(), t.form->ClientHeight() - 30);
+    EXPECT_EQ(t.bottom->Width(), 640);
 
-  // The clipboard is the desktop's.
-  Clipboard().SetAsText("Глубина 1234,5");
-  EXPECT_EQ(Clipboard().AsText(), "Глубина 1234,5");
+    // The clipboard is the desktop's.
+    Clipboard().SetAsText("Глубина 1234,5");
+    EXPECT_EQ(Clipboard().AsText(), "Глубина 1234,5");
 
-  // Closing the window asks the form, which hides.
-  act({"xdotool", "windowclose", id});
-  EXPECT_TRUE(pump_until([&] { return !t.form->Visible(); }));
-  EXPECT_EQ(t.close_queries, 1);
-  EXPECT_EQ(t.closes, 1);
+    // Closing the window asks the form, which hides.
+    act({"xdotool", "windowclose", id});
+    EXPECT_TRUE(pump_until([&] { return !t.form->Visible(); }));
+    EXPECT_EQ(t.close_queries, 1);
+    EXPECT_EQ(t.closes, 1);
 }
 
 TEST_F(ScreenDisplay, TimersAndPostsFromOtherThreadsRunInTheWindowLoop) {
-  int ticks = 0;
-  const int timer = main_queue().set_timer(5, [&] { ++ticks; });
-  std::atomic<bool> ran{false};
-  std::thread poster([&] { main_queue().post([&] { ran = true; }); });
-  poster.join();
-  EXPECT_TRUE(pump_until([&] { return ran && ticks >= 3; }, 5000));
-  main_queue().kill_timer(timer);
+    int ticks = 0;
+    const int timer = main_queue().set_timer(5, [&] { ++ticks; });
+    std::atomic<bool> ran{false};
+    std::thread poster([&] { main_queue().post([&] { ran = true; }); });
+    poster.join();
+    EXPECT_TRUE(pump_until([&] { return ran && ticks >= 3; }, 5000));
+    main_queue().kill_timer(timer);
 }
 
 TEST_F(ScreenDisplay, ModalFormIsNeverCancelledForIdleness) {
-  TForm box(nullptr);
-  box.SetCaption("Ожидание");
-  box.SetBounds(200, 200, 240, 120);
-  // The headless display would cancel this form after a second of nothing;
-  // on a real screen only the user (here: a timer at 1.5 s) answers.
-  const auto started = std::chrono::steady_clock::now();
-  const int timer = main_queue().set_timer(1500, [&] { box.SetModalResult(mrOk); });
-  EXPECT_EQ(box.ShowModal(), mrOk);
-  main_queue().kill_timer(timer);
-  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1400));
+    TForm box(nullptr);
+    box.SetCaption("Ожидание");
+    box.SetBounds(200, 200, 240, 120);
+    // The headless display would cancel this form after a second of nothing;
+    // on a real screen only the user (here: a timer at 1.5 s) answers.
+    const auto started = std::chrono::steady_clock::now();
+    const int timer = main_queue().set_timer(1500, [&] { box.SetModalResult(mrOk); });
+    EXPECT_EQ(box.ShowModal(), mrOk);
+    main_queue().kill_timer(timer);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1400));
 }
 
 TEST(ScreenStart, WithoutADesktopTheProgramIsTold) {
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  ::unsetenv("DISPLAY");
-  const char* wl = std::getenv("WAYLAND_DISPLAY");
-  const std::string saved_wl = wl ? wl : "";
-  ::unsetenv("WAYLAND_DISPLAY");
-  if (!screen_display_running()) {
-    try {
-      start_screen_display();
-      ADD_FAILURE() << "started without a desktop";
-    } catch (const std::runtime_error& e) {
-      EXPECT_NE(std::string(e.what()).find("DISPLAY"), std::string::npos) << e.what();
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display ? display : "";
+    ::unsetenv("DISPLAY");
+    const char* wl = std::getenv("WAYLAND_DISPLAY");
+    const std::string saved_wl = wl ? wl : "";
+    ::unsetenv("WAYLAND_DISPLAY");
+    if (!screen_display_running()) {
+        try {
+            start_screen_display();
+            ADD_FAILURE() << "started without a desktop";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("DISPLAY"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(headless_display() != nullptr);
     }
-    EXPECT_TRUE(headless_display() != nullptr);
-  }
-  if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
-  if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
+    if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
+    if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
 }
 
 }  // namespace

@@ -14,28 +14,28 @@
 namespace ui {
 
 class LabelEditor : public TEdit {
- public:
-  // `done(accept)` runs once per editing, with the editor still showing.
-  LabelEditor(TWinControl* view, std::function<void(bool accept)> done);
-  // Shows the editor on `r` (the view's client coordinates) with the text,
-  // all of it selected, and gives it the focus.
-  void Start(const TRect& r, const std::string& text);
-  bool Editing() const { return editing_; }
-  // Ends the editing as Enter (accept) or Escape does.
-  void Finish(bool accept);
+public:
+    // `done(accept)` runs once per editing, with the editor still showing.
+    LabelEditor(TWinControl* view, std::function<void(bool accept)> done);
+    // Shows the editor on `r` (the view's client coordinates) with the text,
+    // all of it selected, and gives it the focus.
+    void Start(const TRect& r, const std::string& text);
+    bool Editing() const { return editing_; }
+    // Ends the editing as Enter (accept) or Escape does.
+    void Finish(bool accept);
 
-  bool WantsKey(TKey key, TShiftState shift) const override;
+    bool WantsKey(TKey key, TShiftState shift) const override;
 
- protected:
-  void DoKeyDown(TKey& key, TShiftState shift) override;
-  void DoKeyPress(char32_t& key) override;
-  void DoExit() override;
-  void AdjustSize() override {}
+protected:
+    void DoKeyDown(TKey& key, TShiftState shift) override;
+    void DoKeyPress(char32_t& key) override;
+    void DoExit() override;
+    void AdjustSize() override {}
 
- private:
-  TWinControl* view_;
-  std::function<void(bool)> done_;
-  bool editing_ = false;
+private:
+    TWinControl* view_;
+    std::function<void(bool)> done_;
+    bool editing_ = false;
 };
 
 }  // namespace ui

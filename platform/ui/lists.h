@@ -15,129 +15,128 @@ namespace ui {
 
 enum TOwnerDrawStateItem { odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odComboBoxEdit };
 using TOwnerDrawState = Set<TOwnerDrawStateItem>;
-using TDrawItemEvent =
-    std::function<void(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State)>;
+using TDrawItemEvent = std::function<void(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State)>;
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed };
 
 class TListBox : public TWinControl {
- public:
-  explicit TListBox(TComponent* owner);
-  TStrings& Items() { return items_; }
-  int Count() const { return items_.Count(); }
-  int ItemIndex() const { return item_index_; }
-  void SetItemIndex(int index);  // -1 or an item; no event
-  bool MultiSelect() const { return multi_select_; }
-  void SetMultiSelect(bool v);
-  bool Selected(int index) const;
-  void SetSelected(int index, bool v);
-  int SelCount() const;
-  TListBoxStyle Style() const { return style_; }
-  void SetStyle(TListBoxStyle s);
-  int ItemHeight() const;
-  void SetItemHeight(int h);
-  int TopIndex() const { return top_index_; }
-  void SetTopIndex(int index);
-  bool Sorted() const { return sorted_; }
-  void SetSorted(bool v);
-  // The item at the client point; with `existing` false a point below the
-  // last item gives Count(), otherwise -1.
-  int ItemAtPos(TPoint p, bool existing) const;
-  TRect ItemRect(int index) const;
-  void Clear() { items_.Clear(); }
+public:
+    explicit TListBox(TComponent* owner);
+    TStrings& Items() { return items_; }
+    int Count() const { return items_.Count(); }
+    int ItemIndex() const { return item_index_; }
+    void SetItemIndex(int index);  // -1 or an item; no event
+    bool MultiSelect() const { return multi_select_; }
+    void SetMultiSelect(bool v);
+    bool Selected(int index) const;
+    void SetSelected(int index, bool v);
+    int SelCount() const;
+    TListBoxStyle Style() const { return style_; }
+    void SetStyle(TListBoxStyle s);
+    int ItemHeight() const;
+    void SetItemHeight(int h);
+    int TopIndex() const { return top_index_; }
+    void SetTopIndex(int index);
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool v);
+    // The item at the client point; with `existing` false a point below the
+    // last item gives Count(), otherwise -1.
+    int ItemAtPos(TPoint p, bool existing) const;
+    TRect ItemRect(int index) const;
+    void Clear() { items_.Clear(); }
 
-  TDrawItemEvent OnDrawItem;
+    TDrawItemEvent OnDrawItem;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
 
- protected:
-  TRect ClientInsets() const override;
-  void PaintFrame(TCanvas& canvas) override;
-  void Paint() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
-  void DoKeyPress(char32_t& key) override;
-  void FontChanged() override;
+protected:
+    TRect ClientInsets() const override;
+    void PaintFrame(TCanvas& canvas) override;
+    void Paint() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
+    void DoKeyPress(char32_t& key) override;
+    void FontChanged() override;
 
- private:
-  void items_changed();
-  void choose(int index);  // the user's choice
-  int visible_rows() const;
-  bool scroll_bar() const { return Count() > visible_rows(); }
-  void ensure_visible(int index);
-  TStrings items_;
-  std::vector<bool> selected_;
-  int item_index_ = -1;
-  bool multi_select_ = false;
-  TListBoxStyle style_ = lbStandard;
-  int item_height_ = 0;  // 0: the font's line height
-  int top_index_ = 0;
-  bool sorted_ = false;
-  bool dragging_bar_ = false;
+private:
+    void items_changed();
+    void choose(int index);  // the user's choice
+    int visible_rows() const;
+    bool scroll_bar() const { return Count() > visible_rows(); }
+    void ensure_visible(int index);
+    TStrings items_;
+    std::vector<bool> selected_;
+    int item_index_ = -1;
+    bool multi_select_ = false;
+    TListBoxStyle style_ = lbStandard;
+    int item_height_ = 0;  // 0: the font's line height
+    int top_index_ = 0;
+    bool sorted_ = false;
+    bool dragging_bar_ = false;
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
 
 class TComboBox : public TWinControl {
- public:
-  explicit TComboBox(TComponent* owner);
-  ~TComboBox() override;
-  TComboBoxStyle Style() const { return style_; }
-  void SetStyle(TComboBoxStyle s);
-  TStrings& Items() { return items_; }
-  int ItemIndex() const { return item_index_; }
-  // -1 or an item; the text becomes the item's. No event.
-  void SetItemIndex(int index);
-  bool DroppedDown() const { return dropped_; }
-  void SetDroppedDown(bool v);
-  int DropDownCount() const { return drop_down_count_; }
-  void SetDropDownCount(int n) { drop_down_count_ = n < 1 ? 1 : n; }
-  int ItemHeight() const;
-  void SetItemHeight(int h) { item_height_ = h; }
-  int MaxLength() const { return max_length_; }
-  void SetMaxLength(int n) { max_length_ = n < 0 ? 0 : n; }
-  bool Sorted() const { return sorted_; }
-  void SetSorted(bool v);
-  // The user's choice of an item, as a click in the list makes it.
-  void SelectByUser(int index);
+public:
+    explicit TComboBox(TComponent* owner);
+    ~TComboBox() override;
+    TComboBoxStyle Style() const { return style_; }
+    void SetStyle(TComboBoxStyle s);
+    TStrings& Items() { return items_; }
+    int ItemIndex() const { return item_index_; }
+    // -1 or an item; the text becomes the item's. No event.
+    void SetItemIndex(int index);
+    bool DroppedDown() const { return dropped_; }
+    void SetDroppedDown(bool v);
+    int DropDownCount() const { return drop_down_count_; }
+    void SetDropDownCount(int n) { drop_down_count_ = n < 1 ? 1 : n; }
+    int ItemHeight() const;
+    void SetItemHeight(int h) { item_height_ = h; }
+    int MaxLength() const { return max_length_; }
+    void SetMaxLength(int n) { max_length_ = n < 0 ? 0 : n; }
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool v);
+    // The user's choice of an item, as a click in the list makes it.
+    void SelectByUser(int index);
 
-  TNotifyEvent OnChange;
-  TNotifyEvent OnSelect;
-  TNotifyEvent OnDropDown;
-  TNotifyEvent OnCloseUp;
-  TDrawItemEvent OnDrawItem;
+    TNotifyEvent OnChange;
+    TNotifyEvent OnSelect;
+    TNotifyEvent OnDropDown;
+    TNotifyEvent OnCloseUp;
+    TDrawItemEvent OnDrawItem;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  bool WantsKey(TKey key, TShiftState shift) const override;
-  TRect PopupRect() const override;
-  void PaintPopup(TCanvas& canvas) override;
-  void PopupMouseDown(TPoint p) override;
-  void PopupMouseMove(TPoint p) override;
-  void ClosePopup() override { SetDroppedDown(false); }
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    bool WantsKey(TKey key, TShiftState shift) const override;
+    TRect PopupRect() const override;
+    void PaintPopup(TCanvas& canvas) override;
+    void PopupMouseDown(TPoint p) override;
+    void PopupMouseMove(TPoint p) override;
+    void ClosePopup() override { SetDroppedDown(false); }
 
- protected:
-  TRect ClientInsets() const override;
-  void PaintFrame(TCanvas& canvas) override;
-  void Paint() override;
-  void TextChanged() override;
-  void AdjustSize() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
-  void DoKeyPress(char32_t& key) override;
-  void DoExit() override;
+protected:
+    TRect ClientInsets() const override;
+    void PaintFrame(TCanvas& canvas) override;
+    void Paint() override;
+    void TextChanged() override;
+    void AdjustSize() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
+    void DoKeyPress(char32_t& key) override;
+    void DoExit() override;
 
- private:
-  void items_changed();
-  void draw_item(TCanvas& c, int index, const TRect& r, TOwnerDrawState state);
-  TComboBoxStyle style_ = csDropDown;
-  TStrings items_;
-  int item_index_ = -1;
-  bool dropped_ = false;
-  int drop_down_count_ = 8;
-  int item_height_ = 0;
-  int max_length_ = 0;
-  bool sorted_ = false;
-  int hot_ = -1;
-  bool setting_text_ = false;
+private:
+    void items_changed();
+    void draw_item(TCanvas& c, int index, const TRect& r, TOwnerDrawState state);
+    TComboBoxStyle style_ = csDropDown;
+    TStrings items_;
+    int item_index_ = -1;
+    bool dropped_ = false;
+    int drop_down_count_ = 8;
+    int item_height_ = 0;
+    int max_length_ = 0;
+    bool sorted_ = false;
+    int hot_ = -1;
+    bool setting_text_ = false;
 };
 
 }  // namespace ui

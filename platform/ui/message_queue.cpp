@@ -21,8 +21,7 @@ void report_default(const std::string& text) { os::log_error("MessageQueue: " + 
 bool MessageQueue::is_main_thread() const { return os::is_main_thread(); }
 
 void MessageQueue::require_main_thread(const char* what) const {
-    if (!is_main_thread())
-        throw std::logic_error(std::string("MessageQueue::") + what + ": not the main thread");
+    if (!is_main_thread()) throw std::logic_error(std::string("MessageQueue::") + what + ": not the main thread");
 }
 
 void MessageQueue::post(std::function<void()> fn) {
@@ -150,8 +149,7 @@ int MessageQueue::set_timer(int interval_ms, std::function<void()> fn) {
         std::lock_guard<std::mutex> guard(mutex_);
         id = next_timer_id_++;
         if (next_timer_id_ <= 0) next_timer_id_ = 1;
-        timers_[id] = Timer{interval, Clock::now() + interval,
-                            std::make_shared<std::function<void()>>(std::move(fn))};
+        timers_[id] = Timer{interval, Clock::now() + interval, std::make_shared<std::function<void()>>(std::move(fn))};
     }
     wake_.notify_all();
     if (EventLoop* loop = loop_.load()) loop->wake();

@@ -13,8 +13,7 @@ constexpr int kWaitMs = 10000;
 
 void drain() {
     ui::main_queue().set_error_handler(nullptr);
-    while (ui::main_queue().process_messages() > 0) {
-    }
+    while (ui::main_queue().process_messages() > 0) {}
 }
 
 }  // namespace

@@ -10,79 +10,81 @@
 namespace ui {
 
 TModalResult TCustomForm::ShowModal() {
-  if (visible_ || modal_) throw std::logic_error("TCustomForm::ShowModal: the form '" + Name() + "' is already visible");
-  TCustomForm* previous = Screen().ActiveForm();
-  modal_ = true;
-  modal_result_ = mrNone;
-  try {
-    Show();
-    display().RunModal(*this);
-  } catch (...) {
+    if (visible_ || modal_)
+        throw std::logic_error("TCustomForm::ShowModal: the form '" + Name() + "' is already visible");
+    TCustomForm* previous = Screen().ActiveForm();
+    modal_ = true;
+    modal_result_ = mrNone;
+    try {
+        Show();
+        display().RunModal(*this);
+    } catch (...) {
+        modal_ = false;
+        if (visible_) SetVisible(false);
+        throw;
+    }
     modal_ = false;
     if (visible_) SetVisible(false);
-    throw;
-  }
-  modal_ = false;
-  if (visible_) SetVisible(false);
-  for (int i = 0; i < Screen().FormCount(); ++i)
-    if (Screen().Forms(i) == previous && previous->Visible()) previous->Activate();
-  return modal_result_;
+    for (int i = 0; i < Screen().FormCount(); ++i)
+        if (Screen().Forms(i) == previous && previous->Visible()) previous->Activate();
+    return modal_result_;
 }
 
 void HeadlessDisplay::RunModal(TCustomForm& form) {
-  if (!scripts_.empty()) {
-    ModalScript script = std::move(scripts_.front());
-    scripts_.pop_front();
-    script(form);
-  }
-  // The nested loop: posted work, timers and repaints go on while the form
-  // waits for its result. Nobody can answer a headless form, so one whose
-  // picture stays unchanged for the idle time is cancelled.
-  using Clock = std::chrono::steady_clock;
-  auto last_change = Clock::now();
-  unsigned long generation = form.PaintGeneration();
-  for (;;) {
-    main_queue().run_until(
-        [&] { return form.ModalResult() != mrNone || !form.Visible() || form.PaintGeneration() != generation; }, 20);
-    Application().ProcessMessages();
-    if (form.ModalResult() != mrNone) {
-      if (form.CloseModal()) return;
-      last_change = Clock::now();
-      continue;
+    if (!scripts_.empty()) {
+        ModalScript script = std::move(scripts_.front());
+        scripts_.pop_front();
+        script(form);
     }
-    if (!form.Visible()) {
-      form.SetModalResult(mrCancel);
-      return;
+    // The nested loop: posted work, timers and repaints go on while the form
+    // waits for its result. Nobody can answer a headless form, so one whose
+    // picture stays unchanged for the idle time is cancelled.
+    using Clock = std::chrono::steady_clock;
+    auto last_change = Clock::now();
+    unsigned long generation = form.PaintGeneration();
+    for (;;) {
+        main_queue().run_until(
+            [&] { return form.ModalResult() != mrNone || !form.Visible() || form.PaintGeneration() != generation; },
+            20);
+        Application().ProcessMessages();
+        if (form.ModalResult() != mrNone) {
+            if (form.CloseModal()) return;
+            last_change = Clock::now();
+            continue;
+        }
+        if (!form.Visible()) {
+            form.SetModalResult(mrCancel);
+            return;
+        }
+        if (form.PaintGeneration() != generation) {
+            generation = form.PaintGeneration();
+            last_change = Clock::now();
+            continue;
+        }
+        if (Clock::now() - last_change >= std::chrono::milliseconds(idle_timeout_ms_)) {
+            form.SetModalResult(mrCancel);
+            // A form that refuses even this is closed all the same: a headless
+            // run must not hang on it.
+            if (!form.CloseModal()) form.SetModalResult(mrCancel);
+            return;
+        }
     }
-    if (form.PaintGeneration() != generation) {
-      generation = form.PaintGeneration();
-      last_change = Clock::now();
-      continue;
-    }
-    if (Clock::now() - last_change >= std::chrono::milliseconds(idle_timeout_ms_)) {
-      form.SetModalResult(mrCancel);
-      // A form that refuses even this is closed all the same: a headless
-      // run must not hang on it.
-      if (!form.CloseModal()) form.SetModalResult(mrCancel);
-      return;
-    }
-  }
 }
 
 void TApplication::ProcessMessages() {
-  display().ProcessEvents();
-  main_queue().process_messages();
-  FreeReleasedForms();
-  for (int i = 0; i < Screen().FormCount(); ++i) Screen().Forms(i)->PaintPending();
+    display().ProcessEvents();
+    main_queue().process_messages();
+    FreeReleasedForms();
+    for (int i = 0; i < Screen().FormCount(); ++i) Screen().Forms(i)->PaintPending();
 }
 
 void TApplication::Run() {
-  if (main_form_) main_form_->Show();
-  while (!terminated_ && main_form_) {
-    main_queue().run_until([this] { return terminated_ || !main_form_; }, 100);
-    ProcessMessages();
-  }
-  terminated_ = true;
+    if (main_form_) main_form_->Show();
+    while (!terminated_ && main_form_) {
+        main_queue().run_until([this] { return terminated_ || !main_form_; }, 100);
+        ProcessMessages();
+    }
+    terminated_ = true;
 }
 
 }  // namespace ui

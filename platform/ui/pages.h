@@ -30,83 +30,83 @@ enum TTabStyle { tsTabs, tsButtons, tsFlatButtons };
 using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
 
 class TTabSheet : public TWinControl {
- public:
-  explicit TTabSheet(TComponent* owner);
-  ~TTabSheet() override;
+public:
+    explicit TTabSheet(TComponent* owner);
+    ~TTabSheet() override;
 
-  TPageControl* PageControl() const { return page_control_; }
-  void SetPageControl(TPageControl* page_control);
-  void SetParent(TWinControl* parent) override;
-  // The place among the page control's sheets.
-  int PageIndex() const;
-  void SetPageIndex(int index);
-  bool TabVisible() const { return tab_visible_; }
-  void SetTabVisible(bool v);
-  // The place among the visible tabs; -1 while the tab is hidden.
-  int TabIndex() const;
+    TPageControl* PageControl() const { return page_control_; }
+    void SetPageControl(TPageControl* page_control);
+    void SetParent(TWinControl* parent) override;
+    // The place among the page control's sheets.
+    int PageIndex() const;
+    void SetPageIndex(int index);
+    bool TabVisible() const { return tab_visible_; }
+    void SetTabVisible(bool v);
+    // The place among the visible tabs; -1 while the tab is hidden.
+    int TabIndex() const;
 
-  TNotifyEvent OnShow;
-  TNotifyEvent OnHide;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
 
- protected:
-  void Paint() override;
+protected:
+    void Paint() override;
 
- private:
-  friend class TPageControl;
-  TPageControl* page_control_ = nullptr;
-  bool tab_visible_ = true;
+private:
+    friend class TPageControl;
+    TPageControl* page_control_ = nullptr;
+    bool tab_visible_ = true;
 };
 
 class TPageControl : public TWinControl {
- public:
-  explicit TPageControl(TComponent* owner);
-  ~TPageControl() override;
+public:
+    explicit TPageControl(TComponent* owner);
+    ~TPageControl() override;
 
-  int PageCount() const { return static_cast<int>(pages_.size()); }
-  TTabSheet* Pages(int index) const;  // throws std::out_of_range
-  TTabSheet* ActivePage() const { return active_; }
-  // Null shows no page. A sheet of another control is ignored.
-  void SetActivePage(TTabSheet* page);
-  int ActivePageIndex() const { return active_ ? active_->PageIndex() : -1; }
-  void SetActivePageIndex(int index);  // -1 or outside: no page
-  TTabStyle Style() const { return style_; }
-  void SetStyle(TTabStyle s);
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+    TTabSheet* Pages(int index) const;  // throws std::out_of_range
+    TTabSheet* ActivePage() const { return active_; }
+    // Null shows no page. A sheet of another control is ignored.
+    void SetActivePage(TTabSheet* page);
+    int ActivePageIndex() const { return active_ ? active_->PageIndex() : -1; }
+    void SetActivePageIndex(int index);  // -1 or outside: no page
+    TTabStyle Style() const { return style_; }
+    void SetStyle(TTabStyle s);
 
-  // The sheet after (or before) `current`, going round; with
-  // `visible_tabs_only` sheets with a hidden tab are passed over. Null when
-  // there is none.
-  TTabSheet* FindNextPage(TTabSheet* current, bool forward, bool visible_tabs_only) const;
-  // The user's change to the next (previous) sheet with a visible tab.
-  void SelectNextPage(bool forward);
+    // The sheet after (or before) `current`, going round; with
+    // `visible_tabs_only` sheets with a hidden tab are passed over. Null when
+    // there is none.
+    TTabSheet* FindNextPage(TTabSheet* current, bool forward, bool visible_tabs_only) const;
+    // The user's change to the next (previous) sheet with a visible tab.
+    void SelectNextPage(bool forward);
 
-  // The tabs, in client coordinates; -1 where there is no tab.
-  TRect TabRect(int tab_index) const;
-  int IndexOfTabAt(int x, int y) const;
-  int TabHeight() const;
-  // The area the sheets fill.
-  TRect DisplayRect() const;
+    // The tabs, in client coordinates; -1 where there is no tab.
+    TRect TabRect(int tab_index) const;
+    int IndexOfTabAt(int x, int y) const;
+    int TabHeight() const;
+    // The area the sheets fill.
+    TRect DisplayRect() const;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
 
-  TNotifyEvent OnChange;
-  TTabChangingEvent OnChanging;
+    TNotifyEvent OnChange;
+    TTabChangingEvent OnChanging;
 
- protected:
-  void Paint() override;
-  void Resized() override;
-  void FontChanged() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
+protected:
+    void Paint() override;
+    void Resized() override;
+    void FontChanged() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
 
- private:
-  friend class TTabSheet;
-  void insert_page(TTabSheet* page);
-  void remove_page(TTabSheet* page);
-  void layout();
-  bool change_by_user(TTabSheet* page);
-  std::vector<TTabSheet*> shown_tabs() const;
-  std::vector<TTabSheet*> pages_;
-  TTabSheet* active_ = nullptr;
-  TTabStyle style_ = tsTabs;
+private:
+    friend class TTabSheet;
+    void insert_page(TTabSheet* page);
+    void remove_page(TTabSheet* page);
+    void layout();
+    bool change_by_user(TTabSheet* page);
+    std::vector<TTabSheet*> shown_tabs() const;
+    std::vector<TTabSheet*> pages_;
+    TTabSheet* active_ = nullptr;
+    TTabStyle style_ = tsTabs;
 };
 
 enum TScrollBarStyle { ssRegular, ssFlat, ssHotTrack };
@@ -115,77 +115,77 @@ class TScrollBox;
 
 // One scroll bar of a scroll box; positions and ranges in pixels.
 class TControlScrollBar {
- public:
-  TScrollBarKind Kind() const { return kind_; }
-  // Moves the box's children by the change.
-  int Position() const { return position_; }
-  void SetPosition(int position);
-  // The extent scrolled over; with AutoScroll the box sets it from its
-  // children.
-  int Range() const;
-  void SetRange(int range);
-  int Increment() const { return increment_; }
-  void SetIncrement(int v) { increment_ = v < 1 ? 1 : v; }
-  // Whether the bar may show; it shows while the range exceeds the client
-  // extent.
-  bool Visible() const { return visible_; }
-  void SetVisible(bool v);
-  bool IsScrollBarVisible() const;
-  TScrollBarStyle Style() const { return style_; }
-  void SetStyle(TScrollBarStyle s);
-  bool Tracking() const { return tracking_; }
-  void SetTracking(bool v) { tracking_ = v; }
+public:
+    TScrollBarKind Kind() const { return kind_; }
+    // Moves the box's children by the change.
+    int Position() const { return position_; }
+    void SetPosition(int position);
+    // The extent scrolled over; with AutoScroll the box sets it from its
+    // children.
+    int Range() const;
+    void SetRange(int range);
+    int Increment() const { return increment_; }
+    void SetIncrement(int v) { increment_ = v < 1 ? 1 : v; }
+    // Whether the bar may show; it shows while the range exceeds the client
+    // extent.
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v);
+    bool IsScrollBarVisible() const;
+    TScrollBarStyle Style() const { return style_; }
+    void SetStyle(TScrollBarStyle s);
+    bool Tracking() const { return tracking_; }
+    void SetTracking(bool v) { tracking_ = v; }
 
- private:
-  friend class TScrollBox;
-  TControlScrollBar(TScrollBox& box, TScrollBarKind kind) : box_(box), kind_(kind) {}
-  TScrollBox& box_;
-  TScrollBarKind kind_;
-  int position_ = 0;
-  int range_ = 0;
-  int increment_ = 8;
-  bool visible_ = true;
-  bool tracking_ = false;
-  TScrollBarStyle style_ = ssRegular;
+private:
+    friend class TScrollBox;
+    TControlScrollBar(TScrollBox& box, TScrollBarKind kind) : box_(box), kind_(kind) {}
+    TScrollBox& box_;
+    TScrollBarKind kind_;
+    int position_ = 0;
+    int range_ = 0;
+    int increment_ = 8;
+    bool visible_ = true;
+    bool tracking_ = false;
+    TScrollBarStyle style_ = ssRegular;
 };
 
 class TScrollBox : public TWinControl {
- public:
-  explicit TScrollBox(TComponent* owner);
+public:
+    explicit TScrollBox(TComponent* owner);
 
-  TControlScrollBar& HorzScrollBar() { return horz_; }
-  TControlScrollBar& VertScrollBar() { return vert_; }
-  bool AutoScroll() const { return auto_scroll_; }
-  void SetAutoScroll(bool v);
-  TBorderStyle BorderStyle() const { return border_style_; }
-  void SetBorderStyle(TBorderStyle b);
-  // Scrolls so that the child is seen whole (as far as it fits).
-  void ScrollInView(TControl* control);
+    TControlScrollBar& HorzScrollBar() { return horz_; }
+    TControlScrollBar& VertScrollBar() { return vert_; }
+    bool AutoScroll() const { return auto_scroll_; }
+    void SetAutoScroll(bool v);
+    TBorderStyle BorderStyle() const { return border_style_; }
+    void SetBorderStyle(TBorderStyle b);
+    // Scrolls so that the child is seen whole (as far as it fits).
+    void ScrollInView(TControl* control);
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
 
- protected:
-  TRect ClientInsets() const override;
-  void PaintFrame(TCanvas& canvas) override;
-  void Paint() override;
-  bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
-  void Resized() override;
+protected:
+    TRect ClientInsets() const override;
+    void PaintFrame(TCanvas& canvas) override;
+    void Paint() override;
+    bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
+    void Resized() override;
 
- private:
-  friend class TControlScrollBar;
-  int content_extent(bool horizontal) const;
-  void bars_needed(bool& horz, bool& vert) const;
-  void update_bars();
-  void scroll_by(int dx, int dy);
-  void clamp_positions();
-  TControlScrollBar horz_{*this, sbHorizontal};
-  TControlScrollBar vert_{*this, sbVertical};
-  FrameScrollBar hbar_{sbHorizontal}, vbar_{sbVertical};
-  FrameScrollBar* dragging_ = nullptr;
-  bool auto_scroll_ = true;
-  TBorderStyle border_style_ = bsSingle;
+private:
+    friend class TControlScrollBar;
+    int content_extent(bool horizontal) const;
+    void bars_needed(bool& horz, bool& vert) const;
+    void update_bars();
+    void scroll_by(int dx, int dy);
+    void clamp_positions();
+    TControlScrollBar horz_{*this, sbHorizontal};
+    TControlScrollBar vert_{*this, sbVertical};
+    FrameScrollBar hbar_{sbHorizontal}, vbar_{sbVertical};
+    FrameScrollBar* dragging_ = nullptr;
+    bool auto_scroll_ = true;
+    TBorderStyle border_style_ = bsSingle;
 };
 
 }  // namespace ui

@@ -21,38 +21,38 @@ std::vector<std::string> installed_families();
 int line_height(const TFont& font);
 
 struct LineBox {
-  int x = 0;       // logical left of the line inside the layout
-  int width = 0;   // logical width
-  int top = 0;     // top of the line inside the layout
-  int height = 0;  // logical height
+    int x = 0;       // logical left of the line inside the layout
+    int width = 0;   // logical width
+    int top = 0;     // top of the line inside the layout
+    int height = 0;  // logical height
 };
 
 // One piece of text laid out in a font. Without a width the text is one
 // paragraph per line break (or a single line when `single_paragraph`).
 class Layout {
- public:
-  Layout(const TFont& font, std::string_view text, bool single_paragraph);
-  ~Layout();
-  Layout(const Layout&) = delete;
-  Layout& operator=(const Layout&) = delete;
+public:
+    Layout(const TFont& font, std::string_view text, bool single_paragraph);
+    ~Layout();
+    Layout(const Layout&) = delete;
+    Layout& operator=(const Layout&) = delete;
 
-  // Wraps at word boundaries to `width` pixels.
-  void WrapTo(int width);
-  // Cuts each line that does not fit `width` with "…"; with a height as well
-  // the last line that fits is cut.
-  void EllipsizeTo(int width, int height = -1);
-  // Underlines the character that starts at the byte offset.
-  void UnderlineAt(int byte_index);
+    // Wraps at word boundaries to `width` pixels.
+    void WrapTo(int width);
+    // Cuts each line that does not fit `width` with "…"; with a height as well
+    // the last line that fits is cut.
+    void EllipsizeTo(int width, int height = -1);
+    // Underlines the character that starts at the byte offset.
+    void UnderlineAt(int byte_index);
 
-  TSize Size();  // logical size in pixels
-  std::vector<LineBox> Lines();
-  // Draws the whole layout with its logical top-left at (x, y).
-  void Draw(cairo_t* cr, double x, double y, TColor color);
-  // Draws one line with its logical top-left at (x, y).
-  void DrawLine(cairo_t* cr, int line, double x, double y, TColor color);
+    TSize Size();  // logical size in pixels
+    std::vector<LineBox> Lines();
+    // Draws the whole layout with its logical top-left at (x, y).
+    void Draw(cairo_t* cr, double x, double y, TColor color);
+    // Draws one line with its logical top-left at (x, y).
+    void DrawLine(cairo_t* cr, int line, double x, double y, TColor color);
 
- private:
-  PangoLayout* layout_ = nullptr;
+private:
+    PangoLayout* layout_ = nullptr;
 };
 
 }  // namespace ui::text_engine

@@ -36,121 +36,121 @@ class TTreeView;
 class LabelEditor;
 
 class TTreeNode {
- public:
-  TTreeNode(const TTreeNode&) = delete;
-  TTreeNode& operator=(const TTreeNode&) = delete;
+public:
+    TTreeNode(const TTreeNode&) = delete;
+    TTreeNode& operator=(const TTreeNode&) = delete;
 
-  TTreeNodes* Owner() const { return owner_; }
-  TTreeView* TreeView() const;
+    TTreeNodes* Owner() const { return owner_; }
+    TTreeView* TreeView() const;
 
-  const std::string& Text() const { return text_; }
-  void SetText(std::string text);
-  int ImageIndex() const { return image_index_; }
-  void SetImageIndex(int index);
-  // The image while the node is selected.
-  int SelectedIndex() const { return selected_index_; }
-  void SetSelectedIndex(int index);
-  void* Data() const { return data_; }
-  void SetData(void* data) { data_ = data; }
+    const std::string& Text() const { return text_; }
+    void SetText(std::string text);
+    int ImageIndex() const { return image_index_; }
+    void SetImageIndex(int index);
+    // The image while the node is selected.
+    int SelectedIndex() const { return selected_index_; }
+    void SetSelectedIndex(int index);
+    void* Data() const { return data_; }
+    void SetData(void* data) { data_ = data; }
 
-  // Null for a node at the top level.
-  TTreeNode* Parent() const;
-  int Count() const { return static_cast<int>(children_.size()); }
-  TTreeNode* Item(int index) const;  // throws std::out_of_range
-  TTreeNode* operator[](int index) const { return Item(index); }
-  bool HasChildren() const { return !children_.empty(); }
-  TTreeNode* getFirstChild() const { return children_.empty() ? nullptr : children_.front(); }
-  TTreeNode* GetLastChild() const { return children_.empty() ? nullptr : children_.back(); }
-  TTreeNode* getNextSibling() const;
-  TTreeNode* getPrevSibling() const;
-  // The next node of the whole tree, depth first; null after the last.
-  TTreeNode* GetNext() const;
-  // The next and previous nodes shown (their parents expanded).
-  TTreeNode* GetNextVisible() const;
-  TTreeNode* GetPrevVisible() const;
-  // The position among the siblings, the depth (0 at the top), and the
-  // position in the whole tree.
-  int Index() const;
-  int Level() const;
-  int AbsoluteIndex() const;
-  bool HasAsParent(const TTreeNode* node) const;
-  // Every parent is expanded.
-  bool IsVisible() const;
+    // Null for a node at the top level.
+    TTreeNode* Parent() const;
+    int Count() const { return static_cast<int>(children_.size()); }
+    TTreeNode* Item(int index) const;  // throws std::out_of_range
+    TTreeNode* operator[](int index) const { return Item(index); }
+    bool HasChildren() const { return !children_.empty(); }
+    TTreeNode* getFirstChild() const { return children_.empty() ? nullptr : children_.front(); }
+    TTreeNode* GetLastChild() const { return children_.empty() ? nullptr : children_.back(); }
+    TTreeNode* getNextSibling() const;
+    TTreeNode* getPrevSibling() const;
+    // The next node of the whole tree, depth first; null after the last.
+    TTreeNode* GetNext() const;
+    // The next and previous nodes shown (their parents expanded).
+    TTreeNode* GetNextVisible() const;
+    TTreeNode* GetPrevVisible() const;
+    // The position among the siblings, the depth (0 at the top), and the
+    // position in the whole tree.
+    int Index() const;
+    int Level() const;
+    int AbsoluteIndex() const;
+    bool HasAsParent(const TTreeNode* node) const;
+    // Every parent is expanded.
+    bool IsVisible() const;
 
-  bool Expanded() const { return expanded_; }
-  void SetExpanded(bool v);
-  // A node without children neither expands nor asks. With `recurse` the
-  // whole branch below follows.
-  void Expand(bool recurse);
-  void Collapse(bool recurse);
-  bool Selected() const;
-  void SetSelected(bool v);
-  // Expands the parents and scrolls the node into view.
-  void MakeVisible();
-  // The node's row (or only its text), in the view's client coordinates;
-  // empty while the node is not shown.
-  TRect DisplayRect(bool text_only) const;
-  // Starts the editing of the text; false when it may not start.
-  bool EditText();
-  // Ends an editing in progress, keeping the old text when `cancel`.
-  void EndEdit(bool cancel);
+    bool Expanded() const { return expanded_; }
+    void SetExpanded(bool v);
+    // A node without children neither expands nor asks. With `recurse` the
+    // whole branch below follows.
+    void Expand(bool recurse);
+    void Collapse(bool recurse);
+    bool Selected() const;
+    void SetSelected(bool v);
+    // Expands the parents and scrolls the node into view.
+    void MakeVisible();
+    // The node's row (or only its text), in the view's client coordinates;
+    // empty while the node is not shown.
+    TRect DisplayRect(bool text_only) const;
+    // Starts the editing of the text; false when it may not start.
+    bool EditText();
+    // Ends an editing in progress, keeping the old text when `cancel`.
+    void EndEdit(bool cancel);
 
-  // Frees the node with its children.
-  void Delete();
-  void DeleteChildren();
+    // Frees the node with its children.
+    void Delete();
+    void DeleteChildren();
 
- private:
-  friend class TTreeNodes;
-  friend class TTreeView;
-  explicit TTreeNode(TTreeNodes* owner) : owner_(owner) {}
-  ~TTreeNode() = default;
-  void changed();
+private:
+    friend class TTreeNodes;
+    friend class TTreeView;
+    explicit TTreeNode(TTreeNodes* owner) : owner_(owner) {}
+    ~TTreeNode() = default;
+    void changed();
 
-  TTreeNodes* owner_;
-  TTreeNode* parent_ = nullptr;  // the hidden root for top-level nodes
-  std::vector<TTreeNode*> children_;
-  std::string text_;
-  int image_index_ = -1;
-  int selected_index_ = -1;
-  void* data_ = nullptr;
-  bool expanded_ = false;
+    TTreeNodes* owner_;
+    TTreeNode* parent_ = nullptr;  // the hidden root for top-level nodes
+    std::vector<TTreeNode*> children_;
+    std::string text_;
+    int image_index_ = -1;
+    int selected_index_ = -1;
+    void* data_ = nullptr;
+    bool expanded_ = false;
 };
 
 class TTreeNodes {
- public:
-  explicit TTreeNodes(TTreeView* view);
-  ~TTreeNodes();
-  TTreeNodes(const TTreeNodes&) = delete;
-  TTreeNodes& operator=(const TTreeNodes&) = delete;
+public:
+    explicit TTreeNodes(TTreeView* view);
+    ~TTreeNodes();
+    TTreeNodes(const TTreeNodes&) = delete;
+    TTreeNodes& operator=(const TTreeNodes&) = delete;
 
-  TTreeView* Owner() const { return view_; }
-  // All nodes of the tree; Item counts them depth first.
-  int Count() const;
-  TTreeNode* Item(int index) const;  // throws std::out_of_range
-  TTreeNode* operator[](int index) const { return Item(index); }
-  TTreeNode* GetFirstNode() const { return root_->getFirstChild(); }
+    TTreeView* Owner() const { return view_; }
+    // All nodes of the tree; Item counts them depth first.
+    int Count() const;
+    TTreeNode* Item(int index) const;  // throws std::out_of_range
+    TTreeNode* operator[](int index) const { return Item(index); }
+    TTreeNode* GetFirstNode() const { return root_->getFirstChild(); }
 
-  // A node after the last sibling of `sibling` (at the top level when it is
-  // null), or before `sibling` (Insert), or as the last child of `parent`.
-  TTreeNode* Add(TTreeNode* sibling, std::string text);
-  TTreeNode* AddObject(TTreeNode* sibling, std::string text, void* data);
-  TTreeNode* AddChild(TTreeNode* parent, std::string text);
-  TTreeNode* AddChildObject(TTreeNode* parent, std::string text, void* data);
-  TTreeNode* Insert(TTreeNode* sibling, std::string text);
-  // Frees the node with its children (OnDeletion for each).
-  void Delete(TTreeNode* node);
-  void Clear();
-  // Changes in between repaint once.
-  void BeginUpdate();
-  void EndUpdate();
+    // A node after the last sibling of `sibling` (at the top level when it is
+    // null), or before `sibling` (Insert), or as the last child of `parent`.
+    TTreeNode* Add(TTreeNode* sibling, std::string text);
+    TTreeNode* AddObject(TTreeNode* sibling, std::string text, void* data);
+    TTreeNode* AddChild(TTreeNode* parent, std::string text);
+    TTreeNode* AddChildObject(TTreeNode* parent, std::string text, void* data);
+    TTreeNode* Insert(TTreeNode* sibling, std::string text);
+    // Frees the node with its children (OnDeletion for each).
+    void Delete(TTreeNode* node);
+    void Clear();
+    // Changes in between repaint once.
+    void BeginUpdate();
+    void EndUpdate();
 
- private:
-  friend class TTreeNode;
-  friend class TTreeView;
-  TTreeNode* make(TTreeNode* parent, int index, std::string text, void* data);
-  void free_branch(TTreeNode* node);
-  TTreeView* view_;
-  TTreeNode* root_;
+private:
+    friend class TTreeNode;
+    friend class TTreeView;
+    TTreeNode* make(TTreeNode* parent, int index, std::string text, void* data);
+    void free_branch(TTreeNode* node);
+    TTreeView* view_;
+    TTreeNode* root_;
 };
 
 using TTVChangedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
@@ -162,99 +162,99 @@ using TTVEditingEvent = std::function<void(TObject* Sender, TTreeNode* Node, boo
 using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, std::string& S)>;
 
 class TTreeView : public TWinControl {
- public:
-  explicit TTreeView(TComponent* owner);
-  ~TTreeView() override;
+public:
+    explicit TTreeView(TComponent* owner);
+    ~TTreeView() override;
 
-  TTreeNodes& Items() { return *items_; }
-  const TTreeNodes& Items() const { return *items_; }
-  TTreeNode* Selected() const { return selected_; }
-  // Asks OnChanging, then fires OnChange.
-  void SetSelected(TTreeNode* node);
+    TTreeNodes& Items() { return *items_; }
+    const TTreeNodes& Items() const { return *items_; }
+    TTreeNode* Selected() const { return selected_; }
+    // Asks OnChanging, then fires OnChange.
+    void SetSelected(TTreeNode* node);
 
-  bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool v) { read_only_ = v; }
-  // The step in pixels from a node to its children.
-  int Indent() const { return indent_; }
-  void SetIndent(int v);
-  TCustomImageList* Images() const { return images_; }
-  void SetImages(TCustomImageList* images);
-  bool ShowLines() const { return show_lines_; }
-  void SetShowLines(bool v);
-  bool ShowButtons() const { return show_buttons_; }
-  void SetShowButtons(bool v);
-  bool ShowRoot() const { return show_root_; }
-  void SetShowRoot(bool v);
-  // Without the focus the selection is not marked (else in grey).
-  bool HideSelection() const { return hide_selection_; }
-  void SetHideSelection(bool v);
-  TBorderStyle BorderStyle() const { return border_style_; }
-  void SetBorderStyle(TBorderStyle b);
+    bool ReadOnly() const { return read_only_; }
+    void SetReadOnly(bool v) { read_only_ = v; }
+    // The step in pixels from a node to its children.
+    int Indent() const { return indent_; }
+    void SetIndent(int v);
+    TCustomImageList* Images() const { return images_; }
+    void SetImages(TCustomImageList* images);
+    bool ShowLines() const { return show_lines_; }
+    void SetShowLines(bool v);
+    bool ShowButtons() const { return show_buttons_; }
+    void SetShowButtons(bool v);
+    bool ShowRoot() const { return show_root_; }
+    void SetShowRoot(bool v);
+    // Without the focus the selection is not marked (else in grey).
+    bool HideSelection() const { return hide_selection_; }
+    void SetHideSelection(bool v);
+    TBorderStyle BorderStyle() const { return border_style_; }
+    void SetBorderStyle(TBorderStyle b);
 
-  // The first node shown at the top.
-  TTreeNode* TopItem() const;
-  void SetTopItem(TTreeNode* node);
-  // The node whose row holds the client point, or null.
-  TTreeNode* GetNodeAt(int x, int y) const;
-  int RowHeight() const;
-  void FullExpand();
-  void FullCollapse();
-  bool IsEditing() const;
+    // The first node shown at the top.
+    TTreeNode* TopItem() const;
+    void SetTopItem(TTreeNode* node);
+    // The node whose row holds the client point, or null.
+    TTreeNode* GetNodeAt(int x, int y) const;
+    int RowHeight() const;
+    void FullExpand();
+    void FullCollapse();
+    bool IsEditing() const;
 
-  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-  void MouseMove(TShiftState shift, int x, int y) override;
-  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-  void DblClick() override;
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    void DblClick() override;
 
-  TTVChangedEvent OnChange;
-  TTVChangingEvent OnChanging;
-  TTVExpandingEvent OnExpanding;
-  TTVExpandedEvent OnExpanded;
-  TTVCollapsingEvent OnCollapsing;
-  TTVExpandedEvent OnCollapsed;
-  TTVExpandedEvent OnDeletion;
-  TTVEditingEvent OnEditing;
-  TTVEditedEvent OnEdited;
+    TTVChangedEvent OnChange;
+    TTVChangingEvent OnChanging;
+    TTVExpandingEvent OnExpanding;
+    TTVExpandedEvent OnExpanded;
+    TTVCollapsingEvent OnCollapsing;
+    TTVExpandedEvent OnCollapsed;
+    TTVExpandedEvent OnDeletion;
+    TTVEditingEvent OnEditing;
+    TTVEditedEvent OnEdited;
 
- protected:
-  TRect ClientInsets() const override;
-  void PaintFrame(TCanvas& canvas) override;
-  void Paint() override;
-  void DoKeyDown(TKey& key, TShiftState shift) override;
-  bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
-  void Notification(TComponent* component, TOperation operation) override;
-  void Resized() override;
+protected:
+    TRect ClientInsets() const override;
+    void PaintFrame(TCanvas& canvas) override;
+    void Paint() override;
+    void DoKeyDown(TKey& key, TShiftState shift) override;
+    bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
+    void Notification(TComponent* component, TOperation operation) override;
+    void Resized() override;
 
- private:
-  friend class TTreeNode;
-  friend class TTreeNodes;
-  std::vector<TTreeNode*> shown_nodes() const;
-  int node_x(const TTreeNode* node) const;  // where the node's image starts
-  TRect text_rect(const TTreeNode* node, int row) const;
-  bool select(TTreeNode* node, bool ask);
-  void node_going(TTreeNode* node);
-  void node_hidden(TTreeNode* node);
-  void scroll_to(int top);
-  void ensure_shown(const TTreeNode* node);
-  bool needs_bar() const;
-  void update_bar();
-  bool start_edit(TTreeNode* node);
-  void end_edit(bool accept);
+private:
+    friend class TTreeNode;
+    friend class TTreeNodes;
+    std::vector<TTreeNode*> shown_nodes() const;
+    int node_x(const TTreeNode* node) const;  // where the node's image starts
+    TRect text_rect(const TTreeNode* node, int row) const;
+    bool select(TTreeNode* node, bool ask);
+    void node_going(TTreeNode* node);
+    void node_hidden(TTreeNode* node);
+    void scroll_to(int top);
+    void ensure_shown(const TTreeNode* node);
+    bool needs_bar() const;
+    void update_bar();
+    bool start_edit(TTreeNode* node);
+    void end_edit(bool accept);
 
-  std::unique_ptr<TTreeNodes> items_;
-  TTreeNode* selected_ = nullptr;
-  bool read_only_ = false;
-  int indent_ = 19;
-  TCustomImageList* images_ = nullptr;
-  bool show_lines_ = true, show_buttons_ = true, show_root_ = true, hide_selection_ = true;
-  TBorderStyle border_style_ = bsSingle;
-  int top_ = 0;  // the first shown row
-  int updating_ = 0;
-  bool destroying_ = false;
-  FrameScrollBar bar_{sbVertical};
-  bool dragging_bar_ = false;
-  LabelEditor* editor_ = nullptr;
-  TTreeNode* editing_ = nullptr;
+    std::unique_ptr<TTreeNodes> items_;
+    TTreeNode* selected_ = nullptr;
+    bool read_only_ = false;
+    int indent_ = 19;
+    TCustomImageList* images_ = nullptr;
+    bool show_lines_ = true, show_buttons_ = true, show_root_ = true, hide_selection_ = true;
+    TBorderStyle border_style_ = bsSingle;
+    int top_ = 0;  // the first shown row
+    int updating_ = 0;
+    bool destroying_ = false;
+    FrameScrollBar bar_{sbVertical};
+    bool dragging_bar_ = false;
+    LabelEditor* editor_ = nullptr;
+    TTreeNode* editing_ = nullptr;
 };
 
 }  // namespace ui

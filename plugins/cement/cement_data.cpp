@@ -3,16 +3,20 @@
 namespace cement {
 
 const char* stage_kind_name(int kind) {
-    static const char* const names[stage_kind_count] = {
-        "Закачка буфера", "Закачка цементного р-ра", "Закачка гельцемента", "Закачка газоцемента",
-        "Ожидание",       "Продавка",                "Другое"};
+    static const char* const names[stage_kind_count] = {"Закачка буфера",
+                                                        "Закачка цементного р-ра",
+                                                        "Закачка гельцемента",
+                                                        "Закачка газоцемента",
+                                                        "Ожидание",
+                                                        "Продавка",
+                                                        "Другое"};
     return kind >= 0 && kind < stage_kind_count ? names[kind] : "";
 }
 
 const std::vector<AnsiString>& default_columns() {
-    static const std::vector<AnsiString> columns = {"cem_davl",  "cem_plotn", "cem_plan_plotn",
-                                                    "cem_temp",  "cem_rasx",  "cem_plan_rasx",
-                                                    "cem_V",     "cem_Vsumm", "cem_plan_V"};
+    static const std::vector<AnsiString> columns = {"cem_davl", "cem_plotn", "cem_plan_plotn",
+                                                    "cem_temp", "cem_rasx",  "cem_plan_rasx",
+                                                    "cem_V",    "cem_Vsumm", "cem_plan_V"};
     return columns;
 }
 
@@ -87,9 +91,7 @@ float CementData::plan_for_kind(PlanRow row, int kind) const {
     }
 }
 
-int CementData::running_index() const {
-    return element >= 0 && element < int(program.size()) ? element : -1;
-}
+int CementData::running_index() const { return element >= 0 && element < int(program.size()) ? element : -1; }
 
 CementProgramElement* CementData::running_element() {
     const int i = running_index();

@@ -72,12 +72,12 @@ struct FixedFluid {
 struct CementProgramElement {
     AnsiString name;
     int fluid_type = cement::no_fluid;
-    TRastvor fluid;        // a copy of the list fluid (types 3 and above)
-    FixedFluid fixed;      // the fixed fluid's data (types 0 to 2)
+    TRastvor fluid;    // a copy of the list fluid (types 3 and above)
+    FixedFluid fixed;  // the fixed fluid's data (types 0 to 2)
     int kind = cement::kind_other;
     float P_critical = 0;
     int mode = cement::state_waiting;
-    double start = 0;      // TDateTime
+    double start = 0;  // TDateTime
     double end = 0;
 
     // Report values.

@@ -208,15 +208,12 @@ void make_default_programme(CementData& data) {
         int kind;
         int fluid;
     };
-    const Row rows[] = {{"Ожидание", kind_waiting, no_fluid},
-                        {"Закачка буфера", kind_buffer, list_fluid("Вода")},
-                        {"Ожидание", kind_waiting, no_fluid},
-                        {"Закачка гель-цемента", kind_gel_cement, fluid_gel_cement},
-                        {"Ожидание", kind_waiting, no_fluid},
-                        {"Закачка цемента", kind_cement, fluid_cement},
-                        {"Ожидание", kind_waiting, no_fluid},
-                        {"Продавка", kind_displacement, list_fluid("Буровой раствор")},
-                        {"Ожидание", kind_waiting, no_fluid}};
+    const Row rows[] = {
+        {"Ожидание", kind_waiting, no_fluid}, {"Закачка буфера", kind_buffer, list_fluid("Вода")},
+        {"Ожидание", kind_waiting, no_fluid}, {"Закачка гель-цемента", kind_gel_cement, fluid_gel_cement},
+        {"Ожидание", kind_waiting, no_fluid}, {"Закачка цемента", kind_cement, fluid_cement},
+        {"Ожидание", kind_waiting, no_fluid}, {"Продавка", kind_displacement, list_fluid("Буровой раствор")},
+        {"Ожидание", kind_waiting, no_fluid}};
     TProgram program;
     FixedFluid carried;
     for (const Row& r : rows) {

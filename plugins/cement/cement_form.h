@@ -14,7 +14,7 @@
 namespace ui {
 class TButton;
 class TLabel;
-}
+}  // namespace ui
 struct CementLiveData;
 
 class TCementForm : public ui::TForm {

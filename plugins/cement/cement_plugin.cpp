@@ -89,8 +89,8 @@ CementPlugin::CementPlugin() : alive_(std::make_shared<bool>(true)) {
     g_plugin = this;
     AllParams& registry = get_all_params();
     for (const ParamRow& r : param_rows)
-        registry.register_param(r.caption, r.variable, r.unit, r.name, r.channel, r.averaging, r.group, r.range,
-                                r.zero, r.min_value, r.max_value, 0);
+        registry.register_param(r.caption, r.variable, r.unit, r.name, r.channel, r.averaging, r.group, r.range, r.zero,
+                                r.min_value, r.max_value, 0);
     reg::System* root = sys();
     report_.bind_bit_diameter(&root->get_config().get_race_info().bit_diameter);
     cement::StationLink* link = &link_;
@@ -105,8 +105,7 @@ CementPlugin::~CementPlugin() {
     // first (waiting for an exchange in progress), then the rest.
     try {
         if (protocol_row_ >= 0) sys()->get_protocols().unregister_protocol(protocol_row_);
-    } catch (...) {
-    }
+    } catch (...) {}
     *alive_ = false;
     delete form_;  // clears form_ through its on_destroy
     report_.bind_bit_diameter(nullptr);
@@ -184,8 +183,10 @@ void CementPlugin::save_points(const std::string& path) {
 void CementPlugin::load_points(const std::string& path) {
     log("Загружаем точки");
     const PointsRead r = cement::load_points_file(path, points_);
-    if (r == PointsRead::truncated) log("Файл точек " + path + " обрезан: прочитаны целые точки");
-    else if (r != PointsRead::ok) log("Файл точек " + path + " не прочитан: столбцы по умолчанию");
+    if (r == PointsRead::truncated)
+        log("Файл точек " + path + " обрезан: прочитаны целые точки");
+    else if (r != PointsRead::ok)
+        log("Файл точек " + path + " не прочитан: столбцы по умолчанию");
 }
 
 void CementPlugin::load_last_stage(const std::string& path) { data_.stage = cement::load_last_stage(path); }
@@ -719,9 +720,10 @@ void CementPlugin::apply_settings() {
     if (data_.stage >= 0) {
         bool remake = registration_;
         if (!remake && data_.element == element_finished)
-            remake = ui::MessageBox("Вы изменили параметры законченного рейса.\nОтчет по рейсу будет переделан и "
-                                    "данные записаны.\n Вы уверены?",
-                                    "Рейс завершен", ui::MB_YESNO) == ui::IDYES;
+            remake = ui::MessageBox(
+                         "Вы изменили параметры законченного рейса.\nОтчет по рейсу будет переделан и "
+                         "данные записаны.\n Вы уверены?",
+                         "Рейс завершен", ui::MB_YESNO) == ui::IDYES;
         if (remake) {
             for (int i = 0; i < int(data_.program.size()); ++i) make_element_report(i, true);
             save_report_data(report_base(data_.stage));

@@ -211,14 +211,13 @@ TEST(CementPluginJob, HostRequestsGoToTheApplicationWindow) {
         });
         ui::Application().SetHandle(host.handle());
         auto deliver = [] {
-            while (ui::main_queue().process_messages() > 0) {
-            }
+            while (ui::main_queue().process_messages() > 0) {}
         };
         job.programme({cement::kind_buffer, cement::kind_cement});
         p.command(cement::cmd_next);
         deliver();
         p.start_registration(1, false);
-        p.stop_registration();  // the recording broke off mid-element
+        p.stop_registration();        // the recording broke off mid-element
         p.command(cement::cmd_next);  // continue it
         deliver();
         EXPECT_TRUE(p.continuing());
@@ -228,16 +227,14 @@ TEST(CementPluginJob, HostRequestsGoToTheApplicationWindow) {
         EXPECT_FALSE(p.continuing());
         p.command(cement::cmd_next);
         p.command(cement::cmd_next);
-        while (ui::main_queue().process_messages() > 0) {
-        }
+        while (ui::main_queue().process_messages() > 0) {}
         EXPECT_EQ(requests, (std::vector<std::pair<int, bool>>{{0, false}, {1, true}, {2, false}}));
 
         // No main window: nothing is sent.
         ui::Application().SetHandle(0);
         p.stop_registration();
         p.command(cement::cmd_next);
-        while (ui::main_queue().process_messages() > 0) {
-        }
+        while (ui::main_queue().process_messages() > 0) {}
         EXPECT_EQ(requests.size(), 3u);
     });
 }

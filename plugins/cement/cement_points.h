@@ -22,11 +22,11 @@ constexpr int max_column_name = 51;
 std::string encode_points(const ChartPoints& table);
 
 enum class PointsRead {
-    ok,         // the whole file was read
-    truncated,  // its complete points were read, the rest was cut off
-    bad_tag,    // neither layout: the default columns, no points
-    bad_version,// the byte after the tag is not 1: the default columns, no points
-    bad_header, // a count or name length the file cannot hold: the default columns
+    ok,           // the whole file was read
+    truncated,    // its complete points were read, the rest was cut off
+    bad_tag,      // neither layout: the default columns, no points
+    bad_version,  // the byte after the tag is not 1: the default columns, no points
+    bad_header,   // a count or name length the file cannot hold: the default columns
 };
 
 // Replaces table with the file's contents (or the default columns, see

@@ -11,11 +11,11 @@
 // fuzz-source: plugins/cement/cement_report_read.cpp
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // One scratch file per run of the fuzzer, removed at its end.
     struct Scratch {
-        std::string path = (std::filesystem::temp_directory_path() /
-                            ("cement-rpt-" + std::to_string(std::random_device{}()) + ".rpt"))
-                               .string();
+        std::string path =
+            (std::filesystem::temp_directory_path() / ("cement-rpt-" + std::to_string(std::random_device{}()) + ".rpt"))
+                .string();
         ~Scratch() {
             std::error_code ec;
             std::filesystem::remove(path, ec);

@@ -35,9 +35,7 @@ std::string fluid_title(const CementProgramElement& e) {
 }
 
 // "hh:mm"-style text of a date-time's time of day.
-std::string time_of_day(double dt, const char* format) {
-    return rtl::FormatDateTime(format, dt - std::floor(dt));
-}
+std::string time_of_day(double dt, const char* format) { return rtl::FormatDateTime(format, dt - std::floor(dt)); }
 
 }  // namespace
 
@@ -152,7 +150,8 @@ void write_report_data(const std::string& base_path, int stage, const CementData
         static const char* const suffixes[3] = {"V", "Q", "Pl"};
         for (int row = 0; row < 3; ++row)
             for (int col = 0; col < 5; ++col)
-                ini.WriteString(report_section, std::string(prefixes[col]) + suffixes[row], num(data.plan[row][col], 2));
+                ini.WriteString(report_section, std::string(prefixes[col]) + suffixes[row],
+                                num(data.plan[row][col], 2));
 
         double by_kind[stage_kind_count] = {};
         double total = 0, displacement_time = 0;
@@ -206,7 +205,8 @@ void write_report_data(const std::string& base_path, int stage, const CementData
     }
     for (const auto& [name, value] : read_report_data(rpt))
         if (!name.empty() && !value.empty()) diagram.text_values().set_text(name, value);
-    diagram.save_with_new_format((report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string(), -1);
+    diagram.save_with_new_format((report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string(),
+                                 -1);
 }
 
 }  // namespace cement

@@ -106,8 +106,13 @@ TEST(CementReportData, KeysFromTheJobTheWellAndTheOptions) {
         {{}, {{"curr_depth1", ""}, {"curr_dia3", ""}}, {"prev_column", "curr_column", "curr_outer_dia1"}},
         // Element 1 is not used: the previous column is element 0.
         {{2, 3},
-         {{"prev_column", "Колонна 0"}, {"prev_depth", "100,0"}, {"prev_dia", "300,0"}, {"curr_column", "Колонна 2"},
-          {"curr_depth1", "300"}, {"curr_outer_dia2", "170"}, {"curr_depth3", ""}},
+         {{"prev_column", "Колонна 0"},
+          {"prev_depth", "100,0"},
+          {"prev_dia", "300,0"},
+          {"curr_column", "Колонна 2"},
+          {"curr_depth1", "300"},
+          {"curr_outer_dia2", "170"},
+          {"curr_depth3", ""}},
          {"curr_outer_dia3"}},
         {{0, 9}, {{"prev_column", ""}, {"curr_column", "Колонна 0"}, {"curr_depth2", ""}}, {"curr_outer_dia2"}},
     };
@@ -165,8 +170,9 @@ TEST(CementReportData, EmptyProgrammeHasNoTimesAndPointsMakeTheDiagramAndRemarks
     cement::write_report_data(dir / "cement/cement_program_1", 1, data, report, points, well_with(2));
     const std::string rem = os::testing::read_bytes(dir / "cement/report/cem_V.rem");
     const auto u1 = lib::datetime_to_unix(t0 + sec), u2 = lib::datetime_to_unix(t0 + 2 * sec);
-    EXPECT_EQ(rem, "0 0 " + std::to_string(u1) + " 0  \"\xCF\xE5\xF0\xE2\xFB\xE9 \\\"\xFD\xF2\xE0\xEF\\\"\" 0 0 7 16777215\r\n" +
-                       "0 0 " + std::to_string(u2) + " 0  \"\xC2\xF2\xEE\xF0\xEE\xE9\" 0 0 7 16777215\r\n");
+    EXPECT_EQ(rem, "0 0 " + std::to_string(u1) +
+                       " 0  \"\xCF\xE5\xF0\xE2\xFB\xE9 \\\"\xFD\xF2\xE0\xEF\\\"\" 0 0 7 16777215\r\n" + "0 0 " +
+                       std::to_string(u2) + " 0  \"\xC2\xF2\xEE\xF0\xEE\xE9\" 0 0 7 16777215\r\n");
 
     FileStorage diagram;
     ASSERT_TRUE(diagram.add_file(dir / "cement/report/1234_1.realtim", false));

@@ -11,33 +11,33 @@
 #include "programs/grouttab/report_form.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv + 1, argv + argc);
-  for (const auto& a : arguments) {
-    if (a == "--help") {
-      std::fputs(
-          "Usage: Grouttab [-pWELL]\n"
-          "Builds the spreadsheet report of a cementing stage from the files the cementing\n"
-          "plug-in stored in the well folders beside the program.\n"
-          "  -pWELL   preselect the well folder WELL (no blank between -p and the name)\n"
-          "  --help   show this text\n"
-          "Exit status: 0; 1 when no desktop can be reached to show the window.\n",
-          stdout);
-      return 0;
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const auto& a : arguments) {
+        if (a == "--help") {
+            std::fputs(
+                "Usage: Grouttab [-pWELL]\n"
+                "Builds the spreadsheet report of a cementing stage from the files the cementing\n"
+                "plug-in stored in the well folders beside the program.\n"
+                "  -pWELL   preselect the well folder WELL (no blank between -p and the name)\n"
+                "  --help   show this text\n"
+                "Exit status: 0; 1 when no desktop can be reached to show the window.\n",
+                stdout);
+            return 0;
+        }
     }
-  }
-  // The program is its window: without a desktop it says so instead of
-  // running unseen.
-  try {
-    ui::start_screen_display();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "Grouttab: %s\n", e.what());
-    return 1;
-  }
-  try {
-    ui::Application().CreateForm<grouttab::TReportForm>(arguments);
-    ui::Application().Run();
-  } catch (const std::exception& e) {
-    ui::Application().HandleException(e);
-  }
-  return 0;
+    // The program is its window: without a desktop it says so instead of
+    // running unseen.
+    try {
+        ui::start_screen_display();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Grouttab: %s\n", e.what());
+        return 1;
+    }
+    try {
+        ui::Application().CreateForm<grouttab::TReportForm>(arguments);
+        ui::Application().Run();
+    } catch (const std::exception& e) {
+        ui::Application().HandleException(e);
+    }
+    return 0;
 }

@@ -20,53 +20,53 @@
 namespace grouttab {
 
 struct MemoryCell {
-  enum Kind { empty, value, text, formula } kind = empty;
-  double number = 0;
-  std::string content;  // the text, or the formula
+    enum Kind { empty, value, text, formula } kind = empty;
+    double number = 0;
+    std::string content;  // the text, or the formula
 };
 
 struct MemorySheet {
-  std::string name;
-  std::map<std::pair<std::int32_t, std::int32_t>, MemoryCell> cells;  // (column, row)
-  // Convenience for fixtures: a text cell (an empty text empties it).
-  void set_text(std::int32_t column, std::int32_t row, const std::string& text);
-  std::string text(std::int32_t column, std::int32_t row) const;
+    std::string name;
+    std::map<std::pair<std::int32_t, std::int32_t>, MemoryCell> cells;  // (column, row)
+    // Convenience for fixtures: a text cell (an empty text empties it).
+    void set_text(std::int32_t column, std::int32_t row, const std::string& text);
+    std::string text(std::int32_t column, std::int32_t row) const;
 };
 
 struct MemoryWorkbook {
-  std::vector<MemorySheet> sheets;
+    std::vector<MemorySheet> sheets;
 };
 
 struct StoredFile {
-  MemoryWorkbook book;
-  std::string filter;  // the FilterName it was stored with ("" for none)
+    MemoryWorkbook book;
+    std::string filter;  // the FilterName it was stored with ("" for none)
 };
 
 class MemoryOffice : public std::enable_shared_from_this<MemoryOffice> {
- public:
-  static std::shared_ptr<MemoryOffice> create() { return std::shared_ptr<MemoryOffice>(new MemoryOffice); }
+public:
+    static std::shared_ptr<MemoryOffice> create() { return std::shared_ptr<MemoryOffice>(new MemoryOffice); }
 
-  // A factory for OOCalcAuto that connects to this office; with `refuse`
-  // set every connection fails.
-  ServerFactory factory();
-  bool refuse = false;
+    // A factory for OOCalcAuto that connects to this office; with `refuse`
+    // set every connection fails.
+    ServerFactory factory();
+    bool refuse = false;
 
-  std::map<std::string, StoredFile> files;  // by URL
-  // Every document call, as "name" or "name(argument)".
-  std::vector<std::string> calls;
-  // A call whose name is here throws ServerError.
-  std::set<std::string> failing;
-  // Called with each logged call's name, before it is carried out.
-  std::function<void(const std::string& name)> on_call;
-  // The documents loaded and not closed.
-  int open_documents = 0;
-  // Titles of documents loaded without the "Hidden" option.
-  std::vector<std::string> shown;
+    std::map<std::string, StoredFile> files;  // by URL
+    // Every document call, as "name" or "name(argument)".
+    std::vector<std::string> calls;
+    // A call whose name is here throws ServerError.
+    std::set<std::string> failing;
+    // Called with each logged call's name, before it is carried out.
+    std::function<void(const std::string& name)> on_call;
+    // The documents loaded and not closed.
+    int open_documents = 0;
+    // Titles of documents loaded without the "Hidden" option.
+    std::vector<std::string> shown;
 
-  void call(const std::string& name, const std::string& argument = {});
+    void call(const std::string& name, const std::string& argument = {});
 
- private:
-  MemoryOffice() = default;
+private:
+    MemoryOffice() = default;
 };
 
 }  // namespace grouttab

@@ -31,39 +31,39 @@ namespace {
 namespace fs = std::filesystem;
 
 bool in_ci() {
-  const char* ci = std::getenv("CI");
-  return ci && std::string(ci) == "true";
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
 }
 
-#define REQUIRE_OFFICE()                                                                    \
-  do {                                                                                      \
-    if (!office_installed()) {                                                              \
-      if (in_ci()) FAIL() << "LibreOffice is not installed (scripts/setup.sh installs it)"; \
-      GTEST_SKIP() << "LibreOffice is not installed: the office tests are skipped";         \
-    }                                                                                       \
-  } while (0)
+#define REQUIRE_OFFICE()                                                                          \
+    do {                                                                                          \
+        if (!office_installed()) {                                                                \
+            if (in_ci()) FAIL() << "LibreOffice is not installed (scripts/setup.sh installs it)"; \
+            GTEST_SKIP() << "LibreOffice is not installed: the office tests are skipped";         \
+        }                                                                                         \
+    } while (0)
 
 class OfficeEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    profile_ = std::make_unique<os::testing::TempDir>();
-    OfficeSettings& s = office_settings();
-    s.pipe_name = "station_grouttab_test_" + std::to_string(::getpid());
-    s.profile_dir = profile_->path() + "/profile";
-    // The first start of a fresh profile is the slow one; no test waits
-    // longer than a minute for it.
-    s.timeout_ms = 50000;
-    s.start_office = true;
-    // Should this process die before its tear-down, the office goes with it.
-    if (os::file_exists("/usr/bin/setpriv")) s.launcher = {"/usr/bin/setpriv", "--pdeathsig", "KILL", "--"};
-  }
-  void TearDown() override {
-    stop_started_office(true);
-    profile_.reset();
-  }
+public:
+    void SetUp() override {
+        profile_ = std::make_unique<os::testing::TempDir>();
+        OfficeSettings& s = office_settings();
+        s.pipe_name = "station_grouttab_test_" + std::to_string(::getpid());
+        s.profile_dir = profile_->path() + "/profile";
+        // The first start of a fresh profile is the slow one; no test waits
+        // longer than a minute for it.
+        s.timeout_ms = 50000;
+        s.start_office = true;
+        // Should this process die before its tear-down, the office goes with it.
+        if (os::file_exists("/usr/bin/setpriv")) s.launcher = {"/usr/bin/setpriv", "--pdeathsig", "KILL", "--"};
+    }
+    void TearDown() override {
+        stop_started_office(true);
+        profile_.reset();
+    }
 
- private:
-  std::unique_ptr<os::testing::TempDir> profile_;
+private:
+    std::unique_ptr<os::testing::TempDir> profile_;
 };
 
 [[maybe_unused]] const auto* const kOffice = ::testing::AddGlobalTestEnvironment(new OfficeEnvironment);
@@ -72,218 +72,218 @@ class OfficeEnvironment : public ::testing::Environment {
 // -> the cell's text (numbers as Python writes them). Empty when xlrd is not
 // to be had (then *why says so).
 std::map<std::pair<int, int>, std::string> read_xls(const std::string& path, std::string* why) {
-  std::map<std::pair<int, int>, std::string> cells;
-  if (!os::file_exists("/usr/bin/python3")) {
-    *why = "no /usr/bin/python3";
-    return cells;
-  }
-  os::Process p;
-  os::SpawnOptions o;
-  o.program = "/usr/bin/python3";
-  o.args = {"-c",
-            "import sys\n"
-            "try:\n    import xlrd\nexcept ImportError:\n    print('NO-XLRD'); sys.exit(0)\n"
-            "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
-            "for r in range(s.nrows):\n"
-            "    for c in range(s.ncols):\n"
-            "        v = s.cell_value(r, c)\n"
-            "        if v != '':\n"
-            "            sys.stdout.buffer.write(('%d\\t%d\\t%s\\n' % (c, r, v)).encode('utf-8'))\n",
-            path};
-  o.capture_output = true;
-  std::string error;
-  if (!p.start(o, &error)) {
-    *why = error;
-    return cells;
-  }
-  std::vector<std::string> lines;
-  auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); }, 30000);
-  if (!code || *code != 0) {
-    *why = "the reader failed: " + (lines.empty() ? std::string("no output") : lines.back());
-    return {};
-  }
-  for (const auto& l : lines) {
-    if (l == "NO-XLRD") {
-      *why = "python3-xlrd is not installed";
-      return {};
+    std::map<std::pair<int, int>, std::string> cells;
+    if (!os::file_exists("/usr/bin/python3")) {
+        *why = "no /usr/bin/python3";
+        return cells;
     }
-    const auto t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
-    if (t1 == std::string::npos || t2 == std::string::npos) continue;
-    cells[{std::stoi(l.substr(0, t1)), std::stoi(l.substr(t1 + 1, t2 - t1 - 1))}] = l.substr(t2 + 1);
-  }
-  return cells;
+    os::Process p;
+    os::SpawnOptions o;
+    o.program = "/usr/bin/python3";
+    o.args = {"-c",
+              "import sys\n"
+              "try:\n    import xlrd\nexcept ImportError:\n    print('NO-XLRD'); sys.exit(0)\n"
+              "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+              "for r in range(s.nrows):\n"
+              "    for c in range(s.ncols):\n"
+              "        v = s.cell_value(r, c)\n"
+              "        if v != '':\n"
+              "            sys.stdout.buffer.write(('%d\\t%d\\t%s\\n' % (c, r, v)).encode('utf-8'))\n",
+              path};
+    o.capture_output = true;
+    std::string error;
+    if (!p.start(o, &error)) {
+        *why = error;
+        return cells;
+    }
+    std::vector<std::string> lines;
+    auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); }, 30000);
+    if (!code || *code != 0) {
+        *why = "the reader failed: " + (lines.empty() ? std::string("no output") : lines.back());
+        return {};
+    }
+    for (const auto& l : lines) {
+        if (l == "NO-XLRD") {
+            *why = "python3-xlrd is not installed";
+            return {};
+        }
+        const auto t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
+        if (t1 == std::string::npos || t2 == std::string::npos) continue;
+        cells[{std::stoi(l.substr(0, t1)), std::stoi(l.substr(t1 + 1, t2 - t1 - 1))}] = l.substr(t2 + 1);
+    }
+    return cells;
 }
 
 bool is_excel97(const std::string& path) {
-  return os::testing::read_bytes(path).rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
+    return os::testing::read_bytes(path).rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
 }
 
 TEST(Office, ClientReadsWritesAndStoresThroughARealOffice) {
-  REQUIRE_OFFICE();
-  os::testing::TempDir dir;
-  // Blanks, '#' and Russian letters in the folder: the URLs must carry them.
-  const std::string folder = dir.path() + "/Отчёты #1 скв 7";
-  fs::create_directories(folder);
-  const std::string source = folder + "/виды.fods";
-  fs::copy_file(std::string(STATION_SOURCE_DIR) + "/programs/grouttab/testdata/kinds.fods", source);
-  const std::string stored = folder + "/итог 1.xls";
-  const std::string copy = folder + "/копия.xls";
+    REQUIRE_OFFICE();
+    os::testing::TempDir dir;
+    // Blanks, '#' and Russian letters in the folder: the URLs must carry them.
+    const std::string folder = dir.path() + "/Отчёты #1 скв 7";
+    fs::create_directories(folder);
+    const std::string source = folder + "/виды.fods";
+    fs::copy_file(std::string(STATION_SOURCE_DIR) + "/programs/grouttab/testdata/kinds.fods", source);
+    const std::string stored = folder + "/итог 1.xls";
+    const std::string copy = folder + "/копия.xls";
 
-  {
-    OOCalcAuto oo(office_server_factory());
-    ASSERT_TRUE(oo.connect()) << oo.connect_error();
-    oo.open_document(true, source);
-    oo.select_sheet_by_index(1);
-    EXPECT_EQ(std::get<double>(oo.read_cell(1, 0, 0)), 2.5);
-    EXPECT_EQ(std::get<double>(oo.read_cell(1, 1, 0)), 5.0);
-    EXPECT_EQ(std::get<std::string>(oo.read_cell(3, 1, 0)), "=A1*2");
-    EXPECT_EQ(std::get<std::string>(oo.read_cell(2, 2, 0)), "Текст");
-    EXPECT_EQ(std::get<std::string>(oo.read_cell(4, 2, 0)), "");
-    std::uint32_t column = 99, row = 99;
-    oo.get_used_area_end(column, row);
-    EXPECT_EQ(column, 2u);
-    EXPECT_EQ(row, 0u);
-    // A read on the active sheet, then a write at the same place.
-    oo.read_cell(2, 3, 4);
-    oo.set_cell_string(3, 4, "записано");
-    oo.set_cell_string(2, 0, "");
-    oo.get_used_area_end(column, row);
-    EXPECT_EQ(column, 3u);
-    EXPECT_EQ(row, 4u);
-    oo.store_document(stored, 1);
-    oo.store_document(copy, 2);
-    oo.store_document(folder + "/ничего.xls", 0);
-    oo.close_document();
-    EXPECT_FALSE(oo.has_document());
-  }
-  EXPECT_TRUE(is_excel97(stored));
-  EXPECT_TRUE(is_excel97(copy));
-  EXPECT_FALSE(os::path_exists(folder + "/ничего.xls"));
+    {
+        OOCalcAuto oo(office_server_factory());
+        ASSERT_TRUE(oo.connect()) << oo.connect_error();
+        oo.open_document(true, source);
+        oo.select_sheet_by_index(1);
+        EXPECT_EQ(std::get<double>(oo.read_cell(1, 0, 0)), 2.5);
+        EXPECT_EQ(std::get<double>(oo.read_cell(1, 1, 0)), 5.0);
+        EXPECT_EQ(std::get<std::string>(oo.read_cell(3, 1, 0)), "=A1*2");
+        EXPECT_EQ(std::get<std::string>(oo.read_cell(2, 2, 0)), "Текст");
+        EXPECT_EQ(std::get<std::string>(oo.read_cell(4, 2, 0)), "");
+        std::uint32_t column = 99, row = 99;
+        oo.get_used_area_end(column, row);
+        EXPECT_EQ(column, 2u);
+        EXPECT_EQ(row, 0u);
+        // A read on the active sheet, then a write at the same place.
+        oo.read_cell(2, 3, 4);
+        oo.set_cell_string(3, 4, "записано");
+        oo.set_cell_string(2, 0, "");
+        oo.get_used_area_end(column, row);
+        EXPECT_EQ(column, 3u);
+        EXPECT_EQ(row, 4u);
+        oo.store_document(stored, 1);
+        oo.store_document(copy, 2);
+        oo.store_document(folder + "/ничего.xls", 0);
+        oo.close_document();
+        EXPECT_FALSE(oo.has_document());
+    }
+    EXPECT_TRUE(is_excel97(stored));
+    EXPECT_TRUE(is_excel97(copy));
+    EXPECT_FALSE(os::path_exists(folder + "/ничего.xls"));
 
-  // A second connection finds what was stored.
-  OOCalcAuto again(office_server_factory());
-  ASSERT_TRUE(again.connect());
-  again.open_document(true, stored);
-  again.select_sheet_by_name("Второй");
-  EXPECT_EQ(std::get<std::string>(again.read_cell(2, 3, 4)), "записано");
-  EXPECT_EQ(std::get<std::string>(again.read_cell(2, 2, 0)), "");
-  EXPECT_EQ(std::get<double>(again.read_cell(1, 0, 0)), 2.5);
-  again.close_document();
-  // A load of a file that is not there is the load's failure, not a crash later.
-  EXPECT_THROW(again.open_document(true, folder + "/нет.xls"), ServerError);
+    // A second connection finds what was stored.
+    OOCalcAuto again(office_server_factory());
+    ASSERT_TRUE(again.connect());
+    again.open_document(true, stored);
+    again.select_sheet_by_name("Второй");
+    EXPECT_EQ(std::get<std::string>(again.read_cell(2, 3, 4)), "записано");
+    EXPECT_EQ(std::get<std::string>(again.read_cell(2, 2, 0)), "");
+    EXPECT_EQ(std::get<double>(again.read_cell(1, 0, 0)), 2.5);
+    again.close_document();
+    // A load of a file that is not there is the load's failure, not a crash later.
+    EXPECT_THROW(again.open_document(true, folder + "/нет.xls"), ServerError);
 }
 
 TEST(Office, ReportBuildFillsTheShippedTemplate) {
-  REQUIRE_OFFICE();
-  testing::ProgramFolder program;
-  fs::create_directories(program.path() + "/params/cement");
-  fs::copy_file(std::string(STATION_SOURCE_DIR) + "/programs/grouttab/params/cement/report_new.xls",
-                program.path() + "/params/cement/report_new.xls");
-  const std::string well = "Скв 7#";
-  testing::write_well(program.path(), well, "2");
-  const ReportPaths paths = report_paths(program.path(), well, "2");
+    REQUIRE_OFFICE();
+    testing::ProgramFolder program;
+    fs::create_directories(program.path() + "/params/cement");
+    fs::copy_file(std::string(STATION_SOURCE_DIR) + "/programs/grouttab/params/cement/report_new.xls",
+                  program.path() + "/params/cement/report_new.xls");
+    const std::string well = "Скв 7#";
+    testing::write_well(program.path(), well, "2");
+    const ReportPaths paths = report_paths(program.path(), well, "2");
 
-  // The shipped template holds the tokens it was made with.
-  {
+    // The shipped template holds the tokens it was made with.
+    {
+        OOCalcAuto oo(office_server_factory());
+        ASSERT_TRUE(oo.connect()) << oo.connect_error();
+        oo.open_document(true, paths.template_file);
+        oo.select_sheet_by_index(0);
+        for (const auto& c : report_template_cells())
+            EXPECT_EQ(std::get<std::string>(oo.read_cell(2, c.column, c.row)), c.text) << c.column << "," << c.row;
+        oo.close_document();
+    }
+
+    std::vector<std::string> messages;
+    auto saved = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
+        messages.push_back(r.text);
+        return ui::IDOK;
+    });
+    TReportForm form(nullptr, {}, ReportSettings{office_server_factory(), false});
+    ASSERT_TRUE(make_report(form, well, "2"));
+    // Built twice: the second report replaces the first.
+    testing::write_text(paths.report_file, {"[Report]", "name=второй раз", "партия_ГТИ=Партия 3"});
+    ASSERT_TRUE(make_report(form, well, "2"));
+    ui::set_message_box_handler(saved);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(is_excel97(paths.output_file));
+
+    const int item = 19;  // the first row of the element table
+    const std::map<std::pair<int, int>, std::string> want = {
+        {{1, 2}, "второй раз"},        {{1, 4}, "Партия 3"}, {{1, 1}, "token_error"},  {{0, item}, "09:05"},
+        {{1, item}, "Закачка буфера"}, {{3, item}, "5,10"},  {{0, item + 1}, "14:25"}, {{2, item + 1}, "Цемент"},
+        {{8, item + 1}, "60,0"},       {{0, item + 2}, ""},  {{1, item + 2}, ""},      {{0, 18}, "Время"},
+    };
     OOCalcAuto oo(office_server_factory());
-    ASSERT_TRUE(oo.connect()) << oo.connect_error();
-    oo.open_document(true, paths.template_file);
+    ASSERT_TRUE(oo.connect());
+    oo.open_document(true, paths.output_file);
     oo.select_sheet_by_index(0);
-    for (const auto& c : report_template_cells())
-      EXPECT_EQ(std::get<std::string>(oo.read_cell(2, c.column, c.row)), c.text) << c.column << "," << c.row;
+    for (const auto& [pos, text] : want)
+        EXPECT_EQ(std::get<std::string>(oo.read_cell(2, pos.first, pos.second)), text)
+            << pos.first << "," << pos.second;
     oo.close_document();
-  }
 
-  std::vector<std::string> messages;
-  auto saved = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
-    messages.push_back(r.text);
-    return ui::IDOK;
-  });
-  TReportForm form(nullptr, {}, ReportSettings{office_server_factory(), false});
-  ASSERT_TRUE(make_report(form, well, "2"));
-  // Built twice: the second report replaces the first.
-  testing::write_text(paths.report_file, {"[Report]", "name=второй раз", "партия_ГТИ=Партия 3"});
-  ASSERT_TRUE(make_report(form, well, "2"));
-  ui::set_message_box_handler(saved);
-  EXPECT_TRUE(messages.empty());
-  ASSERT_TRUE(is_excel97(paths.output_file));
+    // A well whose report folder cannot be had (a file holds its name; a
+    // missing folder the office would make): the office refuses the store,
+    // and the error reaches the caller with the office's own message.
+    testing::write_well(program.path(), "без папки", "2");
+    fs::remove(program.path() + "/без папки/cement/report");
+    os::testing::write_bytes(program.path() + "/без папки/cement/report", "not a folder");
+    try {
+        make_report(form, "без папки", "2");
+        ADD_FAILURE() << "the store into a missing folder succeeded";
+    } catch (const ServerError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("storeAsURL: ", 0), 0u) << e.what();
+    }
+    EXPECT_FALSE(form.calc_auto());
 
-  const int item = 19;  // the first row of the element table
-  const std::map<std::pair<int, int>, std::string> want = {
-      {{1, 2}, "второй раз"},       {{1, 4}, "Партия 3"},        {{1, 1}, "token_error"},
-      {{0, item}, "09:05"},         {{1, item}, "Закачка буфера"}, {{3, item}, "5,10"},
-      {{0, item + 1}, "14:25"},     {{2, item + 1}, "Цемент"},    {{8, item + 1}, "60,0"},
-      {{0, item + 2}, ""},          {{1, item + 2}, ""},          {{0, 18}, "Время"},
-  };
-  OOCalcAuto oo(office_server_factory());
-  ASSERT_TRUE(oo.connect());
-  oo.open_document(true, paths.output_file);
-  oo.select_sheet_by_index(0);
-  for (const auto& [pos, text] : want)
-    EXPECT_EQ(std::get<std::string>(oo.read_cell(2, pos.first, pos.second)), text) << pos.first << "," << pos.second;
-  oo.close_document();
-
-  // A well whose report folder cannot be had (a file holds its name; a
-  // missing folder the office would make): the office refuses the store,
-  // and the error reaches the caller with the office's own message.
-  testing::write_well(program.path(), "без папки", "2");
-  fs::remove(program.path() + "/без папки/cement/report");
-  os::testing::write_bytes(program.path() + "/без папки/cement/report", "not a folder");
-  try {
-    make_report(form, "без папки", "2");
-    ADD_FAILURE() << "the store into a missing folder succeeded";
-  } catch (const ServerError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("storeAsURL: ", 0), 0u) << e.what();
-  }
-  EXPECT_FALSE(form.calc_auto());
-
-  std::string why;
-  const auto cells = read_xls(paths.output_file, &why);
-  if (cells.empty()) {
-    if (in_ci()) FAIL() << "no independent reader: " << why;
-    GTEST_SKIP() << "no independent reader: " << why;
-  }
-  for (const auto& [pos, text] : want) {
-    auto it = cells.find(pos);
-    EXPECT_EQ(it == cells.end() ? std::string() : it->second, text) << pos.first << "," << pos.second;
-  }
+    std::string why;
+    const auto cells = read_xls(paths.output_file, &why);
+    if (cells.empty()) {
+        if (in_ci()) FAIL() << "no independent reader: " << why;
+        GTEST_SKIP() << "no independent reader: " << why;
+    }
+    for (const auto& [pos, text] : want) {
+        auto it = cells.find(pos);
+        EXPECT_EQ(it == cells.end() ? std::string() : it->second, text) << pos.first << "," << pos.second;
+    }
 }
 
 TEST(Office, NoOfficeToBeHadIsTheBuildsFirstFailure) {
-  testing::ProgramFolder program;
-  const OfficeSettings saved = office_settings();
-  struct Case {
-    const char* what;
-    bool start;
-    std::string program;
-    std::string cause;
-  };
-  const std::vector<Case> cases = {
-      {"nothing listens", false, saved.program, "no office answered within 1 s"},
-      {"no office installed", true, "/nonexistent/soffice.bin", "LibreOffice is not installed"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    OfficeSettings& s = office_settings();
-    s.pipe_name = "station_grouttab_nobody_" + std::to_string(::getpid());
-    s.start_office = c.start;
-    s.program = c.program;
-    s.timeout_ms = 1000;
-    OOCalcAuto oo(office_server_factory());
-    EXPECT_FALSE(oo.connect());
-    EXPECT_NE(oo.connect_error().find(c.cause), std::string::npos) << oo.connect_error();
+    testing::ProgramFolder program;
+    const OfficeSettings saved = office_settings();
+    struct Case {
+        const char* what;
+        bool start;
+        std::string program;
+        std::string cause;
+    };
+    const std::vector<Case> cases = {
+        {"nothing listens", false, saved.program, "no office answered within 1 s"},
+        {"no office installed", true, "/nonexistent/soffice.bin", "LibreOffice is not installed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        OfficeSettings& s = office_settings();
+        s.pipe_name = "station_grouttab_nobody_" + std::to_string(::getpid());
+        s.start_office = c.start;
+        s.program = c.program;
+        s.timeout_ms = 1000;
+        OOCalcAuto oo(office_server_factory());
+        EXPECT_FALSE(oo.connect());
+        EXPECT_NE(oo.connect_error().find(c.cause), std::string::npos) << oo.connect_error();
 
-    std::vector<std::string> messages;
-    auto handler = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
-      messages.push_back(r.text);
-      return ui::IDOK;
-    });
-    TReportForm form(nullptr, {}, ReportSettings{office_server_factory(), false});
-    EXPECT_FALSE(make_report(form, "1", "1"));
-    ui::set_message_box_handler(handler);
-    EXPECT_EQ(messages, std::vector<std::string>{"Ошибка при создании OpenOffice"});
-    office_settings() = saved;
-  }
+        std::vector<std::string> messages;
+        auto handler = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
+            messages.push_back(r.text);
+            return ui::IDOK;
+        });
+        TReportForm form(nullptr, {}, ReportSettings{office_server_factory(), false});
+        EXPECT_FALSE(make_report(form, "1", "1"));
+        ui::set_message_box_handler(handler);
+        EXPECT_EQ(messages, std::vector<std::string>{"Ошибка при создании OpenOffice"});
+        office_settings() = saved;
+    }
 }
 
 }  // namespace

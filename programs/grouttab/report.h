@@ -26,7 +26,7 @@ inline constexpr const char* kTokenError = "token_error";
 // The paths of one build; the folder is the program folder without a
 // trailing '/'.
 struct ReportPaths {
-  std::string report_file, programme_file, template_file, output_file;
+    std::string report_file, programme_file, template_file, output_file;
 };
 ReportPaths report_paths(const std::string& program_folder, const std::string& well, const std::string& stage);
 

@@ -23,12 +23,12 @@ namespace grouttab {
 class OOCalcAuto;
 
 struct ReportSettings {
-  // The spreadsheet server of the builds: by default the office on its pipe,
-  // started when none is running.
-  ServerFactory server;
-  // Whether the stored report is opened in a window for the user; tests
-  // switch it off (the report is then opened hidden and closed again).
-  bool show_report = true;
+    // The spreadsheet server of the builds: by default the office on its pipe,
+    // started when none is running.
+    ServerFactory server;
+    // Whether the stored report is opened in a window for the user; tests
+    // switch it off (the report is then opened hidden and closed again).
+    bool show_report = true;
 };
 
 // The well named by the first "-p" in the arguments (joined by blanks): the
@@ -37,40 +37,40 @@ struct ReportSettings {
 std::string wanted_well(const std::vector<std::string>& arguments);
 
 class TReportForm : public ui::TForm {
- public:
-  // `arguments`: the program's arguments, without the program's own name.
-  TReportForm(ui::TComponent* owner, std::vector<std::string> arguments, ReportSettings settings = {});
-  ~TReportForm() override;
+public:
+    // `arguments`: the program's arguments, without the program's own name.
+    TReportForm(ui::TComponent* owner, std::vector<std::string> arguments, ReportSettings settings = {});
+    ~TReportForm() override;
 
-  widrak::TMyButton* btnOk;
-  ui::TComboBox* cbPore;
-  ui::TLabel* Label47;
-  ui::TLabel* Label1;
-  ui::TComboBox* cbStupen;
-  widrak::TMyButton* MyButton1;
-  widrak::TMyButton* MyButton2;
-  ui::TProgressBar* pbOO;
-  ui::TLabel* lblProgress;
+    widrak::TMyButton* btnOk;
+    ui::TComboBox* cbPore;
+    ui::TLabel* Label47;
+    ui::TLabel* Label1;
+    ui::TComboBox* cbStupen;
+    widrak::TMyButton* MyButton1;
+    widrak::TMyButton* MyButton2;
+    ui::TProgressBar* pbOO;
+    ui::TLabel* lblProgress;
 
-  // Fills the list with the well folders; returns the index of the well to
-  // select (the wanted one, else 0).
-  int fill_well_list(ui::TStrings& list);
-  // Fills the list with the stages of the well.
-  void fill_stage_list(ui::TStrings& list, const std::string& well);
+    // Fills the list with the well folders; returns the index of the well to
+    // select (the wanted one, else 0).
+    int fill_well_list(ui::TStrings& list);
+    // Fills the list with the stages of the well.
+    void fill_stage_list(ui::TStrings& list, const std::string& well);
 
-  void cbPoreChange(ui::TObject* Sender);
-  void btnOkClick(ui::TObject* Sender);
-  void MyButton1Click(ui::TObject* Sender);
-  void MyButton2Click(ui::TObject* Sender);
+    void cbPoreChange(ui::TObject* Sender);
+    void btnOkClick(ui::TObject* Sender);
+    void MyButton1Click(ui::TObject* Sender);
+    void MyButton2Click(ui::TObject* Sender);
 
-  // The client of a running build (empty between builds).
-  std::unique_ptr<OOCalcAuto>& calc_auto() { return oo_; }
-  const ReportSettings& settings() const { return settings_; }
+    // The client of a running build (empty between builds).
+    std::unique_ptr<OOCalcAuto>& calc_auto() { return oo_; }
+    const ReportSettings& settings() const { return settings_; }
 
- private:
-  std::vector<std::string> arguments_;
-  ReportSettings settings_;
-  std::unique_ptr<OOCalcAuto> oo_;
+private:
+    std::vector<std::string> arguments_;
+    ReportSettings settings_;
+    std::unique_ptr<OOCalcAuto> oo_;
 };
 
 }  // namespace grouttab

@@ -33,181 +33,177 @@ using testing::write_text;
 using testing::write_well;
 
 std::string png_path(const std::string& name) {
-  const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output";
-  std::filesystem::create_directories(dir);
-  return (dir / (name + ".png")).string();
+    const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output";
+    std::filesystem::create_directories(dir);
+    return (dir / (name + ".png")).string();
 }
 
 std::vector<std::string> items(ui::TComboBox& box) {
-  std::vector<std::string> v;
-  for (int i = 0; i < box.Items().Count(); ++i) v.push_back(box.Items()[i]);
-  return v;
+    std::vector<std::string> v;
+    for (int i = 0; i < box.Items().Count(); ++i) v.push_back(box.Items()[i]);
+    return v;
 }
 
 std::unique_ptr<TReportForm> make_form(std::vector<std::string> args, std::shared_ptr<MemoryOffice> office = nullptr) {
-  if (!office) office = MemoryOffice::create();
-  return std::make_unique<TReportForm>(nullptr, std::move(args), ReportSettings{office->factory(), true});
+    if (!office) office = MemoryOffice::create();
+    return std::make_unique<TReportForm>(nullptr, std::move(args), ReportSettings{office->factory(), true});
 }
 
 TEST(WantedWell, IsTheRunGluedToTheFirstMarkerOfTheArguments) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string well;
-  };
-  const std::vector<Case> cases = {
-      {{}, ""},
-      {{"-p12"}, "12"},
-      {{"-pСкв7", "more"}, "Скв7"},
-      {{"-xx", "-p12"}, "12"},
-      {{"-p", "12"}, ""},          // a blank after the marker: no well
-      {{"-P12"}, ""},              // the marker is case-sensitive
-      {{"-p12 x"}, "12"},          // cut at the blank, as the command line text was
-      {{"a-p5"}, "5"},             // found anywhere in the text
-      {{"-p.."}, ""},              // never a folder outside the program folder
-      {{"-p../etc"}, ""},
-      {{"-p12/cement"}, ""},
-  };
-  for (const auto& c : cases) {
-    std::string joined;
-    for (const auto& a : c.args) joined += "[" + a + "]";
-    EXPECT_EQ(wanted_well(c.args), c.well) << joined;
-  }
+    struct Case {
+        std::vector<std::string> args;
+        std::string well;
+    };
+    const std::vector<Case> cases = {
+        {{}, ""},           {{"-p12"}, "12"},      {{"-pСкв7", "more"}, "Скв7"}, {{"-xx", "-p12"}, "12"},
+        {{"-p", "12"}, ""},  // a blank after the marker: no well
+        {{"-P12"}, ""},      // the marker is case-sensitive
+        {{"-p12 x"}, "12"},  // cut at the blank, as the command line text was
+        {{"a-p5"}, "5"},     // found anywhere in the text
+        {{"-p.."}, ""},      // never a folder outside the program folder
+        {{"-p../etc"}, ""}, {{"-p12/cement"}, ""},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (const auto& a : c.args) joined += "[" + a + "]";
+        EXPECT_EQ(wanted_well(c.args), c.well) << joined;
+    }
 }
 
 TEST(ReportForm, ListsOnlyWellFoldersAndPreselectsTheWantedOne) {
-  ProgramFolder folder;
-  write_well(folder.path(), "A1", "1");
-  write_well(folder.path(), "B2", "");
-  write_well(folder.path(), "Скв 3", "");
-  write_text(folder.path() + "/NoCement/inpgti.ini", {"[Main]"});  // no cement/cement.ini
-  write_text(folder.path() + "/OnlyCement/cement/cement.ini", {"[Main]"});
-  write_text(folder.path() + "/plain.txt", {"x"});
+    ProgramFolder folder;
+    write_well(folder.path(), "A1", "1");
+    write_well(folder.path(), "B2", "");
+    write_well(folder.path(), "Скв 3", "");
+    write_text(folder.path() + "/NoCement/inpgti.ini", {"[Main]"});  // no cement/cement.ini
+    write_text(folder.path() + "/OnlyCement/cement/cement.ini", {"[Main]"});
+    write_text(folder.path() + "/plain.txt", {"x"});
 
-  auto form = make_form({"-pB2"});
-  EXPECT_EQ(items(*form->cbPore), (std::vector<std::string>{"A1", "B2", "Скв 3"}));
-  EXPECT_EQ(form->cbPore->ItemIndex(), 1);
-  EXPECT_EQ(form->cbPore->Text(), "B2");
-  // B2 has no stage report: the stage box is empty and cleared.
-  EXPECT_TRUE(items(*form->cbStupen).empty());
-  EXPECT_EQ(form->cbStupen->Text(), "");
+    auto form = make_form({"-pB2"});
+    EXPECT_EQ(items(*form->cbPore), (std::vector<std::string>{"A1", "B2", "Скв 3"}));
+    EXPECT_EQ(form->cbPore->ItemIndex(), 1);
+    EXPECT_EQ(form->cbPore->Text(), "B2");
+    // B2 has no stage report: the stage box is empty and cleared.
+    EXPECT_TRUE(items(*form->cbStupen).empty());
+    EXPECT_EQ(form->cbStupen->Text(), "");
 
-  // An unknown well, or none asked for: the first one.
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"-pZZ"}, std::vector<std::string>{}}) {
-    auto f = make_form(args);
-    EXPECT_EQ(f->cbPore->ItemIndex(), 0);
-    EXPECT_EQ(items(*f->cbStupen), std::vector<std::string>{"1"});
-  }
+    // An unknown well, or none asked for: the first one.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-pZZ"}, std::vector<std::string>{}}) {
+        auto f = make_form(args);
+        EXPECT_EQ(f->cbPore->ItemIndex(), 0);
+        EXPECT_EQ(items(*f->cbStupen), std::vector<std::string>{"1"});
+    }
 }
 
 TEST(ReportForm, NoWellFolderLeavesBothListsEmpty) {
-  ProgramFolder folder;
-  auto form = make_form({"-pA"});
-  EXPECT_EQ(form->cbPore->Items().Count(), 0);
-  EXPECT_EQ(form->cbPore->ItemIndex(), -1);
-  EXPECT_EQ(form->cbStupen->Items().Count(), 0);
+    ProgramFolder folder;
+    auto form = make_form({"-pA"});
+    EXPECT_EQ(form->cbPore->Items().Count(), 0);
+    EXPECT_EQ(form->cbPore->ItemIndex(), -1);
+    EXPECT_EQ(form->cbStupen->Items().Count(), 0);
 }
 
 TEST(ReportForm, StagesAreCutAtTheFirstDotAndTheLastFoundIsSelected) {
-  ProgramFolder folder;
-  write_well(folder.path(), "A1", "1");
-  write_well(folder.path(), "A2", "");
-  const std::string cement = folder.path() + "/A1/cement/";
-  write_text(cement + "cement_program_2.rpt", {"[Report]"});
-  write_text(cement + "cement_program_2.5.rpt", {"[Report]"});
-  write_text(cement + "cement_program_3.ini", {"[Main]"});  // a programme alone is no stage
-  write_text(cement + "other_2.rpt", {"[Report]"});
-  auto form = make_form({});
-  EXPECT_EQ(items(*form->cbStupen), (std::vector<std::string>{"1", "2", "2"}));
-  EXPECT_EQ(form->cbStupen->ItemIndex(), 2);
-  EXPECT_EQ(form->cbStupen->Text(), "2");
+    ProgramFolder folder;
+    write_well(folder.path(), "A1", "1");
+    write_well(folder.path(), "A2", "");
+    const std::string cement = folder.path() + "/A1/cement/";
+    write_text(cement + "cement_program_2.rpt", {"[Report]"});
+    write_text(cement + "cement_program_2.5.rpt", {"[Report]"});
+    write_text(cement + "cement_program_3.ini", {"[Main]"});  // a programme alone is no stage
+    write_text(cement + "other_2.rpt", {"[Report]"});
+    auto form = make_form({});
+    EXPECT_EQ(items(*form->cbStupen), (std::vector<std::string>{"1", "2", "2"}));
+    EXPECT_EQ(form->cbStupen->ItemIndex(), 2);
+    EXPECT_EQ(form->cbStupen->Text(), "2");
 
-  // Choosing another well refills the stages.
-  form->cbPore->SelectByUser(1);
-  EXPECT_TRUE(items(*form->cbStupen).empty());
-  EXPECT_EQ(form->cbStupen->Text(), "");
-  form->cbPore->SelectByUser(0);
-  EXPECT_EQ(form->cbStupen->Items().Count(), 3);
+    // Choosing another well refills the stages.
+    form->cbPore->SelectByUser(1);
+    EXPECT_TRUE(items(*form->cbStupen).empty());
+    EXPECT_EQ(form->cbStupen->Text(), "");
+    form->cbPore->SelectByUser(0);
+    EXPECT_EQ(form->cbStupen->Items().Count(), 3);
 }
 
 TEST(ReportForm, DiagramCopiesTheLayoutOnceAndOpensTheStageData) {
-  ProgramFolder folder;
-  write_well(folder.path(), "A1", "4");
-  write_text(folder.path() + "/params/cement/last.tvscr", {"layout 1"});
-  const std::string log = folder.path() + "/opened.log";
-  const std::string opener = folder.path() + "/opener.sh";
-  os::testing::write_bytes(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
-  ::chmod(opener.c_str(), 0755);
-  os::set_document_opener(opener);
+    ProgramFolder folder;
+    write_well(folder.path(), "A1", "4");
+    write_text(folder.path() + "/params/cement/last.tvscr", {"layout 1"});
+    const std::string log = folder.path() + "/opened.log";
+    const std::string opener = folder.path() + "/opener.sh";
+    os::testing::write_bytes(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
+    ::chmod(opener.c_str(), 0755);
+    os::set_document_opener(opener);
 
-  auto form = make_form({});
-  const std::string report = folder.path() + "/A1/cement/report/";
-  form->MyButton2Click(nullptr);
-  EXPECT_EQ(os::testing::read_bytes(report + "last.tvscr"), "layout 1\r\n");
-  // The user's changed layout beside the data stays as it is.
-  os::testing::write_bytes(report + "last.tvscr", "changed");
-  form->MyButton2Click(nullptr);
-  EXPECT_EQ(os::testing::read_bytes(report + "last.tvscr"), "changed");
+    auto form = make_form({});
+    const std::string report = folder.path() + "/A1/cement/report/";
+    form->MyButton2Click(nullptr);
+    EXPECT_EQ(os::testing::read_bytes(report + "last.tvscr"), "layout 1\r\n");
+    // The user's changed layout beside the data stays as it is.
+    os::testing::write_bytes(report + "last.tvscr", "changed");
+    form->MyButton2Click(nullptr);
+    EXPECT_EQ(os::testing::read_bytes(report + "last.tvscr"), "changed");
 
-  const std::string want = report + "A1_4.realtim\n";
-  std::string got;
-  for (int i = 0; i < 200 && got != want + want; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    got = os::testing::read_bytes(log);
-  }
-  EXPECT_EQ(got, want + want);
-  os::set_document_opener("");
+    const std::string want = report + "A1_4.realtim\n";
+    std::string got;
+    for (int i = 0; i < 200 && got != want + want; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        got = os::testing::read_bytes(log);
+    }
+    EXPECT_EQ(got, want + want);
+    os::set_document_opener("");
 }
 
 TEST(ReportForm, ExitClosesTheMainWindow) {
-  ProgramFolder folder;
-  auto form = make_form({});
-  ui::Application().SetMainForm(form.get());
-  form->Show();
-  ui::TestDriver().Click(*form->MyButton1);
-  EXPECT_TRUE(ui::Application().Terminated());
-  ui::Application().SetMainForm(nullptr);
-  ui::Application().ResetTerminated();
+    ProgramFolder folder;
+    auto form = make_form({});
+    ui::Application().SetMainForm(form.get());
+    form->Show();
+    ui::TestDriver().Click(*form->MyButton1);
+    EXPECT_TRUE(ui::Application().Terminated());
+    ui::Application().SetMainForm(nullptr);
+    ui::Application().ResetTerminated();
 }
 
 TEST(ReportForm, LooksAsDesignedDuringABuild) {
-  ProgramFolder folder;
-  write_well(folder.path(), "1234", "1");
-  write_well(folder.path(), "1235", "2");
-  auto office = MemoryOffice::create();
-  MemoryWorkbook book;
-  book.sheets.push_back(MemorySheet{"Лист1", {}});
-  for (int r = 0; r < 10; ++r) book.sheets[0].set_text(3, r, "%%name");
-  office->files[make_file_url(folder.path() + "/params/cement/report_new.xls")] = StoredFile{book, ""};
-  auto form = make_form({"-p1235"}, office);
-  form->Show();
-  EXPECT_EQ(form->ClientWidth(), 417);
-  EXPECT_EQ(form->ClientHeight(), 150);
-  EXPECT_EQ(form->Caption(), "Отчет по цементированию");
-  std::vector<ui::TWinControl*> order;
-  form->GetTabOrderList(order);
-  const std::vector<ui::TWinControl*> want = {form->btnOk, form->cbPore, form->cbStupen,
-                                             form->MyButton1, form->MyButton2, form->pbOO};
-  EXPECT_EQ(std::vector<ui::TWinControl*>(order.begin(), order.begin() + 6), want);
+    ProgramFolder folder;
+    write_well(folder.path(), "1234", "1");
+    write_well(folder.path(), "1235", "2");
+    auto office = MemoryOffice::create();
+    MemoryWorkbook book;
+    book.sheets.push_back(MemorySheet{"Лист1", {}});
+    for (int r = 0; r < 10; ++r) book.sheets[0].set_text(3, r, "%%name");
+    office->files[make_file_url(folder.path() + "/params/cement/report_new.xls")] = StoredFile{book, ""};
+    auto form = make_form({"-p1235"}, office);
+    form->Show();
+    EXPECT_EQ(form->ClientWidth(), 417);
+    EXPECT_EQ(form->ClientHeight(), 150);
+    EXPECT_EQ(form->Caption(), "Отчет по цементированию");
+    std::vector<ui::TWinControl*> order;
+    form->GetTabOrderList(order);
+    const std::vector<ui::TWinControl*> want = {form->btnOk,     form->cbPore,    form->cbStupen,
+                                                form->MyButton1, form->MyButton2, form->pbOO};
+    EXPECT_EQ(std::vector<ui::TWinControl*>(order.begin(), order.begin() + 6), want);
 
-  // Each finished row repaints the window; the picture past half way is kept.
-  std::vector<std::string> captions;
-  bool saved = false;
-  office->on_call = [&](const std::string&) {
-    const std::string c = form->lblProgress->Caption();
-    if (!c.empty() && (captions.empty() || captions.back() != c)) captions.push_back(c);
-    if (!saved && c == "59%") {
-      form->SaveToPng(png_path("grouttab_report_form"));
-      saved = true;
-    }
-  };
-  form->btnOkClick(nullptr);
-  EXPECT_TRUE(saved);
-  // Rows 1..10 of a 4-column sheet: position 3 x row + 4 of 3 x 9, the bar
-  // stopping at its end.
-  EXPECT_EQ(captions, (std::vector<std::string>{"25%", "37%", "48%", "59%", "70%", "81%", "92%", "100%"}));
-  EXPECT_EQ(form->pbOO->Max(), 27);
-  EXPECT_EQ(form->lblProgress->Caption(), "");
-  EXPECT_EQ(office->files.count(make_file_url(folder.path() + "/1235/cement/report/1235_2.xls")), 1u);
+    // Each finished row repaints the window; the picture past half way is kept.
+    std::vector<std::string> captions;
+    bool saved = false;
+    office->on_call = [&](const std::string&) {
+        const std::string c = form->lblProgress->Caption();
+        if (!c.empty() && (captions.empty() || captions.back() != c)) captions.push_back(c);
+        if (!saved && c == "59%") {
+            form->SaveToPng(png_path("grouttab_report_form"));
+            saved = true;
+        }
+    };
+    form->btnOkClick(nullptr);
+    EXPECT_TRUE(saved);
+    // Rows 1..10 of a 4-column sheet: position 3 x row + 4 of 3 x 9, the bar
+    // stopping at its end.
+    EXPECT_EQ(captions, (std::vector<std::string>{"25%", "37%", "48%", "59%", "70%", "81%", "92%", "100%"}));
+    EXPECT_EQ(form->pbOO->Max(), 27);
+    EXPECT_EQ(form->lblProgress->Caption(), "");
+    EXPECT_EQ(office->files.count(make_file_url(folder.path() + "/1235/cement/report/1235_2.xls")), 1u);
 }
 
 }  // namespace

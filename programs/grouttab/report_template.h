@@ -13,8 +13,8 @@ namespace grouttab {
 class OOCalcAuto;
 
 struct TemplateCell {
-  std::int32_t column, row;
-  std::string text;
+    std::int32_t column, row;
+    std::string text;
 };
 
 // Every non-empty cell of the template's first sheet.

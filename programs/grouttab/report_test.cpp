@@ -22,232 +22,234 @@ namespace {
 using testing::ProgramFolder;
 
 struct MessageLog {
-  std::vector<std::string> texts;
-  ui::MessageBoxHandler saved;
-  MessageLog() {
-    saved = ui::set_message_box_handler([this](const ui::MessageBoxRequest& r) {
-      texts.push_back(r.caption + ": " + r.text);
-      return ui::IDOK;
-    });
-  }
-  ~MessageLog() { ui::set_message_box_handler(saved); }
+    std::vector<std::string> texts;
+    ui::MessageBoxHandler saved;
+    MessageLog() {
+        saved = ui::set_message_box_handler([this](const ui::MessageBoxRequest& r) {
+            texts.push_back(r.caption + ": " + r.text);
+            return ui::IDOK;
+        });
+    }
+    ~MessageLog() { ui::set_message_box_handler(saved); }
 };
 
 class ReportBuild : public ::testing::Test {
- protected:
-  ReportBuild() {
-    testing::write_well(folder.path(), "1234", "2");
-    MemorySheet& s = first_sheet();
-    s.name = "Лист1";
-    const std::vector<std::vector<std::string>> rows = {
-        {"Скважина", "%%name", "%%нет_ключа", "%%", "x%%date", "%%партия_ГТИ"},
-        {"%!%name"},
-        {"%!%start", "%!%name", "%!%V_inc", "%!%нет"},
-        {"%!%start", "%!%name", "%!%P_min"},
-        {"%!%start", "%!%name"},
-        {"%!%start", "%!%name"},
-        {"текст", "", "", "", "", "%%end_time"},
-    };
-    for (std::size_t r = 0; r < rows.size(); ++r)
-      for (std::size_t c = 0; c < rows[r].size(); ++c) s.set_text(int(c), int(r), rows[r][c]);
-    MemorySheet other{"Другой", {}};
-    other.set_text(0, 0, "%%name");
-    template_book.sheets.push_back(other);
-    office->files[make_file_url(paths().template_file)] = StoredFile{template_book, ""};
-  }
+protected:
+    ReportBuild() {
+        testing::write_well(folder.path(), "1234", "2");
+        MemorySheet& s = first_sheet();
+        s.name = "Лист1";
+        const std::vector<std::vector<std::string>> rows = {
+            {"Скважина", "%%name", "%%нет_ключа", "%%", "x%%date", "%%партия_ГТИ"},
+            {"%!%name"},
+            {"%!%start", "%!%name", "%!%V_inc", "%!%нет"},
+            {"%!%start", "%!%name", "%!%P_min"},
+            {"%!%start", "%!%name"},
+            {"%!%start", "%!%name"},
+            {"текст", "", "", "", "", "%%end_time"},
+        };
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            for (std::size_t c = 0; c < rows[r].size(); ++c) s.set_text(int(c), int(r), rows[r][c]);
+        MemorySheet other{"Другой", {}};
+        other.set_text(0, 0, "%%name");
+        template_book.sheets.push_back(other);
+        office->files[make_file_url(paths().template_file)] = StoredFile{template_book, ""};
+    }
 
-  MemorySheet& first_sheet() {
-    if (template_book.sheets.empty()) template_book.sheets.emplace_back();
-    return template_book.sheets[0];
-  }
-  ReportPaths paths(const std::string& well = "1234", const std::string& stage = "2") const {
-    return report_paths(folder.path(), well, stage);
-  }
-  TReportForm& form() {
-    if (!form_) form_ = std::make_unique<TReportForm>(nullptr, std::vector<std::string>{}, ReportSettings{office->factory(), true});
-    return *form_;
-  }
-  const MemorySheet& output_sheet(int index = 0) {
-    return office->files.at(make_file_url(paths().output_file)).book.sheets.at(index);
-  }
+    MemorySheet& first_sheet() {
+        if (template_book.sheets.empty()) template_book.sheets.emplace_back();
+        return template_book.sheets[0];
+    }
+    ReportPaths paths(const std::string& well = "1234", const std::string& stage = "2") const {
+        return report_paths(folder.path(), well, stage);
+    }
+    TReportForm& form() {
+        if (!form_)
+            form_ = std::make_unique<TReportForm>(nullptr, std::vector<std::string>{},
+                                                  ReportSettings{office->factory(), true});
+        return *form_;
+    }
+    const MemorySheet& output_sheet(int index = 0) {
+        return office->files.at(make_file_url(paths().output_file)).book.sheets.at(index);
+    }
 
-  ProgramFolder folder;
-  std::shared_ptr<MemoryOffice> office = MemoryOffice::create();
-  MemoryWorkbook template_book;
-  MessageLog messages;
-  std::unique_ptr<TReportForm> form_;
+    ProgramFolder folder;
+    std::shared_ptr<MemoryOffice> office = MemoryOffice::create();
+    MemoryWorkbook template_book;
+    MessageLog messages;
+    std::unique_ptr<TReportForm> form_;
 };
 
 TEST_F(ReportBuild, FillsTheTokensOfTheFirstSheetFromTheStageFiles) {
-  ASSERT_TRUE(make_report(form(), "1234", "2"));
-  EXPECT_TRUE(messages.texts.empty());
-  const MemorySheet& s = output_sheet();
-  const std::vector<std::vector<std::string>> want = {
-      {"Скважина", "1234", "token_error", "token_error", "token_error", "Партия 3"},
-      // an item token before any "start" reads the item -1, which no file has
-      {"token_error"},
-      {"09:05", "Закачка буфера", "5,10", "token_error"},
-      {"14:25", "Закачка цемента", "10,0"},
-      // past the programme's two items the blocks are emptied, the counter
-      // staying where it stopped
-      {"", ""},
-      {"", ""},
-      {"текст", "", "", "", "", "11:40"},
-  };
-  for (std::size_t r = 0; r < want.size(); ++r)
-    for (std::size_t c = 0; c < want[r].size(); ++c)
-      EXPECT_EQ(s.text(int(c), int(r)), want[r][c]) << "column " << c << ", row " << r;
-  // Other sheets are left alone, and so is the template.
-  EXPECT_EQ(output_sheet(1).text(0, 0), "%%name");
-  EXPECT_EQ(office->files.at(make_file_url(paths().template_file)).book.sheets[0].text(1, 0), "%%name");
-  // The bar ran over last column x last row; the label is cleared at the end.
-  EXPECT_EQ(form().pbOO->Max(), 5 * 6);
-  EXPECT_EQ(form().pbOO->Position(), 5 * 6);
-  EXPECT_EQ(form().lblProgress->Caption(), "");
-  EXPECT_FALSE(form().calc_auto());
+    ASSERT_TRUE(make_report(form(), "1234", "2"));
+    EXPECT_TRUE(messages.texts.empty());
+    const MemorySheet& s = output_sheet();
+    const std::vector<std::vector<std::string>> want = {
+        {"Скважина", "1234", "token_error", "token_error", "token_error", "Партия 3"},
+        // an item token before any "start" reads the item -1, which no file has
+        {"token_error"},
+        {"09:05", "Закачка буфера", "5,10", "token_error"},
+        {"14:25", "Закачка цемента", "10,0"},
+        // past the programme's two items the blocks are emptied, the counter
+        // staying where it stopped
+        {"", ""},
+        {"", ""},
+        {"текст", "", "", "", "", "11:40"},
+    };
+    for (std::size_t r = 0; r < want.size(); ++r)
+        for (std::size_t c = 0; c < want[r].size(); ++c)
+            EXPECT_EQ(s.text(int(c), int(r)), want[r][c]) << "column " << c << ", row " << r;
+    // Other sheets are left alone, and so is the template.
+    EXPECT_EQ(output_sheet(1).text(0, 0), "%%name");
+    EXPECT_EQ(office->files.at(make_file_url(paths().template_file)).book.sheets[0].text(1, 0), "%%name");
+    // The bar ran over last column x last row; the label is cleared at the end.
+    EXPECT_EQ(form().pbOO->Max(), 5 * 6);
+    EXPECT_EQ(form().pbOO->Position(), 5 * 6);
+    EXPECT_EQ(form().lblProgress->Caption(), "");
+    EXPECT_FALSE(form().calc_auto());
 }
 
 TEST_F(ReportBuild, StoresTwiceAsExcel97ThenShowsTheReport) {
-  ASSERT_TRUE(make_report(form(), "1234", "2"));
-  const std::string tpl = make_file_url(paths().template_file);
-  const std::string out = make_file_url(paths().output_file);
-  std::vector<std::string> calls;
-  std::copy_if(office->calls.begin(), office->calls.end(), std::back_inserter(calls),
-               [](const std::string& c) { return c.rfind("setString", 0) != 0; });
-  const std::vector<std::string> want = {
-      "loadComponentFromURL(" + tpl + " Hidden)",
-      "storeAsURL(" + out + " MS Excel 97)",
-      "lockControllers",
-      "addActionLock",
-      "setActiveSheet(0)",
-      "unlockControllers",
-      "removeActionLock",
-      "storeAsURL(" + out + " MS Excel 97)",
-      "close",
-      "loadComponentFromURL(" + out + ")",
-      "setActiveSheet(0)",
-  };
-  EXPECT_EQ(calls, want);
-  EXPECT_EQ(office->files.at(out).filter, "MS Excel 97");
-  // The shown report stays open for the user.
-  EXPECT_EQ(office->shown, std::vector<std::string>{out});
-  EXPECT_EQ(office->open_documents, 1);
-  // Only the 18 token cells are written; plain cells and the empty column
-  // past the used area are only read.
-  EXPECT_EQ(std::count_if(office->calls.begin(), office->calls.end(),
-                          [](const std::string& c) { return c.rfind("setString", 0) == 0; }),
-            18);
+    ASSERT_TRUE(make_report(form(), "1234", "2"));
+    const std::string tpl = make_file_url(paths().template_file);
+    const std::string out = make_file_url(paths().output_file);
+    std::vector<std::string> calls;
+    std::copy_if(office->calls.begin(), office->calls.end(), std::back_inserter(calls),
+                 [](const std::string& c) { return c.rfind("setString", 0) != 0; });
+    const std::vector<std::string> want = {
+        "loadComponentFromURL(" + tpl + " Hidden)",
+        "storeAsURL(" + out + " MS Excel 97)",
+        "lockControllers",
+        "addActionLock",
+        "setActiveSheet(0)",
+        "unlockControllers",
+        "removeActionLock",
+        "storeAsURL(" + out + " MS Excel 97)",
+        "close",
+        "loadComponentFromURL(" + out + ")",
+        "setActiveSheet(0)",
+    };
+    EXPECT_EQ(calls, want);
+    EXPECT_EQ(office->files.at(out).filter, "MS Excel 97");
+    // The shown report stays open for the user.
+    EXPECT_EQ(office->shown, std::vector<std::string>{out});
+    EXPECT_EQ(office->open_documents, 1);
+    // Only the 18 token cells are written; plain cells and the empty column
+    // past the used area are only read.
+    EXPECT_EQ(std::count_if(office->calls.begin(), office->calls.end(),
+                            [](const std::string& c) { return c.rfind("setString", 0) == 0; }),
+              18);
 }
 
 TEST_F(ReportBuild, MissingStageFilesGiveTokenErrorsAndEmptyItems) {
-  ASSERT_TRUE(make_report(form(), "1234", "9"));  // no stage 9: the files are missing
-  const auto& s = office->files.at(make_file_url(paths("1234", "9").output_file)).book.sheets[0];
-  EXPECT_EQ(s.text(1, 0), "token_error");
-  // Count 0: the item token before any "start" still reads the item -1;
-  // every "start" and the tokens after it are emptied.
-  EXPECT_EQ(s.text(0, 1), "token_error");
-  for (int row = 2; row <= 5; ++row) {
-    EXPECT_EQ(s.text(0, row), "") << row;
-    EXPECT_EQ(s.text(1, row), "") << row;
-  }
-  EXPECT_EQ(s.text(0, 6), "текст");
+    ASSERT_TRUE(make_report(form(), "1234", "9"));  // no stage 9: the files are missing
+    const auto& s = office->files.at(make_file_url(paths("1234", "9").output_file)).book.sheets[0];
+    EXPECT_EQ(s.text(1, 0), "token_error");
+    // Count 0: the item token before any "start" still reads the item -1;
+    // every "start" and the tokens after it are emptied.
+    EXPECT_EQ(s.text(0, 1), "token_error");
+    for (int row = 2; row <= 5; ++row) {
+        EXPECT_EQ(s.text(0, row), "") << row;
+        EXPECT_EQ(s.text(1, row), "") << row;
+    }
+    EXPECT_EQ(s.text(0, 6), "текст");
 }
 
 TEST_F(ReportBuild, ATemplateWithoutTokensIsStoredUnchanged) {
-  MemoryWorkbook plain;
-  plain.sheets.push_back(MemorySheet{"Лист1", {}});
-  plain.sheets[0].set_text(0, 0, "только текст");
-  plain.sheets[0].set_text(2, 3, "и ещё");
-  office->files[make_file_url(paths().template_file)] = StoredFile{plain, ""};
-  ASSERT_TRUE(make_report(form(), "1234", "2"));
-  EXPECT_EQ(output_sheet().cells.size(), 2u);
-  EXPECT_EQ(output_sheet().text(2, 3), "и ещё");
-  EXPECT_EQ(std::count_if(office->calls.begin(), office->calls.end(),
-                          [](const std::string& c) { return c.rfind("setString", 0) == 0; }),
-            0);
+    MemoryWorkbook plain;
+    plain.sheets.push_back(MemorySheet{"Лист1", {}});
+    plain.sheets[0].set_text(0, 0, "только текст");
+    plain.sheets[0].set_text(2, 3, "и ещё");
+    office->files[make_file_url(paths().template_file)] = StoredFile{plain, ""};
+    ASSERT_TRUE(make_report(form(), "1234", "2"));
+    EXPECT_EQ(output_sheet().cells.size(), 2u);
+    EXPECT_EQ(output_sheet().text(2, 3), "и ещё");
+    EXPECT_EQ(std::count_if(office->calls.begin(), office->calls.end(),
+                            [](const std::string& c) { return c.rfind("setString", 0) == 0; }),
+              0);
 }
 
 TEST_F(ReportBuild, ASingleRowSheetLeavesTheBarWithoutRangeAndStillFinishes) {
-  MemoryWorkbook row;
-  row.sheets.push_back(MemorySheet{"Лист1", {}});
-  row.sheets[0].set_text(0, 0, "%%name");
-  row.sheets[0].set_text(3, 0, "%%area");
-  office->files[make_file_url(paths().template_file)] = StoredFile{row, ""};
-  ASSERT_TRUE(make_report(form(), "1234", "2"));
-  EXPECT_EQ(form().pbOO->Max(), 0);
-  EXPECT_EQ(output_sheet().text(3, 0), "Южная");
+    MemoryWorkbook row;
+    row.sheets.push_back(MemorySheet{"Лист1", {}});
+    row.sheets[0].set_text(0, 0, "%%name");
+    row.sheets[0].set_text(3, 0, "%%area");
+    office->files[make_file_url(paths().template_file)] = StoredFile{row, ""};
+    ASSERT_TRUE(make_report(form(), "1234", "2"));
+    EXPECT_EQ(form().pbOO->Max(), 0);
+    EXPECT_EQ(output_sheet().text(3, 0), "Южная");
 }
 
 TEST_F(ReportBuild, ReportedFailuresEndTheBuildWithFalse) {
-  struct Case {
-    const char* what;
-    std::function<void(MemoryOffice&)> arrange;
-    std::string well, stage;
-    std::string message;
-  };
-  const std::string no_office = "Error: Ошибка при создании OpenOffice";
-  const std::string no_template = "Error: Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден.";
-  const std::vector<Case> cases = {
-      {"no server", [](MemoryOffice& o) { o.refuse = true; }, "1234", "2", no_office},
-      {"no template", [](MemoryOffice& o) { o.files.clear(); }, "1234", "2", no_template},
-      {"template load fails", [](MemoryOffice& o) { o.failing.insert("loadComponentFromURL"); }, "1234", "2",
-       no_template},
-      {"template is no spreadsheet", [](MemoryOffice& o) { o.failing.insert("getSheets"); }, "1234", "2",
-       no_template},
-      {"well leaves the program folder", [](MemoryOffice&) {}, "../1234", "2",
-       "Error: Недопустимое имя скважины или ступени: \"../1234\", \"2\""},
-      {"stage leaves the well", [](MemoryOffice&) {}, "1234", "2/../../x", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    office->files.clear();
-    office->files[make_file_url(paths().template_file)] = StoredFile{template_book, ""};
-    office->refuse = false;
-    office->failing.clear();
-    messages.texts.clear();
-    c.arrange(*office);
-    EXPECT_FALSE(make_report(form(), c.well, c.stage));
-    ASSERT_EQ(messages.texts.size(), 1u);
-    if (!c.message.empty()) {
-      EXPECT_EQ(messages.texts[0], c.message);
+    struct Case {
+        const char* what;
+        std::function<void(MemoryOffice&)> arrange;
+        std::string well, stage;
+        std::string message;
+    };
+    const std::string no_office = "Error: Ошибка при создании OpenOffice";
+    const std::string no_template = "Error: Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден.";
+    const std::vector<Case> cases = {
+        {"no server", [](MemoryOffice& o) { o.refuse = true; }, "1234", "2", no_office},
+        {"no template", [](MemoryOffice& o) { o.files.clear(); }, "1234", "2", no_template},
+        {"template load fails", [](MemoryOffice& o) { o.failing.insert("loadComponentFromURL"); }, "1234", "2",
+         no_template},
+        {"template is no spreadsheet", [](MemoryOffice& o) { o.failing.insert("getSheets"); }, "1234", "2",
+         no_template},
+        {"well leaves the program folder", [](MemoryOffice&) {}, "../1234", "2",
+         "Error: Недопустимое имя скважины или ступени: \"../1234\", \"2\""},
+        {"stage leaves the well", [](MemoryOffice&) {}, "1234", "2/../../x", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        office->files.clear();
+        office->files[make_file_url(paths().template_file)] = StoredFile{template_book, ""};
+        office->refuse = false;
+        office->failing.clear();
+        messages.texts.clear();
+        c.arrange(*office);
+        EXPECT_FALSE(make_report(form(), c.well, c.stage));
+        ASSERT_EQ(messages.texts.size(), 1u);
+        if (!c.message.empty()) {
+            EXPECT_EQ(messages.texts[0], c.message);
+        }
+        EXPECT_EQ(office->files.count(make_file_url(paths().output_file)), 0u);
+        EXPECT_FALSE(form().calc_auto());
     }
-    EXPECT_EQ(office->files.count(make_file_url(paths().output_file)), 0u);
-    EXPECT_FALSE(form().calc_auto());
-  }
 }
 
 TEST_F(ReportBuild, ALaterServerFailurePropagatesWithTheDocumentClosed) {
-  office->failing.insert("removeActionLock");
-  try {
-    make_report(form(), "1234", "2");
-    FAIL() << "no error";
-  } catch (const ServerError& e) {
-    EXPECT_STREQ(e.what(), "removeActionLock failed");
-  }
-  EXPECT_TRUE(messages.texts.empty());
-  EXPECT_EQ(office->open_documents, 0);
-  EXPECT_FALSE(form().calc_auto());
-  EXPECT_EQ(form().lblProgress->Caption(), "");
+    office->failing.insert("removeActionLock");
+    try {
+        make_report(form(), "1234", "2");
+        FAIL() << "no error";
+    } catch (const ServerError& e) {
+        EXPECT_STREQ(e.what(), "removeActionLock failed");
+    }
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_EQ(office->open_documents, 0);
+    EXPECT_FALSE(form().calc_auto());
+    EXPECT_EQ(form().lblProgress->Caption(), "");
 }
 
 TEST_F(ReportBuild, TheWindowShowsALaterFailureThroughTheApplication) {
-  office->failing.insert("storeAsURL");
-  form().cbPore->SetText("1234");
-  form().cbStupen->SetText("2");
-  form().btnOkClick(nullptr);
-  ASSERT_EQ(messages.texts.size(), 1u);
-  EXPECT_NE(messages.texts[0].find("storeAsURL failed"), std::string::npos) << messages.texts[0];
-  EXPECT_EQ(office->open_documents, 0);
+    office->failing.insert("storeAsURL");
+    form().cbPore->SetText("1234");
+    form().cbStupen->SetText("2");
+    form().btnOkClick(nullptr);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("storeAsURL failed"), std::string::npos) << messages.texts[0];
+    EXPECT_EQ(office->open_documents, 0);
 }
 
 TEST(ReportPaths, FollowTheWellAndStageNames) {
-  const ReportPaths p = report_paths("/st", "Скв 7", "2");
-  EXPECT_EQ(p.report_file, "/st/Скв 7/cement/cement_program_2.rpt");
-  EXPECT_EQ(p.programme_file, "/st/Скв 7/cement/cement_program_2.ini");
-  EXPECT_EQ(p.template_file, "/st/params/cement/report_new.xls");
-  EXPECT_EQ(p.output_file, "/st/Скв 7/cement/report/Скв 7_2.xls");
-  for (const char* bad : {"a/b", "a\\b", ".", ".."}) EXPECT_FALSE(is_plain_name(bad)) << bad;
-  for (const char* good : {"", "12", "Скв 7", "..x", "2.5"}) EXPECT_TRUE(is_plain_name(good)) << good;
+    const ReportPaths p = report_paths("/st", "Скв 7", "2");
+    EXPECT_EQ(p.report_file, "/st/Скв 7/cement/cement_program_2.rpt");
+    EXPECT_EQ(p.programme_file, "/st/Скв 7/cement/cement_program_2.ini");
+    EXPECT_EQ(p.template_file, "/st/params/cement/report_new.xls");
+    EXPECT_EQ(p.output_file, "/st/Скв 7/cement/report/Скв 7_2.xls");
+    for (const char* bad : {"a/b", "a\\b", ".", ".."}) EXPECT_FALSE(is_plain_name(bad)) << bad;
+    for (const char* good : {"", "12", "Скв 7", "..x", "2.5"}) EXPECT_TRUE(is_plain_name(good)) << good;
 }
 
 }  // namespace

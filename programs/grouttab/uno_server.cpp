@@ -54,217 +54,226 @@ namespace {
 constexpr int kOfficeRestart = 81;
 
 rtl::OUString ou(const std::string& s) {
-  return rtl::OStringToOUString(rtl::OString(s.data(), s.size()), RTL_TEXTENCODING_UTF8);
+    return rtl::OStringToOUString(rtl::OString(s.data(), s.size()), RTL_TEXTENCODING_UTF8);
 }
 
 std::string u8(const rtl::OUString& s) {
-  const rtl::OString o = rtl::OUStringToOString(s, RTL_TEXTENCODING_UTF8);
-  return std::string(o.getStr(), o.getLength());
+    const rtl::OString o = rtl::OUStringToOString(s, RTL_TEXTENCODING_UTF8);
+    return std::string(o.getStr(), o.getLength());
 }
 
 // Runs one server call; a UNO failure becomes a ServerError naming the call.
 template <typename F>
 auto uno_call(const char* name, F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (const css::uno::Exception& e) {
-    throw ServerError(std::string(name) + ": " + u8(e.Message));
-  }
+    try {
+        return f();
+    } catch (const css::uno::Exception& e) {
+        throw ServerError(std::string(name) + ": " + u8(e.Message));
+    }
 }
 
 css::uno::Sequence<css::beans::PropertyValue> to_uno(const PropertyValues& options) {
-  css::uno::Sequence<css::beans::PropertyValue> seq(static_cast<sal_Int32>(options.size()));
-  auto* out = seq.getArray();
-  for (std::size_t i = 0; i < options.size(); ++i) {
-    out[i].Name = ou(options[i].Name);
-    if (const bool* b = std::get_if<bool>(&options[i].Value))
-      out[i].Value <<= *b;
-    else
-      out[i].Value <<= ou(std::get<std::string>(options[i].Value));
-  }
-  return seq;
+    css::uno::Sequence<css::beans::PropertyValue> seq(static_cast<sal_Int32>(options.size()));
+    auto* out = seq.getArray();
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        out[i].Name = ou(options[i].Name);
+        if (const bool* b = std::get_if<bool>(&options[i].Value))
+            out[i].Value <<= *b;
+        else
+            out[i].Value <<= ou(std::get<std::string>(options[i].Value));
+    }
+    return seq;
 }
 
 // --- objects ------------------------------------------------------------------
 
 class UnoCell : public ServerCell {
- public:
-  explicit UnoCell(Reference<css::table::XCell> cell) : cell_(std::move(cell)) {}
-  double getValue() override { return uno_call("getValue", [&] { return cell_->getValue(); }); }
-  std::string getString() override {
-    return uno_call("getString", [&] { return u8(Reference<css::text::XText>(cell_, UNO_QUERY_THROW)->getString()); });
-  }
-  std::string getFormula() override { return uno_call("getFormula", [&] { return u8(cell_->getFormula()); }); }
-  void setString(const std::string& text) override {
-    uno_call("setString", [&] { Reference<css::text::XText>(cell_, UNO_QUERY_THROW)->setString(ou(text)); });
-  }
-  const Reference<css::table::XCell>& cell() const { return cell_; }
+public:
+    explicit UnoCell(Reference<css::table::XCell> cell) : cell_(std::move(cell)) {}
+    double getValue() override {
+        return uno_call("getValue", [&] { return cell_->getValue(); });
+    }
+    std::string getString() override {
+        return uno_call("getString",
+                        [&] { return u8(Reference<css::text::XText>(cell_, UNO_QUERY_THROW)->getString()); });
+    }
+    std::string getFormula() override {
+        return uno_call("getFormula", [&] { return u8(cell_->getFormula()); });
+    }
+    void setString(const std::string& text) override {
+        uno_call("setString", [&] { Reference<css::text::XText>(cell_, UNO_QUERY_THROW)->setString(ou(text)); });
+    }
+    const Reference<css::table::XCell>& cell() const { return cell_; }
 
- private:
-  Reference<css::table::XCell> cell_;
+private:
+    Reference<css::table::XCell> cell_;
 };
 
 class UnoCursor : public ServerCursor {
- public:
-  explicit UnoCursor(Reference<css::sheet::XSheetCellCursor> cursor) : cursor_(std::move(cursor)) {}
-  void gotoEndOfUsedArea(bool expand) override {
-    uno_call("gotoEndOfUsedArea", [&] {
-      Reference<css::sheet::XUsedAreaCursor>(cursor_, UNO_QUERY_THROW)->gotoEndOfUsedArea(expand);
-    });
-  }
-  CellRangeAddress getRangeAddress() override {
-    return uno_call("RangeAddress", [&] {
-      const auto a = Reference<css::sheet::XCellRangeAddressable>(cursor_, UNO_QUERY_THROW)->getRangeAddress();
-      return CellRangeAddress{a.StartColumn, a.StartRow, a.EndColumn, a.EndRow};
-    });
-  }
+public:
+    explicit UnoCursor(Reference<css::sheet::XSheetCellCursor> cursor) : cursor_(std::move(cursor)) {}
+    void gotoEndOfUsedArea(bool expand) override {
+        uno_call("gotoEndOfUsedArea",
+                 [&] { Reference<css::sheet::XUsedAreaCursor>(cursor_, UNO_QUERY_THROW)->gotoEndOfUsedArea(expand); });
+    }
+    CellRangeAddress getRangeAddress() override {
+        return uno_call("RangeAddress", [&] {
+            const auto a = Reference<css::sheet::XCellRangeAddressable>(cursor_, UNO_QUERY_THROW)->getRangeAddress();
+            return CellRangeAddress{a.StartColumn, a.StartRow, a.EndColumn, a.EndRow};
+        });
+    }
 
- private:
-  Reference<css::sheet::XSheetCellCursor> cursor_;
+private:
+    Reference<css::sheet::XSheetCellCursor> cursor_;
 };
 
 class UnoSheet : public ServerSheet {
- public:
-  explicit UnoSheet(Reference<css::sheet::XSpreadsheet> sheet) : sheet_(std::move(sheet)) {}
-  std::string getName() override {
-    return uno_call("getName", [&] { return u8(Reference<css::container::XNamed>(sheet_, UNO_QUERY_THROW)->getName()); });
-  }
-  std::shared_ptr<ServerCell> getCellByPosition(std::int32_t column, std::int32_t row) override {
-    return uno_call("getCellByPosition",
-                    [&] { return std::make_shared<UnoCell>(sheet_->getCellByPosition(column, row)); });
-  }
-  std::shared_ptr<ServerCursor> createCursorByRange(ServerCell& cell) override {
-    auto* c = dynamic_cast<UnoCell*>(&cell);
-    if (!c) throw ServerError("createCursorByRange: not a cell of the office");
-    return uno_call("createCursorByRange", [&] {
-      Reference<css::sheet::XSheetCellRange> range(c->cell(), UNO_QUERY_THROW);
-      return std::make_shared<UnoCursor>(sheet_->createCursorByRange(range));
-    });
-  }
-  const Reference<css::sheet::XSpreadsheet>& sheet() const { return sheet_; }
+public:
+    explicit UnoSheet(Reference<css::sheet::XSpreadsheet> sheet) : sheet_(std::move(sheet)) {}
+    std::string getName() override {
+        return uno_call("getName",
+                        [&] { return u8(Reference<css::container::XNamed>(sheet_, UNO_QUERY_THROW)->getName()); });
+    }
+    std::shared_ptr<ServerCell> getCellByPosition(std::int32_t column, std::int32_t row) override {
+        return uno_call("getCellByPosition",
+                        [&] { return std::make_shared<UnoCell>(sheet_->getCellByPosition(column, row)); });
+    }
+    std::shared_ptr<ServerCursor> createCursorByRange(ServerCell& cell) override {
+        auto* c = dynamic_cast<UnoCell*>(&cell);
+        if (!c) throw ServerError("createCursorByRange: not a cell of the office");
+        return uno_call("createCursorByRange", [&] {
+            Reference<css::sheet::XSheetCellRange> range(c->cell(), UNO_QUERY_THROW);
+            return std::make_shared<UnoCursor>(sheet_->createCursorByRange(range));
+        });
+    }
+    const Reference<css::sheet::XSpreadsheet>& sheet() const { return sheet_; }
 
- private:
-  Reference<css::sheet::XSpreadsheet> sheet_;
+private:
+    Reference<css::sheet::XSpreadsheet> sheet_;
 };
 
 class UnoSheets : public ServerSheets {
- public:
-  explicit UnoSheets(Reference<css::sheet::XSpreadsheets> sheets) : sheets_(std::move(sheets)) {}
-  std::shared_ptr<ServerSheet> getByIndex(std::uint16_t index) override {
-    return uno_call("getByIndex", [&] {
-      Reference<css::container::XIndexAccess> access(sheets_, UNO_QUERY_THROW);
-      Reference<css::sheet::XSpreadsheet> sheet(access->getByIndex(index), UNO_QUERY_THROW);
-      return std::make_shared<UnoSheet>(sheet);
-    });
-  }
-  std::shared_ptr<ServerSheet> getByName(const std::string& name) override {
-    return uno_call("getByName", [&] {
-      Reference<css::sheet::XSpreadsheet> sheet(sheets_->getByName(ou(name)), UNO_QUERY_THROW);
-      return std::make_shared<UnoSheet>(sheet);
-    });
-  }
+public:
+    explicit UnoSheets(Reference<css::sheet::XSpreadsheets> sheets) : sheets_(std::move(sheets)) {}
+    std::shared_ptr<ServerSheet> getByIndex(std::uint16_t index) override {
+        return uno_call("getByIndex", [&] {
+            Reference<css::container::XIndexAccess> access(sheets_, UNO_QUERY_THROW);
+            Reference<css::sheet::XSpreadsheet> sheet(access->getByIndex(index), UNO_QUERY_THROW);
+            return std::make_shared<UnoSheet>(sheet);
+        });
+    }
+    std::shared_ptr<ServerSheet> getByName(const std::string& name) override {
+        return uno_call("getByName", [&] {
+            Reference<css::sheet::XSpreadsheet> sheet(sheets_->getByName(ou(name)), UNO_QUERY_THROW);
+            return std::make_shared<UnoSheet>(sheet);
+        });
+    }
 
- private:
-  Reference<css::sheet::XSpreadsheets> sheets_;
+private:
+    Reference<css::sheet::XSpreadsheets> sheets_;
 };
 
 class UnoController : public ServerController {
- public:
-  explicit UnoController(Reference<css::sheet::XSpreadsheetView> view) : view_(std::move(view)) {}
-  void setActiveSheet(ServerSheet& sheet) override {
-    auto* s = dynamic_cast<UnoSheet*>(&sheet);
-    if (!s) throw ServerError("setActiveSheet: not a sheet of the office");
-    uno_call("setActiveSheet", [&] { view_->setActiveSheet(s->sheet()); });
-  }
-  std::shared_ptr<ServerSheet> getActiveSheet() override {
-    return uno_call("getActiveSheet", [&] { return std::make_shared<UnoSheet>(view_->getActiveSheet()); });
-  }
+public:
+    explicit UnoController(Reference<css::sheet::XSpreadsheetView> view) : view_(std::move(view)) {}
+    void setActiveSheet(ServerSheet& sheet) override {
+        auto* s = dynamic_cast<UnoSheet*>(&sheet);
+        if (!s) throw ServerError("setActiveSheet: not a sheet of the office");
+        uno_call("setActiveSheet", [&] { view_->setActiveSheet(s->sheet()); });
+    }
+    std::shared_ptr<ServerSheet> getActiveSheet() override {
+        return uno_call("getActiveSheet", [&] { return std::make_shared<UnoSheet>(view_->getActiveSheet()); });
+    }
 
- private:
-  Reference<css::sheet::XSpreadsheetView> view_;
+private:
+    Reference<css::sheet::XSpreadsheetView> view_;
 };
 
 class UnoDocument : public ServerDocument {
- public:
-  explicit UnoDocument(Reference<css::lang::XComponent> doc) : doc_(std::move(doc)) {}
-  std::shared_ptr<ServerSheets> getSheets() override {
-    return uno_call("getSheets", [&] {
-      Reference<css::sheet::XSpreadsheetDocument> sd(doc_, UNO_QUERY);
-      if (!sd.is()) throw ServerError("getSheets: the document is not a spreadsheet");
-      return std::make_shared<UnoSheets>(sd->getSheets());
-    });
-  }
-  std::shared_ptr<ServerController> getCurrentController() override {
-    return uno_call("getCurrentController", [&]() -> std::shared_ptr<ServerController> {
-      Reference<css::frame::XController> c = Reference<css::frame::XModel>(doc_, UNO_QUERY_THROW)->getCurrentController();
-      Reference<css::sheet::XSpreadsheetView> view(c, UNO_QUERY);
-      if (!view.is()) return nullptr;
-      return std::make_shared<UnoController>(view);
-    });
-  }
-  void storeAsURL(const std::string& url, const PropertyValues& options) override {
-    uno_call("storeAsURL",
-             [&] { Reference<css::frame::XStorable>(doc_, UNO_QUERY_THROW)->storeAsURL(ou(url), to_uno(options)); });
-  }
-  void storeToURL(const std::string& url, const PropertyValues& options) override {
-    uno_call("storeToURL",
-             [&] { Reference<css::frame::XStorable>(doc_, UNO_QUERY_THROW)->storeToURL(ou(url), to_uno(options)); });
-  }
-  void close(bool deliver_ownership) override {
-    uno_call("close", [&] { Reference<css::util::XCloseable>(doc_, UNO_QUERY_THROW)->close(deliver_ownership); });
-  }
-  void lockControllers() override {
-    uno_call("lockControllers", [&] { Reference<css::frame::XModel>(doc_, UNO_QUERY_THROW)->lockControllers(); });
-  }
-  void unlockControllers() override {
-    uno_call("unLockControllers", [&] { Reference<css::frame::XModel>(doc_, UNO_QUERY_THROW)->unlockControllers(); });
-  }
-  void addActionLock() override {
-    uno_call("addActionLock",
-             [&] { Reference<css::document::XActionLockable>(doc_, UNO_QUERY_THROW)->addActionLock(); });
-  }
-  void removeActionLock() override {
-    uno_call("removeActionLock",
-             [&] { Reference<css::document::XActionLockable>(doc_, UNO_QUERY_THROW)->removeActionLock(); });
-  }
+public:
+    explicit UnoDocument(Reference<css::lang::XComponent> doc) : doc_(std::move(doc)) {}
+    std::shared_ptr<ServerSheets> getSheets() override {
+        return uno_call("getSheets", [&] {
+            Reference<css::sheet::XSpreadsheetDocument> sd(doc_, UNO_QUERY);
+            if (!sd.is()) throw ServerError("getSheets: the document is not a spreadsheet");
+            return std::make_shared<UnoSheets>(sd->getSheets());
+        });
+    }
+    std::shared_ptr<ServerController> getCurrentController() override {
+        return uno_call("getCurrentController", [&]() -> std::shared_ptr<ServerController> {
+            Reference<css::frame::XController> c =
+                Reference<css::frame::XModel>(doc_, UNO_QUERY_THROW)->getCurrentController();
+            Reference<css::sheet::XSpreadsheetView> view(c, UNO_QUERY);
+            if (!view.is()) return nullptr;
+            return std::make_shared<UnoController>(view);
+        });
+    }
+    void storeAsURL(const std::string& url, const PropertyValues& options) override {
+        uno_call("storeAsURL", [&] {
+            Reference<css::frame::XStorable>(doc_, UNO_QUERY_THROW)->storeAsURL(ou(url), to_uno(options));
+        });
+    }
+    void storeToURL(const std::string& url, const PropertyValues& options) override {
+        uno_call("storeToURL", [&] {
+            Reference<css::frame::XStorable>(doc_, UNO_QUERY_THROW)->storeToURL(ou(url), to_uno(options));
+        });
+    }
+    void close(bool deliver_ownership) override {
+        uno_call("close", [&] { Reference<css::util::XCloseable>(doc_, UNO_QUERY_THROW)->close(deliver_ownership); });
+    }
+    void lockControllers() override {
+        uno_call("lockControllers", [&] { Reference<css::frame::XModel>(doc_, UNO_QUERY_THROW)->lockControllers(); });
+    }
+    void unlockControllers() override {
+        uno_call("unLockControllers",
+                 [&] { Reference<css::frame::XModel>(doc_, UNO_QUERY_THROW)->unlockControllers(); });
+    }
+    void addActionLock() override {
+        uno_call("addActionLock",
+                 [&] { Reference<css::document::XActionLockable>(doc_, UNO_QUERY_THROW)->addActionLock(); });
+    }
+    void removeActionLock() override {
+        uno_call("removeActionLock",
+                 [&] { Reference<css::document::XActionLockable>(doc_, UNO_QUERY_THROW)->removeActionLock(); });
+    }
 
- private:
-  Reference<css::lang::XComponent> doc_;
+private:
+    Reference<css::lang::XComponent> doc_;
 };
 
 class UnoDesktop : public ServerDesktop {
- public:
-  explicit UnoDesktop(Reference<css::frame::XComponentLoader> loader) : loader_(std::move(loader)) {}
-  std::shared_ptr<ServerDocument> loadComponentFromURL(const std::string& url, const std::string& target,
-                                                       std::int32_t search_flags,
-                                                       const PropertyValues& options) override {
-    return uno_call("loadComponentFromURL", [&]() -> std::shared_ptr<ServerDocument> {
-      Reference<css::lang::XComponent> doc =
-          loader_->loadComponentFromURL(ou(url), ou(target), search_flags, to_uno(options));
-      if (!doc.is()) return nullptr;
-      return std::make_shared<UnoDocument>(doc);
-    });
-  }
+public:
+    explicit UnoDesktop(Reference<css::frame::XComponentLoader> loader) : loader_(std::move(loader)) {}
+    std::shared_ptr<ServerDocument> loadComponentFromURL(const std::string& url, const std::string& target,
+                                                         std::int32_t search_flags,
+                                                         const PropertyValues& options) override {
+        return uno_call("loadComponentFromURL", [&]() -> std::shared_ptr<ServerDocument> {
+            Reference<css::lang::XComponent> doc =
+                loader_->loadComponentFromURL(ou(url), ou(target), search_flags, to_uno(options));
+            if (!doc.is()) return nullptr;
+            return std::make_shared<UnoDocument>(doc);
+        });
+    }
 
- private:
-  Reference<css::frame::XComponentLoader> loader_;
+private:
+    Reference<css::frame::XComponentLoader> loader_;
 };
 
 class UnoManager : public ServerManager {
- public:
-  explicit UnoManager(Reference<css::uno::XComponentContext> context) : context_(std::move(context)) {}
-  std::shared_ptr<ServerDesktop> createInstance(const std::string& service) override {
-    return uno_call("createInstance", [&] {
-      Reference<css::uno::XInterface> object =
-          context_->getServiceManager()->createInstanceWithContext(ou(service), context_);
-      Reference<css::frame::XComponentLoader> loader(object, UNO_QUERY);
-      if (!loader.is()) throw ServerError("createInstance: " + service + " is not a desktop");
-      return std::make_shared<UnoDesktop>(loader);
-    });
-  }
+public:
+    explicit UnoManager(Reference<css::uno::XComponentContext> context) : context_(std::move(context)) {}
+    std::shared_ptr<ServerDesktop> createInstance(const std::string& service) override {
+        return uno_call("createInstance", [&] {
+            Reference<css::uno::XInterface> object =
+                context_->getServiceManager()->createInstanceWithContext(ou(service), context_);
+            Reference<css::frame::XComponentLoader> loader(object, UNO_QUERY);
+            if (!loader.is()) throw ServerError("createInstance: " + service + " is not a desktop");
+            return std::make_shared<UnoDesktop>(loader);
+        });
+    }
 
- private:
-  Reference<css::uno::XComponentContext> context_;
+private:
+    Reference<css::uno::XComponentContext> context_;
 };
 
 // --- the office process ---------------------------------------------------------
@@ -279,114 +288,116 @@ std::string g_office_profile;
 std::string g_office_pipe;
 
 Reference<css::uno::XComponentContext> local_context() {
-  static Reference<css::uno::XComponentContext> context = [] {
-    // The bridge reads the office's own type and service libraries.
-    rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"),
-                        ou(std::string("vnd.sun.star.pathname:") + STATION_OFFICE_PROGRAM_DIR + "/fundamentalrc"));
-    return uno_call("bootstrap", [] { return cppu::defaultBootstrap_InitialComponentContext(); });
-  }();
-  return context;
+    static Reference<css::uno::XComponentContext> context = [] {
+        // The bridge reads the office's own type and service libraries.
+        rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"),
+                            ou(std::string("vnd.sun.star.pathname:") + STATION_OFFICE_PROGRAM_DIR + "/fundamentalrc"));
+        return uno_call("bootstrap", [] { return cppu::defaultBootstrap_InitialComponentContext(); });
+    }();
+    return context;
 }
 
 bool start_office(const OfficeSettings& s, std::string* error) {
-  if (!g_office) g_office = new os::Process;
-  os::SpawnOptions o;
-  o.program = s.launcher.empty() ? s.program : s.launcher.front();
-  if (!s.launcher.empty()) {
-    o.args.assign(s.launcher.begin() + 1, s.launcher.end());
-    o.args.push_back(s.program);
-  }
-  const std::vector<std::string> office_args = {"-env:UserInstallation=" + make_file_url(s.profile_dir),
-            "--headless",
-            "--invisible",
-            "--nologo",
-            "--norestore",
-            "--nolockcheck",
-            "--nodefault",
-            "--nofirststartwizard",
-            "--accept=pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext"};
-  o.args.insert(o.args.end(), office_args.begin(), office_args.end());
-  o.null_stdio = true;
-  if (!g_office->start(o, error)) return false;
-  g_office_profile = s.profile_dir;
-  g_office_pipe = s.pipe_name;
-  return true;
+    if (!g_office) g_office = new os::Process;
+    os::SpawnOptions o;
+    o.program = s.launcher.empty() ? s.program : s.launcher.front();
+    if (!s.launcher.empty()) {
+        o.args.assign(s.launcher.begin() + 1, s.launcher.end());
+        o.args.push_back(s.program);
+    }
+    const std::vector<std::string> office_args = {
+        "-env:UserInstallation=" + make_file_url(s.profile_dir),
+        "--headless",
+        "--invisible",
+        "--nologo",
+        "--norestore",
+        "--nolockcheck",
+        "--nodefault",
+        "--nofirststartwizard",
+        "--accept=pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext"};
+    o.args.insert(o.args.end(), office_args.begin(), office_args.end());
+    o.null_stdio = true;
+    if (!g_office->start(o, error)) return false;
+    g_office_profile = s.profile_dir;
+    g_office_pipe = s.pipe_name;
+    return true;
 }
 
 }  // namespace
 
 OfficeSettings& office_settings() {
-  static OfficeSettings settings = [] {
-    OfficeSettings s;
-    s.program = std::string(STATION_OFFICE_PROGRAM_DIR) + "/soffice.bin";
-    s.pipe_name = "station_grouttab";
-    return s;
-  }();
-  return settings;
+    static OfficeSettings settings = [] {
+        OfficeSettings s;
+        s.program = std::string(STATION_OFFICE_PROGRAM_DIR) + "/soffice.bin";
+        s.pipe_name = "station_grouttab";
+        return s;
+    }();
+    return settings;
 }
 
 bool office_installed() { return os::file_exists(std::string(STATION_OFFICE_PROGRAM_DIR) + "/soffice.bin"); }
 
 ServerFactory office_server_factory() {
-  return []() -> std::shared_ptr<ServerManager> {
-    OfficeSettings s;
-    {
-      std::lock_guard<std::mutex> lock(g_mutex);
-      s = office_settings();
-    }
-    if (s.profile_dir.empty()) s.profile_dir = os::runtime_dir() + "/grouttab-office";
-    auto resolver = uno_call("UnoUrlResolver", [] { return css::bridge::UnoUrlResolver::create(local_context()); });
-    const rtl::OUString url = ou("uno:pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.timeout_ms);
-    bool started = false;
-    int restarts = 0;
-    std::string cause = "no office listens on the pipe \"" + s.pipe_name + "\"";
-    while (true) {
-      try {
-        Reference<css::uno::XComponentContext> context(resolver->resolve(url), UNO_QUERY_THROW);
-        return std::make_shared<UnoManager>(context);
-      } catch (const css::connection::NoConnectException&) {
-      } catch (const css::uno::Exception& e) {
-        cause = u8(e.Message);
-      }
-      std::lock_guard<std::mutex> lock(g_mutex);
-      if (s.start_office && !started) {
-        if (!os::file_exists(s.program)) throw ServerError("LibreOffice is not installed (" + s.program + ")");
-        // An office this process started earlier may still be on its way up.
-        const bool alive = g_office && g_office->pid() > 0 && !g_office->wait(0);
-        if (alive && g_office_pipe != s.pipe_name)
-          throw ServerError("the office this program started listens on \"" + g_office_pipe + "\", not on \"" +
-                            s.pipe_name + "\"");
-        if (!alive) {
-          std::string error;
-          if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
+    return []() -> std::shared_ptr<ServerManager> {
+        OfficeSettings s;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            s = office_settings();
         }
-        started = true;
-      } else if (started) {
-        // A fresh profile makes the office end once and ask for a restart.
-        if (auto code = g_office->wait(0)) {
-          if (*code != kOfficeRestart || ++restarts > 2)
-            throw ServerError("the office ended with status " + std::to_string(*code) + " before it listened");
-          std::string error;
-          if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
+        if (s.profile_dir.empty()) s.profile_dir = os::runtime_dir() + "/grouttab-office";
+        auto resolver = uno_call("UnoUrlResolver", [] { return css::bridge::UnoUrlResolver::create(local_context()); });
+        const rtl::OUString url = ou("uno:pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext");
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.timeout_ms);
+        bool started = false;
+        int restarts = 0;
+        std::string cause = "no office listens on the pipe \"" + s.pipe_name + "\"";
+        while (true) {
+            try {
+                Reference<css::uno::XComponentContext> context(resolver->resolve(url), UNO_QUERY_THROW);
+                return std::make_shared<UnoManager>(context);
+            } catch (const css::connection::NoConnectException&) {
+            } catch (const css::uno::Exception& e) {
+                cause = u8(e.Message);
+            }
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (s.start_office && !started) {
+                if (!os::file_exists(s.program)) throw ServerError("LibreOffice is not installed (" + s.program + ")");
+                // An office this process started earlier may still be on its way up.
+                const bool alive = g_office && g_office->pid() > 0 && !g_office->wait(0);
+                if (alive && g_office_pipe != s.pipe_name)
+                    throw ServerError("the office this program started listens on \"" + g_office_pipe +
+                                      "\", not on \"" + s.pipe_name + "\"");
+                if (!alive) {
+                    std::string error;
+                    if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
+                }
+                started = true;
+            } else if (started) {
+                // A fresh profile makes the office end once and ask for a restart.
+                if (auto code = g_office->wait(0)) {
+                    if (*code != kOfficeRestart || ++restarts > 2)
+                        throw ServerError("the office ended with status " + std::to_string(*code) +
+                                          " before it listened");
+                    std::string error;
+                    if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
+                }
+            }
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw ServerError("no office answered within " + std::to_string(s.timeout_ms / 1000) + " s: " + cause);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
-      }
-      if (std::chrono::steady_clock::now() >= deadline)
-        throw ServerError("no office answered within " + std::to_string(s.timeout_ms / 1000) + " s: " + cause);
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-  };
+    };
 }
 
 void stop_started_office(bool remove_profile) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_office) g_office->kill();
-  if (remove_profile && !g_office_profile.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(g_office_profile, ec);
-    if (ec) os::log_error("Grouttab: removing the office profile " + g_office_profile + ": " + ec.message());
-    g_office_profile.clear();
-  }
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_office) g_office->kill();
+    if (remove_profile && !g_office_profile.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(g_office_profile, ec);
+        if (ec) os::log_error("Grouttab: removing the office profile " + g_office_profile + ": " + ec.message());
+        g_office_profile.clear();
+    }
 }
 
 }  // namespace grouttab

@@ -14,14 +14,14 @@
 namespace grouttab {
 
 struct OfficeSettings {
-  std::string program;      // the office's soffice.bin
-  std::string pipe_name;    // the pipe it listens on
-  std::string profile_dir;  // its private user profile folder
-  int timeout_ms = 30000;   // how long a connection is tried
-  bool start_office = true; // start an office when none listens
-  // A program (with its arguments) that the office is started through, e.g.
-  // one that ties its life to ours; empty: the office is started itself.
-  std::vector<std::string> launcher;
+    std::string program;       // the office's soffice.bin
+    std::string pipe_name;     // the pipe it listens on
+    std::string profile_dir;   // its private user profile folder
+    int timeout_ms = 30000;    // how long a connection is tried
+    bool start_office = true;  // start an office when none listens
+    // A program (with its arguments) that the office is started through, e.g.
+    // one that ties its life to ours; empty: the office is started itself.
+    std::vector<std::string> launcher;
 };
 
 // The process-wide settings that office_server_factory uses at each

@@ -21,8 +21,11 @@ std::string number_text(double v) { return rtl::FloatToStr(v); }
 
 ArgParser::ArgParser(std::string program, std::string usage, std::string description, std::vector<ArgOption> options,
                      std::vector<std::pair<int, std::string>> exits)
-    : program_(std::move(program)), usage_(std::move(usage)), description_(std::move(description)),
-      options_(std::move(options)), exits_(std::move(exits)) {
+    : program_(std::move(program)),
+      usage_(std::move(usage)),
+      description_(std::move(description)),
+      options_(std::move(options)),
+      exits_(std::move(exits)) {
     options_.push_back({"help", "", "this text, then exit 0"});
 }
 
@@ -65,8 +68,8 @@ std::optional<int> ArgParser::parse(int argc, char** argv, const Handler& handle
     std::vector<option> table;
     for (std::size_t i = 0; i < options_.size(); ++i) {
         const bool help = options_[i].name == "help";
-        table.push_back({options_[i].name.c_str(), options_[i].value.empty() ? no_argument : required_argument,
-                         nullptr, help ? kHelp : kFirstOption + int(i)});
+        table.push_back({options_[i].name.c_str(), options_[i].value.empty() ? no_argument : required_argument, nullptr,
+                         help ? kHelp : kFirstOption + int(i)});
     }
     table.push_back({nullptr, 0, nullptr, 0});
     // Our own messages, and a fresh scan of this command line; "+" keeps
@@ -87,9 +90,8 @@ std::optional<int> ArgParser::parse(int argc, char** argv, const Handler& handle
         if (c == ':') return bad_argument("the option '" + given + "' needs a value", err);
         if (c == '?') {
             if (optopt >= kFirstOption)
-                return bad_argument("the option '--" + options_[std::size_t(optopt - kFirstOption)].name +
-                                        "' takes no value",
-                                    err);
+                return bad_argument(
+                    "the option '--" + options_[std::size_t(optopt - kFirstOption)].name + "' takes no value", err);
             std::string name = optopt ? std::string("-") + char(optopt) : given.substr(0, given.find('='));
             return bad_argument("unknown option '" + name + "'", err);
         }

@@ -67,9 +67,14 @@ Bytes cement_frame(const CementSample& s, std::uint8_t counter) {
     f[2] = counter;
     f[3] = 0;
     const std::uint16_t density = CementScale::code(s.density, CementScale::density);
-    const std::uint16_t words[8] = {CementScale::code(s.pressure, CementScale::pressure), density,
+    const std::uint16_t words[8] = {CementScale::code(s.pressure, CementScale::pressure),
+                                    density,
                                     CementScale::code(s.temperature, CementScale::temperature),
-                                    CementScale::code(s.flow, CementScale::flow), 0, 0, 0, 0};
+                                    CementScale::code(s.flow, CementScale::flow),
+                                    0,
+                                    0,
+                                    0,
+                                    0};
     for (int i = 0; i < 8; ++i) put_u16(f, 4 + 2 * std::size_t(i), words[i]);
     put_u16(f, 20, density);
     put_u16(f, 22, crc16_bitwise(f.data() + 2, 20));

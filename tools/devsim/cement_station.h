@@ -75,17 +75,17 @@ bool decode_cement_packet(const std::uint8_t* p, CementPacket& out);
 
 struct CementAnswer {
     int number = 0;
-    double real_s = 0;        // seconds since the first packet
-    CementSample sample;      // at scenario time real_s × speed
+    double real_s = 0;    // seconds since the first packet
+    CementSample sample;  // at scenario time real_s × speed
     std::vector<FaultKind> faults;
-    bool sent = false;        // a whole, good frame went out
+    bool sent = false;  // a whole, good frame went out
 };
 
 struct CementCounters {
     int packets = 0;
-    int bad_packets = 0;      // wrong check word
+    int bad_packets = 0;  // wrong check word
     int bad_values = 0;
-    int lost_flags = 0;       // packets that said the last frame was lost
+    int lost_flags = 0;  // packets that said the last frame was lost
     int junk_bytes = 0;
     int answers = 0;
 };

@@ -89,7 +89,7 @@ TEST(CementStationLine, AnswersGoodPacketsAndPlaysItsFaults) {
     EXPECT_NE(get_u16(&f[22]), crc16_bitwise(&f[2], 20));  // flip
     EXPECT_EQ(line.exchange(good_packet).size(), 12u);     // truncate
     EXPECT_EQ(line.exchange(good_packet).size(), 0u);      // silence
-    f = line.exchange(good_packet);                         // split: whole in the end
+    f = line.exchange(good_packet);                        // split: whole in the end
     ASSERT_EQ(f.size(), 24u);
     EXPECT_EQ(get_u16(&f[22]), crc16_bitwise(&f[2], 20));
     f = line.exchange(good_packet);

@@ -63,7 +63,8 @@ TEST_F(ConsoleLine, ReportsArriveWithChannelsCountersRatesAndTelemetry) {
         EXPECT_EQ(d->block_lost, 0);
         EXPECT_EQ(d->counter_increment, r.counter_increment);
         EXPECT_EQ(d->counter_total, r.counter_increment);
-        for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(d->rates[std::size_t(i)], float(rate_of_code(r.rate_codes[std::size_t(i)])));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FLOAT_EQ(d->rates[std::size_t(i)], float(rate_of_code(r.rate_codes[std::size_t(i)])));
         EXPECT_EQ(d->status_bit0, 1);  // pumps on
         total += d->counter_increment;
         // The station confirms every report.
@@ -98,10 +99,10 @@ TEST_F(ConsoleLine, RatesInThePeriodForm) {
 }
 
 struct FaultCase {
-    const char* faults;          // on report 1 (of 0, 1, 2)
-    std::vector<int> reads;      // block of each read, -1 for a failed one
-    std::vector<bool> lost;      // block_lost of each good read
-    int corrected;               // packets the station repaired
+    const char* faults;      // on report 1 (of 0, 1, 2)
+    std::vector<int> reads;  // block of each read, -1 for a failed one
+    std::vector<bool> lost;  // block_lost of each good read
+    int corrected;           // packets the station repaired
 };
 
 class ConsoleFaults : public ConsoleLine, public ::testing::WithParamInterface<FaultCase> {};
@@ -125,24 +126,22 @@ TEST_P(ConsoleFaults, HandledAsTheLinkRequires) {
     EXPECT_EQ(cp->get_port().get_corrected_error_counter(), c.corrected) << c.faults;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, ConsoleFaults,
-    ::testing::Values(
-        FaultCase{"", {0, -1, 1, -1, 2, -1}, {false, false, false}, 0},
-        // One flipped bit is repaired.
-        FaultCase{"flip@1", {0, -1, 1, -1, 2, -1}, {false, false, false}, 1},
-        // Two flipped bits lose the packet and so the report: the next one
-        // comes after a lost block.
-        FaultCase{"flip@1x2", {0, -1, -1, 2, -1}, {false, true}, 0},
-        // A few stray bytes are skipped; five are five bad packets, which
-        // ends the read, and the report is taken by the next one.
-        FaultCase{"stray@1x3", {0, -1, 1, -1, 2, -1}, {false, false, false}, 0},
-        FaultCase{"stray@1x5", {0, -1, -1, 1, 2, -1}, {false, false, false}, 0},
-        // The repeat of block 1 is refused (the second -1 is the repeat).
-        FaultCase{"repeat@1", {0, -1, 1, -1, 2, -1}, {false, false, false}, 0},
-        FaultCase{"skip@1", {0, -1, 2, -1, 3, -1}, {false, true, false}, 0},
-        FaultCase{"truncate@1", {0, -1, -1, 2, -1}, {false, true}, 0},
-        FaultCase{"silence@1", {0, -1, -1, 1, -1}, {false, false}, 0}));
+INSTANTIATE_TEST_SUITE_P(Faults, ConsoleFaults,
+                         ::testing::Values(FaultCase{"", {0, -1, 1, -1, 2, -1}, {false, false, false}, 0},
+                                           // One flipped bit is repaired.
+                                           FaultCase{"flip@1", {0, -1, 1, -1, 2, -1}, {false, false, false}, 1},
+                                           // Two flipped bits lose the packet and so the report: the next one
+                                           // comes after a lost block.
+                                           FaultCase{"flip@1x2", {0, -1, -1, 2, -1}, {false, true}, 0},
+                                           // A few stray bytes are skipped; five are five bad packets, which
+                                           // ends the read, and the report is taken by the next one.
+                                           FaultCase{"stray@1x3", {0, -1, 1, -1, 2, -1}, {false, false, false}, 0},
+                                           FaultCase{"stray@1x5", {0, -1, -1, 1, 2, -1}, {false, false, false}, 0},
+                                           // The repeat of block 1 is refused (the second -1 is the repeat).
+                                           FaultCase{"repeat@1", {0, -1, 1, -1, 2, -1}, {false, false, false}, 0},
+                                           FaultCase{"skip@1", {0, -1, 2, -1, 3, -1}, {false, true, false}, 0},
+                                           FaultCase{"truncate@1", {0, -1, -1, 2, -1}, {false, true}, 0},
+                                           FaultCase{"silence@1", {0, -1, -1, 1, -1}, {false, false}, 0}));
 
 TEST_F(ConsoleLine, RepeatedReportLeavesOnlyStatusAndBlock) {
     sim->set_faults(parse_faults("repeat@0"));
@@ -218,12 +217,12 @@ TEST_F(ConsoleLine, DisplayPacketDecodedByTheConsole) {
 
     CommOutData out;
     out.values[1] = 17.9f;
-    out.values[2] = -3;       // negative: 0
-    out.values[3] = 40000;    // wraps to a negative word: 0
-    out.values[9] = 70000;    // wraps to 4464
+    out.values[2] = -3;     // negative: 0
+    out.values[3] = 40000;  // wraps to a negative word: 0
+    out.values[9] = 70000;  // wraps to 4464
     out.values[10] = std::nanf("");
-    out.values[12] = 1e30f;   // saturates, then wraps to -1: 0
-    out.values[0] = 555;      // replaced by the torque
+    out.values[12] = 1e30f;  // saturates, then wraps to -1: 0
+    out.values[0] = 555;     // replaced by the torque
     out.out_flag0 = 1;
     out.out_flag1 = 1;
     ASSERT_TRUE(cp->send_data(CommProtocols::console_protocol, &out));

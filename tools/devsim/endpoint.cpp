@@ -125,8 +125,8 @@ public:
     int read_some(std::uint8_t* buffer, std::size_t size, int timeout_ms) override {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
-            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               end - std::chrono::steady_clock::now()).count());
+            int left = int(
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count());
             if (left < 0) left = 0;
             if (conn_ < 0) {
                 // Nobody there yet: wait for the station to connect.

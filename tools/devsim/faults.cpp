@@ -44,8 +44,8 @@ std::vector<Fault> parse_faults(const std::string& text) {
         }
         Fault f;
         bool known = false;
-        for (FaultKind k : {FaultKind::flip, FaultKind::stray, FaultKind::repeat, FaultKind::skip,
-                            FaultKind::truncate, FaultKind::silence, FaultKind::split})
+        for (FaultKind k : {FaultKind::flip, FaultKind::stray, FaultKind::repeat, FaultKind::skip, FaultKind::truncate,
+                            FaultKind::silence, FaultKind::split})
             if (fault_name(k) == kind) {
                 f.kind = k;
                 known = true;

@@ -21,7 +21,7 @@ double rate_of_code(std::uint16_t code);
 // The console's report: 60 bytes behind "SP" in the packet framing.
 struct ConsoleReport {
     static constexpr std::size_t size = 60;
-    std::array<std::uint16_t, 24> adc{};   // 20-23: +5 V, +12 V, temperature, supply
+    std::array<std::uint16_t, 24> adc{};  // 20-23: +5 V, +12 V, temperature, supply
     std::uint8_t status = 0;
     std::uint8_t block = 0;
     std::int16_t counter_increment = 0;
@@ -42,8 +42,8 @@ std::uint16_t telemetry_code_temperature(double celsius);
 struct DisplayPacket {
     static constexpr std::size_t size = 78;
     std::array<std::int16_t, 16> words{};
-    std::string text_bytes;      // the 32 bytes as sent (Windows-1251)
-    std::string text;            // the same in UTF-8
+    std::string text_bytes;  // the 32 bytes as sent (Windows-1251)
+    std::string text;        // the same in UTF-8
     std::uint8_t lamps = 0;
     std::uint8_t fixed_0f = 0;
     std::uint8_t gas_scale = 0;

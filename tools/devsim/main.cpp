@@ -36,37 +36,39 @@ void say(const std::string& s) {
     std::fflush(stdout);
 }
 
-const tools::ArgParser args(
-    "device_simulator",
-    "device_simulator [--device KIND] [--pty | --tcp PORT] [--scenario FILE | --seed N]\n"
-    "                        [--period MS] [--reports N] [--seconds S] [--faults LIST]\n"
-    "                        [--resend] [--bmv 48|11] [--speed X]",
-    "Plays one of the station's devices on a pseudo-terminal or on a TCP port of\n"
-    "127.0.0.1. It prints where the station should connect (\"line: ...\"), then a\n"
-    "line per report sent and per frame decoded from the station, and stops after\n"
-    "--reports reports or --seconds seconds, whichever comes first.",
-    {
-        {"device", "KIND", "console (default), mmv0, mmv12, mmv3, uso1, ind, or cement (the\n"
-                           "cementing-control station; needs --scenario)"},
-        {"pty", "", "play on a new pseudo-terminal (default)"},
-        {"tcp", "PORT", "listen on 127.0.0.1:PORT instead, 0 to 65535 (0: any free port)"},
-        {"scenario", "FILE", "the rig's channels from a scenario script"},
-        {"seed", "N", "a generated rig from this seed, 0 to 4294967295 (default 1)"},
-        {"period", "MS", "milliseconds between reports, 1 to 60000"},
-        {"reports", "N", "stop after N reports, 1 to 100000000"},
-        {"seconds", "S", "stop after S seconds, 1 to 86400 (default 60)"},
-        {"faults", "LIST", "faults on the line, KIND@REPORT[xARG] separated by commas; KIND is\n"
-                           "flip, stray, repeat, skip, truncate, silence or split"},
-        {"resend", "", "send a report again while the station has not confirmed it"},
-        {"bmv", "48|11", "the older indicator unit's frame length"},
-        {"speed", "X", "the cementing scenario's seconds per real second, above 0 up to 1000\n"
-                       "(default 1)"},
-    },
-    {
-        {0, "the device played to its end (or was stopped by SIGINT or SIGTERM)"},
-        {1, "it could not start: the scenario could not be read, the line could not be opened"},
-        {2, "a bad argument: an unknown option, a missing or bad value"},
-    });
+const tools::ArgParser args("device_simulator",
+                            "device_simulator [--device KIND] [--pty | --tcp PORT] [--scenario FILE | --seed N]\n"
+                            "                        [--period MS] [--reports N] [--seconds S] [--faults LIST]\n"
+                            "                        [--resend] [--bmv 48|11] [--speed X]",
+                            "Plays one of the station's devices on a pseudo-terminal or on a TCP port of\n"
+                            "127.0.0.1. It prints where the station should connect (\"line: ...\"), then a\n"
+                            "line per report sent and per frame decoded from the station, and stops after\n"
+                            "--reports reports or --seconds seconds, whichever comes first.",
+                            {
+                                {"device", "KIND",
+                                 "console (default), mmv0, mmv12, mmv3, uso1, ind, or cement (the\n"
+                                 "cementing-control station; needs --scenario)"},
+                                {"pty", "", "play on a new pseudo-terminal (default)"},
+                                {"tcp", "PORT", "listen on 127.0.0.1:PORT instead, 0 to 65535 (0: any free port)"},
+                                {"scenario", "FILE", "the rig's channels from a scenario script"},
+                                {"seed", "N", "a generated rig from this seed, 0 to 4294967295 (default 1)"},
+                                {"period", "MS", "milliseconds between reports, 1 to 60000"},
+                                {"reports", "N", "stop after N reports, 1 to 100000000"},
+                                {"seconds", "S", "stop after S seconds, 1 to 86400 (default 60)"},
+                                {"faults", "LIST",
+                                 "faults on the line, KIND@REPORT[xARG] separated by commas; KIND is\n"
+                                 "flip, stray, repeat, skip, truncate, silence or split"},
+                                {"resend", "", "send a report again while the station has not confirmed it"},
+                                {"bmv", "48|11", "the older indicator unit's frame length"},
+                                {"speed", "X",
+                                 "the cementing scenario's seconds per real second, above 0 up to 1000\n"
+                                 "(default 1)"},
+                            },
+                            {
+                                {0, "the device played to its end (or was stopped by SIGINT or SIGTERM)"},
+                                {1, "it could not start: the scenario could not be read, the line could not be opened"},
+                                {2, "a bad argument: an unknown option, a missing or bad value"},
+                            });
 
 }  // namespace
 
@@ -84,24 +86,31 @@ int main(int argc, char** argv) {
             if (name == "device") {
                 cement = value == "cement";
                 if (!cement) options.kind = devsim::device_kind(value);
-            }
-            else if (name == "faults") faults = devsim::parse_faults(value);
+            } else if (name == "faults")
+                faults = devsim::parse_faults(value);
         } catch (const std::invalid_argument& e) {
             throw tools::ArgError(e.what());
         }
-        if (name == "pty") tcp = false;
+        if (name == "pty")
+            tcp = false;
         else if (name == "tcp") {
             tcp = true;
             port = tools::whole_number(name, value, 0, 65535);
-        } else if (name == "scenario") scenario_file = value;
-        else if (name == "seed") seed = tools::whole_number(name, value, 0, 0xFFFFFFFFLL);
-        else if (name == "period") options.period_ms = int(tools::whole_number(name, value, 1, 60000));
-        else if (name == "reports") options.max_reports = int(tools::whole_number(name, value, 1, 100000000));
-        else if (name == "seconds") options.max_ms = int(tools::whole_number(name, value, 1, 86400) * 1000);
+        } else if (name == "scenario")
+            scenario_file = value;
+        else if (name == "seed")
+            seed = tools::whole_number(name, value, 0, 0xFFFFFFFFLL);
+        else if (name == "period")
+            options.period_ms = int(tools::whole_number(name, value, 1, 60000));
+        else if (name == "reports")
+            options.max_reports = int(tools::whole_number(name, value, 1, 100000000));
+        else if (name == "seconds")
+            options.max_ms = int(tools::whole_number(name, value, 1, 86400) * 1000);
         else if (name == "speed") {
             if (!rtl::TryStrToFloat(value, speed) || !(speed > 0 && speed <= 1000))
                 throw tools::ArgError("bad value '" + value + "' for --speed: above 0 up to 1000 is needed");
-        } else if (name == "resend") options.resend_unconfirmed = true;
+        } else if (name == "resend")
+            options.resend_unconfirmed = true;
         else if (name == "bmv") {
             const long long v = tools::whole_number(name, value, 11, 48);
             if (v != 11 && v != 48) throw tools::ArgError("bad value '" + value + "' for --bmv: 48 or 11 is needed");
@@ -175,10 +184,10 @@ int main(int argc, char** argv) {
         for (const auto& s : sim.take_log()) say(s);
         running = nullptr;
         auto c = sim.counters();
-        say("done: " + std::to_string(c.reports) + " reports, " + std::to_string(c.confirmations) +
-            " confirmed, " + std::to_string(sim.displays().size()) + " display packets, " +
-            std::to_string(sim.blocks().size()) + " blocks, " + std::to_string(c.bad_packets) + " bad packets, " +
-            std::to_string(c.junk_bytes) + " junk bytes");
+        say("done: " + std::to_string(c.reports) + " reports, " + std::to_string(c.confirmations) + " confirmed, " +
+            std::to_string(sim.displays().size()) + " display packets, " + std::to_string(sim.blocks().size()) +
+            " blocks, " + std::to_string(c.bad_packets) + " bad packets, " + std::to_string(c.junk_bytes) +
+            " junk bytes");
         return 0;
     } catch (const std::exception& e) {
         std::fputs(("device_simulator: " + std::string(e.what()) + "\n").c_str(), stderr);

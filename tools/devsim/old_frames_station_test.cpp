@@ -24,9 +24,9 @@ struct OldCase {
     DeviceKind kind;
     hardware::ReadFunction read;
     const char* faults;
-    std::vector<int> reads;   // block of each read after each report, -1 for a failed one
+    std::vector<int> reads;  // block of each read after each report, -1 for a failed one
     std::vector<bool> lost;
-    int acks;                 // "CONFIRM" replies
+    int acks;  // "CONFIRM" replies
 };
 
 class OldLine : public ::testing::Test {
@@ -101,25 +101,49 @@ TEST_P(OldFrames, ChecksBlocksAndReplies) {
     EXPECT_EQ(sim->counters().junk_bytes, 0) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, OldFrames,
-    ::testing::Values(
-        // No check, no block: a repeat is read again.
-        OldCase{"mmv0", DeviceKind::mmv0, &CommProtocols::read_data0, "repeat@1", {0, -1, 0, 0, -1, 0, -1},
-                {false, false, false, false}, 0},
-        // XOR check; confirmed, a repeat too; block rules on rows 2 and 4,
-        // the first frame taken as following its predecessor.
-        OldCase{"mmv12", DeviceKind::mmv12, &CommProtocols::read_data12, "flip@1,repeat@2",
-                {0, -1, -1, 2, -1}, {false, true}, 3},
-        OldCase{"mmv3", DeviceKind::mmv3, &CommProtocols::read_data3, "flip@1,repeat@2", {0, -1, -1, 2, -1},
-                {false, true}, 3},
-        // Sum check; a repeat is read again and flagged by the loss rule.
-        OldCase{"uso1", DeviceKind::uso1, &CommProtocols::read_data_uso1, "flip@1,repeat@2",
-                {0, -1, -1, 2, 2, -1}, {false, true, true}, 0},
-        // CRC; no block rules.
-        OldCase{"ind", DeviceKind::ind, &CommProtocols::read_ind_unit, "flip@1,repeat@2", {0, -1, -1, 2, 2, -1},
-                {false, false, false}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, OldFrames,
+                         ::testing::Values(
+                             // No check, no block: a repeat is read again.
+                             OldCase{"mmv0",
+                                     DeviceKind::mmv0,
+                                     &CommProtocols::read_data0,
+                                     "repeat@1",
+                                     {0, -1, 0, 0, -1, 0, -1},
+                                     {false, false, false, false},
+                                     0},
+                             // XOR check; confirmed, a repeat too; block rules on rows 2 and 4,
+                             // the first frame taken as following its predecessor.
+                             OldCase{"mmv12",
+                                     DeviceKind::mmv12,
+                                     &CommProtocols::read_data12,
+                                     "flip@1,repeat@2",
+                                     {0, -1, -1, 2, -1},
+                                     {false, true},
+                                     3},
+                             OldCase{"mmv3",
+                                     DeviceKind::mmv3,
+                                     &CommProtocols::read_data3,
+                                     "flip@1,repeat@2",
+                                     {0, -1, -1, 2, -1},
+                                     {false, true},
+                                     3},
+                             // Sum check; a repeat is read again and flagged by the loss rule.
+                             OldCase{"uso1",
+                                     DeviceKind::uso1,
+                                     &CommProtocols::read_data_uso1,
+                                     "flip@1,repeat@2",
+                                     {0, -1, -1, 2, 2, -1},
+                                     {false, true, true},
+                                     0},
+                             // CRC; no block rules.
+                             OldCase{"ind",
+                                     DeviceKind::ind,
+                                     &CommProtocols::read_ind_unit,
+                                     "flip@1,repeat@2",
+                                     {0, -1, -1, 2, 2, -1},
+                                     {false, false, false},
+                                     0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OldLine, UnitExponentScalesChannelZeroWithinItsRange) {
     open(DeviceKind::uso1, &CommProtocols::read_data_uso1);
@@ -166,7 +190,7 @@ TEST_F(OldLine, BmvFrameOfDigitsAndIndicators) {
     hub.averages["скорость_спо"] = 2.5;      // of 10, while tripping
     hub.averages["давление_на_входе"] = 60;  // beyond 30
     hub.averages["плотность_на_входе"] = 1.2;
-    hub.indicator_codes[3] = 42;             // fixed
+    hub.indicator_codes[3] = 42;  // fixed
     struct Case {
         int number;
         int operation;

@@ -8,9 +8,9 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "platform/os/testing.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "platform/os/process.h"
+#include "platform/os/testing.h"
 #include "tools/devsim/scenario.h"
 #include "tools/devsim/test_hub.h"
 
@@ -30,8 +30,8 @@ TEST(SimulatorProgram, ScriptedConsoleReadByTheStation) {
     os::Process sim;
     os::SpawnOptions options;
     options.program = std::string(STATION_BINARY_DIR) + "/bin/device_simulator";
-    options.args = {"--device", "console", "--pty", "--scenario", script.string(), "--period", "100",
-                    "--reports", "4", "--seconds", "20"};
+    options.args = {"--device",  "console", "--pty",     "--scenario", script.string(), "--period", "100",
+                    "--reports", "4",       "--seconds", "20"};
     options.capture_output = true;
     std::string error;
     ASSERT_TRUE(sim.start(options, &error)) << error;
@@ -48,7 +48,8 @@ TEST(SimulatorProgram, ScriptedConsoleReadByTheStation) {
         CommIncomData d;
         if (!cp.read_data(CommProtocols::console_protocol, &d)) continue;
         ++good;
-        EXPECT_EQ(d.channels[ChannelMap::hook_load], ChannelMap::code(ChannelMap::hook_load, RigState{.hook_load = 100}));
+        EXPECT_EQ(d.channels[ChannelMap::hook_load],
+                  ChannelMap::code(ChannelMap::hook_load, RigState{.hook_load = 100}));
         EXPECT_FLOAT_EQ(d.rates[0], 60.0f);
     }
     EXPECT_EQ(good, 3);

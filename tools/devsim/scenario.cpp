@@ -28,7 +28,6 @@ double* column_of(RigState& s, const std::string& name) {
     return nullptr;
 }
 
-
 double lerp(double a, double b, double f) { return a + (b - a) * f; }
 
 }  // namespace

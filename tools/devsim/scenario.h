@@ -22,17 +22,17 @@
 namespace devsim {
 
 struct RigState {
-    double t = 0;            // s from the start
-    double hook_load = 0;    // t
-    double block_pos = 0;    // m
-    double spp = 0;          // standpipe (inlet) pressure, MPa
-    double annulus_p = 0;    // MPa
-    double torque = 0;       // kN*m
+    double t = 0;                // s from the start
+    double hook_load = 0;        // t
+    double block_pos = 0;        // m
+    double spp = 0;              // standpipe (inlet) pressure, MPa
+    double annulus_p = 0;        // MPa
+    double torque = 0;           // kN*m
     double pump[3] = {0, 0, 0};  // strokes per minute
-    double gas = 0;          // total gas, %
-    double methane = 0;      // %
-    double flow_in = 0;      // l/s
-    double flow_out = 0;     // l/s
+    double gas = 0;              // total gas, %
+    double methane = 0;          // %
+    double flow_in = 0;          // l/s
+    double flow_out = 0;         // l/s
 };
 
 class Scenario {
@@ -116,8 +116,8 @@ public:
 private:
     std::mt19937 rng_;
     double last_t_ = 0;
-    double block_ = 25;   // m
-    double depth_ = 1500; // bottom-hole depth, m
+    double block_ = 25;    // m
+    double depth_ = 1500;  // bottom-hole depth, m
     double gas_ = 0.2;
 };
 
@@ -125,14 +125,14 @@ private:
 // its full scale on the 12-bit converter (0-4095), and the depth counter's
 // pulses per metre of block travel.
 struct ChannelMap {
-    static constexpr int hook_load = 0;     // 0-250 t
-    static constexpr int spp = 1;           // 0-40 MPa
-    static constexpr int annulus_p = 2;     // 0-40 MPa
-    static constexpr int torque = 3;        // 0-50 kN*m
-    static constexpr int gas = 4;           // 0-100 %
-    static constexpr int methane = 5;       // 0-100 %
-    static constexpr int flow_in = 6;       // 0-100 l/s
-    static constexpr int flow_out = 7;      // 0-100 l/s
+    static constexpr int hook_load = 0;  // 0-250 t
+    static constexpr int spp = 1;        // 0-40 MPa
+    static constexpr int annulus_p = 2;  // 0-40 MPa
+    static constexpr int torque = 3;     // 0-50 kN*m
+    static constexpr int gas = 4;        // 0-100 %
+    static constexpr int methane = 5;    // 0-100 %
+    static constexpr int flow_in = 6;    // 0-100 l/s
+    static constexpr int flow_out = 7;   // 0-100 l/s
     static constexpr double pulses_per_metre = 100;
 
     static std::uint16_t code(int channel, const RigState& s);

@@ -24,12 +24,9 @@ TEST(SimScenario, ScriptRowsAndStraightLinesBetweenThem) {
 
 TEST(SimScenario, ScriptErrorsNameTheLine) {
     const std::pair<const char*, const char*> cases[] = {
-        {"t weight\n", "unknown column 'weight'"},
-        {"hook_load t\n", "first column"},
-        {"t spp\n0 1\n1\n", "line 3: expected 2 values"},
-        {"t spp\n0 nan\n", "'nan' is not a number"},
-        {"t spp\n1 1\n1 2\n", "time must rise"},
-        {"# nothing\n", "no rows"},
+        {"t weight\n", "unknown column 'weight'"},        {"hook_load t\n", "first column"},
+        {"t spp\n0 1\n1\n", "line 3: expected 2 values"}, {"t spp\n0 nan\n", "'nan' is not a number"},
+        {"t spp\n1 1\n1 2\n", "time must rise"},          {"# nothing\n", "no rows"},
     };
     for (auto [text, want] : cases) {
         try {

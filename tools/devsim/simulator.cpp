@@ -292,9 +292,12 @@ void Simulator::parse(bool idle) {
         std::size_t head = m.size();
         std::size_t body = 0;
         bool open_length = false;
-        if (m == "DP") body = packet_size;
-        else if (m == "BMV") body = std::size_t(options_.bmv_length);
-        else if (m == "DA") body = DaFrame::size - 2;
+        if (m == "DP")
+            body = packet_size;
+        else if (m == "BMV")
+            body = std::size_t(options_.bmv_length);
+        else if (m == "DA")
+            body = DaFrame::size - 2;
         else if (m == "OPTIONS" || m == "1CTRL" || m == "EX_OPTS") {
             body = config_block_length(m) + 1;
             open_length = body == 1;

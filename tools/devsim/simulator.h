@@ -28,12 +28,12 @@
 namespace devsim {
 
 enum class DeviceKind {
-    console,   // the new driller's console: "SP" reports, "DP" display, blocks
-    mmv0,      // acquisition unit, 40-byte frames, no check
-    mmv12,     // acquisition unit, 21-byte frames, XOR check, confirmed
-    mmv3,      // acquisition unit, 41-byte frames, XOR check, confirmed
-    uso1,      // data-collection unit, 21-byte frames, sum check
-    ind,       // indicator unit, "AD" frames, CRC-16
+    console,  // the new driller's console: "SP" reports, "DP" display, blocks
+    mmv0,     // acquisition unit, 40-byte frames, no check
+    mmv12,    // acquisition unit, 21-byte frames, XOR check, confirmed
+    mmv3,     // acquisition unit, 41-byte frames, XOR check, confirmed
+    uso1,     // data-collection unit, 21-byte frames, sum check
+    ind,      // indicator unit, "AD" frames, CRC-16
 };
 
 // Throws std::invalid_argument for an unknown name.
@@ -42,9 +42,9 @@ std::string device_name(DeviceKind kind);
 
 struct SimOptions {
     DeviceKind kind = DeviceKind::console;
-    int period_ms = 200;        // run(): one report per period
-    int max_reports = 0;        // run(): stop after this many (0: no count)
-    int max_ms = 60000;         // run(): stop after this long, always
+    int period_ms = 200;  // run(): one report per period
+    int max_reports = 0;  // run(): stop after this many (0: no count)
+    int max_ms = 60000;   // run(): stop after this long, always
     // Send an unconfirmed report again (same block) instead of the next
     // one, as a device that waits for its confirmation does. Only devices
     // that are confirmed ("CF" or "CONFIRM") are affected.
@@ -52,34 +52,34 @@ struct SimOptions {
     // Length of the "BMV" frames the station sends this device: 48 or 11;
     // 0 takes the pairing of the station's rows (48 with mmv0, else 11).
     int bmv_length = 0;
-    int first_block = 0;        // block number of the first report
+    int first_block = 0;  // block number of the first report
     // Console telemetry: rail voltages, supply and board temperature.
     double rail5 = 5.0, rail12 = 12.0, supply = 4.5, temperature = 25.0;
 };
 
 // What went out for one report.
 struct SentReport {
-    int number = 0;              // 0 for the first report
+    int number = 0;  // 0 for the first report
     int block = 0;
-    double t = 0;                // scenario time
+    double t = 0;  // scenario time
     RigState state;
-    std::vector<std::uint16_t> channels;   // the codes as sent
+    std::vector<std::uint16_t> channels;  // the codes as sent
     int counter_increment = 0;
     std::vector<std::uint16_t> rate_codes;
     std::uint16_t extra_rate_code = 0;
-    Bytes payload;               // the frame's bytes before framing
-    Bytes wire;                  // what was written (faults included)
+    Bytes payload;  // the frame's bytes before framing
+    Bytes wire;     // what was written (faults included)
     std::vector<FaultKind> faults;
-    bool sent = false;           // false under silence or a failed write
+    bool sent = false;  // false under silence or a failed write
 };
 
 struct SimCounters {
     int reports = 0;
-    int confirmations = 0;       // reports confirmed ("CF" or "CONFIRM")
-    int acks = 0;                // every "CF" and "CONFIRM" received
-    int bad_packets = 0;         // "DP" packets that failed their checks
-    int junk_bytes = 0;          // bytes that fit no frame
-    int bad_blocks = 0;          // configuration blocks with a wrong XOR
+    int confirmations = 0;  // reports confirmed ("CF" or "CONFIRM")
+    int acks = 0;           // every "CF" and "CONFIRM" received
+    int bad_packets = 0;    // "DP" packets that failed their checks
+    int junk_bytes = 0;     // bytes that fit no frame
+    int bad_blocks = 0;     // configuration blocks with a wrong XOR
 };
 
 class Simulator {
@@ -152,8 +152,8 @@ bool Simulator::poll_until(int ms, Pred until) {
     auto start = std::chrono::steady_clock::now();
     for (;;) {
         if (until()) return true;
-        auto gone = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                        .count();
+        auto gone =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         if (gone >= ms) return until();
         poll_once(int(std::min<long long>(ms - gone, 20)));
     }

@@ -22,8 +22,8 @@ std::uint16_t get_u16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1]
 std::int16_t get_i16(const std::uint8_t* p) { return std::int16_t(get_u16(p)); }
 
 float get_f32(const std::uint8_t* p) {
-    std::uint32_t u = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-                      std::uint32_t(p[3]) << 24;
+    std::uint32_t u =
+        std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
     float v;
     std::memcpy(&v, &u, 4);
     return v;
@@ -123,8 +123,7 @@ std::optional<Packet> decode_packet(const std::uint8_t* raw) {
     return p;
 }
 
-MessageAssembler::MessageAssembler(std::size_t length)
-    : length_(length), count_(length / 8 + 1), slots_(count_) {}
+MessageAssembler::MessageAssembler(std::size_t length) : length_(length), count_(length / 8 + 1), slots_(count_) {}
 
 void MessageAssembler::reset() { std::fill(slots_.begin(), slots_.end(), std::nullopt); }
 

@@ -85,8 +85,7 @@ void prepare_station(const fs::path& root) {
     rtl::IniFile prog(cement / "cement_program_1.ini");
     prog.WriteInteger("Main", "Count", 3);
     prog.WriteString("Main", "cem_planV", "0,04");
-    const std::pair<const char*, int> elements[] = {
-        {"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
+    const std::pair<const char*, int> elements[] = {{"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
     for (int i = 0; i < 3; ++i) {
         const std::string s = "Item" + std::to_string(i);
         prog.WriteString(s, "name", elements[i].first);
@@ -106,15 +105,16 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
                                        "100 40 1.20 20 10\n";
     // Line faults on the way: a bad check word, a silent second, a frame
     // split in two, a short frame.
-    Child sim("device_simulator", {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(),
-                                   "--seconds", "60", "--faults", "flip@4,silence@7,split@9x40,truncate@12"},
+    Child sim("device_simulator",
+              {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "60", "--faults",
+               "flip@4,silence@7,split@9x40,truncate@12"},
               true);
     ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
     const std::string port = sim.first_line().substr(6);
 
     Child host("station_host",
-               {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(),
-                "--trip", "1", "--seconds", "19", "--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--press",
+               {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(), "--trip",
+                "1", "--seconds", "19", "--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--press",
                 "2:Начать программу,6:Начать программу,10:Начать программу,14:Начать программу"});
     host.finish(false);
     const auto host_lines = host.lines();
@@ -146,8 +146,8 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
         if (i > 0) {
             EXPECT_NEAR(e.start, job.program[std::size_t(i - 1)].end, 1e-6) << i;
         }
-        const double v = rtl::IniFile(cement / "cement_program_2.ini")
-                             .ReadFloat("Item" + std::to_string(i), "V_inc", -1);
+        const double v =
+            rtl::IniFile(cement / "cement_program_2.ini").ReadFloat("Item" + std::to_string(i), "V_inc", -1);
         // Within one cycle's step of the flow over the element's time.
         EXPECT_NEAR(v, flow * seconds * 0.001, flow * 1.5 * 0.001) << i;
         total += v;

@@ -30,8 +30,8 @@
 #include "platform/os/paths.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
-#include "tools/station_host/hub_calc.h"
 #include "platform/rtl/string_list.h"
+#include "tools/station_host/hub_calc.h"
 #include "tools/station_host/station_setup.h"
 #include "tools/station_host/trip_requests.h"
 
@@ -179,8 +179,10 @@ void refuse_open_to_others(const std::string& folder) {
     std::error_code ec;
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code kind;
-        if (it->is_directory(kind)) check(it->path(), "the plug-in folder");
-        else if (ends_with_so(it->path().filename().string())) check(it->path(), "the plug-in");
+        if (it->is_directory(kind))
+            check(it->path(), "the plug-in folder");
+        else if (ends_with_so(it->path().filename().string()))
+            check(it->path(), "the plug-in");
     }
 }
 
@@ -192,14 +194,15 @@ void refuse_odd_file(const fs::path& p) {
     const fs::file_status st = fs::symlink_status(p, ec);
     if (ec || !fs::exists(st) || fs::is_regular_file(st)) return;
     throw std::runtime_error("refusing '" + p.string() + "': " +
-                             (fs::is_symlink(st) ? "a symbolic link in place of the file"
-                                                 : "not a regular file"));
+                             (fs::is_symlink(st) ? "a symbolic link in place of the file" : "not a regular file"));
 }
 
 }  // namespace
 
 Host::Host(HostOptions options, Out progress, Out errors)
-    : options_(std::move(options)), progress_(std::move(progress)), errors_(std::move(errors)),
+    : options_(std::move(options)),
+      progress_(std::move(progress)),
+      errors_(std::move(errors)),
       state_(std::make_unique<State>()) {}
 
 Host::~Host() = default;
@@ -297,8 +300,7 @@ void Host::cycle(std::uint32_t now) {
         ds.tick();
         // The annulus the mud lifts the marks through, from the well data
         // when it describes the bore down to the bit.
-        const double from_well =
-            annulus_capacity(*s.pore, ds.get_depth_cur(), s.config->get_race_info().kavern_koeff);
+        const double from_well = annulus_capacity(*s.pore, ds.get_depth_cur(), s.config->get_race_info().kavern_koeff);
         if (from_well > 0) annulus = from_well;
         ParTabl& table = ds.get_par_tabl();
         // Sensors read from the unit fail together when it falls silent.
@@ -382,8 +384,8 @@ void Host::cycle(std::uint32_t now) {
     stats_.last_depth = ds.get_depth_z();
     progress_("cycle " + std::to_string(stats_.cycles) + ": depth " + fixed(ds.get_depth_z(), 2) + " m, bit " +
               fixed(ds.get_depth_cur(), 2) + " m, frames " + std::to_string(frames) + ", records " +
-              std::to_string(records) + " (queued " + std::to_string(queued) + ", written " +
-              std::to_string(written) + ")");
+              std::to_string(records) + " (queued " + std::to_string(queued) + ", written " + std::to_string(written) +
+              ")");
 }
 
 void Host::save_state(std::uint32_t now) {
@@ -443,7 +445,8 @@ int Host::run(int stop_fd) {
         port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
         protocols.clear();
         fs::create_directories(options_.well_folder, ec);
-        if (ec) throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
+        if (ec)
+            throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
         // A well the host cannot write to, or one another host records
         // into, is refused before anything is written.
         std::string why;
@@ -551,17 +554,14 @@ int Host::run(int stop_fd) {
 
         RealTimeFile& w = *s.writer;
         s.connections.emplace_back(RealTimeFile::connect(
-            w.time_signal, [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
-                ++stats_.time_records;
-            }));
+            w.time_signal,
+            [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.time_records; }));
         s.connections.emplace_back(RealTimeFile::connect(
-            w.depth_signal, [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
-                ++stats_.depth_records;
-            }));
+            w.depth_signal,
+            [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.depth_records; }));
         s.connections.emplace_back(RealTimeFile::connect(
-            w.lag_signal, [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
-                ++stats_.lag_records;
-            }));
+            w.lag_signal,
+            [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.lag_records; }));
         start_trip(options_.trip, options_.continue_trip);
         w.start_save_thread();
         // The trip's start is a point to come back to.
@@ -632,8 +632,7 @@ int Host::run(int stop_fd) {
     // shows as a new one.
     if (stop_fd >= 0) {
         char drained[64];
-        while (::read(stop_fd, drained, sizeof drained) > 0) {
-        }
+        while (::read(stop_fd, drained, sizeof drained) > 0) {}
     }
 
     // Clean stop: nothing accepted is lost, unless the disk refuses it; then
@@ -672,23 +671,22 @@ int Host::run(int stop_fd) {
     s.connections.clear();
     s.protocols->get_port().close();
     if (stats_.queued_at_end > 0) {
-        log_error("station_host: " + std::to_string(unwritten) + " records in " +
-                  std::to_string(stats_.queued_at_end) + " batches could not be written to " + s.well);
+        log_error("station_host: " + std::to_string(unwritten) + " records in " + std::to_string(stats_.queued_at_end) +
+                  " batches could not be written to " + s.well);
         status = 3;
     }
     if (stats_.frames == 0) {
-        log_error("station_host: no frame came from the device on " + s.port + " in " +
-                  std::to_string(stats_.cycles) + " s; nothing was recorded");
+        log_error("station_host: no frame came from the device on " + s.port + " in " + std::to_string(stats_.cycles) +
+                  " s; nothing was recorded");
         if (status == 0) status = 4;
     }
     stats_.last_depth = s.ds->get_depth_z();
-    progress_("summary: " + std::to_string(stats_.cycles) + " cycles, " + std::to_string(stats_.frames) +
-              " frames, " + std::to_string(stats_.lost_blocks) + " lost blocks, " +
-              std::to_string(stats_.quiet_cycles) + " s without data in " + std::to_string(stats_.silences) +
-              " silences; records: " + std::to_string(stats_.time_records) + " time, " +
-              std::to_string(stats_.fast_records) + " fast, " + std::to_string(stats_.depth_records) +
-              " depth, " + std::to_string(stats_.lag_records) + " lag; depth " + fixed(stats_.first_depth, 2) +
-              " -> " + fixed(stats_.last_depth, 2) + " m; files " + s.well);
+    progress_("summary: " + std::to_string(stats_.cycles) + " cycles, " + std::to_string(stats_.frames) + " frames, " +
+              std::to_string(stats_.lost_blocks) + " lost blocks, " + std::to_string(stats_.quiet_cycles) +
+              " s without data in " + std::to_string(stats_.silences) + " silences; records: " +
+              std::to_string(stats_.time_records) + " time, " + std::to_string(stats_.fast_records) + " fast, " +
+              std::to_string(stats_.depth_records) + " depth, " + std::to_string(stats_.lag_records) + " lag; depth " +
+              fixed(stats_.first_depth, 2) + " -> " + fixed(stats_.last_depth, 2) + " m; files " + s.well);
     return status;
 }
 
@@ -726,8 +724,10 @@ void Host::end_trip(bool finish) {
     stats_.lag_records += long(w.lag_lines().size());
     // The program's own stop must not wait on a failing disk here: it gives
     // the writer a bounded wait of its own afterwards.
-    if (finish) w.flash_lag_data();
-    else w.flash_lag_data(std::chrono::milliseconds(0));
+    if (finish)
+        w.flash_lag_data();
+    else
+        w.flash_lag_data(std::chrono::milliseconds(0));
     w.save_end_values();
     s.recording = false;
     if (!finish) return;

@@ -79,14 +79,14 @@ struct HostStats {
     long cycles = 0;
     long frames = 0;
     long failed_reads = 0;
-    long lost_blocks = 0;     // blocks the unit numbered but never delivered
-    long quiet_cycles = 0;    // seconds without a frame
-    long silences = 0;        // runs of quiet seconds
+    long lost_blocks = 0;   // blocks the unit numbered but never delivered
+    long quiet_cycles = 0;  // seconds without a frame
+    long silences = 0;      // runs of quiet seconds
     long time_records = 0;
     long fast_records = 0;
     long depth_records = 0;
     long lag_records = 0;
-    int queued_at_end = 0;    // batches the writer could not write
+    int queued_at_end = 0;  // batches the writer could not write
     double first_depth = 0, last_depth = 0;
 };
 
@@ -115,7 +115,7 @@ public:
     double depth() const;      // bottom hole, m
     double bit_depth() const;  // m
     bool line_quiet() const;   // no frame in the last second
-    int trip() const;  // the trip being recorded (a plug-in may have started another)
+    int trip() const;          // the trip being recorded (a plug-in may have started another)
 
 private:
     bool stop_requested(int stop_fd) const;

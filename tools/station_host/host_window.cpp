@@ -40,345 +40,350 @@ std::string fixed2(double v) { return rtl::FormatFloat("0.00", v); }
 
 // The live chart: the trip's time file read back whenever it grew.
 class TripChart {
- public:
-  explicit TripChart(lib::graphics::ChartView* view) : view_(view) {
-    // A quarter of a minute a centimetre: a live trip grows visibly.
-    view_->sheet().set_scale(15.0 / 86400);
-  }
-
-  // True when new records were read.
-  bool refresh(const std::string& file) {
-    std::error_code ec;
-    const auto size = fs::file_size(file, ec);
-    if (ec || size == size_) return false;
-    auto table = std::make_unique<FileStorage>();
-    if (!table->add_file(file, false) && table->get_data_size() == 0) return false;
-    size_ = size;
-    table_ = std::move(table);
-    pos_.clear();
-    pos_.reserve(static_cast<std::size_t>(table_->get_data_size()));
-    for (int i = 0; i < table_->get_data_size(); ++i)
-      pos_.push_back(lib::unix_to_datetime(table_->get_record(i)->time.get_value()));
-    if (columns_.empty()) build();
-    view_->data_changed();
-    return true;
-  }
-
-  int records() const { return table_ ? table_->get_data_size() : 0; }
-
- private:
-  void bind(GraphicsColumn& column) {
-    column.get_param_index = [this](const std::string& name) {
-      const int n = table_->get_params_count();
-      if (name == kBottom) return n;
-      if (name == kBit) return n + 1;
-      return table_->get_param_index(name);
-    };
-    column.get_points_count = [this](int) { return table_->get_data_size(); };
-    column.get_point_pos = [this](int, int i) { return pos_[static_cast<std::size_t>(i)]; };
-    column.get_point_value = [this](int d, int i) -> double {
-      const FileStorageItem* r = table_->get_record(i);
-      const int n = table_->get_params_count();
-      if (d == n) return r->depth_z;
-      if (d == n + 1) return r->depth_cur;
-      if (d < 0 || static_cast<std::size_t>(d) >= r->values.size()) return 0;
-      return r->values[static_cast<std::size_t>(d)];
-    };
-  }
-
-  // The depths first, then the recorded parameters three to a column.
-  void build() {
-    const ui::TColor colours[] = {ui::clBlue, ui::clRed, ui::clGreen};
-    lib::graphics::Planshet& sheet = view_->sheet();
-    double deepest = 0;
-    for (int i = 0; i < table_->get_data_size(); ++i) deepest = std::max(deepest, double(table_->get_record(i)->depth_z));
-    const double bottom = std::ceil((deepest + 1) / 10) * 10;
-    auto depths = std::make_shared<GraphicsColumn>(&sheet, "Глубина");
-    bind(*depths);
-    depths->add_curve("Забой", kBottom, std::max(0.0, bottom - 20), bottom, ui::clRed, 2);
-    depths->add_curve("Долото", kBit, std::max(0.0, bottom - 20), bottom, ui::clBlue, 1);
-    sheet.add_column(depths);
-    columns_.push_back(depths);
-    const int n = std::min(table_->get_params_count(), 9);
-    for (int first = 0; first < n; first += 3) {
-      const FileStorageParam* p0 = table_->get_param(first);
-      auto column = std::make_shared<GraphicsColumn>(&sheet, p0->name.c_str());
-      bind(*column);
-      for (int k = first; k < std::min(n, first + 3); ++k) {
-        const FileStorageParam* p = table_->get_param(k);
-        const double left = p->lower_bound, right = p->upper_bound > p->lower_bound ? p->upper_bound : left + 1;
-        column->add_curve(p->name, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
-      }
-      sheet.add_column(column);
-      columns_.push_back(column);
+public:
+    explicit TripChart(lib::graphics::ChartView* view) : view_(view) {
+        // A quarter of a minute a centimetre: a live trip grows visibly.
+        view_->sheet().set_scale(15.0 / 86400);
     }
-  }
 
-  lib::graphics::ChartView* view_;
-  std::unique_ptr<FileStorage> table_;
-  std::vector<double> pos_;
-  std::vector<std::shared_ptr<GraphicsColumn>> columns_;
-  std::uintmax_t size_ = static_cast<std::uintmax_t>(-1);
+    // True when new records were read.
+    bool refresh(const std::string& file) {
+        std::error_code ec;
+        const auto size = fs::file_size(file, ec);
+        if (ec || size == size_) return false;
+        auto table = std::make_unique<FileStorage>();
+        if (!table->add_file(file, false) && table->get_data_size() == 0) return false;
+        size_ = size;
+        table_ = std::move(table);
+        pos_.clear();
+        pos_.reserve(static_cast<std::size_t>(table_->get_data_size()));
+        for (int i = 0; i < table_->get_data_size(); ++i)
+            pos_.push_back(lib::unix_to_datetime(table_->get_record(i)->time.get_value()));
+        if (columns_.empty()) build();
+        view_->data_changed();
+        return true;
+    }
+
+    int records() const { return table_ ? table_->get_data_size() : 0; }
+
+private:
+    void bind(GraphicsColumn& column) {
+        column.get_param_index = [this](const std::string& name) {
+            const int n = table_->get_params_count();
+            if (name == kBottom) return n;
+            if (name == kBit) return n + 1;
+            return table_->get_param_index(name);
+        };
+        column.get_points_count = [this](int) { return table_->get_data_size(); };
+        column.get_point_pos = [this](int, int i) { return pos_[static_cast<std::size_t>(i)]; };
+        column.get_point_value = [this](int d, int i) -> double {
+            const FileStorageItem* r = table_->get_record(i);
+            const int n = table_->get_params_count();
+            if (d == n) return r->depth_z;
+            if (d == n + 1) return r->depth_cur;
+            if (d < 0 || static_cast<std::size_t>(d) >= r->values.size()) return 0;
+            return r->values[static_cast<std::size_t>(d)];
+        };
+    }
+
+    // The depths first, then the recorded parameters three to a column.
+    void build() {
+        const ui::TColor colours[] = {ui::clBlue, ui::clRed, ui::clGreen};
+        lib::graphics::Planshet& sheet = view_->sheet();
+        double deepest = 0;
+        for (int i = 0; i < table_->get_data_size(); ++i)
+            deepest = std::max(deepest, double(table_->get_record(i)->depth_z));
+        const double bottom = std::ceil((deepest + 1) / 10) * 10;
+        auto depths = std::make_shared<GraphicsColumn>(&sheet, "Глубина");
+        bind(*depths);
+        depths->add_curve("Забой", kBottom, std::max(0.0, bottom - 20), bottom, ui::clRed, 2);
+        depths->add_curve("Долото", kBit, std::max(0.0, bottom - 20), bottom, ui::clBlue, 1);
+        sheet.add_column(depths);
+        columns_.push_back(depths);
+        const int n = std::min(table_->get_params_count(), 9);
+        for (int first = 0; first < n; first += 3) {
+            const FileStorageParam* p0 = table_->get_param(first);
+            auto column = std::make_shared<GraphicsColumn>(&sheet, p0->name.c_str());
+            bind(*column);
+            for (int k = first; k < std::min(n, first + 3); ++k) {
+                const FileStorageParam* p = table_->get_param(k);
+                const double left = p->lower_bound, right = p->upper_bound > p->lower_bound ? p->upper_bound : left + 1;
+                column->add_curve(p->name, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
+            }
+            sheet.add_column(column);
+            columns_.push_back(column);
+        }
+    }
+
+    lib::graphics::ChartView* view_;
+    std::unique_ptr<FileStorage> table_;
+    std::vector<double> pos_;
+    std::vector<std::shared_ptr<GraphicsColumn>> columns_;
+    std::uintmax_t size_ = static_cast<std::uintmax_t>(-1);
 };
 
 enum class Ask { nothing, start, resume, quit };
 
 class HostWindow {
- public:
-  HostWindow(const HostOptions& options, int stop_write) : options_(options), stop_write_(stop_write) {
-    form_ = ui::Application().CreateForm<ui::TForm>();
-    form_->SetName("HostWindow");
-    form_->SetBounds(40, 40, 1024, 720);
-    form_->SetPosition(ui::poScreenCenter);
+public:
+    HostWindow(const HostOptions& options, int stop_write) : options_(options), stop_write_(stop_write) {
+        form_ = ui::Application().CreateForm<ui::TForm>();
+        form_->SetName("HostWindow");
+        form_->SetBounds(40, 40, 1024, 720);
+        form_->SetPosition(ui::poScreenCenter);
 
-    menu_ = new ui::TMainMenu(form_);
-    auto* rec = item(menu_->Items(), "Запись");
-    start_ = item(rec, "Начать новый рейс", [this] { ask(Ask::start); });
-    resume_ = item(rec, "Продолжить рейс", [this] { ask(Ask::resume); });
-    stop_ = item(rec, "Остановить запись", [this] { request_stop(); });
-    item(rec, "-");
-    item(rec, "Выход", [this] { form_->Close(); });
-    options_menu_ = item(menu_->Items(), "Настройки");
-    form_->SetMenu(menu_);
+        menu_ = new ui::TMainMenu(form_);
+        auto* rec = item(menu_->Items(), "Запись");
+        start_ = item(rec, "Начать новый рейс", [this] { ask(Ask::start); });
+        resume_ = item(rec, "Продолжить рейс", [this] { ask(Ask::resume); });
+        stop_ = item(rec, "Остановить запись", [this] { request_stop(); });
+        item(rec, "-");
+        item(rec, "Выход", [this] { form_->Close(); });
+        options_menu_ = item(menu_->Items(), "Настройки");
+        form_->SetMenu(menu_);
 
-    status_ = new ui::TPaintBox(form_);
-    status_->SetParent(form_);
-    status_->SetAlign(ui::alBottom);
-    status_->SetHeight(22);
-    status_->OnPaint = [this](ui::TObject*) { paint_status(); };
+        status_ = new ui::TPaintBox(form_);
+        status_->SetParent(form_);
+        status_->SetAlign(ui::alBottom);
+        status_->SetHeight(22);
+        status_->OnPaint = [this](ui::TObject*) { paint_status(); };
 
-    pages_ = new ui::TPageControl(form_);
-    pages_->SetParent(form_);
-    pages_->SetAlign(ui::alClient);
-    chart_page_ = new ui::TTabSheet(form_);
-    chart_page_->SetPageControl(pages_);
-    chart_page_->SetCaption("Диаграмма");
-    view_ = new lib::graphics::ChartView(form_);
-    view_->SetName("Chart");
-    view_->SetParent(chart_page_);
-    view_->SetAlign(ui::alClient);
-    pages_->OnChange = [this](ui::TObject*) {
-      if (host_ && pages_->ActivePage() != chart_page_)
-        host_->system()->get_plugin_manager().show_pages(pages_->ActivePage());
-    };
+        pages_ = new ui::TPageControl(form_);
+        pages_->SetParent(form_);
+        pages_->SetAlign(ui::alClient);
+        chart_page_ = new ui::TTabSheet(form_);
+        chart_page_->SetPageControl(pages_);
+        chart_page_->SetCaption("Диаграмма");
+        view_ = new lib::graphics::ChartView(form_);
+        view_->SetName("Chart");
+        view_->SetParent(chart_page_);
+        view_->SetAlign(ui::alClient);
+        pages_->OnChange = [this](ui::TObject*) {
+            if (host_ && pages_->ActivePage() != chart_page_)
+                host_->system()->get_plugin_manager().show_pages(pages_->ActivePage());
+        };
 
-    timer_ = new ui::TTimer(form_);
-    timer_->SetInterval(1000);
-    timer_->OnTimer = [this](ui::TObject*) { tick(); };
+        timer_ = new ui::TTimer(form_);
+        timer_->SetInterval(1000);
+        timer_->OnTimer = [this](ui::TObject*) { tick(); };
 
-    form_->OnClose = [this](ui::TObject*, ui::TCloseAction&) {
-      // As SIGTERM: the recording stops cleanly, then the program ends.
-      ask(Ask::quit);
-      request_stop();
-    };
-    update_caption();
-    form_->Show();
-  }
-
-  ~HostWindow() { delete form_; }
-
-  // The last run was stopped from the menu (not by a signal or its time).
-  bool take_menu_stop() {
-    const bool s = menu_stop_;
-    menu_stop_ = false;
-    return s;
-  }
-
-  Ask take_ask() {
-    const Ask a = ask_;
-    ask_ = Ask::nothing;
-    return a;
-  }
-  bool quitting() const { return quitting_; }
-
-  // The run began: the plug-ins' menu items, pages and areas join.
-  void attach(Host& host) {
-    host_ = &host;
-    reg::RegPluginManager& plugins = host.system()->get_plugin_manager();
-    {
-      lib::Locker hold(sys_lock_obj());
-      // A plug-in that asks for its page gets it brought forward.
-      plugins.show_page_callback = [this](ui::TTabSheet* sheet) {
-        if (sheet) pages_->SetActivePage(sheet);
-      };
-      plugins.fill_opts_menu(options_menu_);
-      plugins.fill_to_tab_control(pages_);
-      plugins.correct_interface();
-      plugins.before_show();
+        form_->OnClose = [this](ui::TObject*, ui::TCloseAction&) {
+            // As SIGTERM: the recording stops cleanly, then the program ends.
+            ask(Ask::quit);
+            request_stop();
+        };
+        update_caption();
+        form_->Show();
     }
-    chart_ = std::make_unique<TripChart>(view_);
-    recording_ = true;
-    update_caption();
-    tick();
-  }
 
-  // The run ended (the plug-ins are gone): their items and pages go too.
-  void detach() {
-    if (host_) tick();
-    if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
-    host_ = nullptr;
-    recording_ = false;
-    while (options_menu_->Count() > 0) delete options_menu_->Items(options_menu_->Count() - 1);
-    for (int i = pages_->PageCount() - 1; i >= 0; --i)
-      if (pages_->Pages(i) != chart_page_) delete pages_->Pages(i);
-    pages_->SetActivePage(chart_page_);
-    update_caption();
-    status_->Invalidate();
-  }
+    ~HostWindow() { delete form_; }
 
-  void set_trip(int trip) { options_.trip = trip; }
-  int trip() const { return options_.trip; }
-
- private:
-  ui::TMenuItem* item(ui::TMenuItem* parent, const char* caption, std::function<void()> fn = {}) {
-    auto* i = new ui::TMenuItem(form_);
-    i->SetCaption(caption);
-    if (fn) i->OnClick = [fn](ui::TObject*) { fn(); };
-    parent->Add(i);
-    return i;
-  }
-
-  void ask(Ask a) {
-    if (a == Ask::quit) quitting_ = true;
-    if (ask_ != Ask::quit) ask_ = a;
-  }
-
-  void request_stop() {
-    if (!recording_) return;
-    if (!quitting_) menu_stop_ = true;
-    const char c = 1;
-    [[maybe_unused]] auto n = ::write(stop_write_, &c, 1);
-  }
-
-  void update_caption() {
-    form_->SetCaption("Станция — рейс " + std::to_string(options_.trip) + (recording_ ? "" : " (запись остановлена)"));
-    start_->SetEnabled(!recording_);
-    resume_->SetEnabled(!recording_);
-    stop_->SetEnabled(recording_);
-  }
-
-  void tick() {
-    if (host_ && chart_) chart_->refresh(host_->time_file_name());
-    status_->Invalidate();
-  }
-
-  void paint_status() {
-    ui::TCanvas& c = status_->Canvas();
-    const ui::TRect r = status_->ClientRect();
-    c.Brush().SetColor(ui::clBtnFace);
-    c.FillRect(r);
-    std::string text = "Рейс " + std::to_string(options_.trip);
-    if (host_) {
-      text += "   Забой " + fixed2(host_->depth()) + " м   Долото " + fixed2(host_->bit_depth()) + " м   Записей " +
-              std::to_string(host_->stats().time_records) + "   Линия: " +
-              (host_->stats().frames == 0 ? "ждём данных" : host_->line_quiet() ? "нет данных" : "данные идут");
-    } else {
-      text += "   запись остановлена";
+    // The last run was stopped from the menu (not by a signal or its time).
+    bool take_menu_stop() {
+        const bool s = menu_stop_;
+        menu_stop_ = false;
+        return s;
     }
-    c.Brush().SetStyle(ui::bsClear);
-    c.Font().SetColor(ui::clBtnText);
-    c.TextOut(r.Left + 6, r.Top + 4, text);
-    if (host_) {
-      // The plug-ins' areas at the right end.
-      reg::RegPluginManager& plugins = host_->system()->get_plugin_manager();
-      const int width = plugins.paint_status_bar(r, &c, true);
-      if (width > 0) plugins.paint_status_bar(ui::Rect(r.Right - width - 2, r.Top + 1, r.Right - 2, r.Bottom - 1), &c, false);
-    }
-  }
 
-  HostOptions options_;
-  int stop_write_;
-  ui::TForm* form_ = nullptr;
-  ui::TMainMenu* menu_ = nullptr;
-  ui::TMenuItem* options_menu_ = nullptr;
-  ui::TMenuItem* start_ = nullptr;
-  ui::TMenuItem* resume_ = nullptr;
-  ui::TMenuItem* stop_ = nullptr;
-  ui::TPaintBox* status_ = nullptr;
-  ui::TPageControl* pages_ = nullptr;
-  ui::TTabSheet* chart_page_ = nullptr;
-  lib::graphics::ChartView* view_ = nullptr;
-  ui::TTimer* timer_ = nullptr;
-  std::unique_ptr<TripChart> chart_;
-  Host* host_ = nullptr;
-  bool recording_ = false;
-  bool quitting_ = false;
-  bool menu_stop_ = false;
-  Ask ask_ = Ask::nothing;
+    Ask take_ask() {
+        const Ask a = ask_;
+        ask_ = Ask::nothing;
+        return a;
+    }
+    bool quitting() const { return quitting_; }
+
+    // The run began: the plug-ins' menu items, pages and areas join.
+    void attach(Host& host) {
+        host_ = &host;
+        reg::RegPluginManager& plugins = host.system()->get_plugin_manager();
+        {
+            lib::Locker hold(sys_lock_obj());
+            // A plug-in that asks for its page gets it brought forward.
+            plugins.show_page_callback = [this](ui::TTabSheet* sheet) {
+                if (sheet) pages_->SetActivePage(sheet);
+            };
+            plugins.fill_opts_menu(options_menu_);
+            plugins.fill_to_tab_control(pages_);
+            plugins.correct_interface();
+            plugins.before_show();
+        }
+        chart_ = std::make_unique<TripChart>(view_);
+        recording_ = true;
+        update_caption();
+        tick();
+    }
+
+    // The run ended (the plug-ins are gone): their items and pages go too.
+    void detach() {
+        if (host_) tick();
+        if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
+        host_ = nullptr;
+        recording_ = false;
+        while (options_menu_->Count() > 0) delete options_menu_->Items(options_menu_->Count() - 1);
+        for (int i = pages_->PageCount() - 1; i >= 0; --i)
+            if (pages_->Pages(i) != chart_page_) delete pages_->Pages(i);
+        pages_->SetActivePage(chart_page_);
+        update_caption();
+        status_->Invalidate();
+    }
+
+    void set_trip(int trip) { options_.trip = trip; }
+    int trip() const { return options_.trip; }
+
+private:
+    ui::TMenuItem* item(ui::TMenuItem* parent, const char* caption, std::function<void()> fn = {}) {
+        auto* i = new ui::TMenuItem(form_);
+        i->SetCaption(caption);
+        if (fn) i->OnClick = [fn](ui::TObject*) { fn(); };
+        parent->Add(i);
+        return i;
+    }
+
+    void ask(Ask a) {
+        if (a == Ask::quit) quitting_ = true;
+        if (ask_ != Ask::quit) ask_ = a;
+    }
+
+    void request_stop() {
+        if (!recording_) return;
+        if (!quitting_) menu_stop_ = true;
+        const char c = 1;
+        [[maybe_unused]] auto n = ::write(stop_write_, &c, 1);
+    }
+
+    void update_caption() {
+        form_->SetCaption("Станция — рейс " + std::to_string(options_.trip) +
+                          (recording_ ? "" : " (запись остановлена)"));
+        start_->SetEnabled(!recording_);
+        resume_->SetEnabled(!recording_);
+        stop_->SetEnabled(recording_);
+    }
+
+    void tick() {
+        if (host_ && chart_) chart_->refresh(host_->time_file_name());
+        status_->Invalidate();
+    }
+
+    void paint_status() {
+        ui::TCanvas& c = status_->Canvas();
+        const ui::TRect r = status_->ClientRect();
+        c.Brush().SetColor(ui::clBtnFace);
+        c.FillRect(r);
+        std::string text = "Рейс " + std::to_string(options_.trip);
+        if (host_) {
+            text += "   Забой " + fixed2(host_->depth()) + " м   Долото " + fixed2(host_->bit_depth()) +
+                    " м   Записей " + std::to_string(host_->stats().time_records) + "   Линия: " +
+                    (host_->stats().frames == 0 ? "ждём данных"
+                     : host_->line_quiet()      ? "нет данных"
+                                                : "данные идут");
+        } else {
+            text += "   запись остановлена";
+        }
+        c.Brush().SetStyle(ui::bsClear);
+        c.Font().SetColor(ui::clBtnText);
+        c.TextOut(r.Left + 6, r.Top + 4, text);
+        if (host_) {
+            // The plug-ins' areas at the right end.
+            reg::RegPluginManager& plugins = host_->system()->get_plugin_manager();
+            const int width = plugins.paint_status_bar(r, &c, true);
+            if (width > 0)
+                plugins.paint_status_bar(ui::Rect(r.Right - width - 2, r.Top + 1, r.Right - 2, r.Bottom - 1), &c,
+                                         false);
+        }
+    }
+
+    HostOptions options_;
+    int stop_write_;
+    ui::TForm* form_ = nullptr;
+    ui::TMainMenu* menu_ = nullptr;
+    ui::TMenuItem* options_menu_ = nullptr;
+    ui::TMenuItem* start_ = nullptr;
+    ui::TMenuItem* resume_ = nullptr;
+    ui::TMenuItem* stop_ = nullptr;
+    ui::TPaintBox* status_ = nullptr;
+    ui::TPageControl* pages_ = nullptr;
+    ui::TTabSheet* chart_page_ = nullptr;
+    lib::graphics::ChartView* view_ = nullptr;
+    ui::TTimer* timer_ = nullptr;
+    std::unique_ptr<TripChart> chart_;
+    Host* host_ = nullptr;
+    bool recording_ = false;
+    bool quitting_ = false;
+    bool menu_stop_ = false;
+    Ask ask_ = Ask::nothing;
 };
 
 void drain(int fd) {
-  char buf[64];
-  while (::read(fd, buf, sizeof buf) > 0) {
-  }
+    char buf[64];
+    while (::read(fd, buf, sizeof buf) > 0) {}
 }
 
 bool readable(int fd) {
-  // A byte waits: the pipe is non-blocking, so peek by reading one and
-  // remember it.
-  char c;
-  return ::read(fd, &c, 1) == 1;
+    // A byte waits: the pipe is non-blocking, so peek by reading one and
+    // remember it.
+    char c;
+    return ::read(fd, &c, 1) == 1;
 }
 
 }  // namespace
 
 int run_with_window(const HostOptions& options, int stop_read, int stop_write, const Host::Out& progress,
                     const Host::Out& errors) {
-  try {
-    ui::start_screen_display();
-  } catch (const std::exception& e) {
-    errors(std::string("station_host: --window: ") + e.what());
-    return 1;
-  }
-  ui::Application().SetTitle("Станция");
-  std::string last_error;
-  const Host::Out keep_error = [&](const std::string& s) {
-    last_error = s;
-    errors(s);
-  };
-  auto window = std::make_unique<HostWindow>(options, stop_write);
-  HostOptions run_options = options;
-  int status = 0;
-  bool first = true;
-  for (;;) {
-    {
-      Host host(run_options, progress, keep_error);
-      host.on_started = [&](Host& h) { window->attach(h); };
-      host.on_turn = [] { ui::Application().ProcessMessages(); };
-      status = host.run(stop_read);
-      window->detach();
+    try {
+        ui::start_screen_display();
+    } catch (const std::exception& e) {
+        errors(std::string("station_host: --window: ") + e.what());
+        return 1;
     }
-    drain(stop_read);
-    if (status == 1 && first) break;  // nothing could start: as without a window
-    first = false;
-    if (status == 1) ui::MessageBox(last_error, "Станция", ui::MB_OK | ui::MB_ICONERROR);
-    if (window->quitting() || !window->take_menu_stop()) break;
-    // Stopped from the menu: the window stays until the operator records
-    // again or closes it; a signal still ends the program.
-    Ask next = Ask::nothing;
-    bool signalled = false;
-    ui::main_queue().run_until(
-        [&] {
-          ui::Application().ProcessMessages();
-          next = window->take_ask();
-          signalled = readable(stop_read);
-          return next != Ask::nothing || signalled || window->quitting();
-        },
-        -1);
-    if (signalled || window->quitting() || next == Ask::quit) break;
-    if (next == Ask::start) {
-      window->set_trip(window->trip() + 1);
-      run_options.trip = window->trip();
-      run_options.continue_trip = false;
-    } else {
-      run_options.continue_trip = true;
+    ui::Application().SetTitle("Станция");
+    std::string last_error;
+    const Host::Out keep_error = [&](const std::string& s) {
+        last_error = s;
+        errors(s);
+    };
+    auto window = std::make_unique<HostWindow>(options, stop_write);
+    HostOptions run_options = options;
+    int status = 0;
+    bool first = true;
+    for (;;) {
+        {
+            Host host(run_options, progress, keep_error);
+            host.on_started = [&](Host& h) { window->attach(h); };
+            host.on_turn = [] { ui::Application().ProcessMessages(); };
+            status = host.run(stop_read);
+            window->detach();
+        }
+        drain(stop_read);
+        if (status == 1 && first) break;  // nothing could start: as without a window
+        first = false;
+        if (status == 1) ui::MessageBox(last_error, "Станция", ui::MB_OK | ui::MB_ICONERROR);
+        if (window->quitting() || !window->take_menu_stop()) break;
+        // Stopped from the menu: the window stays until the operator records
+        // again or closes it; a signal still ends the program.
+        Ask next = Ask::nothing;
+        bool signalled = false;
+        ui::main_queue().run_until(
+            [&] {
+                ui::Application().ProcessMessages();
+                next = window->take_ask();
+                signalled = readable(stop_read);
+                return next != Ask::nothing || signalled || window->quitting();
+            },
+            -1);
+        if (signalled || window->quitting() || next == Ask::quit) break;
+        if (next == Ask::start) {
+            window->set_trip(window->trip() + 1);
+            run_options.trip = window->trip();
+            run_options.continue_trip = false;
+        } else {
+            run_options.continue_trip = true;
+        }
+        run_options.start_depth = -1;  // the depths as the last run kept them
     }
-    run_options.start_depth = -1;  // the depths as the last run kept them
-  }
-  window.reset();
-  ui::Application().FreeReleasedForms();
-  ui::stop_screen_display();
-  return status;
+    window.reset();
+    ui::Application().FreeReleasedForms();
+    ui::stop_screen_display();
+    return status;
 }
 
 }  // namespace station_host

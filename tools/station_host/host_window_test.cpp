@@ -39,91 +39,92 @@ const char* const rig =
 using Child = station_host::testing::ChildProgram;
 
 struct Geometry {
-  int x = 0, y = 0, width = 0, height = 0;
+    int x = 0, y = 0, width = 0, height = 0;
 };
 
 bool geometry_of(const std::string& id, Geometry& g) {
-  std::string out;
-  if (run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out) != 0) return false;
-  auto value = [&](const char* key) {
-    const auto at = out.find(std::string(key) + "=");
-    return at == std::string::npos ? -1 : std::stoi(out.substr(at + std::string(key).size() + 1));
-  };
-  g = {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
-  return g.width > 0 && g.height > 0;
+    std::string out;
+    if (run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out) != 0) return false;
+    auto value = [&](const char* key) {
+        const auto at = out.find(std::string(key) + "=");
+        return at == std::string::npos ? -1 : std::stoi(out.substr(at + std::string(key).size() + 1));
+    };
+    g = {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    return g.width > 0 && g.height > 0;
 }
 
 // Pixels of the chart's curve colours (blue, red, green) in the window.
 int curve_ink(const Geometry& g, const std::string& png) {
-  ui::testing::ScreenGrab grab;
-  std::string why;
-  EXPECT_TRUE(ui::testing::grab_screen(grab, &why)) << why;
-  if (grab.width == 0) return 0;
-  ui::TBitmap shot(g.width, g.height);
-  int n = 0;
-  for (int y = 0; y < g.height; ++y)
-    for (int x = 0; x < g.width; ++x) {
-      const auto c = static_cast<ui::TColor>(grab.color_at(g.x + x, g.y + y));
-      shot.Canvas().SetPixel(x, y, c);
-      n += c == ui::clBlue || c == ui::clRed || c == ui::clGreen;
-    }
-  const fs::path out = fs::path(STATION_BINARY_DIR) / "test_output" / "screen";
-  fs::create_directories(out);
-  shot.SaveToFile((out / png).string());
-  return n;
+    ui::testing::ScreenGrab grab;
+    std::string why;
+    EXPECT_TRUE(ui::testing::grab_screen(grab, &why)) << why;
+    if (grab.width == 0) return 0;
+    ui::TBitmap shot(g.width, g.height);
+    int n = 0;
+    for (int y = 0; y < g.height; ++y)
+        for (int x = 0; x < g.width; ++x) {
+            const auto c = static_cast<ui::TColor>(grab.color_at(g.x + x, g.y + y));
+            shot.Canvas().SetPixel(x, y, c);
+            n += c == ui::clBlue || c == ui::clRed || c == ui::clGreen;
+        }
+    const fs::path out = fs::path(STATION_BINARY_DIR) / "test_output" / "screen";
+    fs::create_directories(out);
+    shot.SaveToFile((out / png).string());
+    return n;
 }
 
 TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
-  ui::testing::VirtualScreen screen;
-  VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
-  // The child's sanitizer knows GTK's own process-lifetime allocations.
-  ::setenv("LSAN_OPTIONS",
-           (std::string("suppressions=") + STATION_SOURCE_DIR + "/platform/ui/testdata/lsan.supp:print_suppressions=0")
-               .c_str(),
-           1);
-  os::testing::TempDir dir;
-  const std::string script = dir / "rig.txt", well = dir / "well";
-  std::ofstream(script) << rig;
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+    // The child's sanitizer knows GTK's own process-lifetime allocations.
+    ::setenv(
+        "LSAN_OPTIONS",
+        (std::string("suppressions=") + STATION_SOURCE_DIR + "/platform/ui/testdata/lsan.supp:print_suppressions=0")
+            .c_str(),
+        1);
+    os::testing::TempDir dir;
+    const std::string script = dir / "rig.txt", well = dir / "well";
+    std::ofstream(script) << rig;
 
-  Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "80", "--pty"});
-  const std::string line = sim.line_starting("line: ", 5000);
-  ASSERT_FALSE(line.empty());
-  Child host(bin + "station_host", {"--port", line.substr(6), "--well", well, "--trip", "7", "--seconds", "60",
-                                    "--time-step", "1", "--depth", "1000", "--window"});
+    Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "80", "--pty"});
+    const std::string line = sim.line_starting("line: ", 5000);
+    ASSERT_FALSE(line.empty());
+    Child host(bin + "station_host", {"--port", line.substr(6), "--well", well, "--trip", "7", "--seconds", "60",
+                                      "--time-step", "1", "--depth", "1000", "--window"});
 
-  std::string out;
-  ASSERT_EQ(run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "рейс 7"}, &out, 20000), 0)
-      << "no window: " << ::testing::PrintToString(host.lines());
-  const std::string id = out.substr(0, out.find('\n'));
-  Geometry g;
-  ASSERT_TRUE(geometry_of(id, g));
+    std::string out;
+    ASSERT_EQ(run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "рейс 7"}, &out, 20000), 0)
+        << "no window: " << ::testing::PrintToString(host.lines());
+    const std::string id = out.substr(0, out.find('\n'));
+    Geometry g;
+    ASSERT_TRUE(geometry_of(id, g));
 
-  std::this_thread::sleep_for(std::chrono::seconds(4));
-  const int early = curve_ink(g, "host_window_early.png");
-  std::this_thread::sleep_for(std::chrono::seconds(4));
-  const int later = curve_ink(g, "host_window_later.png");
-  EXPECT_GT(early, 0) << "no curves on the chart page";
-  EXPECT_GT(later, early) << "the curves did not grow";
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    const int early = curve_ink(g, "host_window_early.png");
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    const int later = curve_ink(g, "host_window_later.png");
+    EXPECT_GT(early, 0) << "no curves on the chart page";
+    EXPECT_GT(later, early) << "the curves did not grow";
 
-  // The window goes: the recording stops cleanly and the program ends.
-  ASSERT_EQ(run_tool({"xdotool", "windowclose", id}), 0);
-  const auto code = host.finish(false);
-  ASSERT_TRUE(code);
-  EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
-  std::string summary;
-  for (const auto& l : host.lines())
-    if (l.rfind("summary: ", 0) == 0) summary = l;
-  EXPECT_FALSE(summary.empty()) << ::testing::PrintToString(host.lines());
+    // The window goes: the recording stops cleanly and the program ends.
+    ASSERT_EQ(run_tool({"xdotool", "windowclose", id}), 0);
+    const auto code = host.finish(false);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
+    std::string summary;
+    for (const auto& l : host.lines())
+        if (l.rfind("summary: ", 0) == 0) summary = l;
+    EXPECT_FALSE(summary.empty()) << ::testing::PrintToString(host.lines());
 
-  const auto files = read_trip_files(well, 7);
-  ASSERT_GE(files.size(), 1u);
-  const TripFile& time = files[0];
-  EXPECT_TRUE(time.exists);
-  EXPECT_TRUE(time.has_end) << time.path;
-  EXPECT_TRUE(time.warnings.empty()) << ::testing::PrintToString(time.warnings);
-  EXPECT_GE(time.records, 6);
-  EXPECT_NE(summary.find(" " + std::to_string(time.records) + " time"), std::string::npos)
-      << summary << " / " << time.records << " records in the file";
+    const auto files = read_trip_files(well, 7);
+    ASSERT_GE(files.size(), 1u);
+    const TripFile& time = files[0];
+    EXPECT_TRUE(time.exists);
+    EXPECT_TRUE(time.has_end) << time.path;
+    EXPECT_TRUE(time.warnings.empty()) << ::testing::PrintToString(time.warnings);
+    EXPECT_GE(time.records, 6);
+    EXPECT_NE(summary.find(" " + std::to_string(time.records) + " time"), std::string::npos)
+        << summary << " / " << time.records << " records in the file";
 }
 
 }  // namespace
@@ -133,22 +134,22 @@ namespace station_host {
 namespace {
 
 TEST(StationHostWindow, WithoutADesktopItSaysSoAndWritesNothing) {
-  const char* d = std::getenv("DISPLAY");
-  const char* wl = std::getenv("WAYLAND_DISPLAY");
-  const std::string saved = d ? d : "", saved_wl = wl ? wl : "";
-  ::unsetenv("DISPLAY");
-  ::unsetenv("WAYLAND_DISPLAY");
-  os::testing::TempDir dir;
-  Child host(bin + "station_host", {"--port", dir / "no-such-port", "--well", dir / "well", "--window"});
-  const auto code = host.finish(false);
-  if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
-  if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
-  ASSERT_TRUE(code);
-  EXPECT_NE(*code, 0);
-  const auto lines = host.lines();
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find("DISPLAY"), std::string::npos) << lines.back();
-  EXPECT_FALSE(fs::exists(dir / "well")) << "a program without its window wrote its files";
+    const char* d = std::getenv("DISPLAY");
+    const char* wl = std::getenv("WAYLAND_DISPLAY");
+    const std::string saved = d ? d : "", saved_wl = wl ? wl : "";
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    os::testing::TempDir dir;
+    Child host(bin + "station_host", {"--port", dir / "no-such-port", "--well", dir / "well", "--window"});
+    const auto code = host.finish(false);
+    if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
+    if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
+    ASSERT_TRUE(code);
+    EXPECT_NE(*code, 0);
+    const auto lines = host.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("DISPLAY"), std::string::npos) << lines.back();
+    EXPECT_FALSE(fs::exists(dir / "well")) << "a program without its window wrote its files";
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST(DepthPulses, TheCalibrationAtTheBlockElseTheConfiguredCoefficientReportedOn
     // configured one only when the table is not always used.
     table.set_counter(0, 1080);  // 27-18 m: 120 pulses per metre
     table.set_counter(1, 1080);
-    table.set_counter(2, 900);   // 9-0 m: 100
+    table.set_counter(2, 900);  // 9-0 m: 100
     EXPECT_NEAR(pulses.at(table, 4.5, 150), 100, 1e-3);
     EXPECT_NEAR(pulses.at(table, 22.5, 150), 120, 1e-3);
     table.mode = 0;

@@ -21,11 +21,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/ui/testdata/lsan_options.h"
 #include "tools/common/args.h"
 #include "tools/station_host/host.h"
 #include "tools/station_host/host_window.h"
 #include "tools/station_host/trip_requests.h"
-#include "platform/ui/testdata/lsan_options.h"
 
 // The plug-ins' windows measure text: fontconfig's process-lifetime caches
 // are not leaks of the station's code (under the sanitizer build).
@@ -65,26 +65,32 @@ const tools::ArgParser args(
     {
         {"port", "PORT", "the unit's line: a serial device or pseudo-terminal, or HOST:PORT (TCP)"},
         {"well", "DIR", "the well folder: the trip's files, \"sys.bin\", the depths (made when missing)"},
-        {"station", "DIR", "the station folder: set-up (\"params.tbl\", \"station.ini\"), \"data\",\n"
-                           "the error log (default: the well folder)"},
+        {"station", "DIR",
+         "the station folder: set-up (\"params.tbl\", \"station.ini\"), \"data\",\n"
+         "the error log (default: the well folder)"},
         {"trip", "N", "the trip number, 0 to 99999999 (default 1)"},
         {"seconds", "S", "how long to record, 0 to 864000 s; 0 until stopped (default 60)"},
         {"time-step", "S", "seconds between time records, 1 to 3600 (default: the configuration's)"},
         {"depth", "M", "bottom-hole and bit depth at the start, 0 to 15000 m (default: as kept)"},
         {"continue", "", "go on with the trip recorded before (reloads \"sys.bin\")"},
-        {"plugins", "DIR", "the plug-ins (*.so) to load (default: \"plugins\" beside this program,\n"
-                           "when there is one; a folder or library others may write is refused)"},
-        {"protocol", "NAME", "read the port with the hub's protocol of that name, one a plug-in\n"
-                             "registered (\"СКЦ\": the cementing-control station); default: the console's"},
-        {"press", "S:CAPTION,...", "play the operator: at second S of the run press the plug-in window\n"
-                                   "button with that caption (several, comma-separated)"},
-        {"window", "", "show the station's main window on the desktop (menu, live chart, plug-in\n"
-                       "pages, status bar); closing it stops the recording as SIGTERM does"},
+        {"plugins", "DIR",
+         "the plug-ins (*.so) to load (default: \"plugins\" beside this program,\n"
+         "when there is one; a folder or library others may write is refused)"},
+        {"protocol", "NAME",
+         "read the port with the hub's protocol of that name, one a plug-in\n"
+         "registered (\"СКЦ\": the cementing-control station); default: the console's"},
+        {"press", "S:CAPTION,...",
+         "play the operator: at second S of the run press the plug-in window\n"
+         "button with that caption (several, comma-separated)"},
+        {"window", "",
+         "show the station's main window on the desktop (menu, live chart, plug-in\n"
+         "pages, status bar); closing it stops the recording as SIGTERM does"},
     },
     {
         {0, "the trip was recorded and closed"},
-        {1, "the trip could not start: the port could not be opened, the well folder could\n"
-            "     not be made, a set-up or plug-in could not be read (the cause on standard error)"},
+        {1,
+         "the trip could not start: the port could not be opened, the well folder could\n"
+         "     not be made, a set-up or plug-in could not be read (the cause on standard error)"},
         {2, "a bad argument: an unknown option, a missing or bad value"},
         {3, "records were left unwritten at the end, or closing the trip failed"},
         {4, "no frame came from the unit at all"},
@@ -96,17 +102,28 @@ int main(int argc, char** argv) {
     station_host::HostOptions o;
     bool window = false;  // the main window on the desktop
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
-        if (name == "port") o.port = value;
-        else if (name == "well") o.well_folder = value;
-        else if (name == "station") o.station_folder = value;
-        else if (name == "plugins") o.plugin_folder = value;
-        else if (name == "trip") o.trip = int(tools::whole_number(name, value, 0, 99999999));
-        else if (name == "seconds") o.duration_s = tools::real_number(name, value, 0, 864000);
-        else if (name == "time-step") o.time_step = int(tools::whole_number(name, value, 1, 3600));
-        else if (name == "depth") o.start_depth = tools::real_number(name, value, 0, 15000);
-        else if (name == "continue") o.continue_trip = true;
-        else if (name == "window") window = true;
-        else if (name == "protocol") o.protocol = value;
+        if (name == "port")
+            o.port = value;
+        else if (name == "well")
+            o.well_folder = value;
+        else if (name == "station")
+            o.station_folder = value;
+        else if (name == "plugins")
+            o.plugin_folder = value;
+        else if (name == "trip")
+            o.trip = int(tools::whole_number(name, value, 0, 99999999));
+        else if (name == "seconds")
+            o.duration_s = tools::real_number(name, value, 0, 864000);
+        else if (name == "time-step")
+            o.time_step = int(tools::whole_number(name, value, 1, 3600));
+        else if (name == "depth")
+            o.start_depth = tools::real_number(name, value, 0, 15000);
+        else if (name == "continue")
+            o.continue_trip = true;
+        else if (name == "window")
+            window = true;
+        else if (name == "protocol")
+            o.protocol = value;
         else if (name == "press") {
             try {
                 o.presses = station_host::parse_presses(value);
@@ -120,8 +137,7 @@ int main(int argc, char** argv) {
     if (const char* every = std::getenv("STATION_HOST_STATE_SAVE_SECONDS"); every && *every) {
         try {
             o.state_save_s = int(tools::whole_number("STATION_HOST_STATE_SAVE_SECONDS", every, 1, 3600));
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
     if (o.port.empty()) return args.bad_argument("--port is needed");
     if (o.well_folder.empty()) return args.bad_argument("--well is needed");
@@ -141,10 +157,10 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 
     if (window)
-        return station_host::run_with_window(o, stop_pipe[0], stop_pipe[1],
-                                             [](const std::string& s) { say(stdout, s); },
-                                             [](const std::string& s) { say(stderr, s); });
-    station_host::Host host(o, [](const std::string& s) { say(stdout, s); },
-                            [](const std::string& s) { say(stderr, s); });
+        return station_host::run_with_window(
+            o, stop_pipe[0], stop_pipe[1], [](const std::string& s) { say(stdout, s); },
+            [](const std::string& s) { say(stderr, s); });
+    station_host::Host host(
+        o, [](const std::string& s) { say(stdout, s); }, [](const std::string& s) { say(stderr, s); });
     return host.run(stop_pipe[0]);
 }

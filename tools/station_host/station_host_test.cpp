@@ -51,7 +51,7 @@ const char* const steady_rig =
 // What the steady rig's channels read as parameters.
 const std::vector<std::pair<const char*, double>> steady_values = {
     {"вес_на_крюке", 100}, {"давление_на_входе", 12}, {"давление_в_затрубъе", 0.5}, {"момент_ротора", 6.5},
-    {"сумм_газ", 2},       {"метан_абс", 1.5},        {"расход_на_входе", 32},     {"расход_на_выходе", 31},
+    {"сумм_газ", 2},       {"метан_абс", 1.5},        {"расход_на_входе", 32},      {"расход_на_выходе", 31},
     {"ходы_насоса1", 60},  {"ходы_насоса2", 61},
 };
 
@@ -210,8 +210,8 @@ protected:
 };
 
 std::vector<std::string> host_args(const std::string& port, const std::string& well, int seconds) {
-    return {"--port", port, "--well", well, "--trip", "7", "--seconds", std::to_string(seconds),
-            "--time-step", "1", "--depth", "1000"};
+    return {"--port",      port, "--well",  well,  "--trip", "7", "--seconds", std::to_string(seconds),
+            "--time-step", "1",  "--depth", "1000"};
 }
 
 class StationHostLines : public StationHost, public ::testing::WithParamInterface<const char*> {};
@@ -219,8 +219,10 @@ class StationHostLines : public StationHost, public ::testing::WithParamInterfac
 TEST_P(StationHostLines, RecordsTheScenarioTheUnitPlayed) {
     const bool tcp = std::string(GetParam()) == "tcp";
     std::vector<std::string> sim_args = {"--scenario", script, "--period", "200", "--seconds", "30"};
-    if (tcp) sim_args.insert(sim_args.end(), {"--tcp", "0"});
-    else sim_args.push_back("--pty");
+    if (tcp)
+        sim_args.insert(sim_args.end(), {"--tcp", "0"});
+    else
+        sim_args.push_back("--pty");
     SimProcess sim(sim_args);
     ASSERT_FALSE(sim.address().empty());
 
@@ -354,8 +356,8 @@ TEST_F(StationHost, ThePluginsOfTheirFolderSeeTheTripEveryCycleAndAreFreed) {
     std::ofstream(fs::path(well) / "params.tbl", std::ios::trunc).close();
     auto line = devsim::Endpoint::open_pty();
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
-    HostRun failed = run_host({"--port", line->address(), "--well", well, "--seconds", "1",
-                               "--plugins", plugins.string()});
+    HostRun failed =
+        run_host({"--port", line->address(), "--well", well, "--seconds", "1", "--plugins", plugins.string()});
     ::unsetenv("STATION_HOST_PLUGIN_LOG");
     ASSERT_TRUE(failed.code);
     EXPECT_EQ(*failed.code, 1);
@@ -383,8 +385,8 @@ TEST_F(StationHost, PluginsBesideTheDataOrOpenToOthersAreNeverLoaded) {
     for (const bool folder : {true, false}) {
         fs::permissions(beside, fs::perms(folder ? 0777 : 0755));
         fs::permissions(beside / "recorder.so", fs::perms(folder ? 0755 : 0775));
-        HostRun refused = run_host({"--port", sim.address(), "--well", well, "--seconds", "1", "--plugins",
-                                    beside.string()});
+        HostRun refused =
+            run_host({"--port", sim.address(), "--well", well, "--seconds", "1", "--plugins", beside.string()});
         ASSERT_TRUE(refused.code);
         EXPECT_EQ(*refused.code, 1);
         EXPECT_TRUE(refused.has((folder ? beside : beside / "recorder.so").string() + "' is writable by other users"))
@@ -458,8 +460,8 @@ TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
     EXPECT_GT(reached, 1000.0);
 
     // Trip 8 without --depth starts where trip 7 ended.
-    HostRun next = run_host({"--port", sim.address(), "--well", well, "--trip", "8", "--seconds", "2",
-                             "--time-step", "1"});
+    HostRun next =
+        run_host({"--port", sim.address(), "--well", well, "--trip", "8", "--seconds", "2", "--time-step", "1"});
     ASSERT_TRUE(next.code);
     EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
     auto second = read_trip_files(well, 8);
@@ -483,9 +485,11 @@ TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNothing) {
         {{"--well", well}, 2, "--port is needed"},
         {{"--port", missing, "--well", well, "--trip", "x"}, 2, "bad value 'x' for --trip"},
         {{"--port", missing, "--well", well, "--depth", "15001"}, 2, "bad value '15001' for --depth"},
-        {{"--port", line->address(), "--well", well, "--plugins", dir.path() + "/no-such-folder"}, 1,
+        {{"--port", line->address(), "--well", well, "--plugins", dir.path() + "/no-such-folder"},
+         1,
          "no plug-in folder"},
-        {{"--port", line->address(), "--well", not_a_folder + "/well", "--station", station}, 1,
+        {{"--port", line->address(), "--well", not_a_folder + "/well", "--station", station},
+         1,
          "cannot create the well folder"},
     };
     for (const Case& c : cases) {
@@ -525,8 +529,10 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
             char buffer[4096];
             const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) into[i]->append(buffer, std::size_t(n));
-            else fds[i].fd = -1;
+            if (n > 0)
+                into[i]->append(buffer, std::size_t(n));
+            else
+                fds[i].fd = -1;
         }
     }
     r.code = p.wait(5000);
@@ -616,15 +622,33 @@ TEST_F(StationHost, OddFilesInTheWellAreRefusedAtOnceAndNothingIsWritten) {
         const char* why;
     };
     const std::vector<Case> cases = {
-        {"FIFO settings", [&] { ::mkfifo((w / settings_file).c_str(), 0600); return w / settings_file; }, {},
+        {"FIFO settings",
+         [&] {
+             ::mkfifo((w / settings_file).c_str(), 0600);
+             return w / settings_file;
+         },
+         {},
          "not a regular file"},
-        {"FIFO state", [&] { ::mkfifo((w / "sys.bin").c_str(), 0600); return w / "sys.bin"; }, {"--continue"},
+        {"FIFO state",
+         [&] {
+             ::mkfifo((w / "sys.bin").c_str(), 0600);
+             return w / "sys.bin";
+         },
+         {"--continue"},
          "not a regular file"},
         {"settings on /dev/zero",
-         [&] { fs::create_symlink("/dev/zero", w / settings_file); return w / settings_file; }, {},
+         [&] {
+             fs::create_symlink("/dev/zero", w / settings_file);
+             return w / settings_file;
+         },
+         {},
          "a symbolic link in place of the file"},
         {"planted trip file",
-         [&] { fs::create_symlink(dir.path() + "/outside", w / "0007.realtim"); return w / "0007.realtim"; }, {},
+         [&] {
+             fs::create_symlink(dir.path() + "/outside", w / "0007.realtim");
+             return w / "0007.realtim";
+         },
+         {},
          "a symbolic link in place of the file"},
     };
     for (const Case& c : cases) {
@@ -699,11 +723,12 @@ TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
 TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
     // The block drops 20 m within a fifth of a second: the bottom jumps
     // 100 depth steps, which is no drilling.
-    std::ofstream(script) << "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
-                             "0   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
-                             "3   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
-                             "3.2 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
-                             "100 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n";
+    std::ofstream(script)
+        << "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+           "0   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+           "3   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+           "3.2 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+           "100 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n";
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host(host_args(sim.address(), well, 7));
@@ -734,8 +759,8 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
     ASSERT_GT(reached, 1000.2);
 
     // The same trip goes on from within a second's drilling of the kill.
-    HostRun next = run_host({"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2",
-                             "--time-step", "1", "--continue"});
+    HostRun next = run_host(
+        {"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2", "--time-step", "1", "--continue"});
     ASSERT_TRUE(next.code);
     EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
     const std::size_t at = next.summary.find("; depth ");

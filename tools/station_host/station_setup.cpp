@@ -98,8 +98,9 @@ std::vector<std::string> ensure_default_setup(const std::string& folder) {
         // interval, and always used.
         calc::DepthCalc calibration(depth_calc_section);
         for (int i = 0; i < calibration.size(); ++i)
-            calibration.set_counter(i, int(std::lround(DefaultRig::pulses_per_metre *
-                                                       std::abs(calibration.get_depth1(i) - calibration.get_depth2(i)))));
+            calibration.set_counter(i,
+                                    int(std::lround(DefaultRig::pulses_per_metre *
+                                                    std::abs(calibration.get_depth1(i) - calibration.get_depth2(i)))));
         calibration.mode = 1;
         calibration.lib::IniSerialData::save(&ini);  // the list, then its options
         batch.commit();
@@ -113,8 +114,7 @@ void load_table(const std::string& folder, ParTabl& table) {
     const std::string file = in(folder, params_file);
     if (!fs::exists(file)) throw std::runtime_error("no parameter table '" + file + "'");
     table.load_from(file);
-    if (table.get_items_count() == 0)
-        throw std::runtime_error("the parameter table '" + file + "' holds no parameter");
+    if (table.get_items_count() == 0) throw std::runtime_error("the parameter table '" + file + "' holds no parameter");
 }
 
 Settings load_settings(const std::string& folder) {

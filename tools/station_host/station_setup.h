@@ -46,9 +46,9 @@ const std::vector<DefaultChannel>& default_channels();
 // metre, the hook load of a string in the slips and the record steps are
 // the hub's (its calibration table and configuration, in the same file).
 struct Settings {
-    double adc_reference = 2.5;      // volts at the converter's full scale
-    double annulus_capacity = 25;    // l per metre of annulus, for the lag
-                                     // while the well data has no bore
+    double adc_reference = 2.5;    // volts at the converter's full scale
+    double annulus_capacity = 25;  // l per metre of annulus, for the lag
+                                   // while the well data has no bore
 };
 
 // What the default set-up gives the hub for the simulated rig.

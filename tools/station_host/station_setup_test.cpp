@@ -49,7 +49,7 @@ TEST(StationSetup, DefaultTableReadsTheSimulatedChannelsAtTheirScale) {
         // What the unit sends for the rig, converted as the host converts it.
         EXPECT_EQ(devsim::ChannelMap::full_scale(c.channel), c.full_scale) << c.global_name;
         const double volts = devsim::ChannelMap::code(c.channel, rig) * settings.adc_reference / 4095;
-        const double expected = c.channel == devsim::ChannelMap::hook_load ? rig.hook_load
+        const double expected = c.channel == devsim::ChannelMap::hook_load   ? rig.hook_load
                                 : c.channel == devsim::ChannelMap::spp       ? rig.spp
                                 : c.channel == devsim::ChannelMap::annulus_p ? rig.annulus_p
                                 : c.channel == devsim::ChannelMap::torque    ? rig.torque

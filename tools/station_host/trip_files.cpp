@@ -76,8 +76,8 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
         for (const auto& [step, count] : steps)
             if (count > most) most = count, usual = step;
         int header_step = 0;
-        if (f.kind == "time" &&
-            rtl::TryStrToInt(table.text_values().get_text("шаг_записи_по_времени"), header_step) && header_step > 0)
+        if (f.kind == "time" && rtl::TryStrToInt(table.text_values().get_text("шаг_записи_по_времени"), header_step) &&
+            header_step > 0)
             usual = std::uint32_t(header_step);
         if (f.kind == "fast") usual = 1;
         if (!by_depth)

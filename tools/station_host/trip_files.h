@@ -10,12 +10,12 @@
 namespace station_host {
 
 struct TripFile {
-    std::string kind;   // "time", "depth", "lag", "fast"
+    std::string kind;  // "time", "depth", "lag", "fast"
     std::string path;
     bool exists = false;
     std::uintmax_t bytes = 0;
     int records = 0;
-    std::vector<std::string> params;   // global names, in column order
+    std::vector<std::string> params;      // global names, in column order
     double depth_min = 0, depth_max = 0;  // bottom-hole depth of the records
     std::uint32_t time_first = 0, time_last = 0;
     // Records that repeat the one before in their index: the time in the

@@ -33,8 +33,7 @@ TripRequests::~TripRequests() {
 std::intptr_t TripRequests::handle() const { return window_->handle(); }
 
 std::vector<int> TripRequests::take() {
-    while (ui::main_queue().process_messages() > 0) {
-    }
+    while (ui::main_queue().process_messages() > 0) {}
     std::vector<int> out(pending_.begin(), pending_.end());
     pending_.clear();
     return out;

@@ -203,9 +203,7 @@ void Items::get_serial_list(lib::serial_list& list, unsigned) {
     }
 }
 
-void Items::set_elems_size(int n) {
-    elements_.resize(static_cast<std::size_t>(std::clamp(n, 0, max_elements)));
-}
+void Items::set_elems_size(int n) { elements_.resize(static_cast<std::size_t>(std::clamp(n, 0, max_elements))); }
 
 void Items::after_save(rtl::IniFile* ini) { lib::ini_options::save(ini); }
 

@@ -60,8 +60,7 @@ inline long long to_int(std::string_view text) {
 inline double from_bits(const std::string& hex) {
     std::uint64_t bits = 0;
     auto res = std::from_chars(hex.data(), hex.data() + hex.size(), bits, 16);
-    if (res.ec != std::errc() || res.ptr != hex.data() + hex.size())
-        throw std::runtime_error("bad bit pattern " + hex);
+    if (res.ec != std::errc() || res.ptr != hex.data() + hex.size()) throw std::runtime_error("bad bit pattern " + hex);
     return std::bit_cast<double>(bits);
 }
 

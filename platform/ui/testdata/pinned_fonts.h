@@ -17,16 +17,16 @@ namespace ui::testing {
 
 inline const bool kFontsPinned = [] {
 #ifdef STATION_SOURCE_DIR
-  std::string conf = std::string(STATION_SOURCE_DIR) + "/platform/ui/testdata/fonts.conf";
+    std::string conf = std::string(STATION_SOURCE_DIR) + "/platform/ui/testdata/fonts.conf";
 #else
-  std::string conf = __FILE__;
-  conf.erase(conf.find_last_of('/') + 1);
-  conf += "fonts.conf";
+    std::string conf = __FILE__;
+    conf.erase(conf.find_last_of('/') + 1);
+    conf += "fonts.conf";
 #endif
-  std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(conf, ec);
-  setenv("FONTCONFIG_FILE", (ec ? conf : absolute.string()).c_str(), 1);
-  return true;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(conf, ec);
+    setenv("FONTCONFIG_FILE", (ec ? conf : absolute.string()).c_str(), 1);
+    return true;
 }();
 
 }  // namespace ui::testing
