@@ -354,22 +354,20 @@ void values_line::save_to_stream(std::ostream& out, int precision, double null_v
 
 int values_cont::add() {
     int count = count_source_ ? count_source_() : column_count_;
-    auto row = std::make_shared<values_line>();
-    row->resize(count, null_value_);
-    rows_.push_back(row);
+    rows_.emplace_back().resize(count, null_value_);
     return size() - 1;
 }
 
 values_line& values_cont::line(int row) {
     if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return *rows_[static_cast<std::size_t>(row)];
+    return rows_[static_cast<std::size_t>(row)];
 }
 
 double& values_cont::at(int column, int row) { return line(row).at(column); }
 
 double values_cont::at(int column, int row) const {
     if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return static_cast<const values_line&>(*rows_[static_cast<std::size_t>(row)]).at(column);
+    return rows_[static_cast<std::size_t>(row)].at(column);
 }
 
 void values_cont::clear() {
@@ -378,7 +376,7 @@ void values_cont::clear() {
 }
 
 void values_cont::on_params_resize(int count) {
-    for (auto& row : rows_) row->resize(count, null_value_);
+    for (auto& row : rows_) row.resize(count, null_value_);
 }
 
 void values_cont::set_precision(int precision) { precision_ = std::clamp(precision, 0, 15); }
@@ -400,14 +398,14 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
     report_ = load_report();
     std::vector<std::string_view> tokens;
     if (!wrapped) {
-        rows_.reserve(static_cast<std::size_t>(end - first));
         for (auto it = first; it != end; ++it) {
-            auto row = std::make_shared<values_line>();
             int width = 0;
-            const int not_numbers = row->load_from_line(*it, count, null_value_, width);
-            if (width == 0) continue;
+            const int not_numbers = rows_.emplace_back().load_from_line(*it, count, null_value_, width);
+            if (width == 0) {
+                rows_.pop_back();
+                continue;
+            }
             report_.not_numbers += not_numbers;
-            rows_.push_back(std::move(row));
             if (width != count) {
                 report_.min_width = report_.rows_other_width == 0 ? width : std::min(report_.min_width, width);
                 report_.max_width = report_.rows_other_width == 0 ? width : std::max(report_.max_width, width);
@@ -432,10 +430,9 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
                 throw std::runtime_error("values_cont::load: depth step " + std::to_string(rows_.size() + 1) +
                                          " of the wrapped data ends inside a line (" + std::to_string(count) +
                                          " curves)");
-            auto row = std::make_shared<values_line>();
-            row->resize(count, null_value_);
-            for (int c = 0; c < count; ++c) row->at(c) = step[static_cast<std::size_t>(c)];
-            rows_.push_back(row);
+            values_line& row = rows_.emplace_back();
+            row.resize(count, null_value_);
+            for (int c = 0; c < count; ++c) row.at(c) = step[static_cast<std::size_t>(c)];
             step.clear();
         }
     }
@@ -447,7 +444,7 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
 
 void values_cont::save_to_stream(std::ostream& out) const {
     out << '#' << kLineEnd << "~ASCII Log Data" << kLineEnd;
-    for (const auto& row : rows_) row->save_to_stream(out, precision_, null_value_);
+    for (const auto& row : rows_) row.save_to_stream(out, precision_, null_value_);
 }
 
 // --- The file ---------------------------------------------------------------------

@@ -18,6 +18,7 @@
 // the value runs from there to the last colon of the line, the description
 // after it (and may be empty). Surrounding blanks are dropped from each field.
 
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -241,7 +242,9 @@ public:
     void set_depth_column(int column) { depth_column_ = column; }
 
 private:
-    std::vector<std::shared_ptr<values_line>> rows_;
+    // A deque keeps every row where it is when rows are added, so a row's
+    // reference stays good, without a separate allocation per row.
+    std::deque<values_line> rows_;
     int column_count_ = 0;
     double null_value_ = -9999;
     int precision_ = 5;
