@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <ostream>
 #include <stdexcept>
@@ -85,6 +86,22 @@ bool parse_number(std::string_view token, double& value) {
         }
     }
     return rtl::TryStrToFloat(token, value);
+}
+
+// Eight bytes at a time: the test runs over the whole of a large file.
+bool is_ascii(std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    std::uint64_t high = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    if (high & 0x8080808080808080ULL) return false;
+    for (; n > 0; ++p, --n)
+        if (static_cast<unsigned char>(*p) >= 0x80) return false;
+    return true;
 }
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -572,9 +589,10 @@ void file::load_to_strings(const std::string& file_name, lib::mapped_file& bytes
     if (bom) text.remove_prefix(3);
     load_coding_ = coding_;
     if (coding_ == detailed::detect) {
-        if (bom || (!rtl::utf8::is_ascii(text) && is_valid_utf8(text)))
+        const bool ascii = is_ascii(text);
+        if (bom || (!ascii && is_valid_utf8(text)))
             load_coding_ = detailed::utf8;
-        else if (rtl::utf8::is_ascii(text))
+        else if (ascii)
             load_coding_ = detailed::windows;
         else {
             try {
