@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <stdexcept>
 
@@ -67,8 +69,40 @@ std::string shortest(double value) {
     return std::string(buffer, r.ptr);
 }
 
-// A data token; not a number gives nothing.
-bool parse_number(std::string_view token, double& value) { return rtl::TryStrToFloat(token, value); }
+// A data token; not a number gives nothing. Plain decimal text, nearly all
+// of a log, goes straight to std::from_chars, which is what the general
+// reader does with it too after checking its form; anything else (a comma,
+// a plus sign, a value out of range) takes the general reader's way.
+bool parse_number(std::string_view token, double& value) {
+    const char* b = token.data();
+    const char* e = b + token.size();
+    const char* digit = (b < e && *b == '-') ? b + 1 : b;
+    if (digit < e && *digit >= '0' && *digit <= '9' && token.size() <= 64) {
+        double v;
+        const auto r = std::from_chars(b, e, v, std::chars_format::general);
+        if (r.ec == std::errc() && r.ptr == e) {
+            value = v;
+            return true;
+        }
+    }
+    return rtl::TryStrToFloat(token, value);
+}
+
+// Eight bytes at a time: the test runs over the whole of a large file.
+bool is_ascii(std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    std::uint64_t high = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    if (high & 0x8080808080808080ULL) return false;
+    for (; n > 0; ++p, --n)
+        if (static_cast<unsigned char>(*p) >= 0x80) return false;
+    return true;
+}
 
 bool is_valid_utf8(std::string_view bytes) {
     std::size_t pos = 0;
@@ -77,15 +111,16 @@ bool is_valid_utf8(std::string_view bytes) {
     return true;
 }
 
-bool read_file_bytes(const std::string& file_name, std::string& bytes) {
-    lib::mapped_file map;
+// The file's bytes stay in the mapping while it is read: a copy would cost
+// as much again in memory and time as the file itself.
+bool read_file_bytes(const std::string& file_name, lib::mapped_file& map, std::string_view& bytes) {
     if (map.open(file_name, lib::om_read)) {
-        bytes.assign(map.get_pointer(), map.get_file_size());
+        bytes = std::string_view(map.get_pointer(), map.get_file_size());
         return true;
     }
     // An empty file cannot be mapped, yet it is a file to read.
     os::File probe;
-    bytes.clear();
+    bytes = {};
     return probe.open(file_name, os::File::Mode::read, false, os::RetryPolicy{1, {}}) == os::File::Status::ok &&
            probe.size() == 0;
 }
@@ -281,6 +316,33 @@ int values_line::load_from_strings(const std::vector<std::string_view>& tokens, 
     return not_numbers;
 }
 
+int values_line::load_from_line(std::string_view line, int count, double null_value, int& width) {
+    const char* p = line.data();
+    const char* const e = p + line.size();
+    std::size_t tokens = 0;
+    int not_numbers = 0;
+    bool filled = false;
+    while (true) {
+        while (p < e && static_cast<unsigned char>(*p) <= ' ') ++p;
+        if (p == e) break;
+        const char* start = p;
+        while (p < e && static_cast<unsigned char>(*p) > ' ') ++p;
+        if (!filled) {
+            // Only a line with values makes a row.
+            values_.assign(static_cast<std::size_t>(std::max(count, 0)), null_value);
+            filled = true;
+        }
+        if (tokens < values_.size()) {
+            double v;
+            if (parse_number(std::string_view(start, static_cast<std::size_t>(p - start)), v)) values_[tokens] = v;
+            else ++not_numbers;
+        }
+        ++tokens;
+    }
+    width = static_cast<int>(std::min<std::size_t>(tokens, 0x7FFFFFFF));
+    return not_numbers;
+}
+
 void values_line::resize(int count, double fill) { values_.resize(static_cast<std::size_t>(std::max(count, 0)), fill); }
 
 void values_line::save_to_stream(std::ostream& out, int precision, double null_value) const {
@@ -308,22 +370,20 @@ void values_line::save_to_stream(std::ostream& out, int precision, double null_v
 
 int values_cont::add() {
     int count = count_source_ ? count_source_() : column_count_;
-    auto row = std::make_shared<values_line>();
-    row->resize(count, null_value_);
-    rows_.push_back(row);
+    rows_.emplace_back().resize(count, null_value_);
     return size() - 1;
 }
 
 values_line& values_cont::line(int row) {
     if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return *rows_[static_cast<std::size_t>(row)];
+    return rows_[static_cast<std::size_t>(row)];
 }
 
 double& values_cont::at(int column, int row) { return line(row).at(column); }
 
 double values_cont::at(int column, int row) const {
     if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return static_cast<const values_line&>(*rows_[static_cast<std::size_t>(row)]).at(column);
+    return rows_[static_cast<std::size_t>(row)].at(column);
 }
 
 void values_cont::clear() {
@@ -332,7 +392,7 @@ void values_cont::clear() {
 }
 
 void values_cont::on_params_resize(int count) {
-    for (auto& row : rows_) row->resize(count, null_value_);
+    for (auto& row : rows_) row.resize(count, null_value_);
 }
 
 void values_cont::set_precision(int precision) { precision_ = std::clamp(precision, 0, 15); }
@@ -355,12 +415,13 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
     std::vector<std::string_view> tokens;
     if (!wrapped) {
         for (auto it = first; it != end; ++it) {
-            parse_line(*it, tokens);
-            if (tokens.empty()) continue;
-            auto row = std::make_shared<values_line>();
-            report_.not_numbers += row->load_from_strings(tokens, count, null_value_);
-            rows_.push_back(row);
-            const int width = static_cast<int>(std::min<std::size_t>(tokens.size(), 0x7FFFFFFF));
+            int width = 0;
+            const int not_numbers = rows_.emplace_back().load_from_line(*it, count, null_value_, width);
+            if (width == 0) {
+                rows_.pop_back();
+                continue;
+            }
+            report_.not_numbers += not_numbers;
             if (width != count) {
                 report_.min_width = report_.rows_other_width == 0 ? width : std::min(report_.min_width, width);
                 report_.max_width = report_.rows_other_width == 0 ? width : std::max(report_.max_width, width);
@@ -385,10 +446,9 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
                 throw std::runtime_error("values_cont::load: depth step " + std::to_string(rows_.size() + 1) +
                                          " of the wrapped data ends inside a line (" + std::to_string(count) +
                                          " curves)");
-            auto row = std::make_shared<values_line>();
-            row->resize(count, null_value_);
-            for (int c = 0; c < count; ++c) row->at(c) = step[static_cast<std::size_t>(c)];
-            rows_.push_back(row);
+            values_line& row = rows_.emplace_back();
+            row.resize(count, null_value_);
+            for (int c = 0; c < count; ++c) row.at(c) = step[static_cast<std::size_t>(c)];
             step.clear();
         }
     }
@@ -400,7 +460,7 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
 
 void values_cont::save_to_stream(std::ostream& out) const {
     out << '#' << kLineEnd << "~ASCII Log Data" << kLineEnd;
-    for (const auto& row : rows_) row->save_to_stream(out, precision_, null_value_);
+    for (const auto& row : rows_) row.save_to_stream(out, precision_, null_value_);
 }
 
 // --- The file ---------------------------------------------------------------------
@@ -502,8 +562,9 @@ void file::save(std::ostream& out) {
 
 void file::load(const std::string& file_name) {
     clear();
-    std::vector<std::string> lines;
-    load_to_strings(file_name, lines);
+    lib::mapped_file bytes;
+    std::vector<std::string_view> lines;
+    load_to_strings(file_name, bytes, lines);
     try {
         std::vector<std::pair<std::size_t, std::size_t>> ranges;
         cut_to_blocks(lines, ranges);
@@ -517,19 +578,20 @@ void file::load(const std::string& file_name) {
     }
 }
 
-void file::load_to_strings(const std::string& file_name, std::vector<std::string>& lines) {
+void file::load_to_strings(const std::string& file_name, lib::mapped_file& bytes,
+                           std::vector<std::string_view>& lines) {
     lines.clear();
-    std::string bytes;
-    if (!read_file_bytes(file_name, bytes)) throw std::runtime_error("Could not open file '" + file_name + "'");
+    std::string_view text;
+    if (!read_file_bytes(file_name, bytes, text)) throw std::runtime_error("Could not open file '" + file_name + "'");
 
-    std::string_view text(bytes);
     bool bom = text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF";
     if (bom) text.remove_prefix(3);
     load_coding_ = coding_;
     if (coding_ == detailed::detect) {
-        if (bom || (!rtl::utf8::is_ascii(text) && is_valid_utf8(text)))
+        const bool ascii = is_ascii(text);
+        if (bom || (!ascii && is_valid_utf8(text)))
             load_coding_ = detailed::utf8;
-        else if (rtl::utf8::is_ascii(text))
+        else if (ascii)
             load_coding_ = detailed::windows;
         else {
             try {
@@ -540,23 +602,31 @@ void file::load_to_strings(const std::string& file_name, std::vector<std::string
         }
     }
 
+    // CR LF, a lone CR or a lone LF ends a line. The next LF is looked for
+    // once per line, and a CR only within the line it ends, so a file of a
+    // million lines is not scanned byte by byte through a general search.
+    const char* const base = text.data();
+    const std::size_t n = text.size();
+    lines.reserve(n / 64 + 16);  // a guess that spares most regrowth of a large file's list
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t stop = text.find_first_of("\r\n", pos);
-        if (stop == std::string_view::npos) stop = text.size();
-        std::string_view line = text.substr(pos, stop - pos);
-        pos = stop;
-        if (pos < text.size()) {
-            // CR LF, a lone CR or a lone LF ends a line.
-            if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
-            ++pos;
+    std::size_t lf = 0;  // the next LF at or after pos, or n when there is none
+    bool searched = false;
+    while (pos < n) {
+        if (!searched || lf < pos) {
+            const void* found = std::memchr(base + pos, '\n', n - pos);
+            lf = found ? static_cast<std::size_t>(static_cast<const char*>(found) - base) : n;
+            searched = true;
         }
+        const void* cr = std::memchr(base + pos, '\r', lf - pos);
+        const std::size_t line_end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : lf;
+        std::string_view line(base + pos, line_end - pos);
+        pos = (cr && line_end + 1 == lf && lf < n) ? lf + 1 : line_end + 1;
         if (line.empty() || first_non_blank(line) == '#') continue;
-        lines.emplace_back(line);
+        lines.push_back(line);
     }
 }
 
-void file::cut_to_blocks(const std::vector<std::string>& lines,
+void file::cut_to_blocks(const std::vector<std::string_view>& lines,
                          std::vector<std::pair<std::size_t, std::size_t>>& ranges) {
     ranges.clear();
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -566,8 +636,8 @@ void file::cut_to_blocks(const std::vector<std::string>& lines,
     }
 }
 
-void file::load_block(const std::vector<std::string>& lines, std::pair<std::size_t, std::size_t> range) {
-    const std::string& heading = lines[range.first];
+void file::load_block(const std::vector<std::string_view>& lines, std::pair<std::size_t, std::size_t> range) {
+    std::string_view heading = lines[range.first];
     std::string name = rtl::Trim(detailed::decode(heading.substr(heading.find('~') + 1), load_coding_));
     if (name.empty()) return;
     auto first = lines.begin() + static_cast<std::ptrdiff_t>(range.first + 1);

@@ -18,6 +18,7 @@
 // the value runs from there to the last colon of the line, the description
 // after it (and may be empty). Surrounding blanks are dropped from each field.
 
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -27,6 +28,10 @@
 #include <vector>
 
 #include "library/smart_pointers.h"
+
+namespace lib {
+class mapped_file;
+}
 
 namespace lib::las {
 
@@ -72,7 +77,8 @@ std::string decode(std::string_view bytes, coding code_page);
 
 }  // namespace detailed
 
-using line_iterator = std::vector<std::string>::const_iterator;
+// Lines are views into the file's bytes, which the load keeps for its span.
+using line_iterator = std::vector<std::string_view>::const_iterator;
 
 // A section. Its name is the text after "~"; the first letter of the name
 // (either case) says what kind of section it is.
@@ -172,6 +178,10 @@ public:
     // numbers take the null value (a value that cannot be read must not pass
     // for a measured 0). Returns how many of the tokens used were not numbers.
     int load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value);
+    // The same straight from a data line split at blanks; `width` gets how
+    // many values the line holds (0 for a line of blanks, which leaves the
+    // row untouched).
+    int load_from_line(std::string_view line, int count, double null_value, int& width);
     void resize(int count, double fill);
     // The first value (depth) left-aligned with at least one decimal, the
     // others right-aligned with `precision` decimals, each in a field of
@@ -234,7 +244,9 @@ public:
     void set_depth_column(int column) { depth_column_ = column; }
 
 private:
-    std::vector<std::shared_ptr<values_line>> rows_;
+    // A deque keeps every row where it is when rows are added, so a row's
+    // reference stays good, without a separate allocation per row.
+    std::deque<values_line> rows_;
     int column_count_ = 0;
     double null_value_ = -9999;
     int precision_ = 5;
@@ -291,10 +303,11 @@ public:
 
     // The stages of load. load_to_strings reads the file's lines (CR, LF or
     // CR LF end a line) without empty and comment lines and settles the code
-    // page of this load.
-    void load_to_strings(const std::string& file_name, std::vector<std::string>& lines);
-    void cut_to_blocks(const std::vector<std::string>& lines, std::vector<std::pair<std::size_t, std::size_t>>& ranges);
-    void load_block(const std::vector<std::string>& lines, std::pair<std::size_t, std::size_t> range);
+    // page of this load; the lines point into `bytes`.
+    void load_to_strings(const std::string& file_name, lib::mapped_file& bytes, std::vector<std::string_view>& lines);
+    void cut_to_blocks(const std::vector<std::string_view>& lines,
+                       std::vector<std::pair<std::size_t, std::size_t>>& ranges);
+    void load_block(const std::vector<std::string_view>& lines, std::pair<std::size_t, std::size_t> range);
 
     values_cont& get_values() { return values_; }
     const values_cont& get_values() const { return values_; }

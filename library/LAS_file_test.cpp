@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "library/LAS_file_generated.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 
@@ -707,6 +710,66 @@ TEST(LasModel, FreeTextSectionIsWrittenBack) {
     EXPECT_EQ(other->get(0), "  Замечание: прихват на 625 м");
     EXPECT_EQ(other->get(1), "\tвторая строка");
     EXPECT_THROW(other->get(2), std::out_of_range);
+}
+
+// Every value read must be the exact double std::from_chars makes of its
+// token, whatever ends the lines.
+TEST(LasReader, GeneratedDataReadsAsFromChars) {
+    const int rows = 3000, curves = 20;
+    const std::string text = lib::las::testing::generated_las_text(rows, curves);
+    std::vector<std::vector<double>> expected;
+    const std::size_t data = text.find("\r\n", text.find("~A")) + 2;
+    for (std::size_t pos = data; pos < text.size();) {
+        std::size_t end = text.find("\r\n", pos);
+        std::vector<double> row;
+        for (std::size_t t = pos; t < end;) {
+            std::size_t stop = std::min(text.find(' ', t), end);
+            double v = 0;
+            auto r = std::from_chars(text.data() + t, text.data() + stop, v);
+            EXPECT_EQ(r.ptr, text.data() + stop);
+            row.push_back(v);
+            t = stop + 1;
+        }
+        expected.push_back(row);
+        pos = end + 2;
+    }
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(rows));
+
+    // The same data with CR LF, lone LF and lone CR line ends mixed, and no
+    // line end after the last row.
+    std::string mixed;
+    for (std::size_t i = 0, line = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && text[i + 1] == '\n') {
+            mixed += line % 3 == 0 ? "\r\n" : line % 3 == 1 ? "\n" : "\r";
+            ++line;
+            ++i;
+        } else {
+            mixed += text[i];
+        }
+    }
+    mixed.resize(mixed.size() - (mixed.back() == '\n' && mixed[mixed.size() - 2] == '\r' ? 2 : 1));
+
+    TempDir tmp;
+    for (const auto& [name, bytes] : {std::pair{"crlf.las", text}, std::pair{"mixed.las", mixed}}) {
+        SCOPED_TRACE(name);
+        file las;
+        las.load(tmp.write(name, bytes));
+        EXPECT_TRUE(las.get_warnings().empty());
+        EXPECT_EQ(las.get_curve_block()->size(), curves);
+        ASSERT_EQ(las.get_values().size(), rows);
+        int nulls = 0;
+        for (int r = 0; r < rows; ++r) {
+            ASSERT_EQ(las.get_values().line(r).size(), curves);
+            for (int c = 0; c < curves; ++c) {
+                const double got = las.get_values().at(c, r);
+                const double want = expected[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+                ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "row " << r << " column " << c;
+                nulls += got == -999.25;
+            }
+        }
+        EXPECT_GT(nulls, rows / 2);  // the NULL value is among the values
+        EXPECT_DOUBLE_EQ(las.get_values().get_null_value(), -999.25);
+    }
 }
 
 }  // namespace
