@@ -326,7 +326,7 @@ int values_line::load_from_line(std::string_view line, int count, double null_va
         while (p < e && static_cast<unsigned char>(*p) <= ' ') ++p;
         if (p == e) break;
         const char* start = p;
-        while (p < e && static_cast<unsigned char>(*p) > ' ') ++p;
+        while (p<e&& static_cast<unsigned char>(*p)> ' ') ++p;
         if (!filled) {
             // Only a line with values makes a row.
             values_.assign(static_cast<std::size_t>(std::max(count, 0)), null_value);
@@ -334,8 +334,10 @@ int values_line::load_from_line(std::string_view line, int count, double null_va
         }
         if (tokens < values_.size()) {
             double v;
-            if (parse_number(std::string_view(start, static_cast<std::size_t>(p - start)), v)) values_[tokens] = v;
-            else ++not_numbers;
+            if (parse_number(std::string_view(start, static_cast<std::size_t>(p - start)), v))
+                values_[tokens] = v;
+            else
+                ++not_numbers;
         }
         ++tokens;
     }

@@ -10,8 +10,8 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -47,7 +47,7 @@ double anchor_read(const std::string& path, std::size_t& bytes_read) {
     while (p < e) {
         while (p < e && static_cast<unsigned char>(*p) <= ' ') ++p;
         const char* s = p;
-        while (p < e && static_cast<unsigned char>(*p) > ' ') ++p;
+        while (p<e&& static_cast<unsigned char>(*p)> ' ') ++p;
         double v = 0;
         if (p > s && std::from_chars(s, p, v).ec == std::errc()) sum += v;
     }

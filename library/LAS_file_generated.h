@@ -17,7 +17,9 @@ inline std::string generated_las_text(int rows, int curves, std::uint64_t seed =
         "WRAP.                          NO  : ONE LINE PER DEPTH STEP\r\n"
         "~Well information\r\n"
         "STRT.M                 1000.0000 : START DEPTH\r\n"
-        "STOP.M                 " + std::to_string(1000 + rows / 10) + ".0000 : STOP DEPTH\r\n"
+        "STOP.M                 " +
+        std::to_string(1000 + rows / 10) +
+        ".0000 : STOP DEPTH\r\n"
         "STEP.M                    0.1000 : STEP\r\n"
         "NULL.                  -999.25 : NULL VALUE\r\n"
         "WELL.                  GENERATED : WELL\r\n"
