@@ -59,7 +59,17 @@ public:
         pos_.reserve(static_cast<std::size_t>(table_->get_data_size()));
         for (int i = 0; i < table_->get_data_size(); ++i)
             pos_.push_back(lib::unix_to_datetime(table_->get_record(i)->time.get_value()));
-        if (columns_.empty()) build();
+        // The columns follow the file: built once it has records, again when
+        // its parameters change or the bottom leaves the depth scale (the
+        // first read may come before the header's parameters and the first
+        // depth, which would leave the curves off their scales for the run).
+        if (table_->get_data_size() > 0) {
+            const double depth = table_->get_record(table_->get_data_size() - 1)->depth_z;
+            if (columns_.empty() || built_params_ != table_->get_params_count() || depth > bottom_ ||
+                depth < bottom_ - 20) {
+                build();
+            }
+        }
         view_->data_changed();
         return true;
     }
@@ -90,10 +100,14 @@ private:
     void build() {
         const ui::TColor colours[] = {ui::clBlue, ui::clRed, ui::clGreen};
         lib::graphics::Planshet& sheet = view_->sheet();
+        sheet.clear_columns();
+        columns_.clear();
+        built_params_ = table_->get_params_count();
         double deepest = 0;
         for (int i = 0; i < table_->get_data_size(); ++i)
             deepest = std::max(deepest, double(table_->get_record(i)->depth_z));
         const double bottom = std::ceil((deepest + 1) / 10) * 10;
+        bottom_ = bottom;
         auto depths = std::make_shared<GraphicsColumn>(&sheet, "Глубина");
         bind(*depths);
         depths->add_curve("Забой", kBottom, std::max(0.0, bottom - 20), bottom, ui::clRed, 2);
@@ -119,6 +133,8 @@ private:
     std::unique_ptr<FileStorage> table_;
     std::vector<double> pos_;
     std::vector<std::shared_ptr<GraphicsColumn>> columns_;
+    int built_params_ = -1;  // the parameter count the columns were built for
+    double bottom_ = 0;      // the deepest depth on the depth column's scale
     std::uintmax_t size_ = static_cast<std::uintmax_t>(-1);
 };
 
