@@ -26,117 +26,14 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/pages.h"
 #include "platform/ui/timer.h"
+#include "tools/station_host/trip_chart.h"
 
 namespace station_host {
 namespace {
 
 namespace fs = std::filesystem;
-using lib::graphics::GraphicsColumn;
-
-constexpr const char* kBottom = "забой";
-constexpr const char* kBit = "глубина_долота";
 
 std::string fixed2(double v) { return rtl::FormatFloat("0.00", v); }
-
-// The live chart: the trip's time file read back whenever it grew.
-class TripChart {
-public:
-    explicit TripChart(lib::graphics::ChartView* view) : view_(view) {
-        // A quarter of a minute a centimetre: a live trip grows visibly.
-        view_->sheet().set_scale(15.0 / 86400);
-    }
-
-    // True when new records were read.
-    bool refresh(const std::string& file) {
-        std::error_code ec;
-        const auto size = fs::file_size(file, ec);
-        if (ec || size == size_) return false;
-        auto table = std::make_unique<FileStorage>();
-        if (!table->add_file(file, false) && table->get_data_size() == 0) return false;
-        size_ = size;
-        table_ = std::move(table);
-        pos_.clear();
-        pos_.reserve(static_cast<std::size_t>(table_->get_data_size()));
-        for (int i = 0; i < table_->get_data_size(); ++i)
-            pos_.push_back(lib::unix_to_datetime(table_->get_record(i)->time.get_value()));
-        // The columns follow the file: built once it has records, again when
-        // its parameters change or the bottom leaves the depth scale (the
-        // first read may come before the header's parameters and the first
-        // depth, which would leave the curves off their scales for the run).
-        if (table_->get_data_size() > 0) {
-            const double depth = table_->get_record(table_->get_data_size() - 1)->depth_z;
-            if (columns_.empty() || built_params_ != table_->get_params_count() || depth > bottom_ ||
-                depth < bottom_ - 20) {
-                build();
-            }
-        }
-        view_->data_changed();
-        return true;
-    }
-
-    int records() const { return table_ ? table_->get_data_size() : 0; }
-
-private:
-    void bind(GraphicsColumn& column) {
-        column.get_param_index = [this](const std::string& name) {
-            const int n = table_->get_params_count();
-            if (name == kBottom) return n;
-            if (name == kBit) return n + 1;
-            return table_->get_param_index(name);
-        };
-        column.get_points_count = [this](int) { return table_->get_data_size(); };
-        column.get_point_pos = [this](int, int i) { return pos_[static_cast<std::size_t>(i)]; };
-        column.get_point_value = [this](int d, int i) -> double {
-            const FileStorageItem* r = table_->get_record(i);
-            const int n = table_->get_params_count();
-            if (d == n) return r->depth_z;
-            if (d == n + 1) return r->depth_cur;
-            if (d < 0 || static_cast<std::size_t>(d) >= r->values.size()) return 0;
-            return r->values[static_cast<std::size_t>(d)];
-        };
-    }
-
-    // The depths first, then the recorded parameters three to a column.
-    void build() {
-        const ui::TColor colours[] = {ui::clBlue, ui::clRed, ui::clGreen};
-        lib::graphics::Planshet& sheet = view_->sheet();
-        sheet.clear_columns();
-        columns_.clear();
-        built_params_ = table_->get_params_count();
-        double deepest = 0;
-        for (int i = 0; i < table_->get_data_size(); ++i)
-            deepest = std::max(deepest, double(table_->get_record(i)->depth_z));
-        const double bottom = std::ceil((deepest + 1) / 10) * 10;
-        bottom_ = bottom;
-        auto depths = std::make_shared<GraphicsColumn>(&sheet, "Глубина");
-        bind(*depths);
-        depths->add_curve("Забой", kBottom, std::max(0.0, bottom - 20), bottom, ui::clRed, 2);
-        depths->add_curve("Долото", kBit, std::max(0.0, bottom - 20), bottom, ui::clBlue, 1);
-        sheet.add_column(depths);
-        columns_.push_back(depths);
-        const int n = std::min(table_->get_params_count(), 9);
-        for (int first = 0; first < n; first += 3) {
-            const FileStorageParam* p0 = table_->get_param(first);
-            auto column = std::make_shared<GraphicsColumn>(&sheet, p0->name.c_str());
-            bind(*column);
-            for (int k = first; k < std::min(n, first + 3); ++k) {
-                const FileStorageParam* p = table_->get_param(k);
-                const double left = p->lower_bound, right = p->upper_bound > p->lower_bound ? p->upper_bound : left + 1;
-                column->add_curve(p->name, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
-            }
-            sheet.add_column(column);
-            columns_.push_back(column);
-        }
-    }
-
-    lib::graphics::ChartView* view_;
-    std::unique_ptr<FileStorage> table_;
-    std::vector<double> pos_;
-    std::vector<std::shared_ptr<GraphicsColumn>> columns_;
-    int built_params_ = -1;  // the parameter count the columns were built for
-    double bottom_ = 0;      // the deepest depth on the depth column's scale
-    std::uintmax_t size_ = static_cast<std::uintmax_t>(-1);
-};
 
 enum class Ask { nothing, start, resume, quit };
 
@@ -223,7 +120,9 @@ public:
             plugins.correct_interface();
             plugins.before_show();
         }
-        chart_ = std::make_unique<TripChart>(view_);
+        chart_ = std::make_unique<TripChart>(view_->sheet(), [this] { view_->data_changed(); });
+        // A quarter of a minute a centimetre: a live trip grows visibly.
+        view_->sheet().set_scale(15.0 / 86400);
         recording_ = true;
         update_caption();
         tick();

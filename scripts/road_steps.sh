@@ -1,0 +1,289 @@
+# The steps of scripts/road.sh, one function each; sourced by it. Every
+# step says what it does, and notes a failure (with the step's name) or a
+# skip for the summary instead of ending the road: the steps that do not
+# need the failed one still run.
+#
+# The caller sets: build (build folder), bin, root (run folder), well,
+# work (a temporary folder), seconds, short, window, office_profile.
+
+src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+failed=()
+skipped=()
+pids=()          # the programs the road started and must end
+recorded=0
+cemented=0
+trip=
+las=
+chart=
+package=
+report=
+cement_station=
+display_started=
+
+interrupted=0
+
+# wait_for PID: its exit status, also when Ctrl-C came meanwhile (the
+# program stops cleanly on it by itself, and the road stops after the step).
+wait_for() {
+  local status
+  wait "$1"
+  status=$?
+  while kill -0 "$1" 2>/dev/null; do
+    wait "$1"
+    status=$?
+  done
+  return "$status"
+}
+
+# Between steps: after Ctrl-C the road ends with what it has.
+check_interrupt() {
+  if [ "$interrupted" = 1 ]; then
+    echo "road: stopped by a signal" >&2
+    exit 130
+  fi
+}
+
+note_fail() { echo "road: step $1 failed: $2" >&2; failed+=("$1: $2"); }
+note_skip() { echo "road: step $1 skipped: $2"; skipped+=("$1: $2"); }
+
+road_cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+
+# start_sim LOG ARGS...: the device simulator in the background; sets
+# sim_pid and line (its pseudo-terminal).
+start_sim() {
+  local log=$1
+  shift
+  "$bin/device_simulator" "$@" >"$log" 2>&1 &
+  sim_pid=$!
+  pids+=("$sim_pid")
+  line=
+  for _ in $(seq 50); do
+    line=$(sed -n 's/^line: //p' "$log" | head -n 1)
+    [ -n "$line" ] && return 0
+    sleep 0.1
+  done
+  cat "$log" >&2
+  return 1
+}
+
+# Ends the simulator so that it prints its count of the session.
+stop_sim() {
+  kill "$sim_pid" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
+}
+
+# A folder of plug-ins the host accepts: its own, writable by us alone.
+plugin_folder() {
+  rm -rf "$1" && mkdir -p "$1" && chmod 0755 "$1"
+}
+
+# The virtual X server the packing program's window goes to when the road
+# runs without a desktop; sets display.
+virtual_screen() {
+  if [ -n "$display_started" ]; then return 0; fi
+  command -v Xvfb >/dev/null || return 1
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  pids+=("$!")
+  for _ in $(seq 100); do
+    if [ -s "$work/display" ]; then
+      display=:$(head -n 1 "$work/display")
+      display_started=1
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+road_record() {
+  echo "== 1 recording"
+  trip=1
+  while [ -e "$well/$(printf '%04d' "$trip").realtim" ]; do trip=$((trip + 1)); done
+  local depth=() win=() scenario=(--seed 1) plugins=$root/plugins
+  [ -e "$well/station.ini" ] || depth=(--depth 1500)   # the simulated well's depth
+  [ "$window" = 1 ] && win=(--window)
+  if ! plugin_folder "$plugins" || ! cp "$build/lib/cement.so" "$plugins/"; then
+    note_fail "1 recording" "cement.so could not be put into $plugins"
+    return
+  fi
+  if [ -e "$build/lib/pult.so" ]; then
+    cp "$build/lib/pult.so" "$plugins/" || { note_fail "1 recording" "pult.so could not be put into $plugins"; return; }
+  else
+    note_skip "1 recording" "pult.so not built (the console's plug-in; the console gets the hub's display packets alone)"
+  fi
+  # Up to a couple of minutes the unit plays the scripted session (a stand
+  # drilled down with a gas show); longer runs get the generated rig.
+  if [ "$seconds" -gt 0 ] && [ "$seconds" -le 120 ]; then scenario=(--scenario "$src/tools/station_host/session.scenario"); fi
+  local sim_seconds=$((seconds + 30))
+  [ "$seconds" -gt 0 ] || sim_seconds=86400   # 0: the host records until Ctrl-C
+  if ! start_sim "$work/console.log" --device console --pty --seconds "$sim_seconds" "${scenario[@]}"; then
+    note_fail "1 recording" "the device simulator did not start"
+    return
+  fi
+  echo "recording trip $trip for $seconds s from the simulated unit and console on $line into $well"
+  "$bin/station_host" --port "$line" --well "$well" --trip "$trip" --seconds "$seconds" --time-step 1 "${depth[@]}" \
+    --plugins "$plugins" "${win[@]}" >"$work/host.log" 2>&1 &
+  local host=$!
+  tail -f --pid="$host" "$work/host.log" 2>/dev/null
+  wait_for "$host"
+  local status=$?
+  stop_sim
+  if [ "$status" -ne 0 ]; then
+    note_fail "1 recording" "station_host ended with status $status"
+    return
+  fi
+  recorded=1
+}
+
+road_export() {
+  echo "== 2 chart and LAS"
+  if [ "$recorded" != 1 ]; then note_skip "2 chart" "no trip was recorded"; return; fi
+  local n
+  n=$(printf '%04d' "$trip")
+  chart=$well/$n.png
+  las=$well/$n.las
+  if ! "$bin/trip_export" --well "$well" --trip "$trip" --png "$chart" --las "$las"; then
+    note_fail "2 chart" "trip_export could not draw or write the trip"
+    chart= las=
+  fi
+}
+
+road_pack() {
+  echo "== 3 package"
+  if [ "$recorded" != 1 ]; then note_skip "3 package" "no trip was recorded"; return; fi
+  if [ ! -x "$bin/Vargel2" ]; then note_skip "3 package" "Vargel2 not built"; return; fi
+  local n files=() ext
+  n=$(printf '%04d' "$trip")
+  for ext in realtim realdep reallag fast.realtim; do
+    [ -e "$well/$n.$ext" ] && files+=("$well/$n.$ext")
+  done
+  [ -n "$las" ] && files+=("$las")
+  # The package's name is the program's: one file gives FILE.7z_reg,
+  # several give FOLDER/NAME.7z_reg by the first file's folder.
+  if [ "${#files[@]}" -eq 1 ]; then
+    package=${files[0]}.7z_reg
+  else
+    local d l
+    d=$(dirname "${files[0]}")
+    l=$(basename "$d")
+    [ "$d" = / ] && l=file
+    package=$d/$l.7z_reg
+  fi
+  rm -f "$package"
+  # The program shows its progress window: on the desktop in window mode,
+  # else on a virtual screen.
+  local disp=${DISPLAY:-}
+  if [ "$window" != 1 ] || [ -z "$disp" ]; then
+    if ! virtual_screen; then note_fail "3 package" "no screen for Vargel2 (Xvfb: scripts/setup.sh installs it)"; package=; return; fi
+    disp=$display
+  fi
+  echo "packing ${#files[@]} files into $package"
+  DISPLAY=$disp "$bin/Vargel2" "${files[@]}" >"$work/vargel2.log" 2>&1 &
+  local v=$! limit=$((short == 1 ? 600 : 1200)) packed=0
+  pids+=("$v")
+  for _ in $(seq "$limit"); do
+    if [ -s "$package" ] && 7za t "$package" >/dev/null 2>&1; then packed=1; break; fi
+    kill -0 "$v" 2>/dev/null || break
+    sleep 0.1
+  done
+  # The run is over once the package is whole; the progress window waits
+  # for its "Выход", which nobody presses here.
+  sleep 1
+  kill "$v" 2>/dev/null || true
+  wait "$v" 2>/dev/null || true
+  if [ "$packed" != 1 ] && ! { [ -s "$package" ] && 7za t "$package" >/dev/null 2>&1; }; then
+    note_fail "3 package" "Vargel2 made no whole package $package: $(tail -n 3 "$work/vargel2.log" | tr '\n' ' ')"
+    package=
+  fi
+}
+
+road_cement() {
+  echo "== 4 cementing"
+  cement_station=$root/cementing
+  local plugins=$root/cement-plugins win=() step=8
+  [ "$short" = 1 ] && step=2
+  [ "$window" = 1 ] && win=(--window)
+  rm -rf "$cement_station"
+  if ! "$bin/cement_setup" --station "$cement_station" --well 101; then
+    note_fail "4 cementing" "the cementing station could not be set up"
+    return
+  fi
+  if ! plugin_folder "$plugins" || ! cp "$build/lib/cement.so" "$plugins/"; then
+    note_fail "4 cementing" "cement.so could not be put into $plugins"
+    return
+  fi
+  # The operator starts the programme, moves to the next element twice and
+  # ends the last one; the plug-in asks the host for the stage's trip and
+  # for its end.
+  local press="1:Начать программу" t=1 k
+  for k in 1 2 3; do
+    t=$((t + step))
+    press+=",$t:Начать программу"
+  done
+  local host_seconds=$((t + 2))
+  if ! start_sim "$work/cement.log" --device cement --pty --scenario "$src/tools/road/cement_job.scenario" \
+    --seconds $((host_seconds + 30)); then
+    note_fail "4 cementing" "the simulated cementing-control station did not start"
+    return
+  fi
+  echo "a three-element stage of well 101 on the simulated cementing-control station on $line"
+  "$bin/station_host" --port "$line" --well "$cement_station/trips" --station "$cement_station" --trip 1 \
+    --seconds "$host_seconds" --plugins "$plugins" --protocol СКЦ --press "$press" "${win[@]}" \
+    >"$work/cement_host.log" 2>&1 &
+  local host=$!
+  tail -f --pid="$host" "$work/cement_host.log" 2>/dev/null
+  wait_for "$host"
+  local status=$?
+  stop_sim
+  if [ "$status" -ne 0 ]; then
+    note_fail "4 cementing" "station_host ended with status $status"
+    return
+  fi
+  if ! grep -q "stopped on a plug-in's request" "$work/cement_host.log"; then
+    note_fail "4 cementing" "the plug-in did not end its programme"
+    return
+  fi
+  cemented=1
+}
+
+road_report() {
+  echo "== 5 report"
+  if [ "$cemented" != 1 ]; then note_skip "5 report" "no cementing stage was run"; return; fi
+  if [ ! -x "$bin/stage_report" ]; then
+    note_fail "5 report" "stage_report not built (LibreOffice and its SDK: scripts/setup.sh installs them)"
+    return
+  fi
+  # The station folder stands for the report program's folder: its template
+  # beside the well folders.
+  mkdir -p "$cement_station/params/cement"
+  if ! cp "$bin/params/cement/report_new.xls" "$cement_station/params/cement/"; then
+    note_fail "5 report" "no report template in $bin/params/cement"
+    return
+  fi
+  if ! "$bin/stage_report" --station "$cement_station" --well 101 --stage 2 --profile "$office_profile"; then
+    note_fail "5 report" "the stage report was not built"
+    return
+  fi
+  report=$cement_station/101/cement/report/101_2.xls
+}
+
+road_summary_step() {
+  local args=(--well "$well" --trip "${trip:-0}" --host-log "$work/host.log" --console-log "$work/console.log") s
+  [ -n "$chart" ] && args+=(--chart "$chart" --las "$las")
+  [ -n "$package" ] && args+=(--package "$package" --seven-zip "$(command -v 7za || echo /usr/bin/7za)")
+  [ "$cemented" = 1 ] && args+=(--cement-station "$cement_station" --cement-well 101 --stage 2)
+  [ -n "$report" ] && args+=(--report "$report" --profile "$office_profile")
+  for s in "${skipped[@]}"; do args+=(--skipped "$s"); done
+  for s in "${failed[@]}"; do args+=(--failed "$s"); done
+  "$bin/road_summary" "${args[@]}"
+  local status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "road: failed: ${failed[*]:-an output of the summary above did not read back}" >&2
+    exit 1
+  fi
+}

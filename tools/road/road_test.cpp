@@ -1,0 +1,206 @@
+// The main job's short form end to end (scripts/road.sh --short on this
+// build): every step runs for a few seconds, and the summary's facts are
+// checked against the outputs themselves, read here by other means: the
+// package listed and extracted with 7za, the LAS file through the LAS
+// reader against the trip's time file, the picture's size from its PNG
+// header, the report's cells through an independent reader (Python's xlrd).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+
+#include "library/LAS_file.h"
+#include "library/storage/file_storage.h"
+#include "platform/os/process.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/ini_file.h"
+#include "plugins/cement/cement_points.h"
+
+namespace road {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool in_ci() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
+struct Run {
+    std::optional<int> code;
+    std::vector<std::string> lines;
+};
+
+Run run(const std::string& program, const std::vector<std::string>& args, int timeout_ms) {
+    Run r;
+    os::Process p;
+    os::SpawnOptions o;
+    o.program = program;
+    o.args = args;
+    o.capture_output = true;
+    std::string error;
+    EXPECT_TRUE(p.start(o, &error)) << error;
+    r.code = p.read_lines([&](const std::string& l) { r.lines.push_back(l); }, timeout_ms);
+    return r;
+}
+
+// The summary's line that starts so (after its indentation), or "".
+std::string line_of(const std::vector<std::string>& lines, const std::string& start) {
+    for (const auto& l : lines) {
+        const auto at = l.find_first_not_of(' ');
+        if (at != std::string::npos && l.compare(at, start.size(), start) == 0) return l.substr(at);
+    }
+    return {};
+}
+
+// The number before `what` in the line ("61 records" -> 61), -1 when absent.
+long number_before(const std::string& line, const std::string& what) {
+    std::smatch m;
+    if (!std::regex_search(line, m, std::regex("(\\d+) " + what))) return -1;
+    return std::stol(m[1]);
+}
+
+int records_of(const std::string& path) {
+    FileStorage t;
+    t.add_file(path, false);
+    return t.get_data_size();
+}
+
+TEST(Road, ShortFormRunsEveryStepAndItsSummaryHoldsForTheOutputs) {
+    os::testing::TempDir dir;
+    const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+    const bool vargel2 = fs::exists(bin + "Vargel2");
+    // The office's profile outlives the test: its first start is the slow one.
+    ::setenv("STATION_OFFICE_PROFILE", (std::string(STATION_BINARY_DIR) + "/test_output/road_office_profile").c_str(),
+             1);
+    ::unsetenv("STATION_WELL");
+    ::unsetenv("STATION_WINDOW");
+    ::unsetenv("STATION_RUN_SECONDS");
+    const Run r = run("/bin/bash",
+                      {std::string(STATION_SOURCE_DIR) + "/scripts/road.sh", STATION_BINARY_DIR, dir.path(), "--short"},
+                      400000);
+    const std::string all = ::testing::PrintToString(r.lines);
+    ASSERT_TRUE(r.code) << all;
+    ASSERT_EQ(*r.code, 0) << all;
+    ASSERT_FALSE(line_of(r.lines, "== summary").empty()) << all;
+
+    // 1: the trip, its plug-ins, the console's packets.
+    std::smatch m;
+    const std::string head = line_of(r.lines, "[1 recording] trip ");
+    ASSERT_TRUE(std::regex_search(head, m, std::regex("trip (\\d+) in (.+)$"))) << all;
+    const int trip = std::stoi(m[1]);
+    const std::string well = m[2];
+    std::string name = std::to_string(trip);
+    name.insert(0, name.size() < 4 ? 4 - name.size() : 0, '0');
+    const std::string time_file = well + "/" + name + ".realtim";
+    const std::string time_line = line_of(r.lines, "time file " + time_file);
+    const int records = records_of(time_file);
+    ASSERT_GT(records, 2) << all;
+    EXPECT_EQ(number_before(time_line, "records"), records) << time_line;
+    EXPECT_EQ(number_before(time_line, "bytes"), long(fs::file_size(time_file))) << time_line;
+    EXPECT_NE(line_of(r.lines, "plug-in 1: ").find("cement.so"), std::string::npos) << all;
+    EXPECT_GT(number_before(line_of(r.lines, "console: "), "display packets"), 0) << all;
+    if (!fs::exists(std::string(STATION_BINARY_DIR) + "/lib/pult.so"))
+        EXPECT_FALSE(line_of(r.lines, "[1 recording] skipped: pult.so not built").empty()) << all;
+
+    // 2: the picture's size from its PNG header; the LAS file through the
+    // LAS reader, row for row the time file's records.
+    const std::string png = well + "/" + name + ".png";
+    const std::string bytes = os::testing::read_bytes(png);
+    ASSERT_GT(bytes.size(), 24u);
+    ASSERT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    auto be32 = [&](std::size_t at) {
+        return (long(std::uint8_t(bytes[at])) << 24) | (long(std::uint8_t(bytes[at + 1])) << 16) |
+               (long(std::uint8_t(bytes[at + 2])) << 8) | long(std::uint8_t(bytes[at + 3]));
+    };
+    const std::string chart_line = line_of(r.lines, "[2 chart] " + png);
+    EXPECT_NE(chart_line.find(std::to_string(be32(16)) + " x " + std::to_string(be32(20)) + " pixels"),
+              std::string::npos)
+        << chart_line;
+    EXPECT_GT(number_before(chart_line, "pixels of curves"), 100) << chart_line;
+
+    const std::string las_path = well + "/" + name + ".las";
+    lib::las::file las;
+    las.load(las_path);
+    EXPECT_TRUE(las.get_warnings().empty()) << ::testing::PrintToString(las.get_warnings());
+    const std::string las_line = line_of(r.lines, "[2 LAS] " + las_path);
+    EXPECT_EQ(number_before(las_line, "rows"), las.get_values().size()) << las_line;
+    EXPECT_EQ(number_before(las_line, "curves"), las.get_curve_block()->size()) << las_line;
+    ASSERT_EQ(las.get_values().size(), records);
+    EXPECT_EQ(las.get_curve_block()->item_by_index(0).name, "TIME");
+    FileStorage table;
+    table.add_file(time_file, false);
+    ASSERT_EQ(las.get_curve_block()->size(), 4 + table.get_params_count());
+    const std::uint32_t start = table.get_record(0)->time.get_value();
+    for (int i = 0; i < records; ++i) {
+        const FileStorageItem* item = table.get_record(i);
+        EXPECT_EQ(las.get_values().at(0, i), double(item->time.get_value() - start)) << i;
+        EXPECT_NEAR(las.get_values().at(1, i), item->depth_z, 0.001) << i;
+        for (int k = 0; k < table.get_params_count(); ++k)
+            EXPECT_NEAR(las.get_values().at(4 + k, i), item->values[std::size_t(k)], 0.001) << i << "," << k;
+    }
+
+    // 3: the package lists and extracts with 7za, its time file whole.
+    if (!vargel2) {
+        EXPECT_FALSE(line_of(r.lines, "[3 package] skipped: Vargel2 not built").empty()) << all;
+    } else {
+        const std::string package = well + "/" + fs::path(well).filename().string() + ".7z_reg";
+        const Run list = run("/usr/bin/7za", {"l", "-ba", "--", package}, 60000);
+        ASSERT_TRUE(list.code && *list.code == 0) << ::testing::PrintToString(list.lines);
+        EXPECT_NE(::testing::PrintToString(list.lines).find(name + ".realtim"), std::string::npos);
+        os::testing::TempDir out;
+        const Run x = run("/usr/bin/7za", {"x", "-y", "-o" + out.path(), "--", package}, 60000);
+        ASSERT_TRUE(x.code && *x.code == 0) << ::testing::PrintToString(x.lines);
+        EXPECT_EQ(records_of(out.path() + "/" + name + ".realtim"), records);
+        EXPECT_EQ(number_before(line_of(r.lines, std::string(name) + ".realtim: "), "records"), records) << all;
+    }
+
+    // 4: the stage's three elements done, its points as the summary says.
+    const std::string cement = dir.path() + "/cementing/101/cement/";
+    EXPECT_NE(line_of(r.lines, cement + "cement_program_2.ini").find("3 elements, 3 done"), std::string::npos) << all;
+    ChartPoints points;
+    ASSERT_EQ(cement::load_points_file(cement + "2.cem", points), cement::PointsRead::ok);
+    EXPECT_EQ(number_before(line_of(r.lines, cement + "2.cem"), "points"), long(points.points.size())) << all;
+    const double total = rtl::IniFile(cement + "cement_program_2.ini").ReadFloat("Item2", "Vsumm", -1);
+    EXPECT_GT(total, 0);
+
+    // 5: the report's token cells filled, read by an independent reader.
+    const std::string xls = cement + "report/101_2.xls";
+    ASSERT_TRUE(fs::exists(xls)) << all;
+    const std::string report_line = line_of(r.lines, "[5 report] " + xls);
+    EXPECT_NE(report_line.find(" 0 left unfilled"), std::string::npos) << report_line;
+    const Run cells = run("/usr/bin/python3",
+                          {"-c",
+                           "import sys\n"
+                           "try:\n    import xlrd\nexcept ImportError:\n    print('NO-XLRD'); sys.exit(0)\n"
+                           "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                           "for r in range(s.nrows):\n"
+                           "    for c in range(s.ncols):\n"
+                           "        v = s.cell_value(r, c)\n"
+                           "        if v != '':\n"
+                           "            sys.stdout.buffer.write(('%d,%d=%s\\n' % (c, r, v)).encode('utf-8'))\n",
+                           xls},
+                          60000);
+    ASSERT_TRUE(cells.code && *cells.code == 0) << ::testing::PrintToString(cells.lines);
+    if (!cells.lines.empty() && cells.lines[0] == "NO-XLRD") {
+        if (in_ci()) FAIL() << "python3-xlrd is not installed (scripts/setup.sh installs it)";
+        GTEST_SKIP() << "python3-xlrd is not installed: the report's cells are not read independently";
+    }
+    std::map<std::string, std::string> by_cell;
+    for (const auto& l : cells.lines) {
+        EXPECT_EQ(l.find("%%"), std::string::npos) << l;
+        EXPECT_EQ(l.find("%!%"), std::string::npos) << l;
+        const auto eq = l.find('=');
+        if (eq != std::string::npos) by_cell[l.substr(0, eq)] = l.substr(eq + 1);
+    }
+    EXPECT_EQ(by_cell["1,2"], "101");                       // the well's name
+    EXPECT_EQ(by_cell["1,19"], "Закачка буфера");           // the first element
+    EXPECT_NE(report_line.find("= \"101\""), std::string::npos) << report_line;
+}
+
+}  // namespace
+}  // namespace road
