@@ -7,6 +7,14 @@
 # work (a temporary folder), seconds, short, window, office_profile.
 
 src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Deliverables still on their way: while one is not built its step says
+# "skipped: ... not built". Set to 1 once it is there for good, and a
+# missing one fails its step instead.
+require_vargel2=0   # programs/vargel2 (step 3)
+require_pult=0      # plugins/pult (step 1)
+# The cementing plug-in's monitor page draws its job (window mode, step 4).
+cement_monitor_built=0
 failed=()
 skipped=()
 pids=()          # the programs the road started and must end
@@ -45,6 +53,10 @@ check_interrupt() {
 
 note_fail() { echo "road: step $1 failed: $2" >&2; failed+=("$1: $2"); }
 note_skip() { echo "road: step $1 skipped: $2"; skipped+=("$1: $2"); }
+# not_built REQUIRED STEP WHAT: a missing deliverable, skipped or failed.
+not_built() {
+  if [ "$1" = 1 ]; then note_fail "$2" "$3 not built"; else note_skip "$2" "$3 not built"; fi
+}
 
 road_cleanup() {
   local p
@@ -114,7 +126,8 @@ road_record() {
   if [ -e "$build/lib/pult.so" ]; then
     cp "$build/lib/pult.so" "$plugins/" || { note_fail "1 recording" "pult.so could not be put into $plugins"; return; }
   else
-    note_skip "1 recording" "pult.so not built (the console's plug-in; the console gets the hub's display packets alone)"
+    not_built "$require_pult" "1 recording" "pult.so"
+    [ "$require_pult" = 1 ] && return
   fi
   # Up to a couple of minutes the unit plays the scripted session (a stand
   # drilled down with a gas show); longer runs get the generated rig.
@@ -156,7 +169,7 @@ road_export() {
 road_pack() {
   echo "== 3 package"
   if [ "$recorded" != 1 ]; then note_skip "3 package" "no trip was recorded"; return; fi
-  if [ ! -x "$bin/Vargel2" ]; then note_skip "3 package" "Vargel2 not built"; return; fi
+  if [ ! -x "$bin/Vargel2" ]; then not_built "$require_vargel2" "3 package" "Vargel2"; return; fi
   local n files=() ext
   n=$(printf '%04d' "$trip")
   for ext in realtim realdep reallag fast.realtim; do
@@ -207,7 +220,10 @@ road_cement() {
   cement_station=$root/cementing
   local plugins=$root/cement-plugins win=() step=8
   [ "$short" = 1 ] && step=2
-  [ "$window" = 1 ] && win=(--window)
+  if [ "$window" = 1 ]; then
+    win=(--window)
+    [ "$cement_monitor_built" = 1 ] || note_skip "4 cementing" "the cementing monitor page not built (the job runs with the plug-in's page as it is)"
+  fi
   rm -rf "$cement_station"
   if ! "$bin/cement_setup" --station "$cement_station" --well 101; then
     note_fail "4 cementing" "the cementing station could not be set up"

@@ -12,6 +12,7 @@
 #include "platform/os/process.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
+#include "platform/rtl/text.h"
 #include "platform/ui/canvas.h"
 #include "plugins/cement/cement_data.h"
 #include "plugins/cement/cement_files.h"
@@ -196,7 +197,16 @@ Outcome read_package(const std::string& package, const std::string& seven_zip) {
                       (extracted ? ", extracted" : ""));
     for (const auto& [name, size] : members) {
         std::string line = "  " + name + ": " + size + " bytes";
-        if (extracted && name.find(".real") != std::string::npos) {
+        if (extracted && name.size() > 4 && rtl::UpperCase(name.substr(name.size() - 4)) == ".LAS") {
+            lib::las::file las;
+            try {
+                las.load((into / name).string());
+                line += ", " + std::to_string(las.get_values().size()) + " LAS rows";
+            } catch (const std::exception& e) {
+                line += ", unreadable: " + std::string(e.what());
+                if (o.failure.empty()) o.failure = "'" + name + "' of the package cannot be read: " + e.what();
+            }
+        } else if (extracted && name.find(".real") != std::string::npos) {
             std::string why;
             const int n = records_of((into / name).string(), why);
             if (n < 0) {
@@ -283,7 +293,10 @@ Outcome read_report(const std::string& xls, const std::string& profile) {
         }
         oo.open_document(true, xls);
         oo.select_sheet_by_index(0);
-        int tokens = 0, left = 0, errors = 0;
+        int tokens = 0, left = 0, errors = 0, first_item_row = -1;
+        for (const auto& c : grouttab::report_template_cells())
+            if (c.text.find("%!%") != std::string::npos && (first_item_row < 0 || c.row < first_item_row))
+                first_item_row = c.row;
         std::string cells;
         for (const auto& c : grouttab::report_template_cells()) {
             const bool item = c.text.find("%!%") != std::string::npos;
@@ -292,10 +305,16 @@ Outcome read_report(const std::string& xls, const std::string& profile) {
             const std::string text = grouttab::cell_value_text(oo.read_cell(2, c.column, c.row));
             if (text.find("%%") != std::string::npos || text.find("%!%") != std::string::npos) ++left;
             if (text == grouttab::kTokenError) ++errors;
-            // The report values and the first element's row tell the job.
-            if (!item || c.row == 19) {
+            // The well, the times and volumes, and the first element's row
+            // tell the job.
+            static const char* const shown[] = {"%%name",  "%%date",  "%%start_time", "%%end_time", "%%buf_V",
+                                                "%%cem_V", "%%prod_V", "%%Vsumm",     "%!%start",   "%!%name",
+                                                "%!%V_inc"};
+            bool show = false;
+            for (const char* k : shown) show = show || c.text == k;
+            if (show && (!item || c.row == first_item_row)) {
                 if (!cells.empty()) cells += "; ";
-                cells += c.text + " = \"" + text + "\"";
+                cells += c.text + " \"" + text + "\"";
             }
         }
         oo.close_document();

@@ -3,6 +3,7 @@
 // file, its size and what it holds. "road_summary --help" tells the
 // options and the exit statuses.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -105,20 +106,29 @@ int main(int argc, char** argv) {
     if (!station.empty()) outcomes.push_back(road::read_cementing(station, cement_well, stage));
     if (!report.empty()) outcomes.push_back(road::read_report(report, profile));
 
-    say("== summary");
+    // Step by step, the skipped and failed ones in their places.
+    std::vector<std::pair<std::string, std::vector<std::string>>> blocks;
     std::vector<std::string> bad = failed;
     for (const auto& o : outcomes) {
-        for (std::size_t i = 0; i < o.lines.size(); ++i) say(i == 0 ? "[" + o.step + "] " + o.lines[i] : "  " + o.lines[i]);
-        if (o.lines.empty()) say("[" + o.step + "]");
+        std::vector<std::string> lines;
+        for (std::size_t i = 0; i < o.lines.size(); ++i)
+            lines.push_back(i == 0 ? "[" + o.step + "] " + o.lines[i] : "  " + o.lines[i]);
+        if (o.lines.empty()) lines.push_back("[" + o.step + "]");
         if (!o.failure.empty()) {
-            say("  FAILED: " + o.failure);
+            lines.push_back("  FAILED: " + o.failure);
             bad.push_back(o.step + ": " + o.failure);
         }
+        blocks.push_back({o.step, lines});
     }
-    for (const auto& s : skipped) say(step_line(s, "skipped"));
-    for (const auto& f : failed) say(step_line(f, "FAILED"));
-    say("== " + std::to_string(outcomes.size()) + " outputs read back, " + std::to_string(skipped.size()) +
-        " steps skipped, " + std::to_string(bad.size()) + " failed");
+    for (const auto& s : skipped) blocks.push_back({s, {step_line(s, "skipped")}});
+    for (const auto& f : failed) blocks.push_back({f, {step_line(f, "FAILED")}});
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const auto& a, const auto& b) { return a.first.substr(0, 1) < b.first.substr(0, 1); });
+    say("== summary");
+    for (const auto& b : blocks)
+        for (const auto& l : b.second) say(l);
+    say("== outputs read back: " + std::to_string(outcomes.size()) + ", steps skipped: " +
+        std::to_string(skipped.size()) + ", failed: " + std::to_string(bad.size()));
     if (bad.empty()) return 0;
     for (const auto& b : bad) std::fputs(("road_summary: failed step " + b + "\n").c_str(), stderr);
     return 1;
