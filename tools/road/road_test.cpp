@@ -205,3 +205,37 @@ TEST(Road, ShortFormRunsEveryStepAndItsSummaryHoldsForTheOutputs) {
 
 }  // namespace
 }  // namespace road
+
+namespace road {
+namespace {
+
+// A road whose steps failed ends with status 1 and names each of them: the
+// ones the job saw fail, and the ones whose output does not read back.
+TEST(Road, TheSummaryNamesEveryFailedStep) {
+    os::testing::TempDir dir;
+    const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+    const Ran r = run(bin + "road_summary",
+                      {"--well", dir.path(), "--trip", "1", "--las", dir.path() + "/0001.las", "--failed",
+                       "3 package: Vargel2 made no whole package", "--skipped", "4 cementing: not asked for"},
+                      30000);
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 1);
+    const std::string all = ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(line_of(r.lines, "road_summary: failed step 1 recording: no record of trip 1").empty()) << all;
+    EXPECT_FALSE(line_of(r.lines, "road_summary: failed step 2 LAS: '" + dir.path() + "/0001.las' is not there").empty())
+        << all;
+    EXPECT_FALSE(line_of(r.lines, "road_summary: failed step 3 package: Vargel2 made no whole package").empty()) << all;
+    EXPECT_FALSE(line_of(r.lines, "[4 cementing] skipped: not asked for").empty()) << all;
+    EXPECT_FALSE(line_of(r.lines, "== outputs read back: 2, steps skipped: 1, failed: 3").empty()) << all;
+
+    // A word the road does not know is refused before anything runs.
+    const Ran bad = run("/bin/bash",
+                        {std::string(STATION_SOURCE_DIR) + "/scripts/road.sh", STATION_BINARY_DIR, dir.path(), "--fast"},
+                        30000);
+    ASSERT_TRUE(bad.code);
+    EXPECT_EQ(*bad.code, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/well"));
+}
+
+}  // namespace
+}  // namespace road
