@@ -10,6 +10,11 @@
 
 #include "tools/common/args.h"
 #include "tools/road/outputs.h"
+#include "platform/ui/testdata/lsan_options.h"
+
+// Text is drawn and the office reached: their process-lifetime caches are
+// not leaks of the station's code (under the sanitizer build).
+LSAN_DEFAULT_OPTIONS(__FILE__, "lsan.supp")
 
 namespace {
 

@@ -17,6 +17,11 @@
 #include "programs/grouttab/uno_server.h"
 #include "tools/common/args.h"
 #include "tools/road/office.h"
+#include "platform/ui/testdata/lsan_options.h"
+
+// Text is drawn and the office reached: their process-lifetime caches are
+// not leaks of the station's code (under the sanitizer build).
+LSAN_DEFAULT_OPTIONS(__FILE__, "lsan.supp")
 
 namespace {
 

@@ -9,6 +9,11 @@
 
 #include "tools/common/args.h"
 #include "tools/road/trip_output.h"
+#include "platform/ui/testdata/lsan_options.h"
+
+// Text is drawn and the office reached: their process-lifetime caches are
+// not leaks of the station's code (under the sanitizer build).
+LSAN_DEFAULT_OPTIONS(__FILE__, "lsan.supp")
 
 int main(int argc, char** argv) {
     const tools::ArgParser args(
