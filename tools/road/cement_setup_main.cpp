@@ -10,22 +10,21 @@
 #include "tools/road/cement_setup.h"
 
 int main(int argc, char** argv) {
-    const tools::ArgParser args(
-        "cement_setup", "cement_setup --station DIR [--well NUMBER]",
-        "Sets up the station folder for a cementing job: the cementing parameters on\n"
-        "the simulated station's channels, the well's number, and a three-element\n"
-        "stage programme (buffer, cement slurry, displacement) as stage 1, so that the\n"
-        "cementing plug-in runs it as stage 2. Stage files of the well left from\n"
-        "before are removed.",
-        {
-            {"station", "DIR", "the station folder (made when missing)"},
-            {"well", "NUMBER", "the well's number, also its folder's name (default 101)"},
-        },
-        {
-            {0, "the station is set up"},
-            {1, "a file could not be written"},
-            {2, "a bad argument: an unknown option, a missing or bad value"},
-        });
+    const tools::ArgParser args("cement_setup", "cement_setup --station DIR [--well NUMBER]",
+                                "Sets up the station folder for a cementing job: the cementing parameters on\n"
+                                "the simulated station's channels, the well's number, and a three-element\n"
+                                "stage programme (buffer, cement slurry, displacement) as stage 1, so that the\n"
+                                "cementing plug-in runs it as stage 2. Stage files of the well left from\n"
+                                "before are removed.",
+                                {
+                                    {"station", "DIR", "the station folder (made when missing)"},
+                                    {"well", "NUMBER", "the well's number, also its folder's name (default 101)"},
+                                },
+                                {
+                                    {0, "the station is set up"},
+                                    {1, "a file could not be written"},
+                                    {2, "a bad argument: an unknown option, a missing or bad value"},
+                                });
     std::string station, well = "101";
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
         if (name == "station")

@@ -240,11 +240,11 @@ Outcome read_cementing(const std::string& station, const std::string& well, int 
     const rtl::IniFile ini(programme);
     int done = 0;
     for (const auto& e : job.program) done += e.mode == cement::state_done;
-    o.lines.push_back(programme + ": " + size_of(programme) + ", " + std::to_string(job.program.size()) +
-                      " elements, " + std::to_string(done) + " done, " +
-                      rtl::FormatFloat("0.000", ini.ReadFloat("Item" + std::to_string(int(job.program.size()) - 1),
-                                                              "Vsumm", 0)) +
-                      " m3 in all");
+    o.lines.push_back(
+        programme + ": " + size_of(programme) + ", " + std::to_string(job.program.size()) + " elements, " +
+        std::to_string(done) + " done, " +
+        rtl::FormatFloat("0.000", ini.ReadFloat("Item" + std::to_string(int(job.program.size()) - 1), "Vsumm", 0)) +
+        " m3 in all");
     for (std::size_t i = 0; i < job.program.size(); ++i)
         o.lines.push_back("    " + job.program[i].name + ": " +
                           rtl::FormatFloat("0.000", ini.ReadFloat("Item" + std::to_string(i), "V_inc", 0)) + " m3");
@@ -307,9 +307,9 @@ Outcome read_report(const std::string& xls, const std::string& profile) {
             if (text == grouttab::kTokenError) ++errors;
             // The well, the times and volumes, and the first element's row
             // tell the job.
-            static const char* const shown[] = {"%%name",  "%%date",  "%%start_time", "%%end_time", "%%buf_V",
-                                                "%%cem_V", "%%prod_V", "%%Vsumm",     "%!%start",   "%!%name",
-                                                "%!%V_inc"};
+            static const char* const shown[] = {"%%name",   "%%date",  "%%start_time", "%%end_time",
+                                                "%%buf_V",  "%%cem_V", "%%prod_V",     "%%Vsumm",
+                                                "%!%start", "%!%name", "%!%V_inc"};
             bool show = false;
             for (const char* k : shown) show = show || c.text == k;
             if (show && (!item || c.row == first_item_row)) {

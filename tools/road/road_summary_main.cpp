@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/testdata/lsan_options.h"
 #include "tools/common/args.h"
 #include "tools/road/outputs.h"
-#include "platform/ui/testdata/lsan_options.h"
 
 // Text is drawn and the office reached: their process-lifetime caches are
 // not leaks of the station's code (under the sanitizer build).
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
             {2, "a bad argument: an unknown option, a missing or bad value"},
         });
     std::string well, host_log, console_log, chart, las, package, seven_zip = "/usr/bin/7za", station, cement_well,
-                                                                       report, profile;
+                                                                  report, profile;
     int trip = -1, stage = 0;
     std::vector<std::string> skipped, failed;
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
@@ -132,8 +132,8 @@ int main(int argc, char** argv) {
     say("== summary");
     for (const auto& b : blocks)
         for (const auto& l : b.second) say(l);
-    say("== outputs read back: " + std::to_string(outcomes.size()) + ", steps skipped: " +
-        std::to_string(skipped.size()) + ", failed: " + std::to_string(bad.size()));
+    say("== outputs read back: " + std::to_string(outcomes.size()) +
+        ", steps skipped: " + std::to_string(skipped.size()) + ", failed: " + std::to_string(bad.size()));
     if (bad.empty()) return 0;
     for (const auto& b : bad) std::fputs(("road_summary: failed step " + b + "\n").c_str(), stderr);
     return 1;

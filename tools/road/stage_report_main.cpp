@@ -12,12 +12,12 @@
 #include "platform/os/paths.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/stdctrls.h"
+#include "platform/ui/testdata/lsan_options.h"
 #include "programs/grouttab/report.h"
 #include "programs/grouttab/report_form.h"
 #include "programs/grouttab/uno_server.h"
 #include "tools/common/args.h"
 #include "tools/road/office.h"
-#include "platform/ui/testdata/lsan_options.h"
 
 // Text is drawn and the office reached: their process-lifetime caches are
 // not leaks of the station's code (under the sanitizer build).
@@ -30,23 +30,22 @@ void say(FILE* f, const std::string& s) { std::fputs((s + "\n").c_str(), f); }
 }  // namespace
 
 int main(int argc, char** argv) {
-    const tools::ArgParser args(
-        "stage_report", "stage_report --station DIR --well NAME --stage N --profile DIR",
-        "Builds the spreadsheet report of a cementing stage as the report program's\n"
-        "\"Таблица\" does, without a screen: the station folder stands for the\n"
-        "program's folder (its \"params/cement/report_new.xls\" and the well folders),\n"
-        "and the report is stored as <well>/cement/report/<well>_<stage>.xls there.",
-        {
-            {"station", "DIR", "the station folder: the template and the well folders"},
-            {"well", "NAME", "the well folder's name"},
-            {"stage", "N", "the stage, 1 to 9999"},
-            {"profile", "DIR", "the office's private profile folder (kept for the next start)"},
-        },
-        {
-            {0, "the report was stored"},
-            {1, "the well or stage is not there, no office could be had, or the build failed"},
-            {2, "a bad argument: an unknown option, a missing or bad value"},
-        });
+    const tools::ArgParser args("stage_report", "stage_report --station DIR --well NAME --stage N --profile DIR",
+                                "Builds the spreadsheet report of a cementing stage as the report program's\n"
+                                "\"Таблица\" does, without a screen: the station folder stands for the\n"
+                                "program's folder (its \"params/cement/report_new.xls\" and the well folders),\n"
+                                "and the report is stored as <well>/cement/report/<well>_<stage>.xls there.",
+                                {
+                                    {"station", "DIR", "the station folder: the template and the well folders"},
+                                    {"well", "NAME", "the well folder's name"},
+                                    {"stage", "N", "the stage, 1 to 9999"},
+                                    {"profile", "DIR", "the office's private profile folder (kept for the next start)"},
+                                },
+                                {
+                                    {0, "the report was stored"},
+                                    {1, "the well or stage is not there, no office could be had, or the build failed"},
+                                    {2, "a bad argument: an unknown option, a missing or bad value"},
+                                });
     std::string station, well, stage, profile;
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
         if (name == "station")
@@ -80,8 +79,8 @@ int main(int argc, char** argv) {
                                    grouttab::ReportSettings{grouttab::office_server_factory(), false});
         // As the user picks them: the well the "-p" chose, then the stage.
         if (form.cbPore->Text() != well) {
-            say(stderr, "stage_report: no well folder '" + well + "' with \"inpgti.ini\" and \"cement/cement.ini\" in " +
-                            station);
+            say(stderr, "stage_report: no well folder '" + well +
+                            "' with \"inpgti.ini\" and \"cement/cement.ini\" in " + station);
             status = 1;
         } else {
             const int index = form.cbStupen->Items().IndexOf(stage);
@@ -93,8 +92,7 @@ int main(int argc, char** argv) {
                 if (!grouttab::make_report(form, well, stage) || !messages.empty()) status = 1;
             }
         }
-        if (status == 0)
-            say(stdout, "report: " + grouttab::report_paths(station, well, stage).output_file);
+        if (status == 0) say(stdout, "report: " + grouttab::report_paths(station, well, stage).output_file);
     } catch (const std::exception& e) {
         say(stderr, "stage_report: " + std::string(e.what()));
         status = 1;

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/ui/testdata/lsan_options.h"
 #include "tools/common/args.h"
 #include "tools/road/trip_output.h"
-#include "platform/ui/testdata/lsan_options.h"
 
 // Text is drawn and the office reached: their process-lifetime caches are
 // not leaks of the station's code (under the sanitizer build).

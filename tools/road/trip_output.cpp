@@ -30,8 +30,8 @@ void load_table(FileStorage& table, const std::string& file) {
 
 // LAS mnemonics end at a dot or a blank.
 std::string mnemonic(std::string name) {
-    std::replace_if(name.begin(), name.end(), [](char c) { return c == ' ' || c == '.' || c == ':' || c == '\t'; },
-                    '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == ' ' || c == '.' || c == ':' || c == '\t'; }, '_');
     return name.empty() ? std::string("PARAM") : name;
 }
 
