@@ -190,11 +190,16 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                                                           : FileStorage::encode_plain;
     for (const auto& f : finder_.files) {
         try {
-            FileStorage storage;
-            storage.set_time_range(lib::unix_time(static_cast<std::uint32_t>(from)),
-                                   lib::unix_time(static_cast<std::uint32_t>(to)));
-            storage.add_file(f.path + f.name, false);
-            if (storage.get_data_size() > 0) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
+            const std::string path = f.path + f.name;
+            // An empty file (a trip that has only just begun) holds no
+            // record: left out like one with nothing in the range.
+            if (!(f.size == 0 && os::file_exists(path))) {
+                FileStorage storage;
+                storage.set_time_range(lib::unix_time(static_cast<std::uint32_t>(from)),
+                                       lib::unix_time(static_cast<std::uint32_t>(to)));
+                storage.add_file(path, false);
+                if (storage.get_data_size() > 0) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
+            }
         } catch (const std::exception& e) {
             ++failed_;
             post("Ошибка во время обработки файла " + f.name + ": " + e.what());

@@ -1,5 +1,7 @@
 #include "programs/vargel2/progress_form.h"
 
+#include <algorithm>
+
 #include "library/controls/control_helpers.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
@@ -122,7 +124,11 @@ void TProgressForm::show_line(std::string line) {
         lines.SetStrings(lines.Count() - 1, line);
     }
     last_provisional_ = provisional;
-    memLog->SetTopLine(lines.Count());
+    // Keep the newest line in sight.
+    memLog->Canvas().Font().Assign(memLog->Font());
+    const int line_height = std::max(1, memLog->Canvas().TextHeight("Ж"));
+    const int shown = std::max(1, (memLog->ClientHeight() - 4) / line_height);
+    memLog->SetTopLine(lines.Count() - shown);
 }
 
 void TProgressForm::ThreadDone(TCompressThread* thread) {
