@@ -12,7 +12,7 @@
 #include <mutex>
 #include <unistd.h>
 
-#include "programs/vargel2/testdata/trip_files.h"
+#include "programs/vargel2/testdata/trip_testing.h"
 
 namespace vargel2 {
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/display.h"
 #include "programs/vargel2/opt_form.h"
-#include "programs/vargel2/testdata/trip_files.h"
+#include "programs/vargel2/testdata/trip_testing.h"
 
 namespace vargel2 {
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/test_driver.h"
 #include "programs/vargel2/progress_form.h"
-#include "programs/vargel2/testdata/trip_files.h"
+#include "programs/vargel2/testdata/trip_testing.h"
 
 namespace vargel2 {
 namespace {

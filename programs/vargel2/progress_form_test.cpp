@@ -13,7 +13,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/message_queue.h"
 #include "programs/vargel2/mailer.h"
-#include "programs/vargel2/testdata/trip_files.h"
+#include "programs/vargel2/testdata/trip_testing.h"
 
 namespace vargel2 {
 namespace {
