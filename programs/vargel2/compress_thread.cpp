@@ -55,8 +55,8 @@ TCompressThread::TCompressThread(RunState state, ConfigValues options, LineSink 
 
 TCompressThread::~TCompressThread() { WaitFor(); }
 
-void TCompressThread::Start(std::function<void()> on_terminate) {
-    thread_ = std::thread([this, on_terminate = std::move(on_terminate)] {
+void TCompressThread::Start() {
+    thread_ = std::thread([this, on_terminate = OnTerminate] {
         try {
             Execute();
         } catch (...) {

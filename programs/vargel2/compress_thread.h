@@ -47,9 +47,10 @@ public:
     TCompressThread(const TCompressThread&) = delete;
     TCompressThread& operator=(const TCompressThread&) = delete;
 
-    // Starts Execute on the worker thread; on_terminate runs on that thread
+    // Starts Execute on the worker thread; OnTerminate runs on that thread
     // after Execute has ended (the progress window posts from it).
-    void Start(std::function<void()> on_terminate);
+    void Start();
+    std::function<void()> OnTerminate;
     void WaitFor();
     bool Finished() const { return finished_; }
 

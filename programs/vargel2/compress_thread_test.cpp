@@ -227,7 +227,8 @@ TEST_F(PackRun, TheWorkerThreadEndsWithItsTerminateCall) {
         lines.push_back(l);
     });
     t.temp_parent = tmp;
-    t.Start([&] { ended = t.Finished(); });
+    t.OnTerminate = [&] { ended = t.Finished(); };
+    t.Start();
     t.WaitFor();
     EXPECT_TRUE(ended);
     EXPECT_EQ(t.error_text(), "");

@@ -11,6 +11,7 @@
 #include "library/time_conv.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/application.h"
+#include "platform/ui/display.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/test_driver.h"
 #include "programs/vargel2/progress_form.h"
@@ -218,6 +219,21 @@ TEST_F(SelectionWindow, TheWindowPlaceIsKeptInTheOptionsFile) {
     auto g = make();
     EXPECT_EQ(g->Left(), 40);
     EXPECT_EQ(g->Width(), 600);
+}
+
+TEST_F(SelectionWindow, TheAboutWindowShowsTheYear) {
+    auto f = make();
+    std::string text;
+    ui::headless_display()->ExpectModal([&](ui::TCustomForm& form) {
+        for (int i = 0; i < form.ControlCount(); ++i) {
+            if (auto* memo = dynamic_cast<ui::TMemo*>(form.Controls(i))) text = memo->Lines().Text();
+        }
+        form.SaveToPng(png_path("vargel2_about"));
+        form.SetModalResult(ui::mrOk);
+    });
+    f->mnuAbout->Click();
+    EXPECT_NE(text.find("(c) 2024"), std::string::npos) << text;
+    EXPECT_EQ(text.find('{'), std::string::npos) << text;
 }
 
 }  // namespace

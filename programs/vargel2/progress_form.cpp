@@ -106,11 +106,12 @@ void TProgressForm::start_run(const RunState& state, const ConfigValues& options
     busy_ = true;
     if (OnBusyChanged) OnBusyChanged(true);
     show_line("*** ПРОЦЕСС АРХИВАЦИИ ***");
-    thread->Start([link, thread] {
+    thread->OnTerminate = [link, thread] {
         ui::main_queue().post([link, thread] {
             if (link->form) link->form->ThreadDone(thread);
         });
-    });
+    };
+    thread->Start();
 }
 
 void TProgressForm::show_line(std::string line) {
