@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <unistd.h>
 
 #include "programs/vargel2/testdata/trip_testing.h"
 
@@ -61,6 +63,49 @@ TEST_F(CommandLineRun, PacksTheFilesOfAMaskBesideThem) {
     // One file: the package is named after it.
     ASSERT_EQ(vargel2("w5/0002.realtim"), 0) << read_text(work / "err.txt");
     EXPECT_TRUE(std::filesystem::exists(work / "w5/0002.realtim.7z_reg"));
+}
+
+// The trip a station host records from the simulated unit, packed as the
+// station's main job packs it.
+TEST_F(CommandLineRun, PacksATripTheStationHostRecorded) {
+    const std::string bin = STATION_BINARY_DIR "/bin/";
+    if (!std::filesystem::exists(bin + "station_host") || !std::filesystem::exists(bin + "device_simulator")) {
+        GTEST_SKIP() << "station_host and device_simulator are not built";
+    }
+    const std::string log = work / "sim.log";
+    const std::string pid_file = work / "sim.pid";
+    ASSERT_EQ(run(shell_quoted(bin + "device_simulator") + " --device console --pty --seconds 60 --scenario " +
+                  shell_quoted(STATION_SOURCE_DIR "/tools/station_host/session.scenario") + " >" + shell_quoted(log) +
+                  " 2>&1 & echo $! >" + shell_quoted(pid_file)),
+              0);
+    std::string line;
+    for (int i = 0; i < 100 && line.empty(); ++i) {
+        const std::string text = read_text(log);
+        const auto at = text.find("line: ");
+        if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
+            line = text.substr(at + 6, text.find('\n', at) - at - 6);
+        } else {
+            ::usleep(50000);
+        }
+    }
+    const int host = line.empty() ? -1
+                                   : run(shell_quoted(bin + "station_host") + " --port " + shell_quoted(line) +
+                                         " --well " + shell_quoted(work / "well") +
+                                         " --trip 3 --seconds 4 --depth 1500 >/dev/null 2>&1");
+    const pid_t sim = static_cast<pid_t>(std::atoi(read_text(pid_file).c_str()));
+    if (sim > 0) ::kill(sim, SIGTERM);
+    ASSERT_FALSE(line.empty()) << read_text(log);
+    ASSERT_EQ(host, 0);
+
+    ASSERT_EQ(vargel2("'well/0003.*real*'"), 0) << read_text(work / "err.txt");
+    ASSERT_TRUE(extract(work / "well/well.7z_reg", work / "x"));
+    int files = 0;
+    for (const char* f : {"0003.realtim", "0003.realdep", "0003.reallag", "0003.fast.realtim"}) {
+        if (!std::filesystem::exists(work / ("x/" + std::string(f) + ".values"))) continue;
+        ++files;
+        expect_same_as_original(work / ("x/" + std::string(f)), work / ("well/" + std::string(f)));
+    }
+    EXPECT_GE(files, 2);
 }
 
 TEST_F(CommandLineRun, AFailingArchiverEndsWithStatusOneAndNoPackage) {

@@ -178,6 +178,15 @@ void TCompressThread::gather_masks() {
     finder_.files.clear();
     finder_.total_size = 0;
     for (const auto& mask : state_.masks) finder_.find(mask, 0, false);
+    // A mask such as "0003.*real*" also finds an earlier package of the
+    // trip ("0003.realtim.7z_reg"); packages are never data to pack.
+    std::erase_if(finder_.files, [](const lib::FindedFile& f) {
+        const std::string name = rtl::AnsiLowerCase(f.name);
+        for (const std::string end : {".7z_reg", ".compr_rt"}) {
+            if (name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0) return true;
+        }
+        return false;
+    });
     rewrite_found(0, -1);
 }
 

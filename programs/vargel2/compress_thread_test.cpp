@@ -153,7 +153,8 @@ TEST_F(PackRun, MasksTakeOnlyWhatTheyFind) {
     write_trip(data + "0003.realdep", 100000, 20);
     write_trip(data + "0004.reallag", 100000, 20);
     write_text(data + "sys.bin", "x");
-    state.masks = {data + "0003.realtim", data + "*.REALLAG", data + "none*.realtim"};
+    write_text(data + "0004.reallag.7z_reg", "an earlier package");
+    state.masks = {data + "0003.realtim", data + "*.REALLAG*", data + "none*.realtim"};
     pack();
     ASSERT_EQ(error, "");
     EXPECT_EQ(unpacked(), (std::vector<std::string>{

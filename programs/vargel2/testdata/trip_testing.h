@@ -114,4 +114,27 @@ inline void expect_trip_read_back(const std::string& base, std::uint32_t t0, int
     }
 }
 
+// An export read back through the data-file table holds the records of
+// the original file: the same times, depths and operations, the values
+// within the quantised coding's tolerance.
+inline void expect_same_as_original(const std::string& base, const std::string& original, double tolerance = 1e-3) {
+    FileStorage a, b;
+    a.add_file(original, false);
+    b.load_compr_rt(base);
+    ASSERT_EQ(b.get_params_count(), a.get_params_count()) << base;
+    for (int c = 0; c < a.get_params_count(); ++c) EXPECT_EQ(*b.get_param(c), *a.get_param(c));
+    ASSERT_EQ(b.get_data_size(), a.get_data_size()) << base;
+    for (int i = 0; i < a.get_data_size(); ++i) {
+        const FileStorageItem *x = a.get_record(i), *y = b.get_record(i);
+        ASSERT_EQ(y->time.get_value(), x->time.get_value());
+        EXPECT_EQ(y->depth_z, x->depth_z);
+        EXPECT_EQ(y->operation, x->operation);
+        ASSERT_EQ(y->values.size(), x->values.size());
+        for (std::size_t c = 0; c < x->values.size(); ++c) {
+            ASSERT_NEAR(y->values[c], x->values[c], tolerance * std::max(1.0f, std::abs(x->values[c])))
+                << base << " record " << i << " column " << c;
+        }
+    }
+}
+
 }  // namespace vargel2::testing
