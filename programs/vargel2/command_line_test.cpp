@@ -31,13 +31,13 @@ protected:
 
     // Runs the program in the work folder; its exit status.
     int vargel2(const std::string& arguments) {
-        return run("cd " + shell_quoted(work.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
-                   // Under the sanitizer build the program measures text too:
-                   // fontconfig's process-lifetime caches are no leaks of ours.
-                   "LSAN_OPTIONS=suppressions=" + STATION_SOURCE_DIR "/platform/ui/testdata/lsan.supp:print_suppressions=0" +
-                   " TMPDIR=" +
-                   shell_quoted(work / "tmp") + " " + shell_quoted(program.path() + "/Vargel2") + " " + arguments +
-                   " >" + shell_quoted(work / "out.txt") + " 2>" + shell_quoted(work / "err.txt"));
+        return run(
+            "cd " + shell_quoted(work.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY " +
+            // Under the sanitizer build the program measures text too:
+            // fontconfig's process-lifetime caches are no leaks of ours.
+            "LSAN_OPTIONS=suppressions=" + STATION_SOURCE_DIR "/platform/ui/testdata/lsan.supp:print_suppressions=0" +
+            " TMPDIR=" + shell_quoted(work / "tmp") + " " + shell_quoted(program.path() + "/Vargel2") + " " +
+            arguments + " >" + shell_quoted(work / "out.txt") + " 2>" + shell_quoted(work / "err.txt"));
     }
 
     os::testing::TempDir program;
@@ -88,10 +88,10 @@ TEST_F(CommandLineRun, PacksATripTheStationHostRecorded) {
             ::usleep(50000);
         }
     }
-    const int host = line.empty() ? -1
-                                   : run(shell_quoted(bin + "station_host") + " --port " + shell_quoted(line) +
-                                         " --well " + shell_quoted(work / "well") +
-                                         " --trip 3 --seconds 4 --depth 1500 >/dev/null 2>&1");
+    const int host = line.empty()
+                         ? -1
+                         : run(shell_quoted(bin + "station_host") + " --port " + shell_quoted(line) + " --well " +
+                               shell_quoted(work / "well") + " --trip 3 --seconds 4 --depth 1500 >/dev/null 2>&1");
     const pid_t sim = static_cast<pid_t>(std::atoi(read_text(pid_file).c_str()));
     if (sim > 0) ::kill(sim, SIGTERM);
     ASSERT_FALSE(line.empty()) << read_text(log);

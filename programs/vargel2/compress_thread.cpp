@@ -66,8 +66,7 @@ void TCompressThread::Start() {
         finished_ = true;
         try {
             if (on_terminate) on_terminate();
-        } catch (...) {
-        }
+        } catch (...) {}
     });
 }
 
@@ -105,18 +104,10 @@ void TCompressThread::Execute() {
         // stale one that looks like this run's.
         remove_package();
         switch (mode()) {
-            case Mode::all_data:
-                gather_all(false);
-                break;
-            case Mode::trips:
-                gather_trips();
-                break;
-            case Mode::masks:
-                gather_masks();
-                break;
-            case Mode::time_window:
-                gather_all(true);
-                break;
+            case Mode::all_data: gather_all(false); break;
+            case Mode::trips: gather_trips(); break;
+            case Mode::masks: gather_masks(); break;
+            case Mode::time_window: gather_all(true); break;
         }
         if (failed_ > 0) {
             throw std::runtime_error("не попали в архив файлов: " + std::to_string(failed_) +
@@ -132,8 +123,7 @@ void TCompressThread::Execute() {
     if (!error_.empty()) {
         try {
             remove_package();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     lib::remove_directory_with_files(temp_);
     os::remove_directory(temp_);
@@ -218,8 +208,8 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
         }
         done += f.size > 0 ? f.size : 0;
         // Files of no size make no progress by size; each still counts as done.
-        const int percent = total > 0 ? static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(total))
-                                      : 100;
+        const int percent =
+            total > 0 ? static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(total)) : 100;
         post("#Выполнено " + std::to_string(percent) + "%");
     }
 }
@@ -234,7 +224,8 @@ void TCompressThread::copy_one(const std::string& from, const std::string& name)
 
 void TCompressThread::copy_auxiliary() {
     lib::FileFinder aux;
-    for (const char* mask : {"*.log", "*.bin", "*.ini", "*.nbl", "*.rem"}) aux.find(state_.data_folder + mask, 3, false);
+    for (const char* mask : {"*.log", "*.bin", "*.ini", "*.nbl", "*.rem"})
+        aux.find(state_.data_folder + mask, 3, false);
     for (const auto& f : aux.files) copy_one(f.path + f.name, f.name);
 }
 

@@ -19,7 +19,9 @@ namespace {
 
 using namespace testing;
 
-bool has(const std::vector<std::string>& v, const std::string& s) { return std::find(v.begin(), v.end(), s) != v.end(); }
+bool has(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
 
 class PackRun : public ::testing::Test {
 protected:
@@ -62,8 +64,8 @@ protected:
     int failed = 0;
 };
 
-const std::vector<std::string> kParts = {".params", ".text", ".time", ".depth_z", ".depth_cur", ".lag_depth",
-                                         ".operation", ".values"};
+const std::vector<std::string> kParts = {".params",    ".text",      ".time",      ".depth_z",
+                                         ".depth_cur", ".lag_depth", ".operation", ".values"};
 
 TEST_F(PackRun, AllDataTakesEveryDataFileTheAuxiliaryFilesAndTheWellsLasFiles) {
     write_trip(data + "0003.realtim", 100000, 600);
@@ -157,13 +159,12 @@ TEST_F(PackRun, MasksTakeOnlyWhatTheyFind) {
     state.masks = {data + "0003.realtim", data + "*.REALLAG*", data + "none*.realtim"};
     pack();
     ASSERT_EQ(error, "");
-    EXPECT_EQ(unpacked(), (std::vector<std::string>{
-                              "0003.realtim.depth_cur", "0003.realtim.depth_z", "0003.realtim.lag_depth",
-                              "0003.realtim.operation", "0003.realtim.params", "0003.realtim.text",
-                              "0003.realtim.time", "0003.realtim.values", "0004.reallag.depth_cur",
-                              "0004.reallag.depth_z", "0004.reallag.lag_depth", "0004.reallag.operation",
-                              "0004.reallag.params", "0004.reallag.text", "0004.reallag.time",
-                              "0004.reallag.values"}));
+    EXPECT_EQ(unpacked(),
+              (std::vector<std::string>{
+                  "0003.realtim.depth_cur", "0003.realtim.depth_z", "0003.realtim.lag_depth", "0003.realtim.operation",
+                  "0003.realtim.params", "0003.realtim.text", "0003.realtim.time", "0003.realtim.values",
+                  "0004.reallag.depth_cur", "0004.reallag.depth_z", "0004.reallag.lag_depth", "0004.reallag.operation",
+                  "0004.reallag.params", "0004.reallag.text", "0004.reallag.time", "0004.reallag.values"}));
 }
 
 TEST_F(PackRun, FilesThatCannotBeReadOrCopiedFailTheRunWithoutAPackage) {

@@ -15,8 +15,8 @@ namespace vargel2 {
 // The values a packing run needs; a run takes a copy, so that the dialog
 // can change the options meanwhile without touching the run.
 struct ConfigValues {
-    int from_time = 0;      // the hour a 24-hour window begins
-    int time_period = 12;   // hours per window: 4, 8, 12 or 24
+    int from_time = 0;     // the hour a 24-hour window begins
+    int time_period = 12;  // hours per window: 4, 8, 12 or 24
     std::string destination_path = "GTI/";
     std::string last_data;  // kept in the file only
     std::string tolvane_directory = "../Tolvane/";

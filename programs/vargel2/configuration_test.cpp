@@ -38,15 +38,15 @@ TEST(Configuration, MissingFileKeepsDefaultsAndSavingWritesThemAnew) {
 
 TEST(Configuration, TheFileIsFoundInAnyLetterCaseAndKeepsTheWindowPlace) {
     ProgramFolder folder;
-    write_text(folder / "VARGEL2.INI", "[options]\r\ntime_period=8\r\nfrom_time=7\r\ntolvane_directory=..\\Viewer\\\r\n");
+    write_text(folder / "VARGEL2.INI",
+               "[options]\r\ntime_period=8\r\nfrom_time=7\r\ntolvane_directory=..\\Viewer\\\r\n");
     EXPECT_EQ(options_file_path(folder.path()), folder / "VARGEL2.INI");
     Configuration c(folder.path());
     c.load_options();
     EXPECT_EQ(c.time_period, 8);
     EXPECT_EQ(c.from_time, 7);
     // A stored '\' path of an older station is a folder here.
-    EXPECT_EQ(c.resolve_folder(c.tolvane_directory),
-              folder.path().substr(0, folder.path().rfind('/')) + "/Viewer/");
+    EXPECT_EQ(c.resolve_folder(c.tolvane_directory), folder.path().substr(0, folder.path().rfind('/')) + "/Viewer/");
     {
         rtl::IniFile ini(options_file_path(folder.path()));
         ini.WriteInteger("MainForm", "left", 33);

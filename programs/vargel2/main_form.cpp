@@ -244,7 +244,8 @@ void TMainForm::build_tree() {
         auto* i = new NODE_INFO;
         i->race = n;
         i->checked = std::find(state_.trips.begin(), state_.trips.end(), n) != state_.trips.end();
-        set_image(items.AddChildObject(races, "Рейс #" + std::to_string(n), i), i->checked ? kImageChecked : kImageItem);
+        set_image(items.AddChildObject(races, "Рейс #" + std::to_string(n), i),
+                  i->checked ? kImageChecked : kImageItem);
     }
     ui::TTreeNode* by_time = items.AddChild(root, "По времени");
     set_image(by_time, kImageFolder);

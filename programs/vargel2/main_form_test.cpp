@@ -130,8 +130,8 @@ TEST_F(SelectionWindow, EachChoiceSetsTheRangeTheTripsAndThePackageName) {
     EXPECT_EQ(s.range_end - s.range_start, 8 * 3600);
     EXPECT_TRUE(f->mnuCompress->Enabled());
     EXPECT_EQ(package_tag(s), "2024_03_04_08");
-    EXPECT_EQ(f->memSelInfo->Lines()[3], "ДАННЫЕ:   \t" + lib::date_to_string(s.range_start) + " - " +
-                                             lib::date_to_string(s.range_end));
+    EXPECT_EQ(f->memSelInfo->Lines()[3],
+              "ДАННЫЕ:   \t" + lib::date_to_string(s.range_start) + " - " + lib::date_to_string(s.range_end));
 
     select(*f, {"По времени", "Вчера"});  // a day alone chooses nothing
     EXPECT_FALSE(s.range_chosen());

@@ -102,8 +102,8 @@ TEST_F(ProgressRun, ShowsTheThreadsLinesAndOffersMailAfterASuccessfulRun) {
     ASSERT_TRUE(run(f));
     const auto lines = log_lines(f);
     const std::vector<std::string> want = {
-        "*** ПРОЦЕСС АРХИВАЦИИ ***", "Идёт поиск файлов...", "Сжимаю файлы...", "Готово!",
-        "Данные сжаты и помещены в файл", state.package_path, "Нажмите кнопку \"Выход\""};
+        "*** ПРОЦЕСС АРХИВАЦИИ ***",      "Идёт поиск файлов...", "Сжимаю файлы...",         "Готово!",
+        "Данные сжаты и помещены в файл", state.package_path,     "Нажмите кнопку \"Выход\""};
     EXPECT_EQ(lines, want);
     EXPECT_EQ(busy_changes, (std::vector<bool>{true, false}));
     EXPECT_TRUE(f.btnCancel->Enabled());
@@ -172,9 +172,8 @@ TEST_F(ProgressRun, MailGoesToTheComposerAndAFailureIsToldAsItIs) {
         std::filesystem::create_directories(bin);
         std::filesystem::remove(record);
         if (c.status >= 0) {
-            write_script(bin + "/xdg-email",
-                         "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + record + "'\nexit " +
-                             std::to_string(c.status) + "\n");
+            write_script(bin + "/xdg-email", "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + record +
+                                                 "'\nexit " + std::to_string(c.status) + "\n");
         }
         boxes.clear();
         {

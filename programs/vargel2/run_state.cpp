@@ -51,8 +51,7 @@ std::string start_folder() {
     return folder;
 }
 
-void command_line_setup(const std::vector<std::string>& arguments, const std::string& current_folder,
-                        RunState& state) {
+void command_line_setup(const std::vector<std::string>& arguments, const std::string& current_folder, RunState& state) {
     state.masks.clear();
     for (const auto& a : arguments) state.masks.push_back(absolute_path(a, current_folder));
     if (state.masks.empty()) return;

@@ -47,8 +47,7 @@ std::string start_folder();
 // that file's path + ".7z_reg"; with more, or with one that is a mask (its
 // name holds '*' or '?', which no package name may), it is named after the
 // first argument's folder ("file" for the root) inside that folder.
-void command_line_setup(const std::vector<std::string>& arguments, const std::string& current_folder,
-                        RunState& state);
+void command_line_setup(const std::vector<std::string>& arguments, const std::string& current_folder, RunState& state);
 
 // A part of a file name made from the operator's or the station's text:
 // lib::check_file_name's replacements, control characters as '-', and no

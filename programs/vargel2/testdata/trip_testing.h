@@ -29,7 +29,8 @@ inline std::string read_text(const std::string& path) { return os::testing::read
 
 // The value of column c of record i of the trips the tests write.
 inline float trip_value(int i, int c) {
-    return 100.0f + 10.0f * static_cast<float>(c) + 25.0f * std::sin(0.01f * static_cast<float>(i) + static_cast<float>(c));
+    return 100.0f + 10.0f * static_cast<float>(c) +
+           25.0f * std::sin(0.01f * static_cast<float>(i) + static_cast<float>(c));
 }
 
 // A real-time file of n records, one every `step` seconds from t0, over
@@ -39,7 +40,8 @@ inline void write_trip(const std::string& path, std::uint32_t t0, int n, int ste
     FileStorage t;
     for (int c = 0; c < columns; ++c) {
         const std::string name = "параметр_" + std::to_string(c);
-        t.add_parametr(FileStorageParam("Параметр " + std::to_string(c), "П" + std::to_string(c), "ед", name, 0.0f, 300.0f));
+        t.add_parametr(
+            FileStorageParam("Параметр " + std::to_string(c), "П" + std::to_string(c), "ед", name, 0.0f, 300.0f));
     }
     for (int i = 0; i < n; ++i) {
         FileStorageItem r;
@@ -109,7 +111,8 @@ inline void expect_trip_read_back(const std::string& base, std::uint32_t t0, int
         EXPECT_FLOAT_EQ(item->depth_z, 1000.0f + 0.01f * static_cast<float>(i));
         for (int c = 0; c < columns; ++c) {
             const double want = trip_value(i, c);
-            ASSERT_NEAR(item->values[c], want, tolerance * std::abs(want)) << base << " record " << i << " column " << c;
+            ASSERT_NEAR(item->values[c], want, tolerance * std::abs(want))
+                << base << " record " << i << " column " << c;
         }
     }
 }
