@@ -11,7 +11,7 @@
 #   2 chart, LAS  trip_export draws the trip's log chart to a PNG and writes
 #                 the trip as a LAS 2.0 file (the libraries' chart and LAS
 #                 writer)
-#   3 package     Vargel2 packs the trip's files with 7za (command-line mode)
+#   3 package     Vargel2 packs the trip's real-time files with 7za (command-line mode)
 #   4 cementing   the simulated cementing-control station and a three-element
 #                 stage programme run by cement.so in the station host
 #   5 report      the stage's spreadsheet report through a headless office

@@ -11,7 +11,7 @@ src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Deliverables still on their way: while one is not built its step says
 # "skipped: ... not built". Set to 1 once it is there for good, and a
 # missing one fails its step instead.
-require_vargel2=0   # programs/vargel2 (step 3)
+require_vargel2=1   # programs/vargel2 (step 3)
 require_pult=0      # plugins/pult (step 1)
 # The cementing plug-in's monitor page draws its job (window mode, step 4).
 cement_monitor_built=0
@@ -26,7 +26,6 @@ chart=
 package=
 report=
 cement_station=
-display_started=
 
 interrupted=0
 
@@ -89,27 +88,27 @@ stop_sim() {
   wait "$sim_pid" 2>/dev/null || true
 }
 
+# run_host LOG ARGS...: the station host, its output shown as it comes and
+# kept in LOG; its exit status.
+run_host() {
+  local log=$1 host
+  shift
+  "$bin/station_host" "$@" >"$log" 2>&1 &
+  host=$!
+  tail -f --pid="$host" "$log" 2>/dev/null
+  wait_for "$host"
+}
+
+# A pseudo-terminal's name comes back to the next one opened: a host
+# elsewhere that still holds the line's lock after its device went away
+# makes ours refuse the new line as in use. Another line is tried then.
+line_taken() {
+  grep -q "cannot open the port .*: in use" "$1"
+}
+
 # A folder of plug-ins the host accepts: its own, writable by us alone.
 plugin_folder() {
   rm -rf "$1" && mkdir -p "$1" && chmod 0755 "$1"
-}
-
-# The virtual X server the packing program's window goes to when the road
-# runs without a desktop; sets display.
-virtual_screen() {
-  if [ -n "$display_started" ]; then return 0; fi
-  command -v Xvfb >/dev/null || return 1
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-  pids+=("$!")
-  for _ in $(seq 100); do
-    if [ -s "$work/display" ]; then
-      display=:$(head -n 1 "$work/display")
-      display_started=1
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
 }
 
 road_record() {
@@ -132,20 +131,23 @@ road_record() {
   # Up to a couple of minutes the unit plays the scripted session (a stand
   # drilled down with a gas show); longer runs get the generated rig.
   if [ "$seconds" -gt 0 ] && [ "$seconds" -le 120 ]; then scenario=(--scenario "$src/tools/station_host/session.scenario"); fi
-  local sim_seconds=$((seconds + 30))
+  local sim_seconds=$((seconds + 30)) status attempt
   [ "$seconds" -gt 0 ] || sim_seconds=86400   # 0: the host records until Ctrl-C
-  if ! start_sim "$work/console.log" --device console --pty --seconds "$sim_seconds" "${scenario[@]}"; then
-    note_fail "1 recording" "the device simulator did not start"
-    return
-  fi
-  echo "recording trip $trip for $seconds s from the simulated unit and console on $line into $well"
-  "$bin/station_host" --port "$line" --well "$well" --trip "$trip" --seconds "$seconds" --time-step 1 "${depth[@]}" \
-    --plugins "$plugins" "${win[@]}" >"$work/host.log" 2>&1 &
-  local host=$!
-  tail -f --pid="$host" "$work/host.log" 2>/dev/null
-  wait_for "$host"
-  local status=$?
-  stop_sim
+  for attempt in 1 2 3; do
+    if ! start_sim "$work/console.log" --device console --pty --seconds "$sim_seconds" "${scenario[@]}"; then
+      note_fail "1 recording" "the device simulator did not start"
+      return
+    fi
+    echo "recording trip $trip for $seconds s from the simulated unit and console on $line into $well"
+    run_host "$work/host.log" --port "$line" --well "$well" --trip "$trip" --seconds "$seconds" --time-step 1 \
+      "${depth[@]}" --plugins "$plugins" "${win[@]}"
+    status=$?
+    # The simulator of a refused line keeps it (until the end), so the next
+    # one gets another.
+    [ "$status" -eq 1 ] && line_taken "$work/host.log" && [ "$attempt" -lt 3 ] && continue
+    stop_sim
+    break
+  done
   if [ "$status" -ne 0 ]; then
     note_fail "1 recording" "station_host ended with status $status"
     return
@@ -175,7 +177,6 @@ road_pack() {
   for ext in realtim realdep reallag fast.realtim; do
     [ -e "$well/$n.$ext" ] && files+=("$well/$n.$ext")
   done
-  [ -n "$las" ] && files+=("$las")
   # The package's name is the program's: one file gives FILE.7z_reg,
   # several give FOLDER/NAME.7z_reg by the first file's folder.
   if [ "${#files[@]}" -eq 1 ]; then
@@ -188,25 +189,29 @@ road_pack() {
     package=$d/$l.7z_reg
   fi
   rm -f "$package"
-  # The program shows its progress window: on the desktop in window mode,
-  # else on a virtual screen.
-  local disp=${DISPLAY:-}
-  if [ "$window" != 1 ] || [ -z "$disp" ]; then
-    if ! virtual_screen; then note_fail "3 package" "no screen for Vargel2 (Xvfb: scripts/setup.sh installs it)"; package=; return; fi
-    disp=$display
+  echo "packing ${#files[@]} files of trip $trip into $package"
+  if [ "$window" != 1 ]; then
+    # Without a desktop the program prints its log and ends with the run.
+    if ! env -u DISPLAY -u WAYLAND_DISPLAY timeout 600 "$bin/Vargel2" "${files[@]}"; then
+      note_fail "3 package" "Vargel2 ended with a failure"
+      package=
+    elif ! 7za t "$package" >/dev/null 2>&1; then
+      note_fail "3 package" "Vargel2 left no whole package $package"
+      package=
+    fi
+    return
   fi
-  echo "packing ${#files[@]} files into $package"
-  DISPLAY=$disp "$bin/Vargel2" "${files[@]}" >"$work/vargel2.log" 2>&1 &
-  local v=$! limit=$((short == 1 ? 600 : 1200)) packed=0
+  # On the desktop its progress window shows the run and then waits for
+  # "Выход": the road ends it a few seconds after the package is whole.
+  "$bin/Vargel2" "${files[@]}" >"$work/vargel2.log" 2>&1 &
+  local v=$! packed=0
   pids+=("$v")
-  for _ in $(seq "$limit"); do
+  for _ in $(seq 6000); do
     if [ -s "$package" ] && 7za t "$package" >/dev/null 2>&1; then packed=1; break; fi
     kill -0 "$v" 2>/dev/null || break
     sleep 0.1
   done
-  # The run is over once the package is whole; the progress window waits
-  # for its "Выход", which nobody presses here.
-  sleep 1
+  [ "$packed" = 1 ] && sleep 3
   kill "$v" 2>/dev/null || true
   wait "$v" 2>/dev/null || true
   if [ "$packed" != 1 ] && ! { [ -s "$package" ] && 7za t "$package" >/dev/null 2>&1; }; then
@@ -242,20 +247,23 @@ road_cement() {
     press+=",$t:Начать программу"
   done
   local host_seconds=$((t + 2))
-  if ! start_sim "$work/cement.log" --device cement --pty --scenario "$src/tools/road/cement_job.scenario" \
-    --seconds $((host_seconds + 30)); then
-    note_fail "4 cementing" "the simulated cementing-control station did not start"
-    return
-  fi
-  echo "a three-element stage of well 101 on the simulated cementing-control station on $line"
-  "$bin/station_host" --port "$line" --well "$cement_station/trips" --station "$cement_station" --trip 1 \
-    --seconds "$host_seconds" --plugins "$plugins" --protocol СКЦ --press "$press" "${win[@]}" \
-    >"$work/cement_host.log" 2>&1 &
-  local host=$!
-  tail -f --pid="$host" "$work/cement_host.log" 2>/dev/null
-  wait_for "$host"
-  local status=$?
-  stop_sim
+  local status attempt
+  for attempt in 1 2 3; do
+    if ! start_sim "$work/cement.log" --device cement --pty --scenario "$src/tools/road/cement_job.scenario" \
+      --seconds $((host_seconds + 30)); then
+      note_fail "4 cementing" "the simulated cementing-control station did not start"
+      return
+    fi
+    echo "a three-element stage of well 101 on the simulated cementing-control station on $line"
+    run_host "$work/cement_host.log" --port "$line" --well "$cement_station/trips" --station "$cement_station" \
+      --trip 1 --seconds "$host_seconds" --plugins "$plugins" --protocol СКЦ --press "$press" "${win[@]}"
+    status=$?
+    # The simulator of a refused line keeps it (until the end), so the next
+    # one gets another.
+    [ "$status" -eq 1 ] && line_taken "$work/cement_host.log" && [ "$attempt" -lt 3 ] && continue
+    stop_sim
+    break
+  done
   if [ "$status" -ne 0 ]; then
     note_fail "4 cementing" "station_host ended with status $status"
     return

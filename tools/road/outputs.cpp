@@ -195,25 +195,42 @@ Outcome read_package(const std::string& package, const std::string& seven_zip) {
     const bool extracted = run({"x", "-y", "-o" + into.string(), "--", package}, ignored);
     o.lines.push_back(package + ": " + size_of(package) + ", " + std::to_string(members.size()) + " files" +
                       (extracted ? ", extracted" : ""));
+    // A real-time file travels as the eight parts of its compressed form
+    // (NAME.params ... NAME.values): told once, read back as a table.
+    static const char* const parts[] = {".params",    ".text",      ".time",      ".depth_z",
+                                        ".depth_cur", ".lag_depth", ".operation", ".values"};
+    auto base_of = [](const std::string& name) {
+        for (const char* p : parts) {
+            const std::string suffix = p;
+            if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                return name.substr(0, name.size() - suffix.size());
+        }
+        return std::string();
+    };
+    std::map<std::string, std::pair<int, long long>> tables;  // base -> parts, bytes
     for (const auto& [name, size] : members) {
-        std::string line = "  " + name + ": " + size + " bytes";
-        if (extracted && name.size() > 4 && rtl::UpperCase(name.substr(name.size() - 4)) == ".LAS") {
-            lib::las::file las;
+        const std::string base = base_of(name);
+        double bytes = 0;
+        if (!rtl::TryStrToFloat(size, bytes) || bytes < 0) bytes = 0;
+        if (!base.empty()) {
+            ++tables[base].first;
+            tables[base].second += static_cast<long long>(bytes);
+        } else
+            o.lines.push_back("  " + name + ": " + size + " bytes");
+    }
+    for (const auto& [base, count] : tables) {
+        std::string line =
+            "  " + base + ": " + std::to_string(count.first) + " parts, " + std::to_string(count.second) + " bytes";
+        if (extracted) {
+            FileStorage table;
             try {
-                las.load((into / name).string());
-                line += ", " + std::to_string(las.get_values().size()) + " LAS rows";
+                table.load_compr_rt((into / base).string());
+                line += ", " + std::to_string(table.get_data_size()) + " records, " +
+                        std::to_string(table.get_params_count()) + " parameters";
             } catch (const std::exception& e) {
                 line += ", unreadable: " + std::string(e.what());
-                if (o.failure.empty()) o.failure = "'" + name + "' of the package cannot be read: " + e.what();
+                if (o.failure.empty()) o.failure = "'" + base + "' of the package cannot be read: " + e.what();
             }
-        } else if (extracted && name.find(".real") != std::string::npos) {
-            std::string why;
-            const int n = records_of((into / name).string(), why);
-            if (n < 0) {
-                line += ", unreadable: " + why;
-                if (o.failure.empty()) o.failure = "'" + name + "' of the package cannot be read: " + why;
-            } else
-                line += ", " + std::to_string(n) + " records";
         }
         o.lines.push_back(line);
     }
