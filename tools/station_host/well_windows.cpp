@@ -1,5 +1,6 @@
 #include "tools/station_host/well_windows.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "gti/registr_old/InstrPipes/instr_options_frame.h"
@@ -73,7 +74,10 @@ void show_well(const pore::PoreOpt& well) {
     button_bar(form, false);
 
     std::vector<pore::PoreSection> sections;
-    const float depth = std::max(well.get_construction()->get_total_len(), well.get_instr()->get_total_len());
+    // The string hangs from the surface in the picture, so its bottom is the
+    // depth the sections are laid from.
+    const float string_len = well.get_instr()->get_total_len();
+    const float depth = string_len > 0 ? string_len : well.get_construction()->get_total_len();
     well.divide_to_sections(sections, depth, true);
 
     auto* list = new ui::TPaintBox(&form);

@@ -20,7 +20,7 @@ namespace station_host {
 bool edit_drill_string(instr::Items& items);
 
 // Modal: the well drawn with its construction and string, and its sections
-// from the surface to the bottom of the deeper of the two.
+// from the surface down, the string hanging from the surface.
 void show_well(const pore::PoreOpt& well);
 
 // The positions in `table` of the parameters that have a settings window.
