@@ -249,8 +249,8 @@ void TRadioDensOptForm::fill_controls() {
     double koeff = 1;
     if (!rtl::TryStrToFloat(rtl::Trim(p.ext_info.get("radio_koeff")), koeff)) koeff = 1;
     edSecretKoeff->SetText(rtl::FloatToStr(koeff));
-    shown_ = {edChannel->Text(), cbxAveraging->Text(), edName->Text(), edShortName->Text(),
-              edHalfLife->Text(), edSecretKoeff->Text(), p.ext_info.get_float("last_calibr_time")};
+    shown_ = {edChannel->Text(), cbxAveraging->Text(), edName->Text(),        edShortName->Text(),
+              edHalfLife->Text(), edSecretKoeff->Text(), dtpCalibrDate->Date() + dtpCalibrTime->Time()};
     fill_grid();
 }
 
@@ -273,9 +273,10 @@ void TRadioDensOptForm::write_back(Param& param) {
         if (!rtl::TryStrToFloat(rtl::Trim(edSecretKoeff->Text()), v)) v = 1;
         p.ext_info.set("radio_koeff", lib::float_to_str(v, -1, -1));
     }
+    // Against what the pickers showed: a parameter never calibrated shows
+    // now, which must not become its calibration time unless it is set.
     const double t = dtpCalibrDate->Date() + dtpCalibrTime->Time();
-    if (std::fabs(t - shown_.calibr_time) > kSameTime && std::fabs(t - p.ext_info.get_float("last_calibr_time")) > kSameTime)
-        p.ext_info.set("last_calibr_time", rtl::FloatToStr(t));
+    if (std::fabs(t - shown_.calibr_time) > kSameTime) p.ext_info.set("last_calibr_time", rtl::FloatToStr(t));
     param = p;
 }
 

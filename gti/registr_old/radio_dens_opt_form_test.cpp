@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -123,6 +124,21 @@ TEST(RadioDensOptForm, OkWritesOnlyTheChangedFieldsAtFullPrecision) {
     EXPECT_EQ(p.ext_info.get("radio_koeff"), "0,9");
     EXPECT_EQ(p.ext_info.get("half_life"), "0");
     EXPECT_EQ(p.averaging, 120);
+
+    // Never calibrated: the pickers show now, which is not written back
+    // unless the operator sets a time.
+    Param fresh = density_meter();
+    fresh.ext_info = ParamExtInfo();
+    for (const bool set_time : {false, true}) {
+        headless().ExpectModal([&](TCustomForm&) {
+            if (set_time) dlg.dtpCalibrTime->SetTime(rtl::EncodeTime(7, 30, 0, 0));
+            drv.Click(*dlg.btnOk);
+        });
+        ASSERT_TRUE(dlg.execute(fresh));
+        EXPECT_EQ(fresh.ext_info.get("last_calibr_time").empty(), !set_time);
+    }
+    EXPECT_NEAR(fresh.ext_info.get_float("last_calibr_time") - std::floor(fresh.ext_info.get_float("last_calibr_time")),
+                7.5 / 24, 1e-9);
     EXPECT_EQ(headless().PendingScripts(), 0);
 }
 
