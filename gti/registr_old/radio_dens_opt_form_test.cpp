@@ -357,7 +357,8 @@ TEST(RadioDensOptForm, CancelledRunKeepsTheTableAndLateStepsFindNoWindow) {
 TEST(ParamCalibrForm, CurvePicture) {
     Param p = density_meter();
     p.points = {{200, 1.0}, {800, 1.4}, {1500, 2.1}, {2600, 2.4}};
-    TRadioDensOptForm dlg(nullptr, Channel().host());
+    Channel ch;
+    TRadioDensOptForm dlg(nullptr, ch.host());
     TParamCalibrForm chart(nullptr);
     chart.fill(p);
     chart.Show();
