@@ -13,8 +13,7 @@ int px(double v) { return static_cast<int>(std::clamp(v, -1e6, 1e6)); }
 
 }  // namespace
 
-void Construction::draw(float max_depth, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect,
-                        bool hatch) const {
+void Construction::draw(float max_depth, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect, bool hatch) const {
     if (!(max_depth > 0) || !(max_diam > 0)) return;
     const double height = rect.Bottom - rect.Top;
     const int half = (rect.Right - rect.Left) / 2;

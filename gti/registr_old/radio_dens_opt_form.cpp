@@ -249,8 +249,13 @@ void TRadioDensOptForm::fill_controls() {
     double koeff = 1;
     if (!rtl::TryStrToFloat(rtl::Trim(p.ext_info.get("radio_koeff")), koeff)) koeff = 1;
     edSecretKoeff->SetText(rtl::FloatToStr(koeff));
-    shown_ = {edChannel->Text(), cbxAveraging->Text(), edName->Text(),        edShortName->Text(),
-              edHalfLife->Text(), edSecretKoeff->Text(), dtpCalibrDate->Date() + dtpCalibrTime->Time()};
+    shown_ = {edChannel->Text(),
+              cbxAveraging->Text(),
+              edName->Text(),
+              edShortName->Text(),
+              edHalfLife->Text(),
+              edSecretKoeff->Text(),
+              dtpCalibrDate->Date() + dtpCalibrTime->Time()};
     fill_grid();
 }
 
@@ -258,7 +263,8 @@ void TRadioDensOptForm::write_back(Param& param) {
     Param& p = *param_;
     // Only what the operator changed is read back: a field shown rounded
     // (the half-life with two decimals) keeps its stored digits otherwise.
-    if (edChannel->Text() != shown_.channel) p.channel = rtl::StrToIntDef(rtl::Trim(edChannel->Text()), kDefaultChannel);
+    if (edChannel->Text() != shown_.channel)
+        p.channel = rtl::StrToIntDef(rtl::Trim(edChannel->Text()), kDefaultChannel);
     if (cbxAveraging->Text() != shown_.averaging)
         p.averaging = rtl::StrToIntDef(rtl::Trim(cbxAveraging->Text()), kDefaultAveraging);
     if (edName->Text() != shown_.name) p.name = edName->Text();

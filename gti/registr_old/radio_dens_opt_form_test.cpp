@@ -163,7 +163,7 @@ TEST(RadioDensOptForm, EditingThePointsKeepsThemSortedAndCancelDiscardsEverythin
         ASSERT_EQ(pts.size(), 3u);
         EXPECT_DOUBLE_EQ(pts[1].x, 1200);
         EXPECT_DOUBLE_EQ(pts[1].y, 1.0123456);  // not the three decimals shown
-        EXPECT_EQ(grid->Row(), 2);               // the edited point stays selected
+        EXPECT_EQ(grid->Row(), 2);              // the edited point stays selected
         drv.Click(*dlg.btnAdd);
         EXPECT_EQ(dlg.working_copy().points.size(), 4u);
         EXPECT_EQ(grid->Row(), 1);  // (0, 0) sorts first
@@ -260,8 +260,7 @@ TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
          "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
         {"both: the half-life's", "0", "", 2,
          "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
-        {"one point", "1,2", "30", 1,
-         "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!"},
+        {"one point", "1,2", "30", 1, "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!"},
     };
     Channel ch;
     TRadioDensOptForm dlg(nullptr, ch.host());

@@ -106,8 +106,8 @@ void show_well(const pore::PoreOpt& well) {
         const ui::TRect r(0, 0, picture->Width(), picture->Height());
         c.Brush().SetColor(ui::clWhite);
         c.FillRect(r);
-        well.draw(&c, ui::TRect(4, 4, r.Right - 4, r.Bottom - 4), ui::clWhite, ui::clNavy, ui::clMaroon, ui::clRed,
-                  -1, true);
+        well.draw(&c, ui::TRect(4, 4, r.Right - 4, r.Bottom - 4), ui::clWhite, ui::clNavy, ui::clMaroon, ui::clRed, -1,
+                  true);
     };
     lib::colorize_form(&form);
     form.ShowModal();

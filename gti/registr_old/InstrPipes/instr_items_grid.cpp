@@ -24,9 +24,9 @@ void init_lib(void* handle) { ui::Application().SetHandle(reinterpret_cast<std::
 namespace {
 
 const std::vector<std::string>& edit_view_heads() {
-    static const std::vector<std::string> heads = {
-        "        Тип        ",  "Коли-\nчество",        "Длина,\nм",
-        "Диаметр,\nмм",         "Толщина\nстенки, мм", "Вес\nпогонного\nметра, кг"};
+    static const std::vector<std::string> heads = {"        Тип        ", "Коли-\nчество",
+                                                   "Длина,\nм",           "Диаметр,\nмм",
+                                                   "Толщина\nстенки, мм", "Вес\nпогонного\nметра, кг"};
     return heads;
 }
 

@@ -14,8 +14,8 @@ namespace {
 
 constexpr TColor kStringColour = 0x8000;
 
-widrak::TMyButton* tool_button(TInstrOptionsFrame* frame, TWinControl* parent, const char* name,
-                               const char* caption, int left) {
+widrak::TMyButton* tool_button(TInstrOptionsFrame* frame, TWinControl* parent, const char* name, const char* caption,
+                               int left) {
     auto* b = new widrak::TMyButton(frame);
     b->SetName(name);
     b->SetParent(parent);

@@ -328,8 +328,8 @@ TEST(InstrItemsDraw, StringAndWellPictures) {
         const char* name;
         float top, bottom, diameter;
     };
-    for (const Use& u : {Use{"Направление", 0, 60, 426}, Use{"Кондуктор", 0, 400, 324},
-                         Use{"Голый ствол", 400, 900, 295.3f}}) {
+    for (const Use& u :
+         {Use{"Направление", 0, 60, 426}, Use{"Кондуктор", 0, 400, 324}, Use{"Голый ствол", 400, 900, 295.3f}}) {
         for (int i = 0; i < con.size(); ++i) {
             pore::ConstrElement& e = con.at(i);
             if (e.name != u.name) continue;
@@ -347,8 +347,7 @@ TEST(InstrItemsDraw, StringAndWellPictures) {
     box->SetParent(&form);
     box->SetAlign(alClient);
     box->OnPaint = [&](TObject*) {
-        well.draw(&box->Canvas(), TRect(0, 0, box->Width(), box->Height()), clWhite, clNavy, clMaroon, clRed, 0,
-                  true);
+        well.draw(&box->Canvas(), TRect(0, 0, box->Width(), box->Height()), clWhite, clNavy, clMaroon, clRed, 0, true);
     };
     const std::string path = png("well_with_string");
     form.Show();
