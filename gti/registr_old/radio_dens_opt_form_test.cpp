@@ -244,6 +244,21 @@ TEST(RadioDensOptForm, RecalibrationShiftsTheTableSoTheAverageGivesTheDensity) {
     for (int i = 0; i < 2; ++i) table.set_point(i, p.points[i].x, p.points[i].y);
     EXPECT_NEAR(table.get_line_value(1000), 1.3, 1e-12);
     EXPECT_GE(p.ext_info.get_float("last_calibr_time"), started - 1.0 / 86400);
+
+    // An averaging of none still takes one reading over a second.
+    p.averaging = 0;
+    clock.clear();
+    ch.value = 1200;
+    headless().ExpectModal([&](TCustomForm&) {
+        dlg.PageControl1->SetActivePage(dlg.tsRecalibr);
+        retype(drv, dlg.edDensity, "1,3");
+        drv.Click(*dlg.btnSetCurrValue);
+        main_queue().run_until([&] { return !dlg.busy(); }, 20000);
+        drv.Click(*dlg.btnOk);
+    });
+    ASSERT_TRUE(dlg.execute(p));
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{1000, 1500}));
+    EXPECT_DOUBLE_EQ(p.points[0].x, 900);
 }
 
 TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
