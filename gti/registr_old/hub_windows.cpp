@@ -1,0 +1,285 @@
+#include "gti/registr_old/hub_windows.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "gti/registr_old/depth_calc.h"
+#include "gti/registr_old/min_max_values.h"
+#include "gti/registr_old/pore_construction.h"
+#include "gti/registr_old/race_info.h"
+#include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/text_storage.h"
+#include "library/controls/control_helpers.h"
+#include "library/options/simple_opts_form.h"
+#include "platform/ui/canvas.h"
+
+namespace reg {
+
+using namespace ui;
+
+namespace {
+
+// Holds the lock, when there is one, for a read or write of the object.
+class MaybeLocked {
+public:
+    explicit MaybeLocked(lib::lock_object* lock) {
+        if (lock) hold_.emplace(lock);
+    }
+
+private:
+    std::optional<lib::Locker> hold_;
+};
+
+constexpr int button_width = 85;
+constexpr int gap = 8;
+
+}  // namespace
+
+// ---- the common frame ----------------------------------------------------------------
+
+HubGridWindow::HubGridWindow(TComponent* owner, const std::string& caption, lib::lock_object* lock, bool editing)
+    : TForm(owner), lock_(lock) {
+    SetCaption(caption);
+    SetPosition(poDesktopCenter);
+    SetClientWidth(640);
+    SetClientHeight(360);
+
+    pnlBottom = new TPanel(this);
+    pnlBottom->SetParent(this);
+    pnlBottom->SetAlign(alBottom);
+    pnlBottom->SetHeight(43);
+    pnlBottom->SetBevelOuter(bvNone);
+
+    const int width = ClientWidth();
+    btnOk = nullptr;
+    if (editing) {
+        btnOk = new TButton(this);
+        btnOk->SetName("btnOk");
+        btnOk->SetParent(pnlBottom);
+        btnOk->SetCaption("OK");
+        btnOk->SetDefault(true);
+        btnOk->SetBounds(width - 2 * (gap + button_width), 9, button_width, 25);
+        btnOk->SetAnchors({akTop, akRight});
+        btnOk->OnClick = [this](TObject*) {
+            Grid->CommitComboValue();
+            {
+                MaybeLocked hold(lock_);
+                apply();
+            }
+            finish(mrOk);
+        };
+    }
+    btnCancel = new TButton(this);
+    btnCancel->SetName("btnCancel");
+    btnCancel->SetParent(pnlBottom);
+    btnCancel->SetCaption(editing ? "Отмена" : "Закрыть");
+    btnCancel->SetCancel(true);
+    btnCancel->SetBounds(width - gap - button_width, 9, button_width, 25);
+    btnCancel->SetAnchors({akTop, akRight});
+    btnCancel->OnClick = [this](TObject*) { finish(mrCancel); };
+
+    Grid = new widrak::TMyGrid(this);
+    Grid->SetName("Grid");
+    Grid->SetParent(this);
+    Grid->SetAlign(alClient);
+    Grid->SetFixedCols(0);
+    TGridOptions options{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
+    if (editing) options = options << goEditing;
+    Grid->SetOptions(options);
+    Grid->SetTabStop(true);
+    SetActiveControl(Grid);
+
+    OnClose = [this](TObject*, TCloseAction& action) {
+        if (!closed_) {
+            closed_ = true;
+            closing();
+        }
+        // A window beside the recording is done with once closed.
+        if (!Modal()) action = caFree;
+    };
+    lib::colorize_form(this);
+}
+
+bool HubGridWindow::execute() {
+    closed_ = false;
+    const bool ok = ShowModal() == mrOk;
+    if (!closed_) {
+        closed_ = true;
+        closing();
+    }
+    return ok;
+}
+
+void HubGridWindow::finish(TModalResult result) {
+    if (Modal())
+        SetModalResult(result);
+    else
+        Close();
+}
+
+// ---- the construction ------------------------------------------------------------------
+
+ConstructionWindow::ConstructionWindow(TComponent* owner, pore::Construction& construction, lib::lock_object* lock)
+    : HubGridWindow(owner, "Конструкция скважины", lock, true), construction_(construction) {
+    SetClientWidth(860);
+    SetClientHeight(340);
+    Drawing = new TPaintBox(this);
+    Drawing->SetName("Drawing");
+    Drawing->SetParent(this);
+    Drawing->SetAlign(alRight);
+    Drawing->SetWidth(180);
+    Drawing->OnPaint = [this](TObject*) { paint_drawing(); };
+    Grid->SetAlignment(taLeftJustify);  // the names; the numbers the construction aligns
+    MaybeLocked hold(lock_);
+    construction_.set_grid(Grid);
+    construction_.fill_grid();
+}
+
+ConstructionWindow::~ConstructionWindow() {
+    // Freed without being closed (with its owner): the binding goes all the
+    // same.
+    if (construction_.get_grid() == Grid) construction_.set_grid(nullptr);
+}
+
+void ConstructionWindow::apply() { construction_.get_opt_from_grid(); }
+
+void ConstructionWindow::closing() {
+    MaybeLocked hold(lock_);
+    if (construction_.get_grid() == Grid) construction_.set_grid(nullptr);
+}
+
+void ConstructionWindow::paint_drawing() {
+    TCanvas& c = Drawing->Canvas();
+    const TRect r = Drawing->ClientRect();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clWhite);
+    c.FillRect(r);
+    MaybeLocked hold(lock_);
+    float depth = 0;
+    for (const pore::ConstrElement& e : construction_.elements())
+        if (e.enabled) depth = std::max(depth, e.bottom);
+    const float diameter = construction_.calc_max_diam();
+    if (!(depth > 0) || !(diameter > 0)) return;
+    c.Pen().SetColor(clBlack);
+    c.Pen().SetStyle(psSolid);
+    c.Brush().SetColor(clSilver);
+    // A margin each side: the widest element does not touch the edges.
+    construction_.draw(depth, diameter, &c, Rect(r.Left + 10, r.Top + 6, r.Right - 10, r.Bottom - 6), true);
+}
+
+// ---- the alarm limits -------------------------------------------------------------------
+
+AlarmLimitsWindow::AlarmLimitsWindow(TComponent* owner, MinMaxValues& limits, lib::lock_object* lock)
+    : HubGridWindow(owner, "Пределы сигнализации", lock, true), limits_(limits) {
+    {
+        MaybeLocked hold(lock_);
+        limits_.fill_to_grid(Grid);
+    }
+    Grid->OnGetCellProps = [this](TObject*, int col, int, widrak::CELL_PROPS& props) {
+        if (col == 0) props = widrak::cpReadOnly;  // the parameter is chosen where the row is added
+    };
+    Grid->OnGetAlignment = [](TObject*, int col, int, TAlignment& a) { a = col == 0 ? taLeftJustify : taRightJustify; };
+    Grid->AlignHorizontal();
+    Grid->ResizeRow(0);
+}
+
+void AlarmLimitsWindow::apply() { limits_.read_from_grid(Grid); }
+
+// ---- the depth sensor's calibration ----------------------------------------------------
+
+DepthCalibrationWindow::DepthCalibrationWindow(TComponent* owner, calc::DepthCalc& calc, lib::lock_object* lock)
+    : HubGridWindow(owner, "Калибровка датчика глубины", lock, true), calc_(calc) {
+    SetClientWidth(360);
+    {
+        MaybeLocked hold(lock_);
+        calc_.set_data_to_grid(Grid);
+    }
+    Grid->AlignHorizontal();
+    Grid->ResizeRow(0);
+}
+
+void DepthCalibrationWindow::apply() { calc_.get_data_from_grid(Grid); }
+
+// ---- the event log ------------------------------------------------------------------------
+
+EventLogWindow::EventLogWindow(TComponent* owner, RegistrLogOld& log)
+    : HubGridWindow(owner, "Журнал событий", nullptr, false), log_(log) {
+    SetClientWidth(760);
+    SetClientHeight(420);
+    Grid->SetOptions(Grid->Options() << goRowSelect);
+    Grid->SetColCount(3);
+    Grid->SetAlignment(taLeftJustify);
+    Grid->OnGetAlignment = [](TObject*, int col, int, TAlignment& a) { a = col == 2 ? taLeftJustify : taRightJustify; };
+    log_.set_grid(Grid);
+    log_.load();
+    Grid->SetColWidths(0, 50);
+    Grid->SetColWidths(1, 150);
+    Grid->SetColWidths(2, 540);
+    Grid->SetRow(Grid->RowCount() - 1);
+}
+
+EventLogWindow::~EventLogWindow() {
+    if (log_.get_grid() == Grid) log_.set_grid(nullptr);
+}
+
+void EventLogWindow::closing() {
+    if (log_.get_grid() == Grid) log_.set_grid(nullptr);
+}
+
+// ---- the remarks ----------------------------------------------------------------------------
+
+RemarksWindow::RemarksWindow(TComponent* owner, text::Storage& remarks) : TForm(owner), remarks_(remarks) {
+    SetCaption("Примечания");
+    SetPosition(poDesktopCenter);
+    SetClientWidth(360);
+    SetClientHeight(420);
+    Drawing = new TPaintBox(this);
+    Drawing->SetName("Drawing");
+    Drawing->SetParent(this);
+    Drawing->SetAlign(alClient);
+    Drawing->OnPaint = [this](TObject*) { paint_remarks(); };
+    OnClose = [this](TObject*, TCloseAction& action) {
+        if (!Modal()) action = caFree;
+    };
+    lib::colorize_form(this);
+}
+
+void RemarksWindow::paint_remarks() {
+    TCanvas& c = Drawing->Canvas();
+    const TRect r = Drawing->ClientRect();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clWhite);
+    c.FillRect(r);
+    c.Font().SetColor(clBlack);
+    // The store takes its own lock for each call; copies are drawn.
+    std::vector<text::Record> records = remarks_.get_records();
+    int bottom = r.Bottom - 4;
+    for (auto it = records.rbegin(); it != records.rend() && bottom > r.Top; ++it) {
+        it->draw(&c, bottom, r.Left + 6, r.Right - 6);
+        c.Pen().SetColor(clSilver);
+        c.MoveTo(r.Left + 2, it->rect.Top - 3);
+        c.LineTo(r.Right - 2, it->rect.Top - 3);
+        bottom = it->rect.Top - 6;
+    }
+}
+
+// ---- the trip information --------------------------------------------------------------------
+
+bool edit_race_info(RaceInfoOld& race, int kind, lib::lock_object* lock) {
+    // A copy is edited: the record is only locked to be read and written,
+    // never while the operator types.
+    RaceInfoOld copy;
+    {
+        MaybeLocked hold(lock);
+        copy = race;
+    }
+    TSimpleOptsForm dlg(nullptr, copy);
+    RaceInfoOld::correct_race_options(kind, dlg.read_only_list(), dlg.black_list());
+    if (!dlg.execute("Сведения о рейсе")) return false;
+    MaybeLocked hold(lock);
+    race = copy;
+    return true;
+}
+
+}  // namespace reg
