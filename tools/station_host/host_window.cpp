@@ -1,4 +1,5 @@
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/hub_menu.h"
 
 #include <unistd.h>
 
@@ -156,6 +157,7 @@ public:
         item(rec, "-");
         item(rec, "Выход", [this] { form_->Close(); });
         options_menu_ = item(menu_->Items(), "Настройки");
+        hub_menu_ = std::make_unique<HubMenu>(menu_->Items(), form_);
         form_->SetMenu(menu_);
 
         status_ = new ui::TPaintBox(form_);
@@ -192,7 +194,10 @@ public:
         form_->Show();
     }
 
-    ~HostWindow() { delete form_; }
+    ~HostWindow() {
+        hub_menu_.reset();
+        delete form_;
+    }
 
     // The last run was stopped from the menu (not by a signal or its time).
     bool take_menu_stop() {
@@ -224,6 +229,7 @@ public:
             plugins.before_show();
         }
         chart_ = std::make_unique<TripChart>(view_);
+        hub_menu_->attach(host.system());
         recording_ = true;
         update_caption();
         tick();
@@ -231,6 +237,7 @@ public:
 
     // The run ended (the plug-ins are gone): their items and pages go too.
     void detach() {
+        hub_menu_->detach();
         if (host_) tick();
         if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
         host_ = nullptr;
@@ -316,6 +323,7 @@ private:
     ui::TMenuItem* start_ = nullptr;
     ui::TMenuItem* resume_ = nullptr;
     ui::TMenuItem* stop_ = nullptr;
+    std::unique_ptr<HubMenu> hub_menu_;
     ui::TPaintBox* status_ = nullptr;
     ui::TPageControl* pages_ = nullptr;
     ui::TTabSheet* chart_page_ = nullptr;
