@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "gti/registr_old/all_params.h"
 #include "gti/registr_old/depth_calc.h"
 #include "gti/registr_old/min_max_values.h"
 #include "gti/registr_old/pore_construction.h"
@@ -174,17 +175,68 @@ AlarmLimitsWindow::AlarmLimitsWindow(TComponent* owner, MinMaxValues& limits, li
     : HubGridWindow(owner, "Пределы сигнализации", lock, true), limits_(limits) {
     {
         MaybeLocked hold(lock_);
-        limits_.fill_to_grid(Grid);
+        work_ = std::make_unique<MinMaxValues>(limits_);
     }
-    Grid->OnGetCellProps = [this](TObject*, int col, int, widrak::CELL_PROPS& props) {
+    cbParam = new TComboBox(this);
+    cbParam->SetName("cbParam");
+    cbParam->SetParent(pnlBottom);
+    cbParam->SetStyle(csDropDownList);
+    cbParam->SetBounds(gap, 10, 230, 23);
+    const AllParams& all = get_all_params();
+    for (int i = 0; i < all.get_items_count(); ++i) {
+        const DefaultParam& p = all.at(i);
+        if (!p.global_name.empty() && p.global_name.rfind("__", 0) != 0) cbParam->Items().AddObject(p.name, i);
+    }
+    btnAdd = new TButton(this);
+    btnAdd->SetName("btnAdd");
+    btnAdd->SetParent(pnlBottom);
+    btnAdd->SetCaption("Добавить");
+    btnAdd->SetBounds(gap + 230 + gap, 9, button_width, 25);
+    btnAdd->OnClick = [this](TObject*) {
+        const int k = cbParam->ItemIndex();
+        if (k < 0) return;
+        const AnsiString param = get_all_params().at(static_cast<int>(cbParam->Items().Objects(k))).global_name;
+        work_->read_from_grid(Grid);
+        if (!work_->contains(param)) work_->add(param);
+        refill();
+        // The new row's limits are typed next.
+        Grid->SetRow(work_->size());
+        Grid->SetCol(1);
+        SetActiveControl(Grid);
+    };
+    btnDelete = new TButton(this);
+    btnDelete->SetName("btnDelete");
+    btnDelete->SetParent(pnlBottom);
+    btnDelete->SetCaption("Удалить");
+    btnDelete->SetBounds(gap + 230 + gap + button_width + gap, 9, button_width, 25);
+    btnDelete->OnClick = [this](TObject*) {
+        const int row = Grid->Row();
+        if (!Grid->Enabled() || row < 1 || row > work_->size()) return;
+        work_->read_from_grid(Grid);
+        work_->erase(row - 1);
+        refill();
+        SetActiveControl(Grid);
+    };
+    Grid->OnGetCellProps = [](TObject*, int col, int, widrak::CELL_PROPS& props) {
         if (col == 0) props = widrak::cpReadOnly;  // the parameter is chosen where the row is added
     };
     Grid->OnGetAlignment = [](TObject*, int col, int, TAlignment& a) { a = col == 0 ? taLeftJustify : taRightJustify; };
-    Grid->AlignHorizontal();
-    Grid->ResizeRow(0);
+    refill();
 }
 
-void AlarmLimitsWindow::apply() { limits_.read_from_grid(Grid); }
+AlarmLimitsWindow::~AlarmLimitsWindow() = default;
+
+void AlarmLimitsWindow::refill() {
+    work_->fill_to_grid(Grid);
+    Grid->AlignHorizontal();
+    Grid->ResizeRow(0);
+    Grid->Invalidate();
+}
+
+void AlarmLimitsWindow::apply() {
+    work_->read_from_grid(Grid);
+    limits_ = *work_;
+}
 
 // ---- the depth sensor's calibration ----------------------------------------------------
 

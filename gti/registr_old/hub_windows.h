@@ -13,11 +13,13 @@
 //   reg::ConstructionWindow w(nullptr, *pore.get_construction(), sys_lock_obj());
 //   if (w.execute()) ...   // the construction holds the edited elements
 
+#include <memory>
 #include <string>
 
 #include "library/lock_object.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/lists.h"
 #include "platform/ui/stdctrls.h"
 #include "widrak/my_grid.h"
 
@@ -77,16 +79,26 @@ private:
     pore::Construction& construction_;
 };
 
-// The alarm limits of the parameters, one row each.
+// The alarm limits of the parameters, one row each; a parameter of the
+// registry chosen below the grid is added as a row without limits, and the
+// current row removed.
 class AlarmLimitsWindow : public HubGridWindow {
 public:
     AlarmLimitsWindow(ui::TComponent* owner, MinMaxValues& limits, lib::lock_object* lock = nullptr);
+    ~AlarmLimitsWindow() override;
+
+    ui::TComboBox* cbParam;
+    ui::TButton* btnAdd;
+    ui::TButton* btnDelete;
 
 protected:
     void apply() override;
 
 private:
+    void refill();
     MinMaxValues& limits_;
+    // The rows being edited: the grid's rows until OK.
+    std::unique_ptr<MinMaxValues> work_;
 };
 
 // The depth sensor's calibration intervals with their pulses per metre.

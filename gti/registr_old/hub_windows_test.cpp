@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "gti/registr_old/all_params.h"
 #include "gti/registr_old/depth_calc.h"
 #include "gti/registr_old/min_max_values.h"
 #include "gti/registr_old/pore_construction.h"
@@ -348,6 +349,45 @@ TEST(AlarmLimitsWindow, TypedLimitsAndRelaysReachTheTableOnOkOnly) {
         EXPECT_EQ(g.relay_max_on, ok);
         EXPECT_FLOAT_EQ(g.relay_max, ok ? 0.8f : 0.0f);
         EXPECT_EQ(limits.size(), 8);
+    }
+}
+
+TEST(AlarmLimitsWindow, RowsAddedAndRemovedKeepTheirEditsAndCancelDropsThem) {
+    TestDriver drv;
+    for (bool ok : {false, true}) {
+        MinMaxValues limits;
+        AlarmLimitsWindow w(nullptr, limits);
+        // A parameter of the registry that has no row yet.
+        int pick = -1;
+        std::string global;
+        for (int i = 0; i < w.cbParam->Items().Count() && pick < 0; ++i) {
+            global = get_all_params().at(static_cast<int>(w.cbParam->Items().Objects(i))).global_name;
+            if (!limits.contains(global)) pick = i;
+        }
+        ASSERT_GE(pick, 0);
+        headless().ExpectModal([&](TCustomForm&) {
+            type_cell(drv, w.Grid, 2, 2, "2,1");  // edited before rows come and go
+            w.cbParam->SelectByUser(pick);
+            drv.Click(*w.btnAdd);
+            EXPECT_EQ(w.Grid->RowCount(), 10);
+            EXPECT_EQ(w.Grid->Row(), 9);
+            type_cell(drv, w.Grid, 2, 9, "77");
+            EXPECT_EQ(w.Grid->Cells(2, 9), "77");
+            drv.Click(*w.Grid, cell_centre(w.Grid, 2, 1));
+            drv.Click(*w.btnDelete);  // the first row goes
+            EXPECT_EQ(w.Grid->Cells(2, 1), "2,1");
+            drv.Click(ok ? *w.btnOk : *w.btnCancel);
+        });
+        EXPECT_EQ(w.execute(), ok);
+        EXPECT_EQ(limits.size(), 8);
+        EXPECT_EQ(limits.contains("давление_на_входе"), !ok);
+        EXPECT_EQ(limits.contains(global), ok);
+        EXPECT_FLOAT_EQ(limits.find("уровень_в_емкости")->max, ok ? 2.1f : 1.9f);
+        if (ok) {
+            EXPECT_TRUE(limits.find(global.c_str())->max_on);
+            EXPECT_FLOAT_EQ(limits.find(global.c_str())->max, 77);
+            EXPECT_FALSE(limits.find(global.c_str())->min_on);
+        }
     }
 }
 
