@@ -12,7 +12,8 @@
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/text_storage.h"
 #include "library/controls/control_helpers.h"
-#include "library/options/simple_opts_form.h"
+#include "library/options/grid_options.h"
+#include "library/options/options.h"
 #include "platform/ui/canvas.h"
 
 namespace reg {
@@ -318,20 +319,56 @@ void RemarksWindow::paint_remarks() {
 
 // ---- the trip information --------------------------------------------------------------------
 
-bool edit_race_info(RaceInfoOld& race, int kind, lib::lock_object* lock) {
-    // A copy is edited: the record is only locked to be read and written,
-    // never while the operator types.
-    RaceInfoOld copy;
+RaceInfoWindow::RaceInfoWindow(TComponent* owner, RaceInfoOld& race, int kind, lib::lock_object* lock)
+    : HubGridWindow(owner, "Сведения о рейсе", lock, true), race_(race) {
+    SetClientWidth(560);
+    SetClientHeight(520);
     {
-        MaybeLocked hold(lock);
-        copy = race;
+        MaybeLocked hold(lock_);
+        shown_ = std::make_unique<RaceInfoOld>(race_);
     }
-    TSimpleOptsForm dlg(nullptr, copy);
-    RaceInfoOld::correct_race_options(kind, dlg.read_only_list(), dlg.black_list());
-    if (!dlg.execute("Сведения о рейсе")) return false;
-    MaybeLocked hold(lock);
-    race = copy;
-    return true;
+    edited_ = std::make_unique<RaceInfoOld>(*shown_);
+    Grid->SetColCount(4);
+    Grid->SetRowCount(2);
+    Grid->SetFixedRows(1);
+    Grid->SetOptions(Grid->Options() << goAlwaysShowEditor);
+    Grid->SetCells(0, 0, "№");
+    Grid->SetCells(1, 0, "Название");
+    Grid->SetCells(2, 0, "Ед.изм.");
+    Grid->SetCells(3, 0, "Значение");
+    editor_ = std::make_unique<lib::grid_options>(Grid);
+    RaceInfoOld::correct_race_options(kind, editor_->read_only_list(), editor_->black_list());
+    list_ = std::make_unique<lib::options_list>();
+    edited_->enum_values(*list_);
+    editor_->show_options(*list_, 1, lib::grid_columns::all);
+    for (int row = 0; row < Grid->RowCount(); ++row) Grid->ResizeRow(row);
+    // The values take the width the names leave.
+    lib::align_grid(Grid, true);
+    const int first = Grid->FixedRows() + 1;
+    if (first < Grid->RowCount() && editor_->get_item_by_index(first)) Grid->SetRow(first);
+}
+
+// The editor lets the grid's events go before the grid is freed.
+RaceInfoWindow::~RaceInfoWindow() { editor_.reset(); }
+
+void RaceInfoWindow::apply() {
+    editor_->get_options();
+    // Option by option: what the operator changed goes into the record, the
+    // rest of it stays as the recording left it.
+    lib::options_list shown, edited, live;
+    shown_->enum_values(shown);
+    edited_->enum_values(edited);
+    race_.enum_values(live);
+    if (shown.size() != edited.size() || live.size() != edited.size()) return;
+    for (int i = 0; i < edited.size(); ++i) {
+        const std::string text = edited.get_item(i)->get_serial_string();
+        if (text != shown.get_item(i)->get_serial_string()) live.get_item(i)->set_serial_string(text);
+    }
+}
+
+bool edit_race_info(RaceInfoOld& race, int kind, lib::lock_object* lock) {
+    RaceInfoWindow w(nullptr, race, kind, lock);
+    return w.execute();
 }
 
 }  // namespace reg

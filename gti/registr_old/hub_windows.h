@@ -24,6 +24,10 @@
 #include "widrak/my_grid.h"
 
 class MinMaxValues;
+namespace lib {
+class grid_options;
+class options_list;
+}  // namespace lib
 class RaceInfoOld;
 class RegistrLogOld;
 namespace pore {
@@ -137,9 +141,29 @@ private:
     text::Storage& remarks_;
 };
 
-// The trip information in the options dialog, the trip number and the bit
-// wear shown as fits the moment (RaceInfoOld::correct_race_options); true
-// when it was closed with OK, the values then written back under the lock.
+// The trip information in the options grid, the trip number and the bit
+// wear shown as fits the moment of the trip (kind, as
+// RaceInfoOld::correct_race_options takes it). OK writes only the options
+// the operator changed, so what the recording wrote into the record
+// meanwhile stays.
+class RaceInfoWindow : public HubGridWindow {
+public:
+    RaceInfoWindow(ui::TComponent* owner, RaceInfoOld& race, int kind, lib::lock_object* lock = nullptr);
+    ~RaceInfoWindow() override;
+    lib::grid_options& editor() { return *editor_; }
+
+protected:
+    void apply() override;
+
+private:
+    RaceInfoOld& race_;
+    std::unique_ptr<RaceInfoOld> shown_;   // as the window opened
+    std::unique_ptr<RaceInfoOld> edited_;  // the grid's options
+    std::unique_ptr<lib::options_list> list_;
+    std::unique_ptr<lib::grid_options> editor_;
+};
+
+// The same window run modally; true when it was closed with OK.
 bool edit_race_info(RaceInfoOld& race, int kind, lib::lock_object* lock = nullptr);
 
 }  // namespace reg

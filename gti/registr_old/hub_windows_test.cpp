@@ -16,7 +16,6 @@
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/text_storage.h"
 #include "library/options/grid_options.h"
-#include "library/options/simple_opts_form.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/codepage.h"
 #include "platform/ui/application.h"
@@ -535,38 +534,51 @@ TEST(RaceInfoOptions, EachMomentFixesOrHidesItsOptions) {
     EXPECT_FALSE(hidden.have_items() || hidden.have_sectors());
 }
 
-int row_of(TSimpleOptsForm& dlg, const std::string& full_name) {
-    for (int row = 0; row < dlg.Grid->RowCount(); ++row) {
-        lib::MetaClassPointer p = dlg.grid_editor().get_item_by_index(row);
+int row_of(RaceInfoWindow& w, const std::string& full_name) {
+    for (int row = 0; row < w.Grid->RowCount(); ++row) {
+        lib::MetaClassPointer p = w.editor().get_item_by_index(row);
         if (p && p->get_full_name() == full_name) return row;
     }
     return -1;
 }
 
-TEST(RaceInfoWindow, TheTripsEditorWritesBackOnOkOnly) {
+TEST(RaceInfoWindow, OnlyWhatTheOperatorChangedIsWrittenAndOnlyOnOk) {
     TestDriver drv;
     for (bool ok : {false, true}) {
         RaceInfoOld race;
         race.race_num = 12;
         race.bit_type = "III-215,9";
+        RaceInfoWindow w(nullptr, race, 0);
+        // At the trip's start the number is shown fixed, the wear not.
+        EXPECT_EQ(row_of(w, "рейс_долото.износ_долота"), -1);
+        const int number = row_of(w, "рейс_главн.номер_рейса");
+        ASSERT_GE(number, 0);
+        EXPECT_TRUE(w.editor().is_read_only_item(number));
+        const int motor = row_of(w, "рейс_долото.типоразмер_з_д");
+        ASSERT_GE(motor, 0);
         headless().ExpectModal([&](TCustomForm& form) {
-            auto& dlg = dynamic_cast<TSimpleOptsForm&>(form);
-            // At the trip's start the number is shown fixed, the wear not.
-            EXPECT_EQ(row_of(dlg, "рейс_долото.износ_долота"), -1);
-            const int number = row_of(dlg, "рейс_главн.номер_рейса");
-            ASSERT_GE(number, 0);
-            EXPECT_TRUE(dlg.grid_editor().is_read_only_item(number));
-            const int motor = row_of(dlg, "рейс_долото.типоразмер_з_д");
-            ASSERT_GE(motor, 0);
-            drv.Click(*dlg.Grid, cell_centre(dlg.Grid, 3, motor));
+            drv.Click(*w.Grid, cell_centre(w.Grid, 3, motor));
             drv.Type("Д1-240");
-            drv.Click(ok ? *dlg.btnOk : *dlg.btnCancel);
+            // The recording writes into the record while the window is open.
+            race.aver_load = 14.5;
+            race.bit_type = "ІІІ-220";
+            if (ok) form.SaveToPng(png("race_info_window"));
+            drv.Click(ok ? *w.btnOk : *w.btnCancel);
         });
-        EXPECT_EQ(edit_race_info(race, 0), ok);
+        EXPECT_EQ(w.execute(), ok);
         EXPECT_EQ(race.motor_type, ok ? "Д1-240" : "");
         EXPECT_EQ(race.race_num, 12);
-        EXPECT_EQ(race.bit_type, "III-215,9");
+        EXPECT_DOUBLE_EQ(race.aver_load, 14.5);
+        EXPECT_EQ(race.bit_type, "ІІІ-220");
     }
+}
+
+TEST(RaceInfoWindow, ModalHelperCancelledChangesNothing) {
+    RaceInfoOld race;
+    race.race_num = 3;
+    headless().ExpectModal([](TCustomForm& f) { f.SetModalResult(mrCancel); });
+    EXPECT_FALSE(edit_race_info(race, 2));
+    EXPECT_EQ(race.race_num, 3);
 }
 
 }  // namespace

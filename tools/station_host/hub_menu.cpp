@@ -54,11 +54,6 @@ ui::TForm* HubMenu::window(const std::string& caption) const {
 void HubMenu::open(const std::string& caption) {
     if (!system_) return;
     reg::System& s = *system_;
-    if (caption == "Сведения о рейсе") {
-        // The options dialog is modal: the recording waits while it is open.
-        reg::edit_race_info(s.get_config().get_race_info(), 1, sys_lock_obj());
-        return;
-    }
     if (ui::TForm* f = window(caption)) {
         f->Show();
         return;
@@ -72,6 +67,8 @@ void HubMenu::open(const std::string& caption) {
         f = new reg::DepthCalibrationWindow(owner_, s.get_calc_values().get_depth_calc(), sys_lock_obj());
     else if (caption == "Журнал событий")
         f = new reg::EventLogWindow(owner_, s.get_registr_log());
+    else if (caption == "Сведения о рейсе")
+        f = new reg::RaceInfoWindow(owner_, s.get_config().get_race_info(), 1, sys_lock_obj());
     else if (caption == "Примечания")
         f = new reg::RemarksWindow(owner_, s.get_remarks());
     if (!f) return;

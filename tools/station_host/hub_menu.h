@@ -1,8 +1,8 @@
 #pragma once
 // The host window's menu of the hub's data ("Скважина"): the well
 // construction, the alarm limits, the depth sensor's calibration, the event
-// log and the remarks, each in a window beside the recording (one of a kind
-// at a time), and the trip information in its options dialog. The items
+// log, the remarks and the trip information, each in a window beside the
+// recording (one of a kind at a time). The items
 // work while a run's hub is attached; detaching closes the windows without
 // applying them, since their objects go with the run.
 
