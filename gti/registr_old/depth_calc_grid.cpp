@@ -29,12 +29,14 @@ void DepthCalc::set_data_to_grid(ui::TStringGrid* grid) const {
     grid->SetRowCount(static_cast<int>(rows.size()) + 1);
     if (grid->RowCount() > 1) grid->SetFixedRows(1);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        for (int col = 0; col < 3; ++col) grid->SetCells(col, static_cast<int>(i) + 1, rows[i][static_cast<std::size_t>(col)]);
+        for (int col = 0; col < 3; ++col)
+            grid->SetCells(col, static_cast<int>(i) + 1, rows[i][static_cast<std::size_t>(col)]);
 }
 
 void DepthCalc::get_data_from_grid(ui::TStringGrid* grid) {
     std::vector<std::array<AnsiString, 3>> rows;
-    for (int row = 1; row < grid->RowCount(); ++row) rows.push_back({grid->Cells(0, row), grid->Cells(1, row), grid->Cells(2, row)});
+    for (int row = 1; row < grid->RowCount(); ++row)
+        rows.push_back({grid->Cells(0, row), grid->Cells(1, row), grid->Cells(2, row)});
     set_rows(rows);
 }
 

@@ -326,11 +326,11 @@ TEST(AlarmLimitsWindow, TypedLimitsAndRelaysReachTheTableOnOkOnly) {
         const int load = 5, gas = 7;
         ASSERT_EQ(w.Grid->Cells(3, load), "3");
         headless().ExpectModal([&](TCustomForm& form) {
-            type_cell(drv, w.Grid, 1, load, "2,5");   // a lower limit turned on
-            type_cell(drv, w.Grid, 2, load, "");      // the upper one off
-            type_cell(drv, w.Grid, 3, load, "5");     // no such relay
+            type_cell(drv, w.Grid, 1, load, "2,5");  // a lower limit turned on
+            type_cell(drv, w.Grid, 2, load, "");     // the upper one off
+            type_cell(drv, w.Grid, 3, load, "5");    // no such relay
             type_cell(drv, w.Grid, 5, load, "40");
-            type_cell(drv, w.Grid, 3, gas, "2");      // a relay, upper limit only
+            type_cell(drv, w.Grid, 3, gas, "2");  // a relay, upper limit only
             type_cell(drv, w.Grid, 5, gas, "0,8");
             if (ok) form.SaveToPng(png("alarm_limits_window"));
             drv.Click(ok ? *w.btnOk : *w.btnCancel);
@@ -397,9 +397,9 @@ TEST(EventLogWindow, FileEventsThenNewOnesInColouredRows) {
     std::filesystem::create_directory(dir / "logs");
     const std::uint32_t t = 86400u * 20000u + 3600u;
     {
-        std::string bytes = "3 " + std::to_string(t) + " " + rtl::utf8_to_cp1251("* Начат рейс") + "\n" +
-                            "-1 " + std::to_string(t + 60) + " " + rtl::utf8_to_cp1251("# Вне рейса") + "\n" +
-                            "мусор\n" + "3 0 нулевое время\n" + "3 " + std::to_string(t + 120) + " " +
+        std::string bytes = "3 " + std::to_string(t) + " " + rtl::utf8_to_cp1251("* Начат рейс") + "\n" + "-1 " +
+                            std::to_string(t + 60) + " " + rtl::utf8_to_cp1251("# Вне рейса") + "\n" + "мусор\n" +
+                            "3 0 нулевое время\n" + "3 " + std::to_string(t + 120) + " " +
                             rtl::utf8_to_cp1251(". Опции изменены") + "\n";
         os::testing::write_bytes(dir.path() + "/logs/events.log", bytes);
     }

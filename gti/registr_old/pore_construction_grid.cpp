@@ -91,7 +91,8 @@ void Construction::fill_grid() {
         // An element out of use shows no numbers; what a row showed before
         // (another construction, a toggled check mark) must not stay.
         grid->SetCells(0, row, e.enabled ? "*" : "");
-        for (int k = 0; k < number_cols; ++k) grid->SetCells(2 + k, row, e.enabled ? one_decimal(numbers_of(e, k)) : "");
+        for (int k = 0; k < number_cols; ++k)
+            grid->SetCells(2 + k, row, e.enabled ? one_decimal(numbers_of(e, k)) : "");
     }
     grid->AlignHorizontal();
     grid->ResizeRow(0);
@@ -155,10 +156,8 @@ void Construction::MouseDown1(ui::TObject*, ui::TMouseButton, ui::TShiftState, i
     grid->Invalidate();
 }
 
-void Construction::draw(float max_depth, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect,
-                        bool hatch) const {
-    if (!canvas || !(max_depth > 0) || !(max_diam > 0) || !std::isfinite(max_depth) || !std::isfinite(max_diam))
-        return;
+void Construction::draw(float max_depth, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect, bool hatch) const {
+    if (!canvas || !(max_depth > 0) || !(max_diam > 0) || !std::isfinite(max_depth) || !std::isfinite(max_diam)) return;
     const int h = rect.Bottom - rect.Top;
     const int w = (rect.Right - rect.Left) / 2;
     const int centre = (rect.Left + rect.Right) / 2;

@@ -1,12 +1,12 @@
 #include "gti/registr_old/registr_log.h"
 
 #include "library/options/options.h"
-#include "widrak/my_grid.h"
 #include "library/text_conv.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
+#include "widrak/my_grid.h"
 
 #include <charconv>
 

@@ -9,8 +9,8 @@
 #include "gti/registr_old/config.h"
 #include "gti/registr_old/hub_windows.h"
 #include "gti/registr_old/pore_opt.h"
-#include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/root_testing.h"
 #include "platform/os/paths.h"
 #include "platform/os/testing.h"
@@ -72,7 +72,6 @@ TEST(HubMenu, ItemsOpenTheirWindowsOnTheAttachedHubAndTheRunsEndClosesThem) {
         EXPECT_EQ(menu.window("Конструкция скважины"), nullptr);
         EXPECT_FLOAT_EQ(s->get_pore().get_construction()->get_total_len(), 1750);
         EXPECT_EQ(s->get_pore().get_construction()->get_grid(), nullptr);
-
 
         // The run ends: the windows go unapplied, the log lets its grid go.
         auto* limits = dynamic_cast<reg::AlarmLimitsWindow*>(menu.window("Пределы сигнализации"));
