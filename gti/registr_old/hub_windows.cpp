@@ -144,7 +144,12 @@ ConstructionWindow::~ConstructionWindow() {
     if (construction_.get_grid() == Grid) construction_.set_grid(nullptr);
 }
 
-void ConstructionWindow::apply() { construction_.get_opt_from_grid(); }
+void ConstructionWindow::apply() {
+    // Another editor of the construction may have bound its own grid since:
+    // this window's rows are the ones taken.
+    if (construction_.get_grid() != Grid) construction_.set_grid(Grid);
+    construction_.get_opt_from_grid();
+}
 
 void ConstructionWindow::closing() {
     MaybeLocked hold(lock_);
