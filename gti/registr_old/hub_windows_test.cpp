@@ -259,6 +259,10 @@ TEST(ConstructionWindow, ShownBesideTheRecordingItFreesItselfAndTheBinding) {
     TestDriver drv;
     auto* w = new ConstructionWindow(nullptr, c);
     w->Show();
+    // Another editor binds the construction meanwhile: OK still takes this
+    // window's rows.
+    widrak::TMyGrid other(nullptr);
+    c.set_grid(&other);
     type_cell(drv, w->Grid, 4, 9, "220");
     drv.Click(*w->btnOk);
     Application().FreeReleasedForms();
