@@ -1,4 +1,5 @@
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/hub_menu.h"
 
 #include <unistd.h>
 
@@ -160,7 +161,11 @@ public:
         item(rec, "-");
         item(rec, "Выход", [this] { form_->Close(); });
         options_menu_ = item(menu_->Items(), "Настройки");
-        auto* well = item(menu_->Items(), "Скважина");
+        // One "Скважина" menu: the hub's data windows first, then the
+        // drill string, the well picture and the parameters' settings.
+        hub_menu_ = std::make_unique<HubMenu>(menu_->Items(), form_);
+        auto* well = hub_menu_->menu();
+        item(well, "-");
         string_item_ = item(well, "Промер инструмента...", [this] { edit_string(); });
         well_item_ = item(well, "Скважина с инструментом...", [this] { show_well_picture(); });
         params_menu_ = item(well, "Параметры с настройкой");
@@ -200,7 +205,10 @@ public:
         form_->Show();
     }
 
-    ~HostWindow() { delete form_; }
+    ~HostWindow() {
+        hub_menu_.reset();
+        delete form_;
+    }
 
     // The last run was stopped from the menu (not by a signal or its time).
     bool take_menu_stop() {
@@ -233,6 +241,7 @@ public:
             plugins.before_show();
         }
         chart_ = std::make_unique<TripChart>(view_);
+        hub_menu_->attach(host.system());
         recording_ = true;
         update_caption();
         tick();
@@ -240,6 +249,7 @@ public:
 
     // The run ended (the plug-ins are gone): their items and pages go too.
     void detach() {
+        hub_menu_->detach();
         if (host_) tick();
         if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
         host_ = nullptr;
@@ -393,6 +403,7 @@ private:
     ui::TMenuItem* string_item_ = nullptr;
     ui::TMenuItem* well_item_ = nullptr;
     ui::TMenuItem* params_menu_ = nullptr;
+    std::unique_ptr<HubMenu> hub_menu_;
     ui::TPaintBox* status_ = nullptr;
     ui::TPageControl* pages_ = nullptr;
     ui::TTabSheet* chart_page_ = nullptr;
