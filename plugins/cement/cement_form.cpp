@@ -345,6 +345,10 @@ void TCementForm::paint_bands(TCanvas* canvas, const TRect& r) {
     if (last < 0) return;
     lib::graphics::PaintData pd;
     chart_.calc_paint_data(pd, canvas);
+    // The sheet draws on after the bands with whatever the canvas holds.
+    const TColor pen_color = canvas->Pen().Color(), brush_color = canvas->Brush().Color();
+    const TPenStyle pen_style = canvas->Pen().Style();
+    const TBrushStyle brush_style = canvas->Brush().Style();
     for (int i = 0; i <= last; ++i) {
         const CementProgramElement& e = job_.program[std::size_t(i)];
         if (!(e.start > 0) || !(e.end > 0)) continue;
@@ -357,7 +361,10 @@ void TCementForm::paint_bands(TCanvas* canvas, const TRect& r) {
         canvas->Brush().SetStyle(bsDiagCross);
         canvas->Rectangle(r.Left, std::max(y1, r.Top), r.Right, std::min(y2, r.Bottom));
     }
-    canvas->Brush().SetStyle(bsSolid);
+    canvas->Pen().SetColor(pen_color);
+    canvas->Pen().SetStyle(pen_style);
+    canvas->Brush().SetColor(brush_color);
+    canvas->Brush().SetStyle(brush_style);
 }
 
 void TCementForm::apply_scale() {

@@ -5,6 +5,7 @@
 #include "library/controls/draw_helpers.h"
 #include "library/number_conv.h"
 #include "platform/ui/lists.h"
+#include "platform/ui/pages.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/grids.h"
 #include "platform/ui/stdctrls.h"
@@ -213,6 +214,43 @@ TEST(CementMonitor, AWrongWellShowsTheErrorInsteadOfTheChart) {
         EXPECT_FALSE(form.error_shown);
         EXPECT_FALSE(form.lblError->Visible());
         EXPECT_TRUE(form.pbCementCurve->Visible());
+    });
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CementMonitor, AsAPageOfTheHostsPages) {
+    in_station([](const std::string&) {
+        cement::testing::make_well();
+        Job job;
+        CementPlugin& p = job.plugin;
+        job.programme({cement::kind_buffer, cement::kind_cement, cement::kind_displacement});
+        ui::TForm host(nullptr);
+        host.SetBounds(0, 0, 1040, 740);
+        auto* pages = new ui::TPageControl(&host);
+        pages->SetParent(&host);
+        pages->SetAlign(ui::alClient);
+        auto* sheet = new ui::TTabSheet(&host);
+        sheet->SetPageControl(pages);
+        sheet->SetCaption("Контроль цементирования");
+        ui::TForm* form = p.get_form();
+        form->SetParent(sheet);
+        form->SetBorderStyle(ui::bsNone);
+        form->SetVisible(true);
+        form->SetAlign(ui::alClient);
+        p.show(true);
+        host.Show();
+        ui::TestDriver().Click(*static_cast<TCementForm*>(form)->btnNextProgram);
+        p.start_registration(1, false);
+        for (int k = 0; k < 10; ++k) {
+            job.set("cem_rasx", 20 + k);
+            job.set("cem_davl", 100 + 10 * k);
+            job.step(3);
+        }
+        host.SaveToPng(cement::testing::png_folder() + "cement_monitor_as_page.png");
+        EXPECT_GT(ink(host, *static_cast<TCementForm*>(form)->tiP, lib::transform_color_light(0x0000FF, 220, 0)), 200);
     });
 }
 
