@@ -433,6 +433,10 @@ TCementOptionsForm::TCementOptionsForm(TComponent* owner, TReportOptions& report
     for (TEdit* e : {edPl, edDob, edPlDob, edOsn, edPlOsn, edVyaz})
         e->OnExit = [this](TObject*) { read_back(); };
 
+    OpenCalDialog = new TOpenDialog(this);
+    OpenCalDialog->SetFilter("Файлы калибровок|*.clb");
+    OpenCalDialog->SetDefaultExt("clb");
+
     report_editor_ = std::make_unique<lib::grid_options>(ReportGrid);
     plan_editor_ = std::make_unique<lib::grid_options>(CemOptionsGrid);
     report_list_ = std::make_unique<lib::options_list>();
@@ -776,37 +780,30 @@ void TCementOptionsForm::btnSelConstructionClick() {
     fill();
 }
 
-namespace {
-
-// The calibration file the operator chooses, or "" when none was.
-std::string browse_calibration(TComponent* owner) {
+std::string TCementOptionsForm::browse_calibration() {
     std::string exe = sys()->get_exe_path();
     if (!exe.empty() && exe.back() != '/') exe += '/';
     const std::string folder = exe + "params/calibr";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    TOpenDialog dialog(owner);
-    dialog.SetFilter("Файлы калибровок|*.clb");
-    dialog.SetDefaultExt("clb");
-    dialog.SetInitialDir(folder);
-    if (!dialog.Execute()) return {};
-    return dialog.FileName();
+    OpenCalDialog->SetInitialDir(folder);
+    OpenCalDialog->SetFileName("");
+    if (!OpenCalDialog->Execute()) return {};
+    return std::filesystem::absolute(OpenCalDialog->FileName()).string();
 }
-
-}  // namespace
 
 void TCementOptionsForm::btnCalFileBrowseClick() {
     read_back();
     const int sel = work_.selected_fluid;
     if (sel < 0 || std::size_t(sel) >= work_.fluids.size()) return;
-    const std::string file = browse_calibration(this);
+    const std::string file = browse_calibration();
     if (!file.empty()) work_.fluids[std::size_t(sel)].calibr_file_name = file;
     fill();
 }
 
 void TCementOptionsForm::btnCalFileFixedBrowseClick(int fixed) {
     read_back();
-    const std::string file = browse_calibration(this);
+    const std::string file = browse_calibration();
     if (!file.empty()) work_.fixed_fluids[std::size_t(fixed)].calibr_file_name = file;
     fill();
 }

@@ -10,6 +10,7 @@
 // and the points stay as the job has them by then.
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gti/registr_old/pore_construction.h"
@@ -23,6 +24,7 @@ class TCheckBox;
 class TComboBox;
 class TEdit;
 class TLabel;
+class TOpenDialog;
 class TPageControl;
 class TPanel;
 class TRadioGroup;
@@ -145,8 +147,11 @@ public:
     ui::TButton* MyButton1;
     ui::TButton* MyButton2;
     ui::TButton* btnApply;
+    ui::TOpenDialog* OpenCalDialog;
 
 private:
+    // The calibration file the operator chooses (its full name), or "".
+    std::string browse_calibration();
     // The selected programme row of the working copy, -1 none.
     int& row() { return work_.element; }
     void fill_construction();

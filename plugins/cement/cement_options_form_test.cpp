@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ui/dialogs.h"
 #include "platform/ui/display.h"
 #include "platform/ui/edits.h"
 #include "platform/ui/grids.h"
@@ -63,7 +64,7 @@ void pick_row(ui::TStringGrid& grid, int row) {
 }
 
 TEST(CementSettings, OkHandsBackTheEditsAndNotAStaleJob) {
-    in_station([](const std::string&) {
+    in_station([](const std::string& exe) {
         Settings s;
         TCementOptionsForm dialog(nullptr, s.report, s.sections);
         ui::TestDriver user;
@@ -90,6 +91,21 @@ TEST(CementSettings, OkHandsBackTheEditsAndNotAStaleJob) {
             d.edPl->SetText("1,35");
             user.Click(*d.btnApply);
             EXPECT_FLOAT_EQ(d.work().fluids[1].density, 1.35f);
+
+            // Its calibration file, chosen in the calibrations folder.
+            std::string asked_in;
+            ui::set_file_dialog_handler([&](ui::FileDialogRequest& r) {
+                asked_in = r.initial_dir;
+                EXPECT_EQ(r.filter, "Файлы калибровок|*.clb");
+                r.file_name = r.initial_dir + "/глина.clb";
+                return true;
+            });
+            user.Click(*d.btnCalFileBrowse);
+            ui::set_file_dialog_handler({});
+            EXPECT_EQ(asked_in, exe + "params/calibr");
+            EXPECT_TRUE(std::filesystem::is_directory(asked_in));
+            EXPECT_EQ(d.work().fluids[1].calibr_file_name, exe + "params/calibr/глина.clb");
+            EXPECT_EQ(d.edCalFile->Text(), d.work().fluids[1].calibr_file_name);
 
             // A plan value in the options grid.
             const int row = option_row(*d.CemOptionsGrid, "Плановый объем", "Цемент");

@@ -14,6 +14,7 @@
 #include "gti/registr_old/param.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/pore_construction.h"
 #include "gti/registr_old/root_testing.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
@@ -73,7 +74,21 @@ void prepare(const fs::path& root) {
     }
     table.save_to((station / params_file).string());
     ensure_default_setup(station.string());
-    rtl::IniFile(station / settings_file).WriteString("скважина", "номер", "101");
+    rtl::IniFile settings(station / settings_file);
+    settings.WriteString("скважина", "номер", "101");
+    // The well's construction: casing to 1800 m, open hole to 2500 m.
+    pore::Construction construction;
+    auto use = [&](int i, float top, float bottom, float inner, float outer) {
+        pore::ConstrElement& e = construction.at(i);
+        e.enabled = true;
+        e.top = top;
+        e.bottom = bottom;
+        e.inner_diameter = inner;
+        e.outer_diameter = outer;
+    };
+    use(7, 0, 1800, 244.5f, 273);
+    use(8, 1800, 2500, 215.9f, 215.9f);
+    construction.lib::IniSerialData::save(&settings);
     const fs::path cement = station / "101" / "cement";
     fs::create_directories(cement);
     rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
@@ -111,6 +126,7 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
         o.trip = 1;
         o.duration_s = 22;
         o.protocol = "СКЦ";
+        o.start_depth = 2500;
         std::vector<std::string> lines;
         Host host(o, [&](const std::string& l) { lines.push_back(l); }, [&](const std::string& l) {
             lines.push_back("error: " + l);
@@ -122,6 +138,7 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
         int step = 0;
         TCementForm* form = nullptr;
         std::vector<std::string> seen;  // the next button's caption at each press
+        SectionsResult profile;
         // The window is no page of a shown form here: its buttons are
         // pressed as the host's scripted operator presses them.
         auto press = [&](ui::TButton* b) {
@@ -156,6 +173,7 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
                     press(form->btnNextProgram);  // the displacement
                     break;
                 case 6:
+                    profile = form->shown_sections;
                     form->SaveToPng(cement::testing::png_folder() + "cement_monitor_on_station.png");
                     press(form->btnNextProgram);  // finish: the host stops
                     break;
@@ -170,6 +188,12 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
         EXPECT_TRUE(has(lines, "trip 2 started on a plug-in's request")) << ::testing::PrintToString(lines);
         EXPECT_TRUE(has(lines, "trip 2 continued on a plug-in's request")) << ::testing::PrintToString(lines);
         EXPECT_TRUE(has(lines, "trip 2 stopped on a plug-in's request")) << ::testing::PrintToString(lines);
+
+        // The profile the window drew: the casing and the open hole.
+        ASSERT_EQ(profile.items.size(), 2u);
+        EXPECT_EQ(profile.items[0].bottom, 1800.0f);
+        EXPECT_EQ(profile.items[1].outer_diameter, 215.9f);
+        EXPECT_EQ(profile.items[1].bottom, 2500.0f);
 
         // The stage's programme: three elements done in order, the limit the
         // operator set on the buffer, each element with the flow's volume.

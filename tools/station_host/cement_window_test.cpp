@@ -14,6 +14,7 @@
 
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/pore_construction.h"
 #include "library/controls/draw_helpers.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
@@ -60,19 +61,21 @@ void prepare_station(const fs::path& root) {
     ensure_default_setup(station.string());
     rtl::IniFile settings(station / settings_file);
     settings.WriteString("скважина", "номер", "101");
-    const char* const construction[] = {"Направление,0,0,0,0,0",
-                                        "Кондуктор,0,600,304.8,1,323.9",
-                                        "Обсадная колонна - 1,0,0,0,0,0",
-                                        "Обсадная колонна - 2,0,0,0,0,0",
-                                        "Обсадная колонна - 3,0,0,0,0,0",
-                                        "Обсадная колонна - 4,0,0,0,0,0",
-                                        "Обсадная колонна - 5,0,0,0,0,0",
-                                        "Техническая колонна,0,1800,244.5,1,273",
-                                        "Голый ствол,1800,2500,215.9,1,215.9"};
-    settings.WriteInteger("конструкция_скважины", "size", 9);
-    for (int i = 0; i < 9; ++i)
-        settings.WriteString("конструкция_скважины", "item" + std::to_string(i + 1),
-                             std::string("\"") + construction[i] + "\"");
+    // The well's construction: conductor to 600 m, casing to 1800 m, open
+    // hole to 2500 m.
+    pore::Construction construction;
+    auto use = [&](int i, float top, float bottom, float inner, float outer) {
+        pore::ConstrElement& e = construction.at(i);
+        e.enabled = true;
+        e.top = top;
+        e.bottom = bottom;
+        e.inner_diameter = inner;
+        e.outer_diameter = outer;
+    };
+    use(1, 0, 600, 304.8f, 323.9f);
+    use(7, 0, 1800, 244.5f, 273);
+    use(8, 1800, 2500, 215.9f, 215.9f);
+    construction.lib::IniSerialData::save(&settings);
 
     const fs::path cement = station / "101" / "cement";
     fs::create_directories(cement);
