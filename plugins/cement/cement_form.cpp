@@ -12,6 +12,7 @@
 #include "library/number_conv.h"
 #include "platform/os/error_log.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/ui/application.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/grids.h"
 #include "platform/ui/lists.h"
@@ -196,7 +197,7 @@ TCementForm::TCementForm(TComponent* owner, CementData& job, ChartPoints& points
     sbarVert->SetParent(pnlResult);
     sbarVert->SetKind(sbVertical);
     sbarVert->SetAlign(alRight);
-    sbarVert->SetWidth(16);  // the vertical scroll bar width of the screen
+    sbarVert->SetWidth(GetSystemMetrics(SM_CXVSCROLL));
     sbarVert->OnChange = [this](TObject*) {
         if (!sbarVert->Enabled()) return;
         chart_.set_offset(sbarVert->Position());
@@ -387,7 +388,8 @@ void TCementForm::update_scroll_bar() {
         sbarVert->SetParams(std::clamp(position, 0, max), 0, max + page - 1);
         sbarVert->SetPageSize(page);
         if (at_max || !sbarVert->Enabled()) sbarVert->SetPosition(sbarVert->MaxPosition());
-        sbarVert->SetLargeChange(std::max(1, int(96 * 0.19685)));
+        // 5 mm of screen.
+        sbarVert->SetLargeChange(std::max(1, int(Screen().PixelsPerInch() * 0.19685)));
         sbarVert->SetEnabled(true);
     } else {
         sbarVert->SetEnabled(false);
