@@ -188,8 +188,10 @@ public:
         view_->SetParent(chart_page_);
         view_->SetAlign(ui::alClient);
         pages_->OnChange = [this](ui::TObject*) {
-            if (host_ && pages_->ActivePage() != chart_page_)
-                host_->system()->get_plugin_manager().show_pages(pages_->ActivePage());
+            // A plug-in's page gets its window the first time it is shown.
+            ui::TTabSheet* page = pages_->ActivePage();
+            if (host_ && page != chart_page_)
+                host_->system()->get_plugin_manager().show_tab_sheet(page, page->Width(), page->Height());
         };
 
         timer_ = new ui::TTimer(form_);
