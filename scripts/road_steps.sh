@@ -14,7 +14,7 @@ src=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 require_vargel2=1   # programs/vargel2 (step 3)
 require_pult=0      # plugins/pult (step 1)
 # The cementing plug-in's monitor page draws its job (window mode, step 4).
-cement_monitor_built=0
+cement_monitor_built=1
 failed=()
 skipped=()
 pids=()          # the programs the road started and must end

@@ -1,4 +1,5 @@
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/hub_menu.h"
 
 #include <unistd.h>
 
@@ -57,7 +58,11 @@ public:
         item(rec, "-");
         item(rec, "Выход", [this] { form_->Close(); });
         options_menu_ = item(menu_->Items(), "Настройки");
-        auto* well = item(menu_->Items(), "Скважина");
+        // One "Скважина" menu: the hub's data windows first, then the
+        // drill string, the well picture and the parameters' settings.
+        hub_menu_ = std::make_unique<HubMenu>(menu_->Items(), form_);
+        auto* well = hub_menu_->menu();
+        item(well, "-");
         string_item_ = item(well, "Промер инструмента...", [this] { edit_string(); });
         well_item_ = item(well, "Скважина с инструментом...", [this] { show_well_picture(); });
         params_menu_ = item(well, "Параметры с настройкой");
@@ -80,8 +85,10 @@ public:
         view_->SetParent(chart_page_);
         view_->SetAlign(ui::alClient);
         pages_->OnChange = [this](ui::TObject*) {
-            if (host_ && pages_->ActivePage() != chart_page_)
-                host_->system()->get_plugin_manager().show_pages(pages_->ActivePage());
+            // A plug-in's page gets its window the first time it is shown.
+            ui::TTabSheet* page = pages_->ActivePage();
+            if (host_ && page != chart_page_)
+                host_->system()->get_plugin_manager().show_tab_sheet(page, page->Width(), page->Height());
         };
 
         timer_ = new ui::TTimer(form_);
@@ -97,7 +104,10 @@ public:
         form_->Show();
     }
 
-    ~HostWindow() { delete form_; }
+    ~HostWindow() {
+        hub_menu_.reset();
+        delete form_;
+    }
 
     // The last run was stopped from the menu (not by a signal or its time).
     bool take_menu_stop() {
@@ -132,6 +142,7 @@ public:
         chart_ = std::make_unique<TripChart>(view_->sheet(), [this] { view_->data_changed(); });
         // A quarter of a minute a centimetre: a live trip grows visibly.
         view_->sheet().set_scale(15.0 / 86400);
+        hub_menu_->attach(host.system());
         recording_ = true;
         update_caption();
         tick();
@@ -139,6 +150,7 @@ public:
 
     // The run ended (the plug-ins are gone): their items and pages go too.
     void detach() {
+        hub_menu_->detach();
         if (host_) tick();
         if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
         host_ = nullptr;
@@ -292,6 +304,7 @@ private:
     ui::TMenuItem* string_item_ = nullptr;
     ui::TMenuItem* well_item_ = nullptr;
     ui::TMenuItem* params_menu_ = nullptr;
+    std::unique_ptr<HubMenu> hub_menu_;
     ui::TPaintBox* status_ = nullptr;
     ui::TPageControl* pages_ = nullptr;
     ui::TTabSheet* chart_page_ = nullptr;
