@@ -242,12 +242,12 @@ road_cement() {
     return
   fi
   # The operator starts the programme, moves to the next element twice and
-  # ends the last one; the plug-in asks the host for the stage's trip and
-  # for its end.
-  local press="1:Начать программу" t=1 k
-  for k in 1 2 3; do
+  # ends the last one (the monitor's button says which); the plug-in asks
+  # the host for the stage's trip and for its end.
+  local press="1:Начать программу" t=1 caption
+  for caption in "Следующий этап" "Следующий этап" "Завершить этап"; do
     t=$((t + step))
-    press+=",$t:Начать программу"
+    press+=",$t:$caption"
   done
   local host_seconds=$((t + 2))
   local status attempt
