@@ -139,6 +139,10 @@ private:
     // A plug-in's message 1033 (trip_requests.cpp).
     void answer_trip_request(int request);
     void press(const std::string& caption);
+    // The console's configuration block: asked of the plug-ins and sent.
+    void send_console_block();
+    // A parameter table changed on disk is read again and the hub told.
+    void reload_changed_table();
 
     HostOptions options_;
     Out progress_, errors_;
