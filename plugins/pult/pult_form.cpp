@@ -167,8 +167,8 @@ TPultFrm::TPultFrm(TComponent* owner) : TForm(owner) {
     VertIndicator6 = indicator(290, 70, 180, 22, 0, 50, 0, true, "РАСХОД НА ВЫХОДЕ, л/с", "расход_на_выходе");
     ValueIndicator4 = indicator(475, 70, 60, 22, 0, 1000, 0, false, "", "расход_на_выходе");
     ValueIndicator5 = indicator(290, 124, 90, 26, 0, 1000, 2, false, "Газ, %", "");
-    ValueIndicator10 = indicator(390, 124, 90, 26, 0, 10000, 0, false, "НАД ЗАБОЕМ (М)", "");
-    ValueIndicator11 = indicator(490, 124, 90, 26, 0, 10000, 0, false, "ГЛУБИНА (М)", "ds.depth_z");
+    ValueIndicator10 = indicator(395, 124, 95, 26, 0, 10000, 0, false, "НАД ЗАБОЕМ (М)", "");
+    ValueIndicator11 = indicator(510, 124, 90, 26, 0, 10000, 0, false, "ГЛУБИНА (М)", "ds.depth_z");
 
     // The text line: a chosen phrase, or the text of its source.
     PultLineComboBox = new TComboBox(pnlMain);

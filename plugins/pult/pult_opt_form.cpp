@@ -29,11 +29,11 @@ TLabel* label(TWinControl* parent, const char* caption, int x, int y) {
 }
 
 TComboBox* combo(TWinControl* parent, const char* caption, int y) {
-    label(parent, caption, 130, y + 3);
+    label(parent, caption, 118, y + 3);
     auto* c = new TComboBox(parent);
     c->SetParent(parent);
     c->SetStyle(csDropDownList);
-    c->SetBounds(240, y, 250, 24);
+    c->SetBounds(270, y, 224, 24);
     return c;
 }
 
@@ -94,7 +94,7 @@ TOptForm::TOptForm(TComponent* owner, PultOptions& options, reg::RegPlugin& host
     cbTextParams = combo(pnlIndi, "Текстовый индикатор", 128);
     label(pnlIndi, "Прямые", 10, 172);
     label(pnlIndi, "индикаторы:", 10, 188);
-    btnDirectIndi = button(pnlIndi, "Калибровать", 240, 176, 120);
+    btnDirectIndi = button(pnlIndi, "Калибровать", 270, 176, 120);
     btnDirectIndi->Font().SetSize(btnDirectIndi->Font().Size() + 1);
     btnDirectIndi->OnClick = [this](TObject*) {
         if (on_calibrate) on_calibrate();

@@ -18,7 +18,14 @@
 #include "platform/os/testing.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
+#include "platform/ui/display.h"
+#include "platform/ui/extctrls.h"
+#include "platform/ui/lists.h"
+#include "platform/ui/stdctrls.h"
+#include "platform/ui/test_driver.h"
 #include "plugins/pult/pult_blocks.h"
+#include "plugins/pult/pult_form.h"
+#include "plugins/pult/pult_opt_form.h"
 #include "plugins/pult/pult_sources.h"
 
 namespace {
@@ -377,6 +384,54 @@ TEST(PultPlugin, NoHubCallWithThePluginsLockHeld) {
         c.plugin.start_registration(1, false);
         EXPECT_GT(calls, 10);
         EXPECT_EQ(blocked, 0);
+    });
+}
+
+// The plug-in's window and settings dialog bound to the plug-in's members.
+TEST(PultPlugin, WindowAndSettingsReachTheOptions) {
+    in_station([] {
+        Console c;
+        c.plugin.show(true);
+        TPultFrm* f = c.plugin.form();
+        ASSERT_NE(f, nullptr);
+        f->Show();
+        EXPECT_TRUE(c.plugin.window_shown());
+        EXPECT_EQ(c.plugin.get_form(), f);
+        ASSERT_EQ(f->PultLineComboBox->Items().Count(), 18);
+        EXPECT_TRUE(f->btnDegaz->Enabled());  // the test's hub records
+
+        ui::TestDriver drv;
+        drv.PressOn(*f->trbLight, ui::VK_END);
+        EXPECT_EQ(c.plugin.options_snapshot().light, 15);
+        f->PultLineComboBox->SelectByUser(2);
+        EXPECT_EQ(c.plugin.options_snapshot().text, "Авария");
+        drv.Click(*f->SignalButton);
+        EXPECT_EQ(Console::variable("signal"), "");
+        ui::headless_display()->ExpectModal([&](ui::TCustomForm& d) {
+            auto& dg = static_cast<TDegazForm&>(d);
+            drv.Click(*dg.rbtnManual);
+            drv.Click(*dg.btnDegazOn);
+            drv.Click(*dg.btnOk);
+        });
+        drv.Click(*f->btnDegaz);
+        EXPECT_EQ(c.plugin.degaz_mode(), dct_manual);
+        EXPECT_TRUE(c.plugin.degaz_on());
+
+        // Settings: OK applies the dialog's copy, and the window follows it.
+        ui::headless_display()->ExpectModal([&](ui::TCustomForm& d) {
+            auto& dlg = static_cast<TOptForm&>(d);
+            drv.Click(*dlg.cbAlarm);
+            drv.Click(*dlg.btnOk);
+        });
+        c.plugin.event(reg::pe_options, {});
+        EXPECT_FALSE(c.plugin.options_snapshot().use_volt_check);
+        EXPECT_EQ(c.plugin.options_snapshot().light, 15);
+        EXPECT_FALSE(f->lbl5v->Visible());
+
+        // Leaving: the line the operator typed is kept.
+        f->PultLineComboBox->SetText("Подъём");
+        c.plugin.finalize();
+        EXPECT_EQ(c.plugin.options_snapshot().text, "Подъём");
     });
 }
 
