@@ -691,3 +691,32 @@ TEST(Forms, PictureShowsControlsAndRepaintsWhatChanged) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+// A form placed into another window (a plug-in's page) shows as one of its
+// controls: it is drawn in that window's picture and is no window of its own.
+TEST(Forms, AFormInsideAnotherIsOneOfItsControls) {
+    TForm host(nullptr);
+    host.SetBounds(0, 0, 300, 200);
+    host.Show();
+    auto* inner = new TForm(&host);
+    inner->SetParent(&host);
+    inner->SetBorderStyle(bsNone);
+    inner->SetBounds(20, 30, 100, 80);
+    inner->SetColor(clRed);
+    int shown = 0;
+    inner->OnShow = [&](TObject*) { ++shown; };
+    inner->Show();
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(inner->Visible());
+    const TPoint p = inner->ClientToScreen({50, 40});
+    const TPoint at = host.ScreenToClient(p);
+    EXPECT_EQ(host.Picture().Canvas().Pixel(at.x, at.y), clRed);
+    inner->Hide();
+    EXPECT_NE(host.Picture().Canvas().Pixel(at.x, at.y), clRed);
+}
+
+}  // namespace
+}  // namespace ui

@@ -286,6 +286,7 @@ TEST(SettingsDialog, EditsACopyAndAppliesItOnOk) {
     const PultOptions& a = applied[0];
     EXPECT_EQ(a.text_param, "ds.depth_z");
     EXPECT_EQ(a.indi_level, 0);
+    EXPECT_TRUE(a.have_to_send_indi);
     EXPECT_FALSE(a.use_volt_check);
     rtl::StringList phrases;
     phrases.SetCommaText(a.text_variants);

@@ -97,6 +97,8 @@ TOptForm::TOptForm(TComponent* owner, PultOptions& options, reg::RegPlugin& host
     btnDirectIndi = button(pnlIndi, "Калибровать", 270, 176, 120);
     btnDirectIndi->Font().SetSize(btnDirectIndi->Font().Size() + 1);
     btnDirectIndi->OnClick = [this](TObject*) {
+        // In the copy too, so that OK does not take the request back.
+        options_.have_to_send_indi = true;
         if (on_calibrate) on_calibrate();
     };
 

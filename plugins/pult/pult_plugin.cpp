@@ -314,7 +314,11 @@ void PultPlugin::fill_block(int command, std::vector<char>& data) const {
 
 void PultPlugin::apply_options(const PultOptions& options) {
     lib::Locker l(&lock_);
+    // Tables due to the console stay due: the dialog's copy was taken
+    // before a recalibration the hub reported while it was open.
+    const bool tables_due = options_.have_to_send_indi;
     options_ = options;
+    options_.have_to_send_indi = options.have_to_send_indi || tables_due;
 }
 
 void PultPlugin::set_text(const AnsiString& text) {

@@ -337,10 +337,10 @@ TEST(PultPlugin, ChangedCalibrationsAreSentAgain) {
         change("момент_ротора");
         sys()->params_changed_signal();
         EXPECT_TRUE(c.plugin.options_snapshot().have_to_send_indi);
-        // The copies are new: a second signal changes nothing more.
-        PultOptions o = c.plugin.options_snapshot();
-        o.have_to_send_indi = false;
-        c.plugin.apply_options(o);
+        // The copies are new: once the tables went out, a second signal
+        // changes nothing more.
+        while (c.offer() != 0) {}
+        EXPECT_FALSE(c.plugin.options_snapshot().have_to_send_indi);
         sys()->params_changed_signal();
         EXPECT_FALSE(c.plugin.options_snapshot().have_to_send_indi);
     });
@@ -417,13 +417,21 @@ TEST(PultPlugin, WindowAndSettingsReachTheOptions) {
         EXPECT_EQ(c.plugin.degaz_mode(), dct_manual);
         EXPECT_TRUE(c.plugin.degaz_on());
 
-        // Settings: OK applies the dialog's copy, and the window follows it.
+        // Settings: OK applies the dialog's copy, and the window follows it;
+        // a recalibration the hub reported meanwhile stays due.
         ui::headless_display()->ExpectModal([&](ui::TCustomForm& d) {
             auto& dlg = static_cast<TOptForm&>(d);
             drv.Click(*dlg.cbAlarm);
+            {
+                lib::Locker hold(sys_lock_obj());
+                sys()->get_data_storage().get_par_tabl()["вес_на_крюке"].points = {{0, 0}, {2, 100}};
+            }
+            sys()->params_changed_signal();
             drv.Click(*dlg.btnOk);
         });
+        EXPECT_FALSE(c.plugin.options_snapshot().have_to_send_indi);
         c.plugin.event(reg::pe_options, {});
+        EXPECT_TRUE(c.plugin.options_snapshot().have_to_send_indi);
         EXPECT_FALSE(c.plugin.options_snapshot().use_volt_check);
         EXPECT_EQ(c.plugin.options_snapshot().light, 15);
         EXPECT_FALSE(f->lbl5v->Visible());

@@ -201,11 +201,6 @@ int main(int argc, char** argv) {
         worker.join();
         for (const auto& s : sim.take_log()) say(s);
         running = nullptr;
-        auto c = sim.counters();
-        say("done: " + std::to_string(c.reports) + " reports, " + std::to_string(c.confirmations) + " confirmed, " +
-            std::to_string(sim.displays().size()) + " display packets, " + std::to_string(sim.blocks().size()) +
-            " blocks, " + std::to_string(c.bad_packets) + " bad packets, " + std::to_string(c.junk_bytes) +
-            " junk bytes, " + std::to_string(c.bad_blocks + c.bad_settings) + " bad blocks");
         if (options.kind == devsim::DeviceKind::console) {
             const devsim::ConsoleSettings cs = sim.console_settings();
             std::string line = "console: " + std::to_string(cs.blocks) + " settings blocks, light " +
@@ -215,6 +210,11 @@ int main(int argc, char** argv) {
                                ", tables " + std::to_string(cs.tables.size());
             say(line);
         }
+        auto c = sim.counters();
+        say("done: " + std::to_string(c.reports) + " reports, " + std::to_string(c.confirmations) + " confirmed, " +
+            std::to_string(sim.displays().size()) + " display packets, " + std::to_string(sim.blocks().size()) +
+            " blocks, " + std::to_string(c.bad_packets) + " bad packets, " + std::to_string(c.junk_bytes) +
+            " junk bytes, " + std::to_string(c.bad_blocks + c.bad_settings) + " bad blocks");
         return 0;
     } catch (const std::exception& e) {
         std::fputs(("device_simulator: " + std::string(e.what()) + "\n").c_str(), stderr);
