@@ -20,6 +20,10 @@
 namespace lib {
 class serial_list;
 }
+namespace ui {
+class TCanvas;
+struct TRect;
+}  // namespace ui
 
 namespace pore {
 
@@ -108,6 +112,12 @@ public:
     // record that fails half-way leaves the construction as it was.
     void get_serial_list(lib::serial_list& list, unsigned param) override;
     void get_serial_name(AnsiString& name) override { name = "pore::Construction"; }
+
+    // The elements in use as rectangles centred in rect, depth downwards
+    // (max_depth at the bottom), width by diameter (max_diam the full
+    // width), in the canvas's pen and brush; with hatch the real bore on top
+    // in green cross-hatching. Nothing for a scale that is not positive.
+    void draw(float max_depth, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect, bool hatch) const;
 
 private:
     std::vector<ConstrElement> elements_;

@@ -8,6 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/radio_dens_opt_form.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/sys_lock.h"
@@ -26,6 +29,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/pages.h"
 #include "platform/ui/timer.h"
+#include "tools/station_host/well_windows.h"
 
 namespace station_host {
 namespace {
@@ -156,6 +160,10 @@ public:
         item(rec, "-");
         item(rec, "Выход", [this] { form_->Close(); });
         options_menu_ = item(menu_->Items(), "Настройки");
+        auto* well = item(menu_->Items(), "Скважина");
+        string_item_ = item(well, "Промер инструмента...", [this] { edit_string(); });
+        well_item_ = item(well, "Скважина с инструментом...", [this] { show_well_picture(); });
+        params_menu_ = item(well, "Параметры с настройкой");
         form_->SetMenu(menu_);
 
         status_ = new ui::TPaintBox(form_);
@@ -219,6 +227,7 @@ public:
                 if (sheet) pages_->SetActivePage(sheet);
             };
             plugins.fill_opts_menu(options_menu_);
+            fill_params_menu();
             plugins.fill_to_tab_control(pages_);
             // Each plug-in's window goes into its page; one of a fixed size
             // is scaled to the page as it is now (the window's size as the
@@ -243,6 +252,7 @@ public:
         host_ = nullptr;
         recording_ = false;
         while (options_menu_->Count() > 0) delete options_menu_->Items(options_menu_->Count() - 1);
+        while (params_menu_->Count() > 0) delete params_menu_->Items(params_menu_->Count() - 1);
         for (int i = pages_->PageCount() - 1; i >= 0; --i)
             if (pages_->Pages(i) != chart_page_) delete pages_->Pages(i);
         pages_->SetActivePage(chart_page_);
@@ -280,6 +290,70 @@ private:
         start_->SetEnabled(!recording_);
         resume_->SetEnabled(!recording_);
         stop_->SetEnabled(recording_);
+        // The hub's well data and table are there while a trip records.
+        string_item_->SetEnabled(recording_);
+        well_item_->SetEnabled(recording_);
+        params_menu_->SetEnabled(recording_);
+    }
+
+    // The windows work on copies: the recording goes on under the hub's
+    // lock only while a copy is taken or put back.
+    void edit_string() {
+        if (!host_) return;
+        pore::PoreOpt& well = host_->system()->get_pore();
+        instr::Items items;
+        {
+            lib::Locker hold(sys_lock_obj());
+            items = *well.get_instr();
+        }
+        if (!edit_drill_string(items)) return;
+        lib::Locker hold(sys_lock_obj());
+        *well.get_instr() = items;
+    }
+
+    void show_well_picture() {
+        if (!host_) return;
+        pore::PoreOpt copy;
+        {
+            lib::Locker hold(sys_lock_obj());
+            copy = host_->system()->get_pore();
+        }
+        show_well(copy);
+    }
+
+    // Called under the hub's lock.
+    void fill_params_menu() {
+        init_core_lib(reinterpret_cast<void*>(ui::Application().Handle()));
+        const ParTabl& table = host_->system()->get_data_storage().get_par_tabl();
+        for (int i : params_with_window(table))
+            item(params_menu_, (table.at(i).name + "...").c_str(), [this, i] { edit_param(i); });
+        if (params_menu_->Count() == 0) item(params_menu_, "(нет)")->SetEnabled(false);
+    }
+
+    void edit_param(int index) {
+        if (!host_) return;
+        reg::System* hub = host_->system();
+        Param param;
+        HostData data;
+        {
+            lib::Locker hold(sys_lock_obj());
+            const ParTabl& table = hub->get_data_storage().get_par_tabl();
+            if (index >= table.get_items_count()) return;
+            param = table.at(index);
+            hub->fill_host_data(data);
+        }
+        const Param before = param;
+        if (!param.param_options(data) || (param.equal(before) && param.ext_info == before.ext_info)) return;
+        lib::Locker hold(sys_lock_obj());
+        ParTabl& table = hub->get_data_storage().get_par_tabl();
+        if (index >= table.get_items_count() || table.at(index).global_name != param.global_name) return;
+        table[param.global_name] = param;
+        try {
+            table.save();
+        } catch (const std::exception& e) {
+            ui::MessageBox(std::string("Таблица параметров не сохранена: ") + e.what(), "Станция",
+                           ui::MB_OK | ui::MB_ICONERROR);
+        }
     }
 
     void tick() {
@@ -334,6 +408,9 @@ private:
     ui::TMenuItem* start_ = nullptr;
     ui::TMenuItem* resume_ = nullptr;
     ui::TMenuItem* stop_ = nullptr;
+    ui::TMenuItem* string_item_ = nullptr;
+    ui::TMenuItem* well_item_ = nullptr;
+    ui::TMenuItem* params_menu_ = nullptr;
     ui::TPaintBox* status_ = nullptr;
     ui::TPageControl* pages_ = nullptr;
     ui::TTabSheet* chart_page_ = nullptr;
