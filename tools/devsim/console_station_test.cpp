@@ -77,11 +77,11 @@ TEST_F(ConsoleLine, ReportsArriveWithChannelsCountersRatesAndTelemetry) {
     EXPECT_EQ(last.channels[0], sim->sent().back().channels[0]);
     EXPECT_NEAR(last.plus5v, 5.0, 0.01);
     EXPECT_NEAR(last.plus12v, 12.0, 0.02);
-    EXPECT_NEAR(last.supply_voltage, 4.5, 0.01);
+    EXPECT_NEAR(last.supply_voltage, 3.3, 0.01);
     EXPECT_NEAR(last.temperature, 25.0, 0.2);
     EXPECT_NEAR(rtl::StrToFloat(hub.variables.at("pult.+5v")), 5.0, 0.01);
     EXPECT_NEAR(rtl::StrToFloat(hub.variables.at("pult.+12v")), 12.0, 0.02);
-    EXPECT_NEAR(rtl::StrToFloat(hub.variables.at("pult.voltage")), 4.5, 0.01);
+    EXPECT_NEAR(rtl::StrToFloat(hub.variables.at("pult.voltage")), 3.3, 0.01);
     EXPECT_NEAR(rtl::StrToFloat(hub.variables.at("pult.tempr")), 25.0, 0.2);
     EXPECT_EQ(sim->counters().junk_bytes, 0);
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/rtl/codepage.h"
+#include "platform/rtl/numbers.h"
 
 namespace devsim {
 
@@ -64,6 +65,116 @@ DisplayPacket DisplayPacket::decode(const Bytes& m) {
     d.bottom_depth = get_u16(p + 74);
     d.current_depth = get_u16(p + 76);
     return d;
+}
+
+ExOpts ExOpts::decode(const Bytes& data) {
+    ExOpts o;
+    auto fail = [&o](const std::string& why) {
+        o.valid = false;
+        o.error = why;
+        return o;
+    };
+    if (data.size() != 202) return fail("length " + std::to_string(data.size()) + ", 202 expected");
+    o.command = get_u16(data.data());
+    const std::uint8_t* p = data.data() + 2;
+    std::size_t used = 0;
+    auto table = [&](std::size_t at, int places, CalibrationTable& t) -> bool {
+        t.count = p[at];
+        t.channel = p[at + 1];
+        if (t.count == 255) return true;
+        if (t.count > places) return false;
+        for (int i = 0; i < t.count; ++i)
+            t.points.emplace_back(get_u16(p + at + 2 + 6 * std::size_t(i)), get_f32(p + at + 4 + 6 * std::size_t(i)));
+        return true;
+    };
+    switch (o.command) {
+        case 1:
+            o.light = get_u16(p);
+            used = 2;
+            break;
+        case 2:
+            if (p[0] & ~3u || p[1] != 0) return fail("degasser byte " + std::to_string(p[0]) + " " + std::to_string(p[1]));
+            o.degaz_on = p[0] & 2;
+            o.degaz_manual = p[0] & 1;
+            used = 2;
+            break;
+        case 4:
+            for (int k = 0; k < 3; ++k) {
+                CalibrationTable t;
+                if (!table(std::size_t(32 * k), 5, t))
+                    return fail("table " + std::to_string(k) + " counts " + std::to_string(t.count) + " points");
+                o.tables.push_back(t);
+            }
+            used = 96;
+            break;
+        case 5:
+            o.zero_pressure = get_f32(p);
+            used = 4;
+            break;
+        case 6:
+        case 7:
+        case 8:
+        case 9: {
+            CalibrationTable t;
+            if (!table(0, 12, t)) return fail("the table counts " + std::to_string(t.count) + " points");
+            o.tables.push_back(t);
+            used = 74;
+            break;
+        }
+        default: return fail("unknown command " + std::to_string(o.command));
+    }
+    // Bytes of the payload past what the command uses may hold anything the
+    // station leaves there (a short table's unused places); the block's
+    // fill beyond the command's payload must be intact.
+    static const std::map<int, std::size_t> payload = {{1, 2}, {2, 2}, {4, 96}, {5, 24}, {6, 74}, {7, 74}, {8, 74}, {9, 74}};
+    const std::size_t end = std::max(used, payload.at(o.command));
+    for (std::size_t i = end; i < 200; ++i)
+        if (p[i] != 0x55) return fail("fill byte " + std::to_string(i + 2) + " is " + std::to_string(p[i]));
+    o.valid = true;
+    return o;
+}
+
+std::string ExOpts::describe() const {
+    if (!valid) return "invalid: " + error;
+    std::string s = "command " + std::to_string(command);
+    auto describe_table = [](const CalibrationTable& t) {
+        if (t.count == 255) return std::string(" none");
+        std::string r = " ch" + std::to_string(t.channel);
+        for (const auto& pt : t.points) r += " (" + std::to_string(pt.first) + ", " + rtl::FloatToStr(pt.second) + ")";
+        return r;
+    };
+    switch (command) {
+        case 1: return s + " light " + std::to_string(light);
+        case 2: return s + " degasser " + (degaz_on ? "on" : "off") + (degaz_manual ? " manual" : " auto");
+        case 5: return s + " zero pressure " + rtl::FloatToStr(zero_pressure);
+        default:
+            for (const CalibrationTable& t : tables) s += ";" + describe_table(t);
+            return s;
+    }
+}
+
+void ConsoleSettings::apply(const ExOpts& o) {
+    if (!o.valid) return;
+    ++blocks;
+    static const char* const names[] = {"вес_на_крюке", "давление_на_входе", "момент_ротора", "момент_на_ключе"};
+    switch (o.command) {
+        case 1: light = o.light; break;
+        case 2:
+            degaz_on = o.degaz_on;
+            degaz_manual = o.degaz_manual;
+            degaz_set = true;
+            break;
+        case 4:
+            for (std::size_t k = 0; k < 3 && k < o.tables.size(); ++k)
+                tables[std::string("short:") + names[k]] = o.tables[k];
+            break;
+        case 5:
+            zero_pressure = o.zero_pressure;
+            zero_pressure_set = true;
+            break;
+        default:
+            if (o.command >= 6 && o.command <= 9 && !o.tables.empty()) tables[names[o.command - 6]] = o.tables[0];
+    }
 }
 
 std::size_t config_block_length(const std::string& header) {

@@ -3,6 +3,8 @@
 // station, each as a plain record with its wire form (see wire.h).
 
 #include <array>
+#include <map>
+#include <vector>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,6 +64,47 @@ struct ConfigBlock {
     bool check_ok = false;
     // For "EX_OPTS": the command number in data bytes 0-1.
     int command() const { return data.size() >= 2 ? get_u16(data.data()) : -1; }
+};
+
+// What an "EX_OPTS" block tells the console, as the console's firmware
+// reads it: command 1 the brightness, 2 the degasser, 4 three calibration
+// tables of 5 points, 6-9 one table of 12 points (hook load, inlet
+// pressure, rotor torque, tong torque), 5 the zero pressure. A block that
+// breaks the rules (wrong length, unknown command, a count beyond the
+// record's places, payload bytes left or fill bytes changed) is not valid
+// and says why.
+struct CalibrationTable {
+    int count = 0;  // 255: the station has none for it
+    int channel = 0;
+    std::vector<std::pair<std::uint16_t, float>> points;  // (ADC code, value)
+};
+struct ExOpts {
+    bool valid = false;
+    std::string error;
+    int command = -1;
+    int light = 0;
+    bool degaz_on = false, degaz_manual = false;
+    std::vector<CalibrationTable> tables;
+    float zero_pressure = 0;
+
+    static ExOpts decode(const Bytes& data);
+    std::string describe() const;
+};
+
+// The console's settings as the blocks it took have made them.
+struct ConsoleSettings {
+    int light = -1;  // -1: never set
+    bool degaz_on = false, degaz_manual = false;
+    bool degaz_set = false;
+    // The tables by name: "вес_на_крюке", "давление_на_входе",
+    // "момент_ротора", "момент_на_ключе", from the 12-point blocks; the
+    // 5-point ones as "short:" and the name.
+    std::map<std::string, CalibrationTable> tables;
+    float zero_pressure = 0;
+    bool zero_pressure_set = false;
+    int blocks = 0;  // valid blocks taken
+
+    void apply(const ExOpts& o);
 };
 
 // The data length of a block by its header; 0 when the console's manual

@@ -39,7 +39,8 @@ void say(const std::string& s) {
 const tools::ArgParser args("device_simulator",
                             "device_simulator [--device KIND] [--pty | --tcp PORT] [--scenario FILE | --seed N]\n"
                             "                        [--period MS] [--reports N] [--seconds S] [--faults LIST]\n"
-                            "                        [--resend] [--bmv 48|11] [--speed X]",
+                            "                        [--resend] [--bmv 48|11] [--speed X] [--supply V] [--rail5 V]\n"
+                            "                        [--rail12 V] [--temperature C]",
                             "Plays one of the station's devices on a pseudo-terminal or on a TCP port of\n"
                             "127.0.0.1. It prints where the station should connect (\"line: ...\"), then a\n"
                             "line per report sent and per frame decoded from the station, and stops after\n"
@@ -60,6 +61,11 @@ const tools::ArgParser args("device_simulator",
                                  "flip, stray, repeat, skip, truncate, silence or split"},
                                 {"resend", "", "send a report again while the station has not confirmed it"},
                                 {"bmv", "48|11", "the older indicator unit's frame length"},
+                                {"supply", "V", "the console's controller supply it reports, 0 to 10 V (default 3.3)"},
+                                {"rail5", "V", "the console's +5 V rail it reports, 0 to 10 V (default 5)"},
+                                {"rail12", "V", "the console's +12 V rail it reports, 0 to 17 V (default 12)"},
+                                {"temperature", "C",
+                                 "the console's board temperature it reports, -100 to 150 (default 25)"},
                                 {"speed", "X",
                                  "the cementing scenario's seconds per real second, above 0 up to 1000\n"
                                  "(default 1)"},
@@ -109,6 +115,18 @@ int main(int argc, char** argv) {
         else if (name == "speed") {
             if (!rtl::TryStrToFloat(value, speed) || !(speed > 0 && speed <= 1000))
                 throw tools::ArgError("bad value '" + value + "' for --speed: above 0 up to 1000 is needed");
+        } else if (name == "supply" || name == "rail5" || name == "rail12" || name == "temperature") {
+            // What the console's converter can report through its dividers.
+            const double lo = name == "temperature" ? -100 : 0;
+            const double hi = name == "temperature" ? 150 : name == "rail12" ? 17 : 10;
+            double v = 0;
+            if (!rtl::TryStrToFloat(value, v) || !(v >= lo && v <= hi))
+                throw tools::ArgError("bad value '" + value + "' for --" + name + ": " + rtl::FloatToStr(lo) + " to " +
+                                      rtl::FloatToStr(hi) + " is needed");
+            (name == "supply" ? options.supply
+             : name == "rail5" ? options.rail5
+             : name == "rail12" ? options.rail12
+                                : options.temperature) = v;
         } else if (name == "resend")
             options.resend_unconfirmed = true;
         else if (name == "bmv") {
@@ -183,11 +201,20 @@ int main(int argc, char** argv) {
         worker.join();
         for (const auto& s : sim.take_log()) say(s);
         running = nullptr;
+        if (options.kind == devsim::DeviceKind::console) {
+            const devsim::ConsoleSettings cs = sim.console_settings();
+            std::string line = "console: " + std::to_string(cs.blocks) + " settings blocks, light " +
+                               std::to_string(cs.light) + ", degasser " +
+                               (cs.degaz_set ? std::string(cs.degaz_on ? "on" : "off") + (cs.degaz_manual ? " manual" : " auto")
+                                             : std::string("unset")) +
+                               ", tables " + std::to_string(cs.tables.size());
+            say(line);
+        }
         auto c = sim.counters();
         say("done: " + std::to_string(c.reports) + " reports, " + std::to_string(c.confirmations) + " confirmed, " +
             std::to_string(sim.displays().size()) + " display packets, " + std::to_string(sim.blocks().size()) +
             " blocks, " + std::to_string(c.bad_packets) + " bad packets, " + std::to_string(c.junk_bytes) +
-            " junk bytes");
+            " junk bytes, " + std::to_string(c.bad_blocks + c.bad_settings) + " bad blocks");
         return 0;
     } catch (const std::exception& e) {
         std::fputs(("device_simulator: " + std::string(e.what()) + "\n").c_str(), stderr);

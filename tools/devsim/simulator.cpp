@@ -373,11 +373,17 @@ void Simulator::parse(bool idle) {
             b.header = m;
             b.data.assign(p, p + body - 1);
             b.check_ok = xor_of(b.data.data(), b.data.size()) == p[body - 1];
+            // The console takes a settings block only whole and checked.
+            std::optional<ExOpts> opts;
+            if (m == "EX_OPTS" && b.check_ok) opts = ExOpts::decode(b.data);
             note("block " + m + " of " + std::to_string(b.data.size()) + " bytes" +
                  (m == "EX_OPTS" ? " command " + std::to_string(b.command()) : std::string()) +
-                 (b.check_ok ? "" : " BAD XOR") + ": " + hex(b.data, 0, 16));
+                 (b.check_ok ? "" : " BAD XOR") + ": " + hex(b.data, 0, 16) +
+                 (opts ? " -> " + opts->describe() : std::string()));
             std::lock_guard<std::mutex> l(mutex_);
             if (!b.check_ok) ++counters_.bad_blocks;
+            if (opts && !opts->valid) ++counters_.bad_settings;
+            if (opts) settings_.apply(*opts);
             blocks_.push_back(std::move(b));
         }
         inbox_.erase(inbox_.begin(), inbox_.begin() + long(head + body));
@@ -422,6 +428,11 @@ std::vector<DisplayPacket> Simulator::displays() const {
     std::lock_guard<std::mutex> l(mutex_);
     return displays_;
 }
+ConsoleSettings Simulator::console_settings() const {
+    std::lock_guard<std::mutex> l(mutex_);
+    return settings_;
+}
+
 std::vector<ConfigBlock> Simulator::blocks() const {
     std::lock_guard<std::mutex> l(mutex_);
     return blocks_;

@@ -54,7 +54,7 @@ struct SimOptions {
     int bmv_length = 0;
     int first_block = 0;  // block number of the first report
     // Console telemetry: rail voltages, supply and board temperature.
-    double rail5 = 5.0, rail12 = 12.0, supply = 4.5, temperature = 25.0;
+    double rail5 = 5.0, rail12 = 12.0, supply = 3.3, temperature = 25.0;
 };
 
 // What went out for one report.
@@ -80,6 +80,7 @@ struct SimCounters {
     int bad_packets = 0;    // "DP" packets that failed their checks
     int junk_bytes = 0;     // bytes that fit no frame
     int bad_blocks = 0;     // configuration blocks with a wrong XOR
+    int bad_settings = 0;   // "EX_OPTS" blocks the console cannot take
 };
 
 class Simulator {
@@ -106,6 +107,8 @@ public:
     SimCounters counters() const;
     std::vector<DisplayPacket> displays() const;
     std::vector<ConfigBlock> blocks() const;
+    // The console's brightness, degasser and tables from the blocks taken.
+    ConsoleSettings console_settings() const;
     std::vector<Bmv48> bmv48() const;
     std::vector<Bmv11> bmv11() const;
     std::vector<DaFrame> da_frames() const;
@@ -140,6 +143,7 @@ private:
     SimCounters counters_;
     std::vector<DisplayPacket> displays_;
     std::vector<ConfigBlock> blocks_;
+    ConsoleSettings settings_;
     std::vector<Bmv48> bmv48_;
     std::vector<Bmv11> bmv11_;
     std::vector<DaFrame> da_;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <any>
 #include <cmath>
 #include <exception>
 #include <filesystem>
@@ -126,6 +127,15 @@ struct Host::State {
     int protocol = CommProtocols::console_protocol;
     std::size_t next_press = 0;
     bool plugins_initialized = false;
+
+    // The console's configuration block a plug-in handed over, kept until
+    // the console has it (a plug-in is asked for the next one only then).
+    AnsiString console_header;
+    std::vector<char> console_block;
+    // The parameter table on disk and when it was last read: the operator
+    // may recalibrate while the trip runs.
+    std::string table_path;
+    fs::file_time_type table_time{};
 };
 
 namespace {
@@ -518,6 +528,10 @@ int Host::run(int stop_fd) {
             lib::Locker hold(sys_lock_obj());
             ParTabl& table = s.ds->get_par_tabl();
             load_table(station, table);
+            s.table_path = (fs::path(station) / params_file).string();
+            s.table_time = fs::last_write_time(s.table_path, ec);
+            // The plug-ins take their copies of the table as loaded.
+            s.sys->get_plugin_manager().call_event(reg::pe_params_changed, std::any());
             // A table cut short still loads what it holds: say what is missing.
             for (const std::string& w : table.get_load_warnings()) log_error("parameter table: " + w);
             s.ds->correct_store_modes();
@@ -606,8 +620,13 @@ int Host::run(int stop_fd) {
             } catch (const std::exception& e) {
                 log_error(std::string("cycle: ") + e.what());
             }
-            // The console's display follows the frame once a second.
-            if (!s.in_silence) s.protocols->send_data(s.protocol, &display);
+            // The console's display follows the frame once a second, then
+            // a configuration block when a plug-in has one.
+            if (!s.in_silence) {
+                s.protocols->send_data(s.protocol, &display);
+                send_console_block();
+            }
+            reload_changed_table();
             // A silent line is waited on longer, so that a host with nothing
             // to record wakes a few times a second instead of ten; a byte
             // that comes ends the wait at once.
@@ -733,6 +752,59 @@ void Host::end_trip(bool finish) {
     if (!finish) return;
     s.sys->after_work(s.well);
     save_state(lib::get_local_time());
+}
+
+void Host::send_console_block() {
+    State& s = *state_;
+    if (s.protocol != CommProtocols::console_protocol) return;
+    if (s.console_block.empty()) {
+        lib::Locker hold(sys_lock_obj());
+        s.sys->get_plugin_manager().for_each([&s](reg::RegPlugin* p) {
+            if (s.console_block.empty()) p->send_data_to_pult(s.console_header, s.console_block);
+        });
+    }
+    if (s.console_block.empty()) return;
+    // Outside the hub lock: the port's lock comes first, the hub's inside it.
+    // The console has just reported (the display went out on its frame), so
+    // the block follows without waiting for further reports; one the line
+    // refused is sent again next second.
+    if (s.protocols->configure_pult1(s.console_header.c_str(), s.console_block.data(), int(s.console_block.size()),
+                                     false)) {
+        s.console_block.clear();
+        s.console_header.clear();
+    }
+}
+
+void Host::reload_changed_table() {
+    State& s = *state_;
+    if (s.table_path.empty()) return;
+    std::error_code ec;
+    const fs::file_time_type now = fs::last_write_time(s.table_path, ec);
+    if (ec || now == s.table_time) return;
+    s.table_time = now;
+    try {
+        ParTabl fresh;
+        load_table(fs::path(s.table_path).parent_path().string(), fresh);
+        {
+            lib::Locker hold(sys_lock_obj());
+            ParTabl& table = s.ds->get_par_tabl();
+            // The same parameters, recalibrated: the positions the frame and
+            // the files use stay valid only then.
+            bool same = fresh.get_items_count() == table.get_items_count();
+            for (int i = 0; same && i < table.get_items_count(); ++i)
+                same = fresh.at(i).global_name == table.at(i).global_name;
+            if (!same) {
+                log_error("parameter table: " + s.table_path +
+                          " now lists other parameters; they are taken at the next start");
+                return;
+            }
+            for (int i = 0; i < table.get_items_count(); ++i) table[i] = fresh.at(i);
+        }
+        progress_("parameter table: " + s.table_path + " read again");
+        s.sys->params_changed_signal();
+    } catch (const std::exception& e) {
+        log_error("parameter table: " + std::string(e.what()));
+    }
 }
 
 bool Host::recording() const { return state_->recording; }

@@ -32,7 +32,12 @@
 // depths of the well (a depth outside the hub's range refused and
 // reported), before_work, the trip header, the write thread, and the state
 // saved.
-// Every cycle calls each plug-in's data(); every minute (state_save_s) the
+// Every cycle calls each plug-in's data(); on the console's protocol the
+// display packet follows, then a configuration block a plug-in hands over
+// (send_data_to_pult; kept and sent again until the console has it, and no
+// plug-in is asked for another meanwhile). A parameter table changed on
+// disk (the same parameters, new calibrations) is read again and the hub's
+// params_changed_signal fired. Every minute (state_save_s) the
 // hub's state ("sys.bin"), the depths and the block position are saved, so
 // that a host killed outright resumes within a minute of where it was.
 // Stop (the duration, or the stop descriptor becoming readable — the
@@ -139,6 +144,10 @@ private:
     // A plug-in's message 1033 (trip_requests.cpp).
     void answer_trip_request(int request);
     void press(const std::string& caption);
+    // The console's configuration block: asked of the plug-ins and sent.
+    void send_console_block();
+    // A parameter table changed on disk is read again and the hub told.
+    void reload_changed_table();
 
     HostOptions options_;
     Out progress_, errors_;

@@ -136,6 +136,13 @@ public:
             plugins.fill_opts_menu(options_menu_);
             fill_params_menu();
             plugins.fill_to_tab_control(pages_);
+            // Each plug-in's window goes into its page; one of a fixed size
+            // is scaled to the page as it is now (the window's size as the
+            // resizer's current one leaves it no room to grow beyond).
+            for (int i = 0; i < plugins.get_size(); ++i) {
+                const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
+                if (d && d->page) plugins.show_tab_sheet(d->page, d->resizer.max_width(), d->resizer.max_height());
+            }
             plugins.correct_interface();
             plugins.before_show();
         }
@@ -262,6 +269,17 @@ private:
 
     void tick() {
         if (host_ && chart_) chart_->refresh(host_->time_file_name());
+        if (host_ && host_->system()) {
+            lib::Locker hold(sys_lock_obj());
+            reg::RegPluginManager& plugins = host_->system()->get_plugin_manager();
+            // A plug-in that asked for its page (an alarm) gets it, and the
+            // page in front follows the hub's values.
+            plugins.before_show();
+            if (pages_->ActivePage() != chart_page_) {
+                plugins.show_pages(pages_->ActivePage());
+                pages_->ActivePage()->Invalidate();
+            }
+        }
         status_->Invalidate();
     }
 

@@ -1,0 +1,5 @@
+// The console plug-in's tests draw its windows: fontconfig's process-lifetime
+// caches are suppressed under LeakSanitizer (see platform/ui/testdata/lsan.supp).
+#include "platform/ui/testdata/lsan_options.h"
+
+LSAN_DEFAULT_OPTIONS(__FILE__, "../../platform/ui/testdata/lsan.supp")

@@ -1,0 +1,134 @@
+// The driller's console end to end: the station host with the console
+// plug-in loaded from its plug-ins folder, the simulated console on a
+// pseudo-terminal. The console shows the text line and indicators the
+// plug-in's options choose, takes its brightness, degasser and calibration
+// blocks (the tables again once the operator recalibrates), and a supply
+// out of range is reported.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/param.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/ini_file.h"
+#include "tools/station_host/child_testing.h"
+#include "tools/station_host/station_setup.h"
+
+#ifdef STATION_PULT_PLUGIN
+
+namespace station_host {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+
+struct Child : station_host::testing::ChildProgram {
+    Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false)
+        : ChildProgram(bin + program, args, wait_line) {}
+};
+
+std::vector<std::string> containing(const std::vector<std::string>& lines, const std::string& part) {
+    std::vector<std::string> found;
+    for (const auto& l : lines)
+        if (l.find(part) != std::string::npos) found.push_back(l);
+    return found;
+}
+
+// How often a block of that description reached the console.
+int blocks(const std::vector<std::string>& lines, const std::string& description) {
+    return int(containing(lines, "-> " + description).size());
+}
+
+TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
+    os::testing::TempDir dir;
+    const fs::path root = dir.path();
+    const fs::path station = root / "station";
+    ensure_default_setup(station.string());
+    {
+        // The operator's choices: a phrase, brighter indicators, the
+        // degasser on by hand, the gas indicator on the total gas, and the
+        // tables still to be sent.
+        rtl::IniFile ini(station / settings_file);
+        ini.WriteString("PultPlugin", "text", "Бурим дальше");
+        ini.WriteInteger("PultPlugin", "light", 9);
+        ini.WriteString("PultPlugin", "degaz_cont_type", "02000000");
+        ini.WriteBool("PultPlugin", "degaz_on", true);
+        ini.WriteString("PultPlugin", "indi_gaz", "00000000");
+        ini.WriteBool("PultPlugin", "have_to_send_indi", true);
+    }
+    fs::create_directories(root / "plugins");
+    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
+    std::ofstream(root / "rig.txt") << "t hook_load gas\n0 100 20\n100 100 20\n";
+
+    // A console whose controller supply sags to 4.2 V (3.0-3.6 V allowed).
+    Child sim("device_simulator",
+              {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "60", "--supply", "4.2"}, true);
+    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    const std::string port = sim.first_line().substr(6);
+    Child host("station_host", {"--port", port, "--well", (root / "well").string(), "--station", station.string(),
+                                "--trip", "1", "--seconds", "17", "--plugins", (root / "plugins").string()});
+
+    // Once the first table sequence is through, the operator recalibrates
+    // the rotor torque.
+    ASSERT_FALSE(host.line_starting("cycle 9:", 15000).empty()) << ::testing::PrintToString(host.lines());
+    {
+        ParTabl table;
+        table.load_from((station / params_file).string());
+        const int torque = table.find_global("момент_ротора");
+        ASSERT_GE(torque, 0);
+        table[torque].points = {{0.0, 0.0}, {1.0, 20.0}, {2.5, 55.0}};
+        table.save_to((station / params_file).string());
+    }
+    host.finish(false);
+    const auto host_lines = host.lines();
+    ASSERT_TRUE(host.code());
+    EXPECT_EQ(*host.code(), 0) << ::testing::PrintToString(host_lines);
+    sim.finish();
+    const auto sim_lines = sim.lines();
+
+    // The display: the phrase in capitals, padded to the console's line;
+    // the gas indicator (word 11) at 20 % in tenths.
+    const auto displays = containing(sim_lines, "display:");
+    ASSERT_GE(displays.size(), 10u) << ::testing::PrintToString(sim_lines);
+    const std::string& last = displays.back();
+    EXPECT_NE(last.find("text 'БУРИМ ДАЛЬШЕ" + std::string(20, '@') + "'"), std::string::npos) << last;
+    EXPECT_NE(last.find(" 200 0 0 0 0 text"), std::string::npos) << last;  // word 11 of 16, then 12-15
+
+    // The blocks: the brightness first, then the degasser, then the
+    // tables, every one whole and checked.
+    EXPECT_EQ(blocks(sim_lines, "command 1 light 9"), 1) << ::testing::PrintToString(sim_lines);
+    EXPECT_EQ(blocks(sim_lines, "command 2 degasser on manual"), 1);
+    const std::string hook = "ch0 (0, 0) (2048, 250)";
+    const std::string pressure = "ch1 (0, 0) (2048, 40)";
+    const std::string torque = "ch3 (0, 0) (2048, 50)";
+    const std::string recalibrated = "ch3 (0, 0) (819, 20) (2048, 55)";
+    EXPECT_EQ(blocks(sim_lines, "command 4; " + hook + "; " + pressure + "; " + torque), 1);
+    EXPECT_EQ(blocks(sim_lines, "command 6; " + hook), 2);
+    EXPECT_EQ(blocks(sim_lines, "command 7; " + pressure), 2);
+    EXPECT_EQ(blocks(sim_lines, "command 8; " + torque), 1);
+    EXPECT_EQ(blocks(sim_lines, "command 4; " + hook + "; " + pressure + "; " + recalibrated), 1);
+    EXPECT_EQ(blocks(sim_lines, "command 8; " + recalibrated), 1);
+    EXPECT_EQ(blocks(sim_lines, "command 9; none"), 2);
+    EXPECT_EQ(blocks(sim_lines, "command 5 zero pressure 10"), 2);
+    EXPECT_TRUE(containing(sim_lines, "invalid").empty()) << ::testing::PrintToString(sim_lines);
+    const auto done = containing(sim_lines, "done:");
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_NE(done[0].find(" 0 bad packets, 0 junk bytes, 0 bad blocks"), std::string::npos) << done[0];
+    EXPECT_EQ(containing(sim_lines, "console: 14 settings blocks, light 9, degasser on manual, tables 7").size(), 1u)
+        << ::testing::PrintToString(sim_lines);
+
+    // The table read again, and the sagging supply reported once.
+    EXPECT_EQ(containing(host_lines, "read again").size(), 1u) << ::testing::PrintToString(host_lines);
+    EXPECT_EQ(containing(host_lines, "Питание пульта бурильщика вне допуска: pult.voltage = 4,2 (3 - 3,6)").size(), 1u)
+        << ::testing::PrintToString(host_lines);
+}
+
+}  // namespace
+}  // namespace station_host
+
+#endif
