@@ -24,6 +24,7 @@
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/registr_log.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
@@ -406,6 +407,14 @@ void Host::save_state(std::uint32_t now) {
     try {
         s.ds->save_conf(s.well + settings_file);
         // Where the block is (the configuration's key).
+        // What the operator set in the windows (the configuration and the
+        // modules' and plug-ins' options) outlives the run.
+        {
+            lib::Locker hold(sys_lock_obj());
+            rtl::IniFile ini(s.settings_path);
+            s.config->save_to_ini(&ini);
+            s.sys->get_module_list().save_to_ini(&ini);
+        }
         rtl::IniFile(s.settings_path).WriteFloat("прочие_настройки", "last_tal", s.block_position);
     } catch (const std::exception& e) {
         log_error(std::string("station_host: the depths were not saved: ") + e.what());
@@ -472,7 +481,7 @@ int Host::run(int stop_fd) {
             for (const char* suffix : {".realtim", ".realdep", ".reallag", ".fast.realtim"})
                 refuse_odd_file(well_path / (digits + suffix));
         }
-        for (const char* name : {settings_file, "sys.bin", "registr.errors.log", ".nolocking"})
+        for (const char* name : {settings_file, "sys.bin", "registr.errors.log", event_log_file, ".nolocking"})
             refuse_odd_file(well_path / name);
         refuse_odd_file(fs::path(station) / settings_file);
         refuse_odd_file(fs::path(station) / "registr.errors.log");
@@ -488,6 +497,8 @@ int Host::run(int stop_fd) {
         s.ds = &s.sys->get_data_storage();
         s.writer = &s.ds->get_real_time_file();
         s.well = folder_prefix(options_.well_folder);
+        // Without a file the event log would keep every event in memory.
+        s.sys->get_registr_log().set_file_name(options_.well_folder, ".", event_log_file);
         s.port = options_.port;
         s.settings = load_settings(station);
         s.settings_path = (fs::path(station) / settings_file).string();
