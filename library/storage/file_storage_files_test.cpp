@@ -94,7 +94,7 @@ TEST_F(FileStorageFiles, AWellFileReadsWhole) {
     EXPECT_EQ(t.get_param(1)->units, "атм");
     EXPECT_EQ(times(t), (std::vector<std::uint32_t>{T0, T0 + 10, T0 + 20, T0 + 30, T0 + 35, T0 + 40, T0 + 50}));
     for (int i : {0, 1, 2, 3}) {
-        const FileStorageItem* r = t.get_record(i);
+        const FileStorageRecord* r = t.get_record(i);
         EXPECT_EQ(r->depth_z, 100.0f + i);
         EXPECT_EQ(r->lag_depth, 90.0f + i);
         EXPECT_EQ(r->depth_cur, 99.5f + i);
@@ -102,7 +102,7 @@ TEST_F(FileStorageFiles, AWellFileReadsWhole) {
         EXPECT_TRUE(r->valid);
         EXPECT_EQ(r->values, (FileStorageValues{10.0f * i, -1.0f * i}));
     }
-    const FileStorageItem* simple = t.get_record(4);
+    const FileStorageRecord* simple = t.get_record(4);
     EXPECT_EQ(simple->values, (FileStorageValues{7.0f, 8.0f}));
     EXPECT_EQ(simple->operation, 255);
     EXPECT_FALSE(simple->valid);
@@ -139,7 +139,7 @@ TEST_F(FileStorageFiles, DamagedFilesKeepWhatSurvivesWithWarnings) {
         EXPECT_EQ(t.get_params_count(), 2) << c.file;
         // Every record that survives is exactly as written.
         for (int i = 0; i < t.get_data_size(); ++i) {
-            const FileStorageItem* r = t.get_record(i);
+            const FileStorageRecord* r = t.get_record(i);
             if (r->operation == 255) continue;  // the simple values
             float k = static_cast<float>((r->time.get_value() - T0) / 10);
             EXPECT_EQ(r->values, (FileStorageValues{10.0f * k, -k})) << c.file;
@@ -202,7 +202,7 @@ TEST_F(FileStorageFiles, WindowAndOutOfRangeValues) {
     t.set_time_range(100, 200);
     t.add_file(path, false);
     EXPECT_EQ(times(t), (std::vector<std::uint32_t>{100, 150, 200, 150, 150, 5}));
-    const FileStorageItem* big = t.get_record(3);
+    const FileStorageRecord* big = t.get_record(3);
     EXPECT_EQ(big->values, (FileStorageValues{0, 0}));
     EXPECT_EQ(big->depth_z, 5.0f);
     EXPECT_EQ(big->operation, 1);
@@ -225,8 +225,8 @@ TEST_F(FileStorageFiles, RecordsOutliveReadsClearsAndTheirTable) {
         ASSERT_EQ(t.get_data_size(), 14);
         EXPECT_EQ(t.get_record(8)->values, (FileStorageValues{10.0f, -1.0f}));
         copy = *t.get_record(8);
-        t.get_record_ptr(8)->values.push_back(5.0f);  // a record's values stay a vector
-        EXPECT_EQ(t.get_record(8)->values.size(), 3u);
+        t.get_record_ptr(8)->values[1] = 5.0f;  // an edit of the table, not of the copy
+        EXPECT_EQ(t.get_record(8)->values, (FileStorageValues{10.0f, 5.0f}));
     }
     EXPECT_EQ(copy.values, (FileStorageValues{10.0f, -1.0f}));
     copy.values.resize(40, 1.0f);
@@ -277,7 +277,7 @@ TEST_F(FileStorageFiles, SaveAndReadBackGiveTheSameTable) {
     put(src, fixture("well.bin"));
     FileStorage t;
     t.add_file(src, false);
-    t.get_record_ptr(0)->file_number = 7;
+    t.set_file_number(0, 7);
     std::string path = dir / "copy.realtim";
     t.save_with_new_format(path, -1);
     FileStorage back;
@@ -286,7 +286,7 @@ TEST_F(FileStorageFiles, SaveAndReadBackGiveTheSameTable) {
     for (int i = 0; i < t.get_params_count(); ++i) EXPECT_EQ(*back.get_param(i), *t.get_param(i));
     ASSERT_EQ(back.get_data_size(), t.get_data_size());
     for (int i = 0; i < t.get_data_size(); ++i) {
-        const FileStorageItem *a = t.get_record(i), *r = back.get_record(i);
+        const FileStorageRecord *a = t.get_record(i), *r = back.get_record(i);
         EXPECT_EQ(r->time.get_value(), a->time.get_value());
         EXPECT_EQ(r->values, a->values);
         EXPECT_EQ(r->depth_z, a->depth_z);
@@ -495,7 +495,7 @@ TEST_F(FileStorageFiles, BlockByBlockReadersGiveWhatTheFileReaderGives) {
     walk(walked, more, mismatch);
     EXPECT_TRUE(mismatch);
     ASSERT_EQ(walked.get_params_count(), 3);
-    const FileStorageItem* last = walked.get_record(walked.get_data_size() - 1);
+    const FileStorageRecord* last = walked.get_record(walked.get_data_size() - 1);
     EXPECT_EQ(last->time.get_value(), 7u);
     EXPECT_EQ(last->values, (FileStorageValues{1, 0, 2}));
     EXPECT_EQ(walked.get_record(0)->values.size(), 3u);  // earlier records grew with the columns
@@ -631,8 +631,8 @@ void expect_same_table(const FileStorage& a, const FileStorage& b) {
     for (int i = 0; i < a.get_params_count(); ++i) EXPECT_EQ(*a.get_param(i), *b.get_param(i));
     ASSERT_EQ(a.get_data_size(), b.get_data_size());
     for (int i = 0; i < a.get_data_size(); ++i) {
-        const FileStorageItem* x = a.get_record(i);
-        const FileStorageItem* y = b.get_record(i);
+        const FileStorageRecord* x = a.get_record(i);
+        const FileStorageRecord* y = b.get_record(i);
         ASSERT_TRUE(x->time.get_value() == y->time.get_value() && x->values == y->values && x->depth_z == y->depth_z &&
                     x->operation == y->operation)
             << "record " << i;

@@ -51,8 +51,20 @@ public:
     int error() const { return error_; }
 
 private:
+    // Memory straight from the system, given back when the reading ends: a
+    // buffer left to the heap would stay resident beside the table read.
+    struct Buffer {
+        char* data = nullptr;
+        std::size_t size = 0;
+        Buffer() = default;
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+        ~Buffer();
+        void allocate(std::size_t bytes);
+        char* get() const { return data; }
+    };
     struct Slot {
-        std::unique_ptr<char[]> buffer;  // carry_ bytes of room, then the piece
+        Buffer buffer;  // carry_ bytes of room, then the piece
         std::size_t got = 0;
         bool full = false;
         bool last = false;

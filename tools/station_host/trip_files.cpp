@@ -54,7 +54,7 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
         const bool by_depth = f.kind == "depth" || f.kind == "lag";
         float last_depth = 0;
         for (int i = 0; i < f.records; ++i) {
-            const FileStorageItem* r = table.get_record(i);
+            const FileStorageRecord* r = table.get_record(i);
             const std::uint32_t t = r->time.get_value();
             if (i == 0) {
                 f.depth_min = f.depth_max = r->depth_z;
