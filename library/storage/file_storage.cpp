@@ -6,8 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <map>
+#include <numeric>
+#include <system_error>
 
 namespace {
 
@@ -38,9 +39,37 @@ constexpr std::size_t kLargeBlock = 1 << 20;
 // How far ahead of the records written the block is backed.
 constexpr std::size_t kBackAhead = 4 << 20;
 constexpr std::size_t kAlignment = 64;
+// Blocks with at least this much still to back get a thread for it.
+constexpr std::size_t kBackground = 32 << 20;
 }  // namespace
 
+void FileStorageRows::back_in_background() {
+    stop_backing();
+    if (!large_ || bytes_ - std::min(bytes_, backed_) < kBackground) return;
+    char* const data = data_;
+    const std::size_t from = backed_, to = bytes_;
+    const std::size_t use = std::size(backers_);
+    for (std::size_t k = 0; k < use; ++k) {
+        try {
+            // Piece after piece, each thread taking every other one, so that
+            // the records written meanwhile find theirs backed soon.
+            backers_[k] = std::thread([data, from, to, k, use] {
+                for (std::size_t at = from + k * kBackAhead; at < to; at += use * kBackAhead)
+                    if (!os::back_now(data + at, std::min(kBackAhead, to - at))) return;
+            });
+        } catch (const std::system_error&) {
+            return;  // no thread: the records back their memory as they go
+        }
+    }
+}
+
+void FileStorageRows::stop_backing() {
+    for (auto& t : backers_)
+        if (t.joinable()) t.join();
+}
+
 void FileStorageRows::release() {
+    stop_backing();
     if (!data_) return;
     if (large_)
         os::free_large(data_, bytes_);
@@ -51,6 +80,7 @@ void FileStorageRows::release() {
 }
 
 void FileStorageRows::relayout(std::size_t capacity, std::size_t width) {
+    stop_backing();
     const std::size_t stride = sizeof(FileStorageRecord) + 4 * width;
     if (capacity > (SIZE_MAX - 4096) / stride) throw std::bad_alloc();
     const std::size_t bytes = std::max<std::size_t>(capacity * stride, 1);

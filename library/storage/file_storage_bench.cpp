@@ -115,12 +115,20 @@ using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
-// Resident bytes of this process.
+// Resident anonymous memory of this process (RssAnon): the table's records,
+// not the pages of program code that a first read runs for the first time.
 std::int64_t resident_bytes() {
-    std::ifstream statm("/proc/self/statm");
-    std::int64_t size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * 4096;
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "RssAnon:") {
+            std::int64_t kib = 0;
+            status >> kib;
+            return kib * 1024;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
 }
 
 std::int64_t plain_read(const std::string& path) {

@@ -270,7 +270,8 @@ template void FileStorage::add_new_reg_any_values<unsigned char>(BinaryOutputStr
 template void FileStorage::read_new_reg_any_values<lib::unix_time>(BinaryInputStream&,
                                                                    lib::unix_time FileStorageRecord::*);
 template void FileStorage::read_new_reg_any_values<float>(BinaryInputStream&, float FileStorageRecord::*);
-template void FileStorage::read_new_reg_any_values<unsigned char>(BinaryInputStream&, unsigned char FileStorageRecord::*);
+template void FileStorage::read_new_reg_any_values<unsigned char>(BinaryInputStream&,
+                                                                  unsigned char FileStorageRecord::*);
 
 // --- coding 2, quantised ---
 

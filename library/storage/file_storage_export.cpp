@@ -334,9 +334,10 @@ void FileStorage::load_compr_rt(const AnsiString& base) {
         }
         text_values_.set_full_text(text);
 
-        const std::pair<const char*, float FileStorageRecord::*> depths[] = {{".depth_z", &FileStorageRecord::depth_z},
-                                                                           {".depth_cur", &FileStorageRecord::depth_cur},
-                                                                           {".lag_depth", &FileStorageRecord::lag_depth}};
+        const std::pair<const char*, float FileStorageRecord::*> depths[] = {
+            {".depth_z", &FileStorageRecord::depth_z},
+            {".depth_cur", &FileStorageRecord::depth_cur},
+            {".lag_depth", &FileStorageRecord::lag_depth}};
         for (const auto& depth : depths) {
             file = base + depth.first;
             in.open(file, true);

@@ -217,6 +217,7 @@ void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
 }
 
 void FileStorage::end_read(ReadState& state, const BlockScanner& scanner) {
+    records_.stop_backing();
     // Records have every column there was when they were made; only a
     // header that added columns leaves the earlier ones short.
     if (state.columns_grew) fit_records();
@@ -373,9 +374,14 @@ void FileStorage::apply_params(ReadState& state, const std::vector<FileStoragePa
     // Records made from now on have a value per column; room for as many
     // of them as the rest of the data could hold.
     records_.widen(params_.size());
-    if (!state.text_only)
+    if (!state.text_only) {
         records_.reserve(left / (lib::realtime::block_header_size + lib::realtime::record_head_size +
                                  4 * static_cast<std::size_t>(count)));
+        // Only a read that keeps every record fills the room made for the
+        // rest of the file; a narrower window backs what it writes.
+        if (time_from_.get_value() == 0 && time_to_.get_value() == 0xFFFFFFFFu && !state.records_only)
+            records_.back_in_background();
+    }
 }
 
 void FileStorage::read_text(const char* payload, int size) {
