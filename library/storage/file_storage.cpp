@@ -17,19 +17,21 @@ const char kNotSet[] = "::не задано::";
 
 }  // namespace
 
-void FileStorageItem::save_to_stream(lib::io::BinaryOutputStream& out) const {
+namespace {
+
+template <typename R>
+void save_record(const R& r, lib::io::BinaryOutputStream& out) {
     std::string payload;
-    lib::realtime::BlockEncoder::append_record_payload(payload, time.get_value(), depth_z, depth_cur, lag_depth,
-                                                       operation, values.data(), values.size());
+    lib::realtime::BlockEncoder::append_record_payload(payload, r.time.get_value(), r.depth_z, r.depth_cur, r.lag_depth,
+                                                       r.operation, r.values.data(), r.values.size());
     out.write(payload.data(), static_cast<unsigned>(payload.size()));
 }
 
-void FileStorageRecord::save_to_stream(lib::io::BinaryOutputStream& out) const {
-    std::string payload;
-    lib::realtime::BlockEncoder::append_record_payload(payload, time.get_value(), depth_z, depth_cur, lag_depth,
-                                                       operation, values.data(), values.size());
-    out.write(payload.data(), static_cast<unsigned>(payload.size()));
-}
+}  // namespace
+
+void FileStorageItem::save_to_stream(lib::io::BinaryOutputStream& out) const { save_record(*this, out); }
+
+void FileStorageRecord::save_to_stream(lib::io::BinaryOutputStream& out) const { save_record(*this, out); }
 
 // --- record memory ---
 
@@ -44,7 +46,9 @@ constexpr std::size_t kBackground = 32 << 20;
 }  // namespace
 
 void FileStorageRows::back_in_background() {
-    stop_backing();
+    // Threads still running back this very block (a move of the block
+    // waits for them first): a later header of the same file needs no more.
+    if (backers_[0].joinable()) return;
     if (!large_ || bytes_ - std::min(bytes_, backed_) < kBackground) return;
     char* const data = data_;
     const std::size_t from = backed_, to = bytes_;
