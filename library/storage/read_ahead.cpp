@@ -11,11 +11,20 @@
 namespace lib::realtime {
 
 ReadAhead::Buffer::~Buffer() {
-    if (data) os::free_large(data, size);
+    if (!data) return;
+    if (from_system)
+        os::free_large(data, size);
+    else
+        delete[] data;
 }
 
-void ReadAhead::Buffer::allocate(std::size_t bytes) {
+void ReadAhead::Buffer::allocate(std::size_t bytes, bool system) {
     size = std::max<std::size_t>(bytes, 1);
+    from_system = system;
+    if (!system) {
+        data = new char[size];
+        return;
+    }
     data = static_cast<char*>(os::allocate_large(size, false));
     if (!data) throw std::bad_alloc();
     // Backed in one call: a fault per page first touched by read() costs more
@@ -29,12 +38,14 @@ ReadAhead::ReadAhead(os::File& file, std::int64_t size, std::size_t chunk, std::
         // One piece: nothing is ever carried, and no thread is worth it.
         chunk_ = static_cast<std::size_t>(left_);
         carry_ = 0;
-        slots_[0].buffer.allocate(chunk_);
+        // A small file's one buffer comes from the heap, which has it at hand
+        // when the file is read again and again.
+        slots_[0].buffer.allocate(chunk_, false);
         return;
     }
     // Ordinary pages: the system's copy into huge pages measured at half the
     // speed.
-    for (auto& slot : slots_) slot.buffer.allocate(carry_ + chunk_);
+    for (auto& slot : slots_) slot.buffer.allocate(carry_ + chunk_, true);
     thread_ = std::thread([this] { run(); });
 }
 

@@ -51,16 +51,18 @@ public:
     int error() const { return error_; }
 
 private:
-    // Memory straight from the system, given back when the reading ends: a
-    // buffer left to the heap would stay resident beside the table read.
+    // The two buffers of a large file come straight from the system and go
+    // back to it when the reading ends: left to the heap they would stay
+    // resident beside the table read.
     struct Buffer {
         char* data = nullptr;
         std::size_t size = 0;
+        bool from_system = false;
         Buffer() = default;
         Buffer(const Buffer&) = delete;
         Buffer& operator=(const Buffer&) = delete;
         ~Buffer();
-        void allocate(std::size_t bytes);
+        void allocate(std::size_t bytes, bool system);
         char* get() const { return data; }
     };
     struct Slot {
