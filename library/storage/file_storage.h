@@ -259,9 +259,9 @@ private:
 // The records of a table, packed: each a FileStorageRecord head and room for
 // width() values, one after another at a fixed stride in one block of
 // memory. Large blocks come from the system in huge pages and are backed a
-// few megabytes ahead of the records written into them (os::back_now): on
-// this station's virtual machines a fault per page costs several times what
-// reading the file does. The block is kept over clear(), as a vector keeps
+// few megabytes ahead of the records written into them (os::back_now): a
+// fault per page first touched costs more than reading the file does, far
+// more under a hypervisor. The block is kept over clear(), as a vector keeps
 // its capacity.
 class FileStorageRows {
 public:

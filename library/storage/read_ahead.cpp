@@ -28,7 +28,7 @@ void ReadAhead::Buffer::allocate(std::size_t bytes, bool system) {
     data = static_cast<char*>(os::allocate_large(size, false));
     if (!data) throw std::bad_alloc();
     // Backed in one call: a fault per page first touched by read() costs more
-    // than the copy does on a virtual machine.
+    // than the copy does under a hypervisor.
     os::back_now(data, size);
 }
 
