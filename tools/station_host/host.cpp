@@ -597,8 +597,10 @@ int Host::run(int stop_fd) {
         // Without a window to keep answering, the wait lasts until the next
         // second's cycle is due (the plug-ins' posted work and requests then
         // wait at most a second too); a window is served as often as before.
+        // Only the acquisition unit talks unasked: a plug-in's device (the
+        // cementing station) answers requests that its read sends first.
         bool read_now = true;
-        if (s.in_silence) {
+        if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
             int wait = kSilentWaitMs;
             if (!on_turn) {
                 const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
