@@ -109,7 +109,7 @@ inline std::uint64_t add_digits(const char*& p, const char* e, std::uint64_t man
 }
 
 inline const char* scan_plain_decimal(const char* p, const char* e, double& value) {
-    static constexpr double kPowers[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
                                          1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
     const bool negative = p < e && *p == '-';
     if (negative) ++p;
@@ -180,8 +180,9 @@ std::size_t parse_row(std::string_view line, double* row, std::size_t width, dou
         if (stop && (stop == e || static_cast<unsigned char>(*stop) <= ' ')) {
             p = stop;
         } else {
-            while (p < e && static_cast<unsigned char>(*p) > ' ') ++p;
-            if (tokens < width && !parse_other_number(std::string_view(start, static_cast<std::size_t>(p - start)), v)) {
+            while (p<e&& static_cast<unsigned char>(*p)> ' ') ++p;
+            if (tokens < width &&
+                !parse_other_number(std::string_view(start, static_cast<std::size_t>(p - start)), v)) {
                 v = null_value;
                 ++not_numbers;
             }

@@ -16,8 +16,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <ctime>
+#include <fstream>
 #include <string>
 
 #include "library/LAS_file_generated.h"

@@ -828,7 +828,8 @@ TEST(LasReader, DecimalTokensOfEveryShapeReadAsFromChars) {
     // Three curves: each token is read alone on a line, first between two
     // others, and last on a line, with short and long neighbours.
     std::string text = "~W\r\nNULL. -999999 : null\r\n~C\r\nDEPT.M :\r\nA.X :\r\nB.Y :\r\n~A\r\n";
-    for (const std::string& t : tokens) text += t + "\r\n" + t + " 1 22222222222\r\n1.5\t" + t + "\t2\r\n3 4 " + t + "\r\n";
+    for (const std::string& t : tokens)
+        text += t + "\r\n" + t + " 1 22222222222\r\n1.5\t" + t + "\t2\r\n3 4 " + t + "\r\n";
     TempDir tmp;
     file las;
     las.load(tmp.write("shapes.las", text));

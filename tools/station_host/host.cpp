@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "gti/registr_old/calc_values.h"
@@ -610,8 +610,8 @@ int Host::run(int stop_fd) {
                 wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
             }
             if (options_.duration_s > 0) {
-                const double left =
-                    options_.duration_s - std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                const double left = options_.duration_s -
+                                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
                 wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
             }
             const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, stop_fd);
