@@ -319,12 +319,12 @@ void IniFile::load_locked() const {
     loaded_ = true;
 }
 
-void IniFile::refresh_locked() const {
+void IniFile::refresh_locked(bool look) const {
     // The time and the write count are taken before the file is looked at,
     // so that a change made while it is looked at is looked for again.
     const auto now = std::chrono::steady_clock::now();
     const std::uint64_t writes = program_writes.load(std::memory_order_acquire);
-    if (loaded_ && writes == writes_seen_ && now - checked_at_ < change_check_interval) return;
+    if (!look && loaded_ && writes == writes_seen_ && now - checked_at_ < change_check_interval) return;
     if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
     checked_at_ = now;
     writes_seen_ = writes;
@@ -508,7 +508,7 @@ std::vector<std::string> IniFile::ReadSectionValues(std::string_view section) co
 void IniFile::EraseSection(std::string_view section) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        refresh_locked();
+        refresh_locked(true);  // what another program just wrote is erased too
         // Nothing to erase: the file stays untouched (and is not created).
         if (find_section(lines_, fold_name(section)) == npos) return;
     }
@@ -518,7 +518,7 @@ void IniFile::EraseSection(std::string_view section) {
 void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        refresh_locked();
+        refresh_locked(true);  // a key another program just wrote is deleted too
         const std::string fk = fold_name(key);
         if (fk.empty() || find_key(lines_, find_section(lines_, fold_name(section)), fk) == npos) return;
     }

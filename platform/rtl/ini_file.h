@@ -151,7 +151,9 @@ private:
     using Op = ini_detail::Op;
     using Stamp = ini_detail::Stamp;
 
-    void refresh_locked() const;
+    // Reloads the file when it changed on disk; `look` makes it look at the
+    // disk now, also within change_check_interval of the last look.
+    void refresh_locked(bool look = false) const;
     void load_locked() const;
     // The line of the first section of that (folded) name, and of the first
     // key of that (folded) name in it; std::string::npos for none.

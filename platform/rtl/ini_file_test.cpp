@@ -432,6 +432,18 @@ TEST_F(IniFileTest, OpenObjectSeesOtherProgramsChangesAfterTheInterval) {
         EXPECT_EQ(reader.ReadString("s", "k", ""), value);
         EXPECT_EQ(reader.ReadSection("s"), (std::vector<std::string>{"k"}));
     }
+
+    // Deleting looks at the disk at once: what another program wrote a
+    // moment ago is deleted, not missed.
+    EXPECT_EQ(reader.ReadString("t", "x", "-"), "-");
+    write_bytes(p + ".tmp", "[s]\r\nk=5\r\n[t]\r\nx=1\r\n");
+    ASSERT_EQ(::rename((p + ".tmp").c_str(), p.c_str()), 0);
+    reader.DeleteKey("t", "x");
+    EXPECT_EQ(read_bytes(p), "[s]\r\nk=5\r\n[t]\r\n");
+    write_bytes(p + ".tmp", "[s]\r\nk=6\r\n[u]\r\ny=1\r\n");
+    ASSERT_EQ(::rename((p + ".tmp").c_str(), p.c_str()), 0);
+    reader.EraseSection("u");
+    EXPECT_EQ(read_bytes(p), "[s]\r\nk=6\r\n");
 }
 
 TEST_F(IniFileTest, KeepsModeAndSymbolicLinks) {
