@@ -7,8 +7,8 @@
 // ...; each item "depth1,depth2,coeff"), the options in "DepthCalcOpts"
 // ("mode", "corr_coeff").
 //
-// The grid views of the table live with the windows; they go through the
-// marks and rows forms below.
+// The grid views of the table (depth_calc_grid.cpp) go through the marks and
+// rows forms below.
 
 #include <array>
 #include <stdexcept>
@@ -18,6 +18,10 @@
 #include "library/options/ini_options.h"
 #include "library/options/ini_serial.h"
 #include "library/serial/module_list.h"
+
+namespace ui {
+class TStringGrid;
+}
 
 namespace calc {
 
@@ -93,6 +97,18 @@ public:
     std::vector<std::array<AnsiString, 3>> get_rows() const;
     // The table from rows (bad numbers 0); no rows give the default table.
     void set_rows(const std::vector<std::array<AnsiString, 3>>& rows);
+
+    // The marks form in column 0 of a grid, one mark a row from row 0 (no
+    // header); an empty table gives one empty row.
+    void set_opts_to_grid(ui::TStringGrid* grid) const;
+    // The table from the non-empty cells of column 0; fewer than two marks
+    // throw std::runtime_error and change nothing.
+    void get_opts_from_grid(ui::TStringGrid* grid);
+    // The rows form under a header row ("Таль.1, м", "Таль.2, м",
+    // "Коэф.ДОЛ,\nимп/м").
+    void set_data_to_grid(ui::TStringGrid* grid) const;
+    // The table from rows 1 on (bad numbers 0).
+    void get_data_from_grid(ui::TStringGrid* grid);
 
     // The INI list.
     int get_elem_count() override { return size(); }

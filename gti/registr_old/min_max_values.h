@@ -23,6 +23,9 @@
 namespace rtl {
 class IniFile;
 }
+namespace ui {
+class TStringGrid;
+}
 
 using AnsiString = std::string;
 
@@ -89,6 +92,17 @@ public:
     void load(rtl::IniFile* ini);
     // Rewrites the section whole.
     void save(rtl::IniFile* ini);
+
+    // The table as grid rows under a header: the parameter's name as the
+    // registry of all parameters shows it, the two limits, the relay and its
+    // two limits; an inactive limit is an empty cell. With no rows the grid
+    // shows one empty row and is disabled.
+    void fill_to_grid(ui::TStringGrid* grid) const;
+    // Grid row i + 1 gives the limits of row i (an empty cell: the limit is
+    // off; a relay outside 1 to 4: none); the parameter names are not read
+    // back. A disabled grid, or one without a named row, empties the table;
+    // rows the grid has no name for are dropped.
+    void read_from_grid(ui::TStringGrid* grid);
 
     void get_serial_name(AnsiString& name) override { name = "MinMaxValues"; }
     // A count beyond what the record holds, or a record that ends inside a

@@ -6,16 +6,18 @@
 // (innermost) bore at each depth, the depth of the last casing shoe and the
 // largest diameter.
 //
-// The grid editor and the drawing of the construction live with the windows;
-// they only read and write the elements through the operations below.
+// The grid editor (one row per element, a check mark for "in use") and the
+// drawing of the construction are in pore_construction_grid.cpp.
 //
 // Units: depths in metres, diameters in millimetres, volumes in m³.
 
 #include <string>
 #include <vector>
 
+#include "gti/registr_old/grid_binding.h"
 #include "library/options/ini_serial.h"
 #include "library/serial/module_list.h"
+#include "widrak/my_grid.h"
 
 namespace lib {
 class serial_list;
@@ -109,8 +111,49 @@ public:
     void get_serial_list(lib::serial_list& list, unsigned param) override;
     void get_serial_name(AnsiString& name) override { name = "pore::Construction"; }
 
+    // ---- the grid editor ----------------------------------------------------
+    //
+    // Columns "Исп." (a check mark), the name, the depths of the top and the
+    // bottom and the two diameters; row 0 is the header, row i + 1 element i.
+    // A row is in use while its column 0 is not empty. The elements change
+    // only at get_opt_from_grid: a click on a check mark only toggles the row.
+    //
+    // The construction lets the grid's events go when it is bound to another
+    // grid or destroyed, and forgets the grid when the grid is freed; a copy
+    // is bound to no grid.
+
+    // Binds the grid (null: none) and takes over its events.
+    void set_grid(widrak::TMyGrid* grid);
+    widrak::TMyGrid* get_grid() const { return grid_.get(); }
+    // Both throw std::logic_error naming "PoreConstruct" without a grid.
+    void fill_grid();
+    // The elements from the grid's rows (names are not read).
+    void get_opt_from_grid();
+
+    void GetCellProps1(ui::TObject* sender, int col, int row, widrak::CELL_PROPS& props);
+    void GetDrawParams1(ui::TObject* sender, int col, int row, ui::TColor& color, ui::TFont* font);
+    void MouseDown1(ui::TObject* sender, ui::TMouseButton button, ui::TShiftState shift, int x, int y);
+    void GetAlignment1(ui::TObject* sender, int col, int row, ui::TAlignment& alignment);
+    void DrawCell1(ui::TObject* sender, int col, int row, const ui::TRect& rect, ui::TGridDrawState state);
+
+    // The elements in use as rectangles centred in rect, depth downwards
+    // (max_depth at the bottom), width by diameter (max_diam the full
+    // width), in the canvas's pen and brush; with hatch the real bore on top
+    // in green cross-hatching. Nothing for a scale that is not positive.
+    void draw(float max_depth, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect, bool hatch) const;
+
+    // The elements only: the copy is bound to no grid, and an assigned
+    // construction keeps its own.
+    Construction(const Construction& other) = default;
+    Construction& operator=(const Construction& other) = default;
+    ~Construction() override;
+
 private:
+    widrak::TMyGrid* grid_or_throw() const;
+    void release_grid_events();
+
     std::vector<ConstrElement> elements_;
+    reg::GridBinding<widrak::TMyGrid> grid_;
 };
 
 }  // namespace pore

@@ -3,9 +3,8 @@
 // construction and its drill string, saved together in one INI file. It
 // gives the mud volume of the well and of the annulus, and divides the well
 // into sections of constant string and hole diameter for the flow and volume
-// calculations of the cementing job.
-//
-// The drawing of the well with the string inside it lives with the windows.
+// calculations of the cementing job, and draws the well with the string
+// inside it.
 
 #include <memory>
 #include <vector>
@@ -14,6 +13,12 @@
 #include "gti/registr_old/pore_construction.h"
 #include "gti/registr_old/pore_options.h"
 #include "library/options/ini_options.h"
+#include "platform/rtl/colors.h"
+
+namespace ui {
+class TCanvas;
+struct TRect;
+}  // namespace ui
 
 namespace pore {
 
@@ -59,6 +64,15 @@ public:
     // the bore changes. Without with_bit the bit is left out and the string
     // above it is laid from `depth` upward.
     void divide_to_sections(std::vector<PoreSection>& out, float depth, bool with_bit) const;
+
+    // The well in rect: the rock hatched in a light tint of
+    // construction_colour, the construction in construction_colour over a
+    // white bore (its real bore hatched when `hatch`), and the string inside
+    // in string_colour with element `mark` in mark_colour; the deeper and
+    // wider of the construction and the string fill the height and width
+    // with small margins. Nothing is drawn without either.
+    void draw(ui::TCanvas* canvas, const ui::TRect& rect, rtl::TColor back, rtl::TColor construction_colour,
+              rtl::TColor string_colour, rtl::TColor mark_colour, int mark, bool hatch) const;
 
 private:
     std::unique_ptr<Options> options_;

@@ -1,5 +1,6 @@
 #include "gti/registr_old/race_info.h"
 
+#include "library/options/grid_options.h"
 #include "platform/rtl/string_list.h"
 
 #include <memory>
@@ -158,4 +159,29 @@ void RaceInfoOld::get_serial_list(lib::serial_list& l, unsigned) {
         stream_text[0] | motor_type | stream_text[1] | operator_name | well | bit_number | area | well_category |
         stream_text[2] | stream_text[3] | stream_text[4] | bit_wear_code | drill_method | bit_wear_start;
     l | kavern_koeff;
+}
+
+void RaceInfoOld::correct_race_options(int kind, lib::grid_options_list& read_only, lib::grid_options_list& hidden) {
+    read_only.clear();
+    hidden.clear();
+    switch (kind) {
+        case 0:
+            read_only.sector("рейс_главн");
+            read_only.add("номер_рейса");
+            hidden.sector("рейс_долото");
+            hidden.add("износ_долота");
+            break;
+        case 1:
+            hidden.sector("рейс_главн");
+            hidden.add("номер_рейса");
+            hidden.sector("рейс_долото");
+            hidden.add("износ_долота");
+            hidden.add_sector("рейс_техно");
+            break;
+        case 2:
+            read_only.sector("рейс_главн");
+            read_only.add("номер_рейса");
+            break;
+        default: break;
+    }
 }

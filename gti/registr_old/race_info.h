@@ -24,6 +24,9 @@
 namespace rtl {
 class StringList;
 }
+namespace lib {
+class grid_options_list;
+}
 
 using AnsiString = std::string;
 
@@ -54,6 +57,12 @@ public:
     // empty when the name has no ".".
     static AnsiString get_race_file(const AnsiString& data_file);
     static AnsiString get_drill_type_str(int type);
+    // The grid editor's lists for the record's dialog of a moment of the
+    // trip (both emptied first): 0 at its start, the trip number fixed and
+    // the bit wear hidden; 1 during the trip, the trip number, the bit wear
+    // and the trip averages hidden; 2 at its end, the trip number fixed.
+    // Other kinds show everything.
+    static void correct_race_options(int kind, lib::grid_options_list& read_only, lib::grid_options_list& hidden);
 
     void get_serial_name(AnsiString& name) override { name = "RaceInfoNew"; }
     void get_serial_list(lib::serial_list& list, unsigned param) override;

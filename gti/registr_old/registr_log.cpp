@@ -6,6 +6,7 @@
 #include "platform/os/file.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
+#include "widrak/my_grid.h"
 
 #include <charconv>
 
@@ -50,6 +51,7 @@ RegistrLogOld::~RegistrLogOld() {
     std::unique_ptr<ui::MessageWindow> window;
     {
         lib::Locker hold(&lock_);
+        release_grid();
         window.swap(window_);
     }
     // Outside our lock: destroying the window waits for a handler call in
@@ -112,6 +114,7 @@ void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
 
     std::vector<Entry> shown;
     RowSink sink;
+    ui::TStringGrid* grid = nullptr;
     {
         lib::Locker hold(&lock_);
         if (pending_.empty() || path_.empty()) return;
@@ -122,7 +125,7 @@ void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
             bytes += rtl::utf8_to_cp1251(rtl::IntToStr(e.race) + " " + rtl::IntToStr(e.time) + " " +
                                          lib::normal_text_to_file(text)) +
                      "\n";
-            if (sink_ && passes(e)) shown.push_back(std::move(e));
+            if ((sink_ || grid_) && passes(e)) shown.push_back(std::move(e));
         }
         // One append write for the whole batch keeps its lines together; a
         // write that stops part-way is cut back, so that the retry with the
@@ -133,9 +136,12 @@ void RegistrLogOld::on_message(int msg, std::intptr_t, std::intptr_t) {
         if (os::append_file(path_, bytes, options) != 0) return;
         pending_.clear();
         sink = sink_;
+        grid = grid_.get();
     }
-    // The sink is the host's grid, which may take the hub lock: never call
-    // it while holding our own.
+    // The sink and the grid's events may take the hub lock: never run them
+    // while holding our own.
+    if (grid)
+        for (const Entry& e : shown) append_row(grid, e);
     if (sink)
         for (const Entry& e : shown) sink(e);
 }
@@ -169,12 +175,78 @@ AnsiString RegistrLogOld::get_bool_text(bool flag) { return flag ? "<ДА>" : "<
 
 void RegistrLogOld::clear() {
     lib::Locker hold(&lock_);
+    if (ui::TStringGrid* grid = grid_.get()) reset_grid(grid);
     if (path_.empty()) return;
     // Emptied only when it is there: clearing never creates the log.
     os::File file;
     os::OpenOptions options;
     options.share_rule = false;
     if (file.open(path_, os::File::Mode::read_write_existing, options) == os::File::Status::ok) (void)file.truncate(0);
+}
+
+// ---- the grid -------------------------------------------------------------------
+
+void RegistrLogOld::release_grid() {
+    if (auto* my = dynamic_cast<widrak::TMyGrid*>(grid_.get())) my->OnGetDrawParams = nullptr;
+    grid_.reset();
+}
+
+void RegistrLogOld::set_grid(ui::TStringGrid* grid) {
+    lib::Locker hold(&lock_);
+    release_grid();
+    if (!grid) return;
+    grid_.bind(grid);
+    if (auto* my = dynamic_cast<widrak::TMyGrid*>(grid))
+        my->OnGetDrawParams = [this](ui::TObject* sender, int col, int row, ui::TColor& colour, ui::TFont* font) {
+            on_get_cell_props(sender, col, row, colour, font);
+        };
+}
+
+ui::TStringGrid* RegistrLogOld::get_grid() {
+    lib::Locker hold(&lock_);
+    return grid_.get();
+}
+
+void RegistrLogOld::reset_grid(ui::TStringGrid* grid) {
+    if (grid->ColCount() < 3) grid->SetColCount(3);
+    grid->SetRowCount(2);
+    grid->SetFixedRows(1);
+    grid->SetCells(0, 0, "Рейс");
+    grid->SetCells(1, 0, "Дата / Время");
+    grid->SetCells(2, 0, "Событие");
+    for (int col = 0; col < grid->ColCount(); ++col) grid->SetCells(col, 1, "");
+}
+
+void RegistrLogOld::put_row(ui::TStringGrid* grid, int row, const Entry& e) {
+    if (row >= grid->RowCount()) grid->SetRowCount(row + 1);
+    grid->SetCells(0, row, e.race_text());
+    grid->SetCells(1, row, lib::date_to_string(e.time));
+    grid->SetCells(2, row, e.text);
+}
+
+void RegistrLogOld::append_row(ui::TStringGrid* grid, const Entry& e) {
+    // The one empty row of a grid without events takes the first.
+    int row = grid->RowCount();
+    if (row == 2 && grid->Cells(1, 1).empty() && grid->Cells(2, 1).empty()) row = 1;
+    put_row(grid, row, e);
+    grid->SetRow(row);
+}
+
+void RegistrLogOld::load() {
+    ui::TStringGrid* grid = get_grid();
+    if (!grid) return;
+    reset_grid(grid);
+    const std::vector<Entry> entries = read_entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) put_row(grid, static_cast<int>(i) + 1, entries[i]);
+}
+
+void RegistrLogOld::on_get_cell_props(ui::TObject* sender, int, int row, ui::TColor& colour, ui::TFont*) {
+    lib::Locker hold(&lock_);
+    auto* grid = dynamic_cast<ui::TStringGrid*>(sender);
+    if (!grid) grid = grid_.get();
+    if (!grid || row < 0 || row >= grid->RowCount() || grid->ColCount() < 3) return;
+    std::int32_t c = 0;
+    if (event_colour(grid->Cells(2, row), c)) colour = static_cast<ui::TColor>(c);
 }
 
 std::vector<RegistrLogOld::Entry> RegistrLogOld::read_entries() {

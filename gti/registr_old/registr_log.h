@@ -16,11 +16,16 @@
 // File lines, Windows-1251 on disk:
 //   <trip> ' ' <local time, unsigned seconds> ' ' <text, one-line escaped> '\n'
 //
-// The grid that shows the log belongs to the windows; it binds through the
-// row sink (live rows that pass the filters) and read_entries() (a reload
-// from the file with the same filters).
+// A grid shows the log when one is attached (set_grid): load() fills it
+// from the file, and each event written that passes the filters is added
+// as a row at its end. Columns "Рейс", "Дата / Время", "Событие"; a station
+// grid gets its rows coloured by the first character of the event. The log
+// forgets the grid when the grid is freed. Beside the grid, a row sink gets
+// the same live rows, and read_entries() the file's.
 
+#include "gti/registr_old/grid_binding.h"
 #include "library/lock_object.h"
+#include "platform/ui/grids.h"
 #include "platform/ui/message_queue.h"
 
 #include <cstdint>
@@ -68,6 +73,18 @@ public:
     // Called on the main thread with the log's lock released.
     void set_row_sink(RowSink sink);
 
+    // Attaches the grid (null: none); a station grid (widrak::TMyGrid) gets
+    // on_get_cell_props as its cell-colour event. Main thread.
+    void set_grid(ui::TStringGrid* grid);
+    ui::TStringGrid* get_grid();
+    // The grid from the file: the header and the events that pass the
+    // filters, or one empty row when there are none or the file can't be
+    // read. Nothing without a grid.
+    void load();
+    // The cell-colour event of the grid: the background of a row by the
+    // first character of its event text (event_colour).
+    void on_get_cell_props(ui::TObject* sender, int col, int row, ui::TColor& colour, ui::TFont* font);
+
     // Any thread; never blocks on the file.
     void add(const AnsiString& text);
     // Main thread: writes the queued events for message 1124, ignores any
@@ -78,7 +95,7 @@ public:
     // sets list different numbers of options or nothing changed.
     void add_comparsion(const AnsiString& title, const lib::options_base& old_opts, const lib::options_base& new_opts);
     static AnsiString get_bool_text(bool flag);
-    // Empties the file.
+    // Empties the file, and the grid down to its header and one empty row.
     void clear();
 
     // The file's events that pass the filters, in file order; lines that do
@@ -94,6 +111,10 @@ public:
 
 private:
     bool passes(const Entry& e) const;
+    void release_grid();
+    static void reset_grid(ui::TStringGrid* grid);
+    static void put_row(ui::TStringGrid* grid, int row, const Entry& e);
+    static void append_row(ui::TStringGrid* grid, const Entry& e);
 
     lib::lock_object lock_;
     std::vector<AnsiString> pending_;
@@ -102,5 +123,6 @@ private:
     int race_filter_ = -1;
     TripSource trip_;
     RowSink sink_;
+    reg::GridBinding<ui::TStringGrid> grid_;
     std::unique_ptr<ui::MessageWindow> window_;
 };

@@ -37,6 +37,10 @@
 
 using AnsiString = std::string;
 
+namespace ui {
+class TCanvas;
+}
+
 namespace text {
 
 struct RecordBase {
@@ -71,6 +75,11 @@ struct Record : RecordBase {
     // The escaped text, cut to its first 32 characters and "..." when it has
     // 32 or more.
     AnsiString get_short_text() const;
+    // Draws the text word-wrapped between left and right so that it ends at
+    // bottom (at most 3000 pixels high, an ellipsis where it is cut), a new
+    // remark on yellow, and keeps the rectangle in rect. The canvas's brush
+    // colour is left as it was.
+    void draw(ui::TCanvas* canvas, int bottom, int left, int right);
     void get_serial_list(lib::serial_list& list);
 };
 

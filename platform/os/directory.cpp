@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -169,5 +170,19 @@ bool remove_file(std::string_view path) { return ::unlink(native_path(path).c_st
 bool remove_directory(std::string_view path) { return ::rmdir(native_path(path).c_str()) == 0; }
 
 bool make_directory(std::string_view path) { return ::mkdir(native_path(path).c_str(), 0777) == 0; }
+
+std::string make_temp_directory(std::string_view parent, std::string_view prefix) {
+    std::string base;
+    if (!parent.empty()) {
+        base = native_path(parent);
+    } else {
+        const char* tmp = ::getenv("TMPDIR");
+        base = tmp && *tmp ? tmp : "/tmp";
+    }
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    std::string templ = base + "/" + std::string(prefix) + "XXXXXX";
+    if (!::mkdtemp(templ.data())) return {};
+    return templ;
+}
 
 }  // namespace os

@@ -72,4 +72,10 @@ bool remove_file(std::string_view path);       // unlink(2): files and links
 bool remove_directory(std::string_view path);  // rmdir(2): empty folders only
 bool make_directory(std::string_view path);
 
+// Makes a new folder of a unique name, `prefix` followed by six random
+// characters, inside `parent` (the system's temporary folder, $TMPDIR or
+// /tmp, when empty), readable by the owner only (mkdtemp). Returns its
+// path; empty (errno kept) when it cannot be made.
+std::string make_temp_directory(std::string_view parent, std::string_view prefix);
+
 }  // namespace os

@@ -121,4 +121,19 @@ TEST(OsFind, LinksAreNeverFollowedIntoAndALoopIsHarmless) {
     EXPECT_TRUE(os::is_directory(dir / "real"));
 }
 
+TEST(OsTempDirectory, EachCallMakesAFreshPrivateFolder) {
+    os::testing::TempDir dir;
+    const std::string a = os::make_temp_directory(dir.path() + "/", "pack-");
+    const std::string b = os::make_temp_directory(dir.path(), "pack-");
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind(dir.path() + "/pack-", 0), 0u);
+    struct stat st {};
+    ASSERT_EQ(::stat(a.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(os::make_temp_directory(dir / "missing", "x").empty());
+}
+
 }  // namespace

@@ -269,6 +269,15 @@ void TCustomForm::Show() {
 }
 
 void TCustomForm::SetVisible(bool visible) {
+    if (Parent()) {
+        // A form placed inside another window (a plug-in's page) is one of
+        // that window's controls: it never becomes a window of the display.
+        if (visible == visible_) return;
+        if (visible && OnShow) OnShow(this);
+        if (!visible && OnHide) OnHide(this);
+        TCustomControl::SetVisible(visible);
+        return;
+    }
     if (visible == visible_) {
         if (visible) Screen().BringFormToFront(this);
         return;

@@ -691,3 +691,47 @@ TEST(Forms, PictureShowsControlsAndRepaintsWhatChanged) {
 
 }  // namespace
 }  // namespace ui
+
+namespace {
+
+// Counts the forms the display is asked to show as windows of their own.
+class CountingDisplay : public ui::HeadlessDisplay {
+public:
+    void FormShown(ui::TCustomForm& form) override {
+        ++shown;
+        HeadlessDisplay::FormShown(form);
+    }
+    int shown = 0;
+};
+
+TEST(Forms, AFormInsideAnotherWindowIsOneOfItsControls) {
+    auto owned = std::make_unique<CountingDisplay>();
+    CountingDisplay* counting = owned.get();
+    ui::set_display(std::move(owned));
+    {
+        ui::TForm host(nullptr);
+        host.SetBounds(0, 0, 300, 200);
+        host.Show();
+        ASSERT_EQ(counting->shown, 1);
+        ui::TForm page(nullptr);
+        int shows = 0;
+        page.OnShow = [&](ui::TObject*) { ++shows; };
+        page.SetParent(&host);
+        page.SetBorderStyle(ui::bsNone);
+        page.SetAlign(ui::alClient);
+        page.SetColor(ui::clRed);
+        page.SetVisible(true);
+        // No window of its own: its picture is in the host's.
+        EXPECT_EQ(counting->shown, 1);
+        EXPECT_EQ(shows, 1);
+        EXPECT_TRUE(page.Visible());
+        EXPECT_EQ(host.Picture().Canvas().Pixel(150, 100), ui::clRed);
+        page.SetVisible(false);
+        EXPECT_FALSE(page.Visible());
+        EXPECT_NE(host.Picture().Canvas().Pixel(150, 100), ui::clRed);
+        page.SetParent(nullptr);
+    }
+    ui::set_display(std::make_unique<ui::HeadlessDisplay>());
+}
+
+}  // namespace

@@ -1,53 +1,113 @@
 #pragma once
-// TCementForm: the cementing monitor window. Here it holds what the job
-// logic hands it (the programme line, the live values, the profile or the
-// calculation error) and raises the operator's commands; its drawing comes
-// with the window's own work.
+// TCementForm: the cementing monitor window. On the left the programme with
+// each element's state, the live values (pressure and stage volume blink
+// when over their limits), the current element, the chart's time scale and
+// the operator's buttons; on the right the curves of the stage with the
+// elements run so far as coloured bands, and the well profile, or the error
+// text when the well's construction gives no profile.
+//
+// The window owns no job data: it reads the programme and the curve points
+// the plug-in keeps (main thread only) and shows the copies of the live
+// values and the sections the plug-in hands it after every command and data
+// cycle. It never reads the acquisition side directly.
 
 #include <functional>
 #include <string>
 
+#include "library/graphics/planshet.h"
 #include "platform/ui/forms.h"
 #include "plugins/cement/cement_data.h"
 #include "plugins/cement/cement_sections.h"
 
 namespace ui {
 class TButton;
+class TComboBox;
+class TGroupBox;
 class TLabel;
+class TPaintBox;
+class TPanel;
+class TScrollBar;
+class TStringGrid;
 }  // namespace ui
+
+// The live values and the well as the plug-in last published them.
 struct CementLiveData;
 
 class TCementForm : public ui::TForm {
 public:
     TCementForm(ui::TComponent* owner, CementData& job, ChartPoints& points);
     // Whoever frees the window (the plug-in, or the host's page first) tells
-    // the plug-in through on_destroy.
+    // the plug-in through on_destroy. The chart's settings are saved first.
     ~TCementForm() override;
     std::function<void()> on_destroy;
 
-    // The programme's running element in the current-programme line.
+    // The programme's buttons, captions, element states and the alarms.
     void show_programme();
-    // The refresh of event 3: nothing to do yet.
+    // The refresh of event 3: the data cycles refresh the window already.
     void refresh() {}
-    void set_live_data(const CementLiveData& live);
-    void set_sections(const SectionsResult& sections);
+    // The six value indicators from the published snapshot.
+    void update_values(const CementLiveData& live);
+    void show_sections(const SectionsResult& sections);
     void show_error();
+    // The chart's scroll range after its data or size changed.
+    void update_scroll_bar();
+    // The points grew: a new scroll range, a new picture.
+    void chart_changed();
+    // The scale of cbxScale's selection.
+    void apply_scale();
 
+    lib::graphics::Planshet& chart() { return chart_; }
     // The buttons' commands, bound to the plug-in's dispatcher.
     std::function<void(int)> on_command;
+    // Milliseconds of a steady clock; the alarms blink by its seconds.
+    std::function<unsigned long()> tick_source;
 
-    ui::TLabel* tiCurrentProgram;
-    // The operator's buttons: settings, next element, step back, report.
-    ui::TButton* btnSettings;
-    ui::TButton* btnStart;
-    ui::TButton* btnBack;
+    // Seconds per chart unit of the scale list, in its order.
+    static const int scale_seconds[12];
+    // The band colour of a stage kind.
+    static ui::TColor band_color(int kind);
+    // The programme row colour of an element state.
+    static ui::TColor state_color(int state);
+
+    ui::TGroupBox* pnlProgram;
+    ui::TStringGrid* grdShowProgram;
+    ui::TPanel* pnlValues;
+    ui::TPanel* tiP;
+    ui::TPanel* tiPl;
+    ui::TPanel* tiT;
+    ui::TPanel* tiQ;
+    ui::TPanel* tiV;
+    ui::TPanel* tiVsumm;
+    ui::TPanel* tiCurrentProgram;
+    ui::TComboBox* cbxScale;
+    ui::TButton* btnOptions;
+    ui::TButton* btnNextProgram;
     ui::TButton* btnReport;
-    // What the window shows: the last sections, or the error view.
+    ui::TButton* btnPrevProgram;
+    ui::TGroupBox* pnlResult;
+    ui::TScrollBar* sbarVert;
+    ui::TPanel* ResultsPanel;
+    ui::TStringGrid* grdSections;
+    ui::TPaintBox* pbCementCurve;
+    ui::TLabel* lblError;
+
+    // What the window shows: the last sections, or the error view, and the
+    // last values it was handed.
     SectionsResult shown_sections;
     bool error_shown = false;
-    float shown_volume = 0;
+    float shown_values[6] = {};
 
 private:
+    void build_chart();
+    void paint_bands(ui::TCanvas* canvas, const ui::TRect& r);
+    void layout_sections();
+    void alarm(ui::TPanel* indicator, ui::TColor base, bool on);
+    std::string settings_path() const;
+
     CementData& job_;
     ChartPoints& points_;
+    lib::graphics::Planshet chart_;
+    ui::TPoint last_mouse_{0, 0};
+    bool chart_loaded_ = false;
+    std::string settings_path_;
 };

@@ -26,6 +26,7 @@
 #include "platform/ui/stdctrls.h"
 #include "plugins/cement/cement_files.h"
 #include "plugins/cement/cement_form.h"
+#include "plugins/cement/cement_options_form.h"
 #include "plugins/cement/cement_points.h"
 #include "plugins/cement/cement_report.h"
 
@@ -394,6 +395,8 @@ void CementPlugin::data() {
         auto a = alive.lock();
         if (!a || !*a) return;
         data_cycle(registration_);
+        // The monitor follows every cycle, not only the operator's commands.
+        if (registration_) refresh_window();
     });
 }
 
@@ -626,7 +629,7 @@ void CementPlugin::command(int cmd) {
     try {
         switch (cmd) {
             case cmd_settings:
-                if (settings_dialog && settings_dialog()) apply_settings();
+                if (settings_dialog ? settings_dialog() : run_settings_dialog()) apply_settings();
                 break;
             case cmd_next: next_element(); break;
             case cmd_back: previous_element(); break;
@@ -637,6 +640,11 @@ void CementPlugin::command(int cmd) {
         log(e.what());
     }
     refresh_after_command();
+}
+
+bool CementPlugin::run_settings_dialog() {
+    TCementOptionsForm dialog(form_, report_, sections_);
+    return dialog.execute(data_, registration_);
 }
 
 void CementPlugin::next_element() {
@@ -778,13 +786,19 @@ void CementPlugin::start_report_program() {
 void CementPlugin::refresh_after_command() {
     if (window_shown_ && form_) form_->show_programme();
     data_cycle(false);
-    if (window_shown_ && form_) {
-        form_->set_live_data(live());
-        if (calc_error_.empty())
-            form_->set_sections(sections_);
-        else
-            form_->show_error();
-    }
+    refresh_window();
+}
+
+void CementPlugin::refresh_window() {
+    if (!window_shown_ || !form_) return;
+    // The window sees the live values only as they were published.
+    form_->update_values(live());
+    form_->show_programme();
+    if (calc_error_.empty())
+        form_->show_sections(sections_);
+    else
+        form_->show_error();
+    form_->chart_changed();
 }
 
 extern "C" lib::PluginBase* _reg_plugin(std::intptr_t handle) {

@@ -78,8 +78,13 @@ public:
     // What the settings dialog's OK leads to: the fluids saved, the reports
     // of the stage remade, the density channel aligned with its mode.
     void apply_settings();
-    // The settings dialog; true when the operator closed it with OK.
+    // The settings dialog; true when the operator closed it with OK. Unset:
+    // TCementOptionsForm on the job.
     std::function<bool()> settings_dialog;
+    bool run_settings_dialog();
+    // Hands the shown monitor the published values, the programme and the
+    // profile, and repaints its chart.
+    void refresh_window();
     void save_report_data(const std::string& base_path);
 
     void new_well(const AnsiString& name);

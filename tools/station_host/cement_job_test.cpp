@@ -1,6 +1,7 @@
 // A cementing job end to end: the station host with the cementing plug-in
 // loaded from its plug-ins folder, the simulated cementing-control station
-// on a pseudo-terminal, a scripted operator pressing "Начать программу";
+// on a pseudo-terminal, a scripted operator pressing "Начать программу" and
+// then the button by the captions the monitor gives it;
 // the plug-in asks the host for its trip with message 1033, runs a buffer,
 // a cement slurry and a displacement, and writes the stage's files.
 
@@ -115,7 +116,7 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
     Child host("station_host",
                {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(), "--trip",
                 "1", "--seconds", "19", "--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--press",
-                "2:Начать программу,6:Начать программу,10:Начать программу,14:Начать программу"});
+                "2:Начать программу,6:Следующий этап,10:Следующий этап,14:Завершить этап"});
     host.finish(false);
     const auto host_lines = host.lines();
     ASSERT_TRUE(host.code());

@@ -1,4 +1,5 @@
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/hub_menu.h"
 
 #include <unistd.h>
 
@@ -8,6 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "gti/registr_old/data_storage.h"
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/radio_dens_opt_form.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/sys_lock.h"
@@ -26,6 +30,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/pages.h"
 #include "platform/ui/timer.h"
+#include "tools/station_host/well_windows.h"
 
 namespace station_host {
 namespace {
@@ -156,6 +161,14 @@ public:
         item(rec, "-");
         item(rec, "Выход", [this] { form_->Close(); });
         options_menu_ = item(menu_->Items(), "Настройки");
+        // One "Скважина" menu: the hub's data windows first, then the
+        // drill string, the well picture and the parameters' settings.
+        hub_menu_ = std::make_unique<HubMenu>(menu_->Items(), form_);
+        auto* well = hub_menu_->menu();
+        item(well, "-");
+        string_item_ = item(well, "Промер инструмента...", [this] { edit_string(); });
+        well_item_ = item(well, "Скважина с инструментом...", [this] { show_well_picture(); });
+        params_menu_ = item(well, "Параметры с настройкой");
         form_->SetMenu(menu_);
 
         status_ = new ui::TPaintBox(form_);
@@ -175,8 +188,10 @@ public:
         view_->SetParent(chart_page_);
         view_->SetAlign(ui::alClient);
         pages_->OnChange = [this](ui::TObject*) {
-            if (host_ && pages_->ActivePage() != chart_page_)
-                host_->system()->get_plugin_manager().show_pages(pages_->ActivePage());
+            // A plug-in's page gets its window the first time it is shown.
+            ui::TTabSheet* page = pages_->ActivePage();
+            if (host_ && page != chart_page_)
+                host_->system()->get_plugin_manager().show_tab_sheet(page, page->Width(), page->Height());
         };
 
         timer_ = new ui::TTimer(form_);
@@ -192,7 +207,10 @@ public:
         form_->Show();
     }
 
-    ~HostWindow() { delete form_; }
+    ~HostWindow() {
+        hub_menu_.reset();
+        delete form_;
+    }
 
     // The last run was stopped from the menu (not by a signal or its time).
     bool take_menu_stop() {
@@ -219,11 +237,13 @@ public:
                 if (sheet) pages_->SetActivePage(sheet);
             };
             plugins.fill_opts_menu(options_menu_);
+            fill_params_menu();
             plugins.fill_to_tab_control(pages_);
             plugins.correct_interface();
             plugins.before_show();
         }
         chart_ = std::make_unique<TripChart>(view_);
+        hub_menu_->attach(host.system());
         recording_ = true;
         update_caption();
         tick();
@@ -231,11 +251,13 @@ public:
 
     // The run ended (the plug-ins are gone): their items and pages go too.
     void detach() {
+        hub_menu_->detach();
         if (host_) tick();
         if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
         host_ = nullptr;
         recording_ = false;
         while (options_menu_->Count() > 0) delete options_menu_->Items(options_menu_->Count() - 1);
+        while (params_menu_->Count() > 0) delete params_menu_->Items(params_menu_->Count() - 1);
         for (int i = pages_->PageCount() - 1; i >= 0; --i)
             if (pages_->Pages(i) != chart_page_) delete pages_->Pages(i);
         pages_->SetActivePage(chart_page_);
@@ -273,6 +295,70 @@ private:
         start_->SetEnabled(!recording_);
         resume_->SetEnabled(!recording_);
         stop_->SetEnabled(recording_);
+        // The hub's well data and table are there while a trip records.
+        string_item_->SetEnabled(recording_);
+        well_item_->SetEnabled(recording_);
+        params_menu_->SetEnabled(recording_);
+    }
+
+    // The windows work on copies: the recording goes on under the hub's
+    // lock only while a copy is taken or put back.
+    void edit_string() {
+        if (!host_) return;
+        pore::PoreOpt& well = host_->system()->get_pore();
+        instr::Items items;
+        {
+            lib::Locker hold(sys_lock_obj());
+            items = *well.get_instr();
+        }
+        if (!edit_drill_string(items)) return;
+        lib::Locker hold(sys_lock_obj());
+        *well.get_instr() = items;
+    }
+
+    void show_well_picture() {
+        if (!host_) return;
+        pore::PoreOpt copy;
+        {
+            lib::Locker hold(sys_lock_obj());
+            copy = host_->system()->get_pore();
+        }
+        show_well(copy);
+    }
+
+    // Called under the hub's lock.
+    void fill_params_menu() {
+        init_core_lib(reinterpret_cast<void*>(ui::Application().Handle()));
+        const ParTabl& table = host_->system()->get_data_storage().get_par_tabl();
+        for (int i : params_with_window(table))
+            item(params_menu_, (table.at(i).name + "...").c_str(), [this, i] { edit_param(i); });
+        if (params_menu_->Count() == 0) item(params_menu_, "(нет)")->SetEnabled(false);
+    }
+
+    void edit_param(int index) {
+        if (!host_) return;
+        reg::System* hub = host_->system();
+        Param param;
+        HostData data;
+        {
+            lib::Locker hold(sys_lock_obj());
+            const ParTabl& table = hub->get_data_storage().get_par_tabl();
+            if (index >= table.get_items_count()) return;
+            param = table.at(index);
+            hub->fill_host_data(data);
+        }
+        const Param before = param;
+        if (!param.param_options(data) || (param.equal(before) && param.ext_info == before.ext_info)) return;
+        lib::Locker hold(sys_lock_obj());
+        ParTabl& table = hub->get_data_storage().get_par_tabl();
+        if (index >= table.get_items_count() || table.at(index).global_name != param.global_name) return;
+        table[param.global_name] = param;
+        try {
+            table.save();
+        } catch (const std::exception& e) {
+            ui::MessageBox(std::string("Таблица параметров не сохранена: ") + e.what(), "Станция",
+                           ui::MB_OK | ui::MB_ICONERROR);
+        }
     }
 
     void tick() {
@@ -316,6 +402,10 @@ private:
     ui::TMenuItem* start_ = nullptr;
     ui::TMenuItem* resume_ = nullptr;
     ui::TMenuItem* stop_ = nullptr;
+    ui::TMenuItem* string_item_ = nullptr;
+    ui::TMenuItem* well_item_ = nullptr;
+    ui::TMenuItem* params_menu_ = nullptr;
+    std::unique_ptr<HubMenu> hub_menu_;
     ui::TPaintBox* status_ = nullptr;
     ui::TPageControl* pages_ = nullptr;
     ui::TTabSheet* chart_page_ = nullptr;

@@ -2,10 +2,9 @@
 // The drill-string tally of the well ("Промер_инструмента"): the elements
 // from the bit upward, the number of pipes in a stand and the shut-off valve
 // flag. It gives the string's lengths, volumes and weights for the units in
-// the hole, and adds pipes as they are run in.
-//
-// The grid views, the clipboard paste and the drawing of the list belong to
-// its options frame and live with the windows.
+// the hole, and adds pipes as they are run in; it shows itself in a grid (the
+// editor's view and the trip view), reads the grid and the clipboard back and
+// draws the string. The options frame (instr_options_frame.h) is its editor.
 
 #include <cstdint>
 #include <vector>
@@ -14,8 +13,21 @@
 #include "library/options/ini_options.h"
 #include "library/options/ini_serial.h"
 #include "library/serial/module_list.h"
+#include "platform/rtl/colors.h"
+
+namespace ui {
+class TCanvas;
+struct TRect;
+}  // namespace ui
+namespace widrak {
+class TMyGrid;
+}
 
 namespace instr {
+
+// The application handle of the library's windows, as the host hands it
+// over at start-up (init_core_lib does the same).
+void init_lib(void* handle);
 
 // The totals of a drill string, filled by Items::calc_misc.
 struct CalcResult {
@@ -100,6 +112,27 @@ public:
     void set_svecha_size(int n) { svecha_size_ = n; }
     bool get_zapor_klapan() const { return zapor_klapan_; }
     void set_zapor_klapan(bool v) { zapor_klapan_ = v; }
+
+    // The grid: the edit view (six columns: type, count, lengths, diameter,
+    // wall, weight per metre) or the trip view (unit number, name, count,
+    // units run in of `count` units and `pipes` pipes, lengths, summed length
+    // and weight). An empty list leaves one empty row and disables the grid.
+    void fill_to_grid(widrak::TMyGrid* grid, bool trip_view, int count, int pipes) const;
+    // The list from the edit view: every row with a type name; bad numbers
+    // give 0, a bad count 1.
+    void read_from_grid(widrak::TMyGrid* grid);
+    // Elements from the clipboard's text inserted from index pos on, one a
+    // line in the edit view's column order (tab-separated, or blank-separated
+    // when a line holds no tab); a first line that is a heading is passed
+    // over, and a line of fewer than three words ends the paste. Returns the
+    // number inserted; a clipboard that cannot be opened inserts nothing.
+    int insert_from_clipboard(int pos);
+    // The string as stacked rectangles in rect, the top element at the top,
+    // total_len metres over the rectangle's height and max_diam over its
+    // width; element `mark` in `colour`, the others in the canvas's pen and
+    // brush.
+    void draw(float total_len, float max_diam, ui::TCanvas* canvas, const ui::TRect& rect, rtl::TColor colour,
+              int mark) const;
 
     // Brings operator input into range: negative (or not-a-number) diameters
     // and weights become 0, the stand size 1..4.

@@ -1,0 +1,379 @@
+#include "gti/registr_old/hub_windows.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "gti/registr_old/all_params.h"
+#include "gti/registr_old/depth_calc.h"
+#include "gti/registr_old/min_max_values.h"
+#include "gti/registr_old/pore_construction.h"
+#include "gti/registr_old/race_info.h"
+#include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/text_storage.h"
+#include "library/controls/control_helpers.h"
+#include "library/options/grid_options.h"
+#include "library/options/options.h"
+#include "platform/ui/canvas.h"
+
+namespace reg {
+
+using namespace ui;
+
+namespace {
+
+// Holds the lock, when there is one, for a read or write of the object.
+class MaybeLocked {
+public:
+    explicit MaybeLocked(lib::lock_object* lock) {
+        if (lock) hold_.emplace(lock);
+    }
+
+private:
+    std::optional<lib::Locker> hold_;
+};
+
+constexpr int button_width = 85;
+constexpr int gap = 8;
+
+}  // namespace
+
+// ---- the common frame ----------------------------------------------------------------
+
+HubGridWindow::HubGridWindow(TComponent* owner, const std::string& caption, lib::lock_object* lock, bool editing)
+    : TForm(owner), lock_(lock) {
+    SetCaption(caption);
+    SetPosition(poDesktopCenter);
+    SetClientWidth(640);
+    SetClientHeight(360);
+
+    pnlBottom = new TPanel(this);
+    pnlBottom->SetParent(this);
+    pnlBottom->SetAlign(alBottom);
+    pnlBottom->SetHeight(43);
+    pnlBottom->SetBevelOuter(bvNone);
+
+    const int width = ClientWidth();
+    btnOk = nullptr;
+    if (editing) {
+        btnOk = new TButton(this);
+        btnOk->SetName("btnOk");
+        btnOk->SetParent(pnlBottom);
+        btnOk->SetCaption("OK");
+        btnOk->SetDefault(true);
+        btnOk->SetBounds(width - 2 * (gap + button_width), 9, button_width, 25);
+        btnOk->SetAnchors({akTop, akRight});
+        btnOk->OnClick = [this](TObject*) {
+            Grid->CommitComboValue();
+            {
+                MaybeLocked hold(lock_);
+                apply();
+            }
+            finish(mrOk);
+        };
+    }
+    btnCancel = new TButton(this);
+    btnCancel->SetName("btnCancel");
+    btnCancel->SetParent(pnlBottom);
+    btnCancel->SetCaption(editing ? "Отмена" : "Закрыть");
+    btnCancel->SetCancel(true);
+    btnCancel->SetBounds(width - gap - button_width, 9, button_width, 25);
+    btnCancel->SetAnchors({akTop, akRight});
+    btnCancel->OnClick = [this](TObject*) { finish(mrCancel); };
+
+    Grid = new widrak::TMyGrid(this);
+    Grid->SetName("Grid");
+    Grid->SetParent(this);
+    Grid->SetAlign(alClient);
+    Grid->SetFixedCols(0);
+    TGridOptions options{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
+    if (editing) options = options << goEditing;
+    Grid->SetOptions(options);
+    Grid->SetTabStop(true);
+    SetActiveControl(Grid);
+
+    OnClose = [this](TObject*, TCloseAction& action) {
+        if (!closed_) {
+            closed_ = true;
+            closing();
+        }
+        // A window beside the recording is done with once closed.
+        if (!Modal()) action = caFree;
+    };
+    lib::colorize_form(this);
+}
+
+bool HubGridWindow::execute() {
+    closed_ = false;
+    const bool ok = ShowModal() == mrOk;
+    if (!closed_) {
+        closed_ = true;
+        closing();
+    }
+    return ok;
+}
+
+void HubGridWindow::finish(TModalResult result) {
+    if (Modal())
+        SetModalResult(result);
+    else
+        Close();
+}
+
+// ---- the construction ------------------------------------------------------------------
+
+ConstructionWindow::ConstructionWindow(TComponent* owner, pore::Construction& construction, lib::lock_object* lock)
+    : HubGridWindow(owner, "Конструкция скважины", lock, true), construction_(construction) {
+    SetClientWidth(860);
+    SetClientHeight(340);
+    Drawing = new TPaintBox(this);
+    Drawing->SetName("Drawing");
+    Drawing->SetParent(this);
+    Drawing->SetAlign(alRight);
+    Drawing->SetWidth(180);
+    Drawing->OnPaint = [this](TObject*) { paint_drawing(); };
+    Grid->SetAlignment(taLeftJustify);  // the names; the numbers the construction aligns
+    MaybeLocked hold(lock_);
+    construction_.set_grid(Grid);
+    construction_.fill_grid();
+}
+
+ConstructionWindow::~ConstructionWindow() {
+    // Freed without being closed (with its owner): the binding goes all the
+    // same.
+    if (construction_.get_grid() == Grid) construction_.set_grid(nullptr);
+}
+
+void ConstructionWindow::apply() {
+    // Another editor of the construction may have bound its own grid since:
+    // this window's rows are the ones taken.
+    if (construction_.get_grid() != Grid) construction_.set_grid(Grid);
+    construction_.get_opt_from_grid();
+}
+
+void ConstructionWindow::closing() {
+    MaybeLocked hold(lock_);
+    if (construction_.get_grid() == Grid) construction_.set_grid(nullptr);
+}
+
+void ConstructionWindow::paint_drawing() {
+    TCanvas& c = Drawing->Canvas();
+    const TRect r = Drawing->ClientRect();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clWhite);
+    c.FillRect(r);
+    MaybeLocked hold(lock_);
+    float depth = 0;
+    for (const pore::ConstrElement& e : construction_.elements())
+        if (e.enabled) depth = std::max(depth, e.bottom);
+    const float diameter = construction_.calc_max_diam();
+    if (!(depth > 0) || !(diameter > 0)) return;
+    c.Pen().SetColor(clBlack);
+    c.Pen().SetStyle(psSolid);
+    c.Brush().SetColor(clSilver);
+    // A margin each side: the widest element does not touch the edges.
+    construction_.draw(depth, diameter, &c, Rect(r.Left + 10, r.Top + 6, r.Right - 10, r.Bottom - 6), true);
+}
+
+// ---- the alarm limits -------------------------------------------------------------------
+
+AlarmLimitsWindow::AlarmLimitsWindow(TComponent* owner, MinMaxValues& limits, lib::lock_object* lock)
+    : HubGridWindow(owner, "Пределы сигнализации", lock, true), limits_(limits) {
+    {
+        MaybeLocked hold(lock_);
+        work_ = std::make_unique<MinMaxValues>(limits_);
+    }
+    cbParam = new TComboBox(this);
+    cbParam->SetName("cbParam");
+    cbParam->SetParent(pnlBottom);
+    cbParam->SetStyle(csDropDownList);
+    cbParam->SetBounds(gap, 10, 230, 23);
+    const AllParams& all = get_all_params();
+    for (int i = 0; i < all.get_items_count(); ++i) {
+        const DefaultParam& p = all.at(i);
+        if (!p.global_name.empty() && p.global_name.rfind("__", 0) != 0) cbParam->Items().AddObject(p.name, i);
+    }
+    btnAdd = new TButton(this);
+    btnAdd->SetName("btnAdd");
+    btnAdd->SetParent(pnlBottom);
+    btnAdd->SetCaption("Добавить");
+    btnAdd->SetBounds(gap + 230 + gap, 9, button_width, 25);
+    btnAdd->OnClick = [this](TObject*) {
+        const int k = cbParam->ItemIndex();
+        if (k < 0) return;
+        const AnsiString param = get_all_params().at(static_cast<int>(cbParam->Items().Objects(k))).global_name;
+        work_->read_from_grid(Grid);
+        if (!work_->contains(param)) work_->add(param);
+        refill();
+        // The new row's limits are typed next.
+        Grid->SetRow(work_->size());
+        Grid->SetCol(1);
+        SetActiveControl(Grid);
+    };
+    btnDelete = new TButton(this);
+    btnDelete->SetName("btnDelete");
+    btnDelete->SetParent(pnlBottom);
+    btnDelete->SetCaption("Удалить");
+    btnDelete->SetBounds(gap + 230 + gap + button_width + gap, 9, button_width, 25);
+    btnDelete->OnClick = [this](TObject*) {
+        const int row = Grid->Row();
+        if (!Grid->Enabled() || row < 1 || row > work_->size()) return;
+        work_->read_from_grid(Grid);
+        work_->erase(row - 1);
+        refill();
+        SetActiveControl(Grid);
+    };
+    Grid->OnGetCellProps = [](TObject*, int col, int, widrak::CELL_PROPS& props) {
+        if (col == 0) props = widrak::cpReadOnly;  // the parameter is chosen where the row is added
+    };
+    Grid->OnGetAlignment = [](TObject*, int col, int, TAlignment& a) { a = col == 0 ? taLeftJustify : taRightJustify; };
+    refill();
+}
+
+AlarmLimitsWindow::~AlarmLimitsWindow() = default;
+
+void AlarmLimitsWindow::refill() {
+    work_->fill_to_grid(Grid);
+    Grid->AlignHorizontal();
+    Grid->ResizeRow(0);
+    Grid->Invalidate();
+}
+
+void AlarmLimitsWindow::apply() {
+    work_->read_from_grid(Grid);
+    limits_ = *work_;
+}
+
+// ---- the depth sensor's calibration ----------------------------------------------------
+
+DepthCalibrationWindow::DepthCalibrationWindow(TComponent* owner, calc::DepthCalc& calc, lib::lock_object* lock)
+    : HubGridWindow(owner, "Калибровка датчика глубины", lock, true), calc_(calc) {
+    SetClientWidth(360);
+    {
+        MaybeLocked hold(lock_);
+        calc_.set_data_to_grid(Grid);
+    }
+    Grid->AlignHorizontal();
+    Grid->ResizeRow(0);
+}
+
+void DepthCalibrationWindow::apply() { calc_.get_data_from_grid(Grid); }
+
+// ---- the event log ------------------------------------------------------------------------
+
+EventLogWindow::EventLogWindow(TComponent* owner, RegistrLogOld& log)
+    : HubGridWindow(owner, "Журнал событий", nullptr, false), log_(log) {
+    SetClientWidth(760);
+    SetClientHeight(420);
+    Grid->SetOptions(Grid->Options() << goRowSelect);
+    Grid->SetColCount(3);
+    Grid->SetAlignment(taLeftJustify);
+    Grid->OnGetAlignment = [](TObject*, int col, int, TAlignment& a) { a = col == 2 ? taLeftJustify : taRightJustify; };
+    log_.set_grid(Grid);
+    log_.load();
+    Grid->SetColWidths(0, 50);
+    Grid->SetColWidths(1, 150);
+    Grid->SetColWidths(2, 540);
+    Grid->SetRow(Grid->RowCount() - 1);
+}
+
+EventLogWindow::~EventLogWindow() {
+    if (log_.get_grid() == Grid) log_.set_grid(nullptr);
+}
+
+void EventLogWindow::closing() {
+    if (log_.get_grid() == Grid) log_.set_grid(nullptr);
+}
+
+// ---- the remarks ----------------------------------------------------------------------------
+
+RemarksWindow::RemarksWindow(TComponent* owner, text::Storage& remarks) : TForm(owner), remarks_(remarks) {
+    SetCaption("Примечания");
+    SetPosition(poDesktopCenter);
+    SetClientWidth(360);
+    SetClientHeight(420);
+    Drawing = new TPaintBox(this);
+    Drawing->SetName("Drawing");
+    Drawing->SetParent(this);
+    Drawing->SetAlign(alClient);
+    Drawing->OnPaint = [this](TObject*) { paint_remarks(); };
+    OnClose = [this](TObject*, TCloseAction& action) {
+        if (!Modal()) action = caFree;
+    };
+    lib::colorize_form(this);
+}
+
+void RemarksWindow::paint_remarks() {
+    TCanvas& c = Drawing->Canvas();
+    const TRect r = Drawing->ClientRect();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clWhite);
+    c.FillRect(r);
+    c.Font().SetColor(clBlack);
+    // The store takes its own lock for each call; copies are drawn.
+    std::vector<text::Record> records = remarks_.get_records();
+    int bottom = r.Bottom - 4;
+    for (auto it = records.rbegin(); it != records.rend() && bottom > r.Top; ++it) {
+        it->draw(&c, bottom, r.Left + 6, r.Right - 6);
+        c.Pen().SetColor(clSilver);
+        c.MoveTo(r.Left + 2, it->rect.Top - 3);
+        c.LineTo(r.Right - 2, it->rect.Top - 3);
+        bottom = it->rect.Top - 6;
+    }
+}
+
+// ---- the trip information --------------------------------------------------------------------
+
+RaceInfoWindow::RaceInfoWindow(TComponent* owner, RaceInfoOld& race, int kind, lib::lock_object* lock)
+    : HubGridWindow(owner, "Сведения о рейсе", lock, true), race_(race) {
+    SetClientWidth(560);
+    SetClientHeight(520);
+    {
+        MaybeLocked hold(lock_);
+        shown_ = std::make_unique<RaceInfoOld>(race_);
+    }
+    edited_ = std::make_unique<RaceInfoOld>(*shown_);
+    Grid->SetColCount(4);
+    Grid->SetRowCount(2);
+    Grid->SetFixedRows(1);
+    Grid->SetOptions(Grid->Options() << goAlwaysShowEditor);
+    Grid->SetCells(0, 0, "№");
+    Grid->SetCells(1, 0, "Название");
+    Grid->SetCells(2, 0, "Ед.изм.");
+    Grid->SetCells(3, 0, "Значение");
+    editor_ = std::make_unique<lib::grid_options>(Grid);
+    RaceInfoOld::correct_race_options(kind, editor_->read_only_list(), editor_->black_list());
+    list_ = std::make_unique<lib::options_list>();
+    edited_->enum_values(*list_);
+    editor_->show_options(*list_, 1, lib::grid_columns::all);
+    for (int row = 0; row < Grid->RowCount(); ++row) Grid->ResizeRow(row);
+    // The values take the width the names leave.
+    lib::align_grid(Grid, true);
+    const int first = Grid->FixedRows() + 1;
+    if (first < Grid->RowCount() && editor_->get_item_by_index(first)) Grid->SetRow(first);
+}
+
+// The editor lets the grid's events go before the grid is freed.
+RaceInfoWindow::~RaceInfoWindow() { editor_.reset(); }
+
+void RaceInfoWindow::apply() {
+    editor_->get_options();
+    // Option by option: what the operator changed goes into the record, the
+    // rest of it stays as the recording left it.
+    lib::options_list shown, edited, live;
+    shown_->enum_values(shown);
+    edited_->enum_values(edited);
+    race_.enum_values(live);
+    if (shown.size() != edited.size() || live.size() != edited.size()) return;
+    for (int i = 0; i < edited.size(); ++i) {
+        const std::string text = edited.get_item(i)->get_serial_string();
+        if (text != shown.get_item(i)->get_serial_string()) live.get_item(i)->set_serial_string(text);
+    }
+}
+
+bool edit_race_info(RaceInfoOld& race, int kind, lib::lock_object* lock) {
+    RaceInfoWindow w(nullptr, race, kind, lock);
+    return w.execute();
+}
+
+}  // namespace reg

@@ -1,0 +1,276 @@
+#include "programs/vargel2/compress_thread.h"
+
+#include <cerrno>
+#include <exception>
+#include <stdexcept>
+#include <system_error>
+
+#include "library/storage/file_storage.h"
+#include "library/well_files.h"
+#include "platform/os/directory.h"
+#include "platform/os/file_copy.h"
+#include "platform/os/process.h"
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/text.h"
+
+namespace vargel2 {
+
+namespace {
+
+const char kFailure[] = "Ошибка во время сжатия данных: ";
+
+std::string folder_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string errno_text() { return std::error_code(errno, std::generic_category()).message(); }
+
+// What the archiver said about its failure: its error and warning lines,
+// else its last line.
+std::string archiver_message(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) {
+        const std::string upper = rtl::AnsiUpperCase(l);
+        if (upper.find("ERROR") != std::string::npos || upper.find("WARNING") != std::string::npos) {
+            if (!out.empty()) out += "; ";
+            out += rtl::Trim(l);
+        }
+    }
+    if (out.empty() && !lines.empty()) out = rtl::Trim(lines.back());
+    return out;
+}
+
+}  // namespace
+
+std::string default_archiver(const std::string& program_folder) {
+    const std::string beside = program_folder + "/7za";
+    return os::file_exists(beside) ? beside : std::string("7za");
+}
+
+TCompressThread::TCompressThread(RunState state, ConfigValues options, LineSink sink)
+    : state_(std::move(state)), options_(std::move(options)), sink_(std::move(sink)) {
+    archiver = default_archiver(options_.program_folder);
+}
+
+TCompressThread::~TCompressThread() { WaitFor(); }
+
+void TCompressThread::Start() {
+    thread_ = std::thread([this, on_terminate = OnTerminate] {
+        try {
+            Execute();
+        } catch (...) {
+            // Execute keeps its failures in the error text; nothing may
+            // leave the thread.
+        }
+        finished_ = true;
+        try {
+            if (on_terminate) on_terminate();
+        } catch (...) {}
+    });
+}
+
+void TCompressThread::WaitFor() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void TCompressThread::post(const std::string& line) {
+    if (!sink_) return;
+    try {
+        sink_(line);
+    } catch (...) {
+        // A line that cannot be shown does not stop the packing.
+    }
+}
+
+TCompressThread::Mode TCompressThread::mode() const {
+    if (state_.all_data()) return Mode::all_data;
+    if (!state_.trips.empty()) return Mode::trips;
+    if (!state_.masks.empty()) return Mode::masks;
+    return Mode::time_window;
+}
+
+void TCompressThread::Execute() {
+    error_.clear();
+    failed_ = 0;
+    temp_ = os::make_temp_directory(temp_parent, "vargel2-");
+    if (temp_.empty()) {
+        error_ = std::string(kFailure) + "не удалось создать временный каталог в \"" +
+                 (temp_parent.empty() ? std::string("$TMPDIR") : temp_parent) + "\": " + errno_text() + "!";
+        return;
+    }
+    try {
+        // The old package goes first, so that no failure below leaves a
+        // stale one that looks like this run's.
+        remove_package();
+        switch (mode()) {
+            case Mode::all_data: gather_all(false); break;
+            case Mode::trips: gather_trips(); break;
+            case Mode::masks: gather_masks(); break;
+            case Mode::time_window: gather_all(true); break;
+        }
+        if (failed_ > 0) {
+            throw std::runtime_error("не попали в архив файлов: " + std::to_string(failed_) +
+                                     " (причины указаны выше)");
+        }
+        post("Сжимаю файлы...");
+        run_archiver();
+    } catch (const std::exception& e) {
+        error_ = std::string(kFailure) + e.what() + "!";
+    } catch (...) {
+        error_ = "Неизвестная ошибка во время сжатия данных!";
+    }
+    if (!error_.empty()) {
+        try {
+            remove_package();
+        } catch (...) {}
+    }
+    lib::remove_directory_with_files(temp_);
+    os::remove_directory(temp_);
+    if (error_.empty()) post("Готово!");
+}
+
+void TCompressThread::remove_package() {
+    if (state_.package_path.empty()) return;
+    if (os::path_exists(state_.package_path) && !os::remove_file(state_.package_path)) {
+        throw std::runtime_error("не удалось удалить файл \"" + state_.package_path + "\": " + errno_text());
+    }
+}
+
+void TCompressThread::gather_all(bool with_range) {
+    post("Идёт поиск файлов...");
+    finder_.files.clear();
+    finder_.total_size = 0;
+    for (const char* mask : {"*.realtim", "*.realdep", "*.reallag"}) finder_.find(state_.data_folder + mask, 32, false);
+    if (with_range) {
+        rewrite_found(state_.range_start, state_.range_end);
+    } else {
+        rewrite_found(0, -1);
+    }
+    copy_auxiliary();
+    gather_las();
+}
+
+void TCompressThread::gather_trips() {
+    post("Подготавливаю файлы...");
+    for (auto trip : state_.trips) {
+        std::string number = std::to_string(trip);
+        while (number.size() < 4) number.insert(0, "0");
+        finder_.files.clear();
+        finder_.total_size = 0;
+        finder_.find(state_.data_folder + number + ".*real*", 0, false);
+        rewrite_found(0, -1);
+    }
+    copy_auxiliary();
+}
+
+void TCompressThread::gather_masks() {
+    finder_.files.clear();
+    finder_.total_size = 0;
+    for (const auto& mask : state_.masks) finder_.find(mask, 0, false);
+    // A mask such as "0003.*real*" also finds an earlier package of the
+    // trip ("0003.realtim.7z_reg"); packages are never data to pack.
+    std::erase_if(finder_.files, [](const lib::FindedFile& f) {
+        const std::string name = rtl::AnsiLowerCase(f.name);
+        for (const std::string end : {".7z_reg", ".compr_rt"}) {
+            if (name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0) return true;
+        }
+        return false;
+    });
+    rewrite_found(0, -1);
+}
+
+void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
+    std::int64_t total = 0;
+    for (const auto& f : finder_.files) total += f.size > 0 ? f.size : 0;
+    std::int64_t done = 0;
+    const auto encoding = options_.compress_method == 1   ? FileStorage::encode_quantised
+                          : options_.compress_method == 2 ? FileStorage::encode_wavelet
+                                                          : FileStorage::encode_plain;
+    for (const auto& f : finder_.files) {
+        try {
+            const std::string path = f.path + f.name;
+            // An empty file (a trip that has only just begun) holds no
+            // record: left out like one with nothing in the range.
+            if (!(f.size == 0 && os::file_exists(path))) {
+                FileStorage storage;
+                storage.set_time_range(lib::unix_time(static_cast<std::uint32_t>(from)),
+                                       lib::unix_time(static_cast<std::uint32_t>(to)));
+                storage.add_file(path, false);
+                if (storage.get_data_size() > 0) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
+            }
+        } catch (const std::exception& e) {
+            ++failed_;
+            post("Ошибка во время обработки файла " + f.name + ": " + e.what());
+        } catch (...) {
+            ++failed_;
+            post("Неизвестная ошибка во время обработки файла " + f.name + "!");
+        }
+        done += f.size > 0 ? f.size : 0;
+        // Files of no size make no progress by size; each still counts as done.
+        const int percent =
+            total > 0 ? static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(total)) : 100;
+        post("#Выполнено " + std::to_string(percent) + "%");
+    }
+}
+
+void TCompressThread::copy_one(const std::string& from, const std::string& name) {
+    std::string why;
+    if (!os::copy_file(from, temp_ + "/" + name, &why)) {
+        ++failed_;
+        post("Не удалось скопировать файл " + name + ": " + why);
+    }
+}
+
+void TCompressThread::copy_auxiliary() {
+    lib::FileFinder aux;
+    for (const char* mask : {"*.log", "*.bin", "*.ini", "*.nbl", "*.rem"})
+        aux.find(state_.data_folder + mask, 3, false);
+    for (const auto& f : aux.files) copy_one(f.path + f.name, f.name);
+}
+
+void TCompressThread::gather_las() {
+    const std::string viewer = options_.resolve_folder(options_.tolvane_directory);
+    if (!os::is_directory(viewer.substr(0, viewer.size() - 1))) return;
+    for (const auto& a : os::find_entries(viewer + "*", os::fa_directory)) {
+        if (!(a.attributes & os::fa_directory)) continue;
+        for (const auto& b : os::find_entries(viewer + a.name + "/*", os::fa_directory)) {
+            if (!(b.attributes & os::fa_directory) || !rtl::SameText(b.name, state_.well_name)) continue;
+            rtl::StringList failed;
+            const int count = lib::copy_by_mask(viewer + a.name + "/" + b.name + "/", temp_ + "/", "*.LAS", &failed);
+            if (count > 0) {
+                failed_ += count;
+                std::string names;
+                for (int i = 0; i < failed.Count(); ++i) names += (i ? ", " : "") + failed[i];
+                post("Не удалось скопировать файлов LAS: " + std::to_string(count) + " (" + names + ")");
+            }
+        }
+    }
+}
+
+void TCompressThread::run_archiver() {
+    lib::create_dir_recursively(folder_of(state_.package_path));
+    os::SpawnOptions o;
+    o.program = archiver;
+    o.args = {"a", "-t7z", "-ms=on", state_.package_path, "*"};
+    o.folder = temp_;
+    o.capture_output = true;
+    o.search_path = true;
+    os::Process p;
+    std::string why;
+    if (!p.start(o, &why)) throw std::runtime_error("архиватор \"" + archiver + "\" не запущен: " + why);
+    std::vector<std::string> lines;
+    const auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); });
+    if (!code) throw std::runtime_error("архиватор \"" + archiver + "\" не завершился");
+    // 7-Zip's status 1 is a warning: some file was left out, so the package
+    // is not the whole choice either.
+    if (*code != 0) {
+        throw std::runtime_error("архиватор \"" + archiver + "\" завершился с кодом " + std::to_string(*code) + ": " +
+                                 archiver_message(lines));
+    }
+    if (!os::file_exists(state_.package_path)) {
+        throw std::runtime_error("архиватор \"" + archiver + "\" не создал файл \"" + state_.package_path + "\"");
+    }
+}
+
+}  // namespace vargel2

@@ -1,0 +1,97 @@
+#pragma once
+// The packing of one run, on a worker thread of its own: the chosen data
+// files of the well are rewritten in compressed form (FileStorage's export)
+// into a fresh temporary folder, the auxiliary files of the well and the
+// viewer's LAS files of the well are copied beside them, and the console
+// archiver "7za" packs the folder into the package. The temporary folder is
+// removed afterwards, whatever happened.
+//
+// The thread works on its own copies of the run state and the options, so
+// the windows may change theirs meanwhile. It never touches a window: each
+// progress line goes to the sink it was given (the progress window's sink
+// posts it to the main queue), and a line beginning with '#' is provisional
+// (a percentage the next line replaces).
+//
+// A run ends failed (error_text() not empty) when the temporary folder
+// cannot be made, a file of the choice could not be read, rewritten or
+// copied (each is reported as a line and counted, and a package that lacks
+// files is never made), or the archiver cannot be started or reports an
+// error. A failed run leaves no package at the package path.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "library/file_finder.h"
+#include "programs/vargel2/configuration.h"
+#include "programs/vargel2/run_state.h"
+
+namespace vargel2 {
+
+// The archiver the program runs: "7za" beside the program when there is
+// one, else "7za" from PATH.
+std::string default_archiver(const std::string& program_folder);
+
+class TCompressThread {
+public:
+    using LineSink = std::function<void(const std::string& line)>;
+
+    // The sink is called on the worker thread; it must be safe to call from
+    // there.
+    TCompressThread(RunState state, ConfigValues options, LineSink sink);
+    // Waits for a running thread to end.
+    ~TCompressThread();
+    TCompressThread(const TCompressThread&) = delete;
+    TCompressThread& operator=(const TCompressThread&) = delete;
+
+    // Starts Execute on the worker thread; OnTerminate runs on that thread
+    // after Execute has ended (the progress window posts from it).
+    void Start();
+    std::function<void()> OnTerminate;
+    void WaitFor();
+    bool Finished() const { return finished_; }
+
+    // The run itself, on the calling thread.
+    void Execute();
+
+    // Empty after a successful run.
+    const std::string& error_text() const { return error_; }
+    // Files of the choice that did not reach the temporary folder.
+    int failed_files() const { return failed_; }
+
+    // The archiver program (a path, or a bare name looked up in PATH).
+    std::string archiver;
+    // Where the temporary folder is made; empty: $TMPDIR, else /tmp.
+    std::string temp_parent;
+
+    // The run's mode, as Execute chooses it.
+    enum class Mode { all_data, trips, masks, time_window };
+    Mode mode() const;
+
+private:
+    void post(const std::string& line);
+    void gather_all(bool with_range);
+    void gather_trips();
+    void gather_masks();
+    void rewrite_found(std::int32_t from, std::int32_t to);
+    void copy_auxiliary();
+    void gather_las();
+    void copy_one(const std::string& from, const std::string& name);
+    void run_archiver();
+    void remove_package();
+
+    RunState state_;
+    ConfigValues options_;
+    LineSink sink_;
+    std::string temp_;  // no '/' at its end
+    lib::FileFinder finder_;
+    std::string error_;
+    int failed_ = 0;
+    std::thread thread_;
+    std::atomic<bool> finished_{false};
+};
+
+}  // namespace vargel2

@@ -1,0 +1,242 @@
+// The packing run with the real 7za: what each mode puts into the package,
+// the data read back through the data-file table, and the failures (a file
+// that cannot be read or copied, a failing or missing archiver) that leave
+// no package behind. The temporary folder goes in every case.
+
+#include "programs/vargel2/compress_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+#include <unistd.h>
+
+#include "programs/vargel2/testdata/trip_testing.h"
+
+namespace vargel2 {
+namespace {
+
+using namespace testing;
+
+bool has(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+class PackRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        data = folder / "5/";
+        tmp = folder / "tmp";
+        std::filesystem::create_directories(tmp);
+        options.program_folder = folder.path();
+        options.tolvane_directory = "Tolvane/";
+        state.well_name = "5";
+        state.data_folder = data;
+        state.package_path = folder / "out/pack.7z_reg";
+    }
+
+    // Runs the packing on this thread; the lines it posted.
+    std::vector<std::string> pack(const std::string& archiver = "") {
+        std::vector<std::string> lines;
+        TCompressThread t(state, options, [&](const std::string& l) { lines.push_back(l); });
+        if (!archiver.empty()) t.archiver = archiver;
+        t.temp_parent = tmp;
+        t.Execute();
+        error = t.error_text();
+        failed = t.failed_files();
+        EXPECT_TRUE(file_names(tmp).empty()) << "the temporary folder stays";
+        return lines;
+    }
+
+    std::vector<std::string> unpacked() {
+        const std::string out = folder / "x";
+        std::filesystem::remove_all(out);
+        EXPECT_TRUE(extract(state.package_path, out));
+        return file_names(out);
+    }
+
+    ProgramFolder folder;
+    std::string data, tmp;
+    RunState state;
+    ConfigValues options;
+    std::string error;
+    int failed = 0;
+};
+
+const std::vector<std::string> kParts = {".params",    ".text",      ".time",      ".depth_z",
+                                         ".depth_cur", ".lag_depth", ".operation", ".values"};
+
+TEST_F(PackRun, AllDataTakesEveryDataFileTheAuxiliaryFilesAndTheWellsLasFiles) {
+    write_trip(data + "0003.realtim", 100000, 600);
+    write_trip(data + "0003.realdep", 100000, 300);
+    write_trip(data + "0004.reallag", 200000, 50, 5);
+    for (const char* aux : {"sys.bin", "inpgti.ini", "x.rem", "a.log", "b.nbl", "notes.txt", "0003.rac"}) {
+        write_text(data + aux, aux);
+    }
+    write_text(folder / "Tolvane/A/5/log1.las", "~V");
+    write_text(folder / "Tolvane/B/5/LOG2.LAS", "~V");
+    write_text(folder / "Tolvane/B/6/other.las", "~V");
+    write_text(folder / "Tolvane/B/5/readme.txt", "");
+    write_text(state.package_path, "an older package");
+    state.range_start = 0;
+    state.range_end = -1;
+    state.trips = {4};  // all data wins
+
+    for (int method : {0, 1}) {
+        options.compress_method = method;
+        const auto lines = pack();
+        ASSERT_EQ(error, "") << method;
+        EXPECT_EQ(failed, 0);
+        EXPECT_EQ(lines.front(), "Идёт поиск файлов...");
+        EXPECT_TRUE(has(lines, "#Выполнено 100%"));
+        EXPECT_EQ(lines[lines.size() - 2], "Сжимаю файлы...");
+        EXPECT_EQ(lines.back(), "Готово!");
+        EXPECT_EQ(run("7za l " + shell_quoted(state.package_path) + " | grep -q 0003.realtim.values"), 0);
+        const auto names = unpacked();
+        for (const char* f : {"0003.realtim", "0003.realdep", "0004.reallag"}) {
+            for (const auto& part : kParts) EXPECT_TRUE(has(names, f + part)) << f << part;
+        }
+        for (const char* f : {"sys.bin", "inpgti.ini", "x.rem", "a.log", "b.nbl", "log1.las", "LOG2.LAS"}) {
+            EXPECT_TRUE(has(names, f)) << f;
+        }
+        for (const char* f : {"notes.txt", "0003.rac", "other.las", "readme.txt"}) EXPECT_FALSE(has(names, f)) << f;
+        expect_trip_read_back(folder / "x/0003.realtim", 100000, 600, 1, 4, method == 0 ? 0.0 : 1e-3);
+        expect_trip_read_back(folder / "x/0004.reallag", 200000, 50, 5, 4, method == 0 ? 0.0 : 1e-3);
+    }
+}
+
+TEST_F(PackRun, TimeWindowCutsTheFilesAndLeavesOutThoseWithNothingInIt) {
+    write_trip(data + "0003.realtim", 100000, 100);
+    write_trip(data + "0004.realtim", 200000, 100);
+    write_text(data + "sys.bin", "x");
+    write_text(folder / "Tolvane/A/5/log1.las", "~V");
+    state.range_start = 100050;
+    state.range_end = 100060;
+    const auto lines = pack();
+    ASSERT_EQ(error, "");
+    for (const auto& l : lines) EXPECT_EQ(l.find("0004"), std::string::npos) << l;
+    const auto names = unpacked();
+    EXPECT_TRUE(has(names, "0003.realtim.values"));
+    EXPECT_FALSE(has(names, "0004.realtim.values"));
+    EXPECT_TRUE(has(names, "sys.bin"));
+    EXPECT_TRUE(has(names, "log1.las"));
+    FileStorage r;
+    r.load_compr_rt(folder / "x/0003.realtim");
+    ASSERT_EQ(r.get_data_size(), 11);
+    EXPECT_EQ(r.get_record(0)->time.get_value(), 100050u);
+}
+
+TEST_F(PackRun, TripsArePaddedToFourDigitsAndTakeNoLasFiles) {
+    write_trip(data + "0007.realtim", 100000, 20);
+    write_trip(data + "0007.reallag", 100000, 20);
+    write_trip(data + "12345.realtim", 100000, 20);
+    write_trip(data + "0070.realtim", 100000, 20);
+    write_text(data + "inpgti.ini", "[скважина]");
+    write_text(folder / "Tolvane/A/5/log1.las", "~V");
+    state.trips = {7, 12345};
+    state.range_start = 5;  // a window chosen too: the trips win
+    state.range_end = 6;
+    const auto lines = pack();
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(lines.front(), "Подготавливаю файлы...");
+    const auto names = unpacked();
+    EXPECT_TRUE(has(names, "0007.realtim.values"));
+    EXPECT_TRUE(has(names, "0007.reallag.values"));
+    EXPECT_TRUE(has(names, "12345.realtim.values"));
+    EXPECT_FALSE(has(names, "0070.realtim.values"));
+    EXPECT_TRUE(has(names, "inpgti.ini"));
+    EXPECT_FALSE(has(names, "log1.las"));
+    expect_trip_read_back(folder / "x/0007.realtim", 100000, 20);
+}
+
+TEST_F(PackRun, MasksTakeOnlyWhatTheyFind) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    write_trip(data + "0003.realdep", 100000, 20);
+    write_trip(data + "0004.reallag", 100000, 20);
+    write_text(data + "sys.bin", "x");
+    write_text(data + "0004.reallag.7z_reg", "an earlier package");
+    state.masks = {data + "0003.realtim", data + "*.REALLAG*", data + "none*.realtim"};
+    pack();
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(unpacked(),
+              (std::vector<std::string>{
+                  "0003.realtim.depth_cur", "0003.realtim.depth_z", "0003.realtim.lag_depth", "0003.realtim.operation",
+                  "0003.realtim.params", "0003.realtim.text", "0003.realtim.time", "0003.realtim.values",
+                  "0004.reallag.depth_cur", "0004.reallag.depth_z", "0004.reallag.lag_depth", "0004.reallag.operation",
+                  "0004.reallag.params", "0004.reallag.text", "0004.reallag.time", "0004.reallag.values"}));
+}
+
+TEST_F(PackRun, FilesThatCannotBeReadOrCopiedFailTheRunWithoutAPackage) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    write_text(data + "0005.realtim", "");  // just begun: nothing to pack, no failure
+    ASSERT_EQ(::symlink("nowhere", (data + "0004.realtim").c_str()), 0);
+    write_text(folder / "Tolvane/A/5/log1.las", "~V");
+    std::filesystem::create_directories(folder / "Tolvane/A/5");
+    ASSERT_EQ(::symlink("nowhere", (folder / "Tolvane/A/5/gone.las").c_str()), 0);
+    write_text(state.package_path, "an older package");
+    state.range_end = -1;
+    const auto lines = pack();
+    EXPECT_EQ(failed, 2);
+    EXPECT_NE(error.find("не попали в архив файлов: 2"), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("Ошибка во время сжатия данных: ", 0), 0u);
+    bool file_line = false, las_line = false;
+    for (const auto& l : lines) {
+        file_line |= l.rfind("Ошибка во время обработки файла 0004.realtim: ", 0) == 0;
+        las_line |= l.find("gone.las") != std::string::npos;
+        EXPECT_NE(l, "Готово!");
+    }
+    EXPECT_TRUE(file_line);
+    EXPECT_TRUE(las_line);
+    EXPECT_FALSE(std::filesystem::exists(state.package_path));
+}
+
+TEST_F(PackRun, AFailingOrMissingArchiverFailsTheRunWithItsCause) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    const std::string stand_in = folder / "bin/7za";
+    write_script(stand_in, "echo 'ERROR: no space left on device' >&2\necho part > \"$4\"\nexit 2\n");
+    state.range_end = -1;
+    struct Case {
+        std::string archiver;
+        std::string cause;
+    };
+    for (const Case& c : {Case{stand_in, "завершился с кодом 2: ERROR: no space left on device"},
+                          Case{folder / "bin/none", "не запущен"}}) {
+        write_text(state.package_path, "an older package");
+        const auto lines = pack(c.archiver);
+        EXPECT_NE(error.find(c.cause), std::string::npos) << error;
+        EXPECT_EQ(error.rfind("Ошибка во время сжатия данных: ", 0), 0u) << error;
+        EXPECT_EQ(error.back(), '!');
+        EXPECT_NE(lines.back(), "Готово!");
+        EXPECT_FALSE(std::filesystem::exists(state.package_path)) << c.archiver;
+    }
+}
+
+TEST_F(PackRun, AnArchiverBesideTheProgramIsPreferred) {
+    EXPECT_EQ(default_archiver(folder.path()), "7za");
+    write_script(folder / "7za", "exit 0\n");
+    EXPECT_EQ(default_archiver(folder.path()), folder / "7za");
+}
+
+TEST_F(PackRun, TheWorkerThreadEndsWithItsTerminateCall) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    state.masks = {data + "*.realtim"};
+    std::mutex m;
+    std::vector<std::string> lines;
+    std::atomic<bool> ended{false};
+    TCompressThread t(state, options, [&](const std::string& l) {
+        std::lock_guard<std::mutex> lock(m);
+        lines.push_back(l);
+    });
+    t.temp_parent = tmp;
+    t.OnTerminate = [&] { ended = t.Finished(); };
+    t.Start();
+    t.WaitFor();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(t.error_text(), "");
+    EXPECT_EQ(lines.back(), "Готово!");
+    EXPECT_TRUE(std::filesystem::exists(state.package_path));
+}
+
+}  // namespace
+}  // namespace vargel2

@@ -1,0 +1,180 @@
+#include "programs/vargel2/progress_form.h"
+
+#include <algorithm>
+
+#include "library/controls/control_helpers.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/message_queue.h"
+#include "programs/vargel2/mailer.h"
+
+namespace vargel2 {
+
+// What the worker thread reaches the window through: every line and the end
+// are posted to the main queue, and find the window there only while it
+// lives.
+struct TProgressForm::Link {
+    TProgressForm* form = nullptr;
+};
+
+namespace {
+
+ui::TButton* make_button(TProgressForm* form, const char* caption, int left, int width) {
+    auto* b = new ui::TButton(form);
+    b->SetParent(form);
+    b->SetCaption(caption);
+    b->SetBounds(left, 272, width, 27);
+    return b;
+}
+
+}  // namespace
+
+TProgressForm::TProgressForm(ui::TComponent* owner) : ui::TForm(owner), link_(std::make_shared<Link>()) {
+    link_->form = this;
+    SetCaption("  Упаковка данных");
+    SetBorderStyle(ui::bsDialog);
+    SetPosition(ui::poScreenCenter);
+    Font().SetName("MS Sans Serif");
+    Font().SetHeight(-11);
+    SetClientWidth(424);
+    SetClientHeight(307);
+
+    Label1 = new ui::TLabel(this);
+    Label1->SetParent(this);
+    Label1->SetCaption("Ход выполнения:");
+    Label1->SetBounds(8, 6, 120, 13);
+
+    memLog = new ui::TMemo(this);
+    memLog->SetParent(this);
+    memLog->SetBounds(8, 24, 408, 240);
+    memLog->SetReadOnly(true);
+    memLog->SetScrollBars(ui::ssVertical);
+    memLog->SetWordWrap(false);
+
+    btnCancel = make_button(this, "Отмена", 8, 120);
+    btnSendData = make_button(this, "Отправить по почте...", 256, 160);
+    btnSendData->SetHint(" Отправить сжатый файл по почте ");
+    btnSendData->SetShowHint(true);
+    btnSendData->SetEnabled(false);
+
+    btnCancel->OnClick = [this](ui::TObject* s) { btnCancelClick(s); };
+    btnSendData->OnClick = [this](ui::TObject* s) { btnSendDataClick(s); };
+    OnShow = [this](ui::TObject* s) { FormShow(s); };
+    OnClose = [this](ui::TObject* s, ui::TCloseAction& a) { FormClose(s, a); };
+    lib::colorize_form(this);
+    memLog->SetColor(Color());
+    memLog->Font().SetColor(ui::clLime);
+    // One point smaller than its font as designed.
+    memLog->Font().SetSize(memLog->Font().Size() - 1);
+}
+
+TProgressForm::~TProgressForm() {
+    link_->form = nullptr;
+    thread_.reset();  // waits for a run still going
+}
+
+void TProgressForm::start_on_show(const RunState& state, const ConfigValues& options) {
+    state_ = state;
+    options_ = options;
+    run_on_show_ = true;
+}
+
+void TProgressForm::FormShow(ui::TObject*) {
+    if (!run_on_show_) return;
+    run_on_show_ = false;
+    start_run(state_, options_);
+}
+
+void TProgressForm::start_run(const RunState& state, const ConfigValues& options) {
+    if (busy_) return;
+    state_ = state;
+    options_ = options;
+    btnCancel->SetEnabled(false);
+    btnSendData->SetEnabled(false);
+    if (!Visible()) Show();
+    thread_.reset();
+    ended_ = false;
+    last_error_.clear();
+    std::shared_ptr<Link> link = link_;
+    thread_ = std::make_unique<TCompressThread>(state_, options_, [link](const std::string& line) {
+        ui::main_queue().post([link, line] {
+            if (link->form) link->form->show_line(line);
+        });
+    });
+    if (OnThreadCreated) OnThreadCreated(*thread_);
+    TCompressThread* thread = thread_.get();
+    busy_ = true;
+    if (OnBusyChanged) OnBusyChanged(true);
+    show_line("*** ПРОЦЕСС АРХИВАЦИИ ***");
+    thread->OnTerminate = [link, thread] {
+        ui::main_queue().post([link, thread] {
+            if (link->form) link->form->ThreadDone(thread);
+        });
+    };
+    thread->Start();
+}
+
+void TProgressForm::show_line(std::string line) {
+    const bool provisional = !line.empty() && line[0] == '#';
+    if (provisional) line.erase(0, 1);
+    ui::TStrings& lines = memLog->Lines();
+    if (!last_provisional_ || lines.Count() == 0) {
+        if (!line.empty() && line[0] == '*' && lines.Count() > 0) lines.Add("");
+        lines.Add(line);
+    } else if (lines[lines.Count() - 1] != line) {
+        lines.SetStrings(lines.Count() - 1, line);
+    }
+    last_provisional_ = provisional;
+    // Keep the newest line in sight.
+    memLog->Canvas().Font().Assign(memLog->Font());
+    const int line_height = std::max(1, memLog->Canvas().TextHeight("Ж"));
+    const int shown = std::max(1, (memLog->ClientHeight() - 4) / line_height);
+    memLog->SetTopLine(lines.Count() - shown);
+}
+
+void TProgressForm::ThreadDone(TCompressThread* thread) {
+    if (thread != thread_.get()) return;
+    thread_->WaitFor();
+    busy_ = false;
+    ended_ = true;
+    last_error_ = thread_->error_text();
+    btnCancel->SetEnabled(true);
+    btnCancel->SetCaption("Выход");
+    const char* closing = "Нажмите кнопку \"Выход\"";
+    if (last_error_.empty()) {
+        show_line("Данные сжаты и помещены в файл");
+        show_line(state_.package_path);
+        show_line(closing);
+        btnSendData->SetEnabled(true);
+    } else {
+        show_line("Ошибка во время архивации:");
+        show_line(last_error_);
+        show_line(closing);
+    }
+    if (OnBusyChanged) OnBusyChanged(false);
+}
+
+void TProgressForm::btnCancelClick(ui::TObject*) {
+    if (!busy_) Close();
+}
+
+void TProgressForm::FormClose(ui::TObject*, ui::TCloseAction& Action) {
+    if (busy_) Action = ui::caNone;
+}
+
+void TProgressForm::btnSendDataClick(ui::TObject*) {
+    std::string detail;
+    MailResult result = MailResult::failed;
+    try {
+        result = compose_mail(mail_subject(state_), state_.operator_note, state_.package_path, &detail, mail_wait_ms);
+    } catch (...) {
+        result = MailResult::failed;
+    }
+    if (result == MailResult::no_client) {
+        ui::MessageBox(kNoMailClient, kMailCaption, ui::MB_OK | ui::MB_ICONERROR);
+    } else if (result == MailResult::failed) {
+        ui::MessageBox(kMailFailed, kMailCaption, ui::MB_OK | ui::MB_ICONERROR);
+    }
+}
+
+}  // namespace vargel2

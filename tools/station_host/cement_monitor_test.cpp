@@ -1,0 +1,217 @@
+// The cementing monitor on a running station: the host in this process with
+// the cementing plug-in from its plug-ins folder, the simulated
+// cementing-control station on a pseudo-terminal, and the operator pressing
+// the monitor's buttons (start, settings, next, continue after a broken-off
+// recording, finish) between the host's reads of the line.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/param.h"
+#include "gti/registr_old/reg_plugin_manager.h"
+#include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/pore_construction.h"
+#include "gti/registr_old/root_testing.h"
+#include "platform/os/testing.h"
+#include "platform/rtl/ini_file.h"
+#include "platform/ui/application.h"
+#include "platform/ui/display.h"
+#include "platform/ui/edits.h"
+#include "platform/ui/message_queue.h"
+#include "platform/ui/stdctrls.h"
+#include "plugins/cement/cement_files.h"
+#include "plugins/cement/cement_form.h"
+#include "plugins/cement/cement_options_form.h"
+#include "plugins/cement/cement_plugin.h"
+#include "plugins/cement/cement_testing.h"
+#include "tools/station_host/child_testing.h"
+#include "tools/station_host/host.h"
+#include "tools/station_host/station_setup.h"
+
+#ifdef STATION_CEMENT_PLUGIN
+
+namespace station_host {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+
+bool has(const std::vector<std::string>& lines, const std::string& part) {
+    for (const auto& l : lines)
+        if (l.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// The station's table with the cementing parameters on the station's
+// channels, well "101" with the stage programme of three elements, and the
+// plug-in in a folder of its own: a link to the build's library, so that
+// this process and the host's loader share one copy of it.
+void prepare(const fs::path& root) {
+    const fs::path station = root / "station";
+    fs::create_directories(station);
+    ParTabl table;
+    struct Row {
+        const char* name;
+        int channel;
+        double full_scale;
+    };
+    for (const Row& r : {Row{"cem_davl", 0, 600}, Row{"cem_plotn", 1, 2.5}, Row{"cem_temp", 2, 100},
+                         Row{"cem_rasx", 3, 100}, Row{"cem_plan_plotn", -1, 0}, Row{"cem_plan_rasx", -1, 0},
+                         Row{"cem_V", -1, 0}, Row{"cem_plan_V", -1, 0}, Row{"cem_Vsumm", -1, 0}}) {
+        Param p;
+        p.global_name = r.name;
+        p.name = r.name;
+        p.channel = r.channel;
+        p.averaging = 1;
+        p.max_value = 100;
+        if (r.channel >= 0) p.points = {{0.0, 0.0}, {2.5, r.full_scale}};
+        table.add(p);
+    }
+    table.save_to((station / params_file).string());
+    ensure_default_setup(station.string());
+    rtl::IniFile settings(station / settings_file);
+    settings.WriteString("скважина", "номер", "101");
+    // The well's construction: casing to 1800 m, open hole to 2500 m.
+    pore::Construction construction;
+    auto use = [&](int i, float top, float bottom, float inner, float outer) {
+        pore::ConstrElement& e = construction.at(i);
+        e.enabled = true;
+        e.top = top;
+        e.bottom = bottom;
+        e.inner_diameter = inner;
+        e.outer_diameter = outer;
+    };
+    use(7, 0, 1800, 244.5f, 273);
+    use(8, 1800, 2500, 215.9f, 215.9f);
+    construction.lib::IniSerialData::save(&settings);
+    const fs::path cement = station / "101" / "cement";
+    fs::create_directories(cement);
+    rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
+    rtl::IniFile prog(cement / "cement_program_1.ini");
+    prog.WriteInteger("Main", "Count", 3);
+    const std::pair<const char*, int> elements[] = {{"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string s = "Item" + std::to_string(i);
+        prog.WriteString(s, "name", elements[i].first);
+        prog.WriteInteger(s, "id", elements[i].second);
+        prog.WriteInteger(s, "type_rastvor", elements[i].second == 1 ? 0 : -1);
+    }
+    fs::create_directories(root / "plugins");
+    fs::create_symlink(fs::absolute(STATION_CEMENT_PLUGIN), root / "plugins" / "cement.so");
+}
+
+TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
+    root_testing::in_fresh_process([] {
+        os::testing::TempDir dir;
+        const fs::path root = dir.path();
+        prepare(root);
+        std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
+                                           "0 40 1.20 20 10\n"
+                                           "100 90 1.80 30 10\n";
+        station_host::testing::ChildProgram sim(
+            bin + "device_simulator",
+            {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "60"}, true);
+        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+
+        HostOptions o;
+        o.port = sim.first_line().substr(6);
+        o.well_folder = (root / "well").string();
+        o.station_folder = (root / "station").string();
+        o.plugin_folder = (root / "plugins").string();
+        o.trip = 1;
+        o.duration_s = 22;
+        o.protocol = "СКЦ";
+        o.start_depth = 2500;
+        std::vector<std::string> lines;
+        Host host(o, [&](const std::string& l) { lines.push_back(l); }, [&](const std::string& l) {
+            lines.push_back("error: " + l);
+        });
+
+        // The operator's script: at each second of the run, one press.
+        ui::HeadlessDisplay& screen = *ui::headless_display();
+        const auto start = std::chrono::steady_clock::now();
+        int step = 0;
+        TCementForm* form = nullptr;
+        std::vector<std::string> seen;  // the next button's caption at each press
+        SectionsResult profile;
+        // The window is no page of a shown form here: its buttons are
+        // pressed as the host's scripted operator presses them.
+        auto press = [&](ui::TButton* b) {
+            seen.push_back(form->btnNextProgram->Caption());
+            b->Click();
+        };
+        host.on_turn = [&] {
+            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (!host.system() || host.system()->get_plugin_manager().get_size() == 0) return;
+            form = dynamic_cast<TCementForm*>(host.system()->get_plugin_manager().get_item(0)->get_form());
+            if (!form) return;
+            const double at[] = {2, 5, 7, 10, 12, 15, 18};
+            if (step >= int(std::size(at)) || t < at[step]) return;
+            switch (step++) {
+                case 0: press(form->btnNextProgram); break;  // start: a new trip
+                case 1:                                      // settings: the buffer's limit and a plan
+                    screen.ExpectModal([&](ui::TCustomForm& f) {
+                        auto& d = static_cast<TCementOptionsForm&>(f);
+                        d.edPmax->SetText("75");
+                        d.MyButton1->Click();
+                    });
+                    press(form->btnOptions);
+                    break;
+                case 2: press(form->btnNextProgram); break;  // the cement slurry
+                case 3:
+                    // The recording breaks off (the host stops it), and the
+                    // operator continues the running element.
+                    ui::post_message(ui::Application().Handle(), cement::host_message, cement::request_stop, 0);
+                    break;
+                case 4: press(form->btnNextProgram); break;  // continue
+                case 5:
+                    press(form->btnNextProgram);  // the displacement
+                    break;
+                case 6:
+                    profile = form->shown_sections;
+                    form->SaveToPng(cement::testing::png_folder() + "cement_monitor_on_station.png");
+                    press(form->btnNextProgram);  // finish: the host stops
+                    break;
+            }
+        };
+        const int code = host.run(-1);
+        EXPECT_EQ(code, 0) << ::testing::PrintToString(lines);
+        EXPECT_EQ(step, 7) << ::testing::PrintToString(lines);
+        EXPECT_EQ(seen, (std::vector<std::string>{"Начать программу", "Следующий этап", "Следующий этап",
+                                                  "Следующий этап", "Следующий этап", "Завершить этап"}))
+            << ::testing::PrintToString(lines);
+        EXPECT_TRUE(has(lines, "trip 2 started on a plug-in's request")) << ::testing::PrintToString(lines);
+        EXPECT_TRUE(has(lines, "trip 2 continued on a plug-in's request")) << ::testing::PrintToString(lines);
+        EXPECT_TRUE(has(lines, "trip 2 stopped on a plug-in's request")) << ::testing::PrintToString(lines);
+
+        // The profile the window drew: the casing and the open hole.
+        ASSERT_EQ(profile.items.size(), 2u);
+        EXPECT_EQ(profile.items[0].bottom, 1800.0f);
+        EXPECT_EQ(profile.items[1].outer_diameter, 215.9f);
+        EXPECT_EQ(profile.items[1].bottom, 2500.0f);
+
+        // The stage's programme: three elements done in order, the limit the
+        // operator set on the buffer, each element with the flow's volume.
+        CementData job;
+        TReportOptions report;
+        const fs::path cement = root / "station" / "101" / "cement";
+        ASSERT_TRUE(cement::load_programme((cement / "cement_program_2.ini").string(), job, report));
+        ASSERT_EQ(job.program.size(), 3u);
+        EXPECT_EQ(job.element, cement::element_finished);
+        EXPECT_EQ(job.program[0].P_critical, 75.0f);
+        for (const auto& e : job.program) {
+            EXPECT_EQ(e.mode, cement::state_done) << e.name;
+            EXPECT_GT(e.end, e.start) << e.name;
+        }
+    });
+}
+
+}  // namespace
+}  // namespace station_host
+
+#endif

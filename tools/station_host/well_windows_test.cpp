@@ -1,0 +1,115 @@
+// The host's well windows, headless: the drill-string settings window
+// confirmed and cancelled as an operator does, the picture of the well with
+// its string and sections, and the parameters that get a menu entry.
+
+#include "tools/station_host/well_windows.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "gti/registr_old/InstrPipes/instr_options_frame.h"
+#include "gti/registr_old/par_tabl.h"
+#include "platform/ui/application.h"
+#include "platform/ui/display.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/stdctrls.h"
+#include "platform/ui/test_driver.h"
+#include "platform/ui/testdata/pinned_fonts.h"
+
+namespace station_host {
+namespace {
+
+using namespace ui;
+
+HeadlessDisplay& headless() { return *headless_display(); }
+
+template <class T>
+T* find(TComponent& owner) {
+    for (int i = 0; i < owner.ComponentCount(); ++i)
+        if (auto* c = dynamic_cast<T*>(owner.Components(i))) return c;
+    return nullptr;
+}
+
+TButton* button(TComponent& owner, const std::string& caption) {
+    for (int i = 0; i < owner.ComponentCount(); ++i)
+        if (auto* b = dynamic_cast<TButton*>(owner.Components(i)); b && b->Caption() == caption) return b;
+    return nullptr;
+}
+
+instr::Items two_elements() {
+    instr::Items items;
+    instr::Elem bit;
+    bit.type = instr::elem_type::bit;
+    bit.lengths = {0.3f};
+    bit.diameter = 215.9f;
+    items.get(items.add_new()) = bit;
+    instr::Elem stands;
+    stands.type = instr::elem_type::stand;
+    stands.count = 40;
+    stands.lengths = {12.5f, 12.5f};
+    stands.diameter = 127;
+    items.get(items.add_new()) = stands;
+    return items;
+}
+
+TEST(WellWindows, DrillStringWindowOkAndCancel) {
+    TestDriver drv;
+    for (const bool confirm : {false, true}) {
+        SCOPED_TRACE(confirm ? "OK" : "Отмена");
+        instr::Items items = two_elements();
+        headless().ExpectModal([&](TCustomForm& f) {
+            EXPECT_EQ(f.Caption(), "Промер инструмента");
+            auto* frame = find<TInstrOptionsFrame>(f);
+            ASSERT_NE(frame, nullptr);
+            auto* grid = frame->grdInstr;
+            const TRect rc = grid->CellRect(1, 2);
+            drv.Click(*grid, {(rc.Left + rc.Right) / 2, (rc.Top + rc.Bottom) / 2});
+            drv.Type("42");
+            drv.Click(*button(f, confirm ? "OK" : "Отмена"));
+        });
+        EXPECT_EQ(edit_drill_string(items), confirm);
+        EXPECT_EQ(items.get(1).count, confirm ? 42 : 40);
+    }
+}
+
+TEST(WellWindows, WellPictureWithStringAndSections) {
+    pore::PoreOpt well;
+    *well.get_instr() = two_elements();
+    pore::Construction& con = *well.get_construction();
+    for (int i = 0; i < con.size(); ++i) {
+        pore::ConstrElement& e = con.at(i);
+        if (e.name == "Кондуктор") {
+            e.enabled = true;
+            e.bottom = 500;
+            e.inner_diameter = 300;
+        } else if (e.name == "Голый ствол") {
+            e.enabled = true;
+            e.top = 500;
+            e.bottom = 1100;
+            e.inner_diameter = 215.9f;
+        }
+    }
+    const std::string dir = std::string(STATION_BINARY_DIR) + "/test_output/station_host";
+    std::filesystem::create_directories(dir);
+    headless().ExpectModal([&](TCustomForm& f) {
+        EXPECT_EQ(f.Caption(), "Скважина");
+        f.SaveToPng(dir + "/well_with_sections.png");
+        TestDriver().Click(*button(f, "Закрыть"));
+    });
+    show_well(well);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/well_with_sections.png"));
+}
+
+TEST(WellWindows, OnlyParametersWithASettingsWindowGetAnEntry) {
+    ParTabl table;
+    for (const char* name : {"вес_на_крюке", "плотн_пж_вх_радиоакт", "глубина", "плотн_пж_вых_радиоакт"}) {
+        Param p;
+        p.global_name = name;
+        table.add(p);
+    }
+    EXPECT_EQ(params_with_window(table), (std::vector<int>{1, 3}));
+}
+
+}  // namespace
+}  // namespace station_host
