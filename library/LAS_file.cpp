@@ -1,6 +1,7 @@
 #include "library/LAS_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "library/mapped_file.h"
 #include "library/text_conv.h"
 #include "platform/os/file.h"
+#include "platform/os/memory.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/text.h"
@@ -69,11 +71,71 @@ std::string shortest(double value) {
     return std::string(buffer, r.ptr);
 }
 
-// A data token; not a number gives nothing. Plain decimal text, nearly all
-// of a log, goes straight to std::from_chars, which is what the general
-// reader does with it too after checking its form; anything else (a comma,
-// a plus sign, a value out of range) takes the general reader's way.
-bool parse_number(std::string_view token, double& value) {
+// Plain decimal text, nearly all of a log: an optional minus, digits, and
+// optionally a point and more digits. When the digits make an integer of at
+// most 2^53, both that integer and the power of ten of its decimals (at most
+// 10^19 here) are exact doubles, so their quotient, rounded once by the
+// division, is the nearest double to the text: the very value
+// std::from_chars gives, found without its general machinery. Returns where
+// the number's text ends, or null when the text at p does not start with
+// such a number (a token may go on after the end returned: the caller
+// looks).
+//
+// Up to eight digits are taken at once where eight bytes of the line are
+// left: a log's numbers are short, and a digit at a time costs a
+// mispredicted branch at each number's end.
+inline std::uint64_t add_digits(const char*& p, const char* e, std::uint64_t mantissa) {
+    while (e - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        // A byte is a digit when its high half is 3 and adding 6 keeps it so.
+        constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL, kThrees = 0x3030303030303030ULL;
+        const std::uint64_t other = ((word & kHigh) ^ kThrees) | (((word + 0x0606060606060606ULL) & kHigh) ^ kThrees);
+        const int count = other ? std::countr_zero(other) / 8 : 8;
+        if (count == 0) return mantissa;
+        // The digits as a number: they move to the top bytes, zeros before.
+        std::uint64_t d = (word - kThrees) << (8 * (8 - count));
+        d = d * 10 + (d >> 8);
+        d = (((d & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+             (((d >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+            32;
+        static constexpr std::uint64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+        mantissa = mantissa * kScale[count] + d;
+        p += count;
+        if (count < 8) return mantissa;
+    }
+    while (p < e && static_cast<unsigned>(*p - '0') < 10) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    return mantissa;
+}
+
+inline const char* scan_plain_decimal(const char* p, const char* e, double& value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                         1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+    const bool negative = p < e && *p == '-';
+    if (negative) ++p;
+    const char* const int_start = p;
+    std::uint64_t mantissa = add_digits(p, e, 0);
+    const std::ptrdiff_t int_digits = p - int_start;
+    if (int_digits == 0) return nullptr;
+    std::ptrdiff_t decimals = 0;
+    if (p < e && *p == '.') {
+        const char* const frac_start = ++p;
+        mantissa = add_digits(p, e, mantissa);
+        decimals = p - frac_start;
+    }
+    // More than 19 digits may have wrapped the integer around.
+    if (int_digits + decimals > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
+    double v = static_cast<double>(mantissa);
+    if (decimals > 0) v /= kPowers[decimals];
+    value = negative ? -v : v;
+    return p;
+}
+
+// Any other number text: std::from_chars for what starts like a decimal
+// number (which is what the general reader does with it too after checking
+// its form), the general reader for the rest (a comma, a plus sign, a value
+// out of range).
+[[gnu::noinline]] bool parse_other_number(std::string_view token, double& value) {
     const char* b = token.data();
     const char* e = b + token.size();
     const char* digit = (b < e && *b == '-') ? b + 1 : b;
@@ -86,6 +148,51 @@ bool parse_number(std::string_view token, double& value) {
         }
     }
     return rtl::TryStrToFloat(token, value);
+}
+
+// A data token; not a number gives nothing.
+bool parse_number(std::string_view token, double& value) {
+    const char* e = token.data() + token.size();
+    double v = 0;
+    if (scan_plain_decimal(token.data(), e, v) == e) {
+        value = v;
+        return true;
+    }
+    return parse_other_number(token, value);
+}
+
+// Reads the values of one data line, split at blanks and control
+// characters, into row[0, width); tokens beyond the width are counted but
+// not read. Missing values and tokens that are not numbers (counted in
+// `not_numbers`) take the null value: a value that cannot be read must not
+// pass for a measured 0. Returns the number of tokens; a line without any
+// leaves the row as it was. The usual token is read as it is scanned.
+std::size_t parse_row(std::string_view line, double* row, std::size_t width, double null_value, int& not_numbers) {
+    const char* p = line.data();
+    const char* const e = p + line.size();
+    std::size_t tokens = 0;
+    while (true) {
+        while (p < e && static_cast<unsigned char>(*p) <= ' ') ++p;
+        if (p == e) break;
+        const char* const start = p;
+        double v = null_value;
+        const char* const stop = scan_plain_decimal(p, e, v);
+        if (stop && (stop == e || static_cast<unsigned char>(*stop) <= ' ')) {
+            p = stop;
+        } else {
+            while (p<e&& static_cast<unsigned char>(*p)> ' ') ++p;
+            if (tokens < width &&
+                !parse_other_number(std::string_view(start, static_cast<std::size_t>(p - start)), v)) {
+                v = null_value;
+                ++not_numbers;
+            }
+        }
+        if (tokens < width) row[tokens] = v;
+        ++tokens;
+    }
+    if (tokens > 0)
+        for (std::size_t i = tokens; i < width; ++i) row[i] = null_value;
+    return tokens;
 }
 
 // Eight bytes at a time: the test runs over the whole of a large file.
@@ -150,6 +257,24 @@ void file_value::save_to_stream(std::ostream& out) const {
 }
 
 namespace detailed {
+
+// Below a megabyte the system's own pages cost little; above it a block of
+// huge pages is worth its rounding.
+constexpr std::size_t kLargeRows = std::size_t{1} << 20;
+
+void* allocate_rows(std::size_t bytes) {
+    if (bytes < kLargeRows) return ::operator new(bytes);
+    void* p = os::allocate_large(bytes);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void free_rows(void* p, std::size_t bytes) noexcept {
+    if (bytes < kLargeRows)
+        ::operator delete(p);
+    else
+        os::free_large(p, bytes);
+}
 
 bool parse_header_line(std::string_view line, file_value& value) {
     std::size_t dot = line.find('.');
@@ -293,64 +418,21 @@ const std::string& simple_headers::get(int index) const {
 // --- Data -------------------------------------------------------------------------
 
 double& values_line::at(int index) {
-    if (index < 0 || index >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return values_[static_cast<std::size_t>(index)];
+    if (index < 0 || index >= size_) throw std::out_of_range("invalid vector<T> subscript");
+    return values_[index];
 }
 
 double values_line::at(int index) const {
-    if (index < 0 || index >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return values_[static_cast<std::size_t>(index)];
+    if (index < 0 || index >= size_) throw std::out_of_range("invalid vector<T> subscript");
+    return values_[index];
 }
 
-int values_line::load_from_strings(const std::vector<std::string_view>& tokens, int count, double null_value) {
-    values_.assign(static_cast<std::size_t>(std::max(count, 0)), null_value);
-    std::size_t n = std::min(values_.size(), tokens.size());
-    int not_numbers = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        double v;
-        if (parse_number(tokens[i], v))
-            values_[i] = v;
-        else
-            ++not_numbers;
-    }
-    return not_numbers;
-}
+namespace {
 
-int values_line::load_from_line(std::string_view line, int count, double null_value, int& width) {
-    const char* p = line.data();
-    const char* const e = p + line.size();
-    std::size_t tokens = 0;
-    int not_numbers = 0;
-    bool filled = false;
-    while (true) {
-        while (p < e && static_cast<unsigned char>(*p) <= ' ') ++p;
-        if (p == e) break;
-        const char* start = p;
-        while (p<e&& static_cast<unsigned char>(*p)> ' ') ++p;
-        if (!filled) {
-            // Only a line with values makes a row.
-            values_.assign(static_cast<std::size_t>(std::max(count, 0)), null_value);
-            filled = true;
-        }
-        if (tokens < values_.size()) {
-            double v;
-            if (parse_number(std::string_view(start, static_cast<std::size_t>(p - start)), v))
-                values_[tokens] = v;
-            else
-                ++not_numbers;
-        }
-        ++tokens;
-    }
-    width = static_cast<int>(std::min<std::size_t>(tokens, 0x7FFFFFFF));
-    return not_numbers;
-}
-
-void values_line::resize(int count, double fill) { values_.resize(static_cast<std::size_t>(std::max(count, 0)), fill); }
-
-void values_line::save_to_stream(std::ostream& out, int precision, double null_value) const {
+void save_row(std::ostream& out, const double* values, int size, int precision, double null_value) {
     const std::size_t width = static_cast<std::size_t>(precision) + 5;
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-        double v = std::isfinite(values_[i]) ? values_[i] : null_value;
+    for (int i = 0; i < size; ++i) {
+        double v = std::isfinite(values[i]) ? values[i] : null_value;
         std::string text;
         if (i == 0) {
             // The depth keeps every decimal it has (within the precision),
@@ -370,31 +452,57 @@ void values_line::save_to_stream(std::ostream& out, int precision, double null_v
     out << kLineEnd;
 }
 
+}  // namespace
+
+void values_line::save_to_stream(std::ostream& out, int precision, double null_value) const {
+    save_row(out, values_, size_, precision, null_value);
+}
+
 int values_cont::add() {
-    int count = count_source_ ? count_source_() : column_count_;
-    rows_.emplace_back().resize(count, null_value_);
-    return size() - 1;
+    const int count = count_source_ ? count_source_() : column_count_;
+    on_params_resize(count);
+    values_.insert(values_.end(), static_cast<std::size_t>(column_count_), null_value_);
+    return rows_++;
 }
 
-values_line& values_cont::line(int row) {
-    if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return rows_[static_cast<std::size_t>(row)];
+values_line values_cont::line(int row) {
+    if (row < 0 || row >= rows_) throw std::out_of_range("invalid vector<T> subscript");
+    return values_line(values_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(column_count_),
+                       column_count_);
 }
 
-double& values_cont::at(int column, int row) { return line(row).at(column); }
+double& values_cont::at(int column, int row) {
+    if (row < 0 || row >= rows_ || column < 0 || column >= column_count_)
+        throw std::out_of_range("invalid vector<T> subscript");
+    return values_[static_cast<std::size_t>(row) * static_cast<std::size_t>(column_count_) +
+                   static_cast<std::size_t>(column)];
+}
 
 double values_cont::at(int column, int row) const {
-    if (row < 0 || row >= size()) throw std::out_of_range("invalid vector<T> subscript");
-    return rows_[static_cast<std::size_t>(row)].at(column);
+    if (row < 0 || row >= rows_ || column < 0 || column >= column_count_)
+        throw std::out_of_range("invalid vector<T> subscript");
+    return values_[static_cast<std::size_t>(row) * static_cast<std::size_t>(column_count_) +
+                   static_cast<std::size_t>(column)];
 }
 
 void values_cont::clear() {
-    rows_.clear();
+    decltype(values_)().swap(values_);  // a cleared file gives its memory back
+    rows_ = 0;
     column_count_ = 0;
 }
 
 void values_cont::on_params_resize(int count) {
-    for (auto& row : rows_) row.resize(count, null_value_);
+    count = std::max(count, 0);
+    if (count == column_count_) return;
+    const std::size_t old_width = static_cast<std::size_t>(column_count_);
+    const std::size_t width = static_cast<std::size_t>(count);
+    decltype(values_) resized(static_cast<std::size_t>(rows_) * width, null_value_);
+    const std::size_t kept = std::min(old_width, width);
+    for (std::size_t r = 0; r < static_cast<std::size_t>(rows_); ++r)
+        std::copy_n(values_.begin() + static_cast<std::ptrdiff_t>(r * old_width), kept,
+                    resized.begin() + static_cast<std::ptrdiff_t>(r * width));
+    values_ = std::move(resized);
+    column_count_ = count;
 }
 
 void values_cont::set_precision(int precision) { precision_ = std::clamp(precision, 0, 15); }
@@ -411,58 +519,71 @@ void values_cont::parse_line(std::string_view line, std::vector<std::string_view
 }
 
 void values_cont::load(line_iterator first, line_iterator end, int count, bool wrapped) {
-    rows_.clear();
+    count = std::max(count, 0);
+    decltype(values_)().swap(values_);
+    rows_ = 0;
     column_count_ = count;
     report_ = load_report();
-    std::vector<std::string_view> tokens;
+    const std::size_t width = static_cast<std::size_t>(count);
     if (!wrapped) {
+        // A row per line: the block is sized once for every line and cut
+        // after the last row (lines of blanks make no row).
+        values_.resize(static_cast<std::size_t>(end - first) * width);
+        double* row = values_.data();
         for (auto it = first; it != end; ++it) {
-            int width = 0;
-            const int not_numbers = rows_.emplace_back().load_from_line(*it, count, null_value_, width);
-            if (width == 0) {
-                rows_.pop_back();
-                continue;
-            }
+            int not_numbers = 0;
+            const std::size_t tokens = parse_row(*it, row, width, null_value_, not_numbers);
+            if (tokens == 0) continue;
+            row += width;
+            ++rows_;
             report_.not_numbers += not_numbers;
-            if (width != count) {
-                report_.min_width = report_.rows_other_width == 0 ? width : std::min(report_.min_width, width);
-                report_.max_width = report_.rows_other_width == 0 ? width : std::max(report_.max_width, width);
+            const int seen = static_cast<int>(std::min<std::size_t>(tokens, 0x7FFFFFFF));
+            if (seen != count) {
+                report_.min_width = report_.rows_other_width == 0 ? seen : std::min(report_.min_width, seen);
+                report_.max_width = report_.rows_other_width == 0 ? seen : std::max(report_.max_width, seen);
                 ++report_.rows_other_width;
             }
         }
+        values_.resize(static_cast<std::size_t>(rows_) * width);
         return;
     }
     // A wrapped file spreads one depth step over several lines; the curve
     // count is the only thing that says where a step ends, so a file whose
     // values do not fill whole steps is refused instead of being shifted.
-    std::vector<double> step;
+    std::vector<std::string_view> tokens;
+    std::size_t in_step = 0;  // values of the current step so far
     for (auto it = first; it != end; ++it) {
         parse_line(*it, tokens);
         for (std::size_t t = 0; t < tokens.size(); ++t) {
             if (count <= 0) throw std::runtime_error("values_cont::load: wrapped data without curves");
             double v = null_value_;
             if (!parse_number(tokens[t], v)) ++report_.not_numbers;
-            step.push_back(v);
-            if (static_cast<int>(step.size()) < count) continue;
+            values_.push_back(v);
+            if (++in_step < width) continue;
             if (t + 1 < tokens.size())
-                throw std::runtime_error("values_cont::load: depth step " + std::to_string(rows_.size() + 1) +
+                throw std::runtime_error("values_cont::load: depth step " + std::to_string(rows_ + 1) +
                                          " of the wrapped data ends inside a line (" + std::to_string(count) +
                                          " curves)");
-            values_line& row = rows_.emplace_back();
-            row.resize(count, null_value_);
-            for (int c = 0; c < count; ++c) row.at(c) = step[static_cast<std::size_t>(c)];
-            step.clear();
+            ++rows_;
+            in_step = 0;
         }
     }
-    if (!step.empty())
+    if (in_step != 0) {
+        decltype(values_)().swap(values_);
+        const int rows = rows_;
+        rows_ = 0;
         throw std::runtime_error("values_cont::load: the wrapped data ends inside depth step " +
-                                 std::to_string(rows_.size() + 1) + " (" + std::to_string(step.size()) + " of " +
+                                 std::to_string(rows + 1) + " (" + std::to_string(in_step) + " of " +
                                  std::to_string(count) + " values)");
+    }
+    values_.shrink_to_fit();
 }
 
 void values_cont::save_to_stream(std::ostream& out) const {
     out << '#' << kLineEnd << "~ASCII Log Data" << kLineEnd;
-    for (const auto& row : rows_) row.save_to_stream(out, precision_, null_value_);
+    for (int r = 0; r < rows_; ++r)
+        save_row(out, values_.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(column_count_),
+                 column_count_, precision_, null_value_);
 }
 
 // --- The file ---------------------------------------------------------------------

@@ -773,3 +773,78 @@ TEST(LasReader, GeneratedDataReadsAsFromChars) {
 }
 
 }  // namespace
+
+namespace {
+
+// Decimal tokens of every length round the places where the reader changes
+// its way of reading digits (eight at a time, the 2^53 and 19-digit limits),
+// and random ones, each at the start, inside and at the end of a line: every
+// value read must be the exact double std::from_chars makes of the token.
+TEST(LasReader, DecimalTokensOfEveryShapeReadAsFromChars) {
+    std::vector<std::string> tokens = {"0",
+                                       "-0",
+                                       "-0.0",
+                                       "0.",
+                                       "5.",
+                                       "-5.",
+                                       "007.50",
+                                       "12345678",
+                                       "123456789",
+                                       "1234567.8",
+                                       "12345678.9",
+                                       "0.12345678",
+                                       "0.123456789",
+                                       "9007199254740992",
+                                       "9007199254740993",
+                                       "-9007199254740993",
+                                       "900719925474099.3",
+                                       "0.9007199254740993",
+                                       "1234567890123456789",
+                                       "12345678901234567890",
+                                       "0.0000000000000000001",
+                                       "0.00000000000000000001",
+                                       "00000000000000000001",
+                                       "1844674407370955161.5",
+                                       "179769313486231570000000000000000000000",
+                                       "0.1",
+                                       "0.3",
+                                       "2.675",
+                                       "-999.25",
+                                       "1e5",
+                                       "-1.5E-3"};
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 33;
+    };
+    for (int i = 0; i < 4000; ++i) {
+        std::string t = next() % 3 == 0 ? "-" : "";
+        const std::uint64_t whole = 1 + next() % 21, decimals = next() % 22;
+        for (std::uint64_t d = 0; d < whole; ++d) t += static_cast<char>('0' + next() % 10);
+        if (decimals > 0 || next() % 4 == 0) t += '.';
+        for (std::uint64_t d = 0; d < decimals; ++d) t += static_cast<char>('0' + next() % 10);
+        tokens.push_back(t);
+    }
+    // Three curves: each token is read alone on a line, first between two
+    // others, and last on a line, with short and long neighbours.
+    std::string text = "~W\r\nNULL. -999999 : null\r\n~C\r\nDEPT.M :\r\nA.X :\r\nB.Y :\r\n~A\r\n";
+    for (const std::string& t : tokens)
+        text += t + "\r\n" + t + " 1 22222222222\r\n1.5\t" + t + "\t2\r\n3 4 " + t + "\r\n";
+    TempDir tmp;
+    file las;
+    las.load(tmp.write("shapes.las", text));
+    EXPECT_TRUE(las.get_warnings().size() == 1) << "only the short rows are told";
+    ASSERT_EQ(las.get_values().size(), static_cast<int>(tokens.size() * 4));
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string& t = tokens[i];
+        double want = 0;
+        const auto r = std::from_chars(t.data(), t.data() + t.size(), want);
+        ASSERT_TRUE(r.ec == std::errc() && r.ptr == t.data() + t.size()) << t;
+        const int row = static_cast<int>(i * 4);
+        const double got[] = {las.get_values().at(0, row), las.get_values().at(0, row + 1),
+                              las.get_values().at(1, row + 2), las.get_values().at(2, row + 3)};
+        for (double g : got) ASSERT_EQ(std::memcmp(&g, &want, sizeof g), 0) << t;
+    }
+}
+
+}  // namespace

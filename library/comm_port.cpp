@@ -119,6 +119,17 @@ bool CommPort::try_recover() {
     return false;
 }
 
+CommPort::wait_result CommPort::wait_for_input(int timeout_ms, int wake_fd) {
+    if (tcp_mode_ || lost_ || !serial_->is_open()) return wait_result::input;
+    switch (serial_->wait_input(timeout_ms, wake_fd)) {
+        case os::SerialPort::Wait::woken: return wait_result::woken;
+        case os::SerialPort::Wait::timeout: return wait_result::timeout;
+        case os::SerialPort::Wait::input:
+        case os::SerialPort::Wait::failed: break;
+    }
+    return wait_result::input;
+}
+
 os::IoStatus CommPort::receive(unsigned char* buffer, std::size_t count, std::size_t& got) {
     got = 0;
     if (!tcp_mode_) {

@@ -93,6 +93,12 @@ public:
     // TCP whenever fewer than count came; a serial read that ends short with
     // some bytes is true.
     bool read(void* buffer, int count, int* read_count = nullptr);
+    // Waits up to timeout_ms for a serial line to have bytes to read, or
+    // for `wake_fd` (-1: none) to become readable (a stop request), without
+    // taking a byte. Whatever cannot be waited on so (TCP, a closed or lost
+    // port) answers input at once: the read then takes its usual course.
+    enum class wait_result { input, woken, timeout };
+    wait_result wait_for_input(int timeout_ms, int wake_fd);
     bool write(const void* buffer, int count);
     // The byte read, sign-extended (-128..127); read_timeout when none came
     // in time, read_failed when the port is not open or the read failed

@@ -72,6 +72,8 @@ TEST(CommPortLife, OpenCloseAndWhatAClosedPortAnswers) {
     EXPECT_FALSE(port.check_cts());
     EXPECT_FALSE(port.read_data2(buf, 4, false, "SP"));
     EXPECT_FALSE(port.send_data2(buf, 4));
+    // Nothing to wait on: the read that follows takes its usual course.
+    EXPECT_EQ(port.wait_for_input(1000, -1), CommPort::wait_result::input);
 
     ASSERT_TRUE(port.open(pty.path()));
     EXPECT_TRUE(port.is_opened());
@@ -134,6 +136,21 @@ TEST_F(SerialCommPort, ReadsEndShortOrFailOnTimeOut) {
     ASSERT_TRUE(pty.send("abcde"));
     EXPECT_TRUE(port.smart_read(buf, 5));
     EXPECT_EQ(std::string(buf, 5), "abcde");
+}
+
+// A silent line is waited on with the stop request; the byte that ends the
+// wait is left for the read.
+TEST_F(SerialCommPort, WaitsForInputOrTheStopRequest) {
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    EXPECT_EQ(port.wait_for_input(20, stop[0]), CommPort::wait_result::timeout);
+    ASSERT_TRUE(pty.send("Q"));
+    EXPECT_EQ(port.wait_for_input(-1, -1), CommPort::wait_result::input);
+    EXPECT_EQ(port.read_byte(), 'Q');
+    ASSERT_EQ(::write(stop[1], "s", 1), 1);
+    EXPECT_EQ(port.wait_for_input(-1, stop[0]), CommPort::wait_result::woken);
+    ::close(stop[0]);
+    ::close(stop[1]);
 }
 
 TEST_F(SerialCommPort, SynchronizeMatchesMarkersAsUnsignedBytes) {
@@ -413,6 +430,7 @@ TEST_F(TcpCommPort, ConnectsOnOpenAndCarriesBytesAndPackets) {
     EXPECT_EQ(clock.sleeps(), std::vector<int>{CommPort::connect_pause_ms});
     ASSERT_TRUE(accept_peer());
     EXPECT_TRUE(port.configure(57600, 0, 100)) << "nothing to configure";
+    EXPECT_EQ(port.wait_for_input(1000, -1), CommPort::wait_result::input);  // a socket is read as before
     EXPECT_FALSE(port.set_rts());
     EXPECT_TRUE(port.flush());
     EXPECT_FALSE(port.open(server.address()));

@@ -57,7 +57,7 @@ void script_cycle(ScriptedFrame& frame, int c) {
 // the count read, or -1 at the first record that is not exactly its cycle.
 int check_time_records(const FileStorage& t, int params) {
     for (int i = 0; i < t.get_data_size(); ++i) {
-        const FileStorageItem* r = t.get_record(i);
+        const FileStorageRecord* r = t.get_record(i);
         if (r->time.get_value() != 1'000'000u + static_cast<std::uint32_t>(i)) return -1;
         if (r->depth_z != static_cast<float>(1000.0 + i * 0.25) || r->operation != i % 7) return -1;
         if (static_cast<int>(r->values.size()) != params) return -1;
@@ -139,7 +139,7 @@ TEST_F(RealTimeWriteTest, ScriptedFramesReadBackExactlyFromAllFourFiles) {
     EXPECT_TRUE(warnings_of(depth).empty());
     ASSERT_EQ(depth.get_data_size(), kCycles);
     for (int c = 0; c < kCycles; ++c) {
-        const FileStorageItem* r = depth.get_record(c);
+        const FileStorageRecord* r = depth.get_record(c);
         EXPECT_EQ(r->depth_z, static_cast<float>(500 + c));
         EXPECT_EQ(r->values[3], value_of(c, 3));
     }
@@ -153,7 +153,7 @@ TEST_F(RealTimeWriteTest, ScriptedFramesReadBackExactlyFromAllFourFiles) {
     ASSERT_EQ(lag.get_data_size(), kCycles);
     EXPECT_GT(released, 40);
     for (int c = 0; c < kCycles; ++c) {
-        const FileStorageItem* r = lag.get_record(c);
+        const FileStorageRecord* r = lag.get_record(c);
         EXPECT_EQ(r->depth_z, static_cast<float>(500 + c));
         EXPECT_EQ(r->lag_depth, static_cast<float>(500 + c));
         EXPECT_EQ(r->values[7], value_of(c, 7)) << c;
@@ -204,7 +204,7 @@ TEST(RealTimeFileOfTheFrame, RecordsTheFramesAveragesDepthsLagAndCycleOperation)
     FileStorage t;
     t.add_file(writer.get_time_file_name(), false);
     ASSERT_EQ(t.get_data_size(), 1);
-    const FileStorageItem* r = t.get_record(0);
+    const FileStorageRecord* r = t.get_record(0);
     EXPECT_EQ(r->values, (FileStorageValues{15.0f, -15.0f}));
     EXPECT_EQ(r->depth_z, 1500.5f);
     EXPECT_EQ(r->depth_cur, 1400.25f);

@@ -225,12 +225,31 @@ void KarVoVrBur::write_snapshot() {
     std::string path = os::native_path(sys_->get_exe_path() + "data/kvb.dat");
     // Rewritten in place every frame: readers poll it, and a sync a frame
     // would cost the disk more than a torn 20-byte snapshot costs them.
-    os::File file;
-    os::OpenOptions options;
-    options.share_rule = false;
-    options.permissions = 0644;
-    if (file.open(path, os::File::Mode::write_truncate, options) != os::File::Status::ok) return;
-    (void)file.write(bytes, sizeof bytes);
+    // The bytes go over the old ones rather than into an emptied file:
+    // emptying frees the file's block and makes the close write it back at
+    // once, and a reader could find the file empty. The file stays open
+    // while its name leads to it, so that a frame costs a look at the name
+    // and a write instead of an open and a close: a waiting station spends
+    // most of its time on such calls.
+    const os::FileInfo named = os::file_info(path);
+    std::int64_t size = named.size;
+    if (!file_.is_open() || !named.exists || named.device != device_ || named.inode != inode_ || path != file_path_) {
+        file_.close();
+        os::OpenOptions options;
+        options.share_rule = false;
+        options.permissions = 0644;
+        if (file_.open(path, os::File::Mode::read_write, options) != os::File::Status::ok) return;
+        const os::FileInfo opened = file_.info();
+        device_ = opened.device;
+        inode_ = opened.inode;
+        size = opened.size;
+        file_path_ = path;
+    }
+    if (!file_.write_at(0, bytes, sizeof bytes)) {
+        file_.close();
+        return;
+    }
+    if (size > static_cast<std::int64_t>(sizeof bytes)) (void)file_.truncate(sizeof bytes);
 }
 
 // ---- global settings -------------------------------------------------------

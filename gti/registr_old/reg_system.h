@@ -22,6 +22,7 @@
 #include "library/mess_caller.h"
 #include "library/options/ini_options.h"
 #include "library/serial/module_list.h"
+#include "platform/os/file.h"
 
 #include <boost/signals2/connection.hpp>
 #include <boost/signals2/signal.hpp>
@@ -93,6 +94,11 @@ public:
 private:
     System* sys_;
     lib::lock_object lock_;
+    // The snapshot file stays open from one frame to the next, and is
+    // opened again once its name leads elsewhere.
+    os::File file_;
+    std::string file_path_;
+    std::uint64_t device_ = 0, inode_ = 0;
     boost::signals2::scoped_connection connection_;
 };
 

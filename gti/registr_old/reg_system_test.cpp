@@ -352,7 +352,11 @@ TEST(System, EveryFrameRewritesTheSnapshot) {
         EXPECT_EQ(f[4], 120.5f);
         ds.set_depth_z(1501);
         s->on_data();
-        EXPECT_EQ(read_bytes(base / "data/kvb.dat").size(), 20u);
+        bytes = read_bytes(base / "data/kvb.dat");
+        ASSERT_EQ(bytes.size(), 20u);
+        std::memcpy(f, bytes.data(), 20);
+        EXPECT_EQ(f[0], 1501.0f);  // written over the last snapshot
+        EXPECT_EQ(f[4], 120.5f);
     });
 }
 

@@ -39,7 +39,7 @@ public:
     TableSource(const FileStorage& table, bool by_depth) : table_(table) {
         pos_.reserve(static_cast<std::size_t>(table.get_data_size()));
         for (int i = 0; i < table.get_data_size(); ++i) {
-            const FileStorageItem* r = table.get_record(i);
+            const FileStorageRecord* r = table.get_record(i);
             pos_.push_back(by_depth ? r->depth_z : lib::unix_to_datetime(r->time.get_value()));
         }
     }
@@ -53,7 +53,7 @@ public:
         column.get_points_count = [this](int) { return table_.get_data_size(); };
         column.get_point_pos = [this](int, int i) { return pos_[static_cast<std::size_t>(i)]; };
         column.get_point_value = [this, n](int d, int i) -> double {
-            const FileStorageItem* r = table_.get_record(i);
+            const FileStorageRecord* r = table_.get_record(i);
             if (d == n) return r->depth_z;
             if (d == n + 1) return r->depth_cur;
             return r->values[static_cast<std::size_t>(d)];

@@ -73,7 +73,7 @@ void single_stream(const std::string& bytes) {
     back.load_after_decompressing(again);
     check(back.get_params_count() == t.get_params_count() && back.get_data_size() == t.get_data_size());
     for (int i = 0; i < t.get_data_size(); ++i) {
-        const FileStorageItem *a = t.get_record(i), *b = back.get_record(i);
+        const FileStorageRecord *a = t.get_record(i), *b = back.get_record(i);
         check(a->time.get_value() == b->time.get_value() && same_bits(a->depth_z, b->depth_z) &&
               same_bits(a->depth_cur, b->depth_cur) && same_bits(a->lag_depth, b->lag_depth) &&
               a->operation == b->operation);

@@ -34,12 +34,14 @@
 #include "platform/os/file.h"
 #include "platform/rtl/string_list.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <memory_resource>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lib::io {
@@ -89,11 +91,88 @@ struct FileStorageParam {
     friend bool operator==(const FileStorageParam&, const FileStorageParam&) = default;
 };
 
-// The values of a record. A reader keeps them in memory of the table's own
-// (FileStorageMemory); built or copied anywhere else they use the heap.
-using FileStorageValues = std::pmr::vector<float>;
+// The values of a record built or copied outside a table.
+using FileStorageValues = std::vector<float>;
 
-// One record.
+// The values of a record inside a table: a run of floats right behind the
+// record's head in the table's memory, used as a vector of fixed size. It
+// compares equal to a vector of the same floats and converts to one.
+class FileStorageRecordValues {
+public:
+    using value_type = float;
+    using size_type = std::size_t;
+    using reference = float&;
+    using const_reference = const float&;
+    using iterator = float*;
+    using const_iterator = const float*;
+
+    FileStorageRecordValues(const FileStorageRecordValues&) = delete;
+    FileStorageRecordValues& operator=(const FileStorageRecordValues&) = delete;
+
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    float* data() { return reinterpret_cast<float*>(reinterpret_cast<char*>(this) + sizeof(*this)); }
+    const float* data() const {
+        return reinterpret_cast<const float*>(reinterpret_cast<const char*>(this) + sizeof(*this));
+    }
+    float& operator[](std::size_t i) { return data()[i]; }
+    float operator[](std::size_t i) const { return data()[i]; }
+    float* begin() { return data(); }
+    float* end() { return data() + count_; }
+    const float* begin() const { return data(); }
+    const float* end() const { return data() + count_; }
+    float front() const { return data()[0]; }
+    float back() const { return data()[count_ - 1]; }
+    operator FileStorageValues() const { return FileStorageValues(begin(), end()); }
+
+    friend bool operator==(const FileStorageRecordValues& a, const FileStorageValues& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+    }
+    friend bool operator==(const FileStorageRecordValues& a, const FileStorageRecordValues& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+    }
+
+private:
+    friend class FileStorageRows;
+    friend struct FileStorageRecord;
+    FileStorageRecordValues() = default;
+
+    std::uint16_t count_ = 0;
+};
+
+// One record of a table, in the table's packed memory: this head of 20
+// bytes, then its values. A table of n columns thus holds a record in 20 +
+// 4n bytes, less than the record's block in a file (21 + 4n), and hands out
+// its records in place. A record is reached only through its table
+// (get_record, get_record_ptr) and copied out as a FileStorageItem; the
+// pointer stays valid until the table gets records or columns or loses them.
+struct FileStorageRecord {
+    lib::unix_time time;
+    float depth_z = 0.0f;    // bottom-hole depth
+    float depth_cur = 0.0f;  // current (bit) depth
+    float lag_depth = 0.0f;
+    unsigned char operation = 0;  // 255 for records that carry no operation
+    // Takes part in the depth series (correct_depths) and in the old
+    // fixed-record output.
+    bool valid = true;
+    // One per column of the table, in column order (a record added with
+    // more values keeps them all).
+    FileStorageRecordValues values;
+
+    FileStorageRecord(const FileStorageRecord&) = delete;
+    FileStorageRecord& operator=(const FileStorageRecord&) = delete;
+
+    // The record's type-1 block payload, as FileStorageItem::save_to_stream.
+    void save_to_stream(lib::io::BinaryOutputStream& out) const;
+
+private:
+    friend class FileStorageRows;
+    FileStorageRecord() = default;
+};
+static_assert(sizeof(FileStorageRecord) == 20 && alignof(FileStorageRecord) == 4, "the head packs into 20 bytes");
+
+// One record outside a table: what add_record takes and what a record of a
+// table copies out to.
 struct FileStorageItem {
     lib::unix_time time;
     float depth_z = 0.0f;    // bottom-hole depth
@@ -106,13 +185,19 @@ struct FileStorageItem {
     bool valid = true;
     unsigned char operation = 0;  // 255 for records that carry no operation
     // The data file the record belongs to; only save_with_new_format reads
-    // it, as a filter.
+    // it, as a filter. In a table it is FileStorage::get_file_number.
     std::int32_t file_number = 0;
 
     FileStorageItem() = default;
-    explicit FileStorageItem(std::pmr::memory_resource* memory) : values(memory) {}
-    FileStorageItem(const FileStorageItem&) = default;
-    FileStorageItem& operator=(const FileStorageItem&) = default;
+    // A copy of a table's record (its file number is 0: see get_file_number).
+    FileStorageItem(const FileStorageRecord& r)
+        : time(r.time),
+          depth_z(r.depth_z),
+          depth_cur(r.depth_cur),
+          lag_depth(r.lag_depth),
+          values(r.values.begin(), r.values.end()),
+          valid(r.valid),
+          operation(r.operation) {}
 
     // New entries are 0.
     void resize(int n) { values.resize(n < 0 ? 0 : static_cast<std::size_t>(n), 0.0f); }
@@ -171,57 +256,73 @@ private:
     FileStorage* parent_ = nullptr;
 };
 
-// The memory of the records that readers make: large pieces given out in
-// order and let go all at once. A table keeps it over clear(), as a vector
-// keeps its capacity, so a table that reads file after file reuses it:
-// fresh memory costs the system more than reading the file does.
-class FileStorageMemory : public std::pmr::memory_resource {
+// The records of a table, packed: each a FileStorageRecord head and room for
+// width() values, one after another at a fixed stride in one block of
+// memory. Large blocks come from the system in huge pages and are backed a
+// few megabytes ahead of the records written into them (os::back_now): a
+// fault per page first touched costs more than reading the file does, far
+// more under a hypervisor. The block is kept over clear(), as a vector keeps
+// its capacity.
+class FileStorageRows {
 public:
-    FileStorageMemory() = default;
-    ~FileStorageMemory() override;
-    FileStorageMemory(const FileStorageMemory&) = delete;
-    FileStorageMemory& operator=(const FileStorageMemory&) = delete;
+    FileStorageRows() = default;
+    ~FileStorageRows() { release(); }
+    FileStorageRows(const FileStorageRows&) = delete;
+    FileStorageRows& operator=(const FileStorageRows&) = delete;
 
-    static constexpr std::size_t piece_alignment = 64;
+    // The most values a record holds.
+    static constexpr std::size_t max_width = 0xFFFF;
 
-    // Makes sure the next `bytes` can come from one piece.
-    void prepare(std::size_t bytes);
-    // What allocate() gives, without the virtual call: the readers take
-    // two pieces of memory for every record they make.
-    void* take(std::size_t bytes, std::size_t alignment) {
-        if (active_ != 0 && alignment <= piece_alignment) {
-            const Piece& piece = pieces_[active_ - 1];
-            const std::size_t start = (used_ + alignment - 1) & ~(alignment - 1);
-            if (start <= piece.size && bytes <= piece.size - start) {
-                used_ = start + bytes;
-                return piece.data + start;
-            }
-        }
-        return take_slow(bytes, alignment);
+    std::size_t size() const { return count_; }
+    std::size_t width() const { return width_; }
+    FileStorageRecord& operator[](std::size_t i) const {
+        return *reinterpret_cast<FileStorageRecord*>(data_ + i * stride_);
     }
-    // Everything given out is free again; nothing may use it any more.
-    void rewind() {
-        active_ = 0;
-        used_ = 0;
+    // Room for `more` records after the last one without moving them.
+    void reserve(std::size_t more);
+    // Every record gets room for `width` values (the records move when it
+    // grows); their own counts stay.
+    void widen(std::size_t width);
+    // A new last record with `count` (at most width()) values, not set yet.
+    FileStorageRecord& append(std::size_t count) {
+        if (count_ == capacity_) grow(count_ + 1);
+        if ((count_ + 1) * stride_ > backed_) back_more((count_ + 1) * stride_);
+        auto* r = new (data_ + count_ * stride_) FileStorageRecord;
+        r->values.count_ = static_cast<std::uint16_t>(count);
+        ++count_;
+        return *r;
     }
+    // The record's value count, up to width(); new values are 0.
+    static void resize(FileStorageRecord& r, std::size_t count);
+    // Removes the records first .. last - 1.
+    void erase(std::size_t first, std::size_t last);
+    // The records in the order of the indexes given (a permutation).
+    void reorder(const std::vector<std::size_t>& order);
+    void clear() { count_ = 0; }
+    // Backs the rest of the block on a thread of its own, while the records
+    // are written into it: the system's zeroing of fresh memory then costs
+    // no time of the reader's. For a block that a file's records will fill;
+    // nothing for a small block. stop_backing() waits for the thread; a
+    // block is never moved or let go while it runs.
+    void back_in_background();
+    void stop_backing();
 
 private:
-    struct Piece {
-        char* data;
-        std::size_t size;
-        bool large;  // from os::allocate_large
-    };
+    void grow(std::size_t at_least);
+    // Moves the records to a block of `capacity` records of `width` values.
+    void relayout(std::size_t capacity, std::size_t width);
+    void back_more(std::size_t bytes);
+    void release();
 
-    void* do_allocate(std::size_t bytes, std::size_t alignment) override { return take(bytes, alignment); }
-    void* take_slow(std::size_t bytes, std::size_t alignment);
-    void do_deallocate(void*, std::size_t, std::size_t) override {}
-    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
-    bool fits(std::size_t bytes, std::size_t alignment) const;
-    void next_piece(std::size_t at_least);
-
-    std::vector<Piece> pieces_;
-    std::size_t active_ = 0;  // pieces in use; the last of them gives out memory
-    std::size_t used_ = 0;    // bytes given out of the last piece in use
+    char* data_ = nullptr;
+    std::size_t bytes_ = 0;
+    bool large_ = false;  // from os::allocate_large
+    std::thread backers_[2];
+    std::size_t backed_ = 0;  // bytes of the block backed so far
+    std::size_t capacity_ = 0;
+    std::size_t count_ = 0;
+    std::size_t width_ = 0;
+    std::size_t stride_ = sizeof(FileStorageRecord);
 };
 
 class FileStorage {
@@ -244,12 +345,18 @@ public:
     // new column appended for it. A table of 128 columns refuses every call
     // with "слишком много параметров" (not critical).
     int add_parametr(const FileStorageParam& param);
-    // Appends a copy of the record.
+    // Appends a copy of the record. More than FileStorageRows::max_width
+    // values are refused (a critical FileStorageException).
     void add_record(const FileStorageItem& item);
     int get_data_size() const { return static_cast<int>(records_.size()); }
-    // Null for an index out of range.
-    const FileStorageItem* get_record(int i) const;
-    FileStorageItem* get_record_ptr(int i);
+    // Null for an index out of range. The record stays where it is until
+    // the table gets records or columns or loses some.
+    const FileStorageRecord* get_record(int i) const;
+    FileStorageRecord* get_record_ptr(int i);
+    // The data file record i belongs to (0 unless set); save_with_new_format
+    // filters by it. An index out of range reads 0 and sets nothing.
+    std::int32_t get_file_number(int i) const;
+    void set_file_number(int i, std::int32_t number);
     const FileStorageParam* get_param(int i) const;
     int get_params_count() const { return static_cast<int>(params_.size()); }
     // The first column whose global name equals the name exactly, or -1.
@@ -472,9 +579,9 @@ public:
     // unsigned 32 bits, a depth as float, the operation as one byte. The
     // reader requires exactly one element per record.
     template <typename T>
-    void add_new_reg_any_values(lib::io::BinaryOutputStream& out, T FileStorageItem::*member) const;
+    void add_new_reg_any_values(lib::io::BinaryOutputStream& out, T FileStorageRecord::*member) const;
     template <typename T>
-    void read_new_reg_any_values(lib::io::BinaryInputStream& in, T FileStorageItem::*member);
+    void read_new_reg_any_values(lib::io::BinaryInputStream& in, T FileStorageRecord::*member);
 
     // The lock shared by every process's tables, "reg_data_file_mutex". No
     // operation of the table takes it; it is there for callers that need
@@ -496,7 +603,6 @@ private:
     void end_read(ReadState& state, const lib::realtime::BlockScanner& scanner);
     void read_all(ReadState& state, const char* data, std::size_t size);
     void read_block(ReadState& state, const lib::realtime::Block& block);
-    std::shared_ptr<FileStorageItem> new_item(ReadState& state);
     void read_values(ReadState& state, const char* payload);
     void read_params(ReadState& state, const lib::realtime::Block& block);
     // Joins a header's parameters to the columns and makes them the current
@@ -532,10 +638,9 @@ private:
     lib::lock_object data_file_lock_{"reg_data_file_mutex"};
     lib::unix_time time_from_ = lib::unix_time::min();
     lib::unix_time time_to_ = lib::unix_time::max();
-    // The memory of the records the readers made (declared before the
-    // records, so that it is destroyed after them).
-    FileStorageMemory memory_;
-    std::vector<std::shared_ptr<FileStorageItem>> records_;
+    FileStorageRows records_;
+    // The file number of each record; empty while every one is 0.
+    std::vector<std::int32_t> file_numbers_;
     std::vector<FileStorageParam> params_;
     // Records the window kept out since the last clear: such a table holds
     // only part of its file and must not be written back over it.

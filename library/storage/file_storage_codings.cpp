@@ -243,15 +243,15 @@ struct stored_field<unsigned char> {
 }  // namespace
 
 template <typename T>
-void FileStorage::add_new_reg_any_values(BinaryOutputStream& out, T FileStorageItem::*member) const {
+void FileStorage::add_new_reg_any_values(BinaryOutputStream& out, T FileStorageRecord::*member) const {
     using S = stored_field<T>;
     std::vector<typename S::type> field(records_.size());
-    for (std::size_t i = 0; i < records_.size(); ++i) field[i] = S::get((*records_[i]).*member);
+    for (std::size_t i = 0; i < records_.size(); ++i) field[i] = S::get(records_[i].*member);
     add_new_reg_file_vector(out, field);
 }
 
 template <typename T>
-void FileStorage::read_new_reg_any_values(BinaryInputStream& in, T FileStorageItem::*member) {
+void FileStorage::read_new_reg_any_values(BinaryInputStream& in, T FileStorageRecord::*member) {
     using S = stored_field<T>;
     std::vector<typename S::type> field;
     read_new_reg_file_vector(in, field, records_.size());
@@ -259,18 +259,19 @@ void FileStorage::read_new_reg_any_values(BinaryInputStream& in, T FileStorageIt
         corrupt("FileStorage::read_new_reg_any_values", "длина вектора " + num(static_cast<long long>(field.size())) +
                                                             " не равна числу записей " +
                                                             num(static_cast<long long>(records_.size())));
-    for (std::size_t i = 0; i < field.size(); ++i) (*records_[i]).*member = S::put(field[i]);
+    for (std::size_t i = 0; i < field.size(); ++i) records_[i].*member = S::put(field[i]);
 }
 
 template void FileStorage::add_new_reg_any_values<lib::unix_time>(BinaryOutputStream&,
-                                                                  lib::unix_time FileStorageItem::*) const;
-template void FileStorage::add_new_reg_any_values<float>(BinaryOutputStream&, float FileStorageItem::*) const;
+                                                                  lib::unix_time FileStorageRecord::*) const;
+template void FileStorage::add_new_reg_any_values<float>(BinaryOutputStream&, float FileStorageRecord::*) const;
 template void FileStorage::add_new_reg_any_values<unsigned char>(BinaryOutputStream&,
-                                                                 unsigned char FileStorageItem::*) const;
+                                                                 unsigned char FileStorageRecord::*) const;
 template void FileStorage::read_new_reg_any_values<lib::unix_time>(BinaryInputStream&,
-                                                                   lib::unix_time FileStorageItem::*);
-template void FileStorage::read_new_reg_any_values<float>(BinaryInputStream&, float FileStorageItem::*);
-template void FileStorage::read_new_reg_any_values<unsigned char>(BinaryInputStream&, unsigned char FileStorageItem::*);
+                                                                   lib::unix_time FileStorageRecord::*);
+template void FileStorage::read_new_reg_any_values<float>(BinaryInputStream&, float FileStorageRecord::*);
+template void FileStorage::read_new_reg_any_values<unsigned char>(BinaryInputStream&,
+                                                                  unsigned char FileStorageRecord::*);
 
 // --- coding 2, quantised ---
 

@@ -59,7 +59,7 @@ int read_and_check(const std::string& path, std::vector<std::string>& warnings) 
     t.add_file(path, false);
     t.get_warnings(warnings);
     for (int i = 0; i < t.get_data_size(); ++i) {
-        const FileStorageItem* r = t.get_record(i);
+        const FileStorageRecord* r = t.get_record(i);
         if (r->time.get_value() != static_cast<std::uint32_t>(i) ||
             r->values != values_of(static_cast<std::uint32_t>(i)) || r->depth_z != static_cast<float>(i))
             return -1;

@@ -196,7 +196,7 @@ void undo_logarithm(std::vector<float>& values, bool small) {
 void FileStorage::gather_column(std::size_t c, std::vector<float>& out) const {
     out.resize(records_.size());
     for (std::size_t i = 0; i < records_.size(); ++i) {
-        const FileStorageValues& v = records_[i]->values;
+        const FileStorageRecordValues& v = records_[i].values;
         out[i] = c < v.size() ? v[c] : 0.0f;
     }
 }
@@ -205,18 +205,18 @@ void FileStorage::gather_columns(std::size_t first, std::size_t count, std::vect
     out.resize(count);
     for (auto& column : out) column.resize(records_.size());
     for (std::size_t i = 0; i < records_.size(); ++i) {
-        const FileStorageValues& v = records_[i]->values;
+        const FileStorageRecordValues& v = records_[i].values;
         for (std::size_t c = 0; c < count; ++c) out[c][i] = first + c < v.size() ? v[first + c] : 0.0f;
     }
 }
 
 void FileStorage::make_records(std::size_t count) {
     const std::size_t columns = params_.size();
-    records_.reserve(records_.size() + count);
+    records_.widen(columns);
+    records_.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        auto item = std::make_shared<FileStorageItem>();
-        item->values.assign(columns, 0.0f);
-        records_.push_back(std::move(item));
+        FileStorageRecord& r = records_.append(columns);
+        std::fill_n(r.values.data(), columns, 0.0f);
     }
 }
 
@@ -231,15 +231,15 @@ void FileStorage::save_for_compressing(const AnsiString& base, EncodeType type, 
 
     write_file(base + ".params", [&](BinaryOutputStream& out) { write_params(out, params_.data(), params_.size()); });
     write_file(base + ".text", [&](BinaryOutputStream& out) { out << text_values_.get_full_text(); });
-    write_file(base + ".time", [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::time); });
+    write_file(base + ".time", [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::time); });
     write_file(base + ".depth_z",
-               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::depth_z); });
+               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::depth_z); });
     write_file(base + ".depth_cur",
-               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::depth_cur); });
+               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::depth_cur); });
     write_file(base + ".lag_depth",
-               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::lag_depth); });
+               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::lag_depth); });
     write_file(base + ".operation",
-               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageItem::operation); });
+               [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::operation); });
     // The columns are coded first, side by side on several threads: they
     // are independent, and coding them (the wavelet transform above all)
     // costs far more than writing them.
@@ -327,16 +327,17 @@ void FileStorage::load_compr_rt(const AnsiString& base) {
 
         make_records(count_records);
         for (std::size_t r = 0; r < count_records; ++r) {
-            FileStorageItem& item = *records_[r];
+            FileStorageRecord& item = records_[r];
             item.time = times[r];
             for (std::size_t c = 0; c < columns.size(); ++c)
                 if (!columns[c].empty()) item.values[c] = columns[c][r];
         }
         text_values_.set_full_text(text);
 
-        const std::pair<const char*, float FileStorageItem::*> depths[] = {{".depth_z", &FileStorageItem::depth_z},
-                                                                           {".depth_cur", &FileStorageItem::depth_cur},
-                                                                           {".lag_depth", &FileStorageItem::lag_depth}};
+        const std::pair<const char*, float FileStorageRecord::*> depths[] = {
+            {".depth_z", &FileStorageRecord::depth_z},
+            {".depth_cur", &FileStorageRecord::depth_cur},
+            {".lag_depth", &FileStorageRecord::lag_depth}};
         for (const auto& depth : depths) {
             file = base + depth.first;
             in.open(file, true);
@@ -345,7 +346,7 @@ void FileStorage::load_compr_rt(const AnsiString& base) {
         }
         file = base + ".operation";
         in.open(file, true);
-        reading(where, file, "операции", [&] { read_new_reg_any_values(in, &FileStorageItem::operation); });
+        reading(where, file, "операции", [&] { read_new_reg_any_values(in, &FileStorageRecord::operation); });
         in.close();
     } catch (...) {
         clear();
@@ -369,15 +370,15 @@ void FileStorage::save_for_compressing_old(BinaryOutputStream& out, const std::f
     auto report = [&](int k) {
         if (progress_) progress_(k * 100 / steps);
     };
-    add_new_reg_any_values(out, &FileStorageItem::time);
+    add_new_reg_any_values(out, &FileStorageRecord::time);
     report(1);
-    add_new_reg_any_values(out, &FileStorageItem::depth_z);
+    add_new_reg_any_values(out, &FileStorageRecord::depth_z);
     report(2);
-    add_new_reg_any_values(out, &FileStorageItem::depth_cur);
+    add_new_reg_any_values(out, &FileStorageRecord::depth_cur);
     report(3);
-    add_new_reg_any_values(out, &FileStorageItem::lag_depth);
+    add_new_reg_any_values(out, &FileStorageRecord::lag_depth);
     report(4);
-    add_new_reg_any_values(out, &FileStorageItem::operation);
+    add_new_reg_any_values(out, &FileStorageRecord::operation);
     report(5);
     std::vector<float> column;
     for (std::size_t c = 0; c < params_.size(); ++c) {
@@ -434,13 +435,13 @@ void FileStorage::read_single_stream(BinaryInputStream& in, const AnsiString& so
                                            true);
         });
         make_records(count);
-        for (std::size_t r = 0; r < count; ++r) records_[r]->time = times[r];
+        for (std::size_t r = 0; r < count; ++r) records_[r].time = times[r];
         reading(where, source, "глубины", [&] {
-            read_new_reg_any_values(in, &FileStorageItem::depth_z);
-            read_new_reg_any_values(in, &FileStorageItem::depth_cur);
-            read_new_reg_any_values(in, &FileStorageItem::lag_depth);
+            read_new_reg_any_values(in, &FileStorageRecord::depth_z);
+            read_new_reg_any_values(in, &FileStorageRecord::depth_cur);
+            read_new_reg_any_values(in, &FileStorageRecord::lag_depth);
         });
-        reading(where, source, "операции", [&] { read_new_reg_any_values(in, &FileStorageItem::operation); });
+        reading(where, source, "операции", [&] { read_new_reg_any_values(in, &FileStorageRecord::operation); });
 
         std::vector<float> values;
         for (int i = 0; i < columns; ++i) {
@@ -450,7 +451,7 @@ void FileStorage::read_single_stream(BinaryInputStream& in, const AnsiString& so
                 in >> coding;
                 decode_column(in, coding, count, values);
             });
-            for (std::size_t r = 0; r < count; ++r) records_[r]->values[c] = values[r];
+            for (std::size_t r = 0; r < count; ++r) records_[r].values[c] = values[r];
         }
     } catch (...) {
         clear();

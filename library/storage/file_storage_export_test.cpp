@@ -75,7 +75,7 @@ void expect_same_fields(const FileStorage& a, const FileStorage& b) {
     for (int i = 0; i < a.get_params_count(); ++i) EXPECT_EQ(*a.get_param(i), *b.get_param(i));
     ASSERT_EQ(a.get_data_size(), b.get_data_size());
     for (int i = 0; i < a.get_data_size(); ++i) {
-        const FileStorageItem *x = a.get_record(i), *y = b.get_record(i);
+        const FileStorageRecord *x = a.get_record(i), *y = b.get_record(i);
         EXPECT_EQ(x->time.get_value(), y->time.get_value());
         EXPECT_EQ(x->depth_z, y->depth_z);
         EXPECT_EQ(x->depth_cur, y->depth_cur);

@@ -63,7 +63,7 @@ AnsiString extension_of(const AnsiString& path) {
 }
 
 // Pieces in which a data file is read; far more than BlockScanner::lookahead.
-constexpr std::int64_t kReadChunk = 4 << 20;
+constexpr std::int64_t kReadChunk = 1 << 20;
 
 void open_or_throw(os::File& file, const AnsiString& name, os::File::Mode mode, bool lock) {
     switch (file.open(name, mode, lock)) {
@@ -160,8 +160,7 @@ struct FileStorage::ReadState {
     bool text_only = false;
     // Only records and headers: a merge of what another program appended.
     bool records_only = false;
-    std::size_t total = 0;                // bytes of the data, for sizing
-    FileStorageMemory* memory = nullptr;  // of the records read
+    std::size_t total = 0;  // bytes of the data, for sizing
     // Column of each parameter of the current header.
     std::array<int, max_params> map{};
     int count = 0;
@@ -179,9 +178,12 @@ struct FileStorage::ReadState {
 void FileStorage::add_warning(const AnsiString& text) { warnings_.push_back(text); }
 
 void FileStorage::fit_records() {
+    // A record added with more values than there are columns keeps them, as
+    // before the columns grew.
     const std::size_t n = params_.size();
-    for (auto& r : records_)
-        if (r->values.size() != n) r->values.resize(n, 0.0f);
+    records_.widen(n);
+    for (std::size_t i = 0; i < records_.size(); ++i)
+        if (records_[i].values.size() < n) FileStorageRows::resize(records_[i], n);
 }
 
 bool FileStorage::add_blocks(const char* data, std::size_t size, bool text_only) {
@@ -195,13 +197,6 @@ void FileStorage::begin_read(ReadState& state, std::size_t total) {
     state.total = total;
     for (std::size_t i = 0; i < params_.size(); ++i)
         state.columns.emplace(lower(params_[i].global_name), static_cast<int>(i));
-    if (!state.text_only) {
-        // Records and their values take about as much memory as the file
-        // holds bytes; given out in order from one piece, they spare the
-        // heap half a million small allocations.
-        memory_.prepare(total + total / 4 + 4096);
-        state.memory = &memory_;
-    }
 }
 
 void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
@@ -222,6 +217,7 @@ void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
 }
 
 void FileStorage::end_read(ReadState& state, const BlockScanner& scanner) {
+    records_.stop_backing();
     // Records have every column there was when they were made; only a
     // header that added columns leaves the earlier ones short.
     if (state.columns_grew) fit_records();
@@ -250,35 +246,6 @@ void FileStorage::read_block(ReadState& state, const Block& block) {
         case lib::realtime::block_simple_values: read_simple_values(state, block.payload, block.size); break;
         default: break;
     }
-}
-
-namespace {
-
-// Hands a record and its shared count the table's memory without a virtual
-// call; they are let go all at once (FileStorageMemory::rewind).
-template <typename T>
-struct RecordAllocator {
-    using value_type = T;
-
-    explicit RecordAllocator(FileStorageMemory* memory) : memory(memory) {}
-    template <typename U>
-    RecordAllocator(const RecordAllocator<U>& other) : memory(other.memory) {}
-
-    T* allocate(std::size_t n) { return static_cast<T*>(memory->take(n * sizeof(T), alignof(T))); }
-    void deallocate(T*, std::size_t) {}
-    template <typename U>
-    bool operator==(const RecordAllocator<U>& other) const {
-        return memory == other.memory;
-    }
-
-    FileStorageMemory* memory;
-};
-
-}  // namespace
-
-inline std::shared_ptr<FileStorageItem> FileStorage::new_item(ReadState& state) {
-    if (!state.memory) return std::make_shared<FileStorageItem>();
-    return std::allocate_shared<FileStorageItem>(RecordAllocator<FileStorageItem>(state.memory), state.memory);
 }
 
 namespace {
@@ -328,33 +295,28 @@ void FileStorage::read_values(ReadState& state, const char* p) {
         if (!state.records_only) ++outside_window_;
         return;
     }
-    auto item = new_item(state);
-    item->time = t;
-    item->depth_z = lib::realtime::load_f32(p + 4);
-    item->lag_depth = lib::realtime::load_f32(p + 8);
-    item->operation = static_cast<unsigned char>(p[12]);
-    item->depth_cur = lib::realtime::load_f32(p + 13);
     const std::size_t columns = params_.size();
+    FileStorageRecord& r = records_.append(columns);
+    r.time = t;
+    r.depth_z = lib::realtime::load_f32(p + 4);
+    r.lag_depth = lib::realtime::load_f32(p + 8);
+    r.operation = static_cast<unsigned char>(p[12]);
+    r.depth_cur = lib::realtime::load_f32(p + 13);
     const char* v = p + lib::realtime::record_head_size;
-    auto& values = item->values;
+    float* values = r.values.data();
     bool out_of_range = false;
     if (state.identity && static_cast<std::size_t>(n) == columns) {
-        // Through an aligned copy in the cache, so that the record's own
-        // memory is written once (resize() would fill it with zeros first).
-        alignas(64) float copy[max_params];
-        out_of_range = copy_values(copy, v, n);
-        if (!out_of_range) values.assign(copy, copy + n);
+        out_of_range = copy_values(values, v, n);
     } else {
-        values.assign(columns, 0.0f);
+        std::fill_n(values, columns, 0.0f);
         for (int i = 0; i < n; ++i) {
             std::uint32_t bits = lib::realtime::load_u32(v + 4 * i);
             out_of_range |= beyond(bits);
-            std::memcpy(&values[static_cast<std::size_t>(state.map[static_cast<std::size_t>(i)])], &bits, 4);
+            std::memcpy(&values[state.map[static_cast<std::size_t>(i)]], &bits, 4);
         }
     }
     // None of the values of a record from a broken frame can be trusted.
-    if (out_of_range) values.assign(columns, 0.0f);
-    records_.push_back(std::move(item));
+    if (out_of_range) std::fill_n(values, columns, 0.0f);
 }
 
 void FileStorage::read_params(ReadState& state, const Block& block) {
@@ -400,7 +362,7 @@ void FileStorage::apply_params(ReadState& state, const std::vector<FileStoragePa
             column = found->second;
         } else {
             params_.push_back(params[i]);
-            if (!records_.empty()) state.columns_grew = true;
+            if (records_.size() > 0) state.columns_grew = true;
             column = static_cast<int>(params_.size() - 1);
             state.columns.emplace(keys[i], column);
         }
@@ -409,11 +371,17 @@ void FileStorage::apply_params(ReadState& state, const std::vector<FileStoragePa
     }
     state.count = count;
     state.header_ok = true;
-    // Room for as many records as the rest of the data could hold.
-    const std::size_t room =
-        records_.size() + left / (lib::realtime::block_header_size + lib::realtime::record_head_size +
-                                  4 * static_cast<std::size_t>(count));
-    if (!state.text_only && room > records_.capacity()) records_.reserve(room);
+    // Records made from now on have a value per column; room for as many
+    // of them as the rest of the data could hold.
+    records_.widen(params_.size());
+    if (!state.text_only) {
+        records_.reserve(left / (lib::realtime::block_header_size + lib::realtime::record_head_size +
+                                 4 * static_cast<std::size_t>(count)));
+        // Only a read that keeps every record fills the room made for the
+        // rest of the file; a narrower window backs what it writes.
+        if (time_from_.get_value() == 0 && time_to_.get_value() == 0xFFFFFFFFu && !state.records_only)
+            records_.back_in_background();
+    }
 }
 
 void FileStorage::read_text(const char* payload, int size) {
@@ -448,15 +416,14 @@ void FileStorage::read_simple_values(ReadState& state, const char* p, int size) 
         state.mismatch = true;
         return;
     }
-    auto item = new_item(state);
-    item->time = lib::realtime::load_u32(p);
-    item->operation = 255;
-    item->valid = false;
-    item->values.resize(params_.size(), 0.0f);
-    for (int i = 0; i < n; ++i)
-        item->values[static_cast<std::size_t>(state.map[static_cast<std::size_t>(i)])] =
-            lib::realtime::load_f32(p + 4 + 4 * i);
-    records_.push_back(std::move(item));
+    const std::size_t columns = params_.size();
+    FileStorageRecord& r = records_.append(columns);
+    r.time = lib::realtime::load_u32(p);
+    r.operation = 255;
+    r.valid = false;
+    float* values = r.values.data();
+    std::fill_n(values, columns, 0.0f);
+    for (int i = 0; i < n; ++i) values[state.map[static_cast<std::size_t>(i)]] = lib::realtime::load_f32(p + 4 + 4 * i);
 }
 
 // --- the block readers, one block at a time ---
@@ -659,17 +626,18 @@ void FileStorage::save_all_to_stream(lib::io::BinaryOutputStream& out, int file_
     encoder.write_params(out, params_);
     const std::size_t columns = params_.size();
     std::vector<float> fitted;
-    for (const auto& r : records_) {
-        if (file_number != -1 && r->file_number != file_number) continue;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        if (file_number != -1 && get_file_number(static_cast<int>(i)) != file_number) continue;
+        const FileStorageRecord& r = records_[i];
         // A record always carries exactly one value per column, or the
         // readers would drop it as belonging to another header.
-        const float* values = r->values.data();
-        if (r->values.size() != columns) {
+        const float* values = r.values.data();
+        if (r.values.size() != columns) {
             fitted.assign(columns, 0.0f);
-            std::copy_n(r->values.begin(), std::min(columns, r->values.size()), fitted.begin());
+            std::copy_n(r.values.begin(), std::min(columns, r.values.size()), fitted.begin());
             values = fitted.data();
         }
-        encoder.write_record(out, r->time.get_value(), r->depth_z, r->depth_cur, r->lag_depth, r->operation, values,
+        encoder.write_record(out, r.time.get_value(), r.depth_z, r.depth_cur, r.lag_depth, r.operation, values,
                              columns);
     }
     encoder.write_text(out, text_values_.get_full_text());
@@ -718,11 +686,13 @@ void FileStorage::smart_save_all(const AnsiString& name, bool merge_only) {
     HeldFile held;
     held.open(name, true, false);
     const bool changed = !(held.write_time() == file_time_) || static_cast<std::int64_t>(held.size()) != file_size_;
-    const bool at_end = !records_.empty() && records_.back()->time.get_value() == lib::unix_time::max().get_value();
+    const std::size_t held_records = records_.size();
+    const bool at_end =
+        held_records > 0 && records_[held_records - 1].time.get_value() == lib::unix_time::max().get_value();
     if (changed && !at_end && held.size() > 0) {
         // Only the records newer than the table's last one; the table's own
         // text values and remarks stay as they are.
-        time_from_ = records_.empty() ? 0u : records_.back()->time.get_value() + 1;
+        time_from_ = held_records == 0 ? 0u : records_[held_records - 1].time.get_value() + 1;
         time_to_ = lib::unix_time::max();
         ReadState state;
         state.records_only = true;
@@ -791,15 +761,16 @@ void FileStorage::append_text_values(const AnsiString& name, FileStorageTextValu
 void FileStorage::old_save_values(lib::io::BinaryOutputStream& out) {
     const std::size_t columns = std::min<std::size_t>(params_.size(), 32);
     std::array<char, 145> rec;
-    for (const auto& r : records_) {
-        if (!r->valid) continue;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const FileStorageRecord& r = records_[i];
+        if (!r.valid) continue;
         rec.fill(0);
-        rec[0] = static_cast<char>(r->operation);
-        std::uint32_t t = r->time.get_value();
+        rec[0] = static_cast<char>(r.operation);
+        std::uint32_t t = r.time.get_value();
         std::memcpy(&rec[1], &t, 4);
-        std::memcpy(&rec[5], &r->depth_z, 4);
-        std::memcpy(&rec[9], &r->depth_cur, 4);
-        std::memcpy(&rec[13], r->values.data(), std::min(columns, r->values.size()) * 4);
+        std::memcpy(&rec[5], &r.depth_z, 4);
+        std::memcpy(&rec[9], &r.depth_cur, 4);
+        std::memcpy(&rec[13], r.values.data(), std::min(columns, r.values.size()) * 4);
         out.write(rec.data(), static_cast<unsigned>(rec.size()));
     }
 }

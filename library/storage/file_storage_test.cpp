@@ -148,6 +148,43 @@ TEST(FileStorageTable, EraseIsClampedAndSortIsByUnsignedTime) {
     EXPECT_EQ(s.get_record(3)->time.get_value(), 0xFFFFFFF0u);
 }
 
+TEST(FileStorageTable, RecordsKeepTheirOwnValueCountsAndFileNumbersThroughEditsAndSorting) {
+    FileStorage t;
+    t.add_parametr(param("a"));
+    t.add_parametr(param("b"));
+    const std::vector<std::vector<float>> values = {{1}, {2, 3}, {4, 5, 6, 7}, {}};
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        FileStorageItem r = item(40 - 10 * i);
+        r.values = values[i];
+        r.file_number = i == 2 ? 9 : 0;
+        t.add_record(r);  // a wider record moves the others into a wider block
+    }
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(t.get_record(i)->values, values[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(t.get_file_number(2), 9);
+    EXPECT_EQ(t.get_file_number(3), 0);
+    EXPECT_EQ(t.get_file_number(4), 0);
+    t.set_file_number(0, 5);
+    t.sort_by_time();  // 10, 20, 30, 40: the reverse
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(t.get_record(i)->time.get_value(), 10u + 10 * static_cast<unsigned>(i));
+        EXPECT_EQ(t.get_record(i)->values, values[static_cast<std::size_t>(3 - i)]) << i;
+    }
+    EXPECT_EQ(t.get_file_number(1), 9);
+    EXPECT_EQ(t.get_file_number(3), 5);
+    t.erase_records(0, 2);
+    EXPECT_EQ(t.get_record(0)->values, values[1]);
+    EXPECT_EQ(t.get_file_number(1), 5);
+    FileStorageItem copy = *t.get_record(1);
+    EXPECT_EQ(copy.values, values[0]);
+    copy.values.resize(300, 1.0f);
+    t.add_record(copy);
+    EXPECT_EQ(t.get_record(2)->values.size(), 300u);
+    EXPECT_EQ(t.get_record(0)->values, values[1]);
+    copy.values.resize(70000);
+    EXPECT_THROW(t.add_record(copy), FileStorageException);
+    EXPECT_EQ(t.get_data_size(), 3);
+}
+
 TEST(FileStorageTextValues, NameValueLinesWithQuotesAndUnsetValues) {
     EXPECT_EQ(FileStorageTextValues::check_inverted_commas("\""), "\"");
     EXPECT_EQ(FileStorageTextValues::check_inverted_commas("\"\""), "");

@@ -1,6 +1,7 @@
 #include "library/storage/read_ahead.h"
 
 #include "platform/os/file.h"
+#include "platform/os/memory.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,18 +10,42 @@
 
 namespace lib::realtime {
 
+ReadAhead::Buffer::~Buffer() {
+    if (!data) return;
+    if (from_system)
+        os::free_large(data, size);
+    else
+        delete[] data;
+}
+
+void ReadAhead::Buffer::allocate(std::size_t bytes, bool system) {
+    size = std::max<std::size_t>(bytes, 1);
+    from_system = system;
+    if (!system) {
+        data = new char[size];
+        return;
+    }
+    data = static_cast<char*>(os::allocate_large(size, false));
+    if (!data) throw std::bad_alloc();
+    // Backed in one call: a fault per page first touched by read() costs more
+    // than the copy does under a hypervisor.
+    os::back_now(data, size);
+}
+
 ReadAhead::ReadAhead(os::File& file, std::int64_t size, std::size_t chunk, std::size_t carry)
     : file_(file), left_(std::max<std::int64_t>(size, 0)), chunk_(std::max<std::size_t>(chunk, 1)), carry_(carry) {
     if (left_ <= static_cast<std::int64_t>(chunk_)) {
         // One piece: nothing is ever carried, and no thread is worth it.
         chunk_ = static_cast<std::size_t>(left_);
         carry_ = 0;
-        slots_[0].buffer.reset(new char[std::max<std::size_t>(chunk_, 1)]);
+        // A small file's one buffer comes from the heap, which has it at hand
+        // when the file is read again and again.
+        slots_[0].buffer.allocate(chunk_, false);
         return;
     }
-    // Ordinary memory: the system's copy into pieces aligned to huge pages
-    // (os::allocate_large) measured at half the speed.
-    for (auto& slot : slots_) slot.buffer.reset(new char[carry_ + chunk_]);
+    // Ordinary pages: the system's copy into huge pages measured at half the
+    // speed.
+    for (auto& slot : slots_) slot.buffer.allocate(carry_ + chunk_, true);
     thread_ = std::thread([this] { run(); });
 }
 

@@ -51,8 +51,22 @@ public:
     int error() const { return error_; }
 
 private:
+    // The two buffers of a large file come straight from the system and go
+    // back to it when the reading ends: left to the heap they would stay
+    // resident beside the table read.
+    struct Buffer {
+        char* data = nullptr;
+        std::size_t size = 0;
+        bool from_system = false;
+        Buffer() = default;
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+        ~Buffer();
+        void allocate(std::size_t bytes, bool system);
+        char* get() const { return data; }
+    };
     struct Slot {
-        std::unique_ptr<char[]> buffer;  // carry_ bytes of room, then the piece
+        Buffer buffer;  // carry_ bytes of room, then the piece
         std::size_t got = 0;
         bool full = false;
         bool last = false;

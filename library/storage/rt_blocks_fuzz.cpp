@@ -26,7 +26,7 @@ bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Simple values are taken as they are, but the writer has only records,
 // whose values beyond +-1e20 zero the whole record when read.
-bool beyond_1e20(const FileStorageItem& r) {
+bool beyond_1e20(const FileStorageRecord& r) {
     for (float v : r.values)
         if (v >= 1e20f || v <= -1e20f) return true;
     return false;
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(back.get_data_size() == table.get_data_size());
     for (int i = 0; i < table.get_data_size(); ++i) {
-        const FileStorageItem *a = table.get_record(i), *b = back.get_record(i);
+        const FileStorageRecord *a = table.get_record(i), *b = back.get_record(i);
         check(a->time.get_value() == b->time.get_value() && same_bits(a->depth_z, b->depth_z) &&
               same_bits(a->depth_cur, b->depth_cur) && same_bits(a->lag_depth, b->lag_depth) &&
               a->operation == b->operation && a->values.size() == b->values.size());

@@ -15,7 +15,7 @@ std::size_t page_rounded(std::size_t size) {
 
 }  // namespace
 
-void* allocate_large(std::size_t size) {
+void* allocate_large(std::size_t size, bool huge) {
     if (size == 0 || size > SIZE_MAX - huge_page_size) {
         errno = EINVAL;
         return nullptr;
@@ -31,9 +31,20 @@ void* allocate_large(std::size_t size) {
     if (head > 0) ::munmap(p, head);
     if (span - head > kept) ::munmap(reinterpret_cast<char*>(aligned) + kept, span - head - kept);
 #ifdef MADV_HUGEPAGE
-    ::madvise(reinterpret_cast<void*>(aligned), kept, MADV_HUGEPAGE);  // a hint: refusal changes nothing
+    if (huge) ::madvise(reinterpret_cast<void*>(aligned), kept, MADV_HUGEPAGE);  // a hint: refusal changes nothing
 #endif
     return reinterpret_cast<void*>(aligned);
+}
+
+bool back_now(void* p, std::size_t size) {
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23;
+#endif
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(p) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(p) + size) & ~(page - 1);
+    if (size == 0 || end <= first) return true;
+    return ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0;
 }
 
 void free_large(void* p, std::size_t size) {

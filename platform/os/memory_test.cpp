@@ -39,4 +39,27 @@ TEST(LargeMemory, AlignedZeroedWritableAndWhollyGivenBack) {
     EXPECT_EQ(errno, EINVAL);
 }
 
+TEST(LargeMemory, BackingNowKeepsTheContents) {
+    const std::size_t size = 3 * os::huge_page_size + 100;
+    for (bool huge : {true, false}) {
+        SCOPED_TRACE(huge);
+        auto* p = static_cast<unsigned char*>(os::allocate_large(size, huge));
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 0x5A, 5000);  // part of the block already written
+        p[size - 1] = 7;
+        // Older kernels cannot: the pages are then backed as they are touched.
+        const bool backed = os::back_now(p + 1, size - 1);
+        if (!backed) {
+            EXPECT_EQ(errno, EINVAL);
+        }
+        EXPECT_TRUE(os::back_now(p, 0));
+        for (std::size_t i = 0; i < 5000; ++i) ASSERT_EQ(p[i], 0x5A) << i;
+        EXPECT_EQ(p[5000], 0);
+        EXPECT_EQ(p[size - 2], 0);
+        EXPECT_EQ(p[size - 1], 7);
+        std::memset(p, 1, size);
+        os::free_large(p, size);
+    }
+}
+
 }  // namespace

@@ -137,6 +137,28 @@ bool SerialPort::configure(const SerialSettings& settings) {
     return true;
 }
 
+SerialPort::Wait SerialPort::wait_input(int timeout_ms, int wake_fd) {
+    if (fd_ < 0) {
+        fail("not open");
+        return Wait::failed;
+    }
+    const std::int64_t deadline = timeout_ms < 0 ? -1 : now_ms() + timeout_ms;
+    while (true) {
+        int wait = -1;
+        if (deadline >= 0) wait = int(std::clamp<std::int64_t>(deadline - now_ms(), 0, 1 << 30));
+        pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+        const int rc = ::poll(p, wake_fd >= 0 ? 2 : 1, wait);
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            fail(std::string("poll: ") + std::strerror(errno));
+            return Wait::failed;
+        }
+        if (rc == 0) return Wait::timeout;
+        if (p[0].revents != 0) return Wait::input;  // bytes, or a hang-up for the read to report
+        return Wait::woken;
+    }
+}
+
 IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
     got = 0;
     if (fd_ < 0) {

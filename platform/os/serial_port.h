@@ -75,6 +75,13 @@ public:
     // Reads up to count bytes into buffer within the time-outs; got receives
     // how many came whatever the status.
     IoStatus read(void* buffer, std::size_t count, std::size_t& got);
+    // Waits up to timeout_ms (-1: without limit) for the line to have bytes
+    // to read (or news of a hang-up, which the next read reports), or for
+    // `wake_fd` (when not -1) to become readable, whichever comes first, so
+    // that a program with a silent line sleeps until there is work without
+    // a second wait for its other events. No byte is taken.
+    enum class Wait { input, woken, timeout, failed };
+    Wait wait_input(int timeout_ms, int wake_fd);
     // Writes every byte, waiting as long as the line needs.
     bool write(const void* buffer, std::size_t count);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -172,6 +174,47 @@ TEST(SerialPort, HangUpIsAFailureNotATimeOut) {
     EXPECT_LT(elapsed_ms(start), 1000);
     EXPECT_FALSE(port.write("x", 1));
     EXPECT_FALSE(port.error().empty());
+}
+
+// A silent line is waited on together with another descriptor: a byte or
+// the other descriptor ends the wait, and the byte stays for the read.
+TEST(SerialPort, WaitForInputOrAnotherDescriptor) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    EXPECT_EQ(port.wait_input(0, -1), os::SerialPort::Wait::failed);  // not open
+    ASSERT_TRUE(port.open(pty.path()));
+    ASSERT_TRUE(port.configure({57600, os::Parity::none, 8, 1, false}));
+    port.set_timeouts({500, 0, 500});
+    int wake[2];
+    ASSERT_EQ(::pipe(wake), 0);
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.wait_input(60, wake[0]), os::SerialPort::Wait::timeout);
+    EXPECT_GE(elapsed_ms(start), 60);
+    EXPECT_EQ(port.wait_input(0, -1), os::SerialPort::Wait::timeout);
+
+    std::thread late_byte([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        (void)pty.send("z");
+    });
+    EXPECT_EQ(port.wait_input(-1, wake[0]), os::SerialPort::Wait::input);
+    late_byte.join();
+    char c = 0;
+    std::size_t n = 0;
+    EXPECT_EQ(port.read(&c, 1, n), IoStatus::ok);
+    EXPECT_EQ(c, 'z');
+
+    ASSERT_EQ(::write(wake[1], "s", 1), 1);
+    EXPECT_EQ(port.wait_input(-1, wake[0]), os::SerialPort::Wait::woken);
+    ASSERT_TRUE(pty.send("y"));
+    EXPECT_EQ(port.wait_input(-1, -1), os::SerialPort::Wait::input);       // once it has come,
+    EXPECT_EQ(port.wait_input(-1, wake[0]), os::SerialPort::Wait::input);  // the line comes first
+
+    pty.close();  // a hang-up ends the wait for the read to report it
+    EXPECT_EQ(port.wait_input(-1, -1), os::SerialPort::Wait::input);
+    ::close(wake[0]);
+    ::close(wake[1]);
 }
 
 TEST(SerialPort, PurgeDropsWaitingInputAndDrainReturns) {

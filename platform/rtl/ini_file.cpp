@@ -1,5 +1,6 @@
 #include "platform/rtl/ini_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <stdexcept>
@@ -56,6 +57,9 @@ using ini_detail::Op;
 using ini_detail::Stamp;
 
 constexpr std::size_t npos = std::string::npos;
+
+// Every write of this program that reached an INI file, through any object.
+std::atomic<std::uint64_t> program_writes{0};
 
 // The form in which names are compared: trimmed, letter case folded.
 std::string fold_name(std::string_view name) { return fold(Trim(name)); }
@@ -315,8 +319,15 @@ void IniFile::load_locked() const {
     loaded_ = true;
 }
 
-void IniFile::refresh_locked() const {
+void IniFile::refresh_locked(bool look) const {
+    // The time and the write count are taken before the file is looked at,
+    // so that a change made while it is looked at is looked for again.
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t writes = program_writes.load(std::memory_order_acquire);
+    if (!look && loaded_ && writes == writes_seen_ && now - checked_at_ < change_check_interval) return;
     if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
+    checked_at_ = now;
+    writes_seen_ = writes;
 }
 
 void IniFile::lines_changed() const {
@@ -373,9 +384,15 @@ void IniFile::flush_locked() {
     if (!lock.lock(os::folder_of(file.target_path()))) fail(path_, "cannot lock the folder of", lock.last_error());
     if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
     const std::string bytes = utf8_to_cp1251(serialize(lines_));
-    if (!file.write(bytes.data(), bytes.size()) || !file.commit()) fail(path_, "cannot write", file.last_error());
+    if (!file.write(bytes.data(), bytes.size()) || !file.commit()) {
+        program_writes.fetch_add(1, std::memory_order_release);  // whatever reached the disk is looked for
+        fail(path_, "cannot write", file.last_error());
+    }
     journal_.clear();
+    const auto now = std::chrono::steady_clock::now();
+    writes_seen_ = program_writes.fetch_add(1, std::memory_order_acq_rel) + 1;
     stamp_ = stat_file(path_);
+    checked_at_ = now;
 }
 
 void IniFile::record(Op op) {
@@ -491,7 +508,7 @@ std::vector<std::string> IniFile::ReadSectionValues(std::string_view section) co
 void IniFile::EraseSection(std::string_view section) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        refresh_locked();
+        refresh_locked(true);  // what another program just wrote is erased too
         // Nothing to erase: the file stays untouched (and is not created).
         if (find_section(lines_, fold_name(section)) == npos) return;
     }
@@ -501,7 +518,7 @@ void IniFile::EraseSection(std::string_view section) {
 void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        refresh_locked();
+        refresh_locked(true);  // a key another program just wrote is deleted too
         const std::string fk = fold_name(key);
         if (fk.empty() || find_key(lines_, find_section(lines_, fold_name(section)), fk) == npos) return;
     }

@@ -33,7 +33,11 @@
 // disk therefore never leaves a half-written settings file. A Batch groups
 // many writes into one such rewrite (saving a whole options object).
 //
-// Reads see changes other programs made to the file since the last read.
+// Reads see every change made through any IniFile of this program at once,
+// and a change another program made to the file from at most
+// change_check_interval after it (the file is looked at on disk at most
+// that often while reads come; a write always looks first, under the lock,
+// so nothing another program wrote is ever lost).
 // A name that leads to something other than a regular file (a FIFO, a
 // device) or to a file of more than 64 MB is refused by every read and
 // write with std::runtime_error naming the file, without waiting on it.
@@ -45,6 +49,7 @@
 // One object may be shared between threads: each call is atomic. While a
 // Batch is open, every write made through the object joins it.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -78,6 +83,14 @@ public:
     IniFile& operator=(const IniFile&) = delete;
 
     const std::string& FileName() const { return file_name_; }
+
+    // How stale a read may be about changes made by other programs. Looking
+    // at the file costs a system call, several times a read's own work; a
+    // reader of a few thousand keys looks once. Other programs' changes
+    // reach the disk through their own write and rename, and over a shared
+    // folder through the system's attribute cache, which is itself
+    // time-bound; a millisecond changes nothing a person or a peer can see.
+    static constexpr std::chrono::milliseconds change_check_interval{1};
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
@@ -138,7 +151,9 @@ private:
     using Op = ini_detail::Op;
     using Stamp = ini_detail::Stamp;
 
-    void refresh_locked() const;
+    // Reloads the file when it changed on disk; `look` makes it look at the
+    // disk now, also within change_check_interval of the last look.
+    void refresh_locked(bool look = false) const;
     void load_locked() const;
     // The line of the first section of that (folded) name, and of the first
     // key of that (folded) name in it; std::string::npos for none.
@@ -156,6 +171,11 @@ private:
     mutable std::vector<Line> lines_;
     mutable Stamp stamp_;
     mutable bool loaded_ = false;
+    // When the file was last looked at, and the count of this program's
+    // writes to INI files then (a write through another object must be seen
+    // at once, not a millisecond later).
+    mutable std::chrono::steady_clock::time_point checked_at_{};
+    mutable std::uint64_t writes_seen_ = 0;
     // Where the sections and keys are, built once the same lines are read
     // a second time (a write between reads costs no rebuild).
     mutable std::unique_ptr<ini_detail::Index> index_;

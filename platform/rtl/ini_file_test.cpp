@@ -12,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -402,6 +403,49 @@ TEST_F(IniFileTest, SeesAndKeepsChangesOfOtherWriters) {
         EXPECT_EQ(check.ReadSection("w" + std::to_string(w)).size(), std::size_t(kKeys)) << w;
 }
 
+// An object that reads often looks at the disk at most once an interval,
+// yet sees what another program wrote once that interval has passed, and
+// what another object of this program wrote at once.
+TEST_F(IniFileTest, OpenObjectSeesOtherProgramsChangesAfterTheInterval) {
+    const std::string p = path("watched.ini");
+    write_bytes(p, "[s]\r\nk=1\r\n");
+    rtl::IniFile reader(p), writer(p);
+    EXPECT_EQ(reader.ReadString("s", "k", ""), "1");
+    writer.WriteString("s", "k", "2");
+    EXPECT_EQ(reader.ReadString("s", "k", ""), "2");
+    for (const char* value : {"3", "4444"}) {
+        EXPECT_NE(reader.ReadString("s", "k", ""), value);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                rtl::IniFile(p).WriteString("s", "k", value);
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        std::this_thread::sleep_for(rtl::IniFile::change_check_interval);
+        EXPECT_EQ(reader.ReadString("s", "k", ""), value);
+        EXPECT_EQ(reader.ReadSection("s"), (std::vector<std::string>{"k"}));
+    }
+
+    // Deleting looks at the disk at once: what another program wrote a
+    // moment ago is deleted, not missed.
+    EXPECT_EQ(reader.ReadString("t", "x", "-"), "-");
+    write_bytes(p + ".tmp", "[s]\r\nk=5\r\n[t]\r\nx=1\r\n");
+    ASSERT_EQ(::rename((p + ".tmp").c_str(), p.c_str()), 0);
+    reader.DeleteKey("t", "x");
+    EXPECT_EQ(read_bytes(p), "[s]\r\nk=5\r\n[t]\r\n");
+    write_bytes(p + ".tmp", "[s]\r\nk=6\r\n[u]\r\ny=1\r\n");
+    ASSERT_EQ(::rename((p + ".tmp").c_str(), p.c_str()), 0);
+    reader.EraseSection("u");
+    EXPECT_EQ(read_bytes(p), "[s]\r\nk=6\r\n");
+}
+
 TEST_F(IniFileTest, KeepsModeAndSymbolicLinks) {
     const std::string target = path("target.ini"), link = path("link.ini");
     write_bytes(target, "[s]\r\nk=1\r\n");
@@ -461,9 +505,11 @@ TEST_F(IniFileTest, RepeatedReadsSeeEveryChange) {
     EXPECT_FALSE(ini.SectionExists("b"));
     EXPECT_FALSE(ini.ValueExists("b", "new"));
 
-    // Another program replaces the file.
+    // Another program replaces the file; reads see it once the interval in
+    // which a read may trust its last look at the disk has passed.
     write_bytes(p + ".tmp", "[b]\r\nk=22\r\n");
     ASSERT_EQ(::rename((p + ".tmp").c_str(), p.c_str()), 0);
+    std::this_thread::sleep_for(rtl::IniFile::change_check_interval);
     EXPECT_EQ(read_twice("b", "k"), "22");
     EXPECT_EQ(read_twice("a", "k"), "-");
     EXPECT_EQ(ini.ReadSection("B"), (std::vector<std::string>{"k"}));

@@ -146,7 +146,7 @@ TEST(Road, ShortFormRunsEveryStepAndItsSummaryHoldsForTheOutputs) {
     ASSERT_EQ(las.get_curve_block()->size(), 4 + table.get_params_count());
     const std::uint32_t start = table.get_record(0)->time.get_value();
     for (int i = 0; i < records; ++i) {
-        const FileStorageItem* item = table.get_record(i);
+        const FileStorageRecord* item = table.get_record(i);
         EXPECT_EQ(las.get_values().at(0, i), double(item->time.get_value() - start)) << i;
         EXPECT_NEAR(las.get_values().at(1, i), item->depth_z, 0.001) << i;
         for (int k = 0; k < table.get_params_count(); ++k)

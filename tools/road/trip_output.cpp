@@ -95,7 +95,7 @@ int write_trip_las(const std::string& time_file, const std::string& las_path, co
     auto& values = las.get_values();
     values.set_precision(3);
     for (int r = 0; r < table.get_data_size(); ++r) {
-        const FileStorageItem* item = table.get_record(r);
+        const FileStorageRecord* item = table.get_record(r);
         const int row = values.add();
         values.at(0, row) = double(item->time.get_value() - start);
         values.at(1, row) = item->depth_z;

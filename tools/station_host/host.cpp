@@ -10,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "gti/registr_old/calc_values.h"
@@ -24,6 +25,7 @@
 #include "gti/registr_old/real_time_file.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/registr_log.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
@@ -406,6 +408,14 @@ void Host::save_state(std::uint32_t now) {
     try {
         s.ds->save_conf(s.well + settings_file);
         // Where the block is (the configuration's key).
+        // What the operator set in the windows (the configuration and the
+        // modules' and plug-ins' options) outlives the run.
+        {
+            lib::Locker hold(sys_lock_obj());
+            rtl::IniFile ini(s.settings_path);
+            s.config->save_to_ini(&ini);
+            s.sys->get_module_list().save_to_ini(&ini);
+        }
         rtl::IniFile(s.settings_path).WriteFloat("прочие_настройки", "last_tal", s.block_position);
     } catch (const std::exception& e) {
         log_error(std::string("station_host: the depths were not saved: ") + e.what());
@@ -472,7 +482,7 @@ int Host::run(int stop_fd) {
             for (const char* suffix : {".realtim", ".realdep", ".reallag", ".fast.realtim"})
                 refuse_odd_file(well_path / (digits + suffix));
         }
-        for (const char* name : {settings_file, "sys.bin", "registr.errors.log", ".nolocking"})
+        for (const char* name : {settings_file, "sys.bin", "registr.errors.log", event_log_file, ".nolocking"})
             refuse_odd_file(well_path / name);
         refuse_odd_file(fs::path(station) / settings_file);
         refuse_odd_file(fs::path(station) / "registr.errors.log");
@@ -488,6 +498,8 @@ int Host::run(int stop_fd) {
         s.ds = &s.sys->get_data_storage();
         s.writer = &s.ds->get_real_time_file();
         s.well = folder_prefix(options_.well_folder);
+        // Without a file the event log would keep every event in memory.
+        s.sys->get_registr_log().set_file_name(options_.well_folder, ".", event_log_file);
         s.port = options_.port;
         s.settings = load_settings(station);
         s.settings_path = (fs::path(station) / settings_file).string();
@@ -598,19 +610,50 @@ int Host::run(int stop_fd) {
     std::uint32_t second = lib::get_local_time();
     CommOutData display;
     bool waiting_long = false;
-    while (!stop_requested(stop_fd)) {
+    bool stop_looked_at = false;  // by a wait that just ran out
+    while (true) {
+        if (!std::exchange(stop_looked_at, false) && stop_requested(stop_fd)) break;
         if (options_.duration_s > 0 &&
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= options_.duration_s)
             break;
-        CommIncomData d;
-        if (s.protocols->read_data(s.protocol, &d)) {
-            try {
-                on_frame(d);
-            } catch (const std::exception& e) {
-                log_error(std::string("frame: ") + e.what());
+        // A silent line is waited on together with the stop request and
+        // read only once a byte comes: an empty read would pause after it
+        // and the stop would be polled apart, three wake-ups where one does.
+        // Without a window to keep answering, the wait lasts until the next
+        // second's cycle is due (the plug-ins' posted work and requests then
+        // wait at most a second too); a window is served as often as before.
+        // Only the acquisition unit talks unasked: a plug-in's device (the
+        // cementing station) answers requests that its read sends first.
+        bool read_now = true;
+        if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
+            int wait = kSilentWaitMs;
+            if (!on_turn) {
+                const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::system_clock::now().time_since_epoch())
+                                             .count() %
+                                         1000;
+                wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
             }
-        } else {
-            ++stats_.failed_reads;
+            if (options_.duration_s > 0) {
+                const double left = options_.duration_s -
+                                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
+            }
+            const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, stop_fd);
+            read_now = waited == CommPort::wait_result::input;
+            stop_looked_at = waited == CommPort::wait_result::timeout;
+        }
+        CommIncomData d;
+        if (read_now) {
+            if (s.protocols->read_data(s.protocol, &d)) {
+                try {
+                    on_frame(d);
+                } catch (const std::exception& e) {
+                    log_error(std::string("frame: ") + e.what());
+                }
+            } else {
+                ++stats_.failed_reads;
+            }
         }
         const std::uint32_t now = lib::get_local_time();
         if (now != second) {

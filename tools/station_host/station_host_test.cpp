@@ -938,5 +938,30 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
     EXPECT_EQ(files[0].records, r.summary_count("time"));
 }
 
+// What the operator sets in the windows lives in the hub's configuration and
+// its modules: the host writes them back, so a setting outlives the run and
+// the set-up's own keys stay.
+TEST_F(StationHost, TheHubsSettingsAreWrittenBackAndKeepWhatWasThere) {
+    ensure_default_setup(well);
+    const std::string ini_path = (fs::path(well) / settings_file).string();
+    ASSERT_NE(rtl::IniFile(ini_path).ReadString("станция", "опорное_напряжение_ацп", ""), "");
+    {
+        // A configuration's section and a module's, as an older set-up lacks them.
+        rtl::IniFile ini(ini_path);
+        ini.EraseSection("звуковое_предупреждение");
+        ini.EraseSection("MinMaxValues");
+    }
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 2));
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    rtl::IniFile ini(ini_path);
+    EXPECT_TRUE(ini.SectionExists("звуковое_предупреждение"));
+    EXPECT_TRUE(ini.SectionExists("MinMaxValues"));
+    EXPECT_TRUE(ini.SectionExists("DepthCalc"));
+    EXPECT_NE(ini.ReadString("станция", "опорное_напряжение_ацп", ""), "");
+}
+
 }  // namespace
 }  // namespace station_host

@@ -25,6 +25,7 @@ namespace station_host {
 
 inline constexpr const char* params_file = "params.tbl";
 inline constexpr const char* settings_file = "station.ini";
+inline constexpr const char* event_log_file = "registr.events.log";
 // The section of the hub's depth-sensor calibration table (its instance's
 // name).
 inline constexpr const char* depth_calc_section = "DepthCalc";

@@ -70,7 +70,7 @@ void TripChart::bind(GraphicsColumn& column) {
     column.get_points_count = [this](int) { return table_->get_data_size(); };
     column.get_point_pos = [this](int, int i) { return pos_[static_cast<std::size_t>(i)]; };
     column.get_point_value = [this](int d, int i) -> double {
-        const FileStorageItem* r = table_->get_record(i);
+        const FileStorageRecord* r = table_->get_record(i);
         const int n = table_->get_params_count();
         if (d == n) return r->depth_z;
         if (d == n + 1) return r->depth_cur;

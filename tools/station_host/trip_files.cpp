@@ -51,10 +51,14 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
         f.records = table.get_data_size();
         for (int i = 0; i < table.get_params_count(); ++i) f.params.push_back(table.get_param(i)->global_name);
         std::map<std::uint32_t, int> steps;
+        // Records mostly follow one another at the same step: its count is
+        // kept at hand instead of being looked up for every record.
+        std::uint32_t same_step = 0;
+        int* same_count = nullptr;
         const bool by_depth = f.kind == "depth" || f.kind == "lag";
         float last_depth = 0;
         for (int i = 0; i < f.records; ++i) {
-            const FileStorageItem* r = table.get_record(i);
+            const FileStorageRecord* r = table.get_record(i);
             const std::uint32_t t = r->time.get_value();
             if (i == 0) {
                 f.depth_min = f.depth_max = r->depth_z;
@@ -63,7 +67,14 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
                 f.depth_min = std::min<double>(f.depth_min, r->depth_z);
                 f.depth_max = std::max<double>(f.depth_max, r->depth_z);
                 if (by_depth ? r->depth_z == last_depth : t == f.time_last) ++f.duplicates;
-                if (t > f.time_last) ++steps[t - f.time_last];
+                if (t > f.time_last) {
+                    const std::uint32_t step = t - f.time_last;
+                    if (!same_count || step != same_step) {
+                        same_step = step;
+                        same_count = &steps[step];
+                    }
+                    ++*same_count;
+                }
             }
             f.time_last = t;
             last_depth = r->depth_z;

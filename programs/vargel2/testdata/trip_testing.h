@@ -106,7 +106,7 @@ inline void expect_trip_read_back(const std::string& base, std::uint32_t t0, int
     ASSERT_EQ(r.get_params_count(), columns) << base;
     ASSERT_EQ(r.get_data_size(), n) << base;
     for (int i = 0; i < n; ++i) {
-        const FileStorageItem* item = r.get_record(i);
+        const FileStorageRecord* item = r.get_record(i);
         ASSERT_EQ(item->time.get_value(), t0 + static_cast<std::uint32_t>(i * step));
         EXPECT_FLOAT_EQ(item->depth_z, 1000.0f + 0.01f * static_cast<float>(i));
         for (int c = 0; c < columns; ++c) {
@@ -128,7 +128,7 @@ inline void expect_same_as_original(const std::string& base, const std::string& 
     for (int c = 0; c < a.get_params_count(); ++c) EXPECT_EQ(*b.get_param(c), *a.get_param(c));
     ASSERT_EQ(b.get_data_size(), a.get_data_size()) << base;
     for (int i = 0; i < a.get_data_size(); ++i) {
-        const FileStorageItem *x = a.get_record(i), *y = b.get_record(i);
+        const FileStorageRecord *x = a.get_record(i), *y = b.get_record(i);
         ASSERT_EQ(y->time.get_value(), x->time.get_value());
         EXPECT_EQ(y->depth_z, x->depth_z);
         EXPECT_EQ(y->operation, x->operation);
