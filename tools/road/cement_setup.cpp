@@ -17,25 +17,7 @@ void prepare_cement_station(const std::string& station_folder, const std::string
     std::error_code ec;
     fs::create_directories(station, ec);
     if (ec) throw std::runtime_error("cannot make '" + station.string() + "': " + ec.message());
-    ParTabl table;
-    struct Row {
-        const char* name;
-        int channel;
-        double full_scale;
-    };
-    for (const Row& r : {Row{"cem_davl", 0, 600}, Row{"cem_plotn", 1, 2.5}, Row{"cem_temp", 2, 100},
-                         Row{"cem_rasx", 3, 100}, Row{"cem_plan_plotn", -1, 0}, Row{"cem_plan_rasx", -1, 0},
-                         Row{"cem_V", -1, 0}, Row{"cem_plan_V", -1, 0}, Row{"cem_Vsumm", -1, 0}}) {
-        Param p;
-        p.global_name = r.name;
-        p.name = r.name;
-        p.channel = r.channel;
-        p.averaging = 1;
-        p.max_value = 100;
-        if (r.channel >= 0) p.points = {{0.0, 0.0}, {2.5, r.full_scale}};
-        table.add(p);
-    }
-    table.save_to((station / station_host::params_file).string());
+    station_host::write_cement_table(station.string());
     station_host::ensure_default_setup(station.string());
     rtl::IniFile(station / station_host::settings_file).WriteString("скважина", "номер", well);
 

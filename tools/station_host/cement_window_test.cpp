@@ -39,25 +39,7 @@ const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 void prepare_station(const fs::path& root) {
     const fs::path station = root / "station";
     fs::create_directories(station);
-    ParTabl table;
-    struct Row {
-        const char* name;
-        int channel;
-        double full_scale;
-    };
-    for (const Row& r : {Row{"cem_davl", 0, 600}, Row{"cem_plotn", 1, 2.5}, Row{"cem_temp", 2, 100},
-                         Row{"cem_rasx", 3, 100}, Row{"cem_plan_plotn", -1, 0}, Row{"cem_plan_rasx", -1, 0},
-                         Row{"cem_V", -1, 0}, Row{"cem_plan_V", -1, 0}, Row{"cem_Vsumm", -1, 0}}) {
-        Param p;
-        p.global_name = r.name;
-        p.name = r.name;
-        p.channel = r.channel;
-        p.averaging = 1;
-        p.max_value = 100;
-        if (r.channel >= 0) p.points = {{0.0, 0.0}, {2.5, r.full_scale}};
-        table.add(p);
-    }
-    table.save_to((station / params_file).string());
+    write_cement_table(station.string());
     ensure_default_setup(station.string());
     rtl::IniFile settings(station / settings_file);
     settings.WriteString("скважина", "номер", "101");

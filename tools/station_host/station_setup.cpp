@@ -128,4 +128,26 @@ Settings load_settings(const std::string& folder) {
     return s;
 }
 
+void write_cement_table(const std::string& folder) {
+    ParTabl table;
+    struct Row {
+        const char* name;
+        int channel;
+        double full_scale;
+    };
+    for (const Row& r : {Row{"cem_davl", 0, 600}, Row{"cem_plotn", 1, 2.5}, Row{"cem_temp", 2, 100},
+                         Row{"cem_rasx", 3, 100}, Row{"cem_plan_plotn", -1, 0}, Row{"cem_plan_rasx", -1, 0},
+                         Row{"cem_V", -1, 0}, Row{"cem_plan_V", -1, 0}, Row{"cem_Vsumm", -1, 0}}) {
+        Param p;
+        p.global_name = r.name;
+        p.name = r.name;
+        p.channel = r.channel;
+        p.averaging = 1;
+        p.max_value = 100;
+        if (r.channel >= 0) p.points = {{0.0, 0.0}, {2.5, r.full_scale}};
+        table.add(p);
+    }
+    table.save_to((fs::path(folder) / params_file).string());
+}
+
 }  // namespace station_host

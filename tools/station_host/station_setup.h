@@ -64,6 +64,11 @@ struct DefaultRig {
 // std::runtime_error naming the file and the cause.
 std::vector<std::string> ensure_default_setup(const std::string& folder);
 
+// The cementing-control station's parameters in the table of `folder`: its
+// four channels (12 bits on a 2.5 V reference) and the values the cementing
+// plug-in computes. Replaces the folder's table.
+void write_cement_table(const std::string& folder);
+
 // Loads the table from the folder into table; throws std::runtime_error
 // naming the file when it cannot be read or holds no parameter.
 void load_table(const std::string& folder, ParTabl& table);
