@@ -41,6 +41,24 @@ std::string archiver_message(const std::vector<std::string>& lines) {
     return out;
 }
 
+// The endings the data-file table reads. A search by trip also finds what
+// lies beside the trip's data (an earlier package "0002.realtim.7z_reg",
+// a backup "0002.realtim.bak"); those are never data to pack.
+bool is_data_file(const std::string& name) {
+    const std::string lower = rtl::AnsiLowerCase(name);
+    const auto dot = lower.rfind('.');
+    if (dot == std::string::npos) return false;
+    const std::string ext = lower.substr(dot);
+    for (const char* e : {".realtim", ".realdep", ".reallag", ".rtm", ".tim", ".dep", ".ldp"}) {
+        if (ext == e) return true;
+    }
+    return false;
+}
+
+void keep_data_files(std::vector<lib::FindedFile>& files) {
+    std::erase_if(files, [](const lib::FindedFile& f) { return !is_data_file(f.name); });
+}
+
 }  // namespace
 
 std::string default_archiver(const std::string& program_folder) {
@@ -159,6 +177,7 @@ void TCompressThread::gather_trips() {
         finder_.files.clear();
         finder_.total_size = 0;
         finder_.find(state_.data_folder + number + ".*real*", 0, false);
+        keep_data_files(finder_.files);
         rewrite_found(0, -1);
     }
     copy_auxiliary();
@@ -169,7 +188,9 @@ void TCompressThread::gather_masks() {
     finder_.total_size = 0;
     for (const auto& mask : state_.masks) finder_.find(mask, 0, false);
     // A mask such as "0003.*real*" also finds an earlier package of the
-    // trip ("0003.realtim.7z_reg"); packages are never data to pack.
+    // trip ("0003.realtim.7z_reg"); packages are never data to pack. Any
+    // other file the operator's mask names goes to the reader, which says
+    // why it cannot take it.
     std::erase_if(finder_.files, [](const lib::FindedFile& f) {
         const std::string name = rtl::AnsiLowerCase(f.name);
         for (const std::string end : {".7z_reg", ".compr_rt"}) {
@@ -196,7 +217,13 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                 FileStorage storage;
                 storage.set_time_range(lib::unix_time(static_cast<std::uint32_t>(from)),
                                        lib::unix_time(static_cast<std::uint32_t>(to)));
-                storage.add_file(path, false);
+                const bool read = storage.add_file(path, false);
+                // The reader skips damage and goes on; what it skipped is
+                // the operator's to know, since the package lacks it.
+                std::vector<std::string> warnings;
+                storage.get_warnings(warnings);
+                for (const auto& w : warnings) post("Файл " + f.name + ": " + w);
+                if (!read) throw std::runtime_error("формат файла не поддерживается, файл не прочитан");
                 if (storage.get_data_size() > 0) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
             }
         } catch (const std::exception& e) {

@@ -12,11 +12,19 @@
 // posts it to the main queue), and a line beginning with '#' is provisional
 // (a percentage the next line replaces).
 //
+// A trip's search rewrites only files of the data-file endings (an earlier
+// package or a backup beside them is left alone); a mask leaves out only
+// earlier packages, and any other file it names that the reader cannot
+// take fails the run with the reader's reason. What the
+// reader skipped in a damaged file is shown as a line per warning, and the
+// rest of the file is packed.
+//
 // A run ends failed (error_text() not empty) when the temporary folder
-// cannot be made, a file of the choice could not be read, rewritten or
-// copied (each is reported as a line and counted, and a package that lacks
-// files is never made), or the archiver cannot be started or reports an
-// error. A failed run leaves no package at the package path.
+// cannot be made, a file of the choice could not be read (an older-format
+// file included), rewritten or copied (each is reported as a line and
+// counted, and a package that lacks files is never made), or the archiver
+// cannot be started or reports an error. A failed run leaves no package at
+// the package path.
 
 #include <atomic>
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <unistd.h>
@@ -83,7 +84,16 @@ TEST_F(PackRun, AllDataTakesEveryDataFileTheAuxiliaryFilesAndTheWellsLasFiles) {
     state.range_end = -1;
     state.trips = {4};  // all data wins
 
-    for (int method : {0, 1}) {
+    // Each method's worst relative error over the trips' smooth series, and
+    // the column coding it must have chosen (the export's ".values" file
+    // holds, after the record count, a column's two flags and its coding).
+    struct Method {
+        int method;
+        double tolerance;
+        int coding;
+    };
+    for (const Method& m : {Method{0, 0.0, 1}, Method{1, 1e-3, 2}, Method{2, 1e-3, 3}}) {
+        const int method = m.method;
         options.compress_method = method;
         const auto lines = pack();
         ASSERT_EQ(error, "") << method;
@@ -101,8 +111,13 @@ TEST_F(PackRun, AllDataTakesEveryDataFileTheAuxiliaryFilesAndTheWellsLasFiles) {
             EXPECT_TRUE(has(names, f)) << f;
         }
         for (const char* f : {"notes.txt", "0003.rac", "other.las", "readme.txt"}) EXPECT_FALSE(has(names, f)) << f;
-        expect_trip_read_back(folder / "x/0003.realtim", 100000, 600, 1, 4, method == 0 ? 0.0 : 1e-3);
-        expect_trip_read_back(folder / "x/0004.reallag", 200000, 50, 5, 4, method == 0 ? 0.0 : 1e-3);
+        expect_trip_read_back(folder / "x/0003.realtim", 100000, 600, 1, 4, m.tolerance);
+        expect_trip_read_back(folder / "x/0004.reallag", 200000, 50, 5, 4, m.tolerance);
+        const std::string values = read_text(folder / "x/0003.realtim.values");
+        ASSERT_GE(values.size(), 10u);
+        std::int32_t coding = 0;
+        std::memcpy(&coding, values.data() + 6, 4);
+        EXPECT_EQ(coding, m.coding) << method;
     }
 }
 
@@ -132,6 +147,9 @@ TEST_F(PackRun, TripsArePaddedToFourDigitsAndTakeNoLasFiles) {
     write_trip(data + "0007.reallag", 100000, 20);
     write_trip(data + "12345.realtim", 100000, 20);
     write_trip(data + "0070.realtim", 100000, 20);
+    // Beside the trip's data: what a one-file run leaves, and a backup.
+    write_text(data + "0007.realtim.7z_reg", "an earlier package");
+    write_text(data + "0007.realtim.bak", "a backup");
     write_text(data + "inpgti.ini", "[скважина]");
     write_text(folder / "Tolvane/A/5/log1.las", "~V");
     state.trips = {7, 12345};
@@ -165,6 +183,28 @@ TEST_F(PackRun, MasksTakeOnlyWhatTheyFind) {
                   "0003.realtim.params", "0003.realtim.text", "0003.realtim.time", "0003.realtim.values",
                   "0004.reallag.depth_cur", "0004.reallag.depth_z", "0004.reallag.lag_depth", "0004.reallag.operation",
                   "0004.reallag.params", "0004.reallag.text", "0004.reallag.time", "0004.reallag.values"}));
+}
+
+TEST_F(PackRun, TheReadersWarningsAreShownAndAnOlderFormatFileFailsTheRun) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    write_text(data + "0003.realtim", read_text(data + "0003.realtim") + std::string("\x01\x7f"));  // torn at the end
+    state.masks = {data + "0003.realtim"};
+    auto lines = pack();
+    ASSERT_EQ(error, "");
+    EXPECT_TRUE(has(lines,
+                    "Файл 0003.realtim: Последний блок файла записан не полностью (запись была прервана), "
+                    "он пропущен"));
+    EXPECT_TRUE(has(unpacked(), "0003.realtim.values"));
+    expect_trip_read_back(folder / "x/0003.realtim", 100000, 20);
+
+    write_text(data + "0009.tim", "records of the older format");
+    state.masks = {data + "0003.realtim", data + "0009.tim"};
+    lines = pack();
+    EXPECT_EQ(failed, 1);
+    EXPECT_NE(error.find("не попали в архив файлов: 1"), std::string::npos) << error;
+    EXPECT_TRUE(
+        has(lines, "Ошибка во время обработки файла 0009.tim: формат файла не поддерживается, файл не прочитан"));
+    EXPECT_FALSE(std::filesystem::exists(state.package_path));
 }
 
 TEST_F(PackRun, FilesThatCannotBeReadOrCopiedFailTheRunWithoutAPackage) {

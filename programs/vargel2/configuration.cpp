@@ -1,5 +1,7 @@
 #include "programs/vargel2/configuration.h"
 
+#include <algorithm>
+
 #include "platform/os/directory.h"
 #include "platform/rtl/text.h"
 #include "programs/vargel2/run_state.h"
@@ -38,7 +40,12 @@ void Configuration::get_elements_list(lib::ini_options_elements& list) {
     list.add(compress_method, "options", "compress_method");
 }
 
-void Configuration::load_options() { load(options_file_path(program_folder)); }
+void Configuration::load_options() {
+    load(options_file_path(program_folder));
+    // An hour of the day; a hand-edited value beyond it would push the day
+    // window's seconds past the 32-bit scale.
+    from_time = std::clamp(from_time, 0, 23);
+}
 
 void Configuration::save_options() { save(options_file_path(program_folder)); }
 

@@ -40,7 +40,8 @@ class Configuration : public lib::ini_options, public ConfigValues {
 public:
     explicit Configuration(std::string program_folder);
     void get_elements_list(lib::ini_options_elements& list) override;
-    // Loads from / saves to options_file_path(program_folder).
+    // Loads from / saves to options_file_path(program_folder). A loaded
+    // from_time outside the day's hours 0-23 is brought to the nearest.
     void load_options();
     void save_options();
     const ConfigValues& values() const { return *this; }

@@ -58,6 +58,17 @@ TEST(Configuration, TheFileIsFoundInAnyLetterCaseAndKeepsTheWindowPlace) {
     EXPECT_EQ(ini.ReadInteger("options", "time_period", 0), 8);
 }
 
+TEST(Configuration, AStartHourOutsideTheDayIsClampedAtLoad) {
+    ProgramFolder folder;
+    for (auto [stored, loaded] : std::vector<std::pair<const char*, int>>{
+             {"23", 23}, {"24", 23}, {"2147483647", 23}, {"-1", 0}, {"-2147483648", 0}}) {
+        write_text(folder / "vargel2.ini", std::string("[options]\r\nfrom_time=") + stored + "\r\n");
+        Configuration c(folder.path());
+        c.load_options();
+        EXPECT_EQ(c.from_time, loaded) << stored;
+    }
+}
+
 TEST(Configuration, WindowHoursRefuseOddPeriods) {
     ConfigValues v;
     for (int p : {4, 8, 12, 24}) {

@@ -224,7 +224,8 @@ std::vector<std::int32_t> TMainForm::trip_numbers() const {
     std::vector<std::int32_t> out;
     for (const auto& f : finder.files) {
         int n = -1;
-        if (rtl::TryStrToInt(f.get_only_name(), n) && n != -1) out.push_back(n);
+        // A trip is numbered from 0 on; "-5.rac" names none.
+        if (rtl::TryStrToInt(f.get_only_name(), n) && n >= 0) out.push_back(n);
     }
     std::sort(out.begin(), out.end());
     // A trip with both a ".rac" and a ".realtim" file is one trip.

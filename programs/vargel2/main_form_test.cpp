@@ -62,6 +62,8 @@ protected:
         write_text(folder / "5/0012.rac", "");  // the same trip once more
         write_text(folder / "5/0007.rac", "");
         write_text(folder / "5/abcd.realtim", "");
+        write_text(folder / "5/-5.rac", "");
+        write_text(folder / "5/-007.realtim", "");
         write_text(folder / "5/0012.realdep", "");
         options.destination_path = "out/";
         options.time_period = 8;
@@ -103,7 +105,8 @@ TEST_F(SelectionWindow, TheTreeShowsAllDataTheTripsAndTheHourWindows) {
     root->Collapse(false);
     EXPECT_TRUE(root->Expanded());  // the root stays open
     EXPECT_EQ(child_texts(root), (std::vector<std::string>{"По рейсам", "По времени"}));
-    // abcd.realtim is no trip; 12 has a ".rac" and a ".realtim" file.
+    // abcd.realtim, -5.rac and -007.realtim are no trips; 12 has a ".rac"
+    // and a ".realtim" file.
     EXPECT_EQ(child_texts(root->Item(0)), (std::vector<std::string>{"Рейс #3", "Рейс #7", "Рейс #12"}));
     EXPECT_EQ(child_texts(root->Item(1)),
               (std::vector<std::string>{"Все данные", "Поза-позавчера", "Позавчера", "Вчера", "Сегодня"}));
