@@ -77,8 +77,10 @@ std::vector<std::uint8_t> calibration_record(const ParTabl& table, const std::st
 }
 
 std::vector<std::uint8_t> light_payload(int light) {
+    // The console knows 16 steps; a value edited into the settings outside
+    // them is pinned to the nearest end rather than wrapped onto 16 bits.
     std::vector<std::uint8_t> p(2);
-    put_u16(p, 0, std::uint16_t(light));
+    put_u16(p, 0, std::uint16_t(std::clamp(light, 0, max_light)));
     return p;
 }
 

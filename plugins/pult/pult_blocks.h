@@ -48,6 +48,9 @@ std::uint16_t calibration_code(double volts);
 // factor for the hook load, 1 otherwise).
 std::vector<std::uint8_t> calibration_record(const ParTabl& table, const std::string& name, int points, double k);
 
+// The brightest of the console's brightness steps (0 the dimmest).
+constexpr int max_light = 15;
+
 // Payloads.
 std::vector<std::uint8_t> light_payload(int light);
 std::vector<std::uint8_t> degaz_payload(bool on, bool manual);

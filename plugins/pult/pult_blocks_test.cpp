@@ -34,9 +34,9 @@ Param param(const char* name, int channel, std::vector<UnitCalibrPoint> points, 
 
 TEST(PultBlocks, CalibrationCodesRoundHalfUpAndClampInsteadOfWrapping) {
     const std::pair<double, int> cases[] = {
-        {0, 0},         {2.5, 2048},    {5, 4095},         {1.0, 819},
-        {0.0006, 0},    {0.0007, 1},    {-1, 0},           {80.0, 65520},
-        {80.02, 65535}, {1000, 65535},  {std::nan(""), 0}, {std::numeric_limits<double>::infinity(), 65535},
+        {0, 0},         {2.5, 2048},   {5, 4095},         {1.0, 819},
+        {0.0006, 0},    {0.0007, 1},   {-1, 0},           {80.0, 65520},
+        {80.02, 65535}, {1000, 65535}, {std::nan(""), 0}, {std::numeric_limits<double>::infinity(), 65535},
     };
     for (auto [volts, code] : cases) EXPECT_EQ(calibration_code(volts), code) << volts;
 }
@@ -93,6 +93,11 @@ TEST(PultBlocks, BlockLayout) {
     EXPECT_EQ(b[2], 7);
     EXPECT_EQ(b[3], 0);
     for (std::size_t i = 4; i < b.size(); ++i) ASSERT_EQ(std::uint8_t(b[i]), 0x55) << i;
+    // A brightness outside the console's steps is pinned, never wrapped
+    // (-1 would otherwise go out as 65535).
+    const std::pair<int, std::vector<std::uint8_t>> lights[] = {
+        {-1, {0, 0}}, {std::numeric_limits<int>::min(), {0, 0}}, {15, {15, 0}}, {16, {15, 0}}, {70000, {15, 0}}};
+    for (const auto& [light, want] : lights) EXPECT_EQ(light_payload(light), want) << light;
     EXPECT_EQ(degaz_payload(true, true), (std::vector<std::uint8_t>{3, 0}));
     EXPECT_EQ(degaz_payload(true, false), (std::vector<std::uint8_t>{2, 0}));
     EXPECT_EQ(degaz_payload(false, true), (std::vector<std::uint8_t>{1, 0}));

@@ -141,8 +141,7 @@ void PultPlugin::update_text_line(const PultOptions& o) {
         const double now = now_ ? now_() : rtl::Now();
         int h, m, s, ms;
         rtl::DecodeTime(now, h, m, s, ms);
-        const AnsiString text =
-            time_prefix + std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m);
+        const AnsiString text = time_prefix + std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m);
         host_set_variable("pult.text", text);
         host_set_variable("pult.time_text", text);
     } else if (source == "wob_optim.pult_text") {
@@ -190,16 +189,22 @@ void PultPlugin::update_indicators(const PultOptions& o) {
 }
 
 void PultPlugin::reset_supply_checks() {
-    auto& ranges = supply_ranges();
-    for (Range& r : ranges) r.enabled = true;
     // A parameter on the console's rail channels means those channels carry
     // a sensor, not the rails.
     const ParTabl table = hub_table();
+    bool rail5 = true, rail12 = true;
     for (int i = 0; i < table.get_items_count(); ++i) {
         const int ch = table.at(i).channel;
-        if (ch == 20) ranges[supply_5v].enabled = false;
-        if (ch == 21) ranges[supply_12v].enabled = false;
+        if (ch == 20) rail5 = false;
+        if (ch == 21) rail12 = false;
     }
+    // Each flag is stored once with its final value: a check running on the
+    // cycle thread meanwhile never sees a rail enabled only in passing.
+    auto& ranges = supply_ranges();
+    ranges[supply_voltage].enabled = true;
+    ranges[supply_temperature].enabled = true;
+    ranges[supply_5v].enabled = rail5;
+    ranges[supply_12v].enabled = rail12;
 }
 
 ParTabl PultPlugin::hub_table() const {
@@ -229,7 +234,12 @@ void PultPlugin::check_calibrations() {
             const Param now = i >= 0 ? table.at(i) : Param();
             if (now != copies_[k]) changed = true;
         }
-        if (changed) options_.have_to_send_indi = true;
+        // A sequence under way may already have sent the old tables: it
+        // starts again so that the console ends up with the new ones.
+        if (changed) {
+            options_.have_to_send_indi = true;
+            indi_send_state_ = 0;
+        }
     }
     if (changed) copy_calibrations();
     reset_supply_checks();
@@ -301,10 +311,10 @@ void PultPlugin::fill_block(int command, std::vector<char>& data) const {
             payload.insert(payload.end(), r.begin(), r.end());
         }
     } else {
-        const char* name = command == cmd_hook_load_table    ? "вес_на_крюке"
-                           : command == cmd_pressure_table   ? "давление_на_входе"
-                           : command == cmd_torque_table     ? "момент_ротора"
-                                                             : "момент_на_ключе";
+        const char* name = command == cmd_hook_load_table  ? "вес_на_крюке"
+                           : command == cmd_pressure_table ? "давление_на_входе"
+                           : command == cmd_torque_table   ? "момент_ротора"
+                                                           : "момент_на_ключе";
         payload = calibration_record(table, name, long_record_points, k_of(name));
     }
     data = make_block(command, payload);
@@ -349,6 +359,7 @@ void PultPlugin::set_alarm_activation(bool on) {
 void PultPlugin::calibrate() {
     lib::Locker l(&lock_);
     options_.have_to_send_indi = true;
+    indi_send_state_ = 0;
 }
 
 DegazContType PultPlugin::degaz_mode() const {

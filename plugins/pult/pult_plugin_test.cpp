@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <map>
 #include <thread>
@@ -79,7 +80,8 @@ struct Console {
             t.add(param("момент_на_ключе", 9, {{0, 0}, {2.5, 10}}));
             for (const char* name : {"сумм_газ", "водород", "уровень_в_емкости", "уровень_в_емкости3",
                                      "плотность_на_входе", "плотн_пж_вых_радиоакт"})
-                sys()->get_values().register_value(name, "", "", vt_param, [n = std::string(name)] { return values()[n]; });
+                sys()->get_values().register_value(name, "", "", vt_param,
+                                                   [n = std::string(name)] { return values()[n]; });
         }
         reg::set_host_callbacks(plugin);
         plugin.host_get_reg_active = [] { return g_recording; };
@@ -161,7 +163,7 @@ TEST(PultPlugin, BlockSelectionAndTheCalibrationSequence) {
         // and the sequence goes on where it stopped.
         c.plugin.calibrate();
         EXPECT_EQ(c.offer(), cmd_short_tables);
-        EXPECT_EQ(std::uint8_t(c.last[2]), 2);       // "вес_на_крюке": two points
+        EXPECT_EQ(std::uint8_t(c.last[2]), 2);           // "вес_на_крюке": two points
         EXPECT_EQ(std::uint8_t(c.last[2 + 32 + 1]), 1);  // "давление_на_входе" on channel 1
         EXPECT_EQ(c.offer(), cmd_hook_load_table);
         c.plugin.set_light(3);
@@ -250,8 +252,12 @@ TEST(PultPlugin, IndicatorSources) {
             sys()->get_data_storage().set_depth_z(100);
             sys()->get_data_storage().set_depth_cur(90.5);
         }
-        values() = {{"сумм_газ", 1.5},           {"водород", 0.25},           {"уровень_в_емкости", 1.1},
-                    {"уровень_в_емкости3", 0.7}, {"плотность_на_входе", 1.18}, {"плотн_пж_вых_радиоакт", 1.21}};
+        values() = {{"сумм_газ", 1.5},
+                    {"водород", 0.25},
+                    {"уровень_в_емкости", 1.1},
+                    {"уровень_в_емкости3", 0.7},
+                    {"плотность_на_входе", 1.18},
+                    {"плотн_пж_вых_радиоакт", 1.21}};
         struct Case {
             int depth, gaz, level, plotn;
             const char *cur_depth, *gas, *level_v, *plotn_v;
@@ -337,9 +343,36 @@ TEST(PultPlugin, ChangedCalibrationsAreSentAgain) {
         change("момент_ротора");
         sys()->params_changed_signal();
         EXPECT_TRUE(c.plugin.options_snapshot().have_to_send_indi);
+        EXPECT_EQ(c.offer(), cmd_light);
+        EXPECT_EQ(c.offer(), cmd_degaz);
+        EXPECT_EQ(c.offer(), cmd_short_tables);
+        EXPECT_EQ(c.offer(), cmd_hook_load_table);
+
+        // The hook load recalibrated after its table went out: the sequence
+        // starts again and both of its records carry the new points.
+        {
+            lib::Locker hold(sys_lock_obj());
+            sys()->get_data_storage().get_par_tabl()["вес_на_крюке"].points = {{0, 0}, {1, 30}, {2.5, 260}};
+        }
+        sys()->params_changed_signal();
+        auto expect_new_hook_load = [&c] {
+            ASSERT_EQ(c.last.size(), 202u);
+            EXPECT_EQ(std::uint8_t(c.last[2]), 3);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(c.last.data()) + 2 + 2 + 6 * 2;
+            EXPECT_EQ(p[0] | p[1] << 8, 2048);
+            float v;
+            std::memcpy(&v, p + 2, 4);
+            EXPECT_EQ(v, 260.0f);
+        };
+        EXPECT_EQ(c.offer(), cmd_short_tables);
+        expect_new_hook_load();
+        EXPECT_EQ(c.offer(), cmd_hook_load_table);
+        expect_new_hook_load();
+        for (int command : {cmd_pressure_table, cmd_torque_table, cmd_tong_torque_table, cmd_zero_pressure})
+            EXPECT_EQ(c.offer(), command);
+        EXPECT_EQ(c.offer(), 0);
         // The copies are new: once the tables went out, a second signal
         // changes nothing more.
-        while (c.offer() != 0) {}
         EXPECT_FALSE(c.plugin.options_snapshot().have_to_send_indi);
         sys()->params_changed_signal();
         EXPECT_FALSE(c.plugin.options_snapshot().have_to_send_indi);
@@ -353,37 +386,49 @@ TEST(PultPlugin, NoHubCallWithThePluginsLockHeld) {
     in_station([] {
         Console c;
         static PultPlugin* plugin = &c.plugin;
-        static int blocked = 0;
+        static std::vector<std::string> blocked;
         static int calls = 0;
-        auto probe = [] {
-            // A window handler on another thread takes the plug-in's lock.
+        // A window handler on another thread takes the plug-in's lock. The
+        // callback never waits for it to finish: with the lock held that
+        // would hang the test instead of failing it. Its thread is joined
+        // once the plug-in's call has returned and let the lock go.
+        static std::vector<std::future<void>> others;
+        static std::function<void(const char*)> check = [](const char* callback) {
             ++calls;
             auto other = std::async(std::launch::async, [] { plugin->set_light(plugin->options_snapshot().light); });
-            if (other.wait_for(std::chrono::seconds(2)) != std::future_status::ready) ++blocked;
-            other.wait();
+            if (other.wait_for(std::chrono::seconds(1)) != std::future_status::ready) blocked.push_back(callback);
+            others.push_back(std::move(other));
         };
-        static std::function<void()> check = probe;
         c.plugin.host_get_float_variable = [](const char*) {
-            check();
+            check("host_get_float_variable");
             return 0.0;
         };
         c.plugin.host_get_value = [](const char*) {
-            check();
+            check("host_get_value");
             return 0.0;
         };
-        c.plugin.host_set_variable = [](const char*, const AnsiString&) { check(); };
-        c.plugin.host_get_par_tabl = [](ParTabl&) { check(); };
-        c.plugin.data();
+        c.plugin.host_set_variable = [](const char*, const AnsiString&) { check("host_set_variable"); };
+        c.plugin.host_get_par_tabl = [](ParTabl&) { check("host_get_par_tabl"); };
+        auto call = [](const char* what, const std::function<void()>& body) {
+            body();
+            for (auto& f : others) f.wait();
+            others.clear();
+            EXPECT_TRUE(blocked.empty()) << what << " called into the hub with the plug-in's lock held: "
+                                         << ::testing::PrintToString(blocked);
+            blocked.clear();
+        };
+        call("data", [&] { c.plugin.data(); });
         c.plugin.calibrate();
-        for (int i = 0; i < 8; ++i) {
-            AnsiString h;
-            std::vector<char> d;
-            c.plugin.send_data_to_pult(h, d);
-        }
-        sys()->params_changed_signal();
-        c.plugin.start_registration(1, false);
+        call("send_data_to_pult", [&] {
+            for (int i = 0; i < 8; ++i) {
+                AnsiString h;
+                std::vector<char> d;
+                c.plugin.send_data_to_pult(h, d);
+            }
+        });
+        call("the calibration check", [] { sys()->params_changed_signal(); });
+        call("start_registration", [&] { c.plugin.start_registration(1, false); });
         EXPECT_GT(calls, 10);
-        EXPECT_EQ(blocked, 0);
     });
 }
 

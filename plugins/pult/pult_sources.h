@@ -3,6 +3,7 @@
 // checks of the console's own supply telemetry.
 
 #include <array>
+#include <atomic>
 #include <string>
 
 namespace pult {
@@ -20,12 +21,13 @@ constexpr int plotn_source_count = 4;
 constexpr int level_source_count = 17;  // "<НЕТ>" and sixteen tanks
 
 // One supply check: the variable the hub's console protocol writes and its
-// allowed span.
+// allowed span. `enabled` is reset on the main thread (start of recording)
+// and on the hub's signal while the cycle thread and the window read it.
 struct Range {
     double minimum;
     double maximum;
     const char* variable;
-    bool enabled;
+    std::atomic<bool> enabled;
 };
 
 enum SupplyEntry { supply_voltage = 0, supply_temperature = 1, supply_5v = 2, supply_12v = 3 };

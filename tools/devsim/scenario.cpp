@@ -25,6 +25,8 @@ double* column_of(RigState& s, const std::string& name) {
     if (name == "methane") return &s.methane;
     if (name == "flow_in") return &s.flow_in;
     if (name == "flow_out") return &s.flow_out;
+    if (name == "density_out") return &s.density_out;
+    if (name == "level") return &s.level;
     return nullptr;
 }
 
@@ -93,6 +95,8 @@ RigState ScriptedScenario::at(double t) {
     s.methane = lerp(a.methane, b.methane, f);
     s.flow_in = lerp(a.flow_in, b.flow_in, f);
     s.flow_out = lerp(a.flow_out, b.flow_out, f);
+    s.density_out = lerp(a.density_out, b.density_out, f);
+    s.level = lerp(a.level, b.level, f);
     return s;
 }
 
@@ -146,6 +150,8 @@ double ChannelMap::full_scale(int channel) {
         case methane: return 100;
         case flow_in: return 100;
         case flow_out: return 100;
+        case density_out: return 2.5;
+        case level: return 5;
         default: return 1;
     }
 }
@@ -161,6 +167,8 @@ std::uint16_t ChannelMap::code(int channel, const RigState& s) {
         case methane: v = s.methane; break;
         case flow_in: v = s.flow_in; break;
         case flow_out: v = s.flow_out; break;
+        case density_out: v = s.density_out; break;
+        case level: v = s.level; break;
         default: return 0;
     }
     double c = v / full_scale(channel) * 4095;

@@ -8,10 +8,11 @@
 // columns, separated by blanks; every further line gives their values, the
 // first column being "t" (seconds from the start, rising). Known columns:
 //   t hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas
-//   methane flow_in flow_out
+//   methane flow_in flow_out density_out level
 // (hook load in tonnes, block position in metres above the floor,
 // pressures in MPa, torque in kN*m, pump strokes per minute, gases in %,
-// flows in l/s). Columns left out stay 0. Numbers take '.' or ','.
+// flows in l/s, mud density at the outlet in g/cm3, mud level in the tank
+// in m). Columns left out stay 0. Numbers take '.' or ','.
 
 #include <cstdint>
 #include <random>
@@ -33,6 +34,8 @@ struct RigState {
     double methane = 0;          // %
     double flow_in = 0;          // l/s
     double flow_out = 0;         // l/s
+    double density_out = 0;      // g/cm3
+    double level = 0;            // m
 };
 
 class Scenario {
@@ -125,14 +128,17 @@ private:
 // its full scale on the 12-bit converter (0-4095), and the depth counter's
 // pulses per metre of block travel.
 struct ChannelMap {
-    static constexpr int hook_load = 0;  // 0-250 t
-    static constexpr int spp = 1;        // 0-40 MPa
-    static constexpr int annulus_p = 2;  // 0-40 MPa
-    static constexpr int torque = 3;     // 0-50 kN*m
-    static constexpr int gas = 4;        // 0-100 %
-    static constexpr int methane = 5;    // 0-100 %
-    static constexpr int flow_in = 6;    // 0-100 l/s
-    static constexpr int flow_out = 7;   // 0-100 l/s
+    static constexpr int hook_load = 0;    // 0-250 t
+    static constexpr int spp = 1;          // 0-40 MPa
+    static constexpr int annulus_p = 2;    // 0-40 MPa
+    static constexpr int torque = 3;       // 0-50 kN*m
+    static constexpr int gas = 4;          // 0-100 %
+    static constexpr int methane = 5;      // 0-100 %
+    static constexpr int flow_in = 6;      // 0-100 l/s
+    static constexpr int flow_out = 7;     // 0-100 l/s
+    static constexpr int density_out = 8;  // 0-2.5 g/cm3
+    static constexpr int level = 9;        // 0-5 m
+    static constexpr int channels = 10;    // 0 .. channels-1 carry the rig
     static constexpr double pulses_per_metre = 100;
 
     static std::uint16_t code(int channel, const RigState& s);

@@ -11,15 +11,19 @@ namespace {
 TEST(SimScenario, ScriptRowsAndStraightLinesBetweenThem) {
     auto s = ScriptedScenario::parse(
         "# a connection\n"
-        "t   hook_load block_pos pump1\n"
-        "0   110       20        60\n"
-        "10  15,5      30        0   # slips\n");
+        "t   hook_load block_pos pump1 density_out level\n"
+        "0   110       20        60    1.2         1\n"
+        "10  15,5      30        0     1.3         3   # slips\n");
     EXPECT_EQ(s.rows().size(), 2u);
     EXPECT_DOUBLE_EQ(s.at(-1).hook_load, 110);
     EXPECT_DOUBLE_EQ(s.at(5).block_pos, 25);
     EXPECT_DOUBLE_EQ(s.at(5).pump[0], 30);
     EXPECT_DOUBLE_EQ(s.at(99).hook_load, 15.5);
     EXPECT_DOUBLE_EQ(s.at(5).spp, 0);  // not in the script
+    EXPECT_DOUBLE_EQ(s.at(5).density_out, 1.25);
+    EXPECT_DOUBLE_EQ(s.at(5).level, 2);
+    EXPECT_EQ(ChannelMap::code(ChannelMap::density_out, s.at(0)), 1966);  // 1.2 of 2.5 g/cm3
+    EXPECT_EQ(ChannelMap::code(ChannelMap::level, s.at(99)), 2457);       // 3 of 5 m
 }
 
 TEST(SimScenario, ScriptErrorsNameTheLine) {

@@ -87,7 +87,7 @@ Bytes Simulator::frame_payload(SentReport& r) {
     switch (options_.kind) {
         case DeviceKind::console: {
             ConsoleReport c;
-            for (int ch = 0; ch < 8; ++ch) c.adc[std::size_t(ch)] = ChannelMap::code(ch, s);
+            for (int ch = 0; ch < ChannelMap::channels; ++ch) c.adc[std::size_t(ch)] = ChannelMap::code(ch, s);
             c.adc[20] = telemetry_code_5v(options_.rail5);
             c.adc[21] = telemetry_code_12v(options_.rail12);
             c.adc[22] = telemetry_code_temperature(options_.temperature);

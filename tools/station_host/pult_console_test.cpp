@@ -9,8 +9,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "gti/registr_old/all_params.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
 #include "platform/os/testing.h"
@@ -44,26 +46,69 @@ int blocks(const std::vector<std::string>& lines, const std::string& description
     return int(containing(lines, "-> " + description).size());
 }
 
+// The sixteen indicator words of a "display:" line of the simulator.
+std::vector<int> display_words(const std::string& line) {
+    const std::size_t from = line.find("display:") + 8;
+    std::istringstream in(line.substr(from, line.find(" text '") - from));
+    std::vector<int> words;
+    for (int w; in >> w;) words.push_back(w);
+    return words;
+}
+
+// A parameter of the station's table on one of the simulated unit's
+// channels, linear from zero to full_scale at the converter's 2.5 V.
+void add_channel(ParTabl& table, const char* name, int channel, double full_scale) {
+    Param p;
+    AllParams& registry = get_all_params();
+    if (const int n = registry.get_param_number(name); n >= 0) registry.at(n).assign_to(p);
+    p.global_name = name;
+    p.channel = channel;
+    p.max_value = float(full_scale);
+    p.averaging = 5;
+    p.points = {{0.0, 0.0}, {2.5, full_scale}};
+    table.add(p);
+}
+
 TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
     os::testing::TempDir dir;
     const fs::path root = dir.path();
     const fs::path station = root / "station";
     ensure_default_setup(station.string());
     {
+        // The outlet density and the second tank's level on the unit's
+        // channels 8 and 9 (the simulator's scales).
+        ParTabl table;
+        table.load_from((station / params_file).string());
+        add_channel(table, "плотность_на_выходе", 8, 2.5);
+        add_channel(table, "уровень_в_емкости2", 9, 5);
+        table.save_to((station / params_file).string());
+    }
+    {
         // The operator's choices: a phrase, brighter indicators, the
-        // degasser on by hand, the gas indicator on the total gas, and the
-        // tables still to be sent.
+        // degasser on by hand, the tables still to be sent, and the
+        // indicators on the total gas, the bit depth, the second tank and
+        // the outlet density (none of the last three the default).
         rtl::IniFile ini(station / settings_file);
         ini.WriteString("PultPlugin", "text", "Бурим дальше");
         ini.WriteInteger("PultPlugin", "light", 9);
         ini.WriteString("PultPlugin", "degaz_cont_type", "02000000");
         ini.WriteBool("PultPlugin", "degaz_on", true);
         ini.WriteString("PultPlugin", "indi_gaz", "00000000");
+        ini.WriteString("PultPlugin", "indi_depth", "00000000");
+        ini.WriteInteger("PultPlugin", "indi_level", 2);
+        ini.WriteInteger("PultPlugin", "indi_plotn", 3);
         ini.WriteBool("PultPlugin", "have_to_send_indi", true);
+    }
+    {
+        // The bit 20 m off bottom, as the last run left it.
+        fs::create_directories(root / "well");
+        rtl::IniFile ini(root / "well" / settings_file);
+        ini.WriteFloat("рейс", "глубина_забоя", 1500);
+        ini.WriteFloat("рейс", "глубина_долота", 1480);
     }
     fs::create_directories(root / "plugins");
     fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
-    std::ofstream(root / "rig.txt") << "t hook_load gas\n0 100 20\n100 100 20\n";
+    std::ofstream(root / "rig.txt") << "t hook_load gas density_out level\n0 100 20 1.18 1.2\n100 100 20 1.18 1.2\n";
 
     // A console whose controller supply sags to 4.2 V (3.0-3.6 V allowed).
     Child sim("device_simulator",
@@ -92,12 +137,18 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
     const auto sim_lines = sim.lines();
 
     // The display: the phrase in capitals, padded to the console's line;
-    // the gas indicator (word 11) at 20 % in tenths.
+    // the density (word 5) and the level (word 6) in hundredths, the gas
+    // (word 11) at 20 % in tenths; the bottom and the bit depth in metres.
     const auto displays = containing(sim_lines, "display:");
     ASSERT_GE(displays.size(), 10u) << ::testing::PrintToString(sim_lines);
     const std::string& last = displays.back();
     EXPECT_NE(last.find("text 'БУРИМ ДАЛЬШЕ" + std::string(20, '@') + "'"), std::string::npos) << last;
-    EXPECT_NE(last.find(" 200 0 0 0 0 text"), std::string::npos) << last;  // word 11 of 16, then 12-15
+    const std::vector<int> words = display_words(last);
+    ASSERT_EQ(words.size(), 16u) << last;
+    EXPECT_EQ(words[5], 118) << last;
+    EXPECT_EQ(words[6], 120) << last;
+    EXPECT_EQ(words[11], 200) << last;
+    EXPECT_NE(last.find(" depth 1500 / 1480"), std::string::npos) << last;
 
     // The blocks: the brightness first, then the degasser, then the
     // tables, every one whole and checked.
