@@ -81,6 +81,10 @@ void Host::press(const std::string& caption) {
         }
         if (ui::TControl* c = form ? find_caption(form, caption) : nullptr) {
             progress_("operator: \"" + caption + "\"");
+            // The operator presses what is in front of him: the window's
+            // page comes forward first.
+            const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
+            if (d && d->page && plugins.show_page_callback) plugins.show_page_callback(d->page);
             c->Click();
             return;
         }
