@@ -110,11 +110,17 @@ void DepthCalc::set_marks(const std::vector<AnsiString>& cells) {
     for (std::size_t i = 0; i + 1 < marks.size(); ++i) items_.emplace_back(marks[i], marks[i + 1], 0.0f);
 }
 
+namespace {
+
+std::array<AnsiString, 3> row_of(const DolCalibrItem& i) {
+    return {lib::float_to_str(i.depth1, 1, -1), lib::float_to_str(i.depth2, 1, -1), lib::float_to_str(i.coeff, 1, -1)};
+}
+
+}  // namespace
+
 std::vector<std::array<AnsiString, 3>> DepthCalc::get_rows() const {
     std::vector<std::array<AnsiString, 3>> rows;
-    for (const DolCalibrItem& i : items_)
-        rows.push_back({lib::float_to_str(i.depth1, 1, -1), lib::float_to_str(i.depth2, 1, -1),
-                        lib::float_to_str(i.coeff, 1, -1)});
+    for (const DolCalibrItem& i : items_) rows.push_back(row_of(i));
     return rows;
 }
 
@@ -123,13 +129,23 @@ void DepthCalc::set_rows(const std::vector<std::array<AnsiString, 3>>& rows) {
         set_defaults();
         return;
     }
-    items_.clear();
+    std::vector<DolCalibrItem> items;
     for (const auto& row : rows) {
-        if (items_.size() >= static_cast<std::size_t>(max_items)) break;
-        items_.emplace_back(static_cast<float>(lib::str_to_float(row[0], 0)),
-                            static_cast<float>(lib::str_to_float(row[1], 0)),
-                            static_cast<float>(lib::str_to_float(row[2], 0)));
+        if (items.size() >= static_cast<std::size_t>(max_items)) break;
+        // A text as get_rows gives it for the item in the same place keeps
+        // that item's number: a coefficient of 123.456 pulses per metre
+        // shown as "123,5" must not become 123.5 on an untouched OK.
+        const std::size_t at = items.size();
+        const DolCalibrItem* was = at < items_.size() ? &items_[at] : nullptr;
+        const std::array<AnsiString, 3> shown = was ? row_of(*was) : std::array<AnsiString, 3>{};
+        DolCalibrItem item;
+        float DolCalibrItem::*const fields[3] = {&DolCalibrItem::depth1, &DolCalibrItem::depth2, &DolCalibrItem::coeff};
+        for (std::size_t k = 0; k < 3; ++k)
+            item.*fields[k] =
+                was && row[k] == shown[k] ? was->*fields[k] : static_cast<float>(lib::str_to_float(row[k], 0));
+        items.push_back(item);
     }
+    items_ = std::move(items);
 }
 
 void DepthCalc::set_elems_size(int n) { items_.resize(static_cast<std::size_t>(std::clamp(n, 0, max_items))); }

@@ -96,6 +96,8 @@ public:
     // Rows form: depth1, depth2 and coeff of each item, one decimal each.
     std::vector<std::array<AnsiString, 3>> get_rows() const;
     // The table from rows (bad numbers 0); no rows give the default table.
+    // A text equal to the one get_rows gives for the item in the same place
+    // keeps that item's number with all its digits.
     void set_rows(const std::vector<std::array<AnsiString, 3>>& rows);
 
     // The marks form in column 0 of a grid, one mark a row from row 0 (no

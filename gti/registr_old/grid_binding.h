@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "platform/ui/controls.h"
 
@@ -48,5 +49,35 @@ private:
     };
     std::unique_ptr<Watcher> watcher_;
 };
+
+// A grid event's handler that calls a member function of its object and can
+// be told apart from another object's: an object letting a grid go clears
+// only the events that still call it, not those a newer editor of the same
+// grid has set since.
+//
+//   reg::set_handler<&Log::on_draw>(grid->OnGetDrawParams, this);
+//   reg::release_handler<&Log::on_draw>(grid->OnGetDrawParams, this);
+template <class Owner, auto Method>
+struct MemberHandler {
+    Owner* owner;
+    template <class... Args>
+    void operator()(Args&&... args) const {
+        (owner->*Method)(std::forward<Args>(args)...);
+    }
+};
+
+template <auto Method, class Owner, class Event>
+void set_handler(Event& event, Owner* owner) {
+    event = MemberHandler<Owner, Method>{owner};
+}
+
+// True when the event was the owner's and is now empty.
+template <auto Method, class Owner, class Event>
+bool release_handler(Event& event, Owner* owner) {
+    const auto* handler = event.template target<MemberHandler<Owner, Method>>();
+    if (!handler || handler->owner != owner) return false;
+    event = nullptr;
+    return true;
+}
 
 }  // namespace reg

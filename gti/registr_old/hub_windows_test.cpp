@@ -91,6 +91,7 @@ TEST(DepthCalcGrid, MarksColumnGivesIntervalsAndTooFewMarksChangeNothing) {
 
 TEST(DepthCalcWindow, TypedCoefficientReachesTheTableOnOkOnly) {
     calc::DepthCalc calc("DepthCalc");
+    calc.set_counter(0, 1000);  // 111.11 pulses a metre, shown "111,1"
     TestDriver drv;
     for (bool ok : {false, true}) {
         DepthCalibrationWindow w(nullptr, calc);
@@ -105,6 +106,8 @@ TEST(DepthCalcWindow, TypedCoefficientReachesTheTableOnOkOnly) {
         EXPECT_EQ(w.execute(), ok);
         EXPECT_FLOAT_EQ(calc.item(1).coeff, ok ? 105.5f : 0.0f);
         EXPECT_FLOAT_EQ(calc.get_depth2(2), ok ? 1.0f : 0.0f);
+        // Untouched, the row keeps its digits.
+        EXPECT_FLOAT_EQ(calc.item(0).coeff, 1000.0f / 9);
     }
     EXPECT_EQ(headless().PendingScripts(), 0);
 }
@@ -216,6 +219,33 @@ TEST(ConstructionGrid, BindingIsNeitherCopiedNorKeptPastTheGrid) {
     EXPECT_FALSE(static_cast<bool>(grid.OnGetCellProps));
 }
 
+TEST(ConstructionGrid, LettingAGridGoLeavesTheHandlersAnotherConstructionSet) {
+    widrak::TMyGrid grid(nullptr);
+    auto has_handlers = [&] {
+        return grid.OnGetCellProps && grid.OnGetDrawParams && grid.OnMouseDown && grid.OnGetAlignment &&
+               grid.OnDrawCell;
+    };
+    pore::Construction second = sample_construction();
+    {
+        pore::Construction first;  // none in use, all numbers 0
+        first.set_grid(&grid);
+        second.set_grid(&grid);  // takes the grid over; first stays bound to it
+        first.set_grid(nullptr);
+        EXPECT_TRUE(has_handlers());
+        first.set_grid(&grid);
+        second.set_grid(&grid);
+    }  // first goes while bound
+    EXPECT_TRUE(has_handlers());
+    // They are second's: a tick brings back second's stored numbers.
+    second.fill_grid();
+    const TRect rc = grid.CellRect(0, 3);
+    grid.OnMouseDown(&grid, mbLeft, {}, (rc.Left + rc.Right) / 2, (rc.Top + rc.Bottom) / 2);
+    EXPECT_EQ(grid.Cells(3, 3), "900,0");
+    second.set_grid(nullptr);
+    EXPECT_FALSE(grid.OnGetCellProps || grid.OnGetDrawParams || grid.OnMouseDown || grid.OnGetAlignment ||
+                 grid.OnDrawCell);
+}
+
 TEST(ConstructionWindow, CheckMarksAndTypedNumbersReachTheElementsOnOkOnly) {
     TestDriver drv;
     for (bool ok : {false, true}) {
@@ -249,8 +279,27 @@ TEST(ConstructionWindow, CheckMarksAndTypedNumbersReachTheElementsOnOkOnly) {
         EXPECT_FLOAT_EQ(c.at(2).outer_diameter, 260);
         EXPECT_FLOAT_EQ(c.get_total_len(), ok ? 2250.5f : 2100.0f);
         EXPECT_EQ(c.at(8).name, "Голый ствол");
-        // The conductor's numbers are lost with its mark only after OK.
-        EXPECT_FLOAT_EQ(c.at(1).bottom, ok ? 0.0f : 500.0f);
+        // Out of use, the conductor keeps its numbers for its next tick.
+        EXPECT_FLOAT_EQ(c.at(1).bottom, 500);
+    }
+}
+
+TEST(ConstructionWindow, UntouchedOkKeepsEveryDigitAndTheNumbersOfRowsOutOfUse) {
+    pore::Construction c = sample_construction();
+    c.at(8).bottom = 2100.37f;  // shown "2100,4"
+    c.at(7).outer_diameter = 273.05f;
+    const pore::Construction before = c;
+    ConstructionWindow w(nullptr, c);
+    headless().ExpectModal([&](TCustomForm&) { TestDriver().Click(*w.btnOk); });
+    ASSERT_TRUE(w.execute());
+    for (int i = 0; i < c.size(); ++i) {
+        SCOPED_TRACE(c.at(i).name);
+        const pore::ConstrElement &now = c.at(i), was = before.get_item(i);
+        EXPECT_EQ(now.enabled, was.enabled);
+        EXPECT_EQ(now.top, was.top);
+        EXPECT_EQ(now.bottom, was.bottom);
+        EXPECT_EQ(now.inner_diameter, was.inner_diameter);
+        EXPECT_EQ(now.outer_diameter, was.outer_diameter);
     }
 }
 
@@ -424,6 +473,8 @@ TEST(EventLogWindow, FileEventsThenNewOnesInColouredRows) {
     TFont font;
     w->Grid->OnGetDrawParams(w->Grid, 0, 1, colour, &font);
     EXPECT_EQ(colour, 0xFFFAEC);
+    w->Grid->OnGetDrawParams(w->Grid, 2, 2, colour, &font);
+    EXPECT_EQ(colour, 0xDFFFDF);
     w->Grid->OnGetDrawParams(w->Grid, 1, 3, colour, &font);
     EXPECT_EQ(colour, 0xEAFFFF);
 
@@ -465,6 +516,29 @@ TEST(EventLogGrid, ClearAndAMissingFileLeaveTheHeaderAndOneEmptyRow) {
     EXPECT_EQ(grid.RowCount(), 2);
     EXPECT_EQ(grid.Cells(2, 1), "");
     log.set_grid(nullptr);
+    EXPECT_FALSE(static_cast<bool>(grid.OnGetDrawParams));
+}
+
+TEST(EventLogGrid, ALogLetsGoOnlyItsOwnColourHandler) {
+    widrak::TMyGrid grid(nullptr);
+    grid.SetColCount(3);
+    auto second = std::make_unique<RegistrLogOld>();
+    {
+        RegistrLogOld first;
+        first.set_grid(&grid);
+        second->set_grid(&grid);  // another window's log takes the grid over
+        first.set_grid(nullptr);
+        EXPECT_TRUE(static_cast<bool>(grid.OnGetDrawParams));
+        first.set_grid(&grid);
+        second->set_grid(&grid);
+    }  // first goes while bound
+    ASSERT_TRUE(static_cast<bool>(grid.OnGetDrawParams));
+    grid.SetCells(2, 1, "# Промывка");
+    TColor colour = clWhite;
+    TFont font;
+    grid.OnGetDrawParams(&grid, 0, 1, colour, &font);
+    EXPECT_EQ(colour, 0xDFFFDF);
+    second.reset();
     EXPECT_FALSE(static_cast<bool>(grid.OnGetDrawParams));
 }
 

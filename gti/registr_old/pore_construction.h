@@ -119,15 +119,18 @@ public:
     // only at get_opt_from_grid: a click on a check mark only toggles the row.
     //
     // The construction lets the grid's events go when it is bound to another
-    // grid or destroyed, and forgets the grid when the grid is freed; a copy
-    // is bound to no grid.
+    // grid or destroyed (those that are still its own: another construction
+    // may have taken the grid over), and forgets the grid when the grid is
+    // freed; a copy is bound to no grid.
 
     // Binds the grid (null: none) and takes over its events.
     void set_grid(widrak::TMyGrid* grid);
     widrak::TMyGrid* get_grid() const { return grid_.get(); }
     // Both throw std::logic_error naming "PoreConstruct" without a grid.
     void fill_grid();
-    // The elements from the grid's rows (names are not read).
+    // The elements from the grid's rows (names are not read). A number
+    // cell still holding the text it was shown keeps the stored number (the
+    // grid shows one decimal), and a row out of use keeps its numbers.
     void get_opt_from_grid();
 
     void GetCellProps1(ui::TObject* sender, int col, int row, widrak::CELL_PROPS& props);

@@ -46,30 +46,26 @@ Construction::~Construction() { release_grid_events(); }
 
 void Construction::release_grid_events() {
     widrak::TMyGrid* grid = grid_.get();
-    if (!grid) return;
-    grid->OnGetCellProps = nullptr;
-    grid->OnGetDrawParams = nullptr;
-    grid->OnMouseDown = nullptr;
-    grid->OnGetAlignment = nullptr;
-    grid->OnDrawCell = nullptr;
     grid_.reset();
+    if (!grid) return;
+    // Another construction (another window's) may have taken the grid over
+    // since: its handlers stay.
+    reg::release_handler<&Construction::GetCellProps1>(grid->OnGetCellProps, this);
+    reg::release_handler<&Construction::GetDrawParams1>(grid->OnGetDrawParams, this);
+    reg::release_handler<&Construction::MouseDown1>(grid->OnMouseDown, this);
+    reg::release_handler<&Construction::GetAlignment1>(grid->OnGetAlignment, this);
+    reg::release_handler<&Construction::DrawCell1>(grid->OnDrawCell, this);
 }
 
 void Construction::set_grid(widrak::TMyGrid* grid) {
     release_grid_events();
     if (!grid) return;
     grid_.bind(grid);
-    grid->OnGetCellProps = [this](ui::TObject* s, int c, int r, widrak::CELL_PROPS& p) { GetCellProps1(s, c, r, p); };
-    grid->OnGetDrawParams = [this](ui::TObject* s, int c, int r, ui::TColor& colour, ui::TFont* f) {
-        GetDrawParams1(s, c, r, colour, f);
-    };
-    grid->OnMouseDown = [this](ui::TObject* s, ui::TMouseButton b, ui::TShiftState sh, int x, int y) {
-        MouseDown1(s, b, sh, x, y);
-    };
-    grid->OnGetAlignment = [this](ui::TObject* s, int c, int r, ui::TAlignment& a) { GetAlignment1(s, c, r, a); };
-    grid->OnDrawCell = [this](ui::TObject* s, int c, int r, const ui::TRect& rect, ui::TGridDrawState st) {
-        DrawCell1(s, c, r, rect, st);
-    };
+    reg::set_handler<&Construction::GetCellProps1>(grid->OnGetCellProps, this);
+    reg::set_handler<&Construction::GetDrawParams1>(grid->OnGetDrawParams, this);
+    reg::set_handler<&Construction::MouseDown1>(grid->OnMouseDown, this);
+    reg::set_handler<&Construction::GetAlignment1>(grid->OnGetAlignment, this);
+    reg::set_handler<&Construction::DrawCell1>(grid->OnDrawCell, this);
 }
 
 widrak::TMyGrid* Construction::grid_or_throw() const {
@@ -105,9 +101,16 @@ void Construction::get_opt_from_grid() {
         ConstrElement& e = elements_[static_cast<std::size_t>(i)];
         const int row = i + 1;
         e.enabled = !grid->Cells(0, row).empty();
+        // A row out of use shows no numbers and takes none: the element
+        // keeps its own for the day it is ticked again.
+        if (!e.enabled) continue;
+        // The row shows the stored numbers with one decimal (the fill and a
+        // tick both write them so); a cell left as shown keeps every digit.
         float* fields[number_cols] = {&e.top, &e.bottom, &e.inner_diameter, &e.outer_diameter};
-        for (int k = 0; k < number_cols; ++k)
-            *fields[k] = static_cast<float>(lib::str_to_float(rtl::Trim(grid->Cells(2 + k, row)), 0));
+        for (int k = 0; k < number_cols; ++k) {
+            const AnsiString text = grid->Cells(2 + k, row);
+            if (text != one_decimal(*fields[k])) *fields[k] = static_cast<float>(lib::str_to_float(rtl::Trim(text), 0));
+        }
     }
 }
 

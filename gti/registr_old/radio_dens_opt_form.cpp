@@ -209,7 +209,7 @@ TRadioDensOptForm::TRadioDensOptForm(TComponent* owner, const HostData& host, li
 TRadioDensOptForm::~TRadioDensOptForm() {
     // A run still going ends at its next reading; what it hands back after
     // this finds no window.
-    running_ = false;
+    if (run_) *run_ = false;
     token_.reset();
     Timer1->SetEnabled(false);
     worker_.stop();
@@ -229,6 +229,11 @@ bool TRadioDensOptForm::execute(Param& param) {
     Timer1->SetEnabled(false);
     // What the closed run still hands back finds a new generation.
     token_ = std::make_shared<int>(0);
+    // The window was taken away while a run averaged (the display closes a
+    // window it is told to, whatever the window says): none of that run's
+    // steps will reach the window now, so it ends here and the window is
+    // idle for its next opening instead of waiting for them forever.
+    if (busy_) restore_idle();
     if (result != mrOk) return false;
     write_back(param);
     return true;
@@ -304,7 +309,14 @@ void TRadioDensOptForm::fill_grid() {
         edCalibrY->SetText("");
         follow_grid_ = false;
     }
-    lib::set_enabled(any, {grdCalibrTable, edCalibrX, edCalibrY, lblCalibrX, lblCalibrY, btnDel, btnShowCalibrGr});
+    enable_table(!busy_);
+}
+
+void TRadioDensOptForm::enable_table(bool idle) {
+    const bool any = !param_->points.empty();
+    lib::set_enabled(idle && any, {grdCalibrTable, edCalibrX, edCalibrY, lblCalibrX, lblCalibrY, btnDel});
+    btnAdd->SetEnabled(idle);
+    btnShowCalibrGr->SetEnabled(any);
 }
 
 int TRadioDensOptForm::selected_point() const {
@@ -327,7 +339,7 @@ void TRadioDensOptForm::grdCalibrTableClick(TObject*) {
 }
 
 void TRadioDensOptForm::edCalibrValuesChange(TObject* sender) {
-    if (follow_grid_) return;
+    if (follow_grid_ || busy_) return;
     const int i = selected_point();
     if (i < 0) return;
     auto& pts = param_->points;
@@ -346,6 +358,7 @@ void TRadioDensOptForm::edCalibrValuesChange(TObject* sender) {
 }
 
 void TRadioDensOptForm::btnAddClick(TObject*) {
+    if (busy_) return;
     auto& pts = param_->points;
     const UnitCalibrPoint zero(0, 0);
     const auto at = std::upper_bound(pts.begin(), pts.end(), zero,
@@ -359,7 +372,7 @@ void TRadioDensOptForm::btnAddClick(TObject*) {
 
 void TRadioDensOptForm::btnDelClick(TObject*) {
     const int i = selected_point();
-    if (i < 0) return;
+    if (i < 0 || busy_) return;
     if (MessageBox("Вы хотите удалить точку калибровки?", kAttention, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     param_->points.erase(param_->points.begin() + i);
     fill_grid();
@@ -392,6 +405,21 @@ void TRadioDensOptForm::show_running(bool running) {
     lib::set_visible(running, {lblProgress, pbProgress});
     btnOk->SetEnabled(!running);
     btnCancel->SetEnabled(!running);
+    enable_table(!running);
+}
+
+std::string TRadioDensOptForm::line_error() const {
+    const auto& pts = param_->points;
+    // The table is shifted along the line through its points: without two
+    // of them there is no line, and the shift would be nonsense.
+    if (pts.size() < 2) return "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!";
+    // Points of one value give no line either: the reading for the entered
+    // density would be 0 and every point would move by the whole average.
+    const auto [low, high] = std::minmax_element(
+        pts.begin(), pts.end(), [](const UnitCalibrPoint& a, const UnitCalibrPoint& b) { return a.y < b.y; });
+    if (lib::is_over_null(low->y - high->y))
+        return "Для перекалибровки точки калибровки должны иметь разные значения параметра!";
+    return {};
 }
 
 void TRadioDensOptForm::post(const std::weak_ptr<int>& alive, std::function<void()> step) {
@@ -401,8 +429,8 @@ void TRadioDensOptForm::post(const std::weak_ptr<int>& alive, std::function<void
 }
 
 void TRadioDensOptForm::btnSetCurrValueClick(TObject*) {
-    if (running_) {
-        running_ = false;  // the run sees it at its next reading
+    if (recalibration_running()) {
+        *run_ = false;  // the run sees it at its next reading
         return;
     }
     if (busy_) return;  // a cancelled run has not handed back yet
@@ -412,10 +440,7 @@ void TRadioDensOptForm::btnSetCurrValueClick(TObject*) {
     if (lib::is_over_null(density)) error = "Вы не ввели корректное значение плотности!";
     if (lib::is_over_null(half_life))
         error = "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!";
-    // The table is shifted along the line through its points: without two
-    // of them there is no line, and the shift would be nonsense.
-    if (error.empty() && param_->points.size() < 2)
-        error = "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!";
+    if (error.empty()) error = line_error();
     if (!error.empty()) {
         MessageBox(error, kAttention, MB_OK | MB_ICONSTOP);
         return;
@@ -426,16 +451,19 @@ void TRadioDensOptForm::btnSetCurrValueClick(TObject*) {
     }
     // At least one reading, so at least a second of averaging.
     const int count = std::max(1, param_->averaging);
-    show_running(true);
-    running_ = true;
     busy_ = true;
+    show_running(true);
+    run_ = std::make_shared<std::atomic<bool>>(true);
     btnSetCurrValue->SetCaption("Отменить");
     std::weak_ptr<int> alive = token_;
     const int channel = param_->channel;
-    worker_.add_task([this, alive, channel, count, density] { run_recalibration(alive, channel, count, density); });
+    worker_.add_task([this, alive, going = run_, channel, count, density] {
+        run_recalibration(alive, going, channel, count, density);
+    });
 }
 
-void TRadioDensOptForm::run_recalibration(const std::weak_ptr<int>& alive, int channel, int count, double density) {
+void TRadioDensOptForm::run_recalibration(const std::weak_ptr<int>& alive, std::shared_ptr<std::atomic<bool>> going,
+                                          int channel, int count, double density) {
     // The worker reads the channel and the running flag only; everything
     // the window shows goes through post().
     const std::function<int(int)>& read = host_.read_channel;
@@ -451,7 +479,7 @@ void TRadioDensOptForm::run_recalibration(const std::weak_ptr<int>& alive, int c
     bool failed = false;
     try {
         progress(0, count);
-        for (int k = 1; k <= count && running_; ++k) {
+        for (int k = 1; k <= count && *going; ++k) {
             sum += read(channel);
             ++readings;
             os::sleep_ms(1000);
@@ -460,7 +488,7 @@ void TRadioDensOptForm::run_recalibration(const std::weak_ptr<int>& alive, int c
     } catch (const std::exception&) {
         failed = true;
     }
-    if (!running_ || failed || readings == 0) {
+    if (!*going || failed || readings == 0) {
         post(alive, [this, failed] {
             restore_idle();
             if (failed) MessageBox("Нет показаний датчика: перекалибровка прервана!", kAttention, MB_OK | MB_ICONSTOP);
@@ -473,13 +501,21 @@ void TRadioDensOptForm::run_recalibration(const std::weak_ptr<int>& alive, int c
 }
 
 void TRadioDensOptForm::restore_idle() {
-    running_ = false;
+    if (run_) *run_ = false;
+    run_.reset();
     busy_ = false;
     btnSetCurrValue->SetCaption(recalibr_caption_);
     show_running(false);
 }
 
 void TRadioDensOptForm::finish_recalibration(double average, double density) {
+    // The table is the one the run was started on only as long as nothing
+    // could change it meanwhile; a table that gives no line is not shifted.
+    if (const std::string error = line_error(); !error.empty()) {
+        restore_idle();
+        MessageBox(error, kAttention, MB_OK | MB_ICONSTOP);
+        return;
+    }
     auto& pts = param_->points;
     lib::Interpolation line;
     line.set_size(static_cast<int>(pts.size()));

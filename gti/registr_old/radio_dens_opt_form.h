@@ -45,7 +45,7 @@ public:
 
     // The working copy the window edits.
     const Param& working_copy() const { return *param_; }
-    bool recalibration_running() const { return running_; }
+    bool recalibration_running() const { return run_ && *run_; }
     // The run is still on the worker (also after a cancel, until it has
     // handed back): the window stays open until then.
     bool busy() const { return busy_; }
@@ -103,11 +103,17 @@ private:
     void fill_grid();
     void select_point(int index);
     void show_running(bool running);
+    // The table's controls: off while a run averages, since the run shifts
+    // the points it was started on.
+    void enable_table(bool idle);
     int selected_point() const;
+    // Empty when the points give a line to shift along; else why not.
+    std::string line_error() const;
     // Hands a display step to the main thread; it does nothing once the run
     // it belongs to has been closed with the window.
     void post(const std::weak_ptr<int>& alive, std::function<void()> step);
-    void run_recalibration(const std::weak_ptr<int>& alive, int channel, int count, double density);
+    void run_recalibration(const std::weak_ptr<int>& alive, std::shared_ptr<std::atomic<bool>> going, int channel,
+                           int count, double density);
     void finish_recalibration(double average, double density);
     void restore_idle();
 
@@ -118,7 +124,9 @@ private:
     std::deque<double> readings_;
     std::unique_ptr<Param> param_;
     bool follow_grid_ = false;
-    std::atomic<bool> running_{false};
+    // The run's own flag, cleared to cancel it: a run left behind by a
+    // closed window must not be revived by the next one's run.
+    std::shared_ptr<std::atomic<bool>> run_;
     bool busy_ = false;
     // Held while the window's run may take posted steps; a step keeps only a
     // weak reference.

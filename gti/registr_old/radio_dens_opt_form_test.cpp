@@ -266,16 +266,26 @@ TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
         const char* name;
         const char* density;
         const char* half_life;
-        int points;
+        std::vector<UnitCalibrPoint> points;
         const char* message;
     };
+    const std::vector<UnitCalibrPoint> two = density_meter().points;
     const Case cases[] = {
-        {"no density", "", "30", 2, "Вы не ввели корректное значение плотности!"},
-        {"no half-life", "1,2", "0", 2,
+        {"no density", "", "30", two, "Вы не ввели корректное значение плотности!"},
+        {"no half-life", "1,2", "0", two,
          "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
-        {"both: the half-life's", "0", "", 2,
+        {"both: the half-life's", "0", "", two,
          "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
-        {"one point", "1,2", "30", 1, "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!"},
+        {"one point",
+         "1,2",
+         "30",
+         {{500, 1.0}},
+         "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!"},
+        {"two points, one value",
+         "1,2",
+         "30",
+         {{500, 1.2}, {1500, 1.2}},
+         "Для перекалибровки точки калибровки должны иметь разные значения параметра!"},
     };
     Channel ch;
     TRadioDensOptForm dlg(nullptr, ch.host());
@@ -283,7 +293,7 @@ TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Param p = density_meter();
-        p.points.resize(static_cast<std::size_t>(c.points));
+        p.points = c.points;
         Messages answers;
         headless().ExpectModal([&](TCustomForm&) {
             retype(drv, dlg.edHalfLife, c.half_life);
@@ -298,31 +308,77 @@ TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
     }
 }
 
-// A clock whose pauses on the worker wait until the test lets them go; the
-// main thread's own pauses (the message loop's) are real.
+// A clock whose pauses on the worker wait until the test lets them go, one
+// pause a pass; the main thread's own pauses (the message loop's) are real.
 struct GateClock : os::Clock {
     std::int64_t now_ms() override { return os::system_clock().now_ms(); }
     void sleep_ms(int ms) override {
         if (main_queue().is_main_thread()) return os::system_clock().sleep_ms(ms);
         std::unique_lock<std::mutex> hold(mutex);
-        ++waiting;
+        ++started;
         changed.notify_all();
-        changed.wait(hold, [&] { return open; });
+        changed.wait(hold, [&] { return passes > 0; });
+        --passes;
     }
-    void wait_for_sleeper() {
+    // Until the worker has begun its n-th pause since the clock was made.
+    void wait_for_pause(int n) {
         std::unique_lock<std::mutex> hold(mutex);
-        changed.wait(hold, [&] { return waiting > 0; });
+        changed.wait(hold, [&] { return started >= n; });
     }
-    void let_go() {
+    void let_go(int n = 1) {
         std::lock_guard<std::mutex> hold(mutex);
-        open = true;
+        passes += n;
         changed.notify_all();
     }
     std::mutex mutex;
     std::condition_variable changed;
-    int waiting = 0;
-    bool open = false;
+    int started = 0;
+    int passes = 0;
 };
+
+TEST(RadioDensOptForm, TheTableStaysAsTheRunFoundItWhileItAverages) {
+    Channel ch;
+    Param p = density_meter();
+    p.averaging = 0;  // one reading
+    GateClock gate;
+    os::ScopedClock use(gate);
+    Messages answers(IDYES);
+    TRadioDensOptForm dlg(nullptr, ch.host());
+    TestDriver drv;
+    headless().ExpectModal([&](TCustomForm& f) {
+        auto* grid = dlg.grdCalibrTable;
+        dlg.PageControl1->SetActivePage(dlg.tsCalibr);
+        const TRect row1 = grid->CellRect(0, 1);
+        drv.Click(*grid, {row1.Left + 5, row1.Top + 5});
+        dlg.PageControl1->SetActivePage(dlg.tsRecalibr);
+        retype(drv, dlg.edDensity, "1,3");
+        drv.Click(*dlg.btnSetCurrValue);
+        gate.wait_for_pause(1);
+        dlg.PageControl1->SetActivePage(dlg.tsCalibr);
+        for (TControl* c : std::initializer_list<TControl*>{grid, dlg.edCalibrX, dlg.edCalibrY, dlg.btnAdd, dlg.btnDel})
+            EXPECT_FALSE(c->Enabled()) << c->Name();
+        f.SaveToPng(png("radio_dens_table_while_averaging"));
+        // Neither the buttons nor their handlers (a shortcut's way in)
+        // touch the points the run will shift.
+        drv.Click(*dlg.btnDel);
+        dlg.btnDel->Click();
+        dlg.btnAdd->Click();
+        dlg.edCalibrX->SetText("1400");
+        EXPECT_EQ(dlg.working_copy().points, p.points);
+        gate.let_go(2);
+        main_queue().run_until([&] { return !dlg.busy(); }, 20000);
+        EXPECT_TRUE(dlg.btnDel->Enabled());
+        EXPECT_TRUE(dlg.btnAdd->Enabled());
+        EXPECT_TRUE(grid->Enabled());
+        drv.Click(*dlg.btnOk);
+    });
+    ASSERT_TRUE(dlg.execute(p));
+    // No deletion was asked; both points moved by 1000 - 800.
+    EXPECT_EQ(answers.all(), std::vector<std::string>{"Перекалибровка завершена!"});
+    ASSERT_EQ(p.points.size(), 2u);
+    EXPECT_DOUBLE_EQ(p.points[0].x, 700);
+    EXPECT_DOUBLE_EQ(p.points[1].x, 1700);
+}
 
 TEST(RadioDensOptForm, CancelledRunKeepsTheTableAndLateStepsFindNoWindow) {
     Channel ch;
@@ -338,7 +394,7 @@ TEST(RadioDensOptForm, CancelledRunKeepsTheTableAndLateStepsFindNoWindow) {
             dlg.PageControl1->SetActivePage(dlg.tsRecalibr);
             retype(drv, dlg.edDensity, "1,3");
             drv.Click(*dlg.btnSetCurrValue);
-            gate.wait_for_sleeper();
+            gate.wait_for_pause(1);
             drv.Click(*dlg.btnSetCurrValue);  // "Отменить"
             EXPECT_FALSE(dlg.recalibration_running());
             // Until the run has handed back, the window stays.
@@ -353,19 +409,43 @@ TEST(RadioDensOptForm, CancelledRunKeepsTheTableAndLateStepsFindNoWindow) {
         EXPECT_TRUE(dlg.execute(p));
         EXPECT_EQ(p.points, density_meter().points);
 
-        // A run still going when the window goes (the window is hidden
-        // now: the handler is called as the button would).
-        gate.open = false;
-        gate.waiting = 0;
+        // The window taken away while a run averages (the display closes it
+        // whatever the window says): the window is idle again at once.
+        headless().ExpectModal([&](TCustomForm& f) {
+            dlg.PageControl1->SetActivePage(dlg.tsRecalibr);
+            retype(drv, dlg.edDensity, "1,3");
+            drv.Click(*dlg.btnSetCurrValue);
+            gate.wait_for_pause(2);
+            f.Hide();
+        });
+        EXPECT_FALSE(dlg.execute(p));
+        EXPECT_FALSE(dlg.busy());
+        EXPECT_EQ(dlg.btnSetCurrValue->Caption(), "Перекалибровать");
+        EXPECT_TRUE(dlg.btnOk->Enabled());
+
+        // A new run queues behind the abandoned one on the worker: once it
+        // pauses, the abandoned run has handed over all it had (its last
+        // progress and its end). Those steps carry the old token: they
+        // must neither end the new run nor touch the window.
+        gate.let_go();
         dlg.edDensity->SetText("1,3");
         dlg.btnSetCurrValue->Click();
-        ASSERT_TRUE(dlg.busy());
-        gate.wait_for_sleeper();
-        gate.let_go();
+        gate.wait_for_pause(3);
+        Application().ProcessMessages();
+        EXPECT_TRUE(dlg.busy());
+        EXPECT_TRUE(dlg.recalibration_running());
+        EXPECT_EQ(dlg.btnSetCurrValue->Caption(), "Отменить");
+        EXPECT_EQ(dlg.lblProgress->Caption(), "Идёт перекалибровка... 0%");
+        EXPECT_EQ(dlg.pbProgress->Position(), 0);
+        EXPECT_EQ(dlg.working_copy().points, density_meter().points);
+
+        // The window goes with that run still on the worker: what the run
+        // hands to the hub's caller after that finds no window (the
+        // sanitizer build watches the late steps).
+        gate.let_go(10);
     }
-    // Whatever it handed to the hub's caller runs against no window.
     Application().ProcessMessages();
-    SUCCEED();
+    EXPECT_EQ(p.points, density_meter().points);
 }
 
 TEST(ParamCalibrForm, CurvePicture) {

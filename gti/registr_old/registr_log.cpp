@@ -187,7 +187,9 @@ void RegistrLogOld::clear() {
 // ---- the grid -------------------------------------------------------------------
 
 void RegistrLogOld::release_grid() {
-    if (auto* my = dynamic_cast<widrak::TMyGrid*>(grid_.get())) my->OnGetDrawParams = nullptr;
+    // Another log may have taken the grid over since: its handler stays.
+    if (auto* my = dynamic_cast<widrak::TMyGrid*>(grid_.get()))
+        reg::release_handler<&RegistrLogOld::on_get_cell_props>(my->OnGetDrawParams, this);
     grid_.reset();
 }
 
@@ -197,9 +199,7 @@ void RegistrLogOld::set_grid(ui::TStringGrid* grid) {
     if (!grid) return;
     grid_.bind(grid);
     if (auto* my = dynamic_cast<widrak::TMyGrid*>(grid))
-        my->OnGetDrawParams = [this](ui::TObject* sender, int col, int row, ui::TColor& colour, ui::TFont* font) {
-            on_get_cell_props(sender, col, row, colour, font);
-        };
+        reg::set_handler<&RegistrLogOld::on_get_cell_props>(my->OnGetDrawParams, this);
 }
 
 ui::TStringGrid* RegistrLogOld::get_grid() {

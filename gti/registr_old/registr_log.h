@@ -74,7 +74,9 @@ public:
     void set_row_sink(RowSink sink);
 
     // Attaches the grid (null: none); a station grid (widrak::TMyGrid) gets
-    // on_get_cell_props as its cell-colour event. Main thread.
+    // on_get_cell_props as its cell-colour event, which the log clears again
+    // when it lets the grid go, unless another log has set its own since.
+    // Main thread.
     void set_grid(ui::TStringGrid* grid);
     ui::TStringGrid* get_grid();
     // The grid from the file: the header and the events that pass the

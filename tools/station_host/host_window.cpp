@@ -63,9 +63,7 @@ public:
         hub_menu_ = std::make_unique<HubMenu>(menu_->Items(), form_);
         auto* well = hub_menu_->menu();
         item(well, "-");
-        string_item_ = item(well, "Промер инструмента...", [this] { edit_string(); });
-        well_item_ = item(well, "Скважина с инструментом...", [this] { show_well_picture(); });
-        params_menu_ = item(well, "Параметры с настройкой");
+        well_entries_ = std::make_unique<WellEntries>(well, form_);
         form_->SetMenu(menu_);
 
         status_ = new ui::TPaintBox(form_);
@@ -106,6 +104,7 @@ public:
 
     ~HostWindow() {
         hub_menu_.reset();
+        well_entries_.reset();
         delete form_;
     }
 
@@ -134,7 +133,6 @@ public:
                 if (sheet) pages_->SetActivePage(sheet);
             };
             plugins.fill_opts_menu(options_menu_);
-            fill_params_menu();
             plugins.fill_to_tab_control(pages_);
             // Each plug-in's window goes into its page; one of a fixed size
             // is scaled to the page as it is now (the window's size as the
@@ -150,6 +148,7 @@ public:
         // A quarter of a minute a centimetre: a live trip grows visibly.
         view_->sheet().set_scale(15.0 / 86400);
         hub_menu_->attach(host.system());
+        well_entries_->attach(host.system());
         recording_ = true;
         update_caption();
         tick();
@@ -158,12 +157,12 @@ public:
     // The run ended (the plug-ins are gone): their items and pages go too.
     void detach() {
         hub_menu_->detach();
+        well_entries_->detach();
         if (host_) tick();
         if (host_ && host_->system()) host_->system()->get_plugin_manager().show_page_callback = {};
         host_ = nullptr;
         recording_ = false;
         while (options_menu_->Count() > 0) delete options_menu_->Items(options_menu_->Count() - 1);
-        while (params_menu_->Count() > 0) delete params_menu_->Items(params_menu_->Count() - 1);
         for (int i = pages_->PageCount() - 1; i >= 0; --i)
             if (pages_->Pages(i) != chart_page_) delete pages_->Pages(i);
         pages_->SetActivePage(chart_page_);
@@ -201,70 +200,6 @@ private:
         start_->SetEnabled(!recording_);
         resume_->SetEnabled(!recording_);
         stop_->SetEnabled(recording_);
-        // The hub's well data and table are there while a trip records.
-        string_item_->SetEnabled(recording_);
-        well_item_->SetEnabled(recording_);
-        params_menu_->SetEnabled(recording_);
-    }
-
-    // The windows work on copies: the recording goes on under the hub's
-    // lock only while a copy is taken or put back.
-    void edit_string() {
-        if (!host_) return;
-        pore::PoreOpt& well = host_->system()->get_pore();
-        instr::Items items;
-        {
-            lib::Locker hold(sys_lock_obj());
-            items = *well.get_instr();
-        }
-        if (!edit_drill_string(items)) return;
-        lib::Locker hold(sys_lock_obj());
-        *well.get_instr() = items;
-    }
-
-    void show_well_picture() {
-        if (!host_) return;
-        pore::PoreOpt copy;
-        {
-            lib::Locker hold(sys_lock_obj());
-            copy = host_->system()->get_pore();
-        }
-        show_well(copy);
-    }
-
-    // Called under the hub's lock.
-    void fill_params_menu() {
-        init_core_lib(reinterpret_cast<void*>(ui::Application().Handle()));
-        const ParTabl& table = host_->system()->get_data_storage().get_par_tabl();
-        for (int i : params_with_window(table))
-            item(params_menu_, (table.at(i).name + "...").c_str(), [this, i] { edit_param(i); });
-        if (params_menu_->Count() == 0) item(params_menu_, "(нет)")->SetEnabled(false);
-    }
-
-    void edit_param(int index) {
-        if (!host_) return;
-        reg::System* hub = host_->system();
-        Param param;
-        HostData data;
-        {
-            lib::Locker hold(sys_lock_obj());
-            const ParTabl& table = hub->get_data_storage().get_par_tabl();
-            if (index >= table.get_items_count()) return;
-            param = table.at(index);
-            hub->fill_host_data(data);
-        }
-        const Param before = param;
-        if (!param.param_options(data) || (param.equal(before) && param.ext_info == before.ext_info)) return;
-        lib::Locker hold(sys_lock_obj());
-        ParTabl& table = hub->get_data_storage().get_par_tabl();
-        if (index >= table.get_items_count() || table.at(index).global_name != param.global_name) return;
-        table[param.global_name] = param;
-        try {
-            table.save();
-        } catch (const std::exception& e) {
-            ui::MessageBox(std::string("Таблица параметров не сохранена: ") + e.what(), "Станция",
-                           ui::MB_OK | ui::MB_ICONERROR);
-        }
     }
 
     void tick() {
@@ -319,10 +254,8 @@ private:
     ui::TMenuItem* start_ = nullptr;
     ui::TMenuItem* resume_ = nullptr;
     ui::TMenuItem* stop_ = nullptr;
-    ui::TMenuItem* string_item_ = nullptr;
-    ui::TMenuItem* well_item_ = nullptr;
-    ui::TMenuItem* params_menu_ = nullptr;
     std::unique_ptr<HubMenu> hub_menu_;
+    std::unique_ptr<WellEntries> well_entries_;
     ui::TPaintBox* status_ = nullptr;
     ui::TPageControl* pages_ = nullptr;
     ui::TTabSheet* chart_page_ = nullptr;
@@ -349,6 +282,88 @@ bool readable(int fd) {
 }
 
 }  // namespace
+
+WellEntries::WellEntries(ui::TMenuItem* menu, ui::TComponent* owner) : owner_(owner) {
+    string_item_ = item(menu, "Промер инструмента...", [this] { edit_string(); });
+    well_item_ = item(menu, "Скважина с инструментом...", [this] { show_well_picture(); });
+    params_menu_ = item(menu, "Параметры с настройкой");
+    detach();
+}
+
+ui::TMenuItem* WellEntries::item(ui::TMenuItem* parent, const std::string& caption, std::function<void()> fn) {
+    auto* i = new ui::TMenuItem(owner_);
+    i->SetCaption(caption);
+    if (fn) i->OnClick = [fn](ui::TObject*) { fn(); };
+    parent->Add(i);
+    return i;
+}
+
+void WellEntries::attach(reg::System* hub) {
+    detach();
+    hub_ = hub;
+    if (!hub_) return;
+    for (ui::TMenuItem* i : {string_item_, well_item_, params_menu_}) i->SetEnabled(true);
+    init_core_lib(reinterpret_cast<void*>(ui::Application().Handle()));
+    lib::Locker hold(sys_lock_obj());
+    const ParTabl& table = hub_->get_data_storage().get_par_tabl();
+    for (int i : params_with_window(table)) item(params_menu_, table.at(i).name + "...", [this, i] { edit_param(i); });
+    if (params_menu_->Count() == 0) item(params_menu_, "(нет)")->SetEnabled(false);
+}
+
+void WellEntries::detach() {
+    hub_ = nullptr;
+    while (params_menu_->Count() > 0) delete params_menu_->Items(params_menu_->Count() - 1);
+    for (ui::TMenuItem* i : {string_item_, well_item_, params_menu_}) i->SetEnabled(false);
+}
+
+void WellEntries::edit_string() {
+    if (!hub_) return;
+    pore::PoreOpt& well = hub_->get_pore();
+    instr::Items items;
+    {
+        lib::Locker hold(sys_lock_obj());
+        items = *well.get_instr();
+    }
+    if (!edit_drill_string(items)) return;
+    lib::Locker hold(sys_lock_obj());
+    *well.get_instr() = items;
+}
+
+void WellEntries::show_well_picture() {
+    if (!hub_) return;
+    pore::PoreOpt copy;
+    {
+        lib::Locker hold(sys_lock_obj());
+        copy = hub_->get_pore();
+    }
+    show_well(copy);
+}
+
+void WellEntries::edit_param(int index) {
+    if (!hub_) return;
+    reg::System* hub = hub_;
+    Param param;
+    HostData data;
+    {
+        lib::Locker hold(sys_lock_obj());
+        const ParTabl& table = hub->get_data_storage().get_par_tabl();
+        if (index >= table.get_items_count()) return;
+        param = table.at(index);
+        hub->fill_host_data(data);
+    }
+    const Param before = param;
+    if (!param.param_options(data) || (param.equal(before) && param.ext_info == before.ext_info)) return;
+    lib::Locker hold(sys_lock_obj());
+    ParTabl& table = hub->get_data_storage().get_par_tabl();
+    if (index >= table.get_items_count() || table.at(index).global_name != param.global_name) return;
+    table[param.global_name] = param;
+    try {
+        table.save();
+    } catch (const std::exception& e) {
+        ui::MessageBox(std::string("Таблица параметров не сохранена: ") + e.what(), "Станция",
+                       ui::MB_OK | ui::MB_ICONERROR);
+    }
+}
 
 int run_with_window(const HostOptions& options, int stop_read, int stop_write, const Host::Out& progress,
                     const Host::Out& errors) {

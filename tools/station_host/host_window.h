@@ -19,9 +19,51 @@
 
 #include <string>
 
+#include "platform/ui/menus.h"
 #include "tools/station_host/host.h"
 
+namespace reg {
+class System;
+}
+
 namespace station_host {
+
+// The window's own entries of the "Скважина" menu: the drill string's
+// window, the picture of the well with its string, and a submenu of the
+// parameters that have a settings window. They work while a run's hub is
+// attached, on copies of its objects: the recording goes on under the hub's
+// lock, which they take only while a copy is made or put back. OK puts the
+// copy back (a parameter's also into the table's file); Cancel changes
+// nothing.
+class WellEntries {
+public:
+    // Adds the entries to `menu`; the items are owned by `owner`.
+    WellEntries(ui::TMenuItem* menu, ui::TComponent* owner);
+    WellEntries(const WellEntries&) = delete;
+    WellEntries& operator=(const WellEntries&) = delete;
+
+    // The run's hub: the entries work on it, the parameters' submenu is made
+    // from its table. Takes the hub's lock.
+    void attach(reg::System* hub);
+    // The run ended: the entries are off, the submenu empty.
+    void detach();
+
+    ui::TMenuItem* string_item() const { return string_item_; }
+    ui::TMenuItem* well_item() const { return well_item_; }
+    ui::TMenuItem* params_menu() const { return params_menu_; }
+
+private:
+    ui::TMenuItem* item(ui::TMenuItem* parent, const std::string& caption, std::function<void()> fn = {});
+    void edit_string();
+    void show_well_picture();
+    void edit_param(int index);
+
+    ui::TComponent* owner_;
+    reg::System* hub_ = nullptr;
+    ui::TMenuItem* string_item_;
+    ui::TMenuItem* well_item_;
+    ui::TMenuItem* params_menu_;
+};
 
 // Runs the host with its window on the real screen; the exit status as
 // Host::run gives it, or 1 when no window can be shown (the cause on

@@ -121,6 +121,11 @@ public:
     // The list from the edit view: every row with a type name; bad numbers
     // give 0, a bad count 1.
     void read_from_grid(widrak::TMyGrid* grid);
+    // The same from a grid that fill_to_grid filled from `shown`: a cell
+    // that still holds the text it was given keeps shown's value, so the
+    // digits the view rounds away (one decimal of a wall, two of a length)
+    // are not lost when the operator did not touch them.
+    void read_from_grid(widrak::TMyGrid* grid, const Items& shown);
     // Elements from the clipboard's text inserted from index pos on, one a
     // line in the edit view's column order (tab-separated, or blank-separated
     // when a line holds no tab); a first line that is a heading is passed

@@ -128,13 +128,26 @@ void Items::fill_to_grid(widrak::TMyGrid* grid, bool trip_view, int count, int p
     }
 }
 
-void Items::read_from_grid(widrak::TMyGrid* grid) {
+void Items::read_from_grid(widrak::TMyGrid* grid) { read_from_grid(grid, Items()); }
+
+void Items::read_from_grid(widrak::TMyGrid* grid, const Items& shown) {
     clear();
     for (int row = 1; row < grid->RowCount(); ++row) {
         if (rtl::Trim(grid->Cells(0, row)).empty()) continue;
         std::vector<std::string> cells;
         for (int col = 0; col < 6; ++col) cells.push_back(col < grid->ColCount() ? grid->Cells(col, row) : "");
-        elements_.push_back(elem_from_words(cells));
+        Elem e = elem_from_words(cells);
+        if (row - 1 < shown.size()) {
+            // Row r was filled from element r - 1; the cells are compared
+            // with the texts the edit view gave it.
+            const Elem& was = shown.get(row - 1);
+            if (cells[0] == was.get_name()) e.type = was.type;
+            if (cells[2] == was.get_len_string()) e.lengths = was.lengths;
+            if (cells[3] == one_decimal(was.diameter)) e.diameter = was.diameter;
+            if (cells[4] == one_decimal(was.wall)) e.wall = was.wall;
+            if (cells[5] == one_decimal(was.weight_per_metre)) e.weight_per_metre = was.weight_per_metre;
+        }
+        elements_.push_back(e);
     }
 }
 

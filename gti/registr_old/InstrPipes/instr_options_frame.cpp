@@ -137,6 +137,7 @@ TInstrOptionsFrame::TInstrOptionsFrame(TComponent* owner) : TPanel(owner) {
 
 void TInstrOptionsFrame::refill(int row) {
     items_.fill_to_grid(grdInstr, false, -1, -1);
+    shown_ = items_;
     grdInstr->AlignHorizontal();
     grdInstr->ResizeRow(0);
     if (row >= 0) grdInstr->SetRow(std::min(row + 1, grdInstr->RowCount() - 1));
@@ -254,7 +255,7 @@ void set_options_frame(TControl* frame, Items& items) {
     auto* oframe = dynamic_cast<TInstrOptionsFrame*>(frame);
     if (!oframe) throw std::logic_error("set_options_frame: oframe (InstrItems)");
     oframe->grdInstr->CommitComboValue();
-    oframe->items().read_from_grid(oframe->grdInstr);
+    oframe->read();
     items = oframe->items();
     items.set_svecha_size(rtl::StrToIntDef(rtl::Trim(oframe->cbxSvechaSize->Text()), Items::default_svecha_size));
     items.set_zapor_klapan(oframe->chbValve->Checked());

@@ -32,6 +32,9 @@ public:
     // The grid in the edit view again, with the row after `row` (an
     // element's index) selected when it is not -1.
     void refill(int row = -1);
+    // Typed edits into the tally: a cell the operator left as it was shown
+    // keeps the tally's own value, not the rounded text.
+    void read() { items_.read_from_grid(grdInstr, shown_); }
 
     void AddItem(ui::TObject* sender);
     void DeleteItem(ui::TObject* sender);
@@ -66,11 +69,11 @@ public:
     ui::TTimer* Timer1;
 
 private:
-    // Typed edits reach the tally before anything changes it.
-    void read() { items_.read_from_grid(grdInstr); }
     void move(int delta);
 
     instr::Items items_;
+    // The tally as the grid was last filled from it.
+    instr::Items shown_;
     std::string clicked_text_;
 };
 

@@ -74,11 +74,16 @@ TEST(InstrItemsGrid, EditViewRoundTripsAndAnEmptyListDisablesTheGrid) {
     const std::vector<std::string> stands = {"Свеча", "30", "12,50 + 12,25", "127,0", "9,2", "29,1"};
     for (int c = 0; c < 6; ++c) EXPECT_EQ(g.grid->Cells(c, 4), stands[static_cast<std::size_t>(c)]) << c;
 
+    // Read against the tally it shows: an edited cell is taken, the
+    // untouched ones keep every digit of the tally.
+    g.grid->SetCells(3, 3, "180,5");
     Items back;
-    back.read_from_grid(g.grid);
+    back.read_from_grid(g.grid, items);
     ASSERT_EQ(back.size(), 4);
     EXPECT_EQ(back.get(3).lengths, (std::vector<float>{12.5f, 12.25f}));
-    EXPECT_FLOAT_EQ(back.get(3).wall, 9.2f);  // as shown: one decimal
+    EXPECT_FLOAT_EQ(back.get(3).wall, 9.19f);  // shown as 9,2
+    EXPECT_FLOAT_EQ(back.get(2).diameter, 180.5f);
+    EXPECT_FLOAT_EQ(back.get(2).wall, 40);
     EXPECT_EQ(back.get(0).type, instr::elem_type::bit);
 
     // Bad cells: an unknown name keeps type -1, a bad count is 1, bad
@@ -251,6 +256,30 @@ TEST(InstrOptionsFrame, OperatorEditsAddsPastesAndConfirms) {
     EXPECT_EQ(items.get_svecha_size(), 4);  // brought into range
     EXPECT_TRUE(items.get_zapor_klapan());
     EXPECT_EQ(headless().PendingScripts(), 0);
+}
+
+TEST(InstrOptionsFrame, UntouchedCellsKeepTheirDigitsThroughEditsAndOk) {
+    Items items = tally();
+    items.get(1).lengths = {7.525f};  // shown with two decimals
+    items.get(1).weight_per_metre = 136.45f;
+    Dialog dlg(items);
+    TestDriver drv;
+    auto* grid = dlg.frame->grdInstr;
+    ASSERT_TRUE(dlg.run(items, [&] {
+        drv.Click(*grid, dlg.cell(3, 3));
+        drv.Type("203,2");
+        // An element added and deleted again: the grid is read and filled
+        // twice before OK.
+        drv.Click(*dlg.frame->btnAdd);
+        drv.Click(*dlg.frame->btnDel);
+        EXPECT_EQ(grid->RowCount(), 5);
+        drv.Click(*dlg.ok);
+    }));
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_FLOAT_EQ(items.get(2).diameter, 203.2f);
+    EXPECT_FLOAT_EQ(items.get(3).wall, 9.19f);
+    EXPECT_EQ(items.get(1).lengths, std::vector<float>{7.525f});
+    EXPECT_FLOAT_EQ(items.get(1).weight_per_metre, 136.45f);
 }
 
 TEST(InstrOptionsFrame, CancelChangesNothing) {
