@@ -4,10 +4,10 @@
 
 #include "library/controls/draw_helpers.h"
 #include "library/number_conv.h"
-#include "platform/ui/lists.h"
-#include "platform/ui/pages.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/grids.h"
+#include "platform/ui/lists.h"
+#include "platform/ui/pages.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/test_driver.h"
 #include "plugins/cement/cement_testing.h"
@@ -76,6 +76,15 @@ TEST(CementMonitor, ARunningThreeElementJobWithItsCurvesBandsAndProfile) {
         // The values as the plug-in published them.
         EXPECT_EQ(form.tiQ->Caption(), lib::float_to_str(p.live_value("cem_rasx")));
         EXPECT_EQ(form.tiVsumm->Caption(), lib::float_to_str(p.live_value("cem_Vsumm")));
+        // What the acquisition has just written is not shown before a data
+        // cycle publishes it.
+        const std::string shown = form.tiQ->Caption();
+        job.set("cem_rasx", 77.5);
+        p.refresh_window();
+        EXPECT_EQ(form.tiQ->Caption(), shown);
+        p.data_cycle(false);
+        p.refresh_window();
+        EXPECT_EQ(form.tiQ->Caption(), lib::float_to_str(77.5f));
         // The profile: one row per section, the chart shown.
         ASSERT_FALSE(p.sections().items.empty());
         EXPECT_EQ(form.grdSections->RowCount(), int(p.sections().items.size()));

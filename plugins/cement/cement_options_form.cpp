@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "gti/registr_old/InstrPipes/instr_options_frame.h"
 #include "gti/registr_old/all_params.h"
+#include "gti/registr_old/hub_windows.h"
 #include "gti/registr_old/pore_opt.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/sys_lock.h"
@@ -11,13 +13,13 @@
 #include "library/lock_object.h"
 #include "library/number_conv.h"
 #include "library/options/grid_options.h"
-#include "plugins/cement/cement_files.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/edits.h"
 #include "platform/ui/grids.h"
 #include "platform/ui/lists.h"
 #include "platform/ui/pages.h"
 #include "platform/ui/stdctrls.h"
+#include "plugins/cement/cement_files.h"
 #include "widrak/my_grid.h"
 
 using namespace ui;
@@ -25,9 +27,9 @@ using namespace cement;
 
 namespace {
 
-const char* const kind_items[7] = {"Закачка буфера",      "Закачка цементного р-ра", "Закачка гель-цемента",
-                                   "Закачка газоцемента", "Ожидание",                "Продавка",
-                                   "Другое"};
+const char* const kind_items[7] = {
+    "Закачка буфера", "Закачка цементного р-ра", "Закачка гель-цемента", "Закачка газоцемента", "Ожидание", "Продавка",
+    "Другое"};
 const char* const fixed_names[3] = {"Цемент", "Гель-цемент", "Газоцемент"};
 
 std::string num(double v) { return lib::float_to_str(v, 2); }
@@ -100,6 +102,39 @@ void fixed_data(CementProgramElement& e, const CementData& d, int fixed) {
     e.fixed = d.fixed_fluids[std::size_t(fixed)];
 }
 
+// The hub's drill string in its options frame; OK writes it back.
+void edit_drill_string(TComponent* owner) {
+    TForm form(owner);
+    form.SetName("DrillStringForm");
+    form.SetCaption("Промер инструмента");
+    form.SetBorderStyle(bsDialog);
+    form.SetPosition(poScreenCenter);
+    form.SetClientWidth(760);
+    form.SetClientHeight(420);
+    auto* bottom = new TPanel(&form);
+    bottom->SetParent(&form);
+    bottom->SetAlign(alBottom);
+    bottom->SetHeight(40);
+    bottom->SetBevelOuter(bvNone);
+    TButton* ok = make_button(&form, bottom, "btnOk", "OK", 520, 8);
+    ok->SetModalResult(mrOk);
+    ok->SetDefault(true);
+    TButton* cancel = make_button(&form, bottom, "btnCancel", "Отмена", 635, 8);
+    cancel->SetModalResult(mrCancel);
+    cancel->SetCancel(true);
+    TInstrOptionsFrame* frame = nullptr;
+    {
+        lib::Locker hold(sys_lock_obj());
+        frame = instr::get_options_frame(&form, *sys()->get_pore().get_instr(), true);
+    }
+    frame->SetParent(&form);
+    frame->SetAlign(alClient);
+    lib::colorize_form(&form);
+    if (form.ShowModal() != mrOk) return;
+    lib::Locker hold(sys_lock_obj());
+    instr::set_options_frame(frame, *sys()->get_pore().get_instr());
+}
+
 }  // namespace
 
 // ---- TRastvorForm ----------------------------------------------------------------
@@ -140,8 +175,12 @@ TAddProgramForm::TAddProgramForm(TComponent* owner) : TForm(owner) {
     cbSelRastvor->SetParent(this);
     cbSelRastvor->SetStyle(csDropDownList);
     cbSelRastvor->SetBounds(100, 38, 360, 22);
-    const char* const items[7] = {"Закачка буфера",      "Закачка цементного р-ра", "Закачка гельцемента",
-                                  "Закачка газоцемента", "Ожидание",                "Продавка",
+    const char* const items[7] = {"Закачка буфера",
+                                  "Закачка цементного р-ра",
+                                  "Закачка гельцемента",
+                                  "Закачка газоцемента",
+                                  "Ожидание",
+                                  "Продавка",
                                   "Другое"};
     rgId = make_kinds(this, this, items, 8, 68);
     make_label(this, this, "Максимальное давление этапа", 240, 70, 220);
@@ -263,20 +302,18 @@ TCementOptionsForm::TCementOptionsForm(TComponent* owner, TReportOptions& report
     TabSheet1 = sheet("TabSheet1", "Отчет");
 
     // ---- data page --------------------------------------------------------------
-    btnPoreAndInstrOpt = make_button(this, tshData, "btnPoreAndInstrOpt", "Настройки скважины", 8, 8, 150);
-    // The hub's well and drill-string settings have no window of their own
-    // here: the construction is shown on the columns page.
-    btnPoreAndInstrOpt->SetVisible(false);
+    btnPoreAndInstrOpt = make_button(this, tshData, "btnPoreAndInstrOpt", "Настройки скважины", 468, 7, 150);
+    btnPoreAndInstrOpt->OnClick = [this](TObject*) { btnPoreAndInstrOptClick(); };
     make_label(this, tshData, "Раствор", 8, 8, 70);
     cbRastvor = new TComboBox(this);
     cbRastvor->SetName("cbRastvor");
     cbRastvor->SetParent(tshData);
     cbRastvor->SetStyle(csDropDownList);
-    cbRastvor->SetBounds(80, 8, 200, 22);
+    cbRastvor->SetBounds(80, 8, 180, 22);
     cbRastvor->OnChange = [this](TObject*) { cbRastvorChange(); };
-    btnAdd = make_button(this, tshData, "btnAdd", "Добавить...", 290, 7, 100);
+    btnAdd = make_button(this, tshData, "btnAdd", "Добавить...", 268, 7, 95);
     btnAdd->OnClick = [this](TObject*) { btnAddClick(); };
-    btnDel = make_button(this, tshData, "btnDel", "Удалить...", 395, 7, 100);
+    btnDel = make_button(this, tshData, "btnDel", "Удалить...", 368, 7, 95);
     btnDel->OnClick = [this](TObject*) { btnDelClick(); };
 
     pnlCurrentRastvor = new TPanel(this);
@@ -396,21 +433,16 @@ TCementOptionsForm::TCementOptionsForm(TComponent* owner, TReportOptions& report
     Panel3->SetParent(tshColumn);
     Panel3->SetCaption("Выберите цементируемые колонны");
     Panel3->SetBounds(8, 8, 610, 30);
-    ConstrGrid = new TStringGrid(this);
+    // The construction fills it: its columns, one row per element.
+    ConstrGrid = new widrak::TMyGrid(this);
     ConstrGrid->SetName("ConstrGrid");
     ConstrGrid->SetParent(tshColumn);
     ConstrGrid->SetBounds(8, 44, 610, 280);
-    ConstrGrid->SetColCount(5);
     ConstrGrid->SetFixedCols(0);
     ConstrGrid->SetRowCount(2);
     ConstrGrid->SetFixedRows(1);
     ConstrGrid->SetOptions({goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect, goRowSelect});
-    const char* heads[5] = {"Элемент", "Верх, м", "Низ, м", "Внутр. д., мм", "Внешн. д., мм"};
-    const int widths[5] = {200, 90, 90, 105, 105};
-    for (int c = 0; c < 5; ++c) {
-        ConstrGrid->SetCells(c, 0, heads[c]);
-        ConstrGrid->SetColWidths(c, widths[c]);
-    }
+    ConstrGrid->SetAlignment(taLeftJustify);  // the names; the numbers the construction aligns
     btnSelConstruction = make_button(this, tshColumn, "btnSelConstruction", "Выбрать колонны", 8, 332, 200);
     btnSelConstruction->OnClick = [this](TObject*) { btnSelConstructionClick(); };
 
@@ -430,8 +462,7 @@ TCementOptionsForm::TCementOptionsForm(TComponent* owner, TReportOptions& report
     ReportGrid->SetCells(0, 0, "Название");
     ReportGrid->SetCells(1, 0, "Значение");
 
-    for (TEdit* e : {edPl, edDob, edPlDob, edOsn, edPlOsn, edVyaz})
-        e->OnExit = [this](TObject*) { read_back(); };
+    for (TEdit* e : {edPl, edDob, edPlDob, edOsn, edPlOsn, edVyaz}) e->OnExit = [this](TObject*) { read_back(); };
 
     OpenCalDialog = new TOpenDialog(this);
     OpenCalDialog->SetFilter("Файлы калибровок|*.clb");
@@ -441,14 +472,22 @@ TCementOptionsForm::TCementOptionsForm(TComponent* owner, TReportOptions& report
     plan_editor_ = std::make_unique<lib::grid_options>(CemOptionsGrid);
     report_list_ = std::make_unique<lib::options_list>();
     plan_list_ = std::make_unique<lib::options_list>();
+    well_ = std::make_unique<pore::PoreOpt>();
     lib::colorize_form(this);
     pages->SetActivePage(tshData);
 }
 
 TCementOptionsForm::~TCementOptionsForm() {
-    // The editors let their grids go before the grids do.
+    // The editors and the construction let their grids go before the grids
+    // do.
     report_editor_.reset();
     plan_editor_.reset();
+    well_.reset();
+}
+
+void TCementOptionsForm::copy_well() {
+    lib::Locker hold(sys_lock_obj());
+    *well_ = sys()->get_pore();
 }
 
 bool TCementOptionsForm::execute(CementData& job, bool registering) {
@@ -460,15 +499,19 @@ bool TCementOptionsForm::execute(CementData& job, bool registering) {
     // The running element's row is the one shown first.
     if (work_.element < 0) work_.element = work_.program.empty() ? -1 : 0;
     copy_report(report_, report_work_);
-    bit_diameter_ = report_.bit_diameter();
-    report_work_.bind_bit_diameter(&bit_diameter_);
     {
         lib::Locker hold(sys_lock_obj());
-        construction_ = sys()->get_pore().get_construction()->elements();
+        bit_diameter_seen_ = report_.bit_diameter();
     }
+    bit_diameter_ = bit_diameter_seen_;
+    report_work_.bind_bit_diameter(&bit_diameter_);
+    copy_well();
+    // The grid only shows the construction: no check mark is toggled here.
+    well_->get_construction()->set_grid(ConstrGrid);
+    ConstrGrid->OnMouseDown = nullptr;
     fill();
     for (TControl* c : std::initializer_list<TControl*>{btnAddProgram, btnDelProgram, btnRenameProgram,
-                                                         btnDefaultProgram, cbSelRastvor, rgId})
+                                                        btnDefaultProgram, cbSelRastvor, rgId})
         c->SetEnabled(!registering);
     {
         const AllParams& all = get_all_params();
@@ -479,7 +522,9 @@ bool TCementOptionsForm::execute(CementData& job, bool registering) {
     read_back();
     commit(job);
     copy_report(report_work_, report_);
-    if (report_.bit_diameter() != bit_diameter_) {
+    // Untouched here, the trip's bit diameter stays whatever it has become
+    // meanwhile.
+    if (bit_diameter_ != bit_diameter_seen_) {
         lib::Locker hold(sys_lock_obj());
         report_.set_bit_diameter(bit_diameter_);
     }
@@ -605,16 +650,7 @@ void TCementOptionsForm::fill() {
 }
 
 void TCementOptionsForm::fill_construction() {
-    const int n = int(construction_.size());
-    ConstrGrid->SetRowCount(std::max(2, n + 1));
-    for (int i = 0; i < n; ++i) {
-        const pore::ConstrElement& e = construction_[std::size_t(i)];
-        ConstrGrid->SetCells(0, i + 1, e.name);
-        ConstrGrid->SetCells(1, i + 1, num(e.top));
-        ConstrGrid->SetCells(2, i + 1, num(e.bottom));
-        ConstrGrid->SetCells(3, i + 1, num(e.inner_diameter));
-        ConstrGrid->SetCells(4, i + 1, num(e.outer_diameter));
-    }
+    well_->get_construction()->fill_grid();
     if (!work_.columns.empty()) {
         const int top = std::clamp(work_.columns.front() + 1, 1, ConstrGrid->RowCount() - 1);
         const int bottom = std::clamp(work_.columns.back() + 1, 1, ConstrGrid->RowCount() - 1);
@@ -655,6 +691,19 @@ void TCementOptionsForm::read_back() {
 }
 
 // ---- handlers ---------------------------------------------------------------------
+
+void TCementOptionsForm::btnPoreAndInstrOptClick() {
+    read_back();
+    // The hub's own windows, on the hub's well data: each takes the hub's
+    // lock for its reads and writes, so the recording goes on meanwhile.
+    {
+        reg::ConstructionWindow w(this, *sys()->get_pore().get_construction(), sys_lock_obj());
+        w.execute();
+    }
+    edit_drill_string(this);
+    copy_well();
+    fill();
+}
 
 void TCementOptionsForm::btnAddClick() {
     read_back();
@@ -773,8 +822,11 @@ void TCementOptionsForm::btnSelConstructionClick() {
     work_.columns.clear();
     if (ConstrGrid->Enabled()) {
         const TGridRect s = ConstrGrid->Selection();
-        for (int r = std::max(1, s.Top); r <= s.Bottom && r <= int(construction_.size()); ++r)
-            work_.columns.push_back(r - 1);
+        const pore::Construction& c = *well_->get_construction();
+        // An element the well does not have is no column to cement: the
+        // report would take its stale numbers for the column's.
+        for (int r = std::max(1, s.Top); r <= s.Bottom && r <= c.size(); ++r)
+            if (c.get_item(r - 1).enabled) work_.columns.push_back(r - 1);
         // A selection of nothing real leaves the grid to choose again.
     }
     fill();

@@ -38,6 +38,9 @@ namespace lib {
 class grid_options;
 class options_list;
 }  // namespace lib
+namespace pore {
+class PoreOpt;
+}
 
 // Asks for a name.
 class TRastvorForm : public ui::TForm {
@@ -84,6 +87,7 @@ public:
     void read_back();
 
     // Handlers.
+    void btnPoreAndInstrOptClick();
     void btnAddClick();
     void btnDelClick();
     void cbRastvorChange();
@@ -139,7 +143,8 @@ public:
     ui::TLabel* lblDavlUnit;
     // Columns page.
     ui::TPanel* Panel3;
-    ui::TStringGrid* ConstrGrid;
+    // The dialog's copy of the construction, bound to it for showing only.
+    widrak::TMyGrid* ConstrGrid;
     ui::TButton* btnSelConstruction;
     // Report page.
     widrak::TMyGrid* ReportGrid;
@@ -154,13 +159,18 @@ private:
     std::string browse_calibration();
     // The selected programme row of the working copy, -1 none.
     int& row() { return work_.element; }
+    // The hub's well data into the dialog's copy (under the hub's lock).
+    void copy_well();
     void fill_construction();
     void take_fixed(CementProgramElement& e, int fixed);
     void commit(CementData& job) const;
 
     TReportOptions& report_;
     TReportOptions report_work_;
+    // The bit diameter lives in the hub's trip information, which others
+    // edit too: the one seen at opening tells the operator's change apart.
     double bit_diameter_ = 0;
+    double bit_diameter_seen_ = 0;
     const SectionsResult& sections_;
     CementData work_;
     int stored_element_ = cement::element_none;
@@ -168,7 +178,7 @@ private:
     // programme when the dialog opened (-1 for one added here).
     std::vector<int> origin_;
     bool programme_replaced_ = false;
-    std::vector<pore::ConstrElement> construction_;
+    std::unique_ptr<pore::PoreOpt> well_;
     std::unique_ptr<lib::options_list> report_list_, plan_list_;
     std::unique_ptr<lib::grid_options> report_editor_, plan_editor_;
     bool filling_ = false;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "gti/registr_old/InstrPipes/instr_options_frame.h"
+#include "gti/registr_old/hub_windows.h"
+
 #include "platform/ui/dialogs.h"
 #include "platform/ui/display.h"
 #include "platform/ui/edits.h"
@@ -52,8 +55,10 @@ ui::HeadlessDisplay& screen() { return *ui::headless_display(); }
 int option_row(widrak::TMyGrid& grid, const std::string& sector, const std::string& caption) {
     bool in_sector = false;
     for (int r = 1; r < grid.RowCount(); ++r) {
-        if (grid.Cells(0, r) == sector) in_sector = true;
-        else if (in_sector && grid.Cells(0, r) == caption) return r;
+        if (grid.Cells(0, r) == sector)
+            in_sector = true;
+        else if (in_sector && grid.Cells(0, r) == caption)
+            return r;
     }
     return -1;
 }
@@ -292,6 +297,208 @@ TEST(CementSettings, FluidsAndColumnsPages) {
         });
         ASSERT_TRUE(dialog.execute(s.job, false));
         EXPECT_EQ(s.job.columns, (std::vector<int>{2, 3, 4}));
+    });
+}
+
+bool same(const TRastvor& a, const TRastvor& b) {
+    return a.name == b.name && a.density == b.density && a.calibr_file_name == b.calibr_file_name;
+}
+bool same(const FixedFluid& a, const FixedFluid& b) {
+    return a.value1 == b.value1 && a.value2 == b.value2 && a.calibr_file_name == b.calibr_file_name;
+}
+
+// The programme page's fluid and kind choices, the element's new name, and
+// the fluids list's deletions and edits.
+TEST(CementSettings, FluidAndKindChoicesRenamingAndDeleting) {
+    in_station([](const std::string&) {
+        Settings s;
+        s.job.fluids.push_back(TRastvor::made_by_operator("Глинистый раствор"));
+        s.job.fluids[1].density = 1.4f;
+        for (int k = 0; k < 3; ++k)
+            s.job.fixed_fluids[std::size_t(k)] = {1.5f + k, 3.0f + k, "fixed" + std::to_string(k)};
+        TCementOptionsForm dialog(nullptr, s.report, s.sections);
+        ui::TestDriver user;
+        screen().ExpectModal([&](ui::TCustomForm& f) {
+            auto& d = static_cast<TCementOptionsForm&>(f);
+            d.pages->SetActivePage(d.tshEtap);
+            pick_row(*d.grdProgram, 1);
+            const CementProgramElement& e = d.work().program[1];
+
+            // The fluid chosen: a fixed one brings its data and its kind, a
+            // list one a copy of itself and leaves the kind.
+            struct Fluid {
+                int index, type, kind;
+            };
+            const Fluid fluids[] = {{0, cement::fluid_cement, cement::kind_cement},
+                                    {1, cement::fluid_gel_cement, cement::kind_gel_cement},
+                                    {2, cement::fluid_gas_cement, cement::kind_gas_cement},
+                                    {3, cement::list_fluid_base, cement::kind_gas_cement},
+                                    {4, cement::list_fluid_base + 1, cement::kind_gas_cement}};
+            for (const Fluid& c : fluids) {
+                d.cbSelRastvor->SelectByUser(c.index);
+                EXPECT_EQ(e.fluid_type, c.type) << c.index;
+                EXPECT_EQ(e.kind, c.kind) << c.index;
+                if (c.index < 3) {
+                    EXPECT_TRUE(same(e.fixed, s.job.fixed_fluids[std::size_t(c.index)])) << c.index;
+                } else {
+                    EXPECT_TRUE(same(e.fluid, s.job.fluids[std::size_t(c.index - 3)])) << c.index;
+                }
+                // The page shows the choice again, the kind with it.
+                EXPECT_EQ(d.cbSelRastvor->ItemIndex(), c.index);
+                EXPECT_EQ(d.rgId->ItemIndex(), c.kind);
+            }
+
+            // The kind chosen: the three cement kinds bring their fixed
+            // fluid, the others leave the fluid as it is.
+            struct Kind {
+                int kind, type;
+            };
+            const Kind kinds[] = {
+                {cement::kind_buffer, cement::list_fluid_base + 1}, {cement::kind_gel_cement, cement::fluid_gel_cement},
+                {cement::kind_waiting, cement::fluid_gel_cement},   {cement::kind_cement, cement::fluid_cement},
+                {cement::kind_displacement, cement::fluid_cement},  {cement::kind_gas_cement, cement::fluid_gas_cement},
+                {cement::kind_other, cement::fluid_gas_cement}};
+            for (const Kind& c : kinds) {
+                d.rgId->SetItemIndex(c.kind);
+                EXPECT_EQ(e.kind, c.kind) << c.kind;
+                EXPECT_EQ(e.fluid_type, c.type) << c.kind;
+                if (c.type < 3) {
+                    EXPECT_TRUE(same(e.fixed, s.job.fixed_fluids[std::size_t(c.type)])) << c.kind;
+                }
+                EXPECT_EQ(d.cbSelRastvor->ItemIndex(), c.type) << c.kind;
+            }
+            // Only the element chosen changed.
+            EXPECT_EQ(d.work().program[0].kind, cement::kind_buffer);
+            EXPECT_EQ(d.work().program[0].fluid_type, cement::list_fluid_base);
+
+            // A new name: OK takes it, Cancel leaves the old one.
+            for (bool ok : {false, true}) {
+                screen().ExpectModal([&, ok](ui::TCustomForm& ask) {
+                    auto& r = static_cast<TRastvorForm&>(ask);
+                    EXPECT_EQ(r.Caption(), "Введите новое имя");
+                    EXPECT_EQ(r.btnAdd->Caption(), "OK");
+                    EXPECT_EQ(r.edName->Text(), "Закачка цемента");
+                    r.edName->SetText("Закачка тампонажного раствора");
+                    user.Click(ok ? *r.btnAdd : *r.btnCancel);
+                });
+                user.Click(*d.btnRenameProgram);
+                EXPECT_EQ(e.name, ok ? "Закачка тампонажного раствора" : "Закачка цемента");
+                if (!ok) continue;
+                EXPECT_EQ(d.grdProgram->Cells(0, 1), e.name);
+            }
+
+            // Fluid A's edit stays with A when B is chosen.
+            d.pages->SetActivePage(d.tshData);
+            d.edPl->SetText("1,07");
+            d.cbRastvor->SelectByUser(1);
+            EXPECT_FLOAT_EQ(d.work().fluids[0].density, 1.07f);
+            EXPECT_FLOAT_EQ(d.work().fluids[1].density, 1.4f);
+            EXPECT_EQ(d.edPl->Text(), "1,40");
+            // The last one deleted: the new last is chosen; the only one:
+            // none.
+            user.Click(*d.btnDel);
+            ASSERT_EQ(d.work().fluids.size(), 1u);
+            EXPECT_EQ(d.work().selected_fluid, 0);
+            EXPECT_EQ(d.cbRastvor->ItemIndex(), 0);
+            EXPECT_EQ(d.edPl->Text(), "1,07");
+            user.Click(*d.btnDel);
+            EXPECT_TRUE(d.work().fluids.empty());
+            EXPECT_EQ(d.work().selected_fluid, -1);
+            EXPECT_FALSE(d.pnlCurrentRastvor->Visible());
+            user.Click(*d.MyButton2);
+        });
+        EXPECT_FALSE(dialog.execute(s.job, false));
+    });
+}
+
+// "Настройки скважины" edits the hub's well in the hub's windows; the
+// columns page shows the construction as it then is. Elements out of use
+// show no numbers and are no columns to cement.
+TEST(CementSettings, WellSettingsAndTheConstructionsColumns) {
+    in_station([](const std::string&) {
+        cement::testing::make_well();  // elements 1, 7 and 8 in use
+        Settings s;
+        TCementOptionsForm dialog(nullptr, s.report, s.sections);
+        ui::TestDriver user;
+        int string_elements = -1;
+        screen().ExpectModal([&](ui::TCustomForm& f) {
+            auto& d = static_cast<TCementOptionsForm&>(f);
+            ui::TStringGrid& grid = *d.ConstrGrid;
+            d.pages->SetActivePage(d.tshColumn);
+            // Row i + 1 is element i: the open hole to 2500 m, the unused
+            // "Направление" blank and greyed.
+            EXPECT_EQ(grid.Cells(1, 9), "Голый ствол");
+            EXPECT_EQ(grid.Cells(3, 9), "2500,0");
+            EXPECT_EQ(grid.Cells(0, 1), "");
+            EXPECT_EQ(grid.Cells(3, 1), "");
+            // The grid is not edited by mouse: a click on a check mark
+            // toggles nothing.
+            EXPECT_FALSE(static_cast<bool>(grid.OnMouseDown));
+            user.Click(grid, {8, grid.RowHeights(0) + grid.RowHeights(1) / 2});
+            EXPECT_EQ(grid.Cells(0, 1), "");
+
+            d.pages->SetActivePage(d.tshData);
+            EXPECT_TRUE(d.btnPoreAndInstrOpt->Visible());
+            screen().ExpectModal([&](ui::TCustomForm& w) {
+                auto& cw = dynamic_cast<reg::ConstructionWindow&>(w);
+                cw.Grid->SetCells(3, 9, "2650");
+                user.Click(*cw.btnOk);
+            });
+            screen().ExpectModal([&](ui::TCustomForm& w) {
+                EXPECT_EQ(w.Caption(), "Промер инструмента");
+                auto* frame = dynamic_cast<TInstrOptionsFrame*>(w.FindComponent("InstrOptionsFrame"));
+                ASSERT_NE(frame, nullptr);
+                string_elements = frame->items().size();
+                frame->chbValve->SetChecked(true);
+                w.SaveToPng(cement::testing::png_folder() + "cement_settings_drill_string.png");
+                user.Click(*static_cast<ui::TButton*>(w.FindComponent("btnOk")));
+            });
+            user.Click(*d.btnPoreAndInstrOpt);
+            d.pages->SetActivePage(d.tshColumn);
+            EXPECT_EQ(grid.Cells(3, 9), "2650,0");
+            d.SaveToPng(cement::testing::png_folder() + "cement_settings_well_edited.png");
+
+            // Grid rows 1 to 3: of elements 0 to 2 only element 1 is in use.
+            ui::TGridRect r;
+            r.Left = 0;
+            r.Right = grid.ColCount() - 1;
+            r.Top = 1;
+            r.Bottom = 3;
+            grid.SetSelection(r);
+            user.Click(*d.btnSelConstruction);
+            EXPECT_EQ(d.work().columns, std::vector<int>{1});
+            user.Click(*d.MyButton1);
+        });
+        ASSERT_TRUE(dialog.execute(s.job, false));
+        EXPECT_EQ(s.job.columns, std::vector<int>{1});
+        lib::Locker hold(sys_lock_obj());
+        EXPECT_FLOAT_EQ(sys()->get_pore().get_construction()->at(8).bottom, 2650.0f);
+        EXPECT_EQ(string_elements, 3);
+        EXPECT_TRUE(sys()->get_pore().get_instr()->get_zapor_klapan());
+    });
+}
+
+// The bit diameter is the trip's: OK writes it only when the operator
+// changed it here, and never puts back what it was at opening.
+TEST(CementSettings, TheBitDiameterIsWrittenOnlyWhenEditedHere) {
+    in_station([](const std::string&) {
+        for (bool edit : {false, true}) {
+            Settings s;
+            double trip_bit = 215.9;
+            s.report.bind_bit_diameter(&trip_bit);
+            TCementOptionsForm dialog(nullptr, s.report, s.sections);
+            screen().ExpectModal([&](ui::TCustomForm& f) {
+                auto& d = static_cast<TCementOptionsForm&>(f);
+                const int row = option_row(*d.ReportGrid, "Скважина", "Диаметр долота");
+                ASSERT_GT(row, 0);
+                if (edit) d.ReportGrid->SetCells(1, row, "190");
+                // Meanwhile the trip's bit is changed elsewhere.
+                trip_bit = 222.3;
+                ui::TestDriver().Click(*d.MyButton1);
+            });
+            ASSERT_TRUE(dialog.execute(s.job, false));
+            EXPECT_DOUBLE_EQ(trip_bit, edit ? 190.0 : 222.3) << edit;
+        }
     });
 }
 

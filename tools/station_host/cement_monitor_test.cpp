@@ -12,16 +12,20 @@
 
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/pore_construction.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
-#include "gti/registr_old/pore_construction.h"
 #include "gti/registr_old/root_testing.h"
+#include "gti/registr_old/sys_lock.h"
+#include "library/lock_object.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/display.h"
 #include "platform/ui/edits.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/pages.h"
 #include "platform/ui/stdctrls.h"
 #include "plugins/cement/cement_files.h"
 #include "plugins/cement/cement_form.h"
@@ -50,8 +54,9 @@ bool has(const std::vector<std::string>& lines, const std::string& part) {
 // The station's table with the cementing parameters on the station's
 // channels, well "101" with the stage programme of three elements, and the
 // plug-in in a folder of its own: a link to the build's library, so that
-// this process and the host's loader share one copy of it.
-void prepare(const fs::path& root) {
+// this process and the host's loader share one copy of it. With finished
+// the stage's elements are all done: the programme has been run through.
+void prepare(const fs::path& root, bool finished = false) {
     const fs::path station = root / "station";
     fs::create_directories(station);
     write_cement_table(station.string());
@@ -82,6 +87,7 @@ void prepare(const fs::path& root) {
         prog.WriteString(s, "name", elements[i].first);
         prog.WriteInteger(s, "id", elements[i].second);
         prog.WriteInteger(s, "type_rastvor", elements[i].second == 1 ? 0 : -1);
+        if (finished) prog.WriteInteger(s, "mode", cement::state_done);
     }
     fs::create_directories(root / "plugins");
     fs::create_symlink(fs::absolute(STATION_CEMENT_PLUGIN), root / "plugins" / "cement.so");
@@ -110,9 +116,9 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
         o.protocol = "СКЦ";
         o.start_depth = 2500;
         std::vector<std::string> lines;
-        Host host(o, [&](const std::string& l) { lines.push_back(l); }, [&](const std::string& l) {
-            lines.push_back("error: " + l);
-        });
+        Host host(
+            o, [&](const std::string& l) { lines.push_back(l); },
+            [&](const std::string& l) { lines.push_back("error: " + l); });
 
         // The operator's script: at each second of the run, one press.
         ui::HeadlessDisplay& screen = *ui::headless_display();
@@ -190,6 +196,58 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
             EXPECT_EQ(e.mode, cement::state_done) << e.name;
             EXPECT_GT(e.end, e.start) << e.name;
         }
+    });
+}
+
+// A window around the run shows the plug-in's form in its page, as the
+// station host's window does: the plug-in is shown for the first time once,
+// so a finished stage asks once whether to begin a new one.
+TEST(CementMonitorOnStation, AFinishedStageIsAskedAboutOnceInTheHostsWindow) {
+    root_testing::in_fresh_process([] {
+        os::testing::TempDir dir;
+        const fs::path root = dir.path();
+        prepare(root, true);
+        std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
+                                           "0 40 1.20 20 10\n";
+        station_host::testing::ChildProgram sim(
+            bin + "device_simulator",
+            {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "20"}, true);
+        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+
+        HostOptions o;
+        o.port = sim.first_line().substr(6);
+        o.well_folder = (root / "well").string();
+        o.station_folder = (root / "station").string();
+        o.plugin_folder = (root / "plugins").string();
+        o.duration_s = 2;
+        o.protocol = "СКЦ";
+        o.start_depth = 2500;
+        std::vector<std::string> lines;
+        int asked = 0;
+        const ui::MessageBoxHandler before = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
+            if (r.caption == "Рейс завершен") ++asked;
+            return ui::IDNO;
+        });
+        ui::TForm window(nullptr);
+        auto* pages = new ui::TPageControl(&window);
+        pages->SetParent(&window);
+        pages->SetAlign(ui::alClient);
+        {
+            Host host(
+                o, [&](const std::string& l) { lines.push_back(l); },
+                [&](const std::string& l) { lines.push_back("error: " + l); });
+            host.on_started = [&](Host& h) {
+                reg::RegPluginManager& plugins = h.system()->get_plugin_manager();
+                lib::Locker hold(sys_lock_obj());
+                plugins.fill_to_tab_control(pages);
+                for (int i = 0; i < plugins.get_size(); ++i)
+                    if (const auto* d = plugins.get_plugin_data(i); d && d->page)
+                        plugins.show_tab_sheet(d->page, d->page->Width(), d->page->Height());
+            };
+            EXPECT_EQ(host.run(-1), 0) << ::testing::PrintToString(lines);
+        }
+        ui::set_message_box_handler(before);
+        EXPECT_EQ(asked, 1) << ::testing::PrintToString(lines);
     });
 }
 

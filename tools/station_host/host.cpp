@@ -524,11 +524,18 @@ int Host::run(int stop_fd) {
         }
         {
             // The plug-ins start on the settings just read, their pages shown.
+            // A window around the run shows a page's plug-in itself as it
+            // puts the form into the page: showing it here as well would do
+            // twice what a first show does, its questions to the operator
+            // among it.
             lib::Locker hold(sys_lock_obj());
             s.plugins_initialized = true;
-            s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) {
+            const bool pages_in_window = static_cast<bool>(on_started);
+            s.sys->get_plugin_manager().for_each([pages_in_window](reg::RegPlugin* p) {
                 p->init();
-                p->show(true);
+                reg::PluginInfo info;
+                reg::RegPluginManager::get_plugin_info(p, info);
+                if (!pages_in_window || !(info.flags & reg::PluginInfo::has_page)) p->show(true);
             });
         }
         s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);

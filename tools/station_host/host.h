@@ -111,7 +111,10 @@ public:
 
     // A window around the run (station_host --window): told once the trip
     // has started (the plug-ins loaded, the trip's files begun), and given
-    // a turn of the loop between two reads of the port.
+    // a turn of the loop between two reads of the port. With a window the
+    // host shows only the plug-ins without a page at their start; those
+    // with one are the window's to show, when it puts their forms into
+    // their pages.
     std::function<void(Host&)> on_started;
     std::function<void()> on_turn;
     // What the window shows of the run (once started).
