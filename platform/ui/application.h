@@ -40,6 +40,13 @@ public:
     // Runs what is waiting on the main queue, repaints the forms and frees
     // the forms that were released.
     void ProcessMessages();
+    // Calls OnIdle, when one is set (the loops do).
+    void Idle();
+    // Called by the application's loop and by every modal form's loop each
+    // time they have run what was waiting. Work that must go on whichever
+    // window is in front runs here: a recording keeps reading its line while
+    // the operator edits in a dialog.
+    std::function<void()> OnIdle;
     void Terminate() { terminated_ = true; }
     bool Terminated() const { return terminated_; }
     // Starts anew (tests run several applications in one process).

@@ -381,6 +381,7 @@ public:
         for (;;) {
             main_queue().run_until([&] { return form.ModalResult() != mrNone || !form.Visible(); }, 100);
             Application().ProcessMessages();
+            Application().Idle();
             if (form.ModalResult() != mrNone) {
                 if (form.CloseModal()) return;
                 continue;

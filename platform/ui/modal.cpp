@@ -47,6 +47,7 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
             [&] { return form.ModalResult() != mrNone || !form.Visible() || form.PaintGeneration() != generation; },
             20);
         Application().ProcessMessages();
+        Application().Idle();
         if (form.ModalResult() != mrNone) {
             if (form.CloseModal()) return;
             last_change = Clock::now();
@@ -78,11 +79,17 @@ void TApplication::ProcessMessages() {
     for (int i = 0; i < Screen().FormCount(); ++i) Screen().Forms(i)->PaintPending();
 }
 
+void TApplication::Idle() {
+    // A copy: the handler may set another or none.
+    if (auto idle = OnIdle) idle();
+}
+
 void TApplication::Run() {
     if (main_form_) main_form_->Show();
     while (!terminated_ && main_form_) {
         main_queue().run_until([this] { return terminated_ || !main_form_; }, 100);
         ProcessMessages();
+        Idle();
     }
     terminated_ = true;
 }

@@ -82,6 +82,20 @@ TEST(Modal, NestedLoopRunsTimersAndPostedWork) {
     EXPECT_EQ(steps, 5);
 }
 
+TEST(Modal, TheApplicationsIdleWorkGoesOnWhileAFormIsModal) {
+    // As a recording reading its line while a dialog is open: the idle work
+    // runs turn after turn inside the form's loop, and may answer it.
+    TForm dialog(nullptr);
+    int turns = 0;
+    Application().OnIdle = [&] {
+        if (++turns == 3) dialog.SetModalResult(mrOk);
+    };
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    Application().OnIdle = nullptr;
+    EXPECT_EQ(turns, 3);
+    EXPECT_FALSE(dialog.Visible());
+}
+
 TEST(Modal, UnansweredFormIsCancelledEvenIfItRefusesToClose) {
     HeadlessDisplay* hd = headless_display();
     ASSERT_NE(hd, nullptr);

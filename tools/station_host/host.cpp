@@ -247,6 +247,11 @@ void Host::load_plugins(const std::string& folder) {
     }
 }
 
+bool Host::serve_turn() {
+    const std::function<bool()> turn = nested_turn_;
+    return turn ? turn() : true;
+}
+
 bool Host::stop_requested(int stop_fd) const {
     if (stop_fd < 0) return false;
     pollfd p{stop_fd, POLLIN, 0};
@@ -618,74 +623,94 @@ int Host::run(int stop_fd) {
     CommOutData display;
     bool waiting_long = false;
     bool stop_looked_at = false;  // by a wait that just ran out
-    while (true) {
-        if (!std::exchange(stop_looked_at, false) && stop_requested(stop_fd)) break;
-        if (options_.duration_s > 0 &&
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >= options_.duration_s)
-            break;
-        // A silent line is waited on together with the stop request and
-        // read only once a byte comes: an empty read would pause after it
-        // and the stop would be polled apart, three wake-ups where one does.
-        // Without a window to keep answering, the wait lasts until the next
-        // second's cycle is due (the plug-ins' posted work and requests then
-        // wait at most a second too); a window is served as often as before.
-        // Only the acquisition unit talks unasked: a plug-in's device (the
-        // cementing station) answers requests that its read sends first.
-        bool read_now = true;
-        if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
-            int wait = kSilentWaitMs;
-            if (!on_turn) {
-                const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::system_clock::now().time_since_epoch())
-                                             .count() %
-                                         1000;
-                wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
-            }
-            if (options_.duration_s > 0) {
-                const double left = options_.duration_s -
-                                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
-            }
-            const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, stop_fd);
-            read_now = waited == CommPort::wait_result::input;
-            stop_looked_at = waited == CommPort::wait_result::timeout;
+    // One turn: the port read, the second's cycle, then the plug-ins'
+    // requests, the operator and the window. A modal dialog of the window
+    // runs further turns from its own loop (serve_turn), so the recording
+    // goes on while it is open; those come only while this turn is past its
+    // read and cycle, never inside them.
+    bool ending = false;
+    bool reading = false;
+    const std::function<bool()> turn = [&]() -> bool {
+        if (ending) return false;
+        if (reading) return true;
+        if ((!std::exchange(stop_looked_at, false) && stop_requested(stop_fd)) ||
+            (options_.duration_s > 0 &&
+             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >=
+                 options_.duration_s)) {
+            ending = true;
+            return false;
         }
-        CommIncomData d;
-        if (read_now) {
-            if (s.protocols->read_data(s.protocol, &d)) {
-                try {
-                    on_frame(d);
-                } catch (const std::exception& e) {
-                    log_error(std::string("frame: ") + e.what());
+        reading = true;
+        try {
+            // A silent line is waited on together with the stop request and
+            // read only once a byte comes: an empty read would pause after it
+            // and the stop would be polled apart, three wake-ups where one does.
+            // Without a window to keep answering, the wait lasts until the next
+            // second's cycle is due (the plug-ins' posted work and requests then
+            // wait at most a second too); a window is served as often as before.
+            // Only the acquisition unit talks unasked: a plug-in's device (the
+            // cementing station) answers requests that its read sends first.
+            bool read_now = true;
+            if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
+                int wait = kSilentWaitMs;
+                if (!on_turn) {
+                    const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 std::chrono::system_clock::now().time_since_epoch())
+                                                 .count() %
+                                             1000;
+                    wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
                 }
-            } else {
-                ++stats_.failed_reads;
+                if (options_.duration_s > 0) {
+                    const double left =
+                        options_.duration_s -
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                    wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
+                }
+                const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, stop_fd);
+                read_now = waited == CommPort::wait_result::input;
+                stop_looked_at = waited == CommPort::wait_result::timeout;
             }
+            CommIncomData d;
+            if (read_now) {
+                if (s.protocols->read_data(s.protocol, &d)) {
+                    try {
+                        on_frame(d);
+                    } catch (const std::exception& e) {
+                        log_error(std::string("frame: ") + e.what());
+                    }
+                } else {
+                    ++stats_.failed_reads;
+                }
+            }
+            const std::uint32_t now = lib::get_local_time();
+            if (now != second) {
+                second = now;
+                try {
+                    cycle(now);
+                } catch (const std::exception& e) {
+                    log_error(std::string("cycle: ") + e.what());
+                }
+                // The console's display follows the frame once a second, then
+                // a configuration block when a plug-in has one.
+                if (!s.in_silence) {
+                    s.protocols->send_data(s.protocol, &display);
+                    send_console_block();
+                }
+                reload_changed_table();
+                // A silent line is waited on longer, so that a host with nothing
+                // to record wakes a few times a second instead of ten; a byte
+                // that comes ends the wait at once.
+                if (s.in_silence != waiting_long) {
+                    waiting_long = s.in_silence;
+                    s.protocols->get_port().configure(57600, CommPort::parity_none,
+                                                      waiting_long ? kSilentWaitMs : kFrameWaitMs, 2048, false);
+                }
+            }
+        } catch (...) {
+            reading = false;
+            throw;
         }
-        const std::uint32_t now = lib::get_local_time();
-        if (now != second) {
-            second = now;
-            try {
-                cycle(now);
-            } catch (const std::exception& e) {
-                log_error(std::string("cycle: ") + e.what());
-            }
-            // The console's display follows the frame once a second, then
-            // a configuration block when a plug-in has one.
-            if (!s.in_silence) {
-                s.protocols->send_data(s.protocol, &display);
-                send_console_block();
-            }
-            reload_changed_table();
-            // A silent line is waited on longer, so that a host with nothing
-            // to record wakes a few times a second instead of ten; a byte
-            // that comes ends the wait at once.
-            if (s.in_silence != waiting_long) {
-                waiting_long = s.in_silence;
-                s.protocols->get_port().configure(57600, CommPort::parity_none,
-                                                  waiting_long ? kSilentWaitMs : kFrameWaitMs, 2048, false);
-            }
-        }
+        reading = false;
         // The plug-ins' posted work and requests, then the operator.
         try {
             for (int request : s.requests->take()) answer_trip_request(request);
@@ -696,6 +721,18 @@ int Host::run(int stop_fd) {
             log_error(std::string("request: ") + e.what());
         }
         if (on_turn) on_turn();
+        return !ending;
+    };
+    // Cleared as soon as the loop ends, also when a turn throws: what the
+    // stop then shows (a plug-in's question) is not a dialog to let go.
+    struct NestedTurns {
+        std::function<bool()>& turn;
+        ~NestedTurns() { turn = nullptr; }
+    };
+    {
+        nested_turn_ = [&turn] { return turn(); };
+        NestedTurns clear{nested_turn_};
+        while (turn()) {}
     }
     // What the signal left in the pipe is taken, so that a second signal
     // shows as a new one.

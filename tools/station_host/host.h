@@ -117,6 +117,12 @@ public:
     // their pages.
     std::function<void(Host&)> on_started;
     std::function<void()> on_turn;
+    // A turn of the loop from a nested loop (a modal dialog's, while on_turn
+    // runs): the line read, the cycle, the requests, so that nothing stops
+    // for the dialog. Nothing when called from inside a read or a cycle, or
+    // outside run()'s loop. False once the loop is ending (a stop asked for,
+    // the run's time up): the window should let its dialogs go.
+    bool serve_turn();
     // What the window shows of the run (once started).
     reg::System* system() const;
     std::string time_file_name() const;
@@ -126,6 +132,7 @@ public:
     int trip() const;          // the trip being recorded (a plug-in may have started another)
 
 private:
+    std::function<bool()> nested_turn_;  // while run() loops
     bool stop_requested(int stop_fd) const;
     // Throws std::runtime_error when a folder asked for is not there, or
     // when the folder or a library in it is writable by other users.

@@ -365,6 +365,16 @@ void WellEntries::edit_param(int index) {
     }
 }
 
+DialogTurns::DialogTurns(Host& host) {
+    ui::Application().OnIdle = [&host] {
+        if (host.serve_turn()) return;
+        for (int i = 0; i < ui::Screen().FormCount(); ++i)
+            if (ui::TCustomForm* f = ui::Screen().Forms(i); f->Modal()) f->SetModalResult(ui::mrCancel);
+    };
+}
+
+DialogTurns::~DialogTurns() { ui::Application().OnIdle = nullptr; }
+
 int run_with_window(const HostOptions& options, int stop_read, int stop_write, const Host::Out& progress,
                     const Host::Out& errors) {
     try {
@@ -388,6 +398,7 @@ int run_with_window(const HostOptions& options, int stop_read, int stop_write, c
             Host host(run_options, progress, keep_error);
             host.on_started = [&](Host& h) { window->attach(h); };
             host.on_turn = [] { ui::Application().ProcessMessages(); };
+            DialogTurns dialogs(host);
             status = host.run(stop_read);
             window->detach();
         }

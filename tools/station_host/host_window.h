@@ -13,7 +13,8 @@
 //     and the plug-ins' areas.
 //
 // The recording runs on the main thread as without a window; the window
-// gets a turn between two reads of the port. Closing the window stops the
+// gets a turn between two reads of the port, and a dialog's own loop gives
+// the recording its turns while the dialog is open. Closing the window stops the
 // recording exactly as SIGTERM does (a byte on the stop pipe), so nothing
 // recorded is lost.
 
@@ -63,6 +64,18 @@ private:
     ui::TMenuItem* string_item_;
     ui::TMenuItem* well_item_;
     ui::TMenuItem* params_menu_;
+};
+
+// While it lives, every modal dialog's own loop gives the host's run its
+// turns, so the recording goes on behind the dialog (a recalibration then
+// averages live readings); a run that ends meanwhile (a stop, its time up)
+// lets the dialogs go as their Cancel would.
+class DialogTurns {
+public:
+    explicit DialogTurns(Host& host);
+    ~DialogTurns();
+    DialogTurns(const DialogTurns&) = delete;
+    DialogTurns& operator=(const DialogTurns&) = delete;
 };
 
 // Runs the host with its window on the real screen; the exit status as
