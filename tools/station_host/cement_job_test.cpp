@@ -16,8 +16,6 @@
 #include <mutex>
 #include <thread>
 
-#include "gti/registr_old/par_tabl.h"
-#include "gti/registr_old/param.h"
 #include "library/storage/file_storage.h"
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
@@ -56,25 +54,8 @@ bool has(const std::vector<std::string>& lines, const std::string& part) {
 // channels on a 2.5 V reference), the well's number, the stage programme
 // the operator prepared, the plug-in in a "plugins" folder of its own.
 void prepare_station(const fs::path& root) {
-    const fs::path station = root / "station";
-    fs::create_directories(station);
-    write_cement_table(station.string());
-    ensure_default_setup(station.string());
-    rtl::IniFile(station / settings_file).WriteString("скважина", "номер", "101");
-
-    const fs::path cement = station / "101" / "cement";
-    fs::create_directories(cement);
-    rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
-    rtl::IniFile prog(cement / "cement_program_1.ini");
-    prog.WriteInteger("Main", "Count", 3);
-    prog.WriteString("Main", "cem_planV", "0,04");
-    const std::pair<const char*, int> elements[] = {{"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
-    for (int i = 0; i < 3; ++i) {
-        const std::string s = "Item" + std::to_string(i);
-        prog.WriteString(s, "name", elements[i].first);
-        prog.WriteInteger(s, "id", elements[i].second);
-        prog.WriteInteger(s, "type_rastvor", elements[i].second == 1 ? 0 : -1);
-    }
+    const std::string programme = prepare_cement_station((root / "station").string(), "101", {});
+    rtl::IniFile(programme).WriteString("Main", "cem_planV", "0,04");
     fs::create_directories(root / "plugins");
     fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
 }

@@ -10,9 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "gti/registr_old/par_tabl.h"
-#include "gti/registr_old/param.h"
-#include "gti/registr_old/pore_construction.h"
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/root_testing.h"
@@ -57,37 +54,12 @@ bool has(const std::vector<std::string>& lines, const std::string& part) {
 // this process and the host's loader share one copy of it. With finished
 // the stage's elements are all done: the programme has been run through.
 void prepare(const fs::path& root, bool finished = false) {
-    const fs::path station = root / "station";
-    fs::create_directories(station);
-    write_cement_table(station.string());
-    ensure_default_setup(station.string());
-    rtl::IniFile settings(station / settings_file);
-    settings.WriteString("скважина", "номер", "101");
     // The well's construction: casing to 1800 m, open hole to 2500 m.
-    pore::Construction construction;
-    auto use = [&](int i, float top, float bottom, float inner, float outer) {
-        pore::ConstrElement& e = construction.at(i);
-        e.enabled = true;
-        e.top = top;
-        e.bottom = bottom;
-        e.inner_diameter = inner;
-        e.outer_diameter = outer;
-    };
-    use(7, 0, 1800, 244.5f, 273);
-    use(8, 1800, 2500, 215.9f, 215.9f);
-    construction.lib::IniSerialData::save(&settings);
-    const fs::path cement = station / "101" / "cement";
-    fs::create_directories(cement);
-    rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
-    rtl::IniFile prog(cement / "cement_program_1.ini");
-    prog.WriteInteger("Main", "Count", 3);
-    const std::pair<const char*, int> elements[] = {{"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
-    for (int i = 0; i < 3; ++i) {
-        const std::string s = "Item" + std::to_string(i);
-        prog.WriteString(s, "name", elements[i].first);
-        prog.WriteInteger(s, "id", elements[i].second);
-        prog.WriteInteger(s, "type_rastvor", elements[i].second == 1 ? 0 : -1);
-        if (finished) prog.WriteInteger(s, "mode", cement::state_done);
+    const std::string programme = prepare_cement_station((root / "station").string(), "101",
+                                                         {{7, 0, 1800, 244.5f, 273}, {8, 1800, 2500, 215.9f, 215.9f}});
+    if (finished) {
+        rtl::IniFile prog(programme);
+        for (int i = 0; i < 3; ++i) prog.WriteInteger("Item" + std::to_string(i), "mode", cement::state_done);
     }
     fs::create_directories(root / "plugins");
     fs::create_symlink(fs::absolute(STATION_CEMENT_PLUGIN), root / "plugins" / "cement.so");

@@ -12,9 +12,6 @@
 #include <fstream>
 #include <thread>
 
-#include "gti/registr_old/par_tabl.h"
-#include "gti/registr_old/param.h"
-#include "gti/registr_old/pore_construction.h"
 #include "library/controls/draw_helpers.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
@@ -37,43 +34,14 @@ const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 // The station as in the cementing job test, with the well's construction
 // in its settings so that the monitor has a profile to draw.
 void prepare_station(const fs::path& root) {
-    const fs::path station = root / "station";
-    fs::create_directories(station);
-    write_cement_table(station.string());
-    ensure_default_setup(station.string());
-    rtl::IniFile settings(station / settings_file);
-    settings.WriteString("скважина", "номер", "101");
     // The well's construction: conductor to 600 m, casing to 1800 m, open
     // hole to 2500 m.
-    pore::Construction construction;
-    auto use = [&](int i, float top, float bottom, float inner, float outer) {
-        pore::ConstrElement& e = construction.at(i);
-        e.enabled = true;
-        e.top = top;
-        e.bottom = bottom;
-        e.inner_diameter = inner;
-        e.outer_diameter = outer;
-    };
-    use(1, 0, 600, 304.8f, 323.9f);
-    use(7, 0, 1800, 244.5f, 273);
-    use(8, 1800, 2500, 215.9f, 215.9f);
-    construction.lib::IniSerialData::save(&settings);
-
-    const fs::path cement = station / "101" / "cement";
-    fs::create_directories(cement);
-    rtl::IniFile job(cement / "cement.ini");
-    job.WriteInteger("Main", "laststupen", 1);
-    job.WriteInteger("Main", "chart_scale", 1);  // 10 s a centimetre: the curves grow visibly
-    rtl::IniFile prog(cement / "cement_program_1.ini");
-    prog.WriteInteger("Main", "Count", 3);
-    prog.WriteString("Main", "buf_planV", "0,02");
-    const std::pair<const char*, int> elements[] = {{"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
-    for (int i = 0; i < 3; ++i) {
-        const std::string s = "Item" + std::to_string(i);
-        prog.WriteString(s, "name", elements[i].first);
-        prog.WriteInteger(s, "id", elements[i].second);
-        prog.WriteInteger(s, "type_rastvor", elements[i].second == 1 ? 0 : -1);
-    }
+    const std::string programme = prepare_cement_station(
+        (root / "station").string(), "101",
+        {{1, 0, 600, 304.8f, 323.9f}, {7, 0, 1800, 244.5f, 273}, {8, 1800, 2500, 215.9f, 215.9f}});
+    rtl::IniFile(programme).WriteString("Main", "buf_planV", "0,02");
+    // 10 s a centimetre: the curves grow visibly.
+    rtl::IniFile((root / "station" / "101" / "cement" / "cement.ini").string()).WriteInteger("Main", "chart_scale", 1);
     fs::create_directories(root / "plugins");
     fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
 }

@@ -10,6 +10,7 @@
 #include "gti/registr_old/depth_calc.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/pore_construction.h"
 #include "platform/rtl/ini_file.h"
 
 namespace station_host {
@@ -148,6 +149,47 @@ void write_cement_table(const std::string& folder) {
         table.add(p);
     }
     table.save_to((fs::path(folder) / params_file).string());
+}
+
+std::string prepare_cement_station(const std::string& station, const std::string& well,
+                                   const std::vector<UsedConstructionElement>& construction) {
+    std::error_code ec;
+    fs::create_directories(station, ec);
+    if (ec) throw std::runtime_error("cannot make '" + station + "': " + ec.message());
+    write_cement_table(station);
+    ensure_default_setup(station);
+    rtl::IniFile settings(in(station, settings_file));
+    settings.WriteString("скважина", "номер", well);
+    pore::Construction kept;
+    for (const UsedConstructionElement& u : construction) {
+        pore::ConstrElement& e = kept.at(u.index);
+        e.enabled = true;
+        e.top = u.top;
+        e.bottom = u.bottom;
+        e.inner_diameter = u.inner_diameter;
+        e.outer_diameter = u.outer_diameter;
+    }
+    kept.lib::IniSerialData::save(&settings);
+
+    const fs::path cement = fs::path(station) / well / "cement";
+    fs::create_directories(cement, ec);
+    if (ec) throw std::runtime_error("cannot make '" + cement.string() + "': " + ec.message());
+    // A job of an earlier run would make this one stage 3, 4, ...: the
+    // programme is the operator's fresh one each time.
+    for (const auto& e : fs::directory_iterator(cement, ec))
+        if (e.is_regular_file()) fs::remove(e.path(), ec);
+    rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
+    const fs::path programme = cement / "cement_program_1.ini";
+    rtl::IniFile prog(programme);
+    prog.WriteInteger("Main", "Count", 3);
+    const std::pair<const char*, int> elements[] = {{"Закачка буфера", 0}, {"Закачка цемента", 1}, {"Продавка", 5}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string item = "Item" + std::to_string(i);
+        prog.WriteString(item, "name", elements[i].first);
+        prog.WriteInteger(item, "id", elements[i].second);
+        prog.WriteInteger(item, "type_rastvor", elements[i].second == 1 ? 0 : -1);
+    }
+    return programme.string();
 }
 
 }  // namespace station_host

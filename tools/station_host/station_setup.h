@@ -69,6 +69,25 @@ std::vector<std::string> ensure_default_setup(const std::string& folder);
 // plug-in computes. Replaces the folder's table.
 void write_cement_table(const std::string& folder);
 
+// An element of the well's construction in use, by its place in the
+// construction's list (1 the conductor, 7 the technical column, 8 open
+// hole, ...); depths in m, diameters in mm.
+struct UsedConstructionElement {
+    int index;
+    float top, bottom, inner_diameter, outer_diameter;
+};
+
+// The station folder set up for a cementing job on the simulated
+// cementing-control station: the cementing table (write_cement_table), the
+// default set-up, well `well` ("номер") with the construction's elements
+// given in use (saved as the hub keeps them), and the stage programme the
+// operator prepared as stage 1 in "<station>/<well>/cement": a buffer, a
+// cement slurry, a displacement (the job then runs as stage 2). Files of
+// the well's earlier stages are removed. Returns the programme's file.
+// Throws std::runtime_error naming the folder that cannot be made.
+std::string prepare_cement_station(const std::string& station, const std::string& well,
+                                   const std::vector<UsedConstructionElement>& construction);
+
 // Loads the table from the folder into table; throws std::runtime_error
 // naming the file when it cannot be read or holds no parameter.
 void load_table(const std::string& folder, ParTabl& table);
