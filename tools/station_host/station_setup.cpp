@@ -131,20 +131,32 @@ Settings load_settings(const std::string& folder) {
 
 void write_cement_table(const std::string& folder) {
     ParTabl table;
+    // The names and display ranges the cementing plug-in gives them.
     struct Row {
+        const char* global_name;
         const char* name;
+        const char* units;
         int channel;
         double full_scale;
+        float min_value, max_value;
     };
-    for (const Row& r : {Row{"cem_davl", 0, 600}, Row{"cem_plotn", 1, 2.5}, Row{"cem_temp", 2, 100},
-                         Row{"cem_rasx", 3, 100}, Row{"cem_plan_plotn", -1, 0}, Row{"cem_plan_rasx", -1, 0},
-                         Row{"cem_V", -1, 0}, Row{"cem_plan_V", -1, 0}, Row{"cem_Vsumm", -1, 0}}) {
+    for (const Row& r : {Row{"cem_davl", "Давление СКЦ", "атм", 0, 600, 0, 600},
+                         Row{"cem_plotn", "Плотность СКЦ", "г/см3", 1, 2.5, 1, 2},
+                         Row{"cem_temp", "Температура СКЦ", "°C", 2, 100, 0, 100},
+                         Row{"cem_rasx", "Расход СКЦ", "л/c", 3, 100, 0, 100},
+                         Row{"cem_plan_plotn", "Плановая плотность СКЦ", "г/см3", -1, 0, 1, 2},
+                         Row{"cem_plan_rasx", "Плановый расход СКЦ", "л/c", -1, 0, 0, 100},
+                         Row{"cem_V", "Объем этапа СКЦ", "м3", -1, 0, 0, 100},
+                         Row{"cem_plan_V", "Плановый объем этапа СКЦ", "м3", -1, 0, 0, 100},
+                         Row{"cem_Vsumm", "Объем суммарный СКЦ", "м3", -1, 0, 0, 1000}}) {
         Param p;
-        p.global_name = r.name;
+        p.global_name = r.global_name;
         p.name = r.name;
+        p.units = r.units;
         p.channel = r.channel;
         p.averaging = 1;
-        p.max_value = 100;
+        p.min_value = r.min_value;
+        p.max_value = r.max_value;
         if (r.channel >= 0) p.points = {{0.0, 0.0}, {2.5, r.full_scale}};
         table.add(p);
     }
