@@ -38,8 +38,13 @@ void FileStorageRecord::save_to_stream(lib::io::BinaryOutputStream& out) const {
 namespace {
 // Blocks from this size on come from the system in huge pages.
 constexpr std::size_t kLargeBlock = 1 << 20;
-// How far ahead of the records written the block is backed.
+// How far ahead of the records written the block is backed, and the piece
+// a backing thread backs at a time.
 constexpr std::size_t kBackAhead = 4 << 20;
+// How far the backing threads may run ahead of the records: far enough that
+// the records seldom wait, near enough that the zeroed memory is still in the
+// cache when they are written into it.
+constexpr std::size_t kBackLead = 16 << 20;
 constexpr std::size_t kAlignment = 64;
 // Blocks with at least this much still to back get a thread for it.
 constexpr std::size_t kBackground = 32 << 20;
@@ -48,28 +53,49 @@ constexpr std::size_t kBackground = 32 << 20;
 void FileStorageRows::back_in_background() {
     // Threads still running back this very block (a move of the block
     // waits for them first): a later header of the same file needs no more.
-    if (backers_[0].joinable()) return;
+    if (backers_[0].joinable() || backers_[1].joinable()) return;
     if (!large_ || bytes_ - std::min(bytes_, backed_) < kBackground) return;
     char* const data = data_;
     const std::size_t from = backed_, to = bytes_;
     const std::size_t use = std::size(backers_);
+    back_from_ = from;
+    back_to_ = to;
+    writer_at_.store(count_ * stride_);
+    stop_backers_.store(false);
+    for (std::size_t k = 0; k < use; ++k) backed_by_[k].store(from);
     for (std::size_t k = 0; k < use; ++k) {
         try {
             // Piece after piece, each thread taking every other one, so that
             // the records written meanwhile find theirs backed soon.
-            backers_[k] = std::thread([data, from, to, k, use] {
-                for (std::size_t at = from + k * kBackAhead; at < to; at += use * kBackAhead)
-                    if (!os::back_now(data + at, std::min(kBackAhead, to - at))) return;
+            backers_[k] = std::thread([this, data, from, to, k, use] {
+                for (std::size_t at = from + k * kBackAhead; at < to; at += use * kBackAhead) {
+                    for (std::size_t w = writer_at_.load(); at > w && at - w > kBackLead; w = writer_at_.load()) {
+                        if (stop_backers_.load()) return;
+                        writer_at_.wait(w);
+                    }
+                    if (stop_backers_.load()) return;
+                    const std::size_t end = std::min(at + kBackAhead, to);
+                    const bool backed = os::back_now(data + at, end - at);
+                    backed_by_[k].store(backed ? end : back_failed);
+                    backed_by_[k].notify_all();
+                    if (!backed) return;
+                }
             });
         } catch (const std::system_error&) {
-            return;  // no thread: the records back their memory as they go
+            // No thread: the records back its pieces as they go.
+            backed_by_[k].store(back_failed);
         }
     }
 }
 
 void FileStorageRows::stop_backing() {
+    if (!backers_[0].joinable() && !backers_[1].joinable()) return;
+    stop_backers_.store(true);
+    writer_at_.store(SIZE_MAX);
+    writer_at_.notify_all();
     for (auto& t : backers_)
         if (t.joinable()) t.join();
+    back_from_ = back_to_ = 0;
 }
 
 void FileStorageRows::release() {
@@ -114,6 +140,21 @@ void FileStorageRows::relayout(std::size_t capacity, std::size_t width) {
 }
 
 void FileStorageRows::back_more(std::size_t bytes) {
+    if (bytes > back_from_ && bytes <= back_to_) {
+        writer_at_.store(bytes);
+        writer_at_.notify_all();
+        const std::size_t piece = (bytes - 1 - back_from_) / kBackAhead;
+        const std::size_t end = std::min(back_to_, back_from_ + (piece + 1) * kBackAhead);
+        std::atomic<std::size_t>& by = backed_by_[piece % std::size(backers_)];
+        for (std::size_t done = by.load(); done != back_failed; done = by.load()) {
+            if (done >= end) {
+                backed_ = end;
+                return;
+            }
+            by.wait(done);
+        }
+        // That thread gave up: the records back their memory themselves.
+    }
     // Past the records about to be written, but never past the block: a
     // table read into a block sized for the file makes no more of it
     // resident than its records take.

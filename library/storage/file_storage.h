@@ -35,6 +35,7 @@
 #include "platform/rtl/string_list.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -299,11 +300,13 @@ public:
     // The records in the order of the indexes given (a permutation).
     void reorder(const std::vector<std::size_t>& order);
     void clear() { count_ = 0; }
-    // Backs the rest of the block on a thread of its own, while the records
-    // are written into it: the system's zeroing of fresh memory then costs
-    // no time of the reader's. For a block that a file's records will fill;
-    // nothing for a small block. stop_backing() waits for the thread; a
-    // block is never moved or let go while it runs.
+    // Backs the rest of the block on threads of their own, a little ahead of
+    // the records as they are written into it: the system's zeroing of fresh
+    // memory then costs no time of the reader's, and the memory zeroed is
+    // still in the cache when the records are written. For a block that a
+    // file's records will fill; nothing for a small block. stop_backing()
+    // stops the threads and waits for them; a block is never moved or let go
+    // while they run.
     void back_in_background();
     void stop_backing();
 
@@ -318,6 +321,18 @@ private:
     std::size_t bytes_ = 0;
     bool large_ = false;  // from os::allocate_large
     std::thread backers_[2];
+    // Shared with the backing threads. Thread k backs pieces k, k + 2, ... of
+    // [back_from_, back_to_) and tells in backed_by_[k] where its last piece
+    // ends (back_failed when it gave up); the records wait for their piece
+    // rather than back it too, since two threads faulting one huge page each
+    // zero a page of their own and one is thrown away. The threads keep
+    // within a few pieces of writer_at_, where the records have come to.
+    static constexpr std::size_t back_failed = SIZE_MAX;
+    std::atomic<std::size_t> backed_by_[2];
+    std::atomic<std::size_t> writer_at_{0};
+    std::atomic<bool> stop_backers_{false};
+    std::size_t back_from_ = 0;
+    std::size_t back_to_ = 0;
     std::size_t backed_ = 0;  // bytes of the block backed so far
     std::size_t capacity_ = 0;
     std::size_t count_ = 0;

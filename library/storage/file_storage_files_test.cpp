@@ -779,3 +779,51 @@ TEST_F(FileStorageFiles, AReadFileEqualsTheTableFilledRecordByRecord) {
     read.add_file(path, false);
     expect_same_records(read, filled);
 }
+
+// A file large enough that the table backs its block on threads of its own
+// while the records are written into it, with a header partway that adds a
+// column and so moves the records while those threads run: every value
+// arrives, in its column, in this read and in a second one into the same
+// table.
+TEST_F(FileStorageFiles, AFileReadWhileItsBlockIsBackedOnOtherThreadsKeepsEveryValue) {
+    std::vector<std::string> globals;
+    for (int k = 0; k < 40; ++k) globals.push_back("p" + std::to_string(k));
+    constexpr std::uint32_t kEach = 150000;
+    Blocks b;
+    b.header(globals);
+    std::vector<float> v(40);
+    auto value = [](std::uint32_t t, int k) { return 0.25f * static_cast<float>(t) + static_cast<float>(k); };
+    for (std::uint32_t t = 0; t < kEach; ++t) {
+        for (int k = 0; k < 40; ++k) v[static_cast<std::size_t>(k)] = value(t, k);
+        b.record(t, v);
+    }
+    std::vector<std::string> more = globals;
+    more.insert(more.begin(), "new");
+    b.header(more);
+    v.resize(41);
+    for (std::uint32_t t = kEach; t < 2 * kEach; ++t) {
+        v[0] = -1.0f * static_cast<float>(t);
+        for (int k = 0; k < 40; ++k) v[static_cast<std::size_t>(k) + 1] = value(t, k);
+        b.record(t, v);
+    }
+    ASSERT_GT(b.out.bytes.size(), 48u << 20);
+    const std::string path = dir / "0001.realtim";
+    put(path, b.out.bytes);
+
+    FileStorage table;
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass);
+        table.add_file(path, false);
+        EXPECT_TRUE(warnings(table).empty());
+        ASSERT_EQ(table.get_data_size(), static_cast<int>((pass + 1) * 2 * kEach));
+        ASSERT_EQ(table.get_params_count(), 41);
+        for (int i = 0; i < table.get_data_size(); ++i) {
+            const FileStorageRecord& r = *table.get_record(i);
+            const std::uint32_t t = static_cast<std::uint32_t>(i) % (2 * kEach);
+            ASSERT_EQ(r.time.get_value(), t) << i;
+            ASSERT_EQ(r.values.size(), 41u) << i;
+            for (int k = 0; k < 40; ++k) ASSERT_EQ(r.values[static_cast<std::size_t>(k)], value(t, k)) << i << " " << k;
+            ASSERT_EQ(r.values[40], t < kEach ? 0.0f : -1.0f * static_cast<float>(t)) << i;
+        }
+    }
+}

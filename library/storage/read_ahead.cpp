@@ -33,11 +33,15 @@ void ReadAhead::Buffer::allocate(std::size_t bytes, bool system) {
 }
 
 ReadAhead::ReadAhead(os::File& file, std::int64_t size, std::size_t chunk, std::size_t carry)
-    : file_(file), left_(std::max<std::int64_t>(size, 0)), chunk_(std::max<std::size_t>(chunk, 1)), carry_(carry) {
+    : file_(file),
+      left_(std::max<std::int64_t>(size, 0)),
+      chunk_(std::max<std::size_t>(chunk, 1)),
+      carry_(carry),
+      room_((carry + kLine - 1) / kLine * kLine) {
     if (left_ <= static_cast<std::int64_t>(chunk_)) {
         // One piece: nothing is ever carried, and no thread is worth it.
         chunk_ = static_cast<std::size_t>(left_);
-        carry_ = 0;
+        carry_ = room_ = 0;
         // A small file's one buffer comes from the heap, which has it at hand
         // when the file is read again and again.
         slots_[0].buffer.allocate(chunk_, false);
@@ -45,7 +49,7 @@ ReadAhead::ReadAhead(os::File& file, std::int64_t size, std::size_t chunk, std::
     }
     // Ordinary pages: the system's copy into huge pages measured at half the
     // speed.
-    for (auto& slot : slots_) slot.buffer.allocate(carry_ + chunk_, true);
+    for (auto& slot : slots_) slot.buffer.allocate(room_ + chunk_, true);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -61,7 +65,7 @@ ReadAhead::~ReadAhead() {
 
 void ReadAhead::fill(Slot& slot) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left_, static_cast<std::int64_t>(chunk_)));
-    const std::int64_t got = file_.read(slot.buffer.get() + carry_, want);
+    const std::int64_t got = file_.read(slot.buffer.get() + room_, want);
     if (got < 0) {
         slot.error = file_.last_error() != 0 ? file_.last_error() : EIO;
         slot.last = true;
@@ -124,7 +128,7 @@ bool ReadAhead::next(const char* keep, std::size_t kept, Piece& piece) {
         done_ = true;
         return false;
     }
-    char* start = slot.buffer.get() + carry_ - kept;
+    char* start = slot.buffer.get() + room_ - kept;
     if (kept > 0) std::memmove(start, keep, kept);
     if (current_ >= 0 && thread_.joinable()) {
         // The bytes kept are copied: the reader may fill the old slot again.
