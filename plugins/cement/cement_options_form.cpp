@@ -27,7 +27,7 @@ using namespace cement;
 
 namespace {
 
-const char* const kind_items[7] = {
+const char* const kind_items[stage_kind_count] = {
     "Закачка буфера", "Закачка цементного р-ра", "Закачка гель-цемента", "Закачка газоцемента", "Ожидание", "Продавка",
     "Другое"};
 const char* const fixed_names[3] = {"Цемент", "Гель-цемент", "Газоцемент"};
@@ -67,7 +67,7 @@ TRadioGroup* make_kinds(TComponent* owner, TWinControl* parent, const char* cons
     g->SetParent(parent);
     g->SetCaption("Идентификация");
     g->SetBounds(x, y, 220, 180);
-    for (int i = 0; i < 7; ++i) g->Items().Add(items[i]);
+    for (int i = 0; i < stage_kind_count; ++i) g->Items().Add(items[i]);
     return g;
 }
 
@@ -175,13 +175,8 @@ TAddProgramForm::TAddProgramForm(TComponent* owner) : TForm(owner) {
     cbSelRastvor->SetParent(this);
     cbSelRastvor->SetStyle(csDropDownList);
     cbSelRastvor->SetBounds(100, 38, 360, 22);
-    const char* const items[7] = {"Закачка буфера",
-                                  "Закачка цементного р-ра",
-                                  "Закачка гельцемента",
-                                  "Закачка газоцемента",
-                                  "Ожидание",
-                                  "Продавка",
-                                  "Другое"};
+    const char* items[stage_kind_count];
+    for (int k = 0; k < stage_kind_count; ++k) items[k] = stage_kind_name(k);
     rgId = make_kinds(this, this, items, 8, 68);
     make_label(this, this, "Максимальное давление этапа", 240, 70, 220);
     edPmax = make_edit(this, this, "edPmax", 240, 92, 120);

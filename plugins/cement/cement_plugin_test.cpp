@@ -7,15 +7,9 @@
 
 #include "gti/registr_old/all_params.h"
 #include "gti/registr_old/comm_protocols.h"
-#include "gti/registr_old/data_storage.h"
-#include "gti/registr_old/par_tabl.h"
-#include "gti/registr_old/param.h"
 #include "gti/registr_old/reg_system.h"
-#include "gti/registr_old/root_testing.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
-#include "platform/os/paths.h"
-#include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/string_list.h"
 #include "platform/ui/application.h"
@@ -23,72 +17,25 @@
 #include "plugins/cement/cement_form.h"
 #include "plugins/cement/cement_points.h"
 #include "plugins/cement/cement_report.h"
+#include "plugins/cement/cement_testing.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using cement::testing::in_station;
+using cement::testing::logged;
 
-std::vector<std::string>& logged() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-
-// The hub with a table that has the plug-in's parameters, a plug-in on it
-// whose clock the test moves, and its log.
-struct Job {
-    CementPlugin plugin;
-    Clock::time_point now = Clock::time_point() + std::chrono::hours(1);
-
-    Job() {
-        plugin.host_add_error = [](reg::RegPlugin*, const AnsiString& text) { logged().push_back(text); };
-        plugin.set_clock([this] { return now; });
-        const Clock::time_point start = now;
-        plugin.set_date_time_source(
-            [this, start] { return 46000.0 + std::chrono::duration<double>(now - start).count() / 86400; });
-        lib::Locker hold(sys_lock_obj());
-        ParTabl& table = sys()->get_data_storage().get_par_tabl();
-        for (const char* name : {"cem_davl", "cem_plotn", "cem_plan_plotn", "cem_temp", "cem_rasx", "cem_plan_rasx",
-                                 "cem_V", "cem_plan_V", "cem_Vsumm"}) {
-            Param p;
-            p.global_name = name;
-            table.add(p);
-        }
-    }
-    void set(const char* name, double v) {
-        lib::Locker hold(sys_lock_obj());
-        sys()->get_data_storage().current_values[name] = v;
-    }
-    double hub(const char* name) {
-        lib::Locker hold(sys_lock_obj());
-        return sys()->get_data_storage().current_values[name];
-    }
-    void step(double seconds) {
-        now += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-        plugin.data_cycle(true);
-    }
-    void programme(std::vector<int> kinds) {
+// The plug-in's own job: plans whose volumes and rate the integration's
+// results are checked against.
+struct Job : cement::testing::Job {
+    void programme(const std::vector<int>& kinds) {
+        elements(kinds);
         CementData& d = plugin.job();
-        d.program.clear();
-        for (int k : kinds) {
-            CementProgramElement e;
-            e.name = cement::stage_kind_name(k);
-            e.kind = k;
-            d.program.push_back(e);
-        }
         d.plan[CementData::plan_volume][CementData::col_buffer] = 2.0f;
         d.plan[CementData::plan_volume][CementData::col_cement] = 10.0f;
         d.plan[CementData::plan_rate][CementData::col_cement] = 12.0f;
     }
 };
-
-void in_station(const std::function<void(const std::string&)>& body) {
-    root_testing::in_fresh_process([&] {
-        os::testing::TempDir dir;
-        os::set_program_dir_override(dir.path());
-        body(dir.path() + "/");
-    });
-}
 
 TEST(CementPluginObject, DescribesItselfRegistersItsParametersAndItsRow) {
     in_station([](const std::string&) {

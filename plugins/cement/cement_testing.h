@@ -73,15 +73,22 @@ inline void make_well(double depth = 2500) {
     sys()->get_data_storage().set_depth_z(depth);
 }
 
-// The hub with the plug-in's parameters in its table and the plug-in on it.
+// What the plug-in logged through the host (a plain function there, so
+// kept for the process).
+inline std::vector<std::string>& logged() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+// The hub with the plug-in's parameters in its table and the plug-in on it,
+// its clocks moved by the test and its log in logged().
 struct Job {
     using Clock = std::chrono::steady_clock;
     CementPlugin plugin;
     Clock::time_point now = Clock::time_point() + std::chrono::hours(1);
-    std::vector<std::string> log;
 
     Job() {
-        plugin.host_add_error = [](reg::RegPlugin*, const AnsiString&) {};
+        plugin.host_add_error = [](reg::RegPlugin*, const AnsiString& text) { logged().push_back(text); };
         plugin.set_clock([this] { return now; });
         const Clock::time_point start = now;
         plugin.set_date_time_source(
@@ -99,13 +106,18 @@ struct Job {
         lib::Locker hold(sys_lock_obj());
         sys()->get_data_storage().current_values[name] = v;
     }
+    double hub(const char* name) {
+        lib::Locker hold(sys_lock_obj());
+        return sys()->get_data_storage().current_values[name];
+    }
     // One data cycle after `seconds`, stored, with the window following.
     void step(double seconds) {
         now += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
         plugin.data_cycle(true);
         plugin.refresh_window();
     }
-    void programme(std::vector<int> kinds) {
+    // The programme: one element of each kind given, named as the kind.
+    void elements(const std::vector<int>& kinds) {
         CementData& d = plugin.job();
         d.program.clear();
         for (int k : kinds) {
@@ -114,6 +126,11 @@ struct Job {
             e.kind = k;
             d.program.push_back(e);
         }
+    }
+    // The elements with plans small enough that a few cycles fill them.
+    void programme(const std::vector<int>& kinds) {
+        elements(kinds);
+        CementData& d = plugin.job();
         d.plan[CementData::plan_volume][CementData::col_buffer] = 0.4f;
         d.plan[CementData::plan_volume][CementData::col_cement] = 0.5f;
         d.plan[CementData::plan_volume][CementData::col_displacement] = 0.6f;

@@ -10,29 +10,15 @@
 #include "platform/ui/lists.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/timer.h"
+#include "plugins/pult/pult_controls.h"
 #include "plugins/pult/pult_sources.h"
 #include "widrak/indicator.h"
 
 using namespace ui;
+using pult::button;
+using pult::label;
 
 namespace {
-
-TLabel* label(TWinControl* parent, const char* caption, int x, int y) {
-    auto* l = new TLabel(parent);
-    l->SetParent(parent);
-    l->SetCaption(caption);
-    l->SetLeft(x);
-    l->SetTop(y);
-    return l;
-}
-
-TButton* button(TWinControl* parent, const char* caption, int x, int y, int w) {
-    auto* b = new TButton(parent);
-    b->SetParent(parent);
-    b->SetCaption(caption);
-    b->SetBounds(x, y, w, 25);
-    return b;
-}
 
 const char* const light_caption = "Яркость индикаторов";
 

@@ -11,22 +11,16 @@
 #include "platform/ui/lists.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
+#include "plugins/pult/pult_controls.h"
 #include "plugins/pult/pult_sources.h"
 
 using namespace ui;
+using pult::button;
+using pult::label;
 
 namespace {
 
 const char* const new_text = "Новый текст";
-
-TLabel* label(TWinControl* parent, const char* caption, int x, int y) {
-    auto* l = new TLabel(parent);
-    l->SetParent(parent);
-    l->SetCaption(caption);
-    l->SetLeft(x);
-    l->SetTop(y);
-    return l;
-}
 
 TComboBox* combo(TWinControl* parent, const char* caption, int y) {
     label(parent, caption, 118, y + 3);
@@ -35,14 +29,6 @@ TComboBox* combo(TWinControl* parent, const char* caption, int y) {
     c->SetStyle(csDropDownList);
     c->SetBounds(270, y, 224, 24);
     return c;
-}
-
-TButton* button(TWinControl* parent, const char* caption, int x, int y, int w) {
-    auto* b = new TButton(parent);
-    b->SetParent(parent);
-    b->SetCaption(caption);
-    b->SetBounds(x, y, w, 25);
-    return b;
 }
 
 // A source's name as the registry of parameters shows it.
@@ -216,8 +202,8 @@ void TOptForm::store() {
     for (int i = 0; i < lvText->Items().Count(); ++i) phrases.Add(lvText->Items()[i]->Caption());
     options_.text_variants = phrases.CommaText();
     const int source = cbTextParams->ItemIndex();
-    options_.text_param = source >= 0 && source < int(text_param_values.size()) ? text_param_values[std::size_t(source)]
-                                                                                : std::string();
+    options_.text_param =
+        source >= 0 && source < int(text_param_values.size()) ? text_param_values[std::size_t(source)] : std::string();
     options_.use_volt_check = cbAlarm->Checked();
 }
 

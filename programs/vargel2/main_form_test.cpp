@@ -22,12 +22,6 @@ namespace {
 
 using namespace testing;
 
-std::string png_path(const std::string& name) {
-    const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output";
-    std::filesystem::create_directories(dir);
-    return (dir / (name + ".png")).string();
-}
-
 // 2024-03-05 13:30 on the data's time scale.
 const std::int32_t kNow = lib::time_2_long(2024, 3, 5, 13, 30, 0);
 const std::int32_t kToday = lib::time_2_long(2024, 3, 5, 0, 0, 0);

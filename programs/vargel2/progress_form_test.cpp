@@ -20,12 +20,6 @@ namespace {
 
 using namespace testing;
 
-std::string png_path(const std::string& name) {
-    const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output";
-    std::filesystem::create_directories(dir);
-    return (dir / (name + ".png")).string();
-}
-
 std::vector<std::string> log_lines(TProgressForm& f) { return f.memLog->Lines().ToVector(); }
 
 TEST(ProgressLog, ProvisionalLinesGiveWayToTheNext) {

@@ -65,6 +65,28 @@ void prepare(const fs::path& root, bool finished = false) {
     fs::create_symlink(fs::absolute(STATION_CEMENT_PLUGIN), root / "plugins" / "cement.so");
 }
 
+// The simulated cementing-control station on a pseudo-terminal, playing the
+// job's script for `seconds`; its first line names the terminal.
+station_host::testing::ChildProgram simulator(const fs::path& root, int seconds) {
+    return station_host::testing::ChildProgram(bin + "device_simulator",
+                                               {"--device", "cement", "--pty", "--scenario",
+                                                (root / "job.txt").string(), "--seconds", std::to_string(seconds)},
+                                               true);
+}
+
+// The host of this process on the simulator's line, with the station and
+// the plug-ins prepare() made, at the cementing station's protocol.
+HostOptions on_station(const fs::path& root, const std::string& port) {
+    HostOptions o;
+    o.port = port;
+    o.well_folder = (root / "well").string();
+    o.station_folder = (root / "station").string();
+    o.plugin_folder = (root / "plugins").string();
+    o.protocol = "СКЦ";
+    o.start_depth = 2500;
+    return o;
+}
+
 TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
     root_testing::in_fresh_process([] {
         os::testing::TempDir dir;
@@ -73,20 +95,12 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
         std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
                                            "0 40 1.20 20 10\n"
                                            "100 90 1.80 30 10\n";
-        station_host::testing::ChildProgram sim(
-            bin + "device_simulator",
-            {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "60"}, true);
+        station_host::testing::ChildProgram sim = simulator(root, 60);
         ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
 
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.station_folder = (root / "station").string();
-        o.plugin_folder = (root / "plugins").string();
+        HostOptions o = on_station(root, sim.first_line().substr(6));
         o.trip = 1;
         o.duration_s = 22;
-        o.protocol = "СКЦ";
-        o.start_depth = 2500;
         std::vector<std::string> lines;
         Host host(
             o, [&](const std::string& l) { lines.push_back(l); },
@@ -181,19 +195,11 @@ TEST(CementMonitorOnStation, AFinishedStageIsAskedAboutOnceInTheHostsWindow) {
         prepare(root, true);
         std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
                                            "0 40 1.20 20 10\n";
-        station_host::testing::ChildProgram sim(
-            bin + "device_simulator",
-            {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "20"}, true);
+        station_host::testing::ChildProgram sim = simulator(root, 20);
         ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
 
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.station_folder = (root / "station").string();
-        o.plugin_folder = (root / "plugins").string();
+        HostOptions o = on_station(root, sim.first_line().substr(6));
         o.duration_s = 2;
-        o.protocol = "СКЦ";
-        o.start_depth = 2500;
         std::vector<std::string> lines;
         int asked = 0;
         const ui::MessageBoxHandler before = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {

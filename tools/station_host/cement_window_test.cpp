@@ -15,11 +15,11 @@
 #include "library/controls/draw_helpers.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
-#include "platform/ui/canvas.h"
 #include "platform/ui/graphics.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/child_testing.h"
 #include "tools/station_host/station_setup.h"
+#include "tools/station_host/window_testing.h"
 
 #ifdef STATION_CEMENT_PLUGIN
 
@@ -27,7 +27,10 @@ namespace station_host {
 namespace {
 
 namespace fs = std::filesystem;
-using ui::testing::run_tool;
+using station_host::testing::count_colours;
+using station_host::testing::Geometry;
+using station_host::testing::geometry_of;
+using station_host::testing::window_named;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
@@ -46,50 +49,10 @@ void prepare_station(const fs::path& root) {
     fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
 }
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-bool geometry_of(const std::string& id, Geometry& g) {
-    std::string out;
-    if (run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out) != 0) return false;
-    auto value = [&](const char* key) {
-        const auto at = out.find(std::string(key) + "=");
-        return at == std::string::npos ? -1 : std::stoi(out.substr(at + std::string(key).size() + 1));
-    };
-    g = {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
-    return g.width > 0 && g.height > 0;
-}
-
-// The window's pixels: how many are of each colour asked for; the grab is
-// kept as a PNG for review.
-std::vector<int> count_colours(const Geometry& g, const std::string& png, const std::vector<ui::TColor>& colours) {
-    std::vector<int> n(colours.size(), 0);
-    ui::testing::ScreenGrab grab;
-    std::string why;
-    EXPECT_TRUE(ui::testing::grab_screen(grab, &why)) << why;
-    if (grab.width == 0) return n;
-    ui::TBitmap shot(g.width, g.height);
-    for (int y = 0; y < g.height; ++y)
-        for (int x = 0; x < g.width; ++x) {
-            const auto c = static_cast<ui::TColor>(grab.color_at(g.x + x, g.y + y));
-            shot.Canvas().SetPixel(x, y, c);
-            for (std::size_t k = 0; k < colours.size(); ++k) n[k] += c == colours[k];
-        }
-    const fs::path out = fs::path(STATION_BINARY_DIR) / "test_output" / "screen";
-    fs::create_directories(out);
-    shot.SaveToFile((out / png).string());
-    return n;
-}
-
 TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
-    ::setenv(
-        "LSAN_OPTIONS",
-        (std::string("suppressions=") + STATION_SOURCE_DIR + "/platform/ui/testdata/lsan.supp:print_suppressions=0")
-            .c_str(),
-        1);
+    station_host::testing::suppress_gtk_leaks();
     os::testing::TempDir dir;
     const fs::path root = dir.path();
     prepare_station(root);
@@ -107,10 +70,8 @@ TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
          (root / "station").string(), "--trip", "1", "--seconds", "40", "--plugins", (root / "plugins").string(),
          "--protocol", "СКЦ", "--depth", "2500", "--press", "2:Начать программу,8:Следующий этап", "--window"});
 
-    std::string out;
-    ASSERT_EQ(run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "рейс"}, &out, 20000), 0)
-        << "no window: " << ::testing::PrintToString(host.lines());
-    const std::string id = out.substr(0, out.find('\n'));
+    const std::string id = window_named("рейс");
+    ASSERT_FALSE(id.empty()) << "no window: " << ::testing::PrintToString(host.lines());
     Geometry g;
     ASSERT_TRUE(geometry_of(id, g));
 
@@ -127,10 +88,7 @@ TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
     EXPECT_GT(early[1], 200) << "the monitor's page is not shown";
     EXPECT_GT(later[2] + later[3], early[2] + early[3]) << "the curves did not grow";
 
-    ASSERT_EQ(run_tool({"xdotool", "windowclose", id}), 0);
-    const auto code = host.finish(false);
-    ASSERT_TRUE(code);
-    EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
+    station_host::testing::close_window(id, host);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 
-#include "gti/registr_old/InstrPipes/instr_options_frame.h"
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/pore_opt.h"
@@ -22,26 +21,15 @@
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/test_driver.h"
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/well_windows_testing.h"
 
 namespace station_host {
 namespace {
 
 using namespace ui;
 
-HeadlessDisplay& headless() { return *headless_display(); }
-
-template <class T>
-T* find(TComponent& owner) {
-    for (int i = 0; i < owner.ComponentCount(); ++i)
-        if (auto* c = dynamic_cast<T*>(owner.Components(i))) return c;
-    return nullptr;
-}
-
-TButton* button(TComponent& owner, const std::string& caption) {
-    for (int i = 0; i < owner.ComponentCount(); ++i)
-        if (auto* b = dynamic_cast<TButton*>(owner.Components(i)); b && b->Caption() == caption) return b;
-    return nullptr;
-}
+using station_host::testing::button;
+using station_host::testing::headless;
 
 TMenuItem* entry(TMenuItem* menu, const std::string& caption) {
     for (int i = 0; i < menu->Count(); ++i)
@@ -53,19 +41,7 @@ TMenuItem* entry(TMenuItem* menu, const std::string& caption) {
 // the test's folder.
 void fill_hub(reg::System& hub, const std::string& table_file) {
     lib::Locker hold(sys_lock_obj());
-    instr::Items& items = *hub.get_pore().get_instr();
-    items.clear();
-    instr::Elem bit;
-    bit.type = instr::elem_type::bit;
-    bit.lengths = {0.3f};
-    bit.diameter = 215.9f;
-    items.get(items.add_new()) = bit;
-    instr::Elem stands;
-    stands.type = instr::elem_type::stand;
-    stands.count = 40;
-    stands.lengths = {12.5f, 12.5f};
-    stands.diameter = 127;
-    items.get(items.add_new()) = stands;
+    station_host::testing::put_short_string(*hub.get_pore().get_instr());
     ParTabl& table = hub.get_data_storage().get_par_tabl();
     Param density;
     density.global_name = "плотн_пж_вх_радиоакт";
@@ -104,14 +80,7 @@ TEST(WellEntries, StringAndParameterReachTheHubOnOkOnlyAndTheTableIsSaved) {
 
         for (const bool confirm : {false, true}) {
             SCOPED_TRACE(confirm ? "OK" : "Отмена");
-            headless().ExpectModal([&](TCustomForm& f) {
-                auto* frame = find<TInstrOptionsFrame>(f);
-                ASSERT_NE(frame, nullptr);
-                const TRect rc = frame->grdInstr->CellRect(1, 2);
-                drv.Click(*frame->grdInstr, {(rc.Left + rc.Right) / 2, (rc.Top + rc.Bottom) / 2});
-                drv.Type("42");
-                drv.Click(*button(f, confirm ? "OK" : "Отмена"));
-            });
+            headless().ExpectModal([&](TCustomForm& f) { station_host::testing::type_stand_count(drv, f, confirm); });
             entries.string_item()->Click();
             lib::Locker hold(sys_lock_obj());
             EXPECT_EQ(hub->get_pore().get_instr()->get(1).count, confirm ? 42 : 40);

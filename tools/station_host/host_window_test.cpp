@@ -15,16 +15,19 @@
 
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
-#include "platform/ui/canvas.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/child_testing.h"
 #include "tools/station_host/trip_files.h"
+#include "tools/station_host/window_testing.h"
 
 namespace station_host {
 namespace {
 
 namespace fs = std::filesystem;
-using ui::testing::run_tool;
+using station_host::testing::count_colours;
+using station_host::testing::Geometry;
+using station_host::testing::geometry_of;
+using station_host::testing::window_named;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
@@ -38,50 +41,16 @@ const char* const rig =
 // A program with its output read on a thread of its own.
 using Child = station_host::testing::ChildProgram;
 
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-bool geometry_of(const std::string& id, Geometry& g) {
-    std::string out;
-    if (run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out) != 0) return false;
-    auto value = [&](const char* key) {
-        const auto at = out.find(std::string(key) + "=");
-        return at == std::string::npos ? -1 : std::stoi(out.substr(at + std::string(key).size() + 1));
-    };
-    g = {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
-    return g.width > 0 && g.height > 0;
-}
-
 // Pixels of the chart's curve colours (blue, red, green) in the window.
 int curve_ink(const Geometry& g, const std::string& png) {
-    ui::testing::ScreenGrab grab;
-    std::string why;
-    EXPECT_TRUE(ui::testing::grab_screen(grab, &why)) << why;
-    if (grab.width == 0) return 0;
-    ui::TBitmap shot(g.width, g.height);
-    int n = 0;
-    for (int y = 0; y < g.height; ++y)
-        for (int x = 0; x < g.width; ++x) {
-            const auto c = static_cast<ui::TColor>(grab.color_at(g.x + x, g.y + y));
-            shot.Canvas().SetPixel(x, y, c);
-            n += c == ui::clBlue || c == ui::clRed || c == ui::clGreen;
-        }
-    const fs::path out = fs::path(STATION_BINARY_DIR) / "test_output" / "screen";
-    fs::create_directories(out);
-    shot.SaveToFile((out / png).string());
-    return n;
+    const std::vector<int> n = count_colours(g, png, {ui::clBlue, ui::clRed, ui::clGreen});
+    return n[0] + n[1] + n[2];
 }
 
 TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
-    // The child's sanitizer knows GTK's own process-lifetime allocations.
-    ::setenv(
-        "LSAN_OPTIONS",
-        (std::string("suppressions=") + STATION_SOURCE_DIR + "/platform/ui/testdata/lsan.supp:print_suppressions=0")
-            .c_str(),
-        1);
+    station_host::testing::suppress_gtk_leaks();
     os::testing::TempDir dir;
     const std::string script = dir / "rig.txt", well = dir / "well";
     std::ofstream(script) << rig;
@@ -92,10 +61,8 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     Child host(bin + "station_host", {"--port", line.substr(6), "--well", well, "--trip", "7", "--seconds", "60",
                                       "--time-step", "1", "--depth", "1000", "--window"});
 
-    std::string out;
-    ASSERT_EQ(run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "рейс 7"}, &out, 20000), 0)
-        << "no window: " << ::testing::PrintToString(host.lines());
-    const std::string id = out.substr(0, out.find('\n'));
+    const std::string id = window_named("рейс 7");
+    ASSERT_FALSE(id.empty()) << "no window: " << ::testing::PrintToString(host.lines());
     Geometry g;
     ASSERT_TRUE(geometry_of(id, g));
 
@@ -107,10 +74,7 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     EXPECT_GT(later, early) << "the curves did not grow";
 
     // The window goes: the recording stops cleanly and the program ends.
-    ASSERT_EQ(run_tool({"xdotool", "windowclose", id}), 0);
-    const auto code = host.finish(false);
-    ASSERT_TRUE(code);
-    EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
+    ASSERT_NO_FATAL_FAILURE(station_host::testing::close_window(id, host));
     std::string summary;
     for (const auto& l : host.lines())
         if (l.rfind("summary: ", 0) == 0) summary = l;

@@ -8,7 +8,6 @@
 
 #include <filesystem>
 
-#include "gti/registr_old/InstrPipes/instr_options_frame.h"
 #include "gti/registr_old/par_tabl.h"
 #include "platform/ui/application.h"
 #include "platform/ui/display.h"
@@ -16,57 +15,25 @@
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/test_driver.h"
 #include "platform/ui/testdata/pinned_fonts.h"
+#include "tools/station_host/well_windows_testing.h"
 
 namespace station_host {
 namespace {
 
 using namespace ui;
 
-HeadlessDisplay& headless() { return *headless_display(); }
-
-template <class T>
-T* find(TComponent& owner) {
-    for (int i = 0; i < owner.ComponentCount(); ++i)
-        if (auto* c = dynamic_cast<T*>(owner.Components(i))) return c;
-    return nullptr;
-}
-
-TButton* button(TComponent& owner, const std::string& caption) {
-    for (int i = 0; i < owner.ComponentCount(); ++i)
-        if (auto* b = dynamic_cast<TButton*>(owner.Components(i)); b && b->Caption() == caption) return b;
-    return nullptr;
-}
-
-instr::Items two_elements() {
-    instr::Items items;
-    instr::Elem bit;
-    bit.type = instr::elem_type::bit;
-    bit.lengths = {0.3f};
-    bit.diameter = 215.9f;
-    items.get(items.add_new()) = bit;
-    instr::Elem stands;
-    stands.type = instr::elem_type::stand;
-    stands.count = 40;
-    stands.lengths = {12.5f, 12.5f};
-    stands.diameter = 127;
-    items.get(items.add_new()) = stands;
-    return items;
-}
+using station_host::testing::button;
+using station_host::testing::headless;
+using station_host::testing::short_string;
 
 TEST(WellWindows, DrillStringWindowOkAndCancel) {
     TestDriver drv;
     for (const bool confirm : {false, true}) {
         SCOPED_TRACE(confirm ? "OK" : "Отмена");
-        instr::Items items = two_elements();
+        instr::Items items = short_string();
         headless().ExpectModal([&](TCustomForm& f) {
             EXPECT_EQ(f.Caption(), "Промер инструмента");
-            auto* frame = find<TInstrOptionsFrame>(f);
-            ASSERT_NE(frame, nullptr);
-            auto* grid = frame->grdInstr;
-            const TRect rc = grid->CellRect(1, 2);
-            drv.Click(*grid, {(rc.Left + rc.Right) / 2, (rc.Top + rc.Bottom) / 2});
-            drv.Type("42");
-            drv.Click(*button(f, confirm ? "OK" : "Отмена"));
+            station_host::testing::type_stand_count(drv, f, confirm);
         });
         EXPECT_EQ(edit_drill_string(items), confirm);
         EXPECT_EQ(items.get(1).count, confirm ? 42 : 40);
@@ -75,7 +42,7 @@ TEST(WellWindows, DrillStringWindowOkAndCancel) {
 
 TEST(WellWindows, WellPictureWithStringAndSections) {
     pore::PoreOpt well;
-    *well.get_instr() = two_elements();
+    *well.get_instr() = short_string();
     pore::Construction& con = *well.get_construction();
     for (int i = 0; i < con.size(); ++i) {
         pore::ConstrElement& e = con.at(i);

@@ -27,6 +27,13 @@ inline void write_text(const std::string& path, const std::string& text) {
 
 inline std::string read_text(const std::string& path) { return os::testing::read_bytes(path); }
 
+// Where a window test's picture goes, for review.
+inline std::string png_path(const std::string& name) {
+    const std::filesystem::path dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output";
+    std::filesystem::create_directories(dir);
+    return (dir / (name + ".png")).string();
+}
+
 // The value of column c of record i of the trips the tests write.
 inline float trip_value(int i, int c) {
     return 100.0f + 10.0f * static_cast<float>(c) +
