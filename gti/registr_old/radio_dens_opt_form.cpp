@@ -532,7 +532,13 @@ void TRadioDensOptForm::finish_recalibration(double average, double density) {
 }
 
 void TRadioDensOptForm::FormClose(TObject*, TCloseAction& action) {
-    if (busy_) action = caNone;
+    if (!busy_) return;
+    // The window stays while it averages. When the program is ending (a
+    // stop while the window is open) the run is cancelled too, so that the
+    // window can go once the run has handed back, within a reading, instead
+    // of holding the stop up for the whole averaging time.
+    if (Application().Terminated() && run_) *run_ = false;
+    action = caNone;
 }
 
 // --- The curve ------------------------------------------------------------------

@@ -380,6 +380,60 @@ TEST(RadioDensOptForm, TheTableStaysAsTheRunFoundItWhileItAverages) {
     EXPECT_DOUBLE_EQ(p.points[1].x, 1700);
 }
 
+TEST(RadioDensOptForm, AProgramEndingWhileItAveragesCancelsTheRunAndThenCloses) {
+    Channel ch;
+    Param p = density_meter();
+    p.averaging = 600;
+    GateClock gate;
+    os::ScopedClock use(gate);
+    struct Reset {
+        ~Reset() {
+            Application().OnIdle = nullptr;
+            Application().ResetTerminated();
+        }
+    } reset;
+    TRadioDensOptForm dlg(nullptr, ch.host());
+    TestDriver drv;
+    // The window's own loop asks it to close turn after turn, as the
+    // station's window does once a stop comes: first as an operator's close,
+    // then with the program ending.
+    bool averaging = false, refused_running = false, released = false;
+    int turns = 0;
+    Application().OnIdle = [&] {
+        if (!averaging) return;
+        if (++turns > 200) {  // never let go: end the test, not hang it
+            gate.let_go(1000);
+            dlg.Hide();
+            return;
+        }
+        if (turns <= 3) {
+            if (turns == 3) refused_running = dlg.recalibration_running() && dlg.Visible();
+            dlg.SetModalResult(mrCancel);
+            return;
+        }
+        Application().Terminate();
+        if (!dlg.recalibration_running() && !released) {
+            released = true;
+            gate.let_go();  // the reading under way ends; the run hands back
+        }
+        dlg.SetModalResult(mrCancel);
+    };
+    headless().ExpectModal([&](TCustomForm&) {
+        dlg.PageControl1->SetActivePage(dlg.tsRecalibr);
+        retype(drv, dlg.edDensity, "1,3");
+        drv.Click(*dlg.btnSetCurrValue);
+        gate.wait_for_pause(1);
+        averaging = true;
+    });
+    EXPECT_FALSE(dlg.execute(p));
+    EXPECT_TRUE(refused_running);
+    EXPECT_TRUE(released);
+    EXPECT_LT(turns, 100);
+    EXPECT_FALSE(dlg.busy());
+    gate.let_go(1000);
+    EXPECT_EQ(p.points, density_meter().points);
+}
+
 TEST(RadioDensOptForm, CancelledRunKeepsTheTableAndLateStepsFindNoWindow) {
     Channel ch;
     Param p = density_meter();

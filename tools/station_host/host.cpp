@@ -630,6 +630,7 @@ int Host::run(int stop_fd) {
     // read and cycle, never inside them.
     bool ending = false;
     bool reading = false;
+    int turns = 0;  // running now: more than one while a dialog is open
     const std::function<bool()> turn = [&]() -> bool {
         if (ending) return false;
         if (reading) return true;
@@ -640,6 +641,11 @@ int Host::run(int stop_fd) {
             ending = true;
             return false;
         }
+        ++turns;
+        struct Leave {
+            int& turns;
+            ~Leave() { --turns; }
+        } leave{turns};
         reading = true;
         try {
             // A silent line is waited on together with the stop request and
@@ -715,7 +721,10 @@ int Host::run(int stop_fd) {
         try {
             for (int request : s.requests->take()) answer_trip_request(request);
             const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            while (s.next_press < options_.presses.size() && options_.presses[s.next_press].first <= run_s)
+            // The operator presses nothing behind an open dialog: his presses
+            // wait until it has closed.
+            while (turns == 1 && s.next_press < options_.presses.size() &&
+                   options_.presses[s.next_press].first <= run_s)
                 press(options_.presses[s.next_press++].second);
         } catch (const std::exception& e) {
             log_error(std::string("request: ") + e.what());

@@ -368,12 +368,18 @@ void WellEntries::edit_param(int index) {
 DialogTurns::DialogTurns(Host& host) {
     ui::Application().OnIdle = [&host] {
         if (host.serve_turn()) return;
+        // The program is ending: a window busy with work of its own (a
+        // recalibration averaging) cancels it and goes once it can.
+        ui::Application().Terminate();
         for (int i = 0; i < ui::Screen().FormCount(); ++i)
             if (ui::TCustomForm* f = ui::Screen().Forms(i); f->Modal()) f->SetModalResult(ui::mrCancel);
     };
 }
 
-DialogTurns::~DialogTurns() { ui::Application().OnIdle = nullptr; }
+DialogTurns::~DialogTurns() {
+    ui::Application().OnIdle = nullptr;
+    ui::Application().ResetTerminated();
+}
 
 int run_with_window(const HostOptions& options, int stop_read, int stop_write, const Host::Out& progress,
                     const Host::Out& errors) {
