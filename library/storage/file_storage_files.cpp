@@ -228,8 +228,20 @@ void FileStorage::end_read(ReadState& state, const BlockScanner& scanner) {
     if (scanner.torn()) add_warning(kTornBlock);
 }
 
+namespace {
+
+// A read that fails part-way still lets the threads backing the table's
+// block go at once, not when the table is next read or freed.
+struct BackingStops {
+    FileStorageRows& rows;
+    ~BackingStops() { rows.stop_backing(); }
+};
+
+}  // namespace
+
 void FileStorage::read_all(ReadState& state, const char* data, std::size_t size) {
     begin_read(state, size);
+    BackingStops stops{records_};
     BlockScanner scanner(data, size);
     read_window(state, scanner);
     end_read(state, scanner);
@@ -566,6 +578,7 @@ bool FileStorage::add_new_file(const AnsiString& name, bool text_only) {
     ReadState state;
     state.text_only = text_only;
     begin_read(state, static_cast<std::size_t>(size));
+    BackingStops stops{records_};
     lib::realtime::ReadAhead reader(file, size, kReadChunk, BlockScanner::lookahead);
     BlockScanner scanner;
     lib::realtime::ReadAhead::Piece piece;
