@@ -1,6 +1,7 @@
 # Targets are built from the folders they own: every *.cpp is a source, every
 # *_test.cpp a test of that target (one GoogleTest binary per target), and
-# *_bench.cpp files belong to bench/. Adding a file needs no CMake edit.
+# *_bench.cpp files belong to bench/; a modules/ folder holds modules loaded at
+# run time, each built on its own. Adding a file needs no CMake edit.
 
 set(STATION_ALL_TARGETS "" CACHE INTERNAL "")
 
@@ -15,7 +16,8 @@ function(_station_collect out_sources out_tests)
         if(f MATCHES "_test\\.cpp$")
           list(APPEND tests ${f})
         endif()
-      elseif(f MATCHES "_bench\\.cpp$" OR f MATCHES "_fuzz\\.cpp$" OR f MATCHES "/test_plugins/")
+      elseif(f MATCHES "_bench\\.cpp$" OR f MATCHES "_fuzz\\.cpp$" OR f MATCHES "/test_plugins/"
+             OR f MATCHES "/modules/")
         # built elsewhere
       else()
         list(APPEND sources ${f})

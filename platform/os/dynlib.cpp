@@ -23,4 +23,10 @@ void library_close(void* handle) {
     if (handle) ::dlclose(handle);
 }
 
+std::string library_path_of(const void* address) {
+    Dl_info info{};
+    if (!address || ::dladdr(address, &info) == 0 || !info.dli_fname) return {};
+    return info.dli_fname;
+}
+
 }  // namespace os

@@ -12,5 +12,8 @@ void* library_open(const std::string& name, std::string* error = nullptr);
 void* library_symbol(void* handle, const char* name);
 // Releases one reference to the library; null is ignored.
 void library_close(void* handle);
+// The path of the loaded library or program that holds the code or data at
+// the address; empty when none does.
+std::string library_path_of(const void* address);
 
 }  // namespace os

@@ -4,7 +4,8 @@
 // and has no user, so a modal form is answered by a script a test queued or
 // cancelled once nothing happens on it. A display for a real screen can be
 // set instead without touching the controls: it shows the forms' pictures
-// and feeds mouse and keys to the functions of input.h (gtk_display.cpp).
+// and feeds mouse and keys to the functions of input.h (modules/
+// gtk_display.cpp, a module that start_screen_display loads).
 
 #include <deque>
 #include <functional>

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/os/dynlib.h"
 #include "platform/ui/application.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/dialogs.h"
@@ -338,6 +339,21 @@ TEST(ScreenStart, WithoutADesktopTheProgramIsTold) {
     }
     if (!saved.empty()) ::setenv("DISPLAY", saved.c_str(), 1);
     if (!saved_wl.empty()) ::setenv("WAYLAND_DISPLAY", saved_wl.c_str(), 1);
+}
+
+// Only the display module brings GTK in: a program that shows no window
+// neither loads nor starts it.
+TEST(ScreenStart, OnlyTheDisplayModuleLinksGtk) {
+    const std::string platform = os::library_path_of(reinterpret_cast<const void*>(&desktop_reachable));
+    ASSERT_NE(platform.find("libplatform"), std::string::npos) << platform;
+    const std::string module = (std::filesystem::path(platform).parent_path() / "platform_gtk.so").string();
+    ASSERT_TRUE(std::filesystem::exists(module)) << module;
+    std::string platform_needs, module_needs;
+    ASSERT_EQ(testing::run_tool({"ldd", platform}, &platform_needs), 0);
+    ASSERT_EQ(testing::run_tool({"ldd", module}, &module_needs), 0);
+    EXPECT_EQ(platform_needs.find("libgtk-3"), std::string::npos) << platform_needs;
+    EXPECT_NE(module_needs.find("libgtk-3"), std::string::npos) << module_needs;
+    EXPECT_EQ(os::library_path_of(nullptr), "");
 }
 
 }  // namespace

@@ -13,6 +13,10 @@
 // due, so the queue also runs inside GTK's own nested loops (a clipboard
 // request, a window move).
 //
+// Built as a module of its own, "platform_gtk.so" beside the platform
+// library, loaded by start_screen_display (screen_display.cpp): the programs
+// and tools that never show a window neither load GTK nor pay for its start.
+//
 // Main thread only, as every window.
 
 #include <gtk/gtk.h>
@@ -899,18 +903,13 @@ private:
 
 }  // namespace
 
-bool desktop_reachable() {
-    const char* x = std::getenv("DISPLAY");
-    const char* wl = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wl && *wl);
-}
+// The module's entry points, looked up by screen_display.cpp: the display
+// library stays out of every process that shows no window.
+extern "C" {
 
-void start_screen_display() {
-    if (screen_display_running()) return;
-    if (!desktop_reachable())
-        throw std::runtime_error(
-            "start_screen_display: no desktop to show the windows on (neither DISPLAY nor "
-            "WAYLAND_DISPLAY is set)");
+// Opens the desktop's display and sets the GTK display; throws
+// std::runtime_error naming the display when it cannot be opened.
+void station_gtk_display_start() {
     if (!gtk_init_check(nullptr, nullptr)) {
         const char* x = std::getenv("DISPLAY");
         const char* wl = std::getenv("WAYLAND_DISPLAY");
@@ -923,13 +922,8 @@ void start_screen_display() {
     set_display(std::make_unique<GtkDisplay>());
 }
 
-void stop_screen_display() {
-    if (!screen_display_running()) return;
-    set_display(nullptr);
-    // GDK's connection stays open to the end of the process, as in every GTK
-    // program: closing it leaves cairo's records of the X display behind.
-}
+bool station_gtk_display_running() { return dynamic_cast<GtkDisplay*>(&display()) != nullptr; }
 
-bool screen_display_running() { return dynamic_cast<GtkDisplay*>(&display()) != nullptr; }
+}  // extern "C"
 
 }  // namespace ui
