@@ -71,7 +71,7 @@ TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
          "--protocol", "СКЦ", "--depth", "2500", "--press", "2:Начать программу,8:Следующий этап", "--window"});
 
     const std::string id = window_named("рейс");
-    ASSERT_FALSE(id.empty()) << "no window: " << ::testing::PrintToString(host.lines());
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
     Geometry g;
     ASSERT_TRUE(geometry_of(id, g));
 
@@ -84,7 +84,7 @@ TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
     const std::vector<int> early = count_colours(g, "cement_window_early.png", marks);
     std::this_thread::sleep_for(std::chrono::seconds(6));
     const std::vector<int> later = count_colours(g, "cement_window_later.png", marks);
-    EXPECT_GT(early[0], 200) << "the monitor's page is not shown: " << ::testing::PrintToString(host.lines());
+    EXPECT_GT(early[0], 200) << "the monitor's page is not shown: " << host.output();
     EXPECT_GT(early[1], 200) << "the monitor's page is not shown";
     EXPECT_GT(later[2] + later[3], early[2] + early[3]) << "the curves did not grow";
 

@@ -71,6 +71,14 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         return lines_;
     }
+    // Every line so far, one after another: what a failure shows in full (a
+    // sanitizer's report may come last, after a long run).
+    std::string output() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        std::string text;
+        for (const auto& l : lines_) text += l + "\n";
+        return text;
+    }
 
 private:
     os::Process proc_;

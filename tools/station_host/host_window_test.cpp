@@ -62,7 +62,7 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
                                       "--time-step", "1", "--depth", "1000", "--window"});
 
     const std::string id = window_named("рейс 7");
-    ASSERT_FALSE(id.empty()) << "no window: " << ::testing::PrintToString(host.lines());
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
     Geometry g;
     ASSERT_TRUE(geometry_of(id, g));
 
@@ -78,7 +78,7 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     std::string summary;
     for (const auto& l : host.lines())
         if (l.rfind("summary: ", 0) == 0) summary = l;
-    EXPECT_FALSE(summary.empty()) << ::testing::PrintToString(host.lines());
+    EXPECT_FALSE(summary.empty()) << host.output();
 
     const auto files = read_trip_files(well, 7);
     ASSERT_GE(files.size(), 1u);

@@ -120,7 +120,7 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
 
     // Once the first table sequence is through, the operator recalibrates
     // the rotor torque.
-    ASSERT_FALSE(host.line_starting("cycle 9:", 15000).empty()) << ::testing::PrintToString(host.lines());
+    ASSERT_FALSE(host.line_starting("cycle 9:", 15000).empty()) << host.output();
     {
         ParTabl table;
         table.load_from((station / params_file).string());

@@ -42,7 +42,7 @@ TEST(StationHostWindow, TheConsolePageComesForwardOnASupplyAlarm) {
         bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
                                "--seconds", "40", "--plugins", (root / "plugins").string(), "--window"});
     const std::string id = station_host::testing::window_named("рейс 3");
-    ASSERT_FALSE(id.empty()) << "no window: " << ::testing::PrintToString(host.lines());
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
 
     // A few seconds of recording: the alarm has asked for the page.
     std::this_thread::sleep_for(std::chrono::seconds(5));
@@ -50,7 +50,7 @@ TEST(StationHostWindow, TheConsolePageComesForwardOnASupplyAlarm) {
         station_host::testing::count_colours(std::nullopt, "host_window_console_page.png", {0x303030, ui::clLime});
     const int panel = n[0], bars = n[1];
     // The console's dark panel fills much of the page, with lit bars on it.
-    EXPECT_GT(panel, 100000) << "the console page is not in front: " << ::testing::PrintToString(host.lines());
+    EXPECT_GT(panel, 100000) << "the console page is not in front: " << host.output();
     EXPECT_GT(bars, 2000) << "no indicator shows a value";
 
     station_host::testing::close_window(id, host);

@@ -44,7 +44,7 @@ inline void close_window(const std::string& id, ChildProgram& host) {
     ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
     const auto code = host.finish(false);
     ASSERT_TRUE(code);
-    EXPECT_EQ(*code, 0) << ::testing::PrintToString(host.lines());
+    EXPECT_EQ(*code, 0) << host.output();
 }
 
 struct Geometry {
