@@ -415,10 +415,16 @@ std::string TRadioDensOptForm::line_error() const {
     if (pts.size() < 2) return "Для перекалибровки в таблице должно быть не меньше двух точек калибровки!";
     // Points of one value give no line either: the reading for the entered
     // density would be 0 and every point would move by the whole average.
-    const auto [low, high] = std::minmax_element(
-        pts.begin(), pts.end(), [](const UnitCalibrPoint& a, const UnitCalibrPoint& b) { return a.y < b.y; });
-    if (lib::is_over_null(low->y - high->y))
-        return "Для перекалибровки точки калибровки должны иметь разные значения параметра!";
+    // Nor do two points of one value among others: the line is read from
+    // the density back to the reading, and between those two it has no
+    // slope to read (a density beyond them would give one reading for all).
+    std::vector<double> values;
+    values.reserve(pts.size());
+    for (const auto& p : pts) values.push_back(p.y);
+    std::sort(values.begin(), values.end());
+    for (std::size_t i = 1; i < values.size(); ++i)
+        if (lib::is_over_null(values[i] - values[i - 1]))
+            return "Для перекалибровки точки калибровки должны иметь разные значения параметра!";
     return {};
 }
 

@@ -287,6 +287,11 @@ TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
          "30",
          {{500, 1.2}, {1500, 1.2}},
          "Для перекалибровки точки калибровки должны иметь разные значения параметра!"},
+        {"three points, two of one value",
+         "1,0",
+         "30",
+         {{500, 1.2}, {1500, 1.2}, {2500, 1.8}},
+         "Для перекалибровки точки калибровки должны иметь разные значения параметра!"},
     };
     Channel ch;
     TRadioDensOptForm dlg(nullptr, ch.host());
