@@ -30,15 +30,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool in_ci() {
-    const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
-}
-
 #define REQUIRE_OFFICE()                                                                          \
     do {                                                                                          \
         if (!office_installed()) {                                                                \
-            if (in_ci()) FAIL() << "LibreOffice is not installed (scripts/setup.sh installs it)"; \
+            if (os::testing::under_ci()) FAIL() << "LibreOffice is not installed (scripts/setup.sh installs it)"; \
             GTEST_SKIP() << "LibreOffice is not installed: the office tests are skipped";         \
         }                                                                                         \
     } while (0)
@@ -240,7 +235,7 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
     std::string why;
     const auto cells = read_xls(paths.output_file, &why);
     if (cells.empty()) {
-        if (in_ci()) FAIL() << "no independent reader: " << why;
+        if (os::testing::under_ci()) FAIL() << "no independent reader: " << why;
         GTEST_SKIP() << "no independent reader: " << why;
     }
     for (const auto& [pos, text] : want) {

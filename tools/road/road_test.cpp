@@ -25,11 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool in_ci() {
-    const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
-}
-
 struct Ran {
     std::optional<int> code;
     std::vector<std::string> lines;
@@ -196,7 +191,7 @@ TEST(Road, ShortFormRunsEveryStepAndItsSummaryHoldsForTheOutputs) {
                           60000);
     ASSERT_TRUE(cells.code && *cells.code == 0) << ::testing::PrintToString(cells.lines);
     if (!cells.lines.empty() && cells.lines[0] == "NO-XLRD") {
-        if (in_ci()) FAIL() << "python3-xlrd is not installed (scripts/setup.sh installs it)";
+        if (os::testing::under_ci()) FAIL() << "python3-xlrd is not installed (scripts/setup.sh installs it)";
         GTEST_SKIP() << "python3-xlrd is not installed: the report's cells are not read independently";
     }
     std::map<std::string, std::string> by_cell;

@@ -22,13 +22,11 @@
 #include <vector>
 
 #include "platform/os/process.h"
+#include "platform/os/testing.h"
 
 namespace ui::testing {
 
-inline bool under_ci() {
-    const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
-}
+using ::os::testing::under_ci;
 
 class VirtualScreen {
 public:
