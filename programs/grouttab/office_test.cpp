@@ -23,6 +23,7 @@
 #include "programs/grouttab/report_form.h"
 #include "programs/grouttab/report_template.h"
 #include "programs/grouttab/testdata/stage_files.h"
+#include "programs/grouttab/testdata/xls_reader.h"
 #include "programs/grouttab/uno_server.h"
 
 namespace grouttab {
@@ -62,52 +63,6 @@ private:
 };
 
 [[maybe_unused]] const auto* const kOffice = ::testing::AddGlobalTestEnvironment(new OfficeEnvironment);
-
-// The first sheet of an .xls as an independent reader sees it: (column, row)
-// -> the cell's text (numbers as Python writes them). Empty when xlrd is not
-// to be had (then *why says so).
-std::map<std::pair<int, int>, std::string> read_xls(const std::string& path, std::string* why) {
-    std::map<std::pair<int, int>, std::string> cells;
-    if (!os::file_exists("/usr/bin/python3")) {
-        *why = "no /usr/bin/python3";
-        return cells;
-    }
-    os::Process p;
-    os::SpawnOptions o;
-    o.program = "/usr/bin/python3";
-    o.args = {"-c",
-              "import sys\n"
-              "try:\n    import xlrd\nexcept ImportError:\n    print('NO-XLRD'); sys.exit(0)\n"
-              "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
-              "for r in range(s.nrows):\n"
-              "    for c in range(s.ncols):\n"
-              "        v = s.cell_value(r, c)\n"
-              "        if v != '':\n"
-              "            sys.stdout.buffer.write(('%d\\t%d\\t%s\\n' % (c, r, v)).encode('utf-8'))\n",
-              path};
-    o.capture_output = true;
-    std::string error;
-    if (!p.start(o, &error)) {
-        *why = error;
-        return cells;
-    }
-    std::vector<std::string> lines;
-    auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); }, 30000);
-    if (!code || *code != 0) {
-        *why = "the reader failed: " + (lines.empty() ? std::string("no output") : lines.back());
-        return {};
-    }
-    for (const auto& l : lines) {
-        if (l == "NO-XLRD") {
-            *why = "python3-xlrd is not installed";
-            return {};
-        }
-        const auto t1 = l.find('\t'), t2 = l.find('\t', t1 + 1);
-        if (t1 == std::string::npos || t2 == std::string::npos) continue;
-        cells[{std::stoi(l.substr(0, t1)), std::stoi(l.substr(t1 + 1, t2 - t1 - 1))}] = l.substr(t2 + 1);
-    }
-    return cells;
-}
 
 bool is_excel97(const std::string& path) {
     return os::testing::read_bytes(path).rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
@@ -233,7 +188,7 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
     EXPECT_FALSE(form.calc_auto());
 
     std::string why;
-    const auto cells = read_xls(paths.output_file, &why);
+    const auto cells = testing::read_xls(paths.output_file, &why);
     if (cells.empty()) {
         if (os::testing::under_ci()) FAIL() << "no independent reader: " << why;
         GTEST_SKIP() << "no independent reader: " << why;
