@@ -64,12 +64,12 @@ struct FakeHost : reg::RegPlugin {
 
 struct Window : ::testing::Test {
     void SetUp() override {
-        g_values = {{"вес_на_крюке", 112.5}, {"нагрузка", 12.3},          {"момент_ротора", 6.5},
+        g_values = {{"вес_на_крюке", 112.5},    {"нагрузка", 12.3},      {"момент_ротора", 6.5},
                     {"давление_на_входе", 120}, {"расход_на_входе", 32}, {"расход_на_выходе", 31.5},
                     {"ds.depth_z", 1520}};
-        g_variables = {{"pult.cur_depth", "3.5"},  {"pult.gaz_indi", "1.25"}, {"pult.level_indi", "1.1"},
-                       {"pult.plotn_indi", "1.18"}, {"pult.voltage", "4.2"},  {"pult.tempr", "25"},
-                       {"pult.+5v", "5.1"},        {"pult.+12v", "12.2"},      {"pult.text", "ВЕС 112,5"}};
+        g_variables = {{"pult.cur_depth", "3.5"},   {"pult.gaz_indi", "1.25"}, {"pult.level_indi", "1.1"},
+                       {"pult.plotn_indi", "1.18"}, {"pult.voltage", "4.2"},   {"pult.tempr", "25"},
+                       {"pult.+5v", "5.1"},         {"pult.+12v", "12.2"},     {"pult.text", "ВЕС 112,5"}};
         g_recording = true;
         o.text_param = "";
         frm.on_text = [this](const AnsiString& t) { texts.push_back(t); };
@@ -299,6 +299,44 @@ TEST(SettingsDialog, EditsACopyAndAppliesItOnOk) {
     headless().ExpectModal([&](TCustomForm&) { drv.Click(*dlg.btnCancel); });
     EXPECT_FALSE(dlg.execute());
     EXPECT_EQ(applied.size(), 1u);
+}
+
+// The phrases come from the options file, which may be an older station's or
+// edited by hand: a list without the time placeholder in front must not lose
+// its first phrase, and a placeholder elsewhere is not the operator's to edit.
+TEST(SettingsDialog, KeepsEveryStoredPhraseWhereverThePlaceholderStands) {
+    struct Case {
+        const char* stored;
+        std::vector<std::string> listed;
+    };
+    const Case cases[] = {
+        {"\"Обед\",\"Авария\"", {"Обед", "Авария"}},
+        {"\"Обед\",\"* ТЕКУЩЕЕ ВРЕМЯ *\",\"Авария\"", {"Обед", "Авария"}},
+        {"\" * текущее время * \",\"Обед\"", {"Обед"}},
+        {"\"* ТЕКУЩЕЕ ВРЕМЯ *\",\"Обед\"", {"Обед"}},
+        {"", {}},
+    };
+    FakeHost host;
+    TestDriver drv;
+    for (const Case& c : cases) {
+        PultOptions o;
+        o.text_variants = c.stored;
+        TOptForm dlg(nullptr, o, host);
+        std::vector<std::string> listed;
+        headless().ExpectModal([&](TCustomForm&) {
+            for (int i = 0; i < dlg.lvText->Items().Count(); ++i) listed.push_back(dlg.lvText->Items()[i]->Caption());
+            drv.Click(*dlg.btnOk);
+        });
+        ASSERT_TRUE(dlg.execute()) << c.stored;
+        EXPECT_EQ(listed, c.listed) << c.stored;
+        rtl::StringList saved;
+        saved.SetCommaText(o.text_variants);
+        std::vector<std::string> want{"* ТЕКУЩЕЕ ВРЕМЯ *"};
+        want.insert(want.end(), c.listed.begin(), c.listed.end());
+        std::vector<std::string> got;
+        for (int i = 0; i < saved.Count(); ++i) got.push_back(saved[i]);
+        EXPECT_EQ(got, want) << c.stored;
+    }
 }
 
 }  // namespace

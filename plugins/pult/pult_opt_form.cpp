@@ -6,6 +6,7 @@
 #include "library/controls/control_helpers.h"
 #include "library/html_help.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/text.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/list_view.h"
 #include "platform/ui/lists.h"
@@ -152,8 +153,12 @@ void TOptForm::load() {
     rtl::StringList phrases;
     phrases.SetCommaText(options_.text_variants);
     lvText->Items().Clear();
-    // The time placeholder is always first and is not the operator's to edit.
-    for (int i = 1; i < phrases.Count(); ++i) lvText->Items().Add()->SetCaption(phrases[i]);
+    // The time placeholder is not the operator's to edit (store puts it back
+    // first). A list from an older or hand-edited file may lack it or hold it
+    // elsewhere: only the placeholder is left out, never a phrase.
+    for (int i = 0; i < phrases.Count(); ++i)
+        if (rtl::AnsiUpperCase(rtl::Trim(phrases[i])) != pult::time_placeholder)
+            lvText->Items().Add()->SetCaption(phrases[i]);
 
     cbTextParams->Items().Clear();
     text_param_values.clear();

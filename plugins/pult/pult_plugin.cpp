@@ -70,6 +70,18 @@ void PultPlugin::fill_plugin_info(reg::PluginInfo& info) {
 
 void PultPlugin::register_options(lib::ini_options_elements& list) { options_.bind(list); }
 
+void PultPlugin::load_additional_info(rtl::IniFile*) {
+    std::int32_t stored;
+    {
+        lib::Locker l(&lock_);
+        stored = options_.degaz_cont_type;
+        if (stored == dct_auto || stored == dct_manual) return;
+        options_.degaz_cont_type = dct_auto;
+    }
+    os::log_error("pult: degaz_cont_type " + std::to_string(stored) + " in section " + options_section +
+                  " of the options is no degasser mode (1 automatic, 2 manual); the automatic one is used");
+}
+
 PultOptions PultPlugin::options_snapshot() const {
     lib::Locker l(&lock_);
     return options_;

@@ -60,6 +60,9 @@ public:
     // Binds the options' keys into the list.
     virtual void register_options(lib::ini_options_elements& list);
     void get_elements_list(lib::ini_options_elements& list) override { register_options(list); }
+    // A degasser mode the file holds that the console does not know is
+    // taken as the automatic one, which is what its block tells the console.
+    void load_additional_info(rtl::IniFile* ini) override;
 
     // ---- what the window and the settings dialog reach (each under the lock) --
     void apply_options(const PultOptions& options);

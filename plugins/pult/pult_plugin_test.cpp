@@ -15,6 +15,7 @@
 #include "gti/registr_old/sys_lock.h"
 #include "gti/registr_old/values.h"
 #include "library/lock_object.h"
+#include "platform/os/error_log.h"
 #include "platform/os/paths.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/datetime.h"
@@ -143,6 +144,43 @@ TEST(PultPlugin, DescribesItselfAndKeepsItsOptionsInItsSection) {
         EXPECT_EQ(back.indi_gaz, 3);
         EXPECT_EQ(back.text_variants, PultOptions().text_variants);
     });
+}
+
+// The mode is stored as four raw bytes, so a damaged or foreign file can
+// hold any number there. The console knows only manual (2) and automatic:
+// anything else loads as automatic, which is what its block says, and the
+// console is told so at the first chance.
+TEST(PultPlugin, AStoredDegasserModeOutsideItsTwoLoadsAsAutomatic) {
+    const std::pair<const char*, DegazContType> cases[] = {
+        {"00000000", dct_auto}, {"07000000", dct_auto},   {"FFFFFFFF", dct_auto},
+        {"01000000", dct_auto}, {"02000000", dct_manual},
+    };
+    for (const auto& [stored, mode] : cases)
+        in_station([stored = stored, mode = mode] {
+            const std::string file = os::program_dir() + "/opts.ini";
+            {
+                rtl::IniFile ini(file);
+                ini.WriteString("PultPlugin", "degaz_cont_type", stored);
+            }
+            Console c;
+            std::vector<std::string> errors;
+            os::set_error_sink([&](std::string_view m) { errors.emplace_back(m); });
+            c.plugin.load(file);
+            os::set_error_sink(nullptr);
+            const bool known = std::string(stored) == "01000000" || std::string(stored) == "02000000";
+            ASSERT_EQ(errors.size(), known ? 0u : 1u) << stored;
+            if (!known) {
+                EXPECT_NE(errors[0].find("degaz_cont_type"), std::string::npos) << errors[0];
+            }
+            EXPECT_EQ(c.plugin.options_snapshot().degaz_cont_type, mode) << stored;
+            EXPECT_EQ(c.plugin.degaz_mode(), mode) << stored;
+            EXPECT_EQ(c.offer(), cmd_light);
+            EXPECT_EQ(c.offer(), cmd_degaz) << stored;
+            EXPECT_EQ(c.last[2], mode == dct_manual ? 1 : 0) << stored;
+            // The window's label agrees with what the console was sent.
+            c.plugin.show(true);
+            EXPECT_EQ(c.plugin.form()->lblDegazState->Caption(), mode == dct_manual ? "Выключен" : "Авто.") << stored;
+        });
 }
 
 TEST(PultPlugin, BlockSelectionAndTheCalibrationSequence) {
