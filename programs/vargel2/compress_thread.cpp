@@ -2,15 +2,14 @@
 
 #include <cerrno>
 #include <exception>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 
 #include "library/storage/file_storage.h"
-#include "library/well_files.h"
 #include "platform/os/directory.h"
 #include "platform/os/file_copy.h"
 #include "platform/os/process.h"
-#include "platform/rtl/string_list.h"
 #include "platform/rtl/text.h"
 
 namespace vargel2 {
@@ -111,6 +110,7 @@ TCompressThread::Mode TCompressThread::mode() const {
 void TCompressThread::Execute() {
     error_.clear();
     failed_ = 0;
+    placed_.clear();
     temp_ = os::make_temp_directory(temp_parent, "vargel2-");
     if (temp_.empty()) {
         error_ = std::string(kFailure) + "не удалось создать временный каталог в \"" +
@@ -121,6 +121,10 @@ void TCompressThread::Execute() {
         // The old package goes first, so that no failure below leaves a
         // stale one that looks like this run's.
         remove_package();
+        // An empty folder would be taken as the current one.
+        if (mode() != Mode::masks && state_.data_folder.empty()) {
+            throw std::runtime_error("не задан каталог данных скважины \"" + state_.well_name + "\"");
+        }
         switch (mode()) {
             case Mode::all_data: gather_all(false); break;
             case Mode::trips: gather_trips(); break;
@@ -201,7 +205,17 @@ void TCompressThread::gather_masks() {
     rewrite_found(0, -1);
 }
 
+bool TCompressThread::claim(const std::string& source, const std::string& name) {
+    const auto [at, fresh] = placed_.emplace(name, source);
+    if (fresh) return true;
+    if (at->second == source) return false;
+    throw std::runtime_error("в архиве уже есть файл этого имени из " + folder_of(at->second) + "/");
+}
+
 void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
+    // Masks that overlap find a file more than once; it is one file.
+    std::set<std::string> seen;
+    std::erase_if(finder_.files, [&](const lib::FindedFile& f) { return !seen.insert(f.path + f.name).second; });
     std::int64_t total = 0;
     for (const auto& f : finder_.files) total += f.size > 0 ? f.size : 0;
     std::int64_t done = 0;
@@ -213,7 +227,7 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
             const std::string path = f.path + f.name;
             // An empty file (a trip that has only just begun) holds no
             // record: left out like one with nothing in the range.
-            if (!(f.size == 0 && os::file_exists(path))) {
+            if (claim(path, f.name) && !(f.size == 0 && os::file_exists(path))) {
                 FileStorage storage;
                 storage.set_time_range(lib::unix_time(static_cast<std::uint32_t>(from)),
                                        lib::unix_time(static_cast<std::uint32_t>(to)));
@@ -243,7 +257,13 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
 
 void TCompressThread::copy_one(const std::string& from, const std::string& name) {
     std::string why;
-    if (!os::copy_file(from, temp_ + "/" + name, &why)) {
+    bool copied = false;
+    try {
+        copied = !claim(from, name) || os::copy_file(from, temp_ + "/" + name, &why);
+    } catch (const std::exception& e) {
+        why = e.what();
+    }
+    if (!copied) {
         ++failed_;
         post("Не удалось скопировать файл " + name + ": " + why);
     }
@@ -263,13 +283,12 @@ void TCompressThread::gather_las() {
         if (!(a.attributes & os::fa_directory)) continue;
         for (const auto& b : os::find_entries(viewer + a.name + "/*", os::fa_directory)) {
             if (!(b.attributes & os::fa_directory) || !rtl::SameText(b.name, state_.well_name)) continue;
-            rtl::StringList failed;
-            const int count = lib::copy_by_mask(viewer + a.name + "/" + b.name + "/", temp_ + "/", "*.LAS", &failed);
-            if (count > 0) {
-                failed_ += count;
-                std::string names;
-                for (int i = 0; i < failed.Count(); ++i) names += (i ? ", " : "") + failed[i];
-                post("Не удалось скопировать файлов LAS: " + std::to_string(count) + " (" + names + ")");
+            // File by file rather than by lib::copy_by_mask: the wells of two
+            // areas may hold LAS files of one name, and the second must not
+            // silently take the first one's place.
+            const std::string las = viewer + a.name + "/" + b.name + "/";
+            for (const auto& e : os::find_entries(las + "*.LAS", os::fa_any)) {
+                if (!(e.attributes & os::fa_directory)) copy_one(las + e.name, e.name);
             }
         }
     }

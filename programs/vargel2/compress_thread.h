@@ -20,15 +20,17 @@
 // rest of the file is packed.
 //
 // A run ends failed (error_text() not empty) when the temporary folder
-// cannot be made, a file of the choice could not be read (an older-format
-// file included), rewritten or copied (each is reported as a line and
-// counted, and a package that lacks files is never made), or the archiver
-// cannot be started or reports an error. A failed run leaves no package at
+// cannot be made, the run has no data folder, a file of the choice could
+// not be read (an older-format file included), rewritten or copied, or
+// bears the name of another file already gathered (each is reported as a
+// line and counted, and a package that lacks files is never made), or the
+// archiver cannot be started or reports an error. A failed run leaves no package at
 // the package path.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,6 +90,10 @@ private:
     void copy_auxiliary();
     void gather_las();
     void copy_one(const std::string& from, const std::string& name);
+    // Takes `name` in the temporary folder for the file `source`: false when
+    // this very file is there already; throws when another file of that
+    // name is, since the package could hold only one of them.
+    bool claim(const std::string& source, const std::string& name);
     void run_archiver();
     void remove_package();
 
@@ -96,6 +102,7 @@ private:
     LineSink sink_;
     std::string temp_;  // no '/' at its end
     lib::FileFinder finder_;
+    std::map<std::string, std::string> placed_;  // name in the temporary folder -> its source
     std::string error_;
     int failed_ = 0;
     std::thread thread_;

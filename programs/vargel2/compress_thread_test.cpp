@@ -185,6 +185,52 @@ TEST_F(PackRun, MasksTakeOnlyWhatTheyFind) {
                   "0004.reallag.params", "0004.reallag.text", "0004.reallag.time", "0004.reallag.values"}));
 }
 
+// The package is flat: two sources of one name would leave only the last
+// in it. A file that two masks find is packed once.
+TEST_F(PackRun, TwoFilesOfOneNameFailTheRunAndOneFileFoundTwiceIsPackedOnce) {
+    write_trip(folder / "a/0001.realtim", 100000, 20);
+    write_trip(folder / "b/0001.realtim", 200000, 20);
+    write_trip(folder / "a/0002.realtim", 300000, 20);
+    state.masks = {folder / "a/*.realtim", folder / "a/0002.realtim"};
+    pack();
+    ASSERT_EQ(error, "");
+    unpacked();
+    EXPECT_EQ(failed, 0);
+    expect_trip_read_back(folder / "x/0002.realtim", 300000, 20);
+
+    state.masks = {folder / "a/0001.realtim", folder / "b/0001.realtim"};
+    const auto lines = pack();
+    EXPECT_EQ(failed, 1);
+    EXPECT_NE(error.find("не попали в архив файлов: 1"), std::string::npos) << error;
+    EXPECT_TRUE(has(
+        lines, "Ошибка во время обработки файла 0001.realtim: в архиве уже есть файл этого имени из " + folder / "a/"))
+        << ::testing::PrintToString(lines);
+    EXPECT_FALSE(std::filesystem::exists(state.package_path));
+
+    // The viewer's folders of two areas may hold LAS files of one name.
+    write_text(folder / "Tolvane/A/5/log.las", "~V A");
+    write_text(folder / "Tolvane/B/5/log.las", "~V B");
+    state.masks.clear();
+    state.range_end = -1;
+    const auto las_lines = pack();
+    EXPECT_EQ(failed, 1);
+    bool las_line = false;
+    for (const auto& l : las_lines) las_line |= l.find("log.las") != std::string::npos;
+    EXPECT_TRUE(las_line) << ::testing::PrintToString(las_lines);
+    EXPECT_FALSE(std::filesystem::exists(state.package_path));
+}
+
+// A well whose name gives no folder: the current folder would stand in for
+// the empty one.
+TEST_F(PackRun, ARunWithoutADataFolderSearchesNothingElse) {
+    state.data_folder.clear();
+    state.range_end = -1;
+    const auto lines = pack();
+    EXPECT_NE(error.find("не задан каталог данных скважины \"5\""), std::string::npos) << error;
+    EXPECT_FALSE(has(lines, "Готово!"));
+    EXPECT_FALSE(std::filesystem::exists(state.package_path));
+}
+
 TEST_F(PackRun, TheReadersWarningsAreShownAndAnOlderFormatFileFailsTheRun) {
     write_trip(data + "0003.realtim", 100000, 20);
     write_text(data + "0003.realtim", read_text(data + "0003.realtim") + std::string("\x01\x7f"));  // torn at the end

@@ -10,7 +10,6 @@
 #include "library/time_conv.h"
 #include "library/version_text.h"
 #include "platform/rtl/ini_file.h"
-#include "platform/rtl/numbers.h"
 #include "platform/ui/application.h"
 #include "programs/vargel2/opt_form.h"
 #include "programs/vargel2/progress_form.h"
@@ -148,9 +147,15 @@ TMainForm::TMainForm(ui::TComponent* owner, Configuration& options, TProgressFor
     DurvalibInit(ui::Application().Handle());
     rtl::IniFile global(options_.program_folder + "/global.ini");
     state_.well_name = global.ReadString("текущие_настройки", "скважина", "NONE");
-    state_.data_folder = options_.program_folder + "/" + state_.well_name + "/";
-    rtl::IniFile well(state_.data_folder + "inpgti.ini");
-    state_.area_name = well.ReadString("скважина", "площадь", "NONE");
+    // The name is the station's text: taken as a path it could name a
+    // folder anywhere, or the program's own.
+    const std::string well_folder = well_folder_name(state_.well_name);
+    state_.data_folder = well_folder.empty() ? std::string() : options_.program_folder + "/" + well_folder + "/";
+    state_.area_name = "NONE";
+    if (!state_.data_folder.empty()) {
+        rtl::IniFile well(state_.data_folder + "inpgti.ini");
+        state_.area_name = well.ReadString("скважина", "площадь", "NONE");
+    }
     build_tree();
     try {
         rtl::IniFile ini(options_file_path(options_.program_folder));
@@ -218,14 +223,15 @@ void TMainForm::make_images() {
 }
 
 std::vector<std::int32_t> TMainForm::trip_numbers() const {
+    std::vector<std::int32_t> out;
+    if (state_.data_folder.empty()) return out;
     lib::FileFinder finder;
     finder.find(state_.data_folder + "*.rac", 0, false);
     finder.find(state_.data_folder + "????.realtim", 0, false);
-    std::vector<std::int32_t> out;
     for (const auto& f : finder.files) {
-        int n = -1;
         // A trip is numbered from 0 on; "-5.rac" names none.
-        if (rtl::TryStrToInt(f.get_only_name(), n) && n >= 0) out.push_back(n);
+        const std::int32_t n = trip_number(f.get_only_name());
+        if (n >= 0) out.push_back(n);
     }
     std::sort(out.begin(), out.end());
     // A trip with both a ".rac" and a ".realtim" file is one trip.

@@ -58,6 +58,10 @@ protected:
         write_text(folder / "5/abcd.realtim", "");
         write_text(folder / "5/-5.rac", "");
         write_text(folder / "5/-007.realtim", "");
+        // Not decimal: no trip 16, 31, 5 or 8 is offered for them.
+        for (const char* n : {"$010.realtim", "0x1F.rac", "+005.realtim", " 008.rac", "x10.rac"}) {
+            write_text(folder / "5/" + n, "");
+        }
         write_text(folder / "5/0012.realdep", "");
         options.destination_path = "out/";
         options.time_period = 8;
@@ -99,8 +103,8 @@ TEST_F(SelectionWindow, TheTreeShowsAllDataTheTripsAndTheHourWindows) {
     root->Collapse(false);
     EXPECT_TRUE(root->Expanded());  // the root stays open
     EXPECT_EQ(child_texts(root), (std::vector<std::string>{"По рейсам", "По времени"}));
-    // abcd.realtim, -5.rac and -007.realtim are no trips; 12 has a ".rac"
-    // and a ".realtim" file.
+    // abcd.realtim, -5.rac, -007.realtim and the names in other notations
+    // are no trips; 12 has a ".rac" and a ".realtim" file.
     EXPECT_EQ(child_texts(root->Item(0)), (std::vector<std::string>{"Рейс #3", "Рейс #7", "Рейс #12"}));
     EXPECT_EQ(child_texts(root->Item(1)),
               (std::vector<std::string>{"Все данные", "Поза-позавчера", "Позавчера", "Вчера", "Сегодня"}));
@@ -204,6 +208,28 @@ TEST_F(SelectionWindow, WithoutTheStationsSettingsTheWellIsNone) {
     EXPECT_EQ(f->run_state().area_name, "NONE");
     EXPECT_EQ(f->run_state().data_folder, folder / "NONE/");
     EXPECT_EQ(f->TreeView1->Items().GetFirstNode()->Item(0)->Count(), 0);
+}
+
+// The well's folder is the one its name names beside the program; a name
+// that would lead elsewhere names none and shows no data.
+TEST_F(SelectionWindow, TheWellsNameCannotLeadOutOfTheProgramsFolder) {
+    write_trip(folder / "outside/0009.realtim", kToday, 10);
+    write_trip(folder / "12/3/0004.realtim", kToday, 10);
+    struct Case {
+        std::string well, data_folder;
+        std::vector<std::string> trips;
+    };
+    const std::vector<Case> cases = {
+        {"5/../outside", "", {}}, {"../outside", "", {}}, {"12/3", "", {}},
+        {"12\\3", "", {}},        {"1?", "", {}},         {" 5 ", folder / "5/", {"Рейс #3", "Рейс #7", "Рейс #12"}},
+        {"..", "", {}},           {".", "", {}},          {"", "", {}},
+    };
+    for (const auto& c : cases) {
+        rtl::IniFile(folder / "global.ini").WriteString("текущие_настройки", "скважина", c.well);
+        auto f = make();
+        EXPECT_EQ(f->run_state().data_folder, c.data_folder) << c.well;
+        EXPECT_EQ(child_texts(f->TreeView1->Items().GetFirstNode()->Item(0)), c.trips) << c.well;
+    }
 }
 
 TEST_F(SelectionWindow, TheWindowPlaceIsKeptInTheOptionsFile) {

@@ -1,10 +1,12 @@
 #include "programs/vargel2/run_state.h"
 
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 
 #include "library/file_finder.h"
 #include "library/time_conv.h"
+#include "platform/rtl/text.h"
 
 namespace vargel2 {
 
@@ -81,6 +83,25 @@ std::string safe_name_part(const std::string& text) {
         out += c;
     }
     return out;
+}
+
+std::string well_folder_name(const std::string& well) {
+    const std::string name = rtl::Trim(well);
+    // Only dots name this folder or the one above; a separator, another
+    // folder; a wildcard would make the folder's file masks find others.
+    if (name.find_first_not_of('.') == std::string::npos) return std::string();
+    for (unsigned char c : name)
+        if (c < ' ' || c == '/' || c == '\\' || c == '*' || c == '?') return std::string();
+    return name;
+}
+
+std::int32_t trip_number(const std::string& text) {
+    // The library's integer reading also takes blanks, a sign and hex
+    // ("$010", "0x1F"), which would offer some other trip's files.
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+    std::int32_t n = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    return ec == std::errc() && end == text.data() + text.size() ? n : -1;
 }
 
 std::string package_tag(const RunState& state) {
