@@ -1,7 +1,12 @@
 #include "programs/grouttab/memory_server.h"
 
+#include <osl/file.hxx>
+#include <rtl/ustring.hxx>
+
 #include <algorithm>
 
+#include "platform/os/directory.h"
+#include "platform/os/file.h"
 #include "platform/rtl/numbers.h"
 
 namespace grouttab {
@@ -194,6 +199,19 @@ private:
                 filter = std::get<std::string>(o.Value);
         doc_->office->call(name, url + (filter.empty() ? "" : " " + filter));
         doc_->office->files[url] = StoredFile{doc_->book, filter};
+        mirror_on_disk(url);
+    }
+    // Best effort: tests that store into folders that do not exist keep
+    // working, the workbook itself staying in the office's map.
+    static void mirror_on_disk(const std::string& url) {
+        rtl::OUString path;
+        const rtl::OUString in = rtl::OStringToOUString(rtl::OString(url.data(), url.size()), RTL_TEXTENCODING_UTF8);
+        if (osl::FileBase::getSystemPathFromFileURL(in, path) != osl::FileBase::E_None) return;
+        const rtl::OString p = rtl::OUStringToOString(path, RTL_TEXTENCODING_UTF8);
+        const std::string system_path(p.getStr(), p.getLength());
+        const auto slash = system_path.rfind('/');
+        if (slash == std::string::npos || !os::is_directory(system_path.substr(0, slash))) return;
+        os::replace_file(system_path, "in-memory workbook\n");
     }
     std::shared_ptr<DocumentState> doc_;
 };

@@ -4,7 +4,9 @@
 // store copies the document back. It answers the calls of spreadsheet_server.h
 // as the office does where the report program relies on it (the used area,
 // the active sheet, cell kinds, an empty text reading as an empty cell), so
-// the template filling can be tried without starting an office. It logs each
+// the template filling can be tried without starting an office. A store to a
+// file URL whose folder exists also leaves a file there, so the program's
+// own handling of its output files meets real files. It logs each
 // document call, so a test can check the order of the client's calls, and a
 // call can be made to fail.
 

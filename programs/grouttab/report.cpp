@@ -1,9 +1,12 @@
 #include "programs/grouttab/report.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <memory>
 
+#include "platform/os/directory.h"
 #include "platform/os/error_log.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/datetime.h"
@@ -138,9 +141,12 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
     }
 
     bool locked = false;
+    bool bound = false;     // the output file holds this build's first store
+    bool finished = false;  // and then the filled report
     try {
         // Bound to the output at once, so the template itself is never changed.
         oo.store_document(paths.output_file, 1);
+        bound = true;
         oo.lock_controllers(false);
         locked = true;
         TemplateFiller filler(report, programme, count);
@@ -148,6 +154,7 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
         oo.lock_controllers(true);
         locked = false;
         oo.store_document(paths.output_file, 1);
+        finished = true;
         oo.close_document();
 
         const bool shown = form.settings().show_report;
@@ -167,6 +174,15 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
             if (oo.has_document()) oo.close_document();
         } catch (const std::exception& e) {
             os::log_error(std::string("Grouttab: closing the report after a failure: ") + e.what());
+        }
+        // Under the report's name lies the unfilled template, or a store
+        // torn part way; left there it would pass for the stage's report.
+        if (bound && !finished) {
+            if (os::remove_file(paths.output_file))
+                os::log_error("Grouttab: the unfinished report " + paths.output_file + " was removed");
+            else if (errno != ENOENT)
+                os::log_error("Grouttab: the unfinished report " + paths.output_file +
+                              " could not be removed: " + std::strerror(errno));
         }
         form.lblProgress->SetCaption("");
         oo_slot.reset();

@@ -37,7 +37,8 @@ bool is_plain_name(const std::string& name);
 // Runs the build for the well and stage; true when it finished, false after
 // a reported failure (no spreadsheet server, no template, a name that would
 // leave the well's folders). A failure of a later server call throws, with
-// the hidden document closed and the client freed on the way out.
+// the hidden document closed, the client freed and an output file this build
+// stored but did not finish removed on the way out.
 bool make_report(TReportForm& form, const std::string& well, const std::string& stage);
 
 }  // namespace grouttab

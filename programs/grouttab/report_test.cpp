@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "platform/os/directory.h"
 #include "platform/os/paths.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/testdata/pinned_fonts.h"
@@ -230,6 +231,44 @@ TEST_F(ReportBuild, ALaterServerFailurePropagatesWithTheDocumentClosed) {
     EXPECT_EQ(office->open_documents, 0);
     EXPECT_FALSE(form().calc_auto());
     EXPECT_EQ(form().lblProgress->Caption(), "");
+}
+
+TEST_F(ReportBuild, AFailedBuildLeavesNoUnfinishedReportUnderTheReportsName) {
+    struct Case {
+        const char* what;
+        std::function<void(MemoryOffice&)> arrange;
+        bool report_left;  // the file under the report's name afterwards
+    };
+    // Arms a failure of `call` once `after` has been made.
+    auto fail_after = [](const std::string& after, const std::string& call) {
+        return [after, call](MemoryOffice& o) {
+            o.on_call = [&o, after, call](const std::string& name) {
+                if (name == after) o.failing.insert(call);
+            };
+        };
+    };
+    const std::vector<Case> cases = {
+        // The first store put the unfilled template under the report's name.
+        {"the fill fails", [](MemoryOffice& o) { o.failing.insert("setString"); }, false},
+        {"unlocking fails", [](MemoryOffice& o) { o.failing.insert("removeActionLock"); }, false},
+        {"the second store fails", fail_after("unlockControllers", "storeAsURL"), false},
+        // The report was finished; only showing it failed.
+        {"showing it fails", fail_after("close", "loadComponentFromURL"), true},
+        // Nothing of this build was stored: an earlier report stays.
+        {"the first store fails", [](MemoryOffice& o) { o.failing.insert("storeAsURL"); }, true},
+    };
+    const std::string output = paths().output_file;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        office->failing.clear();
+        office->on_call = nullptr;
+        os::testing::write_bytes(output, "earlier report");
+        c.arrange(*office);
+        EXPECT_THROW(make_report(form(), "1234", "2"), ServerError);
+        EXPECT_EQ(os::file_exists(output), c.report_left);
+        EXPECT_EQ(office->open_documents, 0);
+    }
+    office->on_call = nullptr;
 }
 
 TEST_F(ReportBuild, TheWindowShowsALaterFailureThroughTheApplication) {
