@@ -117,6 +117,16 @@ void CementPlugin::log(const AnsiString& text) {
     if (host_add_error) host_add_error(this, text);
 }
 
+bool CementPlugin::guarded(const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        log(e.what());
+        return false;
+    }
+}
+
 void CementPlugin::fill_plugin_info(reg::PluginInfo& info) {
     info.title = "Контроль цементирования";
     info.module_name = "plugin.cement";
@@ -153,7 +163,7 @@ void CementPlugin::save_fluids(const std::string& path) {
 
 void CementPlugin::load_fluids(const std::string& path) {
     log("Загружаем растворы");
-    cement::load_fluids(path, data_);
+    guarded([&] { cement::load_fluids(path, data_); });
 }
 
 void CementPlugin::ensure_folders() const {
@@ -170,7 +180,8 @@ void CementPlugin::save_programme(const std::string& path) {
 bool CementPlugin::load_programme(const std::string& path) {
     log("Загружаем программу");
     std::vector<std::string> warnings;
-    const bool ok = cement::load_programme(path, data_, report_, &warnings);
+    bool ok = false;
+    guarded([&] { ok = cement::load_programme(path, data_, report_, &warnings); });
     for (const std::string& w : warnings) log(w);
     return ok;
 }
@@ -186,18 +197,28 @@ void CementPlugin::load_points(const std::string& path) {
     const PointsRead r = cement::load_points_file(path, points_);
     if (r == PointsRead::truncated)
         log("Файл точек " + path + " обрезан: прочитаны целые точки");
+    else if (r == PointsRead::unreadable)
+        log("Файл точек " + path + " не удалось прочитать (или он больше " +
+            std::to_string(max_points_file_bytes >> 20) + " МБ): столбцы по умолчанию");
     else if (r != PointsRead::ok)
         log("Файл точек " + path + " не прочитан: столбцы по умолчанию");
 }
 
-void CementPlugin::load_last_stage(const std::string& path) { data_.stage = cement::load_last_stage(path); }
+void CementPlugin::load_last_stage(const std::string& path) {
+    int stage = -1;
+    guarded([&] { stage = cement::load_last_stage(path); });
+    data_.stage = stage;
+}
 
 void CementPlugin::save_last_stage(const std::string& path) {
     ensure_folders();
     cement::save_last_stage(path, data_.stage);
 }
 
-bool CementPlugin::load_view_settings(const std::string& path) { return cement::load_view_settings(path, data_); }
+bool CementPlugin::load_view_settings(const std::string& path) {
+    guarded([&] { cement::load_view_settings(path, data_); });
+    return data_.digital_density;
+}
 
 void CementPlugin::save_view_settings(const std::string& path) {
     ensure_folders();
@@ -249,7 +270,8 @@ void CementPlugin::continue_well(const AnsiString& name) {
     std::error_code ec;
     if (fs::is_directory(exe_folder() + name, ec)) {
         load_fluids(fluids_path());
-        const int n = cement::load_last_stage(settings_path());
+        int n = -1;
+        guarded([&] { n = cement::load_last_stage(settings_path()); });
         if (n == -1)
             new_stage(1);
         else
@@ -336,24 +358,18 @@ void CementPlugin::stop_registration() {
             e.mode = state_done;
             e.end = now_date_time();
             // The last element's volume belongs in the report like the others'.
-            try {
-                make_element_report(i, false);
-            } catch (const std::exception& ex) {
-                log(ex.what());
-            }
+            make_element_report(i, false);
         }
         data_.element = element_finished;
         finish_requested_ = false;
     }
     registration_ = false;
     if (window_shown_ && form_) form_->tiCurrentProgram->SetCaption("");
-    try {
-        save_report_data(report_base(data_.stage));
-        save_programme(programme_path(data_.stage));
-        save_points(points_path(data_.stage));
-    } catch (const std::exception& e) {
-        log(e.what());
-    }
+    // Each file on its own: a report that cannot be written must not cost
+    // the programme's states or the points.
+    guarded([&] { save_report_data(report_base(data_.stage)); });
+    guarded([&] { save_programme(programme_path(data_.stage)); });
+    guarded([&] { save_points(points_path(data_.stage)); });
 }
 
 void CementPlugin::show(bool first) {
@@ -554,12 +570,27 @@ void CementPlugin::reintegrate(double a, double b) {
     if (i0 == 0 || i1 == 0) return;
     const CementProgramElement* running = data_.running_element();
     const int kind = running ? running->kind : -1;
+    // The point the running element's start stored begins its stage volume
+    // afresh, as the live cycle did: the element before keeps its own. It is
+    // the last of the points at the first time at or after the start (the
+    // element before may have stored one in the same instant).
+    int first = -1;
+    if (running) {
+        int k = n - 1;
+        while (k > 0 && time(k - 1) >= running->start) --k;
+        if (time(k) >= running->start) {
+            while (k + 1 < n && time(k + 1) == time(k)) ++k;
+            first = k;
+        }
+    }
     for (int k = i0; k <= i1; ++k) {
         auto& prev = points_.points[std::size_t(k - 1)].values;
         auto& cur = points_.points[std::size_t(k)].values;
-        const double dt = (time(k) - time(k - 1)) * 24 * 60 * 60;
+        // The same steps as the live cycles: a gap in the recording or a
+        // clock set forward between two points adds no more than the longest.
+        const double dt = std::min((time(k) - time(k - 1)) * 24 * 60 * 60, max_cycle_step);
         const double dv = dt > 0 ? step_volume(kind, cur[std::size_t(col_rate)], dt) : 0.0;
-        cur[std::size_t(col_v)] = float(prev[std::size_t(col_v)] + dv);
+        cur[std::size_t(col_v)] = float((k == first ? 0.0f : prev[std::size_t(col_v)]) + dv);
         cur[std::size_t(col_sum)] = float(prev[std::size_t(col_sum)] + dv);
     }
     const float v = points_.points[std::size_t(i1)].values[std::size_t(col_v)];
@@ -579,15 +610,17 @@ void CementPlugin::reintegrate(double a, double b) {
 
 void CementPlugin::make_element_report(int i, bool remake) {
     log("Делаем отчет");
-    save_programme(programme_path(data_.stage));
-    save_last_stage(settings_path());
+    // The element's volume and its report do not depend on the other files
+    // being written.
+    guarded([&] { save_programme(programme_path(data_.stage)); });
+    guarded([&] { save_last_stage(settings_path()); });
     if (!remake) {
-        save_points(points_path(data_.stage));
+        guarded([&] { save_points(points_path(data_.stage)); });
         const int col = points_.column_index("cem_V");
         if (!points_.points.empty() && col >= 0 && i >= 0 && i < int(data_.program.size()))
             data_.program[std::size_t(i)].V_inc = points_.points.back().values[std::size_t(col)];
     }
-    cement::write_element_report(programme_path(data_.stage), data_, i, remake);
+    guarded([&] { cement::write_element_report(programme_path(data_.stage), data_, i, remake); });
 }
 
 void CementPlugin::save_report_data(const std::string& base_path) {
@@ -620,7 +653,8 @@ void CementPlugin::save_report_data(const std::string& base_path) {
             }
         }
     }
-    cement::write_report_data(base_path, data_.stage, data_, report_, points_, well);
+    const int left_out = cement::write_report_data(base_path, data_.stage, data_, report_, points_, well);
+    if (left_out > 0) log("Точек без верного времени не вошло в диаграмму: " + std::to_string(left_out));
 }
 
 // ---- commands ------------------------------------------------------------------
@@ -685,7 +719,9 @@ void CementPlugin::next_element() {
     CementProgramElement& e = data_.program[std::size_t(next)];
     e.start = t;
     e.mode = state_running;
-    save_programme(programme_path(data_.stage));
+    // From here the element runs: a file that cannot be written is logged
+    // and the stage volume still starts afresh.
+    guarded([&] { save_programme(programme_path(data_.stage)); });
     {
         lib::Locker hold(sys_lock_obj());
         const AnsiString file = e.calibr_file_name();
@@ -696,8 +732,8 @@ void CementPlugin::next_element() {
             if (!table[row].load_calibr_from_file(path)) log("Калибровка не загружена: " + path);
         }
     }
-    save_points(points_path(data_.stage));
-    save_last_stage(settings_path());
+    guarded([&] { save_points(points_path(data_.stage)); });
+    guarded([&] { save_last_stage(settings_path()); });
     {
         lib::Locker hold(sys_lock_obj());
         set_table_value(sys()->get_data_storage(), "cem_V", 0);
@@ -724,7 +760,8 @@ void CementPlugin::previous_element() {
 }
 
 void CementPlugin::apply_settings() {
-    save_fluids(fluids_path());
+    // The operator's edits hold whether or not each file takes them.
+    guarded([&] { save_fluids(fluids_path()); });
     if (data_.stage >= 0) {
         bool remake = registration_;
         if (!remake && data_.element == element_finished)
@@ -734,7 +771,7 @@ void CementPlugin::apply_settings() {
                          "Рейс завершен", ui::MB_YESNO) == ui::IDYES;
         if (remake) {
             for (int i = 0; i < int(data_.program.size()); ++i) make_element_report(i, true);
-            save_report_data(report_base(data_.stage));
+            guarded([&] { save_report_data(report_base(data_.stage)); });
         }
     }
     align_density_parameter();

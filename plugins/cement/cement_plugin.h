@@ -142,6 +142,9 @@ public:
 
 private:
     void log(const AnsiString& text);
+    // Runs a file step; its failure is logged (naming the file) and the job
+    // goes on. False when it failed.
+    bool guarded(const std::function<void()>& step);
     // The well's cementing and report folders, made when missing.
     void ensure_folders() const;
     void next_element();

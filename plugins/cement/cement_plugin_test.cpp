@@ -220,6 +220,92 @@ TEST(CementPluginJob, StepBackReintegratesTheStoredPoints) {
     });
 }
 
+TEST(CementPluginJob, ContinuingReintegratesTheElementsOwnVolumeOverTheGap) {
+    in_station([](const std::string&) {
+        Job job;
+        CementPlugin& p = job.plugin;
+        job.programme({cement::kind_buffer, cement::kind_cement});
+        p.command(cement::cmd_next);
+        p.start_registration(1, false);
+        job.set("cem_rasx", 10);
+        for (int i = 0; i < 3; ++i) job.step(1);  // the buffer: 0.03 m3
+        p.command(cement::cmd_next);
+        ASSERT_EQ(p.job().element, 1);
+        for (int i = 0; i < 2; ++i) job.step(1);  // the cement: 0.02 m3
+        p.stop_registration();                    // the station went down
+        job.now += std::chrono::hours(1);
+        job.set("cem_V", 0);  // a host started afresh
+        job.set("cem_Vsumm", 0);
+        p.command(cement::cmd_next);
+        p.start_registration(1, true);
+        job.step(1);
+        ASSERT_FALSE(p.continuing());
+        // The stage volume is the cement's alone, and the hour nobody recorded
+        // adds no more than the longest step of a live cycle (10 s at 10 l/s).
+        EXPECT_NEAR(job.hub("cem_V"), 0.02 + 0.1, 1e-5);
+        EXPECT_NEAR(job.hub("cem_Vsumm"), 0.05 + 0.1, 1e-5);
+        EXPECT_NEAR(p.live_value("cem_V"), 0.12, 1e-5);
+    });
+}
+
+TEST(CementPluginJob, FilesThatCannotBeReadOrWrittenStopNeitherTheHostNorTheJob) {
+    in_station([](const std::string& exe) {
+        {
+            lib::Locker hold(sys_lock_obj());
+            sys()->get_pore().get_options()->nomer = "5";
+        }
+        // A folder where the job settings and the fluids list belong, a file
+        // where the report folder belongs.
+        fs::create_directories(exe + "5/cement/cement.ini");
+        fs::create_directories(exe + "params/cement/cement_rastvor.ini");
+        os::testing::write_bytes(exe + "5/cement/report", "");
+        Job job;
+        CementPlugin& p = job.plugin;
+        logged().clear();
+        ASSERT_NO_THROW(p.init());
+        EXPECT_EQ(p.well_name(), "5");
+        EXPECT_EQ(p.job().chart_scale, 5);
+        EXPECT_TRUE(p.job().fluids.empty());
+        EXPECT_EQ(p.points().columns, cement::default_columns());
+        auto named = [](const std::string& what) {
+            for (const auto& l : logged())
+                if (l.find(what) != std::string::npos) return true;
+            return false;
+        };
+        EXPECT_TRUE(named("5/cement/cement.ini")) << ::testing::PrintToString(logged());
+        EXPECT_TRUE(named("cement_rastvor.ini")) << ::testing::PrintToString(logged());
+
+        // The last stage cannot be saved: each element still starts afresh
+        // and is reported, and the stop keeps the programme and the points.
+        job.programme({cement::kind_buffer, cement::kind_cement});
+        p.command(cement::cmd_next);
+        p.start_registration(2, false);
+        job.set("cem_rasx", 10);
+        for (int i = 0; i < 3; ++i) job.step(1);
+        p.command(cement::cmd_next);
+        ASSERT_EQ(p.job().element, 1);
+        EXPECT_EQ(p.job().program[1].mode, cement::state_running);
+        EXPECT_NEAR(p.job().program[0].V_inc, 0.03, 1e-5);
+        EXPECT_NEAR(job.hub("cem_V"), 0.0, 1e-6);
+        job.step(1);
+        EXPECT_NEAR(job.hub("cem_V"), 0.01, 1e-5);
+        p.command(cement::cmd_next);
+        logged().clear();
+        p.stop_registration();
+        EXPECT_EQ(p.job().element, cement::element_finished);
+        EXPECT_NEAR(p.job().program[1].V_inc, 0.01, 1e-5);
+        EXPECT_TRUE(fs::exists(exe + "5/cement/cement_program_2.rpt"));
+        EXPECT_TRUE(named("realtim")) << ::testing::PrintToString(logged());
+        rtl::IniFile programme(exe + "5/cement/cement_program_2.ini");
+        EXPECT_EQ(programme.ReadInteger("Item1", "mode", 0), cement::state_done);
+        EXPECT_EQ(programme.ReadString("Item1", "V_inc", ""), "0,01");
+        ChartPoints back;
+        EXPECT_EQ(cement::load_points_file(exe + "5/cement/2.cem", back), cement::PointsRead::ok);
+        EXPECT_EQ(back.points.size(), p.points().points.size());
+        ASSERT_NO_THROW(p.finalize());
+    });
+}
+
 TEST(CementPluginJob, WellsAndStagesFromTheJobSettings) {
     in_station([](const std::string& exe) {
         {

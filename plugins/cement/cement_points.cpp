@@ -1,5 +1,6 @@
 #include "plugins/cement/cement_points.h"
 
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -145,21 +146,12 @@ void save_points_file(const std::string& path, const ChartPoints& table) {
 }
 
 PointsRead load_points_file(const std::string& path, ChartPoints& table) {
-    os::File f;
-    if (f.open(path, os::File::Mode::read, false) != os::File::Status::ok) {
-        table.points.clear();
-        table.set_default_columns();
-        return PointsRead::ok;
-    }
-    const std::int64_t size = f.size();
-    std::string bytes(size > 0 ? std::size_t(size) : 0, '\0');
-    const std::int64_t got = bytes.empty() ? 0 : f.read(bytes.data(), bytes.size());
-    if (got < 0) {
-        table.points.clear();
-        table.set_default_columns();
-        return PointsRead::ok;
-    }
-    bytes.resize(std::size_t(got));
+    std::string bytes;
+    const int err = os::read_file(path, bytes, nullptr, max_points_file_bytes);
+    // Only a file that is not there is a stage without points yet; one that
+    // is there and cannot be read must not pass for it.
+    if (err == ENOENT || err == ENOTDIR) return fall_back(table, PointsRead::ok);
+    if (err != 0) return fall_back(table, PointsRead::unreadable);
     return decode_points(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), table);
 }
 

@@ -27,7 +27,11 @@ enum class PointsRead {
     bad_tag,      // neither layout: the default columns, no points
     bad_version,  // the byte after the tag is not 1: the default columns, no points
     bad_header,   // a count or name length the file cannot hold: the default columns
+    unreadable,   // there, but not readable (or larger than any job's points): the default columns, no points
 };
+
+// Months of points at one a second; anything larger is no points file.
+constexpr std::uint64_t max_points_file_bytes = std::uint64_t{256} << 20;
 
 // Replaces table with the file's contents (or the default columns, see
 // above).
@@ -37,7 +41,8 @@ PointsRead decode_points(const std::uint8_t* data, std::size_t size, ChartPoints
 // file, so a crash never leaves half a points file. Throws
 // std::runtime_error naming the file and the cause.
 void save_points_file(const std::string& path, const ChartPoints& table);
-// A missing or unreadable file gives the default columns and no points.
+// A missing file (ok) or one that cannot be read (unreadable) gives the
+// default columns and no points.
 PointsRead load_points_file(const std::string& path, ChartPoints& table);
 
 }  // namespace cement

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "platform/os/testing.h"
 
@@ -131,6 +132,33 @@ TEST(CementPointsFile, NoPointsNoFileAndAMissingFileGivesTheDefaultColumns) {
     os::testing::write_bytes(path, "not a points file");
     EXPECT_EQ(cement::load_points_file(path, t), PointsRead::bad_tag);
     EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST(CementPointsFile, AFileThatIsThereButCannotBeReadIsNotTakenForAMissingOne) {
+    os::testing::TempDir dir;
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+    };
+    const Case cases[] = {
+        {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }},
+        // Larger than any job's points: refused before its bytes are read
+        // into memory.
+        {"a huge sparse file",
+         [](const std::string& p) {
+             cement::save_points_file(p, table_of({"a"}, 1));
+             std::filesystem::resize_file(p, std::uintmax_t(cement::max_points_file_bytes) + 1);
+         }},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir / (std::string(c.what) + ".cem");
+        c.make(path);
+        ChartPoints t = table_of({"a"}, 2);
+        EXPECT_EQ(cement::load_points_file(path, t), PointsRead::unreadable) << c.what;
+        EXPECT_EQ(t.columns, cement::default_columns()) << c.what;
+        EXPECT_TRUE(t.points.empty()) << c.what;
+        EXPECT_TRUE(std::filesystem::exists(path)) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "plugins/cement/cement_report.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -32,6 +33,14 @@ std::string fluid_title(const CementProgramElement& e) {
         case fluid_gas_cement: return "Газоцемент";
         default: return e.fluid_type >= list_fluid_base ? e.fluid.name : std::string();
     }
+}
+
+// The diagram's records carry unix seconds: a point time outside them (not
+// a number, or before 1970, as only a damaged points file gives) has no
+// place there.
+bool fits_diagram(double t) {
+    static const double first = rtl::EncodeDate(1970, 1, 1);
+    return t >= first && t < first + double(UINT32_MAX) / 86400;
 }
 
 // "hh:mm"-style text of a date-time's time of day.
@@ -87,8 +96,8 @@ std::string remark_line(std::uint32_t unix_time, const AnsiString& name) {
     return "0 0 " + std::to_string(unix_time) + " 0  \"" + lib::normal_text_to_file(name) + "\" 0 0 7 16777215";
 }
 
-void write_report_data(const std::string& base_path, int stage, const CementData& data, TReportOptions& report,
-                       const ChartPoints& points, const WellReportInfo& well) {
+int write_report_data(const std::string& base_path, int stage, const CementData& data, TReportOptions& report,
+                      const ChartPoints& points, const WellReportInfo& well) {
     const std::string rpt = base_path + ".rpt";
     const fs::path folder = fs::path(base_path).parent_path();
     const fs::path report_folder = folder / "report";
@@ -181,7 +190,12 @@ void write_report_data(const std::string& base_path, int stage, const CementData
 
     std::string remarks;
     std::size_t cursor = 0;
+    int left_out = 0;
     for (const ChartPoint& p : points.points) {
+        if (!fits_diagram(p.time)) {
+            ++left_out;
+            continue;
+        }
         const std::uint32_t t = lib::datetime_to_unix(p.time);
         if (cursor < data.program.size() && p.time >= data.program[cursor].start) {
             remarks += remark_line(t, data.program[cursor].name) + "\r\n";
@@ -205,8 +219,15 @@ void write_report_data(const std::string& base_path, int stage, const CementData
     }
     for (const auto& [name, value] : read_report_data(rpt))
         if (!name.empty() && !value.empty()) diagram.text_values().set_text(name, value);
-    diagram.save_with_new_format((report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string(),
-                                 -1);
+    const std::string diagram_path =
+        (report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string();
+    try {
+        diagram.save_with_new_format(diagram_path, -1);
+    } catch (const std::exception& e) {
+        // The storage's own text does not say which file.
+        throw std::runtime_error("cannot write the diagram '" + diagram_path + "': " + e.what());
+    }
+    return left_out;
 }
 
 }  // namespace cement

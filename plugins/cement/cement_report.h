@@ -36,9 +36,10 @@ void write_element_report(const std::string& programme_path, CementData& data, i
 // The stage report data (base_path + ".rpt"), the diagram and the remarks.
 // base_path is ".../cement/cement_program_<n>"; the diagram goes to
 // ".../cement/report/<well>_<n>.realtim". Throws std::runtime_error naming
-// a file that could not be written.
-void write_report_data(const std::string& base_path, int stage, const CementData& data, TReportOptions& report,
-                       const ChartPoints& points, const WellReportInfo& well);
+// a file that could not be written. Returns how many points the diagram
+// left out for a time that is no date it can carry.
+int write_report_data(const std::string& base_path, int stage, const CementData& data, TReportOptions& report,
+                      const ChartPoints& points, const WellReportInfo& well);
 
 // The section "Report" of a report data file as name and value pairs in
 // file order; empty for a missing file.

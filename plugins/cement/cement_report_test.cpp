@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <map>
 
 #include "library/time_conv.h"
 #include "platform/os/testing.h"
+#include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
 
@@ -182,6 +184,33 @@ TEST(CementReportData, EmptyProgrammeHasNoTimesAndPointsMakeTheDiagramAndRemarks
     // A remake appends the remarks again.
     cement::write_report_data(dir / "cement/cement_program_1", 1, data, report, points, well_with(2));
     EXPECT_EQ(os::testing::read_bytes(dir / "cement/report/cem_V.rem").size(), 2 * rem.size());
+}
+
+TEST(CementReportData, PointsWithoutADateAreLeftOutOfTheDiagram) {
+    // Times a damaged points file can hand back: none of them is a date the
+    // diagram can carry, and none may cost the report of the other points.
+    const double t0 = rtl::EncodeDate(2026, 3, 1) + rtl::EncodeTime(10, 0, 0, 0);
+    const double bad_times[] = {std::nan(""), INFINITY, -INFINITY, 1e12, -1e7};
+    for (const double bad : bad_times) {
+        os::testing::TempDir dir;
+        CementData data;
+        data.program = {element("Закачка буфера", cement::kind_buffer, -1, 1, t0, t0 + 0.001)};
+        ChartPoints points;
+        points.set_default_columns();
+        points.points.push_back({t0, std::vector<float>(9, 1.0f)});
+        points.points.push_back({bad, std::vector<float>(9, 2.0f)});
+        points.points.push_back({t0 + 1.0 / 86400, std::vector<float>(9, 3.0f)});
+        TReportOptions report;
+        ASSERT_NO_THROW(
+            cement::write_report_data(dir / "cement/cement_program_1", 1, data, report, points, well_with(2)))
+            << bad;
+        FileStorage diagram;
+        ASSERT_TRUE(diagram.add_file(dir / "cement/report/1234_1.realtim", false)) << bad;
+        EXPECT_EQ(diagram.get_data_size(), 2) << bad;
+        EXPECT_EQ(os::testing::read_bytes(dir / "cement/report/cem_V.rem"),
+                  rtl::utf8_to_cp1251(cement::remark_line(lib::datetime_to_unix(t0), "Закачка буфера")) + "\r\n")
+            << bad;
+    }
 }
 
 TEST(CementReportOptions, CaptionsKeysAndTheBitDiameterBinding) {
