@@ -63,6 +63,19 @@ int extract_race_num(const AnsiString& path) {
     return rtl::TryStrToInt(name.substr(0, point), n) ? n : -1;
 }
 
+AnsiString well_folder_name(const AnsiString& well) {
+    AnsiString name;
+    name.reserve(well.size());
+    for (unsigned char c : well) {
+        const bool forbidden = c < ' ' || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
+                               c == '<' || c == '>' || c == '|';
+        name += forbidden ? '_' : static_cast<char>(c);
+    }
+    name = rtl::Trim(name);
+    if (name.find_first_not_of('.') == AnsiString::npos) return AnsiString();
+    return name;
+}
+
 AnsiString correct_ftp_pore_name(const AnsiString& name) {
     static const std::map<char32_t, const char*> table = {
         {U'А', "A"},  {U'Б', "B"},   {U'В', "V"}, {U'Г', "G"},  {U'Д', "D"}, {U'Е', "E"},  {U'Ё', "YO"}, {U'Ж', "J"},

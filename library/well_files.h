@@ -33,6 +33,11 @@ AnsiString only_name(const AnsiString& path);
 // The trip number: the file name before its first point as a decimal
 // integer; -1 when it is not one or the name has no point.
 int extract_race_num(const AnsiString& path);
+// The well's name as the name of its folder beside the program: path
+// separators and characters no folder may hold become '_', blanks at the
+// ends go; a name that is then empty or only dots ("..") gives an empty
+// text, so the folder can never lie outside the program's folder.
+AnsiString well_folder_name(const AnsiString& well);
 // The well name in upper case with its Russian letters spelt in Latin ones
 // (Ж as J, Щ as CSH, ...); digits and Latin letters stay, everything else
 // (Й, Ъ, Ь, blanks, punctuation) goes.

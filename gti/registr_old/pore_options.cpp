@@ -5,6 +5,7 @@
 #include "gti/registr_old/race_info.h"
 #include "gti/registr_old/values.h"
 #include "library/serial/serial_list.h"
+#include "library/well_files.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/text.h"
@@ -56,18 +57,7 @@ void BasicPoreOptions::check_values() {
         if (!(*v >= 0)) *v = 0;
 }
 
-AnsiString BasicPoreOptions::safe_folder_name(const AnsiString& number) {
-    AnsiString name;
-    name.reserve(number.size());
-    for (unsigned char c : number) {
-        const bool forbidden = c < ' ' || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
-                               c == '<' || c == '>' || c == '|';
-        name += forbidden ? '_' : static_cast<char>(c);
-    }
-    name = rtl::Trim(name);
-    if (name.find_first_not_of('.') == AnsiString::npos) return AnsiString();
-    return name;
-}
+AnsiString BasicPoreOptions::safe_folder_name(const AnsiString& number) { return lib::well_folder_name(number); }
 
 AnsiString BasicPoreOptions::get_pore_directory() const {
     const AnsiString folder = safe_folder_name(nomer);

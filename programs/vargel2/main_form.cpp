@@ -9,6 +9,7 @@
 #include "library/plugin_manager.h"
 #include "library/time_conv.h"
 #include "library/version_text.h"
+#include "library/well_files.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/application.h"
 #include "programs/vargel2/opt_form.h"
@@ -147,9 +148,9 @@ TMainForm::TMainForm(ui::TComponent* owner, Configuration& options, TProgressFor
     DurvalibInit(ui::Application().Handle());
     rtl::IniFile global(options_.program_folder + "/global.ini");
     state_.well_name = global.ReadString("текущие_настройки", "скважина", "NONE");
-    // The name is the station's text: taken as a path it could name a
-    // folder anywhere, or the program's own.
-    const std::string well_folder = well_folder_name(state_.well_name);
+    // The well's folder as the station names it: the name taken as a path
+    // could name a folder anywhere, or the program's own.
+    const std::string well_folder = lib::well_folder_name(state_.well_name);
     state_.data_folder = well_folder.empty() ? std::string() : options_.program_folder + "/" + well_folder + "/";
     state_.area_name = "NONE";
     if (!state_.data_folder.empty()) {

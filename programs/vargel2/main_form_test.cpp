@@ -210,19 +210,24 @@ TEST_F(SelectionWindow, WithoutTheStationsSettingsTheWellIsNone) {
     EXPECT_EQ(f->TreeView1->Items().GetFirstNode()->Item(0)->Count(), 0);
 }
 
-// The well's folder is the one its name names beside the program; a name
-// that would lead elsewhere names none and shows no data.
+// The well's folder is named as the station names it, one folder beside
+// the program; a name that names none shows no data.
 TEST_F(SelectionWindow, TheWellsNameCannotLeadOutOfTheProgramsFolder) {
     write_trip(folder / "outside/0009.realtim", kToday, 10);
-    write_trip(folder / "12/3/0004.realtim", kToday, 10);
+    write_trip(folder / "12_3/0004.realtim", kToday, 10);
     struct Case {
         std::string well, data_folder;
         std::vector<std::string> trips;
     };
     const std::vector<Case> cases = {
-        {"5/../outside", "", {}}, {"../outside", "", {}}, {"12/3", "", {}},
-        {"12\\3", "", {}},        {"1?", "", {}},         {" 5 ", folder / "5/", {"Рейс #3", "Рейс #7", "Рейс #12"}},
-        {"..", "", {}},           {".", "", {}},          {"", "", {}},
+        {"5/../outside", folder / "5_.._outside/", {}},
+        {"../outside", folder / ".._outside/", {}},
+        {"12/3", folder / "12_3/", {"Рейс #4"}},
+        {"12\\3", folder / "12_3/", {"Рейс #4"}},
+        {" 5 ", folder / "5/", {"Рейс #3", "Рейс #7", "Рейс #12"}},
+        {"..", "", {}},
+        {".", "", {}},
+        {"", "", {}},
     };
     for (const auto& c : cases) {
         rtl::IniFile(folder / "global.ini").WriteString("текущие_настройки", "скважина", c.well);

@@ -6,7 +6,6 @@
 
 #include "library/file_finder.h"
 #include "library/time_conv.h"
-#include "platform/rtl/text.h"
 
 namespace vargel2 {
 
@@ -83,16 +82,6 @@ std::string safe_name_part(const std::string& text) {
         out += c;
     }
     return out;
-}
-
-std::string well_folder_name(const std::string& well) {
-    const std::string name = rtl::Trim(well);
-    // Only dots name this folder or the one above; a separator, another
-    // folder; a wildcard would make the folder's file masks find others.
-    if (name.find_first_not_of('.') == std::string::npos) return std::string();
-    for (unsigned char c : name)
-        if (c < ' ' || c == '/' || c == '\\' || c == '*' || c == '?') return std::string();
-    return name;
 }
 
 std::int32_t trip_number(const std::string& text) {

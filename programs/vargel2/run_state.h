@@ -54,12 +54,6 @@ void command_line_setup(const std::vector<std::string>& arguments, const std::st
 // run of two dots, so the part can neither leave the folder nor hide.
 std::string safe_name_part(const std::string& text);
 
-// The name of the well's folder beside the program: the well's name, blanks
-// at its ends trimmed, when it names one folder there; empty when it is
-// empty or only dots, or holds a path separator, a wildcard or a control
-// character, since taken as a path it would name a folder elsewhere.
-std::string well_folder_name(const std::string& well);
-
 // A file name's part read as a trip number: decimal digits only, within
 // the 32-bit range; -1 for anything else.
 std::int32_t trip_number(const std::string& text);
