@@ -318,6 +318,13 @@ bool CommPort::read_data2(void* buffer, int length, bool acknowledge, const char
     CommPacket slots[16];
     bool filled[16] = {};
     int failures = 0;
+    // Good packets that never make a message (a device with a shorter one,
+    // series that never agree) are no failures, yet must not keep the read
+    // for as long as they come. A healthy device completes a message well
+    // within this many packets even after the rest of another and five
+    // damaged ones.
+    const int packet_limit = 7 * n;
+    int packets = 0;
     for (;;) {
         short_read_ = false;
         CommPacket packet;
@@ -337,6 +344,7 @@ bool CommPort::read_data2(void* buffer, int length, bool acknowledge, const char
         }
         if (whole) break;
         if (failures >= 5) return note("port '" + name_ + "': too many bad packets");
+        if (++packets >= packet_limit) return note("port '" + name_ + "': packets that make no message");
     }
     if (acknowledge) {
         for (int i = 0; i < 2; ++i) {

@@ -158,8 +158,9 @@ public:
     // One message of length bytes (0 to 127). Packets fill the slots of their
     // index; the message is taken once slots 0 to n-1 (n = length/8 + 1) hold
     // packets of one series. Bad packets, and packets whose index is n or
-    // more, count as failures; five failures or a time-out end the read with
-    // false. With acknowledge, "CF" is sent twice once the message is whole.
+    // more, count as failures; five failures, a time-out, or 7n packets that
+    // made no message end the read with false. With acknowledge, "CF" is
+    // sent twice once the message is whole.
     bool read_data2(void* buffer, int length, bool acknowledge, const char* marker);
     // Sends a message of length bytes (0 to 127) as packets of series 0
     // behind "DP", pausing 10 ms after each; false when a write fails (the

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <thread>
 
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/comm_wire.h"
@@ -14,6 +17,20 @@
 #include "platform/rtl/string_list.h"
 
 namespace {
+
+// One packet of the console's report framing, as the console sends it.
+std::string console_packet(int index, int series, const std::uint8_t* data) {
+    CommPacket p;
+    p.head = std::uint8_t((index & 0x0F) | (series & 0x0F) << 4);
+    std::copy(data, data + 8, p.data);
+    p.checksum = p.get_contol_summ();
+    for (int j = 0; j < 8; ++j) {
+        std::uint8_t code = CommPort::calculate_hamming_code(p.data[j]);
+        p.hamming[j / 2] |= std::uint8_t(j % 2 == 0 ? code << 4 : code);
+    }
+    p.change_bits();
+    return "SP" + std::string(reinterpret_cast<const char*>(&p), sizeof p);
+}
 
 TEST(CommProtocolsTable, BuiltInRowsAndRegistration) {
     CommProtocols cp;
@@ -114,6 +131,78 @@ TEST(CommProtocolsTable, ConsoleReadWithNoRowSelectedReadsNothing) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     // The bytes are still there for a read that knows its row.
     EXPECT_EQ(cp.get_port().read_byte(), 'S');
+}
+
+// A line that keeps bringing good packets which never make a whole report
+// (a device with a shorter report, series that never agree) must not keep
+// the read, and the port lock with it, for as long as the packets come.
+TEST(CommProtocolsConsole, PacketsThatNeverMakeAReportEndTheRead) {
+    const std::uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    struct Stream {
+        const char* what;
+        std::function<std::string(long)> packet;  // the k-th packet on the line
+    };
+    const Stream streams[] = {
+        {"a report of seven packets", [&](long k) { return console_packet(int(k % 7), 0, data); }},
+        {"series that never agree", [&](long k) { return console_packet(int(k % 8), int((k % 8 + k / 8) % 2), data); }},
+    };
+    // Far more than a pseudo-terminal holds, so the device cannot have sent
+    // them all unless the read took them all.
+    constexpr long stream_length = 20000;
+    for (const Stream& stream : streams) {
+        os::testing::PtyPair pty;
+        ASSERT_TRUE(pty.ok());
+        CommProtocols cp;
+        ASSERT_TRUE(cp.get_port().open(pty.path()));
+        ASSERT_TRUE(cp.get_port().configure(57600, 0, 500));
+        std::atomic<bool> stop{false};
+        std::atomic<long> sent{0};
+        std::thread device([&] {
+            for (long k = 0; k < stream_length && !stop; ++k) {
+                if (!pty.send(stream.packet(k))) break;
+                sent = k + 1;
+            }
+        });
+        CommIncomData d;
+        const bool got = cp.read_data(CommProtocols::console_protocol, &d);
+        const long sent_when_done = sent;
+        stop = true;
+        cp.get_port().purge_input();  // room on the line, so the device sees the stop
+        device.join();
+        EXPECT_FALSE(got) << stream.what;
+        EXPECT_LT(sent_when_done, stream_length) << stream.what << ": the read lasted as long as the packets came";
+        EXPECT_EQ(pty.receive(2, 50), "") << stream.what << ": nothing to confirm";
+    }
+}
+
+TEST(CommProtocolsConsole, AReportAfterAStaleHalfAndDamagedPacketsIsRead) {
+    // What a healthy console can put before a report: the rest of one the
+    // read came in on, of another series, and a few damaged packets.
+    os::testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CommProtocols cp;
+    ASSERT_TRUE(cp.get_port().open(pty.path()));
+    ASSERT_TRUE(cp.get_port().configure(57600, 0, 500));
+    std::uint8_t report[64] = {};
+    report[0] = 0x34;  // channel 0 = 0x1234
+    report[1] = 0x12;
+    report[49] = 7;  // block
+    const std::uint8_t stale[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    std::string line;
+    for (int i = 1; i < 8; ++i) line += console_packet(i, 2, stale);
+    for (int i = 0; i < 4; ++i) {
+        std::string bad = console_packet(i, 3, report + 8 * i);
+        bad[3] = char(bad[3] ^ 0x81);  // two bits of the check byte: past repair
+        line += bad;
+    }
+    for (int i = 0; i < 8; ++i) line += console_packet(i, 3, report + 8 * i);
+    ASSERT_TRUE(pty.send(line));
+    CommIncomData d;
+    ASSERT_TRUE(cp.read_data(CommProtocols::console_protocol, &d));
+    EXPECT_EQ(d.channels[0], 0x1234);
+    EXPECT_EQ(d.block_number, 7);
+    EXPECT_EQ(cp.get_port().get_uncorrected_error_counter(), 4);
+    EXPECT_EQ(pty.receive(4), "CFCF");
 }
 
 TEST(CommProtocolsTable, EmulatorGivesOneFramePerSecond) {
