@@ -218,8 +218,15 @@ AlarmLimitsWindow::AlarmLimitsWindow(TComponent* owner, MinMaxValues& limits, li
     btnDelete->OnClick = [this](TObject*) {
         const int row = Grid->Row();
         if (!Grid->Enabled() || row < 1 || row > work_->size()) return;
+        // Reading the grid drops the rows without a parameter (a damaged
+        // table's): the chosen row then stands as many places higher as
+        // such rows lie above it, and a chosen row of that kind is gone.
+        const auto& rows = work_->rows();
+        const bool dropped = rows[static_cast<std::size_t>(row - 1)].param.empty();
+        const int index = static_cast<int>(
+            std::count_if(rows.begin(), rows.begin() + row - 1, [](const MinMaxValue& v) { return !v.param.empty(); }));
         work_->read_from_grid(Grid);
-        work_->erase(row - 1);
+        if (!dropped) work_->erase(index);
         refill();
         SetActiveControl(Grid);
     };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -284,6 +285,30 @@ TEST(ConstructionWindow, CheckMarksAndTypedNumbersReachTheElementsOnOkOnly) {
     }
 }
 
+// Numbers past what a float holds, typed into a cell: read as text that is
+// no number (0). An infinity kept would make the volumes nonsense and would
+// not read back from the file as what was written.
+const char* const past_a_float[] = {"1e39", "-1e39", "1e400"};
+
+TEST(ConstructionWindow, NumbersPastAFloatAreReadAsBadText) {
+    TestDriver drv;
+    for (const char* text : past_a_float) {
+        SCOPED_TRACE(text);
+        pore::Construction c = sample_construction();
+        ConstructionWindow w(nullptr, c);
+        headless().ExpectModal([&](TCustomForm&) {
+            type_cell(drv, w.Grid, 3, 9, text);  // the open hole's bottom
+            type_cell(drv, w.Grid, 4, 8, text);  // the casing's bore
+            drv.Click(*w.btnOk);
+        });
+        ASSERT_TRUE(w.execute());
+        EXPECT_EQ(c.at(8).bottom, 0);
+        EXPECT_EQ(c.at(7).inner_diameter, 0);
+        EXPECT_EQ(c.at(7).bottom, 1200);  // the cells left alone
+        EXPECT_TRUE(std::isfinite(c.get_volume(1)));
+    }
+}
+
 TEST(ConstructionWindow, UntouchedOkKeepsEveryDigitAndTheNumbersOfRowsOutOfUse) {
     pore::Construction c = sample_construction();
     c.at(8).bottom = 2100.37f;  // shown "2100,4"
@@ -402,6 +427,50 @@ TEST(AlarmLimitsWindow, TypedLimitsAndRelaysReachTheTableOnOkOnly) {
         EXPECT_FLOAT_EQ(g.relay_max, ok ? 0.8f : 0.0f);
         EXPECT_EQ(limits.size(), 8);
     }
+}
+
+TEST(AlarmLimitsWindow, LimitsPastAFloatAreReadAsBadText) {
+    TestDriver drv;
+    for (const char* text : past_a_float) {
+        SCOPED_TRACE(text);
+        MinMaxValues limits;
+        limits.find("нагрузка")->relay = 3;
+        AlarmLimitsWindow w(nullptr, limits);
+        headless().ExpectModal([&](TCustomForm&) {
+            type_cell(drv, w.Grid, 1, 5, text);
+            type_cell(drv, w.Grid, 5, 5, text);
+            drv.Click(*w.btnOk);
+        });
+        ASSERT_TRUE(w.execute());
+        const MinMaxValue& l = *limits.find("нагрузка");
+        EXPECT_TRUE(l.min_on);
+        EXPECT_EQ(l.min, 0);
+        EXPECT_TRUE(l.relay_max_on);
+        EXPECT_EQ(l.relay_max, 0);
+        EXPECT_FLOAT_EQ(l.max, 30);
+    }
+}
+
+TEST(AlarmLimitsWindow, DeleteRemovesTheSelectedRowOfADamagedTable) {
+    // A file whose "size" counts an item it lacks gives a row without a
+    // parameter. The grid shows it nameless and reading the grid drops it;
+    // the row chosen below it must still be the one that goes.
+    MinMaxValues limits;
+    limits.add("");
+    std::swap(limits.at(0), limits.at(8));
+    ASSERT_EQ(limits.at(0).param, "");
+    const std::string second = limits.at(1).param, third = limits.at(2).param;
+    TestDriver drv;
+    AlarmLimitsWindow w(nullptr, limits);
+    headless().ExpectModal([&](TCustomForm&) {
+        drv.Click(*w.Grid, cell_centre(w.Grid, 2, 2));
+        drv.Click(*w.btnDelete);
+        drv.Click(*w.btnOk);
+    });
+    ASSERT_TRUE(w.execute());
+    EXPECT_FALSE(limits.contains(second));
+    EXPECT_TRUE(limits.contains(third));
+    EXPECT_EQ(limits.size(), 7);
 }
 
 TEST(AlarmLimitsWindow, RowsAddedAndRemovedKeepTheirEditsAndCancelDropsThem) {

@@ -9,13 +9,15 @@
 #include "platform/ui/grids.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 AnsiString limit_text(float v, bool on) { return on ? lib::float_to_str(v, -1, -1) : AnsiString(); }
 
 // An empty cell turns the limit off; any other text is the limit, bad
-// numbers 0.
+// numbers 0. A number past what a float holds is a bad one too: an infinite
+// limit would never (or always) alarm and is not read back from the file.
 void read_limit(const AnsiString& cell, float& value, bool& on) {
     const AnsiString text = rtl::Trim(cell);
     if (text.empty()) {
@@ -23,6 +25,7 @@ void read_limit(const AnsiString& cell, float& value, bool& on) {
         on = false;
     } else {
         value = static_cast<float>(lib::str_to_float(text, 0));
+        if (!std::isfinite(value)) value = 0;
         on = true;
     }
 }

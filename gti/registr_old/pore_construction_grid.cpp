@@ -109,7 +109,11 @@ void Construction::get_opt_from_grid() {
         float* fields[number_cols] = {&e.top, &e.bottom, &e.inner_diameter, &e.outer_diameter};
         for (int k = 0; k < number_cols; ++k) {
             const AnsiString text = grid->Cells(2 + k, row);
-            if (text != one_decimal(*fields[k])) *fields[k] = static_cast<float>(lib::str_to_float(rtl::Trim(text), 0));
+            if (text == one_decimal(*fields[k])) continue;
+            // A number past what a float holds is as bad as no number: an
+            // infinity would make the volumes nonsense and not read back.
+            const float v = static_cast<float>(lib::str_to_float(rtl::Trim(text), 0));
+            *fields[k] = std::isfinite(v) ? v : 0.0f;
         }
     }
 }

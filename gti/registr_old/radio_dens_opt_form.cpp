@@ -346,8 +346,15 @@ void TRadioDensOptForm::edCalibrValuesChange(TObject* sender) {
     // Only the coordinate being typed is taken: the other one keeps its
     // digits instead of the three decimals the grid shows.
     UnitCalibrPoint edited = pts[static_cast<std::size_t>(i)];
-    if (sender == edCalibrX) edited.x = static_cast<double>(lib::str_to_float(edCalibrX->Text(), 0));
-    if (sender == edCalibrY) edited.y = static_cast<double>(lib::str_to_float(edCalibrY->Text(), 0));
+    // A number past any double is no coordinate: an infinite point would
+    // give every reading an infinite or NaN value. The point keeps what it
+    // had while such text stands in the edit.
+    auto typed = [](TEdit* e, double& v) {
+        const double t = static_cast<double>(lib::str_to_float(e->Text(), 0));
+        if (std::isfinite(t)) v = t;
+    };
+    if (sender == edCalibrX) typed(edCalibrX, edited.x);
+    if (sender == edCalibrY) typed(edCalibrY, edited.y);
     pts.erase(pts.begin() + i);
     const auto at = std::upper_bound(pts.begin(), pts.end(), edited,
                                      [](const UnitCalibrPoint& a, const UnitCalibrPoint& b) { return a.x < b.x; });
@@ -443,8 +450,10 @@ void TRadioDensOptForm::btnSetCurrValueClick(TObject*) {
     const double density = static_cast<double>(lib::str_to_float(edDensity->Text(), 0));
     const double half_life = static_cast<double>(lib::str_to_float(edHalfLife->Text(), 0));
     std::string error;
-    if (lib::is_over_null(density)) error = "Вы не ввели корректное значение плотности!";
-    if (lib::is_over_null(half_life))
+    // Past any double: the shift would make every point infinite, and such a
+    // half-life is written back as 0.
+    if (lib::is_over_null(density) || !std::isfinite(density)) error = "Вы не ввели корректное значение плотности!";
+    if (lib::is_over_null(half_life) || !std::isfinite(half_life))
         error = "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!";
     if (error.empty()) error = line_error();
     if (!error.empty()) {

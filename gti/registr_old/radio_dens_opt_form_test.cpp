@@ -199,6 +199,28 @@ TEST(RadioDensOptForm, EditingThePointsKeepsThemSortedAndCancelDiscardsEverythin
     dlg.execute(p);
 }
 
+TEST(RadioDensOptForm, APointPastAnyNumberIsNotTaken) {
+    // An infinite point in the table would give every reading an infinite or
+    // NaN value; the point keeps what it had while such text stands. (Pasted
+    // into the edits: one change each.)
+    Channel ch;
+    Param p = density_meter();
+    const Param before = p;
+    TRadioDensOptForm dlg(nullptr, ch.host());
+    TestDriver drv;
+    headless().ExpectModal([&](TCustomForm&) {
+        dlg.PageControl1->SetActivePage(dlg.tsCalibr);
+        const TRect row1 = dlg.grdCalibrTable->CellRect(0, 1);
+        drv.Click(*dlg.grdCalibrTable, {row1.Left + 5, row1.Top + 5});
+        dlg.edCalibrX->SetText("1e400");
+        dlg.edCalibrY->SetText("-1e999");
+        EXPECT_EQ(dlg.grdCalibrTable->Row(), 1);
+        drv.Click(*dlg.btnOk);
+    });
+    ASSERT_TRUE(dlg.execute(p));
+    EXPECT_EQ(p.points, before.points);
+}
+
 TEST(RadioDensOptForm, RecalibrationShiftsTheTableSoTheAverageGivesTheDensity) {
     Channel ch;
     ch.value = 1000;
@@ -276,6 +298,11 @@ TEST(RadioDensOptForm, RecalibrationIsRefusedWithoutItsInputs) {
         {"no half-life", "1,2", "0", two,
          "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
         {"both: the half-life's", "0", "", two,
+         "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
+        // Past any double: the shift would make every point infinite, and
+        // such a half-life is written back as 0.
+        {"a density past any number", "1e400", "30", two, "Вы не ввели корректное значение плотности!"},
+        {"a half-life past any number", "1,2", "1e400", two,
          "Перед переклибровкой задайте значение периода полураспада радиоактивного источника!"},
         {"one point",
          "1,2",

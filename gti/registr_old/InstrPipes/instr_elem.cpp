@@ -1,6 +1,7 @@
 #include "gti/registr_old/InstrPipes/instr_elem.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "library/number_conv.h"
 #include "library/serial/serial_list.h"
@@ -61,7 +62,12 @@ void Elem::set_len_string(const AnsiString& text) {
     lengths.clear();
     rtl::StringList words;
     lib::parse_to_words(text, words, '+');
-    for (const auto& w : words) lengths.push_back(static_cast<float>(lib::str_to_float(w, 0)));
+    for (const auto& w : words) {
+        // A length past what a float holds is as bad as one that is no
+        // number: an infinite pipe makes every sum of the string nonsense.
+        const float l = static_cast<float>(lib::str_to_float(w, 0));
+        lengths.push_back(std::isfinite(l) ? l : 0.0f);
+    }
 }
 
 void Elem::set_to_string(AnsiString& out) const {

@@ -65,7 +65,8 @@ public:
 
     // "12,50 + 9,00": two decimals, the station's decimal separator.
     AnsiString get_len_string() const;
-    // Lengths from a text split at '+'; bad numbers give 0.
+    // Lengths from a text split at '+'; bad numbers, and numbers past a
+    // float, give 0.
     void set_len_string(const AnsiString& text);
 
     // One line: count, type, diameter, weight per metre, wall, N, N lengths,

@@ -119,7 +119,7 @@ public:
     // and weight). An empty list leaves one empty row and disables the grid.
     void fill_to_grid(widrak::TMyGrid* grid, bool trip_view, int count, int pipes) const;
     // The list from the edit view: every row with a type name; bad numbers
-    // give 0, a bad count 1.
+    // (and numbers past a float) give 0, a bad or negative count 1.
     void read_from_grid(widrak::TMyGrid* grid);
     // The same from a grid that fill_to_grid filled from `shown`: a cell
     // that still holds the text it was given keeps shown's value, so the
@@ -129,7 +129,8 @@ public:
     // Elements from the clipboard's text inserted from index pos on, one a
     // line in the edit view's column order (tab-separated, or blank-separated
     // when a line holds no tab); a first line that is a heading is passed
-    // over, and a line of fewer than three words ends the paste. Returns the
+    // over, and a line of fewer than three words ends the paste, as does
+    // reaching max_elements (what a stored tally keeps). Returns the
     // number inserted; a clipboard that cannot be opened inserts nothing.
     int insert_from_clipboard(int pos);
     // The string as stacked rectangles in rect, the top element at the top,

@@ -2,6 +2,7 @@
 // edit view and the clipboard back, and its drawing.
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,12 @@ const std::vector<std::string>& trip_view_heads() {
 
 std::string one_decimal(float v) { return lib::float_to_str(v, 1, -1); }
 
-float number(const std::string& text) { return static_cast<float>(lib::str_to_float(text, 0)); }
+// A number past what a float holds is as bad as text that is none: an
+// infinity in the tally would turn every sum and the drawing into nonsense.
+float number(const std::string& text) {
+    const float v = static_cast<float>(lib::str_to_float(text, 0));
+    return std::isfinite(v) ? v : 0.0f;
+}
 
 // The element of one grid row or clipboard line, in the edit view's order:
 // name, count, lengths, diameter, wall, weight per metre.
@@ -46,7 +52,9 @@ Elem elem_from_words(const std::vector<std::string>& words) {
     Elem e;
     auto word = [&](std::size_t i) { return i < words.size() ? words[i] : std::string(); };
     e.set_name(rtl::Trim(word(0)));
+    // A negative count is no count: it would take its length off the string.
     e.count = rtl::StrToIntDef(rtl::Trim(word(1)), 1);
+    if (e.count < 0) e.count = 1;
     e.set_len_string(rtl::Trim(word(2)));
     if (words.size() > 3) e.diameter = number(word(3));
     if (words.size() > 4) e.wall = number(word(4));
@@ -69,8 +77,9 @@ std::vector<std::string> split_line(const std::string& line) {
 }
 
 // A pixel coordinate; a damaged tally's lengths stay on the canvas's scale
-// instead of overflowing an int.
-int px(double v) { return static_cast<int>(std::clamp(v, -1e6, 1e6)); }
+// instead of overflowing an int, and an infinite length or diameter, which
+// scales to NaN, gives no coordinate to cast.
+int px(double v) { return std::isnan(v) ? 0 : static_cast<int>(std::clamp(v, -1e6, 1e6)); }
 
 // A heading copied with the rows (the grid's "copy all" starts with its
 // header row): no element type and no count.
@@ -162,6 +171,8 @@ int Items::insert_from_clipboard(int pos) {
     pos = std::clamp(pos, 0, size());
     int inserted = 0;
     for (int n = 0; n < lines.Count(); ++n) {
+        // A stored tally keeps max_elements: more would be cut on reading.
+        if (size() >= max_elements) break;
         const std::vector<std::string> words = split_line(lines[n]);
         if (n == 0 && is_heading(words)) continue;
         if (words.size() < 3) break;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <memory>
 
 #include "gti/registr_old/pore_opt.h"
@@ -258,6 +259,71 @@ TEST(InstrOptionsFrame, OperatorEditsAddsPastesAndConfirms) {
     EXPECT_EQ(headless().PendingScripts(), 0);
 }
 
+TEST(InstrOptionsFrame, NumbersNoTallyCanHoldAreReadAsBadText) {
+    // Typed into the collars' row or pasted as a line: a number past any
+    // float, or a negative count, is no value of the tally. Stored, an
+    // infinite length or diameter would make every sum and the drawing
+    // nonsense, and a file would read it back as something else.
+    struct Case {
+        const char* name;
+        int col;
+        std::string text;
+        Elem want;
+    };
+    const Elem collars = elem(2, instr::elem_type::collar, {12, 12}, 178, 40, 156);
+    auto with = [&](auto change) {
+        Elem e = collars;
+        change(e);
+        return e;
+    };
+    const Case cases[] = {
+        {"a diameter past a float", 3, "1e39", with([](Elem& e) { e.diameter = 0; })},
+        {"a wall past a double", 4, "1e400", with([](Elem& e) { e.wall = 0; })},
+        {"a weight past a float", 5, "-1e39", with([](Elem& e) { e.weight_per_metre = 0; })},
+        {"a length past a float", 2, "12 + 1e39", with([](Elem& e) {
+             e.lengths = {12, 0};
+         })},
+        {"a negative count", 1, "-3", with([](Elem& e) { e.count = 1; })},
+    };
+    const char* cols[] = {"УБТ", "2", "12 + 12", "178", "40", "156"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Items items = tally();
+        Dialog dlg(items);
+        TestDriver drv;
+        auto* grid = dlg.frame->grdInstr;
+        ASSERT_TRUE(dlg.run(items, [&] {
+            drv.Click(*grid, dlg.cell(c.col, 3));
+            drv.Type(c.text);
+            drv.Click(*dlg.ok);
+        }));
+        ASSERT_EQ(items.size(), 4);
+        EXPECT_EQ(items.get(2), c.want);
+
+        std::string line;
+        for (int k = 0; k < 6; ++k) line += (k ? "\t" : "") + (k == c.col ? c.text : std::string(cols[k]));
+        Items pasted;
+        Clipboard().SetAsText(line);
+        ASSERT_EQ(pasted.insert_from_clipboard(0), 1);
+        EXPECT_EQ(pasted.get(0), c.want);
+    }
+}
+
+TEST(InstrItemsGrid, PasteStopsWhereAStoredTallyEnds) {
+    // A file keeps no more than max_elements: a longer tally would come back
+    // cut from its next reading.
+    std::string text;
+    for (int i = 0; i < Items::max_elements + 5; ++i) text += "Свеча\t1\t24\n";
+    Clipboard().SetAsText(text);
+    Items items = tally();
+    EXPECT_EQ(items.insert_from_clipboard(1), Items::max_elements - 4);
+    ASSERT_EQ(items.size(), Items::max_elements);
+    EXPECT_EQ(items.get(items.size() - 1).type, instr::elem_type::stand);
+    EXPECT_EQ(items.get(items.size() - 1).count, 30);  // the tally's own top stays on top
+    EXPECT_EQ(items.insert_from_clipboard(0), 0);
+    EXPECT_EQ(items.size(), Items::max_elements);
+}
+
 TEST(InstrOptionsFrame, UntouchedCellsKeepTheirDigitsThroughEditsAndOk) {
     Items items = tally();
     items.get(1).lengths = {7.525f};  // shown with two decimals
@@ -348,6 +414,24 @@ TEST(InstrItemsDraw, StringAndWellPictures) {
     EXPECT_EQ(bmp.Pixel(30, 100), clWhite);
     EXPECT_EQ(bmp.Pixel(1, 100), clWhite);  // narrower than the bit
     EXPECT_EQ(bmp.Pixel(30, 294), clRed);
+
+    // A damaged tally (an infinite length and diameter, as a file may hold
+    // them) scales to no number: its rectangles stay inside the picture's
+    // rectangle instead of coordinates cast from NaN.
+    Items damaged = tally();
+    damaged.get(3).lengths = {std::numeric_limits<float>::infinity()};
+    damaged.get(3).diameter = std::numeric_limits<float>::infinity();
+    TBitmap framed(60, 300);
+    TCanvas& f = framed.Canvas();
+    f.Brush().SetColor(clWhite);
+    f.FillRect(TRect(0, 0, 60, 300));
+    f.Pen().SetColor(clBlack);
+    f.Brush().SetColor(clBlack);
+    damaged.draw(damaged.get_total_len(), damaged.calc_max_diam(), &f, TRect(20, 100, 40, 200), clRed, -1);
+    for (int y = 0; y < 300; y += 3)
+        for (int x : {0, 10, 50, 59}) ASSERT_EQ(framed.Pixel(x, y), clWhite) << x << "," << y;
+    for (int x = 0; x < 60; x += 3)
+        for (int y : {0, 90, 210, 299}) ASSERT_EQ(framed.Pixel(x, y), clWhite) << x << "," << y;
 
     // The well: casing, open hole, the string inside.
     pore::PoreOpt well;
