@@ -153,6 +153,34 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
     EXPECT_GE(lost, 4) << done;
 }
 
+// The plug-in's new trip lands on the next number no trip has used: a trip
+// recorded before under the next number keeps its file as it was.
+TEST(CementJob, ANewTripOnThePluginsRequestNeverTakesAnotherTripsFiles) {
+    os::testing::TempDir dir;
+    const fs::path root = dir.path();
+    prepare_station(root);
+    std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
+                                       "0 40 1.20 20 10\n"
+                                       "100 40 1.20 20 10\n";
+    fs::create_directories(root / "well");
+    const std::string earlier = "trip 2, recorded before";
+    std::ofstream(root / "well" / "0002.realtim") << earlier;
+    Child sim("device_simulator",
+              {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "30"}, true);
+    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    Child host("station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--station",
+                                (root / "station").string(), "--trip", "1", "--seconds", "5", "--plugins",
+                                (root / "plugins").string(), "--protocol", "СКЦ", "--press", "2:Начать программу"});
+    host.finish(false);
+    const auto lines = host.lines();
+    ASSERT_TRUE(host.code());
+    EXPECT_EQ(*host.code(), 0) << ::testing::PrintToString(lines);
+    EXPECT_TRUE(has(lines, "trip 3 started on a plug-in's request")) << ::testing::PrintToString(lines);
+    std::ifstream in(root / "well" / "0002.realtim", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), earlier);
+    EXPECT_TRUE(fs::exists(root / "well" / "0003.realtim"));
+}
+
 }  // namespace
 }  // namespace station_host
 

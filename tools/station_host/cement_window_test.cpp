@@ -87,6 +87,8 @@ TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
     EXPECT_GT(early[0], 200) << "the monitor's page is not shown: " << host.output();
     EXPECT_GT(early[1], 200) << "the monitor's page is not shown";
     EXPECT_GT(later[2] + later[3], early[2] + early[3]) << "the curves did not grow";
+    // The press started trip 2 for the plug-in: the window names that trip.
+    EXPECT_EQ(window_named("рейс 2"), id) << host.output();
 
     station_host::testing::close_window(id, host);
 }

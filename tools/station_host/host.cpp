@@ -36,6 +36,7 @@
 #include "platform/rtl/string_list.h"
 #include "tools/station_host/hub_calc.h"
 #include "tools/station_host/station_setup.h"
+#include "tools/station_host/trip_files.h"
 #include "tools/station_host/trip_requests.h"
 
 namespace station_host {
@@ -57,6 +58,8 @@ const char* const well_lock_file = ".station_host.lock";
 // More depth steps than this in one second is a jump (a depth typed in, a
 // sensor gone wild), not drilling: one record where it landed.
 constexpr int most_depth_records_per_cycle = 5;
+// The longest time step a trip can be recorded at (as --time-step allows).
+constexpr int most_time_step = 3600;
 // How long a stop waits for the writer to empty its queue; a second
 // signal ends the wait at once.
 constexpr auto stop_wait = std::chrono::seconds(10);
@@ -215,7 +218,9 @@ Host::Host(HostOptions options, Out progress, Out errors)
     : options_(std::move(options)),
       progress_(std::move(progress)),
       errors_(std::move(errors)),
-      state_(std::make_unique<State>()) {}
+      state_(std::make_unique<State>()) {
+    state_->trip = options_.trip;
+}
 
 Host::~Host() = default;
 
@@ -543,9 +548,19 @@ int Host::run(int stop_fd) {
                 if (!pages_in_window || !(info.flags & reg::PluginInfo::has_page)) p->show(true);
             });
         }
+        // A step the settings give that no recording can follow would leave
+        // a file empty for the whole trip without a word: refused at start.
+        if (options_.time_step <= 0 && config.time_step > most_time_step)
+            throw std::runtime_error("the time step \"запись_по_времени\" = " + std::to_string(config.time_step) +
+                                     " s in '" + s.settings_path + "' is beyond " + std::to_string(most_time_step) +
+                                     " s: the time file would get its first record only");
         s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
         // The step as the operator typed it (0.2, not the float's 0.2000000030).
         s.depth_step = config.depth_step > 0 ? std::round(double(config.depth_step) * 1000) / 1000 : 0.2;
+        if (!(s.depth_step > 0 && s.depth_step <= DataStorage::max_depth))
+            throw std::runtime_error("the depth step \"запись_по_глубине\" = " + rtl::FloatToStr(config.depth_step) +
+                                     " m in '" + s.settings_path + "' is outside 0.001 to " +
+                                     fixed(DataStorage::max_depth, 0) + " m: no depth record could be written");
         s.save_fast = config.save_fast_file;
 
         {
@@ -906,5 +921,10 @@ void Host::reload_changed_table() {
 bool Host::recording() const { return state_->recording; }
 int Host::trip() const { return state_->trip; }
 reg::System* Host::state_sys() const { return state_->sys; }
+const std::string& Host::well() const { return state_->well; }
+
+int Host::new_trip_number() const {
+    return next_new_trip(state_->well.empty() ? resolved_folder(options_.well_folder) : state_->well, trip());
+}
 
 }  // namespace station_host

@@ -130,6 +130,9 @@ public:
     double bit_depth() const;  // m
     bool line_quiet() const;   // no frame in the last second
     int trip() const;          // the trip being recorded (a plug-in may have started another)
+    // The number a new trip after trip() gets: the next one none of whose
+    // files is in the well folder yet; -1 when none is left.
+    int new_trip_number() const;
 
 private:
     std::function<bool()> nested_turn_;  // while run() loops
@@ -151,6 +154,7 @@ private:
     void end_trip(bool finish = true);
     bool recording() const;
     reg::System* state_sys() const;
+    const std::string& well() const;  // the well folder, with its trailing '/'
     // A plug-in's message 1033 (trip_requests.cpp).
     void answer_trip_request(int request);
     void press(const std::string& caption);

@@ -203,6 +203,12 @@ private:
     }
 
     void tick() {
+        // A plug-in may have started another trip: the window names the one
+        // being recorded, and a new trip from the menu follows that one.
+        if (host_ && host_->trip() != options_.trip) {
+            options_.trip = host_->trip();
+            update_caption();
+        }
         if (host_ && chart_) chart_->refresh(host_->time_file_name());
         if (host_ && host_->system()) {
             lib::Locker hold(sys_lock_obj());
@@ -400,13 +406,16 @@ int run_with_window(const HostOptions& options, int stop_read, int stop_write, c
     int status = 0;
     bool first = true;
     for (;;) {
+        int new_trip = -1;  // what "Начать новый рейс" records next
         {
             Host host(run_options, progress, keep_error);
             host.on_started = [&](Host& h) { window->attach(h); };
             host.on_turn = [] { ui::Application().ProcessMessages(); };
             DialogTurns dialogs(host);
             status = host.run(stop_read);
+            window->set_trip(host.trip());
             window->detach();
+            new_trip = host.new_trip_number();
         }
         drain(stop_read);
         if (status == 1 && first) break;  // nothing could start: as without a window
@@ -427,10 +436,16 @@ int run_with_window(const HostOptions& options, int stop_read, int stop_write, c
             -1);
         if (signalled || window->quitting() || next == Ask::quit) break;
         if (next == Ask::start) {
-            window->set_trip(window->trip() + 1);
-            run_options.trip = window->trip();
+            if (new_trip < 0) {
+                ui::MessageBox("Нет свободного номера рейса после " + std::to_string(window->trip()), "Станция",
+                               ui::MB_OK | ui::MB_ICONERROR);
+                break;
+            }
+            window->set_trip(new_trip);
+            run_options.trip = new_trip;
             run_options.continue_trip = false;
         } else {
+            run_options.trip = window->trip();
             run_options.continue_trip = true;
         }
         run_options.start_depth = -1;  // the depths as the last run kept them

@@ -720,6 +720,29 @@ TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
     EXPECT_LE(files[1].records, 10);
 }
 
+// Record steps in the settings that no recording can follow (a depth step
+// that rounds to nothing or is deeper than any well, a time step of days)
+// would leave a file empty for the whole trip: refused at start, named.
+TEST_F(StationHost, RecordStepsNoTripCanFollowAreRefusedAtStart) {
+    struct Case {
+        const char *key, *value;
+    };
+    for (const Case& c : {Case{"запись_по_глубине", "0,0001"}, Case{"запись_по_глубине", "1e30"},
+                          Case{"запись_по_времени", "100000"}}) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        fs::remove_all(well);
+        ensure_default_setup(well);
+        rtl::IniFile((fs::path(well) / settings_file).string()).WriteString("запись_и_осреднение", c.key, c.value);
+        auto line = devsim::Endpoint::open_pty();
+        HostRun r = run_host({"--port", line->address(), "--well", well, "--seconds", "2"});
+        ASSERT_TRUE(r.code);
+        EXPECT_EQ(*r.code, 1) << ::testing::PrintToString(r.lines);
+        EXPECT_TRUE(r.has(std::string("\"") + c.key + "\" = ")) << ::testing::PrintToString(r.lines);
+        EXPECT_FALSE(r.has("recording trip")) << ::testing::PrintToString(r.lines);
+        EXPECT_FALSE(fs::exists(fs::path(well) / "0001.realtim"));
+    }
+}
+
 TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
     // The block drops 20 m within a fifth of a second: the bottom jumps
     // 100 depth steps, which is no drilling.

@@ -24,11 +24,28 @@ std::string padded(int trip) {
 
 std::string when(std::uint32_t t) { return rtl::FormatDateTime("dd.MM.yyyy H:mm:ss", lib::unix_to_datetime(t)); }
 
+const std::pair<const char*, const char*> kinds[] = {
+    {"time", ".realtim"}, {"depth", ".realdep"}, {"lag", ".reallag"}, {"fast", ".fast.realtim"}};
+
+constexpr int highest_trip = 99999999;
+
 }  // namespace
 
+int next_new_trip(const std::string& folder, int after) {
+    for (long long trip = std::max(0LL, (long long)after + 1); trip <= highest_trip; ++trip) {
+        bool taken = false;
+        for (const auto& [kind, ext] : kinds) {
+            std::error_code ec;
+            // Anything by the name counts, a link or a folder too.
+            taken = taken || fs::symlink_status(fs::path(folder) / (padded(int(trip)) + ext), ec).type() !=
+                                 fs::file_type::not_found;
+        }
+        if (!taken) return int(trip);
+    }
+    return -1;
+}
+
 std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
-    static const std::pair<const char*, const char*> kinds[] = {
-        {"time", ".realtim"}, {"depth", ".realdep"}, {"lag", ".reallag"}, {"fast", ".fast.realtim"}};
     std::vector<TripFile> out;
     for (const auto& [kind, ext] : kinds) {
         TripFile f;

@@ -34,6 +34,11 @@ struct TripFile {
 // naming it.
 std::vector<TripFile> read_trip_files(const std::string& folder, int trip);
 
+// The first trip number after `after` none of whose four files is in the
+// folder: a new trip gets files of its own, never another trip's. -1 when
+// there is none up to 99999999, the highest trip number.
+int next_new_trip(const std::string& folder, int after);
+
 // The report the run script prints, one line per file and the trip's span.
 std::string describe(const std::vector<TripFile>& files);
 

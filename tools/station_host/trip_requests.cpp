@@ -1,6 +1,8 @@
 #include "tools/station_host/trip_requests.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 #include "gti/registr_old/reg_plugin.h"
@@ -14,6 +16,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/message_queue.h"
 #include "tools/station_host/host.h"
+#include "tools/station_host/trip_files.h"
 
 namespace station_host {
 
@@ -51,11 +54,14 @@ std::vector<std::pair<double, std::string>> parse_presses(const std::string& tex
         const std::size_t colon = item.find(':');
         double s = -1;
         if (colon == std::string::npos ||
-            std::from_chars(item.data(), item.data() + colon, s).ptr != item.data() + colon || s < 0 ||
-            colon + 1 >= item.size())
+            std::from_chars(item.data(), item.data() + colon, s).ptr != item.data() + colon || !std::isfinite(s) ||
+            s < 0 || colon + 1 >= item.size())
             throw std::invalid_argument("bad press '" + item + "' (SECONDS:CAPTION)");
         out.emplace_back(s, item.substr(colon + 1));
     }
+    // The host presses them as their seconds come, in that order: one given
+    // later in the list but due earlier must not wait behind the others.
+    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     return out;
 }
 
@@ -100,11 +106,20 @@ void Host::answer_trip_request(int request) {
                 end_trip();
             }
             break;
-        case trip_new:
+        case trip_new: {
+            // The next number whose files are not there yet: a trip recorded
+            // before under trip + 1 keeps its files.
+            const int next = next_new_trip(well(), trip());
+            if (next < 0) {
+                log_error("request: no trip number after " + std::to_string(trip()) + " is free in " + well() +
+                          "; the trip goes on");
+                break;
+            }
             if (recording()) end_trip();
-            start_trip(trip() + 1, false);
+            start_trip(next, false);
             progress_("trip " + std::to_string(trip()) + " started on a plug-in's request");
             break;
+        }
         case trip_continue:
             if (!recording()) {
                 start_trip(trip(), true);

@@ -14,7 +14,14 @@ TEST(HostOperatorScript, PressesInOrderAndBadItemsNamed) {
     EXPECT_EQ(p[0].second, "Начать программу");
     EXPECT_EQ(p[1].first, 6.5);
     EXPECT_TRUE(parse_presses("").empty());
-    for (const char* bad : {"Отчет", "x:Отчет", "-1:Отчет", "3:"}) {
+    // Given out of order, pressed as their seconds come.
+    const auto q = parse_presses("9:Б,3:А,9:В");
+    ASSERT_EQ(q.size(), 3u);
+    EXPECT_EQ(q[0].second, "А");
+    EXPECT_EQ(q[1].second, "Б");
+    EXPECT_EQ(q[2].second, "В");
+    // A second that never comes would hold every later press back for ever.
+    for (const char* bad : {"Отчет", "x:Отчет", "-1:Отчет", "3:", "nan:Отчет", "inf:Отчет"}) {
         try {
             parse_presses(bad);
             ADD_FAILURE() << bad;
