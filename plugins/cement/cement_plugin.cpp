@@ -245,11 +245,7 @@ void CementPlugin::init() {
 
 void CementPlugin::finalize() {
     log("Финализация");
-    try {
-        save_view_settings(settings_path());
-    } catch (const std::exception& e) {
-        log(e.what());
-    }
+    guarded([&] { save_view_settings(settings_path()); });
     finish_well();
 }
 
@@ -293,11 +289,7 @@ void CementPlugin::new_well(const AnsiString& name) {
 void CementPlugin::finish_well() {
     log("Закончить скважину.");
     points_.points.clear();
-    try {
-        save_fluids(fluids_path());
-    } catch (const std::exception& e) {
-        log(e.what());
-    }
+    guarded([&] { save_fluids(fluids_path()); });
 }
 
 void CementPlugin::continue_stage(int n) {
@@ -328,11 +320,7 @@ void CementPlugin::start_registration(int race_num, bool load) {
     log("Запускаем процесс регистрации");
     if (!may_start_) return;
     data_.stage = race_num;
-    try {
-        save_programme(programme_path(race_num));
-    } catch (const std::exception& e) {
-        log(e.what());
-    }
+    guarded([&] { save_programme(programme_path(race_num)); });
     registration_ = false;
     link_.set_last_second(std::int64_t(lib::get_local_time()));
     // A stage starts its volume steps afresh: the time since an earlier
