@@ -25,20 +25,16 @@ using lib::las::file;
 using lib::las::file_value;
 using lib::las::text_headers;
 
-// The public sample files live in the shared test data beside the clone (CI)
-// or in the shared folder of a workstation.
+// The public sample files, kept in the repository as they were published.
 std::string las_samples() {
-    for (std::string base :
-         {std::string(STATION_SOURCE_DIR) + "/../shared/testdata", std::string("/work/shared/testdata")})
-        if (fs::is_directory(base + "/las/standard")) return base + "/las";
-    return "";
+    const std::string dir = std::string(STATION_SOURCE_DIR) + "/library/testdata/las";
+    return fs::is_directory(dir + "/standard") ? dir : "";
 }
 
-#define REQUIRE_SAMPLES(dir)                                      \
-    const std::string dir = las_samples();                        \
-    if (dir.empty())                                              \
-    GTEST_SKIP() << "no LAS samples: neither " STATION_SOURCE_DIR \
-                    "/../shared/testdata/las nor /work/shared/testdata/las exists"
+#define REQUIRE_SAMPLES(dir)           \
+    const std::string dir = las_samples(); \
+    if (dir.empty())                   \
+    STATION_SKIP_UNLESS_CI("no LAS samples in " STATION_SOURCE_DIR "/library/testdata/las")
 
 // A fresh folder for the test, with the files it writes.
 class TempDir {

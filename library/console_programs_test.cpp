@@ -1,4 +1,5 @@
 #include "library/console_programs.h"
+#include "platform/os/testing.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,7 @@ TEST(ConsolePrograms, WaitCanBeBounded) {
 }
 
 TEST(ConsolePrograms, SevenZipPacksAFolder) {
-    if (!fs::exists("/usr/bin/7za")) GTEST_SKIP() << "7za is not installed";
+    if (!fs::exists("/usr/bin/7za")) STATION_SKIP_UNLESS_CI("7za is not installed");
     fs::path dir = fs::temp_directory_path() / ("console_7z_" + std::to_string(::getpid()));
     fs::create_directories(dir / "data");
     std::ofstream(dir / "data" / "a.realtim") << "records";

@@ -66,7 +66,7 @@ std::vector<std::string> python_reader(const std::string& file, int sample, cons
 TEST(ViewFile, LayoutSeenByAnIndependentReader) {
     os::Process probe;
     if (!probe.start({"python3", {"-c", "import struct"}, "", false, true, true}) || probe.wait(20000) != 0)
-        GTEST_SKIP() << "python3 is not available";
+        STATION_SKIP_UNLESS_CI("python3 is not available");
     os::testing::TempDir dir;
     const std::string file = dir / "day.view";
     EXPECT_EQ(vf::file_size, 179712004u);
