@@ -116,6 +116,42 @@ TEST_F(CommandLineRun, AFailingArchiverEndsWithStatusOneAndNoPackage) {
     EXPECT_TRUE(file_names(work / "tmp").empty());
 }
 
+// A whole folder named by its mask meets the folder's other files and one
+// the reader cannot take: the run packs the rest and says what it lacks.
+TEST_F(CommandLineRun, FilesThatCannotBePackedAreNamedAndTheRestIsPackedWithStatusThree) {
+    write_text(work / "w5/0009.realtim", "bytes that are no recorded data");
+    write_trip(work / "elsewhere/0001.realtim", 100000, 10);
+    ASSERT_EQ(::symlink((work / "elsewhere/0001.realtim").c_str(), (work / "w5/0001.realtim").c_str()), 0);
+    ASSERT_EQ(vargel2("'w5/*'"), 3) << read_text(work / "err.txt");
+    const std::string out = read_text(work / "out.txt"), err = read_text(work / "err.txt");
+    for (const char* name : {"sys.bin", "0009.realtim", "0001.realtim"}) {
+        EXPECT_NE(err.find(name), std::string::npos) << err;
+    }
+    EXPECT_NE(out.find("Ошибка во время обработки файла sys.bin: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Ошибка во время обработки файла 0009.realtim: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Файл 0001.realtim пропущен: это символическая ссылка"), std::string::npos) << out;
+    EXPECT_NE(out.find("Не попали в архив файлов: 3"), std::string::npos) << out;
+    ASSERT_TRUE(extract(work / "w5/w5.7z_reg", work / "x"));
+    EXPECT_EQ(file_names(work / "x").size(), 32u);  // four data files of eight parts
+    expect_trip_read_back(work / "x/0002.realtim", 50000, 10);
+    expect_trip_read_back(work / "x/0003.realtim", 100000, 3600);
+}
+
+// A mistyped argument, a folder, a missing file: nothing is made.
+TEST_F(CommandLineRun, AnArgumentThatNamesNoFileFailsWithoutAFolderOrAPackage) {
+    struct Case {
+        std::string argument, package;
+    };
+    for (const Case& c : {Case{"nonexist/deeper/x.realtim", "nonexist"}, Case{"w5", "w5.7z_reg"},
+                          Case{"w5/0099.realtim", "w5/0099.realtim.7z_reg"}}) {
+        EXPECT_EQ(vargel2(c.argument), 1) << c.argument;
+        const std::string err = read_text(work / "err.txt");
+        EXPECT_NE(err.find("не найдено ни одного файла по \"" + work / c.argument + "\""), std::string::npos)
+            << c.argument << ": " << err;
+        EXPECT_FALSE(std::filesystem::exists(work / c.package)) << c.argument;
+    }
+}
+
 TEST_F(CommandLineRun, HelpAndBadOptions) {
     EXPECT_EQ(vargel2("--help"), 0);
     EXPECT_NE(read_text(work / "out.txt").find("Exit status"), std::string::npos);

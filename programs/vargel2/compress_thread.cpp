@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -25,19 +26,35 @@ std::string folder_of(const std::string& path) {
 
 std::string errno_text() { return std::error_code(errno, std::generic_category()).message(); }
 
-// What the archiver said about its failure: its error and warning lines,
-// else its last line.
+// What the archiver said about its failure: each of its error and warning
+// lines with the lines that follow it up to an empty one (7-Zip puts the
+// cause under its header: "System ERROR:" then "errno=13 : Permission
+// denied"), else its last line.
 std::string archiver_message(const std::vector<std::string>& lines) {
     std::string out;
+    bool in_block = false;
     for (const auto& l : lines) {
-        const std::string upper = rtl::AnsiUpperCase(l);
+        const std::string text = rtl::Trim(l);
+        const std::string upper = rtl::AnsiUpperCase(text);
         if (upper.find("ERROR") != std::string::npos || upper.find("WARNING") != std::string::npos) {
             if (!out.empty()) out += "; ";
-            out += rtl::Trim(l);
+            out += text;
+            in_block = true;
+        } else if (text.empty()) {
+            in_block = false;
+        } else if (in_block) {
+            out += " " + text;
         }
     }
     if (out.empty() && !lines.empty()) out = rtl::Trim(lines.back());
     return out;
+}
+
+bool has_separator(const std::string& name) { return name.find_first_of("/\\") != std::string::npos; }
+
+bool is_symbolic_link(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::symlink;
 }
 
 // The endings the data-file table reads. A search by trip also finds what
@@ -110,6 +127,8 @@ TCompressThread::Mode TCompressThread::mode() const {
 void TCompressThread::Execute() {
     error_.clear();
     failed_ = 0;
+    left_out_.clear();
+    clash_ = false;
     placed_.clear();
     temp_ = os::make_temp_directory(temp_parent, "vargel2-");
     if (temp_.empty()) {
@@ -131,9 +150,12 @@ void TCompressThread::Execute() {
             case Mode::masks: gather_masks(); break;
             case Mode::time_window: gather_all(true); break;
         }
-        if (failed_ > 0) {
-            throw std::runtime_error("не попали в архив файлов: " + std::to_string(failed_) +
-                                     " (причины указаны выше)");
+        const std::string lacking = "не попали в архив файлов: " + std::to_string(failed_) + " (причины указаны выше)";
+        if (clash_) throw std::runtime_error(lacking);
+        // What could not be gathered is said above; the rest is packed, but
+        // a package of nothing at all would pass for the choice.
+        if (failed_ > 0 && os::find_entries(temp_ + "/*", os::fa_any).empty()) {
+            throw std::runtime_error("нет ни одного файла для архива, " + lacking);
         }
         post("Сжимаю файлы...");
         run_archiver();
@@ -190,25 +212,60 @@ void TCompressThread::gather_trips() {
 void TCompressThread::gather_masks() {
     finder_.files.clear();
     finder_.total_size = 0;
-    for (const auto& mask : state_.masks) finder_.find(mask, 0, false);
-    // A mask such as "0003.*real*" also finds an earlier package of the
-    // trip ("0003.realtim.7z_reg"); packages are never data to pack. Any
-    // other file the operator's mask names goes to the reader, which says
-    // why it cannot take it.
-    std::erase_if(finder_.files, [](const lib::FindedFile& f) {
-        const std::string name = rtl::AnsiLowerCase(f.name);
-        for (const std::string end : {".7z_reg", ".compr_rt"}) {
-            if (name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0) return true;
+    std::string nothing;  // the masks that found no file
+    for (const auto& mask : state_.masks) {
+        lib::FileFinder one;
+        one.find(mask, 0, false);
+        // A mask such as "0003.*real*" also finds an earlier package of the
+        // trip ("0003.realtim.7z_reg"); packages are never data to pack. Any
+        // other file the operator's mask names goes to the reader, which
+        // says why it cannot take it.
+        std::erase_if(one.files, [](const lib::FindedFile& f) {
+            const std::string name = rtl::AnsiLowerCase(f.name);
+            for (const std::string end : {".7z_reg", ".compr_rt"}) {
+                if (name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0)
+                    return true;
+            }
+            return false;
+        });
+        // A mistyped name, a folder or a missing file: the operator meant
+        // something that is not there. The package lacks it, and one of
+        // nothing at all would hide every such mistake.
+        if (one.files.empty()) {
+            if (!nothing.empty()) nothing += ", ";
+            nothing += "\"" + mask + "\"";
+            leave_out(mask, "Не найдено ни одного файла по \"" + mask + "\"");
         }
-        return false;
-    });
+        finder_.files.insert(finder_.files.end(), one.files.begin(), one.files.end());
+    }
+    if (finder_.files.empty()) throw std::runtime_error("не найдено ни одного файла по " + nothing);
     rewrite_found(0, -1);
+}
+
+void TCompressThread::leave_out(const std::string& name, const std::string& line) {
+    ++failed_;
+    left_out_.push_back(name);
+    post(line);
+}
+
+bool TCompressThread::packable(const std::string& folder, const std::string& name) {
+    if (has_separator(name)) {
+        leave_out(name, "Файл " + name + " пропущен: в его имени есть разделитель каталогов");
+        return false;
+    }
+    if (is_symbolic_link(folder + name)) {
+        leave_out(name, "Файл " + name +
+                            " пропущен: это символическая ссылка, а в архив берутся только файлы самого каталога");
+        return false;
+    }
+    return true;
 }
 
 bool TCompressThread::claim(const std::string& source, const std::string& name) {
     const auto [at, fresh] = placed_.emplace(name, source);
     if (fresh) return true;
     if (at->second == source) return false;
+    clash_ = true;
     throw std::runtime_error("в архиве уже есть файл этого имени из " + folder_of(at->second) + "/");
 }
 
@@ -223,6 +280,10 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                           : options_.compress_method == 2 ? FileStorage::encode_wavelet
                                                           : FileStorage::encode_plain;
     for (const auto& f : finder_.files) {
+        if (!packable(f.path, f.name)) {
+            done += f.size > 0 ? f.size : 0;
+            continue;
+        }
         try {
             const std::string path = f.path + f.name;
             // An empty file (a trip that has only just begun) holds no
@@ -238,14 +299,17 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                 storage.get_warnings(warnings);
                 for (const auto& w : warnings) post("Файл " + f.name + ": " + w);
                 if (!read) throw std::runtime_error("формат файла не поддерживается, файл не прочитан");
+                // Bytes in which the reader found not even the parameters'
+                // table are no recorded data, whatever the name says; left
+                // out in silence they would pass for a trip just begun.
+                if (storage.get_params_count() == 0)
+                    throw std::runtime_error("в файле нет данных, которые можно прочитать");
                 if (storage.get_data_size() > 0) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
             }
         } catch (const std::exception& e) {
-            ++failed_;
-            post("Ошибка во время обработки файла " + f.name + ": " + e.what());
+            leave_out(f.name, "Ошибка во время обработки файла " + f.name + ": " + e.what());
         } catch (...) {
-            ++failed_;
-            post("Неизвестная ошибка во время обработки файла " + f.name + "!");
+            leave_out(f.name, "Неизвестная ошибка во время обработки файла " + f.name + "!");
         }
         done += f.size > 0 ? f.size : 0;
         // Files of no size make no progress by size; each still counts as done.
@@ -255,7 +319,9 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
     }
 }
 
-void TCompressThread::copy_one(const std::string& from, const std::string& name) {
+void TCompressThread::copy_one(const std::string& folder, const std::string& name) {
+    if (!packable(folder, name)) return;
+    const std::string from = folder + name;
     std::string why;
     bool copied = false;
     try {
@@ -263,32 +329,32 @@ void TCompressThread::copy_one(const std::string& from, const std::string& name)
     } catch (const std::exception& e) {
         why = e.what();
     }
-    if (!copied) {
-        ++failed_;
-        post("Не удалось скопировать файл " + name + ": " + why);
-    }
+    if (!copied) leave_out(name, "Не удалось скопировать файл " + name + ": " + why);
 }
 
 void TCompressThread::copy_auxiliary() {
     lib::FileFinder aux;
     for (const char* mask : {"*.log", "*.bin", "*.ini", "*.nbl", "*.rem"})
         aux.find(state_.data_folder + mask, 3, false);
-    for (const auto& f : aux.files) copy_one(f.path + f.name, f.name);
+    for (const auto& f : aux.files) copy_one(f.path, f.name);
 }
 
 void TCompressThread::gather_las() {
     const std::string viewer = options_.resolve_folder(options_.tolvane_directory);
     if (!os::is_directory(viewer.substr(0, viewer.size() - 1))) return;
+    // A folder name with a separator would be read as a path out of the
+    // viewer's folder.
     for (const auto& a : os::find_entries(viewer + "*", os::fa_directory)) {
-        if (!(a.attributes & os::fa_directory)) continue;
+        if (!(a.attributes & os::fa_directory) || has_separator(a.name)) continue;
         for (const auto& b : os::find_entries(viewer + a.name + "/*", os::fa_directory)) {
-            if (!(b.attributes & os::fa_directory) || !rtl::SameText(b.name, state_.well_name)) continue;
+            if (!(b.attributes & os::fa_directory) || has_separator(b.name) || !rtl::SameText(b.name, state_.well_name))
+                continue;
             // File by file rather than by lib::copy_by_mask: the wells of two
             // areas may hold LAS files of one name, and the second must not
             // silently take the first one's place.
             const std::string las = viewer + a.name + "/" + b.name + "/";
             for (const auto& e : os::find_entries(las + "*.LAS", os::fa_any)) {
-                if (!(e.attributes & os::fa_directory)) copy_one(las + e.name, e.name);
+                if (!(e.attributes & os::fa_directory)) copy_one(las, e.name);
             }
         }
     }

@@ -14,18 +14,24 @@
 //
 // A trip's search rewrites only files of the data-file endings (an earlier
 // package or a backup beside them is left alone); a mask leaves out only
-// earlier packages, and any other file it names that the reader cannot
-// take fails the run with the reader's reason. What the
-// reader skipped in a damaged file is shown as a line per warning, and the
-// rest of the file is packed.
+// earlier packages. What the reader skipped in a damaged file is shown as a
+// line per warning, and the rest of the file is packed.
 //
-// A run ends failed (error_text() not empty) when the temporary folder
-// cannot be made, the run has no data folder, a file of the choice could
-// not be read (an older-format file included), rewritten or copied, or
-// bears the name of another file already gathered (each is reported as a
-// line and counted, and a package that lacks files is never made), or the
-// archiver cannot be started or reports an error. A failed run leaves no package at
-// the package path.
+// Only regular files of the chosen folders are packed, each under its own
+// name: a symbolic link (it may lead to another well's data) and a file
+// whose name holds a path separator of either kind (it would be taken as a
+// path leading out of the folders) are left out and said, never opened.
+// A file that cannot be read (an older-format or damaged file, one the
+// mask found beside the data) or copied is left out too, with its cause,
+// and so is a mask of the command line that finds no file; the run packs
+// the rest: the package is then made, and left_out() names what it lacks.
+//
+// A run ends failed (error_text() not empty, no package at the package
+// path) when the temporary folder cannot be made, the run has no data
+// folder, no mask of the command line finds a file, two files of one name
+// are met (the flat package could hold only one of them), files were left
+// out and none was gathered, or the archiver cannot be started or reports
+// an error (its cause is kept in the text).
 
 #include <atomic>
 #include <cstdint>
@@ -71,6 +77,8 @@ public:
     const std::string& error_text() const { return error_; }
     // Files of the choice that did not reach the temporary folder.
     int failed_files() const { return failed_; }
+    // Their names, in the order they were met.
+    const std::vector<std::string>& left_out() const { return left_out_; }
 
     // The archiver program (a path, or a bare name looked up in PATH).
     std::string archiver;
@@ -89,7 +97,13 @@ private:
     void rewrite_found(std::int32_t from, std::int32_t to);
     void copy_auxiliary();
     void gather_las();
-    void copy_one(const std::string& from, const std::string& name);
+    // `folder` ends with '/'.
+    void copy_one(const std::string& folder, const std::string& name);
+    // False, with the file left out and said, for a name or an entry that
+    // must never be opened (a separator in the name, a symbolic link);
+    // `folder` ends with '/'.
+    bool packable(const std::string& folder, const std::string& name);
+    void leave_out(const std::string& name, const std::string& line);
     // Takes `name` in the temporary folder for the file `source`: false when
     // this very file is there already; throws when another file of that
     // name is, since the package could hold only one of them.
@@ -105,6 +119,8 @@ private:
     std::map<std::string, std::string> placed_;  // name in the temporary folder -> its source
     std::string error_;
     int failed_ = 0;
+    std::vector<std::string> left_out_;
+    bool clash_ = false;  // two files of one name met
     std::thread thread_;
     std::atomic<bool> finished_{false};
 };

@@ -46,6 +46,7 @@ protected:
         t.Execute();
         error = t.error_text();
         failed = t.failed_files();
+        left_out = t.left_out();
         EXPECT_TRUE(file_names(tmp).empty()) << "the temporary folder stays";
         return lines;
     }
@@ -63,7 +64,15 @@ protected:
     ConfigValues options;
     std::string error;
     int failed = 0;
+    std::vector<std::string> left_out;
 };
+
+// A file whose name is exactly `name`, separators and all, holding a copy of
+// `source` (the library's writers would take the name as a path).
+void plant(const std::string& folder, const std::string& name, const std::string& source) {
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(source, std::filesystem::path(folder) / std::filesystem::path(name));
+}
 
 const std::vector<std::string> kParts = {".params",    ".text",      ".time",      ".depth_z",
                                          ".depth_cur", ".lag_depth", ".operation", ".values"};
@@ -175,8 +184,12 @@ TEST_F(PackRun, MasksTakeOnlyWhatTheyFind) {
     write_text(data + "sys.bin", "x");
     write_text(data + "0004.reallag.7z_reg", "an earlier package");
     state.masks = {data + "0003.realtim", data + "*.REALLAG*", data + "none*.realtim"};
-    pack();
+    const auto lines = pack();
     ASSERT_EQ(error, "");
+    // The mask that found nothing is what the package lacks.
+    EXPECT_EQ(left_out, (std::vector<std::string>{data + "none*.realtim"}));
+    EXPECT_TRUE(has(lines, "Не найдено ни одного файла по \"" + data + "none*.realtim\""))
+        << ::testing::PrintToString(lines);
     EXPECT_EQ(unpacked(),
               (std::vector<std::string>{
                   "0003.realtim.depth_cur", "0003.realtim.depth_z", "0003.realtim.lag_depth", "0003.realtim.operation",
@@ -231,66 +244,165 @@ TEST_F(PackRun, ARunWithoutADataFolderSearchesNothingElse) {
     EXPECT_FALSE(std::filesystem::exists(state.package_path));
 }
 
-TEST_F(PackRun, TheReadersWarningsAreShownAndAnOlderFormatFileFailsTheRun) {
+TEST_F(PackRun, TheReadersWarningsAreShownAndFilesItCannotReadAreLeftOutOfThePackage) {
     write_trip(data + "0003.realtim", 100000, 20);
     write_text(data + "0003.realtim", read_text(data + "0003.realtim") + std::string("\x01\x7f"));  // torn at the end
     state.masks = {data + "0003.realtim"};
     auto lines = pack();
     ASSERT_EQ(error, "");
+    EXPECT_TRUE(left_out.empty());
     EXPECT_TRUE(has(lines,
                     "Файл 0003.realtim: Последний блок файла записан не полностью (запись была прервана), "
                     "он пропущен"));
     EXPECT_TRUE(has(unpacked(), "0003.realtim.values"));
     expect_trip_read_back(folder / "x/0003.realtim", 100000, 20);
 
+    // An older-format file, a file of bytes that are no data, a folder's
+    // other files that a mask meets: each is left out and said, the rest
+    // is packed.
     write_text(data + "0009.tim", "records of the older format");
-    state.masks = {data + "0003.realtim", data + "0009.tim"};
+    write_text(data + "0010.realtim",
+               std::string("\x13\x80\xff", 3) + " damaged beyond reading " + std::string("\0\1", 2));
+    write_text(data + "sys.bin", "state");
+    write_text(state.package_path, "an older package");
+    state.masks = {data + "0003.realtim", data + "0009.tim", data + "*"};
     lines = pack();
-    EXPECT_EQ(failed, 1);
-    EXPECT_NE(error.find("не попали в архив файлов: 1"), std::string::npos) << error;
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(left_out, (std::vector<std::string>{"0009.tim", "0010.realtim", "sys.bin"}));
+    EXPECT_EQ(failed, 3);
     EXPECT_TRUE(
         has(lines, "Ошибка во время обработки файла 0009.tim: формат файла не поддерживается, файл не прочитан"));
+    for (const char* name : {"0010.realtim", "sys.bin"}) {
+        bool said = false;
+        for (const auto& l : lines)
+            said |= l.rfind(std::string("Ошибка во время обработки файла ") + name + ": ", 0) == 0;
+        EXPECT_TRUE(said) << name << ::testing::PrintToString(lines);
+    }
+    EXPECT_EQ(lines.back(), "Готово!");
+    const auto names = unpacked();
+    EXPECT_TRUE(has(names, "0003.realtim.values"));
+    EXPECT_EQ(names.size(), 8u) << ::testing::PrintToString(names);
+    expect_trip_read_back(folder / "x/0003.realtim", 100000, 20);
+
+    // Nothing that could be packed: no package at all.
+    state.masks = {data + "0009.tim", data + "0010.realtim"};
+    lines = pack();
+    EXPECT_NE(error.find("нет ни одного файла для архива, не попали в архив файлов: 2"), std::string::npos) << error;
     EXPECT_FALSE(std::filesystem::exists(state.package_path));
 }
 
-TEST_F(PackRun, FilesThatCannotBeReadOrCopiedFailTheRunWithoutAPackage) {
+// A name is one path component: one holding a separator of either kind
+// would be read and written as a path out of the well's and the temporary
+// folders, so it is never used as one.
+TEST_F(PackRun, ANameHoldingASeparatorIsLeftOutAndNeverTakenAsAPath) {
+    // The well's folder as deep as the temporary one: a name leads from
+    // either to the same place.
+    data = folder / "w/5/";
+    state.data_folder = data;
     write_trip(data + "0003.realtim", 100000, 20);
-    write_text(data + "0005.realtim", "");  // just begun: nothing to pack, no failure
-    ASSERT_EQ(::symlink("nowhere", (data + "0004.realtim").c_str()), 0);
-    write_text(folder / "Tolvane/A/5/log1.las", "~V");
-    std::filesystem::create_directories(folder / "Tolvane/A/5");
-    ASSERT_EQ(::symlink("nowhere", (folder / "Tolvane/A/5/gone.las").c_str()), 0);
-    write_text(state.package_path, "an older package");
+    // What the names lead to, which a reader would take instead and where
+    // a writer would put the package's parts.
+    write_trip(folder / "planted/X.realtim", 300000, 20);
+    write_text(folder / "planted/a.log", "log");
+    write_text(folder / "planted/l.las", "~V");
+    const std::vector<std::string> planted = {"..\\..\\planted\\X.realtim", "..\\..\\planted\\a.log",
+                                              "..\\..\\..\\planted\\l.las"};
+    plant(data, planted[0], folder / "planted/X.realtim");
+    plant(data, planted[1], folder / "planted/a.log");
+    plant(folder / "Tolvane/A/5", planted[2], folder / "planted/l.las");
     state.range_end = -1;
     const auto lines = pack();
-    EXPECT_EQ(failed, 2);
-    EXPECT_NE(error.find("не попали в архив файлов: 2"), std::string::npos) << error;
-    EXPECT_EQ(error.rfind("Ошибка во время сжатия данных: ", 0), 0u);
-    bool file_line = false, las_line = false;
-    for (const auto& l : lines) {
-        file_line |= l.rfind("Ошибка во время обработки файла 0004.realtim: ", 0) == 0;
-        las_line |= l.find("gone.las") != std::string::npos;
-        EXPECT_NE(l, "Готово!");
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(left_out, planted);
+    for (const auto& name : planted) {
+        EXPECT_TRUE(has(lines, "Файл " + name + " пропущен: в его имени есть разделитель каталогов"))
+            << name << ::testing::PrintToString(lines);
     }
-    EXPECT_TRUE(file_line);
-    EXPECT_TRUE(las_line);
+    // Nothing was written where the names lead.
+    EXPECT_EQ(file_names(folder / "planted"), (std::vector<std::string>{"X.realtim", "a.log", "l.las"}));
+    EXPECT_EQ(read_text(folder / "planted/a.log"), "log");
+    const auto names = unpacked();
+    EXPECT_EQ(names.size(), 8u) << ::testing::PrintToString(names);
+    expect_trip_read_back(folder / "x/0003.realtim", 100000, 20);
+}
+
+// Only the folder's own regular files go off the rig: a link may lead to
+// another well's data, or to anything else on the station.
+TEST_F(PackRun, SymbolicLinksAreLeftOutAndSaid) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    write_trip(folder / "other/0001.realtim", 200000, 20);
+    write_text(folder / "other/secret.ini", "[other well]");
+    write_text(folder / "other/o.las", "~V other");
+    write_text(data + "inpgti.ini", "[скважина]");
+    std::filesystem::create_directories(folder / "Tolvane/A/5");
+    ASSERT_EQ(::symlink((folder / "other/0001.realtim").c_str(), (data + "0001.realtim").c_str()), 0);
+    ASSERT_EQ(::symlink("../other/secret.ini", (data + "secret.ini").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", (data + "0004.realtim").c_str()), 0);
+    ASSERT_EQ(::symlink((folder / "other/o.las").c_str(), (folder / "Tolvane/A/5/o.las").c_str()), 0);
+    state.range_end = -1;
+    const auto lines = pack();
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(left_out, (std::vector<std::string>{"0001.realtim", "0004.realtim", "secret.ini", "o.las"}));
+    for (const auto& name : left_out) {
+        EXPECT_TRUE(
+            has(lines,
+                "Файл " + name + " пропущен: это символическая ссылка, а в архив берутся только файлы самого каталога"))
+            << name << ::testing::PrintToString(lines);
+    }
+    const auto names = unpacked();
+    EXPECT_TRUE(has(names, "0003.realtim.values"));
+    EXPECT_TRUE(has(names, "inpgti.ini"));
+    for (const char* f : {"0001.realtim.values", "0004.realtim.values", "secret.ini", "o.las"}) {
+        EXPECT_FALSE(has(names, f)) << f;
+    }
+
+    // A link the command line names is left out as well.
+    state.range_end = 0;
+    state.masks = {data + "0001.realtim"};
+    pack();
+    EXPECT_NE(error.find("нет ни одного файла для архива"), std::string::npos) << error;
     EXPECT_FALSE(std::filesystem::exists(state.package_path));
+}
+
+// The command line names nothing that is there: a mistyped name, a folder,
+// a missing file.
+TEST_F(PackRun, MasksThatFindNoFileFailTheRunWithoutAPackage) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    std::filesystem::create_directories(data + "sub.realtim");
+    state.package_path = folder / "none/deeper/x.realtim.7z_reg";
+    state.masks = {folder / "none/deeper/x.realtim", data + "sub.realtim", data.substr(0, data.size() - 1)};
+    const auto lines = pack();
+    EXPECT_EQ(error, "Ошибка во время сжатия данных: не найдено ни одного файла по \"" + state.masks[0] + "\", \"" +
+                         state.masks[1] + "\", \"" + state.masks[2] + "\"!");
+    EXPECT_FALSE(has(lines, "Готово!"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "none"));
 }
 
 TEST_F(PackRun, AFailingOrMissingArchiverFailsTheRunWithItsCause) {
     write_trip(data + "0003.realtim", 100000, 20);
     const std::string stand_in = folder / "bin/7za";
-    write_script(stand_in, "echo 'ERROR: no space left on device' >&2\necho part > \"$4\"\nexit 2\n");
+    // 7-Zip says what failed under a header of its own.
+    write_script(stand_in,
+                 "echo 'ERROR: no space left on device' >&2\necho part > \"$4\"\n"
+                 "printf '\\nSystem ERROR:\\nerrno=28 : No space left on device\\n\\n'\nexit 2\n");
+    write_text(folder / "afile", "a file, not a folder");
     state.range_end = -1;
     struct Case {
-        std::string archiver;
-        std::string cause;
+        std::string archiver;  // empty: the real 7za
+        std::string package;
+        std::vector<std::string> causes;  // its standard output and error come in either order
     };
-    for (const Case& c : {Case{stand_in, "завершился с кодом 2: ERROR: no space left on device"},
-                          Case{folder / "bin/none", "не запущен"}}) {
-        write_text(state.package_path, "an older package");
+    const std::string package = state.package_path;
+    for (const Case& c : {Case{stand_in,
+                               package,
+                               {"завершился с кодом 2: ", "ERROR: no space left on device",
+                                "System ERROR: errno=28 : No space left on device"}},
+                          Case{folder / "bin/none", package, {"не запущен"}},
+                          Case{"", folder / "afile/pack.7z_reg", {"errno=20 : Not a directory"}}}) {
+        state.package_path = c.package;
+        if (c.package == package) write_text(state.package_path, "an older package");
         const auto lines = pack(c.archiver);
-        EXPECT_NE(error.find(c.cause), std::string::npos) << error;
+        for (const auto& cause : c.causes) EXPECT_NE(error.find(cause), std::string::npos) << cause << " / " << error;
         EXPECT_EQ(error.rfind("Ошибка во время сжатия данных: ", 0), 0u) << error;
         EXPECT_EQ(error.back(), '!');
         EXPECT_NE(lines.back(), "Готово!");

@@ -18,6 +18,9 @@
 
 namespace {
 
+// A package was made, but some files of the choice are not in it.
+constexpr int kStatusFilesLeftOut = 3;
+
 const char kUsage[] =
     "Usage: Vargel2 [FILE|MASK]...\n"
     "Packs a well's recorded data into one 7-Zip package for mailing.\n"
@@ -33,9 +36,15 @@ const char kUsage[] =
     "The options are in vargel2.ini beside the program; the archiver is 7za beside\n"
     "the program, else 7za from PATH.\n"
     "  --help   show this text\n"
-    "Exit status: 0 the package was made (or the window was closed); 1 the run\n"
-    "failed (the cause on standard error), or no desktop for the selection window;\n"
-    "2 a bad argument.\n";
+    "Only regular files are packed: symbolic links and names holding a path\n"
+    "separator are left out. A file that cannot be read or copied is left out and\n"
+    "named in the log, and the rest is packed.\n"
+    "Exit status: 0 the package was made with every file (or the window was\n"
+    "closed); 1 the run failed and left no package (the cause on standard error:\n"
+    "also when no argument names a file, two files of one name meet, or no file\n"
+    "could be packed), or no desktop for the selection window; 2 a bad argument;\n"
+    "3 the package was made without some files, or without anything for an\n"
+    "argument that names no file (each named on standard error).\n";
 
 }  // namespace
 
@@ -100,6 +109,12 @@ int main(int argc, char** argv) {
                 status = 1;
                 std::fprintf(stderr, "Vargel2: %s\n",
                              progress->last_error().empty() ? "the run did not end" : progress->last_error().c_str());
+            } else if (!progress->left_out().empty()) {
+                status = kStatusFilesLeftOut;
+                std::string names;
+                for (const auto& n : progress->left_out()) names += (names.empty() ? "" : ", ") + n;
+                std::fprintf(stderr, "Vargel2: the package %s lacks %zu files (their causes are in the log): %s\n",
+                             progress->run_state().package_path.c_str(), progress->left_out().size(), names.c_str());
             }
         } else {
             auto* progress = ui::Application().CreateForm<vargel2::TProgressForm>();

@@ -95,6 +95,7 @@ void TProgressForm::start_run(const RunState& state, const ConfigValues& options
     thread_.reset();
     ended_ = false;
     last_error_.clear();
+    left_out_.clear();
     std::shared_ptr<Link> link = link_;
     thread_ = std::make_unique<TCompressThread>(state_, options_, [link](const std::string& line) {
         ui::main_queue().post([link, line] {
@@ -138,12 +139,16 @@ void TProgressForm::ThreadDone(TCompressThread* thread) {
     busy_ = false;
     ended_ = true;
     last_error_ = thread_->error_text();
+    left_out_ = thread_->left_out();
     btnCancel->SetEnabled(true);
     btnCancel->SetCaption("Выход");
     const char* closing = "Нажмите кнопку \"Выход\"";
     if (last_error_.empty()) {
         show_line("Данные сжаты и помещены в файл");
         show_line(state_.package_path);
+        if (!left_out_.empty()) {
+            show_line("Не попали в архив файлов: " + std::to_string(left_out_.size()) + " (причины указаны выше)");
+        }
         show_line(closing);
         btnSendData->SetEnabled(true);
     } else {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ui/edits.h"
 #include "platform/ui/forms.h"
@@ -51,7 +52,10 @@ public:
     // The state of the last run (mail subject, note, package).
     const RunState& run_state() const { return state_; }
     const std::string& last_error() const { return last_error_; }
+    // The package was made (it may lack the files of left_out()).
     bool last_run_ok() const { return ended_ && last_error_.empty(); }
+    // The files the last run left out of its package.
+    const std::vector<std::string>& left_out() const { return left_out_; }
 
     // Told when a run starts (true) and ends (false), on the main thread.
     std::function<void(bool busy)> OnBusyChanged;
@@ -72,6 +76,7 @@ private:
     bool run_on_show_ = false;
     bool last_provisional_ = false;
     std::string last_error_;
+    std::vector<std::string> left_out_;
 };
 
 }  // namespace vargel2
