@@ -141,6 +141,9 @@ TMainForm::TMainForm(ui::TComponent* owner, Configuration& options, TProgressFor
     OnCloseQuery = [this](ui::TObject*, bool& can_close) {
         if (busy_) can_close = false;
     };
+    // The program ends with its window closed, its forms never destroyed:
+    // the place is kept as the window goes.
+    OnClose = [this](ui::TObject*, ui::TCloseAction&) { save_place(); };
     lib::colorize_form(this);
 
     // The start: the station's current well and its folder beside the
@@ -160,7 +163,11 @@ TMainForm::TMainForm(ui::TComponent* owner, Configuration& options, TProgressFor
     build_tree();
     try {
         rtl::IniFile ini(options_file_path(options_.program_folder));
-        lib::load_window_pos(this, "MainForm", &ini);
+        if (ini.SectionExists("MainForm")) {
+            lib::load_window_pos(this, "MainForm", &ini);
+            // Centring on the first show would move it from its stored place.
+            SetPosition(ui::poDesigned);
+        }
     } catch (const std::exception&) {
         // An unreadable file leaves the window where it was designed.
     }
@@ -170,13 +177,16 @@ TMainForm::TMainForm(ui::TComponent* owner, Configuration& options, TProgressFor
     memUserText->Lines().Clear();
 }
 
-TMainForm::~TMainForm() {
+void TMainForm::save_place() {
     try {
         rtl::IniFile ini(options_file_path(options_.program_folder));
         lib::save_window_pos(this, "MainForm", &ini);
     } catch (...) {
         // The place of the window is not worth a failure at the end.
     }
+}
+
+TMainForm::~TMainForm() {
     TreeView1->OnChange = nullptr;
     TreeView1->OnMouseDown = nullptr;
     TreeView1->Items().Clear();

@@ -80,6 +80,9 @@ public:
 
     // Called by the progress window when a run starts and ends.
     void set_busy(bool busy);
+    // Keeps the window's place, size and state in the options file (done
+    // when the window closes; the next start restores them).
+    void save_place();
 
     RunState& run_state() { return state_; }
     static NODE_INFO* info(const ui::TTreeNode* node);

@@ -237,15 +237,19 @@ TEST_F(SelectionWindow, TheWellsNameCannotLeadOutOfTheProgramsFolder) {
     }
 }
 
-TEST_F(SelectionWindow, TheWindowPlaceIsKeptInTheOptionsFile) {
-    {
-        auto f = make();
-        f->SetBounds(40, 50, 600, 400);
-    }
+// The program ends without destroying its windows: the place is kept as
+// the window closes, and the next one shows there, not centred.
+TEST_F(SelectionWindow, TheWindowPlaceIsKeptWhenItClosesAndShownAtTheNextStart) {
+    auto f = make();
+    f->Show();
+    f->SetBounds(40, 50, 600, 400);
+    f->mnuExit->Click();
     rtl::IniFile ini(options_file_path(folder.path()));
     EXPECT_EQ(ini.ReadInteger("MainForm", "left", 0), 40);
     auto g = make();
+    g->Show();
     EXPECT_EQ(g->Left(), 40);
+    EXPECT_EQ(g->Top(), 50);
     EXPECT_EQ(g->Width(), 600);
 }
 

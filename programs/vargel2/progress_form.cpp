@@ -6,6 +6,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/text_engine.h"
 #include "programs/vargel2/mailer.h"
 
 namespace vargel2 {
@@ -18,6 +19,9 @@ struct TProgressForm::Link {
 };
 
 namespace {
+
+// The width the log's vertical scroll bar takes from its text.
+constexpr int kScrollBarWidth = 16;
 
 ui::TButton* make_button(TProgressForm* form, const char* caption, int left, int width) {
     auto* b = new ui::TButton(form);
@@ -49,7 +53,9 @@ TProgressForm::TProgressForm(ui::TComponent* owner) : ui::TForm(owner), link_(st
     memLog->SetBounds(8, 24, 408, 240);
     memLog->SetReadOnly(true);
     memLog->SetScrollBars(ui::ssVertical);
-    memLog->SetWordWrap(false);
+    // A line longer than the log (the package's path) goes on over the
+    // next rows rather than past the log's edge, where nothing could show it.
+    memLog->SetWordWrap(true);
 
     btnCancel = make_button(this, "Отмена", 8, 120);
     btnSendData = make_button(this, "Отправить по почте...", 256, 160);
@@ -62,7 +68,9 @@ TProgressForm::TProgressForm(ui::TComponent* owner) : ui::TForm(owner), link_(st
     OnShow = [this](ui::TObject* s) { FormShow(s); };
     OnClose = [this](ui::TObject* s, ui::TCloseAction& a) { FormClose(s, a); };
     lib::colorize_form(this);
-    memLog->SetColor(Color());
+    // Lime text as on a console's screen: on black it reads (about 15:1),
+    // on the form's grey it did not (about 1.1:1).
+    memLog->SetColor(ui::clBlack);
     memLog->Font().SetColor(ui::clLime);
     // One point smaller than its font as designed.
     memLog->Font().SetSize(memLog->Font().Size() - 1);
@@ -126,11 +134,35 @@ void TProgressForm::show_line(std::string line) {
         lines.SetStrings(lines.Count() - 1, line);
     }
     last_provisional_ = provisional;
-    // Keep the newest line in sight.
-    memLog->Canvas().Font().Assign(memLog->Font());
-    const int line_height = std::max(1, memLog->Canvas().TextHeight("Ж"));
-    const int shown = std::max(1, (memLog->ClientHeight() - 4) / line_height);
-    memLog->SetTopLine(lines.Count() - shown);
+    // Keep the newest line in sight, counting the rows a wrapped line takes.
+    memLog->SetTopLine(first_row_for_end());
+}
+
+int TProgressForm::first_row_for_end() {
+    ui::TCanvas& c = memLog->Canvas();
+    c.Font().Assign(memLog->Font());
+    const int row = std::max(1, ui::text_engine::line_height(memLog->Font()));
+    // As the log lays its lines out: inside its scroll bar and a margin of
+    // two on either side, from one below its top.
+    const int width = std::max(1, memLog->ClientWidth() - kScrollBarWidth - 4);
+    const int room = memLog->ClientHeight() - 1;
+    // Only the last line changes (added or replaced): the others keep the
+    // heights measured before, so a long log is not laid out again at
+    // every line.
+    const ui::TStrings& lines = memLog->Lines();
+    const auto count = static_cast<std::size_t>(lines.Count());
+    if (line_heights_.size() > count || width != measured_width_) line_heights_.clear();
+    if (!line_heights_.empty() && line_heights_.size() == count) line_heights_.pop_back();
+    measured_width_ = width;
+    while (line_heights_.size() < count) {
+        const std::string& text = lines[static_cast<int>(line_heights_.size())];
+        ui::TRect r{0, 0, width, 0};
+        line_heights_.push_back(c.DrawText(text.empty() ? std::string(" ") : text, r,
+                                           ui::DT_NOPREFIX | ui::DT_EXPANDTABS | ui::DT_WORDBREAK | ui::DT_CALCRECT));
+    }
+    long long height = 0;
+    for (const int h : line_heights_) height += h;
+    return height > room ? static_cast<int>((height - room + row - 1) / row) : 0;
 }
 
 void TProgressForm::ThreadDone(TCompressThread* thread) {

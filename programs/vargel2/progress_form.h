@@ -66,6 +66,8 @@ public:
     int mail_wait_ms = 5000;
 
 private:
+    // The first row the log shows so that its last row is in sight.
+    int first_row_for_end();
     struct Link;
     std::shared_ptr<Link> link_;
     std::unique_ptr<TCompressThread> thread_;
@@ -77,6 +79,9 @@ private:
     bool last_provisional_ = false;
     std::string last_error_;
     std::vector<std::string> left_out_;
+    // The height of each line of the log at the width measured.
+    std::vector<int> line_heights_;
+    int measured_width_ = 0;
 };
 
 }  // namespace vargel2

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/text_engine.h"
 #include "programs/vargel2/mailer.h"
 #include "programs/vargel2/testdata/trip_testing.h"
 
@@ -125,6 +127,71 @@ TEST_F(ProgressRun, AFailedRunShowsTheCauseAndOffersNoMail) {
     EXPECT_FALSE(f.last_run_ok());
     EXPECT_FALSE(std::filesystem::exists(state.package_path));
     f.SaveToPng(png_path("vargel2_progress_failed"));
+}
+
+// WCAG's contrast ratio of two colours.
+double contrast(ui::TColor a, ui::TColor b) {
+    auto luminance = [](ui::TColor c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c & 0xFF) + 0.7152 * channel((c >> 8) & 0xFF) + 0.0722 * channel((c >> 16) & 0xFF);
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The log's text area as the window draws it: the last row holding any
+// text and the best contrast of that text against the log's background.
+struct LogInk {
+    int last_row = -1;
+    double contrast = 0;
+};
+
+LogInk log_ink(TProgressForm& f) {
+    const ui::TBitmap& picture = f.Picture();
+    const ui::TPoint origin = f.memLog->ClientOrigin() - ui::TPoint{f.Left(), f.Top()};
+    const ui::TColor background = ui::ColorToRGB(f.memLog->Color());
+    LogInk ink;
+    for (int y = 0; y < f.memLog->ClientHeight(); ++y)
+        for (int x = 0; x < f.memLog->ClientWidth() - 16; ++x) {
+            const ui::TColor c = picture.Pixel(origin.x + x, origin.y + y);
+            if (c == background) continue;
+            ink.last_row = y;
+            ink.contrast = std::max(ink.contrast, contrast(c, background));
+        }
+    return ink;
+}
+
+// The log reads: lime on black, and a line longer than the log (a deep
+// package path) goes on over the next rows instead of past the log's edge,
+// the newest row always in sight.
+TEST_F(ProgressRun, TheLogReadsAndShowsALongPathWhole) {
+    state.package_path = folder /
+                         "out/Скважина_5_куст_12/данные_за_март/рейсы_с_первого_по_десятый/"
+                         "GTI_[Южная_5]_(ALL_DATA).compr_rt";
+    TProgressForm f(nullptr);
+    ASSERT_TRUE(run(f));
+    ASSERT_TRUE(f.last_run_ok()) << f.last_error();
+    const int row = ui::text_engine::line_height(f.memLog->Font());
+    const int lines = f.memLog->Lines().Count();
+    ASSERT_LT((lines + 3) * row, f.memLog->ClientHeight()) << "the log must not be full for this test";
+    LogInk ink = log_ink(f);
+    EXPECT_GE(ink.contrast, 7.0);
+    EXPECT_GT(ink.last_row, lines * row) << "the path took a single row";
+    f.SaveToPng(png_path("vargel2_progress_long_path"));
+
+    // A log longer than the window: its last row is at the bottom, one row
+    // further shows nothing below it.
+    for (int i = 0; i < 30; ++i) f.show_line("Строка " + std::to_string(i));
+    f.show_line(state.package_path);
+    f.show_line("Конец");
+    ink = log_ink(f);
+    EXPECT_GE(ink.last_row, f.memLog->ClientHeight() - row);
+    f.memLog->SetTopLine(f.memLog->TopLine() + 1);
+    ink = log_ink(f);
+    EXPECT_LT(ink.last_row, f.memLog->ClientHeight() - row) << "the log's end was below its bottom";
 }
 
 // PATH set to a folder of stand-ins for one test, put back afterwards.

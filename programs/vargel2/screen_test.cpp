@@ -1,0 +1,228 @@
+// The program itself on a virtual X server, worked as an operator works it
+// (xdotool): the selection window comes back where it was left, and the
+// progress window's log reads on the screen. Grabs of both are kept in
+// test_output/screen for review.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "platform/os/process.h"
+#include "platform/rtl/ini_file.h"
+#include "platform/ui/canvas.h"
+#include "platform/ui/testdata/virtual_screen_testing.h"
+#include "programs/vargel2/testdata/trip_testing.h"
+
+namespace vargel2 {
+namespace {
+
+using namespace testing;
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The first visible window whose title holds `name`, waited for up to 20 s.
+std::string window_named(const std::string& name) {
+    std::string out;
+    if (ui::testing::run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", name}, &out, 20000) != 0)
+        return "";
+    return out.substr(0, out.find('\n'));
+}
+
+std::optional<Geometry> geometry_of(const std::string& id) {
+    std::string out;
+    if (ui::testing::run_tool({"xdotool", "getwindowgeometry", "--shell", id}, &out) != 0) return std::nullopt;
+    auto value = [&](const char* key) {
+        const auto at = out.find(std::string("\n") + key + "=");
+        return at == std::string::npos ? -1 : std::stoi(out.substr(at + std::string(key).size() + 2));
+    };
+    Geometry g{value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    if (g.width <= 0 || g.height <= 0) return std::nullopt;
+    return g;
+}
+
+// Waits (at most 20 s) for the condition.
+bool wait_for(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// WCAG's contrast ratio of two colours (0x00BBGGRR).
+double contrast(ui::TColor a, ui::TColor b) {
+    auto luminance = [](ui::TColor c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c & 0xFF) + 0.7152 * channel((c >> 8) & 0xFF) + 0.0722 * channel((c >> 16) & 0xFF);
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+class VargelScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ok_ = screen_.start();
+        // The program's sanitizer passes over GTK's own allocations.
+        ::setenv("LSAN_OPTIONS",
+                 "suppressions=" STATION_SOURCE_DIR "/platform/ui/testdata/lsan.supp:print_suppressions=0", 1);
+        std::filesystem::copy_file(STATION_BINARY_DIR "/bin/Vargel2", program.path() + "/Vargel2");
+        ::chmod((program.path() + "/Vargel2").c_str(), 0755);
+    }
+
+    // Starts the program in the work folder.
+    void start(os::Process& p, const std::vector<std::string>& args) {
+        os::SpawnOptions o;
+        o.program = program.path() + "/Vargel2";
+        o.args = args;
+        o.folder = work.path();
+        o.null_stdio = true;
+        ASSERT_TRUE(p.start(o));
+    }
+
+    // The window grabbed from the screen, kept as test_output/screen/<png>.
+    ui::testing::ScreenGrab grab(const Geometry& g, const std::string& png) {
+        ui::testing::ScreenGrab all, part;
+        std::string why;
+        EXPECT_TRUE(ui::testing::grab_screen(all, &why)) << why;
+        if (all.width == 0) return part;
+        part.width = g.width;
+        part.height = g.height;
+        part.rgb.assign(static_cast<std::size_t>(g.width) * g.height, 0);
+        ui::TBitmap shot(g.width, g.height);
+        for (int y = 0; y < g.height && g.y + y < all.height; ++y)
+            for (int x = 0; x < g.width && g.x + x < all.width; ++x) {
+                if (g.x + x < 0 || g.y + y < 0) continue;
+                part.rgb[static_cast<std::size_t>(y) * g.width + x] = all.at(g.x + x, g.y + y);
+                shot.Canvas().SetPixel(x, y, static_cast<ui::TColor>(all.color_at(g.x + x, g.y + y)));
+            }
+        const std::filesystem::path out = std::filesystem::path(STATION_BINARY_DIR) / "test_output" / "screen";
+        std::filesystem::create_directories(out);
+        shot.SaveToFile((out / png).string());
+        return part;
+    }
+
+    ui::testing::VirtualScreen screen_;
+    bool ok_ = false;
+    os::testing::TempDir program;
+    os::testing::TempDir work;
+};
+
+// The operator moves the selection window and closes it; the next start
+// shows it there again, not centred.
+TEST_F(VargelScreen, TheSelectionWindowComesBackWhereItWasLeft) {
+    VIRTUAL_SCREEN_OR_SKIP(ok_, screen_.error());
+    rtl::IniFile(program.path() + "/global.ini").WriteString("текущие_настройки", "скважина", "5");
+    write_trip(program.path() + "/5/0003.realtim", 100000, 20);
+
+    std::optional<Geometry> first;
+    {
+        os::Process p;
+        ASSERT_NO_FATAL_FAILURE(start(p, {}));
+        const std::string id = window_named("Передача данных системы Норкан-1");
+        ASSERT_FALSE(id.empty()) << "no selection window";
+        first = geometry_of(id);
+        ASSERT_TRUE(first);
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowmove", "--sync", id, "60", "80"}), 0);
+        ASSERT_TRUE(wait_for([&] {
+            const auto g = geometry_of(id);
+            return g && g->x == 60 && g->y == 80;
+        }));
+        grab(*geometry_of(id), "vargel2_selection_moved.png");
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+        const auto code = p.wait(20000);
+        ASSERT_TRUE(code) << "the program did not end with its window";
+        EXPECT_EQ(*code, 0);
+    }
+    // It was not where the operator put it.
+    ASSERT_NE(first->x, 60);
+
+    os::Process p;
+    ASSERT_NO_FATAL_FAILURE(start(p, {}));
+    const std::string id = window_named("Передача данных системы Норкан-1");
+    ASSERT_FALSE(id.empty()) << "no selection window at the second start";
+    ASSERT_TRUE(wait_for([&] { return geometry_of(id).has_value(); }));
+    const Geometry again = *geometry_of(id);
+    EXPECT_EQ(again.x, 60);
+    EXPECT_EQ(again.y, 80);
+    EXPECT_EQ(again.width, first->width);
+    EXPECT_EQ(again.height, first->height);
+    // The options are kept in the same file beside the place.
+    EXPECT_TRUE(rtl::IniFile(program.path() + "/vargel2.ini").ValueExists("options", "compress_method"));
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+    EXPECT_TRUE(p.wait(20000));
+}
+
+// A run from the command line into a deep folder: the log reads on the
+// screen, and the package's path shows whole, over more rows than the log
+// has lines.
+TEST_F(VargelScreen, TheProgressLogReadsOnTheScreen) {
+    VIRTUAL_SCREEN_OR_SKIP(ok_, screen_.error());
+    const std::string deep = "Скважина_5_куст_12/данные_за_март/рейсы_с_первого_по_десятый/передача_на_базу";
+    write_trip(work / deep + "/0003.realtim", 100000, 20);
+    os::Process p;
+    ASSERT_NO_FATAL_FAILURE(start(p, {deep + "/0003.realtim"}));
+    const std::string id = window_named("Упаковка данных");
+    ASSERT_FALSE(id.empty()) << "no progress window";
+    ASSERT_TRUE(wait_for([&] { return std::filesystem::exists(work / deep + "/0003.realtim.7z_reg"); }));
+    const auto g = geometry_of(id);
+    ASSERT_TRUE(g);
+    // The log: at (8, 24), 408 by 240 in the window; its text area leaves
+    // the scroll bar and the frame out. Its lines: the heading, "Сжимаю
+    // файлы...", "Готово!", "Данные сжаты...", the path, the closing line.
+    // A path cut off at the log's edge takes one row, so the ink would end
+    // within six rows; wrapped, it goes on below them. The last lines come
+    // after the package: the picture is taken until they are drawn.
+    const int left = 8 + 3, top = 24 + 3, width = 408 - 16 - 6, height = 240 - 6;
+    std::uint32_t background = 0;
+    int first_row = -1, pitch = 0, last_row = -1;
+    double best = 0;
+    const bool wrapped = wait_for([&] {
+        const ui::testing::ScreenGrab shot = grab(*g, "vargel2_progress_log.png");
+        if (shot.width < left + width || shot.height < top + height) return false;
+        background = shot.at(left + width - 2, top + height - 2);
+        std::vector<bool> ink(height, false);
+        best = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t c = shot.at(left + x, top + y);
+                if (c == background) continue;
+                ink[y] = true;
+                auto bgr = [](std::uint32_t v) {
+                    return static_cast<ui::TColor>(((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF));
+                };
+                best = std::max(best, contrast(bgr(c), bgr(background)));
+            }
+        // The row pitch: from the first row's top to the second's.
+        std::vector<int> tops;
+        last_row = -1;
+        for (int y = 0; y < height; ++y) {
+            if (ink[y] && (y == 0 || !ink[y - 1])) tops.push_back(y);
+            if (ink[y]) last_row = y;
+        }
+        if (tops.size() < 2) return false;
+        first_row = tops[0];
+        pitch = tops[1] - tops[0];
+        return last_row > first_row + 6 * pitch;
+    });
+    EXPECT_TRUE(wrapped) << "the log's ink ends at row " << last_row << ", its rows begin at " << first_row << " every "
+                         << pitch << " pixels: the path took a single row";
+    EXPECT_GE(best, 7.0) << "the log's text against its background";
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+    const auto code = p.wait(20000);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+}
+
+}  // namespace
+}  // namespace vargel2
