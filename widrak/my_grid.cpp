@@ -24,8 +24,12 @@ bool editable_kind(unsigned char kind) { return kind == cpText || kind == cpEdit
 // --- GridComboBox ------------------------------------------------------------------
 
 bool GridComboBox::MouseWheel(TShiftState shift, int delta, TPoint mouse_pos) {
-    // A turn while the list is open would change the value under the user.
-    if (DroppedDown()) return true;
+    // While the list is open a turn scrolls the list, never the grid under
+    // it (the box's own scrolling never changes the value).
+    if (DroppedDown()) {
+        TComboBox::MouseWheel(shift, delta, mouse_pos);
+        return true;
+    }
     return TComboBox::MouseWheel(shift, delta, mouse_pos);
 }
 

@@ -45,7 +45,8 @@ using TGetAlignmentEvent = std::function<void(ui::TObject* Sender, int ACol, int
 using TGetCellPropsEvent = std::function<void(ui::TObject* Sender, int ACol, int ARow, CELL_PROPS& CellProps)>;
 using TGetPopupStringsEvent = std::function<void(ui::TObject* Sender, int ACol, int ARow, ui::TStrings* Strings)>;
 
-// The grid's drop-down: it leaves the wheel alone while its list is open.
+// The grid's drop-down: while its list is open the wheel scrolls the list and
+// never reaches the grid.
 class GridComboBox : public ui::TComboBox {
 public:
     using ui::TComboBox::TComboBox;

@@ -287,6 +287,18 @@ void Router::mouse_up(TPoint screen, TMouseButton button, TShiftState shift) {
 
 void Router::mouse_wheel(TPoint screen, int delta, TShiftState shift) {
     Mouse().SetCursorPos(screen);
+    // An open pop-up takes the turns over it (a long list scrolls) and
+    // leaves those beside it unused, as it does a click.
+    if (!capture_) {
+        if (TCustomForm* f = form_at(screen); f && f->Popup()) {
+            TControl* popup = f->Popup();
+            if (popup->PopupRect().Contains(screen - TPoint{f->Left(), f->Top()})) {
+                Guard guard(popup);
+                popup->MouseWheel(shift, delta, screen);
+            }
+            return;
+        }
+    }
     TControl* target = capture_ ? capture_ : control_at(screen);
     if (target) {
         if (TCustomForm* f = GetParentForm(target); f && f->Popup()) return;

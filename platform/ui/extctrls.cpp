@@ -645,9 +645,24 @@ void TDateTimePicker::SetDateFormat(TDTDateFormat f) {
     Invalidate();
 }
 
+void TDateTimePicker::SetFormat(std::string format) {
+    format_ = std::move(format);
+    field_ = std::min(field_, field_count() - 1);
+    Invalidate();
+}
+
 std::string TDateTimePicker::DisplayText() const {
+    if (!format_.empty()) return rtl::FormatDateTime(format_, value_);
     // The station shows dates only in their numeric form, long or short.
     return kind_ == dtkTime ? rtl::TimeToStr(value_) : rtl::DateToStr(value_);
+}
+
+int TDateTimePicker::field_count() const {
+    const std::string text = DisplayText();
+    int n = 1;
+    for (char ch : text)
+        if (ch == '.' || ch == ':' || ch == ' ') ++n;
+    return std::min(n, 3);
 }
 
 void TDateTimePicker::step(int delta) {
@@ -690,7 +705,7 @@ void TDateTimePicker::DoKeyDown(TKey& key, TShiftState) {
             Invalidate();
             break;
         case VK_RIGHT:
-            field_ = std::min(2, field_ + 1);
+            field_ = std::min(field_count() - 1, field_ + 1);
             Invalidate();
             break;
         default: return;
@@ -720,7 +735,7 @@ void TDateTimePicker::MouseDown(TMouseButton button, TShiftState shift, int x, i
         }
     }
     (void)start;
-    field_ = std::min(part, 2);
+    field_ = std::min(part, field_count() - 1);
     Invalidate();
 }
 

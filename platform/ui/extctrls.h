@@ -237,8 +237,10 @@ enum TDateTimeKind { dtkDate, dtkTime };
 enum TDTDateFormat { dfShort, dfLong };
 
 // Shows the date or the time in the short date and long time formats of
-// rtl::FormatSettings (dfLong shows the same numeric date); Up and Down change
-// the part under the cursor (Left and Right move it) and fire OnChange.
+// rtl::FormatSettings (dfLong shows the same numeric date), or in its own
+// Format (a FormatDateTime pattern, e.g. "HH:mm"); Up and Down change the
+// part under the cursor (Left and Right move it among the parts shown) and
+// fire OnChange.
 class TDateTimePicker : public TWinControl {
 public:
     explicit TDateTimePicker(TComponent* owner);
@@ -261,6 +263,9 @@ public:
     void SetChecked(bool v);
     TDTDateFormat DateFormat() const { return date_format_; }
     void SetDateFormat(TDTDateFormat f);
+    // Empty: the kind's format from rtl::FormatSettings.
+    const std::string& Format() const { return format_; }
+    void SetFormat(std::string format);
     // The text shown.
     std::string DisplayText() const;
     // 0 day / hour, 1 month / minute, 2 year / second.
@@ -278,12 +283,15 @@ protected:
 
 private:
     void step(int delta);
+    // How many parts the text shows (at most 3).
+    int field_count() const;
     TDateTimeKind kind_ = dtkDate;
     rtl::TDateTime value_ = 0;
     rtl::TDateTime min_date_ = 0, max_date_ = 0;
     bool show_checkbox_ = false;
     bool checked_ = true;
     TDTDateFormat date_format_ = dfShort;
+    std::string format_;
     int field_ = 0;
 };
 

@@ -229,7 +229,17 @@ void TCustomForm::Resized() {
     InvalidateWindowRect(Rect(0, 0, Width(), Height()));
 }
 
+void TCustomForm::SetMinClientSize(int width, int height) {
+    min_client_ = {std::max(0, width), std::max(0, height)};
+    SetBounds(Left(), Top(), Width(), Height());
+    if (visible_) display().FormChanged(*this);
+}
+
 void TCustomForm::SetBounds(int left, int top, int width, int height) {
+    // The frame (caption, borders, menu bar) comes on top of the client's
+    // least size.
+    if (min_client_.cx > 0) width = std::max(width, min_client_.cx + Width() - ClientWidth());
+    if (min_client_.cy > 0) height = std::max(height, min_client_.cy + Height() - ClientHeight());
     TCustomControl::SetBounds(left, top, width, height);
     if (visible_) display().FormChanged(*this);
 }

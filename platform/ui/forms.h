@@ -53,6 +53,11 @@ public:
     }
     bool KeyPreview() const { return key_preview_; }
     void SetKeyPreview(bool v) { key_preview_ = v; }
+    // The smallest client area the form may be given (0: no limit), by the
+    // user's resizing as by the code's: below it the window's content would
+    // no longer be readable. Setting it grows a smaller form.
+    TSize MinClientSize() const { return min_client_; }
+    void SetMinClientSize(int width, int height);
 
     // The menu shown as a bar under the caption (while it has items); the
     // client area keeps its size when the bar comes or goes. Not owned.
@@ -149,6 +154,7 @@ private:
     TWindowState window_state_ = wsNormal;
     TRect normal_bounds_;
     bool key_preview_ = false;
+    TSize min_client_{0, 0};
     TMainMenu* menu_ = nullptr;
     bool bar_shown_ = false;
     TWinControl* active_control_ = nullptr;

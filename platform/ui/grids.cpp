@@ -150,11 +150,17 @@ void TInplaceEdit::KeyPress(char32_t& key) {
     TEdit::KeyPress(key);
 }
 
-bool TInplaceEdit::WantsKey(TKey key, TShiftState) const {
+bool TInplaceEdit::WantsKey(TKey key, TShiftState shift) const {
     const bool always = grid_->options_.Contains(goAlwaysShowEditor);
     switch (key) {
-        case VK_TAB: return grid_->options_.Contains(goTabs);
-        case VK_RETURN: return !always;
+        // A cell being edited keeps Enter (it ends the edit) and Tab (the
+        // next cell) from the dialog around the grid, as a grid editor does
+        // on every desktop; Tab past the last cell goes on to the control
+        // after the grid.
+        case VK_TAB: return !shift.Contains(ssCtrl) && !shift.Contains(ssAlt);
+        case VK_RETURN: return true;
+        // Escape first abandons the edit; with nothing to abandon an always
+        // shown editor leaves it to the dialog.
         case VK_ESCAPE: return CanUndo() || !always;
         default: return false;
     }
@@ -171,9 +177,14 @@ void TInplaceEdit::DoKeyDown(TKey& key, TShiftState shift) {
             key = 0;
             return;
         case VK_TAB:
-            if (grid_->options_.Contains(goTabs)) {
-                grid_->navigate(key, shift);
-                key = 0;
+            if (!WantsKey(key, shift)) return;
+            key = 0;
+            if (grid_->options_.Contains(goTabs) || grid_->tab_target(shift).X >= 0) {
+                grid_->navigate(VK_TAB, shift);
+            } else if (TCustomForm* f = GetParentForm(grid_)) {
+                // From the grid, not from its editor: the grid's own place in
+                // the tab order is where the focus goes on from.
+                f->SelectNext(grid_, !shift.Contains(ssShift), true);
             }
             return;
         case VK_ESCAPE:
@@ -213,10 +224,14 @@ void TInplaceEdit::DoKeyDown(TKey& key, TShiftState shift) {
 
 void TInplaceEdit::DoKeyPress(char32_t& key) {
     if (key == U'\r') {
-        if (grid_->options_.Contains(goAlwaysShowEditor))
+        // The cell keeps the text (it follows every change): what Escape
+        // would now give back is the text just taken.
+        if (grid_->options_.Contains(goAlwaysShowEditor)) {
+            undo_text_ = Text();
             SelectAll();
-        else
+        } else {
             grid_->HideEditor();
+        }
         key = 0;
         return;
     }
@@ -662,6 +677,21 @@ bool TCustomGrid::WantsKey(TKey key, TShiftState) const {
     return false;
 }
 
+TGridCoord TCustomGrid::tab_target(TShiftState shift) const {
+    int c = col_, r = row_;
+    if (shift.Contains(ssShift)) {
+        if (--c < fixed_cols_) {
+            c = col_count_ - 1;
+            --r;
+        }
+    } else if (++c >= col_count_) {
+        c = fixed_cols_;
+        ++r;
+    }
+    if (r < fixed_rows_ || r >= row_count_) return {-1, -1};
+    return {c, r};
+}
+
 void TCustomGrid::navigate(TKey key, TShiftState shift) {
     const bool ctrl = shift.Contains(ssCtrl);
     const bool extend = shift.Contains(ssShift) && options_.Contains(goRangeSelect) && key != VK_TAB;
@@ -1013,7 +1043,24 @@ void TStringGrid::SizeChanged(int old_col_count, int old_row_count) {
 }
 
 void TStringGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
-    if (DefaultDrawing()) Canvas().TextRect(rect, rect.Left + 2, rect.Top + 2, Cells(col, row));
+    if (DefaultDrawing()) {
+        const std::string& text = Cells(col, row);
+        TCanvas& c = Canvas();
+        if (text.find_first_of("\r\n") == std::string::npos) {
+            c.TextRect(rect, rect.Left + 2, rect.Top + 2, text);
+        } else {
+            // A line break in a cell (a two-line heading) starts a second
+            // line, never a glyph of its own.
+            if (c.Brush().Style() == bsSolid) c.FillRect(rect);
+            const TBrushStyle brush = c.Brush().Style();
+            c.Brush().SetStyle(bsClear);
+            std::string lines = text;
+            lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+            TRect r = Rect(rect.Left + 2, rect.Top + 2, rect.Right, rect.Bottom);
+            c.DrawText(lines, r, DT_NOPREFIX);
+            c.Brush().SetStyle(brush);
+        }
+    }
     TCustomGrid::DrawCell(col, row, rect, state);
 }
 

@@ -280,6 +280,8 @@ private:
     bool editor_focused() const;
     bool has_focus() const;
     void navigate(TKey key, TShiftState shift);
+    // The cell Tab (Shift+Tab) moves to, or {-1, -1} past the last (first).
+    TGridCoord tab_target(TShiftState shift) const;
     void editor_escape();
     int sizing_target(int x, int y, bool& is_col) const;
     void check_index(int col, int row, const char* what) const;

@@ -175,11 +175,16 @@ TEST(StringGrid, TypingEditsTheCellEnterEndsAndEscapeUndoes) {
     EXPECT_FALSE(editor.Visible());
 }
 
-TEST(StringGrid, AlwaysShownEditorLeavesEnterToTheDefaultButton) {
+TEST(StringGrid, AlwaysShownEditorKeepsEnterTabAndEscapeBeforeTheDialog) {
     GridForm g({goEditing, goAlwaysShowEditor});
-    int ok = 0;
+    int ok = 0, cancels = 0;
     g.other->SetDefault(true);
     g.other->OnClick = [&](TObject*) { ++ok; };
+    auto* cancel = new TButton(g.form.get());
+    cancel->SetParent(g.form.get());
+    cancel->SetBounds(100, 170, 75, 25);
+    cancel->SetCancel(true);
+    cancel->OnClick = [&](TObject*) { ++cancels; };
     TStringGrid& grid = *g.grid;
     ASSERT_NE(grid.InplaceEditor(), nullptr);
     TInplaceEdit& editor = *grid.InplaceEditor();
@@ -191,8 +196,39 @@ TEST(StringGrid, AlwaysShownEditorLeavesEnterToTheDefaultButton) {
     g.drv.Press(VK_ESCAPE);
     EXPECT_EQ(grid.Cells(1, 1), "1:1");
     EXPECT_TRUE(editor.Visible());
+    EXPECT_EQ(cancels, 0);
+    g.drv.Press(VK_ESCAPE);
+    EXPECT_EQ(cancels, 1);
+    // Enter ends the edit with its text and stays in the cell; an Escape
+    // after it has nothing left to abandon.
+    g.drv.Type("12,5");
     g.drv.Press(VK_RETURN);
-    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(grid.Cells(1, 1), "12,5");
+    EXPECT_TRUE(editor.Focused());
+    EXPECT_EQ(editor.SelLength(), 4);
+    g.drv.Press(VK_ESCAPE);
+    EXPECT_EQ(grid.Cells(1, 1), "12,5");
+    EXPECT_EQ(cancels, 2);
+    // Tab and Shift+Tab go from cell to cell, on to the next row; past the
+    // last cell Tab leaves the grid for the dialog's next control.
+    g.drv.Press(VK_TAB);
+    EXPECT_EQ(g.cell(), "2,1");
+    g.drv.Press(VK_TAB, {ssShift});
+    EXPECT_EQ(g.cell(), "1,1");
+    g.drv.Press(VK_TAB, {ssShift});
+    EXPECT_EQ(g.cell(), "1,1");
+    EXPECT_FALSE(editor.Focused() || grid.Focused()) << "Shift+Tab before the first cell stayed in the grid";
+    grid.SetCol(4);
+    grid.SetRow(9);
+    grid.SetFocus();
+    EXPECT_TRUE(editor.Focused());
+    g.drv.Press(VK_TAB);
+    EXPECT_EQ(g.cell(), "4,9");
+    EXPECT_FALSE(editor.Focused() || grid.Focused()) << "Tab past the last cell stayed in the grid";
+    grid.SetCol(1);
+    grid.SetRow(1);
+    grid.SetFocus();
     // The arrows leave the cell at the ends of its text.
     g.drv.Press(VK_END);
     g.drv.Press(VK_RIGHT);

@@ -24,6 +24,7 @@
 #include "platform/ui/message_queue.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/testdata/pinned_fonts.h"
+#include "platform/ui/testdata/screen_testing.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 
 namespace ui {
@@ -37,27 +38,8 @@ std::string output_path(const char* name) {
     return (dir / name).string();
 }
 
-class ScreenDisplay : public ::testing::Test {
+class ScreenDisplay : public testing::ScreenSuite {
 protected:
-    static void SetUpTestSuite() {
-        screen_ = new testing::VirtualScreen;
-        ok_ = screen_->start();
-        why_ = screen_->error();
-        if (!ok_) return;
-        try {
-            start_screen_display();
-        } catch (const std::exception& e) {
-            ok_ = false;
-            why_ = e.what();
-        }
-    }
-    static void TearDownTestSuite() {
-        stop_screen_display();
-        delete screen_;
-        screen_ = nullptr;
-    }
-    void SetUp() override { VIRTUAL_SCREEN_OR_SKIP(ok_, why_); }
-
     // Runs an X tool on a thread of its own while this (the main) thread goes
     // on with the window system's events: the tool's input needs them.
     static std::string act(std::vector<std::string> argv) {
@@ -88,10 +70,6 @@ protected:
         act({"xdotool", "mousemove", "--sync", std::to_string(s.x), std::to_string(s.y), "click", button});
     }
     static void click(TControl& c) { click(c, {c.ClientWidth() / 2, c.ClientHeight() / 2}); }
-
-    static inline testing::VirtualScreen* screen_ = nullptr;
-    static inline bool ok_ = false;
-    static inline std::string why_;
 };
 
 struct TestForm {

@@ -288,6 +288,7 @@ void TComboBox::items_changed() {
         items_.OnChange = [this] { items_changed(); };
     }
     if (item_index_ >= items_.Count()) SetItemIndex(-1);
+    top_ = std::clamp(top_, 0, max_top());
     if (dropped_) {
         if (TCustomForm* f = GetParentForm(this)) f->SetPopup(this);
     }
@@ -333,6 +334,8 @@ void TComboBox::SetDroppedDown(bool v) {
         if (OnDropDown) OnDropDown(this);
         dropped_ = true;
         hot_ = item_index_;
+        // The chosen item shows, at the bottom when it lies further down.
+        top_ = std::clamp(item_index_ - drop_down_count_ + 1, 0, max_top());
         if (f) f->SetPopup(this);
     } else {
         dropped_ = false;
@@ -342,16 +345,33 @@ void TComboBox::SetDroppedDown(bool v) {
     Invalidate();
 }
 
+int TComboBox::list_rows() const { return std::max(1, std::min(items_.Count(), drop_down_count_)); }
+
 TRect TComboBox::PopupRect() const {
     TPoint origin;
     TRect visible;
     if (!form_geometry(origin, visible)) return {};
-    const int rows = std::max(1, std::min(items_.Count(), drop_down_count_));
-    const int h = rows * ItemHeight() + 2;
+    const int h = list_rows() * ItemHeight() + 2;
     const TCustomForm* f = GetParentForm(this);
     int top = origin.y + Height();
     if (f && top + h > f->Height() && origin.y - h >= 0) top = origin.y - h;
     return Bounds(origin.x, top, Width(), h);
+}
+
+void TComboBox::scroll_list(int top) {
+    top = std::clamp(top, 0, max_top());
+    if (top == top_) return;
+    top_ = top;
+    if (TCustomForm* f = GetParentForm(this); f && f->Popup() == this) f->InvalidateWindowRect(PopupRect());
+}
+
+int TComboBox::list_item_at(TPoint p) const {
+    const int width = PopupRect().Width();
+    if (p.x < 1 || p.x >= width - 1 - (list_bar() ? kBar : 0) || p.y < 1) return -1;
+    const int row = (p.y - 1) / std::max(1, ItemHeight());
+    if (row >= list_rows()) return -1;
+    const int index = top_ + row;
+    return index < items_.Count() ? index : -1;
 }
 
 void TComboBox::draw_item(TCanvas& c, int index, const TRect& r, TOwnerDrawState state) {
@@ -370,29 +390,60 @@ void TComboBox::PaintPopup(TCanvas& c) {
     c.Brush().SetColor(clWindowFrame);
     c.FrameRect(all);
     const int h = ItemHeight();
-    const int first = std::clamp(item_index_ - drop_down_count_ + 1, 0, std::max(0, items_.Count() - drop_down_count_));
-    for (int i = first; i < items_.Count() && i < first + drop_down_count_; ++i) {
-        const TRect r = Rect(1, 1 + (i - first) * h, pr.Width() - 1, 1 + (i - first + 1) * h);
+    const int right = pr.Width() - 1 - (list_bar() ? kBar : 0);
+    for (int i = top_; i < items_.Count() && i < top_ + list_rows(); ++i) {
+        const TRect r = Rect(1, 1 + (i - top_) * h, right, 1 + (i - top_ + 1) * h);
         TOwnerDrawState state;
         if (i == hot_) state <<= odSelected;
         draw_item(c, i, r, state);
     }
+    if (!list_bar()) return;
+    // The bar of a list longer than its rows: arrows, track and a thumb as
+    // large as the part shown.
+    const TRect sb = Rect(right, 1, pr.Width() - 1, pr.Height() - 1);
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(clScrollBar);
+    c.FillRect(sb);
+    DrawFrameControl(c, Bounds(sb.Left, sb.Top, kBar, kBar), DFC_SCROLL, DFCS_SCROLLUP);
+    DrawFrameControl(c, Rect(sb.Left, sb.Bottom - kBar, sb.Right, sb.Bottom), DFC_SCROLL, DFCS_SCROLLDOWN);
+    const int track = sb.Height() - 2 * kBar;
+    const int thumb = std::clamp(track * list_rows() / std::max(1, items_.Count()), std::min(8, track), track);
+    const int at = sb.Top + kBar + (track - thumb) * top_ / std::max(1, max_top());
+    DrawFrameControl(c, Rect(sb.Left, at, sb.Right, at + thumb), DFC_BUTTON, DFCS_BUTTONPUSH);
 }
 
 void TComboBox::PopupMouseDown(TPoint p) {
-    const int first = std::clamp(item_index_ - drop_down_count_ + 1, 0, std::max(0, items_.Count() - drop_down_count_));
-    const int index = first + (p.y - 1) / std::max(1, ItemHeight());
+    const TRect pr = PopupRect();
+    if (list_bar() && p.x >= pr.Width() - 1 - kBar) {
+        // Arrows step a row, the track a page; the list stays open.
+        const int top = 1, bottom = pr.Height() - 1;
+        if (p.y < top + kBar)
+            scroll_list(top_ - 1);
+        else if (p.y >= bottom - kBar)
+            scroll_list(top_ + 1);
+        else
+            scroll_list(p.y < (top + bottom) / 2 ? top_ - list_rows() : top_ + list_rows());
+        return;
+    }
+    const int index = list_item_at(p);
     SetDroppedDown(false);
-    if (index >= 0 && index < items_.Count()) SelectByUser(index);
+    if (index >= 0) SelectByUser(index);
 }
 
 void TComboBox::PopupMouseMove(TPoint p) {
-    const int first = std::clamp(item_index_ - drop_down_count_ + 1, 0, std::max(0, items_.Count() - drop_down_count_));
-    const int index = first + (p.y - 1) / std::max(1, ItemHeight());
-    if (index != hot_ && index < items_.Count()) {
+    const int index = list_item_at(p);
+    if (index >= 0 && index != hot_) {
         hot_ = index;
         if (TCustomForm* f = GetParentForm(this)) f->InvalidateWindowRect(PopupRect());
     }
+}
+
+bool TComboBox::WheelScroll(TShiftState, int delta, TPoint) {
+    if (!dropped_) return false;
+    // Three rows a notch, as the desktop's lists turn.
+    const int notches = delta / 120 != 0 ? delta / 120 : (delta > 0 ? 1 : -1);
+    scroll_list(top_ - 3 * notches);
+    return true;
 }
 
 void TComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -423,6 +474,8 @@ void TComboBox::DoKeyDown(TKey& key, TShiftState shift) {
         const int i = std::clamp(base + (key == VK_UP ? -1 : 1), 0, items_.Count() - 1);
         if (dropped_) {
             hot_ = i;
+            if (i < top_) scroll_list(i);
+            if (i >= top_ + list_rows()) scroll_list(i - list_rows() + 1);
             if (TCustomForm* f = GetParentForm(this)) f->InvalidateWindowRect(PopupRect());
         } else if (i != item_index_ && items_.Count() > 0) {
             SelectByUser(i);

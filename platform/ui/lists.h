@@ -5,6 +5,7 @@
 // and the combo box's OnClick and then OnSelect (or OnChange when OnSelect is
 // not set). Typing into a drop-down combo box fires OnChange.
 
+#include <algorithm>
 #include <functional>
 
 #include "platform/ui/controls.h"
@@ -113,11 +114,16 @@ public:
     void PopupMouseDown(TPoint p) override;
     void PopupMouseMove(TPoint p) override;
     void ClosePopup() override { SetDroppedDown(false); }
+    // The first item the open list shows: a list longer than DropDownCount
+    // scrolls (its scroll bar, the wheel, the keys).
+    int ListTop() const { return top_; }
 
 protected:
     TRect ClientInsets() const override;
     void PaintFrame(TCanvas& canvas) override;
     void Paint() override;
+    // The wheel scrolls the open list; it never changes the choice.
+    bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
     void TextChanged() override;
     void AdjustSize() override;
     void DoKeyDown(TKey& key, TShiftState shift) override;
@@ -127,6 +133,12 @@ protected:
 private:
     void items_changed();
     void draw_item(TCanvas& c, int index, const TRect& r, TOwnerDrawState state);
+    int list_rows() const;
+    bool list_bar() const { return items_.Count() > drop_down_count_; }
+    int max_top() const { return std::max(0, items_.Count() - list_rows()); }
+    void scroll_list(int top);
+    // The item under a point of the open list, or -1 (the bar, the frame).
+    int list_item_at(TPoint p) const;
     TComboBoxStyle style_ = csDropDown;
     TStrings items_;
     int item_index_ = -1;
@@ -136,6 +148,7 @@ private:
     int max_length_ = 0;
     bool sorted_ = false;
     int hot_ = -1;
+    int top_ = 0;
     bool setting_text_ = false;
 };
 

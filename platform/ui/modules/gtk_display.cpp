@@ -181,6 +181,7 @@ struct FormWindow {
     GtkWidget* popup = nullptr;
     GtkWidget* popup_area = nullptr;
     TRect popup_rect;  // form window coordinates
+    bool popup_pressed = false;
     // What the window was last told or last reported, so that a change is
     // passed on once and never echoed back.
     TRect shown;  // content rectangle, screen coordinates
@@ -428,6 +429,7 @@ private:
         gtk_container_add(GTK_CONTAINER(win), w.area);
         gtk_window_set_default_size(win, std::max(1, c.Width()), std::max(1, c.Height()));
         if (!sizeable) gtk_widget_set_size_request(w.area, std::max(1, c.Width()), std::max(1, c.Height()));
+        apply_min_size(w);
         w.shown = Rect(f.Left() + c.Left, f.Top() + c.Top, f.Left() + c.Right, f.Top() + c.Bottom);
         gtk_window_move(win, w.shown.Left, w.shown.Top);
 
@@ -487,15 +489,24 @@ private:
             w.popup = gtk_window_new(GTK_WINDOW_POPUP);
             GtkWindow* win = GTK_WINDOW(w.popup);
             gtk_window_set_transient_for(win, GTK_WINDOW(w.window));
+            // A modal form holds GTK's grab over its window group, which
+            // sends the pointer's events of every other window of the group
+            // to the form: the pop-up of a modal form would never see a click
+            // or a move. A group of its own keeps it out of that grab; the
+            // form still takes the keys, and the other forms stay shut out.
+            GtkWindowGroup* group = gtk_window_group_new();
+            gtk_window_group_add_window(group, win);
+            g_object_unref(group);
             gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_POPUP_MENU);
             w.popup_area = gtk_drawing_area_new();
-            gtk_widget_add_events(w.popup_area,
-                                  GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+            gtk_widget_add_events(w.popup_area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                                    GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK);
             gtk_container_add(GTK_CONTAINER(win), w.popup_area);
             g_signal_connect(w.popup_area, "draw", G_CALLBACK(on_popup_draw), &w);
             g_signal_connect(w.popup_area, "button-press-event", G_CALLBACK(on_popup_button), &w);
             g_signal_connect(w.popup_area, "button-release-event", G_CALLBACK(on_popup_button), &w);
             g_signal_connect(w.popup_area, "motion-notify-event", G_CALLBACK(on_popup_motion), &w);
+            g_signal_connect(w.popup_area, "scroll-event", G_CALLBACK(on_popup_scroll), &w);
             gtk_widget_set_size_request(w.popup_area, r.Width(), r.Height());
             gtk_window_move(win, at.x, at.y);
             gtk_widget_show_all(w.popup);
@@ -513,6 +524,7 @@ private:
         g_signal_handlers_disconnect_by_data(w.popup_area, &w);
         gtk_widget_destroy(w.popup);
         w.popup = w.popup_area = nullptr;
+        w.popup_pressed = false;
         w.popup_rect = {};
     }
 
@@ -536,10 +548,26 @@ private:
             w);
     }
 
+    // A sizeable form's least client area becomes the least size GTK gives
+    // the window: the window manager's hints, and GTK's own answer to a
+    // resize without a manager.
+    static void apply_min_size(FormWindow& w) {
+        TCustomForm& f = *w.form;
+        if (!gtk_window_get_resizable(GTK_WINDOW(w.window))) return;
+        const TSize least = f.MinClientSize();
+        const TRect bar = f.MenuBarRect();
+        const int width = least.cx > 0 ? least.cx : -1;
+        const int height = least.cy > 0 ? least.cy + (bar.IsEmpty() ? 0 : bar.Height()) : -1;
+        gint now_w = 0, now_h = 0;
+        gtk_widget_get_size_request(w.area, &now_w, &now_h);
+        if (now_w != width || now_h != height) gtk_widget_set_size_request(w.area, width, height);
+    }
+
     // Form to window: the caption, the window state, the bounds.
     void push(FormWindow& w) {
         TCustomForm& f = *w.form;
         GtkWindow* win = GTK_WINDOW(w.window);
+        apply_min_size(w);
         if (f.Caption() != w.title) {
             w.title = f.Caption();
             gtk_window_set_title(win, w.title.c_str());
@@ -671,15 +699,23 @@ private:
 
     static gboolean on_popup_button(GtkWidget*, GdkEventButton* e, FormWindow* w) {
         if (!w->form || e->button != 1 || (e->type != GDK_BUTTON_PRESS && e->type != GDK_BUTTON_RELEASE)) return TRUE;
+        // The press only marks the pop-up; the release chooses. A choice
+        // closes the pop-up, and its window taken away while the button is
+        // still held in it leaves GDK's grab of the pointer with a window
+        // that is gone: the form's window then never heard the next right
+        // press (a context menu opened again).
+        if (e->type == GDK_BUTTON_PRESS) {
+            w->popup_pressed = true;
+            return TRUE;
+        }
+        if (!w->popup_pressed) return TRUE;
+        w->popup_pressed = false;
         const TPoint p = popup_to_screen(*w, e->x, e->y);
         const TShiftState shift = shift_of(e->state);
-        const bool press = e->type == GDK_BUTTON_PRESS;
         guarded("mouse", [&] {
             PointerIn in(w->form);
-            if (press)
-                input::mouse_down(p, mbLeft, shift);
-            else
-                input::mouse_up(p, mbLeft, shift);
+            input::mouse_down(p, mbLeft, shift);
+            if (w->form) input::mouse_up(p, mbLeft, shift >> ssLeft);
         });
         return TRUE;
     }
@@ -694,9 +730,28 @@ private:
         return TRUE;
     }
 
+    static gboolean on_popup_scroll(GtkWidget*, GdkEventScroll* e, FormWindow* w) {
+        const int delta = wheel_delta(e);
+        if (!w->form || delta == 0) return TRUE;
+        const TPoint p = popup_to_screen(*w, e->x, e->y);
+        guarded("wheel", [&] {
+            PointerIn in(w->form);
+            input::mouse_wheel(p, delta, shift_of(e->state));
+        });
+        return TRUE;
+    }
+
     static void on_size_allocate(GtkWidget*, GdkRectangle*, FormWindow* w) { w->display->pull(*w); }
 
-    static gboolean on_configure(GtkWidget*, GdkEventConfigure*, FormWindow* w) {
+    static gboolean on_configure(GtkWidget*, GdkEventConfigure* e, FormWindow* w) {
+        // Without a window manager nothing holds a resize to the window's
+        // least size (the hints are for a manager): the window goes back.
+        gint least_w = -1, least_h = -1;
+        if (w->form && gtk_widget_get_realized(w->area)) {
+            gtk_widget_get_size_request(w->area, &least_w, &least_h);
+            if (gtk_window_get_resizable(GTK_WINDOW(w->window)) && (e->width < least_w || e->height < least_h))
+                gtk_window_resize(GTK_WINDOW(w->window), std::max(e->width, least_w), std::max(e->height, least_h));
+        }
         w->display->pull(*w);
         return FALSE;
     }
@@ -828,16 +883,20 @@ private:
         return TRUE;
     }
 
-    static gboolean on_scroll(GtkWidget*, GdkEventScroll* e, FormWindow* w) {
-        if (!w->form) return TRUE;
-        int delta = 0;
+    // A wheel event as the window layer counts it: 120 a notch, positive
+    // away from the user; 0 for none.
+    static int wheel_delta(const GdkEventScroll* e) {
         switch (e->direction) {
-            case GDK_SCROLL_UP: delta = 120; break;
-            case GDK_SCROLL_DOWN: delta = -120; break;
-            case GDK_SCROLL_SMOOTH: delta = static_cast<int>(std::lround(-e->delta_y * 120)); break;
-            default: return TRUE;
+            case GDK_SCROLL_UP: return 120;
+            case GDK_SCROLL_DOWN: return -120;
+            case GDK_SCROLL_SMOOTH: return static_cast<int>(std::lround(-e->delta_y * 120));
+            default: return 0;
         }
-        if (delta == 0) return TRUE;
+    }
+
+    static gboolean on_scroll(GtkWidget*, GdkEventScroll* e, FormWindow* w) {
+        const int delta = wheel_delta(e);
+        if (!w->form || delta == 0) return TRUE;
         const TPoint p = w->display->to_screen(*w, e->x, e->y);
         guarded("wheel", [&] {
             PointerIn in(w->form);
