@@ -118,6 +118,7 @@ TRadioDensOptForm::TRadioDensOptForm(TComponent* owner, const HostData& host, li
     dtpCalibrTime = new TDateTimePicker(this);
     dtpCalibrTime->SetParent(tsMain);
     dtpCalibrTime->SetKind(dtkTime);
+    dtpCalibrTime->SetFormat("HH:mm");
     dtpCalibrTime->SetBounds(304, 158, 70, 21);
     lblSecretKoeff = label(this, tsMain, "Секретный коэфф.", 8, 192);
     edSecretKoeff = edit(this, tsMain, "edSecretKoeff", 200, 188, 80);
@@ -331,7 +332,7 @@ void TRadioDensOptForm::select_point(int index) {
 
 void TRadioDensOptForm::grdCalibrTableClick(TObject*) {
     const int i = selected_point();
-    if (i < 0) return;
+    if (i < 0 || typing_point_) return;
     follow_grid_ = true;
     edCalibrX->SetText(grdCalibrTable->Cells(0, i + 1));
     edCalibrY->SetText(grdCalibrTable->Cells(1, i + 1));
@@ -360,8 +361,10 @@ void TRadioDensOptForm::edCalibrValuesChange(TObject* sender) {
                                      [](const UnitCalibrPoint& a, const UnitCalibrPoint& b) { return a.x < b.x; });
     const int index = static_cast<int>(at - pts.begin());
     pts.insert(at, edited);
+    typing_point_ = true;
     fill_grid();
     select_point(index);
+    typing_point_ = false;
 }
 
 void TRadioDensOptForm::btnAddClick(TObject*) {

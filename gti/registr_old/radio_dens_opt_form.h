@@ -124,6 +124,9 @@ private:
     std::deque<double> readings_;
     std::unique_ptr<Param> param_;
     bool follow_grid_ = false;
+    // A point's edit is being typed: the grid following it must not write
+    // the shown form ("12,500") back into the text under the operator.
+    bool typing_point_ = false;
     // The run's own flag, cleared to cancel it: a run left behind by a
     // closed window must not be revived by the next one's run.
     std::shared_ptr<std::atomic<bool>> run_;

@@ -139,9 +139,22 @@ void TInstrOptionsFrame::refill(int row) {
     items_.fill_to_grid(grdInstr, false, -1, -1);
     shown_ = items_;
     grdInstr->AlignHorizontal();
+    fit_type_column();
     grdInstr->ResizeRow(0);
     if (row >= 0) grdInstr->SetRow(std::min(row + 1, grdInstr->RowCount() - 1));
     pbxInstr->Invalidate();
+}
+
+void TInstrOptionsFrame::fit_type_column() {
+    TBitmap measure(1, 1);
+    TCanvas& c = measure.Canvas();
+    c.Font().Assign(grdInstr->Font());
+    int widest = 0;
+    for (const auto& [type, name] : instr::get_elem_types()) widest = std::max(widest, c.TextWidth(name));
+    // The box's frame and margins, its button (or the open list's scroll
+    // bar), and a little air.
+    const int want = widest + 2 * 4 + 17 + 8;
+    if (grdInstr->ColCount() > 0 && grdInstr->ColWidths(0) < want) grdInstr->SetColWidths(0, want);
 }
 
 void TInstrOptionsFrame::AddItem(TObject*) {

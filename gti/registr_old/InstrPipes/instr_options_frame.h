@@ -32,6 +32,9 @@ public:
     // The grid in the edit view again, with the row after `row` (an
     // element's index) selected when it is not -1.
     void refill(int row = -1);
+    // Widens the type column to its longest name shown whole in the
+    // drop-down box over the cell, beside the box's button.
+    void fit_type_column();
     // Typed edits into the tally: a cell the operator left as it was shown
     // keeps the tally's own value, not the rounded text.
     void read() { items_.read_from_grid(grdInstr, shown_); }

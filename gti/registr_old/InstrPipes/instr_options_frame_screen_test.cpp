@@ -1,0 +1,146 @@
+// The drill-string editor in its modal window on the real screen, worked
+// through the X server with and without a window manager: the grid's
+// context menu takes the mouse, Enter in a cell keeps the window open with
+// the typed number taken, and the type list scrolls to its last types, the
+// column showing them whole.
+
+#include <gtest/gtest.h>
+
+#include "gti/registr_old/InstrPipes/instr_options_frame.h"
+#include "platform/ui/clipboard.h"
+#include "platform/ui/stdctrls.h"
+#include "platform/ui/testdata/pinned_fonts.h"
+#include "platform/ui/testdata/screen_testing.h"
+
+namespace {
+
+using namespace ui;
+using ui::testing::Operator;
+
+class DrillStringScreen : public ui::testing::ScreenSuite {
+protected:
+    void edit_as_an_operator(const std::string& grab_prefix);
+};
+
+// A bit and 40 stands.
+instr::Items short_string() {
+    instr::Items items;
+    instr::Elem bit;
+    bit.type = instr::elem_type::bit;
+    bit.lengths = {0.3f};
+    bit.diameter = 215.9f;
+    items.get(items.add_new()) = bit;
+    instr::Elem stands;
+    stands.type = instr::elem_type::stand;
+    stands.count = 40;
+    stands.lengths = {12.5f, 12.5f};
+    stands.diameter = 127;
+    items.get(items.add_new()) = stands;
+    return items;
+}
+
+void DrillStringScreen::edit_as_an_operator(const std::string& grab_prefix) {
+    instr::Items items = short_string();
+    TForm form(nullptr);
+    form.SetCaption("Промер инструмента");
+    form.SetBorderStyle(bsDialog);
+    form.SetBounds(150, 100, 780, 460);
+    auto* bottom = new TPanel(&form);
+    bottom->SetParent(&form);
+    bottom->SetAlign(alBottom);
+    bottom->SetHeight(36);
+    auto* ok = new TButton(&form);
+    ok->SetParent(bottom);
+    ok->SetCaption("OK");
+    ok->SetModalResult(mrOk);
+    ok->SetDefault(true);
+    ok->SetBounds(580, 6, 85, 25);
+    auto* cancel = new TButton(&form);
+    cancel->SetParent(bottom);
+    cancel->SetCaption("Отмена");
+    cancel->SetModalResult(mrCancel);
+    cancel->SetCancel(true);
+    cancel->SetBounds(672, 6, 85, 25);
+    TInstrOptionsFrame* frame = instr::get_options_frame(&form, items, true);
+    frame->SetParent(&form);
+    frame->SetAlign(alClient);
+    widrak::TMyGrid* grid = frame->grdInstr;
+    Clipboard().SetAsText("");
+
+    auto cell = [grid](int c, int r) {
+        const TRect rc = grid->CellRect(c, r);
+        return grid->ClientToScreen({(rc.Left + rc.Right) / 2, (rc.Top + rc.Bottom) / 2});
+    };
+    const TModalResult result = ui::testing::run_modal_with_operator(form, [&](Operator& op) {
+        // The stands' count typed, then Enter: the window stays, the count
+        // is taken.
+        op.click_at(op.ask<TPoint>([&] { return cell(1, 2); }));
+        op.type("42");
+        op.key("Return");
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, 2) == "42"; }, 5000));
+        EXPECT_FALSE(op.wait_for([&] { return form.ModalResult() != mrNone || !form.Visible(); }, 500))
+            << "Enter in the cell closed the window";
+        op.key("Tab");
+        EXPECT_TRUE(op.wait_for([&] { return grid->Col() == 2; }, 5000));
+        op.key("shift+Tab");
+        EXPECT_TRUE(op.wait_for([&] { return grid->Col() == 1; }, 5000));
+
+        // The context menu of the modal window takes the click on its item.
+        auto open_menu = [&] {
+            op.click_at(op.ask<TPoint>([&] { return cell(2, 1); }), 3);
+            return op.wait_for([&] { return frame->ppmnInstr->IsOpen(); }, 5000);
+        };
+        auto choose = [&](const char* caption) {
+            const TRect item = op.ask<TRect>([&] {
+                for (int i = 0; i < frame->ppmnInstr->Items()->Count(); ++i)
+                    if (frame->ppmnInstr->Items()->Items(i)->Caption() == caption)
+                        return frame->ppmnInstr->ItemScreenRect(frame->ppmnInstr->Items()->Items(i));
+                return TRect{};
+            });
+            EXPECT_FALSE(item.IsEmpty()) << caption;
+            op.click_at({item.Left + 20, (item.Top + item.Bottom) / 2});
+        };
+        ASSERT_TRUE(open_menu()) << "no context menu";
+        choose("Копировать все");
+        EXPECT_TRUE(op.wait_for([&] { return !frame->ppmnInstr->IsOpen(); }, 5000));
+
+        // The type list: the wheel brings its last type into view.
+        op.click_at(op.ask<TPoint>([&] { return cell(0, 1); }));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->Visible(); }, 5000));
+        op.click_at(op.centre_of(*grid->ComboBox()));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }, 5000));
+        const TRect list = op.ask<TRect>([&] { return grid->ComboBox()->PopupRect().Offset(form.Left(), form.Top()); });
+        op.wheel_at({list.Left + 30, list.Top + 20}, true, 5);
+        const int rows = op.ask<int>([&] { return grid->ComboBox()->DropDownCount(); });
+        const int h = op.ask<int>([&] { return grid->ComboBox()->ItemHeight(); });
+        ui::testing::save_screen_part(list.Inflate(4, 4), grab_prefix + "_type_list.png");
+        op.click_at({list.Left + 30, list.Top + 1 + (rows - 1) * h + h / 2});
+        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Калибратор"; }, 5000))
+            << "the wheel did not bring the last type: "
+            << op.ask<std::string>([&] { return grid->ComboBox()->Text(); });
+        ui::testing::save_screen_part(form.BoundsRect().Inflate(4, 30), grab_prefix + "_window.png");
+        op.click_at(op.centre_of(*ok));
+    });
+    EXPECT_EQ(result, mrOk);
+    // The type column shows its longest name beside the box's button.
+    TBitmap measure(1, 1);
+    measure.Canvas().Font().Assign(grid->Font());
+    int widest = 0;
+    for (const auto& [type, name] : instr::get_elem_types())
+        widest = std::max(widest, measure.Canvas().TextWidth(name));
+    EXPECT_GE(grid->ColWidths(0), widest + 17 + 8);
+    instr::set_options_frame(frame, items);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items.get(0).type, instr::elem_type::stabilizer);
+    EXPECT_EQ(items.get(1).count, 42);
+    EXPECT_NE(Clipboard().AsText().find("42"), std::string::npos) << "\"Копировать все\" copied nothing";
+}
+
+TEST_F(DrillStringScreen, OperatorWorksTheEditorWithoutAWindowManager) { edit_as_an_operator("drill_string_bare"); }
+
+TEST_F(DrillStringScreen, OperatorWorksTheEditorUnderAWindowManager) {
+    ASSERT_TRUE(with_window_manager());
+    edit_as_an_operator("drill_string_wm");
+}
+
+}  // namespace
