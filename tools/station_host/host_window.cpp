@@ -42,6 +42,10 @@ std::string fixed2(double v) { return rtl::FormatFloat("0.00", v); }
 
 enum class Ask { nothing, start, resume, quit };
 
+// The least client area of the main window.
+constexpr int kMinClientWidth = 800;
+constexpr int kMinClientHeight = 560;
+
 class HostWindow {
 public:
     HostWindow(const HostOptions& options, int stop_write) : options_(options), stop_write_(stop_write) {
@@ -49,6 +53,9 @@ public:
         form_->SetName("HostWindow");
         form_->SetBounds(40, 40, 1024, 720);
         form_->SetPosition(ui::poScreenCenter);
+        // Smaller, the chart's column headings run into each other and the
+        // console's page (760 x 470 with its panel) no longer fits its tab.
+        form_->SetMinClientSize(kMinClientWidth, kMinClientHeight);
 
         menu_ = new ui::TMainMenu(form_);
         auto* rec = item(menu_->Items(), "Запись");
