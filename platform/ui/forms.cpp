@@ -391,9 +391,14 @@ void TCustomForm::ControlRemoved(TControl* control) {
 }
 
 void TCustomForm::SetPopup(TControl* control) {
-    if (popup_) InvalidateWindowRect(popup_->PopupRect());
+    // The place the old pop-up had is repainted once the form no longer
+    // names it: a display that shows pop-ups in windows of their own takes
+    // them away only then (a closed menu left its window standing, an empty
+    // box that took the next click).
+    const TRect old = popup_ ? popup_->PopupRect() : TRect{};
     TControl* replaced = control && popup_ != control ? popup_ : nullptr;
     popup_ = control;
+    if (!old.IsEmpty()) InvalidateWindowRect(old);
     if (popup_) InvalidateWindowRect(popup_->PopupRect());
     // The pop-up that was open learns that it is put away.
     if (replaced) replaced->ClosePopup();

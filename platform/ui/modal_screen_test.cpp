@@ -102,6 +102,16 @@ void ModalScreen::pop_ups_take_the_pointer(const char* grab_name) {
         op.click_at({item.Left + 20, (item.Top + item.Bottom) / 2});
         EXPECT_TRUE(op.wait_for([&] { return d.inserts == 1; }, 5000)) << "the click on the menu's item did nothing";
         EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }, 5000));
+        // Opened again, put away with Escape, opened once more: the menu
+        // comes each time.
+        op.click_at(op.ask<TPoint>([&] { return d.cell_centre(2, 3); }), 3);
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() != nullptr; }, 5000)) << "no menu after a chosen item";
+        op.key("Escape");
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }, 5000));
+        op.click_at(op.ask<TPoint>([&] { return d.cell_centre(2, 3); }), 3);
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() != nullptr; }, 5000)) << "no menu after Escape";
+        op.key("Escape");
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }, 5000));
 
         // The drop-down list: a click on the second gas chooses it.
         op.click_at(op.centre_of(*d.gas));

@@ -181,7 +181,6 @@ struct FormWindow {
     GtkWidget* popup = nullptr;
     GtkWidget* popup_area = nullptr;
     TRect popup_rect;  // form window coordinates
-    bool popup_pressed = false;
     // What the window was last told or last reported, so that a change is
     // passed on once and never echoed back.
     TRect shown;  // content rectangle, screen coordinates
@@ -524,7 +523,6 @@ private:
         g_signal_handlers_disconnect_by_data(w.popup_area, &w);
         gtk_widget_destroy(w.popup);
         w.popup = w.popup_area = nullptr;
-        w.popup_pressed = false;
         w.popup_rect = {};
     }
 
@@ -699,23 +697,15 @@ private:
 
     static gboolean on_popup_button(GtkWidget*, GdkEventButton* e, FormWindow* w) {
         if (!w->form || e->button != 1 || (e->type != GDK_BUTTON_PRESS && e->type != GDK_BUTTON_RELEASE)) return TRUE;
-        // The press only marks the pop-up; the release chooses. A choice
-        // closes the pop-up, and its window taken away while the button is
-        // still held in it leaves GDK's grab of the pointer with a window
-        // that is gone: the form's window then never heard the next right
-        // press (a context menu opened again).
-        if (e->type == GDK_BUTTON_PRESS) {
-            w->popup_pressed = true;
-            return TRUE;
-        }
-        if (!w->popup_pressed) return TRUE;
-        w->popup_pressed = false;
         const TPoint p = popup_to_screen(*w, e->x, e->y);
         const TShiftState shift = shift_of(e->state);
+        const bool press = e->type == GDK_BUTTON_PRESS;
         guarded("mouse", [&] {
             PointerIn in(w->form);
-            input::mouse_down(p, mbLeft, shift);
-            if (w->form) input::mouse_up(p, mbLeft, shift >> ssLeft);
+            if (press)
+                input::mouse_down(p, mbLeft, shift);
+            else
+                input::mouse_up(p, mbLeft, shift);
         });
         return TRUE;
     }
