@@ -118,3 +118,38 @@ TEST(StationHostWindow, WithoutADesktopItSaysSoAndWritesNothing) {
 
 }  // namespace
 }  // namespace station_host
+
+namespace station_host {
+namespace {
+
+// The operator shrinks the main window as far as it goes: it stops at the
+// size where the chart's headings and the console's page stay whole (here
+// without a window manager, which has nothing to hold it then).
+TEST(StationHostWindow, ShrinksNoFurtherThanItsContent) {
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+    station_host::testing::suppress_gtk_leaks();
+    os::testing::TempDir dir;
+    const std::string script = dir / "rig.txt";
+    std::ofstream(script) << rig;
+    Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "60", "--pty"});
+    const std::string line = sim.line_starting("line: ", 5000);
+    ASSERT_FALSE(line.empty());
+    Child host(bin + "station_host", {"--port", line.substr(6), "--well", dir / "well", "--trip", "4", "--seconds",
+                                      "40", "--depth", "1000", "--window"});
+    const std::string id = window_named("рейс 4");
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowsize", id, "120", "90"}), 0);
+    Geometry g;
+    bool held = false;
+    for (int i = 0; i < 200 && !held; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        held = geometry_of(id, g) && g.width >= 800 && g.height >= 560;
+    }
+    EXPECT_TRUE(held) << "the window was left at " << g.width << "x" << g.height;
+    count_colours(g, "host_window_least.png", {});
+    station_host::testing::close_window(id, host);
+}
+
+}  // namespace
+}  // namespace station_host

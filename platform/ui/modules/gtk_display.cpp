@@ -739,8 +739,11 @@ private:
         gint least_w = -1, least_h = -1;
         if (w->form && gtk_widget_get_realized(w->area)) {
             gtk_widget_get_size_request(w->area, &least_w, &least_h);
+            // GTK takes the size it asked for as granted: the X window is
+            // told itself.
             if (gtk_window_get_resizable(GTK_WINDOW(w->window)) && (e->width < least_w || e->height < least_h))
-                gtk_window_resize(GTK_WINDOW(w->window), std::max(e->width, least_w), std::max(e->height, least_h));
+                gdk_window_resize(gtk_widget_get_window(w->window), std::max(e->width, least_w),
+                                  std::max(e->height, least_h));
         }
         w->display->pull(*w);
         return FALSE;
