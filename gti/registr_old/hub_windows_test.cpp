@@ -24,6 +24,7 @@
 #include "platform/ui/display.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/test_driver.h"
+#include "platform/ui/testdata/picture_testing.h"
 
 namespace {
 
@@ -655,7 +656,44 @@ TEST(RemarksWindow, DrawsTheStoreFromTheBottomUp) {
     RemarksWindow w(nullptr, store);
     w.Show();
     w.SaveToPng(png("remarks_window"));
+    TBitmap pic;
+    ui::testing::paint_control(*w.Drawing, pic);
     w.Close();
+    const int width = pic.Width(), height = pic.Height();
+    ASSERT_GT(height, 100);
+
+    // The newest remark ends 4 pixels above the bottom, on yellow from the
+    // left margin to the right one, its text on it.
+    const int probe = width - 8;
+    int yellow_top = height - 5;
+    while (yellow_top > 0 && pic.Pixel(probe, yellow_top - 1) == clYellow) --yellow_top;
+    ASSERT_EQ(pic.Pixel(probe, height - 5), clYellow) << ui::testing::describe_column(pic, probe, height - 40, height, 2);
+    EXPECT_EQ(pic.Pixel(probe, height - 4), clWhite);
+    EXPECT_GE(height - 4 - yellow_top, 10);  // one line of text at least
+    EXPECT_EQ(pic.Pixel(5, height - 8), clWhite);
+    EXPECT_EQ(pic.Pixel(6, height - 8), clYellow);
+    const TRect fresh(6, yellow_top, width - 6, height - 4);
+    EXPECT_GT(ui::testing::count_ink(pic, fresh, clYellow), 30);
+    // A silver line 3 pixels above each remark, across the box but its
+    // 2-pixel margins.
+    EXPECT_TRUE(ui::testing::row_is(pic, yellow_top - 3, 2, width - 2, clSilver))
+        << ui::testing::describe_row(pic, yellow_top - 3, 0, width, 8);
+    EXPECT_EQ(pic.Pixel(1, yellow_top - 3), clWhite);
+
+    // The older one above it, on white, its text ending 6 pixels above the
+    // newer one's line, and its own line above it; nothing higher.
+    int line = yellow_top - 4;
+    while (line > 0 && pic.Pixel(3, line) != clSilver) --line;
+    ASSERT_GT(line, 0) << "no line above the older remark";
+    EXPECT_TRUE(ui::testing::row_is(pic, line, 2, width - 2, clSilver));
+    const auto older = ui::testing::ink_bounds(pic, TRect(0, line + 1, width, yellow_top - 3), clWhite);
+    ASSERT_TRUE(older.has_value()) << "the older remark is not drawn";
+    EXPECT_GE(older->Left, 6);
+    EXPECT_LE(older->Right, width - 6);
+    EXPECT_LE(older->Bottom, yellow_top - 6);
+    EXPECT_GE(older->Top, line + 3);
+    EXPECT_GT(ui::testing::count_ink(pic, *older, clWhite), 30);
+    EXPECT_EQ(ui::testing::count_ink(pic, TRect(0, 0, width, line), clWhite), 0);
 }
 
 // ---- the trip information -----------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "platform/ui/display.h"
 #include "platform/ui/edits.h"
 #include "platform/ui/test_driver.h"
+#include "platform/ui/testdata/picture_testing.h"
 #include "platform/ui/testdata/pinned_fonts.h"
 #include "widrak/myfunctions.h"
 
@@ -203,14 +204,40 @@ TEST(SimpleOptsForm, PictureOfSeveralSectors) {
     Station st;
     TSimpleOptsForm dlg(nullptr, st, [] {});
     TestDriver drv;
-    std::string path = png("simple_opts_form");
+    TBitmap pic;
+    TPoint grid_at;
     headless().ExpectModal([&](TCustomForm& f) {
         drv.Click(*dlg.Grid, cell_centre(dlg.Grid, 3, 7));  // the worded boolean: its drop-down
-        f.SaveToPng(path);
+        f.SaveToPng(png("simple_opts_form"));
+        pic.Assign(f.Picture());
+        grid_at = dlg.Grid->ClientOrigin() - TPoint{f.Left(), f.Top()};
         f.SetModalResult(mrCancel);
     });
-    dlg.execute("Настройки станции");
-    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_FALSE(dlg.execute("Настройки станции"));
+    ASSERT_FALSE(pic.Empty());
+    auto cell = [&](int c, int r) { return dlg.Grid->CellRect(c, r).Offset(grid_at.x, grid_at.y).Inflate(-2, -2); };
+    const TColor heading = dlg.grid_editor().heading_color;
+
+    // Each sector's heading row (1, 5, 8) on the heading colour with its
+    // name in bold; the options' rows on the grid's own colour.
+    for (const int row : {1, 5, 8}) {
+        SCOPED_TRACE("heading row " + std::to_string(row));
+        const TRect name = cell(1, row);
+        EXPECT_GT(ui::testing::share_of(pic, name, heading), 0.5);
+        EXPECT_GT(ui::testing::count_ink(pic, name, heading), 20);
+    }
+    for (const int row : {2, 9}) EXPECT_LT(ui::testing::share_of(pic, cell(1, row), heading), 0.05) << row;
+
+    // The plain boolean (row 6, on) is a grey square frame in the middle of
+    // its value cell with a check mark inside; no text.
+    const TRect box = cell(3, 6);
+    const auto frame = ui::testing::ink_bounds(pic, box, pic.Pixel(box.Left, box.Top));
+    ASSERT_TRUE(frame.has_value()) << "no check box drawn";
+    EXPECT_NEAR((frame->Left + frame->Right) / 2, (box.Left + box.Right) / 2, 2);
+    EXPECT_NEAR(frame->Width(), frame->Height(), 1);
+    EXPECT_LT(frame->Width(), box.Width() / 3);
+    EXPECT_EQ(pic.Pixel(frame->Left, (frame->Top + frame->Bottom) / 2), 0x808080);
+    EXPECT_GT(ui::testing::count_ink(pic, frame->Inflate(-2, -2), clWhite), 4) << "no check mark";
 }
 
 // A settings window of the larger kind: a tree of sectors, pages without

@@ -6,14 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "gti/registr_old/par_tabl.h"
 #include "platform/ui/application.h"
 #include "platform/ui/display.h"
+#include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/test_driver.h"
+#include "platform/ui/testdata/picture_testing.h"
 #include "platform/ui/testdata/pinned_fonts.h"
 #include "tools/station_host/well_windows_testing.h"
 
@@ -59,13 +64,58 @@ TEST(WellWindows, WellPictureWithStringAndSections) {
     }
     const std::string dir = std::string(STATION_BINARY_DIR) + "/test_output/station_host";
     std::filesystem::create_directories(dir);
+    TBitmap list, picture;
     headless().ExpectModal([&](TCustomForm& f) {
         EXPECT_EQ(f.Caption(), "Скважина");
         f.SaveToPng(dir + "/well_with_sections.png");
+        for (int i = 0; i < f.ComponentCount(); ++i)
+            if (auto* box = dynamic_cast<TPaintBox*>(f.Components(i)))
+                ui::testing::paint_control(*box, box->Align() == alRight ? list : picture);
         TestDriver().Click(*button(f, "Закрыть"));
     });
     show_well(well);
-    EXPECT_TRUE(std::filesystem::exists(dir + "/well_with_sections.png"));
+    ASSERT_FALSE(list.Empty());
+    ASSERT_FALSE(picture.Empty());
+
+    // The list: a heading and one line per section, 18 pixels apart, each
+    // with its interval, bore and string columns; nothing below.
+    std::vector<pore::PoreSection> sections;
+    well.divide_to_sections(sections, well.get_instr()->get_total_len(), true);
+    ASSERT_GE(sections.size(), 2u);
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const int y = 8 + 18 * static_cast<int>(i + 1);
+        SCOPED_TRACE("section " + std::to_string(i));
+        EXPECT_GT(ui::testing::count_ink(list, TRect(8, y, 140, y + 16), clWhite), 20);
+        EXPECT_GT(ui::testing::count_ink(list, TRect(150, y, 230, y + 16), clWhite), 10);
+        EXPECT_GT(ui::testing::count_ink(list, TRect(240, y, 320, y + 16), clWhite), 5);
+        EXPECT_EQ(ui::testing::count_ink(list, TRect(0, y, 7, y + 16), clWhite), 0);
+    }
+    EXPECT_GT(ui::testing::count_ink(list, TRect(8, 8, 320, 24), clWhite), 100);  // the heading
+    const int below = 8 + 18 * static_cast<int>(sections.size() + 1) + 2;
+    EXPECT_EQ(ui::testing::count_ink(list, TRect(0, below, list.Width(), list.Height()), clWhite), 0);
+
+    // The picture, 4 pixels in from its edges: the conductor's walls at
+    // 250 m and the open hole's at 800 m where their diameters put them, the
+    // string inside both down to its length, nothing of either past it.
+    const TRect well_rect(4, 4, picture.Width() - 4, picture.Height() - 4);
+    const int centre = (well_rect.Left + well_rect.Right) / 2;
+    const float depth = std::max(1100.f, well.get_instr()->get_total_len()) * 1.02f;
+    const float widest = 300 * 1.2f;
+    auto y_at = [&](float metres) { return well_rect.Top + static_cast<int>(well_rect.Height() * metres / depth); };
+    auto half_of = [&](float diameter) {
+        return static_cast<int>(well_rect.Width() / 2 * diameter / widest + 0.5f);
+    };
+    for (const auto& [metres, diameter] : {std::pair{250.f, 300.f}, std::pair{800.f, 215.9f}}) {
+        const int y = y_at(metres), half = half_of(diameter), pipe = half_of(127);
+        SCOPED_TRACE(ui::testing::describe_row(picture, y, 0, picture.Width(), 2));
+        EXPECT_GT(ui::testing::count_colour(picture, TRect(centre - half - 2, y, centre - half + 3, y + 1), clNavy), 0);
+        EXPECT_GT(ui::testing::count_colour(picture, TRect(centre + half - 3, y, centre + half + 2, y + 1), clNavy), 0);
+        EXPECT_GT(ui::testing::count_colour(picture, TRect(centre - pipe - 3, y, centre - pipe + 4, y + 1), clMaroon), 0);
+        EXPECT_EQ(ui::testing::count_colour(picture, TRect(0, y, centre - half - 3, y + 1), clNavy), 0);
+    }
+    const int foot = y_at(well.get_instr()->get_total_len());
+    EXPECT_EQ(ui::testing::count_colour(picture, TRect(0, foot + 3, picture.Width(), picture.Height()), clMaroon), 0);
+    EXPECT_GT(ui::testing::count_colour(picture, TRect(0, foot + 3, picture.Width(), y_at(1100) - 2), clNavy), 0);
 }
 
 TEST(WellWindows, OnlyParametersWithASettingsWindowGetAnEntry) {

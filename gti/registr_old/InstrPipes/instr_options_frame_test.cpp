@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "gti/registr_old/pore_opt.h"
+#include "library/controls/draw_helpers.h"
 #include "platform/ui/application.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/display.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/test_driver.h"
+#include "platform/ui/testdata/picture_testing.h"
 #include "platform/ui/testdata/pinned_fonts.h"
 
 namespace {
@@ -462,10 +466,48 @@ TEST(InstrItemsDraw, StringAndWellPictures) {
     box->OnPaint = [&](TObject*) {
         well.draw(&box->Canvas(), TRect(0, 0, box->Width(), box->Height()), clWhite, clNavy, clMaroon, clRed, 0, true);
     };
-    const std::string path = png("well_with_string");
     form.Show();
-    form.SaveToPng(path);
-    EXPECT_TRUE(std::filesystem::exists(path));
+    form.SaveToPng(png("well_with_string"));
+    TBitmap pic;
+    ui::testing::paint_control(*box, pic);
+    const int width = pic.Width(), height = pic.Height();
+    const int centre = width / 2;
+    // The deeper of string and well, with its margin, fills the height; the
+    // widest section with its margin fills the width.
+    const Items& string = *well.get_instr();
+    const float depth = std::max(900.f, string.get_total_len()) * 1.02f;
+    const float widest = 426 * 1.2f;
+    auto y_at = [&](float metres) { return static_cast<int>(height * metres / depth); };
+    auto half_of = [&](float diameter) { return static_cast<int>(width / 2 * diameter / widest + 0.5f); };
+    const TColor rock = lib::transform_color_light(clNavy, 50, 0);
+    // The casing's walls (the conductor's at 250 m, the open hole's at
+    // 650 m) in the construction's colour where its diameter puts them,
+    // the rock hatched outside them and never inside.
+    for (const auto& [metres, diameter] : {std::pair{250.f, 324.f}, std::pair{650.f, 295.3f}}) {
+        const int y = y_at(metres);
+        SCOPED_TRACE(ui::testing::describe_row(pic, y, 0, width, 2));
+        const int half = half_of(diameter);
+        EXPECT_GT(ui::testing::count_colour(pic, TRect(centre - half - 2, y, centre - half + 3, y + 1), clNavy), 0) << metres;
+        EXPECT_GT(ui::testing::count_colour(pic, TRect(centre + half - 3, y, centre + half + 2, y + 1), clNavy), 0) << metres;
+        EXPECT_EQ(ui::testing::count_colour(pic, TRect(centre - half + 3, y, centre + half - 3, y + 1), clNavy), 0);
+        EXPECT_GT(ui::testing::count_colour(pic, TRect(0, y - 8, centre - half - 3, y + 8), rock), 5) << metres;
+        EXPECT_EQ(ui::testing::count_colour(pic, TRect(centre - half + 3, y - 8, centre + half - 3, y + 8), rock), 0);
+    }
+    // The direction pipe is the widest section, near the top only.
+    EXPECT_GT(ui::testing::count_colour(pic, TRect(centre - half_of(426) - 2, y_at(30), centre - half_of(426) + 3,
+                                               y_at(30) + 1), clNavy), 0);
+    EXPECT_EQ(ui::testing::count_colour(pic, TRect(0, y_at(100), centre - half_of(324) - 3, y_at(100) + 1), clNavy), 0);
+    // The string hangs from the top in its own colour down to its length,
+    // the marked bit at its foot.
+    const int foot = y_at(string.get_total_len());
+    for (const int y : {4, foot / 2})  // the stands; the collars and motor are wider
+        EXPECT_GT(ui::testing::count_colour(pic, TRect(centre - half_of(127) - 3, y, centre - half_of(127) + 4, y + 1), clMaroon),
+                  0)
+            << ui::testing::describe_row(pic, y, 0, width, 2);
+    EXPECT_GT(ui::testing::count_colour(pic, TRect(centre - 10, foot - 3, centre + 10, foot), clRed), 10)
+        << ui::testing::describe_column(pic, centre, foot - 10, foot + 5);
+    EXPECT_EQ(ui::testing::count_colour(pic, TRect(0, foot + 3, width, height), clMaroon), 0);
+    EXPECT_EQ(ui::testing::count_colour(pic, TRect(0, foot + 3, width, height), clRed), 0);
     // Nothing to draw without construction and string.
     pore::PoreOpt empty;
     TBitmap blank(50, 50);
