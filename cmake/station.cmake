@@ -5,6 +5,10 @@
 
 set(STATION_ALL_TARGETS "" CACHE INTERNAL "")
 
+# Linked into every test binary: fails a test whose queued modal scripts never
+# ran or whose modal form ended unanswered.
+set(STATION_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/platform/ui/testdata/modal_scripts_check.cpp)
+
 function(_station_collect out_sources out_tests)
   set(sources "")
   set(tests "")
@@ -32,7 +36,7 @@ function(_station_tests name tests)
   if(NOT tests)
     return()
   endif()
-  add_executable(${name}_tests ${tests})
+  add_executable(${name}_tests ${tests} ${STATION_TEST_SUPPORT})
   target_link_libraries(${name}_tests PRIVATE ${name} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_include_directories(${name}_tests PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name}_tests PRIVATE

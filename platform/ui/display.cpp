@@ -1,5 +1,7 @@
 #include "platform/ui/display.h"
 
+#include <utility>
+
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
 
@@ -25,6 +27,8 @@ void HeadlessDisplay::SetScreenSize(int width, int height) {
 }
 
 void HeadlessDisplay::ExpectModal(ModalScript script) { scripts_.push_back(std::move(script)); }
+
+std::vector<HeadlessDisplay::Unanswered> HeadlessDisplay::TakeUnanswered() { return std::exchange(unanswered_, {}); }
 
 Display& display() { return *slot(); }
 

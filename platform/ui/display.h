@@ -10,6 +10,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/ui/types.h"
 
@@ -59,6 +61,17 @@ public:
     int PendingScripts() const { return static_cast<int>(scripts_.size()); }
     void ClearScripts() { scripts_.clear(); }
 
+    // A modal form that ended because nobody answered it: the idle time ran
+    // out, whether a script ran on it first or none was queued. A test can
+    // pass that way without what its script meant to do, so the tests'
+    // support fails a test that leaves any behind; a test that means a form
+    // to go unanswered takes them itself.
+    struct Unanswered {
+        std::string caption;
+        bool scripted = false;
+    };
+    std::vector<Unanswered> TakeUnanswered();
+
     // After its script (if any), a modal form runs the main queue until it
     // gets a result; when its picture has not changed for this long (a form
     // that nobody answers), it is cancelled with mrCancel.
@@ -71,6 +84,7 @@ private:
     int width_;
     int height_;
     std::deque<ModalScript> scripts_;
+    std::vector<Unanswered> unanswered_;
     int idle_timeout_ms_ = 1000;
 };
 

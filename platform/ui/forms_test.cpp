@@ -552,10 +552,23 @@ TEST(Forms, ScriptedModalDialogIsAnsweredByTheTest) {
     EXPECT_EQ(dlg.ok_clicks, 2);
     EXPECT_EQ(hd->PendingScripts(), 0);
 
-    // Without a script nobody answers: the dialog is cancelled.
+    // Without a script nobody answers: the dialog is cancelled, and the
+    // display tells the test so.
+    EXPECT_TRUE(hd->TakeUnanswered().empty());
     hd->SetIdleTimeoutMs(20);
     EXPECT_EQ(dlg.form->ShowModal(), mrCancel);
     hd->SetIdleTimeoutMs(1000);
+    const auto unanswered = hd->TakeUnanswered();
+    ASSERT_EQ(unanswered.size(), 1u);
+    EXPECT_EQ(unanswered[0].caption, dlg.form->Caption());
+    // A script that leaves its form waiting counts as unanswered too.
+    hd->ExpectModal([](TCustomForm&) {});
+    hd->SetIdleTimeoutMs(20);
+    EXPECT_EQ(dlg.form->ShowModal(), mrCancel);
+    hd->SetIdleTimeoutMs(1000);
+    const auto waited = hd->TakeUnanswered();
+    ASSERT_EQ(waited.size(), 1u);
+    EXPECT_TRUE(waited[0].scripted);
     // Escape through the cancel button.
     hd->ExpectModal([](TCustomForm&) { TestDriver().Press(VK_ESCAPE); });
     EXPECT_EQ(dlg.form->ShowModal(), mrCancel);

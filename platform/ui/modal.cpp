@@ -31,7 +31,8 @@ TModalResult TCustomForm::ShowModal() {
 }
 
 void HeadlessDisplay::RunModal(TCustomForm& form) {
-    if (!scripts_.empty()) {
+    const bool scripted = !scripts_.empty();
+    if (scripted) {
         ModalScript script = std::move(scripts_.front());
         scripts_.pop_front();
         script(form);
@@ -63,6 +64,7 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
             continue;
         }
         if (Clock::now() - last_change >= std::chrono::milliseconds(idle_timeout_ms_)) {
+            unanswered_.push_back({form.Caption(), scripted});
             form.SetModalResult(mrCancel);
             // A form that refuses even this is closed all the same: a headless
             // run must not hang on it.

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
+#include "platform/os/process.h"
 #include "platform/ui/application.h"
 #include "platform/ui/display.h"
 #include "platform/ui/message_queue.h"
@@ -107,10 +109,15 @@ TEST(Modal, UnansweredFormIsCancelledEvenIfItRefusesToClose) {
         ++queries;
         can = false;
     };
+    form.SetCaption("Никто не ответит");
     EXPECT_EQ(form.ShowModal(), mrCancel);
     EXPECT_GE(queries, 1);
     EXPECT_FALSE(form.Visible());
     hd->SetIdleTimeoutMs(saved);
+    const auto unanswered = hd->TakeUnanswered();
+    ASSERT_EQ(unanswered.size(), 1u);
+    EXPECT_EQ(unanswered[0].caption, "Никто не ответит");
+    EXPECT_FALSE(unanswered[0].scripted);
 }
 
 TEST(Modal, CloseOnAModalFormCancelsAndOnCloseMayKeepItOpen) {
@@ -123,13 +130,12 @@ TEST(Modal, CloseOnAModalFormCancelsAndOnCloseMayKeepItOpen) {
         action = caNone;
         main_queue().post([&form] { form.Close(); });
     };
-    hd->SetIdleTimeoutMs(5000);
+    hd->SetIdleTimeoutMs(60000);
     hd->ExpectModal([&](TCustomForm& f) { f.Close(); });
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(form.ShowModal(), mrCancel);
     EXPECT_EQ(attempts, 2);
     // Closed by the posted Close, not by the idle time.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4000));
+    EXPECT_TRUE(hd->TakeUnanswered().empty());
     hd->SetIdleTimeoutMs(1000);
 }
 
@@ -149,6 +155,75 @@ TEST(Application, RunEndsWhenTheMainFormCloses) {
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(Application().MainForm(), nullptr);
     Application().ResetTerminated();
+}
+
+}  // namespace
+}  // namespace ui
+
+namespace ui {
+namespace {
+
+// Tests that must fail: registered only in the child process the check
+// below starts, so no other run sees them.
+constexpr const char* kChildVariable = "STATION_MODAL_CHECK_CHILD";
+
+class MustFail : public ::testing::Test {
+public:
+    explicit MustFail(bool leave_script) : leave_script_(leave_script) {}
+    void TestBody() override {
+        HeadlessDisplay* hd = headless_display();
+        if (leave_script_) {
+            hd->ExpectModal([](TCustomForm& f) { f.SetModalResult(mrOk); });
+            return;
+        }
+        hd->SetIdleTimeoutMs(20);
+        TForm form(nullptr);
+        form.SetCaption("Без ответа");
+        form.ShowModal();
+        hd->SetIdleTimeoutMs(1000);
+    }
+
+private:
+    bool leave_script_;
+};
+
+[[maybe_unused]] const bool kMustFailRegistered = [] {
+    if (!std::getenv(kChildVariable)) return false;
+    for (const bool leave_script : {true, false})
+        ::testing::RegisterTest("ModalScriptsChild", leave_script ? "AScriptNoFormTakes" : "AFormNobodyAnswers",
+                                nullptr, nullptr, __FILE__, __LINE__,
+                                [leave_script]() -> ::testing::Test* { return new MustFail(leave_script); });
+    return true;
+}();
+
+// Every test binary fails a test that left a modal script unused or a modal
+// form unanswered: the failure is the test's own, with what went wrong.
+TEST(ModalScriptsCheck, FailsTheTestThatLeftAScriptOrAFormUnanswered) {
+    struct Case {
+        const char* test;
+        const char* says;
+    };
+    for (const Case& c : {Case{"AScriptNoFormTakes", "1 modal script(s) queued by the test never ran"},
+                          Case{"AFormNobodyAnswers", "the modal form 'Без ответа' was cancelled because nobody answered it"}}) {
+        SCOPED_TRACE(c.test);
+        os::Process child;
+        os::SpawnOptions o;
+        o.program = "/proc/self/exe";
+        o.args = {std::string("--gtest_filter=ModalScriptsChild.") + c.test};
+        o.capture_output = true;
+        std::string error;
+        ::setenv(kChildVariable, "1", 1);
+        const bool started = child.start(o, &error);
+        ::unsetenv(kChildVariable);
+        ASSERT_TRUE(started) << error;
+        std::string output;
+        const auto code = child.read_lines([&](const std::string& l) { output += l + "\n"; }, 60000);
+        ASSERT_TRUE(code) << "the child test hung";
+        EXPECT_EQ(*code, 1) << output;
+        EXPECT_NE(output.find(c.says), std::string::npos) << output;
+        EXPECT_NE(output.find(std::string("[  FAILED  ] ModalScriptsChild.") + c.test), std::string::npos)
+            << output;
+    }
 }
 
 }  // namespace
