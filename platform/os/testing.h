@@ -52,6 +52,19 @@ inline bool under_ci() {
         }                                                                  \
     } while (0)
 
+// Asks `done` every poll_ms until it holds or timeout_ms have passed (on the
+// steady clock, whatever clock the test set for the code), and says whether
+// it held. The bound only ends a hung test: make it generous, and never let a
+// test's result hang on how soon the condition came.
+inline bool wait_until(const std::function<bool()>& done, int timeout_ms = 60000, int poll_ms = 20) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= end) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+    }
+}
+
 // A whole file as bytes; empty when it cannot be read.
 inline std::string read_bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

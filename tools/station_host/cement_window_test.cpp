@@ -80,13 +80,22 @@ TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
     // pressure and flow curves in their own colours.
     const std::vector<ui::TColor> marks = {lib::transform_color_light(0x0000FF, 220, 0),
                                            lib::transform_color_light(0x808000, 220, 0), 0x0000FF, 0xFF0000};
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    const std::vector<int> early = count_colours(g, "cement_window_early.png", marks);
-    std::this_thread::sleep_for(std::chrono::seconds(6));
-    const std::vector<int> later = count_colours(g, "cement_window_later.png", marks);
-    EXPECT_GT(early[0], 200) << "the monitor's page is not shown: " << host.output();
-    EXPECT_GT(early[1], 200) << "the monitor's page is not shown";
-    EXPECT_GT(later[2] + later[3], early[2] + early[3]) << "the curves did not grow";
+    // The job runs 40 s: the page must come and its curves grow long before.
+    std::vector<int> early, later;
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] {
+            early = count_colours(g, "cement_window_early.png", marks);
+            return early[0] > 200 && early[1] > 200;
+        },
+        35000, 250))
+        << "the monitor's page is not shown: " << early[0] << ", " << early[1] << " pixels; " << host.output();
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] {
+            later = count_colours(g, "cement_window_later.png", marks);
+            return later[2] + later[3] > early[2] + early[3];
+        },
+        35000, 250))
+        << "the curves did not grow: " << early[2] + early[3] << " then " << later[2] + later[3] << " pixels";
     // The press started trip 2 for the plug-in: the window names that trip.
     EXPECT_EQ(window_named("рейс 2"), id) << host.output();
 

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <thread>
 
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
@@ -66,12 +65,13 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     Geometry g;
     ASSERT_TRUE(geometry_of(id, g));
 
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    const int early = curve_ink(g, "host_window_early.png");
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    const int later = curve_ink(g, "host_window_later.png");
-    EXPECT_GT(early, 0) << "no curves on the chart page";
-    EXPECT_GT(later, early) << "the curves did not grow";
+    // The trip runs 60 s: the curves must show and then grow long before.
+    int early = 0, later = 0;
+    EXPECT_TRUE(os::testing::wait_until([&] { return (early = curve_ink(g, "host_window_early.png")) > 0; }, 50000, 250))
+        << "no curves on the chart page";
+    EXPECT_TRUE(os::testing::wait_until([&] { return (later = curve_ink(g, "host_window_later.png")) > early; }, 50000,
+                                        250))
+        << "the curves did not grow: " << early << " then " << later << " pixels";
 
     // The window goes: the recording stops cleanly and the program ends.
     ASSERT_NO_FATAL_FAILURE(station_host::testing::close_window(id, host));
@@ -86,7 +86,7 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     EXPECT_TRUE(time.exists);
     EXPECT_TRUE(time.has_end) << time.path;
     EXPECT_TRUE(time.warnings.empty()) << ::testing::PrintToString(time.warnings);
-    EXPECT_GE(time.records, 6);
+    EXPECT_GE(time.records, 2);  // the curves grew: a record at least after the first
     EXPECT_NE(summary.find(" " + std::to_string(time.records) + " time"), std::string::npos)
         << summary << " / " << time.records << " records in the file";
 }

@@ -16,8 +16,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -138,7 +140,64 @@ struct HostRun {
     }
 };
 
-HostRun run_host(const std::vector<std::string>& args, const std::function<void(pid_t)>& meanwhile = {}) {
+// The host's output as it comes, for the test's side that acts on the
+// running host: it waits for what the host says instead of for a while.
+class HostOutput {
+public:
+    void add(const std::string& line) {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            lines_.push_back(line);
+        }
+        changed_.notify_all();
+    }
+    void ended() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+    // Whether a line that `fits` came; waits for it at most timeout_ms (a
+    // bound for a hung host only) or until the host ended.
+    bool wait_line_where(const std::function<bool(const std::string&)>& fits, int timeout_ms = 30000) {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
+                          [&] { return ended_ || std::any_of(lines_.begin(), lines_.end(), fits); });
+        return std::any_of(lines_.begin(), lines_.end(), fits);
+    }
+    bool has_ended() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return ended_;
+    }
+    bool wait_line(const std::string& part, int timeout_ms = 30000) {
+        return wait_line_where([&](const std::string& l) { return l.find(part) != std::string::npos; }, timeout_ms);
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> lines_;
+    bool ended_ = false;
+};
+
+// The number at `at` of the text; -1 for none.
+long number_at(const std::string& text, std::size_t at) {
+    long n = -1;
+    if (at > text.size()) return n;
+    std::from_chars(text.data() + at, text.data() + text.size(), n);
+    return n;
+}
+
+// The records queued for the writer that a cycle line reports; -1 on
+// another line.
+long queued_in(const std::string& line) {
+    const std::size_t at = line.find("(queued ");
+    if (line.rfind("cycle ", 0) != 0 || at == std::string::npos) return -1;
+    return number_at(line, at + 8);
+}
+
+HostRun run_host(const std::vector<std::string>& args, const std::function<void(pid_t, HostOutput&)>& meanwhile) {
     os::Process host;
     os::SpawnOptions o;
     o.program = bin + "station_host";
@@ -147,13 +206,25 @@ HostRun run_host(const std::vector<std::string>& args, const std::function<void(
     std::string error;
     HostRun r;
     EXPECT_TRUE(host.start(o, &error)) << error;
+    HostOutput seen;
     std::thread side;
-    if (meanwhile) side = std::thread([&] { meanwhile(host.pid()); });
-    r.code = host.read_lines([&](const std::string& l) { r.lines.push_back(l); }, 60000);
+    if (meanwhile) side = std::thread([&] { meanwhile(host.pid(), seen); });
+    r.code = host.read_lines(
+        [&](const std::string& l) {
+            r.lines.push_back(l);
+            seen.add(l);
+        },
+        60000);
+    seen.ended();
     if (side.joinable()) side.join();
     for (const auto& l : r.lines)
         if (l.rfind("summary: ", 0) == 0) r.summary = l;
     return r;
+}
+
+HostRun run_host(const std::vector<std::string>& args, const std::function<void(pid_t)>& meanwhile = {}) {
+    if (!meanwhile) return run_host(args, std::function<void(pid_t, HostOutput&)>());
+    return run_host(args, [&](pid_t pid, HostOutput&) { meanwhile(pid); });
 }
 
 int column(const FileStorage& t, const char* name) { return t.get_param_index(name); }
@@ -430,7 +501,9 @@ TEST_F(StationHost, AnUnpluggedUnitOverTcpLeavesAClosedTripAndTheHostRunning) {
     SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host(host_args(sim.address(), well, 7), [&](pid_t) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        // Records on file first, then the unit goes.
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file, wait_for_growth(time_file));
         sim.unplug();
     });
     ASSERT_TRUE(r.code);
@@ -447,8 +520,10 @@ TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
     std::vector<std::string> args = host_args(sim.address(), well, 0);  // until stopped
-    HostRun r = run_host(args, [](pid_t pid) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    HostRun r = run_host(args, [&](pid_t pid) {
+        // A few seconds of drilling on record, then the stop.
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file, wait_for_growth(time_file) + 800);
         ::kill(pid, SIGTERM);
     });
     ASSERT_TRUE(r.code);
@@ -704,15 +779,15 @@ TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
     }
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
-    const auto started = std::chrono::steady_clock::now();
     HostRun r = run_host({"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "0", "--time-step", "1"},
-                         [](pid_t pid) {
-                             std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+                         [&](pid_t pid) {
+                             // Two records past the first on file, then the stop.
+                             const std::string time_file = well + "/0007.realtim";
+                             wait_for_growth(time_file, wait_for_growth(time_file, wait_for_growth(time_file)));
                              ::kill(pid, SIGTERM);
                          });
-    ASSERT_TRUE(r.code);
+    ASSERT_TRUE(r.code) << "the host did not stop";
     EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_TRUE(r.has("глубина_забоя=1e30")) << ::testing::PrintToString(r.lines);
     auto files = read_trip_files(well, 7);
     EXPECT_GE(files[0].records, 2);
@@ -770,9 +845,18 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
     ::setenv("STATION_HOST_STATE_SAVE_SECONDS", "1", 1);
     const std::string time_file = well + "/0007.realtim";
     HostRun killed = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
-        // A few seconds of drilling on record first.
+        // A few seconds of drilling on record first, and saved past its
+        // start.
         wait_for_growth(time_file, wait_for_growth(time_file) + 800);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_TRUE(os::testing::wait_until(
+            [&] {
+                double saved = 0;
+                const std::string text =
+                    rtl::IniFile((fs::path(well) / settings_file).string()).ReadString("рейс", "глубина_забоя", "");
+                return rtl::TryStrToFloat(text, saved) && saved > 1000.2;
+            },
+            30000, 50))
+            << "no depth past the start saved";
         ::kill(pid, SIGKILL);
     });
     ::unsetenv("STATION_HOST_STATE_SAVE_SECONDS");
@@ -819,15 +903,19 @@ TEST_F(StationHost, AFullDiskIsReportedOnStandardErrorAndNothingIsLost) {
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
     const std::string time_file = well + "/0007.realtim";
-    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& seen) {
         wait_for_growth(time_file, wait_for_growth(time_file) + 1000);
         std::error_code ec;
         rlimit full{rlim_t(fs::file_size(time_file, ec) + 10), RLIM_INFINITY};
         if (::prlimit(pid, RLIMIT_FSIZE, &full, nullptr) != 0) ADD_FAILURE() << "prlimit";
-        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        // The writer fails and says so; the records queue up while it tries
+        // again and again.
+        EXPECT_TRUE(seen.wait_line("Ошибка записи данных"));
+        EXPECT_TRUE(seen.wait_line_where([](const std::string& l) { return queued_in(l) >= 3; }))
+            << "the records did not queue up";
         rlimit room{RLIM_INFINITY, RLIM_INFINITY};
         ::prlimit(pid, RLIMIT_FSIZE, &room, nullptr);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        EXPECT_TRUE(seen.wait_line("возобновлена"));
         ::kill(pid, SIGTERM);
     });
     ASSERT_TRUE(r.code);
@@ -845,20 +933,19 @@ TEST_F(StationHost, AStopOnAFullDiskIsBoundedAndSaysWhatStayedUnwritten) {
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
     const std::string time_file = well + "/0007.realtim";
-    std::chrono::steady_clock::time_point asked;
-    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& seen) {
         wait_for_growth(time_file, wait_for_growth(time_file) + 300);
         rlimit full{0, RLIM_INFINITY};
         if (::prlimit(pid, RLIMIT_FSIZE, &full, nullptr) != 0) ADD_FAILURE() << "prlimit";
-        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-        asked = std::chrono::steady_clock::now();
+        EXPECT_TRUE(seen.wait_line("Ошибка записи данных"));
         ::kill(pid, SIGTERM);
-        // The operator will not wait for the disk.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        ::kill(pid, SIGINT);
+        // The operator will not wait for the disk: asks again until the host
+        // says it goes (a second signal before the stop began is taken with
+        // the first).
+        for (int i = 0; i < 150 && !seen.has_ended() && !seen.wait_line("stop: a second signal", 200); ++i)
+            ::kill(pid, SIGINT);
     });
-    ASSERT_TRUE(r.code);
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(6));
+    ASSERT_TRUE(r.code) << "the stop hung on the full disk";
     EXPECT_EQ(*r.code, 3) << ::testing::PrintToString(r.lines);
     EXPECT_TRUE(r.has("stop: a second signal; not waiting for the writer")) << ::testing::PrintToString(r.lines);
     EXPECT_TRUE(r.has(" records in ")) << ::testing::PrintToString(r.lines);
@@ -934,19 +1021,19 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
     fs::create_symlink(first->address(), line);
     std::unique_ptr<SimProcess> second;
     const std::string time_file = well + "/0007.realtim";
-    HostRun r = run_host(host_args(line.string(), well, 0), [&](pid_t pid) {
-        // Records first, then the hang-up.
+    HostRun r = run_host(host_args(line.string(), well, 0), [&](pid_t pid, HostOutput& seen) {
+        // Records first, then the hang-up, which the host notices.
         wait_for_growth(time_file, wait_for_growth(time_file) + 1000);
         first->unplug();
-        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        EXPECT_TRUE(seen.wait_line("device: the line " + line.string() + " is gone"));
         const std::uintmax_t before = fs::file_size(time_file);
         second = std::make_unique<SimProcess>(
             std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
         fs::remove(line);
         fs::create_symlink(second->address(), line);
         // Records again, then the stop.
+        EXPECT_TRUE(seen.wait_line("device: data again"));
         wait_for_growth(time_file, before + 100);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         ::kill(pid, SIGTERM);
     });
     ASSERT_TRUE(r.code);
