@@ -8,7 +8,7 @@ pkgs=(build-essential cmake pkg-config libboost-dev zlib1g-dev libcairo2-dev
       libpango1.0-dev fonts-dejavu-core p7zip-full libgtest-dev libgmock-dev
       libbenchmark-dev python3 clang libclang-rt-14-dev
       libgtk-3-dev xvfb xdotool x11-xkb-utils x11-apps xauth
-      libreoffice-calc-nogui libreoffice-dev python3-xlrd xdg-utils)
+      libreoffice-calc libreoffice-gtk3 libreoffice-dev python3-xlrd xdg-utils)
 pkgs+=("$@")
 missing=()
 for p in "${pkgs[@]}"; do
