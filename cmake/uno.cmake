@@ -67,7 +67,7 @@ else()
     endif()
   endforeach()
   list(JOIN _uno_missing ", " _uno_missing)
-  set(_uno_text "LibreOffice and its SDK (Debian: libreoffice-calc, libreoffice-gtk3, libreoffice-dev; "
+  set(_uno_text "LibreOffice and its SDK (Debian: libreoffice-calc, libreoffice-dev; "
                 "scripts/setup.sh installs them) not found, missing: ${_uno_missing}")
   # A CI run must build and test everything: a missing office is its failure.
   if("$ENV{CI}" STREQUAL "true")

@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
     }
     // The finished report is shown in the office's window on this desktop.
     grouttab::office_settings().headless = false;
+    // The first start of a fresh profile (it starts twice) takes a while.
+    grouttab::office_settings().timeout_ms = 90000;
     try {
         ui::Application().CreateForm<grouttab::TReportForm>(arguments);
         ui::Application().Run();

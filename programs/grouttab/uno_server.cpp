@@ -371,12 +371,14 @@ Reference<css::uno::XComponentContext> local_context() {
 
 // Called with g_mutex held.
 bool start_office(const OfficeSettings& s, std::string* error) {
+    std::vector<std::string> command = s.launcher;
+    // The office's own X11 front end: it needs no desktop session, where
+    // the GTK one waits for a session bus that a bare X server lacks.
+    if (!s.headless) command.insert(command.begin(), {"/usr/bin/env", "SAL_USE_VCLPLUGIN=gen"});
+    command.push_back(s.program);
     os::SpawnOptions o;
-    o.program = s.launcher.empty() ? s.program : s.launcher.front();
-    if (!s.launcher.empty()) {
-        o.args.assign(s.launcher.begin() + 1, s.launcher.end());
-        o.args.push_back(s.program);
-    }
+    o.program = command.front();
+    o.args.assign(command.begin() + 1, command.end());
     std::vector<std::string> office_args = {"-env:UserInstallation=" + make_file_url(s.profile_dir)};
     // A headless office can show no window; the shown report needs one on
     // the user's desktop.
