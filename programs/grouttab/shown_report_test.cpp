@@ -125,6 +125,12 @@ TEST(ShownReport, TableOpensTheReportInACalcWindowAndLeavesNothingBehind) {
     }};
 
     os::Process program;
+    // A test that stops early must not wait on a program whose window waits
+    // for a click.
+    struct KillProgram {
+        os::Process& p;
+        ~KillProgram() { p.kill(); }
+    } kill_program{program};
     os::SpawnOptions o;
     o.program = station.path() + "/Grouttab";
     o.args = {"-p7"};
