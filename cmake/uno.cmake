@@ -48,8 +48,32 @@ if(STATION_CPPUMAKER AND STATION_UNO_INCLUDE_DIR AND STATION_UNO_CPPU AND STATIO
   target_link_options(station_uno INTERFACE "LINKER:-rpath,${STATION_OFFICE_DIR}/program")
   add_dependencies(station_uno station_uno_headers)
 else()
-  message(WARNING "LibreOffice and its SDK (Debian: libreoffice-calc-nogui, libreoffice-dev) not found: "
-                  "the report program Grouttab is not built")
+  # Say which of the pieces is missing, so the set-up can be mended.
+  set(_uno_missing "")
+  if(NOT STATION_CPPUMAKER)
+    list(APPEND _uno_missing "cppumaker in ${STATION_OFFICE_DIR}/sdk/bin")
+  endif()
+  if(NOT STATION_UNO_INCLUDE_DIR)
+    list(APPEND _uno_missing "the SDK headers (sal/config.h)")
+  endif()
+  foreach(_lib STATION_UNO_CPPU STATION_UNO_CPPUHELPER STATION_UNO_SAL)
+    if(NOT ${_lib})
+      list(APPEND _uno_missing "${_lib} in ${STATION_OFFICE_DIR}/sdk/lib")
+    endif()
+  endforeach()
+  foreach(_file ${_uno_types} ${_uno_offapi} ${STATION_OFFICE_DIR}/program/soffice.bin)
+    if(NOT EXISTS ${_file})
+      list(APPEND _uno_missing "${_file}")
+    endif()
+  endforeach()
+  list(JOIN _uno_missing ", " _uno_missing)
+  set(_uno_text "LibreOffice and its SDK (Debian: libreoffice-calc, libreoffice-dev; "
+                "scripts/setup.sh installs them) not found, missing: ${_uno_missing}")
+  # A CI run must build and test everything: a missing office is its failure.
+  if("$ENV{CI}" STREQUAL "true")
+    message(FATAL_ERROR "${_uno_text}: the report program Grouttab and its tests cannot be built")
+  endif()
+  message(WARNING "${_uno_text}: the report program Grouttab is not built")
 endif()
 
 # The office's objects reach us through the bridge from libraries whose type

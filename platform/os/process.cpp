@@ -184,6 +184,10 @@ void Process::kill() {
     }
 }
 
+void Process::send_kill() const {
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
+}
+
 std::optional<int> Process::read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms) {
     using clock = std::chrono::steady_clock;
     auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);

@@ -49,6 +49,9 @@ public:
     std::optional<int> wait(int timeout_ms = -1);
     // Kills a running child (SIGKILL) and reaps it.
     void kill();
+    // Sends SIGKILL and leaves the reaping to the thread that waits for the
+    // child (the caller knows that thread has not reaped it yet).
+    void send_kill() const;
     bool running() const { return pid_ > 0 && !exit_code_; }
 
     // Reads both pipes until the child closes them and has ended, handing

@@ -9,6 +9,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/display.h"
 #include "programs/grouttab/report_form.h"
+#include "programs/grouttab/uno_server.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Grouttab: %s\n", e.what());
         return 1;
     }
+    // The finished report is shown in the office's window on this desktop.
+    grouttab::office_settings().headless = false;
+    // The first start of a fresh profile (it starts twice) takes a while.
+    grouttab::office_settings().timeout_ms = 90000;
     try {
         ui::Application().CreateForm<grouttab::TReportForm>(arguments);
         ui::Application().Run();

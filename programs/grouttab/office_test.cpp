@@ -9,11 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <map>
 #include <unistd.h>
 
+#include "platform/os/clock.h"
 #include "platform/os/directory.h"
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
@@ -66,6 +69,42 @@ private:
 
 bool is_excel97(const std::string& path) {
     return os::testing::read_bytes(path).rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
+}
+
+// A program folder with the shipped template and one well, stage 2.
+struct Station {
+    testing::ProgramFolder program;
+    std::string well = "Скв 7";
+    Station() {
+        fs::create_directories(program.path() + "/params/cement");
+        fs::copy_file(std::string(STATION_SOURCE_DIR) + "/programs/grouttab/params/cement/report_new.xls",
+                      program.path() + "/params/cement/report_new.xls");
+        testing::write_well(program.path(), well, "2");
+    }
+    ReportPaths paths() const { return report_paths(program.path(), well, "2"); }
+};
+
+// The build through the real office, with its message boxes collected.
+struct Build {
+    bool result = false;
+    std::vector<std::string> messages;
+};
+Build build_report(const std::string& well) {
+    Build b;
+    auto saved = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
+        b.messages.push_back(r.text);
+        return ui::IDOK;
+    });
+    TReportForm form(nullptr, {}, ReportSettings{office_server_factory(), false});
+    b.result = make_report(form, well, "2");
+    ui::set_message_box_handler(saved);
+    return b;
+}
+
+const std::string kDamaged = "Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден.";
+
+std::size_t own_folders_left(const std::string& report_folder) {
+    return os::find_entries(report_folder + "/.grouttab-*", os::fa_any).size();
 }
 
 TEST(Office, ClientReadsWritesAndStoresThroughARealOffice) {
@@ -173,18 +212,21 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
             << pos.first << "," << pos.second;
     oo.close_document();
 
-    // A well whose report folder cannot be had (a file holds its name; a
-    // missing folder the office would make): the office refuses the store,
-    // and the error reaches the caller with the office's own message.
+    // A well whose report folder cannot be had (a file holds its name): the
+    // user hears that the report is not stored, and why.
     testing::write_well(program.path(), "без папки", "2");
     fs::remove(program.path() + "/без папки/cement/report");
     os::testing::write_bytes(program.path() + "/без папки/cement/report", "not a folder");
-    try {
-        make_report(form, "без папки", "2");
-        ADD_FAILURE() << "the store into a missing folder succeeded";
-    } catch (const ServerError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("storeAsURL: ", 0), 0u) << e.what();
-    }
+    messages.clear();
+    saved = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
+        messages.push_back(r.text);
+        return ui::IDOK;
+    });
+    EXPECT_FALSE(make_report(form, "без папки", "2"));
+    ui::set_message_box_handler(saved);
+    EXPECT_EQ(messages, std::vector<std::string>{"Не удалось сохранить отчет " +
+                                                 report_paths(program.path(), "без папки", "2").output_file +
+                                                 ".\nПапка отчетов не найдена."});
     EXPECT_FALSE(form.calc_auto());
 
     std::string why;
@@ -197,6 +239,161 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
         auto it = cells.find(pos);
         EXPECT_EQ(it == cells.end() ? std::string() : it->second, text) << pos.first << "," << pos.second;
     }
+}
+
+TEST(Office, TheReportReplacesALinkUnderItsNameAndRefusesFoldersLeadingOut) {
+    REQUIRE_OFFICE();
+    Station st;
+    os::testing::TempDir outside;
+    const std::string victim = outside.path() + "/victim.xls";
+    os::testing::write_bytes(victim, "not the station's");
+    const std::string output = st.paths().output_file;
+    fs::create_symlink(victim, output);
+
+    Build b = build_report(st.well);
+    EXPECT_TRUE(b.result);
+    EXPECT_TRUE(b.messages.empty()) << b.messages.front();
+    EXPECT_EQ(os::testing::read_bytes(victim), "not the station's");
+    EXPECT_FALSE(fs::is_symlink(output));
+    EXPECT_TRUE(is_excel97(output));
+    EXPECT_EQ(own_folders_left(os::folder_of(output)), 0u);
+
+    // The report folder, or the cementing folder above it, a link out of
+    // the station folder: nothing is stored there.
+    const std::string well_folder = st.program.path() + "/" + st.well;
+    struct Case {
+        const char* what;
+        std::string link;
+    };
+    for (const Case& c : {Case{"report folder", well_folder + "/cement/report"},
+                          Case{"cementing folder", well_folder + "/cement"}}) {
+        SCOPED_TRACE(c.what);
+        const std::string away = outside.path() + "/" + c.what;
+        fs::rename(c.link, away);
+        fs::create_symlink(away, c.link);
+        b = build_report(st.well);
+        EXPECT_FALSE(b.result);
+        ASSERT_EQ(b.messages.size(), 1u);
+        EXPECT_EQ(b.messages[0], "Папка отчетов " + os::folder_of(output) +
+                                     " ведет за пределы папки станции.\nОтчет не сохранен.");
+        fs::remove(c.link);
+        fs::rename(away, c.link);
+    }
+    const auto left = os::find_entries(outside.path() + "/*", os::fa_any);
+    std::vector<std::string> names;
+    for (const auto& e : left) names.push_back(e.name);
+    EXPECT_EQ(names, std::vector<std::string>{"victim.xls"});
+    // A link that stays inside the station folder is a folder like any other.
+    fs::rename(well_folder + "/cement/report", st.program.path() + "/reports");
+    fs::create_symlink(st.program.path() + "/reports", well_folder + "/cement/report");
+    b = build_report(st.well);
+    EXPECT_TRUE(b.result);
+    EXPECT_TRUE(is_excel97(st.program.path() + "/reports/" + st.well + "_2.xls"));
+}
+
+TEST(Office, ADamagedTemplateIsRefusedAndNothingIsStored) {
+    REQUIRE_OFFICE();
+    Station st;
+    std::string noise;
+    std::uint32_t x = 2463534242u;
+    for (int i = 0; i < 20000; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        // No '%': noise that happened to spell a token would be a template.
+        if ((x & 0xFF) != '%') noise += static_cast<char>(x & 0xFF);
+    }
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"random bytes", noise},
+        {"no bytes", ""},
+        {"a web page", "<html><head><title>Отчет</title></head><body><p>Не таблица</p></body></html>\n"},
+    };
+    const std::string output = st.paths().output_file;
+    os::testing::write_bytes(output, "earlier report");
+    for (const auto& [what, bytes] : cases) {
+        SCOPED_TRACE(what);
+        os::testing::write_bytes(st.paths().template_file, bytes);
+        const Build b = build_report(st.well);
+        EXPECT_FALSE(b.result);
+        EXPECT_EQ(b.messages, std::vector<std::string>{kDamaged});
+        EXPECT_EQ(os::testing::read_bytes(output), "earlier report");
+        EXPECT_EQ(own_folders_left(os::folder_of(output)), 0u);
+    }
+}
+
+TEST(Office, AFullDiskIsSaidToBeAFullDisk) {
+    REQUIRE_OFFICE();
+    // A small file system of its own under the report folder, filled up.
+    if (::geteuid() != 0) {
+        if (os::testing::under_ci()) FAIL() << "mounting a small file system for the full disk needs root";
+        GTEST_SKIP() << "mounting a small file system for the full disk needs root";
+    }
+    Station st;
+    const std::string folder = os::folder_of(st.paths().output_file);
+    auto run = [](std::vector<std::string> argv) {
+        os::Process p;
+        os::SpawnOptions o;
+        o.program = argv[0];
+        o.args.assign(argv.begin() + 1, argv.end());
+        o.search_path = true;
+        o.null_stdio = true;
+        if (!p.start(o)) return -1;
+        const auto code = p.wait(30000);
+        if (!code) p.kill();
+        return code ? *code : -1;
+    };
+    ASSERT_EQ(run({"mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", folder}), 0) << "mount failed";
+    struct Unmount {
+        std::function<void()> f;
+        ~Unmount() { f(); }
+    } unmount{[&] { run({"umount", folder}); }};
+    {
+        std::ofstream fill(folder + "/fill", std::ios::binary);
+        const std::string block(4096, 'x');
+        for (int i = 0; i < 1024 && fill.write(block.data(), block.size()); ++i) fill.flush();
+    }
+    const Build b = build_report(st.well);
+    EXPECT_FALSE(b.result);
+    EXPECT_EQ(b.messages, std::vector<std::string>{"Не удалось сохранить отчет " + st.paths().output_file +
+                                                   ".\nНа диске нет свободного места."});
+    EXPECT_FALSE(os::path_exists(st.paths().output_file));
+    EXPECT_EQ(own_folders_left(folder), 0u);
+}
+
+// Waits, within a bound that only ends a hung test, for the condition.
+bool eventually(const std::function<bool()>& condition, int bound_ms = 30000) {
+    const std::int64_t end = os::system_clock().now_ms() + bound_ms;
+    while (!condition()) {
+        if (os::system_clock().now_ms() >= end) return false;
+        os::system_clock().sleep_ms(20);
+    }
+    return true;
+}
+
+TEST(Office, ADeadOfficeIsReapedAtOnceAndLeavesNoLockFile) {
+    REQUIRE_OFFICE();
+    Station st;
+    const std::string document = os::folder_of(st.paths().output_file) + "/открыт.xls";
+    const std::string lock = os::folder_of(document) + "/.~lock.открыт.xls#";
+    OOCalcAuto oo(office_server_factory());
+    ASSERT_TRUE(oo.connect()) << oo.connect_error();
+    oo.open_document(true, st.paths().template_file);
+    oo.store_document(document, 1);
+    // The office's own lock beside the document it has open.
+    ASSERT_TRUE(os::path_exists(lock)) << "the office made no lock file; nothing to try";
+    const int pid = started_office_pid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    // Reaped without anyone asking the office for anything.
+    EXPECT_TRUE(eventually([&] { return !os::path_exists("/proc/" + std::to_string(pid)); }))
+        << "the office " << pid << " stays unreaped";
+    EXPECT_TRUE(eventually([&] { return !os::path_exists(lock); })) << "the dead office's lock file stays";
+    EXPECT_EQ(started_office_pid(), -1);
+    oo.release_handles();
+    // The next connection starts another office.
+    OOCalcAuto again(office_server_factory());
+    ASSERT_TRUE(again.connect()) << again.connect_error();
+    EXPECT_GT(started_office_pid(), 0);
 }
 
 TEST(Office, NoOfficeToBeHadIsTheBuildsFirstFailure) {
@@ -219,8 +416,14 @@ TEST(Office, NoOfficeToBeHadIsTheBuildsFirstFailure) {
         s.start_office = c.start;
         s.program = c.program;
         s.timeout_ms = 1000;
+        // The wait for an office runs on the station's clock.
+        os::ManualClock clock;
+        os::ScopedClock scoped(clock);
         OOCalcAuto oo(office_server_factory());
         EXPECT_FALSE(oo.connect());
+        if (!c.start) {
+            EXPECT_GE(clock.slept_ms(), 1000);
+        }
         EXPECT_NE(oo.connect_error().find(c.cause), std::string::npos) << oo.connect_error();
 
         std::vector<std::string> messages;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "programs/grouttab/memory_server.h"
+#include "programs/grouttab/testdata/memory_server.h"
 
 namespace grouttab {
 namespace {

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 #include "platform/os/directory.h"
 #include "platform/os/error_log.h"
+#include "platform/os/file.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
@@ -17,6 +19,8 @@
 #include "programs/grouttab/report_form.h"
 
 namespace grouttab {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -35,9 +39,12 @@ public:
 
     // The value of a cell's text, or kNoChange.
     std::string value_of(const std::string& text) {
-        if (text.find("%%") != std::string::npos)
+        if (text.find("%%") != std::string::npos) {
+            ++tokens_;
             return report_.ReadString("Report", from_character(text, 2), kTokenError);
+        }
         if (text.find("%!%") == std::string::npos) return kNoChange;
+        ++tokens_;
         if (item_ >= count_) return {};
         const std::string key = from_character(text, 3);
         if (key == "start") {
@@ -48,12 +55,16 @@ public:
         return programme_.ReadString(section(), key, kTokenError);
     }
 
+    // How many token cells the sheet held.
+    int tokens() const { return tokens_; }
+
 private:
     std::string section() const { return "Item" + std::to_string(item_); }
     const rtl::IniFile& report_;
     const rtl::IniFile& programme_;
     int count_;
     int item_ = -1;
+    int tokens_ = 0;
 };
 
 // The per cent of the build done after a row: from the bar when it has a
@@ -111,13 +122,83 @@ bool is_plain_name(const std::string& name) {
     return name.find('/') == std::string::npos && name.find('\\') == std::string::npos && name != "." && name != "..";
 }
 
+namespace {
+
+// Whether `folder` (through any links) lies inside `station` (through any
+// links). A folder that cannot be resolved is let through: the store there
+// fails and says why.
+bool inside_station(const std::string& station, const std::string& folder, std::string* resolved) {
+    std::error_code ec;
+    const fs::path base = fs::canonical(station, ec);
+    if (ec) return true;
+    const fs::path real = fs::canonical(folder, ec);
+    if (ec) return true;
+    *resolved = real.string();
+    auto b = base.begin();
+    auto r = real.begin();
+    for (; b != base.end(); ++b, ++r)
+        if (r == real.end() || *r != *b) return false;
+    return true;
+}
+
+// Why a store into `folder` failed, in the user's words; the office's own
+// diagnostic goes to the log.
+std::string store_failure_cause(const std::string& folder) {
+    if (!os::is_directory(folder) && !fs::is_directory(folder)) return "Папка отчетов не найдена.";
+    std::error_code ec;
+    const auto space = fs::space(folder, ec);
+    // A spreadsheet of the template's size needs some hundred kilobytes.
+    if (!ec && space.available < 1024 * 1024) return "На диске нет свободного места.";
+    return "Запись в папку отчетов не удалась.";
+}
+
+void say_not_stored(const std::string& output, const std::string& cause) {
+    ui::MessageBox("Не удалось сохранить отчет " + output + ".\n" + cause, "Error", ui::MB_OK);
+}
+
+// The build's own folder beside the report: the office stores into it and
+// the finished report replaces the report's name from there, so the store
+// never goes through a link planted under that name and an unfinished
+// report never stands under it.
+class StoreFolder {
+public:
+    explicit StoreFolder(const std::string& report_folder)
+        : path_(os::make_temp_directory(report_folder, ".grouttab-")), error_(path_.empty() ? errno : 0) {}
+    ~StoreFolder() {
+        if (path_.empty()) return;
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+        if (ec) os::log_error("Grouttab: removing " + path_ + ": " + ec.message());
+    }
+    StoreFolder(const StoreFolder&) = delete;
+    StoreFolder& operator=(const StoreFolder&) = delete;
+    const std::string& path() const { return path_; }
+    int error() const { return error_; }
+
+private:
+    std::string path_;
+    int error_;
+};
+
+}  // namespace
+
 bool make_report(TReportForm& form, const std::string& well, const std::string& stage) {
     if (!is_plain_name(well) || !is_plain_name(stage)) {
         ui::MessageBox("Недопустимое имя скважины или ступени: \"" + well + "\", \"" + stage + "\"", "Error",
                        ui::MB_OK);
         return false;
     }
-    const ReportPaths paths = report_paths(os::program_dir(), well, stage);
+    const std::string station = os::program_dir();
+    const ReportPaths paths = report_paths(station, well, stage);
+    const std::string report_folder = os::folder_of(paths.output_file);
+    std::string resolved;
+    if (!inside_station(station, report_folder, &resolved)) {
+        os::log_error("Grouttab: the report folder " + report_folder + " leads to " + resolved +
+                      ", outside the station folder " + station + ": nothing is stored there");
+        ui::MessageBox("Папка отчетов " + report_folder + " ведет за пределы папки станции.\nОтчет не сохранен.",
+                       "Error", ui::MB_OK);
+        return false;
+    }
     const rtl::IniFile report(paths.report_file);
     const rtl::IniFile programme(paths.programme_file);
     const int count = programme.ReadInteger("Main", "Count", 0);
@@ -131,37 +212,68 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
         ui::MessageBox("Ошибка при создании OpenOffice", "Error", ui::MB_OK);
         return false;
     }
+    const std::string damaged = "Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден.";
+    auto refuse_template = [&](const std::string& why) {
+        os::log_error("Grouttab: template " + paths.template_file + ": " + why);
+        try {
+            if (oo.has_document()) oo.close_document();
+        } catch (const std::exception& e) {
+            os::log_error(std::string("Grouttab: closing the template: ") + e.what());
+        }
+        form.lblProgress->SetCaption("");
+        oo_slot.reset();
+        ui::MessageBox(damaged, "Error", ui::MB_OK);
+        return false;
+    };
     try {
+        // A file the office takes for text or a web page loads as no
+        // spreadsheet and fails here.
         oo.open_document(true, paths.template_file);
     } catch (const std::exception& e) {
-        os::log_error("Grouttab: template " + paths.template_file + ": " + e.what());
-        oo_slot.reset();
-        ui::MessageBox("Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден.", "Error", ui::MB_OK);
-        return false;
+        return refuse_template(e.what());
     }
 
-    bool locked = false;
-    bool bound = false;     // the output file holds this build's first store
-    bool finished = false;  // and then the filled report
-    try {
-        // Bound to the output at once, so the template itself is never changed.
-        oo.store_document(paths.output_file, 1);
-        bound = true;
-        oo.lock_controllers(false);
-        locked = true;
-        TemplateFiller filler(report, programme, count);
-        fill_first_sheet(form, oo, filler);
-        oo.lock_controllers(true);
-        locked = false;
-        oo.store_document(paths.output_file, 1);
-        finished = true;
+    StoreFolder store(report_folder);
+    if (store.path().empty()) {
+        const std::string why = std::strerror(store.error());
+        os::log_error("Grouttab: no folder for the report could be made in " + report_folder + ": " + why);
         oo.close_document();
+        oo_slot.reset();
+        say_not_stored(paths.output_file, store_failure_cause(report_folder));
+        return false;
+    }
+    const std::string stored = store.path() + "/" + fs::path(paths.output_file).filename().string();
+    // A store the office refused: the user hears that the report is not
+    // stored and why, not that the template is damaged.
+    auto store_at = [&](const char* which) {
+        try {
+            oo.store_document(stored, 1);
+            return true;
+        } catch (const ServerError& e) {
+            os::log_error(std::string("Grouttab: ") + which + " store of the report " + paths.output_file +
+                          " failed: " + e.what());
+            return false;
+        }
+    };
 
-        const bool shown = form.settings().show_report;
-        oo.connect();
-        oo.open_document(!shown, paths.output_file);
-        oo.select_sheet_by_index(0);
-        if (!shown) oo.close_document();
+    bool locked = false;
+    bool stored_ok = true;
+    int tokens = 0;
+    try {
+        // Bound to the build's own file at once, so the template itself is
+        // never changed.
+        stored_ok = store_at("the first");
+        if (stored_ok) {
+            oo.lock_controllers(false);
+            locked = true;
+            TemplateFiller filler(report, programme, count);
+            fill_first_sheet(form, oo, filler);
+            tokens = filler.tokens();
+            oo.lock_controllers(true);
+            locked = false;
+            if (tokens > 0) stored_ok = store_at("the second");
+        }
+        oo.close_document();
     } catch (...) {
         // The hidden document would stay open in the office with nobody to
         // close it; the error itself goes on to the caller.
@@ -175,20 +287,45 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
         } catch (const std::exception& e) {
             os::log_error(std::string("Grouttab: closing the report after a failure: ") + e.what());
         }
-        // Under the report's name lies the unfilled template, or a store
-        // torn part way; left there it would pass for the stage's report.
-        if (bound && !finished) {
-            if (os::remove_file(paths.output_file))
-                os::log_error("Grouttab: the unfinished report " + paths.output_file + " was removed");
-            else if (errno != ENOENT)
-                os::log_error("Grouttab: the unfinished report " + paths.output_file +
-                              " could not be removed: " + std::strerror(errno));
-        }
         form.lblProgress->SetCaption("");
         oo_slot.reset();
         throw;
     }
     form.lblProgress->SetCaption("");
+    if (!stored_ok) {
+        oo_slot.reset();
+        say_not_stored(paths.output_file, store_failure_cause(report_folder));
+        return false;
+    }
+    // A template without one token is no report template, whatever it is.
+    if (tokens == 0) return refuse_template("it holds none of the report's tokens");
+    std::error_code ec;
+    fs::rename(stored, paths.output_file, ec);
+    if (ec) {
+        os::log_error("Grouttab: the report " + paths.output_file + " could not take its name: " + ec.message());
+        oo_slot.reset();
+        say_not_stored(paths.output_file, store_failure_cause(report_folder));
+        return false;
+    }
+    os::sync_folder_of(paths.output_file);
+
+    const bool shown = form.settings().show_report;
+    try {
+        oo.connect();
+        oo.open_document(!shown, paths.output_file);
+        oo.select_sheet_by_index(0);
+        if (!shown) oo.close_document();
+    } catch (const std::exception& e) {
+        os::log_error("Grouttab: showing the report " + paths.output_file + ": " + e.what());
+        try {
+            if (!shown && oo.has_document()) oo.close_document();
+        } catch (const std::exception&) {
+        }
+        oo_slot.reset();
+        ui::MessageBox("Отчет сохранен в " + paths.output_file + ", но показать его не удалось.", "Error",
+                       ui::MB_OK);
+        return false;
+    }
     oo_slot.reset();
     return true;
 }

@@ -35,10 +35,14 @@ ReportPaths report_paths(const std::string& program_folder, const std::string& w
 bool is_plain_name(const std::string& name);
 
 // Runs the build for the well and stage; true when it finished, false after
-// a reported failure (no spreadsheet server, no template, a name that would
-// leave the well's folders). A failure of a later server call throws, with
-// the hidden document closed, the client freed and an output file this build
-// stored but did not finish removed on the way out.
+// a reported failure (no spreadsheet server; a template that cannot be
+// opened, is no spreadsheet or holds no token; a name that would leave the
+// well's folders or a report folder that leads out of the station folder;
+// a report that could not be stored or shown). The report is stored in a
+// folder of the build's own beside it and then replaces the report's name,
+// so a link under that name is replaced, never written through, and an
+// earlier report stays until the new one is finished. A failure of another
+// server call throws, with the hidden document closed and the client freed.
 bool make_report(TReportForm& form, const std::string& well, const std::string& stage);
 
 }  // namespace grouttab

@@ -9,10 +9,12 @@
 #include <algorithm>
 
 #include "platform/os/directory.h"
+#include "platform/os/file.h"
 #include "platform/os/paths.h"
+#include "platform/os/testing.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/testdata/pinned_fonts.h"
-#include "programs/grouttab/memory_server.h"
+#include "programs/grouttab/testdata/memory_server.h"
 #include "programs/grouttab/oo_calc_auto.h"
 #include "programs/grouttab/report_form.h"
 #include "programs/grouttab/testdata/stage_files.h"
@@ -71,7 +73,7 @@ protected:
         return *form_;
     }
     const MemorySheet& output_sheet(int index = 0) {
-        return office->files.at(make_file_url(paths().output_file)).book.sheets.at(index);
+        return office->on_disk(paths().output_file).book.sheets.at(index);
     }
 
     ProgramFolder folder;
@@ -115,23 +117,32 @@ TEST_F(ReportBuild, StoresTwiceAsExcel97ThenShowsTheReport) {
     const std::string tpl = make_file_url(paths().template_file);
     const std::string out = make_file_url(paths().output_file);
     std::vector<std::string> calls;
-    std::copy_if(office->calls.begin(), office->calls.end(), std::back_inserter(calls),
-                 [](const std::string& c) { return c.rfind("setString", 0) != 0; });
+    // The office stores into the build's own folder beside the report; the
+    // finished file then takes the report's name.
+    const std::string own = make_file_url(os::folder_of(paths().output_file) + "/.grouttab-");
+    for (const auto& c : office->calls) {
+        if (c.rfind("setString", 0) == 0) continue;
+        const bool in_own = c.rfind("storeAsURL(" + own, 0) == 0 &&
+                            c.size() > c.rfind('/') && c.substr(c.rfind('/')) == "/1234_2.xls MS Excel 97)";
+        calls.push_back(in_own ? "storeAsURL(own)" : c);
+    }
     const std::vector<std::string> want = {
         "loadComponentFromURL(" + tpl + " Hidden)",
-        "storeAsURL(" + out + " MS Excel 97)",
+        "storeAsURL(own)",
         "lockControllers",
         "addActionLock",
         "setActiveSheet(0)",
         "unlockControllers",
         "removeActionLock",
-        "storeAsURL(" + out + " MS Excel 97)",
+        "storeAsURL(own)",
         "close",
         "loadComponentFromURL(" + out + ")",
         "setActiveSheet(0)",
     };
     EXPECT_EQ(calls, want);
-    EXPECT_EQ(office->files.at(out).filter, "MS Excel 97");
+    EXPECT_EQ(office->on_disk(paths().output_file).filter, "MS Excel 97");
+    // The build's own folder went with the build.
+    EXPECT_EQ(os::find_entries(os::folder_of(paths().output_file) + "/.grouttab-*", os::fa_any).size(), 0u);
     // The shown report stays open for the user.
     EXPECT_EQ(office->shown, std::vector<std::string>{out});
     EXPECT_EQ(office->open_documents, 1);
@@ -144,7 +155,7 @@ TEST_F(ReportBuild, StoresTwiceAsExcel97ThenShowsTheReport) {
 
 TEST_F(ReportBuild, MissingStageFilesGiveTokenErrorsAndEmptyItems) {
     ASSERT_TRUE(make_report(form(), "1234", "9"));  // no stage 9: the files are missing
-    const auto& s = office->files.at(make_file_url(paths("1234", "9").output_file)).book.sheets[0];
+    const auto& s = office->on_disk(paths("1234", "9").output_file).book.sheets[0];
     EXPECT_EQ(s.text(1, 0), "token_error");
     // Count 0: the item token before any "start" still reads the item -1;
     // every "start" and the tokens after it are emptied.
@@ -156,18 +167,23 @@ TEST_F(ReportBuild, MissingStageFilesGiveTokenErrorsAndEmptyItems) {
     EXPECT_EQ(s.text(0, 6), "текст");
 }
 
-TEST_F(ReportBuild, ATemplateWithoutTokensIsStoredUnchanged) {
+TEST_F(ReportBuild, ATemplateWithoutTokensIsRefusedAsDamaged) {
+    // What the office makes of an empty file, a web page or random bytes
+    // under the template's name: a spreadsheet with not one token in it.
     MemoryWorkbook plain;
     plain.sheets.push_back(MemorySheet{"Лист1", {}});
-    plain.sheets[0].set_text(0, 0, "только текст");
-    plain.sheets[0].set_text(2, 3, "и ещё");
+    plain.sheets[0].set_text(0, 0, "<html><body>только текст");
+    plain.sheets[0].set_text(2, 3, "\x7f\x01%");
     office->files[make_file_url(paths().template_file)] = StoredFile{plain, ""};
-    ASSERT_TRUE(make_report(form(), "1234", "2"));
-    EXPECT_EQ(output_sheet().cells.size(), 2u);
-    EXPECT_EQ(output_sheet().text(2, 3), "и ещё");
-    EXPECT_EQ(std::count_if(office->calls.begin(), office->calls.end(),
-                            [](const std::string& c) { return c.rfind("setString", 0) == 0; }),
-              0);
+    os::testing::write_bytes(paths().output_file, "earlier report");
+    EXPECT_FALSE(make_report(form(), "1234", "2"));
+    EXPECT_EQ(messages.texts,
+              std::vector<std::string>{"Error: Ошибка при открытии шаблона отчета.\nФайл поврежден или не найден."});
+    EXPECT_EQ(os::testing::read_bytes(paths().output_file), "earlier report");
+    EXPECT_EQ(os::find_entries(os::folder_of(paths().output_file) + "/.grouttab-*", os::fa_any).size(), 0u);
+    EXPECT_EQ(office->open_documents, 0);
+    EXPECT_TRUE(office->shown.empty());
+    EXPECT_FALSE(form().calc_auto());
 }
 
 TEST_F(ReportBuild, ASingleRowSheetLeavesTheBarWithoutRangeAndStillFinishes) {
@@ -214,7 +230,7 @@ TEST_F(ReportBuild, ReportedFailuresEndTheBuildWithFalse) {
         if (!c.message.empty()) {
             EXPECT_EQ(messages.texts[0], c.message);
         }
-        EXPECT_EQ(office->files.count(make_file_url(paths().output_file)), 0u);
+        EXPECT_FALSE(os::path_exists(paths().output_file));
         EXPECT_FALSE(form().calc_auto());
     }
 }
@@ -233,11 +249,14 @@ TEST_F(ReportBuild, ALaterServerFailurePropagatesWithTheDocumentClosed) {
     EXPECT_EQ(form().lblProgress->Caption(), "");
 }
 
-TEST_F(ReportBuild, AFailedBuildLeavesNoUnfinishedReportUnderTheReportsName) {
+TEST_F(ReportBuild, AFailedBuildLeavesTheEarlierReportAsItWas) {
+    enum Outcome { throws, refused };
     struct Case {
         const char* what;
         std::function<void(MemoryOffice&)> arrange;
-        bool report_left;  // the file under the report's name afterwards
+        Outcome outcome;
+        std::string message;  // of a refused build
+        bool replaced;        // the new report took the report's name
     };
     // Arms a failure of `call` once `after` has been made.
     auto fail_after = [](const std::string& after, const std::string& call) {
@@ -247,37 +266,50 @@ TEST_F(ReportBuild, AFailedBuildLeavesNoUnfinishedReportUnderTheReportsName) {
             };
         };
     };
-    const std::vector<Case> cases = {
-        // The first store put the unfilled template under the report's name.
-        {"the fill fails", [](MemoryOffice& o) { o.failing.insert("setString"); }, false},
-        {"unlocking fails", [](MemoryOffice& o) { o.failing.insert("removeActionLock"); }, false},
-        {"the second store fails", fail_after("unlockControllers", "storeAsURL"), false},
-        // The report was finished; only showing it failed.
-        {"showing it fails", fail_after("close", "loadComponentFromURL"), true},
-        // Nothing of this build was stored: an earlier report stays.
-        {"the first store fails", [](MemoryOffice& o) { o.failing.insert("storeAsURL"); }, true},
-    };
     const std::string output = paths().output_file;
+    const std::string not_stored = "Error: Не удалось сохранить отчет " + output + ".\nЗапись в папку отчетов не удалась.";
+    const std::vector<Case> cases = {
+        {"the fill fails", [](MemoryOffice& o) { o.failing.insert("setString"); }, throws, "", false},
+        {"unlocking fails", [](MemoryOffice& o) { o.failing.insert("removeActionLock"); }, throws, "", false},
+        {"the first store fails", [](MemoryOffice& o) { o.failing.insert("storeAsURL"); }, refused, not_stored,
+         false},
+        {"the second store fails", fail_after("unlockControllers", "storeAsURL"), refused, not_stored, false},
+        // The report was finished; only showing it failed.
+        {"showing it fails", fail_after("close", "loadComponentFromURL"), refused,
+         "Error: Отчет сохранен в " + output + ", но показать его не удалось.", true},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         office->failing.clear();
         office->on_call = nullptr;
+        messages.texts.clear();
         os::testing::write_bytes(output, "earlier report");
         c.arrange(*office);
-        EXPECT_THROW(make_report(form(), "1234", "2"), ServerError);
-        EXPECT_EQ(os::file_exists(output), c.report_left);
+        if (c.outcome == throws) {
+            EXPECT_THROW(make_report(form(), "1234", "2"), ServerError);
+            EXPECT_TRUE(messages.texts.empty());
+        } else {
+            EXPECT_FALSE(make_report(form(), "1234", "2"));
+            EXPECT_EQ(messages.texts, std::vector<std::string>{c.message});
+        }
+        if (c.replaced)
+            EXPECT_NE(office->find_on_disk(output), nullptr);
+        else
+            EXPECT_EQ(os::testing::read_bytes(output), "earlier report");
+        EXPECT_EQ(os::find_entries(os::folder_of(output) + "/.grouttab-*", os::fa_any).size(), 0u);
         EXPECT_EQ(office->open_documents, 0);
+        EXPECT_FALSE(form().calc_auto());
     }
     office->on_call = nullptr;
 }
 
 TEST_F(ReportBuild, TheWindowShowsALaterFailureThroughTheApplication) {
-    office->failing.insert("storeAsURL");
+    office->failing.insert("lockControllers");
     form().cbPore->SetText("1234");
     form().cbStupen->SetText("2");
     form().btnOkClick(nullptr);
     ASSERT_EQ(messages.texts.size(), 1u);
-    EXPECT_NE(messages.texts[0].find("storeAsURL failed"), std::string::npos) << messages.texts[0];
+    EXPECT_NE(messages.texts[0].find("lockControllers failed"), std::string::npos) << messages.texts[0];
     EXPECT_EQ(office->open_documents, 0);
 }
 

@@ -5,7 +5,7 @@
 // the office names them. The client keeps its handles to these objects and
 // makes the same calls in the same order whichever server stands behind
 // them: the running office (uno_server.h) or the in-memory workbook
-// (memory_server.h) that tests the template filling without an office.
+// (testdata/memory_server.h) that tests the template filling without an office.
 //
 // Every failed call throws ServerError with the server's own message; a load
 // that gives no document returns null.

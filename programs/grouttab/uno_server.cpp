@@ -26,15 +26,18 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
+#include "platform/os/clock.h"
 #include "platform/os/directory.h"
+#include "platform/os/file.h"
 #include "platform/os/error_log.h"
 #include "platform/os/paths.h"
 #include "platform/os/process.h"
@@ -84,6 +87,10 @@ css::uno::Sequence<css::beans::PropertyValue> to_uno(const PropertyValues& optio
     }
     return seq;
 }
+
+// The files this process had the office load or store: a lock file the
+// office leaves beside one of them when it dies is removed.
+void note_document(const std::string& url);
 
 // --- objects ------------------------------------------------------------------
 
@@ -209,6 +216,7 @@ public:
         });
     }
     void storeAsURL(const std::string& url, const PropertyValues& options) override {
+        note_document(url);
         uno_call("storeAsURL", [&] {
             Reference<css::frame::XStorable>(doc_, UNO_QUERY_THROW)->storeAsURL(ou(url), to_uno(options));
         });
@@ -247,6 +255,7 @@ public:
     std::shared_ptr<ServerDocument> loadComponentFromURL(const std::string& url, const std::string& target,
                                                          std::int32_t search_flags,
                                                          const PropertyValues& options) override {
+        note_document(url);
         return uno_call("loadComponentFromURL", [&]() -> std::shared_ptr<ServerDocument> {
             Reference<css::lang::XComponent> doc =
                 loader_->loadComponentFromURL(ou(url), ou(target), search_flags, to_uno(options));
@@ -278,14 +287,77 @@ private:
 
 // --- the office process ---------------------------------------------------------
 
-std::mutex g_mutex;  // the settings and the started office
+std::mutex g_mutex;  // the settings, the started office and the documents
 
-// The office started by this process. Deliberately never destroyed: an
-// os::Process waits for its child when it goes, and the office must outlive
-// the program so that the user keeps the report.
-os::Process* g_office = nullptr;
+// The office started by this process. A thread of its own waits for its end,
+// so that a dead office is reaped at once, not when the next build looks
+// for it; the office outlives the program (the user keeps the report), the
+// waiting thread does not.
+struct StartedOffice {
+    std::shared_ptr<os::Process> process;
+    int pid = -1;
+    bool ended = false;  // reaped by its thread
+    int exit_code = 0;
+};
+std::shared_ptr<StartedOffice> g_office;
 std::string g_office_profile;
 std::string g_office_pipe;
+std::set<std::string> g_documents;  // system paths
+
+std::string system_path_of(const std::string& url) {
+    rtl::OUString path;
+    if (osl::FileBase::getSystemPathFromFileURL(ou(url), path) != osl::FileBase::E_None) return {};
+    return u8(path);
+}
+
+void note_document(const std::string& url) {
+    const std::string path = system_path_of(url);
+    if (path.empty()) return;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_documents.insert(path);
+}
+
+// The office's lock file beside a document: ".~lock.<name>#".
+std::string lock_file_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return path.substr(0, slash + 1) + ".~lock." + path.substr(slash + 1) + "#";
+}
+
+// Removes the lock files that an office of the given profile left beside
+// the documents it had: the lock names the profile that holds it, so a lock
+// of another office (a user's own) is left alone.
+void remove_stale_locks(const std::string& profile) {
+    std::string profile_url;
+    try {
+        profile_url = make_file_url(profile);
+    } catch (const std::exception&) {
+        return;
+    }
+    for (const auto& document : g_documents) {
+        const std::string lock = lock_file_of(document);
+        std::string bytes;
+        if (os::read_file(lock, bytes, nullptr, 64 * 1024) != 0) continue;
+        if (bytes.find(profile_url) == std::string::npos) continue;
+        if (os::remove_file(lock))
+            os::log_error("Grouttab: the ended office's lock file " + lock + " was removed");
+        else
+            os::log_error("Grouttab: the ended office's lock file " + lock + " could not be removed");
+    }
+}
+
+void watch(std::shared_ptr<StartedOffice> office) {
+    std::thread([office] {
+        const auto code = office->process->wait(-1);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        office->ended = true;
+        office->exit_code = code ? *code : -1;
+        if (office->exit_code != 0 && office->exit_code != kOfficeRestart) {
+            os::log_error("Grouttab: the office (process " + std::to_string(office->pid) + ") ended with status " +
+                          std::to_string(office->exit_code));
+            remove_stale_locks(g_office_profile);
+        }
+    }).detach();
+}
 
 Reference<css::uno::XComponentContext> local_context() {
     static Reference<css::uno::XComponentContext> context = [] {
@@ -297,17 +369,21 @@ Reference<css::uno::XComponentContext> local_context() {
     return context;
 }
 
+// Called with g_mutex held.
 bool start_office(const OfficeSettings& s, std::string* error) {
-    if (!g_office) g_office = new os::Process;
+    std::vector<std::string> command = s.launcher;
+    // The office's own X11 front end: it needs no desktop session, where
+    // the GTK one waits for a session bus that a bare X server lacks.
+    if (!s.headless) command.insert(command.begin(), {"/usr/bin/env", "SAL_USE_VCLPLUGIN=gen"});
+    command.push_back(s.program);
     os::SpawnOptions o;
-    o.program = s.launcher.empty() ? s.program : s.launcher.front();
-    if (!s.launcher.empty()) {
-        o.args.assign(s.launcher.begin() + 1, s.launcher.end());
-        o.args.push_back(s.program);
-    }
-    const std::vector<std::string> office_args = {
-        "-env:UserInstallation=" + make_file_url(s.profile_dir),
-        "--headless",
+    o.program = command.front();
+    o.args.assign(command.begin() + 1, command.end());
+    std::vector<std::string> office_args = {"-env:UserInstallation=" + make_file_url(s.profile_dir)};
+    // A headless office can show no window; the shown report needs one on
+    // the user's desktop.
+    if (s.headless) office_args.push_back("--headless");
+    const std::vector<std::string> rest = {
         "--invisible",
         "--nologo",
         "--norestore",
@@ -315,11 +391,17 @@ bool start_office(const OfficeSettings& s, std::string* error) {
         "--nodefault",
         "--nofirststartwizard",
         "--accept=pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext"};
+    office_args.insert(office_args.end(), rest.begin(), rest.end());
     o.args.insert(o.args.end(), office_args.begin(), office_args.end());
     o.null_stdio = true;
-    if (!g_office->start(o, error)) return false;
+    auto office = std::make_shared<StartedOffice>();
+    office->process = std::make_shared<os::Process>();
+    if (!office->process->start(o, error)) return false;
+    office->pid = office->process->pid();
+    g_office = office;
     g_office_profile = s.profile_dir;
     g_office_pipe = s.pipe_name;
+    watch(office);
     return true;
 }
 
@@ -347,10 +429,10 @@ ServerFactory office_server_factory() {
         if (s.profile_dir.empty()) s.profile_dir = os::runtime_dir() + "/grouttab-office";
         auto resolver = uno_call("UnoUrlResolver", [] { return css::bridge::UnoUrlResolver::create(local_context()); });
         const rtl::OUString url = ou("uno:pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext");
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.timeout_ms);
+        const std::int64_t deadline = os::clock().now_ms() + s.timeout_ms;
         bool started = false;
         int restarts = 0;
-        std::string cause = "no office listens on the pipe \"" + s.pipe_name + "\"";
+        std::string cause = "no office answered on the pipe \"" + s.pipe_name + "\"";
         while (true) {
             try {
                 Reference<css::uno::XComponentContext> context(resolver->resolve(url), UNO_QUERY_THROW);
@@ -359,39 +441,67 @@ ServerFactory office_server_factory() {
             } catch (const css::uno::Exception& e) {
                 cause = u8(e.Message);
             }
-            std::lock_guard<std::mutex> lock(g_mutex);
-            if (s.start_office && !started) {
-                if (!os::file_exists(s.program)) throw ServerError("LibreOffice is not installed (" + s.program + ")");
-                // An office this process started earlier may still be on its way up.
-                const bool alive = g_office && g_office->pid() > 0 && !g_office->wait(0);
-                if (alive && g_office_pipe != s.pipe_name)
-                    throw ServerError("the office this program started listens on \"" + g_office_pipe +
-                                      "\", not on \"" + s.pipe_name + "\"");
-                if (!alive) {
-                    std::string error;
-                    if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
-                }
-                started = true;
-            } else if (started) {
-                // A fresh profile makes the office end once and ask for a restart.
-                if (auto code = g_office->wait(0)) {
-                    if (*code != kOfficeRestart || ++restarts > 2)
-                        throw ServerError("the office ended with status " + std::to_string(*code) +
+            {
+                std::lock_guard<std::mutex> lock(g_mutex);
+                if (s.start_office && !started) {
+                    if (!os::file_exists(s.program))
+                        throw ServerError("LibreOffice is not installed (" + s.program + ")");
+                    // An office this process started earlier may still be on its way up.
+                    const bool alive = g_office && !g_office->ended;
+                    if (alive && g_office_pipe != s.pipe_name)
+                        throw ServerError("the office this program started listens on \"" + g_office_pipe +
+                                          "\", not on \"" + s.pipe_name + "\"");
+                    if (!alive) {
+                        std::string error;
+                        if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
+                    }
+                    started = true;
+                } else if (started && g_office && g_office->ended) {
+                    // A fresh profile makes the office end once and ask for a restart.
+                    const int code = g_office->exit_code;
+                    if (code != kOfficeRestart || ++restarts > 2)
+                        throw ServerError("the office ended with status " + std::to_string(code) +
                                           " before it listened");
                     std::string error;
                     if (!start_office(s, &error)) throw ServerError("the office could not be started: " + error);
                 }
             }
-            if (std::chrono::steady_clock::now() >= deadline)
+            if (os::clock().now_ms() >= deadline)
                 throw ServerError("no office answered within " + std::to_string(s.timeout_ms / 1000) + " s: " + cause);
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            os::sleep_ms(200);
         }
     };
 }
 
-void stop_started_office(bool remove_profile) {
+int started_office_pid() {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_office) g_office->kill();
+    return g_office && !g_office->ended ? g_office->pid : -1;
+}
+
+void stop_started_office(bool remove_profile) {
+    std::shared_ptr<StartedOffice> office;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        office = g_office;
+        if (office && !office->ended) office->process->send_kill();
+    }
+    // Its thread reaps it; the profile goes only once nothing writes to it.
+    if (office) {
+        const std::int64_t deadline = os::system_clock().now_ms() + 30000;
+        while (true) {
+            {
+                std::lock_guard<std::mutex> lock(g_mutex);
+                if (office->ended) break;
+            }
+            if (os::system_clock().now_ms() >= deadline) {
+                os::log_error("Grouttab: the office (process " + std::to_string(office->pid) +
+                              ") did not end within 30 s of its kill");
+                break;
+            }
+            os::system_clock().sleep_ms(20);
+        }
+    }
+    std::lock_guard<std::mutex> lock(g_mutex);
     if (remove_profile && !g_office_profile.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(g_office_profile, ec);

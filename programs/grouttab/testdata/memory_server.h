@@ -1,23 +1,109 @@
-#include "programs/grouttab/memory_server.h"
+#pragma once
+// A spreadsheet server that keeps its workbooks in memory: files are
+// workbooks stored under their URLs, a load copies one into a document and a
+// store copies the document back. It answers the calls of spreadsheet_server.h
+// as the office does where the report program relies on it (the used area,
+// the active sheet, cell kinds, an empty text reading as an empty cell), so
+// the template filling can be tried without starting an office. A store to a
+// file URL whose folder exists also leaves a file there, so the program's
+// own handling of its output files meets real files. It logs each
+// document call, so a test can check the order of the client's calls, and a
+// call can be made to fail. A test peer: compiled only into the tests.
 
 #include <osl/file.hxx>
 #include <rtl/ustring.hxx>
 
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/os/directory.h"
 #include "platform/os/file.h"
 #include "platform/rtl/numbers.h"
+#include "programs/grouttab/spreadsheet_server.h"
 
 namespace grouttab {
 
-namespace {
+struct MemoryCell {
+    enum Kind { empty, value, text, formula } kind = empty;
+    double number = 0;
+    std::string content;  // the text, or the formula
+};
+
+struct MemorySheet {
+    std::string name;
+    std::map<std::pair<std::int32_t, std::int32_t>, MemoryCell> cells;  // (column, row)
+    // Convenience for fixtures: a text cell (an empty text empties it).
+    void set_text(std::int32_t column, std::int32_t row, const std::string& text);
+    std::string text(std::int32_t column, std::int32_t row) const;
+};
+
+struct MemoryWorkbook {
+    std::vector<MemorySheet> sheets;
+};
+
+struct StoredFile {
+    MemoryWorkbook book;
+    std::string filter;  // the FilterName it was stored with ("" for none)
+};
+
+class MemoryOffice : public std::enable_shared_from_this<MemoryOffice> {
+public:
+    static std::shared_ptr<MemoryOffice> create() { return std::shared_ptr<MemoryOffice>(new MemoryOffice); }
+
+    // A factory for OOCalcAuto that connects to this office; with `refuse`
+    // set every connection fails.
+    ServerFactory factory();
+    bool refuse = false;
+
+    std::map<std::string, StoredFile> files;  // by URL
+    // Every document call, as "name" or "name(argument)".
+    std::vector<std::string> calls;
+    // A call whose name is here throws ServerError.
+    std::set<std::string> failing;
+    // Called with each logged call's name, before it is carried out.
+    std::function<void(const std::string& name)> on_call;
+    // The documents loaded and not closed.
+    int open_documents = 0;
+    // Titles of documents loaded without the "Hidden" option.
+    std::vector<std::string> shown;
+
+    // Every store that also left a file, in order; the file names its entry.
+    std::vector<StoredFile> disk;
+    // The workbook a stored file on disk holds; null for any other file.
+    const StoredFile* find_on_disk(const std::string& path) const;
+    // The same for a file a test expects: throws when it is none.
+    const StoredFile& on_disk(const std::string& path) const;
+
+    void call(const std::string& name, const std::string& argument = {});
+
+private:
+    MemoryOffice() = default;
+};
+
+
+
+namespace memory_detail {
 
 // The office's sheet size: columns A to AMJ, rows 1 to 1048576.
-constexpr std::int32_t kColumns = 1024;
-constexpr std::int32_t kRows = 1048576;
+inline constexpr std::int32_t kColumns = 1024;
+inline constexpr std::int32_t kRows = 1048576;
+inline const std::string kDiskMark = "in-memory workbook ";
 
-std::string number_text(double v) { return rtl::FloatToStr(v); }
+inline std::string system_path_of(const std::string& url) {
+    rtl::OUString path;
+    const rtl::OUString in = rtl::OStringToOUString(rtl::OString(url.data(), url.size()), RTL_TEXTENCODING_UTF8);
+    if (osl::FileBase::getSystemPathFromFileURL(in, path) != osl::FileBase::E_None) return {};
+    const rtl::OString p = rtl::OUStringToOString(path, RTL_TEXTENCODING_UTF8);
+    return std::string(p.getStr(), p.getLength());
+}
+
+inline std::string number_text(double v) { return rtl::FloatToStr(v); }
 
 struct DocumentState {
     std::shared_ptr<MemoryOffice> office;
@@ -202,16 +288,16 @@ private:
         mirror_on_disk(url);
     }
     // Best effort: tests that store into folders that do not exist keep
-    // working, the workbook itself staying in the office's map.
-    static void mirror_on_disk(const std::string& url) {
-        rtl::OUString path;
-        const rtl::OUString in = rtl::OStringToOUString(rtl::OString(url.data(), url.size()), RTL_TEXTENCODING_UTF8);
-        if (osl::FileBase::getSystemPathFromFileURL(in, path) != osl::FileBase::E_None) return;
-        const rtl::OString p = rtl::OUStringToOString(path, RTL_TEXTENCODING_UTF8);
-        const std::string system_path(p.getStr(), p.getLength());
+    // working, the workbook itself staying in the office's map. The file on
+    // disk names the workbook, so a file the program moves can be loaded
+    // and looked at under its new name.
+    void mirror_on_disk(const std::string& url) {
+        const std::string system_path = system_path_of(url);
         const auto slash = system_path.rfind('/');
         if (slash == std::string::npos || !os::is_directory(system_path.substr(0, slash))) return;
-        os::replace_file(system_path, "in-memory workbook\n");
+        auto& office = *doc_->office;
+        office.disk.push_back(office.files[url]);
+        os::replace_file(system_path, kDiskMark + std::to_string(office.disk.size() - 1) + "\n");
     }
     std::shared_ptr<DocumentState> doc_;
 };
@@ -231,8 +317,10 @@ public:
             state->book.sheets.push_back(MemorySheet{"Лист1", {}});
         } else {
             auto it = office_->files.find(url);
-            if (it == office_->files.end()) return nullptr;
-            state->book = it->second.book;
+            const StoredFile* file = it == office_->files.end() ? office_->find_on_disk(system_path_of(url))
+                                                                : &it->second;
+            if (!file) return nullptr;
+            state->book = file->book;
         }
         ++office_->open_documents;
         if (!hidden) office_->shown.push_back(url);
@@ -255,9 +343,9 @@ private:
     std::shared_ptr<MemoryOffice> office_;
 };
 
-}  // namespace
+}  // namespace memory_detail
 
-void MemorySheet::set_text(std::int32_t column, std::int32_t row, const std::string& text) {
+inline void MemorySheet::set_text(std::int32_t column, std::int32_t row, const std::string& text) {
     if (text.empty()) {
         cells.erase({column, row});
         return;
@@ -268,24 +356,40 @@ void MemorySheet::set_text(std::int32_t column, std::int32_t row, const std::str
     cells[{column, row}] = c;
 }
 
-std::string MemorySheet::text(std::int32_t column, std::int32_t row) const {
+inline std::string MemorySheet::text(std::int32_t column, std::int32_t row) const {
     auto it = cells.find({column, row});
     if (it == cells.end()) return {};
-    return it->second.kind == MemoryCell::value ? number_text(it->second.number) : it->second.content;
+    return it->second.kind == MemoryCell::value ? memory_detail::number_text(it->second.number) : it->second.content;
 }
 
-void MemoryOffice::call(const std::string& name, const std::string& argument) {
+inline void MemoryOffice::call(const std::string& name, const std::string& argument) {
     calls.push_back(argument.empty() ? name : name + "(" + argument + ")");
     if (on_call) on_call(name);
     if (failing.count(name)) throw ServerError(name + " failed");
 }
 
-ServerFactory MemoryOffice::factory() {
+inline const StoredFile* MemoryOffice::find_on_disk(const std::string& path) const {
+    std::string bytes;
+    if (path.empty() || os::read_file(path, bytes) != 0) return nullptr;
+    const std::string& mark = memory_detail::kDiskMark;
+    if (bytes.rfind(mark, 0) != 0) return nullptr;
+    std::size_t index = 0;
+    for (std::size_t i = mark.size(); i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '9'; ++i)
+        index = index * 10 + static_cast<std::size_t>(bytes[i] - '0');
+    return index < disk.size() ? &disk[index] : nullptr;
+}
+
+inline const StoredFile& MemoryOffice::on_disk(const std::string& path) const {
+    if (const StoredFile* f = find_on_disk(path)) return *f;
+    throw std::runtime_error("no workbook of the in-memory office is stored as " + path);
+}
+
+inline ServerFactory MemoryOffice::factory() {
     std::weak_ptr<MemoryOffice> weak = weak_from_this();
     return [weak]() -> std::shared_ptr<ServerManager> {
         auto office = weak.lock();
         if (!office || office->refuse) throw ServerError("the spreadsheet server refused the connection");
-        return std::make_shared<Manager>(office);
+        return std::make_shared<memory_detail::Manager>(office);
     };
 }
 

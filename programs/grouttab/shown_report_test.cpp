@@ -1,0 +1,177 @@
+// The report program as the user runs it: Grouttab started on a virtual X
+// server, "Таблица" clicked with the pointer, the finished report shown in
+// a Calc window of an office with a window (not a headless one), the
+// program left with "Выход". Nothing it started is left dead and unreaped,
+// and no lock file stays once the report is closed.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "platform/os/clock.h"
+#include "platform/os/directory.h"
+#include "platform/os/process.h"
+#include "platform/os/testing.h"
+#include "platform/ui/testdata/virtual_screen_testing.h"
+#include "programs/grouttab/testdata/stage_files.h"
+#include "programs/grouttab/uno_server.h"
+
+namespace grouttab {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::testing::run_tool;
+
+bool eventually(const std::function<bool()>& condition, int bound_ms) {
+    const std::int64_t end = os::system_clock().now_ms() + bound_ms;
+    while (!condition()) {
+        if (os::system_clock().now_ms() >= end) return false;
+        os::system_clock().sleep_ms(100);
+    }
+    return true;
+}
+
+// The first visible window whose name holds `name`; empty when none.
+std::string window_named(const std::string& name) {
+    std::string out;
+    if (run_tool({"xdotool", "search", "--onlyvisible", "--name", name}, &out, 10000) != 0) return {};
+    return out.substr(0, out.find('\n'));
+}
+
+struct ProcessInfo {
+    int pid = 0, parent = 0;
+    char state = '?';
+    std::string command;  // the whole command line, NULs as blanks
+};
+
+std::vector<ProcessInfo> processes() {
+    std::vector<ProcessInfo> list;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc", ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string stat;
+        try {
+            stat = os::testing::read_bytes(e.path().string() + "/stat");
+        } catch (...) {
+            continue;
+        }
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos || close + 4 > stat.size()) continue;
+        ProcessInfo p;
+        p.pid = std::stoi(name);
+        p.state = stat[close + 2];
+        p.parent = std::atoi(stat.c_str() + close + 4);
+        try {
+            p.command = os::testing::read_bytes(e.path().string() + "/cmdline");
+        } catch (...) {
+        }
+        for (char& c : p.command)
+            if (c == '\0') c = ' ';
+        list.push_back(p);
+    }
+    return list;
+}
+
+// Descendants of `root` that have died and wait to be reaped.
+std::vector<int> dead_children_of(int root) {
+    std::vector<int> dead;
+    for (const auto& p : processes())
+        if (p.parent == root && p.state == 'Z') dead.push_back(p.pid);
+    return dead;
+}
+
+TEST(ShownReport, TableOpensTheReportInACalcWindowAndLeavesNothingBehind) {
+    if (!office_installed()) {
+        if (os::testing::under_ci()) FAIL() << "LibreOffice is not installed (scripts/setup.sh installs it)";
+        GTEST_SKIP() << "LibreOffice is not installed";
+    }
+    const std::string grouttab = std::string(STATION_BINARY_DIR) + "/bin/Grouttab";
+    ASSERT_TRUE(os::file_exists(grouttab)) << grouttab << " is not built";
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+
+    // The program folder: the program itself, its template, one well.
+    os::testing::TempDir station;
+    fs::copy_file(grouttab, station.path() + "/Grouttab");
+    fs::permissions(station.path() + "/Grouttab", fs::perms::owner_all);
+    fs::create_directories(station.path() + "/params/cement");
+    fs::copy_file(std::string(STATION_SOURCE_DIR) + "/programs/grouttab/params/cement/report_new.xls",
+                  station.path() + "/params/cement/report_new.xls");
+    testing::write_well(station.path(), "7", "2");
+    const std::string report = station.path() + "/7/cement/report/7_2.xls";
+    const std::string lock = station.path() + "/7/cement/report/.~lock.7_2.xls#";
+    // The office's profile (and so its command line) is this test's own.
+    os::testing::TempDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    const std::string profile = runtime.path() + "/station/grouttab-office";
+
+    auto office_pids = [&] {
+        std::vector<int> pids;
+        for (const auto& p : processes())
+            if (p.command.find(profile) != std::string::npos && p.command.find("soffice") != std::string::npos)
+                pids.push_back(p.pid);
+        return pids;
+    };
+    struct Cleanup {
+        std::function<void()> f;
+        ~Cleanup() { f(); }
+    } cleanup{[&] {
+        for (int pid : office_pids()) ::kill(pid, SIGKILL);
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }};
+
+    os::Process program;
+    // A test that stops early must not wait on a program whose window waits
+    // for a click.
+    struct KillProgram {
+        os::Process& p;
+        ~KillProgram() { p.kill(); }
+    } kill_program{program};
+    os::SpawnOptions o;
+    o.program = station.path() + "/Grouttab";
+    o.args = {"-p7"};
+    o.null_stdio = true;
+    ASSERT_TRUE(program.start(o));
+    std::string form;
+    ASSERT_TRUE(eventually([&] { return !(form = window_named("Отчет по цементированию")).empty(); }, 30000))
+        << "Grouttab's window did not appear";
+    // "Таблица": the first of the buttons along the bottom.
+    ASSERT_EQ(run_tool({"xdotool", "mousemove", "--window", form, "60", "127", "click", "1"}), 0);
+
+    // The first start of a fresh profile is the slow one.
+    std::string calc;
+    ASSERT_TRUE(eventually([&] { return !(calc = window_named("7_2.xls")).empty(); }, 240000))
+        << "no Calc window shows the report";
+    EXPECT_TRUE(window_named("Error").empty()) << "an error box came up";
+    EXPECT_EQ(os::testing::read_bytes(report).rfind("\xD0\xCF\x11\xE0", 0), 0u);
+    ASSERT_FALSE(office_pids().empty()) << "the window is no office's of this test";
+    EXPECT_EQ(dead_children_of(program.pid()), std::vector<int>{});
+
+    // "Выход": the program ends; the report stays open for the user. The
+    // report's window may lie over the program's.
+    run_tool({"xdotool", "windowraise", form});
+    ASSERT_EQ(run_tool({"xdotool", "mousemove", "--window", form, "353", "127", "click", "1"}), 0);
+    const auto code = program.wait(30000);
+    if (!code) program.kill();
+    ASSERT_TRUE(code) << "Grouttab did not end";
+    EXPECT_EQ(*code, 0);
+    EXPECT_FALSE(window_named("7_2.xls").empty()) << "the report went with the program";
+    for (int pid : office_pids()) {
+        for (const auto& p : processes())
+            if (p.pid == pid) {
+                EXPECT_NE(p.state, 'Z') << "office process " << pid << " is dead and unreaped";
+            }
+    }
+
+    // The user closes the report: no lock file stays beside it.
+    run_tool({"xdotool", "windowfocus", "--sync", calc});
+    run_tool({"xdotool", "key", "--window", calc, "ctrl+w"});
+    EXPECT_TRUE(eventually([&] { return !os::path_exists(lock); }, 30000)) << lock << " stays";
+}
+
+}  // namespace
+}  // namespace grouttab
