@@ -135,7 +135,29 @@ public:
     int new_trip_number() const;
 
 private:
+    struct Loop;
     std::function<bool()> nested_turn_;  // while run() loops
+    // run()'s stages. Before anything is written: the options, the port,
+    // the well folder and its files tried; the plug-in folder returned.
+    std::string check_before_writing(const std::string& station);
+    // The hub, its settings and the plug-ins, started; the record steps.
+    void set_up_hub(const std::string& station, const std::string& plugin_folder);
+    void start_plugins();
+    // The time and depth steps, refused where no record could follow them.
+    void take_record_steps();
+    void load_parameter_table(const std::string& station);
+    // The protocol the options name, once the plug-ins have registered theirs.
+    void choose_protocol();
+    // The depths, the trip begun, the write thread.
+    void start_recording();
+    // The loop's turn (run()'s own and a dialog's nested ones) and its parts;
+    // false once the loop is ending.
+    bool turn(Loop& loop);
+    bool loop_over(Loop& loop);
+    void read_port(Loop& loop);
+    void on_second(Loop& loop, std::uint32_t now);
+    // After the loop: the trip ended, the writer waited for; the exit status.
+    int stop(int stop_fd);
     bool stop_requested(int stop_fd) const;
     // Throws std::runtime_error when a folder asked for is not there, or
     // when the folder or a library in it is writable by other users.
