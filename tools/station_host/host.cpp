@@ -635,8 +635,6 @@ void Host::load_parameter_table(const std::string& station) {
     s.table_time = fs::last_write_time(s.table_path, ec);
     // The plug-ins take their copies of the table as loaded.
     s.sys->get_plugin_manager().call_event(reg::pe_params_changed, std::any());
-    // A table cut short still loads what it holds: say what is missing.
-    for (const std::string& w : table.get_load_warnings()) log_error("parameter table: " + w);
     s.ds->correct_store_modes();
     s.hook_load = table.find_global("вес_на_крюке");
     s.block = table.find_global("тальблок");

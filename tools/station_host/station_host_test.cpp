@@ -24,6 +24,8 @@
 #include <sstream>
 #include <thread>
 
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/param.h"
 #include "library/storage/file_storage.h"
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
@@ -682,15 +684,33 @@ TEST_F(StationHost, AWellGivenWithBackslashesIsTheFolderTheHubWritesTo) {
         EXPECT_EQ(e.path().string().find('\\'), std::string::npos) << e.path();
 }
 
-TEST_F(StationHost, ATableCutShortIsReported) {
+TEST_F(StationHost, ADamagedTableRefusesTheStart) {
+    // Record 8 of the table cut in its middle: the trip would record the
+    // parameters before it as if they were all.
     ensure_default_setup(well);
     const fs::path table = fs::path(well) / params_file;
-    fs::resize_file(table, fs::file_size(table) / 2);
+    ParTabl whole;
+    whole.load_from(table.string());
+    ASSERT_GT(whole.get_items_count(), 9);
+    // The first eight records alone, without calibration blocks, end where
+    // record 8 begins (and two bytes of end marker further).
+    ParTabl first8;
+    for (int i = 0; i < 8; ++i) {
+        Param p = whole.at(i);
+        p.channel = -1;
+        first8.add(p);
+    }
+    const std::string head = (fs::path(dir.path()) / "head").string();
+    first8.save_to(head);
+    fs::resize_file(table, fs::file_size(head) + 10);
     auto line = devsim::Endpoint::open_pty();
     HostRun r = run_host({"--port", line->address(), "--well", well, "--seconds", "1"});
     ASSERT_TRUE(r.code);
-    EXPECT_TRUE(r.has("parameter table: ")) << ::testing::PrintToString(r.lines);
-    EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("parameter table: "), std::string::npos);
+    EXPECT_EQ(*r.code, 1) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("the parameter table '" + table.string() + "' is damaged")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("record 8 ")) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.has("recording trip")) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(fs::exists(fs::path(well) / "0001.realtim"));
 }
 
 TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
