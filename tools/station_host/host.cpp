@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <any>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -120,6 +123,9 @@ struct Host::State {
     long silence_start_cycle = 0;
     bool port_lost = false;
     std::uint32_t last_state_save = 0;
+    // When the depths in the well folder were saved, as the station's time
+    // (seconds); the lowest value when they never were.
+    std::int64_t depths_saved_at = INT64_MIN;
     os::FolderHolderLock well_lock;
     std::vector<boost::signals2::scoped_connection> connections;
 
@@ -544,6 +550,13 @@ std::string Host::check_before_writing(const std::string& station) {
         refuse_odd_file(well_path / name);
     refuse_odd_file(fs::path(station) / settings_file);
     refuse_odd_file(fs::path(station) / "registr.errors.log");
+    // When the depths were saved last, in the station's seconds, taken
+    // before the start writes anything.
+    const auto saved = fs::last_write_time(well_path / settings_file, ec);
+    if (!ec) {
+        const auto age = std::chrono::duration_cast<std::chrono::seconds>(fs::file_time_type::clock::now() - saved);
+        s.depths_saved_at = std::int64_t(lib::get_local_time()) - age.count();
+    }
     return plugin_folder;
 }
 
@@ -663,6 +676,7 @@ void Host::choose_protocol() {
 void Host::start_recording() {
     State& s = *state_;
     for (const std::string& m : s.ds->load_conf(s.well + settings_file)) log_error("depth: refused " + m);
+    if (options_.continue_trip && options_.start_depth < 0) take_depths_of_last_record();
     if (options_.start_depth >= 0) {
         const double d = std::min(options_.start_depth, DataStorage::max_depth);
         s.ds->restore_depths(d, d);
@@ -684,6 +698,23 @@ void Host::start_recording() {
     w.start_save_thread();
     // The trip's start is a point to come back to.
     save_state(lib::get_local_time());
+}
+
+void Host::take_depths_of_last_record() {
+    State& s = *state_;
+    // A host killed outright saved its depths up to a minute before it
+    // died; the records it wrote since hold where the bit went meanwhile.
+    const std::optional<LastRecord> last = last_trip_record(options_.well_folder, options_.trip);
+    if (!last || std::int64_t(last->time) <= s.depths_saved_at) return;
+    const auto in_range = [](double d) { return std::isfinite(d) && d >= 0 && d <= DataStorage::max_depth; };
+    if (!in_range(last->depth_z) || !in_range(last->depth_cur)) {
+        log_error("depth: the trip's last record holds no depth a well has (" + fixed(last->depth_z, 2) + " / " +
+                  fixed(last->depth_cur, 2) + " m); the saved depths are kept");
+        return;
+    }
+    s.ds->restore_depths(last->depth_z, std::min(last->depth_cur, last->depth_z));
+    progress_("depth: " + fixed(last->depth_z, 2) + " m, bit " + fixed(s.ds->get_depth_cur(), 2) +
+              " m from the trip's last record, newer than the saved depths");
 }
 
 bool Host::loop_over(Loop& l) {

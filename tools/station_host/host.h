@@ -150,6 +150,9 @@ private:
     void choose_protocol();
     // The depths, the trip begun, the write thread.
     void start_recording();
+    // A trip continued takes its depths from its last record when that is
+    // newer than the saved depths.
+    void take_depths_of_last_record();
     // The loop's turn (run()'s own and a dialog's nested ones) and its parts;
     // false once the loop is ending.
     bool turn(Loop& loop);
