@@ -29,11 +29,13 @@
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/sound.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
 #include "platform/os/folder_lock.h"
 #include "platform/os/paths.h"
+#include "platform/os/sound.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/string_list.h"
@@ -566,6 +568,10 @@ void Host::set_up_hub(const std::string& station, const std::string& plugin_fold
     s.sys = sys();
     s.protocols = &s.sys->get_protocols();
     s.sys->get_err_log().set_echo(errors_);
+    // The hub's and the plug-ins' beeps (the console's alarm among them)
+    // sound on the station's speaker.
+    Sound::set_beep(os::play_tone);
+    ParTabl::set_beep(os::play_tone);
     for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
     // The snapshot of the current frame goes to "data" beside the set-up.
     std::error_code ec;
