@@ -13,10 +13,14 @@
 #include "gti/registr_old/root_testing.h"
 #include "platform/os/testing.h"
 #include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/display.h"
 #include "platform/ui/forms.h"
+#include "plugins/cement/cement_data.h"
+#include "plugins/cement/cement_files.h"
 #include "tools/station_host/child_testing.h"
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/station_setup.h"
 
 namespace station_host {
 namespace {
@@ -72,6 +76,72 @@ TEST(DialogTurns, TheRecordingGoesOnBehindADialogAndTheRunsEndLetsItGo) {
         EXPECT_GE(at_close.cycles - at_open.cycles, 3);
     });
 }
+
+#ifdef STATION_CEMENT_PLUGIN
+
+TEST(DialogTurns, TheRecordingGoesOnWhileTheStartsQuestionIsOpen) {
+    // The cementing plug-in asks at its first show whether to begin a new
+    // programme when the last one had finished; nobody answers it here.
+    root_testing::in_fresh_process([] {
+        os::testing::TempDir dir;
+        const fs::path root = dir.path();
+        const std::string programme = prepare_cement_station((root / "station").string(), "101", {});
+        {
+            CementData job;
+            TReportOptions report;
+            ASSERT_TRUE(cement::load_programme(programme, job, report));
+            job.stage = 1;
+            job.element = cement::element_finished;
+            for (auto& e : job.program) e.mode = cement::state_done;
+            cement::save_programme(programme, job, report);
+        }
+        fs::create_directories(root / "plugins");
+        fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
+        testing::ChildProgram sim(std::string(STATION_BINARY_DIR) + "/bin/device_simulator",
+                                  {"--pty", "--seconds", "40"}, true);
+        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+        HostOptions o;
+        o.port = sim.first_line().substr(6);
+        o.well_folder = (root / "well").string();
+        o.station_folder = (root / "station").string();
+        o.plugin_folder = (root / "plugins").string();
+        o.duration_s = 8;
+        o.time_step = 1;
+
+        // Questions are forms, as on the desktop, left open longer than the
+        // run: only the run's end lets it go.
+        ui::set_message_box_handler(ui::ShowMessageForm);
+        ui::HeadlessDisplay* hd = ui::headless_display();
+        ASSERT_NE(hd, nullptr);
+        hd->SetIdleTimeoutMs(15000);
+        std::vector<std::string> lines;
+        bool asked = false;
+        HostStats at_open, at_close;
+        {
+            Host host(
+                o, [&](const std::string& l) { lines.push_back(l); },
+                [&](const std::string& l) { lines.push_back("error: " + l); });
+            DialogTurns dialogs(host);
+            host.on_turn = [&] {
+                ui::Application().ProcessMessages();
+                bool open = false;
+                for (int i = 0; i < ui::Screen().FormCount(); ++i)
+                    open = open || (ui::Screen().Forms(i)->Modal() &&
+                                    ui::Screen().Forms(i)->Caption() == "Рейс завершен");
+                if (!open) return;
+                if (!asked) at_open = host.stats();
+                asked = true;
+                at_close = host.stats();
+            };
+            EXPECT_EQ(host.run(-1), 0) << ::testing::PrintToString(lines);
+        }
+        ASSERT_TRUE(asked) << ::testing::PrintToString(lines);
+        EXPECT_GE(at_close.time_records - at_open.time_records, 4) << ::testing::PrintToString(lines);
+        EXPECT_GE(at_close.cycles - at_open.cycles, 4);
+    });
+}
+
+#endif
 
 }  // namespace
 }  // namespace station_host

@@ -461,6 +461,7 @@ struct Host::Loop {
     bool ending = false;
     bool reading = false;  // inside a read or a cycle
     int turns = 0;         // running now: more than one while a dialog is open
+    bool shown = false;    // the plug-ins and the window told of the start
 };
 
 int Host::run(int stop_fd) {
@@ -484,13 +485,6 @@ int Host::run(int stop_fd) {
     }
     progress_("recording trip " + std::to_string(s.trip) + " from " + options_.port + " into " +
               s.writer->get_time_file_name());
-    if (on_started) {
-        try {
-            on_started(*this);
-        } catch (const std::exception& e) {
-            log_error(std::string("window: ") + e.what());
-        }
-    }
     Loop loop;
     loop.stop_fd = stop_fd;
     loop.started = std::chrono::steady_clock::now();
@@ -610,19 +604,36 @@ void Host::set_up_hub(const std::string& station, const std::string& plugin_fold
 
 void Host::start_plugins() {
     State& s = *state_;
-    // The plug-ins start on the settings just read, their pages shown. A
-    // window around the run shows a page's plug-in itself as it puts the
-    // form into the page: showing it here as well would do twice what a
-    // first show does, its questions to the operator among it.
+    // The plug-ins start on the settings just read; they are shown from
+    // the loop (show_plugins).
     lib::Locker hold(sys_lock_obj());
     s.plugins_initialized = true;
+    s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) { p->init(); });
+}
+
+void Host::show_plugins() {
+    // A first show may ask the operator something (a cementing programme
+    // that had finished: begin a new one?). It comes from the loop's turn,
+    // without the hub's lock, so that the question's own loop gives the
+    // recording its turns for as long as it stays open. A window around
+    // the run shows a page's plug-in itself as it puts the form into the
+    // page: showing it here as well would do twice what a first show does,
+    // its questions among it.
     const bool pages_in_window = static_cast<bool>(on_started);
-    s.sys->get_plugin_manager().for_each([pages_in_window](reg::RegPlugin* p) {
-        p->init();
+    reg::RegPluginManager& plugins = state_->sys->get_plugin_manager();
+    for (int i = 0; i < plugins.get_size(); ++i) {
+        reg::RegPlugin* p = plugins.get_item(i);
         reg::PluginInfo info;
         reg::RegPluginManager::get_plugin_info(p, info);
         if (!pages_in_window || !(info.flags & reg::PluginInfo::has_page)) p->show(true);
-    });
+    }
+    if (on_started) {
+        try {
+            on_started(*this);
+        } catch (const std::exception& e) {
+            log_error(std::string("window: ") + e.what());
+        }
+    }
 }
 
 void Host::take_record_steps() {
@@ -759,6 +770,10 @@ bool Host::turn(Loop& l) {
             l.second = now;
             on_second(l, now);
         }
+    }
+    if (!l.shown) {
+        l.shown = true;
+        show_plugins();
     }
     // The plug-ins' posted work and requests, then the operator.
     try {

@@ -143,6 +143,8 @@ private:
     // The hub, its settings and the plug-ins, started; the record steps.
     void set_up_hub(const std::string& station, const std::string& plugin_folder);
     void start_plugins();
+    // The plug-ins' first show and on_started, from the loop's first turn.
+    void show_plugins();
     // The time and depth steps, refused where no record could follow them.
     void take_record_steps();
     void load_parameter_table(const std::string& station);

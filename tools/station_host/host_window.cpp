@@ -124,7 +124,10 @@ public:
 
     // The run began: the plug-ins' menu items, pages and areas join.
     void attach(Host& host) {
+        // From here the run can be stopped (a plug-in's question may keep
+        // this attach open a while).
         host_ = &host;
+        recording_ = true;
         reg::RegPluginManager& plugins = host.system()->get_plugin_manager();
         {
             lib::Locker hold(sys_lock_obj());
@@ -134,13 +137,18 @@ public:
             };
             plugins.fill_opts_menu(options_menu_);
             plugins.fill_to_tab_control(pages_);
-            // Each plug-in's window goes into its page; one of a fixed size
-            // is scaled to the page as it is now (the window's size as the
-            // resizer's current one leaves it no room to grow beyond).
-            for (int i = 0; i < plugins.get_size(); ++i) {
-                const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
-                if (d && d->page) plugins.show_tab_sheet(d->page, d->resizer.max_width(), d->resizer.max_height());
-            }
+        }
+        // Each plug-in's window goes into its page; one of a fixed size is
+        // scaled to the page as it is now (the window's size as the
+        // resizer's current one leaves it no room to grow beyond). Without
+        // the hub's lock: a first show may ask the operator, and the
+        // recording goes on behind the question.
+        for (int i = 0; i < plugins.get_size(); ++i) {
+            const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
+            if (d && d->page) plugins.show_tab_sheet(d->page, d->resizer.max_width(), d->resizer.max_height());
+        }
+        {
+            lib::Locker hold(sys_lock_obj());
             plugins.correct_interface();
             plugins.before_show();
         }
@@ -149,7 +157,6 @@ public:
         view_->sheet().set_scale(15.0 / 86400);
         hub_menu_->attach(host.system());
         well_entries_->attach(host.system());
-        recording_ = true;
         update_caption();
         tick();
     }
