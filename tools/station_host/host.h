@@ -130,6 +130,9 @@ public:
     double bit_depth() const;  // m
     bool line_quiet() const;   // no frame in the last second
     int trip() const;          // the trip being recorded (a plug-in may have started another)
+    // A trip is recorded: false after a plug-in's stop request until a
+    // trip starts again.
+    bool recording() const;
     // The number a new trip after trip() gets: the next one none of whose
     // files is in the well folder yet; -1 when none is left.
     int new_trip_number() const;
@@ -179,7 +182,6 @@ private:
     // request's stop); the program's own stop does that after its bounded
     // wait for the writer.
     void end_trip(bool finish = true);
-    bool recording() const;
     reg::System* state_sys() const;
     const std::string& well() const;  // the well folder, with its trailing '/'
     // A plug-in's message 1033 (trip_requests.cpp).
