@@ -4,7 +4,9 @@
 // callback table shows to have been given to it. With
 // STATION_HOST_PLUGIN_STOP_AFTER=N it asks the host's main window to stop
 // the recording (message 1033, wParam 2) at its N-th data call, as the
-// cementing plug-in does at the end of its programme.
+// cementing plug-in does at the end of its programme; with
+// STATION_HOST_PLUGIN_ASK set its first show asks the operator a question,
+// as the cementing plug-in does when its last programme had finished.
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "gti/registr_old/reg_plugin.h"
 #include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/message_queue.h"
 
 namespace {
@@ -44,6 +47,11 @@ struct Recorder : reg::RegPlugin {
         if (after && *after && ++calls == std::atoi(after)) ui::post_message(ui::Application().Handle(), 1033, 2, 0);
     }
     int calls = 0;
+    void show(bool first) override {
+        note(std::string("show ") + (first ? "1" : "0"));
+        const char* ask = std::getenv("STATION_HOST_PLUGIN_ASK");
+        if (first && ask && *ask) ui::MessageBox("Начать новый рейс?", "Рейс завершен", ui::MB_YESNO);
+    }
 };
 
 }  // namespace
