@@ -1,6 +1,7 @@
 #include "library/well_files.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 #include "library/version_text.h"
@@ -55,12 +56,24 @@ AnsiString only_name(const AnsiString& path) {
     return name.substr(0, name.find('.'));
 }
 
+int race_num_of(const AnsiString& text) {
+    // Plain decimal digits only: the general integer reading also takes
+    // blanks, a sign and hexadecimal ("$1F", "x10", "0x10"), which would
+    // give one trip's files another trip's number.
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+    int n = 0;
+    for (char c : text) {
+        if (n > (std::numeric_limits<int>::max() - (c - '0')) / 10) return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
 int extract_race_num(const AnsiString& path) {
     const std::string name = file_part(path);
     const std::size_t point = name.find('.');
     if (point == std::string::npos) return -1;
-    int n = 0;
-    return rtl::TryStrToInt(name.substr(0, point), n) ? n : -1;
+    return race_num_of(name.substr(0, point));
 }
 
 AnsiString well_folder_name(const AnsiString& well) {

@@ -30,8 +30,11 @@ AnsiString race_from_filename(const AnsiString& path);
 AnsiString pore_from_filename(const AnsiString& path);
 // The file name (after the last separator or colon) up to its first point.
 AnsiString only_name(const AnsiString& path);
-// The trip number: the file name before its first point as a decimal
-// integer; -1 when it is not one or the name has no point.
+// The trip number a name gives: the text is plain decimal digits (no blank,
+// sign or hexadecimal form) within int; -1 otherwise.
+int race_num_of(const AnsiString& text);
+// The trip number of a file: the file name before its first point as
+// race_num_of reads it; -1 when it is none or the name has no point.
 int extract_race_num(const AnsiString& path);
 // The well's name as the name of its folder beside the program: path
 // separators and characters no folder may hold become '_', blanks at the

@@ -34,6 +34,15 @@ TEST(WellFiles, NamesFromPaths) {
         {"well/abc.realtim", "abc", "well", "abc", -1},
         {"C:0003.rac", "C:0003", "", "0003", 3},
         {"", "", "", "", -1},
+        // Decimal only: no hexadecimal, sign or blank reads as a trip.
+        {"well/x10.realtim", "x10", "well", "x10", -1},
+        {"well/$1F.rac", "$1F", "well", "$1F", -1},
+        {"well/0x10.realtim", "0x10", "well", "0x10", -1},
+        {"well/+005.realtim", "+005", "well", "+005", -1},
+        {"well/ 008.rac", " 008", "well", " 008", -1},
+        {"well/-5.rac", "-5", "well", "-5", -1},
+        {"well/2147483647.rac", "2147483647", "well", "2147483647", 2147483647},
+        {"well/2147483648.rac", "2147483648", "well", "2147483648", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

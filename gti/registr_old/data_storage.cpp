@@ -217,6 +217,7 @@ double& DataStorage::operator[](const AnsiString& name) { return (*this)[number_
 int DataStorage::number_of(std::string_view name) {
     const ParTabl& table = *par_tabl_;
     const std::uint64_t edits = table.edits();
+    std::lock_guard<std::mutex> hold(names_lock_);
     auto it = names_.find(name);
     if (it == names_.end()) {
         if (names_.size() >= kMostRememberedNames) return table.find_global(name);

@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -259,7 +260,9 @@ public:
 
     // The number of the parameter with this global name, as
     // ParTabl::find_global gives it (-1 for none), remembered while the
-    // table stays as it was.
+    // table stays as it was. Readers of the frame call it from several
+    // threads at once (the host's outside the hub's lock, the plug-ins'
+    // inside it), so the memory of names has a lock of its own, a leaf.
     int number_of(std::string_view name);
 
     // Counts the depth-changed pulse down.
@@ -385,6 +388,7 @@ private:
         std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
     std::unordered_map<std::string, NameSlot, ExactHash, std::equal_to<>> names_;
+    std::mutex names_lock_;
 
     // Calls already queued for the main thread check it, so that a frame
     // destroyed meanwhile is never reached.

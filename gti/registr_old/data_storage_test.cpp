@@ -538,3 +538,31 @@ TEST(DataStorage, FileDataClearKeepsTheText) {
     EXPECT_EQ(ds.file_data.block2[59], 0);
     EXPECT_EQ(ds.file_data.text, "слой");
 }
+
+TEST(DataStorage, TwoThreadsReadingByNameAtOnceFindTheirValues) {
+    // The host's main thread reads the frame by name outside the hub's lock
+    // while plug-ins read it under the lock: both ask for names the frame
+    // has not remembered yet, at the same time.
+    constexpr int known = 30, unknown = 400;
+    for (int round = 0; round < 100; ++round) {
+        DataStorage ds;
+        for (const char* prefix : {"main", "plug"})
+            for (int i = 0; i < known; ++i) ds.get_par_tabl().add(param((prefix + std::to_string(i)).c_str()));
+        for (int i = 0; i < 2 * known; ++i) ds.average_values[i] = i + 1;
+        std::atomic<int> ready{0};
+        int wrong[2] = {0, 0};
+        auto reader = [&](int who) {
+            const std::string prefix = who == 0 ? "main" : "plug";
+            ++ready;
+            while (ready < 2) {}
+            for (int i = 0; i < unknown; ++i) {
+                if (i < known && ds[prefix + std::to_string(i)] != who * known + i + 1) ++wrong[who];
+                if (ds.number_of(prefix + "_none" + std::to_string(i)) != -1) ++wrong[who];
+            }
+        };
+        std::thread a(reader, 0), b(reader, 1);
+        a.join();
+        b.join();
+        ASSERT_EQ(wrong[0] + wrong[1], 0) << "round " << round;
+    }
+}

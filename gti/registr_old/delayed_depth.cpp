@@ -6,10 +6,6 @@
 #include "gti/registr_old/data_storage.h"
 #include "library/serial/serial_list.h"
 
-float DelayedDepth::data_rate = 1.0f;
-
-void DDRastvorItems::process_items(const std::vector<pore::PoreSection>&, float) {}
-
 DelayedDepth::DelayedDepth(DataStorage& frame) : frame_(frame) {}
 
 void DelayedDepth::clear() {
@@ -17,16 +13,9 @@ void DelayedDepth::clear() {
     lag_depth_ = frame_.get_depth_z();
 }
 
-void DelayedDepth::add_depth(float depth) {
-    items_[0].add(depth);
-    items_[1].add(depth);
-}
-
 void DelayedDepth::process_records(float lift) {
     for (auto& r : records_) r.lift -= lift;
 }
-
-void DelayedDepth::process_data(const std::vector<pore::PoreSection>&, float) {}
 
 namespace {
 

@@ -26,10 +26,6 @@ using AnsiString = std::string;
 
 class DataStorage;
 
-namespace pore {
-struct PoreSection;
-}
-
 // One depth in transit: the depth drilled and the metres still to lift.
 struct DelayedDepthTime {
     float depth = 0.0f;
@@ -39,42 +35,17 @@ struct DelayedDepthTime {
     DelayedDepthTime(float depth_, float lift_) : depth(depth_), lift(lift_) {}
 };
 
-// A portion of mud. The lists of them are kept but nothing reads them yet.
-struct DDRastvorItem {
-    float depth;
-    float position;
-    explicit DDRastvorItem(float value) : depth(value), position(value) {}
-};
-
-class DDRastvorItems {
-public:
-    void add(float value) { items_.emplace_back(value); }
-    // Kept for the callers; the portions are not moved through the well.
-    void process_items(const std::vector<pore::PoreSection>& sections, float lift);
-
-    std::size_t size() const { return items_.size(); }
-
-private:
-    std::deque<DDRastvorItem> items_;
-    float level_ = -1.0f;
-};
-
 class DelayedDepth : public virtual lib::ModuleBaseOld, public lib::SerialModuleBase {
 public:
-    // Nothing inside the hub reads it.
-    static float data_rate;
-
     explicit DelayedDepth(DataStorage& frame);
     ~DelayedDepth() override = default;
     DelayedDepth(const DelayedDepth&) = delete;
     DelayedDepth& operator=(const DelayedDepth&) = delete;
 
     // Drops the records in transit; the lag depth restarts at the frame's
-    // bottom-hole depth. The mud-portion lists stay.
+    // bottom-hole depth.
     void clear();
     void add_record(const DelayedDepthTime& record) { records_.push_back(record); }
-    // Appends a mud portion at that depth to both portion lists.
-    void add_depth(float depth);
     // Lifts every record by that many metres (remaining lifts may go below
     // zero).
     void process_records(float lift);
@@ -85,20 +56,16 @@ public:
     // unknown: nothing in transit, a speed below 0.0001 or not a number, or
     // every record in the front record's mark interval.
     void calc(int step, float speed);
-    // Kept for the callers; the portions are not moved through the well.
-    void process_data(const std::vector<pore::PoreSection>& sections, float lift);
 
     double get_value() const { return lag_depth_; }
     int get_time_to_depth_out() const { return time_to_depth_out_; }
 
     const std::deque<DelayedDepthTime>& records() const { return records_; }
-    const DDRastvorItems& rastvor_items(int i) const { return i == 0 ? items_[0] : items_[1]; }
 
     void get_serial_list(lib::serial_list& list, unsigned kind) override;
     void get_serial_name(AnsiString& name) override { name = "DelayedDepth"; }
 
 private:
-    DDRastvorItems items_[2];
     std::deque<DelayedDepthTime> records_;
     double lag_depth_ = 0.0;
     std::int32_t time_to_depth_out_ = -1;

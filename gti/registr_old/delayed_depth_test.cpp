@@ -83,19 +83,15 @@ TEST(DelayedDepth, PumpingLiftsTheRecordsOutInTurn) {
     EXPECT_DOUBLE_EQ(dd.get_value(), 202);
 }
 
-TEST(DelayedDepth, ClearRestartsAtTheBottomAndKeepsTheMudPortions) {
+TEST(DelayedDepth, ClearRestartsAtTheBottom) {
     DataStorage frame;
     DelayedDepth dd(frame);
     dd.add_record({100, 5});
     dd.add_record({101, 6});
-    dd.add_depth(100);
-    dd.add_depth(101);
     frame.set_depth_z(1234.5);
     dd.clear();
     EXPECT_TRUE(dd.records().empty());
     EXPECT_DOUBLE_EQ(dd.get_value(), 1234.5);
-    EXPECT_EQ(dd.rastvor_items(0).size(), 2u);
-    EXPECT_EQ(dd.rastvor_items(1).size(), 2u);
 }
 
 namespace {

@@ -59,11 +59,6 @@ RegistrLogOld::~RegistrLogOld() {
     window.reset();
 }
 
-void RegistrLogOld::set_trip_source(TripSource trip) {
-    lib::Locker hold(&lock_);
-    trip_ = std::move(trip);
-}
-
 void RegistrLogOld::set_file_name(const AnsiString& folder, const AnsiString& part, const AnsiString& name) {
     lib::Locker hold(&lock_);
     path_ = folder + "/" + part + "/" + name;

@@ -63,7 +63,6 @@ public:
     RegistrLogOld(const RegistrLogOld&) = delete;
     RegistrLogOld& operator=(const RegistrLogOld&) = delete;
 
-    void set_trip_source(TripSource trip);
     // path = folder / part / name
     void set_file_name(const AnsiString& folder, const AnsiString& part, const AnsiString& name);
     AnsiString get_file_name();

@@ -3,9 +3,31 @@
 #include "platform/os/file.h"
 #include "platform/os/sound.h"
 
+#include <mutex>
+
 namespace {
 bool valid(SoundType type) { return type >= snd_alarm && type <= snd_depth_label; }
+
+std::mutex g_beep_mutex;
+Sound::BeepFunction& beep_function() {
+    static Sound::BeepFunction beep;
+    return beep;
+}
 }  // namespace
+
+void Sound::set_beep(BeepFunction beep) {
+    std::lock_guard<std::mutex> hold(g_beep_mutex);
+    beep_function() = std::move(beep);
+}
+
+void Sound::beep(int hz, int ms) {
+    BeepFunction beep;
+    {
+        std::lock_guard<std::mutex> hold(g_beep_mutex);
+        beep = beep_function();
+    }
+    if (beep) beep(hz, ms);
+}
 
 Sound::Sound(const AnsiString& program_folder) {
     AnsiString dir = program_folder;

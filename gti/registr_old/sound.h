@@ -12,6 +12,7 @@
 #include "library/serial/module_list.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 using AnsiString = std::string;
@@ -42,6 +43,14 @@ public:
     SoundType get_looping();
 
     void enum_values(lib::options_list& list) override;
+
+    // The speaker's short tones (frequency in Hz, length in ms) of the hub
+    // and its plug-ins, such as the console's alarm: they go through this
+    // one process-wide hook, which the host points at its sound. Silent
+    // until it is set. Safe from any thread.
+    using BeepFunction = std::function<void(int hz, int ms)>;
+    static void set_beep(BeepFunction beep);
+    static void beep(int hz, int ms);
 
 private:
     static bool loops(SoundType type) { return type == snd_alarm || type == snd_notify || type == snd_tuning; }

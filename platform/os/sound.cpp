@@ -1,10 +1,15 @@
 #include "platform/os/sound.h"
 
 #include "platform/os/error_log.h"
+#include "platform/os/file.h"
+#include "platform/os/paths.h"
 #include "platform/os/process.h"
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <condition_variable>
 #include <thread>
 
@@ -160,6 +165,66 @@ void set_sound_player(std::shared_ptr<SoundPlayer> player) {
         g_player = std::move(player);
     }
     // The old player (and its child) ends outside the lock.
+}
+
+namespace {
+
+constexpr int tone_rate = 16000;  // samples a second: well above the highest tone's two
+
+void put_le(std::string& out, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// 16-bit mono PCM, the sine at half the full scale.
+std::string tone_wav(int hz, int ms) {
+    const std::uint32_t samples = std::uint32_t(std::int64_t(tone_rate) * ms / 1000);
+    std::string out;
+    out.reserve(44 + 2 * samples);
+    out += "RIFF";
+    put_le(out, 36 + 2 * samples, 4);
+    out += "WAVEfmt ";
+    put_le(out, 16, 4);
+    put_le(out, 1, 2);  // PCM
+    put_le(out, 1, 2);  // mono
+    put_le(out, tone_rate, 4);
+    put_le(out, tone_rate * 2, 4);
+    put_le(out, 2, 2);
+    put_le(out, 16, 2);
+    out += "data";
+    put_le(out, 2 * samples, 4);
+    const double step = 2 * M_PI * hz / tone_rate;
+    for (std::uint32_t i = 0; i < samples; ++i) {
+        const auto v = static_cast<std::int16_t>(std::lround(16383.0 * std::sin(step * i)));
+        put_le(out, static_cast<std::uint16_t>(v), 2);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string tone_file(int hz, int ms) {
+    return runtime_dir() + "/tone_" + std::to_string(hz) + "_" + std::to_string(ms) + ".wav";
+}
+
+void play_tone(int hz, int ms) {
+    if (hz < 20 || hz > 20000 || ms < 1 || ms > 10000) return;
+    std::string file;
+    try {
+        file = tone_file(hz, ms);
+    } catch (const std::exception& e) {
+        log_error(std::string("os::play_tone: ") + e.what());
+        return;
+    }
+    // Made once: the same alarm beeps every second while it lasts.
+    const std::string wanted = tone_wav(hz, ms);
+    std::string bytes;
+    if (read_file(file, bytes, nullptr, wanted.size() + 1) != 0 || bytes != wanted) {
+        if (const int err = replace_file(file, wanted); err != 0) {
+            log_error("os::play_tone: cannot write '" + file + "': " + std::strerror(err));
+            return;
+        }
+    }
+    sound_player()->play(file, false);
 }
 
 }  // namespace os

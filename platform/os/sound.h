@@ -69,4 +69,12 @@ private:
 std::shared_ptr<SoundPlayer> sound_player();
 void set_sound_player(std::shared_ptr<SoundPlayer> player);
 
+// A plain tone (the speaker's beep) through the process's player: a WAV of
+// that frequency and length, made once in the run-time folder and played.
+// A frequency outside 20..20000 Hz or a length outside 1..10000 ms plays
+// nothing; a tone that cannot be made is logged through os::log_error.
+void play_tone(int hz, int ms);
+// The name of the WAV play_tone plays for that tone.
+std::string tone_file(int hz, int ms);
+
 }  // namespace os

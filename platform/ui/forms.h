@@ -147,7 +147,6 @@ protected:
     void place_on_screen();
 
 private:
-    friend TModalResult run_modal(TCustomForm& form);
     TFormBorderStyle border_style_ = bsSizeable;
     TBorderIcons border_icons_{biSystemMenu, biMinimize, biMaximize};
     TPosition position_ = poDesigned;

@@ -8,6 +8,7 @@
 #include "gti/registr_old/data_storage.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/reg_system.h"
+#include "gti/registr_old/sound.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/number_conv.h"
 #include "platform/os/error_log.h"
@@ -57,7 +58,10 @@ PultPlugin::~PultPlugin() {
 }
 
 void PultPlugin::beep(int hz, int ms) const {
-    if (beep_) beep_(hz, ms);
+    if (beep_)
+        beep_(hz, ms);
+    else
+        Sound::beep(hz, ms);
 }
 
 void PultPlugin::fill_plugin_info(reg::PluginInfo& info) {

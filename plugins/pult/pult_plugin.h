@@ -90,7 +90,7 @@ public:
     TPultFrm* form() const { return form_; }
 
     // The beeps of the supply alarm and of a finished calibration upload:
-    // none by default (the station has no speaker of its own here).
+    // the hub's (Sound::beep, which the host sounds) unless set.
     using Beep = std::function<void(int hz, int ms)>;
     void set_beep(Beep beep) { beep_ = std::move(beep); }
     // The local date-time of the time text; rtl::Now() unless set.

@@ -1,11 +1,11 @@
 #include "programs/vargel2/run_state.h"
 
-#include <charconv>
 #include <filesystem>
 #include <system_error>
 
 #include "library/file_finder.h"
 #include "library/time_conv.h"
+#include "library/well_files.h"
 
 namespace vargel2 {
 
@@ -84,14 +84,7 @@ std::string safe_name_part(const std::string& text) {
     return out;
 }
 
-std::int32_t trip_number(const std::string& text) {
-    // The library's integer reading also takes blanks, a sign and hex
-    // ("$010", "0x1F"), which would offer some other trip's files.
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return -1;
-    std::int32_t n = -1;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    return ec == std::errc() && end == text.data() + text.size() ? n : -1;
-}
+std::int32_t trip_number(const std::string& text) { return lib::race_num_of(text); }
 
 std::string package_tag(const RunState& state) {
     if (state.all_data()) return "ALL_DATA";

@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <any>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -26,11 +29,13 @@
 #include "gti/registr_old/reg_plugin_manager.h"
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/registr_log.h"
+#include "gti/registr_old/sound.h"
 #include "library/lock_object.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
 #include "platform/os/folder_lock.h"
 #include "platform/os/paths.h"
+#include "platform/os/sound.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/string_list.h"
@@ -120,6 +125,9 @@ struct Host::State {
     long silence_start_cycle = 0;
     bool port_lost = false;
     std::uint32_t last_state_save = 0;
+    // When the depths in the well folder were saved, as the station's time
+    // (seconds); the lowest value when they never were.
+    std::int64_t depths_saved_at = INT64_MIN;
     os::FolderHolderLock well_lock;
     std::vector<boost::signals2::scoped_connection> connections;
 
@@ -442,6 +450,20 @@ double Host::bit_depth() const { return state_->ds ? state_->ds->get_depth_cur()
 
 bool Host::line_quiet() const { return state_->in_silence; }
 
+// The turns of run()'s loop, and what a dialog's nested turns share with it.
+struct Host::Loop {
+    int stop_fd = -1;
+    std::chrono::steady_clock::time_point started;
+    std::uint32_t second = 0;  // the wall-clock second of the last cycle
+    CommOutData display;
+    bool waiting_long = false;    // the port configured for a silent line
+    bool stop_looked_at = false;  // by a wait that just ran out
+    bool ending = false;
+    bool reading = false;  // inside a read or a cycle
+    int turns = 0;         // running now: more than one while a dialog is open
+    bool shown = false;    // the plug-ins and the window told of the start
+};
+
 int Host::run(int stop_fd) {
     State& s = *state_;
     // Folders resolved once, as the hub's library resolves them.
@@ -452,301 +474,21 @@ int Host::run(int stop_fd) {
     PluginsFreed plugins_freed{&s.sys, &s.plugins_initialized};
     ErrorsEchoed errors_echoed{&s.sys};
     try {
-        if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
-        if (options_.well_folder.empty()) throw std::runtime_error("no well folder given");
-        if (options_.trip < 0) throw std::runtime_error("bad trip number");
-        // What the arguments name is tried before anything is written: a
-        // wrong port or folder leaves no set-up, no error log and no trip.
-        std::error_code ec;
-        if (!options_.plugin_folder.empty() && !fs::is_directory(options_.plugin_folder, ec))
-            throw std::runtime_error("no plug-in folder '" + options_.plugin_folder + "'");
-        const std::string plugin_folder =
-            options_.plugin_folder.empty() ? default_plugin_folder() : options_.plugin_folder;
-        // The hub keeps its files beside "the program": the station folder.
-        os::set_program_dir_override(fs::absolute(station).lexically_normal().string());
-        reg::System* const hub = sys();
-        CommProtocols& protocols = hub->get_protocols();
-        CommPort& port = protocols.get_port();
-        if (!port.open(options_.port))
-            throw std::runtime_error("cannot open the port '" + options_.port + "': " + port.last_error());
-        protocols.configure_port(CommProtocols::console_protocol);
-        // Short reads keep the cycle on its second and a stop quick; the
-        // unit sends several frames a second.
-        port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
-        protocols.clear();
-        fs::create_directories(options_.well_folder, ec);
-        if (ec)
-            throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
-        // A well the host cannot write to, or one another host records
-        // into, is refused before anything is written.
-        std::string why;
-        if (!os::can_create_files_in(options_.well_folder, why))
-            throw std::runtime_error("cannot write into the well folder '" + options_.well_folder + "': " + why);
-        if (s.well_lock.try_lock(options_.well_folder, well_lock_file) != os::FolderHolderLock::Result::held)
-            throw std::runtime_error("the well folder " + s.well_lock.error() +
-                                     (s.well_lock.holder() > 0 ? ", another station host recording there" : ""));
-        const fs::path well_path(options_.well_folder);
-        {
-            std::string digits = std::to_string(options_.trip);
-            if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
-            for (const char* suffix : {".realtim", ".realdep", ".reallag", ".fast.realtim"})
-                refuse_odd_file(well_path / (digits + suffix));
-        }
-        for (const char* name : {settings_file, "sys.bin", "registr.errors.log", event_log_file, ".nolocking"})
-            refuse_odd_file(well_path / name);
-        refuse_odd_file(fs::path(station) / settings_file);
-        refuse_odd_file(fs::path(station) / "registr.errors.log");
-
-        // From here on errors also go to the hub's error log.
-        s.sys = hub;
-        s.protocols = &protocols;
-        s.sys->get_err_log().set_echo(errors_);
-        for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
-        // The snapshot of the current frame goes to "data" beside the set-up.
-        fs::create_directories(fs::path(station) / "data", ec);
-        s.sys->register_modules();
-        s.ds = &s.sys->get_data_storage();
-        s.writer = &s.ds->get_real_time_file();
-        s.well = folder_prefix(options_.well_folder);
-        // Without a file the event log would keep every event in memory.
-        s.sys->get_registr_log().set_file_name(options_.well_folder, ".", event_log_file);
-        s.port = options_.port;
-        s.settings = load_settings(station);
-        s.settings_path = (fs::path(station) / settings_file).string();
-        s.calc = &s.sys->get_calc_values();
-        s.pore = &s.sys->get_pore();
-        s.pulses = std::make_unique<DepthPulses>([this](const std::string& m) { log_error(m); });
-        Config& config = s.sys->get_config();
-        s.config = &config;
-        // The host's main window, before the plug-ins take its handle.
-        s.requests = std::make_unique<TripRequests>();
-        {
-            // The hub's settings: its configuration, then the plug-ins (one
-            // may set the configuration's record step, and one that is a
-            // module joins the registered modules), then the modules' own
-            // (the depth sensor's calibration, the well data, the plug-ins').
-            lib::Locker hold(sys_lock_obj());
-            rtl::IniFile ini(s.settings_path);
-            config.load_from_ini(&ini);
-            load_plugins(plugin_folder);
-            s.sys->get_module_list().load_from_ini(&ini);
-            s.block_position = config.last_tal;
-        }
-        {
-            // The plug-ins start on the settings just read, their pages shown.
-            // A window around the run shows a page's plug-in itself as it
-            // puts the form into the page: showing it here as well would do
-            // twice what a first show does, its questions to the operator
-            // among it.
-            lib::Locker hold(sys_lock_obj());
-            s.plugins_initialized = true;
-            const bool pages_in_window = static_cast<bool>(on_started);
-            s.sys->get_plugin_manager().for_each([pages_in_window](reg::RegPlugin* p) {
-                p->init();
-                reg::PluginInfo info;
-                reg::RegPluginManager::get_plugin_info(p, info);
-                if (!pages_in_window || !(info.flags & reg::PluginInfo::has_page)) p->show(true);
-            });
-        }
-        // A step the settings give that no recording can follow would leave
-        // a file empty for the whole trip without a word: refused at start.
-        if (options_.time_step <= 0 && config.time_step > most_time_step)
-            throw std::runtime_error("the time step \"запись_по_времени\" = " + std::to_string(config.time_step) +
-                                     " s in '" + s.settings_path + "' is beyond " + std::to_string(most_time_step) +
-                                     " s: the time file would get its first record only");
-        s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
-        // The step as the operator typed it (0.2, not the float's 0.2000000030).
-        s.depth_step = config.depth_step > 0 ? std::round(double(config.depth_step) * 1000) / 1000 : 0.2;
-        if (!(s.depth_step > 0 && s.depth_step <= DataStorage::max_depth))
-            throw std::runtime_error("the depth step \"запись_по_глубине\" = " + rtl::FloatToStr(config.depth_step) +
-                                     " m in '" + s.settings_path + "' is outside 0.001 to " +
-                                     fixed(DataStorage::max_depth, 0) + " m: no depth record could be written");
-        s.save_fast = config.save_fast_file;
-
-        {
-            lib::Locker hold(sys_lock_obj());
-            ParTabl& table = s.ds->get_par_tabl();
-            load_table(station, table);
-            s.table_path = (fs::path(station) / params_file).string();
-            s.table_time = fs::last_write_time(s.table_path, ec);
-            // The plug-ins take their copies of the table as loaded.
-            s.sys->get_plugin_manager().call_event(reg::pe_params_changed, std::any());
-            // A table cut short still loads what it holds: say what is missing.
-            for (const std::string& w : table.get_load_warnings()) log_error("parameter table: " + w);
-            s.ds->correct_store_modes();
-            s.hook_load = table.find_global("вес_на_крюке");
-            s.block = table.find_global("тальблок");
-            s.flow_in = table.find_global("расход_на_входе");
-            s.pumps[0] = table.find_global("ходы_насоса1");
-            s.pumps[1] = table.find_global("ходы_насоса2");
-            s.pumps[2] = table.find_global("ходы_насоса3");
-        }
-
-        // The port was opened with the console's protocol before anything
-        // was written; a protocol a plug-in registered is known only now.
-        if (!options_.protocol.empty()) {
-            rtl::StringList names;
-            s.protocols->enum_protocols(&names);
-            s.protocol = -1;
-            for (int i = 0; i < names.Count() && s.protocol < 0; ++i)
-                if (names[i] == options_.protocol) s.protocol = i;
-            if (s.protocol < 0) throw std::runtime_error("no protocol '" + options_.protocol + "' in the hub's table");
-            CommPort& port = s.protocols->get_port();
-            s.protocols->configure_port(s.protocol);
-            port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
-            s.protocols->clear();
-        }
-
-        for (const std::string& m : s.ds->load_conf(s.well + settings_file)) log_error("depth: refused " + m);
-        if (options_.start_depth >= 0) {
-            const double d = std::min(options_.start_depth, DataStorage::max_depth);
-            s.ds->restore_depths(d, d);
-        }
-        stats_.first_depth = s.ds->get_depth_z();
-        s.next_depth_mark = (std::floor(s.ds->get_depth_z() / s.depth_step + 1e-9) + 1) * s.depth_step;
-
-        RealTimeFile& w = *s.writer;
-        s.connections.emplace_back(RealTimeFile::connect(
-            w.time_signal,
-            [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.time_records; }));
-        s.connections.emplace_back(RealTimeFile::connect(
-            w.depth_signal,
-            [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.depth_records; }));
-        s.connections.emplace_back(RealTimeFile::connect(
-            w.lag_signal,
-            [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.lag_records; }));
-        start_trip(options_.trip, options_.continue_trip);
-        w.start_save_thread();
-        // The trip's start is a point to come back to.
-        save_state(lib::get_local_time());
+        const std::string plugin_folder = check_before_writing(station);
+        set_up_hub(station, plugin_folder);
+        load_parameter_table(station);
+        choose_protocol();
+        start_recording();
     } catch (const std::exception& e) {
         log_error(std::string("station_host: ") + e.what());
         return 1;
     }
-
     progress_("recording trip " + std::to_string(s.trip) + " from " + options_.port + " into " +
               s.writer->get_time_file_name());
-    if (on_started) {
-        try {
-            on_started(*this);
-        } catch (const std::exception& e) {
-            log_error(std::string("window: ") + e.what());
-        }
-    }
-    const auto started = std::chrono::steady_clock::now();
-    std::uint32_t second = lib::get_local_time();
-    CommOutData display;
-    bool waiting_long = false;
-    bool stop_looked_at = false;  // by a wait that just ran out
-    // One turn: the port read, the second's cycle, then the plug-ins'
-    // requests, the operator and the window. A modal dialog of the window
-    // runs further turns from its own loop (serve_turn), so the recording
-    // goes on while it is open; those come only while this turn is past its
-    // read and cycle, never inside them.
-    bool ending = false;
-    bool reading = false;
-    int turns = 0;  // running now: more than one while a dialog is open
-    const std::function<bool()> turn = [&]() -> bool {
-        if (ending) return false;
-        if (reading) return true;
-        if ((!std::exchange(stop_looked_at, false) && stop_requested(stop_fd)) ||
-            (options_.duration_s > 0 &&
-             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >=
-                 options_.duration_s)) {
-            ending = true;
-            return false;
-        }
-        ++turns;
-        struct Leave {
-            int& turns;
-            ~Leave() { --turns; }
-        } leave{turns};
-        reading = true;
-        try {
-            // A silent line is waited on together with the stop request and
-            // read only once a byte comes: an empty read would pause after it
-            // and the stop would be polled apart, three wake-ups where one does.
-            // Without a window to keep answering, the wait lasts until the next
-            // second's cycle is due (the plug-ins' posted work and requests then
-            // wait at most a second too); a window is served as often as before.
-            // Only the acquisition unit talks unasked: a plug-in's device (the
-            // cementing station) answers requests that its read sends first.
-            bool read_now = true;
-            if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
-                int wait = kSilentWaitMs;
-                if (!on_turn) {
-                    const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                 std::chrono::system_clock::now().time_since_epoch())
-                                                 .count() %
-                                             1000;
-                    wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
-                }
-                if (options_.duration_s > 0) {
-                    const double left =
-                        options_.duration_s -
-                        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                    wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
-                }
-                const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, stop_fd);
-                read_now = waited == CommPort::wait_result::input;
-                stop_looked_at = waited == CommPort::wait_result::timeout;
-            }
-            CommIncomData d;
-            if (read_now) {
-                if (s.protocols->read_data(s.protocol, &d)) {
-                    try {
-                        on_frame(d);
-                    } catch (const std::exception& e) {
-                        log_error(std::string("frame: ") + e.what());
-                    }
-                } else {
-                    ++stats_.failed_reads;
-                }
-            }
-            const std::uint32_t now = lib::get_local_time();
-            if (now != second) {
-                second = now;
-                try {
-                    cycle(now);
-                } catch (const std::exception& e) {
-                    log_error(std::string("cycle: ") + e.what());
-                }
-                // The console's display follows the frame once a second, then
-                // a configuration block when a plug-in has one.
-                if (!s.in_silence) {
-                    s.protocols->send_data(s.protocol, &display);
-                    send_console_block();
-                }
-                reload_changed_table();
-                // A silent line is waited on longer, so that a host with nothing
-                // to record wakes a few times a second instead of ten; a byte
-                // that comes ends the wait at once.
-                if (s.in_silence != waiting_long) {
-                    waiting_long = s.in_silence;
-                    s.protocols->get_port().configure(57600, CommPort::parity_none,
-                                                      waiting_long ? kSilentWaitMs : kFrameWaitMs, 2048, false);
-                }
-            }
-        } catch (...) {
-            reading = false;
-            throw;
-        }
-        reading = false;
-        // The plug-ins' posted work and requests, then the operator.
-        try {
-            for (int request : s.requests->take()) answer_trip_request(request);
-            const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            // The operator presses nothing behind an open dialog: his presses
-            // wait until it has closed.
-            while (turns == 1 && s.next_press < options_.presses.size() &&
-                   options_.presses[s.next_press].first <= run_s)
-                press(options_.presses[s.next_press++].second);
-        } catch (const std::exception& e) {
-            log_error(std::string("request: ") + e.what());
-        }
-        if (on_turn) on_turn();
-        return !ending;
-    };
+    Loop loop;
+    loop.stop_fd = stop_fd;
+    loop.started = std::chrono::steady_clock::now();
+    loop.second = lib::get_local_time();
     // Cleared as soon as the loop ends, also when a turn throws: what the
     // stop then shows (a plug-in's question) is not a dialog to let go.
     struct NestedTurns {
@@ -754,19 +496,376 @@ int Host::run(int stop_fd) {
         ~NestedTurns() { turn = nullptr; }
     };
     {
-        nested_turn_ = [&turn] { return turn(); };
+        nested_turn_ = [this, &loop] { return turn(loop); };
         NestedTurns clear{nested_turn_};
-        while (turn()) {}
+        while (turn(loop)) {}
     }
+    return stop(stop_fd);
+}
+
+std::string Host::check_before_writing(const std::string& station) {
+    State& s = *state_;
+    if (options_.port.empty()) throw std::runtime_error("no acquisition port given");
+    if (options_.well_folder.empty()) throw std::runtime_error("no well folder given");
+    if (options_.trip < 0) throw std::runtime_error("bad trip number");
+    // What the arguments name is tried before anything is written: a
+    // wrong port or folder leaves no set-up, no error log and no trip.
+    std::error_code ec;
+    if (!options_.plugin_folder.empty() && !fs::is_directory(options_.plugin_folder, ec))
+        throw std::runtime_error("no plug-in folder '" + options_.plugin_folder + "'");
+    const std::string plugin_folder = options_.plugin_folder.empty() ? default_plugin_folder() : options_.plugin_folder;
+    // The hub keeps its files beside "the program": the station folder.
+    os::set_program_dir_override(fs::absolute(station).lexically_normal().string());
+    CommProtocols& protocols = sys()->get_protocols();
+    CommPort& port = protocols.get_port();
+    if (!port.open(options_.port))
+        throw std::runtime_error("cannot open the port '" + options_.port + "': " + port.last_error());
+    protocols.configure_port(CommProtocols::console_protocol);
+    // Short reads keep the cycle on its second and a stop quick; the
+    // unit sends several frames a second.
+    port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
+    protocols.clear();
+    fs::create_directories(options_.well_folder, ec);
+    if (ec) throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
+    // A well the host cannot write to, or one another host records
+    // into, is refused before anything is written.
+    std::string why;
+    if (!os::can_create_files_in(options_.well_folder, why))
+        throw std::runtime_error("cannot write into the well folder '" + options_.well_folder + "': " + why);
+    if (s.well_lock.try_lock(options_.well_folder, well_lock_file) != os::FolderHolderLock::Result::held)
+        throw std::runtime_error("the well folder " + s.well_lock.error() +
+                                 (s.well_lock.holder() > 0 ? ", another station host recording there" : ""));
+    const fs::path well_path(options_.well_folder);
+    {
+        std::string digits = std::to_string(options_.trip);
+        if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+        for (const char* suffix : {".realtim", ".realdep", ".reallag", ".fast.realtim"})
+            refuse_odd_file(well_path / (digits + suffix));
+    }
+    for (const char* name : {settings_file, "sys.bin", "registr.errors.log", event_log_file, ".nolocking"})
+        refuse_odd_file(well_path / name);
+    refuse_odd_file(fs::path(station) / settings_file);
+    refuse_odd_file(fs::path(station) / "registr.errors.log");
+    // When the depths were saved last, in the station's seconds, taken
+    // before the start writes anything.
+    const auto saved = fs::last_write_time(well_path / settings_file, ec);
+    if (!ec) {
+        const auto age = std::chrono::duration_cast<std::chrono::seconds>(fs::file_time_type::clock::now() - saved);
+        s.depths_saved_at = std::int64_t(lib::get_local_time()) - age.count();
+    }
+    return plugin_folder;
+}
+
+void Host::set_up_hub(const std::string& station, const std::string& plugin_folder) {
+    State& s = *state_;
+    // From here on errors also go to the hub's error log.
+    s.sys = sys();
+    s.protocols = &s.sys->get_protocols();
+    s.sys->get_err_log().set_echo(errors_);
+    // The hub's and the plug-ins' beeps (the console's alarm among them)
+    // sound on the station's speaker.
+    Sound::set_beep(os::play_tone);
+    ParTabl::set_beep(os::play_tone);
+    for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
+    // The snapshot of the current frame goes to "data" beside the set-up.
+    std::error_code ec;
+    fs::create_directories(fs::path(station) / "data", ec);
+    s.sys->register_modules();
+    s.ds = &s.sys->get_data_storage();
+    s.writer = &s.ds->get_real_time_file();
+    s.well = folder_prefix(options_.well_folder);
+    // Without a file the event log would keep every event in memory.
+    s.sys->get_registr_log().set_file_name(options_.well_folder, ".", event_log_file);
+    s.port = options_.port;
+    s.settings = load_settings(station);
+    s.settings_path = (fs::path(station) / settings_file).string();
+    s.calc = &s.sys->get_calc_values();
+    s.pore = &s.sys->get_pore();
+    s.pulses = std::make_unique<DepthPulses>([this](const std::string& m) { log_error(m); });
+    Config& config = s.sys->get_config();
+    s.config = &config;
+    // The host's main window, before the plug-ins take its handle.
+    s.requests = std::make_unique<TripRequests>();
+    {
+        // The hub's settings: its configuration, then the plug-ins (one
+        // may set the configuration's record step, and one that is a
+        // module joins the registered modules), then the modules' own
+        // (the depth sensor's calibration, the well data, the plug-ins').
+        lib::Locker hold(sys_lock_obj());
+        rtl::IniFile ini(s.settings_path);
+        config.load_from_ini(&ini);
+        load_plugins(plugin_folder);
+        s.sys->get_module_list().load_from_ini(&ini);
+        s.block_position = config.last_tal;
+    }
+    start_plugins();
+    take_record_steps();
+}
+
+void Host::start_plugins() {
+    State& s = *state_;
+    // The plug-ins start on the settings just read; they are shown from
+    // the loop (show_plugins).
+    lib::Locker hold(sys_lock_obj());
+    s.plugins_initialized = true;
+    s.sys->get_plugin_manager().for_each([](reg::RegPlugin* p) { p->init(); });
+}
+
+void Host::show_plugins() {
+    // A first show may ask the operator something (a cementing programme
+    // that had finished: begin a new one?). It comes from the loop's turn,
+    // without the hub's lock, so that the question's own loop gives the
+    // recording its turns for as long as it stays open. A window around
+    // the run shows a page's plug-in itself as it puts the form into the
+    // page: showing it here as well would do twice what a first show does,
+    // its questions among it.
+    const bool pages_in_window = static_cast<bool>(on_started);
+    reg::RegPluginManager& plugins = state_->sys->get_plugin_manager();
+    for (int i = 0; i < plugins.get_size(); ++i) {
+        reg::RegPlugin* p = plugins.get_item(i);
+        reg::PluginInfo info;
+        reg::RegPluginManager::get_plugin_info(p, info);
+        if (!pages_in_window || !(info.flags & reg::PluginInfo::has_page)) p->show(true);
+    }
+    if (on_started) {
+        try {
+            on_started(*this);
+        } catch (const std::exception& e) {
+            log_error(std::string("window: ") + e.what());
+        }
+    }
+}
+
+void Host::take_record_steps() {
+    State& s = *state_;
+    const Config& config = *s.config;
+    // A step the settings give that no recording can follow would leave
+    // a file empty for the whole trip without a word: refused at start.
+    if (options_.time_step <= 0 && config.time_step > most_time_step)
+        throw std::runtime_error("the time step \"запись_по_времени\" = " + std::to_string(config.time_step) +
+                                 " s in '" + s.settings_path + "' is beyond " + std::to_string(most_time_step) +
+                                 " s: the time file would get its first record only");
+    s.time_step = options_.time_step > 0 ? options_.time_step : std::max(1, config.time_step);
+    // The step as the operator typed it (0.2, not the float's 0.2000000030).
+    s.depth_step = config.depth_step > 0 ? std::round(double(config.depth_step) * 1000) / 1000 : 0.2;
+    if (!(s.depth_step > 0 && s.depth_step <= DataStorage::max_depth))
+        throw std::runtime_error("the depth step \"запись_по_глубине\" = " + rtl::FloatToStr(config.depth_step) +
+                                 " m in '" + s.settings_path + "' is outside 0.001 to " +
+                                 fixed(DataStorage::max_depth, 0) + " m: no depth record could be written");
+    s.save_fast = config.save_fast_file;
+}
+
+void Host::load_parameter_table(const std::string& station) {
+    State& s = *state_;
+    lib::Locker hold(sys_lock_obj());
+    ParTabl& table = s.ds->get_par_tabl();
+    load_table(station, table);
+    s.table_path = (fs::path(station) / params_file).string();
+    std::error_code ec;
+    s.table_time = fs::last_write_time(s.table_path, ec);
+    // The plug-ins take their copies of the table as loaded.
+    s.sys->get_plugin_manager().call_event(reg::pe_params_changed, std::any());
+    s.ds->correct_store_modes();
+    s.hook_load = table.find_global("вес_на_крюке");
+    s.block = table.find_global("тальблок");
+    s.flow_in = table.find_global("расход_на_входе");
+    s.pumps[0] = table.find_global("ходы_насоса1");
+    s.pumps[1] = table.find_global("ходы_насоса2");
+    s.pumps[2] = table.find_global("ходы_насоса3");
+}
+
+void Host::choose_protocol() {
+    State& s = *state_;
+    // The port was opened with the console's protocol before anything
+    // was written; a protocol a plug-in registered is known only now.
+    if (options_.protocol.empty()) return;
+    rtl::StringList names;
+    s.protocols->enum_protocols(&names);
+    s.protocol = -1;
+    for (int i = 0; i < names.Count() && s.protocol < 0; ++i)
+        if (names[i] == options_.protocol) s.protocol = i;
+    if (s.protocol < 0) throw std::runtime_error("no protocol '" + options_.protocol + "' in the hub's table");
+    s.protocols->configure_port(s.protocol);
+    s.protocols->get_port().configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
+    s.protocols->clear();
+}
+
+void Host::start_recording() {
+    State& s = *state_;
+    for (const std::string& m : s.ds->load_conf(s.well + settings_file)) log_error("depth: refused " + m);
+    if (options_.continue_trip && options_.start_depth < 0) take_depths_of_last_record();
+    if (options_.start_depth >= 0) {
+        const double d = std::min(options_.start_depth, DataStorage::max_depth);
+        s.ds->restore_depths(d, d);
+    }
+    stats_.first_depth = s.ds->get_depth_z();
+    s.next_depth_mark = (std::floor(s.ds->get_depth_z() / s.depth_step + 1e-9) + 1) * s.depth_step;
+
+    RealTimeFile& w = *s.writer;
+    s.connections.emplace_back(RealTimeFile::connect(
+        w.time_signal,
+        [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.time_records; }));
+    s.connections.emplace_back(RealTimeFile::connect(
+        w.depth_signal,
+        [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.depth_records; }));
+    s.connections.emplace_back(RealTimeFile::connect(
+        w.lag_signal,
+        [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.lag_records; }));
+    start_trip(options_.trip, options_.continue_trip);
+    w.start_save_thread();
+    // The trip's start is a point to come back to.
+    save_state(lib::get_local_time());
+}
+
+void Host::take_depths_of_last_record() {
+    State& s = *state_;
+    // A host killed outright saved its depths up to a minute before it
+    // died; the records it wrote since hold where the bit went meanwhile.
+    const std::optional<LastRecord> last = last_trip_record(options_.well_folder, options_.trip);
+    if (!last || std::int64_t(last->time) <= s.depths_saved_at) return;
+    const auto in_range = [](double d) { return std::isfinite(d) && d >= 0 && d <= DataStorage::max_depth; };
+    if (!in_range(last->depth_z) || !in_range(last->depth_cur)) {
+        log_error("depth: the trip's last record holds no depth a well has (" + fixed(last->depth_z, 2) + " / " +
+                  fixed(last->depth_cur, 2) + " m); the saved depths are kept");
+        return;
+    }
+    s.ds->restore_depths(last->depth_z, std::min(last->depth_cur, last->depth_z));
+    progress_("depth: " + fixed(last->depth_z, 2) + " m, bit " + fixed(s.ds->get_depth_cur(), 2) +
+              " m from the trip's last record, newer than the saved depths");
+}
+
+bool Host::loop_over(Loop& l) {
+    const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
+    return (!std::exchange(l.stop_looked_at, false) && stop_requested(l.stop_fd)) ||
+           (options_.duration_s > 0 && run_s >= options_.duration_s);
+}
+
+// One turn: the port read, the second's cycle, then the plug-ins' requests,
+// the operator and the window. A modal dialog of the window runs further
+// turns from its own loop (serve_turn), so the recording goes on while it is
+// open; those come only while this turn is past its read and cycle, never
+// inside them.
+bool Host::turn(Loop& l) {
+    State& s = *state_;
+    if (l.ending) return false;
+    if (l.reading) return true;
+    if (loop_over(l)) {
+        l.ending = true;
+        return false;
+    }
+    ++l.turns;
+    struct Leave {
+        int& turns;
+        ~Leave() { --turns; }
+    } leave{l.turns};
+    {
+        l.reading = true;
+        struct Reading {
+            bool& reading;
+            ~Reading() { reading = false; }
+        } in_read{l.reading};
+        read_port(l);
+        const std::uint32_t now = lib::get_local_time();
+        if (now != l.second) {
+            l.second = now;
+            on_second(l, now);
+        }
+    }
+    if (!l.shown) {
+        l.shown = true;
+        show_plugins();
+    }
+    // The plug-ins' posted work and requests, then the operator.
+    try {
+        for (int request : s.requests->take()) answer_trip_request(request);
+        const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
+        // The operator presses nothing behind an open dialog: his presses
+        // wait until it has closed.
+        while (l.turns == 1 && s.next_press < options_.presses.size() && options_.presses[s.next_press].first <= run_s)
+            press(options_.presses[s.next_press++].second);
+    } catch (const std::exception& e) {
+        log_error(std::string("request: ") + e.what());
+    }
+    if (on_turn) on_turn();
+    return !l.ending;
+}
+
+void Host::read_port(Loop& l) {
+    State& s = *state_;
+    // A silent line is waited on together with the stop request and read
+    // only once a byte comes: an empty read would pause after it and the
+    // stop would be polled apart, three wake-ups where one does. Without a
+    // window to keep answering, the wait lasts until the next second's cycle
+    // is due (the plug-ins' posted work and requests then wait at most a
+    // second too); a window is served as often as before. Only the
+    // acquisition unit talks unasked: a plug-in's device (the cementing
+    // station) answers requests that its read sends first.
+    bool read_now = true;
+    if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
+        int wait = kSilentWaitMs;
+        if (!on_turn) {
+            const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::system_clock::now().time_since_epoch())
+                                         .count() %
+                                     1000;
+            wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
+        }
+        if (options_.duration_s > 0) {
+            const double left =
+                options_.duration_s - std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
+            wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
+        }
+        const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, l.stop_fd);
+        read_now = waited == CommPort::wait_result::input;
+        l.stop_looked_at = waited == CommPort::wait_result::timeout;
+    }
+    if (!read_now) return;
+    CommIncomData d;
+    if (!s.protocols->read_data(s.protocol, &d)) {
+        ++stats_.failed_reads;
+        return;
+    }
+    try {
+        on_frame(d);
+    } catch (const std::exception& e) {
+        log_error(std::string("frame: ") + e.what());
+    }
+}
+
+void Host::on_second(Loop& l, std::uint32_t now) {
+    State& s = *state_;
+    try {
+        cycle(now);
+    } catch (const std::exception& e) {
+        log_error(std::string("cycle: ") + e.what());
+    }
+    // The console's display follows the frame once a second, then a
+    // configuration block when a plug-in has one.
+    if (!s.in_silence) {
+        s.protocols->send_data(s.protocol, &l.display);
+        send_console_block();
+    }
+    reload_changed_table();
+    // A silent line is waited on longer, so that a host with nothing to
+    // record wakes a few times a second instead of ten; a byte that comes
+    // ends the wait at once.
+    if (s.in_silence != l.waiting_long) {
+        l.waiting_long = s.in_silence;
+        s.protocols->get_port().configure(57600, CommPort::parity_none, l.waiting_long ? kSilentWaitMs : kFrameWaitMs,
+                                          2048, false);
+    }
+}
+
+// Clean stop: nothing accepted is lost, unless the disk refuses it; then the
+// stop still ends within its wait, or at once on a second signal.
+int Host::stop(int stop_fd) {
+    State& s = *state_;
     // What the signal left in the pipe is taken, so that a second signal
     // shows as a new one.
     if (stop_fd >= 0) {
         char drained[64];
         while (::read(stop_fd, drained, sizeof drained) > 0) {}
     }
-
-    // Clean stop: nothing accepted is lost, unless the disk refuses it; then
-    // the stop still ends within its wait, or at once on a second signal.
     int status = 0;
     RealTimeFile& w = *s.writer;
     const bool was_recording = s.recording;

@@ -130,12 +130,42 @@ public:
     double bit_depth() const;  // m
     bool line_quiet() const;   // no frame in the last second
     int trip() const;          // the trip being recorded (a plug-in may have started another)
+    // A trip is recorded: false after a plug-in's stop request until a
+    // trip starts again.
+    bool recording() const;
     // The number a new trip after trip() gets: the next one none of whose
     // files is in the well folder yet; -1 when none is left.
     int new_trip_number() const;
 
 private:
+    struct Loop;
     std::function<bool()> nested_turn_;  // while run() loops
+    // run()'s stages. Before anything is written: the options, the port,
+    // the well folder and its files tried; the plug-in folder returned.
+    std::string check_before_writing(const std::string& station);
+    // The hub, its settings and the plug-ins, started; the record steps.
+    void set_up_hub(const std::string& station, const std::string& plugin_folder);
+    void start_plugins();
+    // The plug-ins' first show and on_started, from the loop's first turn.
+    void show_plugins();
+    // The time and depth steps, refused where no record could follow them.
+    void take_record_steps();
+    void load_parameter_table(const std::string& station);
+    // The protocol the options name, once the plug-ins have registered theirs.
+    void choose_protocol();
+    // The depths, the trip begun, the write thread.
+    void start_recording();
+    // A trip continued takes its depths from its last record when that is
+    // newer than the saved depths.
+    void take_depths_of_last_record();
+    // The loop's turn (run()'s own and a dialog's nested ones) and its parts;
+    // false once the loop is ending.
+    bool turn(Loop& loop);
+    bool loop_over(Loop& loop);
+    void read_port(Loop& loop);
+    void on_second(Loop& loop, std::uint32_t now);
+    // After the loop: the trip ended, the writer waited for; the exit status.
+    int stop(int stop_fd);
     bool stop_requested(int stop_fd) const;
     // Throws std::runtime_error when a folder asked for is not there, or
     // when the folder or a library in it is writable by other users.
@@ -152,7 +182,6 @@ private:
     // request's stop); the program's own stop does that after its bounded
     // wait for the writer.
     void end_trip(bool finish = true);
-    bool recording() const;
     reg::System* state_sys() const;
     const std::string& well() const;  // the well folder, with its trailing '/'
     // A plug-in's message 1033 (trip_requests.cpp).

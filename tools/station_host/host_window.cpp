@@ -31,6 +31,7 @@
 #include "platform/ui/pages.h"
 #include "platform/ui/timer.h"
 #include "tools/station_host/trip_chart.h"
+#include "tools/station_host/trip_requests.h"
 #include "tools/station_host/well_windows.h"
 
 namespace station_host {
@@ -59,8 +60,8 @@ public:
 
         menu_ = new ui::TMainMenu(form_);
         auto* rec = item(menu_->Items(), "Запись");
-        start_ = item(rec, "Начать новый рейс", [this] { ask(Ask::start); });
-        resume_ = item(rec, "Продолжить рейс", [this] { ask(Ask::resume); });
+        start_ = item(rec, "Начать новый рейс", [this] { begin(Ask::start); });
+        resume_ = item(rec, "Продолжить рейс", [this] { begin(Ask::resume); });
         stop_ = item(rec, "Остановить запись", [this] { request_stop(); });
         item(rec, "-");
         item(rec, "Выход", [this] { form_->Close(); });
@@ -131,7 +132,10 @@ public:
 
     // The run began: the plug-ins' menu items, pages and areas join.
     void attach(Host& host) {
+        // From here the run can be stopped (a plug-in's question may keep
+        // this attach open a while).
         host_ = &host;
+        recording_ = true;
         reg::RegPluginManager& plugins = host.system()->get_plugin_manager();
         {
             lib::Locker hold(sys_lock_obj());
@@ -141,13 +145,18 @@ public:
             };
             plugins.fill_opts_menu(options_menu_);
             plugins.fill_to_tab_control(pages_);
-            // Each plug-in's window goes into its page; one of a fixed size
-            // is scaled to the page as it is now (the window's size as the
-            // resizer's current one leaves it no room to grow beyond).
-            for (int i = 0; i < plugins.get_size(); ++i) {
-                const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
-                if (d && d->page) plugins.show_tab_sheet(d->page, d->resizer.max_width(), d->resizer.max_height());
-            }
+        }
+        // Each plug-in's window goes into its page; one of a fixed size is
+        // scaled to the page as it is now (the window's size as the
+        // resizer's current one leaves it no room to grow beyond). Without
+        // the hub's lock: a first show may ask the operator, and the
+        // recording goes on behind the question.
+        for (int i = 0; i < plugins.get_size(); ++i) {
+            const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
+            if (d && d->page) plugins.show_tab_sheet(d->page, d->resizer.max_width(), d->resizer.max_height());
+        }
+        {
+            lib::Locker hold(sys_lock_obj());
             plugins.correct_interface();
             plugins.before_show();
         }
@@ -156,7 +165,6 @@ public:
         view_->sheet().set_scale(15.0 / 86400);
         hub_menu_->attach(host.system());
         well_entries_->attach(host.system());
-        recording_ = true;
         update_caption();
         tick();
     }
@@ -194,6 +202,19 @@ private:
         if (ask_ != Ask::quit) ask_ = a;
     }
 
+    // Between runs the window's loop starts the next run; while a run lasts
+    // without a trip (a plug-in stopped it) the host is asked as a plug-in
+    // asks it.
+    void begin(Ask a) {
+        if (host_) {
+            if (!host_->recording())
+                ui::post_message(ui::Application().Handle(), trip_request_message,
+                                 a == Ask::start ? trip_new : trip_continue, 0);
+            return;
+        }
+        ask(a);
+    }
+
     void request_stop() {
         if (!recording_) return;
         if (!quitting_) menu_stop_ = true;
@@ -202,20 +223,20 @@ private:
     }
 
     void update_caption() {
-        form_->SetCaption("Станция — рейс " + std::to_string(options_.trip) +
-                          (recording_ ? "" : " (запись остановлена)"));
-        start_->SetEnabled(!recording_);
-        resume_->SetEnabled(!recording_);
-        stop_->SetEnabled(recording_);
+        const RecordingView v = recording_view(host_, options_.trip);
+        if (form_->Caption() != v.title) form_->SetCaption(v.title);
+        start_->SetEnabled(v.can_start);
+        resume_->SetEnabled(v.can_resume);
+        stop_->SetEnabled(v.can_stop);
     }
 
     void tick() {
         // A plug-in may have started another trip: the window names the one
         // being recorded, and a new trip from the menu follows that one.
-        if (host_ && host_->trip() != options_.trip) {
-            options_.trip = host_->trip();
-            update_caption();
-        }
+        if (host_) options_.trip = host_->trip();
+        // A plug-in may have stopped the recording or begun it again, or
+        // the line fallen silent: the title and the menu say so.
+        update_caption();
         if (host_ && chart_) chart_->refresh(host_->time_file_name());
         if (host_ && host_->system()) {
             lib::Locker hold(sys_lock_obj());
@@ -236,19 +257,9 @@ private:
         const ui::TRect r = status_->ClientRect();
         c.Brush().SetColor(ui::clBtnFace);
         c.FillRect(r);
-        std::string text = "Рейс " + std::to_string(options_.trip);
-        if (host_) {
-            text += "   Забой " + fixed2(host_->depth()) + " м   Долото " + fixed2(host_->bit_depth()) +
-                    " м   Записей " + std::to_string(host_->stats().time_records) + "   Линия: " +
-                    (host_->stats().frames == 0 ? "ждём данных"
-                     : host_->line_quiet()      ? "нет данных"
-                                                : "данные идут");
-        } else {
-            text += "   запись остановлена";
-        }
         c.Brush().SetStyle(ui::bsClear);
         c.Font().SetColor(ui::clBtnText);
-        c.TextOut(r.Left + 6, r.Top + 4, text);
+        c.TextOut(r.Left + 6, r.Top + 4, recording_view(host_, options_.trip).status);
         if (host_) {
             // The plug-ins' areas at the right end.
             reg::RegPluginManager& plugins = host_->system()->get_plugin_manager();
@@ -281,6 +292,36 @@ private:
     bool menu_stop_ = false;
     Ask ask_ = Ask::nothing;
 };
+
+}  // namespace
+
+RecordingView recording_view(const Host* host, int trip) {
+    RecordingView v;
+    if (host && host->recording())
+        v.state = host->stats().frames == 0 || host->line_quiet() ? RecordingState::no_line
+                                                                  : RecordingState::recording;
+    v.title = "Станция — рейс " + std::to_string(trip);
+    v.status = "Рейс " + std::to_string(trip);
+    if (host)
+        v.status += "   Забой " + fixed2(host->depth()) + " м   Долото " + fixed2(host->bit_depth()) + " м   Записей " +
+                    std::to_string(host->stats().time_records);
+    switch (v.state) {
+        case RecordingState::recording: v.status += "   Линия: данные идут"; break;
+        case RecordingState::no_line:
+            v.title += " (нет данных)";
+            v.status += std::string("   Линия: ") + (host->stats().frames == 0 ? "ждём данных" : "нет данных");
+            break;
+        case RecordingState::stopped:
+            v.title += " (запись остановлена)";
+            v.status += "   запись остановлена";
+            break;
+    }
+    v.can_stop = v.state != RecordingState::stopped;
+    v.can_start = v.can_resume = !v.can_stop;
+    return v;
+}
+
+namespace {
 
 void drain(int fd) {
     char buf[64];

@@ -78,6 +78,21 @@ public:
     DialogTurns& operator=(const DialogTurns&) = delete;
 };
 
+// What the window shows of the recording. The title, the status bar's text
+// and the "Запись" menu follow the recording's real state: a trip recorded
+// with data coming, a trip waiting for data on its line, or no trip being
+// recorded (between runs, or after a plug-in's stop request).
+enum class RecordingState { recording, no_line, stopped };
+struct RecordingView {
+    RecordingState state = RecordingState::stopped;
+    std::string title;
+    std::string status;  // the status bar's text, left of the plug-ins' areas
+    bool can_start = false, can_resume = false, can_stop = false;
+};
+// host: the run under way, or null between runs; trip: the trip the
+// window names then.
+RecordingView recording_view(const Host* host, int trip);
+
 // Runs the host with its window on the real screen; the exit status as
 // Host::run gives it, or 1 when no window can be shown (the cause on
 // errors). stop_read/stop_write: the program's signal pipe (non-blocking).

@@ -14,8 +14,11 @@
 
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
+#include "plugins/cement/cement_data.h"
+#include "plugins/cement/cement_files.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/child_testing.h"
+#include "tools/station_host/station_setup.h"
 #include "tools/station_host/trip_files.h"
 #include "tools/station_host/window_testing.h"
 
@@ -90,6 +93,112 @@ TEST(StationHostWindow, ChartGrowsAndClosingTheWindowEndsTheTrip) {
     EXPECT_NE(summary.find(" " + std::to_string(time.records) + " time"), std::string::npos)
         << summary << " / " << time.records << " records in the file";
 }
+
+// The window's title as the X server has it, once it is `want` (waited
+// for up to 20 s); what it was last when it never came.
+std::string title_becomes(const std::string& id, const std::string& want) {
+    std::string name;
+    for (int waited = 0; waited < 20000; waited += 100) {
+        name.clear();
+        if (ui::testing::run_tool({"xdotool", "getwindowname", id}, &name) == 0) {
+            while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+            if (name == want) return name;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return name;
+}
+
+TEST(StationHostWindow, TheTitleFollowsAPluginsStop) {
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+    station_host::testing::suppress_gtk_leaks();
+    os::testing::TempDir dir;
+    const std::string script = dir / "rig.txt", well = dir / "well", plugins = dir / "plugins";
+    std::ofstream(script) << rig;
+    fs::create_directories(plugins);
+    fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", plugins + "/recorder.so");
+
+    Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "80", "--pty"});
+    const std::string line = sim.line_starting("line: ", 5000);
+    ASSERT_FALSE(line.empty());
+    // The plug-in asks for the stop at its fifth cycle.
+    ::setenv("STATION_HOST_PLUGIN_STOP_AFTER", "5", 1);
+    Child host(bin + "station_host", {"--port", line.substr(6), "--well", well, "--trip", "7", "--seconds", "60",
+                                      "--time-step", "1", "--window", "--plugins", plugins});
+    ::unsetenv("STATION_HOST_PLUGIN_STOP_AFTER");
+
+    const std::string id = window_named("рейс 7");
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
+    EXPECT_EQ(title_becomes(id, "Станция — рейс 7"), "Станция — рейс 7") << host.output();
+    EXPECT_EQ(title_becomes(id, "Станция — рейс 7 (запись остановлена)"), "Станция — рейс 7 (запись остановлена)")
+        << host.output();
+    Geometry g;
+    if (geometry_of(id, g)) count_colours(g, "host_window_stopped_by_plugin.png", {});
+    ASSERT_NO_FATAL_FAILURE(station_host::testing::close_window(id, host));
+    EXPECT_NE(host.output().find("trip 7 stopped on a plug-in's request"), std::string::npos) << host.output();
+}
+
+#ifdef STATION_CEMENT_PLUGIN
+
+TEST(StationHostWindow, TheTripRecordsWhileTheStartsQuestionIsOpen) {
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+    station_host::testing::suppress_gtk_leaks();
+    os::testing::TempDir dir;
+    const std::string script = dir / "rig.txt", well = dir / "well", plugins = dir / "plugins";
+    std::ofstream(script) << rig;
+    // The last cementing programme had finished.
+    const std::string programme = prepare_cement_station(dir / "station", "101", {});
+    {
+        CementData job;
+        TReportOptions report;
+        ASSERT_TRUE(cement::load_programme(programme, job, report));
+        job.stage = 1;
+        job.element = cement::element_finished;
+        for (auto& e : job.program) e.mode = cement::state_done;
+        cement::save_programme(programme, job, report);
+    }
+    fs::create_directories(plugins);
+    fs::copy_file(STATION_CEMENT_PLUGIN, plugins + "/cement.so");
+
+    Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "80", "--pty"});
+    const std::string line = sim.line_starting("line: ", 5000);
+    ASSERT_FALSE(line.empty());
+    Child host(bin + "station_host", {"--port", line.substr(6), "--well", well, "--station", dir / "station", "--trip",
+                                      "7", "--seconds", "60", "--time-step", "1", "--window", "--plugins", plugins});
+    const std::string id = window_named("рейс 7");
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
+    const std::string question = window_named("Рейс завершен");
+    ASSERT_FALSE(question.empty()) << "no question: " << host.output();
+
+    // Unanswered, the question stays while the time file grows by records.
+    const std::string time_file = well + "/0007.realtim";
+    std::uintmax_t size = 0;
+    for (int waited = 0; waited < 20000 && size == 0; waited += 100) {
+        std::error_code ec;
+        size = fs::file_size(time_file, ec);
+        if (ec) size = 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    int grew = 0;
+    for (int waited = 0; waited < 30000 && grew < 3; waited += 100) {
+        std::error_code ec;
+        const std::uintmax_t now = fs::file_size(time_file, ec);
+        if (!ec && now > size) {
+            size = now;
+            ++grew;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_GE(grew, 3) << "the time file stood still behind the question: " << host.output();
+    EXPECT_EQ(window_named("Рейс завершен"), question) << "the question went before it was answered";
+    count_colours(std::nullopt, "host_window_start_question.png", {});
+
+    ASSERT_NO_FATAL_FAILURE(station_host::testing::close_window(id, host));
+}
+
+#endif
 
 }  // namespace
 }  // namespace station_host

@@ -162,5 +162,7 @@ int main(int argc, char** argv) {
             [](const std::string& s) { say(stderr, s); });
     station_host::Host host(
         o, [](const std::string& s) { say(stdout, s); }, [](const std::string& s) { say(stderr, s); });
+    // A plug-in's question (on the headless display) records on behind it.
+    station_host::DialogTurns dialogs(host);
     return host.run(stop_pipe[0]);
 }

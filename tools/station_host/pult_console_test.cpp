@@ -7,17 +7,26 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "gti/registr_old/all_params.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
+#include "gti/registr_old/root_testing.h"
+#include "platform/os/sound.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
 #include "tools/station_host/child_testing.h"
+#include "tools/station_host/host.h"
 #include "tools/station_host/station_setup.h"
 
 #ifdef STATION_PULT_PLUGIN
@@ -177,6 +186,93 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
     EXPECT_EQ(containing(host_lines, "read again").size(), 1u) << ::testing::PrintToString(host_lines);
     EXPECT_EQ(containing(host_lines, "Питание пульта бурильщика вне допуска: pult.voltage = 4,2 (3 - 3,6)").size(), 1u)
         << ::testing::PrintToString(host_lines);
+}
+
+// The tone a WAV the station played holds: its length in ms and its
+// frequency from the sine's upward zero crossings.
+void tone_of(const std::string& file, double& ms, double& hz) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string wav((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ms = hz = 0;
+    ASSERT_GT(wav.size(), 44u) << file;
+    ASSERT_EQ(wav.substr(0, 4), "RIFF");
+    ASSERT_EQ(wav.substr(36, 4), "data");
+    const auto u32 = [&](std::size_t at) {
+        return std::uint32_t(std::uint8_t(wav[at])) | std::uint32_t(std::uint8_t(wav[at + 1])) << 8 |
+               std::uint32_t(std::uint8_t(wav[at + 2])) << 16 | std::uint32_t(std::uint8_t(wav[at + 3])) << 24;
+    };
+    const std::uint32_t rate = u32(24), bytes = u32(40);
+    ASSERT_EQ(wav.size(), 44u + bytes);
+    const std::size_t samples = bytes / 2;
+    ms = 1000.0 * double(samples) / rate;
+    int rises = 0;
+    std::int16_t before = 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const auto s = std::int16_t(std::uint8_t(wav[44 + 2 * i]) | std::uint8_t(wav[45 + 2 * i]) << 8);
+        if (i > 0 && before < 0 && s >= 0) ++rises;
+        before = s;
+    }
+    hz = rises / (ms / 1000.0);
+}
+
+TEST(PultConsole, TheConsolesBeepsSoundThroughTheStationsSound) {
+    root_testing::in_fresh_process([] {
+        os::testing::TempDir dir;
+        const fs::path root = dir.path();
+        const fs::path station = root / "station";
+        ensure_default_setup(station.string());
+        // The tables still to be sent: their sequence ends with a beep.
+        rtl::IniFile(station / settings_file).WriteBool("PultPlugin", "have_to_send_indi", true);
+        fs::create_directories(root / "plugins");
+        fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
+        // A console whose controller supply sags out of its range: the alarm.
+        Child sim("device_simulator", {"--pty", "--seconds", "40", "--supply", "4.2"}, true);
+        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+        auto player = std::dynamic_pointer_cast<os::RecordingSoundPlayer>(os::sound_player());
+        ASSERT_TRUE(player);
+        const std::string alarm = os::tone_file(2500, 50), done = os::tone_file(600, 300);
+        const auto played = [&](const std::string& file) {
+            int n = 0;
+            for (const auto& c : player->calls()) n += c.file == file && !c.loop;
+            return n;
+        };
+        HostOptions o;
+        o.port = sim.first_line().substr(6);
+        o.well_folder = (root / "well").string();
+        o.station_folder = station.string();
+        o.plugin_folder = (root / "plugins").string();
+        o.duration_s = 0;
+        std::vector<std::string> lines;
+        Host host(
+            o, [&](const std::string& l) { lines.push_back(l); },
+            [&](const std::string& l) { lines.push_back("error: " + l); });
+        // The run lasts until both beeps have sounded (or a minute has gone),
+        // then stops as on a signal.
+        int stop[2];
+        ASSERT_EQ(::pipe2(stop, O_NONBLOCK | O_CLOEXEC), 0);
+        const auto started = std::chrono::steady_clock::now();
+        bool stopping = false;
+        host.on_turn = [&] {
+            if (stopping || !((played(alarm) >= 2 && played(done) >= 1) ||
+                              std::chrono::steady_clock::now() - started > std::chrono::seconds(60)))
+                return;
+            stopping = true;
+            const char c = 1;
+            EXPECT_EQ(::write(stop[1], &c, 1), 1);
+        };
+        EXPECT_EQ(host.run(stop[0]), 0) << ::testing::PrintToString(lines);
+        ::close(stop[0]);
+        ::close(stop[1]);
+        EXPECT_GE(played(alarm), 2) << ::testing::PrintToString(lines);
+        EXPECT_GE(played(done), 1) << ::testing::PrintToString(lines);
+        for (const auto& [file, want_hz, want_ms] :
+             {std::tuple{alarm, 2500.0, 50.0}, std::tuple{done, 600.0, 300.0}}) {
+            double ms = 0, hz = 0;
+            tone_of(file, ms, hz);
+            EXPECT_NEAR(ms, want_ms, 0.5) << file;
+            EXPECT_NEAR(hz, want_hz, want_hz * 0.05) << file;
+        }
+    });
 }
 
 }  // namespace

@@ -26,6 +26,8 @@
 #include <sstream>
 #include <thread>
 
+#include "gti/registr_old/par_tabl.h"
+#include "gti/registr_old/param.h"
 #include "library/storage/file_storage.h"
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
@@ -757,15 +759,33 @@ TEST_F(StationHost, AWellGivenWithBackslashesIsTheFolderTheHubWritesTo) {
         EXPECT_EQ(e.path().string().find('\\'), std::string::npos) << e.path();
 }
 
-TEST_F(StationHost, ATableCutShortIsReported) {
+TEST_F(StationHost, ADamagedTableRefusesTheStart) {
+    // Record 8 of the table cut in its middle: the trip would record the
+    // parameters before it as if they were all.
     ensure_default_setup(well);
     const fs::path table = fs::path(well) / params_file;
-    fs::resize_file(table, fs::file_size(table) / 2);
+    ParTabl whole;
+    whole.load_from(table.string());
+    ASSERT_GT(whole.get_items_count(), 9);
+    // The first eight records alone, without calibration blocks, end where
+    // record 8 begins (and two bytes of end marker further).
+    ParTabl first8;
+    for (int i = 0; i < 8; ++i) {
+        Param p = whole.at(i);
+        p.channel = -1;
+        first8.add(p);
+    }
+    const std::string head = (fs::path(dir.path()) / "head").string();
+    first8.save_to(head);
+    fs::resize_file(table, fs::file_size(head) + 10);
     auto line = devsim::Endpoint::open_pty();
     HostRun r = run_host({"--port", line->address(), "--well", well, "--seconds", "1"});
     ASSERT_TRUE(r.code);
-    EXPECT_TRUE(r.has("parameter table: ")) << ::testing::PrintToString(r.lines);
-    EXPECT_NE(slurp(fs::path(well) / "registr.errors.log").find("parameter table: "), std::string::npos);
+    EXPECT_EQ(*r.code, 1) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("the parameter table '" + table.string() + "' is damaged")) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("record 8 ")) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.has("recording trip")) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(fs::exists(fs::path(well) / "0001.realtim"));
 }
 
 TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
@@ -840,32 +860,28 @@ TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
 }
 
 TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
+    // The depths are saved at the trip's start and then only once a minute:
+    // the host is killed well before the next save, with metres drilled
+    // since on record.
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
     ASSERT_FALSE(sim.address().empty());
-    ::setenv("STATION_HOST_STATE_SAVE_SECONDS", "1", 1);
-    const std::string time_file = well + "/0007.realtim";
+    const auto deepest = [&] {
+        double d = 0;
+        for (const TripFile& f : read_trip_files(well, 7))
+            if (f.kind != "lag" && f.records > 0) d = std::max(d, f.depth_max);
+        return d;
+    };
     HostRun killed = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
-        // A few seconds of drilling on record first, and saved past its
-        // start.
-        wait_for_growth(time_file, wait_for_growth(time_file) + 800);
-        EXPECT_TRUE(os::testing::wait_until(
-            [&] {
-                double saved = 0;
-                const std::string text =
-                    rtl::IniFile((fs::path(well) / settings_file).string()).ReadString("рейс", "глубина_забоя", "");
-                return rtl::TryStrToFloat(text, saved) && saved > 1000.2;
-            },
-            30000, 50))
-            << "no depth past the start saved";
+        EXPECT_TRUE(os::testing::wait_until([&] { return deepest() > 1000.6; }, 20000, 50))
+            << "the records never passed 1000.6 m";
         ::kill(pid, SIGKILL);
     });
-    ::unsetenv("STATION_HOST_STATE_SAVE_SECONDS");
     ASSERT_TRUE(killed.code);
     EXPECT_EQ(*killed.code, 128 + SIGKILL);
-    const double reached = read_trip_files(well, 7)[0].depth_max;
-    ASSERT_GT(reached, 1000.2);
+    const double reached = deepest();
+    ASSERT_GT(reached, 1000.6);
 
-    // The same trip goes on from within a second's drilling of the kill.
+    // The same trip goes on from its last record, not from the older save.
     HostRun next = run_host(
         {"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2", "--time-step", "1", "--continue"});
     ASSERT_TRUE(next.code);
@@ -874,8 +890,13 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
     ASSERT_NE(at, std::string::npos) << next.summary;
     double resumed = 0;
     ASSERT_TRUE(rtl::TryStrToFloat(next.summary.substr(at + 8, next.summary.find(' ', at + 8) - at - 8), resumed));
-    EXPECT_GT(resumed, reached - 0.25) << next.summary;
-    EXPECT_LE(resumed, reached + 0.001) << next.summary;
+    EXPECT_NEAR(resumed, reached, 0.001) << next.summary;
+    // The depth file never steps back: each record deeper than the one before.
+    FileStorage depths;
+    depths.add_file(well + "/0007.realdep", false);
+    ASSERT_GT(depths.get_data_size(), 1);
+    for (int i = 1; i < depths.get_data_size(); ++i)
+        EXPECT_GT(depths.get_record(i)->depth_z, depths.get_record(i - 1)->depth_z) << i;
 }
 
 TEST_F(StationHost, ASecondHostOnTheSameWellIsToldWhoHoldsIt) {

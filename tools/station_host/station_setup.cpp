@@ -115,6 +115,11 @@ void load_table(const std::string& folder, ParTabl& table) {
     const std::string file = in(folder, params_file);
     if (!fs::exists(file)) throw std::runtime_error("no parameter table '" + file + "'");
     table.load_from(file);
+    if (!table.get_load_warnings().empty()) {
+        std::string what;
+        for (const std::string& w : table.get_load_warnings()) what += (what.empty() ? "" : "; ") + w;
+        throw std::runtime_error("the parameter table '" + file + "' is damaged: " + what);
+    }
     if (table.get_items_count() == 0) throw std::runtime_error("the parameter table '" + file + "' holds no parameter");
 }
 

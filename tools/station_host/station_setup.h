@@ -89,7 +89,9 @@ std::string prepare_cement_station(const std::string& station, const std::string
                                    const std::vector<UsedConstructionElement>& construction);
 
 // Loads the table from the folder into table; throws std::runtime_error
-// naming the file when it cannot be read or holds no parameter.
+// naming the file when it cannot be read, holds no parameter, or is damaged
+// (a record or calibration block that could not be read, each named): a
+// trip recorded with part of its parameters would look like a whole one.
 void load_table(const std::string& folder, ParTabl& table);
 
 Settings load_settings(const std::string& folder);

@@ -6,7 +6,9 @@
 #include <stdexcept>
 
 #include "library/storage/file_storage.h"
+#include "library/storage/rt_blocks.h"
 #include "library/time_conv.h"
+#include "platform/os/file.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/numbers.h"
 
@@ -30,6 +32,42 @@ const std::pair<const char*, const char*> kinds[] = {
 constexpr int highest_trip = 99999999;
 
 }  // namespace
+
+std::optional<LastRecord> last_trip_record(const std::string& folder, int trip) {
+    namespace rt = lib::realtime;
+    std::optional<LastRecord> newest;
+    for (const char* ext : {".realtim", ".fast.realtim", ".realdep"}) {
+        os::File f;
+        if (f.open((fs::path(folder) / (padded(trip) + ext)).string(), os::File::Mode::read, false) != os::File::Status::ok)
+            continue;
+        const std::int64_t size = f.size();
+        if (size <= 0) continue;
+        // Twice what the scanner looks at to find its footing again: the
+        // read starts inside some block, and the scanner passes over that
+        // piece as it would over damage.
+        const std::int64_t want = std::min<std::int64_t>(size, 2 * std::int64_t(rt::BlockScanner::lookahead));
+        std::string tail(std::size_t(want), '\0');
+        const std::int64_t got = f.read_at(size - want, tail.data(), tail.size());
+        if (got <= 0) continue;
+        rt::BlockScanner scan(tail.data(), std::size_t(got));
+        rt::Block block;
+        std::optional<LastRecord> last;
+        while (scan.next(block)) {
+            if (block.type != rt::block_record || block.size < rt::record_head_size) continue;
+            LastRecord r;
+            r.time = rt::load_u32(block.payload);
+            r.depth_z = rt::load_f32(block.payload + 4);
+            r.depth_cur = rt::load_f32(block.payload + 13);
+            last = r;
+        }
+        // The newest record wins; of one second's records the deepest: a
+        // depth record holds its step's mark, the others the bottom itself.
+        if (last && (!newest || last->time > newest->time ||
+                     (last->time == newest->time && last->depth_z > newest->depth_z)))
+            newest = last;
+    }
+    return newest;
+}
 
 int next_new_trip(const std::string& folder, int after) {
     for (long long trip = std::max(0LL, (long long)after + 1); trip <= highest_trip; ++trip) {

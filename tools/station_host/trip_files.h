@@ -4,6 +4,7 @@
 // depth and time span, the trip header's values and the reader's warnings.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,15 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip);
 // folder: a new trip gets files of its own, never another trip's. -1 when
 // there is none up to 99999999, the highest trip number.
 int next_new_trip(const std::string& folder, int after);
+
+// The newest whole record of the trip's time, fast and depth files (the
+// lag file's records are depths lifted long ago): its time stamp and
+// depths. Only the files' ends are read; a torn last block is passed over.
+struct LastRecord {
+    std::uint32_t time = 0;
+    double depth_z = 0, depth_cur = 0;
+};
+std::optional<LastRecord> last_trip_record(const std::string& folder, int trip);
 
 // The report the run script prints, one line per file and the trip's span.
 std::string describe(const std::vector<TripFile>& files);

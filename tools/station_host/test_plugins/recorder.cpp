@@ -1,7 +1,12 @@
 // A plug-in for the station host's tests: it appends a line for each call
 // the host makes of it to the file named by STATION_HOST_PLUGIN_LOG, and
 // reports its start through the host's error callback, so that the hub's
-// callback table shows to have been given to it.
+// callback table shows to have been given to it. With
+// STATION_HOST_PLUGIN_STOP_AFTER=N it asks the host's main window to stop
+// the recording (message 1033, wParam 2) at its N-th data call, as the
+// cementing plug-in does at the end of its programme; with
+// STATION_HOST_PLUGIN_ASK set its first show asks the operator a question,
+// as the cementing plug-in does when its last programme had finished.
 
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +14,9 @@
 #include <string>
 
 #include "gti/registr_old/reg_plugin.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/message_queue.h"
 
 namespace {
 
@@ -33,7 +41,17 @@ struct Recorder : reg::RegPlugin {
         if (host_add_error) host_add_error(this, " registration started");
     }
     void stop_registration() override { note("stop"); }
-    void data() override { note(std::string("data ") + (host_get_reg_active && host_get_reg_active() ? "1" : "0")); }
+    void data() override {
+        note(std::string("data ") + (host_get_reg_active && host_get_reg_active() ? "1" : "0"));
+        const char* after = std::getenv("STATION_HOST_PLUGIN_STOP_AFTER");
+        if (after && *after && ++calls == std::atoi(after)) ui::post_message(ui::Application().Handle(), 1033, 2, 0);
+    }
+    int calls = 0;
+    void show(bool first) override {
+        note(std::string("show ") + (first ? "1" : "0"));
+        const char* ask = std::getenv("STATION_HOST_PLUGIN_ASK");
+        if (first && ask && *ask) ui::MessageBox("Начать новый рейс?", "Рейс завершен", ui::MB_YESNO);
+    }
 };
 
 }  // namespace
