@@ -172,9 +172,15 @@ public:
     // parameter; true otherwise, also when the file cannot be opened (the
     // points then stay as they were).
     bool load_calibr_from_file(const AnsiString& file);
+    // The same from the file's bytes read beforehand (so that no file is
+    // read while the caller holds the hub lock).
+    bool load_calibr_from_bytes(const std::string& bytes);
 
     // The longest text a table file record holds, in bytes on disk.
     static constexpr std::size_t max_file_string = 511;
+
+private:
+    bool read_calibr(lib::io::BinaryInputStream& in);
 };
 
 inline bool operator==(const Param& a, const Param& b) { return a.equal(b); }

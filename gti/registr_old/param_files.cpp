@@ -116,21 +116,34 @@ bool Param::load_calibr_from_file(const AnsiString& file) {
     try {
         lib::io::InputMappedFile in;
         in.open(file, true);
-        const AnsiString first = in.read_line();
-        const AnsiString owner = first.size() > 11 ? first.substr(11) : AnsiString();
-        if (owner != global_name) return false;
-        points.clear();
-        while (!in.eof()) {
-            const AnsiString line = in.read_line();
-            const auto part = [&](std::size_t from) {
-                return from < line.size() ? line.substr(from, 15) : AnsiString();
-            };
-            points.emplace_back(static_cast<double>(lib::str_to_float(part(0), 0)),
-                                static_cast<double>(lib::str_to_float(part(16), 0)));
-        }
+        return read_calibr(in);
     } catch (const std::exception&) {
         // A missing or locked file keeps the points as they were (or as read
         // so far): callers treat the file as optional.
+    }
+    return true;
+}
+
+bool Param::load_calibr_from_bytes(const std::string& bytes) {
+    lib::io::BinaryMemoryInputStream in;
+    in.set_data(bytes.data(), bytes.size());
+    try {
+        return read_calibr(in);
+    } catch (const std::exception&) {
+    }
+    return true;
+}
+
+bool Param::read_calibr(lib::io::BinaryInputStream& in) {
+    const AnsiString first = in.read_line();
+    const AnsiString owner = first.size() > 11 ? first.substr(11) : AnsiString();
+    if (owner != global_name) return false;
+    points.clear();
+    while (!in.eof()) {
+        const AnsiString line = in.read_line();
+        const auto part = [&](std::size_t from) { return from < line.size() ? line.substr(from, 15) : AnsiString(); };
+        points.emplace_back(static_cast<double>(lib::str_to_float(part(0), 0)),
+                            static_cast<double>(lib::str_to_float(part(16), 0)));
     }
     return true;
 }

@@ -70,6 +70,10 @@ enum PluginEventType : int {
     pe_options = 1,
     pe_params_changed = 2,
     pe_refresh = 3,
+    // The host's question at the end of its run: which of the plug-in's
+    // files are still unwritten. Payload std::vector<std::string>*: each
+    // plug-in adds one "<file>: <cause>" per file.
+    pe_unwritten_files = 4,
 };
 
 // A hub object handed out by name, with the hub lock's lock and unlock; the

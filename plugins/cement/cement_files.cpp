@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <stdexcept>
 
 #include "platform/rtl/ini_file.h"
 
@@ -15,6 +16,16 @@ const char* const main_section = "Main";
 std::string item(int i) { return "Item" + std::to_string(i); }
 
 }  // namespace
+
+void refuse_odd_job_file(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::symlink_status(path, ec);
+    if (ec || !std::filesystem::exists(st) || std::filesystem::is_regular_file(st)) return;
+    throw std::runtime_error("'" + path + "' is not written: " +
+                             (std::filesystem::is_symlink(st) ? "a symbolic link stands in place of the file"
+                                                               : "something other than a plain file stands there") +
+                             "; it is left as it is");
+}
 
 std::string format_columns(const std::vector<int>& columns) {
     std::string s;
@@ -41,6 +52,7 @@ std::vector<int> parse_columns(const std::string& text) {
 
 void save_fluids(const std::string& path, CementData& data) {
     if (data.fluids.empty()) return;
+    refuse_odd_job_file(path);
     rtl::IniFile ini(path);
     rtl::IniFile::Batch batch(ini);
     ini.WriteInteger(main_section, "Count", int(data.fluids.size()));
@@ -96,6 +108,7 @@ void load_fluids(const std::string& path, CementData& data) {
 
 void save_programme(const std::string& path, CementData& data, TReportOptions& report) {
     if (data.program.empty()) return;
+    refuse_odd_job_file(path);
     rtl::IniFile ini(path);
     rtl::IniFile::Batch batch(ini);
     ini.WriteInteger(main_section, "Count", int(data.program.size()));
@@ -233,6 +246,7 @@ void make_default_programme(CementData& data) {
 int load_last_stage(const std::string& path) { return rtl::IniFile(path).ReadInteger(main_section, "laststupen", -1); }
 
 void save_last_stage(const std::string& path, int stage) {
+    refuse_odd_job_file(path);
     rtl::IniFile(path).WriteInteger(main_section, "laststupen", stage);
 }
 
@@ -244,6 +258,7 @@ bool load_view_settings(const std::string& path, CementData& data) {
 }
 
 void save_view_settings(const std::string& path, const CementData& data) {
+    refuse_odd_job_file(path);
     rtl::IniFile ini(path);
     rtl::IniFile::Batch batch(ini);
     ini.WriteBool(main_section, "plotn_digital", data.digital_density);

@@ -12,6 +12,13 @@
 
 namespace cement {
 
+// A file of the job is written only where nothing or a plain file stands:
+// a symbolic link planted in its place would take the job's data elsewhere
+// (or overwrite what it points to), a FIFO or a device would hold the
+// writer. Throws std::runtime_error naming the file and what stands there;
+// the entry is left as it is.
+void refuse_odd_job_file(const std::string& path);
+
 // "3 4 " for the columns 3 and 4; "" for none.
 std::string format_columns(const std::vector<int>& columns);
 // Indexes separated by blanks; what is not a whole number of 0 or more is

@@ -253,6 +253,18 @@ TCementForm::TCementForm(TComponent* owner, CementData& job, ChartPoints& points
     lblError->Font().SetHeight(20);
     lblError->SetVisible(false);
 
+    // The job's files a failing disk kept from being written: the operator
+    // sees that the stage's record is only in memory.
+    lblUnwritten = new TLabel(this);
+    lblUnwritten->SetName("lblUnwritten");
+    lblUnwritten->SetParent(pnlProgram);
+    lblUnwritten->SetAlign(alBottom);
+    lblUnwritten->SetWordWrap(true);
+    lblUnwritten->SetHeight(64);
+    lblUnwritten->Font().SetStyle({fsBold});
+    lblUnwritten->Font().SetColor(clRed);
+    lblUnwritten->SetVisible(false);
+
     lib::colorize_form(this);
 
     for (const char* s : scale_names) cbxScale->Items().Add(s);
@@ -489,6 +501,11 @@ void TCementForm::show_sections(const SectionsResult& sections) {
     layout_sections();
     update_scroll_bar();
     pbCementCurve->Invalidate();
+}
+
+void TCementForm::show_unwritten(const std::string& text) {
+    lblUnwritten->SetCaption(text);
+    lblUnwritten->SetVisible(!text.empty());
 }
 
 void TCementForm::show_error() {

@@ -49,6 +49,8 @@ public:
     void update_values(const CementLiveData& live);
     void show_sections(const SectionsResult& sections);
     void show_error();
+    // What the plug-in could not write; empty hides the line.
+    void show_unwritten(const std::string& text);
     // The chart's scroll range after its data or size changed.
     void update_scroll_bar();
     // The points grew: a new scroll range, a new picture.
@@ -90,6 +92,7 @@ public:
     ui::TStringGrid* grdSections;
     ui::TPaintBox* pbCementCurve;
     ui::TLabel* lblError;
+    ui::TLabel* lblUnwritten;
 
     // What the window shows: the last sections, or the error view, and the
     // last values it was handed.

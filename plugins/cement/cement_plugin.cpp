@@ -1,6 +1,8 @@
 #include "plugins/cement/cement_plugin.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -18,6 +20,8 @@
 #include "library/numeric/numeric.h"
 #include "library/time_conv.h"
 #include "platform/os/error_log.h"
+#include "platform/os/file.h"
+#include "platform/os/paths.h"
 #include "platform/os/process.h"
 #include "platform/rtl/datetime.h"
 #include "platform/ui/application.h"
@@ -125,6 +129,136 @@ bool CementPlugin::guarded(const std::function<void()>& step) {
         log(e.what());
         return false;
     }
+}
+
+bool CementPlugin::write_job_file(const std::string& key, const std::string& file,
+                                  const std::function<void()>& write_now,
+                                  const std::function<std::function<void()>()>& keep) {
+    write_kept(key);
+    auto same = std::find_if(kept_.begin(), kept_.end(), [&](const KeptWrite& k) { return k.key == key; });
+    try {
+        write_now();
+        if (same != kept_.end()) {
+            kept_.erase(same);
+            log("Файл записан: " + file);
+            show_unwritten();
+        }
+        return true;
+    } catch (const std::exception& e) {
+        std::function<void()> again = keep ? keep() : write_now;
+        if (same != kept_.end()) {
+            same->cause = e.what();
+            same->write = std::move(again);
+        } else {
+            kept_.push_back({key, file, e.what(), std::move(again)});
+            log(std::string(e.what()) + "; данные сохранены в памяти и будут записаны при следующей записи");
+            show_unwritten();
+        }
+        return false;
+    }
+}
+
+void CementPlugin::write_kept(const std::string& skip_key) {
+    bool changed = false;
+    for (std::size_t k = 0; k < kept_.size();) {
+        KeptWrite& w = kept_[k];
+        if (w.key == skip_key) {
+            ++k;
+            continue;
+        }
+        try {
+            w.write();
+            log("Файл записан: " + w.file);
+            kept_.erase(kept_.begin() + std::ptrdiff_t(k));
+            changed = true;
+        } catch (const std::exception& e) {
+            w.cause = e.what();
+            ++k;
+        }
+    }
+    if (changed) show_unwritten();
+}
+
+std::vector<std::string> CementPlugin::unwritten_files() const {
+    std::vector<std::string> out;
+    for (const KeptWrite& w : kept_) out.push_back(w.file + ": " + w.cause);
+    return out;
+}
+
+void CementPlugin::show_unwritten() {
+    if (!form_) return;
+    std::string text;
+    if (!kept_.empty()) {
+        text = "Не записано файлов: " + std::to_string(kept_.size()) + " (данные в памяти)";
+        for (const KeptWrite& w : kept_) text += "\n" + fs::path(w.file).filename().string();
+    }
+    form_->show_unwritten(text);
+}
+
+void CementPlugin::keep_programme() {
+    const std::string path = programme_path(data_.stage);
+    if (data_.program.empty()) return;
+    write_job_file(
+        "programme " + path, path, [&] { save_programme(path); },
+        [&] {
+            // A copy points at the bit diameter of what it was copied from:
+            // each write binds its own, taken now.
+            return [path, data = data_, report = report_, bit = report_.bit_diameter()]() {
+                CementData d = data;
+                TReportOptions r = report;
+                r.bind_bit_diameter(nullptr);
+                r.set_bit_diameter(bit);
+                std::error_code ec;
+                fs::create_directories(fs::path(path).parent_path(), ec);
+                cement::save_programme(path, d, r);
+            };
+        });
+}
+
+void CementPlugin::keep_points() {
+    const std::string path = points_path(data_.stage);
+    write_job_file(
+        "points " + path, path, [&] { save_points(path); },
+        [&] {
+            return [path, points = std::make_shared<const ChartPoints>(points_)]() {
+                cement::save_points_file(path, *points);
+            };
+        });
+}
+
+void CementPlugin::keep_last_stage() {
+    const std::string path = settings_path();
+    const int stage = data_.stage;
+    write_job_file("last stage " + path, path, [this, path] { save_last_stage(path); },
+                   [path, stage] { return [path, stage] { cement::save_last_stage(path, stage); }; });
+}
+
+void CementPlugin::keep_fluids() {
+    const std::string path = fluids_path();
+    write_job_file(
+        "fluids " + path, path, [&] { save_fluids(path); },
+        [&] {
+            return [path, data = data_]() {
+                CementData d = data;
+                cement::save_fluids(path, d);
+            };
+        });
+}
+
+void CementPlugin::keep_element_report(int i, bool remake) {
+    const std::string path = programme_path(data_.stage);
+    // The report divides the element's sums: what is written again later
+    // starts from them as they were.
+    const CementData before = data_;
+    write_job_file(
+        "element " + std::to_string(i) + " " + path, path,
+        [&] { cement::write_element_report(path, data_, i, remake); },
+        [&] {
+            return [path, before, i, remake] {
+                CementData d = before;
+                cement::write_element_report(path, d, i, remake);
+            };
+        });
 }
 
 void CementPlugin::fill_plugin_info(reg::PluginInfo& info) {
@@ -318,18 +452,26 @@ void CementPlugin::finish_stage(bool ask) {
 
 void CementPlugin::start_registration(int race_num, bool load) {
     log("Запускаем процесс регистрации");
+    host_recording_ = true;
     if (!may_start_) return;
-    data_.stage = race_num;
-    guarded([&] { save_programme(programme_path(race_num)); });
+    begin_registration(race_num, load);
+}
+
+void CementPlugin::begin_registration(int stage, bool load) {
+    data_.stage = stage;
+    keep_programme();
     registration_ = false;
     link_.set_last_second(std::int64_t(lib::get_local_time()));
     // A stage starts its volume steps afresh: the time since an earlier
     // recording was not pumped through this one.
     prev_cycle_.reset();
+    points_saved_.reset();
     if (!load) {
         data_.element = element_none;
         data_.reset_states();
-        new_stage(race_num);
+        new_stage(stage);
+    } else if (continuing_) {
+        recount_running_element();
     }
     registration_ = true;
     if (!continuing_) command(cmd_next);
@@ -338,7 +480,11 @@ void CementPlugin::start_registration(int race_num, bool load) {
 
 void CementPlugin::stop_registration() {
     log("Останавливаем процесс регистрации");
-    if (!registration_) return;
+    host_recording_ = false;
+    if (!registration_) {
+        write_kept();
+        return;
+    }
     if (finish_requested_) {
         const int i = data_.running_index();
         if (i >= 0) {
@@ -355,9 +501,10 @@ void CementPlugin::stop_registration() {
     if (window_shown_ && form_) form_->tiCurrentProgram->SetCaption("");
     // Each file on its own: a report that cannot be written must not cost
     // the programme's states or the points.
-    guarded([&] { save_report_data(report_base(data_.stage)); });
-    guarded([&] { save_programme(programme_path(data_.stage)); });
-    guarded([&] { save_points(points_path(data_.stage)); });
+    save_report_data(report_base(data_.stage));
+    keep_programme();
+    keep_points();
+    write_kept();
 }
 
 void CementPlugin::show(bool first) {
@@ -380,14 +527,21 @@ void CementPlugin::show(bool first) {
     command(0);
 }
 
-void CementPlugin::event(reg::PluginEventType type, const std::any&) {
+void CementPlugin::event(reg::PluginEventType type, const std::any& payload) {
     if (type == reg::pe_refresh && window_shown_ && form_) form_->refresh();
+    if (type == reg::pe_unwritten_files) {
+        // The host's last question: one more try first.
+        write_kept();
+        if (auto* const* out = std::any_cast<std::vector<std::string>*>(&payload); out && *out)
+            for (const std::string& f : unwritten_files()) (*out)->push_back(f);
+    }
 }
 
 ui::TForm* CementPlugin::get_form() {
     if (!form_) {
         form_ = new TCementForm(nullptr, data_, points_);
         form_->on_destroy = [this] { form_ = nullptr; };
+        show_unwritten();
     }
     return form_;
 }
@@ -476,7 +630,15 @@ void CementPlugin::data_cycle(bool store) {
         live_ = live;
     }
     publish_packet();
-    if (store && running) add_point(t, v);
+    if (store && running) {
+        add_point(t, v);
+        // A crash loses no more than the interval of the stage's points.
+        if (!points_saved_ || std::chrono::duration<double>(mono - *points_saved_).count() >= points_save_interval ||
+            mono < *points_saved_) {
+            points_saved_ = mono;
+            keep_points();
+        }
+    }
 }
 
 double CementPlugin::now_date_time() const { return date_time_ ? date_time_() : rtl::Now(); }
@@ -600,15 +762,15 @@ void CementPlugin::make_element_report(int i, bool remake) {
     log("Делаем отчет");
     // The element's volume and its report do not depend on the other files
     // being written.
-    guarded([&] { save_programme(programme_path(data_.stage)); });
-    guarded([&] { save_last_stage(settings_path()); });
+    keep_programme();
+    keep_last_stage();
     if (!remake) {
-        guarded([&] { save_points(points_path(data_.stage)); });
+        keep_points();
         const int col = points_.column_index("cem_V");
         if (!points_.points.empty() && col >= 0 && i >= 0 && i < int(data_.program.size()))
             data_.program[std::size_t(i)].V_inc = points_.points.back().values[std::size_t(col)];
     }
-    guarded([&] { cement::write_element_report(programme_path(data_.stage), data_, i, remake); });
+    keep_element_report(i, remake);
 }
 
 void CementPlugin::save_report_data(const std::string& base_path) {
@@ -641,7 +803,21 @@ void CementPlugin::save_report_data(const std::string& base_path) {
             }
         }
     }
-    const int left_out = cement::write_report_data(base_path, data_.stage, data_, report_, points_, well);
+    int left_out = 0;
+    const std::string rpt = base_path + ".rpt";
+    const int stage = data_.stage;
+    write_job_file(
+        "report " + base_path, rpt,
+        [&] { left_out = cement::write_report_data(base_path, stage, data_, report_, points_, well); },
+        [&] {
+            return [base_path, stage, data = data_, report = report_, bit = report_.bit_diameter(),
+                    points = std::make_shared<const ChartPoints>(points_), well]() {
+                TReportOptions r = report;
+                r.bind_bit_diameter(nullptr);
+                r.set_bit_diameter(bit);
+                cement::write_report_data(base_path, stage, data, r, *points, well);
+            };
+        });
     if (left_out > 0) log("Точек без верного времени не вошло в диаграмму: " + std::to_string(left_out));
 }
 
@@ -677,7 +853,12 @@ void CementPlugin::next_element() {
         } else if (data_.element >= 0) {
             // Before the request: the host may answer it at once.
             continuing_ = true;
-            request_host(request_continue);
+            // A stage left running (the host restarted) goes on in the
+            // recording the host already makes: it would not start another.
+            if (host_recording_)
+                begin_registration(data_.stage, true);
+            else
+                request_host(request_continue);
         } else if (data_.element == element_finished) {
             may_start_ = false;
             data_.reset_states();
@@ -707,21 +888,12 @@ void CementPlugin::next_element() {
     CementProgramElement& e = data_.program[std::size_t(next)];
     e.start = t;
     e.mode = state_running;
-    // From here the element runs: a file that cannot be written is logged
+    // From here the element runs: a file that cannot be written is kept
     // and the stage volume still starts afresh.
-    guarded([&] { save_programme(programme_path(data_.stage)); });
-    {
-        lib::Locker hold(sys_lock_obj());
-        const AnsiString file = e.calibr_file_name();
-        ParTabl& table = sys()->get_data_storage().get_par_tabl();
-        const int row = table.find_global("cem_rasx");
-        if (row >= 0 && !file.empty()) {
-            const std::string path = fs::path(file).is_absolute() ? file : exe_folder() + file;
-            if (!table[row].load_calibr_from_file(path)) log("Калибровка не загружена: " + path);
-        }
-    }
-    guarded([&] { save_points(points_path(data_.stage)); });
-    guarded([&] { save_last_stage(settings_path()); });
+    keep_programme();
+    load_calibration(e);
+    keep_points();
+    keep_last_stage();
     {
         lib::Locker hold(sys_lock_obj());
         set_table_value(sys()->get_data_storage(), "cem_V", 0);
@@ -733,6 +905,65 @@ void CementPlugin::next_element() {
     e.reset_report_values();
     data_.samples = 0;
     data_cycle(true);
+}
+
+void CementPlugin::recount_running_element() {
+    CementProgramElement* e = data_.running_element();
+    if (!e) return;
+    const int rate = points_.column_index("cem_rasx");
+    const int density = points_.column_index("cem_plotn");
+    const int pressure = points_.column_index("cem_davl");
+    e->reset_report_values();
+    data_.samples = 0;
+    for (const ChartPoint& p : points_.points) {
+        if (p.time < e->start) continue;
+        auto at = [&](int c) { return c >= 0 && std::size_t(c) < p.values.size() ? p.values[std::size_t(c)] : 0.0f; };
+        e->rate_sum += at(rate);
+        e->density_sum += at(density);
+        const float pr = at(pressure);
+        if (pr >= e->P_min) {
+            if (pr > e->P_max) e->P_max = pr;
+        } else {
+            e->P_min = pr;
+        }
+        ++data_.samples;
+    }
+}
+
+void CementPlugin::load_calibration(const CementProgramElement& e) {
+    const AnsiString file = e.calibr_file_name();
+    if (file.empty()) return;
+    const std::string path = fs::path(file).is_absolute() ? file : exe_folder() + file;
+    std::string why;
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        // A link may lead to another calibration of the station, not out of it.
+        std::error_code ec_target, ec_folder;
+        const fs::path target = fs::weakly_canonical(path, ec_target);
+        const fs::path folder = fs::weakly_canonical(exe_folder(), ec_folder);
+        const auto rel = target.lexically_relative(folder);
+        if (ec_target || ec_folder || rel.empty() || *rel.begin() == "..")
+            why = "символическая ссылка за пределы папки станции";
+    }
+    // Read before the hub lock is taken: a file that stalls (a huge or
+    // remote one) must not stop the recording.
+    std::string bytes;
+    if (why.empty()) {
+        const int err = os::read_file(path, bytes, nullptr, max_calibration_bytes);
+        if (err == ENOENT || err == ENOTDIR) return;  // none: the points stay as they are
+        if (err == EFBIG)
+            why = "файл больше " + std::to_string(max_calibration_bytes >> 10) + " КБ";
+        else if (err != 0)
+            why = "не обычный файл или не читается (" + std::string(std::strerror(err)) + ")";
+    }
+    if (!why.empty()) {
+        log("Калибровка не загружена: " + path + ": " + why);
+        return;
+    }
+    lib::Locker hold(sys_lock_obj());
+    ParTabl& table = sys()->get_data_storage().get_par_tabl();
+    const int row = table.find_global("cem_rasx");
+    if (row >= 0 && !table[row].load_calibr_from_bytes(bytes)) log("Калибровка не загружена: " + path);
 }
 
 void CementPlugin::previous_element() {
@@ -749,7 +980,7 @@ void CementPlugin::previous_element() {
 
 void CementPlugin::apply_settings() {
     // The operator's edits hold whether or not each file takes them.
-    guarded([&] { save_fluids(fluids_path()); });
+    keep_fluids();
     if (data_.stage >= 0) {
         bool remake = registration_;
         if (!remake && data_.element == element_finished)
@@ -759,7 +990,7 @@ void CementPlugin::apply_settings() {
                          "Рейс завершен", ui::MB_YESNO) == ui::IDYES;
         if (remake) {
             for (int i = 0; i < int(data_.program.size()); ++i) make_element_report(i, true);
-            guarded([&] { save_report_data(report_base(data_.stage)); });
+            save_report_data(report_base(data_.stage));
         }
     }
     align_density_parameter();
@@ -791,21 +1022,47 @@ void CementPlugin::request_host(int wparam) {
     ui::post_message(ui::Application().Handle(), host_message, wparam, 0);
 }
 
+std::string CementPlugin::report_program() const {
+    // The running program's own folder, never the station folder: that one
+    // holds data that whoever writes the data could fill.
+    if (!programs_folder_.empty()) return programs_folder_ + "/Grouttab";
+    const std::string self = os::program_path();
+    return (self.empty() ? std::string(".") : fs::path(self).parent_path().string()) + "/Grouttab";
+}
+
 void CementPlugin::start_report_program() {
-    os::SpawnOptions o;
-    o.program = exe_folder() + "Grouttab";
-    o.args = {"-p" + well_};
-    o.folder = exe_folder();
-    o.null_stdio = true;
-    auto p = std::make_shared<os::Process>();
-    std::string error;
-    if (!p->start(o, &error)) {
-        log("Не удалось запустить " + o.program + ": " + error);
-        return;
+    const std::string program = report_program();
+    const std::string folder = fs::path(program).parent_path().string();
+    std::string why;
+    const os::FileInfo file = os::file_info(program);
+    const os::FileInfo dir = os::file_info(folder);
+    if (!file.exists)
+        why = "программа не найдена";
+    else if (!file.is_regular)
+        why = "это не файл программы";
+    else if (((file.permissions | dir.permissions) & 022) != 0)
+        // Another user could have put his own program there: it would run
+        // with the station's rights.
+        why = "программа или её папка " + folder + " открыты для записи другим пользователям";
+    if (why.empty()) {
+        os::SpawnOptions o;
+        o.program = program;
+        o.args = {"-p" + well_};
+        o.folder = exe_folder();
+        o.null_stdio = true;
+        auto p = std::make_shared<os::Process>();
+        std::string error;
+        if (p->start(o, &error)) {
+            // Not waited for here, as the report program runs on its own; a
+            // thread of its own reaps it.
+            std::thread([p] { p->wait(); }).detach();
+            return;
+        }
+        why = error;
     }
-    // Not waited for here, as the report program runs on its own; a thread
-    // of its own reaps it.
-    std::thread([p] { p->wait(); }).detach();
+    const std::string text = "Не удалось запустить программу отчета " + program + ": " + why;
+    log(text);
+    ui::MessageBox(text, "Отчет", ui::MB_OK | ui::MB_ICONERROR);
 }
 
 void CementPlugin::refresh_after_command() {

@@ -10,6 +10,7 @@
 // else runs on the main thread. Hub values are touched under sys_lock_obj().
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -132,6 +133,23 @@ public:
     bool window_shown() const { return window_shown_; }
     int protocol_row() const { return protocol_row_; }
 
+    // The job's files that could not be written (a full or read-only disk, a
+    // link planted in a file's place), as "<file>: <cause>". What they
+    // should hold is kept in memory and written again at every later save
+    // and at the stop.
+    std::vector<std::string> unwritten_files() const;
+    // The longest time between two saves of the points while a stage runs,
+    // s: what a crash can lose.
+    static constexpr double points_save_interval = 5.0;
+    // The largest calibration file an element loads; a table of points is a
+    // few kilobytes.
+    static constexpr std::uint64_t max_calibration_bytes = std::uint64_t{1} << 20;
+    // The report program the monitor's "Отчет" starts: beside the running
+    // program, where the station's programs are installed (tests name a
+    // folder of their own).
+    std::string report_program() const;
+    void set_programs_folder(std::string folder) { programs_folder_ = std::move(folder); }
+
     // The clock of the volume integration; tests step it by hand.
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     void set_clock(Clock clock) { clock_ = std::move(clock); }
@@ -142,6 +160,31 @@ public:
 
 private:
     void log(const AnsiString& text);
+    // A file of the job kept in memory after its write failed.
+    struct KeptWrite {
+        std::string key, file, cause;
+        std::function<void()> write;
+    };
+    // Writes a file of the job through write_now after the files kept
+    // earlier; when it fails the file is kept (keep gives what writes it
+    // again later; none: write_now itself), said in the log and the monitor.
+    // False when it failed.
+    bool write_job_file(const std::string& key, const std::string& file, const std::function<void()>& write_now,
+                        const std::function<std::function<void()>()>& keep = {});
+    // Writes again what was kept, but the file of skip_key.
+    void write_kept(const std::string& skip_key = {});
+    void show_unwritten();
+    void keep_programme();
+    void keep_points();
+    void keep_last_stage();
+    void keep_fluids();
+    void keep_element_report(int i, bool remake);
+    // Starts the plug-in's recording of its stage (the host records already).
+    void begin_registration(int stage, bool load);
+    // The running element's sums from the points stored since its start.
+    void recount_running_element();
+    // The element's calibration, read outside the hub lock.
+    void load_calibration(const CementProgramElement& e);
     // Runs a file step; its failure is logged (naming the file) and the job
     // goes on. False when it failed.
     bool guarded(const std::function<void()>& step);
@@ -177,6 +220,12 @@ private:
     Clock clock_;
     std::function<double()> date_time_;
     std::shared_ptr<bool> alive_;
+    std::vector<KeptWrite> kept_;
+    std::optional<std::chrono::steady_clock::time_point> points_saved_;
+    // Between the host's start and stop of a recording, whether or not the
+    // plug-in took part in it.
+    bool host_recording_ = false;
+    std::string programs_folder_;
 };
 
 // The one plug-in object of the library (null when none lives).

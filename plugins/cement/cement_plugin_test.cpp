@@ -187,7 +187,7 @@ TEST(CementPluginJob, HostRequestsGoToTheApplicationWindow) {
 }
 
 TEST(CementPluginJob, StepBackReintegratesTheStoredPoints) {
-    in_station([](const std::string&) {
+    in_station([](const std::string& exe) {
         Job job;
         CementPlugin& p = job.plugin;
         job.programme({cement::kind_buffer, cement::kind_cement});
@@ -212,6 +212,7 @@ TEST(CementPluginJob, StepBackReintegratesTheStoredPoints) {
         // The report program is not there: its start fails with the cause
         // logged, and the job goes on.
         logged().clear();
+        p.set_programs_folder(exe + "programs");
         p.command(cement::cmd_report);
         bool named = false;
         for (const auto& l : logged()) named = named || l.find("Grouttab") != std::string::npos;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/os/file.h"
+#include "plugins/cement/cement_files.h"
 #include "platform/rtl/codepage.h"
 
 namespace cement {
@@ -139,6 +140,7 @@ PointsRead decode_points(const std::uint8_t* data, std::size_t size, ChartPoints
 
 void save_points_file(const std::string& path, const ChartPoints& table) {
     if (table.points.empty()) return;
+    refuse_odd_job_file(path);
     const std::string bytes = encode_points(table);
     os::ReplacementFile f;
     if (!f.create(path) || !f.write(bytes.data(), bytes.size()) || !f.commit())

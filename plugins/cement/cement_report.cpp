@@ -13,6 +13,7 @@
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
+#include "plugins/cement/cement_files.h"
 
 namespace cement {
 
@@ -67,6 +68,7 @@ void write_element_report(const std::string& programme_path, CementData& data, i
         e.cem_Msumm = prev.cem_Msumm + e.cem_M;
     }
 
+    refuse_odd_job_file(programme_path);
     rtl::IniFile ini(programme_path);
     rtl::IniFile::Batch batch(ini);
     ini.WriteString(report_section, "version", "1.0");
@@ -103,6 +105,11 @@ int write_report_data(const std::string& base_path, int stage, const CementData&
     const fs::path report_folder = folder / "report";
     std::error_code ec;
     fs::create_directories(report_folder, ec);
+    const std::string rem = (report_folder / "cem_V.rem").string();
+    const std::string diagram_path =
+        (report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string();
+    // A planted entry stops the report before any of it is written.
+    for (const std::string& f : {rpt, diagram_path}) refuse_odd_job_file(f);
     {
         rtl::IniFile ini(rpt);
         rtl::IniFile::Batch batch(ini);
@@ -208,24 +215,22 @@ int write_report_data(const std::string& base_path, int stage, const CementData&
         item.resize(int(well.params.size()));
         diagram.add_record(item);
     }
-    if (!remarks.empty()) {
-        // Losing the remarks must not cost the diagram: a failure is left.
-        os::File f;
-        const std::string rem = (report_folder / "cem_V.rem").string();
-        if (f.open(rem, os::File::Mode::write_append, true) == os::File::Status::ok) {
-            const std::string bytes = rtl::utf8_to_cp1251(remarks);
-            f.write(bytes.data(), bytes.size());
-        }
-    }
     for (const auto& [name, value] : read_report_data(rpt))
         if (!name.empty() && !value.empty()) diagram.text_values().set_text(name, value);
-    const std::string diagram_path =
-        (report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string();
     try {
         diagram.save_with_new_format(diagram_path, -1);
     } catch (const std::exception& e) {
         // The storage's own text does not say which file.
         throw std::runtime_error("cannot write the diagram '" + diagram_path + "': " + e.what());
+    }
+    // The remarks come last and whole or not at all, so that a report written
+    // again after a failure never appends them twice.
+    if (!remarks.empty()) {
+        refuse_odd_job_file(rem);
+        os::AppendOptions whole;
+        whole.cut_back_partial = true;
+        if (const int err = os::append_file(rem, rtl::utf8_to_cp1251(remarks), whole))
+            throw std::runtime_error("cannot append to the remarks file '" + rem + "': " + std::strerror(err));
     }
     return left_out;
 }

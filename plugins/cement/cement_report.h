@@ -35,8 +35,10 @@ void write_element_report(const std::string& programme_path, CementData& data, i
 
 // The stage report data (base_path + ".rpt"), the diagram and the remarks.
 // base_path is ".../cement/cement_program_<n>"; the diagram goes to
-// ".../cement/report/<well>_<n>.realtim". Throws std::runtime_error naming
-// a file that could not be written. Returns how many points the diagram
+// ".../cement/report/<well>_<n>.realtim". The remarks are appended last and
+// whole, so that a call made again after a failure never repeats them.
+// Throws std::runtime_error naming a file that could not be written (or a
+// link or special file standing where one belongs). Returns how many points the diagram
 // left out for a time that is no date it can carry.
 int write_report_data(const std::string& base_path, int stage, const CementData& data, TReportOptions& report,
                       const ChartPoints& points, const WellReportInfo& well);

@@ -55,6 +55,10 @@ public:
         return code_;
     }
     std::optional<int> code() const { return code_; }
+    // Sends the program a signal (SIGKILL: a crash).
+    void signal(int sig) {
+        if (proc_.running()) ::kill(proc_.pid(), sig);
+    }
     // The first output line starting so, waiting at most timeout_ms.
     std::string line_starting(const std::string& prefix, int timeout_ms) {
         for (int waited = 0; waited < timeout_ms; waited += 20) {

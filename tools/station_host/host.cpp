@@ -896,6 +896,17 @@ int Host::stop(int stop_fd) {
         log_error(std::string("stop: ") + e.what());
         status = 3;
     }
+    {
+        // What the plug-ins could not write counts as the host's own records
+        // do: the run did not keep everything.
+        std::vector<std::string> unwritten;
+        {
+            lib::Locker hold(sys_lock_obj());
+            s.sys->get_plugin_manager().call_event(reg::pe_unwritten_files, std::any(&unwritten));
+        }
+        for (const std::string& f : unwritten) log_error("station_host: a plug-in's file left unwritten: " + f);
+        if (!unwritten.empty()) status = 3;
+    }
     save_state(lib::get_local_time());
     s.connections.clear();
     s.protocols->get_port().close();

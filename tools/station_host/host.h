@@ -105,7 +105,8 @@ public:
 
     // Runs the trip; the exit status of the program: 0 after a clean stop,
     // 1 when the trip could not start (the cause on errors), 3 when records
-    // were left unwritten at the end, 4 when no frame came at all.
+    // or a plug-in's files were left unwritten at the end, 4 when no frame
+    // came at all.
     int run(int stop_fd);
     const HostStats& stats() const { return stats_; }
 

@@ -92,7 +92,8 @@ const tools::ArgParser args(
          "the trip could not start: the port could not be opened, the well folder could\n"
          "     not be made, a set-up or plug-in could not be read (the cause on standard error)"},
         {2, "a bad argument: an unknown option, a missing or bad value"},
-        {3, "records were left unwritten at the end, or closing the trip failed"},
+        {3, "records or a plug-in's files were left unwritten at the end, or closing the\n"
+            "     trip failed"},
         {4, "no frame came from the unit at all"},
     });
 
