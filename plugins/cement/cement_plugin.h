@@ -9,7 +9,7 @@
 // host's cycle and only posts the data cycle to the main thread; everything
 // else runs on the main thread. Hub values are touched under sys_lock_obj().
 
-#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,6 +41,10 @@ struct CementLiveData {
     instr::Items instr;
     std::vector<pore::PoreSection> sections;
     std::map<AnsiString, float> values;
+    // No good frame from the station within a frame's hold: the values are
+    // the last it gave; silent_since is the date-time the silence began.
+    bool stale = false;
+    double silent_since = 0;
 
     // A name not held reads 0.
     float get(const AnsiString& name) const;
@@ -132,10 +136,8 @@ public:
     bool window_shown() const { return window_shown_; }
     int protocol_row() const { return protocol_row_; }
 
-    // The clock of the volume integration; tests step it by hand.
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
-    void set_clock(Clock clock) { clock_ = std::move(clock); }
-    // The date-time of points and element times; rtl::Now() unless set.
+    // The cycles' steps are measured on os::clock(), as the line's frames
+    // are. The date-time of points and element times: rtl::Now() unless set.
     void set_date_time_source(std::function<double()> now) { date_time_ = std::move(now); }
     // The longest step one cycle integrates over, s.
     static constexpr double max_cycle_step = 10.0;
@@ -156,6 +158,12 @@ private:
     void refresh_after_command();
     void publish_packet();
     double now_date_time() const;
+    // Follows the station's line at a cycle (mono on os::clock(), t its
+    // date-time): true while good frames come; a silence's start and end
+    // are logged, and its span kept for the stage's remarks.
+    bool follow_line(std::int64_t mono, double t);
+    void end_silence(double to);
+    static std::string clock_text(double t);
 
     cement::StationLink link_;
     bool window_shown_ = false;
@@ -165,7 +173,9 @@ private:
     AnsiString calc_error_;
     ChartPoints points_;
     AnsiString well_;
-    std::optional<std::chrono::steady_clock::time_point> prev_cycle_;
+    std::optional<std::int64_t> prev_cycle_;  // os::clock() ms
+    std::optional<double> silent_since_;
+    double recording_start_ = 0;
     mutable std::mutex live_mutex_;
     CementLiveData live_;
     bool may_start_ = false;
@@ -174,7 +184,6 @@ private:
     bool continuing_ = false;
     int protocol_row_ = -1;
     TCementForm* form_ = nullptr;
-    Clock clock_;
     std::function<double()> date_time_;
     std::shared_ptr<bool> alive_;
 };
