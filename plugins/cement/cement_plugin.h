@@ -72,7 +72,8 @@ public:
 
     // ---- the job (main thread) ---------------------------------------------
     void command(int cmd);
-    // One data cycle; with store a curve point is added while an element runs.
+    // One data cycle; with store a curve point is added while an element runs
+    // and the station's good frames vouch for the cycle.
     void data_cycle(bool store);
     void add_point(double t, const std::map<AnsiString, float>& values);
     // Recomputes the volumes of the points stored between the date-times a
