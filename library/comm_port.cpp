@@ -235,8 +235,20 @@ bool CommPort::flush() {
 
 bool CommPort::purge_input() {
     if (!is_opened()) return false;
-    if (tcp_mode_) return true;
-    return serial_->purge_input() || note(serial_->error());
+    if (!tcp_mode_) return serial_->purge_input() || note(serial_->error());
+    // A socket has no queue to flush: what has come is read and dropped, so
+    // that the next read takes only what comes after.
+    if (!connected_ || !socket_) return true;
+    unsigned char drop[512];
+    for (;;) {
+        std::size_t n = 0;
+        const os::IoStatus status = socket_->read_some(drop, sizeof drop, 0, n);
+        if (status == os::IoStatus::failed) {
+            connected_ = false;
+            return note(socket_->error());
+        }
+        if (status != os::IoStatus::ok || n == 0) return true;
+    }
 }
 
 bool CommPort::set_rts() { return serial_->set_rts(true) || note(serial_->error()); }

@@ -114,7 +114,9 @@ public:
     bool synchronize(const char* marker);
     // Waits until written bytes have left the serial line; TCP: nothing.
     bool flush();
-    // Drops bytes received and not yet read (serial); TCP: nothing.
+    // Drops bytes received and not yet read (serial: the input queue; TCP:
+    // what the connection holds now). False when the port is not open or
+    // the connection broke.
     bool purge_input();
 
     bool set_rts();

@@ -465,6 +465,26 @@ TEST_F(TcpCommPort, ConnectsOnOpenAndCarriesBytesAndPackets) {
         << "three packets sent, two acknowledgements";
 }
 
+// What a device sent and nobody read is dropped on a socket too; a peer
+// gone by then shows as a purge that failed.
+TEST_F(TcpCommPort, PurgeDropsWhatCameAndNotWhatComesAfter) {
+    ASSERT_TRUE(port.open(server.address()));
+    ASSERT_TRUE(accept_peer());
+    ASSERT_EQ(::write(peer, "\x55\x55\x55stale", 8), 8);
+    char buf[8];
+    int n = 0;
+    ASSERT_TRUE(port.read(buf, 1, &n));  // the bytes are there to drop
+    EXPECT_TRUE(port.purge_input());
+    ASSERT_EQ(::write(peer, "\xFE\xFFok", 4), 4);
+    EXPECT_TRUE(port.synchronize("\xFE\xFF"));
+    ASSERT_TRUE(port.read(buf, 2, &n));
+    EXPECT_EQ(std::string(buf, 2), "ok");
+    ::close(peer);
+    peer = -1;
+    EXPECT_FALSE(port.purge_input());
+    EXPECT_FALSE(port.is_connected());
+}
+
 TEST_F(TcpCommPort, APeerThatClosesIsReconnectedAfterThePause) {
     ASSERT_TRUE(port.open(server.address()));
     ASSERT_TRUE(accept_peer());

@@ -1,7 +1,6 @@
 #include "gti/registr_old/comm_protocols.h"
 
 #include <algorithm>
-#include <chrono>
 #include <stdexcept>
 
 #include "gti/registr_old/comm_hub.h"
@@ -153,8 +152,7 @@ void CommProtocols::clear() {
     if (!port_.is_opened()) return;
     port_.purge_input();
     port_.reset_error_counters();
-    auto now = std::chrono::system_clock::now().time_since_epoch();
-    random_.seed(std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(now).count()));
+    random_.seed(std::uint32_t(os::clock().now_ms() / 1000));
 }
 
 CommIncomData CommProtocols::get_last_data() {

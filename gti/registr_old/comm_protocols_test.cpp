@@ -228,6 +228,28 @@ TEST(CommProtocolsTable, EmulatorGivesOneFramePerSecond) {
     EXPECT_EQ(cp.get_last_data().channels[5], d.channels[5]);
 }
 
+// The emulator's generator is reseeded from the clock's second at a clear:
+// the test clock decides it, so two clears in one second of it give the
+// same frames and a clear seconds later others.
+TEST(CommProtocolsTable, TheEmulatorIsReseededByTheClocksSecond) {
+    os::ManualClock clock;
+    os::ScopedClock use(clock);
+    os::testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    auto first_frame = [&](std::int64_t at_ms) {
+        clock.advance(int(at_ms - clock.now_ms()));
+        CommProtocols cp;
+        EXPECT_TRUE(cp.get_port().open(pty.path()));
+        cp.clear();
+        CommIncomData d;
+        EXPECT_TRUE(cp.read_data(CommProtocols::emulator_protocol, &d));
+        return std::vector<int>(d.channels, d.channels + 32);
+    };
+    const auto a = first_frame(100000);
+    EXPECT_EQ(first_frame(100000), a);
+    EXPECT_NE(first_frame(107000), a);
+}
+
 TEST(CommProtocolsSnapshot, LastDataAndChannelRange) {
     CommProtocols cp;
     CommIncomData d;

@@ -1,5 +1,7 @@
 #include "plugins/cement/cement_data.h"
 
+#include <algorithm>
+
 namespace cement {
 
 const char* stage_kind_name(int kind) {
@@ -35,8 +37,29 @@ TRastvor TRastvor::made_by_operator(const AnsiString& name) {
 void CementProgramElement::reset_report_values() {
     rate_sum = 0;
     density_sum = 0;
+    samples = 0;
     P_min = 10.0f;
     P_max = 0;
+}
+
+void CementProgramElement::start_afresh() {
+    mode = cement::state_waiting;
+    start = 0;
+    end = 0;
+    V_inc = Vsumm = cem_Vsumm = cem_M = cem_Msumm = 0;
+    Q_av = Pl_av = 0;
+    reset_report_values();
+}
+
+void CementProgramElement::take_samples(CementProgramElement& other) {
+    rate_sum += other.rate_sum;
+    density_sum += other.density_sum;
+    samples += other.samples;
+    // Both start where an element starts (10 and 0), so the lower and the
+    // higher of the two are the extremes of all the samples.
+    P_min = std::min(P_min, other.P_min);
+    P_max = std::max(P_max, other.P_max);
+    other.reset_report_values();
 }
 
 const AnsiString& CementProgramElement::calibr_file_name() const {
@@ -99,7 +122,7 @@ CementProgramElement* CementData::running_element() {
 }
 
 void CementData::reset_states() {
-    for (CementProgramElement& e : program) e.mode = cement::state_waiting;
+    for (CementProgramElement& e : program) e.start_afresh();
 }
 
 void TReportOptions::enum_values(lib::options_list& list) {

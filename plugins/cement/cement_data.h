@@ -86,12 +86,24 @@ struct CementProgramElement {
     float cem_Vsumm = 0;
     float cem_M = 0;
     float cem_Msumm = 0;
-    float rate_sum = 0;     // Q_av once the element is reported
-    float density_sum = 0;  // Pl_av once the element is reported
+    // Gathered over the element's own samples (the points stored while it
+    // ran, also after a step back to it), averaged into Q_av and Pl_av when
+    // it is reported.
+    float rate_sum = 0;
+    float density_sum = 0;
+    int samples = 0;
+    float Q_av = 0;
+    float Pl_av = 0;
     float P_min = 10.0f;
     float P_max = 0;
 
+    // What the element gathers anew when it starts.
     void reset_report_values();
+    // A stage that starts has run none of its elements: no state, no times
+    // and no report values of an earlier stage.
+    void start_afresh();
+    // The samples of `other` become this element's own.
+    void take_samples(CementProgramElement& other);
     // The calibration file of the element's fluid: the fixed fluid's for
     // types 0 to 2, the list fluid's own otherwise.
     const AnsiString& calibr_file_name() const;
@@ -118,6 +130,7 @@ public:
     // Index of the running element when one runs, else -1.
     int running_index() const;
     CementProgramElement* running_element();
+    // Every element waits, with nothing of an earlier stage (start_afresh).
     void reset_states();
 
     int stage = -1;
@@ -132,6 +145,12 @@ public:
     float pressure = 0, density = 0, temperature = 0, flow = 0, stage_volume = 0, total_volume = 0;
     std::vector<int> columns;  // cemented construction elements, ascending
     int samples = 0;
+    // Spans of the stage (date-times) in which the station's line gave no
+    // good frame: no volume was counted there; the stage's remarks say so.
+    struct Silence {
+        double from = 0, to = 0;
+    };
+    std::vector<Silence> silences;
 };
 
 // The options only the stage report carries (section "Report").

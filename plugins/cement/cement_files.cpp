@@ -183,14 +183,17 @@ bool load_programme(const std::string& path, CementData& data, TReportOptions& r
         e.start = ini.ReadDateTime(s, "start", 0);
         e.end = ini.ReadDateTime(s, "end", 0);
         // The report values of elements already reported, so that a stage
-        // continued after a restart reports them again.
+        // continued after a restart reports them again; an element that has
+        // not run has none of this stage, whatever an earlier use of the
+        // file left in its section.
+        if (e.mode == state_waiting) continue;
         e.V_inc = float(ini.ReadFloat(s, "V_inc", 0));
         e.Vsumm = float(ini.ReadFloat(s, "Vsumm", 0));
         e.cem_Vsumm = float(ini.ReadFloat(s, "cem_Vsumm", 0));
         e.cem_M = float(ini.ReadFloat(s, "cem_M", 0));
         e.cem_Msumm = float(ini.ReadFloat(s, "cem_Msumm", 0));
-        e.rate_sum = float(ini.ReadFloat(s, "Q_av", 0));
-        e.density_sum = float(ini.ReadFloat(s, "Pl_av", 0));
+        e.Q_av = float(ini.ReadFloat(s, "Q_av", 0));
+        e.Pl_av = float(ini.ReadFloat(s, "Pl_av", 0));
         e.P_min = float(ini.ReadFloat(s, "P_min", 10.0));
         e.P_max = float(ini.ReadFloat(s, "P_max", 0));
     }

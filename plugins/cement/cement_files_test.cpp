@@ -45,6 +45,10 @@ TEST(CementProgrammeFile, SavedProgrammeLoadsBackWithItsPlansColumnsAndReport) {
     // An element reported before: its values come back with the programme.
     rtl::IniFile(path).WriteString("Item0", "V_inc", "2,50");
     rtl::IniFile(path).WriteString("Item0", "P_min", "7,5");
+    // What an earlier use of the file left for an element that has not run
+    // is no report value of it.
+    rtl::IniFile(path).WriteString("Item2", "V_inc", "9,99");
+    rtl::IniFile(path).WriteString("Item2", "Q_av", "9,99");
     CementData back;
     back.fluids = data.fluids;
     back.fixed_fluids = data.fixed_fluids;
@@ -62,6 +66,8 @@ TEST(CementProgrammeFile, SavedProgrammeLoadsBackWithItsPlansColumnsAndReport) {
     EXPECT_EQ(back.program[1].P_critical, 80.0f);
     EXPECT_NEAR(back.program[1].start, 46000.25, 1e-6);
     EXPECT_EQ(back.program[2].start, 0.0);  // waiting: saved as 0
+    EXPECT_EQ(back.program[2].V_inc, 0.0f);
+    EXPECT_EQ(back.program[2].Q_av, 0.0f);
     EXPECT_EQ(report_back.works, report.works);
     EXPECT_EQ(report_back.pore_kk, 1.25);
 }

@@ -1,7 +1,6 @@
 #include "plugins/cement/cement_form.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 
 #include "gti/registr_old/all_params.h"
@@ -10,7 +9,9 @@
 #include "library/controls/draw_helpers.h"
 #include "library/graphics/graphics_column.h"
 #include "library/number_conv.h"
+#include "platform/os/clock.h"
 #include "platform/os/error_log.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/application.h"
 #include "platform/ui/extctrls.h"
@@ -111,7 +112,7 @@ TCementForm::TCementForm(TComponent* owner, CementData& job, ChartPoints& points
     pnlValues = new TPanel(this);
     pnlValues->SetParent(pnlProgram);
     pnlValues->SetAlign(alBottom);
-    pnlValues->SetHeight(352);
+    pnlValues->SetHeight(374);
     pnlValues->SetBevelOuter(bvNone);
 
     grdShowProgram = new TStringGrid(this);
@@ -158,6 +159,14 @@ TCementForm::TCementForm(TComponent* owner, CementData& job, ChartPoints& points
         y += 28;
     }
     tiCurrentProgram->SetCaption("");
+    lblLine = new TLabel(this);
+    lblLine->SetName("lblLine");
+    lblLine->SetParent(pnlValues);
+    lblLine->SetBounds(6, y, 244, 18);
+    lblLine->Font().SetStyle({fsBold});
+    lblLine->Font().SetColor(clRed);
+    lblLine->SetVisible(false);
+    y += 22;
     auto* scale_label = new TLabel(this);
     scale_label->SetParent(pnlValues);
     scale_label->SetCaption("Масштаб");
@@ -417,17 +426,14 @@ void TCementForm::chart_changed() {
 }
 
 void TCementForm::alarm(TPanel* indicator, TColor base, bool on) {
+    // A value the station no longer gives is grey, over its limit or not.
     if (!on) {
-        indicator->Font().SetColor(clBlack);
+        indicator->Font().SetColor(stale ? stale_color : clBlack);
         indicator->SetColor(lib::transform_color_light(base, 220, 0));
         return;
     }
-    const unsigned long ms =
-        tick_source ? tick_source()
-                    : (unsigned long)std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-    indicator->Font().SetColor(clRed);
+    const std::int64_t ms = os::clock().now_ms();
+    indicator->Font().SetColor(stale ? stale_color : clRed);
     indicator->SetColor(lib::transform_color_light(base, (ms / 1000) % 2 ? 220 : 120, 0));
 }
 
@@ -475,10 +481,19 @@ void TCementForm::show_programme() {
 
 void TCementForm::update_values(const CementLiveData& live) {
     TPanel* indicators[6] = {tiP, tiPl, tiT, tiQ, tiV, tiVsumm};
+    stale = live.stale;
     for (int k = 0; k < 6; ++k) {
         shown_values[k] = live.get(value_names[k]);
         indicators[k]->SetCaption(lib::float_to_str(shown_values[k]));
+        indicators[k]->Font().SetColor(stale ? stale_color : clBlack);
     }
+    // The line's state, as the host's status bar says it.
+    if (stale) {
+        std::string text = "СКЦ: нет данных";
+        if (live.silent_since > 0) text += " с " + rtl::FormatDateTime("hh:mm:ss", live.silent_since);
+        lblLine->SetCaption(text);
+    }
+    lblLine->SetVisible(stale);
 }
 
 void TCementForm::layout_sections() {

@@ -61,8 +61,6 @@ public:
     lib::graphics::Planshet& chart() { return chart_; }
     // The buttons' commands, bound to the plug-in's dispatcher.
     std::function<void(int)> on_command;
-    // Milliseconds of a steady clock; the alarms blink by its seconds.
-    std::function<unsigned long()> tick_source;
 
     // Seconds per chart unit of the scale list, in its order.
     static const int scale_seconds[12];
@@ -93,12 +91,18 @@ public:
     ui::TPaintBox* pbCementCurve;
     ui::TLabel* lblError;
     ui::TLabel* lblUnwritten;
+    // Shown while the station's line is silent, with the time it fell so.
+    ui::TLabel* lblLine;
 
     // What the window shows: the last sections, or the error view, and the
     // last values it was handed.
     SectionsResult shown_sections;
     bool error_shown = false;
     float shown_values[6] = {};
+    // The values are the last the station gave before its line fell silent
+    // (grey). The alarms blink by the seconds of os::clock().
+    bool stale = false;
+    static constexpr ui::TColor stale_color = 0x808080;
 
 private:
     void build_chart();

@@ -4,6 +4,7 @@
 
 #include "library/controls/draw_helpers.h"
 #include "library/number_conv.h"
+#include "platform/os/clock.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/grids.h"
 #include "platform/ui/lists.h"
@@ -160,9 +161,10 @@ TEST(CementMonitor, AlarmsBlinkOnlyOverTheirLimits) {
         data.program = {e};
         data.element = 0;
         data.plan[CementData::plan_volume][CementData::col_cement] = 10;
+        os::ManualClock clock;
+        os::ScopedClock use(clock);
+        clock.advance(1000);
         TCementForm form(nullptr, data, points);
-        unsigned long ms = 1000;
-        form.tick_source = [&] { return ms; };
         CementLiveData live;
         auto show = [&](float volume, float pressure, float critical) {
             live.values["cem_V"] = volume;
@@ -184,7 +186,7 @@ TEST(CementMonitor, AlarmsBlinkOnlyOverTheirLimits) {
         EXPECT_EQ(form.tiV->Font().Color(), ui::clRed);
         EXPECT_EQ(form.tiP->Font().Color(), ui::clRed);
         const ui::TColor odd = form.tiV->Color();
-        ms = 2000;
+        clock.advance(1000);
         form.show_programme();
         EXPECT_NE(form.tiV->Color(), odd);
         EXPECT_EQ(form.tiV->Color(), lib::transform_color_light(0x008080, 120, 0));

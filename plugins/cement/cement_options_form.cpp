@@ -35,6 +35,14 @@ const char* const fixed_names[3] = {"Цемент", "Гель-цемент", "Г
 std::string num(double v) { return lib::float_to_str(v, 2); }
 float read_num(const TEdit* e) { return float(lib::str_to_float(e->Text(), 0)); }
 
+// An element's pressure limit is compared with the station's pressure, so
+// every window that shows one names that parameter's unit.
+std::string pressure_unit() {
+    const AllParams& all = get_all_params();
+    const int n = all.get_param_number("cem_davl");
+    return n >= 0 ? all.at(n).units : std::string();
+}
+
 TButton* make_button(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int x, int y,
                      int w = 110) {
     auto* b = new TButton(owner);
@@ -180,7 +188,7 @@ TAddProgramForm::TAddProgramForm(TComponent* owner) : TForm(owner) {
     rgId = make_kinds(this, this, items, 8, 68);
     make_label(this, this, "Максимальное давление этапа", 240, 70, 220);
     edPmax = make_edit(this, this, "edPmax", 240, 92, 120);
-    make_label(this, this, "МПа", 365, 92, 40);
+    lblDavlUnit = make_label(this, this, pressure_unit().c_str(), 365, 92, 60);
     make_label(this, this, "Необходимый объем", 240, 122, 220);
     edNeedVol = make_edit(this, this, "edNeedVol", 240, 144, 120);
     make_label(this, this, "м3", 365, 144, 40);
@@ -508,11 +516,7 @@ bool TCementOptionsForm::execute(CementData& job, bool registering) {
     for (TControl* c : std::initializer_list<TControl*>{btnAddProgram, btnDelProgram, btnRenameProgram,
                                                         btnDefaultProgram, cbSelRastvor, rgId})
         c->SetEnabled(!registering);
-    {
-        const AllParams& all = get_all_params();
-        const int n = all.get_param_number("cem_davl");
-        lblDavlUnit->SetCaption(n >= 0 ? all.at(n).units : std::string());
-    }
+    lblDavlUnit->SetCaption(pressure_unit());
     if (ShowModal() == mrCancel) return false;
     read_back();
     commit(job);

@@ -62,6 +62,7 @@ public:
     ui::TComboBox* cbSelRastvor;
     ui::TRadioGroup* rgId;
     ui::TEdit* edPmax;
+    ui::TLabel* lblDavlUnit;  // the station pressure's unit, as the programme page names it
     ui::TEdit* edNeedVol;
     ui::TButton* btnAdd;
     ui::TButton* btnCancel;

@@ -502,4 +502,38 @@ TEST(CementSettings, TheBitDiameterIsWrittenOnlyWhenEditedHere) {
     });
 }
 
+// A stage's pressure limit is the station pressure's: the add-element
+// dialog and the programme page name its unit alike, and the number typed
+// in one comes back in the other as it was typed.
+TEST(CementSettings, ThePressureLimitHasOneUnitInBothWindows) {
+    in_station([](const std::string&) {
+        cement::testing::Job job;  // the plug-in registers the station's pressure
+        Settings s;
+        s.job.program.front().mode = cement::state_waiting;
+        s.job.element = cement::element_none;
+        TCementOptionsForm dialog(nullptr, s.report, s.sections);
+        ui::TestDriver user;
+        std::string add_unit;
+        screen().ExpectModal([&](ui::TCustomForm& f) {
+            auto& d = static_cast<TCementOptionsForm&>(f);
+            d.pages->SetActivePage(d.tshEtap);
+            screen().ExpectModal([&](ui::TCustomForm& ask) {
+                auto& a = static_cast<TAddProgramForm&>(ask);
+                add_unit = a.lblDavlUnit->Caption();
+                a.rgId->SetItemIndex(cement::kind_displacement);
+                user.TypeOn(*a.edPmax, "12,5");
+                user.Click(*a.btnAdd);
+            });
+            user.Click(*d.btnAddProgram);
+            EXPECT_EQ(d.edPmax->Text(), "12,50");
+            EXPECT_EQ(d.lblDavlUnit->Caption(), "атм");
+            user.Click(*d.MyButton1);
+        });
+        ASSERT_TRUE(dialog.execute(s.job, false));
+        EXPECT_EQ(add_unit, "атм");
+        ASSERT_EQ(s.job.program.size(), 3u);
+        EXPECT_FLOAT_EQ(s.job.program[2].P_critical, 12.5f);
+    });
+}
+
 }  // namespace

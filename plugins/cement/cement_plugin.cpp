@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -19,6 +20,7 @@
 #include "library/mess_caller.h"
 #include "library/numeric/numeric.h"
 #include "library/time_conv.h"
+#include "platform/os/clock.h"
 #include "platform/os/error_log.h"
 #include "platform/os/file.h"
 #include "platform/os/paths.h"
@@ -439,6 +441,7 @@ void CementPlugin::new_stage(int n) {
     log("Новая ступень: " + std::to_string(n));
     points_.points.clear();
     points_.set_default_columns();
+    data_.silences.clear();
 }
 
 void CementPlugin::finish_stage(bool ask) {
@@ -461,11 +464,12 @@ void CementPlugin::begin_registration(int stage, bool load) {
     data_.stage = stage;
     keep_programme();
     registration_ = false;
-    link_.set_last_second(std::int64_t(lib::get_local_time()));
+    link_.restart_pace();
     // A stage starts its volume steps afresh: the time since an earlier
     // recording was not pumped through this one.
     prev_cycle_.reset();
     points_saved_.reset();
+    recording_start_ = now_date_time();
     if (!load) {
         data_.element = element_none;
         data_.reset_states();
@@ -497,8 +501,15 @@ void CementPlugin::stop_registration() {
         data_.element = element_finished;
         finish_requested_ = false;
     }
+    // A silence that lasts to the stop ends there.
+    end_silence(now_date_time());
     registration_ = false;
-    if (window_shown_ && form_) form_->tiCurrentProgram->SetCaption("");
+    if (window_shown_ && form_) {
+        form_->tiCurrentProgram->SetCaption("");
+        // The buttons follow: a finished stage offers a new programme, not
+        // the end of the one that ended.
+        form_->show_programme();
+    }
     // Each file on its own: a report that cannot be written must not cost
     // the programme's states or the points.
     save_report_data(report_base(data_.stage));
@@ -565,17 +576,46 @@ double CementPlugin::step_volume(int kind, float flow, double dt) const {
     return double(flow) * dt * 0.001;
 }
 
+std::string CementPlugin::clock_text(double t) { return rtl::FormatDateTime("hh:mm:ss", t - std::floor(t)); }
+
+bool CementPlugin::follow_line(std::int64_t mono, double t) {
+    const std::optional<std::int64_t> last = link_.last_frame_ms();
+    const bool fresh = last && mono - *last <= StationLink::frame_hold_ms;
+    // The date-time of a moment of the cycle clock.
+    auto date_of = [&](std::int64_t ms) { return t - double(mono - ms) / 86400000.0; };
+    if (!fresh && !silent_since_) {
+        // From the last good frame, or from the start of the recording when
+        // none came since.
+        const double from = last ? std::max(date_of(*last), recording_start_) : recording_start_;
+        silent_since_ = from;
+        log("Нет данных от СКЦ с " + clock_text(from) + ": объем не считается");
+    } else if (fresh && silent_since_) {
+        end_silence(date_of(*last));
+    }
+    return fresh;
+}
+
+void CementPlugin::end_silence(double to) {
+    if (!silent_since_) return;
+    const double from = *silent_since_;
+    silent_since_.reset();
+    data_.silences.push_back({from, std::max(from, to)});
+    log("Нет данных от СКЦ было с " + clock_text(from) + " по " + clock_text(std::max(from, to)));
+}
+
 void CementPlugin::data_cycle(bool store) {
     if (!registration_) return;
     const double t = now_date_time();
-    const auto mono = clock_ ? clock_() : std::chrono::steady_clock::now();
+    const std::int64_t mono = os::clock().now_ms();
+    // Volume is pumped only over the time the station's good frames vouch
+    // for: a silent, cut or garbled line adds none, however long it lasts.
+    // A long pause of the cycles themselves adds no more than the longest
+    // step.
     double dt = 0;
-    if (prev_cycle_) dt = std::chrono::duration<double>(mono - *prev_cycle_).count();
-    // A clock that stood still or went back adds nothing; a long pause adds
-    // no more than the longest step.
-    if (!(dt > 0)) dt = 0;
+    if (prev_cycle_ && mono > *prev_cycle_) dt = double(link_.covered_ms(*prev_cycle_, mono)) / 1000.0;
     dt = std::min(dt, max_cycle_step);
     prev_cycle_ = mono;
+    const bool fresh = follow_line(mono, t);
 
     CementLiveData live = this->live();
     auto& v = live.values;
@@ -627,17 +667,20 @@ void CementPlugin::data_cycle(bool store) {
     }
     {
         std::lock_guard<std::mutex> l(live_mutex_);
+        live.stale = !fresh;
+        live.silent_since = silent_since_.value_or(0.0);
         live_ = live;
     }
     publish_packet();
-    if (store && running) {
-        add_point(t, v);
-        // A crash loses no more than the interval of the stage's points.
-        if (!points_saved_ || std::chrono::duration<double>(mono - *points_saved_).count() >= points_save_interval ||
-            mono < *points_saved_) {
-            points_saved_ = mono;
-            keep_points();
-        }
+    // A point holds what the station said: none while it says nothing. A
+    // cycle that still counted some of the last frame's time keeps it, so
+    // the points' volumes are the volumes counted.
+    if (store && running && (fresh || dt > 0)) add_point(t, v);
+    // A crash loses no more than the interval of the stage's points.
+    if (store && running &&
+        (!points_saved_ || mono - *points_saved_ >= std::int64_t(points_save_interval * 1000) || mono < *points_saved_)) {
+        points_saved_ = mono;
+        keep_points();
     }
 }
 
@@ -681,6 +724,7 @@ void CementPlugin::add_point(double t, const std::map<AnsiString, float>& values
     if (CementProgramElement* e = data_.running_element()) {
         e->rate_sum += get("cem_rasx");
         e->density_sum += get("cem_plotn");
+        ++e->samples;
         const float pressure = get("cem_davl");
         if (pressure >= e->P_min) {
             if (pressure > e->P_max) e->P_max = pressure;
@@ -736,9 +780,11 @@ void CementPlugin::reintegrate(double a, double b) {
     for (int k = i0; k <= i1; ++k) {
         auto& prev = points_.points[std::size_t(k - 1)].values;
         auto& cur = points_.points[std::size_t(k)].values;
-        // The same steps as the live cycles: a gap in the recording or a
-        // clock set forward between two points adds no more than the longest.
-        const double dt = std::min((time(k) - time(k - 1)) * 24 * 60 * 60, max_cycle_step);
+        // Points are stored only while good frames come: a gap between two
+        // (the line silent, the recording broken off, a clock set forward)
+        // adds no more than one frame vouches for.
+        const double dt =
+            std::min((time(k) - time(k - 1)) * 24 * 60 * 60, double(StationLink::frame_hold_ms) / 1000.0);
         const double dv = dt > 0 ? step_volume(kind, cur[std::size_t(col_rate)], dt) : 0.0;
         cur[std::size_t(col_v)] = float((k == first ? 0.0f : prev[std::size_t(col_v)]) + dv);
         cur[std::size_t(col_sum)] = float(prev[std::size_t(col_sum)] + dv);
@@ -920,6 +966,7 @@ void CementPlugin::recount_running_element() {
         auto at = [&](int c) { return c >= 0 && std::size_t(c) < p.values.size() ? p.values[std::size_t(c)] : 0.0f; };
         e->rate_sum += at(rate);
         e->density_sum += at(density);
+        ++e->samples;
         const float pr = at(pressure);
         if (pr >= e->P_min) {
             if (pr > e->P_max) e->P_max = pr;
@@ -975,6 +1022,9 @@ void CementPlugin::previous_element() {
     data_.element = running - 1;
     CementProgramElement& back = data_.program[std::size_t(running - 1)];
     back.mode = state_running;
+    // The element stepped back to runs on: what was pumped since it was
+    // closed is its own, in its volume and in its samples.
+    back.take_samples(e);
     reintegrate(back.end, 0);
 }
 

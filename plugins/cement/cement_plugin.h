@@ -9,7 +9,6 @@
 // host's cycle and only posts the data cycle to the main thread; everything
 // else runs on the main thread. Hub values are touched under sys_lock_obj().
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -42,6 +41,10 @@ struct CementLiveData {
     instr::Items instr;
     std::vector<pore::PoreSection> sections;
     std::map<AnsiString, float> values;
+    // No good frame from the station within a frame's hold: the values are
+    // the last it gave; silent_since is the date-time the silence began.
+    bool stale = false;
+    double silent_since = 0;
 
     // A name not held reads 0.
     float get(const AnsiString& name) const;
@@ -69,7 +72,8 @@ public:
 
     // ---- the job (main thread) ---------------------------------------------
     void command(int cmd);
-    // One data cycle; with store a curve point is added while an element runs.
+    // One data cycle; with store a curve point is added while an element runs
+    // and the station's good frames vouch for the cycle.
     void data_cycle(bool store);
     void add_point(double t, const std::map<AnsiString, float>& values);
     // Recomputes the volumes of the points stored between the date-times a
@@ -150,10 +154,8 @@ public:
     std::string report_program() const;
     void set_programs_folder(std::string folder) { programs_folder_ = std::move(folder); }
 
-    // The clock of the volume integration; tests step it by hand.
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
-    void set_clock(Clock clock) { clock_ = std::move(clock); }
-    // The date-time of points and element times; rtl::Now() unless set.
+    // The cycles' steps are measured on os::clock(), as the line's frames
+    // are. The date-time of points and element times: rtl::Now() unless set.
     void set_date_time_source(std::function<double()> now) { date_time_ = std::move(now); }
     // The longest step one cycle integrates over, s.
     static constexpr double max_cycle_step = 10.0;
@@ -199,6 +201,12 @@ private:
     void refresh_after_command();
     void publish_packet();
     double now_date_time() const;
+    // Follows the station's line at a cycle (mono on os::clock(), t its
+    // date-time): true while good frames come; a silence's start and end
+    // are logged, and its span kept for the stage's remarks.
+    bool follow_line(std::int64_t mono, double t);
+    void end_silence(double to);
+    static std::string clock_text(double t);
 
     cement::StationLink link_;
     bool window_shown_ = false;
@@ -208,7 +216,9 @@ private:
     AnsiString calc_error_;
     ChartPoints points_;
     AnsiString well_;
-    std::optional<std::chrono::steady_clock::time_point> prev_cycle_;
+    std::optional<std::int64_t> prev_cycle_;  // os::clock() ms
+    std::optional<double> silent_since_;
+    double recording_start_ = 0;
     mutable std::mutex live_mutex_;
     CementLiveData live_;
     bool may_start_ = false;
@@ -217,11 +227,11 @@ private:
     bool continuing_ = false;
     int protocol_row_ = -1;
     TCementForm* form_ = nullptr;
-    Clock clock_;
     std::function<double()> date_time_;
     std::shared_ptr<bool> alive_;
     std::vector<KeptWrite> kept_;
-    std::optional<std::chrono::steady_clock::time_point> points_saved_;
+    // os::clock() ms of the last save of the points.
+    std::optional<std::int64_t> points_saved_;
     // Between the host's start and stop of a recording, whether or not the
     // plug-in took part in it.
     bool host_recording_ = false;

@@ -221,6 +221,80 @@ TEST(CementPluginJob, StepBackReintegratesTheStoredPoints) {
     });
 }
 
+// The station falls silent for ten cycles: a frame vouches for 1.5 s, so
+// the volume grows by 0,015 m3 past the last frame and then not at all, no
+// point is stored for a cycle that counted nothing, the window's values are stale, and the
+// silence is logged and kept from when to when.
+TEST(CementPluginJob, ASilentLineAddsNoVolumeAndStoresNoPoint) {
+    in_station([](const std::string&) {
+        Job job;
+        CementPlugin& p = job.plugin;
+        job.programme({cement::kind_buffer, cement::kind_cement});
+        p.command(cement::cmd_next);
+        p.start_registration(1, false);
+        job.set("cem_rasx", 10);
+        for (int i = 0; i < 3; ++i) job.step(1);
+        const double last_frame = p.job().program[0].start + 3.0 / 86400;
+        const std::size_t points = p.points().points.size();
+        logged().clear();
+        for (int i = 0; i < 10; ++i) job.step(1, true);
+        EXPECT_NEAR(job.hub("cem_V"), 0.045, 1e-6);
+        EXPECT_NEAR(job.hub("cem_Vsumm"), 0.045, 1e-6);
+        EXPECT_EQ(p.points().points.size(), points + 2);  // the cycles the last frame covered
+        EXPECT_TRUE(p.live().stale);
+        EXPECT_NEAR(p.live().silent_since, last_frame, 1e-8);
+        ASSERT_EQ(logged().size(), 1u) << ::testing::PrintToString(logged());
+        EXPECT_EQ(logged()[0].rfind("Нет данных от СКЦ с ", 0), 0u) << logged()[0];
+
+        // Frames again: the first covers nothing before it, the next a second.
+        job.step(1);
+        EXPECT_NEAR(job.hub("cem_V"), 0.045, 1e-6);
+        EXPECT_FALSE(p.live().stale);
+        job.step(1);
+        EXPECT_NEAR(job.hub("cem_V"), 0.055, 1e-6);
+        EXPECT_EQ(p.points().points.size(), points + 4);
+        ASSERT_EQ(p.job().silences.size(), 1u);
+        EXPECT_NEAR(p.job().silences[0].from, last_frame, 1e-8);
+        EXPECT_NEAR((p.job().silences[0].to - p.job().silences[0].from) * 86400, 11, 1e-3);
+        EXPECT_EQ(logged().back().rfind("Нет данных от СКЦ было с ", 0), 0u) << logged().back();
+
+        // A silence that lasts to the stop ends there; a new stage has none.
+        for (int i = 0; i < 4; ++i) job.step(1, true);
+        p.stop_registration();
+        ASSERT_EQ(p.job().silences.size(), 2u);
+        EXPECT_GT(p.job().silences[1].to, p.job().silences[1].from);
+        p.new_stage(2);
+        EXPECT_TRUE(p.job().silences.empty());
+    });
+}
+
+// Stepped back to, an element's average is that of all its own samples
+// (and of those taken while the element it was closed for ran).
+TEST(CementPluginJob, StepBackKeepsTheAverageOfTheElementsOwnSamples) {
+    in_station([](const std::string&) {
+        Job job;
+        CementPlugin& p = job.plugin;
+        job.programme({cement::kind_buffer, cement::kind_cement});
+        job.set("cem_rasx", 10);
+        job.set("cem_davl", 30);
+        p.command(cement::cmd_next);
+        p.start_registration(1, false);
+        for (int i = 0; i < 3; ++i) job.step(1);
+        p.command(cement::cmd_next);
+        for (int i = 0; i < 2; ++i) job.step(1);
+        p.command(cement::cmd_back);
+        job.set("cem_davl", 5);
+        job.step(1);
+        p.command(cement::cmd_next);
+        const CementProgramElement& buffer = p.job().program[0];
+        EXPECT_EQ(buffer.samples, 8);
+        EXPECT_FLOAT_EQ(buffer.Q_av, 10.0f);
+        EXPECT_FLOAT_EQ(buffer.P_min, 5.0f);
+        EXPECT_FLOAT_EQ(buffer.P_max, 30.0f);
+        EXPECT_EQ(rtl::IniFile(p.programme_path(1)).ReadString("Item0", "Q_av", ""), "10,00");
+    });
+}
+
 TEST(CementPluginJob, ContinuingReintegratesTheElementsOwnVolumeOverTheGap) {
     in_station([](const std::string&) {
         Job job;
@@ -234,7 +308,7 @@ TEST(CementPluginJob, ContinuingReintegratesTheElementsOwnVolumeOverTheGap) {
         ASSERT_EQ(p.job().element, 1);
         for (int i = 0; i < 2; ++i) job.step(1);  // the cement: 0.02 m3
         p.stop_registration();                    // the station went down
-        job.now += std::chrono::hours(1);
+        job.pass(3600, true);
         job.set("cem_V", 0);  // a host started afresh
         job.set("cem_Vsumm", 0);
         p.command(cement::cmd_next);
@@ -242,10 +316,10 @@ TEST(CementPluginJob, ContinuingReintegratesTheElementsOwnVolumeOverTheGap) {
         job.step(1);
         ASSERT_FALSE(p.continuing());
         // The stage volume is the cement's alone, and the hour nobody recorded
-        // adds no more than the longest step of a live cycle (10 s at 10 l/s).
-        EXPECT_NEAR(job.hub("cem_V"), 0.02 + 0.1, 1e-5);
-        EXPECT_NEAR(job.hub("cem_Vsumm"), 0.05 + 0.1, 1e-5);
-        EXPECT_NEAR(p.live_value("cem_V"), 0.12, 1e-5);
+        // adds no more than one frame vouches for (1.5 s at 10 l/s).
+        EXPECT_NEAR(job.hub("cem_V"), 0.02 + 0.015, 1e-5);
+        EXPECT_NEAR(job.hub("cem_Vsumm"), 0.05 + 0.015, 1e-5);
+        EXPECT_NEAR(p.live_value("cem_V"), 0.035, 1e-5);
     });
 }
 

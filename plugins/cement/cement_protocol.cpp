@@ -1,13 +1,12 @@
 #include "plugins/cement/cement_protocol.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "gti/registr_old/comm_data.h"
 #include "gti/registr_old/comm_protocols.h"
 #include "gti/registr_old/crc16.h"
-#include "library/time_conv.h"
+#include "platform/os/clock.h"
 
 namespace cement {
 
@@ -22,8 +21,6 @@ void put_f32(std::uint8_t* p, float v) {
 }
 
 std::uint16_t get_u16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-
-std::int64_t local_second() { return std::int64_t(lib::get_local_time()); }
 
 }  // namespace
 
@@ -62,25 +59,56 @@ PacketValues StationLink::published() const {
     return values_;
 }
 
+void StationLink::restart_pace() { last_second_ = os::clock().now_ms() / 1000; }
+
 bool StationLink::exchange(CommProtocols& protocols, CommIncomData* d) {
     if (!d) return false;
-    const Clock now = clock_ ? clock_ : &local_second;
-    if (!link_lost_) {
-        // At most one exchange a second while the station answers; the wait
-        // is bounded so a clock set back cannot hold the line.
-        for (int i = 0; i < 150 && now() == last_second_; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        last_second_ = now();
-    }
+    os::Clock& clock = os::clock();
+    // At most one exchange a second, whatever the last one gave; the wait is
+    // bounded so that a clock that stands cannot hold the line.
+    if (last_second_ >= 0)
+        for (int i = 0; i < 150 && clock.now_ms() / 1000 == last_second_; ++i) clock.sleep_ms(10);
+    last_second_ = clock.now_ms() / 1000;
     const bool lost = link_lost_.exchange(false);
-    const auto packet = build_packet(published(), lost);
     CommPort& port = protocols.get_port();
+    // After a failed exchange whatever waits on the line (the rest of the
+    // junk, an answer that came late) answers no packet of ours.
+    if (lost) port.purge_input();
+    const auto packet = build_packet(published(), lost);
     std::uint8_t body[frame_body];
     int got = 0;
     const bool ok = port.write(packet.data(), packet_size) && port.synchronize("\xFE\xFF") &&
                     port.read(body, frame_body, &got) && got == frame_body && parse_frame(body, d);
-    if (!ok) link_lost_ = true;
+    if (ok)
+        frame_received(clock.now_ms());
+    else
+        link_lost_ = true;
     return ok;
+}
+
+void StationLink::frame_received(std::int64_t at) {
+    std::lock_guard<std::mutex> l(frames_mutex_);
+    ++good_frames_;
+    last_frame_ = last_frame_ ? std::max(*last_frame_, at) : at;
+    if (!runs_.empty() && at <= runs_.back().second) {
+        runs_.back().first = std::min(runs_.back().first, at);
+        runs_.back().second = std::max(runs_.back().second, at + frame_hold_ms);
+        return;
+    }
+    runs_.emplace_back(at, at + frame_hold_ms);
+    if (runs_.size() > max_runs) runs_.pop_front();
+}
+
+std::int64_t StationLink::covered_ms(std::int64_t from, std::int64_t to) const {
+    std::lock_guard<std::mutex> l(frames_mutex_);
+    std::int64_t sum = 0;
+    for (const auto& [a, b] : runs_) sum += std::max<std::int64_t>(0, std::min(to, b) - std::max(from, a));
+    return sum;
+}
+
+std::optional<std::int64_t> StationLink::last_frame_ms() const {
+    std::lock_guard<std::mutex> l(frames_mutex_);
+    return last_frame_;
 }
 
 }  // namespace cement

@@ -1,8 +1,14 @@
 #pragma once
 // The cementing-control station's line ("СКЦ"). One exchange a second of
-// the local clock (at once after a failed one): the plug-in sends a 30-byte
-// packet of its computed values, then reads the station's 24-byte frame of
-// channel words. Little-endian; the check word is CRC-16/CCITT-FALSE.
+// the clock (os::clock()), after a failed one too: the plug-in sends a
+// 30-byte packet of its computed values, then reads the station's 24-byte
+// frame of channel words. Little-endian; the check word is CRC-16/CCITT-FALSE.
+//
+// The station answers every packet it gets. Were the next packet sent at
+// once after a failed exchange, each byte of junk on the line would cost
+// one exchange and leave one more answer queued, and the plug-in would go on
+// reading ever older frames; so after a failure the next exchange keeps the
+// pace and drops what waits on the line before it asks.
 //
 // Packet: FE FF, 0 (reserved), the link-lost flag (1 when the previous
 // exchange failed), six floats (density, pressure, flow, temperature,
@@ -14,7 +20,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 class CommProtocols;
 struct CommIncomData;
@@ -46,22 +55,38 @@ public:
 
     bool link_lost() const { return link_lost_; }
     void set_link_lost() { link_lost_ = true; }
-    // The local second of the last packet (recording start sets it).
-    void set_last_second(std::int64_t s) { last_second_ = s; }
+    // The next exchange waits for the clock's next second (recording start).
+    void restart_pace();
 
     // One exchange on the protocols' port.
     bool exchange(CommProtocols& protocols, CommIncomData* d);
 
-    // The local clock's second; tests replace it.
-    using Clock = std::int64_t (*)();
-    void set_clock(Clock clock) { clock_ = clock; }
+    // ---- what the good frames vouch for (os::clock() milliseconds) ---------
+    // A good frame stands for the station's values until the next one is
+    // due: one exchange's second and half of one more, so that the pace's
+    // jitter leaves no hole while a frame lost on the line leaves a short one.
+    static constexpr std::int64_t frame_hold_ms = 1500;
+    // A good frame came at `at` (the exchange calls it; a test playing the
+    // station without a line may too).
+    void frame_received(std::int64_t at);
+    // The part of (from, to] that good frames vouch for.
+    std::int64_t covered_ms(std::int64_t from, std::int64_t to) const;
+    // The time of the last good frame; none before the first.
+    std::optional<std::int64_t> last_frame_ms() const;
+    long good_frames() const { return good_frames_; }
 
 private:
     mutable std::mutex mutex_;
     PacketValues values_;
     std::atomic<bool> link_lost_{true};
     std::atomic<std::int64_t> last_second_{-1};
-    Clock clock_ = nullptr;
+    // Runs of time the frames vouch for, oldest first; a few minutes' worth
+    // of holes is more than any cycle looks back.
+    static constexpr std::size_t max_runs = 64;
+    mutable std::mutex frames_mutex_;
+    std::deque<std::pair<std::int64_t, std::int64_t>> runs_;
+    std::optional<std::int64_t> last_frame_;
+    std::atomic<long> good_frames_{0};
 };
 
 }  // namespace cement

@@ -9,6 +9,8 @@
 
 #include "gti/registr_old/comm_data.h"
 #include "gti/registr_old/comm_protocols.h"
+#include "gti/registr_old/crc16.h"
+#include "platform/os/clock.h"
 #include "platform/os/test_peers.h"
 
 namespace {
@@ -51,22 +53,18 @@ TEST(CementStationLine, FrameWordsGoToTheirChannelsOnlyWithAGoodCheck) {
     }
 }
 
-// A clock whose second moves on every reading, so no exchange waits.
-std::int64_t moving_second() {
-    static std::atomic<std::int64_t> s{1000};
-    return s++;
-}
-
 // The station's side on a pseudo-terminal: takes the packet, answers with
-// the given bytes.
+// the given bytes. The exchanges' pace runs on a test clock: a wait for
+// the next second passes at once and is counted.
 struct Station {
+    os::ManualClock clock;
+    os::ScopedClock use{clock};
     os::testing::PtyPair pty;
     CommProtocols protocols;
     cement::StationLink link;
     Station() {
         EXPECT_TRUE(protocols.get_port().open(pty.path()));
         protocols.get_port().configure(57600, CommPort::parity_none, 200, 2048, false);
-        link.set_clock(&moving_second);
     }
     // One exchange with the station answering `answer`; returns the packet.
     Bytes exchange(const Bytes& answer, bool& ok, CommIncomData& d) {
@@ -131,6 +129,42 @@ TEST(CementStationLine, ExchangesOverASerialLineAndTheLostFlag) {
         EXPECT_TRUE(ok);
         s.protocols.get_port().purge_input();
     }
+}
+
+// Junk before a frame fails one exchange; the next keeps to the next second
+// and drops what waits on the line (the rest of the junk, the frame that
+// came behind it) before it asks, so it reads the answer to its own packet.
+TEST(CementStationLine, AfterJunkTheNextExchangeReadsItsOwnAnswerOnTheNextSecond) {
+    Station s;
+    ASSERT_TRUE(s.pty.ok());
+    bool ok = false;
+    CommIncomData d;
+    s.exchange(framed(frame_body), ok, d);
+    ASSERT_TRUE(ok);
+    const std::int64_t second = s.clock.now_ms() / 1000;
+
+    Bytes junk(40, 0x55);
+    Bytes old = framed(frame_body);
+    junk.insert(junk.end(), old.begin(), old.end());
+    s.clock.advance(1000);
+    s.exchange(junk, ok, d);
+    EXPECT_FALSE(ok);
+    ASSERT_TRUE(s.pty.wait_delivered(39));  // all of it waits on the line
+    EXPECT_EQ(s.clock.now_ms() / 1000, second + 1);
+
+    // The station's next frame: other words, so a frame read late shows.
+    Bytes fresh_body = frame_body;
+    fresh_body[2] = 0x65;  // channel 0: 101
+    const std::uint16_t crc = crc16_ccitt(fresh_body.data(), 20);
+    fresh_body[20] = std::uint8_t(crc & 0xFF);
+    fresh_body[21] = std::uint8_t(crc >> 8);
+    CommIncomData e;
+    const Bytes p = s.exchange(framed(fresh_body), ok, e);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(e.channels[0], 101);
+    EXPECT_EQ(p[3], 1);
+    // It waited for the next second of the clock, not a moment more.
+    EXPECT_EQ(s.clock.now_ms() / 1000, second + 2);
 }
 
 }  // namespace

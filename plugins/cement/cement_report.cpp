@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 
 #include "library/number_conv.h"
@@ -44,6 +45,10 @@ bool fits_diagram(double t) {
     return t >= first && t < first + double(UINT32_MAX) / 86400;
 }
 
+// An element the stage ran (or runs): it has a state and a start of this
+// stage.
+bool started(const CementProgramElement& e) { return e.mode != state_waiting && e.start > 0; }
+
 // "hh:mm"-style text of a date-time's time of day.
 std::string time_of_day(double dt, const char* format) { return rtl::FormatDateTime(format, dt - std::floor(dt)); }
 
@@ -80,18 +85,22 @@ void write_element_report(const std::string& programme_path, CementData& data, i
     ini.WriteString(s, "cem_Msumm", num(e.cem_Msumm, 2));
     ini.WriteString(s, "rastvor_name", fluid_title(e));
     if (!remake) {
-        if (data.samples != 0) {
-            e.rate_sum /= float(data.samples);
-            e.density_sum /= float(data.samples);
-        }
-        ini.WriteString(s, "Q_av", num(e.rate_sum, 2));
-        ini.WriteString(s, "Pl_av", num(e.density_sum, 2));
+        // The element's own samples: a step back to it adds to them rather
+        // than to an average already taken.
+        e.Q_av = e.samples != 0 ? e.rate_sum / float(e.samples) : e.rate_sum;
+        e.Pl_av = e.samples != 0 ? e.density_sum / float(e.samples) : e.density_sum;
+        ini.WriteString(s, "Q_av", num(e.Q_av, 2));
+        ini.WriteString(s, "Pl_av", num(e.Pl_av, 2));
         ini.WriteString(s, "P_min", num(e.P_min, 1));
         ini.WriteString(s, "P_max", num(e.P_max, 1));
         // The element keeps its averages; the next one starts its own.
         data.samples = 0;
     }
     batch.commit();
+}
+
+std::string silence_text(const CementData::Silence& s) {
+    return "Нет данных от СКЦ с " + time_of_day(s.from, "hh:mm:ss") + " по " + time_of_day(s.to, "hh:mm:ss");
 }
 
 std::string remark_line(std::uint32_t unix_time, const AnsiString& name) {
@@ -158,9 +167,17 @@ int write_report_data(const std::string& base_path, int stage, const CementData&
             ini.WriteString(report_section, "curr_depth" + std::to_string(k), "");
             ini.WriteString(report_section, "curr_dia" + std::to_string(k), "");
         }
-        const bool any = !data.program.empty();
-        put("start_time", any ? time_of_day(data.program.front().start, "hh:mm") : "");
-        put("end_time", any ? time_of_day(data.program.back().end, "hh:mm") : "");
+        // The stage's times are those of the elements it ran: one it never
+        // started has no time of this stage.
+        const CementProgramElement* first_run = nullptr;
+        const CementProgramElement* last_end = nullptr;
+        for (const CementProgramElement& e : data.program) {
+            if (!started(e)) continue;
+            if (!first_run) first_run = &e;
+            if (e.end > 0) last_end = &e;
+        }
+        put("start_time", first_run ? time_of_day(first_run->start, "hh:mm") : "");
+        put("end_time", last_end ? time_of_day(last_end->end, "hh:mm") : "");
         put("doloto_diametr", num(well.bit_diameter, 0));
         static const char* const prefixes[5] = {"buf_plan", "prod_plan", "cem_plan", "gelcem_plan", "gazocem_plan"};
         static const char* const suffixes[3] = {"V", "Q", "Pl"};
@@ -197,13 +214,26 @@ int write_report_data(const std::string& base_path, int stage, const CementData&
 
     std::string remarks;
     std::size_t cursor = 0;
+    std::size_t silence = 0;
+    // The silences of the line in time order with the element marks; each
+    // says from when to when at its start.
+    auto silences_until = [&](double t) {
+        for (; silence < data.silences.size() && data.silences[silence].from <= t; ++silence) {
+            const CementData::Silence& q = data.silences[silence];
+            if (fits_diagram(q.from))
+                remarks += remark_line(lib::datetime_to_unix(q.from), silence_text(q)) + "\r\n";
+        }
+    };
     int left_out = 0;
     for (const ChartPoint& p : points.points) {
         if (!fits_diagram(p.time)) {
             ++left_out;
             continue;
         }
+        silences_until(p.time);
         const std::uint32_t t = lib::datetime_to_unix(p.time);
+        // Only an element that started has a start to mark.
+        while (cursor < data.program.size() && !started(data.program[cursor])) ++cursor;
         if (cursor < data.program.size() && p.time >= data.program[cursor].start) {
             remarks += remark_line(t, data.program[cursor].name) + "\r\n";
             ++cursor;
@@ -215,6 +245,7 @@ int write_report_data(const std::string& base_path, int stage, const CementData&
         item.resize(int(well.params.size()));
         diagram.add_record(item);
     }
+    silences_until(std::numeric_limits<double>::infinity());
     for (const auto& [name, value] : read_report_data(rpt))
         if (!name.empty() && !value.empty()) diagram.text_values().set_text(name, value);
     try {

@@ -33,7 +33,9 @@ struct WellReportInfo {
 // element. An index outside the programme does nothing.
 void write_element_report(const std::string& programme_path, CementData& data, int i, bool remake);
 
-// The stage report data (base_path + ".rpt"), the diagram and the remarks.
+// The stage report data (base_path + ".rpt"), the diagram and the remarks
+// (a mark at each started element's first point, and one at the start of
+// each silence of the line).
 // base_path is ".../cement/cement_program_<n>"; the diagram goes to
 // ".../cement/report/<well>_<n>.realtim". The remarks are appended last and
 // whole, so that a call made again after a failure never repeats them.
@@ -50,5 +52,7 @@ std::vector<std::pair<std::string, std::string>> read_report_data(const std::str
 // "0 0 <time> 0  \"<name>\" 0 0 7 16777215": one remark of the stage
 // remarks file, the name escaped to one line.
 std::string remark_line(std::uint32_t unix_time, const AnsiString& name);
+// The remark of a silence of the station's line: from when to when.
+std::string silence_text(const CementData::Silence& s);
 
 }  // namespace cement

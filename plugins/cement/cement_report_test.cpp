@@ -45,6 +45,7 @@ TEST(CementElementReport, RunningSumsMassesAndAverages) {
     data.program[1].density_sum = 5.4f;
     data.program[1].P_min = 8;
     data.program[1].P_max = 15;
+    data.program[1].samples = 3;
     for (int i = 0; i < 3; ++i) {
         data.samples = i == 1 ? 3 : 0;
         cement::write_element_report(path, data, i, false);
@@ -184,6 +185,35 @@ TEST(CementReportData, EmptyProgrammeHasNoTimesAndPointsMakeTheDiagramAndRemarks
     // A remake appends the remarks again.
     cement::write_report_data(dir / "cement/cement_program_1", 1, data, report, points, well_with(2));
     EXPECT_EQ(os::testing::read_bytes(dir / "cement/report/cem_V.rem").size(), 2 * rem.size());
+}
+
+// A stage stopped after its buffer: the elements it never started (one
+// still carrying times of an earlier stage) get no mark and lend it no
+// times; the line's silence is said at its start, from when to when.
+TEST(CementReportData, OnlyStartedElementsAreMarkedAndSilencesSayWhen) {
+    os::testing::TempDir dir;
+    const double t0 = rtl::EncodeDate(2026, 3, 1) + rtl::EncodeTime(10, 0, 0, 0);
+    const double sec = 1.0 / 86400;
+    CementData data;
+    data.program = {element("Закачка буфера", cement::kind_buffer, -1, 0.02f, t0 + 0.5 * sec, t0 + 30 * sec),
+                    element("Закачка цемента", cement::kind_cement, 0, 0, t0 - 3600 * sec, t0 - 60 * sec),
+                    element("Продавка", cement::kind_displacement, -1, 0, 0, 0)};
+    data.program[1].mode = data.program[2].mode = cement::state_waiting;
+    data.silences = {{t0 + 1.5 * sec, t0 + 21.5 * sec}};
+    ChartPoints points;
+    points.set_default_columns();
+    for (int k : {0, 1, 22, 23}) points.points.push_back({t0 + k * sec, std::vector<float>(9, 1.0f)});
+    TReportOptions report;
+    cement::write_report_data(dir / "cement/cement_program_1", 1, data, report, points, well_with(2));
+    auto got = as_map(cement::read_report_data(dir / "cement/cement_program_1.rpt"));
+    EXPECT_EQ(got["start_time"], "10:00");
+    EXPECT_EQ(got["end_time"], "10:00");
+    const auto line = [](double t, const char* text) {
+        return rtl::utf8_to_cp1251(cement::remark_line(lib::datetime_to_unix(t), text)) + "\r\n";
+    };
+    EXPECT_EQ(os::testing::read_bytes(dir / "cement/report/cem_V.rem"),
+              line(t0 + sec, "Закачка буфера") +
+                  line(t0 + 1.5 * sec, "Нет данных от СКЦ с 10:00:01 по 10:00:21"));
 }
 
 TEST(CementReportData, PointsWithoutADateAreLeftOutOfTheDiagram) {

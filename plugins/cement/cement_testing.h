@@ -2,7 +2,8 @@
 // For the plug-in's window tests: a station of its own (a fresh process, a
 // program folder in a temporary folder), the hub's table with the job's
 // parameters, a well with a construction and a drill string on bottom, and
-// a plug-in whose clocks the test moves.
+// a plug-in whose clocks the test moves (os::clock(), a manual one) while
+// the test plays the cementing station's part: a good frame each second.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include "gti/registr_old/root_testing.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
+#include "platform/os/clock.h"
 #include "platform/os/paths.h"
 #include "platform/os/testing.h"
 #include "plugins/cement/cement_plugin.h"
@@ -83,16 +85,17 @@ inline std::vector<std::string>& logged() {
 // The hub with the plug-in's parameters in its table and the plug-in on it,
 // its clocks moved by the test and its log in logged().
 struct Job {
-    using Clock = std::chrono::steady_clock;
+    os::ManualClock clock;
+    os::ScopedClock use_clock{clock};
     CementPlugin plugin;
-    Clock::time_point now = Clock::time_point() + std::chrono::hours(1);
 
     Job() {
+        clock.advance(3600 * 1000);
         plugin.host_add_error = [](reg::RegPlugin*, const AnsiString& text) { logged().push_back(text); };
-        plugin.set_clock([this] { return now; });
-        const Clock::time_point start = now;
-        plugin.set_date_time_source(
-            [this, start] { return 46000.0 + std::chrono::duration<double>(now - start).count() / 86400; });
+        const std::int64_t start = clock.now_ms();
+        plugin.set_date_time_source([this, start] { return 46000.0 + double(clock.now_ms() - start) / 86400000.0; });
+        // The station has answered before the job starts.
+        plugin.link().frame_received(clock.now_ms());
         lib::Locker hold(sys_lock_obj());
         ParTabl& table = sys()->get_data_storage().get_par_tabl();
         for (const char* name : {"cem_davl", "cem_plotn", "cem_plan_plotn", "cem_temp", "cem_rasx", "cem_plan_rasx",
@@ -110,9 +113,21 @@ struct Job {
         lib::Locker hold(sys_lock_obj());
         return sys()->get_data_storage().current_values[name];
     }
+    // The clock moves on `seconds` (back when negative) with a good frame
+    // from the station each second of it, or none when `silent`.
+    void pass(double seconds, bool silent = false) {
+        const std::int64_t total = std::int64_t(seconds * 1000);
+        const std::int64_t piece = total >= 0 ? 1000 : total;
+        for (std::int64_t done = 0; total >= 0 ? done < total : done > total;) {
+            const std::int64_t ms = total >= 0 ? std::min(piece, total - done) : piece;
+            clock.advance(int(ms));
+            done += ms;
+            if (!silent) plugin.link().frame_received(clock.now_ms());
+        }
+    }
     // One data cycle after `seconds`, stored, with the window following.
-    void step(double seconds) {
-        now += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    void step(double seconds, bool silent = false) {
+        pass(seconds, silent);
         plugin.data_cycle(true);
         plugin.refresh_window();
     }

@@ -141,6 +141,12 @@ void CementStation::answer(const CementPacket& p) {
         started_ = true;
         start_ = now;
     }
+    if (now < quiet_until_) {
+        std::lock_guard<std::mutex> l(mutex_);
+        ++counters_.unanswered;
+        log_.push_back("packet left unanswered: the line is quiet");
+        return;
+    }
     CementAnswer a;
     a.number = next_number_++;
     a.real_s = std::chrono::duration<double>(now - start_).count();
@@ -154,7 +160,11 @@ void CementStation::answer(const CementPacket& p) {
         switch (f.kind) {
             case FaultKind::flip: wire[22] ^= 0x01; break;
             case FaultKind::truncate: wire.resize(std::size_t(f.arg > 0 && f.arg < 24 ? f.arg : 12)); break;
-            case FaultKind::silence: silent = true; break;
+            case FaultKind::silence:
+                silent = true;
+                // With a length: the station says nothing more for that long.
+                if (f.arg > 0) quiet_until_ = now + std::chrono::milliseconds(f.arg);
+                break;
             case FaultKind::split: split_ms = f.arg > 0 ? f.arg : 50; break;
             case FaultKind::stray: wire.insert(wire.begin(), std::size_t(f.arg > 0 ? f.arg : 3), 0x55); break;
             case FaultKind::repeat:

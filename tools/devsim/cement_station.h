@@ -15,7 +15,8 @@
 // that are negative or not numbers, or a reserved byte other than 0, are
 // counted as bad values. Faults act on frame numbers (0 for the first
 // answer): flip (a wrong check word), truncate (a short frame), silence (no
-// answer), split (the frame in two writes), stray (junk before the frame).
+// answer; with xMS no answer to any packet for MS milliseconds from there),
+// split (the frame in two writes), stray (junk before the frame).
 //
 // Script format, as the rig's: '#' comments, a header naming the columns
 //   t pressure density temperature flow
@@ -88,6 +89,7 @@ struct CementCounters {
     int lost_flags = 0;  // packets that said the last frame was lost
     int junk_bytes = 0;
     int answers = 0;
+    int unanswered = 0;  // packets that came while the line was quiet
 };
 
 class CementStation {
@@ -119,6 +121,7 @@ private:
     bool started_ = false;
     std::chrono::steady_clock::time_point start_;
     int next_number_ = 0;
+    std::chrono::steady_clock::time_point quiet_until_{};
 
     mutable std::mutex mutex_;
     CementCounters counters_;
