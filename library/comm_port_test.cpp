@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/os/clock.h"
+#include "platform/os/modem_lines.h"
 #include "platform/os/test_peers.h"
 
 namespace {
@@ -186,12 +187,38 @@ TEST_F(SerialCommPort, WritesFlushesAndPurges) {
     EXPECT_EQ(port.read_byte(), CommPort::read_timeout);
 }
 
-TEST_F(SerialCommPort, ModemLinesWhereTheDeviceHasThem) {
-    if (!port.set_rts()) GTEST_SKIP() << "no modem lines: " << port.last_error();
-    EXPECT_TRUE(port.clear_rts());
+TEST_F(SerialCommPort, ModemLinesReachTheDeviceAndCtsIsReadFromIt) {
+    os::RecordingModemControl lines;
+    os::ScopedModemControl use(lines);
+    EXPECT_TRUE(port.set_rts());
     EXPECT_TRUE(port.set_dtr());
+    EXPECT_TRUE(port.clear_rts());
     EXPECT_TRUE(port.clear_dtr());
-    port.check_cts();
+    using C = os::RecordingModemControl::Change;
+    const std::vector<C> want = {{os::ModemLine::rts, true},
+                                 {os::ModemLine::dtr, true},
+                                 {os::ModemLine::rts, false},
+                                 {os::ModemLine::dtr, false}};
+    EXPECT_EQ(lines.changes(), want);
+    lines.set_input(os::ModemLine::cts, true);
+    EXPECT_TRUE(port.check_cts());
+    lines.set_input(os::ModemLine::cts, false);
+    EXPECT_FALSE(port.check_cts());
+
+    // A line state that cannot be read is no CTS, and the cause is kept.
+    lines.set_input(os::ModemLine::cts, true);
+    lines.fail_with("line unplugged");
+    EXPECT_FALSE(port.check_cts());
+    EXPECT_NE(port.last_error().find(pty.path()), std::string::npos) << port.last_error();
+    EXPECT_NE(port.last_error().find("line unplugged"), std::string::npos) << port.last_error();
+    EXPECT_FALSE(port.set_rts());
+}
+
+// A pseudo-terminal has no modem lines: the kernel's answer is the port's.
+TEST_F(SerialCommPort, ModemLinesADeviceLacksAreFailuresWithTheCause) {
+    EXPECT_FALSE(port.set_rts());
+    EXPECT_NE(port.last_error().find(std::strerror(ENOTTY)), std::string::npos) << port.last_error();
+    EXPECT_FALSE(port.check_cts());
 }
 
 TEST(CommPortReopen, AFailedReadReopensTheDeviceWithItsSettings) {

@@ -1,12 +1,18 @@
 #include "library/html_help.h"
 
 #include <filesystem>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "library/version_text.h"
 #include "platform/os/desktop.h"
 #include "platform/os/directory.h"
+#include "platform/os/error_log.h"
 #include "platform/os/file.h"
 #include "platform/rtl/string_list.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/message_queue.h"
 
 namespace lib {
 
@@ -50,10 +56,51 @@ AnsiString HtmlHelper::target_of(const char* topic) const {
     return "file://" + (ec ? path : absolute.string()) + anchor;
 }
 
+namespace {
+
+const char help_caption[] = "Справка";
+
+void tell_help_failure(const std::string& target, const std::string& cause) {
+    ui::MessageBox("Не удалось открыть справку (" + target + "): " + cause + ".", help_caption,
+                   ui::MB_OK | ui::MB_ICONWARNING);
+}
+
+// What xdg-open's exit status says went wrong.
+std::string handler_failure(int code) {
+    switch (code) {
+        case 2: return "нет файла страницы";
+        case 3: return "не найдена программа для просмотра страниц (браузер)";
+        case 4: return "браузер не открыл страницу";
+        default: return "программа xdg-open завершилась с кодом " + std::to_string(code);
+    }
+}
+
+}  // namespace
+
 void HtmlHelper::show_help_topic(const char* topic) {
-    // The handle goes at once: the browser lives on its own, and the
-    // handler is reaped when it ends.
-    os::open_document(target_of(topic));
+    const std::string target = target_of(topic);
+    std::string error;
+    os::ChildHandle handler = os::open_document(target, &error);
+    if (!handler) {
+        os::log_error("help page '" + target + "': " + error);
+        tell_help_failure(target, "не запускается программа xdg-open, которая открывает страницы в браузере");
+        return;
+    }
+    // The handler may live as long as the browser it starts, so its end is
+    // awaited on a thread of its own and a failure told on the main thread.
+    try {
+        std::thread([handler, target] {
+            std::optional<int> code;
+            try {
+                code = handler->wait(-1);
+            } catch (...) {}
+            if (code && *code != 0)
+                ui::main_queue().post([target, c = *code] { tell_help_failure(target, handler_failure(c)); });
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the page was handed over, and the handler is
+        // reaped when the handle goes.
+    }
 }
 
 HtmlHelper& get_html_help() {

@@ -5,9 +5,11 @@
 // an alias file of lines name=page that maps the short topic names the
 // windows use to pages ("options=settings.htm"). A topic is shown by
 // handing its page to the desktop's handler (xdg-open), which opens the
-// user's browser; a missing page is the browser's to report. There is one
-// help object per process; the program sets its folder and aliases at
-// start, the windows then only name topics. Main thread only.
+// user's browser. Where the page cannot be shown (no handler, no browser,
+// no page) the user is told in a message box instead of the click doing
+// nothing. There is one help object per process; the program sets its
+// folder and aliases at start, the windows then only name topics. Main
+// thread only.
 //
 //   lib::get_html_help().set_file_name(os::program_dir() + "/help");
 //   lib::get_html_help().load_aliases(os::program_dir() + "/help/aliases.txt");
@@ -39,8 +41,10 @@ public:
     // The path (or, with an "#anchor", the file URL) handed to the
     // desktop's handler for the topic.
     AnsiString target_of(const char* topic) const;
-    // Opens the topic's page; nothing is reported (a handler that cannot
-    // start is passed over, as a missing page is).
+    // Opens the topic's page. A handler that cannot be started is told at
+    // once; one that ends in failure (it found no browser, no page) is told
+    // when it ends, from the main message queue. The message names the
+    // page and the cause.
     void show_help_topic(const char* topic);
 
 private:

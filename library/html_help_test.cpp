@@ -7,6 +7,8 @@
 #include "library/version_text.h"
 #include "platform/os/stand_in_testing.h"
 #include "platform/rtl/codepage.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/message_queue.h"
 
 namespace lib {
 namespace {
@@ -45,6 +47,52 @@ TEST(HtmlHelp, TopicsOpenTheirPagesThroughTheDesktop) {
     EXPECT_EQ(h.page_of("screen"), "screen");
     EXPECT_EQ(h.page_of("other"), "o.htm");
     EXPECT_THROW(h.load_aliases(help / "missing.txt"), std::runtime_error);
+}
+
+TEST(HtmlHelp, APageThatCannotBeShownIsToldInAMessageBox) {
+    std::vector<ui::MessageBoxRequest> boxes;
+    const ui::MessageBoxHandler saved = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
+        boxes.push_back(r);
+        return ui::IDOK;
+    });
+    os::testing::TempDir help;
+    HtmlHelper h;
+    h.set_file_name(help.path());
+    const std::string page = help.path() + "/topic.htm";
+    struct Case {
+        int exit_code;  // of xdg-open; -1: there is none
+        const char* cause;
+    };
+    const Case cases[] = {
+        {-1, "не запускается программа xdg-open, которая открывает страницы в браузере"},
+        {2, "нет файла страницы"},
+        {3, "не найдена программа для просмотра страниц (браузер)"},
+        {4, "браузер не открыл страницу"},
+        {1, "программа xdg-open завершилась с кодом 1"},
+    };
+    for (const Case& c : cases) {
+        boxes.clear();
+        os::testing::StandInPath path;
+        // A handler that opened the page says nothing; the failing one after
+        // it is the only one told.
+        path.add("xdg-open");
+        h.show_help_topic("topic.htm");
+        ASSERT_EQ(path.args("xdg-open"), page + "\nEND\n");
+        ::remove((path / "xdg-open.args").c_str());
+        if (c.exit_code >= 0) {
+            path.add("xdg-open", c.exit_code);
+        } else {
+            ::remove((path / "xdg-open").c_str());
+        }
+        h.show_help_topic("topic.htm");
+        // A handler that ran is told of when it ends, on the main thread.
+        EXPECT_TRUE(ui::main_queue().run_until([&] { return !boxes.empty(); }, 10000)) << c.cause;
+        ASSERT_EQ(boxes.size(), 1u) << c.cause;
+        EXPECT_EQ(boxes[0].text, "Не удалось открыть справку (" + page + "): " + c.cause + ".");
+        EXPECT_EQ(boxes[0].caption, "Справка");
+        EXPECT_EQ(boxes[0].icon, ui::MessageIcon::Warning);
+    }
+    ui::set_message_box_handler(saved);
 }
 
 TEST(HtmlHelp, ShippedAliasesLeadToShippedPages) {

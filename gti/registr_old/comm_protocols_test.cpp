@@ -13,6 +13,7 @@
 #include "gti/registr_old/comm_wire.h"
 #include "gti/registr_old/config.h"
 #include "platform/os/clock.h"
+#include "platform/os/modem_lines.h"
 #include "platform/os/test_peers.h"
 #include "platform/rtl/string_list.h"
 
@@ -330,6 +331,52 @@ TEST(CommProtocolsWire, IndicatorCodes) {
     EXPECT_EQ(indicators.get_dac_value(3, 25, 50), 17);
     EXPECT_EQ(indicators.get_dac_value(7, 50, 50), 255);
     for (int bad : {-1, 8, 1000}) EXPECT_EQ(indicators.get_dac_value(bad, 25, 50), 0) << bad;
+}
+
+// The display packet goes out with RTS raised (the line's converter turns
+// to sending on it): raised before the first byte, dropped only after the
+// last, and dropped however a send ends. A read leaves the lines alone.
+TEST(CommProtocolsConsole, TheDisplayPacketGoesOutWhileRtsIsRaised) {
+    os::ManualClock clock;  // the pauses between packets
+    os::ScopedClock use_clock(clock);
+    os::RecordingModemControl lines;
+    os::ScopedModemControl use_lines(lines);
+    os::testing::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CommProtocols cp;
+    ASSERT_TRUE(cp.get_port().open(pty.path()));
+    ASSERT_TRUE(cp.get_port().configure(57600, 0, 50));
+    // 78 bytes, eight a packet, each packet behind its marker.
+    const std::size_t sent_bytes = 10 * (2 + sizeof(CommPacket));
+    std::vector<std::string> received;  // by the console at each setting of RTS
+    lines.on_change([&](const os::RecordingModemControl::Change& c) {
+        if (c.line == os::ModemLine::rts) received.push_back(pty.receive(c.on ? 1 : sent_bytes, c.on ? 20 : 2000));
+    });
+    using C = os::RecordingModemControl::Change;
+    const std::vector<C> raised_and_dropped = {{os::ModemLine::rts, true}, {os::ModemLine::rts, false}};
+
+    CommOutData out;
+    ASSERT_TRUE(cp.send_data(CommProtocols::console_protocol, &out));
+    EXPECT_EQ(lines.changes(), raised_and_dropped);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0], "") << "bytes left before RTS was raised";
+    EXPECT_EQ(received[1].size(), sent_bytes) << "RTS was dropped before the packet had gone";
+    EXPECT_EQ(received[1].substr(0, 2), "DP");
+    lines.on_change(nullptr);
+
+    CommIncomData d;
+    lines.clear();
+    EXPECT_FALSE(cp.read_data(CommProtocols::console_protocol, &d));
+    EXPECT_TRUE(lines.changes().empty());
+
+    // A row that sends nothing, and a line that fails under the send.
+    EXPECT_FALSE(cp.send_data(1, &out));
+    EXPECT_EQ(lines.changes(), raised_and_dropped);
+    lines.clear();
+    pty.close();
+    EXPECT_FALSE(cp.send_data(CommProtocols::console_protocol, &out));
+    EXPECT_EQ(lines.changes(), raised_and_dropped);
+    EXPECT_FALSE(lines.state(os::ModemLine::rts));
 }
 
 TEST(CommProtocolsConsole, ConfigureBlockOnAClosedPortOrWithBadArguments) {

@@ -251,6 +251,6 @@ private:
     AnsiString failing_file_;   // empty while writes succeed
     long failed_attempts_ = 0;  // since the last report
     long failed_total_ = 0;     // since the failures began
-    std::chrono::steady_clock::time_point last_report_{};
+    std::int64_t last_report_ms_ = 0;  // on os::clock()
     std::string write_buffer_;
 };

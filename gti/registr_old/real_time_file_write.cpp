@@ -6,6 +6,7 @@
 #include "library/io/binary_stream.h"
 #include "library/io/file_streams.h"
 #include "library/storage/rt_blocks.h"
+#include "platform/os/clock.h"
 #include "platform/os/file.h"
 
 #include <algorithm>
@@ -201,15 +202,15 @@ bool RealTimeFile::save_values_asynch(const std::vector<std::shared_ptr<const Re
 void RealTimeFile::report_failure(const AnsiString& file) {
     ++failed_attempts_;
     ++failed_total_;
-    const auto now = std::chrono::steady_clock::now();
+    const std::int64_t now = os::clock().now_ms();
     const bool first = failing_file_ != file;
     if (first) failed_total_ = 1;
-    if (first || now - last_report_ >= failure_report_interval) {
+    if (first || now - last_report_ms_ >= std::chrono::milliseconds(failure_report_interval).count()) {
         AnsiString message = "Ошибка записи данных: " + last_failure_;
         if (!first) message += " (повторных неудачных попыток: " + std::to_string(failed_attempts_) + ")";
         message += "; пакетов в очереди: " + std::to_string(queue_.size());
         log(message);
-        last_report_ = now;
+        last_report_ms_ = now;
         failed_attempts_ = 0;
     }
     failing_file_ = file;

@@ -9,11 +9,14 @@
 #include "gti/registr_old/delayed_depth.h"
 #include "gti/registr_old/real_time_file_testing.h"
 #include "library/storage/rt_blocks.h"
+#include "platform/os/clock.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/string_list.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -324,6 +327,49 @@ TEST_F(RealTimeWriteTest, AFileHeldElsewhereKeepsItsBatchesAndThoseBehindThemInO
     FileStorage d;
     d.add_file(writer.get_depth_file_name(), false);
     EXPECT_EQ(d.get_data_size(), 5);
+}
+
+// The station's clock, counting how often it is read: the writer reads it
+// once for every failed write it has to report on.
+class CountingClock : public os::ManualClock {
+public:
+    std::int64_t now_ms() override {
+        ++reads;
+        return ManualClock::now_ms();
+    }
+    std::atomic<int> reads{0};
+};
+
+TEST_F(RealTimeWriteTest, AFileThatGoesOnFailingIsReportedAgainOnceAMinuteOfTheStationsClock) {
+    CountingClock clock;
+    os::ScopedClock use_clock(clock);
+    os::ScopedRetryPolicy policy{os::RetryPolicy{2, 5ms}};
+    os::File holder;
+    ASSERT_EQ(holder.open(writer.get_time_file_name(), os::File::Mode::write_append, false), os::File::Status::ok);
+    writer.start_save_thread();
+    write_cycles(writer, 0, 3);
+    const std::string report = "Ошибка записи данных";
+    ASSERT_TRUE(eventually([&] { return hub.count(report) == 1; }));
+    // Further failures, the last just short of a minute after the report.
+    auto failures_after = [&](int reads) { return eventually([&] { return clock.reads >= reads + 2; }); };
+    ASSERT_TRUE(failures_after(clock.reads));
+    clock.advance(59'999);
+    ASSERT_TRUE(failures_after(clock.reads));
+    EXPECT_EQ(hub.count(report), 1);
+    clock.advance(1);
+    ASSERT_TRUE(eventually([&] { return hub.count(report) == 2; }));
+    const std::vector<std::string> lines = hub.lines();
+    const std::string& again = *std::find_if(lines.rbegin(), lines.rend(),
+                                             [&](const std::string& l) { return l.find(report) != std::string::npos; });
+    const std::string repeated = "(повторных неудачных попыток: ";
+    const std::size_t at = again.find(repeated);
+    ASSERT_NE(at, std::string::npos) << again;
+    EXPECT_GE(std::stoi(again.substr(at + repeated.size())), 5) << again;
+    EXPECT_NE(again.find("; пакетов в очереди: 3"), std::string::npos) << again;
+    holder.close();
+    ASSERT_TRUE(writer.wait_until_written(10s));
+    EXPECT_EQ(hub.count("возобновлена"), 1);
+    EXPECT_EQ(hub.count(report), 2);
 }
 
 TEST_F(RealTimeWriteTest, StopWritesWhatIsQueuedAndASecondStartChangesNothing) {

@@ -1,5 +1,7 @@
 #include "platform/os/serial_port.h"
 
+#include "platform/os/modem_lines.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -236,21 +238,21 @@ bool SerialPort::write(const void* buffer, std::size_t count) {
     return true;
 }
 
-bool SerialPort::modem_bit(int bit, bool on, const char* what) {
+bool SerialPort::modem_bit(ModemLine line, bool on) {
     if (fd_ < 0) return fail("not open");
-    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0) return fail(std::string(what) + ": " + std::strerror(errno));
+    std::string why;
+    if (!modem_control().set(fd_, line, on, why)) return fail(std::string(modem_line_name(line)) + ": " + why);
     return true;
 }
 
-bool SerialPort::set_rts(bool on) { return modem_bit(TIOCM_RTS, on, "RTS"); }
-bool SerialPort::set_dtr(bool on) { return modem_bit(TIOCM_DTR, on, "DTR"); }
+bool SerialPort::set_rts(bool on) { return modem_bit(ModemLine::rts, on); }
+bool SerialPort::set_dtr(bool on) { return modem_bit(ModemLine::dtr, on); }
 
 bool SerialPort::get_cts(bool& cts) {
     cts = false;
     if (fd_ < 0) return fail("not open");
-    int status = 0;
-    if (::ioctl(fd_, TIOCMGET, &status) != 0) return fail(std::string("modem status: ") + std::strerror(errno));
-    cts = (status & TIOCM_CTS) != 0;
+    std::string why;
+    if (!modem_control().get(fd_, ModemLine::cts, cts, why)) return fail("modem status: " + why);
     return true;
 }
 

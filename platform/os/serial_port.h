@@ -28,6 +28,7 @@
 
 namespace os {
 
+enum class ModemLine;
 enum class Parity { none, odd, even, mark, space };
 
 struct SerialSettings {
@@ -85,6 +86,7 @@ public:
     // Writes every byte, waiting as long as the line needs.
     bool write(const void* buffer, std::size_t count);
 
+    // The modem lines, through os::modem_control() (see modem_lines.h).
     bool set_rts(bool on);
     bool set_dtr(bool on);
     // Whether the modem status could be read; cts receives the CTS line.
@@ -99,7 +101,7 @@ public:
 
 private:
     bool fail(const std::string& what);
-    bool modem_bit(int bit, bool on, const char* what);
+    bool modem_bit(ModemLine line, bool on);
 
     int fd_ = -1;
     std::string path_;

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
+#include "platform/os/modem_lines.h"
 #include "platform/os/test_peers.h"
 
 namespace {
@@ -238,17 +240,56 @@ TEST(SerialPort, PurgeDropsWaitingInputAndDrainReturns) {
     EXPECT_EQ(pty.receive(3), "out");
 }
 
-TEST(SerialPort, ModemLines) {
+// The kernel's lines: a pseudo-terminal has none, and the port says so,
+// naming the device, the line and the kernel's cause.
+TEST(SerialPort, ModemLinesTheDeviceLacksAreFailuresNamingTheCause) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     os::SerialPort port;
     ASSERT_TRUE(port.open(pty.path()));
+    const std::string cause = std::strerror(ENOTTY);
+    EXPECT_FALSE(port.set_rts(true));
+    EXPECT_EQ(port.error(), "serial port '" + pty.path() + "': RTS: " + cause);
+    EXPECT_FALSE(port.set_dtr(false));
+    EXPECT_EQ(port.error(), "serial port '" + pty.path() + "': DTR: " + cause);
     bool cts = true;
-    if (!port.set_rts(true)) GTEST_SKIP() << "no modem lines on a pseudo-terminal: " << port.error();
-    EXPECT_TRUE(port.set_rts(false));
+    EXPECT_FALSE(port.get_cts(cts));
+    EXPECT_FALSE(cts);
+    EXPECT_EQ(port.error(), "serial port '" + pty.path() + "': modem status: " + cause);
+}
+
+TEST(SerialPort, ModemLinesGoThroughTheProcesssControl) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::RecordingModemControl lines;
+    os::ScopedModemControl use(lines);
+    os::SerialPort port;
+    bool cts = true;
+    // Closed: the lines are not touched.
+    EXPECT_FALSE(port.set_rts(true));
+    EXPECT_FALSE(port.get_cts(cts));
+    EXPECT_TRUE(lines.changes().empty());
+
+    ASSERT_TRUE(port.open(pty.path()));
+    EXPECT_TRUE(port.set_rts(true));
     EXPECT_TRUE(port.set_dtr(true));
-    EXPECT_TRUE(port.set_dtr(false));
-    EXPECT_TRUE(port.get_cts(cts));
+    EXPECT_TRUE(port.set_rts(false));
+    using C = os::RecordingModemControl::Change;
+    const std::vector<C> want = {{os::ModemLine::rts, true}, {os::ModemLine::dtr, true}, {os::ModemLine::rts, false}};
+    EXPECT_EQ(lines.changes(), want);
+    EXPECT_FALSE(lines.state(os::ModemLine::rts));
+    EXPECT_TRUE(lines.state(os::ModemLine::dtr));
+
+    for (bool on : {true, false}) {
+        lines.set_input(os::ModemLine::cts, on);
+        EXPECT_TRUE(port.get_cts(cts));
+        EXPECT_EQ(cts, on);
+    }
+    lines.fail_with("line unplugged");
+    EXPECT_FALSE(port.set_dtr(false));
+    EXPECT_EQ(port.error(), "serial port '" + pty.path() + "': DTR: line unplugged");
+    EXPECT_FALSE(port.get_cts(cts));
+    EXPECT_EQ(port.error(), "serial port '" + pty.path() + "': modem status: line unplugged");
 }
 
 }  // namespace

@@ -11,12 +11,15 @@
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
 #include "gti/registr_old/reg_plugin.h"
+#include "platform/os/stand_in_testing.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/string_list.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/display.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/list_view.h"
 #include "platform/ui/lists.h"
+#include "platform/ui/message_queue.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/test_driver.h"
 #include "plugins/pult/pult_opt_form.h"
@@ -177,6 +180,31 @@ TEST_F(Window, TextLineBrightnessAndSignal) {
 
     drv.Click(*frm.SignalButton);
     EXPECT_EQ(signals, (std::vector<bool>{true, false}));
+}
+
+// The page's "?" on a station where its help cannot be shown: no program
+// to hand the page to, or one that finds no browser.
+TEST_F(Window, HelpThatCannotBeShownIsSaid) {
+    std::vector<MessageBoxRequest> boxes;
+    const MessageBoxHandler saved = set_message_box_handler([&](const MessageBoxRequest& r) {
+        boxes.push_back(r);
+        return IDOK;
+    });
+    os::testing::StandInPath path;  // xdg-open is nowhere
+    frm.Show();
+    drv.Click(*frm.btnHelp);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Справка");
+    EXPECT_NE(boxes[0].text.find("screen_pult"), std::string::npos) << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find("xdg-open"), std::string::npos) << boxes[0].text;
+
+    path.add("xdg-open", 3);
+    drv.Click(*frm.btnHelp);
+    EXPECT_TRUE(main_queue().run_until([&] { return boxes.size() == 2; }, 10000));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[1].text.find("screen_pult"), std::string::npos) << boxes[1].text;
+    EXPECT_NE(boxes[1].text.find("браузер"), std::string::npos) << boxes[1].text;
+    set_message_box_handler(saved);
 }
 
 TEST_F(Window, DegasserDialog) {

@@ -318,7 +318,10 @@ void PultPlugin::fill_block(int command, std::vector<char>& data) const {
         default: break;
     }
     const ParTabl table = hub_table();
-    const double polispast = host_get_value ? host_get_value("KoefPolispast") : 1.0;
+    // The hub keeps the reeving as a text variable (from its configuration),
+    // not as a named value: read as a value it would be 0 and flatten the
+    // hook load's table.
+    const double polispast = host_get_float_variable ? host_get_float_variable("KoefPolispast") : 1.0;
     auto k_of = [polispast](const char* name) { return std::string(name) == "вес_на_крюке" ? polispast : 1.0; };
     std::vector<std::uint8_t> payload;
     if (command == cmd_short_tables) {

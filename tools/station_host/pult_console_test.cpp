@@ -79,6 +79,9 @@ void add_channel(ParTabl& table, const char* name, int channel, double full_scal
 }
 
 TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
+    const float hook_range = 25;
+    const float hook_zero = 1.5f;
+    const double hoist_ratio = 8;
     os::testing::TempDir dir;
     const fs::path root = dir.path();
     const fs::path station = root / "station";
@@ -90,6 +93,12 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
         table.load_from((station / params_file).string());
         add_channel(table, "плотность_на_выходе", 8, 2.5);
         add_channel(table, "уровень_в_емкости2", 9, 5);
+        // The hook load converted linearly, without calibration points.
+        const int hook = table.find_global("вес_на_крюке");
+        ASSERT_GE(hook, 0);
+        table[hook].points.clear();
+        table[hook].range = hook_range;
+        table[hook].zero = hook_zero;
         table.save_to((station / params_file).string());
     }
     {
@@ -107,6 +116,8 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
         ini.WriteInteger("PultPlugin", "indi_level", 2);
         ini.WriteInteger("PultPlugin", "indi_plotn", 3);
         ini.WriteBool("PultPlugin", "have_to_send_indi", true);
+        // The hoist's reeving, which scales the hook load's linear table.
+        ini.WriteFloat("прочие_настройки", "коэффицент_полиспаста", hoist_ratio);
     }
     {
         // The bit 20 m off bottom, as the last run left it.
@@ -163,12 +174,14 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
     // tables, every one whole and checked.
     EXPECT_EQ(blocks(sim_lines, "command 1 light 9"), 1) << ::testing::PrintToString(sim_lines);
     EXPECT_EQ(blocks(sim_lines, "command 2 degasser on manual"), 1);
-    const std::string hook = "ch0 (0, 0) (2048, 250)";
+    // A linear table goes as its two ends: (0, offset) and (4095, offset +
+    // range x the reeving): 1,5 + 25 x 8.
+    const std::string hook = "ch0 (0, 1,5) (4095, 201,5)";
     const std::string pressure = "ch1 (0, 0) (2048, 40)";
     const std::string torque = "ch3 (0, 0) (2048, 50)";
     const std::string recalibrated = "ch3 (0, 0) (819, 20) (2048, 55)";
     EXPECT_EQ(blocks(sim_lines, "command 4; " + hook + "; " + pressure + "; " + torque), 1);
-    EXPECT_EQ(blocks(sim_lines, "command 6; " + hook), 2);
+    EXPECT_EQ(blocks(sim_lines, "command 6; " + hook), 2) << ::testing::PrintToString(containing(sim_lines, "command 6"));
     EXPECT_EQ(blocks(sim_lines, "command 7; " + pressure), 2);
     EXPECT_EQ(blocks(sim_lines, "command 8; " + torque), 1);
     EXPECT_EQ(blocks(sim_lines, "command 4; " + hook + "; " + pressure + "; " + recalibrated), 1);
