@@ -181,8 +181,8 @@ TEST(CementJobFiles, ACrashMidElementLosesAFewSecondsAndTheStageRunsOn) {
         CementPlugin& p = job.plugin;
         // The station's clock went on: the host starts again 20 s after the
         // first point.
-        p.set_date_time_source([&job, start = job.now] {
-            return 46000.0 + (20 + std::chrono::duration<double>(job.now - start).count()) / 86400;
+        p.set_date_time_source([&job, start = job.clock.now_ms()] {
+            return 46000.0 + (20 + double(job.clock.now_ms() - start) / 1000) / 86400;
         });
         p.init();
         ASSERT_EQ(p.job().stage, 3);
@@ -213,7 +213,7 @@ TEST(CementJobFiles, ACrashMidElementLosesAFewSecondsAndTheStageRunsOn) {
         const double before = double(saved - 6) * 0.01;
         EXPECT_GE(v, before + 0.03 - 1e-4);
         EXPECT_LE(v, before + 0.02 + CementPlugin::max_cycle_step * 0.01 + 1e-4);
-        EXPECT_NEAR(p.job().program[1].rate_sum, 10.0f, 1e-3);
+        EXPECT_NEAR(p.job().program[1].Q_av, 10.0f, 1e-3);
         EXPECT_TRUE(fs::exists(cem + "cement_program_3.rpt"));
         EXPECT_EQ(rtl::IniFile(cem + "cement_program_3.ini").ReadInteger("Item1", "mode", -1), cement::state_done);
     });

@@ -217,10 +217,10 @@ void CementPlugin::keep_programme() {
         });
 }
 
-void CementPlugin::keep_points() {
+void CementPlugin::keep_points(bool said) {
     const std::string path = points_path(data_.stage);
     write_job_file(
-        "points " + path, path, [&] { save_points(path); },
+        "points " + path, path, [&] { save_points(path, said); },
         [&] {
             return [path, points = std::make_shared<const ChartPoints>(points_)]() {
                 cement::save_points_file(path, *points);
@@ -322,8 +322,8 @@ bool CementPlugin::load_programme(const std::string& path) {
     return ok;
 }
 
-void CementPlugin::save_points(const std::string& path) {
-    log("Сохраняем точки");
+void CementPlugin::save_points(const std::string& path, bool said) {
+    if (said) log("Сохраняем точки");
     ensure_folders();
     cement::save_points_file(path, points_);
 }
@@ -680,7 +680,8 @@ void CementPlugin::data_cycle(bool store) {
     if (store && running &&
         (!points_saved_ || mono - *points_saved_ >= std::int64_t(points_save_interval * 1000) || mono < *points_saved_)) {
         points_saved_ = mono;
-        keep_points();
+        // Every few seconds: the log would drown in it.
+        keep_points(false);
     }
 }
 

@@ -104,7 +104,7 @@ public:
     void load_fluids(const std::string& path);
     void save_programme(const std::string& path);
     bool load_programme(const std::string& path);
-    void save_points(const std::string& path);
+    void save_points(const std::string& path, bool said = true);
     void load_points(const std::string& path);
     void load_last_stage(const std::string& path);
     void save_last_stage(const std::string& path);
@@ -177,7 +177,7 @@ private:
     void write_kept(const std::string& skip_key = {});
     void show_unwritten();
     void keep_programme();
-    void keep_points();
+    void keep_points(bool said = true);
     void keep_last_stage();
     void keep_fluids();
     void keep_element_report(int i, bool remake);
