@@ -32,16 +32,9 @@ namespace fs = std::filesystem;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
-struct Child : station_host::testing::ChildProgram {
-    Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false)
-        : ChildProgram(bin + program, args, wait_line) {}
-};
+using Child = station_host::testing::BuiltProgram;
 
-bool has(const std::vector<std::string>& lines, const std::string& part) {
-    for (const auto& l : lines)
-        if (l.find(part) != std::string::npos) return true;
-    return false;
-}
+using station_host::testing::has;
 
 void prepare_station(const fs::path& root) {
     const std::string programme = prepare_cement_station((root / "station").string(), "101", {});

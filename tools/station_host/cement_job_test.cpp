@@ -38,17 +38,9 @@ const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
 constexpr double flow = 10;  // l/s, all along
 
-// The build's programs, run as the operator would.
-struct Child : station_host::testing::ChildProgram {
-    Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false)
-        : ChildProgram(bin + program, args, wait_line) {}
-};
+using Child = station_host::testing::BuiltProgram;
 
-bool has(const std::vector<std::string>& lines, const std::string& part) {
-    for (const auto& l : lines)
-        if (l.find(part) != std::string::npos) return true;
-    return false;
-}
+using station_host::testing::has;
 
 // The station: the cementing parameters in the table (the station's 12-bit
 // channels on a 2.5 V reference), the well's number, the stage programme

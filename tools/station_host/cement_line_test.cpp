@@ -42,11 +42,7 @@ constexpr double flow = 10;  // l/s, all along
 
 using Child = station_host::testing::ChildProgram;
 
-bool has(const std::vector<std::string>& lines, const std::string& part) {
-    for (const auto& l : lines)
-        if (l.find(part) != std::string::npos) return true;
-    return false;
-}
+using station_host::testing::has;
 
 std::string file_text(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -42,11 +42,7 @@ namespace fs = std::filesystem;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
-bool has(const std::vector<std::string>& lines, const std::string& part) {
-    for (const auto& l : lines)
-        if (l.find(part) != std::string::npos) return true;
-    return false;
-}
+using station_host::testing::has;
 
 // The station's table with the cementing parameters on the station's
 // channels, well "101" with the stage programme of three elements, and the

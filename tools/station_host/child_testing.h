@@ -93,4 +93,17 @@ private:
     std::optional<int> code_;
 };
 
+// A program of the build (its bin folder), run as the operator would.
+struct BuiltProgram : ChildProgram {
+    BuiltProgram(const std::string& program, const std::vector<std::string>& args, bool wait_line = false)
+        : ChildProgram(std::string(STATION_BINARY_DIR) + "/bin/" + program, args, wait_line) {}
+};
+
+// Whether any of a program's output lines holds `part`.
+inline bool has(const std::vector<std::string>& lines, const std::string& part) {
+    for (const auto& l : lines)
+        if (l.find(part) != std::string::npos) return true;
+    return false;
+}
+
 }  // namespace station_host::testing

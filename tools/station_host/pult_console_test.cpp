@@ -38,10 +38,7 @@ namespace fs = std::filesystem;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
-struct Child : station_host::testing::ChildProgram {
-    Child(const std::string& program, const std::vector<std::string>& args, bool wait_line = false)
-        : ChildProgram(bin + program, args, wait_line) {}
-};
+using Child = station_host::testing::BuiltProgram;
 
 std::vector<std::string> containing(const std::vector<std::string>& lines, const std::string& part) {
     std::vector<std::string> found;
