@@ -29,6 +29,7 @@
 #include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -361,6 +362,10 @@ void watch(std::shared_ptr<StartedOffice> office) {
 
 Reference<css::uno::XComponentContext> local_context() {
     static Reference<css::uno::XComponentContext> context = [] {
+        // The bridge writes to the office's pipe with plain writes: an office
+        // that dies in the middle of a call must come back as a failed call,
+        // not end this program (or a test process) by the broken pipe.
+        std::signal(SIGPIPE, SIG_IGN);
         // The bridge reads the office's own type and service libraries.
         rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"),
                             ou(std::string("vnd.sun.star.pathname:") + STATION_OFFICE_PROGRAM_DIR + "/fundamentalrc"));
