@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -332,6 +334,33 @@ TEST(ScreenStart, OnlyTheDisplayModuleLinksGtk) {
     EXPECT_EQ(platform_needs.find("libgtk-3"), std::string::npos) << platform_needs;
     EXPECT_NE(module_needs.find("libgtk-3"), std::string::npos) << module_needs;
     EXPECT_EQ(os::library_path_of(nullptr), "");
+}
+
+// An X error about a window that is no more (here a pixmap asked of a
+// window id nobody has) comes back after the request: it is passed over,
+// never the end of the program and of what the program records.
+TEST_F(ScreenDisplay, AnXErrorAboutAWindowGoneDoesNotEndTheProgram) {
+    using GetDisplay = void* (*)();
+    using CreatePixmap = unsigned long (*)(void*, unsigned long, unsigned, unsigned, unsigned);
+    using Sync = int (*)(void*, int);
+    // The libraries the display module brought in (it keeps them local).
+    void* gdk = ::dlopen("libgdk-3.so.0", RTLD_NOW | RTLD_NOLOAD);
+    void* x11 = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_TRUE(gdk && x11) << "the screen's display module has no X11 in this process";
+    auto get_display = reinterpret_cast<GetDisplay>(::dlsym(gdk, "gdk_x11_get_default_xdisplay"));
+    auto create_pixmap = reinterpret_cast<CreatePixmap>(::dlsym(x11, "XCreatePixmap"));
+    auto sync = reinterpret_cast<Sync>(::dlsym(x11, "XSync"));
+    ASSERT_TRUE(get_display && create_pixmap && sync);
+    void* x = get_display();
+    ASSERT_NE(x, nullptr);
+    create_pixmap(x, 0x7ffffff, 4, 4, 24);
+    sync(x, 0);
+    settle();
+    // Still here, and the display still shows a window.
+    TestForm f;
+    f.form->Show();
+    settle();
+    EXPECT_TRUE(f.form->Visible());
 }
 
 }  // namespace

@@ -972,6 +972,16 @@ void station_gtk_display_start() {
                                  "'");
     }
     set_display(std::make_unique<GtkDisplay>());
+#ifdef GDK_WINDOWING_X11
+    // X errors arrive after the request that caused them: one about a window
+    // that went a moment before (a pop-up closed, a resize racing a repaint)
+    // must not end the program, which for the station would end the
+    // recording behind the window. GDK ends the program on any error that
+    // no trap covers; this trap covers the whole run (the traps pushed
+    // around single calls still get their own errors).
+    GdkDisplay* screen = gdk_display_get_default();
+    if (GDK_IS_X11_DISPLAY(screen)) gdk_x11_display_error_trap_push(screen);
+#endif
 }
 
 bool station_gtk_display_running() { return dynamic_cast<GtkDisplay*>(&display()) != nullptr; }
