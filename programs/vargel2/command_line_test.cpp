@@ -91,11 +91,11 @@ TEST_F(CommandLineRun, PacksATripTheStationHostRecorded) {
     const int host = line.empty()
                          ? -1
                          : run(shell_quoted(bin + "station_host") + " --port " + shell_quoted(line) + " --well " +
-                               shell_quoted(work / "well") + " --trip 3 --seconds 4 --depth 1500 >/dev/null 2>&1");
+                               shell_quoted(work / "well") + " --trip 3 --seconds 4 --depth 1500 >" + shell_quoted(work / "host.txt") + " 2>&1");
     const pid_t sim = static_cast<pid_t>(std::atoi(read_text(pid_file).c_str()));
     if (sim > 0) ::kill(sim, SIGTERM);
     ASSERT_FALSE(line.empty()) << read_text(log);
-    ASSERT_EQ(host, 0);
+    ASSERT_EQ(host, 0) << read_text(work / "host.txt");
 
     ASSERT_EQ(vargel2("'well/0003.*real*'"), 0) << read_text(work / "err.txt");
     ASSERT_TRUE(extract(work / "well/well.7z_reg", work / "x"));
