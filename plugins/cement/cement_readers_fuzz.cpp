@@ -9,6 +9,7 @@
 // fuzz-source: plugins/cement/cement_points.cpp
 // fuzz-source: plugins/cement/cement_data.cpp
 // fuzz-source: plugins/cement/cement_report_read.cpp
+// fuzz-source: plugins/cement/cement_files.cpp
 
 #include <cstdint>
 #include <cstdio>
