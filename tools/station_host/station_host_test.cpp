@@ -1049,11 +1049,13 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
         // Records first, then the hang-up, which the host notices.
         wait_for_growth(time_file, wait_for_growth(time_file) + 1000);
         first->unplug();
+        // The unplugged pty's number is free for any other test's new pty:
+        // the name leads nowhere until the unit is back.
+        fs::remove(line);
         EXPECT_TRUE(seen.wait_line("device: the line " + line.string() + " is gone"));
         const std::uintmax_t before = fs::file_size(time_file);
         second = std::make_unique<SimProcess>(
             std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
-        fs::remove(line);
         fs::create_symlink(second->address(), line);
         // Records again, then the stop.
         EXPECT_TRUE(seen.wait_line("device: data again"));
