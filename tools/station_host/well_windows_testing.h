@@ -9,6 +9,7 @@
 
 #include "gti/registr_old/InstrPipes/instr_items.h"
 #include "gti/registr_old/InstrPipes/instr_options_frame.h"
+#include "gti/registr_old/InstrPipes/testdata/instr_testing.h"
 #include "platform/ui/display.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/stdctrls.h"
@@ -32,27 +33,8 @@ inline ui::TButton* button(ui::TComponent& owner, const std::string& caption) {
     return nullptr;
 }
 
-// A bit and 40 stands of 127 mm pipe, in place of what the list held.
-inline void put_short_string(instr::Items& items) {
-    items.clear();
-    instr::Elem bit;
-    bit.type = instr::elem_type::bit;
-    bit.lengths = {0.3f};
-    bit.diameter = 215.9f;
-    items.get(items.add_new()) = bit;
-    instr::Elem stands;
-    stands.type = instr::elem_type::stand;
-    stands.count = 40;
-    stands.lengths = {12.5f, 12.5f};
-    stands.diameter = 127;
-    items.get(items.add_new()) = stands;
-}
-
-inline instr::Items short_string() {
-    instr::Items items;
-    put_short_string(items);
-    return items;
-}
+using instr::testing::put_short_string;
+using instr::testing::short_string;
 
 // The operator in the drill-string window: 42 typed over the stands'
 // count, then OK or Cancel.

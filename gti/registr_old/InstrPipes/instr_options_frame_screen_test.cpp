@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "gti/registr_old/InstrPipes/instr_options_frame.h"
+#include "gti/registr_old/InstrPipes/testdata/instr_testing.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/testdata/pinned_fonts.h"
@@ -22,22 +23,7 @@ protected:
     void edit_as_an_operator(const std::string& grab_prefix);
 };
 
-// A bit and 40 stands.
-instr::Items short_string() {
-    instr::Items items;
-    instr::Elem bit;
-    bit.type = instr::elem_type::bit;
-    bit.lengths = {0.3f};
-    bit.diameter = 215.9f;
-    items.get(items.add_new()) = bit;
-    instr::Elem stands;
-    stands.type = instr::elem_type::stand;
-    stands.count = 40;
-    stands.lengths = {12.5f, 12.5f};
-    stands.diameter = 127;
-    items.get(items.add_new()) = stands;
-    return items;
-}
+using instr::testing::short_string;
 
 void DrillStringScreen::edit_as_an_operator(const std::string& grab_prefix) {
     instr::Items items = short_string();
