@@ -41,6 +41,31 @@ std::string window_named(const std::string& name) {
     return out.substr(0, out.find('\n'));
 }
 
+struct Box {
+    int x = 0, y = 0, width = -1, height = -1;
+    bool valid() const { return width >= 0 && height >= 0; }
+    bool holds(int px, int py) const { return px >= x && px < x + width && py >= y && py < y + height; }
+    std::string text() const {
+        return std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" + std::to_string(y);
+    }
+};
+
+// Where a window lies on the screen, as xdotool reports it.
+Box geometry(const std::string& window) {
+    std::string out;
+    Box b;
+    if (run_tool({"xdotool", "getwindowgeometry", "--shell", window}, &out, 10000) != 0) return b;
+    auto value = [&](const std::string& key) {
+        const auto at = out.find(key + "=");
+        return at == std::string::npos ? -1 : std::atoi(out.c_str() + at + key.size() + 1);
+    };
+    b.x = value("X");
+    b.y = value("Y");
+    b.width = value("WIDTH");
+    b.height = value("HEIGHT");
+    return b;
+}
+
 struct ProcessInfo {
     int pid = 0, parent = 0;
     char state = '?';
@@ -162,9 +187,23 @@ TEST(ShownReport, TableOpensTheReportInACalcWindowAndLeavesNothingBehind) {
     EXPECT_EQ(dead_children_of(program.pid()), std::vector<int>{});
 
     // "Выход": the program ends; the report stays open for the user. The
-    // report's window may lie over the program's.
-    run_tool({"xdotool", "windowraise", form});
-    ASSERT_EQ(run_tool({"xdotool", "mousemove", "--window", form, "353", "127", "click", "1"}), 0);
+    // report's window may lie over the program's, and the office may still
+    // bring it forward when its loading ends (the lock file comes then), so
+    // the report is moved aside and the click waits until the pointer is
+    // over the button's window.
+    EXPECT_TRUE(eventually([&] { return os::path_exists(lock); }, 60000)) << "the report never loaded";
+    std::string where;
+    const bool aside = eventually(
+        [&] {
+            run_tool({"xdotool", "windowsize", calc, "400", "300", "windowmove", calc, "0", "0", "windowraise", form});
+            const Box report_box = geometry(calc), form_box = geometry(form);
+            where = "report " + report_box.text() + ", program " + form_box.text();
+            return report_box.valid() && form_box.valid() && !report_box.holds(form_box.x + 353, form_box.y + 127);
+        },
+        30000);
+    ASSERT_TRUE(aside) << "the report's window stays over \"Выход\": " << where;
+    ASSERT_EQ(run_tool({"xdotool", "mousemove", "--window", form, "353", "127"}), 0);
+    ASSERT_EQ(run_tool({"xdotool", "click", "1"}), 0);
     const auto code = program.wait(30000);
     if (!code) program.kill();
     ASSERT_TRUE(code) << "Grouttab did not end";
