@@ -77,7 +77,9 @@ TEST(Road, ShortFormRunsEveryStepAndItsSummaryHoldsForTheOutputs) {
     const Ran r =
         run("/bin/bash",
             {std::string(STATION_SOURCE_DIR) + "/scripts/road.sh", STATION_BINARY_DIR, dir.path(), "--short"}, 400000);
-    const std::string all = ::testing::PrintToString(r.lines);
+    // Every line: the step that failed names itself at the end.
+    std::string all;
+    for (const auto& l : r.lines) all += l + "\n";
     ASSERT_TRUE(r.code) << all;
     ASSERT_EQ(*r.code, 0) << all;
     ASSERT_FALSE(line_of(r.lines, "== summary").empty()) << all;
@@ -212,7 +214,9 @@ TEST(Road, TheSummaryNamesEveryFailedStep) {
                       30000);
     ASSERT_TRUE(r.code);
     EXPECT_EQ(*r.code, 1);
-    const std::string all = ::testing::PrintToString(r.lines);
+    // Every line: the step that failed names itself at the end.
+    std::string all;
+    for (const auto& l : r.lines) all += l + "\n";
     EXPECT_FALSE(line_of(r.lines, "road_summary: failed step 1 recording: no record of trip 1").empty()) << all;
     EXPECT_FALSE(
         line_of(r.lines, "road_summary: failed step 2 LAS: '" + dir.path() + "/0001.las' is not there").empty())
