@@ -23,6 +23,46 @@ bool editable_kind(unsigned char kind) { return kind == cpText || kind == cpEdit
 
 // --- GridComboBox ------------------------------------------------------------------
 
+GridComboBox::GridComboBox(TMyGrid* grid) : TComboBox(grid), grid_(grid) {}
+
+bool GridComboBox::WantsKey(TKey key, TShiftState shift) const {
+    // The open list's own Enter and Escape.
+    if (TComboBox::WantsKey(key, shift)) return true;
+    switch (key) {
+        case VK_RETURN: return true;
+        case VK_TAB: return !shift.Contains(ssCtrl) && !shift.Contains(ssAlt);
+        // With nothing to give back, Escape is the dialog's.
+        case VK_ESCAPE: return grid_->combo_can_undo();
+        default: return false;
+    }
+}
+
+void GridComboBox::DoKeyDown(TKey& key, TShiftState shift) {
+    if (key == VK_TAB && WantsKey(key, shift)) {
+        // An open list closes with the item under the keys chosen, as Enter
+        // closes it.
+        if (DroppedDown()) {
+            TKey enter = VK_RETURN;
+            TComboBox::DoKeyDown(enter, {});
+        }
+        key = 0;
+        grid_->tab_from_cell(shift);
+        return;
+    }
+    if (key == VK_RETURN) {
+        if (DroppedDown()) TComboBox::DoKeyDown(key, shift);
+        key = 0;
+        grid_->combo_take();
+        return;
+    }
+    if (key == VK_ESCAPE && !DroppedDown()) {
+        key = 0;
+        grid_->combo_undo();
+        return;
+    }
+    TComboBox::DoKeyDown(key, shift);
+}
+
 bool GridComboBox::MouseWheel(TShiftState shift, int delta, TPoint mouse_pos) {
     // While the list is open a turn scrolls the list, never the grid under
     // it (the box's own scrolling never changes the value).
@@ -51,6 +91,12 @@ void MyGridInplaceEdit::UpdateLoc(const TRect& cell) {
 }
 
 void MyGridInplaceEdit::DoKeyDown(TKey& key, TShiftState shift) {
+    // Tab goes past the cells that take no value.
+    if (key == VK_TAB && WantsKey(key, shift)) {
+        key = 0;
+        my_grid_->tab_from_cell(shift);
+        return;
+    }
     if (key == VK_ESCAPE) {
         if (CanUndo()) Undo();
         key = 0;
@@ -178,6 +224,7 @@ void TMyGrid::show_combo(CELL_PROPS kind) {
     copy_cell_text_to_combo();
     cb_col_ = Col();
     cb_row_ = Row();
+    cb_undo_ = combo_->Text();
 }
 
 void TMyGrid::copy_cell_text_to_combo() {
@@ -204,6 +251,23 @@ void TMyGrid::read_cb_value() {
     if (combo_->Text() == Cells(cb_col_, cb_row_)) return;
     SetCells(cb_col_, cb_row_, combo_->Text());
     if (OnChange) OnChange(this);
+}
+
+bool TMyGrid::combo_can_undo() const { return combo_->Visible() && cb_col_ >= 0 && combo_->Text() != cb_undo_; }
+
+void TMyGrid::combo_take() {
+    read_cb_value();
+    cb_undo_ = combo_->Text();
+}
+
+void TMyGrid::combo_undo() {
+    if (!combo_can_undo()) return;
+    // The cell may have taken the value already (the 500 ms check).
+    if (cb_col_ < ColCount() && cb_row_ < RowCount() && Cells(cb_col_, cb_row_) != cb_undo_) {
+        SetCells(cb_col_, cb_row_, cb_undo_);
+        if (OnChange) OnChange(this);
+    }
+    copy_cell_text_to_combo();
 }
 
 void TMyGrid::hide_combo() {
@@ -321,6 +385,81 @@ void TMyGrid::Click() {
 void TMyGrid::DblClick() {
     TStringGrid::DblClick();
     if (button_ && button_->Visible()) ButtonClick();
+}
+
+TGridCoord TMyGrid::tab_target(TShiftState shift) const {
+    const bool back = shift.Contains(ssShift);
+    int c = Col(), r = Row();
+    // Each cell once at most.
+    for (long n = static_cast<long>(ColCount()) * RowCount(); n > 0; --n) {
+        if (back) {
+            if (--c < FixedCols()) {
+                c = ColCount() - 1;
+                if (--r < FixedRows()) break;
+            }
+        } else if (++c >= ColCount()) {
+            c = FixedCols();
+            if (++r >= RowCount()) break;
+        }
+        if (prop_editor_mode_ && c == 0 && ColCount() > 1) continue;
+        auto* self = const_cast<TMyGrid*>(this);
+        CELL_PROPS kind;
+        if (OnGetCellProps) OnGetCellProps(self, c, r, kind);
+        bool stop = kind.kind != cpReadOnly;
+        if (OnGetTabStop) OnGetTabStop(self, c, r, stop);
+        if (stop) return {c, r};
+    }
+    return {-1, -1};
+}
+
+void TMyGrid::tab_from_cell(TShiftState shift) {
+    read_cb_value();
+    const TGridCoord to = tab_target(shift);
+    if (to.X < 0) {
+        // From the grid, not from its editor: the grid's own place in the
+        // tab order is where the focus goes on from.
+        if (TCustomForm* f = GetParentForm(this)) f->SelectNext(this, !shift.Contains(ssShift), true);
+        return;
+    }
+    FocusCell(to.X, to.Y, true);
+}
+
+bool TMyGrid::WantsKey(TKey key, TShiftState shift) const {
+    if (TStringGrid::WantsKey(key, shift)) return true;
+    if (!Options().Contains(goEditing) || Options().Contains(goRowSelect)) return false;
+    switch (key) {
+        // On a cell with its drop-down the grid keeps the editor's keys.
+        case VK_RETURN: return combo_->Visible();
+        case VK_ESCAPE: return combo_->DroppedDown() || combo_can_undo();
+        case VK_TAB: return !shift.Contains(ssCtrl) && !shift.Contains(ssAlt) && tab_target(shift).X >= 0;
+        default: return false;
+    }
+}
+
+void TMyGrid::DoKeyDown(TKey& key, TShiftState shift) {
+    const bool editing = Options().Contains(goEditing) && !Options().Contains(goRowSelect);
+    if (editing && combo_->Visible()) {
+        // The keys of the cell's drop-down, its list open or not, even where
+        // the grid kept the focus.
+        if (key == VK_RETURN || (key == VK_ESCAPE && (combo_->DroppedDown() || combo_can_undo()))) {
+            combo_->DoKeyDown(key, shift);
+            key = 0;
+            return;
+        }
+        // The list opens from the keys as well.
+        if ((key == VK_DOWN && shift.Contains(ssAlt)) || key == VK_F4) {
+            key = 0;
+            if (combo_->CanFocus()) combo_->SetFocus();
+            combo_->SetDroppedDown(true);
+            return;
+        }
+    }
+    if (editing && key == VK_TAB && WantsKey(key, shift)) {
+        key = 0;
+        tab_from_cell(shift);
+        return;
+    }
+    TStringGrid::DoKeyDown(key, shift);
 }
 
 bool TMyGrid::MouseWheel(TShiftState shift, int delta, TPoint mouse_pos) {

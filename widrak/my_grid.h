@@ -44,15 +44,27 @@ using TGetEditorParamsEvent = std::function<void(ui::TInplaceEdit* Editor)>;
 using TGetAlignmentEvent = std::function<void(ui::TObject* Sender, int ACol, int ARow, ui::TAlignment& Alignment)>;
 using TGetCellPropsEvent = std::function<void(ui::TObject* Sender, int ACol, int ARow, CELL_PROPS& CellProps)>;
 using TGetPopupStringsEvent = std::function<void(ui::TObject* Sender, int ACol, int ARow, ui::TStrings* Strings)>;
+using TGetTabStopEvent = std::function<void(ui::TObject* Sender, int ACol, int ARow, bool& TabStop)>;
 
 // The grid's drop-down: while its list is open the wheel scrolls the list and
-// never reaches the grid.
+// never reaches the grid. It is the cell's editor, and keeps the editor's
+// keys from the dialog around the grid: Enter takes the chosen item into
+// the cell, Escape closes the open list and then gives the cell back its
+// text, Tab and Shift+Tab go to the next and the former cell.
 class GridComboBox : public ui::TComboBox {
 public:
-    using ui::TComboBox::TComboBox;
+    explicit GridComboBox(TMyGrid* grid);
     bool MouseWheel(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
+    bool WantsKey(ui::TKey key, ui::TShiftState shift) const override;
     // The height the box takes for its font.
     int NaturalHeight() const;
+
+protected:
+    void DoKeyDown(ui::TKey& key, ui::TShiftState shift) override;
+
+private:
+    friend class TMyGrid;
+    TMyGrid* grid_;
 };
 
 // The grid's editor: single border; it narrows itself for the "..." button.
@@ -121,6 +133,7 @@ public:
     void Click() override;
     void DblClick() override;
     bool MouseWheel(ui::TShiftState shift, int delta, ui::TPoint mouse_pos) override;
+    bool WantsKey(ui::TKey key, ui::TShiftState shift) const override;
 
     ui::TNotifyEvent OnChange;
     ui::TNotifyEvent OnBtnClick;
@@ -129,6 +142,9 @@ public:
     TGetAlignmentEvent OnGetAlignment;
     TGetCellPropsEvent OnGetCellProps;
     TGetPopupStringsEvent OnGetPopupStrings;
+    // Whether Tab stops at the cell; it comes in with every cell but the
+    // read-only ones (and the names of a property list).
+    TGetTabStopEvent OnGetTabStop;
 
 protected:
     void DrawCell(int col, int row, const ui::TRect& rect, ui::TGridDrawState state) override;
@@ -138,14 +154,29 @@ protected:
     void TopLeftChanged() override;
     void ColWidthsChanged() override;
     void Resized() override;
+    void DoKeyDown(ui::TKey& key, ui::TShiftState shift) override;
 
 private:
+    friend class GridComboBox;
     friend class MyGridInplaceEdit;
     void process_button(int col, int row);
     void show_combo(CELL_PROPS kind);
     void hide_combo();
     void copy_cell_text_to_combo();
     void read_cb_value();
+    // The drop-down's value differs from the cell's text when its edit
+    // began (or was last taken).
+    bool combo_can_undo() const;
+    // Enter: the value goes into the cell and becomes what Escape gives back.
+    void combo_take();
+    // Escape: the cell and the box get back the text the edit began with.
+    void combo_undo();
+    // The cell Tab (Shift+Tab) goes to: the next (former) one that can be
+    // edited or chosen, or {-1, -1} past the last (first).
+    ui::TGridCoord tab_target(ui::TShiftState shift) const;
+    // Tab from the cell's editor, its drop-down or the grid: to that cell,
+    // or past the grid's last (first) cell to the next (former) control.
+    void tab_from_cell(ui::TShiftState shift);
     void on_timer();
     void place_combo();
     void place_button();
@@ -172,6 +203,7 @@ private:
     CELL_PROPS cell_props_;
     int eval_col_ = -1, eval_row_ = -1;
     int cb_col_ = -1, cb_row_ = -1;
+    std::string cb_undo_;
     ui::TBitmap measure_{1, 1};
 };
 

@@ -175,6 +175,11 @@ void grid_options::take_events() {
     grid->OnGetAlignment = [this](ui::TObject* s, int c, int r, ui::TAlignment& a) { GetAlignment(s, c, r, a); };
     grid->OnGetCellProps = [this](ui::TObject* s, int c, int r, widrak::CELL_PROPS& p) { GetCellProps(s, c, r, p); };
     grid->OnGetPopupStrings = [this](ui::TObject* s, int c, int r, ui::TStrings* l) { GetPopupStrings(s, c, r, l); };
+    // Tab goes from value to value: the names, the headings and the fixed
+    // options are passed over.
+    grid->OnGetTabStop = [this](ui::TObject*, int c, int r, bool& stop) {
+        stop = c == col_value && get_item_by_index(r) && !is_read_only_item(r);
+    };
     grid->OnClick = [this](ui::TObject* s) { OnClick(s); };
     grid->OnGetDrawParams = [this](ui::TObject* s, int c, int r, ui::TColor& b, ui::TFont* f) {
         GetDrawParams(s, c, r, b, f);
@@ -194,6 +199,7 @@ void grid_options::release_events() {
     grid->OnGetAlignment = nullptr;
     grid->OnGetCellProps = nullptr;
     grid->OnGetPopupStrings = nullptr;
+    grid->OnGetTabStop = nullptr;
     grid->OnClick = nullptr;
     grid->OnGetDrawParams = nullptr;
     grid->OnDrawCell = nullptr;
