@@ -1053,6 +1053,10 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
         // the name leads nowhere until the unit is back.
         fs::remove(line);
         EXPECT_TRUE(seen.wait_line("device: the line " + line.string() + " is gone"));
+        // The unit stays away until the host has had a whole second without
+        // a frame: a unit back within the second would leave no silence
+        // (and no gap) to see.
+        EXPECT_TRUE(seen.wait_line("device: no data on " + line.string()));
         const std::uintmax_t before = fs::file_size(time_file);
         second = std::make_unique<SimProcess>(
             std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
