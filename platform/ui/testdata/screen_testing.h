@@ -219,6 +219,27 @@ inline void run_with_operator(const std::function<void()>& work, const std::func
                     if (Screen().Forms(i)->Visible() && Screen().Forms(i)->Modal()) return true;
                 return false;
             });
+            // Under a window manager the dialog takes the keyboard focus a
+            // moment after it shows: keys (and the first click's focus)
+            // sent before then go to the window behind it.
+            std::string managed;
+            if (run_tool({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}, &managed) == 0 &&
+                managed.find("window id") != std::string::npos) {
+                const std::string caption = op.ask<std::string>([] {
+                    for (int i = 0; i < Screen().FormCount(); ++i)
+                        if (Screen().Forms(i)->Visible() && Screen().Forms(i)->Modal())
+                            return Screen().Forms(i)->Caption();
+                    return std::string();
+                });
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (std::chrono::steady_clock::now() < deadline) {
+                    std::string focused;
+                    run_tool({"xdotool", "getwindowfocus", "getwindowname"}, &focused);
+                    while (!focused.empty() && (focused.back() == '\n' || focused.back() == '\r')) focused.pop_back();
+                    if (focused == caption) break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         script(op);
