@@ -81,16 +81,16 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
             << op.ask<int>([&] { return grid->Col(); });
         op.key("shift+Tab");
         EXPECT_TRUE(op.wait_for([&] { return editing(bit_type); }, 5000));
-        op.type("III-215,9 М-ГВ");
+        op.type("III-215,9 M-GV");
         op.key("Tab");
         EXPECT_TRUE(op.wait_for([&] { return editing(bit_number); }, 5000))
             << "Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
             << op.ask<int>([&] { return grid->Col(); });
-        EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, bit_type); }), "III-215,9 М-ГВ");
+        EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, bit_type); }), "III-215,9 M-GV");
 
         // Escape abandons the edit and leaves the window open.
-        op.type("Б-20");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "Б-20"; }, 5000));
+        op.type("B-20");
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "B-20"; }, 5000));
         op.key("Escape");
         EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "А-117"; }, 5000));
         EXPECT_TRUE(still_open(op)) << "Escape closed the window before it abandoned the edit";
@@ -143,7 +143,7 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
     });
     EXPECT_TRUE(ok);
     EXPECT_DOUBLE_EQ(race.bit_diameter, 215.9);
-    EXPECT_EQ(race.bit_type, "III-215,9 М-ГВ");
+    EXPECT_EQ(race.bit_type, "III-215,9 M-GV");
     EXPECT_EQ(race.bit_number, "А-117");
     EXPECT_EQ(race.drill_type, RaceInfoOld::turbine);
     EXPECT_EQ(race.race_num, 12);

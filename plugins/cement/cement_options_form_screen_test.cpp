@@ -77,9 +77,9 @@ TEST_F(CementSettingsScreen, ReportPageKeepsEnterTabAndEscapeInItsGrid) {
             // A typed value, then Enter: the cell takes it, the dialog stays.
             op.click_at(op.ask<TPoint>([&] { return cell(1, source); }));
             ASSERT_TRUE(op.wait_for([&] { return editing(source); }, 10000));
-            op.type("ЦА-320");
+            op.type("CA-320");
             op.key("Return");
-            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, source) == "ЦА-320"; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, source) == "CA-320"; }, 5000));
             EXPECT_TRUE(still_open(op)) << "Enter in the cell closed the dialog";
             EXPECT_TRUE(op.ask<bool>([&] { return editing(source); })) << "Enter left the grid";
 
@@ -89,7 +89,7 @@ TEST_F(CementSettingsScreen, ReportPageKeepsEnterTabAndEscapeInItsGrid) {
                 << "Shift+Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
                 << op.ask<int>([&] { return grid->Col(); });
             op.key("ctrl+a");
-            op.type("Цементаж колонны");
+            op.type("Casing job 2");
             op.key("Tab");
             EXPECT_TRUE(op.wait_for([&] { return editing(source); }, 5000))
                 << "Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
@@ -99,8 +99,8 @@ TEST_F(CementSettingsScreen, ReportPageKeepsEnterTabAndEscapeInItsGrid) {
             ASSERT_TRUE(op.wait_for([&] { return editing(company); }, 5000));
 
             // Escape abandons the edit and leaves the dialog open.
-            op.type("посторонний");
-            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "посторонний"; }, 5000));
+            op.type("stranger");
+            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "stranger"; }, 5000));
             op.key("Escape");
             EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "УТТ-2"; }, 5000));
             EXPECT_TRUE(still_open(op)) << "Escape closed the dialog before it abandoned the edit";
@@ -109,8 +109,8 @@ TEST_F(CementSettingsScreen, ReportPageKeepsEnterTabAndEscapeInItsGrid) {
             op.click_at(op.centre_of(*dialog.MyButton1));
         });
         EXPECT_TRUE(ok);
-        EXPECT_EQ(report.works, "Цементаж колонны");
-        EXPECT_EQ(report.ist_type, "ЦА-320");
+        EXPECT_EQ(report.works, "Casing job 2");
+        EXPECT_EQ(report.ist_type, "CA-320");
         EXPECT_EQ(report.company, "УТТ-2");
     });
 }

@@ -192,6 +192,10 @@ public:
         xdotool({"click", "--repeat", std::to_string(notches), "--delay", "40", down ? "5" : "4"});
     }
     void key(const std::string& name) { xdotool({"key", "--delay", "40", name}); }
+    // Text outside the keyboard's map (Cyrillic) is typed by xdotool
+    // through a keycode it remaps for the moment, and under load a letter
+    // can arrive after the map is back: type such text only where a lost
+    // letter does not matter.
     void type(const std::string& text) { xdotool({"type", "--delay", "40", text}); }
     // A control's point (client coordinates) on the screen.
     TPoint screen_point(TControl& c, TPoint client) {
