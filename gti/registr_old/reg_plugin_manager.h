@@ -91,7 +91,8 @@ public:
     // height: the designed size of a fixed-size form) and calls its show().
     void show_tab_sheet(ui::TTabSheet* sheet, int width, int height);
     void show_pages(ui::TTabSheet* sheet);
-    // Keeps a fixed-size form centred in its page.
+    // Keeps a fixed-size form centred in its page; one larger than the page
+    // starts at its corner, and the page scrolls to the rest.
     void tab_sheet_resized(ui::TObject* sender);
     // A page per plug-in options control in the host's options dialog, and
     // the values the user entered handed back to the plug-ins.

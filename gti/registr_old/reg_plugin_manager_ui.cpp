@@ -58,6 +58,10 @@ void RegPluginManager::fill_to_tab_control(ui::TPageControl* page_control) {
         sheet->SetPageControl(page_control);
         sheet->SetFont(page_control->Font());
         sheet->SetTabVisible(false);
+        // A window larger than the page (a fixed one scaled for a larger
+        // page, one whose least size the page is smaller than) keeps all of
+        // it in reach through the page's scroll bars.
+        sheet->SetAutoScroll(true);
         sheet->OnResize = [this](ui::TObject* sender) { tab_sheet_resized(sender); };
         d.page = sheet;
         watch(sheet);
@@ -107,8 +111,10 @@ void RegPluginManager::tab_sheet_resized(ui::TObject* sender) {
     PluginInfo info;
     get_plugin_info(get_item(i), info);
     if (!(info.flags & PluginInfo::fixed_size)) return;
-    form->SetLeft(std::max(0, (sheet->Width() - form->Width()) / 2));
-    form->SetTop(std::max(0, (sheet->Height() - form->Height()) / 2));
+    // Positions count from the scrolled corner; a form larger than the page
+    // starts at its corner and scrolls.
+    form->SetLeft(std::max(0, (sheet->ClientWidth() - form->Width()) / 2) - sheet->HorzScrollBar().Position());
+    form->SetTop(std::max(0, (sheet->ClientHeight() - form->Height()) / 2) - sheet->VertScrollBar().Position());
 }
 
 void RegPluginManager::show_opts_on_start(ui::TPageControl* page_control) {

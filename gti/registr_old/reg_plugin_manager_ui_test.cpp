@@ -6,6 +6,7 @@
 #include "platform/ui/menus.h"
 #include "platform/ui/pages.h"
 #include "platform/ui/stdctrls.h"
+#include "platform/ui/test_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,91 @@ TEST(RegPluginManagerWindow, AFormIsPutIntoItsPageOnceAndAFixedOneStaysCentred) 
     m.show_pages(&stray);
     m.show_pages(nullptr);
     EXPECT_EQ(filling->shows.size(), 3u);
+    m.free();
+}
+
+// The operator's page smaller than a plug-in's window (a fixed one scaled
+// for the larger page it was first shown in, one with a least size): the
+// page's scroll bars and the wheel bring the window's far corner into sight,
+// where a click reaches the control there. A page large enough shows the
+// window as before, without bars.
+TEST(RegPluginManagerWindow, AWindowLargerThanItsPageIsReachedByThePagesScrollBars) {
+    ui::TForm host(nullptr);
+    host.SetBorderStyle(ui::bsNone);
+    host.SetBounds(0, 0, 600, 400);
+    auto* pages = new ui::TPageControl(&host);
+    pages->SetParent(&host);
+    pages->SetAlign(ui::alClient);
+    reg::RegPluginManager m;
+    auto* fixed = new WindowPlugin("фиксированная", Info::has_page | Info::fixed_size);
+    auto* filling = new WindowPlugin("заполняет", Info::has_page);
+    m.add(fixed);
+    m.add(filling);
+    m.fill_to_tab_control(pages);
+    ui::TTabSheet* fixed_page = m.get_plugin_data(0)->page;
+    ui::TTabSheet* filling_page = m.get_plugin_data(1)->page;
+    host.Show();
+    ui::TestDriver drv;
+
+    // Scaled to the large page (as the host asks), nothing to scroll.
+    const lib::ControlResizer& resizer = m.get_plugin_data(0)->resizer;
+    m.show_tab_sheet(fixed_page, resizer.max_width(), resizer.max_height());
+    ui::TForm* form = fixed->form;
+    ASSERT_GT(form->Width(), 400);
+    auto* corner = new ui::TButton(form);
+    corner->SetParent(form);
+    corner->SetBounds(form->ClientWidth() - 44, form->ClientHeight() - 28, 40, 24);
+    int clicks = 0;
+    corner->OnClick = [&](ui::TObject*) { ++clicks; };
+    EXPECT_FALSE(fixed_page->HorzScrollBar().IsScrollBarVisible());
+    EXPECT_FALSE(fixed_page->VertScrollBar().IsScrollBarVisible());
+
+    host.SetBounds(0, 0, 300, 200);
+    ASSERT_EQ(form->Left(), 0);
+    ASSERT_EQ(form->Top(), 0);
+    ASSERT_TRUE(fixed_page->HorzScrollBar().IsScrollBarVisible());
+    ASSERT_TRUE(fixed_page->VertScrollBar().IsScrollBarVisible());
+    // The bar's arrow lies over the form and is the bar's, not the form's.
+    drv.Click(*fixed_page, {fixed_page->ClientWidth() - 8, fixed_page->ClientHeight() + 8});
+    EXPECT_EQ(form->Left(), -fixed_page->HorzScrollBar().Increment());
+    // Down by the wheel, right by presses on the bar's track.
+    for (int i = 0; i < 20; ++i) drv.Wheel(*fixed_page, -1);
+    for (int i = 0; i < 10; ++i) drv.Click(*fixed_page, {fixed_page->ClientWidth() - 24, fixed_page->ClientHeight() + 8});
+    EXPECT_EQ(form->Left() + form->Width(), fixed_page->ClientWidth());
+    EXPECT_EQ(form->Top() + form->Height(), fixed_page->ClientHeight());
+    drv.Click(*corner);
+    EXPECT_EQ(clicks, 1);
+
+    // Large again: centred, no bars, whatever was scrolled.
+    host.SetBounds(0, 0, 900, 600);
+    EXPECT_FALSE(fixed_page->HorzScrollBar().IsScrollBarVisible());
+    EXPECT_FALSE(fixed_page->VertScrollBar().IsScrollBarVisible());
+    EXPECT_EQ(form->Left(), (fixed_page->ClientWidth() - form->Width()) / 2);
+    EXPECT_EQ(form->Top(), (fixed_page->ClientHeight() - form->Height()) / 2);
+
+    // A filling window fills a page larger than its least size...
+    pages->SetActivePage(filling_page);
+    m.show_tab_sheet(filling_page, 0, 0);
+    ui::TForm* fill = filling->form;
+    fill->SetMinClientSize(400, 300);
+    EXPECT_EQ(fill->Width(), filling_page->ClientWidth());
+    EXPECT_EQ(fill->Height(), filling_page->ClientHeight());
+    EXPECT_FALSE(filling_page->VertScrollBar().IsScrollBarVisible());
+    // ...and keeps that size in a smaller one, the rest scrolled to.
+    host.SetBounds(0, 0, 300, 200);
+    EXPECT_EQ(fill->Align(), ui::alClient);
+    EXPECT_EQ(fill->Width(), 400);
+    EXPECT_EQ(fill->Height(), 300);
+    EXPECT_EQ(filling_page->HorzScrollBar().Range(), 400);
+    filling_page->HorzScrollBar().SetPosition(1000);
+    filling_page->VertScrollBar().SetPosition(1000);
+    EXPECT_EQ(fill->Left() + fill->Width(), filling_page->ClientWidth());
+    EXPECT_EQ(fill->Top() + fill->Height(), filling_page->ClientHeight());
+    host.SetBounds(0, 0, 900, 600);
+    EXPECT_EQ(fill->Left(), 0);
+    EXPECT_EQ(fill->Top(), 0);
+    EXPECT_EQ(fill->Width(), filling_page->ClientWidth());
+    EXPECT_FALSE(filling_page->HorzScrollBar().IsScrollBarVisible());
     m.free();
 }
 

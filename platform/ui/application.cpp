@@ -204,6 +204,9 @@ TControl* Router::control_at(TPoint screen, bool allow_disabled) const {
     TPoint q = f->ScreenToClient(screen);
     if (!f->ClientRect().Contains(q)) return f;
     while (auto* w = dynamic_cast<TWinControl*>(c)) {
+        // The frame (a border, a scroll bar) is the control's own, even where
+        // a child scrolled out of sight lies behind it.
+        if (c != f && !w->ClientRect().Contains(q)) break;
         TControl* child = w->ControlAtPos(q, true);
         if (!child) break;
         const TRect in = child->ClientInsets();

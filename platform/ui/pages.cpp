@@ -10,7 +10,8 @@ namespace ui {
 
 // --- TTabSheet -------------------------------------------------------------------
 
-TTabSheet::TTabSheet(TComponent* owner) : TWinControl(owner) {
+TTabSheet::TTabSheet(TComponent* owner) : TScrollingWinControl(owner) {
+    SetAutoScroll(false);
     SetVisible(false);
     SetColor(clBtnFace);
 }
@@ -326,27 +327,39 @@ void TControlScrollBar::SetPosition(int position) {
         box_.scroll_by(0, delta);
 }
 
-// --- TScrollBox ---------------------------------------------------------------------
+// --- TScrollingWinControl --------------------------------------------------------
 
-TScrollBox::TScrollBox(TComponent* owner) : TWinControl(owner) {
-    set_bounds_raw(0, 0, 185, 41);
-    SetColor(clBtnFace);
+TScrollingWinControl::TScrollingWinControl(TComponent* owner) : TWinControl(owner) {
+    // A thumb dragged off the bar still follows the pointer.
+    SetControlStyle({csCaptureMouse});
 }
 
-void TScrollBox::SetAutoScroll(bool v) {
+void TScrollingWinControl::SetAutoScroll(bool v) {
     auto_scroll_ = v;
+    Realign();
     clamp_positions();
     Invalidate();
 }
 
-void TScrollBox::SetBorderStyle(TBorderStyle b) {
-    border_style_ = b;
-    Invalidate();
-    Realign();
+int TScrollingWinControl::aligned_extent(bool horizontal) const {
+    // An aligned child would be squeezed to the client area: one that says
+    // how small it can get (a form's least client size) keeps that size and
+    // the rest is scrolled to.
+    int extent = 0;
+    for (int i = 0; i < ControlCount(); ++i) {
+        const TControl* c = Controls(i);
+        if (!c->Visible() || c->Align() == alNone) continue;
+        const auto* f = dynamic_cast<const TCustomForm*>(c);
+        if (!f) continue;
+        const TSize least = f->MinClientSize();
+        if (horizontal && least.cx > 0) extent = std::max(extent, least.cx + f->Width() - f->ClientWidth());
+        if (!horizontal && least.cy > 0) extent = std::max(extent, least.cy + f->Height() - f->ClientHeight());
+    }
+    return extent;
 }
 
-int TScrollBox::content_extent(bool horizontal) const {
-    int extent = 0;
+int TScrollingWinControl::content_extent(bool horizontal) const {
+    int extent = aligned_extent(horizontal);
     const TControlScrollBar& bar = horizontal ? horz_ : vert_;
     for (int i = 0; i < ControlCount(); ++i) {
         const TControl* c = Controls(i);
@@ -356,8 +369,8 @@ int TScrollBox::content_extent(bool horizontal) const {
     return extent;
 }
 
-void TScrollBox::bars_needed(bool& horz, bool& vert) const {
-    const int b = border_style_ == bsSingle ? 2 : 0;
+void TScrollingWinControl::bars_needed(bool& horz, bool& vert) const {
+    const int b = BorderWidth();
     const int w = Width() - 2 * b, h = Height() - 2 * b;
     const int rw = horz_.Range(), rh = vert_.Range();
     vert = vert_.visible_ && rh > h;
@@ -365,17 +378,24 @@ void TScrollBox::bars_needed(bool& horz, bool& vert) const {
     if (horz && !vert) vert = vert_.visible_ && rh > h - FrameScrollBar::kSize;
 }
 
-TRect TScrollBox::ClientInsets() const {
-    const int b = border_style_ == bsSingle ? 2 : 0;
+TRect TScrollingWinControl::ClientInsets() const {
+    const int b = BorderWidth();
     bool horz = false, vert = false;
     bars_needed(horz, vert);
     return {b, b, b + (vert ? FrameScrollBar::kSize : 0), b + (horz ? FrameScrollBar::kSize : 0)};
 }
 
-void TScrollBox::update_bars() {
+void TScrollingWinControl::AdjustClientRect(TRect& r) const {
+    // The aligned children scroll with the others.
+    const int w = auto_scroll_ ? std::max(r.Width(), aligned_extent(true)) : r.Width();
+    const int h = auto_scroll_ ? std::max(r.Height(), aligned_extent(false)) : r.Height();
+    r = Bounds(r.Left - horz_.position_, r.Top - vert_.position_, w, h);
+}
+
+void TScrollingWinControl::update_bars() {
     bool horz = false, vert = false;
     bars_needed(horz, vert);
-    const int b = border_style_ == bsSingle ? 2 : 0;
+    const int b = BorderWidth();
     const int k = FrameScrollBar::kSize;
     hbar_.SetVisible(horz);
     vbar_.SetVisible(vert);
@@ -389,7 +409,8 @@ void TScrollBox::update_bars() {
     vbar_.SetPosition(vert_.position_);
 }
 
-void TScrollBox::scroll_by(int dx, int dy) {
+void TScrollingWinControl::scroll_by(int dx, int dy) {
+    // The aligned children follow at the realignment that ends this.
     DisableAlign();
     for (int i = 0; i < ControlCount(); ++i) {
         TControl* c = Controls(i);
@@ -400,17 +421,17 @@ void TScrollBox::scroll_by(int dx, int dy) {
     Invalidate();
 }
 
-void TScrollBox::clamp_positions() {
+void TScrollingWinControl::clamp_positions() {
     horz_.SetPosition(horz_.position_);
     vert_.SetPosition(vert_.position_);
 }
 
-void TScrollBox::Resized() {
+void TScrollingWinControl::Resized() {
     TWinControl::Resized();
     clamp_positions();
 }
 
-void TScrollBox::ScrollInView(TControl* control) {
+void TScrollingWinControl::ScrollInView(TControl* control) {
     if (!control || control->Parent() != this) return;
     int x = horz_.position_, y = vert_.position_;
     const int l = control->Left() + x, t = control->Top() + y;
@@ -426,7 +447,7 @@ void TScrollBox::ScrollInView(TControl* control) {
     vert_.SetPosition(y);
 }
 
-void TScrollBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+void TScrollingWinControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (!ClientRect().Contains({x, y})) {
         if (button != mbLeft) return;
         update_bars();
@@ -453,7 +474,7 @@ void TScrollBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
     TWinControl::MouseDown(button, shift, x, y);
 }
 
-void TScrollBox::MouseMove(TShiftState shift, int x, int y) {
+void TScrollingWinControl::MouseMove(TShiftState shift, int x, int y) {
     if (dragging_) {
         const TRect in = ClientInsets();
         const int pos = dragging_->DragTo({x + in.Left, y + in.Top});
@@ -469,7 +490,7 @@ void TScrollBox::MouseMove(TShiftState shift, int x, int y) {
     TWinControl::MouseMove(shift, x, y);
 }
 
-void TScrollBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+void TScrollingWinControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     if (dragging_) {
         const TRect in = ClientInsets();
         const int pos = dragging_->DragTo({x + in.Left, y + in.Top});
@@ -482,7 +503,7 @@ void TScrollBox::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     TWinControl::MouseUp(button, shift, x, y);
 }
 
-bool TScrollBox::WheelScroll(TShiftState, int delta, TPoint) {
+bool TScrollingWinControl::WheelScroll(TShiftState, int delta, TPoint) {
     if (!vert_.IsScrollBarVisible()) return false;
     int notches = delta / 120;
     if (notches == 0) notches = delta > 0 ? 1 : -1;
@@ -490,9 +511,7 @@ bool TScrollBox::WheelScroll(TShiftState, int delta, TPoint) {
     return true;
 }
 
-void TScrollBox::PaintFrame(TCanvas& c) {
-    TRect r = Rect(0, 0, Width(), Height());
-    if (border_style_ == bsSingle) DrawEdge(c, r, Edge::Sunken);
+void TScrollingWinControl::PaintFrame(TCanvas& c) {
     update_bars();
     hbar_.Paint(c, EnabledInTree());
     vbar_.Paint(c, EnabledInTree());
@@ -501,6 +520,25 @@ void TScrollBox::PaintFrame(TCanvas& c) {
         c.FillRect(
             Rect(vbar_.BoundsRect().Left, hbar_.BoundsRect().Top, vbar_.BoundsRect().Right, hbar_.BoundsRect().Bottom));
     }
+}
+
+// --- TScrollBox ---------------------------------------------------------------------
+
+TScrollBox::TScrollBox(TComponent* owner) : TScrollingWinControl(owner) {
+    set_bounds_raw(0, 0, 185, 41);
+    SetColor(clBtnFace);
+}
+
+void TScrollBox::SetBorderStyle(TBorderStyle b) {
+    border_style_ = b;
+    Invalidate();
+    Realign();
+}
+
+void TScrollBox::PaintFrame(TCanvas& c) {
+    TRect r = Rect(0, 0, Width(), Height());
+    if (border_style_ == bsSingle) DrawEdge(c, r, Edge::Sunken);
+    TScrollingWinControl::PaintFrame(c);
 }
 
 void TScrollBox::Paint() {

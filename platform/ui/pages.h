@@ -14,6 +14,8 @@
 //
 // A scroll box moves its children under its client area: its scroll bars
 // cover the children's extent (with AutoScroll) or a set range, in pixels.
+// A tab sheet can do the same (AutoScroll, off unless asked for), so that a
+// page whose content is larger than the page keeps all of it in reach.
 
 #include <functional>
 #include <vector>
@@ -29,7 +31,92 @@ class TPageControl;
 enum TTabStyle { tsTabs, tsButtons, tsFlatButtons };
 using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
 
-class TTabSheet : public TWinControl {
+enum TScrollBarStyle { ssRegular, ssFlat, ssHotTrack };
+
+class TScrollingWinControl;
+
+// One scroll bar of a scroll box or a scrolling sheet; positions and ranges in pixels.
+class TControlScrollBar {
+public:
+    TScrollBarKind Kind() const { return kind_; }
+    // Moves the box's children by the change.
+    int Position() const { return position_; }
+    void SetPosition(int position);
+    // The extent scrolled over; with AutoScroll the box sets it from its
+    // children.
+    int Range() const;
+    void SetRange(int range);
+    int Increment() const { return increment_; }
+    void SetIncrement(int v) { increment_ = v < 1 ? 1 : v; }
+    // Whether the bar may show; it shows while the range exceeds the client
+    // extent.
+    bool Visible() const { return visible_; }
+    void SetVisible(bool v);
+    bool IsScrollBarVisible() const;
+    TScrollBarStyle Style() const { return style_; }
+    void SetStyle(TScrollBarStyle s);
+    bool Tracking() const { return tracking_; }
+    void SetTracking(bool v) { tracking_ = v; }
+
+private:
+    friend class TScrollingWinControl;
+    TControlScrollBar(TScrollingWinControl& box, TScrollBarKind kind) : box_(box), kind_(kind) {}
+    TScrollingWinControl& box_;
+    TScrollBarKind kind_;
+    int position_ = 0;
+    int range_ = 0;
+    int increment_ = 8;
+    bool visible_ = true;
+    bool tracking_ = false;
+    TScrollBarStyle style_ = ssRegular;
+};
+
+// A windowed control whose children may reach beyond its client area: its
+// scroll bars (in its frame, inside its border) then show, and scrolling
+// moves the children under the client area. With AutoScroll the bars cover
+// the children's extent: a child of no alignment counts with its bounds, an
+// aligned form with its least client size (the aligned children then share
+// an area at least that large, scrolled with the rest).
+class TScrollingWinControl : public TWinControl {
+public:
+    explicit TScrollingWinControl(TComponent* owner);
+
+    TControlScrollBar& HorzScrollBar() { return horz_; }
+    TControlScrollBar& VertScrollBar() { return vert_; }
+    bool AutoScroll() const { return auto_scroll_; }
+    void SetAutoScroll(bool v);
+    // Scrolls so that the child is seen whole (as far as it fits).
+    void ScrollInView(TControl* control);
+
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+protected:
+    // The border drawn around the bars and the client area, in pixels.
+    virtual int BorderWidth() const { return 0; }
+    TRect ClientInsets() const override;
+    void AdjustClientRect(TRect& r) const override;
+    void PaintFrame(TCanvas& canvas) override;
+    bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
+    void Resized() override;
+
+private:
+    friend class TControlScrollBar;
+    int content_extent(bool horizontal) const;
+    int aligned_extent(bool horizontal) const;
+    void bars_needed(bool& horz, bool& vert) const;
+    void update_bars();
+    void scroll_by(int dx, int dy);
+    void clamp_positions();
+    TControlScrollBar horz_{*this, sbHorizontal};
+    TControlScrollBar vert_{*this, sbVertical};
+    FrameScrollBar hbar_{sbHorizontal}, vbar_{sbVertical};
+    FrameScrollBar* dragging_ = nullptr;
+    bool auto_scroll_ = true;
+};
+
+class TTabSheet : public TScrollingWinControl {
 public:
     explicit TTabSheet(TComponent* owner);
     ~TTabSheet() override;
@@ -109,82 +196,19 @@ private:
     TTabStyle style_ = tsTabs;
 };
 
-enum TScrollBarStyle { ssRegular, ssFlat, ssHotTrack };
-
-class TScrollBox;
-
-// One scroll bar of a scroll box; positions and ranges in pixels.
-class TControlScrollBar {
-public:
-    TScrollBarKind Kind() const { return kind_; }
-    // Moves the box's children by the change.
-    int Position() const { return position_; }
-    void SetPosition(int position);
-    // The extent scrolled over; with AutoScroll the box sets it from its
-    // children.
-    int Range() const;
-    void SetRange(int range);
-    int Increment() const { return increment_; }
-    void SetIncrement(int v) { increment_ = v < 1 ? 1 : v; }
-    // Whether the bar may show; it shows while the range exceeds the client
-    // extent.
-    bool Visible() const { return visible_; }
-    void SetVisible(bool v);
-    bool IsScrollBarVisible() const;
-    TScrollBarStyle Style() const { return style_; }
-    void SetStyle(TScrollBarStyle s);
-    bool Tracking() const { return tracking_; }
-    void SetTracking(bool v) { tracking_ = v; }
-
-private:
-    friend class TScrollBox;
-    TControlScrollBar(TScrollBox& box, TScrollBarKind kind) : box_(box), kind_(kind) {}
-    TScrollBox& box_;
-    TScrollBarKind kind_;
-    int position_ = 0;
-    int range_ = 0;
-    int increment_ = 8;
-    bool visible_ = true;
-    bool tracking_ = false;
-    TScrollBarStyle style_ = ssRegular;
-};
-
-class TScrollBox : public TWinControl {
+class TScrollBox : public TScrollingWinControl {
 public:
     explicit TScrollBox(TComponent* owner);
 
-    TControlScrollBar& HorzScrollBar() { return horz_; }
-    TControlScrollBar& VertScrollBar() { return vert_; }
-    bool AutoScroll() const { return auto_scroll_; }
-    void SetAutoScroll(bool v);
     TBorderStyle BorderStyle() const { return border_style_; }
     void SetBorderStyle(TBorderStyle b);
-    // Scrolls so that the child is seen whole (as far as it fits).
-    void ScrollInView(TControl* control);
-
-    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-    void MouseMove(TShiftState shift, int x, int y) override;
-    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
 
 protected:
-    TRect ClientInsets() const override;
+    int BorderWidth() const override { return border_style_ == bsSingle ? 2 : 0; }
     void PaintFrame(TCanvas& canvas) override;
     void Paint() override;
-    bool WheelScroll(TShiftState shift, int delta, TPoint mouse_pos) override;
-    void Resized() override;
 
 private:
-    friend class TControlScrollBar;
-    int content_extent(bool horizontal) const;
-    void bars_needed(bool& horz, bool& vert) const;
-    void update_bars();
-    void scroll_by(int dx, int dy);
-    void clamp_positions();
-    TControlScrollBar horz_{*this, sbHorizontal};
-    TControlScrollBar vert_{*this, sbVertical};
-    FrameScrollBar hbar_{sbHorizontal}, vbar_{sbVertical};
-    FrameScrollBar* dragging_ = nullptr;
-    bool auto_scroll_ = true;
     TBorderStyle border_style_ = bsSingle;
 };
 

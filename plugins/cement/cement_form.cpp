@@ -101,6 +101,10 @@ TCementForm::TCementForm(TComponent* owner, CementData& job, ChartPoints& points
     SetCaption("Контроль цементирования");
     SetClientWidth(1000);
     SetClientHeight(660);
+    // Smaller, the programme's column (its values, its buttons and a couple
+    // of its stages) or the profile and the chart beside it would be cut:
+    // a page smaller than this scrolls instead.
+    SetMinClientSize(760, 480);
 
     // ---- left: the programme, the values, the buttons -----------------------
     pnlProgram = new TGroupBox(this);

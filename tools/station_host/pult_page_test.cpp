@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -58,6 +60,125 @@ TEST(StationHostWindow, TheConsolePageComesForwardOnASupplyAlarm) {
         35000, 250))
         << "the console page is not in front with its values: " << panel << " panel and " << bars
         << " bar pixels; " << host.output();
+
+    station_host::testing::close_window(id, host);
+}
+
+// Where the console's dark panel lies on the screen, as far as it is seen.
+struct PanelSeen {
+    int left = -1, top = -1, right = -1, bottom = -1;
+    bool seen() const { return right > left && bottom > top; }
+};
+
+PanelSeen dark_panel(const station_host::testing::Geometry& g) {
+    PanelSeen p;
+    ui::testing::ScreenGrab grab;
+    if (!ui::testing::grab_screen(grab)) return p;
+    for (int y = std::max(0, g.y); y < std::min(grab.height, g.y + g.height); ++y)
+        for (int x = std::max(0, g.x); x < std::min(grab.width, g.x + g.width); ++x) {
+            if (grab.color_at(x, y) != 0x303030) continue;
+            if (p.left < 0 || x < p.left) p.left = x;
+            if (p.top < 0) p.top = y;
+            p.right = std::max(p.right, x + 1);
+            p.bottom = y + 1;
+        }
+    return p;
+}
+
+// The console's window, scaled to the page of the window's first size, is
+// larger than the page once the operator makes the window as small as it
+// goes: the page's scroll bar and the wheel bring its lower right corner
+// into sight, where the help button, clicked, asks the desktop for the
+// console's help page.
+TEST(StationHostWindow, TheConsolesFarCornerIsReachedInASmallWindow) {
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+    station_host::testing::suppress_gtk_leaks();
+    os::testing::TempDir dir;
+    const fs::path root = dir.path();
+    fs::create_directories(root / "plugins");
+    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
+    std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
+                                       "0 120 12 6.5 32 31 2\n"
+                                       "60 120 12 6.5 32 31 2\n";
+    // The desktop's opener: a stand-in that the host finds first and that
+    // writes down the page asked for.
+    fs::create_directories(root / "desktop");
+    const fs::path opener = root / "desktop" / "xdg-open";
+    std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << (root / "help.part").string()
+                          << "\"\n/bin/mv \"" << (root / "help.part").string() << "\" \""
+                          << (root / "help.args").string() << "\"\n";
+    fs::permissions(opener, fs::perms::owner_all);
+
+    station_host::testing::ChildProgram sim(
+        bin + "device_simulator", {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "90"}, true);
+    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    const char* path = std::getenv("PATH");
+    const std::string saved_path = path ? path : "/usr/bin:/bin";
+    ::setenv("PATH", ((root / "desktop").string() + ":" + saved_path).c_str(), 1);
+    station_host::testing::ChildProgram host(
+        bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
+                               "--seconds", "80", "--plugins", (root / "plugins").string(), "--window"});
+    ::setenv("PATH", saved_path.c_str(), 1);
+    const std::string id = station_host::testing::window_named("рейс 3");
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
+    station_host::testing::Geometry g;
+    ASSERT_TRUE(station_host::testing::geometry_of(id, g));
+
+    // The console's page by its tab (the second, beside "Диаграмма").
+    PanelSeen whole;
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] {
+            ui::testing::run_tool({"xdotool", "mousemove", "--window", id, "140", "29", "click", "1"});
+            whole = dark_panel(g);
+            return whole.seen() && whole.right - whole.left > 760;
+        },
+        20000, 500))
+        << "the console's page did not come: " << host.output();
+    // The window's designed 760 pixels, as the page's first size scaled them.
+    const double scale = (whole.right - whole.left) / 760.0;
+
+    // As small as the window goes: the console no longer fits its page.
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowsize", id, "120", "90"}), 0);
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] {
+            // The window first takes the size asked for, then its least.
+            return station_host::testing::geometry_of(id, g) && g.width >= 800 && g.height >= 560 &&
+                   g.width < whole.right - whole.left;
+        },
+        10000, 50))
+        << "the window was left at " << g.width << "x" << g.height;
+    station_host::testing::count_colours(g, "host_window_console_cut.png", {});
+    // Down by the wheel over the console, right by a press on the track of
+    // the page's lower bar, left of its thumb.
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "mousemove", "--window", id, "100", "200", "click", "--repeat", "12",
+                                     "--delay", "50", "5"}),
+              0);
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "mousemove", "--window", id, std::to_string(g.width - 100),
+                                     std::to_string(g.height - 32), "click", "1"}),
+              0);
+    // The panel's lower right corner, then the help button below it.
+    PanelSeen corner;
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] {
+            corner = dark_panel(g);
+            return corner.seen() && corner.bottom + 90 * scale < g.y + g.height - 22 &&
+                   corner.right < g.x + g.width - 8;
+        },
+        10000, 100))
+        << "the console's lower right part stayed out of sight: panel seen to " << corner.right << "," << corner.bottom
+        << " in the window " << g.x << "," << g.y << " " << g.width << "x" << g.height;
+    station_host::testing::count_colours(g, "host_window_console_scrolled.png", {});
+    const int help_x = corner.right - static_cast<int>(35 * scale), help_y = corner.bottom + static_cast<int>(66 * scale);
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "mousemove", std::to_string(help_x), std::to_string(help_y), "click",
+                                     "1"}),
+              0);
+    std::string asked;
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] { return !(asked = os::testing::read_bytes((root / "help.args").string())).empty(); }, 10000, 100))
+        << "the help button took no click at " << help_x << "," << help_y;
+    EXPECT_NE(asked.find("pult"), std::string::npos) << asked;
+    EXPECT_EQ(asked.find("degas"), std::string::npos) << asked;
 
     station_host::testing::close_window(id, host);
 }
