@@ -156,6 +156,29 @@ TEST_F(ConsoleLine, RepeatedReportLeavesOnlyStatusAndBlock) {
     EXPECT_EQ(d.rates[0], 0);
 }
 
+TEST_F(ConsoleLine, AHeldScenarioStartsWithItsFaultsAtTheRelease) {
+    options.hold = true;
+    start_sim();
+    sim->set_faults(parse_faults("skip@1"));
+    // Held: the first moment again and again, the fault not yet due.
+    for (int k = 0; k < 3; ++k) {
+        SentReport r = sim->send_report();
+        EXPECT_EQ(r.t, 0) << k;
+        EXPECT_TRUE(r.faults.empty()) << k;
+        ASSERT_TRUE(read());
+    }
+    sim->release();
+    const std::vector<double> times = {0, 0.2, 0.4};
+    for (std::size_t k = 0; k < times.size(); ++k) {
+        SentReport r = sim->send_report();
+        EXPECT_DOUBLE_EQ(r.t, times[k]) << k;
+        EXPECT_EQ(r.faults.size(), k == 1 ? 1u : 0u) << k;
+        ASSERT_TRUE(read());
+    }
+    // The skipped block is the fourth after the three held ones.
+    EXPECT_EQ(cp->get_last_data().block_number, 6);
+}
+
 TEST_F(ConsoleLine, UnconfirmedReportIsSentAgain) {
     options.resend_unconfirmed = true;
     start_sim();

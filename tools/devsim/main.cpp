@@ -30,6 +30,10 @@ void on_signal(int) {
     if (running_station) running_station->stop();
 }
 
+void on_release(int) {
+    if (running) running->release();
+}
+
 void say(const std::string& s) {
     std::fputs(s.c_str(), stdout);
     std::fputc('\n', stdout);
@@ -39,7 +43,7 @@ void say(const std::string& s) {
 const tools::ArgParser args("device_simulator",
                             "device_simulator [--device KIND] [--pty | --tcp PORT] [--scenario FILE | --seed N]\n"
                             "                        [--period MS] [--reports N] [--seconds S] [--faults LIST]\n"
-                            "                        [--resend] [--bmv 48|11] [--speed X] [--supply V] [--rail5 V]\n"
+                            "                        [--resend] [--hold] [--bmv 48|11] [--speed X] [--supply V] [--rail5 V]\n"
                             "                        [--rail12 V] [--temperature C]",
                             "Plays one of the station's devices on a pseudo-terminal or on a TCP port of\n"
                             "127.0.0.1. It prints where the station should connect (\"line: ...\"), then a\n"
@@ -60,6 +64,9 @@ const tools::ArgParser args("device_simulator",
                                  "faults on the line, KIND@REPORT[xARG] separated by commas; KIND is\n"
                                  "flip, stray, repeat, skip, truncate, silence or split"},
                                 {"resend", "", "send a report again while the station has not confirmed it"},
+                                {"hold", "",
+                                 "repeat the scenario's first moment, without faults, until SIGUSR1; its\n"
+                                 "time and the faults' report numbers count from there"},
                                 {"bmv", "48|11", "the older indicator unit's frame length"},
                                 {"supply", "V", "the console's controller supply it reports, 0 to 10 V (default 3.3)"},
                                 {"rail5", "V", "the console's +5 V rail it reports, 0 to 10 V (default 5)"},
@@ -129,6 +136,8 @@ int main(int argc, char** argv) {
                                 : options.temperature) = v;
         } else if (name == "resend")
             options.resend_unconfirmed = true;
+        else if (name == "hold")
+            options.hold = true;
         else if (name == "bmv") {
             const long long v = tools::whole_number(name, value, 11, 48);
             if (v != 11 && v != 48) throw tools::ArgError("bad value '" + value + "' for --bmv: 48 or 11 is needed");
@@ -184,6 +193,7 @@ int main(int argc, char** argv) {
         running = &sim;
         std::signal(SIGINT, on_signal);
         std::signal(SIGTERM, on_signal);
+        std::signal(SIGUSR1, on_release);
         say("line: " + line->address());
         say("device: " + devsim::device_name(options.kind));
 

@@ -67,6 +67,12 @@ Simulator::Simulator(Endpoint& line, Scenario& scenario, SimOptions options)
         options_.bmv_length = options_.kind == DeviceKind::mmv0 ? 48 : 11;
     block_ = std::max(options_.first_block, 0);
     last_byte_ms_ = now_ms();
+    if (!options_.hold) first_played_ = 0;
+}
+
+int Simulator::played_number(int number) {
+    if (first_played_ < 0 && released_) first_played_ = number;
+    return first_played_ < 0 ? -1 : number - first_played_;
 }
 
 void Simulator::set_faults(std::vector<Fault> faults) { faults_ = std::move(faults); }
@@ -144,9 +150,10 @@ Bytes Simulator::frame_payload(SentReport& r) {
 SentReport Simulator::send_report() {
     SentReport r;
     r.number = next_number_++;
+    const int played = played_number(r.number);
     std::vector<Fault> mine;
     for (const Fault& f : faults_)
-        if (f.report == r.number) mine.push_back(f);
+        if (f.report == played) mine.push_back(f);
 
     bool silent = false, twice = false;
     for (const Fault& f : mine) silent = silent || f.kind == FaultKind::silence;
@@ -176,7 +183,7 @@ SentReport Simulator::send_report() {
     } else {
         for (const Fault& f : mine)
             if (f.kind == FaultKind::skip) block_ += f.arg > 0 ? f.arg : 1;
-        r.t = r.number * options_.period_ms / 1000.0;
+        r.t = std::max(played, 0) * options_.period_ms / 1000.0;
         r.state = scenario_.at(r.t);
         r.counter_increment = pulses_.advance(r.state.block_pos);
         int modulo = options_.kind == DeviceKind::ind ? 0x10000 : 0x100;
@@ -409,11 +416,11 @@ void Simulator::run() {
             break;
         }
         if (now >= next_send) {
-            int number = next_number_;
+            const int played = played_number(next_number_);
             send_report();
             next_send += std::max(options_.period_ms, 1);
             for (const Fault& f : faults_)
-                if (f.report == number && f.kind == FaultKind::silence) next_send += f.arg > 0 ? f.arg : 1000;
+                if (f.report == played && f.kind == FaultKind::silence) next_send += f.arg > 0 ? f.arg : 1000;
             continue;
         }
         poll_once(int(std::min<std::int64_t>(20, next_send - now)));

@@ -53,6 +53,11 @@ struct SimOptions {
     // 0 takes the pairing of the station's rows (48 with mmv0, else 11).
     int bmv_length = 0;
     int first_block = 0;  // block number of the first report
+    // Play the scenario's first moment, without faults, until release():
+    // a test starts the scenario once the station is recording, however
+    // slowly a loaded machine started it. The scenario's time and the
+    // faults' report numbers count from the first report after release().
+    bool hold = false;
     // Console telemetry: rail voltages, supply and board temperature.
     double rail5 = 5.0, rail12 = 12.0, supply = 3.3, temperature = 25.0;
 };
@@ -102,6 +107,7 @@ public:
 
     void run();
     void stop() { stop_ = true; }
+    void release() { released_ = true; }
 
     // Results, safe to read from another thread while run() goes on.
     SimCounters counters() const;
@@ -118,6 +124,8 @@ public:
 
 private:
     bool poll_once(int ms);
+    // The report's number counted from the scenario's start; -1 while held.
+    int played_number(int number);
     void parse(bool idle);
     bool confirmed_device() const;
     Bytes frame_payload(SentReport& r);
@@ -128,6 +136,9 @@ private:
     SimOptions options_;
     std::vector<Fault> faults_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> released_{false};
+    // The report number the scenario started at; -1 while it is held.
+    int first_played_ = -1;
 
     int next_number_ = 0;
     int block_ = 0;

@@ -102,6 +102,20 @@ public:
     const std::string& address() const { return address_; }
     // Stops it the way an unplugged unit stops: at once.
     void unplug() { ::kill(proc_.pid(), SIGKILL); }
+    // Starts the scenario of a simulator started with --hold.
+    void release() { ::kill(proc_.pid(), SIGUSR1); }
+    // Whether it said a line holding `part` (waits at most timeout_ms, a
+    // bound for a hung simulator only).
+    bool wait_line(const std::string& part, int timeout_ms = 30000) {
+        return os::testing::wait_until(
+            [&] {
+                std::lock_guard<std::mutex> hold(mutex_);
+                for (const auto& l : lines_)
+                    if (l.find(part) != std::string::npos) return true;
+                return false;
+            },
+            timeout_ms, 20);
+    }
     std::vector<std::string> finish() {
         if (drain_.joinable()) {
             if (proc_.running()) ::kill(proc_.pid(), SIGTERM);
@@ -241,6 +255,13 @@ std::uintmax_t wait_for_growth(const std::string& file, std::uintmax_t than = 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return 0;
+}
+
+// The file's size now; 0 for none.
+std::uintmax_t size_of(const std::string& file) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    return ec ? 0 : size;
 }
 
 class StationHost : public ::testing::Test {
@@ -474,11 +495,21 @@ TEST_F(StationHost, PluginsBesideTheDataOrOpenToOthersAreNeverLoaded) {
 
 TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
     // Reports 10 and on: a 2.5 s silence, a repeated block, two blocks
-    // never sent, a bit flipped, junk on the line.
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30", "--faults",
+    // never sent, a bit flipped, junk on the line. They come once the host
+    // records: a loaded machine may start it after the tenth report.
+    SimProcess sim({"--pty", "--hold", "--scenario", script, "--period", "200", "--seconds", "60", "--faults",
                     "silence@10x2500,repeat@14,skip@18x2,flip@22,stray@25x5"});
     ASSERT_FALSE(sim.address().empty());
-    HostRun r = run_host(host_args(sim.address(), well, 9));
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& host) {
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file, wait_for_growth(time_file));
+        sim.release();
+        EXPECT_TRUE(host.wait_line("device: data again"));
+        // The junk is the last fault; the host records a while after it.
+        EXPECT_TRUE(sim.wait_line("+stray"));
+        wait_for_growth(time_file, wait_for_growth(time_file, size_of(time_file)));
+        ::kill(pid, SIGTERM);
+    });
     ASSERT_TRUE(r.code);
     EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
     EXPECT_GE(r.summary_count("s without data"), 1) << r.summary;
@@ -648,7 +679,7 @@ TEST(ToolCommandLines, HelpAndBadArguments) {
          {{{"--bogus"}, "unknown option '--bogus'"}, {{"--trip", "-1"}, "bad value '-1' for --trip"}}},
         {"device_simulator",
          {"--device KIND", "--pty", "--tcp PORT", "--scenario FILE", "--seed N", "--period MS", "--reports N",
-          "--seconds S", "--faults LIST", "--resend", "--bmv 48|11", "--help"},
+          "--seconds S", "--faults LIST", "--resend", "--hold", "--bmv 48|11", "--help"},
          {0, 1, 2},
          {{{"--bogus"}, "unknown option '--bogus'"},
           {{"--device", "toaster"}, "unknown device 'toaster'"},
@@ -850,9 +881,17 @@ TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
            "3   100       30        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
            "3.2 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
            "100 100       10        12  0.5       6.5    60    61    0     2   1.5     32      31\n";
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    // The rig stands at its first moment until the host records.
+    SimProcess sim({"--pty", "--hold", "--scenario", script, "--period", "200", "--seconds", "60"});
     ASSERT_FALSE(sim.address().empty());
-    HostRun r = run_host(host_args(sim.address(), well, 7));
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& host) {
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file);
+        sim.release();
+        EXPECT_TRUE(host.wait_line("depth: the bottom jumped from 1000"));
+        wait_for_growth(time_file, wait_for_growth(time_file, size_of(time_file)));
+        ::kill(pid, SIGTERM);
+    });
     ASSERT_TRUE(r.code);
     EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
     EXPECT_TRUE(r.has("depth: the bottom jumped from 1000")) << ::testing::PrintToString(r.lines);
