@@ -31,11 +31,11 @@ TEST(SimulatorProgram, ScriptedConsoleReadByTheStation) {
     os::SpawnOptions options;
     options.program = std::string(STATION_BINARY_DIR) + "/bin/device_simulator";
     options.args = {"--device",  "console", "--pty",     "--scenario", script.string(), "--period", "100",
-                    "--reports", "4",       "--seconds", "20"};
+                    "--reports", "4",       "--seconds", "120"};
     options.capture_output = true;
     std::string error;
     ASSERT_TRUE(sim.start(options, &error)) << error;
-    std::string first = read_line(sim.stdout_fd(), 5000);
+    std::string first = read_line(sim.stdout_fd(), 120000);
     ASSERT_EQ(first.rfind("line: ", 0), 0u) << first;
     std::string path = first.substr(6);
 
@@ -56,7 +56,7 @@ TEST(SimulatorProgram, ScriptedConsoleReadByTheStation) {
     cp.get_port().close();
 
     std::vector<std::string> lines;
-    auto code = sim.read_lines([&](const std::string& l) { lines.push_back(l); }, 10000);
+    auto code = sim.read_lines([&](const std::string& l) { lines.push_back(l); }, 120000);
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, 0);
     ASSERT_FALSE(lines.empty());

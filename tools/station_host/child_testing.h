@@ -22,7 +22,8 @@ namespace station_host::testing {
 class ChildProgram {
 public:
     // wait_line: the first line is read before anything else (a simulator's
-    // "line: ..."), at most five seconds.
+    // "line: ..."). The bounds here only end a hung program: a loaded
+    // machine may take many seconds to start one of the sanitizer build.
     ChildProgram(const std::string& program, const std::vector<std::string>& args, bool wait_line = false) {
         os::SpawnOptions o;
         o.program = program;
@@ -30,14 +31,14 @@ public:
         o.capture_output = true;
         std::string error;
         EXPECT_TRUE(proc_.start(o, &error)) << error;
-        if (wait_line) first_ = os::testing::read_line(proc_.stdout_fd(), 5000);
+        if (wait_line) first_ = os::testing::read_line(proc_.stdout_fd(), 120000);
         reader_ = std::thread([this] {
             code_ = proc_.read_lines(
                 [this](const std::string& l) {
                     std::lock_guard<std::mutex> hold(mutex_);
                     lines_.push_back(l);
                 },
-                90000);
+                600000);
         });
     }
     ChildProgram(const ChildProgram&) = delete;

@@ -81,7 +81,7 @@ public:
         started_ = proc_.start(o, &error);
         EXPECT_TRUE(started_) << error;
         if (!started_) return;
-        std::string first = read_line(proc_.stdout_fd(), 5000);
+        std::string first = read_line(proc_.stdout_fd(), 120000);
         EXPECT_EQ(first.rfind("line: ", 0), 0u) << first;
         if (first.rfind("line: ", 0) == 0) address_ = first.substr(6);
         drain_ = std::thread([this] {
@@ -90,7 +90,7 @@ public:
                     std::lock_guard<std::mutex> hold(mutex_);
                     lines_.push_back(l);
                 },
-                60000);
+                600000);
         });
     }
     ~SimProcess() {
@@ -106,7 +106,7 @@ public:
     void release() { ::kill(proc_.pid(), SIGUSR1); }
     // Whether it said a line holding `part` (waits at most timeout_ms, a
     // bound for a hung simulator only).
-    bool wait_line(const std::string& part, int timeout_ms = 30000) {
+    bool wait_line(const std::string& part, int timeout_ms = 120000) {
         return os::testing::wait_until(
             [&] {
                 std::lock_guard<std::mutex> hold(mutex_);
@@ -176,7 +176,7 @@ public:
     }
     // Whether a line that `fits` came; waits for it at most timeout_ms (a
     // bound for a hung host only) or until the host ended.
-    bool wait_line_where(const std::function<bool(const std::string&)>& fits, int timeout_ms = 30000) {
+    bool wait_line_where(const std::function<bool(const std::string&)>& fits, int timeout_ms = 120000) {
         std::unique_lock<std::mutex> hold(mutex_);
         changed_.wait_for(hold, std::chrono::milliseconds(timeout_ms),
                           [&] { return ended_ || std::any_of(lines_.begin(), lines_.end(), fits); });
@@ -186,7 +186,7 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         return ended_;
     }
-    bool wait_line(const std::string& part, int timeout_ms = 30000) {
+    bool wait_line(const std::string& part, int timeout_ms = 120000) {
         return wait_line_where([&](const std::string& l) { return l.find(part) != std::string::npos; }, timeout_ms);
     }
 
@@ -230,7 +230,7 @@ HostRun run_host(const std::vector<std::string>& args, const std::function<void(
             r.lines.push_back(l);
             seen.add(l);
         },
-        60000);
+        600000);
     seen.ended();
     if (side.joinable()) side.join();
     for (const auto& l : r.lines)
@@ -245,11 +245,11 @@ HostRun run_host(const std::vector<std::string>& args, const std::function<void(
 
 int column(const FileStorage& t, const char* name) { return t.get_param_index(name); }
 
-// Waits (at most 20 s, however slowly a loaded machine starts the host)
+// Waits (at most two minutes, however slowly a loaded machine starts the host)
 // until the file has grown past `than` bytes; its size then.
 std::uintmax_t wait_for_growth(const std::string& file, std::uintmax_t than = 0) {
     std::error_code ec;
-    for (int waited = 0; waited < 20000; waited += 50) {
+    for (int waited = 0; waited < 120000; waited += 50) {
         const std::uintmax_t size = fs::file_size(file, ec);
         if (!ec && size > than) return size;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -312,7 +312,7 @@ class StationHostLines : public StationHost, public ::testing::WithParamInterfac
 
 TEST_P(StationHostLines, RecordsTheScenarioTheUnitPlayed) {
     const bool tcp = std::string(GetParam()) == "tcp";
-    std::vector<std::string> sim_args = {"--scenario", script, "--period", "200", "--seconds", "30"};
+    std::vector<std::string> sim_args = {"--scenario", script, "--period", "200", "--seconds", "600"};
     if (tcp)
         sim_args.insert(sim_args.end(), {"--tcp", "0"});
     else
@@ -397,7 +397,7 @@ TEST_F(StationHost, AnUncalibratedDepthSensorIsReportedOnceAndTheConfiguredCoeff
         ini.WriteFloat("прочие_настройки", "last_tal", 20);
         batch.commit();
     }
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host(host_args(sim.address(), well, 4));
     ASSERT_TRUE(r.code);
@@ -418,7 +418,7 @@ TEST_F(StationHost, ThePluginsOfTheirFolderSeeTheTripEveryCycleAndAreFreed) {
     fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", plugins / "recorder.so");
     const std::string calls = dir.path() + "/calls.txt";
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     std::vector<std::string> args = host_args(sim.address(), well, 4);
     args.insert(args.end(), {"--plugins", plugins.string()});
@@ -470,7 +470,7 @@ TEST_F(StationHost, PluginsBesideTheDataOrOpenToOthersAreNeverLoaded) {
     fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", beside / "recorder.so");
     const std::string calls = dir.path() + "/calls.txt";
     ::setenv("STATION_HOST_PLUGIN_LOG", calls.c_str(), 1);
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host(host_args(sim.address(), well, 2));
     ASSERT_TRUE(r.code);
@@ -534,7 +534,7 @@ TEST_F(StationHost, LineFaultsLeaveGapsAndErrorsButNoLostOrRepeatedRecords) {
 }
 
 TEST_F(StationHost, AnUnpluggedUnitOverTcpLeavesAClosedTripAndTheHostRunning) {
-    SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host(host_args(sim.address(), well, 7), [&](pid_t) {
         // Records on file first, then the unit goes.
@@ -553,7 +553,7 @@ TEST_F(StationHost, AnUnpluggedUnitOverTcpLeavesAClosedTripAndTheHostRunning) {
 }
 
 TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     std::vector<std::string> args = host_args(sim.address(), well, 0);  // until stopped
     HostRun r = run_host(args, [&](pid_t pid) {
@@ -646,7 +646,7 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
                 fds[i].fd = -1;
         }
     }
-    r.code = p.wait(5000);
+    r.code = p.wait(60000);
     if (!r.code) p.kill();
     return r;
 }
@@ -831,7 +831,7 @@ TEST_F(StationHost, DepthsNoWellHasAreRefusedAndTheHostRecordsAndStops) {
         ini.WriteString("рейс", "глубина_долота", "inf");
         batch.commit();
     }
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host({"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "0", "--time-step", "1"},
                          [&](pid_t pid) {
@@ -905,7 +905,7 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
     // The depths are saved at the trip's start and then only once a minute:
     // the host is killed well before the next save, with metres drilled
     // since on record.
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     const auto deepest = [&] {
         double d = 0;
@@ -914,7 +914,7 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
         return d;
     };
     HostRun killed = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
-        EXPECT_TRUE(os::testing::wait_until([&] { return deepest() > 1000.6; }, 20000, 50))
+        EXPECT_TRUE(os::testing::wait_until([&] { return deepest() > 1000.6; }, 120000, 50))
             << "the records never passed 1000.6 m";
         ::kill(pid, SIGKILL);
     });
@@ -942,7 +942,7 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
 }
 
 TEST_F(StationHost, ASecondHostOnTheSameWellIsToldWhoHoldsIt) {
-    SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--tcp", "0", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     HostRun second;
     HostRun first = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
@@ -963,7 +963,7 @@ TEST_F(StationHost, ASecondHostOnTheSameWellIsToldWhoHoldsIt) {
 TEST_F(StationHost, AFullDiskIsReportedOnStandardErrorAndNothingIsLost) {
     // The disk fills up under the running host (a file-size limit set from
     // outside), then has room again.
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     const std::string time_file = well + "/0007.realtim";
     HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& seen) {
@@ -993,7 +993,7 @@ TEST_F(StationHost, AFullDiskIsReportedOnStandardErrorAndNothingIsLost) {
 }
 
 TEST_F(StationHost, AStopOnAFullDiskIsBoundedAndSaysWhatStayedUnwritten) {
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     const std::string time_file = well + "/0007.realtim";
     HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& seen) {
@@ -1040,7 +1040,7 @@ HostRun run_host_unprivileged(const std::vector<std::string>& args) {
     std::string line;
     while (true) {
         pollfd p{out[0], POLLIN, 0};
-        if (::poll(&p, 1, 20000) <= 0) {
+        if (::poll(&p, 1, 120000) <= 0) {
             ::kill(pid, SIGKILL);
             break;
         }
@@ -1079,7 +1079,7 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
     // The unit's line under a name of its own, as a device node would be.
     const fs::path line = fs::path(dir.path()) / "ttyUNIT";
     auto first = std::make_unique<SimProcess>(
-        std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+        std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(first->address().empty());
     fs::create_symlink(first->address(), line);
     std::unique_ptr<SimProcess> second;
@@ -1098,7 +1098,7 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
         EXPECT_TRUE(seen.wait_line("device: no data on " + line.string()));
         const std::uintmax_t before = fs::file_size(time_file);
         second = std::make_unique<SimProcess>(
-            std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+            std::vector<std::string>{"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
         fs::create_symlink(second->address(), line);
         // Records again, then the stop.
         EXPECT_TRUE(seen.wait_line("device: data again"));
@@ -1130,7 +1130,7 @@ TEST_F(StationHost, TheHubsSettingsAreWrittenBackAndKeepWhatWasThere) {
         ini.EraseSection("звуковое_предупреждение");
         ini.EraseSection("MinMaxValues");
     }
-    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "30"});
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     HostRun r = run_host(host_args(sim.address(), well, 2));
     ASSERT_TRUE(r.code);

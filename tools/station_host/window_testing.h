@@ -35,7 +35,7 @@ inline void suppress_gtk_leaks() {
 // empty when none came.
 inline std::string window_named(const std::string& name) {
     std::string out;
-    if (ui::testing::run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", name}, &out, 20000) != 0)
+    if (ui::testing::run_tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", name}, &out, 120000) != 0)
         return "";
     return out.substr(0, out.find('\n'));
 }
