@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr auto kWait = std::chrono::seconds(10);
+constexpr auto kWait = std::chrono::seconds(60);
 
 }  // namespace
 

@@ -182,9 +182,9 @@ TEST(GzipArchive, FilesComeBackWholeAndNamesIgnoreCase) {
 // Python's zlib module, knowing nothing of this code, unpacks every section.
 TEST(GzipArchive, AnIndependentZlibReadsEverySection) {
     std::string script = std::string(STATION_SOURCE_DIR) + "/library/testdata/gzip_archive/unpack_with_python.py";
-    os::Process probe;
-    if (!probe.start({"python3", {"-c", "import zlib"}, "", false, true, true}) || probe.wait(20000) != 0)
-        STATION_SKIP_UNLESS_CI("python3 with zlib is not available");
+    std::string why;
+    if (!os::testing::tool_runs("python3", {"-c", "import zlib"}, &why))
+        STATION_SKIP_UNLESS_CI("python3 with zlib is not available: " << why);
 
     TempDir dir;
     std::string path = make_archive(dir);

@@ -86,7 +86,7 @@ TEST(HtmlHelp, APageThatCannotBeShownIsToldInAMessageBox) {
         }
         h.show_help_topic("topic.htm");
         // A handler that ran is told of when it ends, on the main thread.
-        EXPECT_TRUE(ui::main_queue().run_until([&] { return !boxes.empty(); }, 10000)) << c.cause;
+        EXPECT_TRUE(ui::main_queue().run_until([&] { return !boxes.empty(); }, 60000)) << c.cause;
         ASSERT_EQ(boxes.size(), 1u) << c.cause;
         EXPECT_EQ(boxes[0].text, "Не удалось открыть справку (" + page + "): " + c.cause + ".");
         EXPECT_EQ(boxes[0].caption, "Справка");

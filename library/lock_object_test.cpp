@@ -33,7 +33,7 @@ bool another_thread_waits(lib::lock_object& obj, const std::function<void()>& re
     });
     bool waited = waiter.wait_for(std::chrono::milliseconds(100)) == std::future_status::timeout && !got;
     release();
-    bool finished = waiter.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    bool finished = waiter.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
     return waited && finished && got;
 }
 

@@ -155,7 +155,7 @@ TEST(MyGrid, ListCellsCarryTheirComboBoxAndTheTimerFollowsScrolling) {
     f.log.clear();
     cb.SelectByUser(1);
     EXPECT_EQ(cb.Text(), "alpha");
-    EXPECT_TRUE(main_queue().run_until([&] { return f.cell_text(3, 4) == "alpha"; }, 3000));
+    EXPECT_TRUE(main_queue().run_until([&] { return f.cell_text(3, 4) == "alpha"; }, 60000));
     EXPECT_EQ(f.log, std::vector<std::string>{"change alpha"});
     // Scrolling the rows moves the cell; the check moves the box after it
     // and does not take a value on that round.
@@ -163,7 +163,7 @@ TEST(MyGrid, ListCellsCarryTheirComboBoxAndTheTimerFollowsScrolling) {
     const TRect moved = f.grid->CellRect(3, 4);
     ASSERT_FALSE(moved.IsEmpty());
     EXPECT_NE(cb.Top(), moved.Top - 1);
-    EXPECT_TRUE(main_queue().run_until([&] { return cb.Top() == moved.Top - 1; }, 3000));
+    EXPECT_TRUE(main_queue().run_until([&] { return cb.Top() == moved.Top - 1; }, 60000));
     EXPECT_EQ(cb.Left(), moved.Left - 1);
     save(*f.form, "grid_list_scrolled");
     // Scrolled out of view: box hidden.

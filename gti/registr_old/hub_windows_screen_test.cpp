@@ -64,47 +64,47 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
         bool in_cell = false;
         for (int i = 0; i < 5 && !in_cell; ++i) {
             op.click_at(op.ask<TPoint>([&] { return cell(3, diameter); }));
-            in_cell = op.wait_for([&] { return editing(diameter); }, 2000);
+            in_cell = op.wait_for([&] { return editing(diameter); }, 10000);
         }
         ASSERT_TRUE(in_cell);
         op.key("ctrl+a");
         op.type("215,9");
         op.key("Return");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, diameter) == "215,9"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, diameter) == "215,9"; }));
         EXPECT_TRUE(still_open(op)) << "Enter in the cell closed the window";
         EXPECT_TRUE(op.ask<bool>([&] { return editing(diameter); })) << "Enter left the grid";
 
         // Tab and Shift+Tab go to the next and the former value.
         op.key("shift+Tab");
-        EXPECT_TRUE(op.wait_for([&] { return editing(bit_number); }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return editing(bit_number); }))
             << "Shift+Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
             << op.ask<int>([&] { return grid->Col(); });
         op.key("shift+Tab");
-        EXPECT_TRUE(op.wait_for([&] { return editing(bit_type); }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return editing(bit_type); }));
         op.type("III-215,9 M-GV");
         op.key("Tab");
-        EXPECT_TRUE(op.wait_for([&] { return editing(bit_number); }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return editing(bit_number); }))
             << "Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
             << op.ask<int>([&] { return grid->Col(); });
         EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, bit_type); }), "III-215,9 M-GV");
 
         // Escape abandons the edit and leaves the window open.
         op.type("B-20");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "B-20"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "B-20"; }));
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "А-117"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "А-117"; }));
         EXPECT_TRUE(still_open(op)) << "Escape closed the window before it abandoned the edit";
 
         // The drilling method's list: opened with a click, an item chosen by
         // the keys, Enter takes it and the window stays.
         op.click_at(op.ask<TPoint>([&] { return cell(3, drilling); }));
-        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->Visible(); }, 5000));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->Visible(); }));
         op.click_at(op.centre_of(*grid->ComboBox()));
-        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }, 5000)) << "the list did not drop down";
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); })) << "the list did not drop down";
         op.key("Down");
         op.key("Return");
-        EXPECT_TRUE(op.wait_for([&] { return !grid->ComboBox()->DroppedDown(); }, 5000));
-        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, drilling) == "Турбинное"; }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return !grid->ComboBox()->DroppedDown(); }));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, drilling) == "Турбинное"; }))
             << op.ask<std::string>([&] { return grid->Cells(3, drilling); });
         EXPECT_TRUE(still_open(op)) << "Enter in the list closed the window";
         // Enter again, the list closed: the cell's edit ends, the window stays.
@@ -116,26 +116,26 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
         // the window stays; a second Escape closes the list opened again
         // before anything else.
         op.click_at(op.ask<TPoint>([&] { return cell(3, drilling); }));
-        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }, 5000));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }));
         const int h = op.ask<int>([&] { return grid->ComboBox()->ItemHeight(); });
         const TRect shown =
             op.ask<TRect>([&] { return grid->ComboBox()->PopupRect().Offset(w.Left(), w.Top()); });
         op.click_at({shown.Left + 30, shown.Top + 1 + 4 * h + h / 2});  // "Аварийные работы"
-        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Аварийные работы"; }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Аварийные работы"; }))
             << op.ask<std::string>([&] { return grid->ComboBox()->Text(); });
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Турбинное"; }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Турбинное"; }))
             << "Escape did not abandon the choice";
         EXPECT_TRUE(still_open(op)) << "Escape in the list's cell closed the window";
         EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, drilling); }), "Турбинное");
         op.click_at(op.centre_of(*grid->ComboBox()));
-        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }, 5000));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }));
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return !grid->ComboBox()->DroppedDown(); }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return !grid->ComboBox()->DroppedDown(); }));
         EXPECT_TRUE(still_open(op)) << "Escape with the list open closed the window";
         // Tab leaves the list's cell for the next value.
         op.key("Tab");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Row() > drilling && grid->InplaceEditor()->Focused(); }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return grid->Row() > drilling && grid->InplaceEditor()->Focused(); }))
             << "Tab: row " << op.ask<int>([&] { return grid->Row(); });
 
         ui::testing::save_screen_part(w.BoundsRect().Inflate(4, 30), grab_prefix + "_window.png");

@@ -71,19 +71,19 @@ TEST_F(RadioDensScreen, TypedPointsStayAsTypedAndTheTableAndTimeShowWhole) {
                 const TRect r = dlg.grdCalibrTable->CellRect(0, 1);
                 return dlg.grdCalibrTable->ClientToScreen({r.Left + 10, (r.Top + r.Bottom) / 2});
             }));
-            EXPECT_TRUE(op.wait_for([&] { return dlg.edCalibrY->Text() == "1,000"; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return dlg.edCalibrY->Text() == "1,000"; }));
             retype(op, *dlg.edCalibrY, "12,5");
-            EXPECT_TRUE(op.wait_for([&] { return dlg.edCalibrY->Text() == "12,5"; }, 5000))
+            EXPECT_TRUE(op.wait_for([&] { return dlg.edCalibrY->Text() == "12,5"; }))
                 << "typed \"12,5\", the edit shows \"" << op.ask<std::string>([&] { return dlg.edCalibrY->Text(); })
                 << "\"";
-            EXPECT_TRUE(op.wait_for([&] { return dlg.grdCalibrTable->Cells(1, 1) == "12,500"; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return dlg.grdCalibrTable->Cells(1, 1) == "12,500"; }));
             // Its reading typed past the other point's: the point moves down the
             // table, the edit keeps what was typed.
             retype(op, *dlg.edCalibrX, "2000,5");
-            EXPECT_TRUE(op.wait_for([&] { return dlg.edCalibrX->Text() == "2000,5"; }, 5000))
+            EXPECT_TRUE(op.wait_for([&] { return dlg.edCalibrX->Text() == "2000,5"; }))
                 << "typed \"2000,5\", the edit shows \"" << op.ask<std::string>([&] { return dlg.edCalibrX->Text(); })
                 << "\"";
-            EXPECT_TRUE(op.wait_for([&] { return dlg.grdCalibrTable->Row() == 2; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return dlg.grdCalibrTable->Row() == 2; }));
             heading_second_line = op.ask<int>([&] {
                 const TRect h = dlg.grdCalibrTable->CellRect(1, 0);
                 const TPoint o = dlg.grdCalibrTable->ClientToScreen({0, 0}) - TPoint{dlg.Left(), dlg.Top()};

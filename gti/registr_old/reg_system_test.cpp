@@ -737,7 +737,7 @@ TEST(System, TheWellDataFeedsTheVocabularyTheCalculationsAndTheTripHeader) {
         writer.calculate_file_names(base / "data/", 3);
         writer.start_save_thread();
         writer.save_begin_race_data(writer.get_time_file_name(), true);
-        EXPECT_TRUE(writer.wait_until_written(std::chrono::seconds(10)));
+        EXPECT_TRUE(writer.wait_until_written(std::chrono::seconds(60)));
         writer.stop_save_thread();
         const std::string header = rtl::cp1251_to_utf8(read_bytes(writer.get_time_file_name()));
         for (const char* line : {"месторождение=Поле", "скважина=12", "убр=УБР-3", "партия_гти=партия 5",

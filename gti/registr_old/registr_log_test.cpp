@@ -197,7 +197,7 @@ TEST(RegistrLog, ACallerHoldingTheHubLockIsNeverBlockedByTheWriter) {
             self->add("из обратного вызова");
             added->set_value();
         });
-        callback_got_through = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        callback_got_through = done.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
         if (!callback_got_through) {
             // Blocked on the log's lock: let it finish once the writer is
             // done rather than hang the test.
@@ -236,7 +236,7 @@ TEST(RegistrLog, TheRowSinkRunsWithoutTheLogsLock) {
             log.add("из другого потока");
             added->set_value();
         });
-        other_thread_got_in = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        other_thread_got_in = done.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
         if (other_thread_got_in)
             t.join();
         else

@@ -64,9 +64,9 @@ std::vector<std::string> python_reader(const std::string& file, int sample, cons
 }
 
 TEST(ViewFile, LayoutSeenByAnIndependentReader) {
-    os::Process probe;
-    if (!probe.start({"python3", {"-c", "import struct"}, "", false, true, true}) || probe.wait(20000) != 0)
-        STATION_SKIP_UNLESS_CI("python3 is not available");
+    std::string why;
+    if (!os::testing::tool_runs("python3", {"-c", "import struct"}, &why))
+        STATION_SKIP_UNLESS_CI("python3 is not available: " << why);
     os::testing::TempDir dir;
     const std::string file = dir / "day.view";
     EXPECT_EQ(vf::file_size, 179712004u);

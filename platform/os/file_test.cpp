@@ -21,6 +21,9 @@ using Status = os::File::Status;
 
 // Share conflicts are tried a few times only, so failing cases stay short.
 const os::RetryPolicy kQuick{3, std::chrono::milliseconds(5)};
+// For a wait that another process ends: as long as a loaded machine keeps
+// the holder from letting go.
+const os::RetryPolicy kPatient{6000, std::chrono::milliseconds(10)};
 
 void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -215,7 +218,7 @@ TEST_F(OsFile, WholeFileLockWaitsForItsHolder) {
     ASSERT_EQ(child.wait_ready(), 'r');
     File f;
     ASSERT_EQ(f.open(path, Mode::read, false), Status::ok);
-    EXPECT_TRUE(f.lock(os::RetryPolicy{200, std::chrono::milliseconds(10)}));
+    EXPECT_TRUE(f.lock(kPatient));
     EXPECT_EQ(child.join(), 0);
 }
 
@@ -241,7 +244,7 @@ TEST_F(OsFile, AnOpenThatWaitedForARewriteHoldsTheNewFile) {
     // Two readers share the file, so this open gets past the share rule at
     // once and waits for the whole-file lock on the old file.
     File f;
-    Status st = f.open(path, Mode::read, true, os::RetryPolicy{200, std::chrono::milliseconds(10)});
+    Status st = f.open(path, Mode::read, true, kPatient);
     releaser.join();
     ASSERT_EQ(st, Status::ok);
     EXPECT_EQ(child.join(), 0);

@@ -79,7 +79,7 @@ TEST(OsNamedLock, RecursiveForItsThreadAcrossObjectsOfOneName) {
     EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     EXPECT_FALSE(got);
     a.unlock();
-    ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    ASSERT_EQ(waiter.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     EXPECT_TRUE(got);
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/os/testing.h"
+
 namespace {
 
 TEST(SplitCommandLine, FollowsWindowsRules) {
@@ -64,6 +66,31 @@ TEST(Process, RunsInTheGivenFolder) {
     std::vector<std::string> lines;
     p.read_lines([&](const std::string& l) { lines.push_back(l); }, 10000);
     EXPECT_EQ(lines, std::vector<std::string>{"/tmp"});
+}
+
+}  // namespace
+
+namespace {
+
+// The check that a test's tool is there says why it is not, and a tool that
+// hangs is killed at the bound instead of holding the test up.
+TEST(ToolRuns, SaysWhyAToolIsNotThere) {
+    struct Case {
+        const char* program;
+        std::vector<std::string> args;
+        int timeout_ms;
+        bool runs;
+        const char* says;
+    };
+    for (const Case& c : {Case{"sh", {"-c", "exit 0"}, 60000, true, ""},
+                          Case{"sh", {"-c", "exit 3"}, 60000, false, "sh ended with status 3"},
+                          Case{"station-no-such-tool", {}, 60000, false, "station-no-such-tool cannot be started"},
+                          Case{"sleep", {"600"}, 1000, false, "sleep did not end within 1 s"}}) {
+        SCOPED_TRACE(c.program);
+        std::string why;
+        EXPECT_EQ(os::testing::tool_runs(c.program, c.args, &why, c.timeout_ms), c.runs);
+        EXPECT_EQ(why.substr(0, std::string(c.says).size()), c.says) << why;
+    }
 }
 
 }  // namespace

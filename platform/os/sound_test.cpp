@@ -34,7 +34,7 @@ std::vector<std::string> log_lines(const os::testing::TempDir& dir) {
     return lines;
 }
 
-bool wait_for(const std::function<bool()>& cond, std::chrono::milliseconds limit = 5000ms) {
+bool wait_for(const std::function<bool()>& cond, std::chrono::milliseconds limit = 60000ms) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         if (cond()) return true;

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -30,6 +31,9 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+#include "platform/os/process.h"
 
 namespace os::testing {
 
@@ -51,6 +55,54 @@ inline bool under_ci() {
             GTEST_SKIP() << why;                                           \
         }                                                                  \
     } while (0)
+
+// Whether a tool a test needs runs: `program args` (looked up in PATH) ends
+// with status 0. When it does not, *why says how: it could not be started,
+// it failed, or it did not end within the bound, which only ends a tool
+// that hangs (a loaded machine may take many seconds to start one). A tool
+// still running then is killed.
+inline bool tool_runs(const std::string& program, const std::vector<std::string>& args, std::string* why,
+                      int timeout_ms = 120000) {
+    ::os::Process p;
+    ::os::SpawnOptions o;
+    o.program = program;
+    o.args = args;
+    o.null_stdio = true;
+    o.search_path = true;
+    std::string error;
+    if (!p.start(o, &error)) {
+        if (why) *why = program + " cannot be started: " + error;
+        return false;
+    }
+    const std::optional<int> code = p.wait(timeout_ms);
+    if (!code) {
+        p.kill();
+        if (why) *why = program + " did not end within " + std::to_string(timeout_ms / 1000) + " s";
+        return false;
+    }
+    if (*code != 0) {
+        if (why) *why = program + " ended with status " + std::to_string(*code);
+        return false;
+    }
+    return true;
+}
+
+// Kills the started program at the end of the scope unless it has ended: a
+// test that fails half-way (an ASSERT returning early) then ends at once,
+// instead of waiting in Process's destructor for a program that waits for
+// the test. Declared after the Process it guards.
+class KillAtEnd {
+public:
+    explicit KillAtEnd(::os::Process& p) : p_(p) {}
+    ~KillAtEnd() {
+        if (p_.running()) p_.kill();
+    }
+    KillAtEnd(const KillAtEnd&) = delete;
+    KillAtEnd& operator=(const KillAtEnd&) = delete;
+
+private:
+    ::os::Process& p_;
+};
 
 // Asks `done` every poll_ms until it holds or timeout_ms have passed (on the
 // steady clock, whatever clock the test set for the code), and says whether
@@ -130,7 +182,7 @@ class ChildSide {
 public:
     ChildSide(int up, int down) : up_(up), down_(down) {}
     void ready(char code = 'r') { [[maybe_unused]] auto n = ::write(up_, &code, 1); }
-    bool wait_release(int timeout_ms = 10000) { return wait_byte(down_, timeout_ms); }
+    bool wait_release(int timeout_ms = 60000) { return wait_byte(down_, timeout_ms); }
 
 private:
     int up_;
@@ -175,7 +227,7 @@ public:
     Child& operator=(const Child&) = delete;
 
     // The code the child passed to ready(), or 0 when it sent nothing in time.
-    char wait_ready(int timeout_ms = 10000) {
+    char wait_ready(int timeout_ms = 60000) {
         char c = 0;
         return wait_byte(up_, timeout_ms, &c) ? c : 0;
     }
@@ -194,7 +246,7 @@ public:
     }
 
     // The child's exit code, or -1 when it had to be killed after the wait.
-    int join(int timeout_ms = 10000) {
+    int join(int timeout_ms = 60000) {
         if (pid_ <= 0) return -1;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (true) {

@@ -52,7 +52,7 @@ protected:
             rc = run_tool(argv, &out);
             done = true;
         });
-        main_queue().run_until([&] { return done.load(); }, 20000);
+        main_queue().run_until([&] { return done.load(); }, 60000);
         t.join();
         Application().ProcessMessages();
         EXPECT_EQ(rc, 0) << argv[0] << " " << (argv.size() > 1 ? argv[1] : "") << ": " << out;
@@ -237,7 +237,7 @@ TEST_F(ScreenDisplay, FormOnTheScreenTakesTheUsersInput) {
     std::atomic<bool> done{false};
     std::thread user([&] {
         run_tool({"xdotool", "mousemove", "--sync", std::to_string(first.x), std::to_string(first.y), "click", "1"});
-        for (int i = 0; i < 500 && ok_x < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (int i = 0; i < 3000 && ok_x < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         if (ok_x >= 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             run_tool({"xdotool", "mousemove", "--sync", std::to_string(ok_x.load()), std::to_string(ok_y.load()),

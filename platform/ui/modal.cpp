@@ -1,5 +1,5 @@
 // Modal runs and the application's loop on the main message queue.
-#include <chrono>
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/ui/application.h"
@@ -39,19 +39,29 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
     }
     // The nested loop: posted work, timers and repaints go on while the form
     // waits for its result. Nobody can answer a headless form, so one whose
-    // picture stays unchanged for the idle time is cancelled.
-    using Clock = std::chrono::steady_clock;
-    auto last_change = Clock::now();
+    // picture stays unchanged for the idle time is cancelled. The idle time
+    // is counted in the loop's own turns, each of which waits kTurnMs at
+    // least: a loaded machine that gives the loop its turns late then
+    // stretches the idle time with it, instead of cancelling a form that the
+    // next turn's work would have answered. A form whose script ran waits
+    // kScriptedIdleFactor times longer: what it still waits for comes from
+    // elsewhere (a worker thread, a child process) that a loaded machine may
+    // run late, and the cancel then only ends a run that hangs.
+    constexpr int kTurnMs = 20;
+    constexpr long long kScriptedIdleFactor = 30;
+    const long long idle_ms = scripted ? idle_timeout_ms_ * kScriptedIdleFactor : idle_timeout_ms_;
+    const long long idle_turns = std::max(1LL, idle_ms / kTurnMs);
+    long long quiet_turns = 0;
     unsigned long generation = form.PaintGeneration();
     for (;;) {
         main_queue().run_until(
             [&] { return form.ModalResult() != mrNone || !form.Visible() || form.PaintGeneration() != generation; },
-            20);
+            kTurnMs);
         Application().ProcessMessages();
         Application().Idle();
         if (form.ModalResult() != mrNone) {
             if (form.CloseModal()) return;
-            last_change = Clock::now();
+            quiet_turns = 0;
             continue;
         }
         if (!form.Visible()) {
@@ -60,10 +70,10 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
         }
         if (form.PaintGeneration() != generation) {
             generation = form.PaintGeneration();
-            last_change = Clock::now();
+            quiet_turns = 0;
             continue;
         }
-        if (Clock::now() - last_change >= std::chrono::milliseconds(idle_timeout_ms_)) {
+        if (++quiet_turns >= idle_turns) {
             unanswered_.push_back({form.Caption(), scripted});
             form.SetModalResult(mrCancel);
             // A form that refuses even this is closed all the same: a headless

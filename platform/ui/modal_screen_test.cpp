@@ -100,24 +100,24 @@ void ModalScreen::pop_ups_take_the_pointer(const char* grab_name) {
         std::string why;
         op.ask<bool>([&] { return testing::save_screen_part(d.form.BoundsRect().Inflate(40, 40), grab_name, &why); });
         op.click_at({item.Left + 20, (item.Top + item.Bottom) / 2});
-        EXPECT_TRUE(op.wait_for([&] { return d.inserts == 1; }, 5000)) << "the click on the menu's item did nothing";
-        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.inserts == 1; })) << "the click on the menu's item did nothing";
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }));
         // Opened again, put away with Escape, opened once more: the menu
         // comes each time.
         op.click_at(op.ask<TPoint>([&] { return d.cell_centre(2, 3); }), 3);
-        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() != nullptr; }, 5000)) << "no menu after a chosen item";
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() != nullptr; })) << "no menu after a chosen item";
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }));
         op.click_at(op.ask<TPoint>([&] { return d.cell_centre(2, 3); }), 3);
-        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() != nullptr; }, 5000)) << "no menu after Escape";
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() != nullptr; })) << "no menu after Escape";
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.form.Popup() == nullptr; }));
 
         // The drop-down list: a click on the second gas chooses it.
         op.click_at(op.centre_of(*d.gas));
         ASSERT_TRUE(op.wait_for([&] { return d.gas->DroppedDown(); })) << "the list did not drop down";
         op.click_at(op.ask<TPoint>([&] { return d.list_row(1); }));
-        EXPECT_TRUE(op.wait_for([&] { return d.gas->ItemIndex() == 1 && !d.gas->DroppedDown(); }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return d.gas->ItemIndex() == 1 && !d.gas->DroppedDown(); }))
             << "the click on the list's item did nothing: " << op.ask<int>([&] { return d.gas->ItemIndex(); });
 
         // The list longer than its eight rows: the wheel brings the last
@@ -126,7 +126,7 @@ void ModalScreen::pop_ups_take_the_pointer(const char* grab_name) {
         ASSERT_TRUE(op.wait_for([&] { return d.gas->DroppedDown(); }));
         op.wheel_at(op.ask<TPoint>([&] { return d.list_row(3); }), true, 5);
         op.click_at(op.ask<TPoint>([&] { return d.list_row(7); }));
-        EXPECT_TRUE(op.wait_for([&] { return d.gas->ItemIndex() == 12; }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return d.gas->ItemIndex() == 12; }))
             << "the wheel did not scroll the list: " << op.ask<std::string>([&] { return d.gas->Text(); });
 
         // Its scroll bar: the up arrow steps back a row at a time.
@@ -135,7 +135,7 @@ void ModalScreen::pop_ups_take_the_pointer(const char* grab_name) {
         const TRect list = op.ask<TRect>([&] { return d.list_on_screen(); });
         for (int i = 0; i < 5; ++i) op.click_at({list.Right - 8, list.Top + 8});
         op.click_at(op.ask<TPoint>([&] { return d.list_row(0); }));
-        EXPECT_TRUE(op.wait_for([&] { return d.gas->ItemIndex() == 0; }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return d.gas->ItemIndex() == 0; }))
             << "the scroll bar did not scroll the list: " << op.ask<std::string>([&] { return d.gas->Text(); });
 
         // The dialog's own button still takes the click.
@@ -163,20 +163,20 @@ void ModalScreen::grid_keeps_its_keys() {
         op.type("12,5");
         op.key("Return");
         // Enter ends the cell's edit with its text; the dialog stays.
-        EXPECT_TRUE(op.wait_for([&] { return d.grid->Cells(1, 2) == "12,5"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.grid->Cells(1, 2) == "12,5"; }));
         EXPECT_FALSE(op.wait_for([&] { return d.form.ModalResult() != mrNone || !d.form.Visible(); }, 500))
             << "Enter in the cell closed the dialog";
         EXPECT_TRUE(op.ask<bool>([&] { return d.grid->InplaceEditor()->Focused(); }));
         // Tab and Shift+Tab move between the cells.
         op.key("Tab");
-        EXPECT_TRUE(op.wait_for([&] { return d.grid->Col() == 2 && d.grid->Row() == 2; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.grid->Col() == 2 && d.grid->Row() == 2; }));
         op.key("shift+Tab");
-        EXPECT_TRUE(op.wait_for([&] { return d.grid->Col() == 1 && d.grid->Row() == 2; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.grid->Col() == 1 && d.grid->Row() == 2; }));
         // Escape first abandons the cell's edit, the dialog stays.
         op.type("99");
-        EXPECT_TRUE(op.wait_for([&] { return d.grid->Cells(1, 2) == "99"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.grid->Cells(1, 2) == "99"; }));
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return d.grid->Cells(1, 2) == "12,5"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return d.grid->Cells(1, 2) == "12,5"; }));
         EXPECT_FALSE(op.wait_for([&] { return d.form.ModalResult() != mrNone; }, 500))
             << "Escape cancelled the dialog before the cell's edit";
         // Enter on the dialog's button, outside the grid, is its default.
@@ -227,10 +227,9 @@ void keeps_its_least_size(ModalScreen&) {
                       0);
             id = out.substr(0, out.find('\n'));
             op.xdotool({"windowsize", id, "120", "90"});
-            EXPECT_TRUE(
-                op.wait_for([&] { return window_size(id, width, height) && width >= 500 && height >= 380; }, 10000))
+            EXPECT_TRUE(op.wait_for([&] { return window_size(id, width, height) && width >= 500 && height >= 380; }))
                 << "the window was left at " << width << "x" << height;
-            EXPECT_TRUE(op.wait_for([&] { return form.ClientWidth() >= 500 && form.ClientHeight() >= 380; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return form.ClientWidth() >= 500 && form.ClientHeight() >= 380; }));
             op.ask<bool>([&] {
                 form.Hide();
                 return true;

@@ -72,37 +72,37 @@ TEST_F(CementSettingsScreen, ReportPageKeepsEnterTabAndEscapeInItsGrid) {
                 const TRect tab = dialog.pages->TabRect(dialog.TabSheet1->TabIndex());
                 return dialog.pages->ClientToScreen({(tab.Left + tab.Right) / 2, (tab.Top + tab.Bottom) / 2});
             }));
-            ASSERT_TRUE(op.wait_for([&] { return dialog.pages->ActivePage() == dialog.TabSheet1; }, 5000));
+            ASSERT_TRUE(op.wait_for([&] { return dialog.pages->ActivePage() == dialog.TabSheet1; }));
 
             // A typed value, then Enter: the cell takes it, the dialog stays.
             op.click_at(op.ask<TPoint>([&] { return cell(1, source); }));
-            ASSERT_TRUE(op.wait_for([&] { return editing(source); }, 10000));
+            ASSERT_TRUE(op.wait_for([&] { return editing(source); }));
             op.type("CA-320");
             op.key("Return");
-            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, source) == "CA-320"; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, source) == "CA-320"; }));
             EXPECT_TRUE(still_open(op)) << "Enter in the cell closed the dialog";
             EXPECT_TRUE(op.ask<bool>([&] { return editing(source); })) << "Enter left the grid";
 
             // Shift+Tab and Tab go to the former and the next value.
             op.key("shift+Tab");
-            EXPECT_TRUE(op.wait_for([&] { return editing(works); }, 5000))
+            EXPECT_TRUE(op.wait_for([&] { return editing(works); }))
                 << "Shift+Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
                 << op.ask<int>([&] { return grid->Col(); });
             op.key("ctrl+a");
             op.type("Casing job 2");
             op.key("Tab");
-            EXPECT_TRUE(op.wait_for([&] { return editing(source); }, 5000))
+            EXPECT_TRUE(op.wait_for([&] { return editing(source); }))
                 << "Tab: row " << op.ask<int>([&] { return grid->Row(); }) << ", column "
                 << op.ask<int>([&] { return grid->Col(); });
             op.key("Tab");
             op.key("Tab");
-            ASSERT_TRUE(op.wait_for([&] { return editing(company); }, 5000));
+            ASSERT_TRUE(op.wait_for([&] { return editing(company); }));
 
             // Escape abandons the edit and leaves the dialog open.
             op.type("stranger");
-            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "stranger"; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "stranger"; }));
             op.key("Escape");
-            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "УТТ-2"; }, 5000));
+            EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, company) == "УТТ-2"; }));
             EXPECT_TRUE(still_open(op)) << "Escape closed the dialog before it abandoned the edit";
 
             ui::testing::save_screen_part(dialog.BoundsRect().Inflate(4, 30), "cement_settings_report.png");

@@ -200,7 +200,7 @@ TEST_F(Window, HelpThatCannotBeShownIsSaid) {
 
     path.add("xdg-open", 3);
     drv.Click(*frm.btnHelp);
-    EXPECT_TRUE(main_queue().run_until([&] { return boxes.size() == 2; }, 10000));
+    EXPECT_TRUE(main_queue().run_until([&] { return boxes.size() == 2; }, 60000));
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_NE(boxes[1].text.find("screen_pult"), std::string::npos) << boxes[1].text;
     EXPECT_NE(boxes[1].text.find("браузер"), std::string::npos) << boxes[1].text;

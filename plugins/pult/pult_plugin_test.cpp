@@ -434,7 +434,7 @@ TEST(PultPlugin, NoHubCallWithThePluginsLockHeld) {
         static std::function<void(const char*)> check = [](const char* callback) {
             ++calls;
             auto other = std::async(std::launch::async, [] { plugin->set_light(plugin->options_snapshot().light); });
-            if (other.wait_for(std::chrono::seconds(1)) != std::future_status::ready) blocked.push_back(callback);
+            if (other.wait_for(std::chrono::seconds(10)) != std::future_status::ready) blocked.push_back(callback);
             others.push_back(std::move(other));
         };
         c.plugin.host_get_float_variable = [](const char*) {

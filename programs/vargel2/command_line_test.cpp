@@ -78,16 +78,16 @@ TEST_F(CommandLineRun, PacksATripTheStationHostRecorded) {
                   shell_quoted(STATION_SOURCE_DIR "/tools/station_host/session.scenario") + " >" + shell_quoted(log) +
                   " 2>&1 & echo $! >" + shell_quoted(pid_file)),
               0);
+    // The simulator names its line once it is up (a loaded machine may take
+    // many seconds to start it).
     std::string line;
-    for (int i = 0; i < 100 && line.empty(); ++i) {
+    os::testing::wait_until([&] {
         const std::string text = read_text(log);
         const auto at = text.find("line: ");
-        if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
-            line = text.substr(at + 6, text.find('\n', at) - at - 6);
-        } else {
-            ::usleep(50000);
-        }
-    }
+        if (at == std::string::npos || text.find('\n', at) == std::string::npos) return false;
+        line = text.substr(at + 6, text.find('\n', at) - at - 6);
+        return true;
+    });
     const int host = line.empty()
                          ? -1
                          : run(shell_quoted(bin + "station_host") + " --port " + shell_quoted(line) + " --well " +

@@ -63,18 +63,18 @@ void DrillStringScreen::edit_as_an_operator(const std::string& grab_prefix) {
         op.click_at(op.ask<TPoint>([&] { return cell(1, 2); }));
         op.type("42");
         op.key("Return");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, 2) == "42"; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Cells(1, 2) == "42"; }));
         EXPECT_FALSE(op.wait_for([&] { return form.ModalResult() != mrNone || !form.Visible(); }, 500))
             << "Enter in the cell closed the window";
         op.key("Tab");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Col() == 2; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Col() == 2; }));
         op.key("shift+Tab");
-        EXPECT_TRUE(op.wait_for([&] { return grid->Col() == 1; }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return grid->Col() == 1; }));
 
         // The context menu of the modal window takes the click on its item.
         auto open_menu = [&] {
             op.click_at(op.ask<TPoint>([&] { return cell(2, 1); }), 3);
-            return op.wait_for([&] { return frame->ppmnInstr->IsOpen(); }, 5000);
+            return op.wait_for([&] { return frame->ppmnInstr->IsOpen(); });
         };
         auto choose = [&](const char* caption) {
             const TRect item = op.ask<TRect>([&] {
@@ -88,12 +88,12 @@ void DrillStringScreen::edit_as_an_operator(const std::string& grab_prefix) {
         };
         ASSERT_TRUE(open_menu()) << "no context menu";
         choose("Копировать все");
-        EXPECT_TRUE(op.wait_for([&] { return !frame->ppmnInstr->IsOpen(); }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return !frame->ppmnInstr->IsOpen(); }));
         // Opened again, put away with Escape, opened once more: the menu
         // comes each time, and "Вставить" pastes what was copied.
         ASSERT_TRUE(open_menu()) << "the menu did not open after a chosen item";
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return !frame->ppmnInstr->IsOpen(); }, 5000));
+        EXPECT_TRUE(op.wait_for([&] { return !frame->ppmnInstr->IsOpen(); }));
         ASSERT_TRUE(open_menu()) << "the menu did not open after Escape";
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const TRect whole = op.ask<TRect>([&] {
@@ -104,21 +104,20 @@ void DrillStringScreen::edit_as_an_operator(const std::string& grab_prefix) {
         });
         ui::testing::save_screen_part(whole.Inflate(4, 4), grab_prefix + "_menu_again.png");
         choose("Вставить");
-        EXPECT_TRUE(op.wait_for([&] { return frame->items().size() == 4; }, 5000))
-            << "the click on \"Вставить\" did nothing";
+        EXPECT_TRUE(op.wait_for([&] { return frame->items().size() == 4; })) << "the click on \"Вставить\" did nothing";
 
         // The type list: the wheel brings its last type into view.
         op.click_at(op.ask<TPoint>([&] { return cell(0, 1); }));
-        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->Visible(); }, 5000));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->Visible(); }));
         op.click_at(op.centre_of(*grid->ComboBox()));
-        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }, 5000));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }));
         const TRect list = op.ask<TRect>([&] { return grid->ComboBox()->PopupRect().Offset(form.Left(), form.Top()); });
         op.wheel_at({list.Left + 30, list.Top + 20}, true, 5);
         const int rows = op.ask<int>([&] { return grid->ComboBox()->DropDownCount(); });
         const int h = op.ask<int>([&] { return grid->ComboBox()->ItemHeight(); });
         ui::testing::save_screen_part(list.Inflate(4, 4), grab_prefix + "_type_list.png");
         op.click_at({list.Left + 30, list.Top + 1 + (rows - 1) * h + h / 2});
-        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Калибратор"; }, 5000))
+        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Калибратор"; }))
             << "the wheel did not bring the last type: "
             << op.ask<std::string>([&] { return grid->ComboBox()->Text(); });
         ui::testing::save_screen_part(form.BoundsRect().Inflate(4, 30), grab_prefix + "_window.png");

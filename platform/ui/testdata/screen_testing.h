@@ -54,7 +54,7 @@ public:
             ::_exit(127);
         }
         // A manager that runs names itself on the root window.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < deadline) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -70,7 +70,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         stop();
-        return fail("openbox did not take the screen within 15 s");
+        return fail("openbox did not take the screen within 60 s");
     }
 
     void stop() {
@@ -138,7 +138,7 @@ inline bool save_screen_part(const TRect& part, const std::string& name, std::st
 // through the X server (xdotool), asking the main thread where things are.
 class Operator {
 public:
-    // What `f` gives, computed on the main thread (within 20 s; a default
+    // What `f` gives, computed on the main thread (within 60 s; a default
     // value and a test failure when the windows never answer).
     template <typename T>
     T ask(std::function<T()> f) {
@@ -151,16 +151,17 @@ public:
                 done->set_exception(std::current_exception());
             }
         });
-        if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
-            ADD_FAILURE() << "the windows did not answer the operator within 20 s";
+        if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+            ADD_FAILURE() << "the windows did not answer the operator within 60 s";
             return T{};
         }
         return result.get();
     }
 
     // Waits until the condition (checked on the main thread) holds; false
-    // after `ms`.
-    bool wait_for(std::function<bool()> condition, int ms = 10000) {
+    // after `ms`. The default only ends a hung test: a loaded machine may
+    // take seconds to deliver a key or a click.
+    bool wait_for(std::function<bool()> condition, int ms = 60000) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (std::chrono::steady_clock::now() < deadline) {
             if (ask<bool>(condition)) return true;
@@ -235,7 +236,7 @@ inline void run_with_operator(const std::function<void()>& work, const std::func
                             return Screen().Forms(i)->Caption();
                     return std::string();
                 });
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
                 while (std::chrono::steady_clock::now() < deadline) {
                     std::string focused;
                     run_tool({"xdotool", "getwindowfocus", "getwindowname"}, &focused);

@@ -61,7 +61,7 @@ public:
         ::close(fds[1]);
         // The server writes its display number once it accepts clients.
         std::string number;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         for (;;) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -81,7 +81,7 @@ public:
             stop();
             return fail(ended && WIFEXITED(status) && WEXITSTATUS(status) == 127
                             ? "Xvfb is not installed (scripts/setup.sh installs it)"
-                            : "Xvfb did not start within 15 s");
+                            : "Xvfb did not start within 60 s");
         }
         display_ = ":" + number;
         ::setenv("DISPLAY", display_.c_str(), 1);
@@ -118,9 +118,10 @@ private:
     std::string error_;
 };
 
-// Runs a program of PATH to its end (at most timeout_ms); its exit code, or
-// -1 when it could not start or ran out of time. Output lines go to *out.
-inline int run_tool(const std::vector<std::string>& argv, std::string* out = nullptr, int timeout_ms = 15000) {
+// Runs a program of PATH to its end (at most timeout_ms, which only ends a
+// tool that hangs); its exit code, or -1 when it could not start or ran out
+// of time. Output lines go to *out.
+inline int run_tool(const std::vector<std::string>& argv, std::string* out = nullptr, int timeout_ms = 60000) {
     os::Process p;
     os::SpawnOptions o;
     o.program = argv.at(0);
