@@ -261,10 +261,23 @@ TEST(ShownReport, TableOpensTheReportInACalcWindowAndLeavesNothingBehind) {
             }
     }
 
-    // The user closes the report: no lock file stays beside it.
-    run_tool({"xdotool", "windowfocus", "--sync", calc});
-    run_tool({"xdotool", "key", "--window", calc, "ctrl+w"});
-    EXPECT_TRUE(eventually([&] { return !os::path_exists(lock); }, 120000)) << lock << " stays";
+    // The user closes the report: no lock file stays beside it. On a busy
+    // machine the keys can reach the window before it takes the focus, so
+    // they are pressed again while the report's window stays.
+    std::int64_t pressed = 0;
+    EXPECT_TRUE(eventually(
+        [&] {
+            if (!os::path_exists(lock)) return true;
+            const std::int64_t now = os::system_clock().now_ms();
+            if (now - pressed >= 10000 && !window_named("7_2.xls").empty()) {
+                run_tool({"xdotool", "windowfocus", "--sync", calc});
+                run_tool({"xdotool", "key", "--window", calc, "ctrl+w"});
+                pressed = now;
+            }
+            return false;
+        },
+        120000))
+        << lock << " stays" << what_happened();
 }
 
 }  // namespace
