@@ -32,9 +32,15 @@ function(_station_collect out_sources out_tests)
   set(${out_tests} ${tests} PARENT_SCOPE)
 endfunction()
 
+# Each test's ctest bound is 300 s, or TIMEOUT when given (tests that start
+# an office of their own on a busy machine need longer).
 function(_station_tests name tests)
   if(NOT tests)
     return()
+  endif()
+  set(timeout 300)
+  if(ARGC GREATER 2)
+    set(timeout ${ARGV2})
   endif()
   add_executable(${name}_tests ${tests} ${STATION_TEST_SUPPORT})
   target_link_libraries(${name}_tests PRIVATE ${name} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
@@ -45,7 +51,7 @@ function(_station_tests name tests)
   gtest_discover_tests(${name}_tests
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT ${timeout})
 endfunction()
 
 function(_station_existing out)
@@ -110,10 +116,14 @@ function(station_plugin name)
   _station_tests(${name} "${tests}")
 endfunction()
 
-# station_program(NAME ...): the program's main() lives in main.cpp; the rest of
-# its folder is a static object library that its tests link as well.
+# station_program(NAME DIRS dir... LIBS lib... [TEST_TIMEOUT seconds]): the
+# program's main() lives in main.cpp; the rest of its folder is a static
+# object library that its tests link as well.
 function(station_program name)
-  cmake_parse_arguments(A "" "" "DIRS;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "TEST_TIMEOUT" "DIRS;LIBS" ${ARGN})
+  if(NOT A_TEST_TIMEOUT)
+    set(A_TEST_TIMEOUT 300)
+  endif()
   _station_collect(sources tests ${A_DIRS})
   if(NOT sources)
     return()
@@ -131,7 +141,7 @@ function(station_program name)
   add_executable(${name} ${mains})
   target_link_libraries(${name} PRIVATE ${libs})
   if(sources)
-    _station_tests(${name}_obj "${tests}")
+    _station_tests(${name}_obj "${tests}" ${A_TEST_TIMEOUT})
     # Tests may run the program itself.
     if(TARGET ${name}_obj_tests)
       add_dependencies(${name}_obj_tests ${name})

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     }
     // The finished report is shown in the office's window on this desktop.
     grouttab::office_settings().headless = false;
-    // The first start of a fresh profile (it starts twice) takes a while.
+    // The first start of a fresh profile (it starts twice, each start with
+    // this bound) takes a while on a busy station computer.
     grouttab::office_settings().timeout_ms = 90000;
     try {
         ui::Application().CreateForm<grouttab::TReportForm>(arguments);

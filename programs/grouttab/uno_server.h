@@ -19,7 +19,7 @@ struct OfficeSettings {
     std::string program;       // the office's soffice.bin
     std::string pipe_name;     // the pipe it listens on
     std::string profile_dir;   // its private user profile folder
-    int timeout_ms = 30000;    // how long a connection is tried
+    int timeout_ms = 30000;    // how long a connection waits for each start of the office
     bool start_office = true;  // start an office when none listens
     // An office started here shows no window; the program itself shows the
     // report in one and so starts its office with a window system.
