@@ -42,7 +42,9 @@ for a in "$@"; do
   esac
 done
 [ "${STATION_WINDOW:-}" = 1 ] && window=1
-[ "$short" = 1 ] && seconds=6
+# Twelve seconds: enough for depth and lag records even when a loaded
+# machine's host reads the unit at half its pace.
+[ "$short" = 1 ] && seconds=12
 bin=$build/bin
 mkdir -p "$root" || exit 1
 root=$(cd "$root" && pwd)
