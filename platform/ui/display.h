@@ -74,9 +74,9 @@ public:
 
     // After its script (if any), a modal form runs the main queue until it
     // gets a result; when its picture has not changed for this long (a form
-    // that nobody answers), it is cancelled with mrCancel. The time is
-    // counted in turns of the form's loop, so a slow machine lengthens it;
-    // a form whose script ran waits thirty times as long.
+    // that nobody answers), it is cancelled with mrCancel, once its loop has
+    // also had a few turns; a form whose script ran waits thirty times as
+    // long.
     int IdleTimeoutMs() const { return idle_timeout_ms_; }
     void SetIdleTimeoutMs(int ms) { idle_timeout_ms_ = ms; }
 

@@ -1,5 +1,5 @@
 // Modal runs and the application's loop on the main message queue.
-#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 #include "platform/ui/application.h"
@@ -39,19 +39,22 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
     }
     // The nested loop: posted work, timers and repaints go on while the form
     // waits for its result. Nobody can answer a headless form, so one whose
-    // picture stays unchanged for the idle time is cancelled. The idle time
-    // is counted in the loop's own turns, each of which waits kTurnMs at
-    // least: a loaded machine that gives the loop its turns late then
-    // stretches the idle time with it, instead of cancelling a form that the
-    // next turn's work would have answered. A form whose script ran waits
-    // kScriptedIdleFactor times longer: what it still waits for comes from
-    // elsewhere (a worker thread, a child process) that a loaded machine may
-    // run late, and the cancel then only ends a run that hangs.
+    // picture stays unchanged for the idle time is cancelled, once the loop
+    // has also had kQuietTurns turns without a change: a loaded machine that
+    // gives the loop its turns late does not see a form cancelled that the
+    // next turn's work would have answered, and a loop whose turns are long
+    // (an application's idle work that waits on a line) does not multiply
+    // the idle time. A form whose script ran waits kScriptedIdleFactor times
+    // longer: what it still waits for comes from elsewhere (a worker thread,
+    // a child process) that a loaded machine may run late, and the cancel
+    // then only ends a run that hangs.
+    using Clock = std::chrono::steady_clock;
     constexpr int kTurnMs = 20;
+    constexpr int kQuietTurns = 3;
     constexpr long long kScriptedIdleFactor = 30;
-    const long long idle_ms = scripted ? idle_timeout_ms_ * kScriptedIdleFactor : idle_timeout_ms_;
-    const long long idle_turns = std::max(1LL, idle_ms / kTurnMs);
-    long long quiet_turns = 0;
+    const auto idle = std::chrono::milliseconds(scripted ? idle_timeout_ms_ * kScriptedIdleFactor : idle_timeout_ms_);
+    auto last_change = Clock::now();
+    int quiet_turns = 0;
     unsigned long generation = form.PaintGeneration();
     for (;;) {
         main_queue().run_until(
@@ -61,6 +64,7 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
         Application().Idle();
         if (form.ModalResult() != mrNone) {
             if (form.CloseModal()) return;
+            last_change = Clock::now();
             quiet_turns = 0;
             continue;
         }
@@ -70,10 +74,11 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
         }
         if (form.PaintGeneration() != generation) {
             generation = form.PaintGeneration();
+            last_change = Clock::now();
             quiet_turns = 0;
             continue;
         }
-        if (++quiet_turns >= idle_turns) {
+        if (++quiet_turns >= kQuietTurns && Clock::now() - last_change >= idle) {
             unanswered_.push_back({form.Caption(), scripted});
             form.SetModalResult(mrCancel);
             // A form that refuses even this is closed all the same: a headless
