@@ -139,6 +139,9 @@ TEST(SerialPort, IntervalTimeOutCountsFromTheLastByte) {
     // far longer than the device's pause, so a loaded machine that runs the
     // device thread late still sends within it.
     port.set_timeouts({600, 0, 0});
+    // The clock starts before the device can send: "cd" comes 60 ms after
+    // it at the earliest.
+    auto start = std::chrono::steady_clock::now();
     std::thread device([&] {
         pty.send("ab");
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
@@ -146,7 +149,6 @@ TEST(SerialPort, IntervalTimeOutCountsFromTheLastByte) {
     });
     char buf[8];
     std::size_t n = 0;
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(port.read(buf, 8, n), IoStatus::timeout);
     device.join();
     EXPECT_EQ(std::string(buf, n), "abcd");
