@@ -480,7 +480,14 @@ TEST_F(RealTimeWriteTest, AReaderProcessBesideTheWriterSeesOnlyWholeRecords) {
         }
     }
     writer.stop_save_thread();
-    EXPECT_EQ(reader.join(240000), 0);
+    const int code = reader.join(240000);
+    // 4: the reader never saw the whole file; how far it got says where.
+    EXPECT_EQ(code, 0) << "the reader saw " << seen.latest(reader_saw) << " of " << kCycles
+                       << " records; the file now holds " << [&] {
+                              FileStorage t;
+                              t.add_file(file, false);
+                              return check_time_records(t, kParams);
+                          }();
 }
 
 TEST_F(RealTimeWriteTest, AWriterKilledAnywhereLeavesEveryRecordItWrote) {
