@@ -479,6 +479,10 @@ TEST_F(RealTimeWriteTest, AReaderProcessBesideTheWriterSeesOnlyWholeRecords) {
             ASSERT_GE(reader_saw, c + 1) << "the reader did not see the file part-way in 10 s";
         }
     }
+    // Everything on file before the stop: a stop while the reader's lock
+    // holds the writer off (a loaded machine reads slowly) would leave the
+    // rest queued until the writer goes, after the reader gave up.
+    ASSERT_TRUE(writer.wait_until_written(120s));
     writer.stop_save_thread();
     const int code = reader.join(240000);
     // 4: the reader never saw the whole file; how far it got says where.
