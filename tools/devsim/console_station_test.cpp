@@ -179,6 +179,17 @@ TEST_F(ConsoleLine, AHeldScenarioStartsWithItsFaultsAtTheRelease) {
     EXPECT_EQ(cp->get_last_data().block_number, 6);
 }
 
+TEST_F(ConsoleLine, AFrameWhoseRestIsLateIsWaitedForThenTakenAsJunk) {
+    // Half a display packet: a pause far longer than the line's quiet is
+    // not yet its end, but a pause of seconds is.
+    const std::string half = "DP" + std::string(10, '\x01');
+    ASSERT_TRUE(cp->get_port().write(half.data(), int(half.size())));
+    sim->poll(300);
+    EXPECT_EQ(sim->counters().junk_bytes, 0);
+    EXPECT_TRUE(sim->poll_until(5000, [&] { return sim->counters().junk_bytes > 0; }));
+    EXPECT_EQ(sim->counters().junk_bytes, int(half.size()));
+}
+
 TEST_F(ConsoleLine, UnconfirmedReportIsSentAgain) {
     options.resend_unconfirmed = true;
     start_sim();

@@ -19,6 +19,10 @@ std::int64_t now_ms() {
 // The station writes a configuration block in one go, so a block whose
 // length the console's manual leaves open ends where the line goes quiet.
 constexpr int idle_ms = 30;
+// A frame of known length whose rest is late is junk only after this long:
+// the station's write of a frame goes out in parts when the line's buffer
+// is full, and a loaded machine may give the rest its turn late.
+constexpr int frame_patience_ms = 2000;
 
 const char* const stray_bytes = "\x00\xFF\xA5";
 
@@ -320,7 +324,7 @@ void Simulator::parse(bool idle) {
             }
         }
         if (inbox_.size() < head + body) {
-            if (!idle) return;
+            if (!idle || now_ms() - last_byte_ms_ < frame_patience_ms) return;
             // The line went quiet inside a frame: what came is junk.
             std::lock_guard<std::mutex> l(mutex_);
             counters_.junk_bytes += int(inbox_.size());
