@@ -1,5 +1,6 @@
 #include "tools/station_host/host_window.h"
 #include "tools/station_host/hub_menu.h"
+#include "tools/station_host/screen_map.h"
 
 #include <unistd.h>
 
@@ -444,6 +445,8 @@ int run_with_window(const HostOptions& options, int stop_read, int stop_write, c
         return 1;
     }
     ui::Application().SetTitle("Станция");
+    // A test that works the windows from outside learns where they lie.
+    start_screen_map_writer();
     std::string last_error;
     const Host::Out keep_error = [&](const std::string& s) {
         last_error = s;
@@ -499,6 +502,7 @@ int run_with_window(const HostOptions& options, int stop_read, int stop_write, c
         run_options.start_depth = -1;  // the depths as the last run kept them
     }
     window.reset();
+    stop_screen_map_writer();
     ui::Application().FreeReleasedForms();
     ui::stop_screen_display();
     return status;
