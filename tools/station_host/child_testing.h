@@ -24,7 +24,10 @@ public:
     // wait_line: the first line is read before anything else (a simulator's
     // "line: ..."). The bounds here only end a hung program: a loaded
     // machine may take many seconds to start one of the sanitizer build.
-    ChildProgram(const std::string& program, const std::vector<std::string>& args, bool wait_line = false) {
+    // Its output is read for read_ms at most: a long session gives more (a
+    // program whose output nobody reads any more stops at its next line).
+    ChildProgram(const std::string& program, const std::vector<std::string>& args, bool wait_line = false,
+                 int read_ms = 600000) {
         os::SpawnOptions o;
         o.program = program;
         o.args = args;
@@ -32,13 +35,13 @@ public:
         std::string error;
         EXPECT_TRUE(proc_.start(o, &error)) << error;
         if (wait_line) first_ = os::testing::read_line(proc_.stdout_fd(), 120000);
-        reader_ = std::thread([this] {
+        reader_ = std::thread([this, read_ms] {
             code_ = proc_.read_lines(
                 [this](const std::string& l) {
                     std::lock_guard<std::mutex> hold(mutex_);
                     lines_.push_back(l);
                 },
-                600000);
+                read_ms);
         });
     }
     ChildProgram(const ChildProgram&) = delete;

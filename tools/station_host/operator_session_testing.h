@@ -110,6 +110,39 @@ public:
             ms, 50);
         return found;
     }
+    // The first entry the predicate takes once it has stood unchanged over
+    // a few of the map's rewrites: a window the window manager has just
+    // placed or sized lays itself out again, and a click aimed by an older
+    // map lands beside its target.
+    std::optional<MapEntry> wait_steady(const std::function<bool(const MapEntry&)>& take, int ms = 20000) const {
+        using Clock = std::chrono::steady_clock;
+        std::optional<MapEntry> seen;
+        Clock::time_point since{};
+        std::optional<MapEntry> steady;
+        os::testing::wait_until(
+            [&] {
+                std::optional<MapEntry> now;
+                for (const MapEntry& e : map())
+                    if (take(e)) {
+                        now = e;
+                        break;
+                    }
+                const auto same = [](const std::optional<MapEntry>& a, const std::optional<MapEntry>& b) {
+                    return a && b && a->box.x == b->box.x && a->box.y == b->box.y && a->box.w == b->box.w &&
+                           a->box.h == b->box.h;
+                };
+                if (!same(now, seen)) {
+                    seen = now;
+                    since = Clock::now();
+                    return false;
+                }
+                if (Clock::now() - since < std::chrono::milliseconds(600)) return false;
+                steady = now;
+                return true;
+            },
+            ms, 50);
+        return steady;
+    }
     // Until no entry the predicate takes is left (up to `ms`).
     bool wait_gone(const std::function<bool(const MapEntry&)>& take, int ms = 20000) const {
         return os::testing::wait_until(
