@@ -30,6 +30,7 @@
 #include <rtl/bootstrap.hxx>
 
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -374,6 +375,22 @@ Reference<css::uno::XComponentContext> local_context() {
     return context;
 }
 
+// The office's pipes lie in one folder for every session of the user on
+// the machine: a fixed name would find an office that another desktop's
+// Grouttab started and show the report there. The name follows the
+// profile, which the office lets only one process run on.
+std::string profile_pipe_name(const std::string& profile) {
+    std::uint64_t h = 14695981039346656037ull;  // FNV-1a: the same name in every build
+    for (const unsigned char c : profile) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string name = "station_grouttab_";
+    for (int shift = 60; shift >= 0; shift -= 4) name += digits[(h >> shift) & 0xF];
+    return name;
+}
+
 // Called with g_mutex held.
 bool start_office(const OfficeSettings& s, std::string* error) {
     std::vector<std::string> command = s.launcher;
@@ -416,7 +433,6 @@ OfficeSettings& office_settings() {
     static OfficeSettings settings = [] {
         OfficeSettings s;
         s.program = std::string(STATION_OFFICE_PROGRAM_DIR) + "/soffice.bin";
-        s.pipe_name = "station_grouttab";
         return s;
     }();
     return settings;
@@ -432,6 +448,7 @@ ServerFactory office_server_factory() {
             s = office_settings();
         }
         if (s.profile_dir.empty()) s.profile_dir = os::runtime_dir() + "/grouttab-office";
+        if (s.pipe_name.empty()) s.pipe_name = profile_pipe_name(s.profile_dir);
         auto resolver = uno_call("UnoUrlResolver", [] { return css::bridge::UnoUrlResolver::create(local_context()); });
         const rtl::OUString url = ou("uno:pipe,name=" + s.pipe_name + ";urp;StarOffice.ComponentContext");
         // The bound is for each start of the office: one that ended asking

@@ -17,7 +17,7 @@ namespace grouttab {
 
 struct OfficeSettings {
     std::string program;       // the office's soffice.bin
-    std::string pipe_name;     // the pipe it listens on
+    std::string pipe_name;     // the pipe it listens on; empty: the one of its profile
     std::string profile_dir;   // its private user profile folder
     int timeout_ms = 30000;    // how long a connection waits for each start of the office
     bool start_office = true;  // start an office when none listens
