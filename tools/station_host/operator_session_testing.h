@@ -58,11 +58,11 @@ inline std::vector<MapEntry> parse_map(const std::string& text) {
         from = end + 1;
         if (parts.empty()) continue;
         const std::string& kind = parts[0];
-        const std::size_t texts = kind == "form"                  ? 1
-                                  : kind == "item" || kind == "tab" ? 2
-                                  : kind == "control"               ? 3
-                                  : kind == "cell" || kind == "list" ? 4
-                                                                    : 0;
+        const std::size_t texts = kind == "form"                                          ? 1
+                                  : kind == "item" || kind == "tab"                       ? 2
+                                  : kind == "control"                                     ? 3
+                                  : kind == "cell" || kind == "list" || kind == "current" ? 4
+                                                                                          : 0;
         if (texts == 0 || parts.size() < 1 + texts + 4) continue;
         MapEntry e;
         e.kind = kind;
@@ -185,9 +185,7 @@ inline auto form_named(const std::string& part) {
     return [part](const MapEntry& e) { return e.kind == "form" && e.form().find(part) != std::string::npos; };
 }
 inline auto item_named(const std::string& caption, bool enabled = true) {
-    return [=](const MapEntry& e) {
-        return e.kind == "item" && e.fields[1] == caption && (!enabled || e.tail == "1");
-    };
+    return [=](const MapEntry& e) { return e.kind == "item" && e.fields[1] == caption && (!enabled || e.tail == "1"); };
 }
 inline auto tab_named(const std::string& caption) {
     return [caption](const MapEntry& e) { return e.kind == "tab" && e.fields[1] == caption; };
@@ -203,14 +201,21 @@ inline auto control_captioned(const std::string& form, const std::string& captio
 inline auto control_named(const std::string& form, const std::string& name) {
     return [=](const MapEntry& e) {
         const std::string& k = e.fields.size() > 1 ? e.fields[1] : std::string();
-        return e.kind == "control" && e.form().find(form) != std::string::npos &&
-               k.size() >= name.size() + 1 && k.compare(k.size() - name.size() - 1, std::string::npos, ":" + name) == 0;
+        return e.kind == "control" && e.form().find(form) != std::string::npos && k.size() >= name.size() + 1 &&
+               k.compare(k.size() - name.size() - 1, std::string::npos, ":" + name) == 0;
     };
 }
 inline auto cell_of(const std::string& form, const std::string& grid, int col, int row) {
     return [=](const MapEntry& e) {
         return e.kind == "cell" && e.form().find(form) != std::string::npos && e.fields[1] == grid &&
                e.fields[2] == std::to_string(col) && e.fields[3] == std::to_string(row);
+    };
+}
+// The grid's current cell is (col, row), being edited when asked.
+inline auto current_of(const std::string& form, const std::string& grid, int col, int row, bool editing = false) {
+    return [=](const MapEntry& e) {
+        return e.kind == "current" && e.form().find(form) != std::string::npos && e.fields[1] == grid &&
+               e.fields[2] == std::to_string(col) && e.fields[3] == std::to_string(row) && (!editing || e.tail == "1");
     };
 }
 inline auto list_row(const std::string& form, const std::string& text) {

@@ -39,7 +39,8 @@ std::string kind_of(const TObject& o) {
     for (std::size_t i = 0; i < mangled.size();) {
         if (mangled[i] >= '0' && mangled[i] <= '9') {
             std::size_t n = 0;
-            while (i < mangled.size() && mangled[i] >= '0' && mangled[i] <= '9') n = n * 10 + std::size_t(mangled[i++] - '0');
+            while (i < mangled.size() && mangled[i] >= '0' && mangled[i] <= '9')
+                n = n * 10 + std::size_t(mangled[i++] - '0');
             name = mangled.substr(i, n);
             i += n;
         } else {
@@ -77,6 +78,15 @@ void add_control(std::string& out, const std::string& form, TControl& c) {
                 rect_fields(out, Bounds(p.x, p.y, cell.Width(), cell.Height()));
                 out += "\t" + flat(strings ? strings->Cells(col, row) : std::string()) + "\n";
             }
+        // Where the keys go in it: a letter typed before the click has
+        // put the current cell lands in another one.
+        const TRect current = grid->CellRect(grid->Col(), grid->Row());
+        const TPoint at = grid->ClientToScreen({current.Left, current.Top});
+        const bool editing = grid->InplaceEditor() && grid->InplaceEditor()->Visible();
+        out += "current\t" + form + "\t" + grid->Name() + "\t" + std::to_string(grid->Col()) + "\t" +
+               std::to_string(grid->Row());
+        rect_fields(out, Bounds(at.x, at.y, current.Width(), current.Height()));
+        out += editing ? "\t1\n" : "\t0\n";
     }
     if (auto* pages = dynamic_cast<TPageControl*>(&c))
         for (int i = 0; i < pages->PageCount(); ++i) {
@@ -124,7 +134,8 @@ void add_list(std::string& out, const std::string& form, TCustomForm& f) {
     for (int k = 0; k < rows; ++k) {
         const int index = combo->ListTop() + k;
         if (index >= combo->Items().Count()) break;
-        out += "list\t" + form + "\t" + combo->Name() + "\t" + std::to_string(index) + "\t" + flat(combo->Items()[index]);
+        out +=
+            "list\t" + form + "\t" + combo->Name() + "\t" + std::to_string(index) + "\t" + flat(combo->Items()[index]);
         rect_fields(out, Bounds(f.Left() + pr.Left + 1, f.Top() + pr.Top + 1 + k * h, pr.Width() - 2, h));
         out += "\n";
     }

@@ -9,6 +9,7 @@
 //   form     <form>                            x y w h
 //   control  <form> <name> <caption or text>   x y w h <enabled 0/1>
 //   cell     <form> <grid name> <col> <row>    x y w h <text>
+//   current  <form> <grid name> <col> <row>    x y w h <editing 0/1>
 //   item     <form> <caption>                  x y w h <enabled 0/1>
 //   list     <form> <combo name> <index> <text> x y w h
 //   tab      <form> <page caption>             x y w h
