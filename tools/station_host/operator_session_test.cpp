@@ -310,19 +310,26 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
             },
             20000, 50))
             << "\"" << title << "\" never got the keys" << why();
-        // Where the program has the window is where it stands: the window
-        // manager's frame first comes up elsewhere and is then placed, and
-        // the program learns its place a moment later.
-        Geometry g;
+        // The window manager places the window (its frame first comes up
+        // elsewhere) and the program learns the place from the X server a
+        // moment later: the operator aims only once the program has the
+        // window exactly where it stands, else a click meant for a cell
+        // lands on the one the stale place puts there.
+        Box at;
+        std::optional<MapEntry> w;
         EXPECT_TRUE(os::testing::wait_until(
             [&] {
-                const auto f = op.wait(form_named(title), 1000);
-                return f && geometry_of(id, g) && std::abs(g.x - f->box.x) <= 16 && std::abs(g.y - f->box.y) <= 64 &&
-                       std::abs(g.width - f->box.w) <= 32 && std::abs(g.height - f->box.h) <= 64;
+                w = op.wait(window_of(title), 1000);
+                return w && screen_area_of(id, at) && at.x == w->box.x && at.y == w->box.y && at.w == w->box.w &&
+                       at.h == w->box.h;
             },
-            20000, 50))
-            << "\"" << title << "\" stands elsewhere than the program has it: " << g.x << "," << g.y << " " << g.width
-            << "x" << g.height << why();
+            30000, 50))
+            << "\"" << title << "\" stands at " << at.x << "," << at.y << " " << at.w << "x" << at.h
+            << ", the program has it at "
+            << (w ? std::to_string(w->box.x) + "," + std::to_string(w->box.y) + " " + std::to_string(w->box.w) +
+                        "x" + std::to_string(w->box.h)
+                  : std::string("(nowhere)"))
+            << why();
     };
     auto window_goes = [&](const std::string& form) {
         EXPECT_TRUE(op.wait_gone(form_named(form)))
@@ -344,8 +351,22 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
         const auto c = op.wait_steady(cell_of(form, grid, col, row));
         ASSERT_TRUE(c) << "no cell " << col << "," << row << " in \"" << form << "\"" << why();
         op.click(c->box, button);
-        for (int attempt = 1; button == 1 && attempt < 3 && !op.wait(current_of(form, grid, col, row), 3000); ++attempt)
-            op.click(c->box, button);
+        for (int attempt = 1; button == 1 && attempt < 3 && !op.wait(current_of(form, grid, col, row), 3000);
+             ++attempt) {
+            // Aimed again from a fresh map, with where the window stands told.
+            Box at;
+            screen_area_of(window_named("^ *" + form + " *$"), at);
+            const auto w = op.wait(window_of(form), 1000);
+            std::string pointer;
+            ui::testing::run_tool({"xdotool", "getmouselocation"}, &pointer);
+            std::cerr << "cell " << col << "," << row << " of \"" << form << "\" not taken by click " << attempt
+                      << ": the window stands at " << at.x << "," << at.y << ", the program has it at "
+                      << (w ? w->box.x : -1) << "," << (w ? w->box.y : -1) << "; pointer " << pointer << "\n"
+                      << op.map_text();
+            const auto again = op.wait_steady(cell_of(form, grid, col, row));
+            ASSERT_TRUE(again) << "no cell " << col << "," << row << " in \"" << form << "\"" << why();
+            op.click(again->box, button);
+        }
     };
     auto cell_text = [&](const std::string& form, const std::string& grid, int col, int row) {
         const auto c = op.wait(cell_of(form, grid, col, row), 1000);

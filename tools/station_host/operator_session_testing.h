@@ -58,7 +58,7 @@ inline std::vector<MapEntry> parse_map(const std::string& text) {
         from = end + 1;
         if (parts.empty()) continue;
         const std::string& kind = parts[0];
-        const std::size_t texts = kind == "form"                                          ? 1
+        const std::size_t texts = kind == "form" || kind == "window"                      ? 1
                                   : kind == "item" || kind == "tab"                       ? 2
                                   : kind == "control"                                     ? 3
                                   : kind == "cell" || kind == "list" || kind == "current" ? 4
@@ -180,9 +180,33 @@ private:
     std::string path_;
 };
 
+// Where the window's own area lies on the screen, as the X server has it.
+// (xdotool's getwindowgeometry adds the window's offset inside the window
+// manager's frame once more, so under a manager it is off by the frame's
+// border and title bar.)
+inline bool screen_area_of(const std::string& id, Box& b) {
+    std::string out;
+    if (id.empty() || ui::testing::run_tool({"xwininfo", "-id", id}, &out) != 0) return false;
+    auto value = [&](const std::string& key) {
+        const auto at = out.find(key);
+        if (at == std::string::npos) return -1;
+        try {
+            return std::stoi(out.substr(at + key.size()));
+        } catch (...) {
+            return -1;
+        }
+    };
+    b = {value("Absolute upper-left X:"), value("Absolute upper-left Y:"), value("Width:"), value("Height:")};
+    return b.w > 0 && b.h > 0;
+}
+
 // Predicates over the map.
 inline auto form_named(const std::string& part) {
     return [part](const MapEntry& e) { return e.kind == "form" && e.form().find(part) != std::string::npos; };
+}
+// Where the host has the form's desktop window (its menu bar and client area).
+inline auto window_of(const std::string& part) {
+    return [part](const MapEntry& e) { return e.kind == "window" && e.form().find(part) != std::string::npos; };
 }
 inline auto item_named(const std::string& caption, bool enabled = true) {
     return [=](const MapEntry& e) { return e.kind == "item" && e.fields[1] == caption && (!enabled || e.tail == "1"); };

@@ -1,5 +1,6 @@
 #include "tools/station_host/screen_map.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
@@ -158,6 +159,14 @@ std::string screen_map() {
         const std::string form = flat(f->Caption());
         out += "form\t" + form;
         rect_fields(out, Bounds(f->Left(), f->Top(), f->Width(), f->Height()));
+        out += "\n";
+        // The part the desktop's window shows (menu bar and client area): a
+        // test compares it with where the window manager has the window.
+        const TPoint origin = f->ClientOrigin();
+        const TRect bar = f->MenuBarRect();
+        const int top = bar.IsEmpty() ? origin.y : std::min(f->Top() + bar.Top, origin.y);
+        out += "window\t" + form;
+        rect_fields(out, Rect(origin.x, top, origin.x + f->ClientWidth(), origin.y + f->ClientHeight()));
         out += "\n";
         for (int k = 0; k < f->ControlCount(); ++k) add_control(out, form, *f->Controls(k));
         add_menus(out, form, *f);

@@ -7,6 +7,7 @@
 //
 // One line each, fields separated by tabs (UTF-8):
 //   form     <form>                            x y w h
+//   window   <form>                            x y w h   (the part the desktop's window shows)
 //   control  <form> <name> <caption or text>   x y w h <enabled 0/1>
 //   cell     <form> <grid name> <col> <row>    x y w h <text>
 //   current  <form> <grid name> <col> <row>    x y w h <editing 0/1>
