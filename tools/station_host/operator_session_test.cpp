@@ -253,6 +253,29 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
     };
     auto why = [&] { return "\nhost:\n" + host.output() + "\nscreen:\n" + op.map_text(); };
 
+    // The window manager places a window (its frame first comes up
+    // elsewhere) and the program learns the place from the X server a moment
+    // later: the operator aims only once the program has the window exactly
+    // where it stands, else a click meant for a cell or a menu lands on what
+    // the stale place puts there.
+    auto stands_where_mapped = [&](const std::string& title, const std::string& id) {
+        Box at;
+        std::optional<MapEntry> w;
+        ASSERT_TRUE(os::testing::wait_until(
+            [&] {
+                w = op.wait(window_of(title), 1000);
+                return w && screen_area_of(id, at) && at.x == w->box.x && at.y == w->box.y && at.w == w->box.w &&
+                       at.h == w->box.h;
+            },
+            30000, 50))
+            << "\"" << title << "\" stands at " << at.x << "," << at.y << " " << at.w << "x" << at.h
+            << ", the program has it at "
+            << (w ? std::to_string(w->box.x) + "," + std::to_string(w->box.y) + " " + std::to_string(w->box.w) +
+                        "x" + std::to_string(w->box.h)
+                  : std::string("(nowhere)"))
+            << why();
+    };
+
     // ---- the recording starts and grows ----
     {
         SCOPED_TRACE("step: the recording starts");
@@ -270,6 +293,7 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
             },
             20000, 50))
             << "the main window never got the keys" << why();
+        ASSERT_NO_FATAL_FAILURE(stands_where_mapped("Станция — рейс 1", id));
         grab("recording");
     }
 
@@ -310,26 +334,7 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
             },
             20000, 50))
             << "\"" << title << "\" never got the keys" << why();
-        // The window manager places the window (its frame first comes up
-        // elsewhere) and the program learns the place from the X server a
-        // moment later: the operator aims only once the program has the
-        // window exactly where it stands, else a click meant for a cell
-        // lands on the one the stale place puts there.
-        Box at;
-        std::optional<MapEntry> w;
-        EXPECT_TRUE(os::testing::wait_until(
-            [&] {
-                w = op.wait(window_of(title), 1000);
-                return w && screen_area_of(id, at) && at.x == w->box.x && at.y == w->box.y && at.w == w->box.w &&
-                       at.h == w->box.h;
-            },
-            30000, 50))
-            << "\"" << title << "\" stands at " << at.x << "," << at.y << " " << at.w << "x" << at.h
-            << ", the program has it at "
-            << (w ? std::to_string(w->box.x) + "," + std::to_string(w->box.y) + " " + std::to_string(w->box.w) +
-                        "x" + std::to_string(w->box.h)
-                  : std::string("(nowhere)"))
-            << why();
+        ASSERT_NO_FATAL_FAILURE(stands_where_mapped(title, id));
     };
     auto window_goes = [&](const std::string& form) {
         EXPECT_TRUE(op.wait_gone(form_named(form)))
