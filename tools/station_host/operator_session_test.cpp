@@ -169,6 +169,11 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     ui::testing::WindowManager wm;
     ASSERT_TRUE(wm.start()) << "no window manager: " << wm.error();
+    // Where a window stands is read with xwininfo.
+    if (ui::testing::run_tool({"xwininfo", "-root"}) != 0) {
+        if (os::testing::under_ci()) FAIL() << "xwininfo is not installed (scripts/setup.sh installs x11-utils)";
+        GTEST_SKIP() << "xwininfo is not installed";
+    }
 
     // The program folder, as installed: the host, its plug-ins, the report
     // program and its template; it is the station folder too, where the
