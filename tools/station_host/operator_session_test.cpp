@@ -704,7 +704,11 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
             60000, 200))
             << "Calc stays after its quit";
         EXPECT_FALSE(os::path_exists(lock.string())) << lock << " stays";
-        EXPECT_EQ(dead_children_of(grouttab[0].pid), std::vector<int>{}) << "Grouttab left the office dead";
+        // An ended process reads as gone above (its command line is empty)
+        // a moment before its parent has reaped it.
+        EXPECT_TRUE(
+            os::testing::wait_until([&] { return dead_children_of(grouttab[0].pid).empty(); }, 30000, 100))
+            << "Grouttab left the office dead: " << ::testing::PrintToString(dead_children_of(grouttab[0].pid));
 
         // "Выход", the last of Grouttab's buttons: the program ends and the
         // host reaps it.
@@ -713,7 +717,8 @@ TEST(OperatorSession, RecordsEditsRunsAStageToItsReportAndQuits) {
                                             30000, 100))
             << "Grouttab did not end";
         for (const auto& p : processes_with((station / "station_host").string()))
-            EXPECT_EQ(dead_children_of(p.pid), std::vector<int>{}) << "the host left Grouttab dead and unreaped";
+            EXPECT_TRUE(os::testing::wait_until([&] { return dead_children_of(p.pid).empty(); }, 30000, 100))
+                << "the host left Grouttab dead and unreaped: " << ::testing::PrintToString(dead_children_of(p.pid));
     }
 
     // ---- the recording as the stage left it, the program left ----
