@@ -125,6 +125,44 @@ inline std::string read_bytes(const std::string& path) {
     return s.str();
 }
 
+// A process of the machine as /proc tells it: its parent, its state ('Z':
+// dead and not reaped) and its command line, arguments joined by spaces.
+struct ProcessInfo {
+    int pid = 0, parent = 0;
+    char state = '?';
+    std::string command;
+};
+
+inline std::vector<ProcessInfo> processes() {
+    std::vector<ProcessInfo> list;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string stat = read_bytes(e.path().string() + "/stat");
+        // The command's name in the parentheses may hold anything.
+        const auto close = stat.rfind(')');
+        if (close == std::string::npos || close + 4 > stat.size()) continue;
+        ProcessInfo p;
+        p.pid = std::atoi(name.c_str());
+        p.state = stat[close + 2];
+        p.parent = std::atoi(stat.c_str() + close + 4);
+        p.command = read_bytes(e.path().string() + "/cmdline");
+        for (char& c : p.command)
+            if (c == '\0') c = ' ';
+        list.push_back(std::move(p));
+    }
+    return list;
+}
+
+// The children of `parent` that have died and wait to be reaped.
+inline std::vector<int> dead_children_of(int parent) {
+    std::vector<int> dead;
+    for (const auto& p : processes())
+        if (p.parent == parent && p.state == 'Z') dead.push_back(p.pid);
+    return dead;
+}
+
 // One line (without its '\n') read a byte at a time from fd, waiting at
 // most timeout_ms for each byte; what came so far when the wait ends.
 inline std::string read_line(int fd, int timeout_ms) {

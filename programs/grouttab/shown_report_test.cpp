@@ -81,48 +81,8 @@ Box geometry(const std::string& window) {
     return b;
 }
 
-struct ProcessInfo {
-    int pid = 0, parent = 0;
-    char state = '?';
-    std::string command;  // the whole command line, NULs as blanks
-};
-
-std::vector<ProcessInfo> processes() {
-    std::vector<ProcessInfo> list;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator("/proc", ec)) {
-        const std::string name = e.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string stat;
-        try {
-            stat = os::testing::read_bytes(e.path().string() + "/stat");
-        } catch (...) {
-            continue;
-        }
-        const auto close = stat.rfind(')');
-        if (close == std::string::npos || close + 4 > stat.size()) continue;
-        ProcessInfo p;
-        p.pid = std::stoi(name);
-        p.state = stat[close + 2];
-        p.parent = std::atoi(stat.c_str() + close + 4);
-        try {
-            p.command = os::testing::read_bytes(e.path().string() + "/cmdline");
-        } catch (...) {
-        }
-        for (char& c : p.command)
-            if (c == '\0') c = ' ';
-        list.push_back(p);
-    }
-    return list;
-}
-
-// Descendants of `root` that have died and wait to be reaped.
-std::vector<int> dead_children_of(int root) {
-    std::vector<int> dead;
-    for (const auto& p : processes())
-        if (p.parent == root && p.state == 'Z') dead.push_back(p.pid);
-    return dead;
-}
+using os::testing::dead_children_of;
+using os::testing::processes;
 
 TEST(ShownReport, TableOpensTheReportInACalcWindowAndLeavesNothingBehind) {
     if (!office_installed()) {

@@ -65,29 +65,9 @@ std::string text_of(const fs::path& p) {
 // Whether the file (Windows-1251 on disk) holds the text.
 bool file_holds(const fs::path& p, const std::string& part) { return text_of(p).find(part) != std::string::npos; }
 
-struct ProcessInfo {
-    int pid = 0, parent = 0;
-    char state = '?';
-    std::string command;
-};
-
-std::vector<ProcessInfo> processes() {
-    std::vector<ProcessInfo> list;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator("/proc", ec)) {
-        const std::string name = e.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string stat, command;
-        if (os::read_file(e.path().string() + "/stat", stat) != 0) continue;
-        const auto close = stat.rfind(')');
-        if (close == std::string::npos || close + 4 > stat.size()) continue;
-        os::read_file(e.path().string() + "/cmdline", command);
-        for (char& c : command)
-            if (c == '\0') c = ' ';
-        list.push_back({std::stoi(name), std::atoi(stat.c_str() + close + 4), stat[close + 2], command});
-    }
-    return list;
-}
+using os::testing::dead_children_of;
+using os::testing::ProcessInfo;
+using os::testing::processes;
 
 // The processes whose command line holds `part` (the session's folder: its
 // programs and the office with its profile there).
@@ -96,13 +76,6 @@ std::vector<ProcessInfo> processes_with(const std::string& part) {
     for (const auto& p : processes())
         if (p.command.find(part) != std::string::npos) found.push_back(p);
     return found;
-}
-
-std::vector<int> dead_children_of(int parent) {
-    std::vector<int> dead;
-    for (const auto& p : processes())
-        if (p.parent == parent && p.state == 'Z') dead.push_back(p.pid);
-    return dead;
 }
 
 std::uintmax_t size_of(const fs::path& p) {
