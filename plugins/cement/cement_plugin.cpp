@@ -756,13 +756,16 @@ void CementPlugin::reintegrate(double a, double b) {
                 break;
             }
     }
-    int i0 = 0;
+    if (i1 == 0) return;
+    // From the last point before `a`; with none, from the stage's first
+    // point, which stands as it was stored (an element whose points begin
+    // the stage still has its volume carried on).
+    int i0 = 1;
     for (int k = i1 - 1; k > 0; --k)
         if (time(k) < a) {
             i0 = k;
             break;
         }
-    if (i0 == 0 || i1 == 0) return;
     const CementProgramElement* running = data_.running_element();
     const int kind = running ? running->kind : -1;
     // The point the running element's start stored begins its stage volume

@@ -323,6 +323,35 @@ TEST(CementPluginJob, ContinuingReintegratesTheElementsOwnVolumeOverTheGap) {
     });
 }
 
+// The buffer closed before a cycle stored a point for it: the cement's
+// points begin the stage. A station restarted in the cement still carries
+// its volume on from them, never from nothing.
+TEST(CementPluginJob, ContinuingAnElementWhosePointsBeginTheStageKeepsItsVolume) {
+    in_station([](const std::string&) {
+        Job job;
+        CementPlugin& p = job.plugin;
+        job.programme({cement::kind_buffer, cement::kind_cement});
+        p.command(cement::cmd_next);
+        p.start_registration(1, false);
+        p.command(cement::cmd_next);  // both presses in one turn
+        ASSERT_EQ(p.job().element, 1);
+        job.set("cem_rasx", 10);
+        for (int i = 0; i < 3; ++i) job.step(1);  // the cement: 0.03 m3
+        ASSERT_GE(p.points().points.size(), 2u);
+        EXPECT_GE(p.points().points[1].time, p.job().program[1].start);
+        p.stop_registration();
+        job.pass(3600, true);
+        job.set("cem_V", 0);
+        job.set("cem_Vsumm", 0);
+        p.command(cement::cmd_next);
+        p.start_registration(1, true);
+        job.step(1);
+        ASSERT_FALSE(p.continuing());
+        EXPECT_NEAR(job.hub("cem_V"), 0.03 + 0.015, 1e-5);
+        EXPECT_NEAR(job.hub("cem_Vsumm"), 0.03 + 0.015, 1e-5);
+    });
+}
+
 TEST(CementPluginJob, FilesThatCannotBeReadOrWrittenStopNeitherTheHostNorTheJob) {
     in_station([](const std::string& exe) {
         {

@@ -778,11 +778,17 @@ bool Host::turn(Loop& l) {
     // The plug-ins' posted work and requests, then the operator.
     try {
         for (int request : s.requests->take()) answer_trip_request(request);
-        const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
+        auto run_s = [&] {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
+        };
         // The operator presses nothing behind an open dialog: his presses
-        // wait until it has closed.
-        while (l.turns == 1 && s.next_press < options_.presses.size() && options_.presses[s.next_press].first <= run_s)
-            press(options_.presses[s.next_press++].second);
+        // wait until it has closed. Each press says its own second: on a
+        // slow machine two that are due may come in one turn, and what the
+        // plug-in times is when each really came.
+        for (double at = run_s();
+             l.turns == 1 && s.next_press < options_.presses.size() && options_.presses[s.next_press].first <= at;
+             at = run_s())
+            press(options_.presses[s.next_press++].second, at);
     } catch (const std::exception& e) {
         log_error(std::string("request: ") + e.what());
     }

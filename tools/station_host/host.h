@@ -187,7 +187,8 @@ private:
     const std::string& well() const;  // the well folder, with its trailing '/'
     // A plug-in's message 1033 (trip_requests.cpp).
     void answer_trip_request(int request);
-    void press(const std::string& caption);
+    // `at_s`: the second of the run it comes at, said with the press.
+    void press(const std::string& caption, double at_s);
     // The console's configuration block: asked of the plug-ins and sent.
     void send_console_block();
     // A parameter table changed on disk is read again and the hub told.

@@ -1087,10 +1087,11 @@ TEST_F(StationHost, ASerialLineThatHangsUpAndReturnsIsRecordedAgain) {
     HostRun r = run_host(host_args(line.string(), well, 0), [&](pid_t pid, HostOutput& seen) {
         // Records first, then the hang-up, which the host notices.
         wait_for_growth(time_file, wait_for_growth(time_file) + 1000);
-        first->unplug();
-        // The unplugged pty's number is free for any other test's new pty:
-        // the name leads nowhere until the unit is back.
+        // The name leads nowhere until the unit is back, and goes before the
+        // unit does: the unplugged pty's number is free for any other
+        // test's new pty, which a host reopening the old name would take.
         fs::remove(line);
+        first->unplug();
         EXPECT_TRUE(seen.wait_line("device: the line " + line.string() + " is gone"));
         // The unit stays away until the host has had a whole second without
         // a frame: a unit back within the second would leave no silence

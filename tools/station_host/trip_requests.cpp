@@ -11,6 +11,7 @@
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
 #include "library/plugin_manager.h"
+#include "platform/rtl/numbers.h"
 #include "platform/ui/application.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
@@ -76,7 +77,7 @@ ui::TControl* find_caption(ui::TComponent* c, const std::string& caption) {
 
 }  // namespace
 
-void Host::press(const std::string& caption) {
+void Host::press(const std::string& caption, double at_s) {
     reg::RegPluginManager& plugins = state_sys()->get_plugin_manager();
     for (int i = 0; i < plugins.get_size(); ++i) {
         reg::RegPlugin* p = plugins.get_item(i);
@@ -86,7 +87,7 @@ void Host::press(const std::string& caption) {
             form = p->get_form();
         }
         if (ui::TControl* c = form ? find_caption(form, caption) : nullptr) {
-            progress_("operator: \"" + caption + "\"");
+            progress_("operator: \"" + caption + "\" at " + rtl::FormatFloat("0.000", at_s) + " s");
             // The operator presses what is in front of him: the window's
             // page comes forward first.
             const reg::RegPluginManager::PluginData* d = plugins.get_plugin_data(i);
