@@ -454,6 +454,8 @@ bool Host::line_quiet() const { return state_->in_silence; }
 struct Host::Loop {
     int stop_fd = -1;
     std::chrono::steady_clock::time_point started;
+    // Seconds since the loop started.
+    double run_s() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); }
     std::uint32_t second = 0;  // the wall-clock second of the last cycle
     CommOutData display;
     bool waiting_long = false;    // the port configured for a silent line
@@ -735,9 +737,8 @@ void Host::take_depths_of_last_record() {
 }
 
 bool Host::loop_over(Loop& l) {
-    const double run_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
     return (!std::exchange(l.stop_looked_at, false) && stop_requested(l.stop_fd)) ||
-           (options_.duration_s > 0 && run_s >= options_.duration_s);
+           (options_.duration_s > 0 && l.run_s() >= options_.duration_s);
 }
 
 // One turn: the port read, the second's cycle, then the plug-ins' requests,
@@ -778,16 +779,13 @@ bool Host::turn(Loop& l) {
     // The plug-ins' posted work and requests, then the operator.
     try {
         for (int request : s.requests->take()) answer_trip_request(request);
-        auto run_s = [&] {
-            return std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
-        };
         // The operator presses nothing behind an open dialog: his presses
         // wait until it has closed. Each press says its own second: on a
         // slow machine two that are due may come in one turn, and what the
         // plug-in times is when each really came.
-        for (double at = run_s();
+        for (double at = l.run_s();
              l.turns == 1 && s.next_press < options_.presses.size() && options_.presses[s.next_press].first <= at;
-             at = run_s())
+             at = l.run_s())
             press(options_.presses[s.next_press++].second, at);
     } catch (const std::exception& e) {
         log_error(std::string("request: ") + e.what());
@@ -817,8 +815,7 @@ void Host::read_port(Loop& l) {
             wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
         }
         if (options_.duration_s > 0) {
-            const double left =
-                options_.duration_s - std::chrono::duration<double>(std::chrono::steady_clock::now() - l.started).count();
+            const double left = options_.duration_s - l.run_s();
             wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
         }
         const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, l.stop_fd);
