@@ -48,10 +48,94 @@ function(_station_tests name tests)
   target_compile_definitions(${name}_tests PRIVATE
     STATION_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     STATION_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  gtest_discover_tests(${name}_tests
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${timeout})
+  station_discover_tests(${name}_tests "${tests}" PROPERTIES TIMEOUT ${timeout})
+endfunction()
+
+# The suites (TEST, TEST_F, TEST_P, TYPED_TEST ...) a test file defines.
+function(_station_suites out file)
+  set(suites "")
+  file(STRINGS ${file} lines REGEX "^[ \t]*(TEST|TEST_F|TEST_P|TYPED_TEST|TYPED_TEST_P)\\(")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*[A-Z_]+\\([ \t]*([A-Za-z0-9_]+).*" "\\1" suite "${line}")
+    list(APPEND suites ${suite})
+  endforeach()
+  set(${out} ${suites} PARENT_SCOPE)
+endfunction()
+
+# A gtest filter naming the suites, instantiated and typed ones included.
+function(_station_suite_filter out)
+  set(patterns "")
+  foreach(suite IN LISTS ARGN)
+    list(APPEND patterns "${suite}.*" "*/${suite}.*" "${suite}/*")
+  endforeach()
+  string(JOIN ":" filter ${patterns})
+  set(${out} "${filter}" PARENT_SCOPE)
+endfunction()
+
+# station_discover_tests(TARGET "FILES" [LABEL label] [EXCLUDE suite...]
+#                        [PROPERTIES ...])
+# registers the tests of TARGET with CTest, labelled by what they need beyond
+# the build, so that `ctest -LE "screen|office|road"` is the quick loop:
+# "office" for the suites of a file that starts a real office (whether or not
+# it also shows a window), "screen" for those of a file that works a virtual X
+# server (it uses the screen test helpers); LABEL, when given, labels every
+# test of the target instead; the EXCLUDE suites are left to a discovery of
+# their own. A test has one label: CTest's discovery of
+# GoogleTest tests cannot carry a list.
+function(station_discover_tests target files)
+  cmake_parse_arguments(A "" "LABEL" "EXCLUDE;PROPERTIES" ${ARGN})
+  set(screen "")
+  set(office "")
+  if(NOT A_LABEL)
+    foreach(f IN LISTS files)
+      file(READ ${f} text)
+      _station_suites(suites ${f})
+      if(text MATCHES "soffice|office_installed\\(")
+        list(APPEND office ${suites})
+      elseif(text MATCHES "screen_testing\\.h|window_testing\\.h|operator_session_testing\\.h")
+        list(APPEND screen ${suites})
+      endif()
+    endforeach()
+    list(REMOVE_DUPLICATES office)
+    list(REMOVE_DUPLICATES screen)
+    foreach(s IN LISTS office)
+      list(REMOVE_ITEM screen ${s})
+    endforeach()
+  endif()
+  foreach(s IN LISTS A_EXCLUDE)
+    list(REMOVE_ITEM screen ${s})
+    list(REMOVE_ITEM office ${s})
+  endforeach()
+  set(labelled ${screen} ${office} ${A_EXCLUDE})
+  set(filter_rest "")
+  if(labelled)
+    _station_suite_filter(filter_rest ${labelled})
+    set(filter_rest "-${filter_rest}")
+  endif()
+  set(label_rest ${A_LABEL})
+  set(groups rest)
+  foreach(g IN ITEMS screen office)
+    if(${g})
+      list(APPEND groups ${g})
+      _station_suite_filter(filter_${g} ${${g}})
+      set(label_${g} ${g})
+    endif()
+  endforeach()
+  foreach(g IN LISTS groups)
+    set(args "")
+    if(filter_${g})
+      list(APPEND args TEST_FILTER "${filter_${g}}")
+    endif()
+    set(props ${A_PROPERTIES})
+    if(label_${g})
+      list(APPEND props LABELS ${label_${g}})
+    endif()
+    gtest_discover_tests(${target}
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      DISCOVERY_TIMEOUT 60
+      ${args}
+      PROPERTIES ${props})
+  endforeach()
 endfunction()
 
 function(_station_existing out)

@@ -228,6 +228,10 @@ private:
     std::unique_ptr<vf::ViewFile> view_file_;
     std::unique_ptr<Values> values_;
     std::unique_ptr<RegistrLogOld> registr_log_;
+    // The root owns these because the station's main program and the
+    // plug-ins reach them through it (get_global_ini, get_calculator,
+    // get_operations), though nothing in the hub itself reads them: the
+    // root's interface keeps the full set of components it is known to build.
     std::unique_ptr<GlobalIni> global_ini_;
     std::unique_ptr<formula::Calculator> calculator_;
     std::unique_ptr<Operations> operations_;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 #include "library/number_conv.h"
 #include "library/options/options.h"
@@ -57,6 +58,65 @@ int hex_digit(char c) {
     return -1;
 }
 
+// How each plain type is written and read; the variable is the element's
+// bound address seen as its type.
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const int& v) {
+    ini->WriteInteger(s, k, v);
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, int& v) { v = ini->ReadInteger(s, k, v); }
+
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const std::int64_t& v) {
+    ini->WriteString(s, k, std::to_string(v));
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, std::int64_t& v) {
+    std::int64_t read = v;
+    if (parse_int64(ini->ReadString(s, k, std::to_string(v)), read)) v = read;
+}
+
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const unsigned& v) {
+    ini->WriteInteger(s, k, static_cast<int>(v));
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, unsigned& v) {
+    v = static_cast<unsigned>(ini->ReadInteger(s, k, static_cast<int>(v)));
+}
+
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const bool& v) {
+    ini->WriteBool(s, k, v);
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, bool& v) { v = ini->ReadBool(s, k, v); }
+
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const float& v) {
+    ini->WriteFloat(s, k, v);
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, float& v) {
+    const std::string text = ini->ReadString(s, k, "");
+    if (!text.empty()) v = options_detailed::to_float(static_cast<double>(lib::str_to_float(text, 0)));
+}
+
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const double& v) {
+    ini->WriteFloat(s, k, v);
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, double& v) {
+    const std::string text = ini->ReadString(s, k, "");
+    if (!text.empty()) v = static_cast<double>(lib::str_to_float(text, 0));
+}
+
+// A value with a line break cannot be written as it is; the INI layer
+// refuses it rather than split the file.
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const std::string& v) {
+    ini->WriteString(s, k, "\"" + v + "\"");
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, std::string& v) {
+    v = ini->ReadString(s, k, v);
+}
+
+void write_value(rtl::IniFile* ini, const std::string& s, const std::string& k, const rtl::StringList& v) {
+    ini->WriteString(s, k, "\"" + v.CommaText() + "\"");
+}
+void read_value(rtl::IniFile* ini, const std::string& s, const std::string& k, rtl::StringList& v) {
+    v.SetCommaText(ini->ReadString(s, k, v.CommaText()));
+}
+
 }  // namespace
 
 ioe_base::ioe_base(const char* section, const char* key, void* address)
@@ -64,75 +124,39 @@ ioe_base::ioe_base(const char* section, const char* key, void* address)
 
 ioe_base::~ioe_base() = default;
 
-void ioe_int::save_value(rtl::IniFile* ini) { ini->WriteInteger(section, key, *static_cast<int*>(address)); }
-
-void ioe_int::load_value(rtl::IniFile* ini) {
-    int& v = *static_cast<int*>(address);
-    v = ini->ReadInteger(section, key, v);
+// A number is copied out and back: a 64-bit element also binds a long long,
+// which is not the type it is read as.
+template <typename T>
+void ioe_typed<T>::save_value(rtl::IniFile* ini) {
+    if constexpr (std::is_arithmetic_v<T>) {
+        T v;
+        std::memcpy(&v, address, sizeof v);
+        write_value(ini, section, key, v);
+    } else {
+        write_value(ini, section, key, *static_cast<const T*>(address));
+    }
 }
 
-void ioe___int64::save_value(rtl::IniFile* ini) {
-    std::int64_t v;
-    std::memcpy(&v, address, sizeof v);
-    ini->WriteString(section, key, std::to_string(v));
+template <typename T>
+void ioe_typed<T>::load_value(rtl::IniFile* ini) {
+    if constexpr (std::is_arithmetic_v<T>) {
+        T v;
+        std::memcpy(&v, address, sizeof v);
+        read_value(ini, section, key, v);
+        std::memcpy(address, &v, sizeof v);
+    } else {
+        read_value(ini, section, key, *static_cast<T*>(address));
+    }
 }
 
-void ioe___int64::load_value(rtl::IniFile* ini) {
-    std::int64_t v;
-    std::memcpy(&v, address, sizeof v);
-    if (parse_int64(ini->ReadString(section, key, std::to_string(v)), v)) std::memcpy(address, &v, sizeof v);
-}
-
-void ioe_unsigned::save_value(rtl::IniFile* ini) {
-    ini->WriteInteger(section, key, static_cast<int>(*static_cast<unsigned*>(address)));
-}
-
-void ioe_unsigned::load_value(rtl::IniFile* ini) {
-    unsigned& v = *static_cast<unsigned*>(address);
-    v = static_cast<unsigned>(ini->ReadInteger(section, key, static_cast<int>(v)));
-}
-
-void ioe_bool::save_value(rtl::IniFile* ini) { ini->WriteBool(section, key, *static_cast<bool*>(address)); }
-
-void ioe_bool::load_value(rtl::IniFile* ini) {
-    bool& v = *static_cast<bool*>(address);
-    v = ini->ReadBool(section, key, v);
-}
-
-void ioe_float::save_value(rtl::IniFile* ini) { ini->WriteFloat(section, key, *static_cast<float*>(address)); }
-
-void ioe_float::load_value(rtl::IniFile* ini) {
-    const std::string text = ini->ReadString(section, key, "");
-    if (!text.empty())
-        *static_cast<float*>(address) = options_detailed::to_float(static_cast<double>(lib::str_to_float(text, 0)));
-}
-
-void ioe_double::save_value(rtl::IniFile* ini) { ini->WriteFloat(section, key, *static_cast<double*>(address)); }
-
-void ioe_double::load_value(rtl::IniFile* ini) {
-    const std::string text = ini->ReadString(section, key, "");
-    if (!text.empty()) *static_cast<double*>(address) = static_cast<double>(lib::str_to_float(text, 0));
-}
-
-// A value with a line break cannot be written as it is; the INI layer
-// refuses it rather than split the file.
-void ioe_String::save_value(rtl::IniFile* ini) {
-    ini->WriteString(section, key, "\"" + *static_cast<std::string*>(address) + "\"");
-}
-
-void ioe_String::load_value(rtl::IniFile* ini) {
-    std::string& v = *static_cast<std::string*>(address);
-    v = ini->ReadString(section, key, v);
-}
-
-void ioe_TStrings::save_value(rtl::IniFile* ini) {
-    ini->WriteString(section, key, "\"" + static_cast<rtl::StringList*>(address)->CommaText() + "\"");
-}
-
-void ioe_TStrings::load_value(rtl::IniFile* ini) {
-    auto* list = static_cast<rtl::StringList*>(address);
-    list->SetCommaText(ini->ReadString(section, key, list->CommaText()));
-}
+template class ioe_typed<int>;
+template class ioe_typed<std::int64_t>;
+template class ioe_typed<unsigned>;
+template class ioe_typed<bool>;
+template class ioe_typed<float>;
+template class ioe_typed<double>;
+template class ioe_typed<std::string>;
+template class ioe_typed<rtl::StringList>;
 
 ioe_pod::ioe_pod(const char* section, const char* key, void* address, int size)
     : ioe_base(section, key, address), size(size < 0 ? 0 : size) {}

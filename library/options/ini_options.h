@@ -35,70 +35,35 @@ protected:
     void* address;
 };
 
-// WriteInteger / ReadInteger with the current value as default. A colour
-// (rtl::TColor, 0x00BBGGRR in an int) is stored the same way.
-class ioe_int : public ioe_base {
+// The elements of the plain types differ only in how their one value is
+// written and read, so one class serves them all; the rule of each type sits
+// beside the others in the .cpp (instantiated there for the types below):
+// - int, and a colour (rtl::TColor, 0x00BBGGRR in an int): WriteInteger /
+//   ReadInteger with the current value as default;
+// - 64-bit integer: decimal text; a text that is not one keeps the value;
+// - unsigned: stored as the signed integer of its bits;
+// - bool: WriteBool / ReadBool;
+// - float, double: WriteFloat; read with either decimal separator; an empty
+//   value keeps the variable;
+// - text: written between double quotes, so blanks at the ends survive;
+// - string list (held by pointer): its comma text between double quotes.
+template <typename T>
+class ioe_typed : public ioe_base {
 public:
     using ioe_base::ioe_base;
     void save_value(rtl::IniFile* ini) override;
     void load_value(rtl::IniFile* ini) override;
 };
+
+using ioe_int = ioe_typed<int>;
 using ioe_TColor = ioe_int;
-
-// Decimal text; a text that is not a 64-bit integer keeps the value.
-class ioe___int64 : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
-
-// Stored as the signed integer of its bits.
-class ioe_unsigned : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
-
-class ioe_bool : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
-
-// WriteFloat; read with either decimal separator; an empty value keeps the
-// variable.
-class ioe_float : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
-
-class ioe_double : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
-
-// Written between double quotes, so blanks at the ends survive.
-class ioe_String : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
-
-// A string list as its comma text between double quotes.
-class ioe_TStrings : public ioe_base {
-public:
-    using ioe_base::ioe_base;
-    void save_value(rtl::IniFile* ini) override;
-    void load_value(rtl::IniFile* ini) override;
-};
+using ioe___int64 = ioe_typed<std::int64_t>;
+using ioe_unsigned = ioe_typed<unsigned>;
+using ioe_bool = ioe_typed<bool>;
+using ioe_float = ioe_typed<float>;
+using ioe_double = ioe_typed<double>;
+using ioe_String = ioe_typed<std::string>;
+using ioe_TStrings = ioe_typed<rtl::StringList>;
 
 // Any block of memory as two upper-case hexadecimal digits a byte. A value
 // of any other length leaves the memory unchanged.

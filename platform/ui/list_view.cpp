@@ -6,6 +6,7 @@
 #include "platform/rtl/text.h"
 #include "platform/ui/frame_controls.h"
 #include "platform/ui/label_edit.h"
+#include "platform/ui/row_scroll.h"
 #include "platform/ui/text_engine.h"
 
 namespace ui {
@@ -74,11 +75,11 @@ TRect TListItem::DisplayRect(bool caption_only) const {
     const TListView* v = owner_->view_;
     const int i = Index();
     const TRect r = caption_only ? v->caption_rect(i) : v->row_rect(i);
-    if (i < v->top_ || r.Top >= v->ClientHeight()) return {};
+    if (i < v->scroll_->top() || r.Top >= v->ClientHeight()) return {};
     return r;
 }
 
-void TListItem::MakeVisible() { owner_->view_->ensure_shown(Index()); }
+void TListItem::MakeVisible() { owner_->view_->scroll_->ensure_shown(Index()); }
 
 bool TListItem::EditCaption() { return owner_->view_->start_edit(this); }
 
@@ -115,13 +116,13 @@ void TListItems::Delete(int index) {
     view_->item_going(item);
     items_.erase(std::find(items_.begin(), items_.end(), item));
     delete item;
-    view_->scroll_to(view_->top_);
+    view_->scroll_->refresh();
     view_->changed();
 }
 
 void TListItems::Clear() {
     while (!items_.empty()) Delete(Count() - 1);
-    view_->top_ = 0;
+    view_->scroll_->reset();
 }
 
 int TListItems::IndexOf(const TListItem* item) const {
@@ -137,7 +138,11 @@ void TListItems::EndUpdate() {
 
 // --- TListView: model ----------------------------------------------------------------
 
-TListView::TListView(TComponent* owner) : TWinControl(owner), items_(std::make_unique<TListItems>(this)) {
+TListView::TListView(TComponent* owner)
+    : TWinControl(owner),
+      items_(std::make_unique<TListItems>(this)),
+      scroll_(std::make_unique<RowScroll>(
+          *this, [this] { return items_->Count(); }, [this] { return VisibleRowCount(); })) {
     set_bounds_raw(0, 0, 250, 150);
     SetTabStop(true);
     SetColor(clWindow);
@@ -182,7 +187,7 @@ void TListView::select(TListItem* item) {
     Invalidate();
     if (old && OnSelectItem) OnSelectItem(this, old, false);
     if (item) {
-        ensure_shown(item->Index());
+        scroll_->ensure_shown(item->Index());
         if (OnSelectItem) OnSelectItem(this, item, true);
     }
 }
@@ -227,7 +232,7 @@ bool TListView::start_edit(TListItem* item) {
     bool allow = true;
     if (OnEditing) OnEditing(this, item, allow);
     if (!allow) return false;
-    ensure_shown(item->Index());
+    scroll_->ensure_shown(item->Index());
     if (!editor_) editor_ = new LabelEditor(this, [this](bool accept) { end_edit(accept); });
     editing_ = item;
     TRect r = caption_rect(item->Index());
@@ -258,18 +263,15 @@ int TListView::HeaderHeight() const {
 int TListView::VisibleRowCount() const { return std::max(0, (ClientHeight() - HeaderHeight()) / RowHeight()); }
 
 bool TListView::needs_bar() const {
-    const int b = border_style_ == bsSingle ? 2 : 0;
+    const int b = RowScroll::border(border_style_);
     const int rows = std::max(1, (Height() - 2 * b - HeaderHeight()) / RowHeight());
     return items_->Count() > rows;
 }
 
-TRect TListView::ClientInsets() const {
-    const int b = border_style_ == bsSingle ? 2 : 0;
-    return {b, b, b + (needs_bar() ? FrameScrollBar::kSize : 0), b};
-}
+TRect TListView::ClientInsets() const { return RowScroll::insets(border_style_, needs_bar()); }
 
 TRect TListView::row_rect(int index) const {
-    const int y = HeaderHeight() + (index - top_) * RowHeight();
+    const int y = HeaderHeight() + (index - scroll_->top()) * RowHeight();
     int right = ClientWidth();
     if (view_style_ == vsReport && columns_.Count() > 0) {
         right = 0;
@@ -289,55 +291,25 @@ TRect TListView::caption_rect(int index) const {
 
 TListItem* TListView::GetItemAt(int x, int y) const {
     if (x < 0 || x >= ClientWidth() || y < HeaderHeight() || y >= ClientHeight()) return nullptr;
-    const int i = top_ + (y - HeaderHeight()) / RowHeight();
+    const int i = scroll_->top() + (y - HeaderHeight()) / RowHeight();
     return i < items_->Count() ? items_->Item(i) : nullptr;
 }
 
-TListItem* TListView::TopItem() const { return top_ < items_->Count() ? items_->Item(top_) : nullptr; }
-
-void TListView::scroll_to(int top) {
-    const int rows = std::max(1, VisibleRowCount());
-    top = std::clamp(top, 0, std::max(0, items_->Count() - rows));
-    if (top == top_) return;
-    top_ = top;
-    Invalidate();
-}
-
-void TListView::ensure_shown(int index) {
-    const int rows = std::max(1, VisibleRowCount());
-    if (index < top_)
-        scroll_to(index);
-    else if (index >= top_ + rows)
-        scroll_to(index - rows + 1);
+TListItem* TListView::TopItem() const {
+    const int top = scroll_->top();
+    return top < items_->Count() ? items_->Item(top) : nullptr;
 }
 
 void TListView::Resized() {
     TWinControl::Resized();
-    scroll_to(top_);
-}
-
-void TListView::update_bar() {
-    const int b = border_style_ == bsSingle ? 2 : 0;
-    bar_.SetVisible(needs_bar());
-    bar_.SetBoundsRect(Rect(Width() - b - FrameScrollBar::kSize, b, Width() - b, Height() - b));
-    bar_.SetParams(0, items_->Count() - 1, std::max(1, VisibleRowCount()));
-    bar_.SetPosition(top_);
+    scroll_->refresh();
 }
 
 // --- TListView: input --------------------------------------------------------------------
 
 void TListView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (!ClientRect().Contains({x, y})) {
-        if (button != mbLeft) return;
-        update_bar();
-        const TRect in = ClientInsets();
-        const TPoint p{x + in.Left, y + in.Top};
-        if (bar_.HitTest(p) == FrameScrollBar::Part::None) return;
-        const int pos = bar_.Press(p);
-        if (bar_.Dragging())
-            dragging_bar_ = true;
-        else
-            scroll_to(pos);
+        scroll_->frame_press(button, x, y, border_style_, needs_bar(), ClientInsets());
         return;
     }
     if ((button == mbLeft || button == mbRight) && !shift.Contains(ssDouble) && y >= HeaderHeight())
@@ -346,18 +318,12 @@ void TListView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
 }
 
 void TListView::MouseMove(TShiftState shift, int x, int y) {
-    if (dragging_bar_) {
-        const TRect in = ClientInsets();
-        scroll_to(bar_.DragTo({x + in.Left, y + in.Top}));
-    }
+    scroll_->mouse_move(x, y, ClientInsets());
     TWinControl::MouseMove(shift, x, y);
 }
 
 void TListView::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    if (dragging_bar_) {
-        bar_.EndDrag();
-        dragging_bar_ = false;
-    }
+    scroll_->mouse_up();
     TWinControl::MouseUp(button, shift, x, y);
 }
 
@@ -369,37 +335,20 @@ void TListView::DoKeyDown(TKey& key, TShiftState) {
         return;
     }
     if (n == 0) return;
-    const int i = ItemIndex();
-    const int rows = std::max(1, VisibleRowCount());
-    int target = i;
-    switch (key) {
-        case VK_UP: target = std::max(0, i - 1); break;
-        case VK_DOWN: target = std::min(n - 1, i + 1); break;
-        case VK_HOME: target = 0; break;
-        case VK_END: target = n - 1; break;
-        case VK_PRIOR: target = std::max(0, i - rows + 1); break;
-        case VK_NEXT: target = std::min(n - 1, std::max(0, i) + rows - 1); break;
-        default: return;
-    }
+    int target = -1;
+    if (!paging_key(key, ItemIndex(), n, VisibleRowCount(), target)) return;
     key = 0;
     SetItemIndex(target);
 }
 
 bool TListView::WheelScroll(TShiftState, int delta, TPoint) {
-    int notches = delta / 120;
-    if (notches == 0) notches = delta > 0 ? 1 : -1;
-    scroll_to(top_ - 3 * notches);
+    scroll_->wheel(delta);
     return true;
 }
 
 // --- TListView: painting ------------------------------------------------------------------
 
-void TListView::PaintFrame(TCanvas& c) {
-    TRect r = Rect(0, 0, Width(), Height());
-    if (border_style_ == bsSingle) DrawEdge(c, r, Edge::Sunken);
-    update_bar();
-    bar_.Paint(c, EnabledInTree());
-}
+void TListView::PaintFrame(TCanvas& c) { scroll_->paint_frame(c, border_style_, needs_bar()); }
 
 void TListView::Paint() {
     TCanvas& c = Canvas();
@@ -430,7 +379,8 @@ void TListView::Paint() {
     c.IntersectClipRect(Rect(0, hh, ClientWidth(), ClientHeight()));
     const bool focused = Focused() || (editor_ && editor_->Focused());
     const int rows = VisibleRowCount() + 1;
-    for (int i = top_; i < items_->Count() && i < top_ + rows; ++i) {
+    const int top = scroll_->top();
+    for (int i = top; i < items_->Count() && i < top + rows; ++i) {
         TListItem* item = items_->Item(i);
         const bool marked = item == selected_ && (focused || !hide_selection_);
         const TRect cap = caption_rect(i);

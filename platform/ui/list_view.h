@@ -23,7 +23,6 @@
 
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/frame_scroll.h"
 #include "platform/ui/strings.h"
 
 namespace ui {
@@ -31,6 +30,7 @@ namespace ui {
 class TListView;
 class TListItems;
 class LabelEditor;
+class RowScroll;
 
 enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 
@@ -199,9 +199,6 @@ private:
     void select(TListItem* item);
     void item_going(TListItem* item);
     bool needs_bar() const;
-    void update_bar();
-    void scroll_to(int top);
-    void ensure_shown(int index);
     TRect row_rect(int index) const;
     TRect caption_rect(int index) const;
     bool start_edit(TListItem* item);
@@ -214,11 +211,9 @@ private:
     bool read_only_ = false, show_headers_ = true, row_select_ = false, hide_selection_ = true;
     TBorderStyle border_style_ = bsSingle;
     TListItem* selected_ = nullptr;
-    int top_ = 0;
     int updating_ = 0;
     bool destroying_ = false;
-    FrameScrollBar bar_{sbVertical};
-    bool dragging_bar_ = false;
+    std::unique_ptr<RowScroll> scroll_;
     LabelEditor* editor_ = nullptr;
     TListItem* editing_ = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/label_edit.h"
+#include "platform/ui/row_scroll.h"
 #include "platform/ui/text_engine.h"
 
 namespace ui {
@@ -165,7 +166,7 @@ TRect TTreeNode::DisplayRect(bool text_only) const {
     const std::vector<TTreeNode*> shown = v->shown_nodes();
     const auto it = std::find(shown.begin(), shown.end(), this);
     if (it == shown.end()) return {};
-    const int row = static_cast<int>(it - shown.begin()) - v->top_;
+    const int row = static_cast<int>(it - shown.begin()) - v->scroll_->top();
     const int y = row * v->RowHeight();
     if (row < 0 || y >= v->ClientHeight()) return {};
     return text_only ? v->text_rect(this, row) : Rect(0, y, v->ClientWidth(), y + v->RowHeight());
@@ -257,7 +258,7 @@ void TTreeNodes::Delete(TTreeNode* node) {
     auto& siblings = node->parent_->children_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
     free_branch(node);
-    v->scroll_to(v->top_);
+    v->scroll_->refresh();
     v->Invalidate();
     if (selection_goes && !v->destroying_) v->select(next, false);
 }
@@ -269,7 +270,7 @@ void TTreeNodes::Clear() {
     v->selected_ = nullptr;
     for (TTreeNode* n : root_->children_) free_branch(n);
     root_->children_.clear();
-    v->top_ = 0;
+    v->scroll_->reset();
     v->Invalidate();
     if (had_selection && !v->destroying_ && v->OnChange) v->OnChange(v, nullptr);
 }
@@ -282,7 +283,11 @@ void TTreeNodes::EndUpdate() {
 
 // --- TTreeView: model ----------------------------------------------------------
 
-TTreeView::TTreeView(TComponent* owner) : TWinControl(owner), items_(std::make_unique<TTreeNodes>(this)) {
+TTreeView::TTreeView(TComponent* owner)
+    : TWinControl(owner),
+      items_(std::make_unique<TTreeNodes>(this)),
+      scroll_(std::make_unique<RowScroll>(
+          *this, [this] { return static_cast<int>(shown_nodes().size()); }, [this] { return page_rows(); })) {
     set_bounds_raw(0, 0, 121, 97);
     SetTabStop(true);
     SetColor(clWindow);
@@ -303,7 +308,7 @@ void TTreeView::node_going(TTreeNode* node) {
 
 void TTreeView::node_hidden(TTreeNode* node) {
     if (selected_ && selected_->HasAsParent(node)) select(node, false);
-    scroll_to(top_);
+    scroll_->refresh();
 }
 
 bool TTreeView::select(TTreeNode* node, bool ask) {
@@ -422,66 +427,43 @@ TRect TTreeView::text_rect(const TTreeNode* node, int row) const {
 }
 
 bool TTreeView::needs_bar() const {
-    const int b = border_style_ == bsSingle ? 2 : 0;
+    const int b = RowScroll::border(border_style_);
     const int rows = std::max(1, (Height() - 2 * b) / std::max(1, RowHeight()));
     return static_cast<int>(shown_nodes().size()) > rows;
 }
 
-TRect TTreeView::ClientInsets() const {
-    const int b = border_style_ == bsSingle ? 2 : 0;
-    return {b, b, b + (needs_bar() ? FrameScrollBar::kSize : 0), b};
-}
+TRect TTreeView::ClientInsets() const { return RowScroll::insets(border_style_, needs_bar()); }
 
 void TTreeView::Resized() {
     TWinControl::Resized();
-    scroll_to(top_);
+    scroll_->refresh();
 }
 
-void TTreeView::update_bar() {
-    const int b = border_style_ == bsSingle ? 2 : 0;
-    const int rows = std::max(1, ClientHeight() / RowHeight());
-    bar_.SetVisible(needs_bar());
-    bar_.SetBoundsRect(Rect(Width() - b - FrameScrollBar::kSize, b, Width() - b, Height() - b));
-    bar_.SetParams(0, static_cast<int>(shown_nodes().size()) - 1, rows);
-    bar_.SetPosition(top_);
-}
-
-void TTreeView::scroll_to(int top) {
-    const int rows = std::max(1, ClientHeight() / RowHeight());
-    const int count = static_cast<int>(shown_nodes().size());
-    top = std::clamp(top, 0, std::max(0, count - rows));
-    if (top == top_) return;
-    top_ = top;
-    Invalidate();
-}
+int TTreeView::page_rows() const { return std::max(1, ClientHeight() / RowHeight()); }
 
 void TTreeView::ensure_shown(const TTreeNode* node) {
     const std::vector<TTreeNode*> shown = shown_nodes();
     const auto it = std::find(shown.begin(), shown.end(), node);
     if (it == shown.end()) return;
-    const int i = static_cast<int>(it - shown.begin());
-    const int rows = std::max(1, ClientHeight() / RowHeight());
-    if (i < top_)
-        scroll_to(i);
-    else if (i >= top_ + rows)
-        scroll_to(i - rows + 1);
+    scroll_->ensure_shown(static_cast<int>(it - shown.begin()));
 }
 
 TTreeNode* TTreeView::TopItem() const {
     const std::vector<TTreeNode*> shown = shown_nodes();
-    return top_ < static_cast<int>(shown.size()) ? shown[static_cast<std::size_t>(top_)] : nullptr;
+    const int top = scroll_->top();
+    return top < static_cast<int>(shown.size()) ? shown[static_cast<std::size_t>(top)] : nullptr;
 }
 
 void TTreeView::SetTopItem(TTreeNode* node) {
     const std::vector<TTreeNode*> shown = shown_nodes();
     const auto it = std::find(shown.begin(), shown.end(), node);
-    if (it != shown.end()) scroll_to(static_cast<int>(it - shown.begin()));
+    if (it != shown.end()) scroll_->scroll_to(static_cast<int>(it - shown.begin()));
 }
 
 TTreeNode* TTreeView::GetNodeAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) return nullptr;
     const std::vector<TTreeNode*> shown = shown_nodes();
-    const int i = top_ + y / RowHeight();
+    const int i = scroll_->top() + y / RowHeight();
     return i < static_cast<int>(shown.size()) ? shown[static_cast<std::size_t>(i)] : nullptr;
 }
 
@@ -489,16 +471,7 @@ TTreeNode* TTreeView::GetNodeAt(int x, int y) const {
 
 void TTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (!ClientRect().Contains({x, y})) {
-        if (button != mbLeft) return;
-        update_bar();
-        const TRect in = ClientInsets();
-        const TPoint p{x + in.Left, y + in.Top};
-        if (bar_.HitTest(p) == FrameScrollBar::Part::None) return;
-        const int pos = bar_.Press(p);
-        if (bar_.Dragging())
-            dragging_bar_ = true;
-        else
-            scroll_to(pos);
+        scroll_->frame_press(button, x, y, border_style_, needs_bar(), ClientInsets());
         return;
     }
     if (button == mbLeft && !shift.Contains(ssDouble)) {
@@ -515,18 +488,12 @@ void TTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
 }
 
 void TTreeView::MouseMove(TShiftState shift, int x, int y) {
-    if (dragging_bar_) {
-        const TRect in = ClientInsets();
-        scroll_to(bar_.DragTo({x + in.Left, y + in.Top}));
-    }
+    scroll_->mouse_move(x, y, ClientInsets());
     TWinControl::MouseMove(shift, x, y);
 }
 
 void TTreeView::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    if (dragging_bar_) {
-        bar_.EndDrag();
-        dragging_bar_ = false;
-    }
+    scroll_->mouse_up();
     TWinControl::MouseUp(button, shift, x, y);
 }
 
@@ -542,15 +509,13 @@ void TTreeView::DoKeyDown(TKey& key, TShiftState) {
     const int n = static_cast<int>(shown.size());
     const auto it = std::find(shown.begin(), shown.end(), selected_);
     const int i = it == shown.end() ? -1 : static_cast<int>(it - shown.begin());
-    const int rows = std::max(1, ClientHeight() / RowHeight());
     int target = i;
+    if (paging_key(key, i, n, page_rows(), target)) {
+        key = 0;
+        if (target >= 0 && target != i) select(shown[static_cast<std::size_t>(target)], true);
+        return;
+    }
     switch (key) {
-        case VK_UP: target = std::max(0, i - 1); break;
-        case VK_DOWN: target = std::min(n - 1, i + 1); break;
-        case VK_HOME: target = 0; break;
-        case VK_END: target = n - 1; break;
-        case VK_PRIOR: target = std::max(0, i - rows + 1); break;
-        case VK_NEXT: target = std::min(n - 1, std::max(0, i) + rows - 1); break;
         case VK_LEFT:
             if (selected_ && selected_->Expanded() && selected_->HasChildren())
                 selected_->Collapse(false);
@@ -573,25 +538,16 @@ void TTreeView::DoKeyDown(TKey& key, TShiftState) {
             return;
         default: return;
     }
-    key = 0;
-    if (target >= 0 && target != i) select(shown[static_cast<std::size_t>(target)], true);
 }
 
 bool TTreeView::WheelScroll(TShiftState, int delta, TPoint) {
-    int notches = delta / 120;
-    if (notches == 0) notches = delta > 0 ? 1 : -1;
-    scroll_to(top_ - 3 * notches);
+    scroll_->wheel(delta);
     return true;
 }
 
 // --- TTreeView: painting -------------------------------------------------------------
 
-void TTreeView::PaintFrame(TCanvas& c) {
-    TRect r = Rect(0, 0, Width(), Height());
-    if (border_style_ == bsSingle) DrawEdge(c, r, Edge::Sunken);
-    update_bar();
-    bar_.Paint(c, EnabledInTree());
-}
+void TTreeView::PaintFrame(TCanvas& c) { scroll_->paint_frame(c, border_style_, needs_bar()); }
 
 void TTreeView::Paint() {
     TCanvas& c = Canvas();
@@ -602,12 +558,13 @@ void TTreeView::Paint() {
     const int rh = RowHeight();
     const int rows = ClientHeight() / rh + 1;
     const bool focused = Focused() || (editor_ && editor_->Focused());
-    const int last = std::min(static_cast<int>(shown.size()), top_ + rows);
+    const int top = scroll_->top();
+    const int last = std::min(static_cast<int>(shown.size()), top + rows);
     auto column = [&](const TTreeNode* n) { return node_x(n) - indent_ / 2; };
     auto rooted = [&](const TTreeNode* n) { return n->Level() > 0 || show_root_; };
-    for (int i = top_; i < last; ++i) {
+    for (int i = top; i < last; ++i) {
         const TTreeNode* node = shown[static_cast<std::size_t>(i)];
-        const int row = i - top_;
+        const int row = i - top;
         const int y = row * rh, mid = y + rh / 2;
         if (show_lines_) {
             c.Pen().SetColor(clGray);

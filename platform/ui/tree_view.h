@@ -26,7 +26,6 @@
 
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/frame_scroll.h"
 #include "platform/ui/img_list.h"
 
 namespace ui {
@@ -34,6 +33,7 @@ namespace ui {
 class TTreeNodes;
 class TTreeView;
 class LabelEditor;
+class RowScroll;
 
 class TTreeNode {
 public:
@@ -234,10 +234,9 @@ private:
     bool select(TTreeNode* node, bool ask);
     void node_going(TTreeNode* node);
     void node_hidden(TTreeNode* node);
-    void scroll_to(int top);
     void ensure_shown(const TTreeNode* node);
     bool needs_bar() const;
-    void update_bar();
+    int page_rows() const;  // the rows that fit in the client area
     bool start_edit(TTreeNode* node);
     void end_edit(bool accept);
 
@@ -248,11 +247,9 @@ private:
     TCustomImageList* images_ = nullptr;
     bool show_lines_ = true, show_buttons_ = true, show_root_ = true, hide_selection_ = true;
     TBorderStyle border_style_ = bsSingle;
-    int top_ = 0;  // the first shown row
     int updating_ = 0;
     bool destroying_ = false;
-    FrameScrollBar bar_{sbVertical};
-    bool dragging_bar_ = false;
+    std::unique_ptr<RowScroll> scroll_;
     LabelEditor* editor_ = nullptr;
     TTreeNode* editing_ = nullptr;
 };

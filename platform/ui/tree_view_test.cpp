@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/application.h"
+#include "platform/ui/frame_scroll.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/test_driver.h"
 #include "platform/ui/testdata/pinned_fonts.h"

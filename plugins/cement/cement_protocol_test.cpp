@@ -55,7 +55,10 @@ TEST(CementStationLine, FrameWordsGoToTheirChannelsOnlyWithAGoodCheck) {
 
 // The station's side on a pseudo-terminal: takes the packet, answers with
 // the given bytes. The exchanges' pace runs on a test clock: a wait for
-// the next second passes at once and is counted.
+// the next second passes at once and is counted. The line waits seconds for
+// an answer, not the station's fifth of one: on a loaded machine the thread
+// playing the station may answer late, and a late answer is not what these
+// tests are about (a silent station then costs its whole wait).
 struct Station {
     os::ManualClock clock;
     os::ScopedClock use{clock};
@@ -64,7 +67,7 @@ struct Station {
     cement::StationLink link;
     Station() {
         EXPECT_TRUE(protocols.get_port().open(pty.path()));
-        protocols.get_port().configure(57600, CommPort::parity_none, 200, 2048, false);
+        protocols.get_port().configure(57600, CommPort::parity_none, 3000, 2048, false);
     }
     // One exchange with the station answering `answer`; returns the packet.
     Bytes exchange(const Bytes& answer, bool& ok, CommIncomData& d) {

@@ -57,32 +57,39 @@ TEST(PultBlocks, RecordsFromTheTable) {
     for (std::size_t i = 1; i < r.size(); ++i) EXPECT_EQ(r[i], 0) << i;
     EXPECT_EQ(calibration_record(table, "момент_ротора", 12, 1)[0], 255);
 
-    // A linear parameter: its two ends, the gain scaled by k.
-    r = calibration_record(table, "вес_на_крюке", 5, 4);
-    EXPECT_EQ(r[0], 2);
-    EXPECT_EQ(r[1], 0);
-    EXPECT_EQ(u16(r, 2), 0);
-    EXPECT_FLOAT_EQ(f32(r, 4), 1.5f);
-    EXPECT_EQ(u16(r, 8), 4095);
-    EXPECT_FLOAT_EQ(f32(r, 10), 101.5f);
-
-    // One point: (0 V, 0) goes in front.
-    r = calibration_record(table, "давление_на_входе", 12, 1);
-    ASSERT_EQ(r.size(), 74u);
-    EXPECT_EQ(r[0], 2);
-    EXPECT_EQ(r[1], 1);
-    EXPECT_EQ(u16(r, 2), 0);
-    EXPECT_FLOAT_EQ(f32(r, 4), 0);
-    EXPECT_EQ(u16(r, 8), 1638);
-    EXPECT_FLOAT_EQ(f32(r, 10), 10);
-
-    // More points than places: the first ones.
-    r = calibration_record(table, "момент_на_ключе", 5, 1);
-    EXPECT_EQ(r[0], 5);
-    EXPECT_EQ(r[1], 95);
-    EXPECT_EQ(u16(r, 2 + 6 * 4), calibration_code(1.0));
-    EXPECT_FLOAT_EQ(f32(r, 4 + 6 * 4), 40);
-    EXPECT_EQ(calibration_record(table, "момент_на_ключе", 12, 1)[0], 12);
+    // A record: the count of points, the channel, then per place a 16-bit
+    // code and a float value.
+    struct Point {
+        std::size_t place;
+        int code;
+        float value;
+    };
+    struct Case {
+        const char* what;
+        const char* name;
+        int places, k;
+        int count, channel;
+        std::vector<Point> points;
+    };
+    const Case cases[] = {
+        {"a linear parameter: its two ends, the gain scaled by k", "вес_на_крюке", 5, 4, 2, 0,
+         {{0, 0, 1.5f}, {1, 4095, 101.5f}}},
+        {"one point: (0 V, 0) goes in front", "давление_на_входе", 12, 1, 2, 1, {{0, 0, 0}, {1, 1638, 10}}},
+        {"more points than places: the first ones", "момент_на_ключе", 5, 1, 5, 95,
+         {{4, calibration_code(1.0), 40}}},
+        {"twelve places take the first twelve of fourteen", "момент_на_ключе", 12, 1, 12, 95, {{11, calibration_code(2.75), 110}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        r = calibration_record(table, c.name, c.places, c.k);
+        ASSERT_EQ(r.size(), 2u + 6u * std::size_t(c.places));
+        EXPECT_EQ(r[0], c.count);
+        EXPECT_EQ(r[1], c.channel);
+        for (const Point& p : c.points) {
+            EXPECT_EQ(u16(r, 2 + 6 * p.place), p.code) << p.place;
+            EXPECT_FLOAT_EQ(f32(r, 4 + 6 * p.place), p.value) << p.place;
+        }
+    }
 }
 
 TEST(PultBlocks, BlockLayout) {

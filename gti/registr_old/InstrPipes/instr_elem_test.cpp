@@ -31,12 +31,13 @@ std::vector<std::vector<std::string>> read_vectors(const std::string& kind) {
     return rows;
 }
 
-TEST(InstrElem, DefaultElement) {
+// An element just added to the tally is one piece of no kind yet: it is
+// listed as "НЕТ" and adds nothing to the string's length, volumes or weight
+// until the operator types its lengths.
+TEST(InstrElem, ANewElementAddsNothingToTheString) {
     Elem e;
     EXPECT_EQ(e.count, 1);
-    EXPECT_EQ(e.type, -1);
     EXPECT_EQ(e.get_name(), "НЕТ");
-    EXPECT_TRUE(e.lengths.empty());
     EXPECT_EQ(e.get_len(), 0.0f);
     EXPECT_EQ(e.get_metal_volume(-1), 0.0f);
     EXPECT_EQ(e.get_total_volume(-1), 0.0f);
