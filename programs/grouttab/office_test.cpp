@@ -14,10 +14,13 @@
 #include <fstream>
 #include <filesystem>
 #include <map>
+#include <string_view>
+#include <mutex>
 #include <unistd.h>
 
 #include "platform/os/clock.h"
 #include "platform/os/directory.h"
+#include "platform/os/error_log.h"
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
 #include "platform/ui/dialogs.h"
@@ -371,8 +374,32 @@ bool eventually(const std::function<bool()>& condition, int bound_ms = 30000) {
     return true;
 }
 
+// The failures the program logs while one lives.
+struct LoggedErrors {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    LoggedErrors() {
+        os::set_error_sink([this](std::string_view line) {
+            std::lock_guard<std::mutex> l(mutex);
+            lines.emplace_back(line);
+        });
+    }
+    ~LoggedErrors() { os::set_error_sink({}); }
+    bool any(const std::string& part) {
+        std::lock_guard<std::mutex> l(mutex);
+        for (const auto& line : lines)
+            if (line.find(part) != std::string::npos) return true;
+        return false;
+    }
+    std::string all() {
+        std::lock_guard<std::mutex> l(mutex);
+        return ::testing::PrintToString(lines);
+    }
+};
+
 TEST(Office, ADeadOfficeIsReapedAtOnceAndLeavesNoLockFile) {
     REQUIRE_OFFICE();
+    LoggedErrors errors;
     Station st;
     const std::string document = os::folder_of(st.paths().output_file) + "/открыт.xls";
     const std::string lock = os::folder_of(document) + "/.~lock.открыт.xls#";
@@ -390,11 +417,37 @@ TEST(Office, ADeadOfficeIsReapedAtOnceAndLeavesNoLockFile) {
         << "the office " << pid << " stays unreaped";
     EXPECT_TRUE(eventually([&] { return !os::path_exists(lock); })) << "the dead office's lock file stays";
     EXPECT_EQ(started_office_pid(), -1);
+    // An office that died on its own is a fault, said once.
+    EXPECT_TRUE(eventually([&] { return errors.any(") ended with status 137"); })) << errors.all();
     oo.release_handles();
     // The next connection starts another office.
     OOCalcAuto again(office_server_factory());
     ASSERT_TRUE(again.connect()) << again.connect_error();
     EXPECT_GT(started_office_pid(), 0);
+}
+
+// The program ending the office it started (at the end of every report)
+// is no fault: nothing is said, and the office's lock beside the document
+// it had open goes all the same.
+TEST(Office, ItsOwnStopOfTheOfficeIsNoError) {
+    REQUIRE_OFFICE();
+    Station st;
+    const std::string document = os::folder_of(st.paths().output_file) + "/открыт.xls";
+    const std::string lock = os::folder_of(document) + "/.~lock.открыт.xls#";
+    OOCalcAuto oo(office_server_factory());
+    ASSERT_TRUE(oo.connect()) << oo.connect_error();
+    oo.open_document(true, st.paths().template_file);
+    oo.store_document(document, 1);
+    ASSERT_TRUE(os::path_exists(lock)) << "the office made no lock file; nothing to try";
+    const int pid = started_office_pid();
+    ASSERT_GT(pid, 0);
+    oo.release_handles();
+    LoggedErrors errors;
+    stop_started_office(false);
+    EXPECT_EQ(started_office_pid(), -1);
+    EXPECT_FALSE(os::path_exists("/proc/" + std::to_string(pid)));
+    EXPECT_FALSE(os::path_exists(lock));
+    EXPECT_EQ(errors.all(), "{}");
 }
 
 TEST(Office, NoOfficeToBeHadIsTheBuildsFirstFailure) {

@@ -300,6 +300,8 @@ struct StartedOffice {
     int pid = -1;
     bool ended = false;  // reaped by its thread
     int exit_code = 0;
+    // This program ended it (stop_started_office): its status is no fault.
+    bool stopped = false;
 };
 std::shared_ptr<StartedOffice> g_office;
 std::string g_office_profile;
@@ -327,8 +329,9 @@ std::string lock_file_of(const std::string& path) {
 
 // Removes the lock files that an office of the given profile left beside
 // the documents it had: the lock names the profile that holds it, so a lock
-// of another office (a user's own) is left alone.
-void remove_stale_locks(const std::string& profile) {
+// of another office (a user's own) is left alone. Quiet: only a lock that
+// stays is said.
+void remove_stale_locks(const std::string& profile, bool quiet = false) {
     std::string profile_url;
     try {
         profile_url = make_file_url(profile);
@@ -340,10 +343,11 @@ void remove_stale_locks(const std::string& profile) {
         std::string bytes;
         if (os::read_file(lock, bytes, nullptr, 64 * 1024) != 0) continue;
         if (bytes.find(profile_url) == std::string::npos) continue;
-        if (os::remove_file(lock))
-            os::log_error("Grouttab: the ended office's lock file " + lock + " was removed");
-        else
+        if (os::remove_file(lock)) {
+            if (!quiet) os::log_error("Grouttab: the ended office's lock file " + lock + " was removed");
+        } else {
             os::log_error("Grouttab: the ended office's lock file " + lock + " could not be removed");
+        }
     }
 }
 
@@ -353,7 +357,11 @@ void watch(std::shared_ptr<StartedOffice> office) {
         std::lock_guard<std::mutex> lock(g_mutex);
         office->ended = true;
         office->exit_code = code ? *code : -1;
-        if (office->exit_code != 0 && office->exit_code != kOfficeRestart) {
+        if (office->stopped) {
+            // Killed at this program's word: whatever it left is tidied
+            // without a word.
+            remove_stale_locks(g_office_profile, true);
+        } else if (office->exit_code != 0 && office->exit_code != kOfficeRestart) {
             os::log_error("Grouttab: the office (process " + std::to_string(office->pid) + ") ended with status " +
                           std::to_string(office->exit_code));
             remove_stale_locks(g_office_profile);
@@ -510,7 +518,10 @@ void stop_started_office(bool remove_profile) {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         office = g_office;
-        if (office && !office->ended) office->process->send_kill();
+        if (office && !office->ended) {
+            office->stopped = true;
+            office->process->send_kill();
+        }
     }
     // Its thread reaps it; the profile goes only once nothing writes to it.
     if (office) {
