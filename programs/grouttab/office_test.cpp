@@ -14,6 +14,7 @@
 #include <fstream>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <mutex>
 #include <unistd.h>
@@ -243,6 +244,58 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
         auto it = cells.find(pos);
         EXPECT_EQ(it == cells.end() ? std::string() : it->second, text) << pos.first << "," << pos.second;
     }
+}
+
+// What a program prints on its standard output, or none when it could not
+// run or ended otherwise than with status 0.
+std::optional<std::string> output_of(const std::string& program, const std::vector<std::string>& args) {
+    if (!os::file_exists(program)) return std::nullopt;
+    os::Process p;
+    os::SpawnOptions o;
+    o.program = program;
+    o.args = args;
+    o.capture_output = true;
+    if (!p.start(o, nullptr)) return std::nullopt;
+    std::string out;
+    const auto code = p.read_lines([&](const std::string& l) { out += l + "\n"; }, 240000);
+    if (!code || *code != 0) return std::nullopt;
+    return out;
+}
+
+// The shipped template as a crew prints it: converted to PDF by a headless
+// office of its own, every label stands whole on one A4 page, the footer
+// and the sheet say their names in Russian.
+TEST(Office, TheReportPrintsEveryLabelWholeOnOneRussianPage) {
+    REQUIRE_OFFICE();
+    Station st;
+    Build b = build_report(st.well);
+    ASSERT_TRUE(b.result) << ::testing::PrintToString(b.messages);
+    const std::string report = st.paths().output_file;
+
+    const auto sheets = output_of("/usr/bin/python3",
+                                  {"-c", "import sys, xlrd\nprint(xlrd.open_workbook(sys.argv[1]).sheet_names()[0])", report});
+    const auto soffice = std::string(STATION_OFFICE_PROGRAM_DIR) + "/soffice";
+    os::testing::TempDir pdf;
+    const auto converted = output_of(soffice, {"-env:UserInstallation=" + make_file_url(pdf.path() + "/profile"),
+                                               "--headless", "--convert-to", "pdf", "--outdir", pdf.path(), report});
+    const std::string pdf_file = pdf.path() + "/" + fs::path(report).stem().string() + ".pdf";
+    const auto text = output_of("/usr/bin/pdftotext", {"-layout", pdf_file, "-"});
+    const auto info = output_of("/usr/bin/pdfinfo", {pdf_file});
+    if (!sheets || !converted || !text || !info) {
+        const std::string why = "no xlrd, no office conversion or no pdftotext/pdfinfo (poppler-utils)";
+        if (os::testing::under_ci()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    EXPECT_EQ(*sheets, std::string(kTemplateSheetName) + "\n");
+    // One page, A4 lying (in points).
+    EXPECT_NE(info->find("Pages:           1\n"), std::string::npos) << *info;
+    EXPECT_NE(info->find("841.89 x 595.3"), std::string::npos) << *info;
+    for (const auto& c : report_template_cells()) {
+        if (c.text.rfind("%", 0) == 0) continue;
+        EXPECT_NE(text->find(c.text), std::string::npos) << c.text << "\n" << *text;
+    }
+    EXPECT_NE(text->find("Страница 1"), std::string::npos) << *text;
+    EXPECT_EQ(text->find("Page 1"), std::string::npos) << *text;
 }
 
 TEST(Office, TheReportReplacesALinkUnderItsNameAndRefusesFoldersLeadingOut) {
