@@ -11,7 +11,7 @@ pkgs=(build-essential cmake pkg-config libboost-dev zlib1g-dev libcairo2-dev
       libpango1.0-dev fonts-dejavu-core p7zip-full libgtest-dev libgmock-dev
       libbenchmark-dev python3 clang libclang-rt-14-dev
       libgtk-3-dev xvfb xdotool x11-xkb-utils x11-apps x11-utils xauth openbox
-      libreoffice-calc libreoffice-dev python3-xlrd xdg-utils)
+      libreoffice-calc libreoffice-dev python3-xlrd poppler-utils xdg-utils)
 pkgs+=("$@")
 missing=()
 for p in "${pkgs[@]}"; do

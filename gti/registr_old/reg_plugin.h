@@ -3,7 +3,9 @@
 // `_reg_plugin` entry. The hub's plug-in manager asks it to describe itself
 // (fill_plugin_info), writes the table of host callbacks into it and from
 // then on calls its virtual operations. A plug-in reaches the hub only
-// through that table and through the exports sys() and sys_lock_obj().
+// through that table, the root the manager hands it with the table
+// (root()) and the export sys_lock_obj(); the export sys() is for its
+// constructor, which runs before anything is handed in.
 //
 // Binary layout that plug-ins are built against:
 //  - the base lib::PluginBase, then the 30 host callback pointers in the
@@ -45,6 +47,8 @@ struct TRect;
 using AnsiString = std::string;
 
 namespace reg {
+
+class System;
 
 // What a plug-in tells about itself; cleared before each use.
 struct PluginInfo {
@@ -176,6 +180,15 @@ public:
 
     // Zeroes all 30 callback pointers (the manager does, then writes them).
     void clear_host_callbacks();
+
+    // The hub's root, handed in by the manager with the callback table, so
+    // before init; null in a plug-in no manager loaded. After the table in
+    // the layout: the callbacks keep their places.
+    System* root() const { return root_; }
+    void set_root(System* root) { root_ = root; }
+
+private:
+    System* root_ = nullptr;
 };
 
 // Writes core's callbacks into a plug-in's table.

@@ -113,6 +113,7 @@ void RegPluginManager::after_load_item(System* system, lib::PluginBase* item, in
     if (auto* module = dynamic_cast<lib::ModuleBaseOld*>(item); module && system)
         system->get_module_list().register_module(info.module_name.c_str(), module);
     set_host_callbacks(*plugin);
+    plugin->set_root(system);
 }
 
 void RegPluginManager::before_unload_item(lib::PluginBase* item, int index) {

@@ -106,6 +106,8 @@ TEST(RegPluginManager, LoadsDescribesRegistersModulesAndUnregistersThemOnFree) {
         auto* table = reinterpret_cast<void* const*>(&info_only->host_get_value);
         EXPECT_EQ(static_cast<const void*>(table + 29), static_cast<const void*>(&info_only->host_get_object));
         for (int i = 0; i < reg::RegPlugin::host_callback_count; ++i) EXPECT_NE(table[i], nullptr) << i;
+        // The root comes with the table: a plug-in never reaches for it.
+        EXPECT_EQ(info_only->root(), &s);
 
         // Flag 0x10 switches recording to time; the module joins the list.
         EXPECT_EQ(s.get_config().time_step, 1);

@@ -98,10 +98,12 @@ CementPlugin::CementPlugin() : alive_(std::make_shared<bool>(true)) {
     for (const ParamRow& r : param_rows)
         registry.register_param(r.caption, r.variable, r.unit, r.name, r.channel, r.averaging, r.group, r.range, r.zero,
                                 r.min_value, r.max_value, 0);
+    // Built before the manager hands the root in: the one reach for it.
     reg::System* root = sys();
     report_.bind_bit_diameter(&root->get_config().get_race_info().bit_diameter);
     cement::StationLink* link = &link_;
-    protocol_row_ = root->get_protocols().register_protocol(
+    protocols_ = &root->get_protocols();
+    protocol_row_ = protocols_->register_protocol(
         "СКЦ", [link](CommProtocols& p, CommIncomData* d) { return link->exchange(p, d); }, nullptr, 0, 4095, 57600,
         500);
     link_.set_link_lost();
@@ -111,12 +113,17 @@ CementPlugin::~CementPlugin() {
     // The hub must never call into a plug-in that is gone: the row goes
     // first (waiting for an exchange in progress), then the rest.
     try {
-        if (protocol_row_ >= 0) sys()->get_protocols().unregister_protocol(protocol_row_);
+        if (protocol_row_ >= 0) protocols_->unregister_protocol(protocol_row_);
     } catch (...) {}
     *alive_ = false;
     delete form_;  // clears form_ through its on_destroy
     report_.bind_bit_diameter(nullptr);
     if (g_plugin == this) g_plugin = nullptr;
+}
+
+reg::System& CementPlugin::hub() const {
+    if (!root()) throw std::logic_error("the cementing plug-in was not handed the hub's root");
+    return *root();
 }
 
 void CementPlugin::log(const AnsiString& text) {
@@ -278,7 +285,7 @@ void CementPlugin::enum_plan_options(lib::options_list& list) { data_.enum_value
 
 // ---- paths -------------------------------------------------------------------
 
-std::string CementPlugin::exe_folder() const { return with_separator(sys()->get_exe_path()); }
+std::string CementPlugin::exe_folder() const { return with_separator(hub().get_exe_path()); }
 std::string CementPlugin::fluids_path() const { return exe_folder() + "params/cement/cement_rastvor.ini"; }
 std::string CementPlugin::cement_folder() const { return exe_folder() + well_ + "/cement/"; }
 std::string CementPlugin::settings_path() const { return cement_folder() + "cement.ini"; }
@@ -368,7 +375,7 @@ void CementPlugin::init() {
     AnsiString name;
     {
         lib::Locker hold(sys_lock_obj());
-        name = BasicPoreOptions::safe_folder_name(sys()->get_pore().get_options()->nomer);
+        name = BasicPoreOptions::safe_folder_name(hub().get_pore().get_options()->nomer);
     }
     well_ = name;
     load_view_settings(settings_path());
@@ -391,7 +398,7 @@ void CementPlugin::before_new_pore() {
     AnsiString name;
     {
         lib::Locker hold(sys_lock_obj());
-        name = BasicPoreOptions::safe_folder_name(sys()->get_pore().get_options()->nomer);
+        name = BasicPoreOptions::safe_folder_name(hub().get_pore().get_options()->nomer);
     }
     new_well(name);
 }
@@ -559,7 +566,7 @@ ui::TForm* CementPlugin::get_form() {
 
 void CementPlugin::data() {
     std::weak_ptr<bool> alive = alive_;
-    sys()->get_mess_caller().call([this, alive] {
+    hub().get_mess_caller().call([this, alive] {
         // A cycle still queued when the plug-in went finds nothing.
         auto a = alive.lock();
         if (!a || !*a) return;
@@ -570,11 +577,6 @@ void CementPlugin::data() {
 }
 
 // ---- the data cycle ------------------------------------------------------------
-
-double CementPlugin::step_volume(int kind, float flow, double dt) const {
-    if (kind == kind_waiting || !(flow > 0) || lib::is_over_null(dt)) return 0;
-    return double(flow) * dt * 0.001;
-}
 
 std::string CementPlugin::clock_text(double t) { return rtl::FormatDateTime("hh:mm:ss", t - std::floor(t)); }
 
@@ -623,7 +625,7 @@ void CementPlugin::data_cycle(bool store) {
     const int kind = running ? running->kind : -1;
     {
         lib::Locker hold(sys_lock_obj());
-        DataStorage& ds = sys()->get_data_storage();
+        DataStorage& ds = hub().get_data_storage();
         v["cem_davl"] = float(ds["cem_davl"]);
         v["cem_plotn"] = float(ds["cem_plotn"]);
         v["cem_temp"] = float(ds["cem_temp"]);
@@ -637,7 +639,7 @@ void CementPlugin::data_cycle(bool store) {
         if (auto x = table_value(ds, "cem_V")) v["cem_V"] = float(*x);
         if (auto x = table_value(ds, "cem_Vsumm")) v["cem_Vsumm"] = float(*x);
 
-        const double dv = running ? step_volume(kind, v["cem_rasx"], dt) : 0.0;
+        const double dv = running ? cement::step_volume(kind, v["cem_rasx"], dt) : 0.0;
         v["cem_V"] = float(v["cem_V"] + dv);
         v["cem_Vsumm"] = float(v["cem_Vsumm"] + dv);
         set_table_value(ds, "cem_V", v["cem_V"]);
@@ -651,7 +653,7 @@ void CementPlugin::data_cycle(bool store) {
         data_.total_volume = v["cem_Vsumm"];
         v["cem_V_pc"] = (!running || lib::is_over_null(plan_v)) ? 0.0f : v["cem_V"] / plan_v * 100.0f;
 
-        pore::PoreOpt& pore = sys()->get_pore();
+        pore::PoreOpt& pore = hub().get_pore();
         live.sections.clear();
         pore.divide_to_sections(live.sections, float(ds.get_depth_z()), true);
         cement::merge_sections(live.sections);
@@ -710,29 +712,7 @@ float CementPlugin::live_value(const AnsiString& name) const {
 }
 
 void CementPlugin::add_point(double t, const std::map<AnsiString, float>& values) {
-    ChartPoint p;
-    p.time = t;
-    p.values.assign(points_.columns.size(), 0.0f);
-    for (const auto& [name, value] : values) {
-        const int i = points_.column_index(name);
-        if (i >= 0) p.values[std::size_t(i)] = value;
-    }
-    points_.points.push_back(std::move(p));
-    auto get = [&](const char* name) {
-        auto it = values.find(name);
-        return it == values.end() ? 0.0f : it->second;
-    };
-    if (CementProgramElement* e = data_.running_element()) {
-        e->rate_sum += get("cem_rasx");
-        e->density_sum += get("cem_plotn");
-        ++e->samples;
-        const float pressure = get("cem_davl");
-        if (pressure >= e->P_min) {
-            if (pressure > e->P_max) e->P_max = pressure;
-        } else {
-            e->P_min = pressure;
-        }
-    }
+    cement::add_point(points_, t, values, data_.running_element());
     ++data_.samples;
     if (continuing_) {
         if (const CementProgramElement* e = data_.running_element()) reintegrate(e->start, 0);
@@ -741,63 +721,16 @@ void CementPlugin::add_point(double t, const std::map<AnsiString, float>& values
 }
 
 void CementPlugin::reintegrate(double a, double b) {
-    const int n = int(points_.points.size());
+    const int last = cement::reintegrate(points_, a, b, data_.running_element(),
+                                         double(StationLink::frame_hold_ms) / 1000.0);
+    if (last < 0) return;
     const int col_v = points_.column_index("cem_V");
     const int col_sum = points_.column_index("cem_Vsumm");
-    const int col_rate = points_.column_index("cem_rasx");
-    if (n < 2 || col_v < 0 || col_sum < 0 || col_rate < 0) return;
-    auto time = [&](int k) { return points_.points[std::size_t(k)].time; };
-    int i1 = n - 1;
-    if (b != 0) {
-        i1 = 0;
-        for (int k = n - 2; k > 0; --k)
-            if (time(k) < b) {
-                i1 = k + 1;
-                break;
-            }
-    }
-    if (i1 == 0) return;
-    // From the last point before `a`; with none, from the stage's first
-    // point, which stands as it was stored (an element whose points begin
-    // the stage still has its volume carried on).
-    int i0 = 1;
-    for (int k = i1 - 1; k > 0; --k)
-        if (time(k) < a) {
-            i0 = k;
-            break;
-        }
-    const CementProgramElement* running = data_.running_element();
-    const int kind = running ? running->kind : -1;
-    // The point the running element's start stored begins its stage volume
-    // afresh, as the live cycle did: the element before keeps its own. It is
-    // the last of the points at the first time at or after the start (the
-    // element before may have stored one in the same instant).
-    int first = -1;
-    if (running) {
-        int k = n - 1;
-        while (k > 0 && time(k - 1) >= running->start) --k;
-        if (time(k) >= running->start) {
-            while (k + 1 < n && time(k + 1) == time(k)) ++k;
-            first = k;
-        }
-    }
-    for (int k = i0; k <= i1; ++k) {
-        auto& prev = points_.points[std::size_t(k - 1)].values;
-        auto& cur = points_.points[std::size_t(k)].values;
-        // Points are stored only while good frames come: a gap between two
-        // (the line silent, the recording broken off, a clock set forward)
-        // adds no more than one frame vouches for.
-        const double dt =
-            std::min((time(k) - time(k - 1)) * 24 * 60 * 60, double(StationLink::frame_hold_ms) / 1000.0);
-        const double dv = dt > 0 ? step_volume(kind, cur[std::size_t(col_rate)], dt) : 0.0;
-        cur[std::size_t(col_v)] = float((k == first ? 0.0f : prev[std::size_t(col_v)]) + dv);
-        cur[std::size_t(col_sum)] = float(prev[std::size_t(col_sum)] + dv);
-    }
-    const float v = points_.points[std::size_t(i1)].values[std::size_t(col_v)];
-    const float sum = points_.points[std::size_t(i1)].values[std::size_t(col_sum)];
+    const float v = points_.points[std::size_t(last)].values[std::size_t(col_v)];
+    const float sum = points_.points[std::size_t(last)].values[std::size_t(col_sum)];
     {
         lib::Locker hold(sys_lock_obj());
-        DataStorage& ds = sys()->get_data_storage();
+        DataStorage& ds = hub().get_data_storage();
         set_table_value(ds, "cem_V", v);
         set_table_value(ds, "cem_Vsumm", sum);
     }
@@ -816,9 +749,10 @@ void CementPlugin::make_element_report(int i, bool remake) {
     keep_last_stage();
     if (!remake) {
         keep_points();
-        const int col = points_.column_index("cem_V");
-        if (!points_.points.empty() && col >= 0 && i >= 0 && i < int(data_.program.size()))
-            data_.program[std::size_t(i)].V_inc = points_.points.back().values[std::size_t(col)];
+        if (i >= 0 && i < int(data_.program.size())) {
+            CementProgramElement& e = data_.program[std::size_t(i)];
+            e.V_inc = cement::element_volume(points_, e);
+        }
     }
     keep_element_report(i, remake);
 }
@@ -829,7 +763,7 @@ void CementPlugin::save_report_data(const std::string& base_path) {
     WellReportInfo well;
     {
         lib::Locker hold(sys_lock_obj());
-        reg::System* root = sys();
+        reg::System* root = &hub();
         const pore::PoreOpt& pore = root->get_pore();
         const pore::Options& o = *pore.get_options();
         well.number = well_;
@@ -946,7 +880,7 @@ void CementPlugin::next_element() {
     keep_last_stage();
     {
         lib::Locker hold(sys_lock_obj());
-        set_table_value(sys()->get_data_storage(), "cem_V", 0);
+        set_table_value(hub().get_data_storage(), "cem_V", 0);
     }
     {
         std::lock_guard<std::mutex> l(live_mutex_);
@@ -968,15 +902,7 @@ void CementPlugin::recount_running_element() {
     for (const ChartPoint& p : points_.points) {
         if (p.time < e->start) continue;
         auto at = [&](int c) { return c >= 0 && std::size_t(c) < p.values.size() ? p.values[std::size_t(c)] : 0.0f; };
-        e->rate_sum += at(rate);
-        e->density_sum += at(density);
-        ++e->samples;
-        const float pr = at(pressure);
-        if (pr >= e->P_min) {
-            if (pr > e->P_max) e->P_max = pr;
-        } else {
-            e->P_min = pr;
-        }
+        cement::add_sample(*e, at(rate), at(density), at(pressure));
         ++data_.samples;
     }
 }
@@ -1012,7 +938,7 @@ void CementPlugin::load_calibration(const CementProgramElement& e) {
         return;
     }
     lib::Locker hold(sys_lock_obj());
-    ParTabl& table = sys()->get_data_storage().get_par_tabl();
+    ParTabl& table = hub().get_data_storage().get_par_tabl();
     const int row = table.find_global("cem_rasx");
     if (row >= 0 && !table[row].load_calibr_from_bytes(bytes)) log("Калибровка не загружена: " + path);
 }
@@ -1064,7 +990,7 @@ void CementPlugin::align_density_parameter() {
         channel = data_.digital_density ? density_channel : 1;
     }
     lib::Locker hold(sys_lock_obj());
-    ParTabl& table = sys()->get_data_storage().get_par_tabl();
+    ParTabl& table = hub().get_data_storage().get_par_tabl();
     const int row = table.find_global("cem_plotn");
     if (row >= 0) table[row].channel = channel;
     const int n = registry.get_param_number("cem_plotn");

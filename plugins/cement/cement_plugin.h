@@ -161,6 +161,8 @@ public:
     static constexpr double max_cycle_step = 10.0;
 
 private:
+    // The root the host handed in; its absence is a fault of the caller.
+    reg::System& hub() const;
     void log(const AnsiString& text);
     // A file of the job kept in memory after its write failed.
     struct KeptWrite {
@@ -197,7 +199,6 @@ private:
     void request_host(int wparam);
     void start_report_program();
     void align_density_parameter();
-    double step_volume(int kind, float flow, double dt) const;
     void refresh_after_command();
     void publish_packet();
     double now_date_time() const;
@@ -226,6 +227,7 @@ private:
     bool registration_ = false;
     bool continuing_ = false;
     int protocol_row_ = -1;
+    CommProtocols* protocols_ = nullptr;  // the table the row is in
     TCementForm* form_ = nullptr;
     std::function<double()> date_time_;
     std::shared_ptr<bool> alive_;

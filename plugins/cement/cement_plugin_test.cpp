@@ -295,45 +295,6 @@ TEST(CementPluginJob, StepBackKeepsTheAverageOfTheElementsOwnSamples) {
     });
 }
 
-// A station restarted in the cement: the stage volume is the cement's
-// alone, carried on from its points, never from nothing, also when the
-// buffer closed before a cycle stored a point for it (both presses in one
-// turn), so that the cement's points begin the stage.
-TEST(CementPluginJob, ContinuingReintegratesTheElementsOwnVolumeOverTheGap) {
-    for (const int buffer_seconds : {3, 0}) {
-        SCOPED_TRACE(buffer_seconds);
-        in_station([buffer_seconds](const std::string&) {
-            Job job;
-            CementPlugin& p = job.plugin;
-            job.programme({cement::kind_buffer, cement::kind_cement});
-            p.command(cement::cmd_next);
-            p.start_registration(1, false);
-            job.set("cem_rasx", 10);
-            for (int i = 0; i < buffer_seconds; ++i) job.step(1);  // the buffer: 0.01 m3 a second
-            p.command(cement::cmd_next);
-            ASSERT_EQ(p.job().element, 1);
-            for (int i = 0; i < 2; ++i) job.step(1);  // the cement: 0.02 m3
-            if (buffer_seconds == 0) {
-                EXPECT_GE(p.points().points.at(1).time, p.job().program[1].start);
-            }
-            p.stop_registration();  // the station went down
-            job.pass(3600, true);
-            job.set("cem_V", 0);  // a host started afresh
-            job.set("cem_Vsumm", 0);
-            p.command(cement::cmd_next);
-            p.start_registration(1, true);
-            job.step(1);
-            ASSERT_FALSE(p.continuing());
-            // The hour nobody recorded adds no more than one frame vouches
-            // for (1.5 s at 10 l/s).
-            const double buffer = 0.01 * buffer_seconds;
-            EXPECT_NEAR(job.hub("cem_V"), 0.02 + 0.015, 1e-5);
-            EXPECT_NEAR(job.hub("cem_Vsumm"), buffer + 0.02 + 0.015, 1e-5);
-            EXPECT_NEAR(p.live_value("cem_V"), 0.035, 1e-5);
-        });
-    }
-}
-
 TEST(CementPluginJob, FilesThatCannotBeReadOrWrittenStopNeitherTheHostNorTheJob) {
     in_station([](const std::string& exe) {
         {

@@ -1,12 +1,14 @@
 #include "plugins/cement/cement_points.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
+#include "library/numeric/numeric.h"
 #include "platform/os/file.h"
-#include "plugins/cement/cement_files.h"
 #include "platform/rtl/codepage.h"
+#include "plugins/cement/cement_files.h"
 
 namespace cement {
 
@@ -155,6 +157,112 @@ PointsRead load_points_file(const std::string& path, ChartPoints& table) {
     if (err == ENOENT || err == ENOTDIR) return fall_back(table, PointsRead::ok);
     if (err != 0) return fall_back(table, PointsRead::unreadable);
     return decode_points(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), table);
+}
+
+double step_volume(int kind, float flow, double dt) {
+    if (kind == kind_waiting || !(flow > 0) || lib::is_over_null(dt)) return 0;
+    return double(flow) * dt * 0.001;
+}
+
+void add_sample(CementProgramElement& e, float rate, float density, float pressure) {
+    e.rate_sum += rate;
+    e.density_sum += density;
+    ++e.samples;
+    // P_min starts at 10 and P_max at 0: a pressure between them moves
+    // only the one it passes.
+    if (pressure >= e.P_min) {
+        if (pressure > e.P_max) e.P_max = pressure;
+    } else {
+        e.P_min = pressure;
+    }
+}
+
+void add_point(ChartPoints& table, double t, const std::map<AnsiString, float>& values,
+               CementProgramElement* running) {
+    ChartPoint p;
+    p.time = t;
+    p.values.assign(table.columns.size(), 0.0f);
+    for (const auto& [name, value] : values) {
+        const int i = table.column_index(name);
+        if (i >= 0) p.values[std::size_t(i)] = value;
+    }
+    table.points.push_back(std::move(p));
+    auto get = [&](const char* name) {
+        auto it = values.find(name);
+        return it == values.end() ? 0.0f : it->second;
+    };
+    if (running) add_sample(*running, get("cem_rasx"), get("cem_plotn"), get("cem_davl"));
+}
+
+int reintegrate(ChartPoints& table, double a, double b, const CementProgramElement* running, double max_gap_s) {
+    auto& points = table.points;
+    const int n = int(points.size());
+    const int col_v = table.column_index("cem_V");
+    const int col_sum = table.column_index("cem_Vsumm");
+    const int col_rate = table.column_index("cem_rasx");
+    if (n < 2 || col_v < 0 || col_sum < 0 || col_rate < 0) return -1;
+    // A point of fewer columns than the table (a damaged file read short)
+    // holds none of these.
+    const std::size_t need = std::size_t(std::max({col_v, col_sum, col_rate})) + 1;
+    auto time = [&](int k) { return points[std::size_t(k)].time; };
+    int i1 = n - 1;
+    if (b != 0) {
+        i1 = 0;
+        for (int k = n - 2; k > 0; --k)
+            if (time(k) < b) {
+                i1 = k + 1;
+                break;
+            }
+    }
+    if (i1 == 0) return -1;
+    // From the last point before `a`; with none, from the stage's first
+    // point, which stands as it was stored (an element whose points begin
+    // the stage still has its volume carried on).
+    int i0 = 1;
+    for (int k = i1 - 1; k > 0; --k)
+        if (time(k) < a) {
+            i0 = k;
+            break;
+        }
+    const int kind = running ? running->kind : -1;
+    // The point the running element's start stored begins its stage volume
+    // afresh, as the live cycle did: the element before keeps its own. It is
+    // the last of the points at the first time at or after the start (the
+    // element before may have stored one in the same instant).
+    int first = -1;
+    if (running) {
+        int k = n - 1;
+        while (k > 0 && time(k - 1) >= running->start) --k;
+        if (time(k) >= running->start) {
+            while (k + 1 < n && time(k + 1) == time(k)) ++k;
+            first = k;
+        }
+    }
+    for (int k = i0; k <= i1; ++k) {
+        auto& prev = points[std::size_t(k - 1)].values;
+        auto& cur = points[std::size_t(k)].values;
+        if (prev.size() < need || cur.size() < need) continue;
+        // Points are stored only while good frames come: a gap between two
+        // (the line silent, the recording broken off, a clock set forward)
+        // adds no more than one frame vouches for.
+        const double dt = std::min((time(k) - time(k - 1)) * 24 * 60 * 60, max_gap_s);
+        const double dv = dt > 0 ? step_volume(kind, cur[std::size_t(col_rate)], dt) : 0.0;
+        cur[std::size_t(col_v)] = float((k == first ? 0.0f : prev[std::size_t(col_v)]) + dv);
+        cur[std::size_t(col_sum)] = float(prev[std::size_t(col_sum)] + dv);
+    }
+    return points[std::size_t(i1)].values.size() < need ? -1 : i1;
+}
+
+float element_volume(const ChartPoints& table, const CementProgramElement& e) {
+    // The last point is the element's own when it was stored after the
+    // element began, or in the instant it began while the element gathered
+    // samples (the element before may have stored one in that instant). An
+    // element run in silence stored none: the point before is another's.
+    const int col = table.column_index("cem_V");
+    if (table.points.empty() || col < 0) return 0;
+    const ChartPoint& last = table.points.back();
+    if (last.time < e.start || (last.time == e.start && e.samples <= 0)) return 0;
+    return std::size_t(col) < last.values.size() ? last.values[std::size_t(col)] : 0.0f;
 }
 
 }  // namespace cement

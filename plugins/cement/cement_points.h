@@ -10,6 +10,7 @@
 // checked against what remains, and a file cut short keeps its whole points.
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "plugins/cement/cement_data.h"
@@ -44,5 +45,32 @@ void save_points_file(const std::string& path, const ChartPoints& table);
 // A missing file (ok) or one that cannot be read (unreadable) gives the
 // default columns and no points.
 PointsRead load_points_file(const std::string& path, ChartPoints& table);
+
+// ---- the volumes the points hold -----------------------------------------------
+
+// The volume a cycle of dt seconds adds at a flow (l/s), m3: none while
+// waiting, at a flow of 0 or below, or over no time.
+double step_volume(int kind, float flow, double dt);
+
+// Stores a point at the date-time t holding the named values (a column no
+// value names holds 0) and counts it among the running element's samples
+// (null: none runs).
+void add_point(ChartPoints& table, double t, const std::map<AnsiString, float>& values,
+               CementProgramElement* running);
+
+// Adds one sample to the element's sums and pressure extremes.
+void add_sample(CementProgramElement& e, float rate, float density, float pressure);
+
+// Recomputes "cem_V" and "cem_Vsumm" of the points stored between the
+// date-times a and b (b 0: up to the last point) at the running element's
+// kind (null: none runs, nothing is pumped). The point at which the
+// running element began starts the stage volume afresh; a gap between two
+// points adds no more than max_gap_s of flow. The index of the last point
+// recomputed, or -1 when none was.
+int reintegrate(ChartPoints& table, double a, double b, const CementProgramElement* running, double max_gap_s);
+
+// What an element pumped on record when it closes, m3: the stage volume of
+// the last point when that point is the element's own, else nothing.
+float element_volume(const ChartPoints& table, const CementProgramElement& e);
 
 }  // namespace cement

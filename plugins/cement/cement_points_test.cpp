@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <vector>
 
 #include "platform/os/testing.h"
 
@@ -159,6 +161,167 @@ TEST(CementPointsFile, AFileThatIsThereButCannotBeReadIsNotTakenForAMissingOne) 
         EXPECT_TRUE(t.points.empty()) << c.what;
         EXPECT_TRUE(std::filesystem::exists(path)) << c.what;
     }
+}
+
+// ---- the volumes the points hold ------------------------------------------
+
+constexpr double day0 = 46000.5;
+double at_s(double seconds) { return day0 + seconds / 86400.0; }
+
+// A point of the stage's columns at a second with its flow and the two
+// volumes as they were stored.
+struct Stored {
+    double s;
+    float rate, v, sum;
+};
+
+ChartPoints stage_of(const std::vector<Stored>& stored) {
+    ChartPoints t;
+    t.set_default_columns();
+    for (const Stored& p : stored) {
+        cement::add_point(t, at_s(p.s), {{"cem_rasx", p.rate}, {"cem_V", p.v}, {"cem_Vsumm", p.sum}}, nullptr);
+    }
+    return t;
+}
+
+CementProgramElement element_of(int kind, double start_s, int samples = 0) {
+    CementProgramElement e;
+    e.kind = kind;
+    e.start = at_s(start_s);
+    e.samples = samples;
+    return e;
+}
+
+TEST(CementVolumes, AStepAddsTheFlowOverItsTimeOnlyWhilePumping) {
+    struct Case {
+        int kind;
+        float flow;
+        double dt, volume;
+    };
+    const Case cases[] = {
+        {cement::kind_buffer, 10, 1, 0.01},   {cement::kind_cement, 12.5f, 2, 0.025},
+        {cement::kind_displacement, 10, 1.5, 0.015}, {cement::kind_waiting, 10, 1, 0},
+        {cement::kind_buffer, 0, 1, 0},       {cement::kind_buffer, -3, 1, 0},
+        {cement::kind_buffer, 10, 0, 0},      {-1, 10, 1, 0.01},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(cement::step_volume(c.kind, c.flow, c.dt), c.volume, 1e-12)
+            << c.kind << " " << c.flow << " " << c.dt;
+}
+
+// The stage volume "cem_V" and the total "cem_Vsumm" of the points, counted
+// again at the running element's kind; gaps add no more than 1.5 s of flow.
+TEST(CementVolumes, ARecountFollowsTheRunningElementOverItsPoints) {
+    // A buffer from 0 s, the cement from 2 s (the buffer's last point and
+    // the cement's first in that instant), a restart an hour later whose
+    // host begins at 0.
+    const std::vector<Stored> restarted = {{0, 10, 0, 0},     {1, 10, 0.01f, 0.01f}, {2, 10, 0.02f, 0.02f},
+                                           {2, 10, 0, 0.02f}, {3, 10, 0.01f, 0.03f}, {4, 10, 0.02f, 0.04f},
+                                           {3604, 10, 0, 0}};
+    // Both presses in one instant: the cement's points begin the stage.
+    const std::vector<Stored> cement_first = {
+        {0, 10, 0, 0}, {0, 10, 0, 0}, {1, 10, 0.01f, 0.01f}, {2, 10, 0.02f, 0.02f}, {3602, 10, 0, 0}};
+    // The buffer to 3 s, the cement one second past it, then a step back.
+    const std::vector<Stored> stepped = {{0, 10, 0, 0},        {1, 10, 0.01f, 0.01f}, {2, 10, 0.02f, 0.02f},
+                                         {3, 10, 0.03f, 0.03f}, {3, 10, 0, 0.03f},     {4, 10, 0.01f, 0.04f}};
+    struct Case {
+        const char* what;
+        std::vector<Stored> points;
+        int kind;
+        double start, a, b;  // s; b < 0: up to the last point
+        int last;
+        std::vector<float> v, sum;
+    };
+    const Case cases[] = {
+        {"continued after a restart", restarted, cement::kind_cement, 2, 2, -1, 6,
+         {0, 0.01f, 0.02f, 0, 0.01f, 0.02f, 0.035f}, {0, 0.01f, 0.02f, 0.02f, 0.03f, 0.04f, 0.055f}},
+        {"continued, the cement's points first", cement_first, cement::kind_cement, 0, 0, -1, 4,
+         {0, 0, 0.01f, 0.02f, 0.035f}, {0, 0, 0.01f, 0.02f, 0.035f}},
+        {"stepped back to the buffer", stepped, cement::kind_buffer, 0, 3, -1, 5,
+         {0, 0.01f, 0.02f, 0.03f, 0.03f, 0.04f}, {0, 0.01f, 0.02f, 0.03f, 0.03f, 0.04f}},
+        {"waiting pumps nothing", stepped, cement::kind_waiting, 0, 3, -1, 5,
+         {0, 0.01f, 0.01f, 0.01f, 0.01f, 0.01f}, {0, 0.01f, 0.01f, 0.01f, 0.01f, 0.01f}},
+        {"up to a date-time", stepped, cement::kind_buffer, 0, 0, 2, 2,
+         {0, 0.01f, 0.02f, 0.03f, 0, 0.01f}, {0, 0.01f, 0.02f, 0.03f, 0.03f, 0.04f}},
+        {"a range that reaches the first point", stepped, cement::kind_buffer, 0, 0, 0.5, -1,
+         {0, 0.01f, 0.02f, 0.03f, 0, 0.01f}, {0, 0.01f, 0.02f, 0.03f, 0.03f, 0.04f}},
+        {"one point", {{0, 10, 0.5f, 0.5f}}, cement::kind_buffer, 0, 0, -1, -1, {0.5f}, {0.5f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ChartPoints t = stage_of(c.points);
+        const CementProgramElement running = element_of(c.kind, c.start);
+        EXPECT_EQ(cement::reintegrate(t, at_s(c.a), c.b < 0 ? 0 : at_s(c.b), &running, 1.5), c.last);
+        const int col_v = t.column_index("cem_V"), col_sum = t.column_index("cem_Vsumm");
+        ASSERT_EQ(t.points.size(), c.v.size());
+        for (std::size_t k = 0; k < c.v.size(); ++k) {
+            EXPECT_NEAR(t.points[k].values[std::size_t(col_v)], c.v[k], 1e-6) << k;
+            EXPECT_NEAR(t.points[k].values[std::size_t(col_sum)], c.sum[k], 1e-6) << k;
+        }
+    }
+    // Without the volume columns there is nothing to count.
+    ChartPoints bare;
+    bare.columns = {"cem_rasx", "cem_V"};
+    bare.points = {{at_s(0), {10, 0}}, {at_s(1), {10, 0}}};
+    const CementProgramElement buffer = element_of(cement::kind_buffer, 0);
+    EXPECT_EQ(cement::reintegrate(bare, at_s(0), 0, &buffer, 1.5), -1);
+    EXPECT_EQ(bare.points[1].values[1], 0.0f);
+}
+
+// What an element pumped on record is the last point's stage volume only
+// when that point is its own: one run in silence reports nothing, never
+// the volume of the element before.
+TEST(CementVolumes, AnElementReportsOnlyTheVolumeOfItsOwnPoints) {
+    // The buffer's points to 4 s at 0,02 m3.
+    const ChartPoints buffer = stage_of({{0, 10, 0, 0}, {2, 10, 0.01f, 0.01f}, {4, 10, 0.02f, 0.02f}});
+    struct Case {
+        const char* what;
+        CementProgramElement e;
+        float volume;
+    };
+    const Case cases[] = {
+        {"its own points", element_of(cement::kind_buffer, 0, 3), 0.02f},
+        {"run in silence after the last point", element_of(cement::kind_cement, 6), 0},
+        {"begun in the instant of another's point, none of its own", element_of(cement::kind_cement, 4), 0},
+        {"begun in the instant of its first point", element_of(cement::kind_cement, 4, 1), 0.02f},
+        // Stepped back to: its points stand, its samples began again.
+        {"stepped back to, silent since", element_of(cement::kind_buffer, 0, 0), 0.02f},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(cement::element_volume(buffer, c.e), c.volume, 1e-7) << c.what;
+    EXPECT_EQ(cement::element_volume(stage_of({}), element_of(cement::kind_buffer, 0, 3)), 0.0f);
+
+    // A stage whose station answered only the buffer: the three elements'
+    // volumes add up to the total the points hold.
+    ChartPoints stage = buffer;
+    std::vector<CementProgramElement> elements = {element_of(cement::kind_buffer, 0, 3),
+                                                  element_of(cement::kind_cement, 10),
+                                                  element_of(cement::kind_displacement, 20)};
+    float total = 0;
+    for (const CementProgramElement& e : elements) total += cement::element_volume(stage, e);
+    EXPECT_NEAR(total, stage.points.back().values[std::size_t(stage.column_index("cem_Vsumm"))], 1e-7);
+}
+
+TEST(CementVolumes, APointHoldsTheNamedValuesAndCountsAmongTheElementsSamples) {
+    ChartPoints t;
+    t.set_default_columns();
+    CementProgramElement e = element_of(cement::kind_cement, 0);
+    const struct {
+        float rate, density, pressure;
+    } samples[] = {{10, 1.8f, 12}, {12, 1.9f, 4}, {8, 1.85f, 20}, {10, 1.8f, 6}};
+    for (const auto& s : samples)
+        cement::add_point(t, at_s(1), {{"cem_rasx", s.rate}, {"cem_plotn", s.density}, {"cem_davl", s.pressure},
+                                       {"not a column", 99}},
+                          &e);
+    ASSERT_EQ(t.points.size(), 4u);
+    EXPECT_EQ(t.points[0].values.size(), t.columns.size());
+    EXPECT_EQ(t.points[1].values[std::size_t(t.column_index("cem_davl"))], 4.0f);
+    EXPECT_EQ(t.points[1].values[std::size_t(t.column_index("cem_V"))], 0.0f);
+    EXPECT_EQ(e.samples, 4);
+    EXPECT_NEAR(e.rate_sum, 40, 1e-5);
+    EXPECT_NEAR(e.density_sum, 7.35, 1e-5);
+    // P_min starts at 10 and P_max at 0: 12 raises the maximum only.
+    EXPECT_EQ(e.P_min, 4.0f);
+    EXPECT_EQ(e.P_max, 20.0f);
 }
 
 }  // namespace

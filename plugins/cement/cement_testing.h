@@ -91,6 +91,7 @@ struct Job {
 
     Job() {
         clock.advance(3600 * 1000);
+        plugin.set_root(sys());
         plugin.host_add_error = [](reg::RegPlugin*, const AnsiString& text) { logged().push_back(text); };
         const std::int64_t start = clock.now_ms();
         plugin.set_date_time_source([this, start] { return 46000.0 + double(clock.now_ms() - start) / 86400000.0; });

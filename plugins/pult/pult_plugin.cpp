@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <stdexcept>
 
 #include "gti/registr_old/comm_hub.h"
 #include "gti/registr_old/data_storage.h"
@@ -47,6 +48,7 @@ long PultPlugin::call_count() { return g_calls.load(); }
 PultPlugin::PultPlugin() {
     g_plugin = this;
     // A changed table of the hub: the console may need its tables again.
+    // Built before the manager hands the root in: the one reach for it.
     hub_connection_ = sys()->params_changed_signal.connect([this] { check_calibrations(); });
     copy_calibrations();
 }
@@ -55,6 +57,11 @@ PultPlugin::~PultPlugin() {
     hub_connection_.disconnect();
     delete form_;  // clears form_ through its on_destroy
     if (g_plugin == this) g_plugin = nullptr;
+}
+
+reg::System& PultPlugin::hub() const {
+    if (!root()) throw std::logic_error("the console plug-in was not handed the hub's root");
+    return *root();
 }
 
 void PultPlugin::beep(int hz, int ms) const {
@@ -173,7 +180,7 @@ void PultPlugin::update_text_line(const PultOptions& o) {
         bool found = false;
         {
             lib::Locker hold(sys_lock_obj());
-            DataStorage& ds = sys()->get_data_storage();
+            DataStorage& ds = hub().get_data_storage();
             const ParTabl& table = ds.get_par_tabl();
             const int i = table.find_global(source);
             if (i >= 0) {
@@ -311,7 +318,7 @@ void PultPlugin::fill_block(int command, std::vector<char>& data) const {
         case cmd_light: data = make_block(command, light_payload(o.light)); return;
         case cmd_degaz: data = make_block(command, degaz_payload(o.degaz_on, o.degaz_cont_type == dct_manual)); return;
         case cmd_zero_pressure: {
-            const float zero = float(sys()->get_hub_access().get_config_value("нулевое_давление"));
+            const float zero = float(hub().get_hub_access().get_config_value("нулевое_давление"));
             data = make_block(command, zero_pressure_payload(zero));
             return;
         }

@@ -8,7 +8,7 @@
 // settings dialog.
 //
 // Locking: the plug-in's own lock guards its options and state and is never
-// held while it calls into the hub (host callbacks, sys()). The hub calls
+// held while it calls into the hub (host callbacks, the root). The hub calls
 // into the plug-in under the hub lock, so holding the plug-in's lock while
 // waiting for the hub lock could deadlock against another thread; every
 // operation therefore takes a snapshot of what it needs under its lock and
@@ -100,6 +100,8 @@ public:
     static long call_count();
 
 private:
+    // The root the host handed in; its absence is a fault of the caller.
+    reg::System& hub() const;
     void beep(int hz, int ms) const;
     void enable_window();
     void connect_window();

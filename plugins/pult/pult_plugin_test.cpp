@@ -85,6 +85,7 @@ struct Console {
                                                    [n = std::string(name)] { return values()[n]; });
         }
         reg::set_host_callbacks(plugin);
+        plugin.set_root(sys());
         plugin.host_get_reg_active = [] { return g_recording; };
         plugin.host_set_plugin_active = [](reg::RegPlugin* p) { g_activated = p; };
         plugin.host_add_error = [](reg::RegPlugin*, const AnsiString& text) { logged().push_back(text); };

@@ -14,10 +14,14 @@
 #include <fstream>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <string_view>
+#include <mutex>
 #include <unistd.h>
 
 #include "platform/os/clock.h"
 #include "platform/os/directory.h"
+#include "platform/os/error_log.h"
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
 #include "platform/ui/dialogs.h"
@@ -242,6 +246,58 @@ TEST(Office, ReportBuildFillsTheShippedTemplate) {
     }
 }
 
+// What a program prints on its standard output, or none when it could not
+// run or ended otherwise than with status 0.
+std::optional<std::string> output_of(const std::string& program, const std::vector<std::string>& args) {
+    if (!os::file_exists(program)) return std::nullopt;
+    os::Process p;
+    os::SpawnOptions o;
+    o.program = program;
+    o.args = args;
+    o.capture_output = true;
+    if (!p.start(o, nullptr)) return std::nullopt;
+    std::string out;
+    const auto code = p.read_lines([&](const std::string& l) { out += l + "\n"; }, 240000);
+    if (!code || *code != 0) return std::nullopt;
+    return out;
+}
+
+// The shipped template as a crew prints it: converted to PDF by a headless
+// office of its own, every label stands whole on one A4 page, the footer
+// and the sheet say their names in Russian.
+TEST(Office, TheReportPrintsEveryLabelWholeOnOneRussianPage) {
+    REQUIRE_OFFICE();
+    Station st;
+    Build b = build_report(st.well);
+    ASSERT_TRUE(b.result) << ::testing::PrintToString(b.messages);
+    const std::string report = st.paths().output_file;
+
+    const auto sheets = output_of("/usr/bin/python3",
+                                  {"-c", "import sys, xlrd\nprint(xlrd.open_workbook(sys.argv[1]).sheet_names()[0])", report});
+    const auto soffice = std::string(STATION_OFFICE_PROGRAM_DIR) + "/soffice";
+    os::testing::TempDir pdf;
+    const auto converted = output_of(soffice, {"-env:UserInstallation=" + make_file_url(pdf.path() + "/profile"),
+                                               "--headless", "--convert-to", "pdf", "--outdir", pdf.path(), report});
+    const std::string pdf_file = pdf.path() + "/" + fs::path(report).stem().string() + ".pdf";
+    const auto text = output_of("/usr/bin/pdftotext", {"-layout", pdf_file, "-"});
+    const auto info = output_of("/usr/bin/pdfinfo", {pdf_file});
+    if (!sheets || !converted || !text || !info) {
+        const std::string why = "no xlrd, no office conversion or no pdftotext/pdfinfo (poppler-utils)";
+        if (os::testing::under_ci()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    EXPECT_EQ(*sheets, std::string(kTemplateSheetName) + "\n");
+    // One page, A4 lying (in points).
+    EXPECT_NE(info->find("Pages:           1\n"), std::string::npos) << *info;
+    EXPECT_NE(info->find("841.89 x 595.3"), std::string::npos) << *info;
+    for (const auto& c : report_template_cells()) {
+        if (c.text.rfind("%", 0) == 0) continue;
+        EXPECT_NE(text->find(c.text), std::string::npos) << c.text << "\n" << *text;
+    }
+    EXPECT_NE(text->find("Страница 1"), std::string::npos) << *text;
+    EXPECT_EQ(text->find("Page 1"), std::string::npos) << *text;
+}
+
 TEST(Office, TheReportReplacesALinkUnderItsNameAndRefusesFoldersLeadingOut) {
     REQUIRE_OFFICE();
     Station st;
@@ -371,8 +427,32 @@ bool eventually(const std::function<bool()>& condition, int bound_ms = 30000) {
     return true;
 }
 
+// The failures the program logs while one lives.
+struct LoggedErrors {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    LoggedErrors() {
+        os::set_error_sink([this](std::string_view line) {
+            std::lock_guard<std::mutex> l(mutex);
+            lines.emplace_back(line);
+        });
+    }
+    ~LoggedErrors() { os::set_error_sink({}); }
+    bool any(const std::string& part) {
+        std::lock_guard<std::mutex> l(mutex);
+        for (const auto& line : lines)
+            if (line.find(part) != std::string::npos) return true;
+        return false;
+    }
+    std::string all() {
+        std::lock_guard<std::mutex> l(mutex);
+        return ::testing::PrintToString(lines);
+    }
+};
+
 TEST(Office, ADeadOfficeIsReapedAtOnceAndLeavesNoLockFile) {
     REQUIRE_OFFICE();
+    LoggedErrors errors;
     Station st;
     const std::string document = os::folder_of(st.paths().output_file) + "/открыт.xls";
     const std::string lock = os::folder_of(document) + "/.~lock.открыт.xls#";
@@ -390,11 +470,37 @@ TEST(Office, ADeadOfficeIsReapedAtOnceAndLeavesNoLockFile) {
         << "the office " << pid << " stays unreaped";
     EXPECT_TRUE(eventually([&] { return !os::path_exists(lock); })) << "the dead office's lock file stays";
     EXPECT_EQ(started_office_pid(), -1);
+    // An office that died on its own is a fault, said once.
+    EXPECT_TRUE(eventually([&] { return errors.any(") ended with status 137"); })) << errors.all();
     oo.release_handles();
     // The next connection starts another office.
     OOCalcAuto again(office_server_factory());
     ASSERT_TRUE(again.connect()) << again.connect_error();
     EXPECT_GT(started_office_pid(), 0);
+}
+
+// The program ending the office it started (at the end of every report)
+// is no fault: nothing is said, and the office's lock beside the document
+// it had open goes all the same.
+TEST(Office, ItsOwnStopOfTheOfficeIsNoError) {
+    REQUIRE_OFFICE();
+    Station st;
+    const std::string document = os::folder_of(st.paths().output_file) + "/открыт.xls";
+    const std::string lock = os::folder_of(document) + "/.~lock.открыт.xls#";
+    OOCalcAuto oo(office_server_factory());
+    ASSERT_TRUE(oo.connect()) << oo.connect_error();
+    oo.open_document(true, st.paths().template_file);
+    oo.store_document(document, 1);
+    ASSERT_TRUE(os::path_exists(lock)) << "the office made no lock file; nothing to try";
+    const int pid = started_office_pid();
+    ASSERT_GT(pid, 0);
+    oo.release_handles();
+    LoggedErrors errors;
+    stop_started_office(false);
+    EXPECT_EQ(started_office_pid(), -1);
+    EXPECT_FALSE(os::path_exists("/proc/" + std::to_string(pid)));
+    EXPECT_FALSE(os::path_exists(lock));
+    EXPECT_EQ(errors.all(), "{}");
 }
 
 TEST(Office, NoOfficeToBeHadIsTheBuildsFirstFailure) {

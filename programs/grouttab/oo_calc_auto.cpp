@@ -82,6 +82,10 @@ void OOCalcAuto::open_document(bool hidden, const std::string& path) {
     sheets_ = document_->getSheets();
 }
 
+void OOCalcAuto::set_sheet_layout(int index, const SheetLayout& layout) {
+    need(document_, "set_sheet_layout", "document").setSheetLayout(static_cast<std::uint16_t>(index), layout);
+}
+
 void OOCalcAuto::select_sheet_by_index(int index) {
     current_sheet_ = need(sheets_, "select_sheet_by_index", "document").getByIndex(static_cast<std::uint16_t>(index));
     const std::string name = current_sheet_->getName();

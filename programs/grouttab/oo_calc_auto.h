@@ -59,6 +59,9 @@ public:
     // The 0-based column and row of the last used cell of the current sheet.
     void get_used_area_end(std::uint32_t& last_column, std::uint32_t& last_row);
     void close_document();
+    // Lays out sheet `index` of the open document and its page (the
+    // template's look; the report's filling never calls it).
+    void set_sheet_layout(int index, const SheetLayout& layout);
     // Mode 1 binds the document to the file (store as), mode 2 writes a copy
     // (store to); both in the Excel 97 format, which is what the file's ".xls"
     // promises. Other modes store nothing.

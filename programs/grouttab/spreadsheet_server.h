@@ -75,9 +75,25 @@ public:
     virtual std::shared_ptr<ServerSheet> getActiveSheet() = 0;
 };
 
+// The look of a sheet and its printed page, as a template is made (the
+// report's filling never changes it).
+struct SheetLayout {
+    std::string name;                         // the sheet's name
+    std::vector<std::int32_t> column_widths;  // 1/100 mm, from the first column
+    std::vector<CellRangeAddress> framed;     // every cell framed by a thin line
+    std::vector<std::int32_t> bold_rows;
+    bool landscape = false;
+    // The page footer's centre: this text, a blank and the page number.
+    std::string footer;
+};
+
 class ServerDocument {
 public:
     virtual ~ServerDocument() = default;
+    // Only the office lays out a sheet and its page.
+    virtual void setSheetLayout(std::uint16_t /*sheet_index*/, const SheetLayout& /*layout*/) {
+        throw ServerError("setSheetLayout: this server does not lay out sheets");
+    }
     virtual std::shared_ptr<ServerSheets> getSheets() = 0;
     virtual std::shared_ptr<ServerController> getCurrentController() = 0;
     virtual void storeAsURL(const std::string& url, const PropertyValues& options) = 0;

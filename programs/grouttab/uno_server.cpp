@@ -1,6 +1,8 @@
 #include "programs/grouttab/uno_server.h"
 
+#include <com/sun/star/awt/FontWeight.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -13,7 +15,9 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XHeaderFooterContent.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSheetCellRange.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
@@ -21,14 +25,22 @@
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/BorderLine2.hpp>
+#include <com/sun/star/table/BorderLineStyle.hpp>
+#include <com/sun/star/table/TableBorder2.hpp>
 #include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <osl/file.hxx>
 #include <rtl/bootstrap.hxx>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -246,6 +258,75 @@ public:
         uno_call("removeActionLock",
                  [&] { Reference<css::document::XActionLockable>(doc_, UNO_QUERY_THROW)->removeActionLock(); });
     }
+    void setSheetLayout(std::uint16_t sheet_index, const SheetLayout& layout) override {
+        uno_call("setSheetLayout", [&] {
+            Reference<css::sheet::XSpreadsheetDocument> sd(doc_, UNO_QUERY_THROW);
+            Reference<css::container::XIndexAccess> sheets(sd->getSheets(), UNO_QUERY_THROW);
+            Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(sheet_index), UNO_QUERY_THROW);
+            if (!layout.name.empty())
+                Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->setName(ou(layout.name));
+
+            Reference<css::container::XIndexAccess> columns(
+                Reference<css::table::XColumnRowRange>(sheet, UNO_QUERY_THROW)->getColumns(), UNO_QUERY_THROW);
+            for (std::size_t c = 0; c < layout.column_widths.size(); ++c) {
+                Reference<css::beans::XPropertySet> column(columns->getByIndex(std::int32_t(c)), UNO_QUERY_THROW);
+                column->setPropertyValue("Width", css::uno::Any(layout.column_widths[c]));
+            }
+            Reference<css::table::XCellRange> cells(sheet, UNO_QUERY_THROW);
+            css::table::BorderLine2 line;
+            line.Color = 0;
+            line.LineStyle = css::table::BorderLineStyle::SOLID;
+            line.LineWidth = 26;
+            line.OuterLineWidth = 26;
+            for (const CellRangeAddress& a : layout.framed) {
+                css::table::TableBorder2 border;
+                border.TopLine = border.BottomLine = border.LeftLine = border.RightLine = line;
+                border.HorizontalLine = border.VerticalLine = line;
+                border.IsTopLineValid = border.IsBottomLineValid = border.IsLeftLineValid = true;
+                border.IsRightLineValid = border.IsHorizontalLineValid = border.IsVerticalLineValid = true;
+                Reference<css::beans::XPropertySet> range(
+                    cells->getCellRangeByPosition(a.StartColumn, a.StartRow, a.EndColumn, a.EndRow), UNO_QUERY_THROW);
+                range->setPropertyValue("TableBorder2", css::uno::Any(border));
+            }
+            const std::int32_t last_column = std::int32_t(std::max<std::size_t>(layout.column_widths.size(), 1)) - 1;
+            for (std::int32_t r : layout.bold_rows) {
+                Reference<css::beans::XPropertySet> row(cells->getCellRangeByPosition(0, r, last_column, r),
+                                                        UNO_QUERY_THROW);
+                row->setPropertyValue("CharWeight", css::uno::Any(float(css::awt::FontWeight::BOLD)));
+            }
+
+            // The sheet's page: A4, one page wide, the footer of the layout.
+            rtl::OUString style_name;
+            Reference<css::beans::XPropertySet>(sheet, UNO_QUERY_THROW)->getPropertyValue("PageStyle") >>= style_name;
+            Reference<css::container::XNameAccess> families(
+                Reference<css::style::XStyleFamiliesSupplier>(doc_, UNO_QUERY_THROW)->getStyleFamilies(),
+                UNO_QUERY_THROW);
+            Reference<css::container::XNameAccess> pages(families->getByName("PageStyles"), UNO_QUERY_THROW);
+            Reference<css::beans::XPropertySet> page(pages->getByName(style_name), UNO_QUERY_THROW);
+            const std::int32_t a4_short = 21000, a4_long = 29700;
+            page->setPropertyValue("IsLandscape", css::uno::Any(layout.landscape));
+            page->setPropertyValue("Width", css::uno::Any(layout.landscape ? a4_long : a4_short));
+            page->setPropertyValue("Height", css::uno::Any(layout.landscape ? a4_short : a4_long));
+            page->setPropertyValue("ScaleToPagesX", css::uno::Any(std::int16_t(1)));
+            page->setPropertyValue("ScaleToPagesY", css::uno::Any(std::int16_t(0)));
+            // The office's default header is the sheet's name: the report
+            // carries its own title.
+            page->setPropertyValue("HeaderIsOn", css::uno::Any(false));
+            page->setPropertyValue("FooterIsOn", css::uno::Any(true));
+            Reference<css::sheet::XHeaderFooterContent> footer(page->getPropertyValue("RightPageFooterContent"),
+                                                               UNO_QUERY_THROW);
+            footer->getLeftText()->setString("");
+            footer->getRightText()->setString("");
+            Reference<css::text::XText> centre = footer->getCenterText();
+            centre->setString(ou(layout.footer + " "));
+            Reference<css::text::XTextContent> number(Reference<css::lang::XMultiServiceFactory>(doc_, UNO_QUERY_THROW)
+                                                          ->createInstance("com.sun.star.text.TextField.PageNumber"),
+                                                      UNO_QUERY_THROW);
+            centre->insertTextContent(centre->getEnd(), number, false);
+            page->setPropertyValue("RightPageFooterContent", css::uno::Any(footer));
+            page->setPropertyValue("LeftPageFooterContent", css::uno::Any(footer));
+        });
+    }
 
 private:
     Reference<css::lang::XComponent> doc_;
@@ -300,6 +381,8 @@ struct StartedOffice {
     int pid = -1;
     bool ended = false;  // reaped by its thread
     int exit_code = 0;
+    // This program ended it (stop_started_office): its status is no fault.
+    bool stopped = false;
 };
 std::shared_ptr<StartedOffice> g_office;
 std::string g_office_profile;
@@ -327,8 +410,9 @@ std::string lock_file_of(const std::string& path) {
 
 // Removes the lock files that an office of the given profile left beside
 // the documents it had: the lock names the profile that holds it, so a lock
-// of another office (a user's own) is left alone.
-void remove_stale_locks(const std::string& profile) {
+// of another office (a user's own) is left alone. Quiet: only a lock that
+// stays is said.
+void remove_stale_locks(const std::string& profile, bool quiet = false) {
     std::string profile_url;
     try {
         profile_url = make_file_url(profile);
@@ -340,10 +424,11 @@ void remove_stale_locks(const std::string& profile) {
         std::string bytes;
         if (os::read_file(lock, bytes, nullptr, 64 * 1024) != 0) continue;
         if (bytes.find(profile_url) == std::string::npos) continue;
-        if (os::remove_file(lock))
-            os::log_error("Grouttab: the ended office's lock file " + lock + " was removed");
-        else
+        if (os::remove_file(lock)) {
+            if (!quiet) os::log_error("Grouttab: the ended office's lock file " + lock + " was removed");
+        } else {
             os::log_error("Grouttab: the ended office's lock file " + lock + " could not be removed");
+        }
     }
 }
 
@@ -353,7 +438,11 @@ void watch(std::shared_ptr<StartedOffice> office) {
         std::lock_guard<std::mutex> lock(g_mutex);
         office->ended = true;
         office->exit_code = code ? *code : -1;
-        if (office->exit_code != 0 && office->exit_code != kOfficeRestart) {
+        if (office->stopped) {
+            // Killed at this program's word: whatever it left is tidied
+            // without a word.
+            remove_stale_locks(g_office_profile, true);
+        } else if (office->exit_code != 0 && office->exit_code != kOfficeRestart) {
             os::log_error("Grouttab: the office (process " + std::to_string(office->pid) + ") ended with status " +
                           std::to_string(office->exit_code));
             remove_stale_locks(g_office_profile);
@@ -510,7 +599,10 @@ void stop_started_office(bool remove_profile) {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         office = g_office;
-        if (office && !office->ended) office->process->send_kill();
+        if (office && !office->ended) {
+            office->stopped = true;
+            office->process->send_kill();
+        }
     }
     // Its thread reaps it; the profile goes only once nothing writes to it.
     if (office) {

@@ -267,6 +267,55 @@ TEST(CementLine, StepBackKeepsTheAverageAndOnlyStartedElementsAreMarked) {
     EXPECT_EQ(marks["Продавка"], 0) << file_text(cement_folder(root) / "report" / "cem_V.rem");
 }
 
+// The station answers its first five frames and then nothing for the rest
+// of the job: the buffer has the volume of its points; the cement and the
+// displacement, started and ended in the silence, stored no point and
+// pumped nothing on record, so the stage's totals are the buffer's, as its
+// points hold them.
+TEST(CementLine, ElementsRunInSilenceReportNoVolume) {
+    os::testing::TempDir dir;
+    const fs::path root = dir.path();
+    prepare(root, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
+    Child sim = simulator(root, "silence@5x60000");
+    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    // The cement starts three seconds past the last frame however the
+    // exchanges fall: a frame vouches for 1.5 s.
+    Child host = host_program(root, sim.first_line().substr(6), 18,
+                              "1:Начать программу,9:Следующий этап,12:Следующий этап,15:Завершить этап");
+    host.finish(false);
+    ASSERT_TRUE(host.code());
+    EXPECT_EQ(*host.code(), 0) << host.output();
+
+    CementData job;
+    TReportOptions report;
+    ASSERT_TRUE(cement::load_programme((cement_folder(root) / "cement_program_2.ini").string(), job, report));
+    ASSERT_EQ(job.program.size(), 3u);
+    const ChartPoints points = stage_points(root, 2);
+    ASSERT_FALSE(points.points.empty()) << host.output();
+    rtl::IniFile prog(cement_folder(root) / "cement_program_2.ini");
+    for (int i = 1; i < 3; ++i) {
+        const CementProgramElement& e = job.program[std::size_t(i)];
+        SCOPED_TRACE(e.name);
+        ASSERT_EQ(e.mode, cement::state_done) << host.output();
+        ASSERT_LT(points.points.back().time, e.start) << sim.output();
+        EXPECT_EQ(prog.ReadString("Item" + std::to_string(i), "V_inc", ""), "0,00");
+        EXPECT_EQ(prog.ReadString("Item" + std::to_string(i), "Q_av", ""), "0,00");
+    }
+    const float buffer = column(points.points.back(), points, "cem_V");
+    const float total = column(points.points.back(), points, "cem_Vsumm");
+    EXPECT_GT(buffer, 0.005f) << sim.output();
+    EXPECT_NEAR(prog.ReadFloat("Item0", "V_inc", -1), buffer, 0.0051);
+    EXPECT_EQ(prog.ReadString("Item2", "Vsumm", ""), prog.ReadString("Item0", "V_inc", "?"));
+
+    auto rpt = cement::read_report_data((cement_folder(root) / "cement_program_2.rpt").string());
+    std::map<std::string, std::string> r(rpt.begin(), rpt.end());
+    EXPECT_EQ(r["cem_V"], "0,00");
+    EXPECT_EQ(r["prod_V"], "0,00");
+    EXPECT_EQ(r["Vsumm"], r["buf_V"]);
+    EXPECT_NEAR(rtl::IniFile(cement_folder(root) / "cement_program_2.rpt").ReadFloat("Report", "Vsumm", -1), total,
+                0.0051);
+}
+
 // A stage run through, then a new programme stopped early: the new stage's
 // report holds only what it pumped (its buffer), none of the stage before.
 TEST(CementLine, ANewStageReportsOnlyItsOwnVolumes) {
