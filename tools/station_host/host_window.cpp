@@ -161,7 +161,7 @@ public:
             plugins.correct_interface();
             plugins.before_show();
         }
-        chart_ = std::make_unique<TripChart>(view_->sheet(), [this] { view_->data_changed(); });
+        chart_ = std::make_unique<TripChart>(view_->sheet(), [this] { view_->data_changed(); }, TripChart::live_span);
         // A quarter of a minute a centimetre: a live trip grows visibly.
         view_->sheet().set_scale(15.0 / 86400);
         hub_menu_->attach(host.system());
