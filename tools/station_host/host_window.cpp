@@ -115,6 +115,8 @@ public:
     ~HostWindow() {
         hub_menu_.reset();
         well_entries_.reset();
+        // The chart takes its columns off the view's sheet: before the view.
+        chart_.reset();
         delete form_;
     }
 

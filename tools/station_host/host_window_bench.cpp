@@ -98,6 +98,7 @@ struct Run {
     double peak_mb = 0;
     long skipped = 0;
     bool ok = false;
+    std::string failed;  // what went wrong
 };
 
 Run continue_trip(const fs::path& bin, int seconds) {
@@ -110,6 +111,7 @@ Run continue_trip(const fs::path& bin, int seconds) {
     so.program = (bin / "device_simulator").string();
     so.args = {"--scenario", script, "--period", "200", "--seconds", "600", "--pty"};
     so.capture_output = true;
+    run.failed = "the simulator did not start";
     if (!sim.start(so)) return run;
     const std::string line = os::testing::read_line(sim.stdout_fd(), 60000);
     if (line.rfind("line: ", 0) != 0) return run;
@@ -124,6 +126,7 @@ Run continue_trip(const fs::path& bin, int seconds) {
     };
     {
         os::Process first;
+        run.failed = "the short trip failed";
         if (!first.start(host_options({"--seconds", "3", "--depth", "1000"})) || first.wait(120000) != 0) return run;
     }
     const std::string time_file = well + "/0003.realtim";
@@ -138,7 +141,11 @@ Run continue_trip(const fs::path& bin, int seconds) {
     const long long b = run_ns(host.pid());
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     run.peak_mb = peak_mb(host.pid());
-    if (host.wait(120000) != 0) return run;
+    const auto code = host.wait(120000);
+    if (code != 0) {
+        run.failed = "the window host ended with " + (code ? std::to_string(*code) : std::string("no end"));
+        return run;
+    }
     ::kill(sim.pid(), SIGTERM);
     sim.wait(30000);
     FileStorage t;
@@ -170,7 +177,7 @@ void BM_WindowHostAgainstTripLength(benchmark::State& state) {
             for (int k = 0; k < 3; ++k) {
                 const Run r = continue_trip(bin, lengths[k]);
                 if (!r.ok) {
-                    state.SkipWithError("a host run failed");
+                    state.SkipWithError(("continuing " + std::to_string(lengths[k]) + " s: " + r.failed).c_str());
                     return;
                 }
                 ms[k] += r.ms_per_s / 2;
