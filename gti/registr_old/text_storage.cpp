@@ -113,6 +113,7 @@ Storage::Stamp Storage::current_stamp() {
     if (!info.exists) return s;
     s.exists = true;
     s.inode = info.inode;
+    s.size = info.size;
     s.written = info.written;
     return s;
 }
@@ -122,6 +123,9 @@ bool Storage::load_from_file() {
     if (file_name_.empty()) return false;
     std::vector<Record> loaded;
     Stamp seen;
+    // Whether the file holds exactly the lines a save of what it gave writes.
+    bool exact = true;
+    std::string rewritten;
     os::File file;
     auto status = file.open(os::native_path(file_name_), os::File::Mode::read, false);
     if (status == os::File::Status::not_found) {
@@ -138,8 +142,10 @@ bool Storage::load_from_file() {
         }
         seen.exists = true;
         seen.inode = info.inode;
+        seen.size = info.size;
         seen.written = info.written;
         std::string content = rtl::cp1251_to_utf8(bytes);
+        exact = true;
         std::size_t pos = 0;
         while (pos < content.size()) {
             std::size_t eol = content.find_first_of("\r\n", pos);
@@ -147,18 +153,26 @@ bool Storage::load_from_file() {
             std::string_view line(content.data() + pos, eol - pos);
             pos = eol + 1;
             if (eol < content.size() && content[eol] == '\r' && pos < content.size() && content[pos] == '\n') ++pos;
-            if (rtl::Trim(line).empty()) continue;
+            if (rtl::Trim(line).empty()) {
+                exact = false;
+                continue;
+            }
             Record r;
             if (!parse_remark_line(line, r)) {
                 read_failed_ = true;
                 return false;
             }
+            if (exact) rewritten += format_remark_line(r) + "\r\n";
             loaded.push_back(std::move(r));
         }
+        exact = exact && rewritten == content;
     }
     records_.swap(loaded);
     file_time_ = seen;
     read_failed_ = false;
+    in_file_ = exact ? records_.size() : kNotExact;
+    unchanged_ = records_.size();
+    fresh_set();
     return true;
 }
 
@@ -167,6 +181,9 @@ bool Storage::save_to_file() {
     lib::Locker file_hold(file_lock_obj());
     if (file_name_.empty()) return true;
     if (read_failed_) return false;
+    // Remarks added after all the file holds, the file as this store last
+    // saw it: only their lines are appended. Anything else rewrites it.
+    if (in_file_ != kNotExact && unchanged_ >= in_file_ && append_lines()) return true;
     std::string bytes;
     for (const Record& r : records_) bytes += rtl::utf8_to_cp1251(format_remark_line(r)) + "\r\n";
     os::ReplacementFile out;
@@ -175,7 +192,36 @@ bool Storage::save_to_file() {
     Stamp seen = current_stamp();
     // The committed file's own time, before anyone else could touch it.
     seen.written = out.written();
+    seen.size = static_cast<std::int64_t>(bytes.size());
     file_time_ = seen;
+    in_file_ = unchanged_ = records_.size();
+    return true;
+}
+
+bool Storage::append_lines() {
+    os::File file;
+    if (file.open(os::native_path(file_name_), os::File::Mode::read_write_existing, true) != os::File::Status::ok)
+        return false;
+    const os::FileInfo info = file.info();
+    const std::int64_t size = info.size;
+    // Another station's write since: the whole set is written instead.
+    if (!info.exists || !file_time_.exists || info.inode != file_time_.inode || !(info.written == file_time_.written) ||
+        size != file_time_.size)
+        return false;
+    std::string bytes;
+    for (std::size_t i = in_file_; i < records_.size(); ++i)
+        bytes += rtl::utf8_to_cp1251(format_remark_line(records_[i])) + "\r\n";
+    if (!bytes.empty() && !file.write_at(size, bytes.data(), bytes.size())) {
+        // Half a line at the end would be read as a remark of its own.
+        file.truncate(size);
+        return false;
+    }
+    const os::FileInfo after = file.info();
+    file_time_.exists = after.exists;
+    file_time_.inode = after.inode;
+    file_time_.size = after.size;
+    file_time_.written = after.written;
+    in_file_ = unchanged_ = records_.size();
     return true;
 }
 
@@ -186,7 +232,17 @@ bool Storage::check_file_changes() {
     return true;
 }
 
-void Storage::sort() { std::stable_sort(records_.begin(), records_.end()); }
+void Storage::sort() {
+    std::stable_sort(records_.begin(), records_.end());
+    sorted_ = true;
+}
+
+void Storage::fresh_set() {
+    sorted_ = std::is_sorted(records_.begin(), records_.end());
+    flags_unknown_ = false;
+    flagged_ = kNone;
+    for (const Record& r : records_) flags_unknown_ |= r.is_new || r.index != -1;
+}
 
 void Storage::check_index(int index, const char* what) const {
     if (index < 0 || static_cast<std::size_t>(index) >= records_.size())
@@ -197,11 +253,28 @@ void Storage::check_index(int index, const char* what) const {
 void Storage::add_record(const Record& record) {
     lib::Locker hold(&lock_);
     check_file_changes();
-    for (Record& r : records_) r.clear();
-    records_.push_back(record);
-    records_.back().changed = rtl::Now();
-    records_.back().is_new = true;
-    sort();
+    // Every remark's flags cleared: only the one added last can have any
+    // set, unless an edit put a caller's record in.
+    if (flags_unknown_) {
+        for (Record& r : records_) r.clear();
+    } else if (flagged_ < records_.size()) {
+        records_[flagged_].clear();
+    }
+    // A set loaded in the file's order is put in time order once; then each
+    // remark goes in after those of its time and before later ones, where
+    // a stable sort of the set with it at the end would put it.
+    if (!sorted_) {
+        sort();
+        unchanged_ = 0;
+    }
+    const auto at = std::upper_bound(records_.begin(), records_.end(), record);
+    const std::size_t place = static_cast<std::size_t>(at - records_.begin());
+    unchanged_ = std::min(unchanged_, place);
+    Record& added = *records_.insert(at, record);
+    added.changed = rtl::Now();
+    added.is_new = true;
+    flagged_ = place;
+    flags_unknown_ = false;
 }
 
 void Storage::set_item(int index, const Record& record) {
@@ -216,6 +289,8 @@ void Storage::set_item(int index, const Record& record) {
     slot = record;
     slot.changed = rtl::Now();
     sort();
+    unchanged_ = 0;
+    flags_unknown_ = true;
 }
 
 void Storage::delete_record(int index) {
@@ -227,11 +302,18 @@ void Storage::delete_record(int index) {
     gone.changed = rtl::Now();
     deleted_.push_back(gone);
     records_.erase(records_.begin() + index);
+    unchanged_ = std::min(unchanged_, static_cast<std::size_t>(index));
+    if (flagged_ != kNone && flagged_ > static_cast<std::size_t>(index))
+        --flagged_;
+    else if (flagged_ == static_cast<std::size_t>(index))
+        flagged_ = kNone;
 }
 
 void Storage::clear_indexes() {
     lib::Locker hold(&lock_);
     for (Record& r : records_) r.clear();
+    flags_unknown_ = false;
+    flagged_ = kNone;
 }
 
 int Storage::find_by_tyme(std::uint32_t time) {
@@ -272,6 +354,8 @@ void Storage::get_serial_list(lib::serial_list& list, unsigned) {
         list | records | deleted;
         records_.swap(records);
         deleted_.swap(deleted);
+        unchanged_ = 0;
+        fresh_set();
     } else {
         list | records_ | deleted_;
     }

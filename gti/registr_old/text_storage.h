@@ -17,7 +17,10 @@
 // taken as seen, and saving is refused until a reload succeeds, so a
 // damaged or unreadable shared file is never overwritten from here. Saving
 // writes a new file beside the old one and renames it into place, so other
-// stations read either the old set or the new one, never a part.
+// stations read either the old set or the new one, never a part; remarks
+// added after every remark the file holds, into a file no one else wrote
+// since, are appended to it as their lines instead (the bytes are those of
+// the rewrite), so a well's thousandth remark costs what its first did.
 //
 // Lock order: the store's lock, then file_lock_obj() while saving.
 //
@@ -122,16 +125,23 @@ public:
 
 private:
     // What identifies the file's content as last seen: a rewrite by rename
-    // changes the inode even within one tick of the clock.
+    // changes the inode, an append the size, even within one tick of the
+    // clock.
     struct Stamp {
         os::FILETIME written;
         std::uint64_t inode = 0;
+        std::int64_t size = 0;
         bool exists = false;
         friend bool operator==(const Stamp&, const Stamp&) = default;
     };
     Stamp current_stamp();
     void sort();
+    // A set read whole (the file, the hub state): its order and flags.
+    void fresh_set();
     void check_index(int index, const char* what) const;
+    // Appends the lines of the remarks after the file's; false when the
+    // file is not as this store last saw it or the write failed.
+    bool append_lines();
 
     lib::lock_object lock_;
     std::vector<DeletedRecord> deleted_;
@@ -139,6 +149,18 @@ private:
     Stamp file_time_;
     bool read_failed_ = false;
     AnsiString file_name_;
+    // The file holds exactly the lines of the first in_file_ remarks as they
+    // were then (kNotExact: lines of its own, blank lines, other numbers);
+    // the first unchanged_ remarks are still those.
+    static constexpr std::size_t kNotExact = static_cast<std::size_t>(-1);
+    std::size_t in_file_ = kNotExact;
+    std::size_t unchanged_ = 0;
+    // The remarks are in time order; the one at flagged_ (kNone: none) is the
+    // only one whose flags may be set, unless flags_unknown_.
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    bool sorted_ = true;
+    std::size_t flagged_ = kNone;
+    bool flags_unknown_ = false;
 };
 
 // The remark of one file line; false for a damaged line (a number field

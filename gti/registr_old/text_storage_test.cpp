@@ -174,6 +174,72 @@ TEST(TextStorage, AFailedReadKeepsTheSetAndNeverOverwritesTheFile) {
 }
 
 // Two stations on one file: each sees the other's save at its next edit.
+// Remarks added after all the file holds are appended to it (the file
+// stays the same file, its bytes those of a rewrite); one that sorts
+// before, an edit, a deletion or a file of another station's writing
+// rewrite it whole. A remark goes after those of its own time.
+TEST(TextStorage, AddedRemarksAreAppendedWhereTheOrderAllows) {
+    os::testing::TempDir dir;
+    const std::string file = dir / "remarks.txt";
+    const auto line = [](std::uint32_t t, const std::string& cp1251) {
+        return "0.00 0.00 " + std::to_string(t) + " 0 \"" + cp1251 + "\" 0 0 9\r\n";
+    };
+    const auto inode = [&] { return os::file_info(file).inode; };
+    text::Storage s;
+    s.set_file_name(file);
+    ASSERT_TRUE(s.load_from_file());
+    s.add_record(remark(100, "a"));
+    s.add_record(remark(200, "b"));
+    ASSERT_TRUE(s.save_to_file());
+    const auto first = inode();
+
+    s.add_record(remark(300, "c"));
+    s.add_record(remark(300, "d"));
+    ASSERT_TRUE(s.save_to_file());
+    EXPECT_EQ(read_bytes(file), line(100, "a") + line(200, "b") + line(300, "c") + line(300, "d"));
+    EXPECT_EQ(inode(), first) << "the file was rewritten for remarks at its end";
+
+    // Before the last ones: in its place, the file rewritten.
+    s.add_record(remark(200, "e"));
+    EXPECT_EQ(texts(s), (std::vector<std::string>{"a", "b", "e", "c", "d"}));
+    EXPECT_TRUE(s[2].is_new);
+    ASSERT_TRUE(s.save_to_file());
+    EXPECT_EQ(read_bytes(file), line(100, "a") + line(200, "b") + line(200, "e") + line(300, "c") + line(300, "d"));
+    const auto second = inode();
+    EXPECT_NE(second, first);
+
+    // The last remark deleted, then one added after all: the deleted line
+    // must go, so the whole file is written.
+    s.delete_record(4);
+    s.add_record(remark(400, "f"));
+    ASSERT_TRUE(s.save_to_file());
+    EXPECT_EQ(read_bytes(file), line(100, "a") + line(200, "b") + line(200, "e") + line(300, "c") + line(400, "f"));
+    EXPECT_NE(inode(), second);
+
+    // Another station's file in its own spelling and order: read as it is,
+    // put in order once, written as this station writes it.
+    write_bytes(file, "0,00  0,00 300 0 \"z\" 0 0 9\r\n0.00 0.00 100 0 \"y\" 0 0 9\r\n");
+    text::Storage other;
+    other.set_file_name(file);
+    ASSERT_TRUE(other.load_from_file());
+    other.add_record(remark(500, "x"));
+    ASSERT_TRUE(other.save_to_file());
+    EXPECT_EQ(read_bytes(file), line(100, "y") + line(300, "z") + line(500, "x"));
+    // An append by another station within the same tick of the clock is
+    // still seen: the next add reads it first.
+    text::Storage third;
+    third.set_file_name(file);
+    ASSERT_TRUE(third.load_from_file());
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::app);
+        out << line(600, "w");
+    }
+    third.add_record(remark(700, "v"));
+    EXPECT_EQ(third.size(), 5) << "the other station's remark was not read";
+    ASSERT_TRUE(third.save_to_file());
+    EXPECT_EQ(read_bytes(file), line(100, "y") + line(300, "z") + line(500, "x") + line(600, "w") + line(700, "v"));
+}
+
 TEST(TextStorage, TwoProcessesShareTheFile) {
     os::testing::TempDir dir;
     const std::string file = dir / "remarks.txt";

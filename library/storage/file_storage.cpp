@@ -255,6 +255,8 @@ void FileStorage::clear() {
     remarks_.clear();
     outside_window_ = 0;
     stream_state_.reset();
+    follow_state_.reset();
+    follow_name_.clear();
 }
 
 int FileStorage::add_parametr(const FileStorageParam& param) {

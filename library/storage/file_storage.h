@@ -417,6 +417,16 @@ public:
     // Damage never ends the reading: see rt_blocks.h for what is skipped and
     // the warnings it leaves.
     bool add_new_file(const AnsiString& name, bool text_only);
+    // Reads what was appended to the file since this table last read it
+    // (add_new_file or an earlier call): the blocks from where that read
+    // ended, the parameter header then in force serving the records that
+    // follow, so a reader that follows a growing file reads each block
+    // once. A block cut short at the end (its writer has not finished it)
+    // is read the next time. A file this table has not read is read whole.
+    // Gives the records added (the loading window applies), or -1 when the
+    // file is no longer the one read (replaced under its name or cut
+    // short): the caller reads it afresh into a cleared table.
+    int add_appended(const AnsiString& name);
     // Files of the older fixed-record format are not read: false.
     bool add_old_file(const AnsiString& name, bool text_only);
     // The block reader over bytes already in memory (a mapped file, a
@@ -614,6 +624,11 @@ private:
     };
 
     void begin_read(ReadState& state, std::size_t total);
+    // Reads the file's blocks from offset `from` with the state given; end
+    // gets the offset the next read starts at, inode the file's. False when
+    // the file is not the one an earlier read of `inode` ended at `from`.
+    bool read_new_file(const AnsiString& name, std::int64_t from, ReadState& state, std::int64_t& end,
+                       std::uint64_t& inode);
     void read_window(ReadState& state, lib::realtime::BlockScanner& scanner);
     void end_read(ReadState& state, const lib::realtime::BlockScanner& scanner);
     void read_all(ReadState& state, const char* data, std::size_t size);
@@ -666,4 +681,10 @@ private:
     std::function<void(int)> progress_;
     FileStorageTextValues text_values_;
     std::unique_ptr<ReadState, ReadStateDeleter> stream_state_;
+    // Where add_appended goes on: the file, its state after the last read,
+    // the offset after its last whole block, its inode.
+    std::unique_ptr<ReadState, ReadStateDeleter> follow_state_;
+    AnsiString follow_name_;
+    std::int64_t follow_end_ = 0;
+    std::uint64_t follow_inode_ = 0;
 };

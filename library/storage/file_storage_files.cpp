@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <unordered_map>
 
@@ -173,6 +174,11 @@ struct FileStorage::ReadState {
     bool columns_grew = false;
     std::vector<AnsiString> messages;
     std::unordered_map<std::string, int> columns;  // lower-cased global name -> column
+    // Reading on where an earlier read ended: a block cut short at the end
+    // is one its writer is still writing, no damage.
+    bool appending = false;
+    std::size_t base = 0;       // the file offset the scanned data start at
+    std::size_t block_end = 0;  // the file offset after the last whole block
 };
 
 void FileStorage::add_warning(const AnsiString& text) { warnings_.push_back(text); }
@@ -202,6 +208,7 @@ void FileStorage::begin_read(ReadState& state, std::size_t total) {
 void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
     Block block;
     while (scanner.next(block)) {
+        state.block_end = state.base + block.offset + lib::realtime::block_header_size + std::size_t(block.size);
         if (state.text_only && block.type != lib::realtime::block_text) continue;
         if (state.records_only &&
             (block.type == lib::realtime::block_text || block.type == lib::realtime::block_remark))
@@ -225,7 +232,7 @@ void FileStorage::end_read(ReadState& state, const BlockScanner& scanner) {
     if (state.mismatch) add_warning(kSectorMismatch);
     if (scanner.resynchronised()) add_warning(kResynchronised);
     if (state.damaged) add_warning(kDamagedBlocks);
-    if (scanner.torn()) add_warning(kTornBlock);
+    if (scanner.torn() && !state.appending) add_warning(kTornBlock);
 }
 
 namespace {
@@ -349,7 +356,8 @@ void FileStorage::read_params(ReadState& state, const Block& block) {
         state.damaged = true;
         return;
     }
-    const std::size_t left = state.total > block.offset ? state.total - block.offset : 0;
+    const std::size_t at = state.base + block.offset;
+    const std::size_t left = state.total > at ? state.total - at : 0;
     apply_params(state, params, left);
 }
 
@@ -563,23 +571,63 @@ bool FileStorage::add_file(const AnsiString& name, bool text_only) {
 }
 
 bool FileStorage::add_new_file(const AnsiString& name, bool text_only) {
+    std::unique_ptr<ReadState, ReadStateDeleter> state(new ReadState);
+    state->text_only = text_only;
+    std::int64_t end = 0;
+    std::uint64_t inode = 0;
+    read_new_file(name, 0, *state, end, inode);
+    // What a later add_appended goes on from: the header in force at the
+    // end of this file and where its last whole block ended.
+    if (!text_only) {
+        follow_state_ = std::move(state);
+        follow_name_ = name;
+        follow_end_ = end;
+        follow_inode_ = inode;
+    }
+    return true;
+}
+
+int FileStorage::add_appended(const AnsiString& name) {
+    if (!follow_state_ || follow_name_ != name) {
+        const int before = get_data_size();
+        add_new_file(name, false);
+        return get_data_size() - before;
+    }
+    const int before = get_data_size();
+    std::int64_t end = follow_end_;
+    std::uint64_t inode = follow_inode_;
+    follow_state_->appending = true;
+    if (!read_new_file(name, follow_end_, *follow_state_, end, inode)) return -1;
+    follow_end_ = end;
+    return get_data_size() - before;
+}
+
+bool FileStorage::read_new_file(const AnsiString& name, std::int64_t from, ReadState& state, std::int64_t& end,
+                                std::uint64_t& inode) {
     os::File file;
     open_or_throw(file, name, os::File::Mode::read, !nolocking_file_exists(name));
     const std::int64_t size = file.size();
     if (size < 0) throw lib::io::FileError(kCannotRead, name, file.last_error());
-    if (size == 0) throw lib::io::FileError(kEmptyFile, name, 0);
+    if (size == 0 && from == 0) throw lib::io::FileError(kEmptyFile, name, 0);
+    const os::FileInfo info = file.info();
+    // Another file under the name (a rewrite renames its replacement over
+    // it) or one cut short: what was read of it says nothing of this one.
+    if (from > 0 && (size < from || (info.exists && info.inode != inode))) return false;
+    inode = info.exists ? info.inode : 0;
     // The time and size of the bytes read, taken while no writer can touch
     // them, so a later append is never mistaken for what this table holds.
     os::FILETIME written;
     if (!file.times(nullptr, nullptr, &written)) throw lib::io::FileError(kCannotRead, name, file.last_error());
+    if (size == from) return true;
+    if (from > 0 && file.seek(from, SEEK_SET) != from) throw lib::io::FileError(kCannotRead, name, file.last_error());
 
     // The file is read in large pieces, the next one while this one is
     // decoded; blocks that straddle two pieces are carried over.
-    ReadState state;
-    state.text_only = text_only;
+    state.base = static_cast<std::size_t>(from);
+    state.block_end = state.base;
     begin_read(state, static_cast<std::size_t>(size));
     BackingStops stops{records_};
-    lib::realtime::ReadAhead reader(file, size, kReadChunk, BlockScanner::lookahead);
+    lib::realtime::ReadAhead reader(file, size - from, kReadChunk, BlockScanner::lookahead);
     BlockScanner scanner;
     lib::realtime::ReadAhead::Piece piece;
     const char* keep = nullptr;
@@ -593,6 +641,11 @@ bool FileStorage::add_new_file(const AnsiString& name, bool text_only) {
         kept = piece.size - scanner.position();
     }
     end_read(state, scanner);
+    // A block cut short at the end is one its writer has not finished yet:
+    // the next read starts at it.
+    end = scanner.torn() ? static_cast<std::int64_t>(state.block_end) : size;
+    state.mismatch = state.damaged = state.columns_grew = false;
+    state.messages.clear();
     file_time_ = written;
     file_size_ = size;
     return true;

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -404,6 +406,62 @@ TEST_F(FileStorageFiles, SmartSaveMergesWhatAnotherWriterAppended) {
     again.add_file(path, false);
     EXPECT_EQ(again.get_record(2)->values[0], 30.0f);
     EXPECT_EQ(again.get_data_size(), 3);
+}
+
+// A reader following a file the hub appends to reads each block once: what
+// was read before is not read again (bytes changed there in place stay
+// unseen), a block cut short waits for its end, a new header maps the
+// records after it by name, and a file replaced under its name is told.
+TEST_F(FileStorageFiles, FollowingAGrowingFileReadsOnlyWhatWasAppended) {
+    std::string path = dir / "f.realtim";
+    Blocks first;
+    first.header({"a", "b"}).record(1, {1, 10}).record(2, {2, 20});
+    put(path, first.out.bytes);
+    FileStorage t;
+    ASSERT_EQ(t.add_appended(path), 2);  // not read before: read whole
+    EXPECT_EQ(t.add_appended(path), 0);
+
+    // The records already read are scribbled over in place: a follower never
+    // sees it, a reader of the whole file would.
+    std::string bytes = first.out.bytes;
+    Blocks more;
+    more.record(3, {3, 30}).record(4, {4, 40});
+    // The second header swaps the columns and adds one.
+    more.header({"c", "b", "a"}).record(5, {500, 50, 5});
+    std::string scribbled = bytes;
+    for (std::size_t i = bytes.size() - 8; i < bytes.size(); ++i) scribbled[i] = '\x7f';
+    const std::string& tail = more.out.bytes;
+    const std::size_t cut = tail.size() - 5;  // record 5 cut short
+    put(path, scribbled + tail.substr(0, cut));
+    ASSERT_EQ(t.add_appended(path), 2);
+    EXPECT_EQ(times(t), (std::vector<std::uint32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(t.get_record(1)->values[1], 20.0f) << "a block read before was read again";
+    EXPECT_TRUE(warnings(t).empty()) << ::testing::PrintToString(warnings(t));
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out << tail.substr(cut);
+    }
+    ASSERT_EQ(t.add_appended(path), 1);
+    ASSERT_EQ(t.get_params_count(), 3);
+    const FileStorageRecord* r = t.get_record(4);
+    EXPECT_EQ(r->time.get_value(), 5u);
+    EXPECT_EQ(r->values[t.get_param_index("a")], 5.0f);
+    EXPECT_EQ(r->values[t.get_param_index("b")], 50.0f);
+    EXPECT_EQ(r->values[t.get_param_index("c")], 500.0f);
+    EXPECT_EQ(t.get_record(0)->values.size(), 3u);  // the earlier records grew with the columns
+    EXPECT_TRUE(warnings(t).empty()) << ::testing::PrintToString(warnings(t));
+
+    // Replaced under its name (a rewrite of its texts): read it afresh.
+    const std::string other = dir / "f.new";
+    put(other, first.out.bytes + tail);
+    std::filesystem::rename(other, path);
+    EXPECT_EQ(t.add_appended(path), -1);
+    // Cut short in place, the same.
+    FileStorage u;
+    put(path, first.out.bytes + tail);
+    ASSERT_EQ(u.add_appended(path), 5);
+    ::truncate(path.c_str(), static_cast<off_t>(first.out.bytes.size()));
+    EXPECT_EQ(u.add_appended(path), -1);
 }
 
 TEST_F(FileStorageFiles, NoRewriteLosesWhatAnotherWriterAppended) {

@@ -1,8 +1,12 @@
 #include "library/storage/rt_blocks.h"
 
 #include "library/io/disk_text.h"
+#include "platform/os/file.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
+#include <string>
 
 namespace lib::realtime {
 namespace {
@@ -275,6 +279,35 @@ AnsiString PayloadReader::string() {
     AnsiString text = lib::io::from_disk_text(std::string_view(p_, static_cast<std::size_t>(z - p_)));
     p_ = z + 1;
     return text;
+}
+
+long count_records(const std::string& path) {
+    os::File file;
+    if (file.open(path, os::File::Mode::read, false) != os::File::Status::ok) return 0;
+    const std::int64_t size = file.size();
+    if (size <= 0) return 0;
+    // Each piece after the first begins with what the scanner left of the
+    // one before (less than its look-ahead).
+    constexpr std::size_t kPiece = 1 << 20;
+    std::string buffer(kPiece + BlockScanner::lookahead, '\0');
+    BlockScanner scanner;
+    Block block;
+    long count = 0;
+    std::int64_t at = 0;
+    std::size_t kept = 0;
+    for (;;) {
+        const std::size_t want = std::size_t(std::min<std::int64_t>(std::int64_t(kPiece), size - at));
+        const std::int64_t got = want == 0 ? 0 : file.read_at(at, buffer.data() + kept, want);
+        if (got < 0) return count;
+        at += got;
+        const bool last = got < std::int64_t(want) || at >= size;
+        scanner.window(buffer.data(), kept + std::size_t(got), last);
+        while (scanner.next(block))
+            if (block.type == block_record || block.type == block_simple_values) ++count;
+        if (last) return count;
+        kept = kept + std::size_t(got) - scanner.position();
+        std::memmove(buffer.data(), buffer.data() + scanner.position(), kept);
+    }
 }
 
 }  // namespace lib::realtime

@@ -213,4 +213,10 @@ private:
     bool failed_ = false;
 };
 
+// The records of a block file (record and simple-values blocks, as the
+// data-file table reads them), counted in one pass of bounded reads: the
+// memory used does not grow with the file. 0 for a missing or unreadable
+// file.
+long count_records(const std::string& path);
+
 }  // namespace lib::realtime

@@ -31,6 +31,7 @@
 #include "gti/registr_old/registr_log.h"
 #include "gti/registr_old/sound.h"
 #include "library/lock_object.h"
+#include "library/storage/rt_blocks.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
 #include "platform/os/folder_lock.h"
@@ -706,7 +707,10 @@ void Host::start_recording() {
     RealTimeFile& w = *s.writer;
     s.connections.emplace_back(RealTimeFile::connect(
         w.time_signal,
-        [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.time_records; }));
+        [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) {
+            ++stats_.time_records;
+            ++stats_.trip_time_records;
+        }));
     s.connections.emplace_back(RealTimeFile::connect(
         w.depth_signal,
         [this](const ParamsProvider*, float, float, float, char, std::vector<float>*) { ++stats_.depth_records; }));
@@ -953,6 +957,7 @@ void Host::start_trip(int trip, bool continued) {
     s.samples_since_time_record = 0;
     s.sys->before_work(trip, continued, s.well);
     s.sys->fill_cur_files_list();
+    stats_.trip_time_records = continued ? lib::realtime::count_records(time_file_name()) : 0;
     if (!continued) w.clear_all_file_values();
     w.save_start_values(continued);
 }

@@ -88,6 +88,9 @@ struct HostStats {
     long quiet_cycles = 0;  // seconds without a frame
     long silences = 0;      // runs of quiet seconds
     long time_records = 0;
+    // The time records of the trip being recorded, those its time file held
+    // when a continue took it up included.
+    long trip_time_records = 0;
     long fast_records = 0;
     long depth_records = 0;
     long lag_records = 0;

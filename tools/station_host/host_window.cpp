@@ -76,6 +76,7 @@ public:
         form_->SetMenu(menu_);
 
         status_ = new ui::TPaintBox(form_);
+        status_->SetName("Status");
         status_->SetParent(form_);
         status_->SetAlign(ui::alBottom);
         status_->SetHeight(22);
@@ -114,6 +115,8 @@ public:
     ~HostWindow() {
         hub_menu_.reset();
         well_entries_.reset();
+        // The chart takes its columns off the view's sheet: before the view.
+        chart_.reset();
         delete form_;
     }
 
@@ -161,7 +164,7 @@ public:
             plugins.correct_interface();
             plugins.before_show();
         }
-        chart_ = std::make_unique<TripChart>(view_->sheet(), [this] { view_->data_changed(); });
+        chart_ = std::make_unique<TripChart>(view_->sheet(), [this] { view_->data_changed(); }, TripChart::live_span);
         // A quarter of a minute a centimetre: a live trip grows visibly.
         view_->sheet().set_scale(15.0 / 86400);
         hub_menu_->attach(host.system());
@@ -183,6 +186,7 @@ public:
             if (pages_->Pages(i) != chart_page_) delete pages_->Pages(i);
         pages_->SetActivePage(chart_page_);
         update_caption();
+        status_->SetCaption(recording_view(nullptr, options_.trip).status);
         status_->Invalidate();
     }
 
@@ -250,6 +254,9 @@ private:
                 pages_->ActivePage()->Invalidate();
             }
         }
+        // The bar's text is its caption too: what a screen reader (or a
+        // test from outside) reads of it.
+        status_->SetCaption(recording_view(host_, options_.trip).status);
         status_->Invalidate();
     }
 
@@ -305,7 +312,7 @@ RecordingView recording_view(const Host* host, int trip) {
     v.status = "Рейс " + std::to_string(trip);
     if (host)
         v.status += "   Забой " + fixed2(host->depth()) + " м   Долото " + fixed2(host->bit_depth()) + " м   Записей " +
-                    std::to_string(host->stats().time_records);
+                    std::to_string(host->stats().trip_time_records);
     switch (v.state) {
         case RecordingState::recording: v.status += "   Линия: данные идут"; break;
         case RecordingState::no_line:
