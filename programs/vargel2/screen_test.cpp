@@ -116,6 +116,18 @@ protected:
         return part;
     }
 
+    // Clicks at the point of the window (its content's coordinates).
+    static void click(const std::string& id, int x, int y) {
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "mousemove", "--window", id, std::to_string(x),
+                                         std::to_string(y), "click", "1"}),
+                  0);
+    }
+    static void keys(const std::vector<std::string>& names) {
+        std::vector<std::string> argv = {"xdotool", "key", "--delay", "60"};
+        argv.insert(argv.end(), names.begin(), names.end());
+        ASSERT_EQ(ui::testing::run_tool(argv), 0);
+    }
+
     ui::testing::VirtualScreen screen_;
     bool ok_ = false;
     os::testing::TempDir program;
@@ -229,6 +241,76 @@ TEST_F(VargelScreen, TheProgressLogReadsOnTheScreen) {
     const auto code = p.wait(kWaitMs);
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, 0);
+}
+
+// Both "..." of "Настройка программы" open the desktop's folder chooser on
+// their field's folder; the folder chosen there lands in the field and, at
+// the program's end, in its options.
+TEST_F(VargelScreen, EachFolderButtonOpensTheDesktopsChooser) {
+    VIRTUAL_SCREEN_OR_SKIP(ok_, screen_.error());
+    rtl::IniFile(program.path() + "/global.ini").WriteString("текущие_настройки", "скважина", "5");
+    write_trip(program.path() + "/5/0003.realtim", 100000, 20);
+    const std::string first = program.path() + "/пакеты";
+    const std::string dest = program.path() + "/пакеты/на_базу";
+    const std::string viewer = program.path() + "/Tolvane";
+    std::filesystem::create_directories(dest);
+    std::filesystem::create_directories(viewer);
+    {
+        rtl::IniFile ini(program.path() + "/vargel2.ini");
+        ini.WriteString("options", "destination_path", first + "/");
+        ini.WriteString("options", "tolvane_directory", "../нет_такой/");
+    }
+
+    os::Process p;
+    os::testing::KillAtEnd end_p(p);
+    ASSERT_NO_FATAL_FAILURE(start(p, {}));
+    const std::string id = window_named("Передача данных системы Норкан-1");
+    ASSERT_FALSE(id.empty()) << "no selection window";
+    // "Данные" → "Настроить программу...".
+    std::string options;
+    ASSERT_TRUE(wait_for([&] {
+        click(id, 24, 10);
+        keys({"Down", "Down", "Return"});
+        std::string out;
+        ui::testing::run_tool({"xdotool", "search", "--onlyvisible", "--name", "Настройка программы"}, &out, 2000);
+        options = out.substr(0, out.find('\n'));
+        if (options.empty()) keys({"Escape", "Escape"});
+        return !options.empty();
+    })) << "the settings dialog did not open";
+
+    struct Pick {
+        int x, y;             // the button "..." in the dialog
+        std::string chosen;   // the folder typed into the chooser
+    };
+    for (const Pick& pick : {Pick{379, 182, dest}, Pick{379, 230, viewer}}) {
+        click(options, pick.x, pick.y);
+        const std::string chooser = window_named("Обзор папок");
+        ASSERT_FALSE(chooser.empty()) << "no folder chooser for the button at " << pick.x << "," << pick.y;
+        grab(*geometry_of(chooser), "vargel2_folder_chooser.png");
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowfocus", "--sync", chooser}), 0);
+        keys({"ctrl+l"});
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "type", "--delay", "40", pick.chosen}), 0);
+        keys({"Return"});
+        ASSERT_TRUE(wait_for([&] { return !geometry_of(chooser).has_value(); })) << "the chooser stayed";
+    }
+    // The dialog shows the chosen folders again once it has repainted.
+    const auto dialog = geometry_of(options);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(wait_for([&] {
+        const ui::testing::ScreenGrab shot = grab(*dialog, "vargel2_options_chosen.png");
+        for (std::uint32_t c : shot.rgb)
+            if (c != shot.rgb.front()) return true;
+        return false;
+    }));
+    click(options, 258, 275);  // OK
+    ASSERT_TRUE(wait_for([&] { return !geometry_of(options).has_value(); })) << "the dialog stayed";
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+    const auto code = p.wait(kWaitMs);
+    ASSERT_TRUE(code) << "the program did not end with its window";
+    EXPECT_EQ(*code, 0);
+    rtl::IniFile ini(program.path() + "/vargel2.ini");
+    EXPECT_EQ(ini.ReadString("options", "destination_path", ""), dest + "/");
+    EXPECT_EQ(ini.ReadString("options", "tolvane_directory", ""), viewer + "/");
 }
 
 }  // namespace
