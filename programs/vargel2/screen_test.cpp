@@ -14,6 +14,7 @@
 #include "platform/os/process.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/canvas.h"
+#include "platform/ui/testdata/screen_testing.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "programs/vargel2/testdata/trip_testing.h"
 
@@ -311,6 +312,46 @@ TEST_F(VargelScreen, EachFolderButtonOpensTheDesktopsChooser) {
     rtl::IniFile ini(program.path() + "/vargel2.ini");
     EXPECT_EQ(ini.ReadString("options", "destination_path", ""), dest + "/");
     EXPECT_EQ(ini.ReadString("options", "tolvane_directory", ""), viewer + "/");
+}
+
+// Under a window manager and without one, the selection window comes back
+// where it was closed, start after start: the place saved is the one
+// restored, not the frame's corner taken for the content's.
+TEST_F(VargelScreen, TheSelectionWindowStaysPutOverRestarts) {
+    VIRTUAL_SCREEN_OR_SKIP(ok_, screen_.error());
+    rtl::IniFile(program.path() + "/global.ini").WriteString("текущие_настройки", "скважина", "5");
+    write_trip(program.path() + "/5/0003.realtim", 100000, 20);
+    for (const bool managed : {false, true}) {
+        SCOPED_TRACE(managed ? "under openbox" : "without a window manager");
+        ui::testing::WindowManager wm;
+        if (managed) {
+            ASSERT_TRUE(wm.start()) << wm.error();
+        }
+        std::filesystem::remove(program.path() + "/vargel2.ini");
+        std::vector<std::string> places;
+        for (int run = 0; run < 4; ++run) {
+            os::Process p;
+            os::testing::KillAtEnd end_p(p);
+            ASSERT_NO_FATAL_FAILURE(start(p, {}));
+            const std::string id = window_named("Передача данных системы Норкан-1");
+            ASSERT_FALSE(id.empty()) << "no selection window at start " << run + 1;
+            std::optional<Geometry> g;
+            ASSERT_TRUE(wait_for([&] { return (g = geometry_of(id)).has_value(); }));
+            // The first start puts it somewhere of the operator's choosing.
+            if (run == 0) {
+                ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowmove", "--sync", id, "61", "100"}), 0);
+                g = geometry_of(id);
+                ASSERT_TRUE(g);
+            }
+            places.push_back(std::to_string(g->x) + "," + std::to_string(g->y) + " " + std::to_string(g->width) +
+                             "x" + std::to_string(g->height));
+            ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+            const auto code = p.wait(kWaitMs);
+            ASSERT_TRUE(code) << "the program did not end with its window";
+        }
+        for (std::size_t i = 1; i < places.size(); ++i)
+            EXPECT_EQ(places[i], places[0]) << "start " << i + 1 << " of " << places.size();
+    }
 }
 
 }  // namespace

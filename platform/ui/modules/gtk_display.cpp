@@ -608,6 +608,11 @@ private:
         if (!sizeable) gtk_widget_set_size_request(w.area, std::max(1, c.Width()), std::max(1, c.Height()));
         apply_min_size(w);
         w.shown = Rect(f.Left() + c.Left, f.Top() + c.Top, f.Left() + c.Right, f.Top() + c.Bottom);
+        // A place given to the window is that of its content, as the form's
+        // bounds are read back from the content: with the frame's corner
+        // instead, a window manager's frame would move every window put
+        // back where it was by the frame's width and caption each time.
+        gtk_window_set_gravity(win, GDK_GRAVITY_STATIC);
         gtk_window_move(win, w.shown.Left, w.shown.Top);
 
         // Owned forms stay above their owner; a modal form above the form that
