@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/os/testing.h"
+
 #include "platform/ui/pages.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/testdata/pinned_fonts.h"
@@ -112,6 +116,51 @@ TEST_F(CementSettingsScreen, ReportPageKeepsEnterTabAndEscapeInItsGrid) {
         EXPECT_EQ(report.works, "Casing job 2");
         EXPECT_EQ(report.ist_type, "CA-320");
         EXPECT_EQ(report.company, "УТТ-2");
+    });
+}
+
+// The fluid's calibration file by its "...": the desktop's file chooser
+// opens in the program's "params/calibr" (made for it), offers the
+// calibration files, and the file chosen there becomes the fluid's, kept by
+// OK.
+TEST_F(CementSettingsScreen, CalibrationFileButtonOpensTheDesktopsChooser) {
+    in_station([](const std::string& folder) {
+        const std::string calibr = folder + "params/calibr";
+        ASSERT_FALSE(std::filesystem::exists(calibr));
+        CementData job;
+        job.fluids.push_back(TRastvor::made_by_operator("Буфер"));
+        job.selected_fluid = 0;
+        TReportOptions report;
+        SectionsResult sections;
+        TCementOptionsForm dialog(nullptr, report, sections);
+        std::string chosen;
+        bool ok = false;
+        ui::testing::run_with_operator([&] { ok = dialog.execute(job, false); }, [&](Operator& op) {
+            // The folder is there before the chooser opens on it.
+            ASSERT_TRUE(op.wait_for([&] { return dialog.btnCalFileBrowse->Visible(); }));
+            op.click_at(op.centre_of(*dialog.btnCalFileBrowse));
+            std::string id;
+            ASSERT_TRUE(op.wait_for([&] {
+                std::string out;
+                ui::testing::run_tool({"xdotool", "search", "--onlyvisible", "--name", "^Открыть$"}, &out, 2000);
+                id = out.substr(0, out.find('\n'));
+                return !id.empty();
+            })) << "no file chooser";
+            EXPECT_TRUE(std::filesystem::is_directory(calibr));
+            chosen = calibr + "/ЦА-320 насос 1.clb";
+            os::testing::write_bytes(chosen, "1\r\n");
+            op.xdotool({"windowfocus", "--sync", id});
+            op.key("ctrl+l");
+            op.xdotool({"type", "--delay", "40", chosen});
+            op.key("Return");
+            EXPECT_TRUE(op.wait_for([&] { return dialog.edCalFile->Text() == chosen; }))
+                << "the field holds \"" << op.ask<std::string>([&] { return dialog.edCalFile->Text(); }) << "\"";
+            ui::testing::save_screen_part(dialog.BoundsRect().Inflate(4, 30), "cement_settings_calibration.png");
+            op.click_at(op.centre_of(*dialog.MyButton1));
+        });
+        EXPECT_TRUE(ok);
+        ASSERT_EQ(job.fluids.size(), 1u);
+        EXPECT_EQ(job.fluids[0].calibr_file_name, chosen);
     });
 }
 

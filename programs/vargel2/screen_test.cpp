@@ -14,6 +14,7 @@
 #include "platform/os/process.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/canvas.h"
+#include "platform/ui/testdata/screen_testing.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "programs/vargel2/testdata/trip_testing.h"
 
@@ -114,6 +115,18 @@ protected:
         std::filesystem::create_directories(out);
         shot.SaveToFile((out / png).string());
         return part;
+    }
+
+    // Clicks at the point of the window (its content's coordinates).
+    static void click(const std::string& id, int x, int y) {
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "mousemove", "--window", id, std::to_string(x),
+                                         std::to_string(y), "click", "1"}),
+                  0);
+    }
+    static void keys(const std::vector<std::string>& names) {
+        std::vector<std::string> argv = {"xdotool", "key", "--delay", "60"};
+        argv.insert(argv.end(), names.begin(), names.end());
+        ASSERT_EQ(ui::testing::run_tool(argv), 0);
     }
 
     ui::testing::VirtualScreen screen_;
@@ -229,6 +242,116 @@ TEST_F(VargelScreen, TheProgressLogReadsOnTheScreen) {
     const auto code = p.wait(kWaitMs);
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, 0);
+}
+
+// Both "..." of "Настройка программы" open the desktop's folder chooser on
+// their field's folder; the folder chosen there lands in the field and, at
+// the program's end, in its options.
+TEST_F(VargelScreen, EachFolderButtonOpensTheDesktopsChooser) {
+    VIRTUAL_SCREEN_OR_SKIP(ok_, screen_.error());
+    rtl::IniFile(program.path() + "/global.ini").WriteString("текущие_настройки", "скважина", "5");
+    write_trip(program.path() + "/5/0003.realtim", 100000, 20);
+    const std::string first = program.path() + "/пакеты";
+    const std::string dest = program.path() + "/пакеты/на_базу";
+    const std::string viewer = program.path() + "/Tolvane";
+    std::filesystem::create_directories(dest);
+    std::filesystem::create_directories(viewer);
+    {
+        rtl::IniFile ini(program.path() + "/vargel2.ini");
+        ini.WriteString("options", "destination_path", first + "/");
+        ini.WriteString("options", "tolvane_directory", "../нет_такой/");
+    }
+
+    os::Process p;
+    os::testing::KillAtEnd end_p(p);
+    ASSERT_NO_FATAL_FAILURE(start(p, {}));
+    const std::string id = window_named("Передача данных системы Норкан-1");
+    ASSERT_FALSE(id.empty()) << "no selection window";
+    // "Данные" → "Настроить программу...".
+    std::string options;
+    ASSERT_TRUE(wait_for([&] {
+        click(id, 24, 10);
+        keys({"Down", "Down", "Return"});
+        std::string out;
+        ui::testing::run_tool({"xdotool", "search", "--onlyvisible", "--name", "Настройка программы"}, &out, 2000);
+        options = out.substr(0, out.find('\n'));
+        if (options.empty()) keys({"Escape", "Escape"});
+        return !options.empty();
+    })) << "the settings dialog did not open";
+
+    struct Pick {
+        int x, y;             // the button "..." in the dialog
+        std::string chosen;   // the folder typed into the chooser
+    };
+    for (const Pick& pick : {Pick{379, 182, dest}, Pick{379, 230, viewer}}) {
+        click(options, pick.x, pick.y);
+        const std::string chooser = window_named("Обзор папок");
+        ASSERT_FALSE(chooser.empty()) << "no folder chooser for the button at " << pick.x << "," << pick.y;
+        grab(*geometry_of(chooser), "vargel2_folder_chooser.png");
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowfocus", "--sync", chooser}), 0);
+        keys({"ctrl+l"});
+        ASSERT_EQ(ui::testing::run_tool({"xdotool", "type", "--delay", "40", pick.chosen}), 0);
+        keys({"Return"});
+        ASSERT_TRUE(wait_for([&] { return !geometry_of(chooser).has_value(); })) << "the chooser stayed";
+    }
+    // The dialog shows the chosen folders again once it has repainted.
+    const auto dialog = geometry_of(options);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(wait_for([&] {
+        const ui::testing::ScreenGrab shot = grab(*dialog, "vargel2_options_chosen.png");
+        for (std::uint32_t c : shot.rgb)
+            if (c != shot.rgb.front()) return true;
+        return false;
+    }));
+    click(options, 258, 275);  // OK
+    ASSERT_TRUE(wait_for([&] { return !geometry_of(options).has_value(); })) << "the dialog stayed";
+    ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+    const auto code = p.wait(kWaitMs);
+    ASSERT_TRUE(code) << "the program did not end with its window";
+    EXPECT_EQ(*code, 0);
+    rtl::IniFile ini(program.path() + "/vargel2.ini");
+    EXPECT_EQ(ini.ReadString("options", "destination_path", ""), dest + "/");
+    EXPECT_EQ(ini.ReadString("options", "tolvane_directory", ""), viewer + "/");
+}
+
+// Under a window manager and without one, the selection window comes back
+// where it was closed, start after start: the place saved is the one
+// restored, not the frame's corner taken for the content's.
+TEST_F(VargelScreen, TheSelectionWindowStaysPutOverRestarts) {
+    VIRTUAL_SCREEN_OR_SKIP(ok_, screen_.error());
+    rtl::IniFile(program.path() + "/global.ini").WriteString("текущие_настройки", "скважина", "5");
+    write_trip(program.path() + "/5/0003.realtim", 100000, 20);
+    for (const bool managed : {false, true}) {
+        SCOPED_TRACE(managed ? "under openbox" : "without a window manager");
+        ui::testing::WindowManager wm;
+        if (managed) {
+            ASSERT_TRUE(wm.start()) << wm.error();
+        }
+        std::filesystem::remove(program.path() + "/vargel2.ini");
+        std::vector<std::string> places;
+        for (int run = 0; run < 4; ++run) {
+            os::Process p;
+            os::testing::KillAtEnd end_p(p);
+            ASSERT_NO_FATAL_FAILURE(start(p, {}));
+            const std::string id = window_named("Передача данных системы Норкан-1");
+            ASSERT_FALSE(id.empty()) << "no selection window at start " << run + 1;
+            std::optional<Geometry> g;
+            ASSERT_TRUE(wait_for([&] { return (g = geometry_of(id)).has_value(); }));
+            // The first start puts it somewhere of the operator's choosing.
+            if (run == 0) {
+                ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowmove", "--sync", id, "61", "100"}), 0);
+                g = geometry_of(id);
+                ASSERT_TRUE(g);
+            }
+            places.push_back(std::to_string(g->x) + "," + std::to_string(g->y) + " " + std::to_string(g->width) +
+                             "x" + std::to_string(g->height));
+            ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowclose", id}), 0);
+            const auto code = p.wait(kWaitMs);
+            ASSERT_TRUE(code) << "the program did not end with its window";
+        }
+        for (std::size_t i = 1; i < places.size(); ++i)
+            EXPECT_EQ(places[i], places[0]) << "start " << i + 1 << " of " << places.size();
+    }
 }
 
 }  // namespace

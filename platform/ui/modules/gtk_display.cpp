@@ -26,11 +26,14 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/os/error_log.h"
+#include "platform/os/paths.h"
 #include "platform/ui/application.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/dialogs.h"
@@ -275,6 +278,87 @@ private:
     static GtkClipboard* board() { return gtk_clipboard_get(GDK_SELECTION_CLIPBOARD); }
 };
 
+
+// ---- the desktop's file and folder choosers -----------------------------------
+
+bool is_folder(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
+// A folder as the station stores it ("\\" or "/", maybe relative to the
+// program's folder, maybe gone) as the nearest folder that exists, so that
+// the chooser opens as close to it as it can.
+std::string existing_folder(std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    if (path.empty()) return "";
+    if (path.front() != '/') path = os::program_dir() + "/" + path;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    for (;;) {
+        if (is_folder(path)) return path;
+        const std::size_t slash = path.find_last_of('/');
+        if (slash == std::string::npos) return "";
+        if (slash == 0) return "/";
+        path.erase(slash);
+    }
+}
+
+// A mask of the stations' filters ("*.clb") for GTK, whose patterns tell
+// letter case: "*.[cC][lL][bB]", as the stations' file systems ignore it.
+std::string caseless_pattern(const std::string& mask) {
+    std::string out;
+    for (const char c : mask) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter) {
+            out += c;
+            continue;
+        }
+        const char lower = static_cast<char>(c | 0x20), upper = static_cast<char>(c & ~0x20);
+        out += '[';
+        out += lower;
+        out += upper;
+        out += ']';
+    }
+    return out;
+}
+
+// "Name|*.a;*.b|Other|*.*" as GTK filters, added to the chooser in order;
+// returns them.
+std::vector<GtkFileFilter*> add_filters(GtkFileChooser* chooser, const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    while (at <= text.size() && !text.empty()) {
+        const std::size_t bar = text.find('|', at);
+        parts.push_back(text.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+        if (bar == std::string::npos) break;
+        at = bar + 1;
+    }
+    std::vector<GtkFileFilter*> filters;
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+        GtkFileFilter* f = gtk_file_filter_new();
+        gtk_file_filter_set_name(f, parts[i].c_str());
+        std::size_t from = 0;
+        const std::string& masks = parts[i + 1];
+        while (from <= masks.size()) {
+            const std::size_t semi = masks.find(';', from);
+            const std::string mask = masks.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
+            if (!mask.empty()) gtk_file_filter_add_pattern(f, mask == "*.*" ? "*" : caseless_pattern(mask).c_str());
+            if (semi == std::string::npos) break;
+            from = semi + 1;
+        }
+        gtk_file_chooser_add_filter(chooser, f);  // the chooser takes the reference
+        filters.push_back(f);
+    }
+    return filters;
+}
+
+std::string take_string(gchar* s) {
+    std::string out = s ? s : "";
+    g_free(s);
+    return out;
+}
+
 class GtkDisplay : public Display {
 public:
     GtkDisplay() {
@@ -284,12 +368,17 @@ public:
         g_source_attach(source_, nullptr);
         set_clipboard_store(&clipboard_);
         old_message_box_ = set_message_box_handler(ShowMessageForm);
+        old_file_dialog_ = set_file_dialog_handler([this](FileDialogRequest& r) { return choose_file(r); });
+        old_folder_dialog_ = set_folder_dialog_handler(
+            [this](const std::string& caption, std::string& folder) { return choose_folder(caption, folder); });
     }
 
     ~GtkDisplay() override {
         for (auto& [form, w] : windows_) drop(w);
         windows_.clear();
         set_message_box_handler(std::move(old_message_box_));
+        set_file_dialog_handler(std::move(old_file_dialog_));
+        set_folder_dialog_handler(std::move(old_folder_dialog_));
         set_clipboard_store(nullptr);
         main_queue().set_event_loop(nullptr);
         g_source_destroy(source_);
@@ -405,6 +494,95 @@ private:
 
     FormWindow* window_of(TCustomForm* form) const { return form ? find(*form) : nullptr; }
 
+    // The window a chooser stays above: the form in front (a modal one
+    // first), else the main form.
+    GtkWindow* chooser_parent() const {
+        TCustomForm* front = nullptr;
+        for (int i = 0; i < Screen().FormCount(); ++i) {
+            TCustomForm* f = Screen().Forms(i);
+            if (!f->Visible() || !find(*f)) continue;
+            if (f->Modal()) front = f;
+            if (!front && f->Active()) front = f;
+        }
+        if (!front) front = Application().MainForm();
+        FormWindow* w = window_of(front);
+        return w ? GTK_WINDOW(w->window) : nullptr;
+    }
+
+    // GTK's own dialog, run in its nested loop (the main queue goes on
+    // inside it); true when the user accepted.
+    static bool run_chooser(GtkWidget* dialog) {
+        gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+        const gint answer = gtk_dialog_run(GTK_DIALOG(dialog));
+        return answer == GTK_RESPONSE_ACCEPT;
+    }
+
+    bool choose_folder(const std::string& caption, std::string& folder) {
+        // The stations' folder picker has its caption inside and a title of
+        // its own.
+        GtkWidget* dialog = gtk_file_chooser_dialog_new(
+            caption.empty() ? "Обзор папок" : caption.c_str(), chooser_parent(), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+            "_Отмена", GTK_RESPONSE_CANCEL, "_Выбрать", GTK_RESPONSE_ACCEPT, nullptr);
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+        gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        gtk_file_chooser_set_create_folders(chooser, TRUE);
+        const std::string start = existing_folder(folder);
+        if (!start.empty()) gtk_file_chooser_set_current_folder(chooser, start.c_str());
+        bool chosen = false;
+        guarded("folder choice", [&] {
+            if (!run_chooser(dialog)) return;
+            std::string path = take_string(gtk_file_chooser_get_filename(chooser));
+            if (path.empty()) return;
+            folder = path;
+            chosen = true;
+        });
+        gtk_widget_destroy(dialog);
+        return chosen;
+    }
+
+    bool choose_file(FileDialogRequest& r) {
+        const char* title = !r.title.empty() ? r.title.c_str() : r.save ? "Сохранить как" : "Открыть";
+        GtkWidget* dialog = gtk_file_chooser_dialog_new(
+            title, chooser_parent(), r.save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, "_Отмена",
+            GTK_RESPONSE_CANCEL, r.save ? "_Сохранить" : "_Открыть", GTK_RESPONSE_ACCEPT, nullptr);
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+        gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+        const std::vector<GtkFileFilter*> filters = add_filters(chooser, r.filter);
+        if (r.filter_index >= 1 && static_cast<std::size_t>(r.filter_index) <= filters.size())
+            gtk_file_chooser_set_filter(chooser, filters[static_cast<std::size_t>(r.filter_index - 1)]);
+        if (!r.save) gtk_file_chooser_set_select_multiple(chooser, r.options.Contains(ofAllowMultiSelect));
+        if (r.save) gtk_file_chooser_set_do_overwrite_confirmation(chooser, r.options.Contains(ofOverwritePrompt));
+
+        std::string name = r.file_name;
+        for (char& c : name)
+            if (c == '\\') c = '/';
+        const std::size_t slash = name.find_last_of('/');
+        std::string start = existing_folder(slash == std::string::npos ? r.initial_dir : name.substr(0, slash + 1));
+        if (start.empty()) start = existing_folder(r.initial_dir);
+        if (!start.empty()) gtk_file_chooser_set_current_folder(chooser, start.c_str());
+        const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+        if (r.save && !base.empty()) gtk_file_chooser_set_current_name(chooser, base.c_str());
+
+        bool chosen = false;
+        guarded("file choice", [&] {
+            if (!run_chooser(dialog)) return;
+            std::vector<std::string> files;
+            GSList* list = gtk_file_chooser_get_filenames(chooser);
+            for (GSList* i = list; i; i = i->next) files.push_back(take_string(static_cast<gchar*>(i->data)));
+            g_slist_free(list);
+            if (files.empty()) return;
+            GtkFileFilter* now = gtk_file_chooser_get_filter(chooser);
+            for (std::size_t i = 0; i < filters.size(); ++i)
+                if (filters[i] == now) r.filter_index = static_cast<int>(i + 1);
+            r.files = files;
+            r.file_name = files.front();
+            chosen = true;
+        });
+        gtk_widget_destroy(dialog);
+        return chosen;
+    }
+
+
     void create(FormWindow& w) {
         TCustomForm& f = *w.form;
         const TRect c = content_rect(f);
@@ -430,6 +608,11 @@ private:
         if (!sizeable) gtk_widget_set_size_request(w.area, std::max(1, c.Width()), std::max(1, c.Height()));
         apply_min_size(w);
         w.shown = Rect(f.Left() + c.Left, f.Top() + c.Top, f.Left() + c.Right, f.Top() + c.Bottom);
+        // A place given to the window is that of its content, as the form's
+        // bounds are read back from the content: with the frame's corner
+        // instead, a window manager's frame would move every window put
+        // back where it was by the frame's width and caption each time.
+        gtk_window_set_gravity(win, GDK_GRAVITY_STATIC);
         gtk_window_move(win, w.shown.Left, w.shown.Top);
 
         // Owned forms stay above their owner; a modal form above the form that
@@ -948,6 +1131,8 @@ private:
     GSource* source_ = nullptr;
     DesktopClipboard clipboard_;
     MessageBoxHandler old_message_box_;
+    FileDialogHandler old_file_dialog_;
+    FolderDialogHandler old_folder_dialog_;
     std::map<TCustomForm*, FormWindow*> windows_;
     bool syncing_ = false;
     bool focusing_ = false;  // the window system gave a window the focus
