@@ -8,6 +8,8 @@
 #include "library/graphics/planshet.h"
 #include "library/storage/file_storage.h"
 #include "library/time_conv.h"
+#include "platform/rtl/numbers.h"
+#include "tools/station_host/trip_scan.h"
 
 namespace station_host {
 
@@ -43,8 +45,17 @@ bool TripChart::refresh(const std::string& file) {
     table_ = std::move(table);
     pos_.clear();
     pos_.reserve(static_cast<std::size_t>(table_->get_data_size()));
-    for (int i = 0; i < table_->get_data_size(); ++i)
-        pos_.push_back(lib::unix_to_datetime(table_->get_record(i)->time.get_value()));
+    // Positions follow the records' order: a step back of the station's
+    // clock would fold the curves back over themselves (and leave the span
+    // upside down), so the times run on from the first record (TripClock).
+    if (table_->get_data_size() > 0) {
+        int step = 0;
+        rtl::TryStrToInt(table_->text_values().get_text("шаг_записи_по_времени"), step);
+        TripClock clock(step);
+        const double start = lib::unix_to_datetime(table_->get_record(0)->time.get_value());
+        for (int i = 0; i < table_->get_data_size(); ++i)
+            pos_.push_back(start + clock.next(table_->get_record(i)->time.get_value()) / 86400);
+    }
     // The columns follow the file: built once it has records, again when
     // its parameters change or the bottom leaves the depth scale (the
     // first read may come before the header's parameters and the first
@@ -92,8 +103,8 @@ void TripChart::build() {
     bottom_ = bottom;
     auto depths = std::make_shared<GraphicsColumn>(&sheet_, "Глубина");
     bind(*depths);
-    depths->add_curve("Забой", kBottom, std::max(0.0, bottom - 20), bottom, ui::clRed, 2);
-    depths->add_curve("Долото", kBit, std::max(0.0, bottom - 20), bottom, ui::clBlue, 1);
+    depths->add_curve("Забой, м", kBottom, std::max(0.0, bottom - 20), bottom, ui::clRed, 2);
+    depths->add_curve("Долото, м", kBit, std::max(0.0, bottom - 20), bottom, ui::clBlue, 1);
     sheet_.add_column(depths);
     columns_.push_back(depths);
     const int n = std::min(table_->get_params_count(), 9);
@@ -104,7 +115,9 @@ void TripChart::build() {
         for (int k = first; k < std::min(n, first + 3); ++k) {
             const FileStorageParam* p = table_->get_param(k);
             const double left = p->lower_bound, right = p->upper_bound > p->lower_bound ? p->upper_bound : left + 1;
-            column->add_curve(p->name, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
+            // Each curve's unit beside its name, where the file gives one.
+            const std::string title = p->units.empty() ? p->name : p->name + ", " + p->units;
+            column->add_curve(title, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
         }
         sheet_.add_column(column);
         columns_.push_back(column);
