@@ -55,14 +55,6 @@ void write_blanks(std::ostream& out, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) out.put(' ');
 }
 
-// Fixed notation with a point, whatever the process's number settings.
-std::string fixed(double value, int decimals) {
-    char buffer[512];
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc()) return "0";
-    return std::string(buffer, r.ptr);
-}
-
 // The shortest text that reads back as the same double: -9999, -999.25.
 std::string shortest(double value) {
     char buffer[64];
@@ -429,27 +421,40 @@ double values_line::at(int index) const {
 
 namespace {
 
-void save_row(std::ostream& out, const double* values, int size, int precision, double null_value) {
+// Appends one row as text: the file's rows are written through here, so a
+// log written whole and one streamed row by row read the same.
+void append_row_text(std::string& out, const double* values, int size, int precision, double null_value) {
     const std::size_t width = static_cast<std::size_t>(precision) + 5;
+    // Fixed notation of the largest double with 15 decimals fits.
+    char text[512];
     for (int i = 0; i < size; ++i) {
-        double v = std::isfinite(values[i]) ? values[i] : null_value;
-        std::string text;
+        const double v = std::isfinite(values[i]) ? values[i] : null_value;
         if (i == 0) {
             // The depth keeps every decimal it has (within the precision),
             // but at least one: a 0.125 m step must not come back as 0.1.
-            text = fixed(v, std::max(precision, 1));
-            while (text.size() >= 2 && text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
-            out << text;
-            if (text.size() < width) write_blanks(out, width - text.size());
+            auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, std::max(precision, 1));
+            char* end = r.ec == std::errc() ? r.ptr : (text[0] = '0', text + 1);
+            while (end - text >= 2 && end[-1] == '0' && end[-2] != '.') --end;
+            const std::size_t n = static_cast<std::size_t>(end - text);
+            out.append(text, n);
+            if (n < width) out.append(width - n, ' ');
         } else {
-            text = fixed(v, precision);
-            if (precision == 0) text += '.';
-            if (text.size() < width) write_blanks(out, width - text.size());
-            out << text;
+            auto r = std::to_chars(text, text + sizeof text - 1, v, std::chars_format::fixed, precision);
+            char* end = r.ec == std::errc() ? r.ptr : (text[0] = '0', text + 1);
+            if (precision == 0) *end++ = '.';
+            const std::size_t n = static_cast<std::size_t>(end - text);
+            if (n < width) out.append(width - n, ' ');
+            out.append(text, n);
         }
-        out.put(' ');
+        out.push_back(' ');
     }
-    out << kLineEnd;
+    out.append(kLineEnd);
+}
+
+void save_row(std::ostream& out, const double* values, int size, int precision, double null_value) {
+    std::string text;
+    append_row_text(text, values, size, precision, null_value);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace
@@ -579,11 +584,27 @@ void values_cont::load(line_iterator first, line_iterator end, int count, bool w
     values_.shrink_to_fit();
 }
 
+void values_cont::save_heading(std::ostream& out) const { out << '#' << kLineEnd << "~ASCII Log Data" << kLineEnd; }
+
 void values_cont::save_to_stream(std::ostream& out) const {
-    out << '#' << kLineEnd << "~ASCII Log Data" << kLineEnd;
-    for (int r = 0; r < rows_; ++r)
-        save_row(out, values_.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(column_count_),
-                 column_count_, precision_, null_value_);
+    save_heading(out);
+    save_rows(out);
+}
+
+void values_cont::save_rows(std::ostream& out) const {
+    std::string text;
+    for (int r = 0; r < rows_; ++r) {
+        append_row_text(text, values_.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(column_count_),
+                   column_count_, precision_, null_value_);
+        if (text.size() >= (1u << 16) || r + 1 == rows_) {
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+        }
+    }
+}
+
+void values_cont::append_row(std::string& out, const double* values, int count) const {
+    append_row_text(out, values, count, precision_, null_value_);
 }
 
 // --- The file ---------------------------------------------------------------------
@@ -660,6 +681,13 @@ void file::check_for_null_param() {
 }
 
 void file::save(std::ostream& out) {
+    save_header(out);
+    values_.save_rows(out);
+    out.flush();
+    if (!out) throw std::runtime_error("file::save: the LAS text could not be written");
+}
+
+void file::save_header(std::ostream& out) {
     check_for_null_param();
     // The well items of a 1.x file were read into the places 2.0 gives them:
     // the file written is a 2.0 file, or a reader would swap them back.
@@ -678,9 +706,9 @@ void file::save(std::ostream& out) {
         }
     }
     for (const auto& block : blocks_) block->save(out);
-    values_.save_to_stream(out);
+    values_.save_heading(out);
     out.flush();
-    if (!out) throw std::runtime_error("file::save: the LAS text could not be written");
+    if (!out) throw std::runtime_error("file::save_header: the LAS text could not be written");
 }
 
 void file::load(const std::string& file_name) {

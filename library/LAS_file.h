@@ -266,6 +266,13 @@ public:
     const load_report& get_load_report() const { return report_; }
     // "~ASCII Log Data" and the rows, CR LF after each line.
     void save_to_stream(std::ostream& out) const;
+    // The two halves of save_to_stream: the data section's heading, then
+    // the rows.
+    void save_heading(std::ostream& out) const;
+    void save_rows(std::ostream& out) const;
+    // One row of `count` values as save_to_stream writes it, appended to
+    // `out`, for a writer that streams rows it does not keep.
+    void append_row(std::string& out, const double* values, int count) const;
 
     // The number of values in every row.
     int get_column_count() const { return column_count_; }
@@ -316,6 +323,9 @@ public:
     // Sets the NULL line, then writes every section in order and the data.
     // Throws std::runtime_error when the stream fails.
     void save(std::ostream& out);
+    // save without the rows: every section and the data section's heading,
+    // after which rows made by get_values().append_row follow.
+    void save_header(std::ostream& out);
     void clear();
 
     std::shared_ptr<las_block_base> find_block(char letter) const;

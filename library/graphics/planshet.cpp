@@ -18,6 +18,7 @@ int Planshet::instance_counter_ = 0;
 Planshet::Planshet()
     : mouse_events_(std::make_unique<MouseEvents>()), ppcm_(ui::display().PixelsPerInch() * 0.3937007874015748) {
     label_formatter = [](double v) { return rtl::FormatDateTime("hh:nn:ss", v); };
+    grid_step = [](double scale) { return round_time_step(scale); };
     ++instance_counter_;
 }
 
@@ -214,27 +215,67 @@ void Planshet::draw_hat(ui::TCanvas* canvas, int hat_height, const std::vector<C
     }
 }
 
+double round_time_step(double at_least) {
+    // Seconds, minutes and hours a reader counts in, then whole days.
+    static const double seconds[] = {1,    2,    5,    10,   15,    30,    60,    120,   300,
+                                     600,  900,  1800, 3600, 7200,  10800, 21600, 43200, 86400};
+    const double wanted = at_least * 86400;
+    for (double s : seconds)
+        if (s >= wanted * (1 - 1e-9)) return s / 86400;
+    double days = 1;
+    for (;;)
+        for (double m : {2.0, 5.0, 10.0}) {
+            if (days * m >= at_least * (1 - 1e-9) || !std::isfinite(days * m)) return days * m;
+            if (m == 10.0) days *= 10;
+        }
+}
+
+std::vector<Planshet::GridLine> Planshet::grid_lines(ui::TCanvas* canvas, const ui::TRect& data,
+                                                     const PaintData& pd) const {
+    std::vector<GridLine> lines;
+    const double step = grid_step ? grid_step(pd.scale) : pd.scale;
+    if (!(step > 0) || !std::isfinite(step)) return lines;
+    const double from = pos_to_x(data.Top, pd);
+    const double to = pos_to_x(data.Bottom, pd);
+    // Whole multiples of the step; the index is kept in 64 bits and the span
+    // checked, so a fine step far from zero cannot overflow it.
+    const double lo = std::trunc(from / step - 1), hi = std::trunc(to / step + 1);
+    if (!std::isfinite(lo) || !std::isfinite(hi) || std::fabs(lo) > 9e15 || std::fabs(hi) > 9e15) return lines;
+    if (hi - lo > 100000) return lines;  // more lines than the screen has pixels: nothing sensible to draw
+    const long long first = static_cast<long long>(lo), last = static_cast<long long>(hi);
+    std::string previous;
+    for (long long i = first; i <= last; ++i) {
+        GridLine line;
+        line.value = static_cast<double>(i) * step;
+        line.y = clamp_to_pixel(static_cast<double>(units_to_pixels(line.value - pd.min_x, pd.scale, pd.ppcm)) +
+                                pd.hat_size - pd.offset);
+        // A label goes just below its line, and only where all of it shows:
+        // under the header cells (drawn last, over the grid) and above the
+        // bottom. Two lines that would read the same keep the first label.
+        if (label_formatter && line.y + 1 >= data.Top + 1 && line.y < data.Bottom) {
+            std::string text = label_formatter(line.value);
+            const int height = canvas ? canvas->TextHeight(text.empty() ? std::string("0") : text) : 0;
+            if (line.y + 1 + height <= data.Bottom && text != previous) {
+                previous = text;
+                line.label = std::move(text);
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
 void Planshet::paint_scales1(ui::TCanvas* canvas, const ui::TRect& data, const std::vector<ColumnCoord>& coords,
                              const PaintData& pd) {
     canvas->Pen().SetStyle(ui::psDot);
     canvas->Pen().SetColor(ui::clGray);
     canvas->Pen().SetWidth(1);
     canvas->Font().SetColor(text_color_);
-    const double from = pos_to_x(data.Top, pd);
-    const double to = pos_to_x(data.Bottom, pd);
-    // Whole multiples of the scale; the index is kept in 64 bits and the span
-    // checked, so a fine scale far from zero cannot overflow it.
-    const double lo = std::trunc(from / pd.scale - 1), hi = std::trunc(to / pd.scale + 1);
-    if (!std::isfinite(lo) || !std::isfinite(hi) || std::fabs(lo) > 9e15 || std::fabs(hi) > 9e15) return;
-    if (hi - lo > 100000) return;  // more lines than the screen has pixels: nothing sensible to draw
-    const long long first = static_cast<long long>(lo), last = static_cast<long long>(hi);
-    for (long long i = first; i <= last; ++i) {
-        const double value = static_cast<double>(i) * pd.scale;
-        const int y = clamp_to_pixel(static_cast<double>(units_to_pixels(value - pd.min_x, pd.scale, pd.ppcm)) +
-                                     pd.hat_size - pd.offset);
+    painted_grid_ = grid_lines(canvas, data, pd);
+    for (const GridLine& line : painted_grid_) {
         for (std::size_t c = 0; c < coords.size(); ++c) {
-            lib::line(canvas, coords[c].start, y, coords[c].end, y);
-            if (c == 0 && label_formatter) canvas->TextOut(coords[c].start + 1, y + 1, label_formatter(value));
+            lib::line(canvas, coords[c].start, line.y, coords[c].end, line.y);
+            if (c == 0 && !line.label.empty()) canvas->TextOut(coords[c].start + 1, line.y + 1, line.label);
         }
     }
 }

@@ -38,8 +38,22 @@ class TBitmap;
 
 namespace lib::graphics {
 
+// The smallest round step of a time axis (in days) that is at least
+// `at_least`: 1, 2, 5, 10, 15 and 30 seconds, as many minutes, 1, 2, 3, 6 and
+// 12 hours, then 1, 2, 5, 10, 20, 50 ... days. Never below a second, so
+// labels to the second never repeat.
+double round_time_step(double at_least);
+
 class Planshet {
 public:
+    // One line of the grid: its axis value, its pixel along the axis, and
+    // its label (empty where none is drawn).
+    struct GridLine {
+        double value = 0;
+        int y = 0;
+        std::string label;
+    };
+
     struct ColumnCoord {
         int start = 0;
         int end = 0;
@@ -79,6 +93,13 @@ public:
     void draw_frame_rect(ui::TCanvas* canvas, const ui::TRect& r, bool fill);
     void paint_scales1(ui::TCanvas* canvas, const ui::TRect& data, const std::vector<ColumnCoord>& coords,
                        const PaintData& pd);
+    // The grid over the data rectangle: lines on whole multiples of the
+    // grid step (at least a centimetre apart), each labelled just below
+    // itself where the whole label fits inside the rectangle and does not
+    // repeat the label before it.
+    std::vector<GridLine> grid_lines(ui::TCanvas* canvas, const ui::TRect& data, const PaintData& pd) const;
+    // The grid the last paint drew.
+    const std::vector<GridLine>& painted_grid() const { return painted_grid_; }
     void paint_columns_delims(ui::TCanvas*, const std::vector<ColumnCoord>&, int) {}
     // Grows the shared back buffer to at least width x height.
     static void check_bitmap_sizes(int width, int height);
@@ -128,6 +149,11 @@ public:
     std::function<void()> on_invalidate;
     std::function<void()> on_invalidate_buffered;
     std::function<std::string(double)> label_formatter;
+    // The axis distance between grid lines for a scale (axis units a
+    // centimetre). By default the round time step of round_time_step, so a
+    // scale that is not round still gets a grid a reader can count; a depth
+    // axis sets its own. Empty: one line a centimetre.
+    std::function<double(double)> grid_step;
     std::function<void(ui::TCanvas*, const ui::TRect&, int, const ColumnPtr&)> on_paint_column;
     std::function<void(int& x, int& y)> editor_offset;
 
@@ -139,6 +165,7 @@ private:
     ui::TColor frame_color_ = ui::clBlack;
     ui::TColor text_color_ = ui::clBlack;
     std::vector<ColumnPtr> columns_;
+    std::vector<GridLine> painted_grid_;
     Direction direction_ = dir_vertical;
     int columns_gap_ = 6;
     int offset_ = 0;

@@ -212,14 +212,15 @@ TEST(Planshet, ScaleMustBePositive) {
     EXPECT_DOUBLE_EQ(sheet.get_scale(), 2.5);
 }
 
-// The grid: one dotted grey line a centimetre on whole multiples of the
-// scale, across every column, labelled in the first column just below it.
+// The grid: one dotted grey line a centimetre on whole multiples of a round
+// scale, across every column, labelled in the first column just below it
+// where the whole label shows.
 TEST_F(SheetWithData, GridAndLabelPositions) {
     auto second = make_column(sheet, src, "второй");
     std::vector<double> labelled;
     sheet.label_formatter = [&](double v) {
         labelled.push_back(v);
-        return std::string("x");
+        return "x" + std::to_string(labelled.size());
     };
     const double scales[] = {1.0 / 24, 1.0 / 96, 0.25};
     for (double scale : scales) {
@@ -230,22 +231,33 @@ TEST_F(SheetWithData, GridAndLabelPositions) {
         sheet.paint(&b.Canvas(), ui::clWhite, 406, 700);
         PaintData pd;
         sheet.calc_paint_data(pd, &b.Canvas());
-        ASSERT_FALSE(labelled.empty());
-        // Labels are whole multiples of the scale, one step apart, covering the
-        // visible span with one step to spare on each side.
-        for (std::size_t i = 0; i < labelled.size(); ++i) {
-            EXPECT_NEAR(labelled[i] / scale, std::round(labelled[i] / scale), 1e-6);
+        const auto& grid = sheet.painted_grid();
+        ASSERT_GE(grid.size(), 3u);
+        // Lines are whole multiples of the scale, one step apart, covering
+        // the visible span with one step to spare on each side.
+        for (std::size_t i = 0; i < grid.size(); ++i) {
+            EXPECT_NEAR(grid[i].value / scale, std::round(grid[i].value / scale), 1e-6);
             if (i) {
-                EXPECT_NEAR(labelled[i] - labelled[i - 1], scale, scale * 1e-9);
+                EXPECT_NEAR(grid[i].value - grid[i - 1].value, scale, scale * 1e-9);
             }
         }
-        EXPECT_LE(labelled.front(), sheet.pos_to_x(pd.hat_size - 1, pd));
-        EXPECT_GE(labelled.back(), sheet.pos_to_x(700, pd));
+        EXPECT_LE(grid.front().value, sheet.pos_to_x(pd.hat_size - 1, pd));
+        EXPECT_GE(grid.back().value, sheet.pos_to_x(700, pd));
+        // Labels only where they show whole: under the header, above the
+        // bottom; every such line has one.
+        const int height = b.Canvas().TextHeight("x1");
+        int shown = 0;
+        for (const auto& line : grid) {
+            const bool fits = line.y >= pd.hat_size - 1 && line.y + 1 + height <= 700;
+            EXPECT_EQ(!line.label.empty(), fits) << line.y;
+            shown += fits;
+        }
+        EXPECT_GE(shown, 2);
         // Each line inside the data area is grey dots in the second column (no
         // labels there, no curve), and the rows beside it are clear.
         int lines = 0;
-        for (double v : labelled) {
-            const int y = sheet.x_to_pos(v, pd);
+        for (const auto& line : grid) {
+            const int y = line.y;
             if (y <= pd.hat_size + 1 || y >= 698) continue;
             ++lines;
             int grey = 0, other = 0;
@@ -267,6 +279,32 @@ TEST_F(SheetWithData, GridAndLabelPositions) {
         }
         EXPECT_GE(lines, 2) << scale;
     }
+}
+
+// A scale that is not round gets the next round step of a time axis.
+TEST(Planshet, RoundTimeSteps) {
+    const std::pair<double, double> cases[] = {{0.3, 1},       {1, 1},         {3.3, 5},      {14, 15},
+                                               {16, 30},       {100, 120},     {1000, 1800},  {5000, 7200},
+                                               {11000, 21600}, {86400, 86400}, {3 * 86400.0, 5 * 86400.0}};
+    for (const auto& [seconds, want] : cases)
+        EXPECT_NEAR(lib::graphics::round_time_step(seconds / 86400) * 86400, want, 1e-6) << seconds;
+    Planshet sheet;
+    ASSERT_TRUE(sheet.grid_step);
+    EXPECT_NEAR(sheet.grid_step(3.3 / 86400) * 86400, 5, 1e-9);
+}
+
+// Lines whose labels would read alike (a formatter coarser than the grid)
+// keep only the first of them.
+TEST_F(SheetWithData, ALabelIsNeverRepeated) {
+    sheet.label_formatter = [](double v) { return std::to_string(static_cast<long>(std::floor(v * 4))); };
+    sheet.set_scale(1.0 / 24);
+    ui::TBitmap b(300, 700);
+    sheet.paint(&b.Canvas(), ui::clWhite, 300, 700);
+    std::vector<std::string> labels;
+    for (const auto& line : sheet.painted_grid())
+        if (!line.label.empty()) labels.push_back(line.label);
+    ASSERT_GE(labels.size(), 2u);
+    for (std::size_t i = 1; i < labels.size(); ++i) EXPECT_NE(labels[i], labels[i - 1]);
 }
 
 TEST_F(SheetWithData, PaintRebuildsTheHitAreas) {

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
+#include <string>
+
+#include "platform/os/file.h"
 
 namespace ui {
 namespace {
@@ -639,9 +642,21 @@ TColor TBitmap::Pixel(int x, int y) const {
 void TBitmap::SaveToFile(const std::string& path) const {
     cairo_surface_flush(surface_);
     if (Empty()) throw std::runtime_error("TBitmap::SaveToFile: '" + path + "': the bitmap is empty");
-    const cairo_status_t st = cairo_surface_write_to_png(surface_, path.c_str());
+    // The picture is made in memory and stored through the file layer, so
+    // that a picture is replaced whole or not at all and a failure names its
+    // cause (cairo's own writer says only "error while writing").
+    std::string bytes;
+    const cairo_status_t st = cairo_surface_write_to_png_stream(
+        surface_,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &bytes);
     if (st != CAIRO_STATUS_SUCCESS)
         throw std::runtime_error("TBitmap::SaveToFile: can't write '" + path + "': " + cairo_status_to_string(st));
+    if (const int error = os::replace_file(path, bytes); error != 0)
+        throw std::runtime_error("TBitmap::SaveToFile: can't write '" + path + "': " + std::strerror(error));
 }
 
 void TBitmap::LoadFromFile(const std::string& path) {

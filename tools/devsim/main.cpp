@@ -98,7 +98,14 @@ int main(int argc, char** argv) {
         try {
             if (name == "device") {
                 cement = value == "cement";
-                if (!cement) options.kind = devsim::device_kind(value);
+                // The cementing station is played by a simulator of its own,
+                // so the device list of the others leaves it out.
+                if (!cement) try {
+                        options.kind = devsim::device_kind(value);
+                    } catch (const std::invalid_argument&) {
+                        throw tools::ArgError("unknown device '" + value +
+                                              "' (console, mmv0, mmv12, mmv3, uso1, ind or cement)");
+                    }
             } else if (name == "faults")
                 faults = devsim::parse_faults(value);
         } catch (const std::invalid_argument& e) {

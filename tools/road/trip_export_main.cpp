@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         },
         {
             {0, "every file asked for was written"},
-            {1, "the trip's time file could not be read or holds no record, or a file could not be written"},
+            {1, "the well or its time file does not exist, cannot be read or holds no record, or a file could not be written"},
             {2, "a bad argument: an unknown option, a missing or bad value"},
         });
     std::string well, png, las;
@@ -55,6 +55,11 @@ int main(int argc, char** argv) {
     std::string number = std::to_string(trip);
     if (number.size() < 4) number.insert(0, 4 - number.size(), '0');
     const std::string time_file = (std::filesystem::path(well) / (number + ".realtim")).string();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(well, ec)) {
+        std::fprintf(stderr, "trip_export: the well folder '%s' does not exist\n", well.c_str());
+        return 1;
+    }
     try {
         if (!png.empty()) {
             const int drawn = road::draw_trip_chart(time_file, png, width, height);
@@ -62,7 +67,7 @@ int main(int argc, char** argv) {
         }
         if (!las.empty()) {
             const std::string name = std::filesystem::path(well).lexically_normal().filename().string();
-            const int rows = road::write_trip_las(time_file, las, name.empty() ? well : name);
+            const int rows = road::write_trip_las(time_file, las, name.empty() ? well : name, trip);
             std::fputs(("LAS: " + las + ", " + std::to_string(rows) + " rows\n").c_str(), stdout);
         }
     } catch (const std::exception& e) {

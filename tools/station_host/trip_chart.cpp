@@ -11,6 +11,7 @@
 #include "library/storage/rt_blocks.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
+#include "platform/rtl/numbers.h"
 
 namespace station_host {
 
@@ -150,8 +151,17 @@ bool TripChart::refresh(const std::string& file) {
     if (added == 0) return false;
     const int n = table_->get_data_size();
     pos_.reserve(static_cast<std::size_t>(n));
+    // Positions follow the records' order: a step back of the station's
+    // clock would fold the curves back over themselves (and leave the span
+    // upside down), so the times run on from the first record read.
+    if (n == added) {
+        int step = 0;
+        rtl::TryStrToInt(table_->text_values().get_text("шаг_записи_по_времени"), step);
+        clock_ = TripClock(step);
+        start_ = lib::unix_to_datetime(table_->get_record(0)->time.get_value());
+    }
     for (int i = n - added; i < n; ++i)
-        pos_.push_back(lib::unix_to_datetime(table_->get_record(i)->time.get_value()));
+        pos_.push_back(start_ + clock_->next(table_->get_record(i)->time.get_value()) / 86400);
     trim();
     // The columns follow the file: built once it has records, again only
     // when its parameters change.
@@ -164,15 +174,15 @@ bool TripChart::refresh(const std::string& file) {
 }
 
 void TripChart::trim() {
-    if (kept_span_ == 0 || table_->get_data_size() == 0) return;
-    const std::uint32_t newest = table_->get_record(table_->get_data_size() - 1)->time.get_value();
-    if (newest <= kept_span_) return;
-    const std::uint32_t from = newest - kept_span_;
-    // An eighth of the span over before the records move: each record is
-    // moved a few times at most.
-    if (table_->get_record(0)->time.get_value() + kept_span_ / 8 >= from) return;
+    if (kept_span_ == 0 || pos_.empty()) return;
+    // By the positions, which run on in record order whatever the station's
+    // clock did; an eighth of the span over before the records move, so each
+    // record is moved a few times at most.
+    const double span = kept_span_ / 86400.0;
+    const double from = pos_.back() - span;
+    if (pos_.front() + span / 8 >= from) return;
     int first = 0;
-    while (first < table_->get_data_size() && table_->get_record(first)->time.get_value() < from) ++first;
+    while (first < static_cast<int>(pos_.size()) && pos_[static_cast<std::size_t>(first)] < from) ++first;
     table_->erase_records(0, first);
     pos_.erase(pos_.begin(), pos_.begin() + first);
 }
@@ -235,8 +245,8 @@ void TripChart::build() {
     bottom_ = bottom;
     auto depths = std::make_shared<GraphicsColumn>(&sheet_, "Глубина");
     bind(*depths);
-    depths->add_curve("Забой", kBottom, std::max(0.0, bottom - kDepthSpan), bottom, ui::clRed, 2);
-    depths->add_curve("Долото", kBit, std::max(0.0, bottom - kDepthSpan), bottom, ui::clBlue, 1);
+    depths->add_curve("Забой, м", kBottom, std::max(0.0, bottom - kDepthSpan), bottom, ui::clRed, 2);
+    depths->add_curve("Долото, м", kBit, std::max(0.0, bottom - kDepthSpan), bottom, ui::clBlue, 1);
     sheet_.add_column(depths);
     columns_.push_back(depths);
     const int n = std::min(table_->get_params_count(), 9);
@@ -247,7 +257,9 @@ void TripChart::build() {
         for (int k = first; k < std::min(n, first + 3); ++k) {
             const FileStorageParam* p = table_->get_param(k);
             const double left = p->lower_bound, right = p->upper_bound > p->lower_bound ? p->upper_bound : left + 1;
-            column->add_curve(p->name, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
+            // Each curve's unit beside its name, where the file gives one.
+            const std::string title = p->units.empty() ? p->name : p->name + ", " + p->units;
+            column->add_curve(title, p->global_name, left, right, colours[k - first], k == first ? 2 : 1);
         }
         sheet_.add_column(column);
         columns_.push_back(column);

@@ -17,8 +17,11 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tools/station_host/trip_scan.h"
 
 class FileStorage;
 
@@ -74,6 +77,9 @@ private:
     std::unique_ptr<FileStorage> table_;
     std::future<std::unique_ptr<FileStorage>> loading_;
     std::vector<double> pos_;
+    // The clock of the positions, from the first record the table holds.
+    std::optional<TripClock> clock_;
+    double start_ = 0;
     std::vector<std::shared_ptr<lib::graphics::GraphicsColumn>> columns_;
     int built_params_ = -1;  // the parameter count the columns were built for
     double bottom_ = 0;      // the deepest depth on the depth column's scale

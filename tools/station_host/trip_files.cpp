@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "library/storage/file_storage.h"
+#include "tools/station_host/trip_scan.h"
 #include "library/storage/rt_blocks.h"
 #include "library/time_conv.h"
 #include "platform/os/file.h"
@@ -96,15 +97,9 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
             continue;
         }
         f.bytes = fs::file_size(f.path, ec);
-        FileStorage table;
-        try {
-            table.add_file(f.path, false);
-        } catch (const std::exception& e) {
-            throw std::runtime_error("cannot read '" + f.path + "': " + e.what());
-        }
-        table.get_warnings(f.warnings);
-        f.records = table.get_data_size();
-        for (int i = 0; i < table.get_params_count(); ++i) f.params.push_back(table.get_param(i)->global_name);
+        // The blocks are walked in pieces, each record counted and
+        // forgotten: a week's trip is read in the memory of an hour's.
+        TripScan scan;
         std::map<std::uint32_t, int> steps;
         // Records mostly follow one another at the same step: its count is
         // kept at hand instead of being looked up for every record.
@@ -112,16 +107,15 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
         int* same_count = nullptr;
         const bool by_depth = f.kind == "depth" || f.kind == "lag";
         float last_depth = 0;
-        for (int i = 0; i < f.records; ++i) {
-            const FileStorageRecord* r = table.get_record(i);
-            const std::uint32_t t = r->time.get_value();
-            if (i == 0) {
-                f.depth_min = f.depth_max = r->depth_z;
+        scan.read(f.path, [&](const ScannedRecord& r) {
+            const std::uint32_t t = r.time;
+            if (f.records == 0) {
+                f.depth_min = f.depth_max = r.depth_z;
                 f.time_first = t;
             } else {
-                f.depth_min = std::min<double>(f.depth_min, r->depth_z);
-                f.depth_max = std::max<double>(f.depth_max, r->depth_z);
-                if (by_depth ? r->depth_z == last_depth : t == f.time_last) ++f.duplicates;
+                f.depth_min = std::min<double>(f.depth_min, r.depth_z);
+                f.depth_max = std::max<double>(f.depth_max, r.depth_z);
+                if (by_depth ? r.depth_z == last_depth : t == f.time_last) ++f.duplicates;
                 if (t > f.time_last) {
                     const std::uint32_t step = t - f.time_last;
                     if (!same_count || step != same_step) {
@@ -129,11 +123,18 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
                         same_count = &steps[step];
                     }
                     ++*same_count;
+                } else if (t < f.time_last && !by_depth) {
+                    // The station's clock was set back while it recorded.
+                    ++f.clock_steps_back;
+                    f.largest_step_back = std::max(f.largest_step_back, f.time_last - t);
                 }
             }
             f.time_last = t;
-            last_depth = r->depth_z;
-        }
+            last_depth = r.depth_z;
+            ++f.records;
+        });
+        f.warnings = scan.warnings();
+        for (const FileStorageParam& p : scan.columns()) f.params.push_back(p.global_name);
         // A gap is a step longer than the file's own: the time step its
         // header names for the time file, a second for the fast file, else
         // the most frequent step. The depth-indexed files have none.
@@ -142,15 +143,17 @@ std::vector<TripFile> read_trip_files(const std::string& folder, int trip) {
         for (const auto& [step, count] : steps)
             if (count > most) most = count, usual = step;
         int header_step = 0;
-        if (f.kind == "time" && rtl::TryStrToInt(table.text_values().get_text("шаг_записи_по_времени"), header_step) &&
+        if (f.kind == "time" && rtl::TryStrToInt(scan.text_values().get_text("шаг_записи_по_времени"), header_step) &&
             header_step > 0)
             usual = std::uint32_t(header_step);
         if (f.kind == "fast") usual = 1;
         if (!by_depth)
             for (const auto& [step, count] : steps)
                 if (step > usual) f.time_gaps += count;
-        f.trip_number = table.text_values().get_text("номер_рейса");
-        f.has_end = !table.text_values().get_text("конеч_время").empty();
+        f.trip_number = scan.text_values().get_text("номер_рейса");
+        // Closed only while the trip's end is the last thing in the file: a
+        // trip continued after it appends to the file again.
+        f.has_end = scan.ends_closed();
         out.push_back(std::move(f));
     }
     return out;
@@ -171,8 +174,12 @@ std::string describe(const std::vector<TripFile>& files) {
                  " m, " + when(f.time_first) + " - " + when(f.time_last);
         if (f.time_gaps > 0) s += ", " + std::to_string(f.time_gaps) + " gaps";
         if (f.duplicates > 0) s += ", " + std::to_string(f.duplicates) + " repeated records";
+        if (f.clock_steps_back > 0)
+            s += ", clock set back " + std::to_string(f.clock_steps_back) +
+                 (f.clock_steps_back == 1 ? " time by " : " times, by up to ") + std::to_string(f.largest_step_back) +
+                 " s";
         if (!f.trip_number.empty()) s += ", trip " + f.trip_number;
-        s += f.has_end ? ", closed" : ", not closed";
+        s += f.has_end ? ", closed" : ", open";
         s += "\n";
         if (!f.params.empty()) {
             s += "  parameters:";

@@ -1,7 +1,8 @@
 #pragma once
-// What a trip's real-time files hold, read back through the data-file
-// table (FileStorage): for each of the four files its records, parameters,
-// depth and time span, the trip header's values and the reader's warnings.
+// What a trip's real-time files hold, read back block by block as the
+// data-file table reads them (TripScan): for each of the four files its
+// records, parameters, depth and time span, the trip header's values and the
+// reader's warnings.
 
 #include <cstdint>
 #include <optional>
@@ -24,8 +25,15 @@ struct TripFile {
     // lines flushed at a trip's end share one time, each at its depth).
     int duplicates = 0;
     int time_gaps = 0;        // time-indexed files: steps longer than the record step
+    // Time-indexed files: records stamped before the one before them (the
+    // station's clock set back while it recorded), and the largest such
+    // step in seconds.
+    int clock_steps_back = 0;
+    std::uint32_t largest_step_back = 0;
     std::string trip_number;  // "номер_рейса" of the header
-    bool has_end = false;     // the trip end ("конеч_время") is there
+    // The trip's end ("конеч_время") closes the file: no record and no new
+    // start after it. A file still being appended to is open.
+    bool has_end = false;
     std::vector<std::string> warnings;
 };
 
