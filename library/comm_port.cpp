@@ -41,16 +41,78 @@ bool CommPort::open(const std::string& name) {
         host_ = address.host;
         tcp_port_ = address.port;
         socket_ = std::make_unique<os::TcpClient>();
+        socket_->set_wake_fd(wake_fd_);
         connected_ = false;
         name_ = name;
         connect_socket();
         return true;
     }
     if (!serial_->open(address.device)) return note(serial_->error());
-    // Reads stay bounded until configure gives the device's own time-out.
-    serial_->set_timeouts({timeout_ms_, 0, timeout_ms_});
+    // Reads and writes stay bounded until configure gives the device's own
+    // time-out.
+    apply_timeouts();
+    serial_->set_wake_fd(wake_fd_);
     name_ = name;
     return true;
+}
+
+void CommPort::apply_timeouts() {
+    // A write may take the time its bytes need on the wire (10 bits a byte)
+    // on top of the time-out; a line without a read time-out still gets a
+    // bound for its writes.
+    const int baud = configured_ && baud_ > 0 ? baud_ : 9600;
+    const int per_byte = (10000 + baud - 1) / baud;
+    const int constant = timeout_ms_ > 0 ? timeout_ms_ : reopen_pause_ms;
+    serial_->set_timeouts({timeout_ms_, 0, timeout_ms_, per_byte, constant});
+}
+
+void CommPort::set_wake_fd(int fd) {
+    wake_fd_ = fd;
+    serial_->set_wake_fd(fd);
+    if (socket_) socket_->set_wake_fd(fd);
+}
+
+void CommPort::set_deadline(int ms) {
+    has_deadline_ = true;
+    deadline_ = os::system_clock().now_ms() + std::max(ms, 0);
+}
+
+int CommPort::deadline_left() const {
+    if (!has_deadline_) return -1;
+    return int(std::clamp<std::int64_t>(deadline_ - os::system_clock().now_ms(), 0, 1 << 30));
+}
+
+void CommPort::note_timeout() {
+    if (has_deadline_ && deadline_left() == 0) cut_ = true;
+}
+
+void CommPort::begin_frame() {
+    journal_.clear();
+    journaling_ = true;
+    cut_ = false;
+    wrote_in_frame_ = false;
+    journal_corrected_ = corrected_errors_;
+    journal_uncorrected_ = uncorrected_errors_;
+}
+
+bool CommPort::end_frame(bool taken) {
+    journaling_ = false;
+    // A frame in parts is bounded by the longest the protocols read (the
+    // packet protocol's 16 packets of 16 bytes and the junk five failures
+    // allow); anything longer is no frame worth keeping.
+    constexpr std::size_t most_kept = 4096;
+    // A frame whose exchange wrote to the line (a request, a confirmation) is
+    // a conversation: its answer is not to be read twice.
+    const bool keep = !taken && cut_ && !wrote_in_frame_ && !journal_.empty() && journal_.size() + pending_.size() <= most_kept;
+    if (keep) {
+        pending_.insert(0, journal_);
+        // The bytes are checked again when they are read again.
+        corrected_errors_ = journal_corrected_;
+        uncorrected_errors_ = journal_uncorrected_;
+    }
+    journal_.clear();
+    cut_ = false;
+    return keep;
 }
 
 bool CommPort::configure(int baud, int parity, int timeout_ms, int /*input_queue_size*/, bool handshake) {
@@ -60,13 +122,13 @@ bool CommPort::configure(int baud, int parity, int timeout_ms, int /*input_queue
     parity_ = parity;
     timeout_ms_ = std::max(timeout_ms, 0);
     handshake_ = handshake;
+    apply_timeouts();
     os::SerialSettings settings;
     settings.baud = baud;
     settings.parity = parity_of(parity);
     settings.data_bits = 8;
     settings.stop_bits = 1;
     settings.rts_cts = handshake;
-    serial_->set_timeouts({timeout_ms_, 0, timeout_ms_});
     if (!serial_->configure(settings)) return note(serial_->error());
     return true;
 }
@@ -76,6 +138,8 @@ bool CommPort::close() {
     if (!is_opened()) return false;
     if (socket_) socket_->close();
     socket_.reset();
+    pending_.clear();
+    journal_.clear();
     tcp_mode_ = false;
     connected_ = false;
     serial_->close();
@@ -120,7 +184,7 @@ bool CommPort::try_recover() {
 }
 
 CommPort::wait_result CommPort::wait_for_input(int timeout_ms, int wake_fd) {
-    if (tcp_mode_ || lost_ || !serial_->is_open()) return wait_result::input;
+    if (tcp_mode_ || lost_ || !serial_->is_open() || !pending_.empty()) return wait_result::input;
     switch (serial_->wait_input(timeout_ms, wake_fd)) {
         case os::SerialPort::Wait::woken: return wait_result::woken;
         case os::SerialPort::Wait::timeout: return wait_result::timeout;
@@ -131,16 +195,35 @@ CommPort::wait_result CommPort::wait_for_input(int timeout_ms, int wake_fd) {
 }
 
 os::IoStatus CommPort::receive(unsigned char* buffer, std::size_t count, std::size_t& got) {
+    got = std::min(count, pending_.size());
+    if (got > 0) {
+        std::memcpy(buffer, pending_.data(), got);
+        pending_.erase(0, got);
+    }
+    os::IoStatus status = os::IoStatus::ok;
+    if (got < count) {
+        std::size_t more = 0;
+        status = receive_line(buffer + got, count - got, more);
+        got += more;
+    }
+    if (journaling_) journal_.append(reinterpret_cast<const char*>(buffer), got);
+    if (status == os::IoStatus::timeout) note_timeout();
+    return status;
+}
+
+os::IoStatus CommPort::receive_line(unsigned char* buffer, std::size_t count, std::size_t& got) {
     got = 0;
     if (!tcp_mode_) {
-        os::IoStatus status = serial_->read(buffer, count, got);
+        os::IoStatus status = serial_->read(buffer, count, got, deadline_left());
         if (status == os::IoStatus::failed) serial_failed();
         return status;
     }
     if (!connect_socket()) return os::IoStatus::failed;
     while (got < count) {
         std::size_t n = 0;
-        os::IoStatus status = socket_->read_some(buffer + got, count - got, tcp_wait_ms, n);
+        const int left = deadline_left();
+        const int wait = left < 0 ? tcp_wait_ms : std::min(left, int(tcp_wait_ms));
+        os::IoStatus status = socket_->read_some(buffer + got, count - got, wait, n);
         got += n;
         if (status == os::IoStatus::timeout) return status;
         if (status == os::IoStatus::failed) {
@@ -175,11 +258,25 @@ bool CommPort::write(const void* buffer, int count) {
     if (lost_ && !try_recover()) return false;
     if (!is_opened()) return note("port is not open");
     if (count < 0 || (count > 0 && !buffer)) return note("bad write arguments");
-    if (!tcp_mode_) return serial_->write(buffer, std::size_t(count)) || note(serial_->error());
+    if (journaling_) wrote_in_frame_ = true;
+    if (!tcp_mode_) return serial_->write(buffer, std::size_t(count)) || serial_write_failed();
     if (!connect_socket()) return false;
     if (socket_->write_all(buffer, std::size_t(count), tcp_wait_ms)) return true;
-    connected_ = false;
+    if (!socket_->woken()) connected_ = false;
     return note(socket_->error());
+}
+
+bool CommPort::serial_write_failed() {
+    note(serial_->error());
+    if (!serial_->timed_out()) return false;
+    // The line stopped taking bytes (a device that does not read, a
+    // handshake held): what it holds is dropped, or the reopen's close
+    // would wait for it, and the line is reopened as after a failed read.
+    ++line_faults_;
+    last_fault_ = last_error_;
+    serial_->purge_output();
+    serial_failed();
+    return false;
 }
 
 int CommPort::read_byte() {
@@ -230,11 +327,12 @@ bool CommPort::synchronize(const char* marker) {
 bool CommPort::flush() {
     if (!is_opened()) return false;
     if (tcp_mode_) return true;
-    return serial_->drain() || note(serial_->error());
+    return serial_->drain() || serial_write_failed();
 }
 
 bool CommPort::purge_input() {
     if (!is_opened()) return false;
+    pending_.clear();
     if (!tcp_mode_) return serial_->purge_input() || note(serial_->error());
     // A socket has no queue to flush: what has come is read and dropped, so
     // that the next read takes only what comes after.

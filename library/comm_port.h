@@ -25,6 +25,18 @@
 // and gives up after 3 s; a read waits at most 3 s for each piece of data; a
 // peer that closes or fails is reconnected on the next call.
 //
+// Writes are bounded as reads are: a serial write (or flush) gets the
+// configured time-out plus the time its bytes take at the baud rate, a TCP
+// write the TCP wait. A serial write that runs out of time is a line fault:
+// what the line holds unsent is dropped, the port is reopened as after a
+// failed read, and line_faults() counts it.
+//
+// A caller that must keep a pace (the acquisition cycle's second) sets a
+// deadline: every wait of a read then also ends there. A frame read inside
+// begin_frame()/end_frame() that the deadline cut is not lost: its bytes
+// are given back to the next read, so the frame is taken whole on a later
+// turn. A wake descriptor (the stop request) ends every wait early.
+//
 // Bytes are moved as they are; texts that cross the wire are the callers' to
 // convert to Windows-1251.
 
@@ -100,6 +112,27 @@ public:
     enum class wait_result { input, woken, timeout };
     wait_result wait_for_input(int timeout_ms, int wake_fd);
     bool write(const void* buffer, int count);
+
+    // While fd is readable every wait of a read, a write or a flush ends at
+    // once (as a time-out); -1: none.
+    void set_wake_fd(int fd);
+    // Bounds every wait of the reads that follow to ms from now (0: what
+    // has come is still taken), until clear_deadline().
+    void set_deadline(int ms);
+    void clear_deadline() { has_deadline_ = false; }
+    // Around one frame's read: when the frame was not taken, the deadline
+    // cut it and nothing was written meanwhile (a request's answer is not
+    // read twice), end_frame gives its bytes back (and the packet error
+    // counts they made) for the next read and answers true; otherwise what
+    // was read is spent.
+    void begin_frame();
+    bool end_frame(bool taken);
+    // Serial writes and flushes that ran out of time (each reopened the
+    // port); the cause is in last_error() when it happens.
+    long line_faults() const { return line_faults_; }
+    // The cause of the last of them.
+    const std::string& last_fault() const { return last_fault_; }
+
     // The byte read, sign-extended (-128..127); read_timeout when none came
     // in time, read_failed when the port is not open or the read failed
     // (either sets the short-read flag).
@@ -171,7 +204,15 @@ public:
 
 private:
     os::IoStatus receive(unsigned char* buffer, std::size_t count, std::size_t& got);
+    os::IoStatus receive_line(unsigned char* buffer, std::size_t count, std::size_t& got);
     void serial_failed();
+    // A serial write or flush that failed: a time-out is a line fault.
+    bool serial_write_failed();
+    void apply_timeouts();
+    // What is left of the deadline, ms (-1: no deadline).
+    int deadline_left() const;
+    // A time-out of a read: whether it was the deadline's.
+    void note_timeout();
     bool note(const std::string& error);
 
     std::unique_ptr<os::SerialPort> serial_;
@@ -193,5 +234,20 @@ private:
     int corrected_errors_ = 0;
     int uncorrected_errors_ = 0;
     bool short_read_ = false;
+
+    int wake_fd_ = -1;
+    bool has_deadline_ = false;
+    std::int64_t deadline_ = 0;  // on the real monotonic clock, ms
+    bool cut_ = false;           // a read ended at the deadline
+    // Bytes given back by a cut frame, served before the line's; and, while
+    // a frame is read, every byte it took.
+    std::string pending_;
+    std::string journal_;
+    bool journaling_ = false;
+    bool wrote_in_frame_ = false;
+    int journal_corrected_ = 0;
+    int journal_uncorrected_ = 0;
+    long line_faults_ = 0;
+    std::string last_fault_;
     std::string last_error_;
 };

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <termios.h>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "platform/os/clock.h"
 #include "platform/os/modem_lines.h"
 #include "platform/os/test_peers.h"
+#include "platform/os/testing.h"
 
 namespace {
 
@@ -430,6 +432,96 @@ TEST_F(SerialCommPort, ACompleteMessageIsAcknowledgedTwice) {
     EXPECT_EQ(pty.receive(1, 20), "");
 }
 
+// A device that never reads: the line's queue is full (the helper's own end
+// of the line filled it), so a write cannot go. It ends at the write's bound
+// as a line fault: the port is reopened after its pause, and works again
+// once the device takes bytes.
+TEST_F(SerialCommPort, AWriteTheDeviceNeverTakesIsALineFaultAndTheLineIsReopened) {
+    ASSERT_GT(pty.fill_toward_master(), 0u);
+    clock.clear();
+    auto written = std::async(std::launch::async, [&] { return port.write("CF", 2); });
+    if (written.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "the write did not end at its bound";
+        pty.close();
+    }
+    EXPECT_FALSE(written.get());
+    EXPECT_EQ(port.line_faults(), 1);
+    EXPECT_NE(port.last_error().find("write timed out"), std::string::npos) << port.last_error();
+    EXPECT_EQ(clock.sleeps(), std::vector<int>{CommPort::reopen_pause_ms});
+    EXPECT_TRUE(port.is_opened());
+    EXPECT_FALSE(port.is_lost());
+
+    // The device reads again.
+    char drop[4096];
+    for (bool more = true; more; ::usleep(20000)) {
+        more = false;
+        while (::read(pty.master(), drop, sizeof drop) > 0) more = true;
+    }
+    EXPECT_TRUE(port.write("ok", 2)) << port.last_error();
+    EXPECT_EQ(pty.receive(2), "ok");
+    EXPECT_EQ(port.line_faults(), 1);
+
+    // A stop request is no line fault.
+    ASSERT_GT(pty.fill_toward_master(), 0u);
+    int wake[2];
+    ASSERT_EQ(::pipe(wake), 0);
+    ASSERT_EQ(::write(wake[1], "s", 1), 1);
+    port.set_wake_fd(wake[0]);
+    EXPECT_FALSE(port.write("CF", 2));
+    EXPECT_EQ(port.line_faults(), 1);
+    port.set_wake_fd(-1);
+    ::close(wake[0]);
+    ::close(wake[1]);
+}
+
+// A frame the caller's deadline cut mid-way is read whole on the next try,
+// from the bytes that came before the cut and those after; its repaired
+// packet counts once. A frame taken, or one whose exchange wrote to the
+// line, is never given back.
+TEST_F(SerialCommPort, AFrameCutByTheDeadlineIsReadWholeNextTime) {
+    std::uint8_t a[8], b[8];
+    for (int i = 0; i < 8; ++i) {
+        a[i] = std::uint8_t('a' + i);
+        b[i] = std::uint8_t('A' + i);
+    }
+    std::string first = wire_packet(0, 0, a, "SP");
+    first[2 + 5] ^= 0x10;  // one flipped bit, repaired
+    const std::string second = wire_packet(1, 0, b, "SP");
+    std::uint8_t buf[16] = {};
+
+    ASSERT_TRUE(pty.send(first + second.substr(0, 5)));
+    ASSERT_TRUE(pty.wait_delivered(first.size() + 5));
+    port.begin_frame();
+    port.set_deadline(0);
+    EXPECT_FALSE(port.read_data2(buf, 12, false, "SP"));
+    port.clear_deadline();
+    EXPECT_TRUE(port.end_frame(false));
+
+    ASSERT_TRUE(pty.send(second.substr(5)));
+    port.begin_frame();
+    EXPECT_TRUE(port.read_data2(buf, 12, false, "SP")) << port.last_error();
+    EXPECT_FALSE(port.end_frame(true));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 12), "abcdefghABCD");
+    EXPECT_EQ(port.get_corrected_error_counter(), 1);
+
+    // Without a deadline a time-out spends what came.
+    ASSERT_TRUE(pty.send(first));
+    port.begin_frame();
+    EXPECT_FALSE(port.read_data2(buf, 12, false, "SP"));
+    EXPECT_FALSE(port.end_frame(false));
+    // A cut exchange that wrote (a request) is not read twice.
+    ASSERT_TRUE(pty.send(first));
+    ASSERT_TRUE(pty.wait_delivered(first.size()));
+    port.begin_frame();
+    ASSERT_TRUE(port.write("RQ", 2));
+    port.set_deadline(0);
+    EXPECT_FALSE(port.read_data2(buf, 12, false, "SP"));
+    port.clear_deadline();
+    EXPECT_FALSE(port.end_frame(false));
+    EXPECT_EQ(pty.receive(2), "RQ");
+    EXPECT_EQ(port.wait_for_input(0, -1), CommPort::wait_result::timeout) << "nothing was given back";
+}
+
 // TCP.
 
 class TcpCommPort : public ::testing::Test {
@@ -559,6 +651,38 @@ TEST_F(TcpCommPort, AnUnreachableDeviceIsRetriedAtThePausesPace) {
     EXPECT_EQ(clock.sleeps(), std::vector<int>(7, CommPort::connect_pause_ms));
     EXPECT_TRUE(port.close());
     EXPECT_FALSE(port.is_opened());
+}
+
+// A silent peer holds a read no longer than the caller's deadline, or a
+// stop request; the connection stays.
+TEST_F(TcpCommPort, ADeadlineOrAStopEndsTheWaitForASilentPeer) {
+    ASSERT_TRUE(port.open(server.address()));
+    ASSERT_TRUE(accept_peer());
+    const auto took_ms = [](auto since) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count();
+    };
+    auto start = std::chrono::steady_clock::now();
+    port.set_deadline(50);
+    EXPECT_EQ(port.read_byte(), CommPort::read_timeout);
+    port.clear_deadline();
+    // Well short of the 3 s wait, however loaded the machine.
+    EXPECT_LT(took_ms(start), CommPort::tcp_wait_ms - 500);
+    EXPECT_TRUE(port.is_connected());
+
+    int wake[2];
+    ASSERT_EQ(::pipe(wake), 0);
+    ASSERT_EQ(::write(wake[1], "s", 1), 1);
+    port.set_wake_fd(wake[0]);
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read_byte(), CommPort::read_timeout);
+    EXPECT_LT(took_ms(start), CommPort::tcp_wait_ms - 500);
+    EXPECT_TRUE(port.is_connected());
+    ASSERT_EQ(::write(peer, "q", 1), 1);
+    // What has come is still read while the stop is pending.
+    EXPECT_TRUE(os::testing::wait_until([&] { return port.read_byte() == 'q'; }, 10000, 1));
+    port.set_wake_fd(-1);
+    ::close(wake[0]);
+    ::close(wake[1]);
 }
 
 TEST_F(TcpCommPort, ATimeOutIsNeitherDataNorADisconnection) {

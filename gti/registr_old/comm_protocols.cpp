@@ -124,7 +124,11 @@ bool CommProtocols::read_data(int n, CommIncomData* d) {
         }
         // A copy: a read function may register rows of its own.
         hardware::ReadFunction read = protocols_[std::size_t(n)].read;
+        // A frame the caller's deadline cut is read on from its start next
+        // time: its bytes go back to the port, and no pause follows.
+        port_.begin_frame();
         ok = read(*this, d);
+        if (port_.end_frame(ok)) return false;
     }
     if (!ok) {
         os::sleep_ms(failed_read_pause_ms);

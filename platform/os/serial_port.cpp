@@ -161,8 +161,29 @@ SerialPort::Wait SerialPort::wait_input(int timeout_ms, int wake_fd) {
     }
 }
 
-IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
+int SerialPort::poll_line(short events, std::int64_t deadline, short& revents) {
+    for (;;) {
+        int wait = -1;
+        if (deadline >= 0) wait = int(std::clamp<std::int64_t>(deadline - now_ms(), 0, 1 << 30));
+        pollfd p[2] = {{fd_, events, 0}, {wake_fd_, POLLIN, 0}};
+        const int rc = ::poll(p, wake_fd_ >= 0 ? 2 : 1, wait);
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        revents = p[0].revents;
+        if (revents != 0) return 1;
+        if (rc > 0 && wake_fd_ >= 0 && p[1].revents != 0) {
+            woken_ = true;
+            return 0;
+        }
+        if (deadline >= 0 && now_ms() >= deadline) return 0;
+    }
+}
+
+IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got, int limit_ms) {
     got = 0;
+    woken_ = timed_out_ = false;
     if (fd_ < 0) {
         fail("not open");
         return IoStatus::failed;
@@ -179,21 +200,20 @@ IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
             std::int64_t gap_end = last_byte + timeouts_.interval_ms;
             deadline = deadline < 0 ? gap_end : std::min(deadline, gap_end);
         }
-        int wait = -1;
-        if (deadline >= 0) {
-            std::int64_t left = deadline - now_ms();
-            if (left <= 0) return IoStatus::timeout;
-            wait = int(std::min<std::int64_t>(left, 1 << 30));
-        }
-        pollfd p{fd_, POLLIN, 0};
-        int rc = ::poll(&p, 1, wait);
+        if (limit_ms >= 0) deadline = deadline < 0 ? start + limit_ms : std::min(deadline, start + limit_ms);
+        // At the deadline the line is still looked at once without waiting:
+        // bytes that have come are taken, not left for a time-out.
+        short revents = 0;
+        const int rc = poll_line(POLLIN, deadline, revents);
         if (rc < 0) {
-            if (errno == EINTR) continue;
             fail(std::string("poll: ") + std::strerror(errno));
             return IoStatus::failed;
         }
-        if (rc == 0) continue;  // the deadline is checked at the top
-        if (p.revents & POLLNVAL) {
+        if (rc == 0) {
+            timed_out_ = !woken_;
+            return IoStatus::timeout;
+        }
+        if (revents & POLLNVAL) {
             fail("descriptor closed");
             return IoStatus::failed;
         }
@@ -204,7 +224,7 @@ IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            if (p.revents & (POLLERR | POLLHUP)) {
+            if (revents & (POLLERR | POLLHUP)) {
                 fail("line hung up");
                 return IoStatus::failed;
             }
@@ -216,26 +236,64 @@ IoStatus SerialPort::read(void* buffer, std::size_t count, std::size_t& got) {
     return IoStatus::ok;
 }
 
-bool SerialPort::write(const void* buffer, std::size_t count) {
-    if (fd_ < 0) return fail("not open");
+IoStatus SerialPort::send(const void* buffer, std::size_t count) {
+    woken_ = timed_out_ = false;
+    if (fd_ < 0) {
+        fail("not open");
+        return IoStatus::failed;
+    }
     auto* in = static_cast<const unsigned char*>(buffer);
+    const std::int64_t total =
+        std::int64_t(timeouts_.write_multiplier_ms) * std::int64_t(count) + timeouts_.write_constant_ms;
+    const std::int64_t deadline = total > 0 ? now_ms() + total : -1;
     std::size_t done = 0;
+    bool said_room = false;  // the last poll said the line had room
+    const auto ran_out = [&] {
+        timed_out_ = !woken_;
+        fail(woken_ ? "write cut short by a stop request"
+                    : "write timed out: the line took " + std::to_string(done) + " of " + std::to_string(count) +
+                          " bytes in " + std::to_string(total) + " ms");
+        return IoStatus::timeout;
+    };
     while (done < count) {
+        // Checked on every turn: a line that takes a byte now and then, or
+        // says it has room and then takes nothing, is still bounded.
+        if (deadline >= 0 && now_ms() >= deadline) return ran_out();
         ssize_t n = ::write(fd_, in + done, count - done);
         if (n > 0) {
             done += std::size_t(n);
+            said_room = false;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) {
-            pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, -1) < 0 && errno != EINTR) return fail(std::string("poll: ") + std::strerror(errno));
-            if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return fail("line hung up");
+            if (said_room) {
+                // A terminal may report room for fewer bytes than it then
+                // takes: a short pause instead of a spin.
+                pollfd p{wake_fd_, POLLIN, 0};
+                if (::poll(&p, wake_fd_ >= 0 ? 1 : 0, 2) > 0) {
+                    woken_ = true;
+                    return ran_out();
+                }
+            }
+            short revents = 0;
+            const int rc = poll_line(POLLOUT, deadline, revents);
+            said_room = rc > 0;
+            if (rc < 0) {
+                fail(std::string("poll: ") + std::strerror(errno));
+                return IoStatus::failed;
+            }
+            if (rc == 0) return ran_out();
+            if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
+                fail("line hung up");
+                return IoStatus::failed;
+            }
             continue;
         }
-        return fail(n == 0 ? std::string("write made no progress") : std::string(std::strerror(errno)));
+        fail(n == 0 ? std::string("write made no progress") : std::string(std::strerror(errno)));
+        return IoStatus::failed;
     }
-    return true;
+    return IoStatus::ok;
 }
 
 bool SerialPort::modem_bit(ModemLine line, bool on) {
@@ -262,12 +320,42 @@ bool SerialPort::purge_input() {
     return true;
 }
 
-bool SerialPort::drain() {
+bool SerialPort::purge_output() {
     if (fd_ < 0) return fail("not open");
-    while (::tcdrain(fd_) != 0) {
-        if (errno != EINTR) return fail(std::string("drain: ") + std::strerror(errno));
-    }
+    if (::tcflush(fd_, TCOFLUSH) != 0) return fail(std::string("purge: ") + std::strerror(errno));
     return true;
+}
+
+bool SerialPort::drain() {
+    woken_ = timed_out_ = false;
+    if (fd_ < 0) return fail("not open");
+    if (timeouts_.write_constant_ms <= 0) {
+        while (::tcdrain(fd_) != 0) {
+            if (errno != EINTR) return fail(std::string("drain: ") + std::strerror(errno));
+        }
+        return true;
+    }
+    // tcdrain has no time-out: a line held by its handshake would keep the
+    // caller for good. The driver's count of unsent bytes is watched
+    // instead, a few milliseconds at a time.
+    const std::int64_t deadline = now_ms() + timeouts_.write_constant_ms;
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) return fail(std::string("drain: ") + std::strerror(errno));
+        if (queued <= 0) return true;
+        const std::int64_t left = deadline - now_ms();
+        if (left <= 0) {
+            timed_out_ = true;
+            return fail("drain timed out: " + std::to_string(queued) + " bytes not sent in " +
+                        std::to_string(timeouts_.write_constant_ms) + " ms");
+        }
+        pollfd p{wake_fd_, POLLIN, 0};
+        const int rc = ::poll(&p, wake_fd_ >= 0 ? 1 : 0, int(std::min<std::int64_t>(left, 5)));
+        if (rc > 0) {
+            woken_ = true;
+            return fail("drain cut short by a stop request");
+        }
+    }
 }
 
 }  // namespace os

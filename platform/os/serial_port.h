@@ -18,9 +18,13 @@
 // (multiplier x count + constant) has run since the call began, or when the
 // interval time-out has run since the last byte came (counted only after the
 // first byte). A zero time-out is not used; with neither in use a read waits
-// until all bytes came. Writes have no time-out.
+// until all bytes came. Writes (and drain) are bounded the same way by the
+// write total time-out (multiplier x count + constant); a write that runs
+// out of time is a timeout, never a wait without end. A wake descriptor
+// (a stop request) ends any of these waits early.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <termios.h>
 
@@ -43,6 +47,8 @@ struct SerialTimeouts {
     int interval_ms = 0;          // longest gap between two bytes; 0: none
     int total_multiplier_ms = 0;  // per byte asked for
     int total_constant_ms = 0;    // total = multiplier x count + constant; 0: none
+    int write_multiplier_ms = 0;  // per byte written
+    int write_constant_ms = 0;    // write total = multiplier x count + constant; 0: none
 };
 
 // Fills t (taken from the device, or zeroed) for the settings: raw mode plus
@@ -73,9 +79,19 @@ public:
     void set_timeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
     const SerialTimeouts& timeouts() const { return timeouts_; }
 
-    // Reads up to count bytes into buffer within the time-outs; got receives
-    // how many came whatever the status.
-    IoStatus read(void* buffer, std::size_t count, std::size_t& got);
+    // While fd is readable (a stop request), reads, writes and drains end
+    // at once (timeout, with woken() set); -1: none.
+    void set_wake_fd(int fd) { wake_fd_ = fd; }
+    // Whether the last transfer ended because the wake descriptor was
+    // readable; whether it ended because its time ran out.
+    bool woken() const { return woken_; }
+    bool timed_out() const { return timed_out_; }
+
+    // Reads up to count bytes into buffer within the time-outs, and within
+    // limit_ms from the call when that is not -1 (what has already come is
+    // still taken when the limit is 0); got receives how many came whatever
+    // the status.
+    IoStatus read(void* buffer, std::size_t count, std::size_t& got, int limit_ms = -1);
     // Waits up to timeout_ms (-1: without limit) for the line to have bytes
     // to read (or news of a hang-up, which the next read reports), or for
     // `wake_fd` (when not -1) to become readable, whichever comes first, so
@@ -83,8 +99,11 @@ public:
     // a second wait for its other events. No byte is taken.
     enum class Wait { input, woken, timeout, failed };
     Wait wait_input(int timeout_ms, int wake_fd);
-    // Writes every byte, waiting as long as the line needs.
-    bool write(const void* buffer, std::size_t count);
+    // Writes every byte within the write time-out: ok, timeout (bytes may
+    // have gone; see error()) or failed.
+    IoStatus send(const void* buffer, std::size_t count);
+    // send() as a success flag.
+    bool write(const void* buffer, std::size_t count) { return send(buffer, count) == IoStatus::ok; }
 
     // The modem lines, through os::modem_control() (see modem_lines.h).
     bool set_rts(bool on);
@@ -93,7 +112,10 @@ public:
     bool get_cts(bool& cts);
     // Drops bytes received and not yet read.
     bool purge_input();
-    // Waits until every written byte has left.
+    // Drops bytes written and not yet sent (a line that stopped taking them).
+    bool purge_output();
+    // Waits until every written byte has left, within the write constant
+    // when one is set (false with timed_out() when the line keeps them).
     bool drain();
 
     // The last failure, naming the device and the cause.
@@ -102,10 +124,17 @@ public:
 private:
     bool fail(const std::string& what);
     bool modem_bit(ModemLine line, bool on);
+    // Polls the line for events until the deadline (-1: none), together
+    // with the wake descriptor; 1 when the line is ready, 0 on time-out or
+    // a wake-up (woken_ tells), -1 on error.
+    int poll_line(short events, std::int64_t deadline, short& revents);
 
     int fd_ = -1;
     std::string path_;
     SerialTimeouts timeouts_;
+    int wake_fd_ = -1;
+    bool woken_ = false;
+    bool timed_out_ = false;
     std::string error_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "platform/os/modem_lines.h"
@@ -180,6 +181,70 @@ TEST(SerialPort, HangUpIsAFailureNotATimeOut) {
     EXPECT_LT(elapsed_ms(start), 20000) << "the hang-up was taken for a time-out";
     EXPECT_FALSE(port.write("x", 1));
     EXPECT_FALSE(port.error().empty());
+}
+
+// A device that never reads: the line's queue fills and a write would wait
+// for good. It ends at its time-out, or at once on a stop request, and says
+// how far it got; a read still ends at the wake descriptor too.
+TEST(SerialPort, AWriteTheLineNeverTakesEndsAtItsTimeOutOrAStop) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    port.set_timeouts({100, 0, 100, 0, 100});
+    // The master side is never read. Should the write hang after all, the
+    // hang-up of a closed master ends it, and the test fails instead of
+    // hanging.
+    std::string big(1 << 20, 'x');
+    auto written = std::async(std::launch::async, [&] { return port.send(big.data(), big.size()); });
+    if (written.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "the write did not end at its time-out";
+        pty.close();
+    }
+    EXPECT_EQ(written.get(), IoStatus::timeout);
+    EXPECT_TRUE(port.timed_out());
+    EXPECT_FALSE(port.woken());
+    EXPECT_NE(port.error().find("write timed out"), std::string::npos) << port.error();
+
+    int wake[2];
+    ASSERT_EQ(::pipe(wake), 0);
+    ASSERT_EQ(::write(wake[1], "s", 1), 1);
+    port.set_wake_fd(wake[0]);
+    // Without its own bound, only the stop request can end it.
+    port.set_timeouts({0, 0, 0, 0, 0});
+    EXPECT_EQ(port.send(big.data(), big.size()), IoStatus::timeout);
+    EXPECT_TRUE(port.woken());
+    EXPECT_FALSE(port.timed_out());
+    char c = 0;
+    std::size_t n = 0;
+    EXPECT_EQ(port.read(&c, 1, n), IoStatus::timeout);
+    EXPECT_TRUE(port.woken());
+    // What has come is still taken while a stop is pending.
+    ASSERT_TRUE(pty.send("k"));
+    ASSERT_TRUE(pty.wait_delivered(1));
+    EXPECT_EQ(port.read(&c, 1, n), IoStatus::ok);
+    EXPECT_EQ(c, 'k');
+    ::close(wake[0]);
+    ::close(wake[1]);
+}
+
+// A read given a limit ends there, and at a limit of 0 still takes what
+// has come.
+TEST(SerialPort, AReadLimitBoundsTheWaitButTakesWhatCame) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    os::SerialPort port;
+    ASSERT_TRUE(port.open(pty.path()));
+    port.set_timeouts({40000, 0, 40000});
+    char buf[4];
+    std::size_t n = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.read(buf, 4, n, 50), IoStatus::timeout);
+    EXPECT_LT(elapsed_ms(start), 20000) << "the limit was not kept";
+    ASSERT_TRUE(pty.send("ab"));
+    ASSERT_TRUE(pty.wait_delivered(2));
+    EXPECT_EQ(port.read(buf, 4, n, 0), IoStatus::timeout);
+    EXPECT_EQ(std::string(buf, n), "ab");
 }
 
 // A silent line is waited on together with another descriptor: a byte or

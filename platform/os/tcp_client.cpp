@@ -34,6 +34,23 @@ int poll_until(int fd, short events, std::int64_t deadline, short& revents) {
 
 }  // namespace
 
+int TcpClient::wait_for(short events, std::int64_t deadline, short& revents) {
+    if (wake_fd_ < 0) return poll_until(fd_, events, deadline, revents);
+    for (;;) {
+        std::int64_t left = deadline - now_ms();
+        if (left < 0) left = 0;
+        pollfd p[2] = {{fd_, events, 0}, {wake_fd_, POLLIN, 0}};
+        int rc = ::poll(p, 2, int(left));
+        if (rc < 0 && errno == EINTR) continue;
+        revents = p[0].revents;
+        if (rc > 0 && revents == 0) {
+            woken_ = true;
+            return 0;
+        }
+        return rc;
+    }
+}
+
 TcpClient::~TcpClient() { close(); }
 
 bool TcpClient::fail(const std::string& what) {
@@ -107,6 +124,7 @@ bool TcpClient::connect(const std::string& host, int port, int timeout_ms) {
 
 IoStatus TcpClient::read_some(void* buffer, std::size_t count, int wait_ms, std::size_t& got) {
     got = 0;
+    woken_ = false;
     if (fd_ < 0) {
         fail("not connected");
         return IoStatus::failed;
@@ -131,7 +149,7 @@ IoStatus TcpClient::read_some(void* buffer, std::size_t count, int wait_ms, std:
             return IoStatus::failed;
         }
         short revents = 0;
-        int rc = poll_until(fd_, POLLIN, deadline, revents);
+        int rc = wait_for(POLLIN, deadline, revents);
         if (rc == 0) return IoStatus::timeout;
         if (rc < 0) {
             fail(std::string("poll: ") + std::strerror(errno));
@@ -143,6 +161,7 @@ IoStatus TcpClient::read_some(void* buffer, std::size_t count, int wait_ms, std:
 }
 
 bool TcpClient::write_all(const void* buffer, std::size_t count, int wait_ms) {
+    woken_ = false;
     if (fd_ < 0) return fail("not connected");
     auto* in = static_cast<const unsigned char*>(buffer);
     std::size_t done = 0;
@@ -155,8 +174,9 @@ bool TcpClient::write_all(const void* buffer, std::size_t count, int wait_ms) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             short revents = 0;
-            int rc = poll_until(fd_, POLLOUT, now_ms() + (wait_ms > 0 ? wait_ms : 0), revents);
+            int rc = wait_for(POLLOUT, now_ms() + (wait_ms > 0 ? wait_ms : 0), revents);
             if (rc > 0) continue;
+            if (woken_) return fail("send cut short by a stop request");
             fail(rc == 0 ? std::string("send timed out") : std::string("poll: ") + std::strerror(errno));
             close();
             return false;

@@ -31,11 +31,22 @@ public:
     // take more. On failure the connection is closed.
     bool write_all(const void* buffer, std::size_t count, int wait_ms);
 
+    // While fd is readable (a stop request), reads and writes stop waiting
+    // at once: a read as a time-out, a write as a failure that keeps the
+    // connection; woken() tells. -1: none.
+    void set_wake_fd(int fd) { wake_fd_ = fd; }
+    bool woken() const { return woken_; }
+
     const std::string& error() const { return error_; }
 
 private:
     bool fail(const std::string& what);
+    // poll_until on the socket and the wake descriptor; 0 on time-out or a
+    // wake-up (woken_ tells).
+    int wait_for(short events, std::int64_t deadline, short& revents);
 
+    int wake_fd_ = -1;
+    bool woken_ = false;
     int fd_ = -1;
     std::string peer_;
     std::string error_;

@@ -71,6 +71,25 @@ public:
     }
     bool send(const std::string& s) { return send(s.data(), s.size()); }
 
+    // Fills the line from the device's side of the code under test (the
+    // helper's slave descriptor) until it takes no more: a device that
+    // never reads. The kernel hands bytes over on a worker of its own, so
+    // rounds go on until one adds nothing. The bytes written.
+    std::size_t fill_toward_master() {
+        ::fcntl(slave_, F_SETFL, ::fcntl(slave_, F_GETFL) | O_NONBLOCK);
+        const std::string chunk(4096, 'f');
+        std::size_t total = 0;
+        for (std::size_t round = 1; round > 0;) {
+            round = 0;
+            for (std::size_t size = chunk.size(); size > 0; size /= 4)
+                for (ssize_t w; (w = ::write(slave_, chunk.data(), size)) > 0;) round += std::size_t(w);
+            total += round;
+            ::usleep(20000);
+        }
+        ::fcntl(slave_, F_SETFL, ::fcntl(slave_, F_GETFL) & ~O_NONBLOCK);
+        return total;
+    }
+
     // Waits (at most timeout_ms) until at least n bytes sent wait in the
     // line's input. The kernel hands them over on a worker of its own, so a
     // test that drops the input must not race the hand-over.

@@ -40,6 +40,8 @@
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/string_list.h"
+#include "platform/os/clock.h"
+#include "tools/station_host/depth_marks.h"
 #include "tools/station_host/hub_calc.h"
 #include "tools/station_host/station_setup.h"
 #include "tools/station_host/trip_files.h"
@@ -53,6 +55,16 @@ namespace {
 // stop are never later than that).
 constexpr int kFrameWaitMs = 100;
 constexpr int kSilentWaitMs = 450;
+
+// Milliseconds until just past the turn of the wall-clock second, when the
+// next cycle is due.
+int ms_to_next_second() {
+    const auto into_second =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count() %
+        1000;
+    return static_cast<int>(1000 - into_second) + 2;
+}
 }  // namespace
 
 namespace fs = std::filesystem;
@@ -61,9 +73,6 @@ namespace {
 
 // The lock file that keeps a second host out of a well folder.
 const char* const well_lock_file = ".station_host.lock";
-// More depth steps than this in one second is a jump (a depth typed in, a
-// sensor gone wild), not drilling: one record where it landed.
-constexpr int most_depth_records_per_cycle = 5;
 // The longest time step a trip can be recorded at (as --time-step allows).
 constexpr int most_time_step = 3600;
 // How long a stop waits for the writer to empty its queue; a second
@@ -121,7 +130,7 @@ struct Host::State {
     long frames_in_cycle = 0;
     long samples_since_time_record = 0;
     std::uint32_t last_time_record = 0;
-    double next_depth_mark = 0;
+    DepthMarks depth_marks{0.2, 0.2};
     bool in_silence = false;
     long silence_start_cycle = 0;
     bool port_lost = false;
@@ -341,6 +350,12 @@ void Host::cycle(std::uint32_t now) {
 
     // A serial line that hung up is retried by the port every second; the
     // change is said once each way.
+    const long faults = s.protocols->get_port().line_faults();
+    if (faults != stats_.line_faults) {
+        log_error("device: the line " + s.port + " stopped taking bytes (" + s.protocols->get_port().last_fault() +
+                  "); reopened it (" + std::to_string(faults) + " times in all)");
+        stats_.line_faults = faults;
+    }
     const bool lost = s.protocols->get_port().is_lost();
     if (lost != s.port_lost) {
         s.port_lost = lost;
@@ -381,17 +396,16 @@ void Host::cycle(std::uint32_t now) {
         // annulus. A jump gets one record where it landed: a record per step
         // across it would all hold the same values, and across kilometres
         // they would never end.
+        // Judged against the time since the last cycle: a late cycle is no
+        // jump.
         const double bottom = ds.get_depth_z();
-        if (bottom - s.next_depth_mark > most_depth_records_per_cycle * s.depth_step) {
-            const double landing = std::floor(bottom / s.depth_step + 1e-9) * s.depth_step;
-            log_error("depth: the bottom jumped from " + fixed(s.next_depth_mark - s.depth_step, 2) + " to " +
-                      fixed(bottom, 2) + " m; one depth record at " + fixed(landing, 2) + " m for the jump");
-            s.next_depth_mark = landing;
-        }
-        for (int n = 0; n <= most_depth_records_per_cycle && bottom >= s.next_depth_mark - 1e-9; ++n) {
-            w.save_depth_values(float(s.next_depth_mark), 0);
-            ds.get_delayed_depth().add_record({float(s.next_depth_mark), float(s.next_depth_mark)});
-            s.next_depth_mark = (std::round(s.next_depth_mark / s.depth_step) + 1) * s.depth_step;
+        const DepthMarks::Due due = s.depth_marks.advance(bottom, os::clock().now_ms());
+        if (due.jumped)
+            log_error("depth: the bottom jumped from " + fixed(due.from, 2) + " to " + fixed(bottom, 2) +
+                      " m; one depth record at " + fixed(due.marks.front(), 2) + " m for the jump");
+        for (const double mark : due.marks) {
+            w.save_depth_values(float(mark), 0);
+            ds.get_delayed_depth().add_record({float(mark), float(mark)});
         }
         // What the pumps lifted this second.
         const double flow = s.flow_in >= 0 ? ds[s.flow_in] : 0.0;
@@ -702,7 +716,7 @@ void Host::start_recording() {
         s.ds->restore_depths(d, d);
     }
     stats_.first_depth = s.ds->get_depth_z();
-    s.next_depth_mark = (std::floor(s.ds->get_depth_z() / s.depth_step + 1e-9) + 1) * s.depth_step;
+    s.depth_marks = DepthMarks(s.depth_step, (std::floor(s.ds->get_depth_z() / s.depth_step + 1e-9) + 1) * s.depth_step);
 
     RealTimeFile& w = *s.writer;
     s.connections.emplace_back(RealTimeFile::connect(
@@ -809,26 +823,30 @@ void Host::read_port(Loop& l) {
     // acquisition unit talks unasked: a plug-in's device (the cementing
     // station) answers requests that its read sends first.
     bool read_now = true;
+    CommPort& port = s.protocols->get_port();
+    // Every wait on the line, reads and writes alike, ends at a stop request.
+    port.set_wake_fd(l.stop_fd);
+    // Until the next cycle is due, and no longer than the run.
+    const auto until_due = [&](int wait) {
+        if (options_.duration_s <= 0) return wait;
+        const double left = options_.duration_s - l.run_s();
+        return static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
+    };
     if (s.in_silence && s.protocol == CommProtocols::console_protocol) {
-        int wait = kSilentWaitMs;
-        if (!on_turn) {
-            const auto into_second = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                         std::chrono::system_clock::now().time_since_epoch())
-                                         .count() %
-                                     1000;
-            wait = static_cast<int>(1000 - into_second) + 2;  // just past the turn of the second
-        }
-        if (options_.duration_s > 0) {
-            const double left = options_.duration_s - l.run_s();
-            wait = static_cast<int>(std::clamp(left * 1000.0 + 1.0, 0.0, double(wait)));
-        }
-        const CommPort::wait_result waited = s.protocols->get_port().wait_for_input(wait, l.stop_fd);
+        const int wait = until_due(on_turn ? kSilentWaitMs : ms_to_next_second());
+        const CommPort::wait_result waited = port.wait_for_input(wait, l.stop_fd);
         read_now = waited == CommPort::wait_result::input;
         l.stop_looked_at = waited == CommPort::wait_result::timeout;
     }
     if (!read_now) return;
     CommIncomData d;
-    if (!s.protocols->read_data(s.protocol, &d)) {
+    // A line that trickles or stays silent never holds the cycle past its
+    // second: the read ends when the next one is due, and a frame it cut is
+    // read on from where it was next turn.
+    port.set_deadline(until_due(ms_to_next_second()));
+    const bool read = s.protocols->read_data(s.protocol, &d);
+    port.clear_deadline();
+    if (!read) {
         ++stats_.failed_reads;
         return;
     }
@@ -921,6 +939,12 @@ int Host::stop(int stop_fd) {
         log_error("station_host: " + std::to_string(unwritten) + " records in " + std::to_string(stats_.queued_at_end) +
                   " batches could not be written to " + s.well);
         status = 3;
+    }
+    stats_.line_faults = s.protocols->get_port().line_faults();
+    if (stats_.line_faults > 0) {
+        log_error("station_host: the line " + s.port + " stopped taking bytes " + std::to_string(stats_.line_faults) +
+                  " times; the seconds it held up were not all recorded");
+        if (status == 0) status = 5;
     }
     if (stats_.frames == 0) {
         log_error("station_host: no frame came from the device on " + s.port + " in " + std::to_string(stats_.cycles) +

@@ -95,6 +95,7 @@ struct HostStats {
     long depth_records = 0;
     long lag_records = 0;
     int queued_at_end = 0;  // batches the writer could not write
+    long line_faults = 0;   // writes to the unit's line that ran out of time
     double first_depth = 0, last_depth = 0;
 };
 

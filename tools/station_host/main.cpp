@@ -95,6 +95,8 @@ const tools::ArgParser args(
         {3, "records or a plug-in's files were left unwritten at the end, or closing the\n"
             "     trip failed"},
         {4, "no frame came from the unit at all"},
+        {5, "the unit's line stopped taking the station's bytes (a write ran out of time)\n"
+            "     during the trip; it was reopened and the trip recorded and closed"},
     });
 
 }  // namespace

@@ -33,7 +33,10 @@
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
 #include "platform/rtl/numbers.h"
+#include "platform/os/test_peers.h"
 #include "tools/devsim/endpoint.h"
+#include "tools/devsim/frames.h"
+#include "tools/devsim/wire.h"
 #include "tools/devsim/scenario.h"
 #include "tools/station_host/station_setup.h"
 #include "tools/station_host/trip_files.h"
@@ -115,6 +118,12 @@ public:
                 return false;
             },
             timeout_ms, 20);
+    }
+    // How many reports it has said it sent.
+    int reports() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return int(std::count_if(lines_.begin(), lines_.end(),
+                                 [](const std::string& l) { return l.rfind("report ", 0) == 0; }));
     }
     std::vector<std::string> finish() {
         if (drain_.joinable()) {
@@ -550,6 +559,107 @@ TEST_F(StationHost, AnUnpluggedUnitOverTcpLeavesAClosedTripAndTheHostRunning) {
     EXPECT_GE(files[0].records, 1);
     EXPECT_EQ(files[0].records, r.summary_count("time"));
     EXPECT_TRUE(files[0].has_end);
+}
+
+// A unit that reports and never reads what the station sends, its line's
+// queue full: the confirmations and the display cannot go. Each write ends
+// at its bound as a line fault, the line is reopened, the recording goes on
+// and a stop is taken; the exit status says the line failed.
+TEST_F(StationHost, AUnitThatNeverReadsCostsLineFaultsNotTheRecorder) {
+    os::testing::PtyPair line;
+    ASSERT_TRUE(line.ok());
+    ASSERT_GT(line.fill_toward_master(), 0u);
+    std::atomic<bool> done{false};
+    std::thread unit([&] {
+        devsim::ConsoleReport report;
+        for (int block = 0; !done; ++block) {
+            report.block = std::uint8_t(block);
+            const devsim::Bytes payload = report.payload();
+            const devsim::Bytes wire = devsim::encode_message("SP", payload.data(), payload.size(), 0);
+            (void)line.send(wire.data(), wire.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    HostRun r = run_host(host_args(line.path(), well, 0), [&](pid_t pid, HostOutput& host) {
+        EXPECT_TRUE(host.wait_line("cycle 3:"));
+        EXPECT_TRUE(host.wait_line("stopped taking bytes"));
+        ::kill(pid, SIGTERM);
+        host.wait_line_where([](const std::string&) { return false; }, 60000);
+        if (!host.has_ended()) {
+            ADD_FAILURE() << "SIGTERM did not stop the host";
+            ::kill(pid, SIGKILL);
+        }
+    });
+    done = true;
+    unit.join();
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 5) << ::testing::PrintToString(r.lines);
+    EXPECT_TRUE(r.has("write timed out")) << ::testing::PrintToString(r.lines);
+    EXPECT_GE(r.summary_count("frames"), 1) << r.summary;
+    auto files = read_trip_files(well, 7);
+    EXPECT_GE(files[0].records, 1);
+    EXPECT_TRUE(files[0].has_end);
+}
+
+// A TCP unit that trickles junk (a byte each 0.8 s) or stays silent once
+// connected: the cycle still runs every second, and the silence is told.
+TEST_F(StationHost, ATricklingOrSilentTcpUnitLeavesTheCycleOnItsSecond) {
+    for (const bool trickles : {true, false}) {
+        SCOPED_TRACE(trickles ? "trickling" : "silent");
+        os::testing::LoopbackListener unit;
+        ASSERT_NE(unit.port(), 0);
+        std::atomic<bool> done{false};
+        std::thread peer([&] {
+            const int fd = unit.accept(120000);
+            while (fd >= 0 && !done) {
+                if (trickles) (void)!::write(fd, "U", 1);
+                for (int t = 0; t < 16 && !done; ++t) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            if (fd >= 0) ::close(fd);
+        });
+        HostRun r = run_host(host_args(unit.address(), well + (trickles ? "1" : "2"), 8));
+        done = true;
+        peer.join();
+        ASSERT_TRUE(r.code);
+        EXPECT_EQ(*r.code, 4) << "no frame came" << ::testing::PrintToString(r.lines);
+        // Eight seconds give seven cycles or more; a read held for the
+        // line's own wait gave two or three.
+        EXPECT_GE(r.summary_count("cycles"), 6) << r.summary;
+        EXPECT_GE(r.summary_count("s without data"), 5) << r.summary;
+        EXPECT_TRUE(r.has("device: no data on " + unit.address())) << ::testing::PrintToString(r.lines);
+    }
+}
+
+// Drilling at 1 m/s, the most drilling makes: five depth steps a second.
+// The host held up for three seconds (as a loaded machine holds it) finds
+// the unit's reports waiting and reads them in the cycles after: a record
+// for every step passed, and no jump.
+TEST_F(StationHost, ACycleThatComesLateWritesEveryDepthStepItPassed) {
+    std::ofstream(script)
+        << "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+           "0   100       100       12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+           "100 100       0         12  0.5       6.5    60    61    0     2   1.5     32      31\n";
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file, wait_for_growth(time_file));
+        const int before = sim.reports();
+        ::kill(pid, SIGSTOP);
+        EXPECT_TRUE(os::testing::wait_until([&] { return sim.reports() >= before + 15; }, 120000));
+        ::kill(pid, SIGCONT);
+        wait_for_growth(time_file, wait_for_growth(time_file, size_of(time_file)));
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.has("bottom jumped")) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    const TripFile& depth = files[1];
+    EXPECT_GT(depth.depth_max, 1003.5);  // past what was drilled while it stood
+    EXPECT_EQ(depth.records, std::lround((depth.depth_max - 1000) / 0.2)) << depth.depth_min << " .. " << depth.depth_max;
+    EXPECT_EQ(depth.duplicates, 0);
+    EXPECT_EQ(depth.records, r.summary_count("depth"));
 }
 
 TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
