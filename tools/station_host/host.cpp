@@ -842,10 +842,14 @@ void Host::read_port(Loop& l) {
     CommIncomData d;
     // A line that trickles or stays silent never holds the cycle past its
     // second: the read ends when the next one is due, and a frame it cut is
-    // read on from where it was next turn.
-    port.set_deadline(until_due(ms_to_next_second()));
+    // read on from where it was next turn. A plug-in's device answers the
+    // request its read sends, at that read's own pace (one exchange a second
+    // of the monotonic clock, not of the wall clock the cycle keeps), under
+    // the port's time-outs: a deadline of the cycle's would cut its answer.
+    const bool paced = s.protocol == CommProtocols::console_protocol;
+    if (paced) port.set_deadline(until_due(ms_to_next_second()));
     const bool read = s.protocols->read_data(s.protocol, &d);
-    port.clear_deadline();
+    if (paced) port.clear_deadline();
     if (!read) {
         ++stats_.failed_reads;
         return;
