@@ -1,5 +1,6 @@
 #include "widrak/indicator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/rtl/numbers.h"
@@ -7,6 +8,27 @@
 namespace widrak {
 
 using namespace ui;
+
+namespace {
+
+// The light a colour gives off as the eye weighs it (sRGB's relative
+// luminance).
+double luminance(TColor colour) {
+    const TColor c = ColorToRGB(colour);
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+}
+
+// Black or white, whichever reads better on the colour.
+TColor ink_on(TColor fill) {
+    const double l = luminance(fill);
+    return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? clBlack : clWhite;
+}
+
+}  // namespace
 
 TIndicator::TIndicator(TComponent* owner) : TPaintBox(owner) {}
 
@@ -88,7 +110,7 @@ void TIndicator::draw(TCanvas& c) {
     c.Pen().SetColor(Color());
     c.FillRect(Rect(0, 0, w, h));
     if (indicator_type_ == itValue)
-        draw_value_indicator(c);
+        draw_value_indicator(c, Font().Color());
     else
         draw_hor_line_indicator(c);
     if (frame_width_ != 0) {
@@ -101,7 +123,7 @@ void TIndicator::draw(TCanvas& c) {
     }
 }
 
-void TIndicator::draw_value_indicator(TCanvas& c) {
+void TIndicator::draw_value_indicator(TCanvas& c, TColor ink) {
     c.Font().Assign(Font());
     const std::string& text = Caption();
     const int x = (Width() - c.TextWidth(text)) / 2;
@@ -111,8 +133,8 @@ void TIndicator::draw_value_indicator(TCanvas& c) {
         const int shift = Font().Size() / 18 + 1;
         c.Font().SetColor(clWindowText);
         c.TextOut(x + shift, y + shift, text);
-        c.Font().SetColor(Font().Color());
     }
+    c.Font().SetColor(ink);
     c.TextOut(x, y, text);
     c.Brush().SetStyle(bsSolid);
 }
@@ -142,7 +164,15 @@ void TIndicator::draw_hor_line_indicator(TCanvas& c) {
     const int ax = alarm_x();
     c.MoveTo(ax, 0);
     c.LineTo(ax, Height());
-    draw_value_indicator(c);
+    // The number reads on both parts of the bar: over the lit part in the
+    // ink that reads on the bar's colour, over the rest in the font's.
+    const TRect whole = c.ClipRect();
+    const int end = std::clamp(bar_end(), 0, Width());
+    c.SetClipRect(IntersectRect(whole, Rect(end, 0, Width(), Height())));
+    draw_value_indicator(c, Font().Color());
+    c.SetClipRect(IntersectRect(whole, Rect(0, 0, end, Height())));
+    draw_value_indicator(c, ink_on(value_ < alarm_value_ ? indicator_color_ : alarm_color_));
+    c.SetClipRect(whole);
 }
 
 }  // namespace widrak

@@ -1,7 +1,8 @@
 #pragma once
 // A value display: the value as text (with a shadow), or a bar from the left
 // edge that turns to the alarm colour at and beyond the alarm value, with a
-// line marking the alarm value.
+// line marking the alarm value. A bar's number is drawn in the font's colour
+// over the unlit part and in black or white, whichever reads, over the bar.
 
 #include <string>
 
@@ -59,7 +60,7 @@ protected:
 
 private:
     void draw(ui::TCanvas& c);
-    void draw_value_indicator(ui::TCanvas& c);
+    void draw_value_indicator(ui::TCanvas& c, TColor ink);
     void draw_hor_line_indicator(ui::TCanvas& c);
     void repaint_off_screen();
     std::string format_value() const;

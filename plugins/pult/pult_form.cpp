@@ -119,6 +119,9 @@ widrak::TIndicator* TPultFrm::indicator(int x, int y, int w, int h, double left,
     i->SetValueRight(right);
     i->SetDigNum(digits);
     i->SetIndicatorColor(bar ? clLime : clYellow);
+    // Lit digits on the dark panel, as the console shows them: a number in
+    // the window text's black would hardly read on it.
+    i->Font().SetColor(bar ? clWhite : clYellow);
     i->SetValue(0);
     if (hub_name && *hub_name) shown_.push_back({i, hub_name});
     return i;

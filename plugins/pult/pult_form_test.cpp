@@ -368,3 +368,27 @@ TEST(SettingsDialog, KeepsEveryStoredPhraseWhereverThePlaceholderStands) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every entry of the indicator lists shows whole in its box, and the boxes
+// stay inside the dialog.
+TEST(SettingsDialog, ListEntriesShowWhole) {
+    FakeHost host;
+    PultOptions o;
+    o.indi_depth = 1;
+    TOptForm dlg(nullptr, o, host);
+    dlg.load();
+    for (TComboBox* c : {dlg.cbxDepthIndi, dlg.cbxGazIndi, dlg.cbxLevelIndi, dlg.cbxPlotnIndi, dlg.cbTextParams}) {
+        TBitmap probe(1, 1);
+        probe.Canvas().Font().Assign(c->Font());
+        // The box's text room: its client area less the button and margins.
+        const int room = c->ClientWidth() - 17 - 4;
+        for (int i = 0; i < c->Items().Count(); ++i)
+            EXPECT_LE(probe.Canvas().TextWidth(c->Items()[i]), room) << c->Items()[i];
+        EXPECT_LE(c->Left() + c->Width(), c->Parent()->ClientWidth());
+        EXPECT_LE(c->Parent()->Left() + c->Parent()->Width(), dlg.ClientWidth());
+    }
+}
+
+}  // namespace

@@ -1,5 +1,7 @@
 #include "plugins/pult/pult_opt_form.h"
 
+#include <algorithm>
+
 #include "gti/registr_old/all_params.h"
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/reg_plugin.h"
@@ -7,7 +9,9 @@
 #include "library/html_help.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/text.h"
+#include "platform/ui/canvas.h"
 #include "platform/ui/extctrls.h"
+#include "platform/ui/application.h"
 #include "platform/ui/list_view.h"
 #include "platform/ui/lists.h"
 #include "platform/ui/menus.h"
@@ -195,6 +199,28 @@ void TOptForm::load() {
     for (int i = 0; i < pult::plotn_source_count; ++i) cbxPlotnIndi->Items().Add(display_name(pult::plotn_source(i)));
     cbxPlotnIndi->SetItemIndex(options_.indi_plotn);
     cbAlarm->SetChecked(options_.use_volt_check);
+    fit_lists();
+}
+
+void TOptForm::fit_lists() {
+    // The lists hold the station's own names (its parameters, its gas and
+    // level sources): they are as wide as their longest entry, and the
+    // dialog with them, so that no entry is cut in the box.
+    TComboBox* const lists[] = {cbxDepthIndi, cbxGazIndi, cbxLevelIndi, cbxPlotnIndi, cbTextParams};
+    int width = 224;
+    for (TComboBox* c : lists) {
+        TBitmap probe(1, 1);
+        probe.Canvas().Font().Assign(c->Font());
+        for (int i = 0; i < c->Items().Count(); ++i)
+            width = std::max(width, probe.Canvas().TextWidth(c->Items()[i]) + (c->Width() - c->ClientWidth()) + 17 + 8);
+    }
+    const int most = Screen().Width() - 40 - (520 - 224);
+    width = std::min(width, std::max(224, most));
+    for (TComboBox* c : lists) c->SetBounds(c->Left(), c->Top(), width, c->Height());
+    const int grow = width - 224;
+    pnlIndi->SetBounds(pnlIndi->Left(), pnlIndi->Top(), 504 + grow, pnlIndi->Height());
+    pnlText->SetBounds(pnlText->Left(), pnlText->Top(), 504 + grow, pnlText->Height());
+    SetClientWidth(520 + grow);
 }
 
 void TOptForm::store() {

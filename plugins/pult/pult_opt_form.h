@@ -68,6 +68,7 @@ public:
     ui::TButton* btnHelp;
 
 private:
+    void fit_lists();
     void add_text();
     void rename_text();
     void delete_text();

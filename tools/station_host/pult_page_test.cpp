@@ -6,14 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "platform/os/testing.h"
+#include "platform/rtl/colors.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/child_testing.h"
+#include "tools/station_host/operator_session_testing.h"
 #include "tools/station_host/window_testing.h"
 
 #ifdef STATION_PULT_PLUGIN
@@ -179,6 +182,105 @@ TEST(StationHostWindow, TheConsolesFarCornerIsReachedInASmallWindow) {
         << "the help button took no click at " << help_x << "," << help_y;
     EXPECT_NE(asked.find("pult"), std::string::npos) << asked;
     EXPECT_EQ(asked.find("degas"), std::string::npos) << asked;
+
+    station_host::testing::close_window(id, host);
+}
+
+// WCAG's contrast of two colours (0x00BBGGRR).
+double contrast(std::uint32_t a, std::uint32_t b) {
+    auto luminance = [](std::uint32_t c) {
+        auto channel = [](unsigned v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c & 0xFF) + 0.7152 * channel((c >> 8) & 0xFF) + 0.0722 * channel((c >> 16) & 0xFF);
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Every number of the console's page, read from a grab of the screen where
+// the host's map puts its indicators: its digits stand out from what lies
+// behind them (the panel, or the lit part of a bar) by at least 4.5 to 1.
+TEST(StationHostWindow, TheConsolePagesValuesReadOnTheirBackground) {
+    ui::testing::VirtualScreen screen;
+    VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
+    station_host::testing::suppress_gtk_leaks();
+    os::testing::TempDir dir;
+    const fs::path root = dir.path();
+    fs::create_directories(root / "plugins");
+    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
+    std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
+                                       "0 120 12 6.5 32 31 2\n"
+                                       "60 120 12 6.5 32 31 2\n";
+    station_host::testing::ChildProgram sim(
+        bin + "device_simulator",
+        {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600", "--supply", "4.2"}, true);
+    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    const std::string map_path = (root / "screen.map").string();
+    ::setenv("STATION_HOST_SCREEN_MAP", map_path.c_str(), 1);
+    station_host::testing::ChildProgram host(
+        bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
+                               "--seconds", "0", "--plugins", (root / "plugins").string(), "--window"});
+    ::unsetenv("STATION_HOST_SCREEN_MAP");
+    const std::string id = station_host::testing::window_named("рейс 3");
+    ASSERT_FALSE(id.empty()) << "no window: " << host.output();
+    station_host::testing::ScreenOperator op(map_path);
+
+    // The supply alarm brings the page forward; the values come in with it.
+    struct Seen {
+        std::string name;
+        double ink = 0;  // the best contrast of a digit's pixel to what lies behind it
+        bool lit = false, unlit = false;
+        double lit_ink = 0, unlit_ink = 0;
+    };
+    std::vector<Seen> seen;
+    std::string report;
+    const bool readable = os::testing::wait_until(
+        [&] {
+            std::vector<station_host::testing::MapEntry> indicators;
+            for (const auto& e : op.map())
+                if (e.kind == "control" && e.fields.size() > 1 && e.fields[1].rfind("TIndicator:", 0) == 0 &&
+                    e.box.w > 8 && e.box.h > 8)
+                    indicators.push_back(e);
+            if (indicators.size() < 10) return false;
+            ui::testing::ScreenGrab grab;
+            if (!ui::testing::grab_screen(grab)) return false;
+            seen.clear();
+            report.clear();
+            bool all = true;
+            for (const auto& e : indicators) {
+                Seen s;
+                const auto& b = e.box;
+                s.name = e.fields[1].substr(11) + "@" + std::to_string(b.x) + "," + std::to_string(b.y);
+                if (b.x < 0 || b.y < 0 || b.x + b.w > grab.width || b.y + b.h > grab.height) return false;
+                // Inside the frame; each column's background is its colour
+                // just under the frame, above the digits.
+                bool ink = false;
+                for (int x = b.x + 2; x < b.x + b.w - 2; ++x) {
+                    const std::uint32_t back = grab.color_at(x, b.y + 2);
+                    const bool lit = back != 0x303030;
+                    for (int y = b.y + 3; y < b.y + b.h - 2; ++y) {
+                        const std::uint32_t c = grab.color_at(x, y);
+                        if (c == back) continue;
+                        ink = true;
+                        const double k = contrast(c, back);
+                        (lit ? s.lit_ink : s.unlit_ink) = std::max(lit ? s.lit_ink : s.unlit_ink, k);
+                        (lit ? s.lit : s.unlit) = true;
+                    }
+                }
+                if (!ink) return false;  // no value drawn yet
+                const bool good = (!s.lit || s.lit_ink >= 4.5) && (!s.unlit || s.unlit_ink >= 4.5);
+                all = all && good;
+                report += " " + s.name + (s.lit ? " lit " + std::to_string(s.lit_ink) : "") +
+                          (s.unlit ? " on the panel " + std::to_string(s.unlit_ink) : "") + ";";
+                seen.push_back(s);
+            }
+            return all;
+        },
+        120000, 500);
+    station_host::testing::count_colours(std::nullopt, "host_window_console_values.png", {});
+    EXPECT_TRUE(readable) << "the digits' best contrast to their background:" << report << "\n" << host.output();
 
     station_host::testing::close_window(id, host);
 }
