@@ -1,5 +1,6 @@
 #include "library/time_conv.h"
 
+#include "platform/os/clock.h"
 #include <ctime>
 #include <stdexcept>
 
@@ -40,12 +41,8 @@ int time_2_long(int year, int month, int day, int hour, int min, int sec) {
 }
 
 std::uint32_t get_local_time() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm tm{};
-    localtime_r(&now.tv_sec, &tm);
-    return static_cast<std::uint32_t>(
-        time_2_long(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec));
+    const os::LocalTime t = os::local_time();
+    return static_cast<std::uint32_t>(time_2_long(t.year, t.month, t.day, t.hour, t.min, t.sec));
 }
 
 void big_time(std::uint32_t t, int& day, int& month, int& year, int& hour, int& min, int* sec) {

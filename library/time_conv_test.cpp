@@ -1,4 +1,5 @@
 #include "library/time_conv.h"
+#include "platform/os/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,17 @@ TEST(GetLocalTime, IsTheLocalWallClock) {
     }
     EXPECT_LE(local_count(before), now);
     EXPECT_LE(now, local_count(after));
+}
+
+// The stamps follow the station's one clock: a wall clock set back an hour
+// gives counts an hour lower.
+TEST(GetLocalTime, FollowsTheClockInUse) {
+    os::SteppingClock stepping;
+    os::ScopedClock use(stepping);
+    const std::uint32_t before = lib::get_local_time();
+    stepping.step_wall(-3600 * 1000);
+    const std::uint32_t after = lib::get_local_time();
+    EXPECT_NEAR(double(after) - double(before), -3600.0, 2.0);
 }
 
 }  // namespace

@@ -6,7 +6,12 @@
 //     (plugins and programs share a rank);
 //   - a Linux system header (<unistd.h>, <fcntl.h>, <sys/...>, <termios.h>,
 //     <dlfcn.h>, <poll.h>, ...) outside platform/os and tools: everything
-//     else reaches the system through os::.
+//     else reaches the system through os::;
+//   - a read of the time (monotonic or wall) anywhere but the station's one
+//     clock, platform/os/clock.*: a test clock that steps the wall clock back
+//     or jumps forward must be seen by everything that stamps or measures.
+//     The device simulator (tools/devsim) plays the units on their own
+//     clock and is left out.
 //
 // Test code may use system headers where it plays a peer or looks behind
 // the code it tests (forks, pseudo-terminals, raw descriptors): the files
@@ -21,6 +26,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,6 +88,30 @@ bool may_use_the_system(const std::string& rel) {
     return starts_with(rel, "platform/os/") || starts_with(rel, "tools/") || is_test_code(rel);
 }
 
+bool may_read_the_time(const std::string& rel) {
+    return starts_with(rel, "platform/os/clock.") || starts_with(rel, "tools/devsim/") || is_test_code(rel) ||
+           rel == "platform/os/test_peers.h";
+}
+
+// What reads a clock: the C and POSIX calls, the standard clocks' now(),
+// GLib's.
+const std::regex& time_read() {
+    static const std::regex r(
+        R"(\b(clock_gettime|gettimeofday|timespec_get|ftime|g_get_monotonic_time|g_get_real_time|g_date_time_new_now\w*)\s*\()"
+        R"(|\b(steady_clock|high_resolution_clock|utc_clock|tai_clock|gps_clock)\b)"
+        R"(|\bchrono::system_clock\b|\b(system|file)_clock::now\b)"
+        R"(|\bfile_time_type::clock\b)"
+        R"(|\btime\s*\(\s*(nullptr|NULL|0)\s*\))");
+    return r;
+}
+
+// The line without a // comment (a string holding "//" is rare enough in
+// this tree to be left alone).
+std::string code_of(const std::string& line) {
+    const std::size_t c = line.find("//");
+    return c == std::string::npos ? line : line.substr(0, c);
+}
+
 bool is_source(const fs::path& p) {
     static const std::set<std::string> endings = {".cpp", ".cc", ".c", ".h", ".hpp", ".inc"};
     return endings.count(p.extension().string()) > 0 || ends_with(p.string(), ".h.in");
@@ -128,7 +158,10 @@ std::vector<Violation> check_tree(const fs::path& root) {
         const int own_rank = ranks().at(top);
         std::ifstream in(root / rel);
         std::string line;
+        const bool time_allowed = may_read_the_time(rel);
         for (int number = 1; std::getline(in, line); ++number) {
+            if (!time_allowed && std::regex_search(code_of(line), time_read()))
+                found.push_back({rel, number, "reads the time: use os::clock() (platform/os/clock.h)"});
             auto inc = include_of(line);
             if (!inc) continue;
             const auto& [name, angled] = *inc;
@@ -177,20 +210,31 @@ TEST(House, PlantedFaultsAreFoundByFileAndLine) {
     plant("plugins/pult/pult.cpp", "#include \"programs/vargel2/v.h\"\n#include \"gti/registr_old/param.h\"\n");
     plant("tools/devsim/main.cpp", "#include <pty.h>\n#include \"plugins/pult/pult.h\"\n");
     plant("build/normal/x.cpp", "#include <unistd.h>\n");
+    plant("platform/os/clock.cpp", "::clock_gettime(CLOCK_MONOTONIC, &ts);\n");
+    plant("platform/ui/queue.h", "// not std::chrono::steady_clock here\nusing Clock = std::chrono::steady_clock;\n");
+    plant("library/stamp.cpp", "auto t = ::time(nullptr);\nclock_gettime (CLOCK_REALTIME, &ts);\nos::system_clock();\n");
+    plant("tools/host/host.cpp", "auto age = fs::file_time_type::clock::now() - saved;\n");
+    plant("tools/devsim/sim.cpp", "auto t = std::chrono::steady_clock::now();\n");
+    plant("library/stamp_test.cpp", "auto t = std::chrono::system_clock::now();\n");
 
     std::vector<std::string> got;
     for (const Violation& v : check_tree(root)) got.push_back(v.file + ":" + std::to_string(v.line));
     const std::vector<std::string> expected = {
         "gti/registr_old/log.cpp:2",  // <sys/stat.h> in gti
         "gti/registr_old/log.cpp:3",  // gti includes plugins
+        "library/stamp.cpp:1",        // the C library's time
+        "library/stamp.cpp:2",        // the POSIX clock, however spaced
         "library/util.cpp:3",         // <unistd.h>, however spaced
         "library/util_test.cpp:2",    // tests keep the layering too
         "platform/rtl/text.cpp:3",    // platform includes library
+        "platform/ui/queue.h:2",      // a standard clock, not the comment above it
+        "tools/host/host.cpp:1",      // the file clock
     };
     EXPECT_EQ(got, expected) << report(check_tree(root));
     const auto found = check_tree(root);
     ASSERT_FALSE(found.empty());
-    EXPECT_NE(describe(found[2]).find("<unistd.h>"), std::string::npos) << describe(found[2]);
+    EXPECT_NE(describe(found[4]).find("<unistd.h>"), std::string::npos) << describe(found[4]);
+    EXPECT_NE(describe(found[2]).find("os::clock()"), std::string::npos) << describe(found[2]);
 }
 
 }  // namespace

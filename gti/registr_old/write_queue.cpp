@@ -1,5 +1,6 @@
 #include "gti/registr_old/write_queue.h"
 
+#include "platform/os/clock.h"
 #include "platform/os/error_log.h"
 
 #include <algorithm>
@@ -87,12 +88,12 @@ bool ValuesWriterDeque::wait_for_batch(const std::atomic<bool>& stop) {
 
 void ValuesWriterDeque::pause(std::chrono::milliseconds timeout, const std::atomic<bool>& stop) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, timeout, [&] { return stop.load(); });
+    changed_.wait_until(lock, os::SteadyClock::now() + timeout, [&] { return stop.load(); });
 }
 
 bool ValuesWriterDeque::wait_until_empty(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return queue_.empty(); });
+    return changed_.wait_until(lock, os::SteadyClock::now() + timeout, [&] { return queue_.empty(); });
 }
 
 void ValuesWriterDeque::wake() {

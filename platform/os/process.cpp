@@ -1,5 +1,7 @@
 #include "platform/os/process.h"
 
+#include "platform/os/clock.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -158,7 +160,7 @@ int decode_status(int status) {
 std::optional<int> Process::wait(int timeout_ms) {
     if (exit_code_) return exit_code_;
     if (pid_ <= 0) return std::nullopt;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
     while (true) {
         int status = 0;
         pid_t r = ::waitpid(pid_, &status, timeout_ms < 0 ? 0 : WNOHANG);
@@ -171,7 +173,7 @@ std::optional<int> Process::wait(int timeout_ms) {
             return exit_code_;
         }
         if (timeout_ms >= 0) {
-            if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+            if (SteadyClock::now() >= deadline) return std::nullopt;
             ::usleep(2000);
         }
     }
@@ -189,7 +191,7 @@ void Process::send_kill() const {
 }
 
 std::optional<int> Process::read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms) {
-    using clock = std::chrono::steady_clock;
+    using clock = SteadyClock;
     auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);
     std::string lines[2];
     int fds[2] = {out_fd_, err_fd_};

@@ -1,6 +1,7 @@
 #include "platform/os/serial_port.h"
 
 #include "platform/os/modem_lines.h"
+#include "platform/os/clock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,10 +30,7 @@ constexpr BaudEntry kBauds[] = {
     {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
-std::int64_t now_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+std::int64_t now_ms() { return os::steady_now_ms(); }
 
 }  // namespace
 

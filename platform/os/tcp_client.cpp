@@ -1,5 +1,7 @@
 #include "platform/os/tcp_client.h"
 
+#include "platform/os/clock.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,10 +16,7 @@
 namespace os {
 namespace {
 
-std::int64_t now_ms() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+std::int64_t now_ms() { return steady_now_ms(); }
 
 // Waits for events on fd until the deadline; 0 on time-out, <0 on error.
 int poll_until(int fd, short events, std::int64_t deadline, short& revents) {

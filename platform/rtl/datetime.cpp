@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "platform/os/clock.h"
+
 namespace rtl {
 
 namespace {
@@ -265,13 +267,8 @@ void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec) {
 }
 
 TDateTime Now() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm tm{};
-    localtime_r(&ts.tv_sec, &tm);
-    int sec = tm.tm_sec > 59 ? 59 : tm.tm_sec;  // a leap second stays in its minute
-    TDateTime date = EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    return date + EncodeTime(tm.tm_hour, tm.tm_min, sec, static_cast<int>(ts.tv_nsec / 1000000));
+    const os::LocalTime t = os::local_time();
+    return EncodeDate(t.year, t.month, t.day) + EncodeTime(t.hour, t.min, t.sec, t.ms);
 }
 
 std::string FormatDateTime(std::string_view format, TDateTime value) {

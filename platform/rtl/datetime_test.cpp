@@ -1,4 +1,5 @@
 #include "platform/rtl/datetime.h"
+#include "platform/os/clock.h"
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,15 @@ TEST(Now, IsLocalWallClock) {
     // time() reads the coarse clock, which may lag a tick behind the one
     // Now() reads, so the upper bound allows a second more.
     EXPECT_LT(now, local_seconds(after) + rtl::EncodeTime(0, 0, 2, 0));
+}
+
+TEST(Now, FollowsTheClockInUse) {
+    os::SteppingClock stepping;
+    os::ScopedClock use(stepping);
+    const rtl::TDateTime before = rtl::Now();
+    stepping.step_wall(2 * 86400 * 1000);
+    const double days = rtl::Now() - before;
+    EXPECT_NEAR(days, 2.0, 2.0 / 86400);
 }
 
 TEST(FormatDateTime, StationForms) {

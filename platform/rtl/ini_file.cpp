@@ -322,7 +322,7 @@ void IniFile::load_locked() const {
 void IniFile::refresh_locked(bool look) const {
     // The time and the write count are taken before the file is looked at,
     // so that a change made while it is looked at is looked for again.
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = os::SteadyClock::now();
     const std::uint64_t writes = program_writes.load(std::memory_order_acquire);
     if (!look && loaded_ && writes == writes_seen_ && now - checked_at_ < change_check_interval) return;
     if (!loaded_ || !(stat_file(path_) == stamp_)) load_locked();
@@ -389,7 +389,7 @@ void IniFile::flush_locked() {
         fail(path_, "cannot write", file.last_error());
     }
     journal_.clear();
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = os::SteadyClock::now();
     writes_seen_ = program_writes.fetch_add(1, std::memory_order_acq_rel) + 1;
     stamp_ = stat_file(path_);
     checked_at_ = now;

@@ -57,6 +57,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/clock.h"
+
 namespace rtl {
 
 namespace ini_detail {
@@ -174,7 +176,7 @@ private:
     // When the file was last looked at, and the count of this program's
     // writes to INI files then (a write through another object must be seen
     // at once, not a millisecond later).
-    mutable std::chrono::steady_clock::time_point checked_at_{};
+    mutable os::SteadyClock::time_point checked_at_{};
     mutable std::uint64_t writes_seen_ = 0;
     // Where the sections and keys are, built once the same lines are read
     // a second time (a write between reads costs no rebuild).

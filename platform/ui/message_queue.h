@@ -23,11 +23,13 @@
 #include <mutex>
 #include <string>
 
+#include "platform/os/clock.h"
+
 namespace ui {
 
 class MessageQueue {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = os::SteadyClock;
 
     MessageQueue() = default;
     MessageQueue(const MessageQueue&) = delete;

@@ -6,6 +6,7 @@
 #include "platform/ui/display.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/message_queue.h"
+#include "platform/os/clock.h"
 
 namespace ui {
 
@@ -48,7 +49,7 @@ void HeadlessDisplay::RunModal(TCustomForm& form) {
     // longer: what it still waits for comes from elsewhere (a worker thread,
     // a child process) that a loaded machine may run late, and the cancel
     // then only ends a run that hangs.
-    using Clock = std::chrono::steady_clock;
+    using Clock = os::SteadyClock;
     constexpr int kTurnMs = 20;
     constexpr int kQuietTurns = 3;
     constexpr long long kScriptedIdleFactor = 30;

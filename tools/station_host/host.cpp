@@ -33,6 +33,7 @@
 #include "library/lock_object.h"
 #include "library/storage/rt_blocks.h"
 #include "library/time_conv.h"
+#include "platform/os/clock.h"
 #include "platform/os/file.h"
 #include "platform/os/folder_lock.h"
 #include "platform/os/paths.h"
@@ -59,10 +60,7 @@ constexpr int kSilentWaitMs = 450;
 // Milliseconds until just past the turn of the wall-clock second, when the
 // next cycle is due.
 int ms_to_next_second() {
-    const auto into_second =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count() %
-        1000;
+    const std::int64_t into_second = ((os::wall_ms() % 1000) + 1000) % 1000;
     return static_cast<int>(1000 - into_second) + 2;
 }
 }  // namespace
@@ -77,7 +75,7 @@ const char* const well_lock_file = ".station_host.lock";
 constexpr int most_time_step = 3600;
 // How long a stop waits for the writer to empty its queue; a second
 // signal ends the wait at once.
-constexpr auto stop_wait = std::chrono::seconds(10);
+constexpr std::int64_t stop_wait_ms = 10000;
 
 std::string fixed(double v, int digits) {
     return rtl::FormatFloat(digits == 0 ? "0" : "0." + std::string(std::size_t(digits), '0'), v);
@@ -468,9 +466,9 @@ bool Host::line_quiet() const { return state_->in_silence; }
 // The turns of run()'s loop, and what a dialog's nested turns share with it.
 struct Host::Loop {
     int stop_fd = -1;
-    std::chrono::steady_clock::time_point started;
+    std::int64_t started_ms = 0;  // on the station's monotonic clock
     // Seconds since the loop started.
-    double run_s() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); }
+    double run_s() const { return double(os::clock().now_ms() - started_ms) / 1000.0; }
     std::uint32_t second = 0;  // the wall-clock second of the last cycle
     CommOutData display;
     bool waiting_long = false;    // the port configured for a silent line
@@ -504,7 +502,7 @@ int Host::run(int stop_fd) {
               s.writer->get_time_file_name());
     Loop loop;
     loop.stop_fd = stop_fd;
-    loop.started = std::chrono::steady_clock::now();
+    loop.started_ms = os::clock().now_ms();
     loop.second = lib::get_local_time();
     // Cleared as soon as the loop ends, also when a turn throws: what the
     // stop then shows (a plug-in's question) is not a dialog to let go.
@@ -567,8 +565,10 @@ std::string Host::check_before_writing(const std::string& station) {
     // before the start writes anything.
     const auto saved = fs::last_write_time(well_path / settings_file, ec);
     if (!ec) {
-        const auto age = std::chrono::duration_cast<std::chrono::seconds>(fs::file_time_type::clock::now() - saved);
-        s.depths_saved_at = std::int64_t(lib::get_local_time()) - age.count();
+        const auto saved_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::file_clock::to_sys(saved).time_since_epoch())
+                                  .count();
+        s.depths_saved_at = std::int64_t(lib::get_local_time()) - (os::wall_ms() - saved_ms) / 1000;
     }
     return plugin_folder;
 }
@@ -906,9 +906,9 @@ int Host::stop(int stop_fd) {
         log_error(std::string("stop: ") + e.what());
         status = 3;
     }
-    const auto give_up = std::chrono::steady_clock::now() + stop_wait;
+    const std::int64_t give_up = os::clock().now_ms() + stop_wait_ms;
     bool cut_short = false;
-    while (w.get_queue_size() > 0 && std::chrono::steady_clock::now() < give_up) {
+    while (w.get_queue_size() > 0 && os::clock().now_ms() < give_up) {
         if (stop_requested(stop_fd)) {
             cut_short = true;
             break;

@@ -3,8 +3,9 @@
 //
 // "station_host --help" tells the options and the exit statuses. It prints
 // a line a second, a summary at the end, and errors on standard error;
-// SIGINT and SIGTERM stop it cleanly, a second one cuts the wait for the
-// disk short, and the process ends at the latest ten seconds after it.
+// SIGINT, SIGTERM and SIGHUP (the terminal or the SSH session closed) stop it
+// cleanly, a second one cuts the wait for the disk short, and the process
+// ends at the latest ten seconds after it.
 // --protocol reads the port with the hub's protocol of that name (a
 // plug-in's, "СКЦ" for the cementing station) instead of the console's.
 // --press plays the operator: at second S the plug-in window button with
@@ -20,7 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "platform/os/clock.h"
 #include "platform/ui/testdata/lsan_options.h"
 #include "tools/common/args.h"
 #include "tools/station_host/host.h"
@@ -47,6 +50,63 @@ void on_signal(int) {
     errno = saved;
 }
 
+// The tests' way to set the station's clock back or forward under a running
+// host: STATION_HOST_CLOCK_STEPS="AT:STEP,..." steps the wall clock by STEP
+// seconds (negative: back) AT seconds after the start; "AT:jSTEP" jumps the
+// whole time forward instead (a machine suspended and woken).
+class ScheduledClock : public os::Clock {
+public:
+    explicit ScheduledClock(const std::string& text) {
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t end = text.find(',', pos);
+            if (end == std::string::npos) end = text.size();
+            const std::string item = text.substr(pos, end - pos);
+            pos = end + 1;
+            const std::size_t colon = item.find(':');
+            if (colon == std::string::npos) throw tools::ArgError("STATION_HOST_CLOCK_STEPS: no ':' in '" + item + "'");
+            Step st;
+            st.at_ms = std::int64_t(tools::real_number("STATION_HOST_CLOCK_STEPS", item.substr(0, colon), 0, 864000) *
+                                    1000);
+            std::string size = item.substr(colon + 1);
+            const bool jump = !size.empty() && size[0] == 'j';
+            if (jump) size.erase(0, 1);
+            if (!size.empty() && size[0] == '+') size.erase(0, 1);
+            const std::int64_t ms =
+                tools::whole_number("STATION_HOST_CLOCK_STEPS", size, jump ? 0 : -864000, 864000) * 1000;
+            (jump ? st.jump_ms : st.wall_ms) = ms;
+            steps_.push_back(st);
+        }
+    }
+    std::int64_t now_ms() override { return os::steady_now_ms() + offsets().jump_ms; }
+    void sleep_ms(int ms) override { os::system_clock().sleep_ms(ms); }
+    std::int64_t wall_ms() override {
+        const Step o = offsets();
+        return os::system_clock().wall_ms() + o.wall_ms + o.jump_ms;
+    }
+
+private:
+    struct Step {
+        std::int64_t at_ms = 0;
+        std::int64_t wall_ms = 0;
+        std::int64_t jump_ms = 0;
+    };
+    // What the steps due by now add up to; a pure function of the real
+    // time, so every thread sees the same clock.
+    Step offsets() const {
+        const std::int64_t elapsed = os::steady_now_ms() - start_ms_;
+        Step sum;
+        for (const Step& st : steps_)
+            if (st.at_ms <= elapsed) {
+                sum.wall_ms += st.wall_ms;
+                sum.jump_ms += st.jump_ms;
+            }
+        return sum;
+    }
+    std::vector<Step> steps_;
+    std::int64_t start_ms_ = os::steady_now_ms();
+};
+
 void say(FILE* f, const std::string& s) {
     std::fputs((s + "\n").c_str(), f);
     std::fflush(f);
@@ -60,7 +120,7 @@ const tools::ArgParser args(
     "Records a trip of the acquisition unit on PORT into the well folder: the\n"
     "time, fast, depth and lag-depth files of the trip. Progress goes to standard\n"
     "output, errors to standard error and, once the trip has started, to\n"
-    "\"registr.errors.log\" in the station folder. Ctrl-C or SIGTERM stops it cleanly;\n"
+    "\"registr.errors.log\" in the station folder. Ctrl-C, SIGTERM or SIGHUP stops it cleanly;\n"
     "a second one cuts the wait for the disk short.",
     {
         {"port", "PORT", "the unit's line: a serial device or pseudo-terminal, or HOST:PORT (TCP)"},
@@ -142,6 +202,16 @@ int main(int argc, char** argv) {
             o.state_save_s = int(tools::whole_number("STATION_HOST_STATE_SAVE_SECONDS", every, 1, 3600));
         } catch (const std::exception&) {}
     }
+    if (const char* steps = std::getenv("STATION_HOST_CLOCK_STEPS"); steps && *steps) {
+        // Kept to the process's end: the writer's thread reads it to the last.
+        static ScheduledClock* scheduled = nullptr;
+        try {
+            scheduled = new ScheduledClock(steps);
+        } catch (const std::exception& e) {
+            return args.bad_argument(e.what());
+        }
+        os::set_clock(scheduled);
+    }
     if (o.port.empty()) return args.bad_argument("--port is needed");
     if (o.well_folder.empty()) return args.bad_argument("--well is needed");
 
@@ -154,6 +224,10 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // A hang-up ends the trip as a stop does, unless the host was started
+    // to ignore it (nohup).
+    struct sigaction hup {};
+    if (sigaction(SIGHUP, nullptr, &hup) == 0 && hup.sa_handler != SIG_IGN) sigaction(SIGHUP, &sa, nullptr);
     // A dropped TCP peer must not end the program, nor a file-size limit:
     // both come back as write errors, which are reported.
     std::signal(SIGPIPE, SIG_IGN);

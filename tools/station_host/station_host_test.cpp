@@ -690,6 +690,31 @@ TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
     EXPECT_GE(second[0].depth_min, reached - 0.001);
 }
 
+// A closed terminal or SSH session ends the trip as a stop does: summary,
+// trip closed, depths kept for the next trip.
+TEST_F(StationHost, AHangUpStopsCleanlyAsSigtermDoes) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file, wait_for_growth(time_file) + 800);
+        ::kill(pid, SIGHUP);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.summary.empty()) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    EXPECT_TRUE(files[0].has_end);
+    const double reached = files[0].depth_max;
+    EXPECT_GT(reached, 1000.0);
+    HostRun next =
+        run_host({"--port", sim.address(), "--well", well, "--trip", "8", "--seconds", "2", "--time-step", "1"});
+    ASSERT_TRUE(next.code);
+    auto second = read_trip_files(well, 8);
+    ASSERT_GE(second[0].records, 1);
+    EXPECT_GE(second[0].depth_min, reached - 0.001);
+}
+
 TEST_F(StationHost, StartErrorsNameTheirCauseAndWriteNothing) {
     struct Case {
         std::vector<std::string> args;
