@@ -1,5 +1,7 @@
 #include "platform/os/directory.h"
 
+#include "platform/os/fault_plan.h"
+
 #include "platform/rtl/text.h"
 #include "platform/rtl/utf8.h"
 
@@ -169,7 +171,11 @@ bool remove_file(std::string_view path) { return ::unlink(native_path(path).c_st
 
 bool remove_directory(std::string_view path) { return ::rmdir(native_path(path).c_str()) == 0; }
 
-bool make_directory(std::string_view path) { return ::mkdir(native_path(path).c_str(), 0777) == 0; }
+bool make_directory(std::string_view path) {
+    const std::string native = native_path(path);
+    if (planned_fault(DiskOp::make_folder, native) != 0) return false;
+    return ::mkdir(native.c_str(), 0777) == 0;
+}
 
 std::string make_temp_directory(std::string_view parent, std::string_view prefix) {
     std::string base;
