@@ -29,6 +29,7 @@
 
 #include "library/io/binary_stream.h"
 #include "library/io/file_streams.h"
+#include "platform/os/directory.h"
 #include "platform/rtl/numbers.h"
 
 #include <algorithm>
@@ -130,8 +131,7 @@ void write_file(const AnsiString& name, F&& fill) {
         try {
             out.close();
         } catch (...) {}
-        std::error_code ec;
-        std::filesystem::remove(name, ec);
+        (void)os::remove_file(name);
         throw;
     }
 }

@@ -1,5 +1,7 @@
 #include "platform/os/directory.h"
 
+#include "platform/os/fault_plan.h"
+
 #include "platform/rtl/text.h"
 #include "platform/rtl/utf8.h"
 
@@ -169,7 +171,96 @@ bool remove_file(std::string_view path) { return ::unlink(native_path(path).c_st
 
 bool remove_directory(std::string_view path) { return ::rmdir(native_path(path).c_str()) == 0; }
 
-bool make_directory(std::string_view path) { return ::mkdir(native_path(path).c_str(), 0777) == 0; }
+bool make_directory(std::string_view path) {
+    const std::string native = native_path(path);
+    if (planned_fault(DiskOp::make_folder, native) != 0) return false;
+    return ::mkdir(native.c_str(), 0777) == 0;
+}
+
+bool make_directories(std::string_view path) {
+    const std::string native = native_path(path);
+    if (native.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(native.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        errno = ENOTDIR;
+        return false;
+    }
+    // Each folder from the top down; one that appears meanwhile (another
+    // program making the same path) is as good as one made here.
+    for (std::size_t at = native.find('/', 1);; at = native.find('/', at + 1)) {
+        const std::string part = native.substr(0, at);
+        if (!part.empty() && part.back() != '/') {
+            if (planned_fault(DiskOp::make_folder, part) != 0) return false;
+            if (::mkdir(part.c_str(), 0777) != 0) {
+                const int err = errno;
+                if (err != EEXIST || ::stat(part.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                    errno = err == EEXIST ? ENOTDIR : err;
+                    return false;
+                }
+            }
+        }
+        if (at == std::string::npos) return true;
+    }
+}
+
+namespace {
+
+// Empties the folder open as `dir_fd` (closed here), never following a link.
+bool remove_contents(int dir_fd) {
+    DIR* dir = ::fdopendir(dir_fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(dir_fd);
+        errno = err;
+        return false;
+    }
+    std::vector<std::string> names;
+    while (dirent* d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    bool ok = true;
+    int err = 0;
+    for (const std::string& name : names) {
+        struct stat st {};
+        if (::fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+        if (S_ISDIR(st.st_mode)) {
+            const int child = ::openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0 || !remove_contents(child) || ::unlinkat(dir_fd, name.c_str(), AT_REMOVEDIR) != 0) {
+                if (ok) err = errno;
+                ok = false;
+            }
+        } else if (::unlinkat(dir_fd, name.c_str(), 0) != 0 && errno != ENOENT) {
+            if (ok) err = errno;
+            ok = false;
+        }
+    }
+    ::closedir(dir);
+    if (!ok) errno = err;
+    return ok;
+}
+
+}  // namespace
+
+bool remove_tree(std::string_view path) {
+    const std::string native = native_path(path);
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode)) return ::unlink(native.c_str()) == 0 || errno == ENOENT;
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 || !remove_contents(fd)) return false;
+    return ::rmdir(native.c_str()) == 0 || errno == ENOENT;
+}
+
+bool rename_entry(std::string_view from, std::string_view to) {
+    const std::string target = native_path(to);
+    if (planned_fault(DiskOp::rename, target) != 0) return false;
+    return ::rename(native_path(from).c_str(), target.c_str()) == 0;
+}
 
 std::string make_temp_directory(std::string_view parent, std::string_view prefix) {
     std::string base;

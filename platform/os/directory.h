@@ -72,6 +72,19 @@ bool remove_file(std::string_view path);       // unlink(2): files and links
 bool remove_directory(std::string_view path);  // rmdir(2): empty folders only
 bool make_directory(std::string_view path);
 
+// Makes `path` and every missing folder above it; true when it is a folder
+// at the end (also when it already was). Folders of the path that exist may
+// be links to folders, as an open would follow them.
+bool make_directories(std::string_view path);
+// Removes `path` and, for a folder, everything in it. A symbolic link is
+// removed as a link, never followed, also inside the tree, so a link to a
+// folder elsewhere leaves that folder as it is. True when nothing is left
+// (a missing path included); false with errno on the first failure.
+bool remove_tree(std::string_view path);
+// Renames a file or a folder within one file system (rename(2)); a link is
+// renamed itself. False with errno when it fails.
+bool rename_entry(std::string_view from, std::string_view to);
+
 // Makes a new folder of a unique name, `prefix` followed by six random
 // characters, inside `parent` (the system's temporary folder, $TMPDIR or
 // /tmp, when empty), readable by the owner only (mkdtemp). Returns its

@@ -4,7 +4,9 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -134,6 +136,45 @@ TEST(OsTempDirectory, EachCallMakesAFreshPrivateFolder) {
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_TRUE(os::make_temp_directory(dir / "missing", "x").empty());
+}
+
+}  // namespace
+
+namespace {
+
+void put_file(const std::string& path, const std::string& text) { ASSERT_EQ(os::replace_file(path, text), 0) << path; }
+
+// A folder and its parents are made in one call, with '\' too; a file in
+// the way is refused. A tree is removed whole, but a link inside it (or the
+// tree's own name as a link) goes as a link: what it points to stays.
+TEST(OsFolders, MadeWithParentsRemovedWithoutFollowingLinksAndRenamed) {
+    os::testing::TempDir dir;
+    ASSERT_TRUE(os::make_directories(dir / "a\\b/c/"));
+    EXPECT_TRUE(os::is_directory(dir / "a/b/c"));
+    EXPECT_TRUE(os::make_directories(dir / "a/b"));  // already there
+    put_file(dir / "a/file", "x");
+    errno = 0;
+    EXPECT_FALSE(os::make_directories(dir / "a/file/d"));
+    EXPECT_EQ(errno, ENOTDIR);
+
+    ASSERT_TRUE(os::make_directories(dir / "keep/inner"));
+    put_file(dir / "keep/inner/precious", "p");
+    put_file(dir / "a/b/c/data", "d");
+    ASSERT_EQ(::symlink((dir / "keep").c_str(), (dir / "a/b/to_keep").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "keep/inner/precious").c_str(), (dir / "a/to_file").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "keep").c_str(), (dir / "top_link").c_str()), 0);
+
+    EXPECT_TRUE(os::remove_tree(dir / "a"));
+    EXPECT_FALSE(os::path_exists(dir / "a"));
+    EXPECT_TRUE(os::remove_tree(dir / "top_link"));
+    EXPECT_FALSE(os::path_exists(dir / "top_link"));
+    EXPECT_TRUE(os::file_exists(dir / "keep/inner/precious"));
+    EXPECT_TRUE(os::remove_tree(dir / "never_was"));
+
+    ASSERT_TRUE(os::rename_entry(dir / "keep", dir / "kept"));
+    EXPECT_TRUE(os::file_exists(dir / "kept/inner/precious"));
+    EXPECT_FALSE(os::rename_entry(dir / "keep", dir / "again"));
+    EXPECT_EQ(errno, ENOENT);
 }
 
 }  // namespace

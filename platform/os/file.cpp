@@ -1,5 +1,7 @@
 #include "platform/os/file.h"
 
+#include "platform/os/fault_plan.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -348,6 +350,7 @@ std::int64_t File::read(void* buffer, std::size_t count) {
 
 bool File::write(const void* buffer, std::size_t count) {
     if (!check_open()) return false;
+    if ((error_ = planned_fault(DiskOp::write, path_)) != 0) return false;
     const char* p = static_cast<const char*>(buffer);
     return whole(count,
                  transfer_all(count, error_, [&](std::size_t done) { return ::write(fd_, p + done, count - done); }),
@@ -375,6 +378,7 @@ std::int64_t File::read_at(std::int64_t offset, void* buffer, std::size_t count)
 
 bool File::write_at(std::int64_t offset, const void* buffer, std::size_t count) {
     if (!check_open()) return false;
+    if ((error_ = planned_fault(DiskOp::write, path_)) != 0) return false;
     const char* p = static_cast<const char*>(buffer);
     return whole(count,
                  transfer_all(count, error_,
@@ -387,6 +391,7 @@ bool File::write_at(std::int64_t offset, const void* buffer, std::size_t count) 
 
 bool File::sync() {
     if (!check_open()) return false;
+    if ((error_ = planned_fault(DiskOp::sync, path_)) != 0) return false;
     int rc;
     do {
         rc = ::fsync(fd_);
@@ -400,6 +405,7 @@ bool File::sync() {
 
 bool File::reserve(std::int64_t size) {
     if (!check_open()) return false;
+    if ((error_ = planned_fault(DiskOp::write, path_)) != 0) return false;
     int err;
     do {
         err = ::posix_fallocate(fd_, 0, static_cast<off_t>(size));
@@ -482,6 +488,7 @@ std::string folder_of(std::string_view path) {
 }
 
 bool sync_folder_of(std::string_view path) {
+    if (planned_fault(DiskOp::sync, folder_of(native_path(path))) != 0) return false;
     int dir = ::open(folder_of(native_path(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return false;
     int rc;
@@ -553,6 +560,7 @@ bool ReplacementFile::commit() {
     written_ = info.written;
     size_ = info.size;
     if (!file_.close()) return fail(file_.last_error());
+    if (int err = planned_fault(DiskOp::rename, path_)) return fail(err);
     if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno);
     temp_.clear();
     // Make the rename itself durable; a folder that cannot be synced is no

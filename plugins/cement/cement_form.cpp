@@ -10,6 +10,7 @@
 #include "library/graphics/graphics_column.h"
 #include "library/number_conv.h"
 #include "platform/os/clock.h"
+#include "platform/os/directory.h"
 #include "platform/os/error_log.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
@@ -299,8 +300,7 @@ TCementForm::TCementForm(TComponent* owner, CementData& job, ChartPoints& points
 TCementForm::~TCementForm() {
     if (chart_loaded_) {
         try {
-            std::error_code ec;
-            std::filesystem::create_directories(std::filesystem::path(settings_path_).parent_path(), ec);
+            (void)os::make_directories(std::filesystem::path(settings_path_).parent_path().string());
             rtl::IniFile ini(settings_path_);
             chart_.save_to_ini("cement", &ini);
         } catch (const std::exception& e) {

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include "gti/registr_old/reg_system.h"
 #include "gti/registr_old/sys_lock.h"
 #include "library/lock_object.h"
+#include "platform/os/fault_plan.h"
 #include "platform/os/paths.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
@@ -55,48 +55,28 @@ std::size_t points_on_disk(const std::string& path) {
     return t.points.size();
 }
 
-// A small tmpfs over `folder`: what a full disk is. False when this process
-// may not mount one.
-bool mount_small_disk(const std::string& folder) {
-    return ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=256k") == 0;
-}
-
-// Fills the disk of `folder` with one file; its removal gives the space back.
-void fill_disk(const std::string& file) {
-    std::ofstream out(file, std::ios::binary);
-    const std::string block(4096, 'x');
-    while (out.write(block.data(), std::streamsize(block.size())) && out.flush()) {}
-}
-
-bool can_mount() {
-    os::testing::TempDir dir;
-    if (!mount_small_disk(dir.path())) return false;
-    ::umount2(dir.path().c_str(), MNT_DETACH);
-    return true;
+// The disk of `folder` full: every write under it fails as on a full disk
+// until clear().
+void fill_disk(os::FaultPlan& plan, const std::string& folder) {
+    plan.add(os::DiskFault{os::DiskOp::write, ENOSPC, 1, true, folder});
 }
 
 // The disk fills during a stage and again at its stop: the stage's files
 // stay in memory, the log and the monitor say which, and once the disk has
 // room again (the next save, the host's last question) every file is whole.
 TEST(CementJobFiles, AFullDiskKeepsTheStagesFilesUntilThereIsRoomAgain) {
-    if (!can_mount()) {
-        STATION_SKIP_UNLESS_CI("no tmpfs can be mounted here (needs CAP_SYS_ADMIN)");
-    }
     in_station([](const std::string& exe) {
         set_well("7");
         Job job;
         CementPlugin& p = job.plugin;
         p.init();
         const std::string cem = exe + "7/cement/";
-        ASSERT_TRUE(mount_small_disk(cem));
-        struct Unmount {
-            std::string folder;
-            ~Unmount() { ::umount2(folder.c_str(), MNT_DETACH); }
-        } unmount{cem};
+        os::FaultPlan disk;
+        os::ScopedFaultPlan installed(disk);
         fs::create_directories(cem + "report");
         TCementForm* form = static_cast<TCementForm*>(p.get_form());
         logged().clear();
-        fill_disk(cem + "filler");
+        fill_disk(disk, cem);
 
         job.programme({cement::kind_buffer, cement::kind_cement});
         p.command(cement::cmd_next);
@@ -109,7 +89,7 @@ TEST(CementJobFiles, AFullDiskKeepsTheStagesFilesUntilThereIsRoomAgain) {
         EXPECT_NE(form->lblUnwritten->Caption().find("2.cem"), std::string::npos) << form->lblUnwritten->Caption();
 
         // Room again: the next save of the points writes what was kept.
-        fs::remove(cem + "filler");
+        disk.clear();
         for (int i = 0; i < 6; ++i) job.step(1);
         EXPECT_TRUE(p.unwritten_files().empty()) << ::testing::PrintToString(p.unwritten_files());
         EXPECT_FALSE(form->lblUnwritten->Visible());
@@ -119,7 +99,7 @@ TEST(CementJobFiles, AFullDiskKeepsTheStagesFilesUntilThereIsRoomAgain) {
         p.command(cement::cmd_next);
         job.step(1);
         p.command(cement::cmd_next);
-        fill_disk(cem + "filler");
+        fill_disk(disk, cem);
         p.stop_registration();
         ASSERT_EQ(p.job().element, cement::element_finished);
         const auto unwritten = p.unwritten_files();
@@ -132,7 +112,7 @@ TEST(CementJobFiles, AFullDiskKeepsTheStagesFilesUntilThereIsRoomAgain) {
         p.event(reg::pe_unwritten_files, std::any(&asked));
         EXPECT_EQ(asked.size(), unwritten.size());
 
-        fs::remove(cem + "filler");
+        disk.clear();
         asked.clear();
         p.event(reg::pe_unwritten_files, std::any(&asked));
         EXPECT_TRUE(asked.empty()) << ::testing::PrintToString(asked);

@@ -13,6 +13,7 @@
 #include "library/lock_object.h"
 #include "library/number_conv.h"
 #include "library/options/grid_options.h"
+#include "platform/os/directory.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/edits.h"
 #include "platform/ui/grids.h"
@@ -835,8 +836,7 @@ std::string TCementOptionsForm::browse_calibration() {
     std::string exe = sys()->get_exe_path();
     if (!exe.empty() && exe.back() != '/') exe += '/';
     const std::string folder = exe + "params/calibr";
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    (void)os::make_directories(folder);
     OpenCalDialog->SetInitialDir(folder);
     OpenCalDialog->SetFileName("");
     if (!OpenCalDialog->Execute()) return {};

@@ -21,6 +21,7 @@
 #include "library/numeric/numeric.h"
 #include "library/time_conv.h"
 #include "platform/os/clock.h"
+#include "platform/os/directory.h"
 #include "platform/os/error_log.h"
 #include "platform/os/file.h"
 #include "platform/os/paths.h"
@@ -217,8 +218,7 @@ void CementPlugin::keep_programme() {
                 TReportOptions r = report;
                 r.bind_bit_diameter(nullptr);
                 r.set_bit_diameter(bit);
-                std::error_code ec;
-                fs::create_directories(fs::path(path).parent_path(), ec);
+                (void)os::make_directories(fs::path(path).parent_path().string());
                 cement::save_programme(path, d, r);
             };
         });
@@ -299,8 +299,7 @@ std::string CementPlugin::report_base(int n) const { return cement_folder() + "c
 
 void CementPlugin::save_fluids(const std::string& path) {
     log("Сохраняем растворы");
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
+    (void)os::make_directories(fs::path(path).parent_path().string());
     cement::save_fluids(path, data_);
 }
 
@@ -310,8 +309,7 @@ void CementPlugin::load_fluids(const std::string& path) {
 }
 
 void CementPlugin::ensure_folders() const {
-    std::error_code ec;
-    fs::create_directories(cement_folder() + "report", ec);
+    (void)os::make_directories(cement_folder() + "report");
 }
 
 void CementPlugin::save_programme(const std::string& path) {
@@ -380,8 +378,7 @@ void CementPlugin::init() {
     well_ = name;
     load_view_settings(settings_path());
     align_density_parameter();
-    std::error_code ec;
-    fs::create_directories(cement_folder() + "report", ec);
+    (void)os::make_directories(cement_folder() + "report");
     load_fluids(fluids_path());
     continue_well(name);
 }
@@ -424,7 +421,7 @@ void CementPlugin::new_well(const AnsiString& name) {
     log("Новая скважина: " + name);
     well_ = name;
     std::error_code ec;
-    if (!fs::is_directory(cement_folder(), ec)) fs::create_directories(cement_folder() + "report", ec);
+    if (!fs::is_directory(cement_folder(), ec)) (void)os::make_directories(cement_folder() + "report");
     load_fluids(fluids_path());
     points_.points.clear();
 }

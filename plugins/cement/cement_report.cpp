@@ -10,6 +10,7 @@
 #include "library/number_conv.h"
 #include "library/text_conv.h"
 #include "library/time_conv.h"
+#include "platform/os/directory.h"
 #include "platform/os/file.h"
 #include "platform/rtl/codepage.h"
 #include "platform/rtl/datetime.h"
@@ -112,8 +113,7 @@ int write_report_data(const std::string& base_path, int stage, const CementData&
     const std::string rpt = base_path + ".rpt";
     const fs::path folder = fs::path(base_path).parent_path();
     const fs::path report_folder = folder / "report";
-    std::error_code ec;
-    fs::create_directories(report_folder, ec);
+    (void)os::make_directories(report_folder.string());
     const std::string rem = (report_folder / "cem_V.rem").string();
     const std::string diagram_path =
         (report_folder / (well.number + "_" + std::to_string(stage) + ".realtim")).string();

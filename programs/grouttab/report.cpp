@@ -167,7 +167,7 @@ public:
     ~StoreFolder() {
         if (path_.empty()) return;
         std::error_code ec;
-        fs::remove_all(path_, ec);
+        if (!os::remove_tree(path_)) ec.assign(errno, std::generic_category());
         if (ec) os::log_error("Grouttab: removing " + path_ + ": " + ec.message());
     }
     StoreFolder(const StoreFolder&) = delete;
@@ -300,7 +300,7 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
     // A template without one token is no report template, whatever it is.
     if (tokens == 0) return refuse_template("it holds none of the report's tokens");
     std::error_code ec;
-    fs::rename(stored, paths.output_file, ec);
+    if (!os::rename_entry(stored, paths.output_file)) ec.assign(errno, std::generic_category());
     if (ec) {
         os::log_error("Grouttab: the report " + paths.output_file + " could not take its name: " + ec.message());
         oo_slot.reset();

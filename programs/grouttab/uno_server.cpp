@@ -623,7 +623,7 @@ void stop_started_office(bool remove_profile) {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (remove_profile && !g_office_profile.empty()) {
         std::error_code ec;
-        std::filesystem::remove_all(g_office_profile, ec);
+        if (!os::remove_tree(g_office_profile)) ec.assign(errno, std::generic_category());
         if (ec) os::log_error("Grouttab: removing the office profile " + g_office_profile + ": " + ec.message());
         g_office_profile.clear();
     }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/os/directory.h"
 #include "platform/rtl/ini_file.h"
 #include "plugins/cement/cement_files.h"
 #include "tools/station_host/station_setup.h"
@@ -50,7 +51,7 @@ void prepare_cement_station(const std::string& station_folder, const std::string
     report.set_bit_diameter(215.9);
     const std::filesystem::path fluids = std::filesystem::path(station_folder) / "params" / "cement";
     std::error_code ec;
-    std::filesystem::create_directories(fluids, ec);
+    if (!os::make_directories(fluids.string())) ec.assign(errno, std::generic_category());
     if (ec) throw std::runtime_error("cannot make '" + fluids.string() + "': " + ec.message());
     cement::save_fluids((fluids / "cement_rastvor.ini").string(), job);
     cement::save_programme(programme, job, report);

@@ -8,6 +8,7 @@
 
 #include "library/LAS_file.h"
 #include "library/storage/file_storage.h"
+#include "platform/os/directory.h"
 #include "platform/os/file.h"
 #include "platform/os/process.h"
 #include "platform/rtl/ini_file.h"
@@ -189,8 +190,7 @@ Outcome read_package(const std::string& package, const std::string& seven_zip) {
         if (l.rfind("Size = ", 0) == 0 && !members.empty()) members.back().second = l.substr(7);
     }
     const fs::path into = fs::temp_directory_path() / ("station_road_package_" + std::to_string(::getpid()));
-    std::error_code ec;
-    fs::remove_all(into, ec);
+    (void)os::remove_tree(into.string());
     std::vector<std::string> ignored;
     const bool extracted = run({"x", "-y", "-o" + into.string(), "--", package}, ignored);
     o.lines.push_back(package + ": " + size_of(package) + ", " + std::to_string(members.size()) + " files" +
@@ -234,7 +234,7 @@ Outcome read_package(const std::string& package, const std::string& seven_zip) {
         }
         o.lines.push_back(line);
     }
-    fs::remove_all(into, ec);
+    (void)os::remove_tree(into.string());
     if (o.failure.empty() && members.empty()) o.failure = "the package '" + package + "' holds no file";
     return o;
 }

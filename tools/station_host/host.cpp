@@ -34,6 +34,7 @@
 #include "library/storage/rt_blocks.h"
 #include "library/time_conv.h"
 #include "platform/os/clock.h"
+#include "platform/os/directory.h"
 #include "platform/os/file.h"
 #include "platform/os/folder_lock.h"
 #include "platform/os/paths.h"
@@ -540,7 +541,7 @@ std::string Host::check_before_writing(const std::string& station) {
     // unit sends several frames a second.
     port.configure(57600, CommPort::parity_none, kFrameWaitMs, 2048, false);
     protocols.clear();
-    fs::create_directories(options_.well_folder, ec);
+    if (!os::make_directories(options_.well_folder)) ec.assign(errno, std::generic_category());
     if (ec) throw std::runtime_error("cannot create the well folder '" + options_.well_folder + "': " + ec.message());
     // A well the host cannot write to, or one another host records
     // into, is refused before anything is written.
@@ -586,7 +587,7 @@ void Host::set_up_hub(const std::string& station, const std::string& plugin_fold
     for (const std::string& f : ensure_default_setup(station)) progress_("created " + f);
     // The snapshot of the current frame goes to "data" beside the set-up.
     std::error_code ec;
-    fs::create_directories(fs::path(station) / "data", ec);
+    (void)os::make_directories((fs::path(station) / "data").string());
     s.sys->register_modules();
     s.ds = &s.sys->get_data_storage();
     s.writer = &s.ds->get_real_time_file();

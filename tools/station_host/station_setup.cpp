@@ -11,6 +11,7 @@
 #include "gti/registr_old/par_tabl.h"
 #include "gti/registr_old/param.h"
 #include "gti/registr_old/pore_construction.h"
+#include "platform/os/directory.h"
 #include "platform/rtl/ini_file.h"
 
 namespace station_host {
@@ -47,7 +48,7 @@ const std::vector<DefaultChannel>& default_channels() {
 std::vector<std::string> ensure_default_setup(const std::string& folder) {
     std::vector<std::string> created;
     std::error_code ec;
-    fs::create_directories(folder, ec);
+    if (!os::make_directories(folder)) ec.assign(errno, std::generic_category());
     if (ec) throw std::runtime_error("cannot create the station folder '" + folder + "': " + ec.message());
 
     const std::string table_file = in(folder, params_file);
@@ -171,7 +172,7 @@ void write_cement_table(const std::string& folder) {
 std::string prepare_cement_station(const std::string& station, const std::string& well,
                                    const std::vector<UsedConstructionElement>& construction) {
     std::error_code ec;
-    fs::create_directories(station, ec);
+    if (!os::make_directories(station)) ec.assign(errno, std::generic_category());
     if (ec) throw std::runtime_error("cannot make '" + station + "': " + ec.message());
     write_cement_table(station);
     ensure_default_setup(station);
@@ -189,12 +190,12 @@ std::string prepare_cement_station(const std::string& station, const std::string
     kept.lib::IniSerialData::save(&settings);
 
     const fs::path cement = fs::path(station) / well / "cement";
-    fs::create_directories(cement, ec);
+    if (!os::make_directories(cement.string())) ec.assign(errno, std::generic_category());
     if (ec) throw std::runtime_error("cannot make '" + cement.string() + "': " + ec.message());
     // A job of an earlier run would make this one stage 3, 4, ...: the
     // programme is the operator's fresh one each time.
     for (const auto& e : fs::directory_iterator(cement, ec))
-        if (e.is_regular_file()) fs::remove(e.path(), ec);
+        if (e.is_regular_file()) (void)os::remove_file(e.path().string());
     rtl::IniFile(cement / "cement.ini").WriteInteger("Main", "laststupen", 1);
     const fs::path programme = cement / "cement_program_1.ini";
     rtl::IniFile prog(programme);
