@@ -347,6 +347,11 @@ public:
 
     static constexpr int max_params = 128;
 
+    // The parameter headers a params block's payload holds, as every reader
+    // of the block format takes them.
+    enum class ParamsBlock { ok, too_many, damaged };
+    static ParamsBlock parse_params_block(const char* payload, int size, std::vector<FileStorageParam>& params);
+
     FileStorage();
     ~FileStorage();
     FileStorage(const FileStorage&) = delete;

@@ -338,12 +338,12 @@ void FileStorage::read_values(ReadState& state, const char* p) {
     if (out_of_range) std::fill_n(values, columns, 0.0f);
 }
 
-void FileStorage::read_params(ReadState& state, const Block& block) {
-    state.header_ok = false;
-    PayloadReader in(block.payload, block.size);
+FileStorage::ParamsBlock FileStorage::parse_params_block(const char* payload, int size,
+                                                         std::vector<FileStorageParam>& params) {
+    PayloadReader in(payload, size);
     const int count = in.u8();
-    if (count > max_params) throw FileStorageException(kTooManyParams, false);
-    std::vector<FileStorageParam> params(static_cast<std::size_t>(count));
+    if (count > max_params) return ParamsBlock::too_many;
+    params.assign(static_cast<std::size_t>(count), FileStorageParam{});
     for (auto& p : params) {
         p.name = in.string();
         p.units = in.string();
@@ -352,7 +352,15 @@ void FileStorage::read_params(ReadState& state, const Block& block) {
         p.lower_bound = in.f32();
         p.upper_bound = in.f32();
     }
-    if (in.failed()) {
+    return in.failed() ? ParamsBlock::damaged : ParamsBlock::ok;
+}
+
+void FileStorage::read_params(ReadState& state, const Block& block) {
+    state.header_ok = false;
+    std::vector<FileStorageParam> params;
+    const ParamsBlock parsed = parse_params_block(block.payload, block.size, params);
+    if (parsed == ParamsBlock::too_many) throw FileStorageException(kTooManyParams, false);
+    if (parsed == ParamsBlock::damaged) {
         state.damaged = true;
         return;
     }

@@ -102,22 +102,13 @@ void TripScan::block(State& state, const char*, int type, const char* payload, i
     switch (type) {
         case rt::block_params: {
             state.header_ok = false;
-            rt::PayloadReader in(payload, size);
-            const int count = in.u8();
-            if (count > FileStorage::max_params) {
+            std::vector<FileStorageParam> params;
+            const FileStorage::ParamsBlock parsed = FileStorage::parse_params_block(payload, size, params);
+            if (parsed == FileStorage::ParamsBlock::too_many) {
                 note(warnings_, kTooManyParams);
                 return;
             }
-            std::vector<FileStorageParam> params(static_cast<std::size_t>(count));
-            for (auto& p : params) {
-                p.name = in.string();
-                p.units = in.string();
-                p.short_name = in.string();
-                p.global_name = in.string();
-                p.lower_bound = in.f32();
-                p.upper_bound = in.f32();
-            }
-            if (in.failed()) {
+            if (parsed == FileStorage::ParamsBlock::damaged) {
                 state.damaged = true;
                 return;
             }
