@@ -28,20 +28,34 @@ namespace fs = std::filesystem;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
+// The console plug-in in a plug-ins folder of its own and the simulated
+// console on a pseudo-terminal, its supply out of range.
+struct ConsoleRig {
+    os::testing::TempDir dir;
+    fs::path root = dir.path();
+    bool prepared = prepare(root);
+    station_host::testing::ChildProgram sim{
+        bin + "device_simulator",
+        {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600", "--supply", "4.2"},
+        true};
+
+    static bool prepare(const fs::path& root) {
+        fs::create_directories(root / "plugins");
+        fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
+        std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
+                                           "0 120 12 6.5 32 31 2\n"
+                                           "60 120 12 6.5 32 31 2\n";
+        return true;
+    }
+};
+
 TEST(StationHostWindow, TheConsolePageComesForwardOnASupplyAlarm) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     station_host::testing::suppress_gtk_leaks();
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    fs::create_directories(root / "plugins");
-    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
-    std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
-                                       "0 120 12 6.5 32 31 2\n"
-                                       "60 120 12 6.5 32 31 2\n";
-    station_host::testing::ChildProgram sim(
-        bin + "device_simulator",
-        {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600", "--supply", "4.2"}, true);
+    ConsoleRig rig;
+    const fs::path& root = rig.root;
+    station_host::testing::ChildProgram& sim = rig.sim;
     ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
     station_host::testing::ChildProgram host(
         bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
@@ -206,16 +220,9 @@ TEST(StationHostWindow, TheConsolePagesValuesReadOnTheirBackground) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     station_host::testing::suppress_gtk_leaks();
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    fs::create_directories(root / "plugins");
-    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
-    std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
-                                       "0 120 12 6.5 32 31 2\n"
-                                       "60 120 12 6.5 32 31 2\n";
-    station_host::testing::ChildProgram sim(
-        bin + "device_simulator",
-        {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600", "--supply", "4.2"}, true);
+    ConsoleRig rig;
+    const fs::path& root = rig.root;
+    station_host::testing::ChildProgram& sim = rig.sim;
     ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
     const std::string map_path = (root / "screen.map").string();
     ::setenv("STATION_HOST_SCREEN_MAP", map_path.c_str(), 1);
