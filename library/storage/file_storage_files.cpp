@@ -2,6 +2,7 @@
 // resynchronisation and warnings, writing, and the rewrites in place.
 
 #include "library/storage/file_storage.h"
+#include "library/storage/file_storage_warnings.h"
 
 #include "library/file_finder.h"
 #include "library/io/binary_stream.h"
@@ -27,16 +28,13 @@ using lib::realtime::BlockEncoder;
 using lib::realtime::BlockScanner;
 using lib::realtime::PayloadReader;
 
-const char kTooManyParams[] = "слишком много параметров";
+const char* const kTooManyParams = file_storage_warnings::too_many_params;
+const char* const kSectorMismatch = file_storage_warnings::sector_mismatch;
+const char* const kResynchronised = file_storage_warnings::resynchronised;
+const char* const kDamagedBlocks = file_storage_warnings::damaged_blocks;
+const char* const kTornBlock = file_storage_warnings::torn_block;
 const char kNotSet[] = "::не задано::";
 const char kDamagedText[] = "Повреждён файл в области текстовых данных";
-const char kSectorMismatch[] =
-    "В файле были найдены пропуски, которые возникли из-за некорректного редактирования файла. "
-    "Данные считаны не полностью";
-const char kResynchronised[] =
-    "Файл был повреждён. Программа попыталась найти в нём корректные данные методом последовательного перебора";
-const char kDamagedBlocks[] = "В файле найдены повреждённые блоки, они пропущены";
-const char kTornBlock[] = "Последний блок файла записан не полностью (запись была прервана), он пропущен";
 const char kBadExtension[] = "Неправильное расширение открываемого файла: ";
 const char kPartialTable[] =
     "Таблица содержит не все записи файла (задан интервал времени), перезапись файла отменена: ";

@@ -33,6 +33,7 @@
 #include "platform/os/process.h"
 #include "platform/os/testing.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
+#include "tools/station_host/long_trip_testing.h"
 
 namespace {
 
@@ -73,26 +74,6 @@ double peak_mb(pid_t pid) {
     return 0;
 }
 
-// The short trip's time file made `seconds` long by the table's writer.
-void lengthen(const std::string& path, int seconds) {
-    FileStorage recorded;
-    recorded.add_file(path, false);
-    FileStorage t;
-    for (int c = 0; c < recorded.get_params_count(); ++c) t.add_parametr(*recorded.get_param(c));
-    const std::uint32_t end = lib::get_local_time() - 2;
-    for (int i = 0; i < seconds; ++i) {
-        FileStorageItem r;
-        r.time = end - std::uint32_t(seconds) + std::uint32_t(i);
-        r.depth_z = 1000.0f;
-        r.depth_cur = 990.0f;
-        r.lag_depth = 995.0f;
-        r.values.assign(std::size_t(t.get_params_count()), float(i % 50));
-        t.add_record(r);
-    }
-    t.text_values().set_full_text(recorded.text_values().get_full_text());
-    t.save_with_new_format(path, -1);
-}
-
 struct Run {
     double ms_per_s = 0;
     double peak_mb = 0;
@@ -130,7 +111,7 @@ Run continue_trip(const fs::path& bin, int seconds) {
         if (!first.start(host_options({"--seconds", "3", "--depth", "1000"})) || first.wait(120000) != 0) return run;
     }
     const std::string time_file = well + "/0003.realtim";
-    lengthen(time_file, seconds);
+    station_host::testing::lengthen(time_file, seconds, 2);
     os::Process host;
     if (!host.start(host_options({"--seconds", std::to_string(kSettleS + kMeasureS + 5), "--continue", "--window"})))
         return run;

@@ -15,6 +15,7 @@
 #include "platform/os/testing.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/child_testing.h"
+#include "tools/station_host/long_trip_testing.h"
 #include "tools/station_host/operator_session_testing.h"
 #include "tools/station_host/trip_files.h"
 #include "tools/station_host/window_testing.h"
@@ -33,29 +34,6 @@ const char* const rig =
     "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
     "0   100       20        12  0.5       6.5    60    61    0     2   1.5     32      31\n"
     "40  110       16        11  0.4       5.5    58    60    0     3   2.5     30      31\n";
-
-// The trip's time file made `seconds` long by the station's writer: the
-// header and texts of the short trip the host recorded, then a record a
-// second up to a few seconds ago.
-long lengthen(const std::string& path, int seconds) {
-    FileStorage recorded;
-    recorded.add_file(path, false);
-    FileStorage t;
-    for (int c = 0; c < recorded.get_params_count(); ++c) t.add_parametr(*recorded.get_param(c));
-    const std::uint32_t end = lib::get_local_time() - 5;
-    for (int i = 0; i < seconds; ++i) {
-        FileStorageItem r;
-        r.time = end - std::uint32_t(seconds) + std::uint32_t(i);
-        r.depth_z = 1000.0f;
-        r.depth_cur = 990.0f;
-        r.lag_depth = 995.0f;
-        r.values.assign(std::size_t(t.get_params_count()), float(i % 50));
-        t.add_record(r);
-    }
-    t.text_values().set_full_text(recorded.text_values().get_full_text());
-    t.save_with_new_format(path, -1);
-    return seconds;
-}
 
 // The count the status bar says, or -1.
 long status_count(const ScreenOperator& op, std::string* text = nullptr) {
@@ -100,7 +78,8 @@ TEST(StationHostLongTrip, AContinuedDayIsChartedCountedAndRecordedEverySecond) {
         ASSERT_TRUE(code && *code == 0) << first.output();
     }
     const std::string time_file = well + "/0003.realtim";
-    const long before = lengthen(time_file, 86400);
+    station_host::testing::lengthen(time_file, 86400, 5);
+    const long before = 86400;
 
     ::setenv("STATION_HOST_SCREEN_MAP", map.c_str(), 1);
     BuiltProgram host("station_host", {"--port", port, "--well", well, "--trip", "3", "--seconds", "900",

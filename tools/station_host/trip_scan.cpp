@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "library/storage/read_ahead.h"
+#include "library/storage/file_storage_warnings.h"
 #include "library/storage/rt_blocks.h"
 #include "platform/os/file.h"
 #include "platform/rtl/text.h"
@@ -15,16 +16,11 @@ namespace rt = lib::realtime;
 
 namespace {
 
-// The table's own words for what it met, so that both readers tell a
-// damaged file alike.
-const char kTooManyParams[] = "слишком много параметров";
-const char kSectorMismatch[] =
-    "В файле были найдены пропуски, которые возникли из-за некорректного редактирования файла. "
-    "Данные считаны не полностью";
-const char kResynchronised[] =
-    "Файл был повреждён. Программа попыталась найти в нём корректные данные методом последовательного перебора";
-const char kDamagedBlocks[] = "В файле найдены повреждённые блоки, они пропущены";
-const char kTornBlock[] = "Последний блок файла записан не полностью (запись была прервана), он пропущен";
+const char* const kTooManyParams = file_storage_warnings::too_many_params;
+const char* const kSectorMismatch = file_storage_warnings::sector_mismatch;
+const char* const kResynchronised = file_storage_warnings::resynchronised;
+const char* const kDamagedBlocks = file_storage_warnings::damaged_blocks;
+const char* const kTornBlock = file_storage_warnings::torn_block;
 
 constexpr std::size_t kPiece = 1 << 20;
 
