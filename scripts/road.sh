@@ -17,7 +17,10 @@
 #   5 report      the stage's spreadsheet report through a headless office
 #   then road_summary reads every output back and prints what each holds.
 #
-# It ends with status 1 naming the step that failed. --short runs each step
+# It ends with status 1 naming each step that failed, one line each; a
+# failed recording stops the road (the chart and the package need its
+# trip), and a step's outputs of an earlier run stay in place until the
+# step succeeds. --short runs each step
 # for a few seconds (the test of the road); --window shows the recording and
 # the cementing job in the station's main window on the desktop. SECONDS
 # (or STATION_RUN_SECONDS) is the recording's length, 60 by default; the
@@ -26,7 +29,11 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/road_steps.sh"
 
-[ $# -ge 2 ] || { echo "usage: road.sh BUILD_DIR RUN_DIR [--short] [--window] [SECONDS]" >&2; exit 2; }
+usage="usage: road.sh BUILD_DIR RUN_DIR [--short] [--window] [SECONDS]"
+for a in "$@"; do
+  case "$a" in -h|--help) echo "$usage"; exit 0 ;; esac
+done
+[ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
 build=$(cd "$1" && pwd) || exit 2
 root=$2
 shift 2
@@ -58,10 +65,14 @@ trap 'interrupted=1' INT TERM
 
 road_record
 check_interrupt
-road_export
-road_pack
-check_interrupt
-road_cement
-check_interrupt
-road_report
+if [ "$recorded" = 1 ]; then
+  road_export
+  road_pack
+  check_interrupt
+  road_cement
+  check_interrupt
+  road_report
+else
+  road_stopped "1 recording" "2 chart" "3 package" "4 cementing" "5 report"
+fi
 road_summary_step

@@ -1,7 +1,8 @@
 # The steps of scripts/road.sh, one function each; sourced by it. Every
 # step says what it does, and notes a failure (with the step's name) or a
 # skip for the summary instead of ending the road: the steps that do not
-# need the failed one still run.
+# need the failed one still run (road.sh stops at a failed step that later
+# ones need). A step's outputs of an earlier run stay until it succeeds.
 #
 # The caller sets: build (build folder), bin, root (run folder), well,
 # work (a temporary folder), seconds, short, window, office_profile.
@@ -28,6 +29,40 @@ report=
 cement_station=
 
 interrupted=0
+aside=()         # the earlier outputs the step under way may replace
+
+# set_aside PATH...: the step about to run replaces these outputs. Each
+# earlier one waits beside as PATH.previous until the step succeeds
+# (keep_new: it goes) or fails (put_back: it comes back in place of what
+# the step left), so a failed step never costs the last good output. A
+# PATH.previous already there was left by a road killed in mid-step: it
+# is the last good output, and PATH the unfinished one.
+set_aside() {
+  local p
+  for p in "$@"; do
+    if [ -e "$p.previous" ] || [ -L "$p.previous" ]; then
+      rm -rf -- "$p" && mv -- "$p.previous" "$p" || return 1
+    fi
+    if [ -e "$p" ] || [ -L "$p" ]; then mv -- "$p" "$p.previous" || return 1; fi
+    aside+=("$p")
+  done
+}
+
+keep_new() {
+  local p
+  for p in "${aside[@]}"; do rm -rf -- "$p.previous"; done
+  aside=()
+}
+
+put_back() {
+  local p
+  for p in "${aside[@]}"; do
+    if [ -e "$p.previous" ] || [ -L "$p.previous" ]; then
+      rm -rf -- "$p" && mv -- "$p.previous" "$p"
+    fi
+  done
+  aside=()
+}
 
 # wait_for PID: its exit status, also when Ctrl-C came meanwhile (the
 # program stops cleanly on it by itself, and the road stops after the step).
@@ -51,6 +86,14 @@ check_interrupt() {
 }
 
 note_fail() { echo "road: step $1 failed: $2" >&2; failed+=("$1: $2"); }
+# road_stopped FAILED STEP...: the road ends at FAILED, which the STEPs
+# after it need or come after; the summary lists them as not run.
+road_stopped() {
+  local s stop=$1
+  shift
+  echo "road: stopped after step $stop failed; not run: $*" >&2
+  for s in "$@"; do skipped+=("$s: not run, step $stop failed"); done
+}
 note_skip() { echo "road: step $1 skipped: $2"; skipped+=("$1: $2"); }
 # not_built REQUIRED STEP WHAT: a missing deliverable, skipped or failed.
 not_built() {
@@ -59,6 +102,7 @@ not_built() {
 
 road_cleanup() {
   local p
+  put_back   # a road ended in mid-step keeps that step's earlier outputs
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
@@ -162,10 +206,18 @@ road_export() {
   n=$(printf '%04d' "$trip")
   chart=$well/$n.png
   las=$well/$n.las
+  if ! set_aside "$chart" "$las"; then
+    note_fail "2 chart" "the earlier $chart and $las could not be set aside"
+    chart= las=
+    return
+  fi
   if ! "$bin/trip_export" --well "$well" --trip "$trip" --png "$chart" --las "$las"; then
     note_fail "2 chart" "trip_export could not draw or write the trip"
+    put_back
     chart= las=
+    return
   fi
+  keep_new
 }
 
 road_pack() {
@@ -188,7 +240,11 @@ road_pack() {
     [ "$d" = / ] && l=file
     package=$d/$l.7z_reg
   fi
-  rm -f "$package"
+  if ! set_aside "$package"; then
+    note_fail "3 package" "the earlier $package could not be set aside"
+    package=
+    return
+  fi
   # Under the sanitizer build: fontconfig's process-lifetime caches are not
   # the program's leaks.
   local lsan="suppressions=$src/platform/ui/testdata/lsan.supp:print_suppressions=0"
@@ -197,10 +253,14 @@ road_pack() {
     # Without a desktop the program prints its log and ends with the run.
     if ! env -u DISPLAY -u WAYLAND_DISPLAY LSAN_OPTIONS="$lsan" timeout 600 "$bin/Vargel2" "${files[@]}"; then
       note_fail "3 package" "Vargel2 ended with a failure"
+      put_back
       package=
     elif ! 7za t "$package" >/dev/null 2>&1; then
       note_fail "3 package" "Vargel2 left no whole package $package"
+      put_back
       package=
+    else
+      keep_new
     fi
     return
   fi
@@ -219,20 +279,33 @@ road_pack() {
   wait "$v" 2>/dev/null || true
   if [ "$packed" != 1 ] && ! { [ -s "$package" ] && 7za t "$package" >/dev/null 2>&1; }; then
     note_fail "3 package" "Vargel2 made no whole package $package: $(tail -n 3 "$work/vargel2.log" | tr '\n' ' ')"
+    put_back
     package=
+    return
   fi
+  keep_new
 }
 
 road_cement() {
   echo "== 4 cementing"
   cement_station=$root/cementing
+  # A fresh station each run; the earlier one (with its report) stays
+  # until this stage has run.
+  if ! set_aside "$cement_station"; then
+    note_fail "4 cementing" "the earlier station $cement_station could not be set aside"
+    return
+  fi
+  road_cement_stage
+  if [ "$cemented" = 1 ]; then keep_new; else put_back; fi
+}
+
+road_cement_stage() {
   local plugins=$root/cement-plugins win=() step=8
   [ "$short" = 1 ] && step=2
   if [ "$window" = 1 ]; then
     win=(--window)
     [ "$cement_monitor_built" = 1 ] || note_skip "4 cementing" "the cementing monitor page not built (the job runs with the plug-in's page as it is)"
   fi
-  rm -rf "$cement_station"
   if ! "$bin/cement_setup" --station "$cement_station" --well 101; then
     note_fail "4 cementing" "the cementing station could not be set up"
     return
@@ -309,8 +382,12 @@ road_summary_step() {
   for s in "${failed[@]}"; do args+=(--failed "$s"); done
   "$bin/road_summary" "${args[@]}"
   local status=$?
-  if [ "$status" -ne 0 ]; then
-    echo "road: failed: ${failed[*]:-an output of the summary above did not read back}" >&2
-    exit 1
+  [ "$status" -eq 0 ] && return 0
+  # The summary names each failed step on a line of its own; a summary
+  # that could not run leaves that to the road.
+  if [ "$status" -ne 1 ]; then
+    echo "road: road_summary ended with status $status" >&2
+    for s in "${failed[@]}"; do echo "road: failed step $s" >&2; done
   fi
+  exit 1
 }

@@ -14,6 +14,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/numbers.h"
 #include "platform/rtl/text.h"
+#include "platform/rtl/utf8.h"
 
 namespace rtl {
 
@@ -206,6 +207,23 @@ Stamp stat_file(const std::string& path) {
 // huge sparse file) is not one, and reading it would never end.
 constexpr std::size_t kMostIniBytes = std::size_t{64} << 20;
 
+// The text of a settings file's bytes. The stations write Windows-1251,
+// but a file saved again by a Linux editor comes back as UTF-8, often with
+// a byte-order mark: read as Windows-1251 its Cyrillic names would match
+// nothing, and the next write would add every section a second time. A
+// file that is valid UTF-8 and not plain ASCII is therefore read as UTF-8
+// (Windows-1251 Cyrillic text is almost never valid UTF-8: its letters are
+// lead bytes without the continuation bytes UTF-8 needs); the next write
+// puts the whole file back in Windows-1251. A mark is always taken off.
+std::string ini_file_text(std::string_view bytes) {
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (bytes.substr(0, bom.size()) == bom) bytes.remove_prefix(bom.size());
+    // Plain ASCII reads the same either way.
+    for (std::size_t pos = 0; pos < bytes.size();)
+        if (utf8::decode(bytes, pos) == utf8::kInvalid) return cp1251_to_utf8(bytes);
+    return std::string(bytes);
+}
+
 // Reads the whole file as bytes; a missing file is empty.
 Stamp read_file(const std::string& path, std::string& bytes) {
     os::FileInfo info;
@@ -311,7 +329,7 @@ IniFile::~IniFile() = default;
 void IniFile::load_locked() const {
     std::string bytes;
     Stamp s = read_file(path_, bytes);
-    std::vector<Line> lines = parse_text(cp1251_to_utf8(bytes));
+    std::vector<Line> lines = parse_text(ini_file_text(bytes));
     for (const Op& op : journal_) apply_op(lines, op);
     lines_changed();
     lines_ = std::move(lines);

@@ -112,6 +112,38 @@ TEST_F(IniFileTest, WritesWindows1251WithCrLfAndQuestionMarkForOtherCharacters) 
     EXPECT_EQ(read_bytes(p), "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA\xEB\xFE\xF7=\xA8\xE6 ?\r\n");
 }
 
+// A file an editor saved again as UTF-8 (with or without a byte-order
+// mark) reads as the same settings, and the next write puts the whole file
+// back in Windows-1251 with each section once; after a mark, bytes that are
+// not UTF-8 are still Windows-1251.
+TEST_F(IniFileTest, ReadsAFileSavedAsUtf8AndWritesItBackIn1251) {
+    const std::string utf8 = "[Станция]\nГлубина=1234,5\n[Ёмкости]\nобъём=12\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {{"UTF-8", utf8}, {"UTF-8 with a mark", "\xEF\xBB\xBF" + utf8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string p = path("station.ini");
+        write_bytes(p, c.bytes);
+        rtl::IniFile ini(p);
+        EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Станция", "Ёмкости"}));
+        EXPECT_EQ(ini.ReadString("станция", "глубина", ""), "1234,5");
+        EXPECT_EQ(ini.ReadInteger("ЁМКОСТИ", "Объём", 0), 12);
+        ini.WriteString("Станция", "Глубина", "1500");
+        EXPECT_EQ(read_bytes(p), "[\xD1\xF2\xE0\xED\xF6\xE8\xFF]\r\n\xc3\xeb\xf3\xe1\xe8\xed\xe0=1500\r\n"
+                                 "[\xA8\xEC\xEA\xEE\xF1\xF2\xE8]\r\n\xEE\xE1\xFA\xB8\xEC=12\r\n");
+    }
+    // Windows-1251 behind a mark: the mark goes, the text stays Windows-1251.
+    const std::string p = path("marked.ini");
+    write_bytes(p, "\xEF\xBB\xBF[\xD1\xF2\xE0\xED\xF6\xE8\xFF]\r\nkey=\xE4\xE0\r\n");
+    EXPECT_EQ(rtl::IniFile(p).ReadString("Станция", "key", ""), "да");
+    // A Windows-1251 file whose bytes happen to hold one valid UTF-8 pair
+    // among others that are not stays Windows-1251.
+    write_bytes(p, "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xD0\xB8=1\r\n");
+    EXPECT_EQ(rtl::IniFile(p).ReadInteger("Раздел", "Рё", 0), 1);
+}
+
 // Windows behaviour as the public profile conformance tests record it
 // (section order of writes, deletions, enumeration without '=' lines,
 // files with CR only line ends, blanks inside section brackets).

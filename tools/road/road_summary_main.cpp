@@ -111,7 +111,14 @@ int main(int argc, char** argv) {
     if (!station.empty()) outcomes.push_back(road::read_cementing(station, cement_well, stage));
     if (!report.empty()) outcomes.push_back(road::read_report(report, profile));
 
-    // Step by step, the skipped and failed ones in their places.
+    // Step by step, the skipped and failed ones in their places. A step the
+    // job saw fail is one failure: what its output lacks then follows from
+    // it and is told, not counted again.
+    const auto number = [](const std::string& step) { return step.substr(0, step.find(' ')); };
+    const auto job_failed = [&](const std::string& step) {
+        return std::any_of(failed.begin(), failed.end(),
+                           [&](const std::string& f) { return number(f) == number(step); });
+    };
     std::vector<std::pair<std::string, std::vector<std::string>>> blocks;
     std::vector<std::string> bad = failed;
     for (const auto& o : outcomes) {
@@ -119,7 +126,9 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < o.lines.size(); ++i)
             lines.push_back(i == 0 ? "[" + o.step + "] " + o.lines[i] : "  " + o.lines[i]);
         if (o.lines.empty()) lines.push_back("[" + o.step + "]");
-        if (!o.failure.empty()) {
+        if (!o.failure.empty() && job_failed(o.step)) {
+            lines.push_back("  so: " + o.failure);
+        } else if (!o.failure.empty()) {
             lines.push_back("  FAILED: " + o.failure);
             bad.push_back(o.step + ": " + o.failure);
         }

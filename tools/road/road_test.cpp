@@ -235,6 +235,134 @@ TEST(Road, TheSummaryNamesEveryFailedStep) {
     ASSERT_TRUE(bad.code);
     EXPECT_EQ(*bad.code, 2);
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/well"));
+    // The job's own command tells its usage, before it installs or builds anything.
+    const Ran help = run("/bin/bash", {std::string(STATION_SOURCE_DIR) + "/scripts/run.sh", "--help"}, 30000);
+    ASSERT_TRUE(help.code);
+    EXPECT_EQ(*help.code, 0) << ::testing::PrintToString(help.lines);
+    EXPECT_FALSE(line_of(help.lines, "usage: scripts/run.sh [--window] [--short] [SECONDS]").empty())
+        << ::testing::PrintToString(help.lines);
+}
+
+}  // namespace
+}  // namespace road
+
+namespace road {
+namespace {
+
+// Every file under the folder (its path below it) with its bytes.
+std::map<std::string, std::string> files_under(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), folder).string()] = os::testing::read_bytes(e.path().string());
+    return files;
+}
+
+// A run folder holding an earlier road's outputs: the cementing station
+// with its report, and the well's package.
+struct EarlierRun {
+    os::testing::TempDir dir;
+    std::string package = dir.path() + "/well/well.7z_reg";
+    EarlierRun() {
+        fs::create_directories(dir.path() + "/cementing/101/cement/report");
+        fs::create_directories(dir.path() + "/well");
+        os::testing::write_bytes(dir.path() + "/cementing/101/cement/report/101_2.xls", "the earlier report\n");
+        os::testing::write_bytes(dir.path() + "/cementing/101/cement/2.cem", "the earlier stage\n");
+        os::testing::write_bytes(package, "the earlier package\n");
+    }
+    std::map<std::string, std::string> outputs() const {
+        auto files = files_under(dir.path() + "/cementing");
+        files["package"] = os::testing::read_bytes(package);
+        return files;
+    }
+};
+
+Ran run_road(const std::string& build, const std::string& run_dir, const std::vector<std::string>& more) {
+    ::setenv("STATION_OFFICE_PROFILE", (std::string(STATION_BINARY_DIR) + "/test_output/road_office_profile").c_str(),
+             1);
+    ::unsetenv("STATION_WELL");
+    ::unsetenv("STATION_WINDOW");
+    ::unsetenv("STATION_RUN_SECONDS");
+    std::vector<std::string> args = {std::string(STATION_SOURCE_DIR) + "/scripts/road.sh", build, run_dir, "--short"};
+    args.insert(args.end(), more.begin(), more.end());
+    return run("/bin/bash", args, 540000);
+}
+
+std::vector<std::string> lines_starting(const std::vector<std::string>& lines, const std::string& start) {
+    std::vector<std::string> found;
+    for (const auto& l : lines)
+        if (l.rfind(start, 0) == 0) found.push_back(l);
+    return found;
+}
+
+// The window mode without a desktop: the recording fails, and the road
+// stops there, the earlier cementing station and package untouched, the
+// failure named once.
+TEST(Road, AFailedRecordingStopsTheRoadAndLeavesTheEarlierOutputs) {
+    EarlierRun earlier;
+    const auto before = earlier.outputs();
+    const std::string display = ::getenv("DISPLAY") ? ::getenv("DISPLAY") : "";
+    const std::string wayland = ::getenv("WAYLAND_DISPLAY") ? ::getenv("WAYLAND_DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    const Ran r = run_road(STATION_BINARY_DIR, earlier.dir.path(), {"--window"});
+    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+    if (!wayland.empty()) ::setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+    std::string all;
+    for (const auto& l : r.lines) all += l + "\n";
+    ASSERT_TRUE(r.code) << all;
+    EXPECT_EQ(*r.code, 1) << all;
+    EXPECT_EQ(earlier.outputs(), before) << all;
+    EXPECT_TRUE(line_of(r.lines, "== 4 cementing").empty()) << all;
+    EXPECT_FALSE(line_of(r.lines, "[4 cementing] skipped: not run, step 1 recording failed").empty()) << all;
+    const auto named = lines_starting(r.lines, "road_summary: failed step ");
+    ASSERT_EQ(named.size(), 1u) << all;
+    EXPECT_EQ(named[0], "road_summary: failed step 1 recording: station_host ended with status 1");
+    EXPECT_FALSE(line_of(r.lines, "== outputs read back: 1, steps skipped: 4, failed: 1").empty()) << all;
+}
+
+// A build whose packer and cementing set-up fail after leaving half an
+// output: the road goes on past the package (nothing later needs it), and
+// each failed step gives back the earlier output in place of its half one;
+// the chart, which succeeded, replaces the earlier one.
+TEST(Road, AFailedStepGivesBackItsEarlierOutputsAndTheOthersRun) {
+    EarlierRun earlier;
+    const std::string chart = earlier.dir.path() + "/well/0001.png";
+    os::testing::write_bytes(chart, "an earlier chart\n");
+    const auto before = earlier.outputs();
+    os::testing::TempDir build;
+    const fs::path real(STATION_BINARY_DIR);
+    fs::create_directory_symlink(real / "lib", build / "lib");
+    fs::create_directories(build / "bin");
+    for (const auto& e : fs::directory_iterator(real / "bin"))
+        fs::create_symlink(e.path(), fs::path(build / "bin") / e.path().filename());
+    const auto stand_in = [&](const std::string& name, const std::string& body) {
+        const std::string p = build / ("bin/" + name);
+        fs::remove(p);
+        os::testing::write_bytes(p, "#!/bin/sh\n" + body);
+        fs::permissions(p, fs::perms::owner_all);
+    };
+    // Half a package where the program puts it (the first file's folder).
+    stand_in("Vargel2", "d=$(dirname \"$1\"); echo half > \"$d/$(basename \"$d\").7z_reg\"; exit 1\n");
+    stand_in("cement_setup",
+             "while [ $# -gt 0 ]; do [ \"$1\" = --station ] && s=$2; shift; done\n"
+             "mkdir -p \"$s/101/cement\" && echo half > \"$s/101/cement/cement_program_2.ini\"; exit 1\n");
+    const Ran r = run_road(build.path(), earlier.dir.path(), {});
+    std::string all;
+    for (const auto& l : r.lines) all += l + "\n";
+    ASSERT_TRUE(r.code) << all;
+    EXPECT_EQ(*r.code, 1) << all;
+    EXPECT_EQ(earlier.outputs(), before) << all;
+    const auto named = lines_starting(r.lines, "road_summary: failed step ");
+    EXPECT_EQ(named, (std::vector<std::string>{"road_summary: failed step 3 package: Vargel2 ended with a failure",
+                                               "road_summary: failed step 4 cementing: the cementing station could "
+                                               "not be set up"}))
+        << all;
+    EXPECT_FALSE(line_of(r.lines, "[5 report] skipped: no cementing stage was run").empty()) << all;
+    // The chart of the new trip 1 in place of the earlier one, nothing left aside.
+    EXPECT_EQ(os::testing::read_bytes(chart).substr(0, 8), "\x89PNG\r\n\x1a\n") << all;
+    for (const auto& e : fs::recursive_directory_iterator(earlier.dir.path()))
+        EXPECT_NE(e.path().extension(), ".previous") << e.path();
 }
 
 }  // namespace

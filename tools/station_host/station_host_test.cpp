@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -688,6 +689,70 @@ TEST_F(StationHost, SigtermStopsCleanlyAndTheNextRunContinuesTheDepth) {
     auto second = read_trip_files(well, 8);
     ASSERT_GE(second[0].records, 1);
     EXPECT_GE(second[0].depth_min, reached - 0.001);
+}
+
+// Each section header of a settings file's bytes and how often it stands.
+std::map<std::string, int> section_headers(const std::string& bytes) {
+    std::map<std::string, int> headers;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') ++headers[line];
+    }
+    return headers;
+}
+
+// The host's settings opened and saved in a Linux editor come back as UTF-8,
+// with or without a byte-order mark: the next trip still starts where the
+// last one ended, and the host writes the file back in Windows-1251 with
+// each section once. iconv makes the UTF-8 form.
+TEST_F(StationHost, SettingsSavedAsUtf8AreReadAndWrittenBackOnceIn1251) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun first = run_host(host_args(sim.address(), well, 3));
+    ASSERT_TRUE(first.code);
+    ASSERT_EQ(*first.code, 0) << ::testing::PrintToString(first.lines);
+    double reached = read_trip_files(well, 7)[0].depth_max;
+    ASSERT_GT(reached, 1000.0);
+
+    const std::string ini = (fs::path(well) / settings_file).string();
+    const std::map<std::string, int> headers = section_headers(os::testing::read_bytes(ini));
+    ASSERT_GT(headers.size(), 3u);
+    for (const auto& [header, count] : headers) ASSERT_EQ(count, 1) << header;
+    // The file as an editor saves it: iconv's UTF-8, the mark before it or not.
+    const auto save_as_utf8 = [&](const std::string& mark) {
+        const std::string utf8_path = dir.path() + "/station.utf8.ini";
+        os::Process iconv;
+        os::SpawnOptions o;
+        o.program = "/bin/sh";
+        o.args = {"-c", "iconv -f CP1251 -t UTF-8 \"$0\" > \"$1\"", ini, utf8_path};
+        std::string error;
+        EXPECT_TRUE(iconv.start(o, &error)) << error;
+        const auto converted = iconv.wait(30000);
+        EXPECT_TRUE(converted && *converted == 0) << "iconv failed";
+        const std::string utf8 = mark + os::testing::read_bytes(utf8_path);
+        EXPECT_NE(section_headers(utf8), headers) << "the settings hold no Cyrillic section";
+        os::testing::write_bytes(ini, utf8);
+        return utf8;
+    };
+
+    int trip = 8;
+    for (const std::string mark : {"", "\xEF\xBB\xBF"}) {
+        SCOPED_TRACE(mark.empty() ? "UTF-8" : "UTF-8 with a byte-order mark");
+        const std::string utf8 = save_as_utf8(mark);
+        HostRun next = run_host({"--port", sim.address(), "--well", well, "--trip", std::to_string(trip), "--seconds",
+                                 "2", "--time-step", "1"});
+        ASSERT_TRUE(next.code);
+        EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
+        auto files = read_trip_files(well, trip++);
+        ASSERT_GE(files[0].records, 1);
+        EXPECT_GE(files[0].depth_min, reached - 0.001);
+        reached = files[0].depth_max;
+        const std::string after = os::testing::read_bytes(ini);
+        EXPECT_NE(after, utf8) << "the host wrote nothing back";
+        EXPECT_NE(after.substr(0, 3), "\xEF\xBB\xBF");
+        EXPECT_EQ(section_headers(after), headers);
+    }
 }
 
 // A closed terminal or SSH session ends the trip as a stop does: summary,
