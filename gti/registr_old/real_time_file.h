@@ -173,8 +173,9 @@ public:
         return save_values_asynch(std::vector<std::shared_ptr<const Records>>{std::move(batch)}, caller);
     }
     int get_queue_size() const { return queue_.size(); }
-    // The records of every queued batch.
+    // The records of every queued batch; of those for one file.
     long get_queued_records() const { return queue_.record_count(); }
+    long get_queued_records(const AnsiString& file) const { return queue_.record_count(file); }
     // Waits until the queue is empty; true when it is.
     bool wait_until_written(std::chrono::milliseconds timeout) { return queue_.wait_until_empty(timeout); }
 

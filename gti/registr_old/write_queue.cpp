@@ -27,6 +27,14 @@ long ValuesWriterDeque::record_count() const {
     return n;
 }
 
+long ValuesWriterDeque::record_count(const AnsiString& file) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    long n = 0;
+    for (const Batch& b : queue_)
+        if (b->file_name == file) n += static_cast<long>(b->records.size());
+    return n;
+}
+
 std::vector<ValuesWriterDeque::Batch> ValuesWriterDeque::peek_oldest(std::size_t max_bytes) const {
     std::lock_guard<std::mutex> guard(mutex_);
     std::vector<Batch> out;

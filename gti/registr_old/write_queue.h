@@ -31,8 +31,9 @@ public:
     void push(Batch batch);
     int size() const;
     bool empty() const { return size() == 0; }
-    // The records of every queued batch.
+    // The records of every queued batch; of the batches for one file.
     long record_count() const;
+    long record_count(const AnsiString& file) const;
 
     // The oldest batch and every later batch for the same file, in queue
     // order, as long as they stay within max_bytes together (the oldest is

@@ -281,11 +281,11 @@ AnsiString PayloadReader::string() {
     return text;
 }
 
-long count_records(const std::string& path) {
+long count_records(const std::string& path, std::int64_t from) {
     os::File file;
     if (file.open(path, os::File::Mode::read, false) != os::File::Status::ok) return 0;
     const std::int64_t size = file.size();
-    if (size <= 0) return 0;
+    if (size <= 0 || from >= size) return 0;
     // Each piece after the first begins with what the scanner left of the
     // one before (less than its look-ahead).
     constexpr std::size_t kPiece = 1 << 20;
@@ -293,7 +293,7 @@ long count_records(const std::string& path) {
     BlockScanner scanner;
     Block block;
     long count = 0;
-    std::int64_t at = 0;
+    std::int64_t at = std::max<std::int64_t>(0, from);
     std::size_t kept = 0;
     for (;;) {
         const std::size_t want = std::size_t(std::min<std::int64_t>(std::int64_t(kPiece), size - at));

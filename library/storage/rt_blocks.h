@@ -216,7 +216,8 @@ private:
 // The records of a block file (record and simple-values blocks, as the
 // data-file table reads them), counted in one pass of bounded reads: the
 // memory used does not grow with the file. 0 for a missing or unreadable
-// file.
-long count_records(const std::string& path);
+// file. From byte `from` on, the records that begin there or later (a piece
+// of a record at `from` is passed over as damage is).
+long count_records(const std::string& path, std::int64_t from = 0);
 
 }  // namespace lib::realtime

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <any>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -58,6 +59,10 @@ namespace {
 constexpr int kFrameWaitMs = 100;
 constexpr int kSilentWaitMs = 450;
 
+// A move of the wall clock against the monotonic one, between two turns,
+// from which on it counts as the clock set back or forward.
+constexpr std::int64_t kClockStepMs = 1000;
+
 // Milliseconds until just past the turn of the wall-clock second, when the
 // next cycle is due.
 int ms_to_next_second() {
@@ -69,6 +74,40 @@ int ms_to_next_second() {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Where the trip's files stood when the depths were last saved, beside the
+// depths in the well's set-up: the trip, then for the time, fast and depth
+// files their sizes and the records queued for them.
+const char* const mark_section = "запись_при_сохранении";
+const char* const mark_keys[TripFilesMark::files][2] = {
+    {"байт_времени", "в_очереди_времени"},
+    {"байт_быстрого", "в_очереди_быстрого"},
+    {"байт_глубины", "в_очереди_глубины"},
+};
+
+// A whole number the host wrote; none for a missing or foreign value.
+std::optional<std::int64_t> stored_number(const rtl::IniFile& ini, const char* key) {
+    const std::string text = ini.ReadString(mark_section, key, "");
+    std::int64_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < 0) return std::nullopt;
+    return v;
+}
+
+std::optional<std::pair<int, TripFilesMark>> read_files_mark(const std::string& path) {
+    const rtl::IniFile ini(path);
+    const std::optional<std::int64_t> trip = stored_number(ini, "рейс");
+    if (!trip || *trip > 99999999) return std::nullopt;
+    TripFilesMark mark;
+    for (int i = 0; i < TripFilesMark::files; ++i) {
+        const std::optional<std::int64_t> bytes = stored_number(ini, mark_keys[i][0]);
+        const std::optional<std::int64_t> queued = stored_number(ini, mark_keys[i][1]);
+        if (!bytes || !queued) return std::nullopt;
+        mark.bytes[i] = *bytes;
+        mark.queued[i] = long(*queued);
+    }
+    return std::make_pair(int(*trip), mark);
+}
 
 // The lock file that keeps a second host out of a well folder.
 const char* const well_lock_file = ".station_host.lock";
@@ -134,9 +173,12 @@ struct Host::State {
     long silence_start_cycle = 0;
     bool port_lost = false;
     std::uint32_t last_state_save = 0;
-    // When the depths in the well folder were saved, as the station's time
-    // (seconds); the lowest value when they never were.
-    std::int64_t depths_saved_at = INT64_MIN;
+    // The depths in the well folder as they stood before this run: whether
+    // they were saved at all, and where the trip's files stood at that save
+    // (none when a station that keeps no such mark saved them).
+    bool depths_saved = false;
+    fs::file_time_type depths_saved_time{};
+    std::optional<std::pair<int, TripFilesMark>> depths_mark;
     os::FolderHolderLock well_lock;
     std::vector<boost::signals2::scoped_connection> connections;
 
@@ -438,7 +480,33 @@ void Host::save_state(std::uint32_t now) {
     // Each piece on its own: a failure of one (logged) keeps the others.
     s.sys->save_to_file(s.well);  // logs its own failure
     try {
+        // The queued records are counted before the files are measured: a
+        // batch written in between then shows as written before the save,
+        // never as a record after it.
+        TripFilesMark mark;
+        const AnsiString files[TripFilesMark::files] = {s.writer->get_time_file_name(),
+                                                         s.writer->get_fast_file_name(),
+                                                         s.writer->get_depth_file_name()};
+        for (int i = 0; i < TripFilesMark::files; ++i)
+            mark.queued[i] = files[i].empty() ? 0 : s.writer->get_queued_records(files[i]);
+        for (int i = 0; i < TripFilesMark::files; ++i) {
+            std::error_code ec;
+            const std::uintmax_t bytes = files[i].empty() ? 0 : fs::file_size(files[i], ec);
+            mark.bytes[i] = ec ? 0 : std::int64_t(bytes);
+        }
         s.ds->save_conf(s.well + settings_file);
+        {
+            // After the depths: a save cut between the two leaves the older
+            // mark, and the records since it are taken, not the older depths.
+            rtl::IniFile ini(s.well + settings_file);
+            rtl::IniFile::Batch batch(ini);
+            ini.WriteString(mark_section, "рейс", std::to_string(s.trip));
+            for (int i = 0; i < TripFilesMark::files; ++i) {
+                ini.WriteString(mark_section, mark_keys[i][0], std::to_string(mark.bytes[i]));
+                ini.WriteString(mark_section, mark_keys[i][1], std::to_string(mark.queued[i]));
+            }
+            batch.commit();
+        }
         // Where the block is (the configuration's key).
         // What the operator set in the windows (the configuration and the
         // modules' and plug-ins' options) outlives the run.
@@ -478,6 +546,9 @@ struct Host::Loop {
     bool reading = false;  // inside a read or a cycle
     int turns = 0;         // running now: more than one while a dialog is open
     bool shown = false;    // the plug-ins and the window told of the start
+    // The wall clock less the monotonic one at the last turn: a change is
+    // the clock set back or forward.
+    std::int64_t clock_offset_ms = 0;
 };
 
 int Host::run(int stop_fd) {
@@ -505,6 +576,7 @@ int Host::run(int stop_fd) {
     loop.stop_fd = stop_fd;
     loop.started_ms = os::clock().now_ms();
     loop.second = lib::get_local_time();
+    loop.clock_offset_ms = clock_offset_ms();
     // Cleared as soon as the loop ends, also when a turn throws: what the
     // stop then shows (a plug-in's question) is not a dialog to let go.
     struct NestedTurns {
@@ -562,15 +634,12 @@ std::string Host::check_before_writing(const std::string& station) {
         refuse_odd_file(well_path / name);
     refuse_odd_file(fs::path(station) / settings_file);
     refuse_odd_file(fs::path(station) / "registr.errors.log");
-    // When the depths were saved last, in the station's seconds, taken
-    // before the start writes anything.
-    const auto saved = fs::last_write_time(well_path / settings_file, ec);
-    if (!ec) {
-        const auto saved_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  std::chrono::file_clock::to_sys(saved).time_since_epoch())
-                                  .count();
-        s.depths_saved_at = std::int64_t(lib::get_local_time()) - (os::wall_ms() - saved_ms) / 1000;
-    }
+    // How the depths were saved last, taken before the start writes
+    // anything.
+    const fs::path saved = well_path / settings_file;
+    s.depths_saved_time = fs::last_write_time(saved, ec);
+    s.depths_saved = !ec;
+    if (s.depths_saved) s.depths_mark = read_files_mark(saved.string());
     return plugin_folder;
 }
 
@@ -742,8 +811,32 @@ void Host::take_depths_of_last_record() {
     State& s = *state_;
     // A host killed outright saved its depths up to a minute before it
     // died; the records it wrote since hold where the bit went meanwhile.
-    const std::optional<LastRecord> last = last_trip_record(options_.well_folder, options_.trip);
-    if (!last || std::int64_t(last->time) <= s.depths_saved_at) return;
+    // Whether there are such records is told by the files alone: the
+    // records' stamps and the set-up file's time follow the station's clock
+    // and its zone, which may have been set since.
+    std::optional<LastRecord> last;
+    if (!s.depths_saved) {
+        last = last_trip_record(options_.well_folder, options_.trip);
+    } else if (s.depths_mark) {
+        // Saved by another trip's run: that run came after this trip's
+        // records, and its depths are the newer.
+        if (s.depths_mark->first != options_.trip) return;
+        last = last_trip_record_after(options_.well_folder, options_.trip, s.depths_mark->second);
+    } else {
+        // Saved by a station that kept no mark: the files' own times, all
+        // of one file system, tell which was written last.
+        const fs::path well(options_.well_folder);
+        std::string digits = std::to_string(options_.trip);
+        if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+        bool later = false;
+        for (const char* ext : TripFilesMark::extensions) {
+            std::error_code ec;
+            const fs::file_time_type written = fs::last_write_time(well / (digits + ext), ec);
+            later = later || (!ec && written > s.depths_saved_time);
+        }
+        if (later) last = last_trip_record(options_.well_folder, options_.trip);
+    }
+    if (!last) return;
     const auto in_range = [](double d) { return std::isfinite(d) && d >= 0 && d <= DataStorage::max_depth; };
     if (!in_range(last->depth_z) || !in_range(last->depth_cur)) {
         log_error("depth: the trip's last record holds no depth a well has (" + fixed(last->depth_z, 2) + " / " +
@@ -753,6 +846,32 @@ void Host::take_depths_of_last_record() {
     s.ds->restore_depths(last->depth_z, std::min(last->depth_cur, last->depth_z));
     progress_("depth: " + fixed(last->depth_z, 2) + " m, bit " + fixed(s.ds->get_depth_cur(), 2) +
               " m from the trip's last record, newer than the saved depths");
+}
+
+std::int64_t Host::clock_offset_ms() {
+    // Both clocks read within one moment: a test clock that jumps both
+    // between the reads is read again.
+    for (;;) {
+        const std::int64_t before = os::clock().now_ms();
+        const std::int64_t wall = os::wall_ms();
+        const std::int64_t after = os::clock().now_ms();
+        if (after - before < kClockStepMs / 2) return wall - after;
+    }
+}
+
+std::int64_t Host::watch_clock(Loop& l) {
+    const std::int64_t offset = clock_offset_ms();
+    // Against the turn before, not the start: a clock slewed a little at a
+    // time is no step, however far it has gone in all.
+    const std::int64_t step_ms = offset - std::exchange(l.clock_offset_ms, offset);
+    if (std::abs(step_ms) < kClockStepMs) return 0;
+    const std::int64_t step_s = std::llround(double(step_ms) / 1000.0);
+    State& s = *state_;
+    log_error("clock: the station's clock was set " + std::string(step_s < 0 ? "back" : "forward") + " by " +
+              std::to_string(std::abs(step_s)) + " s" +
+              (s.recording ? " while recording trip " + std::to_string(s.trip) + "; its records keep the clock's time"
+                           : ""));
+    return step_s;
 }
 
 bool Host::loop_over(Loop& l) {
@@ -786,10 +905,15 @@ bool Host::turn(Loop& l) {
         } in_read{l.reading};
         read_port(l);
         const std::uint32_t now = lib::get_local_time();
-        if (now != l.second) {
+        // A step of the clock starts no cycle of its own: the second it
+        // landed in is the clock's new count of the second the cycle had,
+        // or of the next one when that began meanwhile.
+        const std::int64_t step_s = watch_clock(l);
+        if (std::uint32_t(now - std::uint32_t(step_s)) != l.second) {
             l.second = now;
             on_second(l, now);
         }
+        l.second = now;
     }
     if (!l.shown) {
         l.shown = true;

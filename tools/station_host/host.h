@@ -163,6 +163,11 @@ private:
     // A trip continued takes its depths from its last record when that is
     // newer than the saved depths.
     void take_depths_of_last_record();
+    // The wall clock less the monotonic one, ms.
+    static std::int64_t clock_offset_ms();
+    // A step of the wall clock since the last turn, logged once: its size
+    // in whole seconds (negative: back), 0 for none.
+    std::int64_t watch_clock(Loop& loop);
     // The loop's turn (run()'s own and a dialog's nested ones) and its parts;
     // false once the loop is ending.
     bool turn(Loop& loop);

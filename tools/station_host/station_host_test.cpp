@@ -274,6 +274,27 @@ std::uintmax_t size_of(const std::string& file) {
     return ec ? 0 : size;
 }
 
+// An environment variable set for the hosts a test starts, put back after.
+class ScopedEnv {
+public:
+    ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name.c_str())) old_ = old;
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_.c_str(), old_->c_str(), 1);
+        else
+            ::unsetenv(name_.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
 class StationHost : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -603,10 +624,15 @@ TEST_F(StationHost, AUnitThatNeverReadsCostsLineFaultsNotTheRecorder) {
 }
 
 // A TCP unit that trickles junk (a byte each 0.8 s) or stays silent once
-// connected: the cycle still runs every second, and the silence is told.
+// connected: the cycle still runs every second, and the silence is told;
+// also with the clock set back and forward meanwhile.
 TEST_F(StationHost, ATricklingOrSilentTcpUnitLeavesTheCycleOnItsSecond) {
-    for (const bool trickles : {true, false}) {
-        SCOPED_TRACE(trickles ? "trickling" : "silent");
+    for (const char* const kind : {"trickling", "silent", "silent under a stepping clock"}) {
+        SCOPED_TRACE(kind);
+        const bool trickles = kind == std::string("trickling");
+        const bool stepping = kind == std::string("silent under a stepping clock");
+        std::optional<ScopedEnv> steps;
+        if (stepping) steps.emplace("STATION_HOST_CLOCK_STEPS", "2:-3600,4.5:+7200");
         os::testing::LoopbackListener unit;
         ASSERT_NE(unit.port(), 0);
         std::atomic<bool> done{false};
@@ -618,7 +644,7 @@ TEST_F(StationHost, ATricklingOrSilentTcpUnitLeavesTheCycleOnItsSecond) {
             }
             if (fd >= 0) ::close(fd);
         });
-        HostRun r = run_host(host_args(unit.address(), well + (trickles ? "1" : "2"), 8));
+        HostRun r = run_host(host_args(unit.address(), well + (trickles ? "1" : stepping ? "3" : "2"), 8));
         done = true;
         peer.join();
         ASSERT_TRUE(r.code);
@@ -628,6 +654,11 @@ TEST_F(StationHost, ATricklingOrSilentTcpUnitLeavesTheCycleOnItsSecond) {
         EXPECT_GE(r.summary_count("cycles"), 6) << r.summary;
         EXPECT_GE(r.summary_count("s without data"), 5) << r.summary;
         EXPECT_TRUE(r.has("device: no data on " + unit.address())) << ::testing::PrintToString(r.lines);
+        if (stepping) {
+            EXPECT_TRUE(r.has("clock: the station's clock was set back by 3600 s")) << ::testing::PrintToString(r.lines);
+            EXPECT_TRUE(r.has("clock: the station's clock was set forward by 7200 s"))
+                << ::testing::PrintToString(r.lines);
+        }
     }
 }
 
@@ -658,6 +689,58 @@ TEST_F(StationHost, ACycleThatComesLateWritesEveryDepthStepItPassed) {
     auto files = read_trip_files(well, 7);
     const TripFile& depth = files[1];
     EXPECT_GT(depth.depth_max, 1003.5);  // past what was drilled while it stood
+    EXPECT_EQ(depth.records, std::lround((depth.depth_max - 1000) / 0.2)) << depth.depth_min << " .. " << depth.depth_max;
+    EXPECT_EQ(depth.duplicates, 0);
+    EXPECT_EQ(depth.records, r.summary_count("depth"));
+}
+
+// Drilling at 1 m/s while the station's clock is set back an hour, then
+// forward an hour, then the machine sleeps five seconds: each step is said
+// once with its size, the cycle keeps to its second (no cycle of the step's
+// own, which would find no frame and call the line silent), every depth
+// step gets its record, and the time file shows the step back as it was.
+TEST_F(StationHost, TheClockSetBackAndForwardWhileDrillingIsSaidOnceAndCostsNoRecord) {
+    std::ofstream(script)
+        << "t   hook_load block_pos spp annulus_p torque pump1 pump2 pump3 gas methane flow_in flow_out\n"
+           "0   100       100       12  0.5       6.5    60    61    0     2   1.5     32      31\n"
+           "100 100       0         12  0.5       6.5    60    61    0     2   1.5     32      31\n";
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
+    ASSERT_FALSE(sim.address().empty());
+    ScopedEnv steps("STATION_HOST_CLOCK_STEPS", "3:-3600,6:3600,8:j5");
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& host) {
+        EXPECT_TRUE(host.wait_line("cycle 12:"));
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(r.code);
+    EXPECT_EQ(*r.code, 0) << ::testing::PrintToString(r.lines);
+    const auto count = [&](const std::string& part) {
+        return std::count_if(r.lines.begin(), r.lines.end(),
+                             [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    };
+    EXPECT_EQ(count("clock: the station's clock was set back by 3600 s while recording trip 7"), 1)
+        << ::testing::PrintToString(r.lines);
+    EXPECT_EQ(count("clock: the station's clock was set forward by 3600 s while recording trip 7"), 1)
+        << ::testing::PrintToString(r.lines);
+    // A sleep moves the monotonic clock with the wall clock: no step.
+    EXPECT_EQ(count("clock: "), 2) << ::testing::PrintToString(r.lines);
+    EXPECT_EQ(count("no data"), 0) << ::testing::PrintToString(r.lines);
+    EXPECT_FALSE(r.has("bottom jumped")) << ::testing::PrintToString(r.lines);
+    // A cycle of its own at a step would split a second's five frames.
+    long short_cycles = 0;
+    for (std::size_t i = 1; i < r.lines.size(); ++i) {
+        const std::size_t at = r.lines[i].find(", frames ");
+        if (r.lines[i].rfind("cycle ", 0) == 0 && r.lines[i].rfind("cycle 1:", 0) != 0 && at != std::string::npos &&
+            number_at(r.lines[i], at + 9) < 3)
+            ++short_cycles;
+    }
+    EXPECT_LT(short_cycles, 2) << ::testing::PrintToString(r.lines);
+    auto files = read_trip_files(well, 7);
+    const TripFile& time = files[0];
+    EXPECT_EQ(time.clock_steps_back, 1);
+    EXPECT_GE(time.largest_step_back, 3598u);
+    EXPECT_LE(time.largest_step_back, 3600u);
+    const TripFile& depth = files[1];
+    EXPECT_GT(depth.depth_max, 1005.0);
     EXPECT_EQ(depth.records, std::lround((depth.depth_max - 1000) / 0.2)) << depth.depth_min << " .. " << depth.depth_max;
     EXPECT_EQ(depth.duplicates, 0);
     EXPECT_EQ(depth.records, r.summary_count("depth"));
@@ -1101,10 +1184,22 @@ TEST_F(StationHost, ADepthJumpGetsOneRecordWhereItLanded) {
     EXPECT_EQ(files[1].records, r.summary_count("depth"));
 }
 
-TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
-    // The depths are saved at the trip's start and then only once a minute:
-    // the host is killed well before the next save, with metres drilled
-    // since on record.
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+// How the station's clock stands for a host killed while drilling and for
+// the host that continues its trip.
+struct KilledTrip {
+    const char* name;
+    Env killed;     // for the host that is killed
+    Env continued;  // for the host that continues the trip
+    // The set-up as a station that keeps no mark of its files leaves it.
+    bool without_mark = false;
+};
+
+// Drilling on record since the depths were saved at the trip's start (the
+// next save a minute off), the host is killed outright; the trip continued
+// resumes at the deepest depth its files hold, whatever the clock did.
+void kill_and_continue(const std::string& script, const std::string& well, const KilledTrip& c) {
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
     const auto deepest = [&] {
@@ -1113,27 +1208,48 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
             if (f.kind != "lag" && f.records > 0) d = std::max(d, f.depth_max);
         return d;
     };
-    HostRun killed = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
-        // A file the host has only just made is empty, and not yet readable.
-        const auto passed = [&] {
-            try {
-                return deepest() > 1000.6;
-            } catch (const std::runtime_error&) {
-                return false;
-            }
-        };
-        EXPECT_TRUE(os::testing::wait_until(passed, 120000, 50))
-            << "the records never passed 1000.6 m";
-        ::kill(pid, SIGKILL);
-    });
+    HostRun killed;
+    {
+        std::vector<std::unique_ptr<ScopedEnv>> env;
+        for (const auto& [name, value] : c.killed) env.push_back(std::make_unique<ScopedEnv>(name, value));
+        killed = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+            // A file the host has only just made is empty, and not yet readable.
+            const auto passed = [&] {
+                try {
+                    return deepest() > 1000.6;
+                } catch (const std::runtime_error&) {
+                    return false;
+                }
+            };
+            EXPECT_TRUE(os::testing::wait_until(passed, 120000, 50)) << "the records never passed 1000.6 m";
+            ::kill(pid, SIGKILL);
+        });
+    }
     ASSERT_TRUE(killed.code);
     EXPECT_EQ(*killed.code, 128 + SIGKILL);
     const double reached = deepest();
     ASSERT_GT(reached, 1000.6);
+    if (c.without_mark) {
+        // Taken out without touching the file's time: the save stays older
+        // than the records.
+        const std::string setup = well + "/station.ini";
+        const fs::file_time_type saved = fs::last_write_time(setup);
+        {
+            rtl::IniFile ini(setup);
+            ASSERT_TRUE(ini.SectionExists("запись_при_сохранении"));
+            ini.EraseSection("запись_при_сохранении");
+        }
+        fs::last_write_time(setup, saved);
+    }
 
     // The same trip goes on from its last record, not from the older save.
-    HostRun next = run_host(
-        {"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2", "--time-step", "1", "--continue"});
+    HostRun next;
+    {
+        std::vector<std::unique_ptr<ScopedEnv>> env;
+        for (const auto& [name, value] : c.continued) env.push_back(std::make_unique<ScopedEnv>(name, value));
+        next = run_host({"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2", "--time-step", "1",
+                         "--continue"});
+    }
     ASSERT_TRUE(next.code);
     EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
     const std::size_t at = next.summary.find("; depth ");
@@ -1141,12 +1257,67 @@ TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) {
     double resumed = 0;
     ASSERT_TRUE(rtl::TryStrToFloat(next.summary.substr(at + 8, next.summary.find(' ', at + 8) - at - 8), resumed));
     EXPECT_NEAR(resumed, reached, 0.001) << next.summary;
+    EXPECT_TRUE(next.has("from the trip's last record")) << ::testing::PrintToString(next.lines);
     // The depth file never steps back: each record deeper than the one before.
     FileStorage depths;
     depths.add_file(well + "/0007.realdep", false);
     ASSERT_GT(depths.get_data_size(), 1);
     for (int i = 1; i < depths.get_data_size(); ++i)
         EXPECT_GT(depths.get_record(i)->depth_z, depths.get_record(i - 1)->depth_z) << i;
+}
+
+TEST_F(StationHost, AHostKilledOutrightResumesNearItsLastDepth) { kill_and_continue(script, well, {"plain", {}, {}}); }
+
+void PrintTo(const KilledTrip& c, std::ostream* out) { *out << c.name; }
+
+class StationHostKilledTrip : public StationHost, public ::testing::WithParamInterface<KilledTrip> {};
+
+// The records' stamps and the set-up file's time follow the clock and its
+// zone; neither tells which depth is newer.
+TEST_P(StationHostKilledTrip, ResumesAtTheDepthOnDiskWhateverTheClockDid) {
+    kill_and_continue(script, well, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, StationHostKilledTrip,
+    ::testing::Values(
+        // Set back an hour while the killed host drilled.
+        KilledTrip{"SetBackWhileDrilling", {{"STATION_HOST_CLOCK_STEPS", "1:-3600"}}, {}},
+        // Summer time began before the start that continues: the real
+        // program under another zone.
+        KilledTrip{"ZoneAnHourAhead", {{"TZ", "UTC0"}}, {{"TZ", "XST-1"}}},
+        KilledTrip{"ZoneAnHourBack", {{"TZ", "XST-1"}}, {{"TZ", "UTC0"}}},
+        // Corrected at boot, before the start that continues.
+        KilledTrip{"AnHourAheadAtTheStart", {}, {{"STATION_HOST_CLOCK_STEPS", "0:3600"}}},
+        KilledTrip{"AnHourBackAtTheStart", {}, {{"STATION_HOST_CLOCK_STEPS", "0:-3600"}}},
+        // A set-up saved by a station that keeps no mark of its files.
+        KilledTrip{"SetUpWithoutMark", {}, {{"TZ", "XST-1"}}, true}),
+    [](const ::testing::TestParamInfo<KilledTrip>& info) { return std::string(info.param.name); });
+
+// Depths saved after the trip's last record (a run that got no frame, set
+// to another depth) are the newer: the trip continued takes them, not the
+// record.
+TEST_F(StationHost, DepthsSavedAfterTheLastRecordAreTheOnesContinued) {
+    SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
+    ASSERT_FALSE(sim.address().empty());
+    HostRun first = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
+        const std::string time_file = well + "/0007.realtim";
+        wait_for_growth(time_file, wait_for_growth(time_file) + 400);
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(first.code);
+    EXPECT_EQ(*first.code, 0) << ::testing::PrintToString(first.lines);
+    auto silent = devsim::Endpoint::open_pty();
+    HostRun set = run_host({"--port", silent->address(), "--well", well, "--trip", "7", "--seconds", "2", "--continue",
+                            "--depth", "1200"});
+    ASSERT_TRUE(set.code);
+    EXPECT_EQ(*set.code, 4) << ::testing::PrintToString(set.lines);
+    HostRun next = run_host(
+        {"--port", sim.address(), "--well", well, "--trip", "7", "--seconds", "2", "--time-step", "1", "--continue"});
+    ASSERT_TRUE(next.code);
+    EXPECT_EQ(*next.code, 0) << ::testing::PrintToString(next.lines);
+    EXPECT_NE(next.summary.find("; depth 1200,00 -> "), std::string::npos) << next.summary;
+    EXPECT_FALSE(next.has("from the trip's last record")) << ::testing::PrintToString(next.lines);
 }
 
 TEST_F(StationHost, ASecondHostOnTheSameWellIsToldWhoHoldsIt) {

@@ -34,40 +34,65 @@ constexpr int highest_trip = 99999999;
 
 }  // namespace
 
-std::optional<LastRecord> last_trip_record(const std::string& folder, int trip) {
+const char* const TripFilesMark::extensions[TripFilesMark::files] = {".realtim", ".fast.realtim", ".realdep"};
+
+namespace {
+
+// The last whole record of a block file; none for a missing or empty file.
+std::optional<LastRecord> last_record_of(const std::string& path) {
     namespace rt = lib::realtime;
+    os::File f;
+    if (f.open(path, os::File::Mode::read, false) != os::File::Status::ok) return std::nullopt;
+    const std::int64_t size = f.size();
+    if (size <= 0) return std::nullopt;
+    // Twice what the scanner looks at to find its footing again: the read
+    // starts inside some block, and the scanner passes over that piece as
+    // it would over damage.
+    const std::int64_t want = std::min<std::int64_t>(size, 2 * std::int64_t(rt::BlockScanner::lookahead));
+    std::string tail(std::size_t(want), '\0');
+    const std::int64_t got = f.read_at(size - want, tail.data(), tail.size());
+    if (got <= 0) return std::nullopt;
+    rt::BlockScanner scan(tail.data(), std::size_t(got));
+    rt::Block block;
+    std::optional<LastRecord> last;
+    while (scan.next(block)) {
+        if (block.type != rt::block_record || block.size < rt::record_head_size) continue;
+        LastRecord r;
+        r.time = rt::load_u32(block.payload);
+        r.depth_z = rt::load_f32(block.payload + 4);
+        r.depth_cur = rt::load_f32(block.payload + 13);
+        last = r;
+    }
+    return last;
+}
+
+// The newest of the files' last records; `among` picks the files (in the
+// order of TripFilesMark::extensions) that count.
+template <typename Among>
+std::optional<LastRecord> newest_record(const std::string& folder, int trip, Among among) {
     std::optional<LastRecord> newest;
-    for (const char* ext : {".realtim", ".fast.realtim", ".realdep"}) {
-        os::File f;
-        if (f.open((fs::path(folder) / (padded(trip) + ext)).string(), os::File::Mode::read, false) != os::File::Status::ok)
-            continue;
-        const std::int64_t size = f.size();
-        if (size <= 0) continue;
-        // Twice what the scanner looks at to find its footing again: the
-        // read starts inside some block, and the scanner passes over that
-        // piece as it would over damage.
-        const std::int64_t want = std::min<std::int64_t>(size, 2 * std::int64_t(rt::BlockScanner::lookahead));
-        std::string tail(std::size_t(want), '\0');
-        const std::int64_t got = f.read_at(size - want, tail.data(), tail.size());
-        if (got <= 0) continue;
-        rt::BlockScanner scan(tail.data(), std::size_t(got));
-        rt::Block block;
-        std::optional<LastRecord> last;
-        while (scan.next(block)) {
-            if (block.type != rt::block_record || block.size < rt::record_head_size) continue;
-            LastRecord r;
-            r.time = rt::load_u32(block.payload);
-            r.depth_z = rt::load_f32(block.payload + 4);
-            r.depth_cur = rt::load_f32(block.payload + 13);
-            last = r;
-        }
-        // The newest record wins; of one second's records the deepest: a
-        // depth record holds its step's mark, the others the bottom itself.
-        if (last && (!newest || last->time > newest->time ||
-                     (last->time == newest->time && last->depth_z > newest->depth_z)))
-            newest = last;
+    // The files in the order they are written most often: on a tie of
+    // depths the first one's record stands.
+    for (int i : {1, 0, 2}) {
+        if (!among(i)) continue;
+        const std::optional<LastRecord> last =
+            last_record_of((fs::path(folder) / (padded(trip) + TripFilesMark::extensions[i])).string());
+        if (last && (!newest || last->depth_z > newest->depth_z)) newest = last;
     }
     return newest;
+}
+
+}  // namespace
+
+std::optional<LastRecord> last_trip_record(const std::string& folder, int trip) {
+    return newest_record(folder, trip, [](int) { return true; });
+}
+
+std::optional<LastRecord> last_trip_record_after(const std::string& folder, int trip, const TripFilesMark& mark) {
+    return newest_record(folder, trip, [&](int i) {
+        const std::string path = (fs::path(folder) / (padded(trip) + TripFilesMark::extensions[i])).string();
+        return lib::realtime::count_records(path, mark.bytes[i]) > mark.queued[i];
+    });
 }
 
 int next_new_trip(const std::string& folder, int after) {

@@ -51,11 +51,32 @@ int next_new_trip(const std::string& folder, int after);
 // The newest whole record of the trip's time, fast and depth files (the
 // lag file's records are depths lifted long ago): its time stamp and
 // depths. Only the files' ends are read; a torn last block is passed over.
+//
+// Which record is newest is told without the time stamps, which follow the
+// station's clock wherever it was set: within a run the bottom-hole depth
+// never goes back, so the deepest record is the newest; at one depth the
+// record of the file written most often (fast, then time, then depth).
 struct LastRecord {
     std::uint32_t time = 0;
     double depth_z = 0, depth_cur = 0;
 };
 std::optional<LastRecord> last_trip_record(const std::string& folder, int trip);
+
+// The trip's time, fast and depth files (in that order) as they stood at a
+// moment: their sizes on disk and the records still queued for them then.
+// Kept with each save of the depths, so that a later start can tell whether
+// records came after the save.
+struct TripFilesMark {
+    static constexpr int files = 3;
+    static const char* const extensions[files];
+    std::int64_t bytes[files] = {0, 0, 0};
+    long queued[files] = {0, 0, 0};
+};
+
+// The newest whole record written after the mark (as last_trip_record
+// chooses it), from the files that hold more records past their marked size
+// than were queued for them at the mark; none when no file does.
+std::optional<LastRecord> last_trip_record_after(const std::string& folder, int trip, const TripFilesMark& mark);
 
 // The report the run script prints, one line per file and the trip's span.
 std::string describe(const std::vector<TripFile>& files);
