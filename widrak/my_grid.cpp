@@ -31,8 +31,8 @@ bool GridComboBox::WantsKey(TKey key, TShiftState shift) const {
     switch (key) {
         case VK_RETURN: return true;
         case VK_TAB: return !shift.Contains(ssCtrl) && !shift.Contains(ssAlt);
-        // With nothing to give back, Escape is the dialog's.
-        case VK_ESCAPE: return grid_->combo_can_undo();
+        // Escape closes the box before the dialog sees one.
+        case VK_ESCAPE: return true;
         default: return false;
     }
 }
@@ -57,7 +57,7 @@ void GridComboBox::DoKeyDown(TKey& key, TShiftState shift) {
     }
     if (key == VK_ESCAPE && !DroppedDown()) {
         key = 0;
-        grid_->combo_undo();
+        grid_->combo_escape();
         return;
     }
     TComboBox::DoKeyDown(key, shift);
@@ -95,11 +95,6 @@ void MyGridInplaceEdit::DoKeyDown(TKey& key, TShiftState shift) {
     if (key == VK_TAB && WantsKey(key, shift)) {
         key = 0;
         my_grid_->tab_from_cell(shift);
-        return;
-    }
-    if (key == VK_ESCAPE) {
-        if (CanUndo()) Undo();
-        key = 0;
         return;
     }
     if (key == VK_RETURN && my_grid_->button_ && my_grid_->button_->Visible()) {
@@ -270,6 +265,11 @@ void TMyGrid::combo_undo() {
     copy_cell_text_to_combo();
 }
 
+void TMyGrid::combo_escape() {
+    combo_undo();
+    hide_combo();
+}
+
 void TMyGrid::hide_combo() {
     if (!combo_->Visible()) return;
     read_cb_value();
@@ -379,6 +379,9 @@ void TMyGrid::Click() {
     if (prop_editor_mode_ && Col() == 0 && ColCount() > 1) SetCol(1);
     read_cb_value();
     process_button(Col(), Row());
+    // A click on a list cell whose box Escape closed opens the box again.
+    const bool list = cell_props_.kind == cpList || cell_props_.kind == cpEditList;
+    if (list && !combo_->Visible() && !CellRect(Col(), Row()).IsEmpty()) show_combo(cell_props_);
     SetEditorMode(editable_kind(cell_props_.kind));
 }
 
@@ -430,7 +433,7 @@ bool TMyGrid::WantsKey(TKey key, TShiftState shift) const {
     switch (key) {
         // On a cell with its drop-down the grid keeps the editor's keys.
         case VK_RETURN: return combo_->Visible();
-        case VK_ESCAPE: return combo_->DroppedDown() || combo_can_undo();
+        case VK_ESCAPE: return combo_->Visible();
         case VK_TAB: return !shift.Contains(ssCtrl) && !shift.Contains(ssAlt) && tab_target(shift).X >= 0;
         default: return false;
     }
@@ -441,7 +444,7 @@ void TMyGrid::DoKeyDown(TKey& key, TShiftState shift) {
     if (editing && combo_->Visible()) {
         // The keys of the cell's drop-down, its list open or not, even where
         // the grid kept the focus.
-        if (key == VK_RETURN || (key == VK_ESCAPE && (combo_->DroppedDown() || combo_can_undo()))) {
+        if (key == VK_RETURN || key == VK_ESCAPE) {
             combo_->DoKeyDown(key, shift);
             key = 0;
             return;

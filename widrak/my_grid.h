@@ -49,8 +49,9 @@ using TGetTabStopEvent = std::function<void(ui::TObject* Sender, int ACol, int A
 // The grid's drop-down: while its list is open the wheel scrolls the list and
 // never reaches the grid. It is the cell's editor, and keeps the editor's
 // keys from the dialog around the grid: Enter takes the chosen item into
-// the cell, Escape closes the open list and then gives the cell back its
-// text, Tab and Shift+Tab go to the next and the former cell.
+// the cell, Escape closes the open list, then gives the cell back its text
+// and closes the box (a click on the cell opens it again), Tab and
+// Shift+Tab go to the next and the former cell.
 class GridComboBox : public ui::TComboBox {
 public:
     explicit GridComboBox(TMyGrid* grid);
@@ -171,6 +172,8 @@ private:
     void combo_take();
     // Escape: the cell and the box get back the text the edit began with.
     void combo_undo();
+    // Escape with the list closed: the edit abandoned, the box closed.
+    void combo_escape();
     // The cell Tab (Shift+Tab) goes to: the next (former) one that can be
     // edited or chosen, or {-1, -1} past the last (first).
     ui::TGridCoord tab_target(ui::TShiftState shift) const;

@@ -201,7 +201,8 @@ TEST(MyGrid, ValueButtonAndItsKeys) {
     f.drv.DoubleClick(*f.grid, {cell.Left + 5, cell.Top + 5});
     EXPECT_EQ(f.log.size(), 2u);
     // An edit-button cell: the editor leaves room for the button, Enter
-    // presses it, Escape undoes the typing and stays.
+    // presses it, Escape undoes the typing and closes the editor (F2 opens
+    // it again).
     f.grid->OnGetCellProps = [](TObject*, int c, int, CELL_PROPS& p) { p = c == 5 ? cpEditButton : cpText; };
     f.grid->CheckCellProps();
     ASSERT_TRUE(f.editor_up());
@@ -212,12 +213,65 @@ TEST(MyGrid, ValueButtonAndItsKeys) {
     EXPECT_EQ(f.cell_text(5, 3), "zz");
     f.drv.Press(VK_ESCAPE);
     EXPECT_EQ(f.cell_text(5, 3), "value");
-    EXPECT_TRUE(f.editor_up());
+    EXPECT_FALSE(f.editor_up());
+    f.drv.Press(VK_F2);
+    ASSERT_TRUE(f.editor_up());
     f.drv.Press(VK_RETURN);
     EXPECT_EQ(f.log, std::vector<std::string>{"button 5,3"});
     // Leaving for a text cell hides the button.
     f.click(1, 3);
     EXPECT_FALSE(b->Visible());
+}
+
+TEST(MyGrid, EscapeClosesTheCellsEditorOrBoxBeforeTheFormSeesOne) {
+    GridForm f;
+    int cancels = 0;
+    auto* cancel = new TButton(f.form.get());
+    cancel->SetParent(f.form.get());
+    cancel->SetBounds(8, 220, 75, 25);
+    cancel->SetCancel(true);
+    cancel->OnClick = [&](TObject*) { ++cancels; };
+    // A text cell: the typing undone and the editor closed; the next Escape
+    // is the form's. An editor opened and left unchanged closes the same.
+    f.click(1, 2);
+    f.drv.Type("zz");
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_EQ(f.cell_text(1, 2), "text 2");
+    EXPECT_FALSE(f.editor_up());
+    EXPECT_EQ(cancels, 0);
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_EQ(cancels, 1);
+    f.drv.Press(VK_F2);
+    ASSERT_TRUE(f.editor_up());
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_FALSE(f.editor_up());
+    EXPECT_EQ(cancels, 1);
+    // A list cell's box: an open list closes first; then the choice is
+    // undone and the box closes; a click on the cell brings it back.
+    f.click(3, 2);
+    GridComboBox& cb = *f.grid->ComboBox();
+    ASSERT_TRUE(cb.Visible());
+    cb.SetFocus();
+    cb.SelectByUser(1);
+    EXPECT_EQ(cb.Text(), "beta");
+    cb.SetDroppedDown(true);
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_FALSE(cb.DroppedDown());
+    EXPECT_TRUE(cb.Visible());
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_FALSE(cb.Visible());
+    EXPECT_EQ(f.cell_text(3, 2), "alpha");
+    EXPECT_TRUE(f.grid->Focused());
+    EXPECT_EQ(cancels, 1);
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_EQ(cancels, 2);
+    f.click(3, 2);
+    EXPECT_TRUE(cb.Visible());
+    // Unchanged, the box closes just as well, whether it or the grid has
+    // the keys.
+    f.drv.Press(VK_ESCAPE);
+    EXPECT_FALSE(cb.Visible());
+    EXPECT_EQ(cancels, 2);
 }
 
 TEST(MyGrid, ColourPopupAnsweredByAClickOnThePalette) {

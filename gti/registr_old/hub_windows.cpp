@@ -1,6 +1,8 @@
 #include "gti/registr_old/hub_windows.h"
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -14,6 +16,8 @@
 #include "library/controls/control_helpers.h"
 #include "library/options/grid_options.h"
 #include "library/options/options.h"
+#include "platform/rtl/numbers.h"
+#include "platform/rtl/text.h"
 #include "platform/ui/canvas.h"
 
 namespace reg {
@@ -36,6 +40,17 @@ private:
 constexpr int button_width = 85;
 constexpr int gap = 8;
 
+// A number a float holds, with a decimal comma or point; blanks around it
+// do not count.
+bool number_in(const std::string& text, double& value) {
+    double v = 0;
+    if (!rtl::TryStrToFloat(text, v) || !std::isfinite(v) || std::fabs(v) > FLT_MAX) return false;
+    value = v;
+    return true;
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
 }  // namespace
 
 // ---- the common frame ----------------------------------------------------------------
@@ -53,6 +68,19 @@ HubGridWindow::HubGridWindow(TComponent* owner, const std::string& caption, lib:
     pnlBottom->SetHeight(43);
     pnlBottom->SetBevelOuter(bvNone);
 
+    pnlMessage = new TPanel(this);
+    pnlMessage->SetName("pnlMessage");
+    pnlMessage->SetParent(this);
+    pnlMessage->SetAlign(alBottom);
+    pnlMessage->SetBevelOuter(bvNone);
+    pnlMessage->SetCaption("");
+    pnlMessage->SetVisible(false);
+    lblMessage = new TLabel(this);
+    lblMessage->SetName("lblMessage");
+    lblMessage->SetParent(pnlMessage);
+    lblMessage->SetWordWrap(true);
+    lblMessage->Font().SetColor(clMaroon);
+
     const int width = ClientWidth();
     btnOk = nullptr;
     if (editing) {
@@ -65,6 +93,7 @@ HubGridWindow::HubGridWindow(TComponent* owner, const std::string& caption, lib:
         btnOk->SetAnchors({akTop, akRight});
         btnOk->OnClick = [this](TObject*) {
             Grid->CommitComboValue();
+            if (!accepted()) return;
             {
                 MaybeLocked hold(lock_);
                 apply();
@@ -111,6 +140,34 @@ bool HubGridWindow::execute() {
         closing();
     }
     return ok;
+}
+
+void HubGridWindow::tell(const std::string& text) {
+    if (text.empty()) {
+        pnlMessage->SetVisible(false);
+        lblMessage->SetCaption("");
+        return;
+    }
+    // Above the buttons, as high as the text's lines at the window's width.
+    pnlMessage->SetTop(pnlBottom->Top() - 1);
+    pnlMessage->SetVisible(true);
+    lblMessage->SetBounds(gap, 6, ClientWidth() - 2 * gap, 16);
+    lblMessage->SetAnchors({akLeft, akTop, akRight});
+    lblMessage->SetCaption(text);
+    pnlMessage->SetHeight(lblMessage->Height() + 10);
+}
+
+void HubGridWindow::tell_refusals() {
+    Grid->OnEditRefused = [this](TObject*, int, int, const std::string& refusal) { tell(refusal); };
+    Grid->OnSetEditText = [this](TObject*, int, int, const std::string&) { tell(""); };
+}
+
+void HubGridWindow::show_cell(int col, int row) {
+    if (col < Grid->FixedCols() || col >= Grid->ColCount() || row < Grid->FixedRows() || row >= Grid->RowCount())
+        return;
+    Grid->SetCol(col);
+    Grid->SetRow(row);
+    SetActiveControl(Grid);
 }
 
 void HubGridWindow::finish(TModalResult result) {
@@ -177,6 +234,31 @@ void ConstructionWindow::paint_drawing() {
 
 // ---- the alarm limits -------------------------------------------------------------------
 
+namespace {
+
+// The columns of the limits' grid as the operator reads them.
+const char* const limit_columns[] = {"Название параметра", "Мин. значение",      "Макс. значение",
+                                     "№ реле",             "Реле мин. значение", "Реле макс. значение"};
+
+// Why a limits cell cannot hold the text, or nothing. A limit is a number
+// or nothing (the limit off); the relay is a whole number or nothing.
+std::string limit_refusal(const std::string& text, int col, const std::string& param) {
+    const std::string t = rtl::Trim(text);
+    if (t.empty() || col < 1 || col > 5) return {};
+    if (col == 3) {
+        int n = 0;
+        if (rtl::TryStrToInt(t, n)) return {};
+        return quoted(t) + " — не номер реле.\nНомер реле параметра " + quoted(param) +
+               " — целое число от 1 до 4; пустая ячейка — без реле.";
+    }
+    double v = 0;
+    if (number_in(t, v)) return {};
+    return quoted(t) + " — не число.\n" + quoted(limit_columns[col]) + " параметра " + quoted(param) +
+           " задаётся числом (например 1,9); пустая ячейка выключает предел.";
+}
+
+}  // namespace
+
 AlarmLimitsWindow::AlarmLimitsWindow(TComponent* owner, MinMaxValues& limits, lib::lock_object* lock)
     : HubGridWindow(owner, "Пределы сигнализации", lock, true), limits_(limits) {
     {
@@ -234,6 +316,10 @@ AlarmLimitsWindow::AlarmLimitsWindow(TComponent* owner, MinMaxValues& limits, li
         if (col == 0) props = widrak::cpReadOnly;  // the parameter is chosen where the row is added
     };
     Grid->OnGetAlignment = [](TObject*, int col, int, TAlignment& a) { a = col == 0 ? taLeftJustify : taRightJustify; };
+    Grid->OnCheckEdit = [this](TObject*, int col, int row, const std::string& text, std::string& refusal) {
+        refusal = limit_refusal(text, col, rtl::Trim(Grid->Cells(0, row)));
+    };
+    tell_refusals();
     refill();
 }
 
@@ -246,12 +332,62 @@ void AlarmLimitsWindow::refill() {
     Grid->Invalidate();
 }
 
+bool AlarmLimitsWindow::accepted() {
+    if (!Grid->Enabled()) return true;
+    for (int row = 1; row < Grid->RowCount(); ++row) {
+        const std::string param = rtl::Trim(Grid->Cells(0, row));
+        if (param.empty()) continue;  // a row the table keeps as it was
+        for (int col = 1; col <= 5; ++col) {
+            const std::string refusal = limit_refusal(Grid->Cells(col, row), col, param);
+            if (refusal.empty()) continue;
+            show_cell(col, row);
+            tell(refusal);
+            return false;
+        }
+        // A pair of limits that no value can satisfy alarms always.
+        auto crossed = [&](int lo_col, int hi_col, const char* what) {
+            const std::string lo = rtl::Trim(Grid->Cells(lo_col, row)), hi = rtl::Trim(Grid->Cells(hi_col, row));
+            double a = 0, b = 0;
+            if (lo.empty() || hi.empty() || !number_in(lo, a) || !number_in(hi, b) ||
+                !(static_cast<float>(a) > static_cast<float>(b)))
+                return false;
+            show_cell(lo_col, row);
+            tell(std::string(what) + " параметра " + quoted(param) + " выше " +
+                 (lo_col == 1 ? "максимума" : "максимума реле") + ": " + lo + " > " + hi +
+                 ". Исправьте один из пределов.");
+            return true;
+        };
+        if (crossed(1, 2, "Минимум")) return false;
+        int relay = 0;
+        if (rtl::TryStrToInt(rtl::Trim(Grid->Cells(3, row)), relay) && relay >= 1 && relay <= 4 &&
+            crossed(4, 5, "Минимум реле"))
+            return false;
+    }
+    return true;
+}
+
 void AlarmLimitsWindow::apply() {
     work_->read_from_grid(Grid);
     limits_ = *work_;
 }
 
 // ---- the depth sensor's calibration ----------------------------------------------------
+
+namespace {
+
+const char* const calibration_columns[] = {"Таль.1, м", "Таль.2, м", "Коэф.ДОЛ, имп/м"};
+
+// Why a calibration cell cannot hold the text, or nothing: every cell holds
+// a number.
+std::string calibration_refusal(const std::string& text, int col, int row) {
+    double v = 0;
+    if (col < 0 || col > 2 || number_in(text, v)) return {};
+    const std::string t = rtl::Trim(text);
+    return (t.empty() ? std::string("Пустая ячейка") : quoted(t) + " — не число") + ".\nВ ячейке " +
+           quoted(calibration_columns[col]) + " интервала " + std::to_string(row) + " должно стоять число.";
+}
+
+}  // namespace
 
 DepthCalibrationWindow::DepthCalibrationWindow(TComponent* owner, calc::DepthCalc& calc, lib::lock_object* lock)
     : HubGridWindow(owner, "Калибровка датчика глубины", lock, true), calc_(calc) {
@@ -262,6 +398,65 @@ DepthCalibrationWindow::DepthCalibrationWindow(TComponent* owner, calc::DepthCal
     }
     Grid->AlignHorizontal();
     Grid->ResizeRow(0);
+    Grid->OnCheckEdit = [](TObject*, int col, int row, const std::string& text, std::string& refusal) {
+        refusal = calibration_refusal(text, col, row);
+    };
+    tell_refusals();
+    // The warning about a table without calibration stands for the table
+    // it was given for: a change asks again.
+    Grid->OnSetEditText = [this](TObject*, int, int, const std::string&) {
+        tell("");
+        uncalibrated_told_ = false;
+    };
+}
+
+bool DepthCalibrationWindow::accepted() {
+    struct Interval {
+        double top = 0, bottom = 0, coeff = 0;
+        std::string shown;
+    };
+    std::vector<Interval> intervals;
+    for (int row = 1; row < Grid->RowCount(); ++row) {
+        double v[3] = {};
+        for (int col = 0; col < 3; ++col) {
+            const std::string refusal = calibration_refusal(Grid->Cells(col, row), col, row);
+            if (refusal.empty()) {
+                number_in(Grid->Cells(col, row), v[col]);
+                continue;
+            }
+            show_cell(col, row);
+            tell(refusal);
+            return false;
+        }
+        Interval i{v[0], v[1], v[2],
+                   std::to_string(row) + " (" + rtl::Trim(Grid->Cells(0, row)) + " → " +
+                       rtl::Trim(Grid->Cells(1, row)) + " м)"};
+        // The block travels down an interval: from Таль.1 to the lower Таль.2.
+        if (!(static_cast<float>(i.top) > static_cast<float>(i.bottom))) {
+            show_cell(0, row);
+            tell("Интервал " + i.shown + ": его концы в неверном порядке. " +
+                 "Таль.1 — верхний конец интервала, она должна быть больше Таль.2.");
+            return false;
+        }
+        for (std::size_t k = 0; k < intervals.size(); ++k) {
+            const Interval& o = intervals[k];
+            if (std::min(i.top, o.top) > std::max(i.bottom, o.bottom)) {
+                show_cell(0, row);
+                tell("Интервалы " + o.shown + " и " + i.shown + " перекрываются. " +
+                     "Интервалы могут только примыкать друг к другу.");
+                return false;
+            }
+        }
+        intervals.push_back(i);
+    }
+    const bool calibrated = std::any_of(intervals.begin(), intervals.end(), [](const Interval& i) {
+        return static_cast<float>(i.coeff) > 0;
+    });
+    if (calibrated || intervals.empty() || uncalibrated_told_) return true;
+    uncalibrated_told_ = true;
+    tell("Ни у одного интервала нет коэффициента больше 0: датчик глубины не откалиброван, и глубина по "
+         "нему не считается. Нажмите OK ещё раз, чтобы сохранить таблицу без калибровки.");
+    return false;
 }
 
 void DepthCalibrationWindow::apply() { calc_.get_data_from_grid(Grid); }

@@ -4,7 +4,10 @@
 // trip information, the event log and the remarks.
 //
 // Each editing window shows the object when it opens and writes it back only
-// on OK; Cancel, Escape or closing the window leave it as it was. A window
+// on OK; Cancel, Escape or closing the window leave it as it was. A cell
+// that cannot hold what was typed refuses it at once (the cell keeps its
+// text, the operator is told why); OK with a table that cannot be taken
+// says what is wrong, shows the place and keeps the window open. A window
 // runs modally (execute) or beside the recording (Show: it frees itself when
 // closed). The objects may be shared with other threads: give the lock that
 // guards them (sys_lock_obj() for the hub's), and the window takes it for
@@ -50,14 +53,29 @@ public:
     bool execute();
 
     widrak::TMyGrid* Grid;
+    // What the window tells the operator about the table: shown above the
+    // buttons while there is something to tell.
+    ui::TPanel* pnlMessage;
+    ui::TLabel* lblMessage;
     ui::TPanel* pnlBottom;
     ui::TButton* btnOk;      // null in a window that only shows
     ui::TButton* btnCancel;  // "Закрыть" in a window that only shows
 
 protected:
     HubGridWindow(ui::TComponent* owner, const std::string& caption, lib::lock_object* lock, bool editing);
+    // Whether the grid can be taken as it stands; when not, the operator has
+    // been told why and the window stays. Runs before apply, without the
+    // lock.
+    virtual bool accepted() { return true; }
     // Writes the grid into the object (under the lock).
     virtual void apply() {}
+    // Puts the keys on a cell the operator is to correct.
+    void show_cell(int col, int row);
+    // Tells the operator (in the window); an empty text takes it away.
+    void tell(const std::string& text);
+    // The window tells what a cell refused, and takes it away as the
+    // operator types again.
+    void tell_refusals();
     // The window closes, with OK or not.
     virtual void closing() {}
     lib::lock_object* lock_;
@@ -96,6 +114,7 @@ public:
     ui::TButton* btnDelete;
 
 protected:
+    bool accepted() override;
     void apply() override;
 
 private:
@@ -111,10 +130,12 @@ public:
     DepthCalibrationWindow(ui::TComponent* owner, calc::DepthCalc& calc, lib::lock_object* lock = nullptr);
 
 protected:
+    bool accepted() override;
     void apply() override;
 
 private:
     calc::DepthCalc& calc_;
+    bool uncalibrated_told_ = false;
 };
 
 // The event log: the file's events, then each new one as it is written.

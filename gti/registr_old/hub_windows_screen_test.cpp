@@ -88,11 +88,13 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
             << op.ask<int>([&] { return grid->Col(); });
         EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, bit_type); }), "III-215,9 M-GV");
 
-        // Escape abandons the edit and leaves the window open.
+        // Escape abandons the edit, closes the editor and leaves the window
+        // open.
         op.type("B-20");
         EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "B-20"; }));
         op.key("Escape");
         EXPECT_TRUE(op.wait_for([&] { return grid->Cells(3, bit_number) == "А-117"; }));
+        EXPECT_TRUE(op.wait_for([&] { return !grid->InplaceEditor()->Visible(); })) << "Escape left the editor up";
         EXPECT_TRUE(still_open(op)) << "Escape closed the window before it abandoned the edit";
 
         // The drilling method's list: opened with a click, an item chosen by
@@ -112,9 +114,10 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
         EXPECT_TRUE(still_open(op)) << "Enter in the list's cell closed the window";
         EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, drilling); }), "Турбинное");
 
-        // A choice by the mouse, then Escape: the list's choice is abandoned,
-        // the window stays; a second Escape closes the list opened again
-        // before anything else.
+        // A choice by the mouse, then Escape: the list's choice is abandoned
+        // and the box closes, the window stays; a click on the cell brings
+        // the box back, and Escape closes the list opened again before
+        // anything else.
         op.click_at(op.ask<TPoint>([&] { return cell(3, drilling); }));
         ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }));
         const int h = op.ask<int>([&] { return grid->ComboBox()->ItemHeight(); });
@@ -124,10 +127,12 @@ void TripWindowScreen::edit_the_trip(const std::string& grab_prefix) {
         EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Аварийные работы"; }))
             << op.ask<std::string>([&] { return grid->ComboBox()->Text(); });
         op.key("Escape");
-        EXPECT_TRUE(op.wait_for([&] { return grid->ComboBox()->Text() == "Турбинное"; }))
-            << "Escape did not abandon the choice";
+        EXPECT_TRUE(op.wait_for([&] { return !grid->ComboBox()->Visible(); })) << "Escape left the box open";
         EXPECT_TRUE(still_open(op)) << "Escape in the list's cell closed the window";
         EXPECT_EQ(op.ask<std::string>([&] { return grid->Cells(3, drilling); }), "Турбинное");
+        op.click_at(op.ask<TPoint>([&] { return cell(3, drilling); }));
+        ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->Visible(); })) << "a click did not bring the box back";
+        EXPECT_EQ(op.ask<std::string>([&] { return grid->ComboBox()->Text(); }), "Турбинное");
         op.click_at(op.centre_of(*grid->ComboBox()));
         ASSERT_TRUE(op.wait_for([&] { return grid->ComboBox()->DroppedDown(); }));
         op.key("Escape");

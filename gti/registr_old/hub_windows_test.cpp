@@ -53,6 +53,26 @@ void type_cell(TestDriver& drv, TStringGrid* g, int c, int r, const std::string&
     drv.Press(VK_RETURN);
 }
 
+// The table as an untouched OK leaves it: off limits and unused relay
+// limits read back as the grid gives them.
+MinMaxValues through_the_grid(MinMaxValues limits) {
+    TStringGrid g(nullptr);
+    limits.fill_to_grid(&g);
+    limits.read_from_grid(&g);
+    return limits;
+}
+
+// The table as its INI lines, the form the station's file keeps.
+std::vector<std::string> ini_lines(const MinMaxValues& limits) {
+    std::vector<std::string> lines;
+    for (const MinMaxValue& v : limits.rows()) {
+        AnsiString line;
+        v.get_ini_line(line);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 void pump() {
     while (main_queue().process_messages() > 0) {}
 }
@@ -112,6 +132,85 @@ TEST(DepthCalcWindow, TypedCoefficientReachesTheTableOnOkOnly) {
         EXPECT_FLOAT_EQ(calc.item(0).coeff, 1000.0f / 9);
     }
     EXPECT_EQ(headless().PendingScripts(), 0);
+}
+
+TEST(DepthCalcWindow, CellsThatAreNoNumberAreRefusedWhereTyped) {
+    calc::DepthCalc calc("DepthCalc");
+    calc.set_counter(0, 1000);
+    const auto before = calc.get_rows();
+    TestDriver drv;
+    DepthCalibrationWindow w(nullptr, calc);
+    std::vector<std::string> told;
+    headless().ExpectModal([&](TCustomForm&) {
+        type_cell(drv, w.Grid, 2, 1, "abc");
+        EXPECT_EQ(w.Grid->Cells(2, 1), "111,1");
+        told.push_back(w.lblMessage->Caption());
+        type_cell(drv, w.Grid, 0, 2, "");  // an end left blank
+        EXPECT_EQ(w.Grid->Cells(0, 2), "18,0");
+        told.push_back(w.lblMessage->Caption());
+        drv.Press(VK_ESCAPE);
+        drv.Click(*w.btnOk);
+    });
+    ASSERT_TRUE(w.execute());
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[0].find("\"abc\" — не число"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("\"Коэф.ДОЛ, имп/м\" интервала 1"), std::string::npos) << told[0];
+    EXPECT_NE(told[1].find("Пустая ячейка"), std::string::npos) << told[1];
+    EXPECT_EQ(calc.get_rows(), before);
+}
+
+TEST(DepthCalcWindow, OkNamesAnIntervalInTheWrongOrderOrOverlappingAnother) {
+    struct Case {
+        int col, row;
+        const char* text;
+        const char* said;
+        int shown_row;  // where the keys are put
+    };
+    const Case cases[] = {
+        {0, 2, "5", "Интервал 2 (5 → 9,0 м): его концы в неверном порядке", 2},
+        {0, 2, "9", "Интервал 2 (9 → 9,0 м): его концы в неверном порядке", 2},
+        {0, 3, "12", "Интервалы 2 (18,0 → 9,0 м) и 3 (12 → 0,0 м) перекрываются", 3},
+        {1, 1, "3", "Интервалы 1 (27,0 → 3 м) и 2 (18,0 → 9,0 м) перекрываются", 2},
+    };
+    TestDriver drv;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        calc::DepthCalc calc("DepthCalc");
+        calc.set_counter(0, 1000);
+        const auto before = calc.get_rows();
+        DepthCalibrationWindow w(nullptr, calc);
+        headless().ExpectModal([&](TCustomForm& form) {
+            type_cell(drv, w.Grid, c.col, c.row, c.text);
+            drv.Click(*w.btnOk);
+            EXPECT_EQ(form.ModalResult(), mrNone) << "OK took the table";
+            EXPECT_EQ(w.lblMessage->Caption().rfind(c.said, 0), 0u) << w.lblMessage->Caption();
+            EXPECT_EQ(w.Grid->Row(), c.shown_row);
+            drv.Click(*w.btnCancel);
+        });
+        EXPECT_FALSE(w.execute());
+        EXPECT_EQ(calc.get_rows(), before);
+    }
+}
+
+TEST(DepthCalcWindow, ATableWithoutACalibratedIntervalIsSaidBeforeItIsTaken) {
+    TestDriver drv;
+    calc::DepthCalc calc("DepthCalc");
+    calc.set_counter(0, 1000);
+    DepthCalibrationWindow w(nullptr, calc);
+    headless().ExpectModal([&](TCustomForm& form) {
+        type_cell(drv, w.Grid, 2, 1, "0");
+        drv.Click(*w.btnOk);
+        EXPECT_EQ(form.ModalResult(), mrNone) << "taken unsaid";
+        EXPECT_NE(w.lblMessage->Caption().find("не откалиброван"), std::string::npos) << w.lblMessage->Caption();
+        // A change asks again; the second OK on the same table takes it.
+        type_cell(drv, w.Grid, 2, 2, "0,0");
+        EXPECT_FALSE(w.pnlMessage->Visible());
+        drv.Click(*w.btnOk);
+        EXPECT_EQ(form.ModalResult(), mrNone);
+        drv.Click(*w.btnOk);
+    });
+    EXPECT_TRUE(w.execute());
+    EXPECT_FALSE(calc.is_calibrated());
 }
 
 // ---- the well construction ---------------------------------------------------------------
@@ -430,26 +529,73 @@ TEST(AlarmLimitsWindow, TypedLimitsAndRelaysReachTheTableOnOkOnly) {
     }
 }
 
-TEST(AlarmLimitsWindow, LimitsPastAFloatAreReadAsBadText) {
+TEST(AlarmLimitsWindow, TextsThatAreNoLimitAreRefusedWhereTyped) {
     TestDriver drv;
-    for (const char* text : past_a_float) {
+    for (const char* text : {"abc", "1,9x", "1e39", "-1e39", "1e400"}) {
         SCOPED_TRACE(text);
         MinMaxValues limits;
         limits.find("нагрузка")->relay = 3;
+        const MinMaxValues before = through_the_grid(limits);
         AlarmLimitsWindow w(nullptr, limits);
+        EXPECT_FALSE(w.pnlMessage->Visible());
+        std::vector<std::string> told;
         headless().ExpectModal([&](TCustomForm&) {
-            type_cell(drv, w.Grid, 1, 5, text);
-            type_cell(drv, w.Grid, 5, 5, text);
+            type_cell(drv, w.Grid, 2, 5, text);  // the load's upper limit, 30
+            EXPECT_EQ(w.Grid->Cells(2, 5), "30");
+            EXPECT_TRUE(w.pnlMessage->Visible());
+            told.push_back(w.lblMessage->Caption());
+            type_cell(drv, w.Grid, 5, 5, text);  // its relay's upper limit, off
+            EXPECT_EQ(w.Grid->Cells(5, 5), "");
+            told.push_back(w.lblMessage->Caption());
+            type_cell(drv, w.Grid, 3, 5, "x");  // no relay number
+            EXPECT_EQ(w.Grid->Cells(3, 5), "3");
+            told.push_back(w.lblMessage->Caption());
+            // Typing again takes the message away.
+            drv.Type("4");
+            EXPECT_FALSE(w.pnlMessage->Visible());
+            drv.Press(VK_ESCAPE);
             drv.Click(*w.btnOk);
         });
         ASSERT_TRUE(w.execute());
-        const MinMaxValue& l = *limits.find("нагрузка");
-        EXPECT_TRUE(l.min_on);
-        EXPECT_EQ(l.min, 0);
-        EXPECT_TRUE(l.relay_max_on);
-        EXPECT_EQ(l.relay_max, 0);
-        EXPECT_FLOAT_EQ(l.max, 30);
+        ASSERT_EQ(told.size(), 3u);
+        EXPECT_NE(told[0].find("\"" + std::string(text) + "\" — не число"), std::string::npos) << told[0];
+        EXPECT_NE(told[0].find("\"Макс. значение\" параметра \"Нагрузка на долото\""), std::string::npos) << told[0];
+        EXPECT_NE(told[1].find("\"Реле макс. значение\""), std::string::npos) << told[1];
+        EXPECT_NE(told[2].find("не номер реле"), std::string::npos) << told[2];
+        EXPECT_EQ(ini_lines(limits), ini_lines(before));
     }
+}
+
+TEST(AlarmLimitsWindow, OkWithLimitsThatCrossNamesTheRowAndKeepsTheWindow) {
+    TestDriver drv;
+    MinMaxValues limits;
+    limits.find("нагрузка")->relay = 3;
+    const MinMaxValues before = limits;  // cancelled: not even read from the grid
+    AlarmLimitsWindow w(nullptr, limits);
+    const int pressure = 1, load = 5;
+    ASSERT_EQ(w.Grid->Cells(2, pressure), "200");
+    headless().ExpectModal([&](TCustomForm& form) {
+        // A minimum of 300 under the maximum of 200.
+        type_cell(drv, w.Grid, 1, pressure, "300");
+        drv.Click(*w.btnOk);
+        EXPECT_EQ(form.ModalResult(), mrNone);
+        const std::string said = w.lblMessage->Caption();
+        EXPECT_NE(said.find("\"Давление ПЖ на входе\""), std::string::npos) << said;
+        EXPECT_NE(said.find("300 > 200"), std::string::npos) << said;
+        EXPECT_EQ(w.Grid->Row(), pressure);
+        // Corrected: equal limits are a pair that can hold; the relay's
+        // crossed pair is refused the same way.
+        type_cell(drv, w.Grid, 1, pressure, "200");
+        type_cell(drv, w.Grid, 4, load, "50");
+        type_cell(drv, w.Grid, 5, load, "40");
+        drv.Click(*w.btnOk);
+        EXPECT_EQ(form.ModalResult(), mrNone);
+        EXPECT_NE(w.lblMessage->Caption().find("Минимум реле параметра \"Нагрузка на долото\""), std::string::npos)
+            << w.lblMessage->Caption();
+        drv.Click(*w.btnCancel);
+    });
+    EXPECT_FALSE(w.execute());
+    EXPECT_EQ(ini_lines(limits), ini_lines(before));
 }
 
 TEST(AlarmLimitsWindow, DeleteRemovesTheSelectedRowOfADamagedTable) {

@@ -4,6 +4,7 @@
 #include <climits>
 #include <stdexcept>
 
+#include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 
 namespace ui {
@@ -151,7 +152,6 @@ void TInplaceEdit::KeyPress(char32_t& key) {
 }
 
 bool TInplaceEdit::WantsKey(TKey key, TShiftState shift) const {
-    const bool always = grid_->options_.Contains(goAlwaysShowEditor);
     switch (key) {
         // A cell being edited keeps Enter (it ends the edit) and Tab (the
         // next cell) from the dialog around the grid, as a grid editor does
@@ -159,9 +159,9 @@ bool TInplaceEdit::WantsKey(TKey key, TShiftState shift) const {
         // after the grid.
         case VK_TAB: return !shift.Contains(ssCtrl) && !shift.Contains(ssAlt);
         case VK_RETURN: return true;
-        // Escape first abandons the edit; with nothing to abandon an always
-        // shown editor leaves it to the dialog.
-        case VK_ESCAPE: return CanUndo() || !always;
+        // Escape closes the editor (abandoning its edit) before the dialog
+        // sees one.
+        case VK_ESCAPE: return true;
         default: return false;
     }
 }
@@ -224,6 +224,9 @@ void TInplaceEdit::DoKeyDown(TKey& key, TShiftState shift) {
 
 void TInplaceEdit::DoKeyPress(char32_t& key) {
     if (key == U'\r') {
+        key = 0;
+        // A refused text is back to the cell's own and the editor stays.
+        if (!grid_->edit_accepted()) return;
         // The cell keeps the text (it follows every change): what Escape
         // would now give back is the text just taken.
         if (grid_->options_.Contains(goAlwaysShowEditor)) {
@@ -232,7 +235,6 @@ void TInplaceEdit::DoKeyPress(char32_t& key) {
         } else {
             grid_->HideEditor();
         }
-        key = 0;
         return;
     }
     if (key == 27 || key == U'\t') {
@@ -553,6 +555,7 @@ bool TCustomGrid::FocusCell(int col, int row, bool move_anchor) {
 }
 
 bool TCustomGrid::move_current(int col, int row, bool move_anchor) {
+    if ((col != edit_col_ || row != edit_row_) && !edit_accepted()) return false;
     if (!SelectCell(col, row)) return false;
     col_ = col;
     row_ = row;
@@ -664,7 +667,25 @@ void TCustomGrid::hide_edit() {
 
 void TCustomGrid::editor_escape() {
     if (editor_ && editor_->CanUndo()) editor_->Undo();
-    if (!options_.Contains(goAlwaysShowEditor)) HideEditor();
+    HideEditor();
+}
+
+bool TCustomGrid::edit_accepted() {
+    if (!OnCheckEdit || checking_edit_ || !editor_ || edit_col_ < 0 || !editor_->CanUndo()) return true;
+    std::string refusal;
+    OnCheckEdit(this, edit_col_, edit_row_, editor_->Text(), refusal);
+    if (refusal.empty()) return true;
+    // The cell has its own text back before the user reads why: nothing the
+    // message box's loop runs meanwhile sees the refused one.
+    checking_edit_ = true;
+    const int col = edit_col_, row = edit_row_;
+    editor_->Undo();
+    if (OnEditRefused)
+        OnEditRefused(this, col, row, refusal);
+    else
+        MessageBox(refusal, "Неверное значение", MB_OK | MB_ICONWARNING);
+    checking_edit_ = false;
+    return false;
 }
 
 // --- keys ------------------------------------------------------------------------
@@ -859,14 +880,17 @@ void TCustomGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
             if (cell.X >= fixed_cols_ && cell.Y >= fixed_rows_) {
                 const bool same = cell.X == col_ && cell.Y == row_;
                 const bool extend = shift.Contains(ssShift) && options_.Contains(goRangeSelect);
+                bool moved = true;
                 if (same && !extend && options_.Contains(goEditing) && !options_.Contains(goRowSelect)) {
                     ShowEditor();
-                } else {
+                } else if (edit_accepted()) {
                     // A press on another cell ends the editing of this one.
                     if (!options_.Contains(goAlwaysShowEditor)) HideEditor();
                     move_current(cell.X, cell.Y, !extend);
+                } else {
+                    moved = false;  // the press went to the refusal's message
                 }
-                if (options_.Contains(goRangeSelect)) drag_ = Drag::Select;
+                if (moved && options_.Contains(goRangeSelect)) drag_ = Drag::Select;
                 Click();
             }
         }

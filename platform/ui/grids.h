@@ -27,8 +27,16 @@
 // is resized, and hides while the cell is out of view. Each change of its
 // text reaches the cell at once (SetEditText, OnSetEditText). Enter ends the
 // editing (with goAlwaysShowEditor it only selects the text again and leaves
-// Enter to the form's default button), Escape first undoes the changes made
-// since the editor came to the cell and then ends the editing.
+// Enter to the form's default button). Escape undoes the changes made since
+// the editor came to the cell and closes the editor, an always shown one
+// too (it comes back with the next cell, a click on the cell, F2 or
+// typing): only an Escape with no editor up reaches the dialog's Cancel.
+//
+// OnCheckEdit may refuse a text the user typed: it is asked when the edit of
+// a changed cell ends with Enter or the current cell moves on. A refused
+// text gives the cell back the text it had when the editor came to it, the
+// user is told the reason (through OnEditRefused, or else in a message box),
+// and the current cell stays.
 //
 // The scroll bars count cells: a press on an arrow scrolls by one, on the
 // track by a page; with goThumbTracking the grid follows the dragged thumb,
@@ -92,6 +100,10 @@ using TDrawCellEvent =
 using TSelectCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, bool& CanSelect)>;
 using TGetEditEvent = std::function<void(TObject* Sender, int ACol, int ARow, std::string& Value)>;
 using TSetEditEvent = std::function<void(TObject* Sender, int ACol, int ARow, const std::string& Value)>;
+// Leaves Refusal empty to take Value, or says why the cell cannot hold it.
+using TCheckEditEvent =
+    std::function<void(TObject* Sender, int ACol, int ARow, const std::string& Value, std::string& Refusal)>;
+using TEditRefusedEvent = std::function<void(TObject* Sender, int ACol, int ARow, const std::string& Refusal)>;
 
 class TCustomGrid;
 
@@ -221,6 +233,8 @@ public:
     TSelectCellEvent OnSelectCell;
     TGetEditEvent OnGetEditText;
     TSetEditEvent OnSetEditText;
+    TCheckEditEvent OnCheckEdit;
+    TEditRefusedEvent OnEditRefused;
     TNotifyEvent OnTopLeftChanged;
 
 protected:
@@ -283,6 +297,10 @@ private:
     // The cell Tab (Shift+Tab) moves to, or {-1, -1} past the last (first).
     TGridCoord tab_target(TShiftState shift) const;
     void editor_escape();
+    // Whether the edit of the editor's cell may end with the editor's text
+    // (OnCheckEdit); refused, the cell has its text back and the user has
+    // been told.
+    bool edit_accepted();
     int sizing_target(int x, int y, bool& is_col) const;
     void check_index(int col, int row, const char* what) const;
 
@@ -300,6 +318,7 @@ private:
     bool editor_mode_ = false;
     TInplaceEdit* editor_ = nullptr;
     int edit_col_ = -1, edit_row_ = -1;
+    bool checking_edit_ = false;
     FrameScrollBar hbar_{sbHorizontal}, vbar_{sbVertical};
     enum class Drag { None, Select, SizeCol, SizeRow, HBar, VBar };
     Drag drag_ = Drag::None;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/input.h"
 #include "platform/ui/stdctrls.h"
@@ -192,16 +193,20 @@ TEST(StringGrid, AlwaysShownEditorKeepsEnterTabAndEscapeBeforeTheDialog) {
     g.drv.Type("x");
     EXPECT_TRUE(editor.Focused());
     EXPECT_EQ(grid.Cells(1, 1), "x");
-    // The first Escape undoes; with nothing left to undo it goes to the form.
+    // The first Escape undoes and closes the editor, always shown or not;
+    // only an Escape with no editor up goes to the form.
     g.drv.Press(VK_ESCAPE);
     EXPECT_EQ(grid.Cells(1, 1), "1:1");
-    EXPECT_TRUE(editor.Visible());
+    EXPECT_FALSE(editor.Visible());
+    EXPECT_TRUE(grid.Focused());
     EXPECT_EQ(cancels, 0);
     g.drv.Press(VK_ESCAPE);
     EXPECT_EQ(cancels, 1);
-    // Enter ends the edit with its text and stays in the cell; an Escape
-    // after it has nothing left to abandon.
+    // Typing brings the editor back. Enter ends the edit with its text and
+    // stays in the cell; the Escape after it closes the editor unchanged,
+    // the text taken stays, and the form sees only the next one.
     g.drv.Type("12,5");
+    EXPECT_TRUE(editor.Visible());
     g.drv.Press(VK_RETURN);
     EXPECT_EQ(ok, 0);
     EXPECT_EQ(grid.Cells(1, 1), "12,5");
@@ -209,7 +214,14 @@ TEST(StringGrid, AlwaysShownEditorKeepsEnterTabAndEscapeBeforeTheDialog) {
     EXPECT_EQ(editor.SelLength(), 4);
     g.drv.Press(VK_ESCAPE);
     EXPECT_EQ(grid.Cells(1, 1), "12,5");
+    EXPECT_FALSE(editor.Visible());
+    EXPECT_EQ(cancels, 1);
+    g.drv.Press(VK_ESCAPE);
     EXPECT_EQ(cancels, 2);
+    // F2 opens it again, on the text taken.
+    g.drv.Press(VK_F2);
+    EXPECT_TRUE(editor.Focused());
+    EXPECT_EQ(editor.Text(), "12,5");
     // Tab and Shift+Tab go from cell to cell, on to the next row; past the
     // last cell Tab leaves the grid for the dialog's next control.
     g.drv.Press(VK_TAB);
@@ -235,6 +247,62 @@ TEST(StringGrid, AlwaysShownEditorKeepsEnterTabAndEscapeBeforeTheDialog) {
     EXPECT_EQ(g.cell(), "2,1");
     EXPECT_TRUE(editor.Visible());
     EXPECT_EQ(editor.BoundsRect(), grid.CellRect(2, 1));
+}
+
+TEST(StringGrid, ARefusedTextGoesBackToTheCellsOwnAndTheUserIsTold) {
+    GridForm g({goEditing});
+    TStringGrid& grid = *g.grid;
+    std::vector<std::string> told;
+    auto previous = set_message_box_handler([&](const MessageBoxRequest& r) {
+        told.push_back(r.text);
+        return IDOK;
+    });
+    struct Restore {
+        MessageBoxHandler h;
+        ~Restore() { set_message_box_handler(h); }
+    } restore{previous};
+    // Column 2 holds only digits; the check sees the cell and the text.
+    std::vector<std::string> asked;
+    grid.OnCheckEdit = [&](TObject*, int c, int r, const std::string& v, std::string& refusal) {
+        asked.push_back(std::to_string(c) + "," + std::to_string(r) + "=" + v);
+        if (c == 2 && v.find_first_not_of("0123456789") != std::string::npos) refusal = "not digits: " + v;
+    };
+    g.drv.Click(grid, g.centre(2, 2));
+    // Enter: refused, the cell has its text back, the editor stays on it.
+    g.drv.Type("abc");
+    g.drv.Press(VK_RETURN);
+    EXPECT_EQ(told, std::vector<std::string>{"not digits: abc"});
+    EXPECT_EQ(grid.Cells(2, 2), "2:2");
+    ASSERT_NE(grid.InplaceEditor(), nullptr);
+    EXPECT_TRUE(grid.InplaceEditor()->Visible());
+    EXPECT_EQ(grid.InplaceEditor()->Text(), "2:2");
+    // A move away (key or click) is refused as well and the cell stays.
+    g.drv.Type("x1");
+    g.drv.Press(VK_DOWN);
+    g.drv.Type("x2");
+    g.drv.Click(grid, g.centre(3, 4));
+    EXPECT_EQ(told.size(), 3u);
+    EXPECT_EQ(g.cell(), "2,2");
+    EXPECT_EQ(grid.Cells(2, 2), "2:2");
+    // An accepted text stays; an untouched cell is not asked about.
+    asked.clear();
+    g.drv.Type("42");
+    g.drv.Press(VK_RETURN);
+    EXPECT_EQ(grid.Cells(2, 2), "42");
+    g.drv.Click(grid, g.centre(3, 4));
+    EXPECT_EQ(g.cell(), "3,4");
+    EXPECT_EQ(asked, std::vector<std::string>{"2,2=42"});
+    EXPECT_EQ(told.size(), 3u);
+    // A grid that tells the refusal itself is given it instead of the box.
+    std::string refused;
+    grid.OnEditRefused = [&](TObject*, int c, int r, const std::string& why) {
+        refused = std::to_string(c) + "," + std::to_string(r) + ": " + why + " / cell " + grid.Cells(c, r);
+    };
+    g.drv.Click(grid, g.centre(2, 4));
+    g.drv.Type("q");
+    g.drv.Press(VK_RETURN);
+    EXPECT_EQ(refused, "2,4: not digits: q / cell 2:4");
+    EXPECT_EQ(told.size(), 3u);
 }
 
 TEST(StringGrid, ScrollingTheCurrentCellOutOfViewHidesTheEditorUntilItReturns) {
