@@ -179,7 +179,7 @@ std::size_t coding_cost(FileStorage::EncodeType type, std::size_t n) {
     switch (type) {
         case FileStorage::encode_plain: return 12 * n;
         case FileStorage::encode_quantised: return 32 * n;
-        default: return 8 * n + 28 * wave::padded_length(std::max<std::size_t>(n, 1));
+        default: return 8 * n + 20 * wave::padded_length(std::max<std::size_t>(n, 1));
     }
 }
 
