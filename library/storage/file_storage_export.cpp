@@ -20,6 +20,12 @@
 //                   per column: coding (int32) and its data; no flags, no
 //                   logarithms
 //
+// The export of a data file (export_file_for_compressing) writes the same
+// bytes from the file itself rather than from a whole table: the codings
+// need every value of a column, but never every column at once, so the
+// records are read in windows and set aside by column, and the columns are
+// coded a few at a time and written in their order as they finish.
+//
 // Gas columns are exported as logarithms (readings span decades); the
 // mechanical columns keep 16-bit quantisation under the wavelet method,
 // because their steps and spikes (a slip, a stuck pipe) are what the
