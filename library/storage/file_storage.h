@@ -441,7 +441,9 @@ public:
     // as add_file leaves them; a record read before a header added columns
     // may hold fewer values than there are columns (the missing ones are 0).
     // Records the table held before go to `take` first. An exception from
-    // `take` ends the reading and reaches the caller.
+    // `take` ends the reading and reaches the caller. The table is then one
+    // that holds only part of its file: save_all and smart_save_all refuse
+    // to write it over the file.
     bool read_in_windows(const AnsiString& name, std::size_t window_bytes, const std::function<void()>& take);
     // The block reader over bytes already in memory (a mapped file, a
     // buffer); the same reading as add_new_file without the file.

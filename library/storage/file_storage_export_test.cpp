@@ -559,6 +559,11 @@ TEST_F(FileExport, ReadingInWindowsHandsOverTheRecordsOfTheWholeReadInBoundedPie
     windows.get_warnings(b);
     EXPECT_EQ(b, a);
     EXPECT_FALSE(a.empty());
+    // A table without the records it read is never written over their file.
+    const std::string before = get(trip);
+    EXPECT_THROW(windows.save_all(trip, false), FileStorageException);
+    EXPECT_THROW(windows.smart_save_all(trip, false), FileStorageException);
+    EXPECT_TRUE(get(trip) == before);
 }
 
 // Every coding, windows from a few records to the default, the whole trip and

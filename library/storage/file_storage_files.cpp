@@ -233,7 +233,9 @@ void FileStorage::hand_over(ReadState& state) {
     (*state.take)();
     // Records made before a header added columns keep their shorter
     // vectors here; the taker reads the missing values as 0, as they would
-    // be after the read.
+    // be after the read. Once they are gone, the table holds only part of
+    // its file and must never be written back over it.
+    outside_window_ += records_.size();
     records_.clear();
     file_numbers_.clear();
 }
