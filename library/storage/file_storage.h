@@ -434,6 +434,17 @@ public:
     int add_appended(const AnsiString& name);
     // Files of the older fixed-record format are not read: false.
     bool add_old_file(const AnsiString& name, bool text_only);
+    // Reads a data file as add_file does, without keeping its records: each
+    // time the records in the table take about window_bytes, and at the
+    // end, `take` is called (on this thread) with the table holding them,
+    // then they are dropped. Columns, text values, remarks and warnings stay
+    // as add_file leaves them; a record read before a header added columns
+    // may hold fewer values than there are columns (the missing ones are 0).
+    // Records the table held before go to `take` first. An exception from
+    // `take` ends the reading and reaches the caller. The table is then one
+    // that holds only part of its file: save_all and smart_save_all refuse
+    // to write it over the file.
+    bool read_in_windows(const AnsiString& name, std::size_t window_bytes, const std::function<void()>& take);
     // The block reader over bytes already in memory (a mapped file, a
     // buffer); the same reading as add_new_file without the file.
     bool add_blocks(const char* data, std::size_t size, bool text_only);
@@ -548,6 +559,21 @@ public:
     // EncodeType outside 0..2 is refused before anything is written. The
     // progress callback is not called.
     void save_for_compressing(const AnsiString& base, EncodeType type, const std::function<void(int)>& progress = {});
+    // The same eight files, byte for byte, that add_file of the data file
+    // followed by save_for_compressing writes, made without holding the
+    // file's records: they are read in windows of about window_bytes (the
+    // loading window applies) and set aside column by column in a temporary
+    // file beside base that is removed at once, and each column is coded and
+    // written as soon as it and those before it are done, on as many threads
+    // as a fraction of the file's size in memory allows. The table is left as
+    // add_file would leave it, without the records: the columns, text
+    // values, remarks and warnings of the file. Nothing is written when no
+    // record is read (and none of the eight files is left when the export
+    // fails part-way). Returns what add_file returns; `records` gets the
+    // records exported.
+    static constexpr std::size_t export_window_bytes = std::size_t(4) << 20;
+    bool export_file_for_compressing(const AnsiString& data_file, const AnsiString& base, EncodeType type,
+                                     std::size_t& records, std::size_t window_bytes = export_window_bytes);
     // Reads the eight files of an export (with file locking) into the
     // table, which is cleared first. File kind 1.
     void load_compr_rt(const AnsiString& base);
@@ -637,6 +663,8 @@ private:
     void read_window(ReadState& state, lib::realtime::BlockScanner& scanner);
     void end_read(ReadState& state, const lib::realtime::BlockScanner& scanner);
     void read_all(ReadState& state, const char* data, std::size_t size);
+    // Gives the records of a windowed read to its taker and drops them.
+    void hand_over(ReadState& state);
     void read_block(ReadState& state, const lib::realtime::Block& block);
     void read_values(ReadState& state, const char* payload);
     void read_params(ReadState& state, const lib::realtime::Block& block);

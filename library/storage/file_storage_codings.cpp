@@ -487,11 +487,12 @@ void FileStorage::wavelet_compress(BinaryOutputStream& out, const std::vector<fl
     double last = 0.0;
     for (std::size_t i = 0; i < n; ++i) x[i] = last = std::isfinite(values[i]) ? values[i] : 0.0;
     std::fill(x.begin() + static_cast<std::ptrdiff_t>(n), x.end(), last);
-    wave::float_vector c;
-    wave::wavelet_compress_vector(station_wavelet(), x, c, true, factor);
+    // Transformed in place: a second vector of the padded length would be
+    // the largest part of the memory that coding a long column takes.
+    wave::wavelet_compress_vector(station_wavelet(), x, x, true, factor);
     out << coding_wavelet << static_cast<unsigned>(length);
-    write_wavelet_part(out, c, 0, kApproximation);
-    write_wavelet_part(out, c, kApproximation, length);
+    write_wavelet_part(out, x, 0, kApproximation);
+    write_wavelet_part(out, x, kApproximation, length);
 }
 
 void FileStorage::read_wavelet_vector(BinaryInputStream& in, std::vector<float>& values, std::size_t count) {

@@ -20,6 +20,12 @@
 //                   per column: coding (int32) and its data; no flags, no
 //                   logarithms
 //
+// The export of a data file (export_file_for_compressing) writes the same
+// bytes from the file itself rather than from a whole table: the codings
+// need every value of a column, but never every column at once, so the
+// records are read in windows and set aside by column, and the columns are
+// coded a few at a time and written in their order as they finish.
+//
 // Gas columns are exported as logarithms (readings span decades); the
 // mechanical columns keep 16-bit quantisation under the wavelet method,
 // because their steps and spikes (a slip, a stuck pipe) are what the
@@ -29,14 +35,20 @@
 
 #include "library/io/binary_stream.h"
 #include "library/io/file_streams.h"
+#include "library/wavelet/wavelet.h"
 #include "platform/os/directory.h"
+#include "platform/os/file.h"
 #include "platform/rtl/numbers.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -86,26 +98,67 @@ void reading(const char* where, const AnsiString& source, const std::string& wha
     }
 }
 
-// Calls task(0) ... task(count - 1), each once, on up to eight threads
-// (this one among them), and returns when all are done. The first failure
-// (by index) is thrown here once every thread has ended; a thread that
-// cannot be started leaves its share to the others.
-template <typename F>
-void run_in_parallel(std::size_t count, F&& task) {
+// The threads that code columns: as many as the processor has, at most eight.
+std::size_t coding_threads() { return std::clamp(std::thread::hardware_concurrency(), 1u, 8u); }
+
+// Codes tasks 0 ... count - 1 on up to `workers` threads (this one among
+// them) and gives each task's coded columns to `write` in task order, as
+// soon as they and those of every task before them are coded: the file
+// takes the columns as they finish, and only the few finished ahead of
+// their turn wait in memory (a task never starts more than two per thread
+// ahead of the writing). The first failure (by task) is thrown here once
+// every thread has ended; after a failure no further task starts. A thread
+// that cannot be started leaves its share to the others.
+void code_in_order(std::size_t count, std::size_t workers,
+                   const std::function<void(std::size_t, std::vector<std::string>&)>& code,
+                   const std::function<void(std::vector<std::string>&)>& write) {
+    workers = std::max<std::size_t>(1, std::min(workers, count));
+    const std::size_t ahead = 2 * workers;
+    std::mutex m;
+    std::condition_variable turn;
+    std::size_t next = 0, written = 0;
+    bool stop = false;
+    std::map<std::size_t, std::vector<std::string>> ready;
     std::vector<std::exception_ptr> failures(count);
-    std::atomic<std::size_t> next{0};
     auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < count;) {
-            try {
-                task(i);
-            } catch (...) {
-                failures[i] = std::current_exception();
+        for (;;) {
+            std::size_t i;
+            {
+                std::unique_lock<std::mutex> lock(m);
+                turn.wait(lock, [&] { return stop || next >= count || next < written + ahead; });
+                if (stop || next >= count) return;
+                i = next++;
             }
+            std::vector<std::string> coded;
+            std::exception_ptr failure;
+            try {
+                code(i, coded);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(m);
+            if (failure) {
+                failures[i] = failure;
+                stop = true;
+            } else if (!stop) {
+                ready.emplace(i, std::move(coded));
+                try {
+                    for (auto at = ready.find(written); at != ready.end(); at = ready.find(written)) {
+                        write(at->second);
+                        ready.erase(at);
+                        ++written;
+                    }
+                } catch (...) {
+                    failures[written] = std::current_exception();
+                    stop = true;
+                }
+            }
+            turn.notify_all();
+            if (stop) return;
         }
     };
-    const std::size_t wanted = std::min<std::size_t>(count, std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < wanted; ++t) {
+    for (std::size_t t = 1; t < workers; ++t) {
         try {
             threads.emplace_back(work);
         } catch (const std::system_error&) {
@@ -117,6 +170,119 @@ void run_in_parallel(std::size_t count, F&& task) {
     for (auto& f : failures)
         if (f) std::rethrow_exception(f);
 }
+
+// A coded column into the file, in writes of at most 1 GiB.
+void write_coded(BinaryOutputStream& out, std::string& column) {
+    for (std::size_t at = 0; at < column.size(); at += 1u << 30)
+        out.write(column.data() + at, static_cast<unsigned>(std::min<std::size_t>(column.size() - at, 1u << 30)));
+    std::string().swap(column);
+}
+
+// The memory that coding one column of n values takes at most, by the
+// coding: the column, its logarithms (gas), the coding's working vectors
+// and the coded text.
+std::size_t coding_cost(FileStorage::EncodeType type, std::size_t n) {
+    switch (type) {
+        case FileStorage::encode_plain: return 12 * n;
+        case FileStorage::encode_quantised: return 32 * n;
+        default: return 8 * n + 20 * wave::padded_length(std::max<std::size_t>(n, 1));
+    }
+}
+
+// The records of a data file, column by column, in a file of their own: a
+// windowed read spills each window's records there as its fields and
+// columns, one after another, and a column is then read back whole from the
+// pieces of every window. The file is removed as soon as it is made, so it
+// is never found beside the export nor left behind, whatever ends the
+// program; it goes when it is closed.
+class ColumnSpill {
+public:
+    explicit ColumnSpill(const AnsiString& path) : path_(path) {
+        if (file_.open(path, os::File::Mode::read_write_truncate, false) != os::File::Status::ok)
+            fail("не удалось создать временный файл", file_.last_error());
+        (void)os::remove_file(path);
+    }
+
+    std::size_t records() const { return records_; }
+
+    // A window's records: their four fields (time, bottom-hole, current and
+    // lag depth, 4 bytes each), the operation (1 byte) and `columns`
+    // columns of 4 bytes, each as one piece.
+    void add(const FileStorageRows& rows, std::size_t columns) {
+        const std::size_t k = rows.size();
+        if (k == 0) return;
+        buffer_.resize(k * (17 + 4 * columns));
+        char* const b = buffer_.data();
+        for (std::size_t i = 0; i < k; ++i) {
+            const FileStorageRecord& r = rows[i];
+            const std::uint32_t t = r.time.get_value();
+            std::memcpy(b + 4 * i, &t, 4);
+            std::memcpy(b + 4 * (k + i), &r.depth_z, 4);
+            std::memcpy(b + 4 * (2 * k + i), &r.depth_cur, 4);
+            std::memcpy(b + 4 * (3 * k + i), &r.lag_depth, 4);
+            b[16 * k + i] = static_cast<char>(r.operation);
+            const std::size_t have = std::min(columns, r.values.size());
+            const float* v = r.values.data();
+            char* const c0 = b + 17 * k + 4 * i;
+            for (std::size_t c = 0; c < have; ++c) std::memcpy(c0 + 4 * k * c, v + c, 4);
+            for (std::size_t c = have; c < columns; ++c) std::memset(c0 + 4 * k * c, 0, 4);
+        }
+        if (!file_.write(b, buffer_.size())) fail("не удалось записать временный файл", file_.last_error());
+        windows_.push_back({size_, records_, k, columns});
+        size_ += static_cast<std::int64_t>(buffer_.size());
+        records_ += k;
+        std::vector<char>().swap(buffer_);
+    }
+
+    // Field f (0 time, 1 bottom-hole, 2 current, 3 lag depth, 4 operation)
+    // of every record; T of its size.
+    template <typename T>
+    void field(int f, std::vector<T>& out) {
+        out.resize(records_);
+        for (const Window& w : windows_)
+            read(w.offset + static_cast<std::int64_t>(4 * w.count * static_cast<std::size_t>(f)), out.data() + w.first,
+                 w.count * sizeof(T));
+    }
+
+    // Column c of every record, 0 where a window had fewer columns.
+    void column(std::size_t c, std::vector<float>& out) {
+        out.resize(records_);
+        for (const Window& w : windows_) {
+            if (c < w.columns)
+                read(w.offset + static_cast<std::int64_t>(17 * w.count + 4 * w.count * c), out.data() + w.first,
+                     4 * w.count);
+            else
+                std::fill_n(out.data() + w.first, w.count, 0.0f);
+        }
+    }
+
+private:
+    struct Window {
+        std::int64_t offset;
+        std::size_t first, count, columns;
+    };
+
+    [[noreturn]] void fail(const std::string& what, int error) const {
+        throw FileStorageException("FileStorage::export_file_for_compressing: " + what + " \"" + path_ + "\": " +
+                                       std::error_code(error, std::generic_category()).message(),
+                                   true);
+    }
+
+    // Several coding threads read columns at once; one read at a time.
+    void read(std::int64_t offset, void* to, std::size_t bytes) {
+        std::lock_guard<std::mutex> lock(reading_);
+        if (file_.read_at(offset, to, bytes) != static_cast<std::int64_t>(bytes))
+            fail("не удалось прочитать временный файл", file_.last_error() ? file_.last_error() : EIO);
+    }
+
+    AnsiString path_;
+    os::File file_;
+    std::mutex reading_;
+    std::vector<Window> windows_;
+    std::vector<char> buffer_;
+    std::int64_t size_ = 0;
+    std::size_t records_ = 0;
+};
 
 // One file of the export, created or emptied, without file locking. A file
 // whose writing fails is removed, so no cut-short file is left to be packed.
@@ -240,36 +406,104 @@ void FileStorage::save_for_compressing(const AnsiString& base, EncodeType type, 
                [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::lag_depth); });
     write_file(base + ".operation",
                [&](BinaryOutputStream& out) { add_new_reg_any_values(out, &FileStorageRecord::operation); });
-    // The columns are coded first, side by side on several threads: they
-    // are independent, and coding them (the wavelet transform above all)
-    // costs far more than writing them.
-    // A few columns are gathered in each pass over the records.
+    // The columns are coded side by side on several threads: they are
+    // independent, and coding them (the wavelet transform above all) costs
+    // far more than writing them. A few columns are gathered in each pass
+    // over the records.
     constexpr std::size_t kColumnsPerPass = 8;
     const std::size_t columns = params_.size();
-    std::vector<std::string> coded(columns);
-    run_in_parallel((columns + kColumnsPerPass - 1) / kColumnsPerPass, [&](std::size_t pass) {
-        const std::size_t first = pass * kColumnsPerPass;
-        std::vector<std::vector<float>> gathered;
-        gather_columns(first, std::min(kColumnsPerPass, columns - first), gathered);
-        for (std::size_t k = 0; k < gathered.size(); ++k) {
-            const AnsiString& name = params_[first + k].global_name;
-            // Room for the plain coding, the largest, so the text is not
-            // copied as it grows.
-            coded[first + k].reserve(16 + 4 * records_.size());
-            lib::io::BinaryMemoryOutputStream sink(coded[first + k]);
-            save_vector(sink, gathered[k], type, listed(name, kMechanical), listed(name, kGas));
-            std::vector<float>().swap(gathered[k]);
-        }
-    });
     write_file(base + ".values", [&](BinaryOutputStream& out) {
         out << static_cast<unsigned>(records_.size());
-        for (std::string& column : coded) {
-            for (std::size_t at = 0; at < column.size(); at += 1u << 30)
-                out.write(column.data() + at,
-                          static_cast<unsigned>(std::min<std::size_t>(column.size() - at, 1u << 30)));
-            std::string().swap(column);
-        }
+        code_in_order(
+            (columns + kColumnsPerPass - 1) / kColumnsPerPass, coding_threads(),
+            [&](std::size_t pass, std::vector<std::string>& coded) {
+                const std::size_t first = pass * kColumnsPerPass;
+                std::vector<std::vector<float>> gathered;
+                gather_columns(first, std::min(kColumnsPerPass, columns - first), gathered);
+                coded.resize(gathered.size());
+                for (std::size_t k = 0; k < gathered.size(); ++k) {
+                    const AnsiString& name = params_[first + k].global_name;
+                    // Room for the plain coding, the largest, so the text is
+                    // not copied as it grows.
+                    coded[k].reserve(16 + 4 * records_.size());
+                    lib::io::BinaryMemoryOutputStream sink(coded[k]);
+                    save_vector(sink, gathered[k], type, listed(name, kMechanical), listed(name, kGas));
+                    std::vector<float>().swap(gathered[k]);
+                }
+            },
+            [&](std::vector<std::string>& coded) {
+                for (std::string& column : coded) write_coded(out, column);
+            });
     });
+}
+
+bool FileStorage::export_file_for_compressing(const AnsiString& data_file, const AnsiString& base, EncodeType type,
+                                              std::size_t& records, std::size_t window_bytes) {
+    records = 0;
+    if (type != encode_plain && type != encode_quantised && type != encode_wavelet)
+        throw FileStorageException(
+            "FileStorage::export_file_for_compressing: неизвестный способ кодирования " + num(type), true);
+    const char* const kParts[] = {".params", ".text", ".time", ".depth_z", ".depth_cur", ".lag_depth", ".operation",
+                                  ".values"};
+    try {
+        ColumnSpill spill(base + ".columns");
+        const bool read = read_in_windows(data_file, window_bytes, [&] { spill.add(records_, params_.size()); });
+        if (!read || spill.records() == 0) return read;
+        if (spill.records() > 0x7FFFFFFF)
+            throw FileStorageException("FileStorage::export_file_for_compressing: слишком много записей", true);
+        const std::size_t n = spill.records();
+
+        write_file(base + ".params",
+                   [&](BinaryOutputStream& out) { write_params(out, params_.data(), params_.size()); });
+        write_file(base + ".text", [&](BinaryOutputStream& out) { out << text_values_.get_full_text(); });
+        {
+            std::vector<unsigned> times;
+            spill.field(0, times);
+            write_file(base + ".time", [&](BinaryOutputStream& out) { add_new_reg_file_vector(out, times); });
+        }
+        std::vector<float> depths;
+        for (int f : {1, 2, 3}) {
+            spill.field(f, depths);
+            write_file(base + kParts[2 + f], [&](BinaryOutputStream& out) { add_new_reg_file_vector(out, depths); });
+        }
+        std::vector<float>().swap(depths);
+        {
+            std::vector<char> operations;
+            spill.field(4, operations);
+            write_file(base + ".operation",
+                       [&](BinaryOutputStream& out) { add_new_reg_file_vector(out, operations); });
+        }
+
+        // As many columns are coded at once as a share of the file's own
+        // size in memory allows (a small file still gets every thread): the
+        // memory of the export stays a fraction of the file's, however long
+        // the trip.
+        const std::size_t columns = params_.size();
+        const std::size_t table = n * (sizeof(FileStorageRecord) + 4 * columns);
+        const std::size_t budget = std::max<std::size_t>(table / 10 * 3, std::size_t(16) << 20);
+        const std::size_t workers = std::clamp<std::size_t>(budget / coding_cost(type, n), 1, coding_threads());
+        write_file(base + ".values", [&](BinaryOutputStream& out) {
+            out << static_cast<unsigned>(n);
+            code_in_order(
+                columns, workers,
+                [&](std::size_t c, std::vector<std::string>& coded) {
+                    std::vector<float> values;
+                    spill.column(c, values);
+                    const AnsiString& name = params_[c].global_name;
+                    coded.resize(1);
+                    coded[0].reserve(16 + 4 * n);
+                    lib::io::BinaryMemoryOutputStream sink(coded[0]);
+                    save_vector(sink, values, type, listed(name, kMechanical), listed(name, kGas));
+                },
+                [&](std::vector<std::string>& coded) { write_coded(out, coded[0]); });
+        });
+        records = n;
+        return true;
+    } catch (...) {
+        // An export cut short would be packed as if it were the file's.
+        for (const char* part : kParts) (void)os::remove_file(base + part);
+        throw;
+    }
 }
 
 void FileStorage::load_compr_rt(const AnsiString& base) {

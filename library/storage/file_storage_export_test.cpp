@@ -1,6 +1,7 @@
 #include "library/storage/file_storage.h"
 
 #include "library/io/file_streams.h"
+#include "library/storage/testdata/varied_trip_testing.h"
 #include "platform/os/testing.h"
 
 #include <gtest/gtest.h>
@@ -493,6 +494,152 @@ TEST(SingleStream, ReadsAFile) {
     } catch (const FileStorageException& e) {
         EXPECT_EQ(e.what(), kBadVersion);
     }
+}
+
+// --- a data file exported window by window ---
+
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class FileExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "ref");
+        std::filesystem::create_directories(dir / "out");
+        ASSERT_TRUE(storage_testing::write_varied_trip(trip, kRecords, kT0));
+    }
+
+    static constexpr int kRecords = 12000;
+    static constexpr std::uint32_t kT0 = 1700000000u;
+    os::testing::TempDir dir;
+    std::string trip = dir / "0001.realtim";
+};
+
+// The windows a read hands over hold, one after another, the records of the
+// table add_file makes (a record read before the second header has the
+// columns it added as 0), each window within its bound.
+TEST_F(FileExport, ReadingInWindowsHandsOverTheRecordsOfTheWholeReadInBoundedPieces) {
+    FileStorage whole;
+    whole.add_file(trip, false);
+    FileStorage windows;
+    const std::size_t bound = 64 << 10;
+    int at = 0, handed = 0;
+    bool short_record = false;
+    ASSERT_TRUE(windows.read_in_windows(trip, bound, [&] {
+        ++handed;
+        const int n = windows.get_data_size();
+        EXPECT_LE(std::size_t(n - 1) * (20 + 4 * std::size_t(windows.get_params_count())), bound);
+        for (int i = 0; i < n; ++i, ++at) {
+            ASSERT_LT(at, whole.get_data_size());
+            const FileStorageRecord *x = whole.get_record(at), *y = windows.get_record(i);
+            ASSERT_EQ(y->time.get_value(), x->time.get_value()) << at;
+            EXPECT_EQ(y->depth_cur, x->depth_cur);
+            EXPECT_EQ(y->operation, x->operation);
+            short_record |= y->values.size() < x->values.size();
+            for (std::size_t c = 0; c < x->values.size(); ++c) {
+                const float v = c < y->values.size() ? y->values[c] : 0.0f;
+                const float w = x->values[c];
+                ASSERT_EQ(std::memcmp(&v, &w, 4), 0) << at << " column " << c;
+            }
+        }
+    }));
+    EXPECT_EQ(at, whole.get_data_size());
+    EXPECT_GT(handed, 20);
+    EXPECT_TRUE(short_record);
+    EXPECT_EQ(windows.get_data_size(), 0);
+    EXPECT_EQ(windows.get_params_count(), whole.get_params_count());
+    EXPECT_EQ(windows.text_values().get_full_text(), whole.text_values().get_full_text());
+    EXPECT_EQ(windows.get_remarks().size(), whole.get_remarks().size());
+    std::vector<AnsiString> a, b;
+    whole.get_warnings(a);
+    windows.get_warnings(b);
+    EXPECT_EQ(b, a);
+    EXPECT_FALSE(a.empty());
+    // A table without the records it read is never written over their file.
+    const std::string before = get(trip);
+    EXPECT_THROW(windows.save_all(trip, false), FileStorageException);
+    EXPECT_THROW(windows.smart_save_all(trip, false), FileStorageException);
+    EXPECT_TRUE(get(trip) == before);
+}
+
+// Every coding, windows from a few records to the default, the whole trip and
+// a time window: the export made from the file has the bytes of the export
+// of the whole table, and nothing else is left beside it.
+TEST_F(FileExport, TheExportOfAFileHasTheBytesOfTheExportOfItsWholeTable) {
+    struct Range {
+        std::uint32_t from, to;
+    };
+    for (const Range range : {Range{0, 0xFFFFFFFFu}, Range{kT0 + 2000, kT0 + 9000}}) {
+        for (auto type : {FileStorage::encode_plain, FileStorage::encode_quantised, FileStorage::encode_wavelet}) {
+            FileStorage table;
+            table.set_time_range(lib::unix_time(range.from), lib::unix_time(range.to));
+            table.add_file(trip, false);
+            table.save_for_compressing(dir / "ref/t", type);
+            std::vector<AnsiString> warned;
+            table.get_warnings(warned);
+            for (std::size_t window : {std::size_t(2000), std::size_t(300) << 10,
+                                       FileStorage::export_window_bytes}) {
+                SCOPED_TRACE("coding " + std::to_string(type) + ", window " + std::to_string(window) + ", from " +
+                             std::to_string(range.from));
+                std::filesystem::remove_all(dir / "out");
+                std::filesystem::create_directories(dir / "out");
+                FileStorage file;
+                file.set_time_range(lib::unix_time(range.from), lib::unix_time(range.to));
+                std::size_t records = 0;
+                ASSERT_TRUE(file.export_file_for_compressing(trip, dir / "out/t", type, records, window));
+                EXPECT_EQ(records, std::size_t(table.get_data_size()));
+                for (const char* suffix : kSuffixes)
+                    EXPECT_TRUE(get(dir / "out/t" + suffix) == get(dir / "ref/t" + suffix)) << suffix;
+                EXPECT_EQ(names_in(dir / "out"), names_in(dir / "ref"));
+                std::vector<AnsiString> said;
+                file.get_warnings(said);
+                EXPECT_EQ(said, warned);
+                EXPECT_EQ(file.get_data_size(), 0);
+                EXPECT_EQ(file.get_params_count(), table.get_params_count());
+            }
+        }
+    }
+}
+
+TEST_F(FileExport, NoRecordInTheWindowWritesNothing) {
+    FileStorage t;
+    fill(t, 50);
+    t.save_with_new_format(dir / "0002.realtim", -1);
+    FileStorage file;
+    file.set_time_range(lib::unix_time(1), lib::unix_time(89999));
+    std::size_t records = 7;
+    ASSERT_TRUE(
+        file.export_file_for_compressing(dir / "0002.realtim", dir / "out/t", FileStorage::encode_quantised, records));
+    EXPECT_EQ(records, 0u);
+    EXPECT_TRUE(names_in(dir / "out").empty());
+    EXPECT_EQ(file.get_params_count(), 4);
+}
+
+// An export cut short would be packed as the file's: none of its files is
+// left, and the cause names the file.
+TEST_F(FileExport, AnExportThatFailsPartWayLeavesNoneOfItsFiles) {
+    std::filesystem::create_directories(dir / "out/t.values");  // .values cannot be made
+    FileStorage file;
+    std::size_t records = 0;
+    EXPECT_THROW(file.export_file_for_compressing(trip, dir / "out/t", FileStorage::encode_quantised, records),
+                 std::exception);
+    EXPECT_EQ(names_in(dir / "out"), std::vector<std::string>{"t.values"});
+
+    // No folder for the export at all: the set-aside columns cannot be made.
+    try {
+        file.export_file_for_compressing(trip, dir / "missing/t", FileStorage::encode_plain, records);
+        ADD_FAILURE() << "no failure";
+    } catch (const FileStorageException& e) {
+        EXPECT_TRUE(e.is_critical());
+        EXPECT_NE(std::string(e.what()).find(dir / "missing/t.columns"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(file.export_file_for_compressing(trip, dir / "out/u", FileStorage::EncodeType(7), records),
+                 FileStorageException);
+    EXPECT_EQ(names_in(dir / "out"), std::vector<std::string>{"t.values"});
 }
 
 }  // namespace

@@ -177,6 +177,10 @@ struct FileStorage::ReadState {
     bool appending = false;
     std::size_t base = 0;       // the file offset the scanned data start at
     std::size_t block_end = 0;  // the file offset after the last whole block
+    // Reading in windows: once the records take this many bytes, `take` is
+    // given the table and the records go (0: every record is kept).
+    std::size_t window_bytes = 0;
+    const std::function<void()>* take = nullptr;
 };
 
 void FileStorage::add_warning(const AnsiString& text) { warnings_.push_back(text); }
@@ -218,7 +222,22 @@ void FileStorage::read_window(ReadState& state, BlockScanner& scanner) {
             if (std::find(state.messages.begin(), state.messages.end(), e.what()) == state.messages.end())
                 state.messages.push_back(e.what());
         }
+        if (state.window_bytes > 0 &&
+            records_.size() * (sizeof(FileStorageRecord) + 4 * records_.width()) >= state.window_bytes)
+            hand_over(state);
     }
+}
+
+void FileStorage::hand_over(ReadState& state) {
+    if (records_.size() == 0) return;
+    (*state.take)();
+    // Records made before a header added columns keep their shorter
+    // vectors here; the taker reads the missing values as 0, as they would
+    // be after the read. Once they are gone, the table holds only part of
+    // its file and must never be written back over it.
+    outside_window_ += records_.size();
+    records_.clear();
+    file_numbers_.clear();
 }
 
 void FileStorage::end_read(ReadState& state, const BlockScanner& scanner) {
@@ -401,11 +420,16 @@ void FileStorage::apply_params(ReadState& state, const std::vector<FileStoragePa
     // of them as the rest of the data could hold.
     records_.widen(params_.size());
     if (!state.text_only) {
-        records_.reserve(left / (lib::realtime::block_header_size + lib::realtime::record_head_size +
-                                 4 * static_cast<std::size_t>(count)));
+        std::size_t room = left / (lib::realtime::block_header_size + lib::realtime::record_head_size +
+                                   4 * static_cast<std::size_t>(count));
+        // A window holds its own records and no more.
+        if (state.window_bytes > 0)
+            room = std::min(room, state.window_bytes / (sizeof(FileStorageRecord) + 4 * params_.size()) + 1);
+        records_.reserve(room);
         // Only a read that keeps every record fills the room made for the
         // rest of the file; a narrower window backs what it writes.
-        if (time_from_.get_value() == 0 && time_to_.get_value() == 0xFFFFFFFFu && !state.records_only)
+        if (time_from_.get_value() == 0 && time_to_.get_value() == 0xFFFFFFFFu && !state.records_only &&
+            state.window_bytes == 0)
             records_.back_in_background();
     }
 }
@@ -654,6 +678,31 @@ bool FileStorage::read_new_file(const AnsiString& name, std::int64_t from, ReadS
     state.messages.clear();
     file_time_ = written;
     file_size_ = size;
+    return true;
+}
+
+bool FileStorage::read_in_windows(const AnsiString& name, std::size_t window_bytes,
+                                  const std::function<void()>& take) {
+    const AnsiString ext = extension_of(name);
+    if (ext == ".dep" || ext == ".ldp" || ext == ".tim") {
+        file_kind_ = 0;
+        stat_file(name, file_time_, file_size_);
+        return add_old_file(name, false);
+    }
+    if (ext != ".realdep" && ext != ".reallag" && ext != ".realtim" && ext != ".rtm")
+        throw FileStorageException(kBadExtension + ext, true);
+    // Records already in the table go first, as they come before the file's.
+    ReadState state;
+    state.window_bytes = std::max<std::size_t>(window_bytes, 1);
+    state.take = &take;
+    hand_over(state);
+    std::int64_t end = 0;
+    std::uint64_t inode = 0;
+    read_new_file(name, 0, state, end, inode);
+    hand_over(state);
+    file_kind_ = 1;
+    // What was read is gone from the table: nothing to follow or write back.
+    follow_state_.reset();
     return true;
 }
 

@@ -292,19 +292,30 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                 FileStorage storage;
                 storage.set_time_range(lib::unix_time(static_cast<std::uint32_t>(from)),
                                        lib::unix_time(static_cast<std::uint32_t>(to)));
-                const bool read = storage.add_file(path, false);
+                // The file is read and written out window by window, never
+                // held whole: a well's trip outgrows the memory.
                 // The reader skips damage and goes on; what it skipped is
                 // the operator's to know, since the package lacks it.
-                std::vector<std::string> warnings;
-                storage.get_warnings(warnings);
-                for (const auto& w : warnings) post("Файл " + f.name + ": " + w);
+                auto warn = [&] {
+                    std::vector<std::string> warnings;
+                    storage.get_warnings(warnings);
+                    for (const auto& w : warnings) post("Файл " + f.name + ": " + w);
+                };
+                std::size_t records = 0;
+                bool read = false;
+                try {
+                    read = storage.export_file_for_compressing(path, temp_ + "/" + f.name, encoding, records);
+                } catch (...) {
+                    warn();
+                    throw;
+                }
+                warn();
                 if (!read) throw std::runtime_error("формат файла не поддерживается, файл не прочитан");
                 // Bytes in which the reader found not even the parameters'
                 // table are no recorded data, whatever the name says; left
                 // out in silence they would pass for a trip just begun.
                 if (storage.get_params_count() == 0)
                     throw std::runtime_error("в файле нет данных, которые можно прочитать");
-                if (storage.get_data_size() > 0) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
             }
         } catch (const std::exception& e) {
             leave_out(f.name, "Ошибка во время обработки файла " + f.name + ": " + e.what());

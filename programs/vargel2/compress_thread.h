@@ -1,7 +1,8 @@
 #pragma once
 // The packing of one run, on a worker thread of its own: the chosen data
-// files of the well are rewritten in compressed form (FileStorage's export)
-// into a fresh temporary folder, the auxiliary files of the well and the
+// files of the well are rewritten in compressed form (FileStorage's export,
+// read from each file window by window, so a trip of weeks never has to fit
+// in memory) into a fresh temporary folder, the auxiliary files of the well and the
 // viewer's LAS files of the well are copied beside them, and the console
 // archiver "7za" packs the folder into the package. The temporary folder is
 // removed afterwards, whatever happened.
