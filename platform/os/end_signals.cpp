@@ -21,8 +21,7 @@ sigset_t ending_signals() {
 
 int next_signal(const sigset_t& set) {
     int signal = 0;
-    while (sigwait(&set, &signal) != 0) {
-    }
+    while (sigwait(&set, &signal) != 0) {}
     return signal;
 }
 

@@ -68,7 +68,8 @@ TEST(Process, ReadingEndsTheChildWhenToldToStop) {
         os::Process p;
         ASSERT_TRUE(p.start({"/bin/sh", {"-c", script}, "", true, false, false}));
         int asked = 0;  // the answer ended it, not the bound
-        const auto code = p.read_lines({}, 120000, [&] { return ++asked < 5; }, 20);
+        const auto code = p.read_lines(
+            {}, 120000, [&] { return ++asked < 5; }, 20);
         EXPECT_FALSE(code.has_value()) << script;
         EXPECT_EQ(asked, 5) << script;
         EXPECT_FALSE(p.running()) << script;
