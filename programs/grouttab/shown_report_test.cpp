@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -231,9 +232,21 @@ TEST(ShownReport, TableOpensTheReportInACalcWindowAndLeavesNothingBehind) {
         },
         60000);
     ASSERT_TRUE(aside) << "the report's window stays over \"Выход\": " << where;
-    ASSERT_EQ(run_tool({"xdotool", "mousemove", "--window", form, "353", "127"}), 0);
-    ASSERT_EQ(run_tool({"xdotool", "click", "1"}), 0);
-    const auto code = program.wait(120000);
+    // On a loaded machine the office can still raise its window, or the
+    // click can land before the pointer's move is seen; the click is given
+    // again, over the button's window raised anew, while the program runs.
+    std::optional<int> code;
+    for (int attempt = 0; attempt < 6 && !code; ++attempt) {
+        // A program whose window has gone is ending: it is only waited for.
+        if (attempt > 0 && window_named("Отчет по цементированию").empty()) {
+            code = program.wait(20000);
+            continue;
+        }
+        if (attempt > 0) run_tool({"xdotool", "windowmove", calc, "0", "0", "windowraise", form});
+        ASSERT_EQ(run_tool({"xdotool", "mousemove", "--window", form, "353", "127"}), 0);
+        ASSERT_EQ(run_tool({"xdotool", "click", "1"}), 0);
+        code = program.wait(20000);
+    }
     if (!code) program.kill();
     ASSERT_TRUE(code) << "Grouttab did not end" << what_happened();
     EXPECT_EQ(*code, 0) << what_happened();
