@@ -1,7 +1,6 @@
 #include "programs/grouttab/report.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -10,6 +9,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/os/clock.h"
 #include "platform/os/directory.h"
 #include "platform/os/error_log.h"
 #include "platform/os/file.h"
@@ -165,7 +165,7 @@ const char kBuildPrefix[] = ".grouttab-";
 const char kHolderFile[] = ".holder";
 // A folder younger than this may be one whose build has made it and not
 // yet taken hold of it.
-constexpr auto kBrandNew = std::chrono::seconds(10);
+constexpr std::uint64_t kBrandNewMs = 10000;
 
 // The build folders of this process's builds going on, for an ending on a
 // signal. Never destroyed: the signal's thread may reach it while the
@@ -237,9 +237,10 @@ void remove_abandoned_build_folders(const std::string& report_folder) {
         // A link is never a build folder (and never followed).
         const std::string path = report_folder + "/" + e.name;
         if (!(e.attributes & os::fa_directory) || !os::is_directory(path)) continue;
-        std::error_code ec;
-        const auto written = fs::last_write_time(path, ec);
-        if (ec || fs::file_time_type::clock::now() - written < kBrandNew) continue;
+        const std::int64_t now_ms = os::wall_ms();
+        const std::uint64_t now = os::filetime_ticks(os::filetime_from_unix(now_ms / 1000, 0));
+        const std::uint64_t written = os::filetime_ticks(e.write_time);
+        if (written > now || (now - written) / 10000 < kBrandNewMs) continue;
         os::FolderHolderLock holder;
         if (holder.try_lock(path, kHolderFile) != os::FolderHolderLock::Result::held) continue;
         if (!remove_folder(path)) {

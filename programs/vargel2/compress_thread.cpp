@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -11,6 +10,7 @@
 #include <system_error>
 
 #include "library/storage/file_storage.h"
+#include "platform/os/clock.h"
 #include "platform/os/directory.h"
 #include "platform/os/file_copy.h"
 #include "platform/os/process.h"
@@ -460,8 +460,7 @@ void TCompressThread::run_archiver() {
     // The archiver is watched while it works: an ending of the program ends
     // it, and so does a stretch without any sign of work (no line, no
     // growth of the package), since nothing else would ever end the wait.
-    using clock = std::chrono::steady_clock;
-    auto last_sign = clock::now();
+    std::int64_t last_sign = os::steady_now_ms();
     std::uintmax_t last_size = 0;
     std::size_t last_lines = 0;
     bool interrupted = false, hung = false;
@@ -474,12 +473,12 @@ void TCompressThread::run_archiver() {
         }
         std::error_code ec;
         const std::uintmax_t size = std::filesystem::file_size(state_.package_path, ec);
-        const auto now = clock::now();
+        const std::int64_t now = os::steady_now_ms();
         if ((!ec && size != last_size) || lines.size() != last_lines) {
             last_size = ec ? last_size : size;
             last_lines = lines.size();
             last_sign = now;
-        } else if (now - last_sign > std::chrono::milliseconds(archiver_idle_limit_ms)) {
+        } else if (now - last_sign > archiver_idle_limit_ms) {
             hung = true;
             return false;
         }
