@@ -79,16 +79,17 @@ void keep_data_files(std::vector<lib::FindedFile>& files) {
 }
 
 // What each run of the process has made that an ending must not leave, kept
-// where the thread that takes an ending signal reaches it.
+// where the thread that takes an ending signal reaches it (never destroyed:
+// that thread may reach it while the process ends).
 struct LiveRun {
     std::string temp;           // the temporary folder, once made
     std::string package;        // the package path
     bool package_ours = false;  // the old package is gone: a file there is this run's
     bool package_done = false;  // the archiver finished it
 };
-std::mutex g_runs_mutex;
-std::map<const TCompressThread*, LiveRun> g_runs;
-std::string g_interruption;  // not empty once the process is told to end
+std::mutex& g_runs_mutex = *new std::mutex;
+std::map<const TCompressThread*, LiveRun>& g_runs = *new std::map<const TCompressThread*, LiveRun>;
+std::string& g_interruption = *new std::string;  // not empty once the process is told to end
 
 template <typename F>
 void update_run(const TCompressThread* run, F change) {
