@@ -191,6 +191,11 @@ void Process::send_kill() const {
 }
 
 std::optional<int> Process::read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms) {
+    return read_lines(on_line, timeout_ms, {}, -1);
+}
+
+std::optional<int> Process::read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms,
+                                       const std::function<bool()>& keep_going, int check_ms) {
     using clock = SteadyClock;
     auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);
     std::string lines[2];
@@ -212,6 +217,11 @@ std::optional<int> Process::read_lines(const std::function<void(const std::strin
                 p[np] = {fds[k], POLLIN, 0};
                 which[np++] = k;
             }
+        if (keep_going && !keep_going()) {
+            kill();
+            close_pipes();
+            return std::nullopt;
+        }
         int wait_ms = -1;
         if (timeout_ms >= 0) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
@@ -222,6 +232,7 @@ std::optional<int> Process::read_lines(const std::function<void(const std::strin
             }
             wait_ms = static_cast<int>(left);
         }
+        if (keep_going && check_ms >= 0 && (wait_ms < 0 || wait_ms > check_ms)) wait_ms = check_ms;
         int r = ::poll(p, static_cast<nfds_t>(np), wait_ms);
         if (r < 0) {
             if (errno == EINTR) continue;
@@ -248,6 +259,16 @@ std::optional<int> Process::read_lines(const std::function<void(const std::strin
         }
     }
     out_fd_ = err_fd_ = -1;
+    // A child may close its pipes and go on: the end is still waited for
+    // by the same rules.
+    while (keep_going && check_ms >= 0) {
+        if (auto code = wait(check_ms)) return code;
+        const bool late = timeout_ms >= 0 && clock::now() >= deadline;
+        if (late || !keep_going()) {
+            kill();
+            return std::nullopt;
+        }
+    }
     if (timeout_ms < 0) return wait(-1);
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
     auto code = wait(static_cast<int>(left > 0 ? left : 0));

@@ -60,6 +60,12 @@ public:
     // Returns the exit code, or nothing when timeout_ms ran out (the child is
     // then killed).
     std::optional<int> read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms = -1);
+    // The same, asking keep_going at least every `check_ms` (and after each
+    // read) whether to go on: when it says no, the child is killed and
+    // reaped on this thread and nothing is returned. So a caller that must
+    // end a child early never signals one that may already be reaped.
+    std::optional<int> read_lines(const std::function<void(const std::string&)>& on_line, int timeout_ms,
+                                  const std::function<bool()>& keep_going, int check_ms = 200);
 
 private:
     void close_pipes();

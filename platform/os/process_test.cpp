@@ -60,6 +60,28 @@ TEST(Process, ReadsLinesOfBothStreamsAndTheExitCode) {
     EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "err", "tail"}));
 }
 
+// A reader told to stop ends the child on its own thread, whether the child
+// still holds its pipes or has closed them and goes on; told to go on, it
+// reads to the end.
+TEST(Process, ReadingEndsTheChildWhenToldToStop) {
+    for (const char* script : {"exec sleep 600", "exec >&- 2>&-; exec sleep 600"}) {
+        os::Process p;
+        ASSERT_TRUE(p.start({"/bin/sh", {"-c", script}, "", true, false, false}));
+        int asked = 0;  // the answer ended it, not the bound
+        const auto code = p.read_lines(
+            {}, 120000, [&] { return ++asked < 5; }, 20);
+        EXPECT_FALSE(code.has_value()) << script;
+        EXPECT_EQ(asked, 5) << script;
+        EXPECT_FALSE(p.running()) << script;
+        EXPECT_EQ(p.wait(0), 128 + 9) << script;
+    }
+    os::Process p;
+    ASSERT_TRUE(p.start({"/bin/sh", {"-c", "echo a; sleep 0.1; echo b; exit 4"}, "", true, false, false}));
+    std::vector<std::string> lines;
+    EXPECT_EQ(p.read_lines([&](const std::string& l) { lines.push_back(l); }, -1, [] { return true; }, 10), 4);
+    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b"}));
+}
+
 TEST(Process, RunsInTheGivenFolder) {
     os::Process p;
     ASSERT_TRUE(p.start({"/bin/pwd", {}, "/tmp", true, false, false}));

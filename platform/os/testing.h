@@ -264,6 +264,8 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
+    pid_t pid() const { return pid_; }
+
     // The code the child passed to ready(), or 0 when it sent nothing in time.
     char wait_ready(int timeout_ms = 60000) {
         char c = 0;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/end_signals.h"
 #include "platform/ui/application.h"
 #include "platform/ui/display.h"
+#include "programs/grouttab/report.h"
 #include "programs/grouttab/report_form.h"
 #include "programs/grouttab/uno_server.h"
 
@@ -22,11 +24,31 @@ int main(int argc, char** argv) {
                 "plug-in stored in the well folders beside the program.\n"
                 "  -pWELL   preselect the well folder WELL (no blank between -p and the name)\n"
                 "  --help   show this text\n"
-                "Exit status: 0; 1 when no desktop can be reached to show the window.\n",
+                "Exit status: 0; 1 when no desktop can be reached to show the window; 2 an\n"
+                "unknown option.\n",
                 stdout);
             return 0;
         }
+        // The long options are the program's own, and one it does not know
+        // is a mistake to tell; any other text is the caller's ("-p" is
+        // looked for anywhere in it).
+        if (a.rfind("--", 0) == 0) {
+            std::fprintf(stderr,
+                         "Grouttab: unknown option '%s'\nusage: Grouttab [-pWELL]\n"
+                         "Try 'Grouttab --help' for the options.\n",
+                         a.c_str());
+            return 2;
+        }
     }
+    // Before any thread starts. A build cut short by an ending signal
+    // leaves no folder of its own beside the report; the office keeps
+    // whatever it shows.
+    os::watch_end_signals(
+        [](int signal) {
+            grouttab::remove_build_folders();
+            std::_Exit(128 + signal);
+        },
+        [] { grouttab::remove_build_folders(); });
     // The program is its window: without a desktop it says so instead of
     // running unseen.
     try {

@@ -6,10 +6,14 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <set>
 
+#include "platform/os/clock.h"
 #include "platform/os/directory.h"
 #include "platform/os/error_log.h"
 #include "platform/os/file.h"
+#include "platform/os/folder_lock.h"
 #include "platform/os/paths.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/ini_file.h"
@@ -156,19 +160,59 @@ void say_not_stored(const std::string& output, const std::string& cause) {
     ui::MessageBox("Не удалось сохранить отчет " + output + ".\n" + cause, "Error", ui::MB_OK);
 }
 
+const char kBuildPrefix[] = ".grouttab-";
+// The lock file by which a build holds its folder while it lives.
+const char kHolderFile[] = ".holder";
+// A folder younger than this may be one whose build has made it and not
+// yet taken hold of it.
+constexpr std::uint64_t kBrandNewMs = 10000;
+
+// The build folders of this process's builds going on, for an ending on a
+// signal. Never destroyed: the signal's thread may reach it while the
+// process ends.
+std::mutex& live_folders_mutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+std::set<std::string>& live_folders() {
+    static auto* s = new std::set<std::string>;
+    return *s;
+}
+
+// Removes the folder; a file the office makes in it meanwhile is taken on
+// the next round. False with errno when it stays.
+bool remove_folder(const std::string& path) {
+    for (int round = 0; round < 5; ++round)
+        if (os::remove_tree(path)) return true;
+    return false;
+}
+
 // The build's own folder beside the report: the office stores into it and
 // the finished report replaces the report's name from there, so the store
 // never goes through a link planted under that name and an unfinished
-// report never stands under it.
+// report never stands under it. The build holds it by a lock file the
+// system drops when the program dies, however it dies, so that a later
+// build can tell a folder a killed program left from a living one.
 class StoreFolder {
 public:
     explicit StoreFolder(const std::string& report_folder)
-        : path_(os::make_temp_directory(report_folder, ".grouttab-")), error_(path_.empty() ? errno : 0) {}
+        : path_(os::make_temp_directory(report_folder, kBuildPrefix)), error_(path_.empty() ? errno : 0) {
+        if (path_.empty()) return;
+        {
+            std::lock_guard<std::mutex> lock(live_folders_mutex());
+            live_folders().insert(path_);
+        }
+        if (holder_.try_lock(path_, kHolderFile) != os::FolderHolderLock::Result::held)
+            os::log_error("Grouttab: the build folder " + path_ + " could not be held: " + holder_.error());
+    }
     ~StoreFolder() {
         if (path_.empty()) return;
         std::error_code ec;
-        if (!os::remove_tree(path_)) ec.assign(errno, std::generic_category());
+        if (!remove_folder(path_)) ec.assign(errno, std::generic_category());
         if (ec) os::log_error("Grouttab: removing " + path_ + ": " + ec.message());
+        holder_.unlock();
+        std::lock_guard<std::mutex> lock(live_folders_mutex());
+        live_folders().erase(path_);
     }
     StoreFolder(const StoreFolder&) = delete;
     StoreFolder& operator=(const StoreFolder&) = delete;
@@ -178,9 +222,33 @@ public:
 private:
     std::string path_;
     int error_;
+    os::FolderHolderLock holder_;
 };
 
 }  // namespace
+
+void remove_build_folders() {
+    std::lock_guard<std::mutex> lock(live_folders_mutex());
+    for (const auto& path : live_folders()) remove_folder(path);
+}
+
+void remove_abandoned_build_folders(const std::string& report_folder) {
+    for (const auto& e : os::find_entries(report_folder + "/" + kBuildPrefix + "*", os::fa_directory | os::fa_hidden)) {
+        // A link is never a build folder (and never followed).
+        const std::string path = report_folder + "/" + e.name;
+        if (!(e.attributes & os::fa_directory) || !os::is_directory(path)) continue;
+        const std::int64_t now_ms = os::wall_ms();
+        const std::uint64_t now = os::filetime_ticks(os::filetime_from_unix(now_ms / 1000, 0));
+        const std::uint64_t written = os::filetime_ticks(e.write_time);
+        if (written > now || (now - written) / 10000 < kBrandNewMs) continue;
+        os::FolderHolderLock holder;
+        if (holder.try_lock(path, kHolderFile) != os::FolderHolderLock::Result::held) continue;
+        if (!remove_folder(path)) {
+            os::log_error("Grouttab: the build folder " + path +
+                          " that an ended build left could not be removed: " + std::strerror(errno));
+        }
+    }
+}
 
 bool make_report(TReportForm& form, const std::string& well, const std::string& stage) {
     if (!is_plain_name(well) || !is_plain_name(stage)) {
@@ -233,6 +301,7 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
         return refuse_template(e.what());
     }
 
+    remove_abandoned_build_folders(report_folder);
     StoreFolder store(report_folder);
     if (store.path().empty()) {
         const std::string why = std::strerror(store.error());
@@ -319,11 +388,9 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
         os::log_error("Grouttab: showing the report " + paths.output_file + ": " + e.what());
         try {
             if (!shown && oo.has_document()) oo.close_document();
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
         oo_slot.reset();
-        ui::MessageBox("Отчет сохранен в " + paths.output_file + ", но показать его не удалось.", "Error",
-                       ui::MB_OK);
+        ui::MessageBox("Отчет сохранен в " + paths.output_file + ", но показать его не удалось.", "Error", ui::MB_OK);
         return false;
     }
     oo_slot.reset();

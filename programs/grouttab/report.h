@@ -45,4 +45,14 @@ bool is_plain_name(const std::string& name);
 // server call throws, with the hidden document closed and the client freed.
 bool make_report(TReportForm& form, const std::string& well, const std::string& stage);
 
+// The build folders (".grouttab-XXXXXX" beside the report) go whatever ends
+// a build: its own end, a failure, or the program's end on a signal, for
+// which this removes those of the builds going on now (safe on any thread;
+// the reports already finished stay). A build folder that a killed program
+// left behind is removed by the next build in that report folder: one that
+// no living build holds and that is not brand new.
+void remove_build_folders();
+// The sweep a build does first; `report_folder` without a trailing '/'.
+void remove_abandoned_build_folders(const std::string& report_folder);
+
 }  // namespace grouttab

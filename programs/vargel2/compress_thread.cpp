@@ -1,13 +1,16 @@
 #include "programs/vargel2/compress_thread.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <system_error>
 
 #include "library/storage/file_storage.h"
+#include "platform/os/clock.h"
 #include "platform/os/directory.h"
 #include "platform/os/file_copy.h"
 #include "platform/os/process.h"
@@ -75,7 +78,57 @@ void keep_data_files(std::vector<lib::FindedFile>& files) {
     std::erase_if(files, [](const lib::FindedFile& f) { return !is_data_file(f.name); });
 }
 
+// What each run of the process has made that an ending must not leave, kept
+// where the thread that takes an ending signal reaches it (never destroyed:
+// that thread may reach it while the process ends).
+struct LiveRun {
+    std::string temp;           // the temporary folder, once made
+    std::string package;        // the package path
+    bool package_ours = false;  // the old package is gone: a file there is this run's
+    bool package_done = false;  // the archiver finished it
+};
+std::mutex& g_runs_mutex = *new std::mutex;
+std::map<const TCompressThread*, LiveRun>& g_runs = *new std::map<const TCompressThread*, LiveRun>;
+std::string& g_interruption = *new std::string;  // not empty once the process is told to end
+
+template <typename F>
+void update_run(const TCompressThread* run, F change) {
+    std::lock_guard<std::mutex> lock(g_runs_mutex);
+    const auto at = g_runs.find(run);
+    if (at != g_runs.end()) change(at->second);
+}
+
+// "600 с", "10 мин".
+std::string span_text(int ms) {
+    const int seconds = (ms + 999) / 1000;
+    return seconds >= 60 && seconds % 60 == 0 ? std::to_string(seconds / 60) + " мин" : std::to_string(seconds) + " с";
+}
+
 }  // namespace
+
+void TCompressThread::interrupt_all(const std::string& why) {
+    std::lock_guard<std::mutex> lock(g_runs_mutex);
+    if (g_interruption.empty()) g_interruption = why.empty() ? std::string("прервано") : why;
+}
+
+void TCompressThread::remove_leftovers() {
+    std::lock_guard<std::mutex> lock(g_runs_mutex);
+    for (auto& [run, live] : g_runs) {
+        if (!live.temp.empty()) {
+            // The run may still be writing into it: a file made meanwhile
+            // is taken on the next round.
+            for (int round = 0; round < 5 && os::path_exists(live.temp); ++round) os::remove_tree(live.temp);
+            live.temp.clear();
+        }
+        if (live.package_ours && !live.package_done && !live.package.empty()) os::remove_file(live.package);
+        live.package_ours = false;
+    }
+}
+
+void TCompressThread::stop_if_interrupted() const {
+    std::lock_guard<std::mutex> lock(g_runs_mutex);
+    if (!g_interruption.empty()) throw std::runtime_error(g_interruption);
+}
 
 std::string default_archiver(const std::string& program_folder) {
     const std::string beside = program_folder + "/7za";
@@ -85,9 +138,15 @@ std::string default_archiver(const std::string& program_folder) {
 TCompressThread::TCompressThread(RunState state, ConfigValues options, LineSink sink)
     : state_(std::move(state)), options_(std::move(options)), sink_(std::move(sink)) {
     archiver = default_archiver(options_.program_folder);
+    std::lock_guard<std::mutex> lock(g_runs_mutex);
+    g_runs[this].package = state_.package_path;
 }
 
-TCompressThread::~TCompressThread() { WaitFor(); }
+TCompressThread::~TCompressThread() {
+    WaitFor();
+    std::lock_guard<std::mutex> lock(g_runs_mutex);
+    g_runs.erase(this);
+}
 
 void TCompressThread::Start() {
     thread_ = std::thread([this, on_terminate = OnTerminate] {
@@ -136,10 +195,16 @@ void TCompressThread::Execute() {
                  (temp_parent.empty() ? std::string("$TMPDIR") : temp_parent) + "\": " + errno_text() + "!";
         return;
     }
+    update_run(this, [&](LiveRun& r) { r.temp = temp_; });
+    // A run told to end before it began leaves the old package as it was.
+    bool old_package_gone = false;
     try {
+        stop_if_interrupted();
         // The old package goes first, so that no failure below leaves a
         // stale one that looks like this run's.
+        old_package_gone = true;
         remove_package();
+        update_run(this, [](LiveRun& r) { r.package_ours = true; });
         // An empty folder would be taken as the current one.
         if (mode() != Mode::masks && state_.data_folder.empty()) {
             throw std::runtime_error("не задан каталог данных скважины \"" + state_.well_name + "\"");
@@ -157,20 +222,26 @@ void TCompressThread::Execute() {
         if (failed_ > 0 && os::find_entries(temp_ + "/*", os::fa_any).empty()) {
             throw std::runtime_error("нет ни одного файла для архива, " + lacking);
         }
+        stop_if_interrupted();
         post("Сжимаю файлы...");
         run_archiver();
+        update_run(this, [](LiveRun& r) { r.package_done = true; });
     } catch (const std::exception& e) {
         error_ = std::string(kFailure) + e.what() + "!";
     } catch (...) {
         error_ = "Неизвестная ошибка во время сжатия данных!";
     }
-    if (!error_.empty()) {
+    if (!error_.empty() && old_package_gone) {
         try {
             remove_package();
         } catch (...) {}
     }
     lib::remove_directory_with_files(temp_);
     os::remove_directory(temp_);
+    update_run(this, [](LiveRun& r) {
+        r.temp.clear();
+        r.package_ours = false;
+    });
     if (error_.empty()) post("Готово!");
 }
 
@@ -280,6 +351,7 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                           : options_.compress_method == 2 ? FileStorage::encode_wavelet
                                                           : FileStorage::encode_plain;
     for (const auto& f : finder_.files) {
+        stop_if_interrupted();
         if (!packable(f.path, f.name)) {
             done += f.size > 0 ? f.size : 0;
             continue;
@@ -296,8 +368,9 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                 // held whole: a well's trip outgrows the memory.
                 // The reader skips damage and goes on; what it skipped is
                 // the operator's to know, since the package lacks it.
+                std::vector<std::string> warnings;
                 auto warn = [&] {
-                    std::vector<std::string> warnings;
+                    warnings.clear();
                     storage.get_warnings(warnings);
                     for (const auto& w : warnings) post("Файл " + f.name + ": " + w);
                 };
@@ -311,11 +384,24 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
                 }
                 warn();
                 if (!read) throw std::runtime_error("формат файла не поддерживается, файл не прочитан");
+                // The station writes a data file's text block (the trip's
+                // files, its start) before any record: a file read whole
+                // without a fault and holding only that is one of ours with
+                // nothing recorded yet. A trip that never drilled leaves its
+                // depth and lag files so, and a trip still recording its lag
+                // file until the end.
+                const bool empty_of_ours =
+                    records == 0 && warnings.empty() && storage.text_values().count() > 0;
                 // Bytes in which the reader found not even the parameters'
                 // table are no recorded data, whatever the name says; left
                 // out in silence they would pass for a trip just begun.
-                if (storage.get_params_count() == 0)
+                if (storage.get_params_count() == 0 && !empty_of_ours)
                     throw std::runtime_error("в файле нет данных, которые можно прочитать");
+                // Over the whole range an empty file of ours is packed as it
+                // stands (the office sees the trip's every file); a time
+                // window leaves out what holds nothing within it.
+                const bool whole_range = from == 0 && to == -1;
+                if (records == 0 && whole_range) storage.save_for_compressing(temp_ + "/" + f.name, encoding, {});
             }
         } catch (const std::exception& e) {
             leave_out(f.name, "Ошибка во время обработки файла " + f.name + ": " + e.what());
@@ -331,6 +417,7 @@ void TCompressThread::rewrite_found(std::int32_t from, std::int32_t to) {
 }
 
 void TCompressThread::copy_one(const std::string& folder, const std::string& name) {
+    stop_if_interrupted();
     if (!packable(folder, name)) return;
     const std::string from = folder + name;
     std::string why;
@@ -383,7 +470,40 @@ void TCompressThread::run_archiver() {
     std::string why;
     if (!p.start(o, &why)) throw std::runtime_error("архиватор \"" + archiver + "\" не запущен: " + why);
     std::vector<std::string> lines;
-    const auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); });
+    // The archiver is watched while it works: an ending of the program ends
+    // it, and so does a stretch without any sign of work (no line, no
+    // growth of the package), since nothing else would ever end the wait.
+    std::int64_t last_sign = os::steady_now_ms();
+    std::uintmax_t last_size = 0;
+    std::size_t last_lines = 0;
+    bool interrupted = false, hung = false;
+    const auto keep_going = [&] {
+        try {
+            stop_if_interrupted();
+        } catch (const std::exception&) {
+            interrupted = true;
+            return false;
+        }
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(state_.package_path, ec);
+        const std::int64_t now = os::steady_now_ms();
+        if ((!ec && size != last_size) || lines.size() != last_lines) {
+            last_size = ec ? last_size : size;
+            last_lines = lines.size();
+            last_sign = now;
+        } else if (now - last_sign > archiver_idle_limit_ms) {
+            hung = true;
+            return false;
+        }
+        return true;
+    };
+    const auto code = p.read_lines([&](const std::string& l) { lines.push_back(l); }, -1, keep_going,
+                                   std::clamp(archiver_idle_limit_ms / 4, 10, 200));
+    if (interrupted) stop_if_interrupted();
+    if (hung) {
+        throw std::runtime_error("архиватор \"" + archiver + "\" " + span_text(archiver_idle_limit_ms) +
+                                 " не подавал признаков работы (ни вывода, ни роста архива) и был остановлен");
+    }
     if (!code) throw std::runtime_error("архиватор \"" + archiver + "\" не завершился");
     // 7-Zip's status 1 is a warning: some file was left out, so the package
     // is not the whole choice either.

@@ -28,7 +28,8 @@
 // the rest: the package is then made, and left_out() names what it lacks.
 //
 // A run ends failed (error_text() not empty, no package at the package
-// path) when the temporary folder cannot be made, the run has no data
+// path) when it is interrupted (interrupt_all), the archiver hangs, the
+// temporary folder cannot be made, the run has no data
 // folder, no mask of the command line finds a file, two files of one name
 // are met (the flat package could hold only one of them), files were left
 // out and none was gathered, or the archiver cannot be started or reports
@@ -81,8 +82,22 @@ public:
     // Their names, in the order they were met.
     const std::vector<std::string>& left_out() const { return left_out_; }
 
+    // Asks every run of the process, and every run started after, to stop
+    // (the program was told to end): the archiver is ended, no further file
+    // is begun, and the run ends failed with `why`, its package and its
+    // temporary folder removed as after any failure.
+    static void interrupt_all(const std::string& why);
+    // For a process that must end before its runs could stop: removes their
+    // temporary folders, and their packages unless the archiver finished
+    // them. Safe on any thread while the runs go on.
+    static void remove_leftovers();
+
     // The archiver program (a path, or a bare name looked up in PATH).
     std::string archiver;
+    // How long the archiver may go without a line of output and without its
+    // package growing before it is taken for hung: it is then ended and the
+    // run fails. Generous: a big trip's package grows all the time.
+    int archiver_idle_limit_ms = 10 * 60 * 1000;
     // Where the temporary folder is made; empty: $TMPDIR, else /tmp.
     std::string temp_parent;
 
@@ -111,6 +126,8 @@ private:
     bool claim(const std::string& source, const std::string& name);
     void run_archiver();
     void remove_package();
+    // Throws the interruption's text once interrupt_all was called.
+    void stop_if_interrupted() const;
 
     RunState state_;
     ConfigValues options_;

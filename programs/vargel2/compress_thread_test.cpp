@@ -43,6 +43,7 @@ protected:
         std::vector<std::string> lines;
         TCompressThread t(state, options, [&](const std::string& l) { lines.push_back(l); });
         if (!archiver.empty()) t.archiver = archiver;
+        if (idle_limit_ms > 0) t.archiver_idle_limit_ms = idle_limit_ms;
         t.temp_parent = tmp;
         t.Execute();
         error = t.error_text();
@@ -66,6 +67,7 @@ protected:
     std::string error;
     int failed = 0;
     std::vector<std::string> left_out;
+    int idle_limit_ms = 0;  // 0: the run's own
 };
 
 // A file whose name is exactly `name`, separators and all, holding a copy of
@@ -409,6 +411,28 @@ TEST_F(PackRun, AFailingOrMissingArchiverFailsTheRunWithItsCause) {
         EXPECT_NE(lines.back(), "Готово!");
         EXPECT_FALSE(std::filesystem::exists(state.package_path)) << c.archiver;
     }
+}
+
+// An archiver that shows no sign of work for the bound is ended and the run
+// fails; one whose package keeps growing may take longer than the bound.
+TEST_F(PackRun, AnArchiverWithoutSignOfWorkIsEndedAtTheBound) {
+    write_trip(data + "0003.realtim", 100000, 20);
+    state.range_end = -1;
+    idle_limit_ms = 1500;
+    const std::string hung = folder / "bin/hung";
+    write_script(hung, "echo $$ >" + shell_quoted(folder / "hung.pid") + "\nprintf x >\"$4\"\nexec sleep 600\n");
+    pack(hung);
+    EXPECT_NE(error.find("не подавал признаков работы"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(state.package_path));
+    const pid_t pid = static_cast<pid_t>(std::atoi(read_text(folder / "hung.pid").c_str()));
+    ASSERT_GT(pid, 0);
+    EXPECT_NE(::kill(pid, 0), 0) << "the archiver still runs";
+
+    const std::string slow = folder / "bin/slow";
+    write_script(slow, "for i in $(seq 30); do printf x >>\"$4\"; sleep 0.1; done\n");
+    pack(slow);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(read_text(state.package_path), std::string(30, 'x'));
 }
 
 TEST_F(PackRun, AnArchiverBesideTheProgramIsPreferred) {

@@ -181,12 +181,12 @@ void TProgressForm::ThreadDone(TCompressThread* thread) {
         if (!left_out_.empty()) {
             show_line("Не попали в архив файлов: " + std::to_string(left_out_.size()) + " (причины указаны выше)");
         }
-        show_line(closing);
+        if (closing_line) show_line(closing);
         btnSendData->SetEnabled(true);
     } else {
         show_line("Ошибка во время архивации:");
         show_line(last_error_);
-        show_line(closing);
+        if (closing_line) show_line(closing);
     }
     if (OnBusyChanged) OnBusyChanged(false);
 }

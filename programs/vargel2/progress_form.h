@@ -62,6 +62,9 @@ public:
     // Set before a run to change how the thread finds its archiver or where
     // it makes its temporary folder (tests).
     std::function<void(TCompressThread&)> OnThreadCreated;
+    // Whether the result ends with the line that sends the user to "Выход"
+    // (a run without a desktop has no button to press).
+    bool closing_line = true;
     // How long the mail button waits for the composer's answer.
     int mail_wait_ms = 5000;
 

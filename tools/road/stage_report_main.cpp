@@ -4,11 +4,16 @@
 // LibreOffice into the well's "cement/report" folder. "stage_report --help"
 // tells the options and the exit statuses.
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/os/end_signals.h"
 #include "platform/os/paths.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/stdctrls.h"
@@ -27,9 +32,26 @@ namespace {
 
 void say(FILE* f, const std::string& s) { std::fputs((s + "\n").c_str(), f); }
 
+// The signal that told the program to end; 0 while none did.
+std::atomic<int> g_ending_signal{0};
+
+// The signal's thread: the office goes first, so that nothing writes into
+// the build's folder any more, then the folder, then the program.
+void on_ending_signal(int signal) {
+    g_ending_signal = signal;
+    grouttab::stop_started_office(false);
+    grouttab::remove_build_folders();
+    say(stderr, "stage_report: stopped by " + os::signal_name(signal) + "; the report being built was not stored");
+    std::fflush(stderr);
+    std::_Exit(128 + signal);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts, so that all of them leave the ending signals
+    // to the thread that takes them.
+    os::watch_end_signals(on_ending_signal, [] { grouttab::remove_build_folders(); });
     const tools::ArgParser args("stage_report", "stage_report --station DIR --well NAME --stage N --profile DIR",
                                 "Builds the spreadsheet report of a cementing stage as the report program's\n"
                                 "\"Таблица\" does, without a screen: the station folder stands for the\n"
@@ -45,6 +67,7 @@ int main(int argc, char** argv) {
                                     {0, "the report was stored"},
                                     {1, "the well or stage is not there, no office could be had, or the build failed"},
                                     {2, "a bad argument: an unknown option, a missing or bad value"},
+                                    {143, "stopped by SIGTERM (130 SIGINT, 129 SIGHUP); its build folder removed"},
                                 });
     std::string station, well, stage, profile;
     auto code = args.parse(argc, argv, [&](const std::string& name, const std::string& value) {
@@ -97,6 +120,9 @@ int main(int argc, char** argv) {
         say(stderr, "stage_report: " + std::string(e.what()));
         status = 1;
     }
+    // A build cut short by a signal fails here too; the signal's thread
+    // ends the program with the signal's status.
+    while (g_ending_signal) std::this_thread::sleep_for(std::chrono::seconds(1));
     grouttab::stop_started_office(false);
     return status;
 }
