@@ -267,6 +267,9 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
                        "Error", ui::MB_OK);
         return false;
     }
+    // Before the office starts, which may take long enough on a loaded
+    // machine for another build's brand-new folder to pass for an old one.
+    remove_abandoned_build_folders(report_folder);
     const rtl::IniFile report(paths.report_file);
     const rtl::IniFile programme(paths.programme_file);
     const int count = programme.ReadInteger("Main", "Count", 0);
@@ -301,7 +304,6 @@ bool make_report(TReportForm& form, const std::string& well, const std::string& 
         return refuse_template(e.what());
     }
 
-    remove_abandoned_build_folders(report_folder);
     StoreFolder store(report_folder);
     if (store.path().empty()) {
         const std::string why = std::strerror(store.error());

@@ -11,6 +11,9 @@
 //       ratio: the week's time per second over the hour's (goal: at most
 //       1.5); hour_MB, week_MB: the host's peak resident memory; skipped: the
 //       seconds the continued runs left without a record.
+//   BM_WindowHostFourWeeks  the same once on a trip of 4 weeks (about
+//       1.2 GB): its time per second, peak memory and the seconds skipped
+//       (goal: none).
 //
 // Needs Xvfb, station_host and device_simulator beside this program; the
 // trips go into a temporary folder and are removed.
@@ -175,5 +178,30 @@ void BM_WindowHostAgainstTripLength(benchmark::State& state) {
     state.counters["skipped"] = double(skipped);
 }
 BENCHMARK(BM_WindowHostAgainstTripLength)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+void BM_WindowHostFourWeeks(benchmark::State& state) {
+    std::error_code ec;
+    const fs::path bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    if (!fs::exists(bin / "station_host") || !fs::exists(bin / "device_simulator")) {
+        state.SkipWithError("station_host or device_simulator is not built beside this program");
+        return;
+    }
+    ui::testing::VirtualScreen screen;
+    if (!screen.start()) {
+        state.SkipWithError(("no virtual X server: " + screen.error()).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        const Run r = continue_trip(bin, 28 * 86400);
+        if (!r.ok) {
+            state.SkipWithError(("continuing 4 weeks: " + r.failed).c_str());
+            return;
+        }
+        state.counters["ms_per_s"] = r.ms_per_s;
+        state.counters["MB"] = r.peak_mb;
+        state.counters["skipped"] = double(r.skipped);
+    }
+}
+BENCHMARK(BM_WindowHostFourWeeks)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
