@@ -249,7 +249,8 @@ public:
     double& at(int column, int row);
     double at(int column, int row) const;
     values_line line(int row);
-    double depth(int row) const { return at(depth_column_, row); }
+    // The row's first value, where the index curve stands.
+    double depth(int row) const { return at(0, row); }
     int size() const { return rows_; }
     void clear();
     // Every row gets `count` values; new ones hold the null value.
@@ -278,11 +279,8 @@ public:
     int get_column_count() const { return column_count_; }
     double get_null_value() const { return null_value_; }
     void set_null_value(double value) { null_value_ = value; }
-    int get_precision() const { return precision_; }
     // Kept within 0..15 decimals.
     void set_precision(int precision);
-    int get_depth_column() const { return depth_column_; }
-    void set_depth_column(int column) { depth_column_ = column; }
 
 private:
     // The rows one after another, column_count_ values each: one block for
@@ -293,7 +291,6 @@ private:
     int column_count_ = 0;
     double null_value_ = -9999;
     int precision_ = 5;
-    int depth_column_ = 0;
     count_source count_source_;
     load_report report_;
 };
@@ -361,7 +358,6 @@ public:
     int get_dept_index() const { return dept_index_; }
     const std::vector<std::shared_ptr<las_block_base>>& get_blocks() const { return blocks_; }
 
-    detailed::coding get_coding() const { return coding_; }
     void set_coding(detailed::coding code_page) { coding_ = code_page; }
 
 private:

@@ -59,7 +59,6 @@ public:
     char* get_pointer() const { return view_.data(); }
     std::size_t get_file_size() const { return file_size_; }
     bool is_ok() const { return view_.is_mapped(); }
-    bool is_writable() const { return writable_; }
 
 protected:
     os::File file_;

@@ -82,7 +82,6 @@ public:
     void get_serial_name(std::string& name) override { name = "CandleCounter"; }
 
     std::size_t samples() const { return samples_.size(); }
-    float last_travel() const { return travel_; }
 
 protected:
     std::deque<Item> samples_;

@@ -126,7 +126,6 @@ public:
     void set_file_name(const AnsiString& name) { file_name_ = name; }
     void set_fallback_file_name(const AnsiString& name) { fallback_file_name_ = name; }
     const AnsiString& get_file_name() const { return file_name_; }
-    const AnsiString& get_fallback_file_name() const { return fallback_file_name_; }
 
     // True after construction and after every successful save_to; false
     // from the start of a save_to until it has succeeded.

@@ -49,7 +49,6 @@ public:
     // The frame that start(), stop() and calculate() read: the hub's
     // current frame, attached by whoever builds the hub.
     void set_frame(DataStorage* frame) { frame_ = frame; }
-    DataStorage* get_frame() const { return frame_; }
     // Where start() and stop() take the time from; lib::get_local_time()
     // unless replaced.
     void set_clock(Clock clock);

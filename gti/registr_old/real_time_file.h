@@ -182,9 +182,6 @@ public:
     // ---- state, for the host and tests ----
 
     const FileStoredValues& time_values() const { return time_values_; }
-    const FileStoredValues& depth_values() const { return depth_values_; }
-    const FileStoredValues& lag_values() const { return lag_values_; }
-    const FileStoredValues& fast_values() const { return fast_values_; }
     const std::deque<LagFileStoredLine>& lag_lines() const { return lag_lines_; }
 
     SaveSignal time_signal;

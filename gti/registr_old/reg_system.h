@@ -228,10 +228,11 @@ private:
     std::unique_ptr<vf::ViewFile> view_file_;
     std::unique_ptr<Values> values_;
     std::unique_ptr<RegistrLogOld> registr_log_;
-    // The root owns these because the station's main program and the
-    // plug-ins reach them through it (get_global_ini, get_calculator,
-    // get_operations), though nothing in the hub itself reads them: the
-    // root's interface keeps the full set of components it is known to build.
+    // The global settings, the formula evaluator and the operations table
+    // are components of the root that nothing in the hub reads: they stay,
+    // since the root is their one owner for the station's main program and
+    // the plug-ins (get_global_ini, get_calculator, get_operations). Every
+    // other member above is read by the hub itself.
     std::unique_ptr<GlobalIni> global_ini_;
     std::unique_ptr<formula::Calculator> calculator_;
     std::unique_ptr<Operations> operations_;

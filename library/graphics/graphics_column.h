@@ -95,8 +95,6 @@ public:
     GraphicsColumn(Planshet* planshet, const char* caption);
     ~GraphicsColumn() override;
 
-    const std::string& get_caption() const { return caption_; }
-
     void add_curve(const std::string& title, const std::string& param_name, double left, double right, ui::TColor color,
                    int width);
     // The first curve of that parameter name (exact comparison), or null.
@@ -107,7 +105,6 @@ public:
     Curve& get_curve(int index) { return curves_.at(static_cast<std::size_t>(index)); }
 
     void set_log_mode(bool on) { log_mode_ = on; }
-    bool get_log_mode() const { return log_mode_; }
     void set_log_scale(double left, double right) {
         log_left_ = left;
         log_right_ = right;
@@ -115,10 +112,8 @@ public:
     double get_left_log_scale() const { return log_left_; }
     double get_right_log_scale() const { return log_right_; }
     void set_mark_type(MarkType type);
-    MarkType get_mark_type() const { return mark_type_; }
     const std::vector<Mark>& get_marks() const { return marks_; }
     int get_edit_mode() const { return edit_mode_; }
-    int get_divisions() const { return divisions_; }
 
     // Conversions across a span of `size` pixels, in the column's mode.
     int y_value_to_coord(double value, int size, double left, double right) const;

@@ -117,11 +117,8 @@ public:
     void set_double_buffered(bool v) { double_buffered_ = v; }
     bool get_double_buffered() const { return double_buffered_; }
     ui::TColor get_bk_color() const { return bk_color_; }
-    void set_bk_color(ui::TColor c) { bk_color_ = c; }
     ui::TColor get_frame_color() const { return frame_color_; }
-    void set_frame_color(ui::TColor c) { frame_color_ = c; }
     ui::TColor get_text_color() const { return text_color_; }
-    void set_text_color(ui::TColor c) { text_color_ = c; }
     int get_columns_gap() const { return columns_gap_; }
     void set_container(ui::TWinControl* container) { container_ = container; }
     void smart_invalidate();

@@ -135,7 +135,6 @@ public:
     int get_type() const override { return option_kind::enumeration; }
     // Fills the list with the texts, for a choice box.
     void enum_popup_strings(rtl::StringList* strings) const;
-    const std::vector<std::string>& get_texts() const { return texts; }
 
 protected:
     std::vector<std::string> texts;

@@ -47,7 +47,6 @@ public:
     virtual void from_control() = 0;
 
     unsigned long get_group() const { return group; }
-    ui::TControl* get_control() const { return control; }
 
     // The text of an edit or a combo box. A list-only combo box takes a text
     // that is none of its entries as a new last entry, and selects it.

@@ -156,8 +156,9 @@ void BlockEncoder::write_simple_values(lib::io::BinaryOutputStream& out, std::ui
 
 namespace {
 
-// BlockScanner::sound_block_at, kept inside this file so that the scanner's
-// loops have it inline: it runs once for every block of every file read.
+// A sound block header at this offset: its type, size and, for a record,
+// its count fit. Kept inside this file so that the scanner's loops have it
+// inline: it runs once for every block of every file read.
 inline bool sound_block(const char* data, std::size_t size, std::size_t at, int& type, int& block_size) {
     if (at > size || size - at < static_cast<std::size_t>(block_header_size)) return false;
     const char* p = data + at;
@@ -176,10 +177,6 @@ inline bool sound_block(const char* data, std::size_t size, std::size_t at, int&
 }
 
 }  // namespace
-
-bool BlockScanner::sound_block_at(const char* data, std::size_t size, std::size_t at, int& type, int& block_size) {
-    return sound_block(data, size, at, type, block_size);
-}
 
 bool BlockScanner::chain_from(std::size_t at) const {
     for (int n = 0; n < 5; ++n) {

@@ -169,10 +169,6 @@ public:
     // The data end in a block cut short.
     bool torn() const { return torn_; }
 
-    // A sound block header at this offset: its type, size and, for a record,
-    // its count fit; false otherwise.
-    static bool sound_block_at(const char* data, std::size_t size, std::size_t at, int& type, int& block_size);
-
 private:
     // Five sound blocks in a row from `at`, or sound blocks up to exactly
     // the end of the data.

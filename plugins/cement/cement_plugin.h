@@ -122,7 +122,6 @@ public:
 
     // ---- state the window and the tests read ---------------------------------
     CementData& job() { return data_; }
-    TReportOptions& report_options() { return report_; }
     ChartPoints& points() { return points_; }
     const SectionsResult& sections() const { return sections_; }
     const AnsiString& calc_error() const { return calc_error_; }

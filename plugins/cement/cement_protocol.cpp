@@ -88,7 +88,6 @@ bool StationLink::exchange(CommProtocols& protocols, CommIncomData* d) {
 
 void StationLink::frame_received(std::int64_t at) {
     std::lock_guard<std::mutex> l(frames_mutex_);
-    ++good_frames_;
     last_frame_ = last_frame_ ? std::max(*last_frame_, at) : at;
     if (!runs_.empty() && at <= runs_.back().second) {
         runs_.back().first = std::min(runs_.back().first, at);

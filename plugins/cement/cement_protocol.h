@@ -73,7 +73,6 @@ public:
     std::int64_t covered_ms(std::int64_t from, std::int64_t to) const;
     // The time of the last good frame; none before the first.
     std::optional<std::int64_t> last_frame_ms() const;
-    long good_frames() const { return good_frames_; }
 
 private:
     mutable std::mutex mutex_;
@@ -86,7 +85,6 @@ private:
     mutable std::mutex frames_mutex_;
     std::deque<std::pair<std::int64_t, std::int64_t>> runs_;
     std::optional<std::int64_t> last_frame_;
-    std::atomic<long> good_frames_{0};
 };
 
 }  // namespace cement

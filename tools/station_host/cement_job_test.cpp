@@ -25,7 +25,7 @@
 #include "plugins/cement/cement_files.h"
 #include "plugins/cement/cement_points.h"
 #include "plugins/cement/cement_report.h"
-#include "tools/station_host/child_testing.h"
+#include "tools/station_host/rig_testing.h"
 #include "tools/station_host/station_setup.h"
 
 #ifdef STATION_CEMENT_PLUGIN
@@ -35,11 +35,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
-
 constexpr double flow = 10;  // l/s, all along
-
-using Child = station_host::testing::BuiltProgram;
 
 using station_host::testing::has;
 
@@ -61,34 +57,30 @@ std::vector<double> press_seconds(const std::vector<std::string>& lines) {
 
 // The station: the cementing parameters in the table (the station's 12-bit
 // channels on a 2.5 V reference), the well's number, the stage programme
-// the operator prepared, the plug-in in a "plugins" folder of its own.
-void prepare_station(const fs::path& root) {
-    const std::string programme = prepare_cement_station((root / "station").string(), "101", {});
+// the operator prepared, the plug-in in the plug-ins folder; the station's
+// script: the flow all along.
+void prepare_station(const testing::StationRig& rig) {
+    const std::string programme = prepare_cement_station(rig.station().string(), "101", {});
     rtl::IniFile(programme).WriteString("Main", "cem_planV", "0,04");
-    fs::create_directories(root / "plugins");
-    fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
+    rig.add_plugin(STATION_CEMENT_PLUGIN, "cement.so");
+    rig.write_script("t pressure density temperature flow\n"
+                     "0 40 1.20 20 10\n"
+                     "100 40 1.20 20 10\n");
 }
 
 TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    prepare_station(root);
-    std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
-                                       "0 40 1.20 20 10\n"
-                                       "100 40 1.20 20 10\n";
+    testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare_station(rig);
     // Line faults on the way: a bad check word, a silent second, a frame
     // split in two, a short frame.
-    Child sim("device_simulator",
-              {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "60", "--faults",
-               "flip@4,silence@7,split@9x40,truncate@12"},
-              true);
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-    const std::string port = sim.first_line().substr(6);
+    ASSERT_TRUE(rig.start_simulator(
+        {"--device", "cement", "--seconds", "60", "--faults", "flip@4,silence@7,split@9x40,truncate@12"}));
+    testing::ChildProgram& sim = rig.simulator();
 
-    Child host("station_host",
-               {"--port", port, "--well", (root / "well").string(), "--station", (root / "station").string(), "--trip",
-                "1", "--seconds", "19", "--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--press",
-                "2:Начать программу,6:Следующий этап,10:Следующий этап,14:Завершить этап"});
+    testing::ChildProgram host =
+        rig.host_program({"--trip", "1", "--seconds", "19", "--protocol", "СКЦ", "--press",
+                          "2:Начать программу,6:Следующий этап,10:Следующий этап,14:Завершить этап"});
     host.finish(false);
     const auto host_lines = host.lines();
     ASSERT_TRUE(host.code());
@@ -184,21 +176,15 @@ TEST(CementJob, ThreeStagesRunEndToEndWithTheirVolumesAndFiles) {
 // The plug-in's new trip lands on the next number no trip has used: a trip
 // recorded before under the next number keeps its file as it was.
 TEST(CementJob, ANewTripOnThePluginsRequestNeverTakesAnotherTripsFiles) {
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    prepare_station(root);
-    std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
-                                       "0 40 1.20 20 10\n"
-                                       "100 40 1.20 20 10\n";
+    testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare_station(rig);
     fs::create_directories(root / "well");
     const std::string earlier = "trip 2, recorded before";
     std::ofstream(root / "well" / "0002.realtim") << earlier;
-    Child sim("device_simulator",
-              {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "30"}, true);
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-    Child host("station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--station",
-                                (root / "station").string(), "--trip", "1", "--seconds", "5", "--plugins",
-                                (root / "plugins").string(), "--protocol", "СКЦ", "--press", "2:Начать программу"});
+    ASSERT_TRUE(rig.start_simulator({"--device", "cement", "--seconds", "30"}));
+    testing::ChildProgram host = rig.host_program(
+        {"--trip", "1", "--seconds", "5", "--protocol", "СКЦ", "--press", "2:Начать программу"});
     host.finish(false);
     const auto lines = host.lines();
     ASSERT_TRUE(host.code());

@@ -26,8 +26,7 @@
 #include "plugins/cement/cement_form.h"
 #include "plugins/cement/cement_points.h"
 #include "plugins/cement/cement_report.h"
-#include "tools/station_host/child_testing.h"
-#include "tools/station_host/host.h"
+#include "tools/station_host/rig_testing.h"
 #include "tools/station_host/station_setup.h"
 
 #ifdef STATION_CEMENT_PLUGIN
@@ -37,7 +36,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 constexpr double flow = 10;  // l/s, all along
 
 using Child = station_host::testing::ChildProgram;
@@ -50,34 +48,26 @@ std::string file_text(const fs::path& p) {
 }
 
 // The station with well "101" and its three-element programme (buffer,
-// cement, displacement), the plug-in in a folder of its own, and the
-// station's script.
-void prepare(const fs::path& root, const std::string& script) {
-    prepare_cement_station((root / "station").string(), "101", {});
-    fs::create_directories(root / "plugins");
-    fs::create_symlink(fs::absolute(STATION_CEMENT_PLUGIN), root / "plugins" / "cement.so");
-    std::ofstream(root / "job.txt") << script;
+// cement, displacement), the plug-in linked into the plug-ins folder, and
+// the station's script.
+void prepare(const testing::StationRig& rig, const std::string& script) {
+    prepare_cement_station(rig.station().string(), "101", {});
+    rig.add_plugin(STATION_CEMENT_PLUGIN, "cement.so", true);
+    rig.write_script(script);
 }
 
-Child simulator(const fs::path& root, const std::string& faults, bool tcp = false) {
-    std::vector<std::string> args = {"--device", "cement", "--scenario", (root / "job.txt").string(), "--seconds",
-                                     "60"};
-    if (tcp) {
-        args.insert(args.end(), {"--tcp", "0"});
-    } else {
-        args.push_back("--pty");
-    }
+// The simulated cementing-control station with its faults.
+::testing::AssertionResult start_station(testing::StationRig& rig, const std::string& faults, bool tcp = false) {
+    std::vector<std::string> args = {"--device", "cement", "--seconds", "60"};
     if (!faults.empty()) args.insert(args.end(), {"--faults", faults});
-    return Child(bin + "device_simulator", args, true);
+    return rig.start_simulator(args, tcp ? testing::StationRig::Line::tcp : testing::StationRig::Line::pty);
 }
 
 // The host program on the simulator's line for `seconds`, the operator
 // pressing the monitor's buttons by their captions.
-Child host_program(const fs::path& root, const std::string& port, double seconds, const std::string& presses) {
-    return Child(bin + "station_host", {"--port", port, "--well", (root / "well").string(), "--station",
-                                        (root / "station").string(), "--trip", "1", "--seconds",
-                                        std::to_string(int(seconds)), "--plugins", (root / "plugins").string(),
-                                        "--protocol", "СКЦ", "--press", presses});
+Child host_program(const testing::StationRig& rig, double seconds, const std::string& presses) {
+    return rig.host_program(
+        {"--trip", "1", "--seconds", std::to_string(int(seconds)), "--protocol", "СКЦ", "--press", presses});
 }
 
 fs::path cement_folder(const fs::path& root) { return root / "station" / "101" / "cement"; }
@@ -114,25 +104,18 @@ float column(const ChartPoint& p, const ChartPoints& points, const char* name) {
 // and the remarks say from when to when.
 TEST(CementLine, ASilentStationAddsNoVolumeAndTheMonitorSaysSo) {
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        prepare(root, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
-        Child sim = simulator(root, "silence@5x8000");
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+        testing::StationRig rig;
+        const fs::path& root = rig.root();
+        prepare(rig, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
+        ASSERT_TRUE(start_station(rig, "silence@5x8000"));
+        Child& sim = rig.simulator();
 
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.station_folder = (root / "station").string();
-        o.plugin_folder = (root / "plugins").string();
+        HostOptions o = rig.host_options();
         o.protocol = "СКЦ";
         o.trip = 1;
         o.duration_s = 19;
         o.presses = {{1, "Начать программу"}, {17, "Следующий этап"}};
-        std::vector<std::string> lines;
-        Host host(
-            o, [&](const std::string& l) { lines.push_back(l); },
-            [&](const std::string& l) { lines.push_back("error: " + l); });
+        Host host(o, rig.progress(), rig.errors());
         // What the operator saw on the monitor, turn by turn.
         bool seen_stale = false, seen_fresh_after = false;
         std::string stale_text;
@@ -148,9 +131,9 @@ TEST(CementLine, ASilentStationAddsNoVolumeAndTheMonitorSaysSo) {
             if (seen_stale && !form->stale && !form->lblLine->Visible() && form->tiQ->Font().Color() == ui::clBlack)
                 seen_fresh_after = true;
         };
-        ASSERT_EQ(host.run(-1), 0) << ::testing::PrintToString(lines);
+        ASSERT_EQ(host.run(-1), 0) << rig.host_output();
         sim.finish();
-        EXPECT_TRUE(seen_stale) << ::testing::PrintToString(lines);
+        EXPECT_TRUE(seen_stale) << rig.host_output();
         EXPECT_EQ(stale_text.rfind("СКЦ: нет данных с ", 0), 0u) << stale_text;
         EXPECT_TRUE(seen_fresh_after);
 
@@ -203,14 +186,14 @@ TEST(CementLine, ASilentStationAddsNoVolumeAndTheMonitorSaysSo) {
 TEST(CementLine, JunkBeforeAFrameLeavesTheValuesAtMostACycleBehind) {
     for (bool tcp : {false, true}) {
         SCOPED_TRACE(tcp ? "tcp" : "pty");
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
+        testing::StationRig rig;
+        const fs::path& root = rig.root();
         // The pressure climbs 6 atm a second: a frame's pressure tells its
         // time on the station's script.
-        prepare(root, "t pressure density temperature flow\n0 0 1.20 20 10\n100 600 1.20 20 10\n");
-        Child sim = simulator(root, "stray@3x40", tcp);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-        Child host = host_program(root, sim.first_line().substr(6), 13, "1:Начать программу");
+        prepare(rig, "t pressure density temperature flow\n0 0 1.20 20 10\n100 600 1.20 20 10\n");
+        ASSERT_TRUE(start_station(rig, "stray@3x40", tcp));
+        Child& sim = rig.simulator();
+        Child host = host_program(rig, 13, "1:Начать программу");
         host.finish(false);
         ASSERT_TRUE(host.code());
         EXPECT_EQ(*host.code(), 0) << host.output();
@@ -243,12 +226,11 @@ TEST(CementLine, JunkBeforeAFrameLeavesTheValuesAtMostACycleBehind) {
 // average of its samples (all at 10 l/s), and only the two elements that
 // started are marked in the remarks.
 TEST(CementLine, StepBackKeepsTheAverageAndOnlyStartedElementsAreMarked) {
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    prepare(root, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
-    Child sim = simulator(root, "");
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-    Child host = host_program(root, sim.first_line().substr(6), 13,
+    testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare(rig, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
+    ASSERT_TRUE(start_station(rig, ""));
+    Child host = host_program(rig, 13,
                               "2:Начать программу,5:Следующий этап,7:Возврат к предыдущему этапу,10:Следующий этап");
     host.finish(false);
     ASSERT_TRUE(host.code());
@@ -273,14 +255,14 @@ TEST(CementLine, StepBackKeepsTheAverageAndOnlyStartedElementsAreMarked) {
 // pumped nothing on record, so the stage's totals are the buffer's, as its
 // points hold them.
 TEST(CementLine, ElementsRunInSilenceReportNoVolume) {
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    prepare(root, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
-    Child sim = simulator(root, "silence@5x60000");
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare(rig, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
+    ASSERT_TRUE(start_station(rig, "silence@5x60000"));
+    Child& sim = rig.simulator();
     // The cement starts three seconds past the last frame however the
     // exchanges fall: a frame vouches for 1.5 s.
-    Child host = host_program(root, sim.first_line().substr(6), 18,
+    Child host = host_program(rig, 18,
                               "1:Начать программу,9:Следующий этап,12:Следующий этап,15:Завершить этап");
     host.finish(false);
     ASSERT_TRUE(host.code());
@@ -319,14 +301,13 @@ TEST(CementLine, ElementsRunInSilenceReportNoVolume) {
 // A stage run through, then a new programme stopped early: the new stage's
 // report holds only what it pumped (its buffer), none of the stage before.
 TEST(CementLine, ANewStageReportsOnlyItsOwnVolumes) {
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    prepare(root, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
-    Child sim = simulator(root, "");
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare(rig, "t pressure density temperature flow\n0 40 1.20 20 10\n100 40 1.20 20 10\n");
+    ASSERT_TRUE(start_station(rig, ""));
     // The new stage's buffer runs five seconds, so that a loaded machine's
     // late presses still leave it a volume to report.
-    Child host = host_program(root, sim.first_line().substr(6), 20,
+    Child host = host_program(rig, 20,
                               "2:Начать программу,4:Следующий этап,6:Следующий этап,8:Завершить этап,"
                               "10:Начать новую программу,12:Начать программу,17:Следующий этап");
     host.finish(false);

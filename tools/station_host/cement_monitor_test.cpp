@@ -29,8 +29,7 @@
 #include "plugins/cement/cement_options_form.h"
 #include "plugins/cement/cement_plugin.h"
 #include "plugins/cement/cement_testing.h"
-#include "tools/station_host/child_testing.h"
-#include "tools/station_host/host.h"
+#include "tools/station_host/rig_testing.h"
 #include "tools/station_host/station_setup.h"
 
 #ifdef STATION_CEMENT_PLUGIN
@@ -40,44 +39,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
-
 using station_host::testing::has;
 
 // The station's table with the cementing parameters on the station's
 // channels, well "101" with the stage programme of three elements, and the
-// plug-in in a folder of its own: a link to the build's library, so that
+// plug-in in the plug-ins folder: a link to the build's library, so that
 // this process and the host's loader share one copy of it. With finished
 // the stage's elements are all done: the programme has been run through.
-void prepare(const fs::path& root, bool finished = false) {
+void prepare(const testing::StationRig& rig, bool finished = false) {
     // The well's construction: casing to 1800 m, open hole to 2500 m.
-    const std::string programme = prepare_cement_station((root / "station").string(), "101",
+    const std::string programme = prepare_cement_station(rig.station().string(), "101",
                                                          {{7, 0, 1800, 244.5f, 273}, {8, 1800, 2500, 215.9f, 215.9f}});
     if (finished) {
         rtl::IniFile prog(programme);
         for (int i = 0; i < 3; ++i) prog.WriteInteger("Item" + std::to_string(i), "mode", cement::state_done);
     }
-    fs::create_directories(root / "plugins");
-    fs::create_symlink(fs::absolute(STATION_CEMENT_PLUGIN), root / "plugins" / "cement.so");
-}
-
-// The simulated cementing-control station on a pseudo-terminal, playing the
-// job's script for `seconds`; its first line names the terminal.
-station_host::testing::ChildProgram simulator(const fs::path& root, int seconds) {
-    return station_host::testing::ChildProgram(bin + "device_simulator",
-                                               {"--device", "cement", "--pty", "--scenario",
-                                                (root / "job.txt").string(), "--seconds", std::to_string(seconds)},
-                                               true);
+    rig.add_plugin(STATION_CEMENT_PLUGIN, "cement.so", true);
 }
 
 // The host of this process on the simulator's line, with the station and
 // the plug-ins prepare() made, at the cementing station's protocol.
-HostOptions on_station(const fs::path& root, const std::string& port) {
-    HostOptions o;
-    o.port = port;
-    o.well_folder = (root / "well").string();
-    o.station_folder = (root / "station").string();
-    o.plugin_folder = (root / "plugins").string();
+HostOptions on_station(const testing::StationRig& rig) {
+    HostOptions o = rig.host_options();
     o.protocol = "СКЦ";
     o.start_depth = 2500;
     return o;
@@ -85,22 +68,18 @@ HostOptions on_station(const fs::path& root, const std::string& port) {
 
 TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        prepare(root);
-        std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
-                                           "0 40 1.20 20 10\n"
-                                           "100 90 1.80 30 10\n";
-        station_host::testing::ChildProgram sim = simulator(root, 60);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+        testing::StationRig rig;
+        const fs::path& root = rig.root();
+        prepare(rig);
+        rig.write_script("t pressure density temperature flow\n"
+                         "0 40 1.20 20 10\n"
+                         "100 90 1.80 30 10\n");
+        ASSERT_TRUE(rig.start_simulator({"--device", "cement", "--seconds", "60"}));
 
-        HostOptions o = on_station(root, sim.first_line().substr(6));
+        HostOptions o = on_station(rig);
         o.trip = 1;
         o.duration_s = 22;
-        std::vector<std::string> lines;
-        Host host(
-            o, [&](const std::string& l) { lines.push_back(l); },
-            [&](const std::string& l) { lines.push_back("error: " + l); });
+        Host host(o, rig.progress(), rig.errors());
 
         // The operator's script: at each second of the run, one press.
         ui::HeadlessDisplay& screen = *ui::headless_display();
@@ -150,14 +129,14 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
             }
         };
         const int code = host.run(-1);
-        EXPECT_EQ(code, 0) << ::testing::PrintToString(lines);
-        EXPECT_EQ(step, 7) << ::testing::PrintToString(lines);
+        EXPECT_EQ(code, 0) << rig.host_output();
+        EXPECT_EQ(step, 7) << rig.host_output();
         EXPECT_EQ(seen, (std::vector<std::string>{"Начать программу", "Следующий этап", "Следующий этап",
                                                   "Следующий этап", "Следующий этап", "Завершить этап"}))
-            << ::testing::PrintToString(lines);
-        EXPECT_TRUE(has(lines, "trip 2 started on a plug-in's request")) << ::testing::PrintToString(lines);
-        EXPECT_TRUE(has(lines, "trip 2 continued on a plug-in's request")) << ::testing::PrintToString(lines);
-        EXPECT_TRUE(has(lines, "trip 2 stopped on a plug-in's request")) << ::testing::PrintToString(lines);
+            << rig.host_output();
+        EXPECT_TRUE(has(rig.host_lines(), "trip 2 started on a plug-in's request")) << rig.host_output();
+        EXPECT_TRUE(has(rig.host_lines(), "trip 2 continued on a plug-in's request")) << rig.host_output();
+        EXPECT_TRUE(has(rig.host_lines(), "trip 2 stopped on a plug-in's request")) << rig.host_output();
 
         // The profile the window drew: the casing and the open hole.
         ASSERT_EQ(profile.items.size(), 2u);
@@ -186,17 +165,14 @@ TEST(CementMonitorOnStation, TheButtonsRunAJobOnTheSimulatedStation) {
 // so a finished stage asks once whether to begin a new one.
 TEST(CementMonitorOnStation, AFinishedStageIsAskedAboutOnceInTheHostsWindow) {
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        prepare(root, true);
-        std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
-                                           "0 40 1.20 20 10\n";
-        station_host::testing::ChildProgram sim = simulator(root, 20);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+        testing::StationRig rig;
+        prepare(rig, true);
+        rig.write_script("t pressure density temperature flow\n"
+                         "0 40 1.20 20 10\n");
+        ASSERT_TRUE(rig.start_simulator({"--device", "cement", "--seconds", "20"}));
 
-        HostOptions o = on_station(root, sim.first_line().substr(6));
+        HostOptions o = on_station(rig);
         o.duration_s = 2;
-        std::vector<std::string> lines;
         int asked = 0;
         const ui::MessageBoxHandler before = ui::set_message_box_handler([&](const ui::MessageBoxRequest& r) {
             if (r.caption == "Рейс завершен") ++asked;
@@ -207,9 +183,7 @@ TEST(CementMonitorOnStation, AFinishedStageIsAskedAboutOnceInTheHostsWindow) {
         pages->SetParent(&window);
         pages->SetAlign(ui::alClient);
         {
-            Host host(
-                o, [&](const std::string& l) { lines.push_back(l); },
-                [&](const std::string& l) { lines.push_back("error: " + l); });
+            Host host(o, rig.progress(), rig.errors());
             host.on_started = [&](Host& h) {
                 reg::RegPluginManager& plugins = h.system()->get_plugin_manager();
                 lib::Locker hold(sys_lock_obj());
@@ -218,10 +192,10 @@ TEST(CementMonitorOnStation, AFinishedStageIsAskedAboutOnceInTheHostsWindow) {
                     if (const auto* d = plugins.get_plugin_data(i); d && d->page)
                         plugins.show_tab_sheet(d->page, d->page->Width(), d->page->Height());
             };
-            EXPECT_EQ(host.run(-1), 0) << ::testing::PrintToString(lines);
+            EXPECT_EQ(host.run(-1), 0) << rig.host_output();
         }
         ui::set_message_box_handler(before);
-        EXPECT_EQ(asked, 1) << ::testing::PrintToString(lines);
+        EXPECT_EQ(asked, 1) << rig.host_output();
     });
 }
 

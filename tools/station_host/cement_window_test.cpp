@@ -17,7 +17,7 @@
 #include "platform/rtl/ini_file.h"
 #include "platform/ui/graphics.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
-#include "tools/station_host/child_testing.h"
+#include "tools/station_host/rig_testing.h"
 #include "tools/station_host/station_setup.h"
 #include "tools/station_host/window_testing.h"
 
@@ -32,43 +32,34 @@ using station_host::testing::Geometry;
 using station_host::testing::geometry_of;
 using station_host::testing::window_named;
 
-const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
-
 // The station as in the cementing job test, with the well's construction
 // in its settings so that the monitor has a profile to draw.
-void prepare_station(const fs::path& root) {
+void prepare_station(const testing::StationRig& rig) {
     // The well's construction: conductor to 600 m, casing to 1800 m, open
     // hole to 2500 m.
     const std::string programme = prepare_cement_station(
-        (root / "station").string(), "101",
+        rig.station().string(), "101",
         {{1, 0, 600, 304.8f, 323.9f}, {7, 0, 1800, 244.5f, 273}, {8, 1800, 2500, 215.9f, 215.9f}});
     rtl::IniFile(programme).WriteString("Main", "buf_planV", "0,02");
     // 10 s a centimetre: the curves grow visibly.
-    rtl::IniFile((root / "station" / "101" / "cement" / "cement.ini").string()).WriteInteger("Main", "chart_scale", 1);
-    fs::create_directories(root / "plugins");
-    fs::copy_file(STATION_CEMENT_PLUGIN, root / "plugins" / "cement.so");
+    rtl::IniFile((rig.station() / "101" / "cement" / "cement.ini").string()).WriteInteger("Main", "chart_scale", 1);
+    rig.add_plugin(STATION_CEMENT_PLUGIN, "cement.so");
 }
 
 TEST(CementWindow, TheMonitorIsThePluginsLivePageOfTheHostWindow) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     station_host::testing::suppress_gtk_leaks();
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    prepare_station(root);
-    std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
-                                       "0 40 1.20 20 10\n"
-                                       "30 160 1.80 35 40\n"
-                                       "60 60 1.30 25 20\n";
-    station_host::testing::ChildProgram sim(
-        bin + "device_simulator",
-        {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "600"}, true);
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-    station_host::testing::ChildProgram host(
-        bin + "station_host",
-        {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--station",
-         (root / "station").string(), "--trip", "1", "--seconds", "0", "--plugins", (root / "plugins").string(),
-         "--protocol", "СКЦ", "--depth", "2500", "--press", "2:Начать программу,8:Следующий этап", "--window"});
+    testing::StationRig rig;
+    prepare_station(rig);
+    rig.write_script("t pressure density temperature flow\n"
+                     "0 40 1.20 20 10\n"
+                     "30 160 1.80 35 40\n"
+                     "60 60 1.30 25 20\n");
+    ASSERT_TRUE(rig.start_simulator({"--device", "cement", "--seconds", "600"}));
+    station_host::testing::ChildProgram host =
+        rig.host_program({"--trip", "1", "--seconds", "0", "--protocol", "СКЦ", "--depth", "2500", "--press",
+                          "2:Начать программу,8:Следующий этап", "--window"});
 
     const std::string id = window_named("рейс");
     ASSERT_FALSE(id.empty()) << "no window: " << host.output();

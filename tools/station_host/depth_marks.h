@@ -31,8 +31,6 @@ public:
     // clock (the first call counts as a second after the start).
     Due advance(double bottom, std::int64_t now_ms);
 
-    double next_mark() const { return next_; }
-
 private:
     double step_;
     double next_;

@@ -9,37 +9,26 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "gti/registr_old/root_testing.h"
-#include "platform/os/testing.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/display.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/message_queue.h"
-#include "tools/station_host/child_testing.h"
 #include "tools/station_host/host_window.h"
+#include "tools/station_host/rig_testing.h"
 
 namespace station_host {
 namespace {
 
-namespace fs = std::filesystem;
-
 TEST(DialogTurns, TheRecordingGoesOnBehindADialogAndTheRunsEndLetsItGo) {
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        fs::create_directories(root / "plugins");
-        testing::ChildProgram sim(std::string(STATION_BINARY_DIR) + "/bin/device_simulator",
-                                  {"--pty", "--seconds", "30"}, true);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.plugin_folder = (root / "plugins").string();
+        testing::StationRig rig;
+        ASSERT_TRUE(rig.start_simulator({"--seconds", "30"}));
+        HostOptions o = rig.host_options();
         o.duration_s = 7;
         o.time_step = 1;
 
@@ -48,14 +37,11 @@ TEST(DialogTurns, TheRecordingGoesOnBehindADialogAndTheRunsEndLetsItGo) {
         ASSERT_NE(hd, nullptr);
         const int saved_idle = hd->IdleTimeoutMs();
         hd->SetIdleTimeoutMs(60000);
-        std::vector<std::string> lines;
         bool opened = false;
         HostStats at_open, at_close;
         ui::TModalResult answer = ui::mrNone;
         {
-            Host host(
-                o, [&](const std::string& l) { lines.push_back(l); },
-                [&](const std::string& l) { lines.push_back("error: " + l); });
+            Host host(o, rig.progress(), rig.errors());
             DialogTurns dialogs(host);
             host.on_turn = [&] {
                 ui::Application().ProcessMessages();
@@ -67,37 +53,27 @@ TEST(DialogTurns, TheRecordingGoesOnBehindADialogAndTheRunsEndLetsItGo) {
                 answer = dialog.ShowModal();
                 at_close = host.stats();
             };
-            EXPECT_EQ(host.run(-1), 0) << ::testing::PrintToString(lines);
+            EXPECT_EQ(host.run(-1), 0) << rig.host_output();
         }
         hd->SetIdleTimeoutMs(saved_idle);
-        ASSERT_TRUE(opened) << ::testing::PrintToString(lines);
+        ASSERT_TRUE(opened) << rig.host_output();
         EXPECT_EQ(answer, ui::mrCancel);
-        EXPECT_GE(at_close.frames - at_open.frames, 3) << ::testing::PrintToString(lines);
-        EXPECT_GE(at_close.time_records - at_open.time_records, 3) << ::testing::PrintToString(lines);
+        EXPECT_GE(at_close.frames - at_open.frames, 3) << rig.host_output();
+        EXPECT_GE(at_close.time_records - at_open.time_records, 3) << rig.host_output();
         EXPECT_GE(at_close.cycles - at_open.cycles, 3);
     });
 }
 
 TEST(RecordingView, TheWindowFollowsAPluginsStopAndItsNewTrip) {
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        fs::create_directories(root / "plugins");
-        testing::ChildProgram sim(std::string(STATION_BINARY_DIR) + "/bin/device_simulator",
-                                  {"--pty", "--seconds", "40"}, true);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.plugin_folder = (root / "plugins").string();
+        testing::StationRig rig;
+        ASSERT_TRUE(rig.start_simulator({"--seconds", "40"}));
+        HostOptions o = rig.host_options();
         o.duration_s = 30;
         o.time_step = 1;
         o.trip = 3;
-        std::vector<std::string> lines;
         std::vector<RecordingView> seen;  // one per phase
-        Host host(
-            o, [&](const std::string& l) { lines.push_back(l); },
-            [&](const std::string& l) { lines.push_back("error: " + l); });
+        Host host(o, rig.progress(), rig.errors());
         int stop[2];
         ASSERT_EQ(::pipe2(stop, O_NONBLOCK | O_CLOEXEC), 0);
         // As a plug-in asks the host's main window: message 1033, wParam 2
@@ -118,10 +94,10 @@ TEST(RecordingView, TheWindowFollowsAPluginsStopAndItsNewTrip) {
                 EXPECT_EQ(::write(stop[1], &c, 1), 1);
             }
         };
-        EXPECT_EQ(host.run(stop[0]), 0) << ::testing::PrintToString(lines);
+        EXPECT_EQ(host.run(stop[0]), 0) << rig.host_output();
         ::close(stop[0]);
         ::close(stop[1]);
-        ASSERT_EQ(seen.size(), 3u) << ::testing::PrintToString(lines);
+        ASSERT_EQ(seen.size(), 3u) << rig.host_output();
         const RecordingView &before = seen[0], &stopped = seen[1], &again = seen[2];
         EXPECT_EQ(before.state, RecordingState::recording);
         EXPECT_EQ(before.title, "Станция — рейс 3");
@@ -151,19 +127,11 @@ TEST(DialogTurns, TheRecordingGoesOnWhileTheStartsQuestionIsOpen) {
     // cementing plug-in itself is tried so in a host of its own under the
     // virtual X server: its code is linked into this test program too.)
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        fs::create_directories(root / "plugins");
-        fs::copy_file(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so",
-                      root / "plugins" / "recorder.so");
+        testing::StationRig rig;
+        rig.add_plugin(std::string(STATION_BINARY_DIR) + "/test_plugins/station_host/recorder.so", "recorder.so");
         ::setenv("STATION_HOST_PLUGIN_ASK", "1", 1);
-        testing::ChildProgram sim(std::string(STATION_BINARY_DIR) + "/bin/device_simulator",
-                                  {"--pty", "--seconds", "40"}, true);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.plugin_folder = (root / "plugins").string();
+        ASSERT_TRUE(rig.start_simulator({"--seconds", "40"}));
+        HostOptions o = rig.host_options();
         o.duration_s = 8;
         o.time_step = 1;
         // Questions are forms, as on the desktop, left open longer than the
@@ -172,13 +140,10 @@ TEST(DialogTurns, TheRecordingGoesOnWhileTheStartsQuestionIsOpen) {
         ui::HeadlessDisplay* hd = ui::headless_display();
         ASSERT_NE(hd, nullptr);
         hd->SetIdleTimeoutMs(15000);
-        std::vector<std::string> lines;
         bool asked = false;
         HostStats at_open, at_close;
         {
-            Host host(
-                o, [&](const std::string& l) { lines.push_back(l); },
-                [&](const std::string& l) { lines.push_back("error: " + l); });
+            Host host(o, rig.progress(), rig.errors());
             DialogTurns dialogs(host);
             host.on_turn = [&] {
                 ui::Application().ProcessMessages();
@@ -191,10 +156,10 @@ TEST(DialogTurns, TheRecordingGoesOnWhileTheStartsQuestionIsOpen) {
                 asked = true;
                 at_close = host.stats();
             };
-            EXPECT_EQ(host.run(-1), 0) << ::testing::PrintToString(lines);
+            EXPECT_EQ(host.run(-1), 0) << rig.host_output();
         }
-        ASSERT_TRUE(asked) << ::testing::PrintToString(lines);
-        EXPECT_GE(at_close.time_records - at_open.time_records, 4) << ::testing::PrintToString(lines);
+        ASSERT_TRUE(asked) << rig.host_output();
+        EXPECT_GE(at_close.time_records - at_open.time_records, 4) << rig.host_output();
         EXPECT_GE(at_close.cycles - at_open.cycles, 4);
     });
 }

@@ -25,8 +25,7 @@
 #include "platform/os/sound.h"
 #include "platform/os/testing.h"
 #include "platform/rtl/ini_file.h"
-#include "tools/station_host/child_testing.h"
-#include "tools/station_host/host.h"
+#include "tools/station_host/rig_testing.h"
 #include "tools/station_host/station_setup.h"
 
 #ifdef STATION_PULT_PLUGIN
@@ -35,10 +34,6 @@ namespace station_host {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
-
-using Child = station_host::testing::BuiltProgram;
 
 std::vector<std::string> containing(const std::vector<std::string>& lines, const std::string& part) {
     std::vector<std::string> found;
@@ -79,9 +74,8 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
     const float hook_range = 25;
     const float hook_zero = 1.5f;
     const double hoist_ratio = 8;
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    const fs::path station = root / "station";
+    testing::StationRig rig;
+    const fs::path station = rig.station();
     ensure_default_setup(station.string());
     {
         // The outlet density and the second tank's level on the unit's
@@ -118,22 +112,18 @@ TEST(PultConsole, DisplayBlocksRecalibrationAndSupplyAlarm) {
     }
     {
         // The bit 20 m off bottom, as the last run left it.
-        fs::create_directories(root / "well");
-        rtl::IniFile ini(root / "well" / settings_file);
+        fs::create_directories(rig.well());
+        rtl::IniFile ini(rig.well() / settings_file);
         ini.WriteFloat("рейс", "глубина_забоя", 1500);
         ini.WriteFloat("рейс", "глубина_долота", 1480);
     }
-    fs::create_directories(root / "plugins");
-    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
-    std::ofstream(root / "rig.txt") << "t hook_load gas density_out level\n0 100 20 1.18 1.2\n100 100 20 1.18 1.2\n";
+    rig.add_plugin(STATION_PULT_PLUGIN, "pult.so");
+    rig.write_script("t hook_load gas density_out level\n0 100 20 1.18 1.2\n100 100 20 1.18 1.2\n");
 
     // A console whose controller supply sags to 4.2 V (3.0-3.6 V allowed).
-    Child sim("device_simulator",
-              {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600", "--supply", "4.2"}, true);
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-    const std::string port = sim.first_line().substr(6);
-    Child host("station_host", {"--port", port, "--well", (root / "well").string(), "--station", station.string(),
-                                "--trip", "1", "--plugins", (root / "plugins").string()});
+    ASSERT_TRUE(rig.start_simulator({"--seconds", "600", "--supply", "4.2"}));
+    testing::ChildProgram& sim = rig.simulator();
+    testing::ChildProgram host = rig.host_program({"--trip", "1"});
 
     // Once the first table sequence is through, the operator recalibrates
     // the rotor torque.
@@ -239,17 +229,13 @@ void tone_of(const std::string& file, double& ms, double& hz) {
 
 TEST(PultConsole, TheConsolesBeepsSoundThroughTheStationsSound) {
     root_testing::in_fresh_process([] {
-        os::testing::TempDir dir;
-        const fs::path root = dir.path();
-        const fs::path station = root / "station";
-        ensure_default_setup(station.string());
+        testing::StationRig rig;
+        ensure_default_setup(rig.station().string());
         // The tables still to be sent: their sequence ends with a beep.
-        rtl::IniFile(station / settings_file).WriteBool("PultPlugin", "have_to_send_indi", true);
-        fs::create_directories(root / "plugins");
-        fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
+        rtl::IniFile(rig.station() / settings_file).WriteBool("PultPlugin", "have_to_send_indi", true);
+        rig.add_plugin(STATION_PULT_PLUGIN, "pult.so");
         // A console whose controller supply sags out of its range: the alarm.
-        Child sim("device_simulator", {"--pty", "--seconds", "40", "--supply", "4.2"}, true);
-        ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+        ASSERT_TRUE(rig.start_simulator({"--seconds", "40", "--supply", "4.2"}));
         auto player = std::dynamic_pointer_cast<os::RecordingSoundPlayer>(os::sound_player());
         ASSERT_TRUE(player);
         const std::string alarm = os::tone_file(2500, 50), done = os::tone_file(600, 300);
@@ -258,16 +244,9 @@ TEST(PultConsole, TheConsolesBeepsSoundThroughTheStationsSound) {
             for (const auto& c : player->calls()) n += c.file == file && !c.loop;
             return n;
         };
-        HostOptions o;
-        o.port = sim.first_line().substr(6);
-        o.well_folder = (root / "well").string();
-        o.station_folder = station.string();
-        o.plugin_folder = (root / "plugins").string();
+        HostOptions o = rig.host_options();
         o.duration_s = 0;
-        std::vector<std::string> lines;
-        Host host(
-            o, [&](const std::string& l) { lines.push_back(l); },
-            [&](const std::string& l) { lines.push_back("error: " + l); });
+        Host host(o, rig.progress(), rig.errors());
         // The run lasts until both beeps have sounded (or a minute has gone),
         // then stops as on a signal.
         int stop[2];
@@ -282,11 +261,11 @@ TEST(PultConsole, TheConsolesBeepsSoundThroughTheStationsSound) {
             const char c = 1;
             EXPECT_EQ(::write(stop[1], &c, 1), 1);
         };
-        EXPECT_EQ(host.run(stop[0]), 0) << ::testing::PrintToString(lines);
+        EXPECT_EQ(host.run(stop[0]), 0) << rig.host_output();
         ::close(stop[0]);
         ::close(stop[1]);
-        EXPECT_GE(played(alarm), 2) << ::testing::PrintToString(lines);
-        EXPECT_GE(played(done), 1) << ::testing::PrintToString(lines);
+        EXPECT_GE(played(alarm), 2) << rig.host_output();
+        EXPECT_GE(played(done), 1) << rig.host_output();
         for (const auto& [file, want_hz, want_ms] :
              {std::tuple{alarm, 2500.0, 50.0}, std::tuple{done, 600.0, 300.0}}) {
             double ms = 0, hz = 0;

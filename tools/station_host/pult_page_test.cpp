@@ -15,8 +15,8 @@
 #include "platform/os/testing.h"
 #include "platform/rtl/colors.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
-#include "tools/station_host/child_testing.h"
 #include "tools/station_host/operator_session_testing.h"
+#include "tools/station_host/rig_testing.h"
 #include "tools/station_host/window_testing.h"
 
 #ifdef STATION_PULT_PLUGIN
@@ -26,40 +26,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
+// The console plug-in in the plug-ins folder and the simulated console's
+// script: a steady rig.
+void prepare_console(const station_host::testing::StationRig& rig) {
+    rig.add_plugin(STATION_PULT_PLUGIN, "pult.so");
+    rig.write_script("t hook_load spp torque flow_in flow_out gas\n"
+                     "0 120 12 6.5 32 31 2\n"
+                     "60 120 12 6.5 32 31 2\n");
+}
 
-// The console plug-in in a plug-ins folder of its own and the simulated
-// console on a pseudo-terminal, its supply out of range.
-struct ConsoleRig {
-    os::testing::TempDir dir;
-    fs::path root = dir.path();
-    bool prepared = prepare(root);
-    station_host::testing::ChildProgram sim{
-        bin + "device_simulator",
-        {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600", "--supply", "4.2"},
-        true};
-
-    static bool prepare(const fs::path& root) {
-        fs::create_directories(root / "plugins");
-        fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
-        std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
-                                           "0 120 12 6.5 32 31 2\n"
-                                           "60 120 12 6.5 32 31 2\n";
-        return true;
-    }
-};
+// The host's window on trip 3 of the simulated console, running until closed.
+station_host::testing::ChildProgram host_window(const station_host::testing::StationRig& rig) {
+    return rig.host_program({"--trip", "3", "--seconds", "0", "--window"});
+}
 
 TEST(StationHostWindow, TheConsolePageComesForwardOnASupplyAlarm) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     station_host::testing::suppress_gtk_leaks();
-    ConsoleRig rig;
-    const fs::path& root = rig.root;
-    station_host::testing::ChildProgram& sim = rig.sim;
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
-    station_host::testing::ChildProgram host(
-        bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
-                               "--seconds", "0", "--plugins", (root / "plugins").string(), "--window"});
+    station_host::testing::StationRig rig;
+    prepare_console(rig);
+    // The console's supply out of range.
+    ASSERT_TRUE(rig.start_simulator({"--seconds", "600", "--supply", "4.2"}));
+    station_host::testing::ChildProgram host = host_window(rig);
     const std::string id = station_host::testing::window_named("рейс 3");
     ASSERT_FALSE(id.empty()) << "no window: " << host.output();
 
@@ -111,13 +100,9 @@ TEST(StationHostWindow, TheConsolesFarCornerIsReachedInASmallWindow) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     station_host::testing::suppress_gtk_leaks();
-    os::testing::TempDir dir;
-    const fs::path root = dir.path();
-    fs::create_directories(root / "plugins");
-    fs::copy_file(STATION_PULT_PLUGIN, root / "plugins" / "pult.so");
-    std::ofstream(root / "rig.txt") << "t hook_load spp torque flow_in flow_out gas\n"
-                                       "0 120 12 6.5 32 31 2\n"
-                                       "60 120 12 6.5 32 31 2\n";
+    station_host::testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare_console(rig);
     // The desktop's opener: a stand-in that the host finds first and that
     // writes down the page asked for.
     fs::create_directories(root / "desktop");
@@ -127,15 +112,11 @@ TEST(StationHostWindow, TheConsolesFarCornerIsReachedInASmallWindow) {
                           << (root / "help.args").string() << "\"\n";
     fs::permissions(opener, fs::perms::owner_all);
 
-    station_host::testing::ChildProgram sim(
-        bin + "device_simulator", {"--pty", "--scenario", (root / "rig.txt").string(), "--seconds", "600"}, true);
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    ASSERT_TRUE(rig.start_simulator({"--seconds", "600"}));
     const char* path = std::getenv("PATH");
     const std::string saved_path = path ? path : "/usr/bin:/bin";
     ::setenv("PATH", ((root / "desktop").string() + ":" + saved_path).c_str(), 1);
-    station_host::testing::ChildProgram host(
-        bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
-                               "--seconds", "0", "--plugins", (root / "plugins").string(), "--window"});
+    station_host::testing::ChildProgram host = host_window(rig);
     ::setenv("PATH", saved_path.c_str(), 1);
     const std::string id = station_host::testing::window_named("рейс 3");
     ASSERT_FALSE(id.empty()) << "no window: " << host.output();
@@ -220,15 +201,14 @@ TEST(StationHostWindow, TheConsolePagesValuesReadOnTheirBackground) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     station_host::testing::suppress_gtk_leaks();
-    ConsoleRig rig;
-    const fs::path& root = rig.root;
-    station_host::testing::ChildProgram& sim = rig.sim;
-    ASSERT_EQ(sim.first_line().rfind("line: ", 0), 0u) << sim.first_line();
+    station_host::testing::StationRig rig;
+    const fs::path& root = rig.root();
+    prepare_console(rig);
+    // The console's supply out of range.
+    ASSERT_TRUE(rig.start_simulator({"--seconds", "600", "--supply", "4.2"}));
     const std::string map_path = (root / "screen.map").string();
     ::setenv("STATION_HOST_SCREEN_MAP", map_path.c_str(), 1);
-    station_host::testing::ChildProgram host(
-        bin + "station_host", {"--port", sim.first_line().substr(6), "--well", (root / "well").string(), "--trip", "3",
-                               "--seconds", "0", "--plugins", (root / "plugins").string(), "--window"});
+    station_host::testing::ChildProgram host = host_window(rig);
     ::unsetenv("STATION_HOST_SCREEN_MAP");
     const std::string id = station_host::testing::window_named("рейс 3");
     ASSERT_FALSE(id.empty()) << "no window: " << host.output();

@@ -204,7 +204,6 @@ double TripClock::next(std::uint32_t t) {
         elapsed_ += t - last_;
     } else {
         elapsed_ += step_;
-        ++steps_back_;
         largest_back_ = std::max(largest_back_, last_ - t);
     }
     last_ = t;

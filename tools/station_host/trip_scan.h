@@ -84,7 +84,6 @@ public:
     explicit TripClock(int step) : step_(step > 0 ? std::uint32_t(step) : 1u) {}
     // The time of the next record, stamped `t`.
     double next(std::uint32_t t);
-    int steps_back() const { return steps_back_; }
     // The largest step back, in seconds.
     std::uint32_t largest_step_back() const { return largest_back_; }
 
@@ -93,7 +92,6 @@ private:
     bool started_ = false;
     std::uint32_t last_ = 0;
     std::uint64_t elapsed_ = 0;
-    int steps_back_ = 0;
     std::uint32_t largest_back_ = 0;
 };
 
