@@ -51,6 +51,9 @@ public:
     widrak::TMyButton* MyButton2;
     ui::TProgressBar* pbOO;
     ui::TLabel* lblProgress;
+    // Under the buttons, shown only when the start found no well folder or
+    // not the well "-p" asked for: what was looked for and where.
+    ui::TLabel* lblNotice;
 
     // Fills the list with the well folders; returns the index of the well to
     // select (the wanted one, else 0).
@@ -68,6 +71,10 @@ public:
     const ReportSettings& settings() const { return settings_; }
 
 private:
+    // The notice of the start: empty when every well asked for was found.
+    std::string start_notice() const;
+    void show_notice(const std::string& text);
+
     std::vector<std::string> arguments_;
     ReportSettings settings_;
     std::unique_ptr<OOCalcAuto> oo_;
