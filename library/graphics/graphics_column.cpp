@@ -364,8 +364,9 @@ int GraphicsColumn::title_room(ui::TCanvas* canvas, const Curve& curve) const {
     const int pad = canvas->TextWidth(" ");
     int room = get_hat_width() - 2 * (pad + 1);
     if (!log_mode_)
+        // Two blanks each side: a number closer to the title reads as part of it.
         room -= canvas->TextWidth(lib::float_to_str(curve.left, -1, -1)) +
-                canvas->TextWidth(lib::float_to_str(curve.right, -1, -1)) + 2 * pad;
+                canvas->TextWidth(lib::float_to_str(curve.right, -1, -1)) + 4 * pad;
     return room;
 }
 
@@ -459,7 +460,7 @@ void GraphicsColumn::paint_hat(ui::TCanvas* canvas, Direction direction, const u
         const std::vector<std::string> lines = get_title_lines(canvas, index);
         const int room = title_room(canvas, curve);
         const int room_left = log_mode_ ? cell.Left + pad + 1
-                                        : cell.Left + 2 * pad + 1 + canvas->TextWidth(lib::float_to_str(curve.left, -1, -1));
+                                        : cell.Left + 3 * pad + 1 + canvas->TextWidth(lib::float_to_str(curve.left, -1, -1));
         int title_left = cell.Right, title_right = cell.Left;
         int line_top = (bottom + y - line_height * static_cast<int>(lines.size())) / 2;
         for (const std::string& line : lines) {

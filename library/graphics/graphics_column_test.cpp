@@ -222,7 +222,10 @@ TEST(GraphicsColumn, TitlesNeverRunIntoTheRangeValues) {
             EXPECT_TRUE(inside) << placed[i].what << " leaves its column" << at;
             for (std::size_t j = i + 1; j < placed.size(); ++j) {
                 const ui::TRect& o = placed[j].rect;
-                const bool apart = a.Right <= o.Left || o.Right <= a.Left || a.Bottom <= o.Top || o.Bottom <= a.Top;
+                // A blank at least between any two of them.
+                const int blank = cv.TextWidth(" ");
+                const bool apart = a.Right + blank <= o.Left || o.Right + blank <= a.Left || a.Bottom <= o.Top ||
+                                   o.Bottom <= a.Top;
                 EXPECT_TRUE(apart) << placed[i].what << " runs into " << placed[j].what << at;
             }
         }
