@@ -459,8 +459,8 @@ void GraphicsColumn::paint_hat(ui::TCanvas* canvas, Direction direction, const u
         // where the centre would run into one of them.
         const std::vector<std::string> lines = get_title_lines(canvas, index);
         const int room = title_room(canvas, curve);
-        const int room_left = log_mode_ ? cell.Left + pad + 1
-                                        : cell.Left + 3 * pad + 1 + canvas->TextWidth(lib::float_to_str(curve.left, -1, -1));
+        const int left_w = log_mode_ ? 0 : canvas->TextWidth(lib::float_to_str(curve.left, -1, -1));
+        const int room_left = log_mode_ ? cell.Left + pad + 1 : cell.Left + 3 * pad + 1 + left_w;
         int title_left = cell.Right, title_right = cell.Left;
         int line_top = (bottom + y - line_height * static_cast<int>(lines.size())) / 2;
         for (const std::string& line : lines) {

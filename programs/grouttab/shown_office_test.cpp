@@ -79,10 +79,10 @@ TEST(ShownOffice, SpeaksRussianWithAFreshProfileAndOneThatSaidEnglish) {
     // A profile through its first start, whose user once chose English.
     const std::string english = dir.path() + "/english";
     std::string why;
-    ASSERT_TRUE(os::testing::tool_runs(office_settings().program,
-                                       {"-env:UserInstallation=file://" + english, "--headless", "--norestore",
-                                        "--nologo", "--terminate_after_init"},
-                                       &why, 300000))
+    ASSERT_TRUE(os::testing::tool_runs(
+        office_settings().program,
+        {"-env:UserInstallation=file://" + english, "--headless", "--norestore", "--nologo", "--terminate_after_init"},
+        &why, 300000))
         << "the office's profile could not be prepared: " << why;
     const std::string xcu = english + "/user/registrymodifications.xcu";
     std::string settings = os::testing::read_bytes(xcu);
