@@ -5,7 +5,8 @@
 // "Таблица" builds the stage's spreadsheet report, "Диаграмма" opens the
 // stage's recorded data with the desktop's handler, "Выход" ends the
 // program. "-p" glued to a well folder name among the program's arguments
-// preselects that well.
+// preselects that well. A start that finds no well folder, or not the
+// well asked for, says what it looked for and where under the buttons.
 
 #include <memory>
 #include <string>
