@@ -5,13 +5,14 @@
 # tools that only regenerate committed test vectors are not needed here.
 # The office is the one with windows (libreoffice-calc, its X11 front end
 # coming with libreoffice-core), not the headless-only -nogui one: the
-# report program shows the finished report in a Calc window.
+# report program shows the finished report in a Calc window, in Russian
+# (libreoffice-l10n-ru, its interface's language pack).
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libboost-dev zlib1g-dev libcairo2-dev
       libpango1.0-dev fonts-dejavu-core p7zip-full libgtest-dev libgmock-dev
       libbenchmark-dev python3 clang libclang-rt-14-dev
       libgtk-3-dev xvfb xdotool x11-xkb-utils x11-apps x11-utils xauth openbox
-      libreoffice-calc libreoffice-dev python3-xlrd poppler-utils xdg-utils)
+      libreoffice-calc libreoffice-l10n-ru libreoffice-dev python3-xlrd poppler-utils xdg-utils)
 pkgs+=("$@")
 missing=()
 for p in "${pkgs[@]}"; do

@@ -19,7 +19,8 @@ ChartView::~ChartView() = default;
 bool ChartView::end_offset(int& offset) {
     int position = 0, max = 0, page = 0;
     // Measured on a canvas of its own: the control's is bound only while it
-    // paints.
+    // paints. The header's height follows the columns' widths.
+    sheet_.lay_out(ClientWidth());
     if (!sheet_.get_scroll_bar_values(position, max, page, &measure_.Canvas(), ClientRect())) return false;
     offset = std::max(0, max);
     return true;

@@ -73,6 +73,11 @@ public:
 
     Planshet* get_planshet() const { return planshet_; }
 
+    // The column's width at the sheet's latest layout (0 before the first):
+    // a header may need more lines where the column is narrow.
+    int get_hat_width() const { return hat_width_; }
+    void set_hat_width(int width) { hat_width_ = width; }
+
     virtual void paint(ui::TCanvas* canvas, const ui::TRect& rect, const PaintData& pd) = 0;
     virtual void paint_hat(ui::TCanvas* canvas, Direction direction, const ui::TRect& cell) = 0;
     virtual int get_hat_size(ui::TCanvas* canvas, Direction direction) = 0;
@@ -100,6 +105,7 @@ public:
 
 private:
     Planshet* planshet_;
+    int hat_width_ = 0;
 };
 
 using ColumnPtr = std::shared_ptr<Column>;

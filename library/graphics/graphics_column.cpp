@@ -360,11 +360,76 @@ int GraphicsColumn::get_hat_item_size(ui::TCanvas* canvas, Direction direction) 
     return log_mode_ ? h * 15 / 10 : h * 20 / 10;
 }
 
+int GraphicsColumn::title_room(ui::TCanvas* canvas, const Curve& curve) const {
+    const int pad = canvas->TextWidth(" ");
+    int room = get_hat_width() - 2 * (pad + 1);
+    if (!log_mode_)
+        // Two blanks each side: a number closer to the title reads as part of it.
+        room -= canvas->TextWidth(lib::float_to_str(curve.left, -1, -1)) +
+                canvas->TextWidth(lib::float_to_str(curve.right, -1, -1)) + 4 * pad;
+    return room;
+}
+
+std::vector<std::string> GraphicsColumn::get_title_lines(ui::TCanvas* canvas, int curve) const {
+    const Curve& c = curves_.at(static_cast<std::size_t>(curve));
+    const int room = title_room(canvas, c);
+    // Before the first layout the width is not known, and a room too small
+    // for a letter holds no line at all: the title stays whole.
+    if (get_hat_width() <= 0 || canvas->TextWidth(c.title) <= room || canvas->TextWidth("W") > room) return {c.title};
+    std::vector<std::string> lines;
+    std::string line;
+    auto fits = [&](const std::string& text) { return canvas->TextWidth(text) <= room; };
+    auto push = [&] {
+        if (!line.empty()) lines.push_back(line);
+        line.clear();
+    };
+    std::size_t at = 0;
+    while (at < c.title.size()) {
+        std::size_t end = c.title.find(' ', at);
+        if (end == std::string::npos) end = c.title.size();
+        const std::string word = c.title.substr(at, end - at);
+        at = end + 1;
+        if (word.empty()) continue;
+        if (fits(line.empty() ? word : line + " " + word)) {
+            line = line.empty() ? word : line + " " + word;
+            continue;
+        }
+        push();
+        if (fits(word)) {
+            line = word;
+            continue;
+        }
+        // A word wider than the room: as many whole letters (UTF-8
+        // sequences) a line as fit.
+        std::size_t from = 0;
+        while (from < word.size()) {
+            std::size_t cut = from, next = from;
+            do {
+                next = cut + 1;
+                while (next < word.size() && (static_cast<unsigned char>(word[next]) & 0xC0) == 0x80) ++next;
+                if (cut > from && !fits(word.substr(from, next - from))) break;
+                cut = next;
+            } while (cut < word.size());
+            line = word.substr(from, cut - from);
+            from = cut;
+            if (from < word.size()) push();
+        }
+    }
+    push();
+    return lines.empty() ? std::vector<std::string>{c.title} : lines;
+}
+
+int GraphicsColumn::curve_item_size(ui::TCanvas* canvas, int curve) const {
+    const int lines = static_cast<int>(get_title_lines(canvas, curve).size());
+    return get_hat_item_size(canvas, dir_vertical) + (lines - 1) * canvas->TextHeight("#");
+}
+
 int GraphicsColumn::get_hat_size(ui::TCanvas* canvas, Direction direction) {
     if (get_planshet()->get_direction() != dir_vertical || !canvas) return 0;
     canvas->Font().SetSize(hat_font_size);
     const int item = get_hat_item_size(canvas, direction);
-    int size = static_cast<int>(curves_.size()) * item + item / 5;
+    int size = item / 5;
+    for (std::size_t i = 0; i < curves_.size(); ++i) size += curve_item_size(canvas, static_cast<int>(i));
     if (log_mode_) size += canvas->TextHeight("#") + item / 5;
     return size;
 }
@@ -383,18 +448,32 @@ void GraphicsColumn::paint_hat(ui::TCanvas* canvas, Direction direction, const u
     const int pad = canvas->TextWidth(" ");
     std::weak_ptr<GraphicsColumn*> alive = alive_;
     int y = cell.Top;
+    const int line_height = canvas->TextHeight("#");
     for (std::size_t i = 0; i < curves_.size(); ++i) {
         const Curve& curve = curves_[i];
         const int index = static_cast<int>(i);
-        const int item = get_hat_item_size(canvas, direction);
-        const int bottom = y + item;
-        const ui::TSize title = canvas->TextExtent(curve.title);
-        const int text_top = (bottom + y - title.cy) / 2;
+        const int bottom = y + curve_item_size(canvas, index);
+        const int text_top = (bottom + y - line_height) / 2;
         canvas->Font().SetColor(curve.color);
-        const int title_left = (cell.Left + cell.Right - title.cx) / 2;
-        canvas->TextOut(title_left, text_top, curve.title);
+        // Centred over the column, or over the room between the range values
+        // where the centre would run into one of them.
+        const std::vector<std::string> lines = get_title_lines(canvas, index);
+        const int room = title_room(canvas, curve);
+        const int left_w = log_mode_ ? 0 : canvas->TextWidth(lib::float_to_str(curve.left, -1, -1));
+        const int room_left = log_mode_ ? cell.Left + pad + 1 : cell.Left + 3 * pad + 1 + left_w;
+        int title_left = cell.Right, title_right = cell.Left;
+        int line_top = (bottom + y - line_height * static_cast<int>(lines.size())) / 2;
+        for (const std::string& line : lines) {
+            const int w = canvas->TextWidth(line);
+            int x = (cell.Left + cell.Right - w) / 2;
+            if (get_hat_width() > 0 && w <= room) x = std::clamp(x, room_left, room_left + room - w);
+            canvas->TextOut(x, line_top, line);
+            title_left = std::min(title_left, x);
+            title_right = std::max(title_right, x + w);
+            line_top += line_height;
+        }
 
-        RectArea name(ui::Rect(title_left, y, title_left + title.cx, bottom), index);
+        RectArea name(ui::Rect(title_left, y, title_right, bottom), index);
         name.on_click = [alive](const std::any& data, const ui::TPoint& p) {
             if (auto self = alive.lock()) (*self)->on_param_click(data, p);
         };

@@ -128,6 +128,10 @@ public:
     void paint_marks(const Curve& curve, ui::TCanvas* canvas, const ui::TRect& rect, const PaintData& pd,
                      int curve_index);
     int get_hat_item_size(ui::TCanvas* canvas, Direction direction) const;
+    // The lines a curve's title takes in the header: one where it fits
+    // between the range values at the column's width, else broken between
+    // words (a word wider than the room between letters), never cut short.
+    std::vector<std::string> get_title_lines(ui::TCanvas* canvas, int curve) const;
 
     // Hit-area handlers; the point is relative to the area.
     void on_dbl_click(const std::any& data, const ui::TPoint& p);
@@ -171,6 +175,10 @@ private:
     bool curve_data(const Curve& curve, int& data_index, int& count) const;
     void visible_span(const ui::TRect& rect, const PaintData& pd, double& from, double& to) const;
     void add_range_area(const ui::TRect& r, const std::string& text, int curve, int side);
+    // The pixels left for a curve's title between its range values.
+    int title_room(ui::TCanvas* canvas, const Curve& curve) const;
+    // The height of a curve's part of the header.
+    int curve_item_size(ui::TCanvas* canvas, int curve) const;
     bool edit_target_valid() const;
 
     std::string caption_;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <filesystem>
 
 #include "library/graphics/planshet.h"
@@ -163,6 +165,93 @@ TEST(GraphicsColumn, HatSizes) {
     EXPECT_EQ(c.column->get_hat_item_size(&cv, dir_horizontal), 0);
     c.sheet.set_direction(dir_horizontal);
     EXPECT_EQ(c.column->get_hat_size(&cv, dir_vertical), 0);
+}
+
+// The header of the station's chart at the widths its window allows, the
+// least first: no title runs into a range value or out of its column, every
+// title is shown whole, and the header holds every line.
+TEST(GraphicsColumn, TitlesNeverRunIntoTheRangeValues) {
+    Planshet sheet;
+    ChartSource src;
+    std::vector<std::shared_ptr<GraphicsColumn>> columns;
+    auto column = [&](const char* caption, std::vector<std::tuple<std::string, double, double>> curves) {
+        auto c = std::make_shared<GraphicsColumn>(&sheet, caption);
+        src.bind(*c);
+        for (const auto& [title, left, right] : curves) c->add_curve(title, title, left, right, ui::clBlue, 1);
+        sheet.add_column(c);
+        columns.push_back(c);
+    };
+    column("Глубина", {{"Забой, м", 2400, 2500}, {"Долото, м", 2400, 2500}});
+    column("Плотность", {{"Плановая плотность СКЦ, г/см3", 1, 2},
+                         {"Давление ПЖ на входе, кгс/см2", 0, 250},
+                         {"Расход ПЖ на входе, л/с", 0, 100}});
+    column("Объем", {{"Суммарный объем закачки, м3", 0, 1000.5}, {"Объем_в_емкости_номер_один, м3", 0, 80}});
+    column("Газ", {{"Газ", 0, 100}});
+    src.series("Забой, м").add(45000, 2450);
+
+    for (const int width : {760, 1000, 1900}) {
+        ui::TBitmap b(width, 400);
+        ui::TCanvas& cv = b.Canvas();
+        sheet.paint(&cv, ui::clWhite, width, 400);
+        const int hat = sheet.get_hat_size(&cv);
+        std::vector<Planshet::ColumnCoord> coords;
+        sheet.calc_columns_coords(coords, width);
+        struct Placed {
+            ui::TRect rect;
+            std::string what;
+        };
+        std::vector<Placed> placed;
+        for (const auto& area : sheet.get_mouse_events().areas()) {
+            const auto* r = dynamic_cast<const RectArea*>(area.get());
+            ASSERT_NE(r, nullptr);
+            // The header's areas: the titles (their curve's index) and the
+            // range values.
+            const std::any& data = area->get_data();
+            if (const auto* range = std::any_cast<RangeClickData>(&data))
+                placed.push_back({r->rect, "range value " + range->text});
+            if (const auto* curve = std::any_cast<int>(&data))
+                placed.push_back({r->rect, "title " + std::to_string(*curve)});
+        }
+        ASSERT_FALSE(placed.empty());
+        const std::string at = " at width " + std::to_string(width);
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            const ui::TRect& a = placed[i].rect;
+            EXPECT_LE(a.Bottom, hat) << placed[i].what << at;
+            bool inside = false;
+            for (const auto& c : coords) inside = inside || (a.Left >= c.start && a.Right <= c.end);
+            EXPECT_TRUE(inside) << placed[i].what << " leaves its column" << at;
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                const ui::TRect& o = placed[j].rect;
+                // A blank at least between any two of them.
+                const int blank = cv.TextWidth(" ");
+                const bool apart = a.Right + blank <= o.Left || o.Right + blank <= a.Left || a.Bottom <= o.Top ||
+                                   o.Bottom <= a.Top;
+                EXPECT_TRUE(apart) << placed[i].what << " runs into " << placed[j].what << at;
+            }
+        }
+        for (const auto& c : columns)
+            for (int k = 0; k < c->get_curves_count(); ++k) {
+                std::string joined;
+                for (const auto& line : c->get_title_lines(&cv, k)) {
+                    EXPECT_LE(cv.TextWidth(line), c->get_hat_width()) << line << at;
+                    joined += joined.empty() || line.empty() ? line : " " + line;
+                }
+                // Broken only between words, but a word too wide for the room.
+                std::string title = c->get_curve(k).title, flat = joined;
+                title.erase(std::remove(title.begin(), title.end(), ' '), title.end());
+                flat.erase(std::remove(flat.begin(), flat.end(), ' '), flat.end());
+                EXPECT_EQ(flat, title) << at;
+            }
+        if (width == 760) {
+            const auto dir = std::filesystem::path(STATION_BINARY_DIR) / "test_output" / "chart";
+            std::filesystem::create_directories(dir);
+            b.SaveToFile((dir / "chart_hat_760.png").string());
+        }
+    }
+    // Wide enough, every title is one line and the header as it always was.
+    ui::TBitmap measure(10, 10);
+    measure.Canvas().Font().SetSize(GraphicsColumn::hat_font_size);
+    EXPECT_EQ(columns[1]->get_title_lines(&measure.Canvas(), 0), std::vector<std::string>{"Плановая плотность СКЦ, г/см3"});
 }
 
 // A double click within 32 pixels of a curve point marks that point; a

@@ -101,6 +101,8 @@ public:
     // Removes every area; a pending press is kept.
     void clear() { areas_.clear(); }
     std::size_t size() const { return areas_.size(); }
+    // In the order they were registered.
+    const std::vector<std::shared_ptr<AreaBase>>& areas() const { return areas_; }
 
     // The area under the point registered last, or empty.
     std::shared_ptr<AreaBase> find(const ui::TPoint& p) const;

@@ -141,9 +141,16 @@ void Planshet::check_bitmap_sizes(int width, int height) {
         bitmap_->SetSize(std::max(bitmap_->Width(), width), std::max(bitmap_->Height(), height));
 }
 
+void Planshet::lay_out(int width) {
+    std::vector<ColumnCoord> coords;
+    calc_columns_coords(coords, width);
+    for (std::size_t i = 0; i < coords.size(); ++i) columns_[i]->set_hat_width(coords[i].end - coords[i].start);
+}
+
 void Planshet::paint(ui::TCanvas* canvas, ui::TColor color, int width, int height) {
     if (columns_.empty() || !canvas) return;
     if (width <= 0 || height <= 0) return;
+    lay_out(width);
     if (double_buffered_) check_bitmap_sizes(width, height);
     mouse_events_->clear();
     ui::TCanvas* target = double_buffered_ ? &bitmap_->Canvas() : canvas;

@@ -85,6 +85,10 @@ public:
     int x_to_pos(double x, const PaintData& pd) const;
     double get_ppcm() const { return ppcm_; }
 
+    // Gives each column its width on a sheet `width` pixels wide, which the
+    // header's height follows; paint does it, and so must whoever asks for
+    // the header's height before a paint at a new width.
+    void lay_out(int width);
     // Paints the whole sheet; `color` only clears the back buffer.
     void paint(ui::TCanvas* canvas, ui::TColor color, int width, int height);
     void draw_data(ui::TCanvas* canvas, const ui::TRect& data, const std::vector<ColumnCoord>& coords,

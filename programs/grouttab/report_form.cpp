@@ -91,6 +91,10 @@ TReportForm::TReportForm(ui::TComponent* owner, std::vector<std::string> argumen
     lblProgress->SetAlignment(ui::taRightJustify);
     lblProgress->SetBounds(365, 81, 44, 16);
     lblProgress->SetCaption("");
+    lblNotice = new ui::TLabel(this);
+    lblNotice->SetParent(this);
+    lblNotice->SetName("lblNotice");
+    lblNotice->SetVisible(false);
 
     btnOk->SetTabOrder(0);
     cbPore->SetTabOrder(1);
@@ -107,6 +111,7 @@ TReportForm::TReportForm(ui::TComponent* owner, std::vector<std::string> argumen
     const int index = fill_well_list(cbPore->Items());
     if (index >= 0) cbPore->SetItemIndex(index < cbPore->Items().Count() ? index : -1);
     cbPoreChange(this);
+    show_notice(start_notice());
 }
 
 TReportForm::~TReportForm() = default;
@@ -124,6 +129,49 @@ int TReportForm::fill_well_list(ui::TStrings& list) {
         if (!wanted.empty() && e.name == wanted) index = list.Count() - 1;
     }
     return index < 0 ? 0 : index;
+}
+
+std::string TReportForm::start_notice() const {
+    const std::string folder = program_folder();
+    const std::string wanted = wanted_well(arguments_);
+    std::string notice;
+    bool found = false;
+    for (int i = 0; i < cbPore->Items().Count(); ++i) found = found || cbPore->Items()[i] == wanted;
+    if (!wanted.empty() && !found) {
+        const std::string well = folder + "/" + wanted;
+        std::string cause;
+        if (!os::path_exists(well))
+            cause = "в папке " + folder + " нет папки " + wanted;
+        else if (!os::file_exists(well + "/inpgti.ini"))
+            cause = "в папке " + well + " нет файла inpgti.ini";
+        else
+            cause = "в папке " + well + " нет файла cement/cement.ini";
+        notice = "Скважина \"" + wanted + "\" не найдена: " + cause + ".";
+        if (cbPore->Items().Count() > 0) notice += " Выбрана скважина \"" + cbPore->Text() + "\".";
+    }
+    if (cbPore->Items().Count() == 0) {
+        if (!notice.empty()) notice += "\n";
+        notice += "Скважины не найдены: в папке " + folder +
+                  " нет ни одной папки скважины (с файлами inpgti.ini и cement/cement.ini).";
+    }
+    return notice;
+}
+
+// The window grows by the notice's lines, so the designed part of it stays
+// where the user knows it.
+void TReportForm::show_notice(const std::string& text) {
+    if (text.empty()) {
+        lblNotice->SetVisible(false);
+        lblNotice->SetCaption("");
+        SetClientHeight(150);
+        return;
+    }
+    lblNotice->SetWordWrap(true);
+    lblNotice->SetAutoSize(true);
+    lblNotice->SetBounds(8, 152, 401, 16);
+    lblNotice->SetCaption(text);
+    lblNotice->SetVisible(true);
+    SetClientHeight(lblNotice->Top() + lblNotice->Height() + 8);
 }
 
 void TReportForm::fill_stage_list(ui::TStrings& list, const std::string& well) {

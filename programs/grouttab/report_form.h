@@ -5,7 +5,8 @@
 // "Таблица" builds the stage's spreadsheet report, "Диаграмма" opens the
 // stage's recorded data with the desktop's handler, "Выход" ends the
 // program. "-p" glued to a well folder name among the program's arguments
-// preselects that well.
+// preselects that well. A start that finds no well folder, or not the
+// well asked for, says what it looked for and where under the buttons.
 
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ public:
     widrak::TMyButton* MyButton2;
     ui::TProgressBar* pbOO;
     ui::TLabel* lblProgress;
+    // Under the buttons, shown only when the start found no well folder or
+    // not the well "-p" asked for: what was looked for and where.
+    ui::TLabel* lblNotice;
 
     // Fills the list with the well folders; returns the index of the well to
     // select (the wanted one, else 0).
@@ -68,6 +72,10 @@ public:
     const ReportSettings& settings() const { return settings_; }
 
 private:
+    // The notice of the start: empty when every well asked for was found.
+    std::string start_notice() const;
+    void show_notice(const std::string& text);
+
     std::vector<std::string> arguments_;
     ReportSettings settings_;
     std::unique_ptr<OOCalcAuto> oo_;

@@ -95,12 +95,56 @@ TEST(ReportForm, ListsOnlyWellFoldersAndPreselectsTheWantedOne) {
     }
 }
 
-TEST(ReportForm, NoWellFolderLeavesBothListsEmpty) {
+TEST(ReportForm, NoWellFolderLeavesBothListsEmptyAndSaysWhereItLooked) {
     ProgramFolder folder;
-    auto form = make_form({"-pA"});
+    write_text(folder.path() + "/NoCement/inpgti.ini", {"[Main]"});
+    auto form = make_form({});
     EXPECT_EQ(form->cbPore->Items().Count(), 0);
     EXPECT_EQ(form->cbPore->ItemIndex(), -1);
     EXPECT_EQ(form->cbStupen->Items().Count(), 0);
+    form->Show();
+    ASSERT_TRUE(form->lblNotice->Visible());
+    EXPECT_EQ(form->lblNotice->Caption(),
+              "Скважины не найдены: в папке " + folder.path() +
+                  " нет ни одной папки скважины (с файлами inpgti.ini и cement/cement.ini).");
+    // The notice is under the buttons and the window holds all of it.
+    EXPECT_GE(form->lblNotice->Top(), form->btnOk->Top() + form->btnOk->Height());
+    EXPECT_GT(form->lblNotice->Height(), 16) << "a notice this long takes two lines";
+    EXPECT_GE(form->ClientHeight(), form->lblNotice->Top() + form->lblNotice->Height());
+    form->SaveToPng(png_path("grouttab_no_well"));
+}
+
+// A well asked for with "-p" that is not there is named with what it lacks;
+// the first well is selected and said.
+TEST(ReportForm, AWantedWellNotFoundIsSaid) {
+    ProgramFolder folder;
+    write_well(folder.path(), "A1", "1");
+    write_text(folder.path() + "/B2/inpgti.ini", {"[Main]"});
+    write_text(folder.path() + "/C3/cement/cement.ini", {"[Main]"});
+    struct Case {
+        std::string well, notice;
+    };
+    const std::vector<Case> cases = {
+        {"ZZ", "Скважина \"ZZ\" не найдена: в папке " + folder.path() + " нет папки ZZ."},
+        {"B2", "Скважина \"B2\" не найдена: в папке " + folder.path() + "/B2 нет файла cement/cement.ini."},
+        {"C3", "Скважина \"C3\" не найдена: в папке " + folder.path() + "/C3 нет файла inpgti.ini."},
+    };
+    for (const auto& c : cases) {
+        auto form = make_form({"-p" + c.well});
+        EXPECT_EQ(form->cbPore->Text(), "A1");
+        EXPECT_TRUE(form->lblNotice->Visible()) << c.well;
+        EXPECT_EQ(form->lblNotice->Caption(), c.notice + " Выбрана скважина \"A1\".");
+        if (c.well == "B2") {
+            form->Show();
+            form->SaveToPng(png_path("grouttab_well_not_found"));
+        }
+    }
+    // Found, or none asked for: nothing to say, and the window keeps its size.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-pA1"}, std::vector<std::string>{}}) {
+        auto form = make_form(args);
+        EXPECT_FALSE(form->lblNotice->Visible());
+        EXPECT_EQ(form->ClientHeight(), 150);
+    }
 }
 
 TEST(ReportForm, StagesAreCutAtTheFirstDotAndTheLastFoundIsSelected) {

@@ -41,7 +41,9 @@
 #include <rtl/bootstrap.hxx>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -480,8 +482,76 @@ std::string profile_pipe_name(const std::string& profile) {
     return name;
 }
 
+// The office's interface language is the user's choice kept in its profile;
+// the station is Russian, so the office that shows the report is made so
+// before each start. An office without the Russian language pack clears
+// the choice and speaks its own language: the next start asks again.
+constexpr const char* kUiLocaleItem =
+    "<item oor:path=\"/org.openoffice.Office.Linguistic/General\"><prop oor:name=\"UILocale\" "
+    "oor:op=\"fuse\"><value>ru</value></prop></item>";
+
+// The profile's settings with the interface language set to Russian; empty
+// when the text is not a settings file the office wrote (it is then left as
+// it is: the office's own settings weigh more than its language).
+std::string with_russian_interface(const std::string& xcu) {
+    if (xcu.empty())
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+               "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+               "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n" +
+               std::string(kUiLocaleItem) + "\n</oor:items>\n";
+    const auto end = xcu.rfind("</oor:items>");
+    if (end == std::string::npos) return {};
+    std::string out;
+    // Every earlier choice of the language goes; the office writes one item
+    // a line.
+    const std::string marker = "<prop oor:name=\"UILocale\"";
+    std::size_t at = 0;
+    while (at < end) {
+        std::size_t line_end = xcu.find('\n', at);
+        if (line_end == std::string::npos || line_end > end) line_end = end;
+        else ++line_end;
+        const std::string line = xcu.substr(at, line_end - at);
+        const bool ui_locale = line.find(marker) != std::string::npos &&
+                               line.find("/org.openoffice.Office.Linguistic/General") != std::string::npos &&
+                               line.rfind("<item", 0) == 0;
+        if (!ui_locale) out += line;
+        at = line_end;
+    }
+    if (!out.empty() && out.back() != '\n') out += '\n';
+    out += kUiLocaleItem;
+    out += '\n';
+    out += xcu.substr(end);
+    return out;
+}
+
+void ask_for_russian_interface(const std::string& profile_dir) {
+    const std::string user = profile_dir + "/user";
+    const std::string file = user + "/registrymodifications.xcu";
+    std::string xcu;
+    const int read = os::read_file(file, xcu);
+    if (read != 0 && read != ENOENT) {
+        os::log_error("Grouttab: the office's settings " + file + " cannot be read: " + std::strerror(read));
+        return;
+    }
+    const std::string changed = with_russian_interface(xcu);
+    if (changed.empty()) {
+        os::log_error("Grouttab: the office's settings " + file +
+                      " are not as the office writes them; its interface language is left as it is");
+        return;
+    }
+    if (changed == xcu) return;
+    if (!os::make_directories(user)) {
+        os::log_error("Grouttab: the office's profile folder " + user + " cannot be made: " + std::strerror(errno));
+        return;
+    }
+    if (const int e = os::replace_file(file, changed))
+        os::log_error("Grouttab: the office's settings " + file + " cannot be written: " + std::strerror(e));
+}
+
 // Called with g_mutex held.
 bool start_office(const OfficeSettings& s, std::string* error) {
+    if (!s.headless) ask_for_russian_interface(s.profile_dir);
     std::vector<std::string> command = s.launcher;
     // The office's own X11 front end: it needs no desktop session, where
     // the GTK one waits for a session bus that a bare X server lacks.

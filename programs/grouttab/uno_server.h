@@ -22,7 +22,8 @@ struct OfficeSettings {
     int timeout_ms = 30000;    // how long a connection waits for each start of the office
     bool start_office = true;  // start an office when none listens
     // An office started here shows no window; the program itself shows the
-    // report in one and so starts its office with a window system.
+    // report in one and so starts its office with a window system, and
+    // with its interface in Russian (a choice kept in its profile).
     bool headless = true;
     // A program (with its arguments) that the office is started through, e.g.
     // one that ties its life to ours; empty: the office is started itself.

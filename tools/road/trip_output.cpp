@@ -44,6 +44,7 @@ int draw_trip_chart(const std::string& time_file, const std::string& png, int wi
     // a round time step a centimetre (the grid's step), a second at least.
     double first = 0, last = 0;
     chart.time_span(first, last);
+    sheet.lay_out(width);
     const int hat = sheet.get_hat_size(&picture.Canvas());
     const double centimetres = std::max(1.0, (height - hat - 10) / sheet.get_ppcm());
     sheet.set_scale(lib::graphics::round_time_step(std::max(last - first, 0.0) / centimetres));

@@ -18,6 +18,7 @@
 #include "plugins/cement/cement_files.h"
 #include "platform/ui/testdata/virtual_screen_testing.h"
 #include "tools/station_host/child_testing.h"
+#include "tools/station_host/operator_session_testing.h"
 #include "tools/station_host/station_setup.h"
 #include "tools/station_host/trip_files.h"
 #include "tools/station_host/window_testing.h"
@@ -233,7 +234,8 @@ namespace {
 
 // The operator shrinks the main window as far as it goes: it stops at the
 // size where the chart's headings and the console's page stay whole (here
-// without a window manager, which has nothing to hold it then).
+// without a window manager, which has nothing to hold it then), and there
+// no curve's title runs into a range value of its column's header.
 TEST(StationHostWindow, ShrinksNoFurtherThanItsContent) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
@@ -244,8 +246,11 @@ TEST(StationHostWindow, ShrinksNoFurtherThanItsContent) {
     Child sim(bin + "device_simulator", {"--scenario", script, "--period", "200", "--seconds", "600", "--pty"});
     const std::string line = sim.line_starting("line: ", 120000);
     ASSERT_FALSE(line.empty());
+    const std::string map = dir / "map.txt";
+    ::setenv("STATION_HOST_SCREEN_MAP", map.c_str(), 1);
     Child host(bin + "station_host", {"--port", line.substr(6), "--well", dir / "well", "--trip", "4", "--seconds",
                                       "600", "--depth", "1000", "--window"});
+    ::unsetenv("STATION_HOST_SCREEN_MAP");
     const std::string id = window_named("рейс 4");
     ASSERT_FALSE(id.empty()) << "no window: " << host.output();
     ASSERT_EQ(ui::testing::run_tool({"xdotool", "windowsize", id, "120", "90"}), 0);
@@ -256,7 +261,42 @@ TEST(StationHostWindow, ShrinksNoFurtherThanItsContent) {
         held = geometry_of(id, g) && g.width >= 800 && g.height >= 560;
     }
     EXPECT_TRUE(held) << "the window was left at " << g.width << "x" << g.height;
-    count_colours(g, "host_window_least.png", {});
+    // The grab shows the chart drawn, its columns' white over most of the
+    // window, once the first records have come.
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] { return count_colours(g, "host_window_least.png", {ui::clWhite})[0] > g.width * g.height / 2; }, 120000,
+        500))
+        << "the chart was not drawn: " << host.output();
+    // The headings as painted at this size, from the host's map of the
+    // screen (the chart as wide as the window: the map has caught up).
+    using station_host::testing::MapEntry;
+    std::vector<MapEntry> headings;
+    Geometry chart_box{};
+    EXPECT_TRUE(os::testing::wait_until(
+        [&] {
+            headings.clear();
+            std::string text;
+            if (os::read_file(map, text) != 0) return false;
+            for (const auto& e : station_host::testing::parse_map(text)) {
+                if (e.kind == "heading") headings.push_back(e);
+                if (e.kind == "control" && e.fields.at(1) == "ChartView:Chart")
+                    chart_box = {e.box.x, e.box.y, e.box.w, e.box.h};
+            }
+            return !headings.empty() && chart_box.width > 0 && chart_box.width <= g.width;
+        },
+        60000, 200))
+        << "the screen map shows no chart headings";
+    for (std::size_t i = 0; i < headings.size(); ++i) {
+        const auto& a = headings[i].box;
+        const std::string what = "\"" + headings[i].fields.at(2) + "\"";
+        EXPECT_TRUE(a.x >= chart_box.x && a.x + a.w <= chart_box.x + chart_box.width) << what << " leaves the chart";
+        for (std::size_t j = i + 1; j < headings.size(); ++j) {
+            const auto& o = headings[j].box;
+            const bool apart = a.x + a.w <= o.x || o.x + o.w <= a.x || a.y + a.h <= o.y || o.y + o.h <= a.y;
+            EXPECT_TRUE(apart) << what << " runs into \"" << headings[j].fields.at(2) << "\" at " << g.width << "x"
+                               << g.height;
+        }
+    }
     station_host::testing::close_window(id, host);
 }
 

@@ -60,7 +60,7 @@ inline std::vector<MapEntry> parse_map(const std::string& text) {
         const std::string& kind = parts[0];
         const std::size_t texts = kind == "form" || kind == "window"                      ? 1
                                   : kind == "item" || kind == "tab"                       ? 2
-                                  : kind == "control"                                     ? 3
+                                  : kind == "control" || kind == "heading"                ? 3
                                   : kind == "cell" || kind == "list" || kind == "current" ? 4
                                                                                           : 0;
         if (texts == 0 || parts.size() < 1 + texts + 4) continue;

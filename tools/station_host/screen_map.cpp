@@ -1,10 +1,14 @@
 #include "tools/station_host/screen_map.h"
 
 #include <algorithm>
+#include <any>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
 
+#include "library/graphics/chart_view.h"
+#include "library/graphics/graphics_column.h"
+#include "library/graphics/mouse_events.h"
 #include "platform/os/file.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
@@ -57,6 +61,34 @@ bool shown(const TControl* c) {
     return true;
 }
 
+// The texts of a chart's column headers as last painted: the curves'
+// titles and their range values (the areas a click on them hits).
+void add_headings(std::string& out, const std::string& form, lib::graphics::ChartView& view) {
+    lib::graphics::Planshet& sheet = view.sheet();
+    std::vector<lib::graphics::Planshet::ColumnCoord> coords;
+    sheet.calc_columns_coords(coords, view.ClientWidth());
+    for (const auto& area : sheet.get_mouse_events().areas()) {
+        const auto* r = dynamic_cast<const lib::RectArea*>(area.get());
+        if (!r) continue;
+        std::string text;
+        if (const auto* range = std::any_cast<lib::graphics::RangeClickData>(&area->get_data())) {
+            text = range->text;
+        } else if (const auto* curve = std::any_cast<int>(&area->get_data())) {
+            for (std::size_t i = 0; i < coords.size() && i < sheet.get_columns_count(); ++i) {
+                if (r->rect.Left < coords[i].start || r->rect.Left >= coords[i].end) continue;
+                auto column = std::dynamic_pointer_cast<lib::graphics::GraphicsColumn>(sheet.get_column(unsigned(i)));
+                if (column && *curve >= 0 && *curve < column->get_curves_count()) text = column->get_curve(*curve).title;
+            }
+        } else {
+            continue;
+        }
+        const TPoint p = view.ClientToScreen({r->rect.Left, r->rect.Top});
+        out += "heading\t" + form + "\t" + view.Name() + "\t" + flat(text);
+        rect_fields(out, Bounds(p.x, p.y, r->rect.Width(), r->rect.Height()));
+        out += "\n";
+    }
+}
+
 void add_control(std::string& out, const std::string& form, TControl& c) {
     if (!c.Visible()) return;
     TRect r = Bounds(c.Left(), c.Top(), c.Width(), c.Height());
@@ -89,6 +121,7 @@ void add_control(std::string& out, const std::string& form, TControl& c) {
         rect_fields(out, Bounds(at.x, at.y, current.Width(), current.Height()));
         out += editing ? "\t1\n" : "\t0\n";
     }
+    if (auto* chart = dynamic_cast<lib::graphics::ChartView*>(&c)) add_headings(out, form, *chart);
     if (auto* pages = dynamic_cast<TPageControl*>(&c))
         for (int i = 0; i < pages->PageCount(); ++i) {
             TTabSheet* page = pages->Pages(i);

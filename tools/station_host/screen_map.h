@@ -14,6 +14,7 @@
 //   item     <form> <caption>                  x y w h <enabled 0/1>
 //   list     <form> <combo name> <index> <text> x y w h
 //   tab      <form> <page caption>             x y w h
+//   heading  <form> <chart name> <text>        x y w h   (a curve's title or range value)
 // <form> is the caption of the top-level form the thing is shown in.
 
 #include <string>
