@@ -505,7 +505,6 @@ RemarksWindow::RemarksWindow(TComponent* owner, text::Storage& remarks) : TForm(
     btnClose->SetName("btnClose");
     btnClose->SetParent(pnlBottom);
     btnClose->SetCaption("Закрыть");
-    btnClose->SetDefault(true);
     btnClose->SetCancel(true);
     btnClose->SetBounds(ClientWidth() - gap - button_width, 9, button_width, 25);
     btnClose->SetAnchors({akTop, akRight});
