@@ -1,8 +1,9 @@
-// The station host's window on a virtual X server without a window manager,
-// worked through the pointer and the keys as an operator works it:
-// "Примечания" closes with Escape and with its button and stays above the
-// main window after a click on it; the cementing settings opened from the
-// monitor while the host records keep the programme's editing disabled.
+// The station host's window on a virtual X server, worked through the
+// pointer and the keys as an operator works it: "Примечания" closes with
+// Escape and with its button and stays above the main window after a click
+// on it, with and without a window manager; the cementing settings opened
+// from the monitor while the host records keep the programme's editing
+// disabled.
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,19 @@ using namespace station_host::testing;
 
 const std::string bin = std::string(STATION_BINARY_DIR) + "/bin/";
 
-// The top-level windows of the screen from the bottom-most to the top-most
-// (without a window manager they are the root's own children).
-std::vector<unsigned long> stacking() {
+// The top-level windows of the screen from the bottom-most to the top-most:
+// a window manager names its clients in that order on the root window;
+// without one they are the root's own children, which xwininfo lists the
+// top-most first.
+std::vector<unsigned long> stacking(bool managed) {
     std::string out;
     std::vector<unsigned long> ids;
+    if (managed) {
+        if (ui::testing::run_tool({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}, &out) != 0) return ids;
+        for (auto at = out.find("0x"); at != std::string::npos; at = out.find("0x", at + 2))
+            ids.push_back(std::stoul(out.substr(at), nullptr, 16));
+        return ids;
+    }
     if (ui::testing::run_tool({"xwininfo", "-root", "-children"}, &out) != 0) return ids;
     std::istringstream lines(out);
     std::string line;
@@ -45,16 +54,22 @@ std::vector<unsigned long> stacking() {
             continue;
         ids.push_back(std::stoul(line.substr(at), nullptr, 16));
     }
-    // xwininfo lists the top-most first.
     return {ids.rbegin(), ids.rend()};
 }
 
 // Whether window `upper` stands above window `lower` (xdotool's decimal ids).
-bool above(const std::string& upper, const std::string& lower) {
-    const std::vector<unsigned long> order = stacking();
+bool above(const std::string& upper, const std::string& lower, bool managed) {
+    const std::vector<unsigned long> order = stacking(managed);
     const auto u = std::find(order.begin(), order.end(), std::stoul(upper));
     const auto l = std::find(order.begin(), order.end(), std::stoul(lower));
     return u != order.end() && l != order.end() && u > l;
+}
+
+// The window has the keys (xdotool's decimal id).
+bool focused(const std::string& id) {
+    std::string out;
+    ui::testing::run_tool({"xdotool", "getwindowfocus"}, &out);
+    return out.substr(0, out.find('\n')) == id;
 }
 
 // The station host in its window on the simulator's line, recording trip 1
@@ -102,13 +117,18 @@ struct HostOnScreen {
     ScreenOperator op;
 };
 
-TEST(StationHostWellMenu, RemarksCloseByEscapeAndButtonAndStayAboveTheMainWindow) {
+// "Примечания" opened from the menu: Escape closes it; opened again, a
+// click on the main window beside it leaves it in front, and its button
+// closes it.
+void remarks_close_and_stay_in_front(bool managed) {
     ui::testing::VirtualScreen screen;
     VIRTUAL_SCREEN_OR_SKIP(screen.start(), screen.error());
     if (ui::testing::run_tool({"xwininfo", "-root"}) != 0) {
         if (os::testing::under_ci()) FAIL() << "xwininfo is not installed (scripts/setup.sh installs x11-utils)";
         GTEST_SKIP() << "xwininfo is not installed";
     }
+    ui::testing::WindowManager wm;
+    if (managed) ASSERT_TRUE(wm.start()) << "no window manager: " << wm.error();
     suppress_gtk_leaks();
     os::testing::TempDir dir;
     HostOnScreen s(dir.path(), {}, {"--pty", "--seconds", "600"});
@@ -119,7 +139,10 @@ TEST(StationHostWellMenu, RemarksCloseByEscapeAndButtonAndStayAboveTheMainWindow
     // Escape closes it.
     ASSERT_NO_FATAL_FAILURE(s.choose("Скважина", form));
     ASSERT_TRUE(s.op.wait(form_named(form))) << s.why();
-    ASSERT_FALSE(window_named(form).empty()) << s.why();
+    const std::string first = window_named(form);
+    ASSERT_FALSE(first.empty()) << s.why();
+    // (A window manager gives it the keys a moment after it shows.)
+    ASSERT_TRUE(os::testing::wait_until([&] { return focused(first); }, 20000, 50)) << "it never got the keys";
     s.op.key("Escape");
     EXPECT_TRUE(s.op.wait_gone(form_named(form))) << "Escape left \"" << form << "\" open" << s.why();
 
@@ -132,29 +155,31 @@ TEST(StationHostWellMenu, RemarksCloseByEscapeAndButtonAndStayAboveTheMainWindow
     const auto main_box = s.op.wait_steady(window_of("рейс 1"));
     const auto remarks_box = s.op.wait_steady(window_of(form));
     ASSERT_TRUE(main_box && remarks_box) << s.why();
-    EXPECT_TRUE(os::testing::wait_until([&] { return above(remarks, id); }, 20000, 50))
+    EXPECT_TRUE(os::testing::wait_until([&] { return above(remarks, id, managed); }, 20000, 50))
         << "\"" << form << "\" opened behind the main window";
     // The main window's lower left corner lies outside the centred window.
     Box beside{main_box->box.x + 4, main_box->box.y + main_box->box.h - 8, 2, 2};
     ASSERT_FALSE(remarks_box->box.holds(beside.cx(), beside.cy()));
     s.op.click(beside);
     // The click has reached the main window once it has the keys.
-    EXPECT_TRUE(os::testing::wait_until(
-        [&] {
-            std::string focused;
-            ui::testing::run_tool({"xdotool", "getwindowfocus"}, &focused);
-            return focused.substr(0, focused.find('\n')) == id;
-        },
-        20000, 50))
+    EXPECT_TRUE(os::testing::wait_until([&] { return focused(id); }, 20000, 50))
         << "the click did not reach the main window";
     // (The raises that follow the main window's reach the server a moment
     // after the focus.)
-    EXPECT_TRUE(os::testing::wait_until([&] { return above(remarks, id); }, 5000, 50))
+    EXPECT_TRUE(os::testing::wait_until([&] { return above(remarks, id, managed); }, 5000, 50))
         << "\"" << form << "\" went behind the main window after a click on it";
-    ui::testing::save_screen_part(ui::Rect(0, 0, 1280, 1024), "remarks_after_click_on_main.png");
+    ui::testing::save_screen_part(ui::Rect(0, 0, 1280, 1024), std::string("remarks_after_click_on_main") + (managed ? "_wm" : "_bare") + ".png");
     ASSERT_NO_FATAL_FAILURE(s.press(form, "Закрыть"));
     EXPECT_TRUE(s.op.wait_gone(form_named(form))) << "\"Закрыть\" left \"" << form << "\" open" << s.why();
     ASSERT_NO_FATAL_FAILURE(close_window(id, *s.host));
+}
+
+TEST(StationHostWellMenu, RemarksCloseByEscapeAndButtonAndStayInFrontWithoutAWindowManager) {
+    remarks_close_and_stay_in_front(false);
+}
+
+TEST(StationHostWellMenu, RemarksCloseByEscapeAndButtonAndStayInFrontUnderAWindowManager) {
+    remarks_close_and_stay_in_front(true);
 }
 
 #ifdef STATION_CEMENT_PLUGIN
