@@ -168,7 +168,8 @@ void remarks_close_and_stay_in_front(bool managed) {
     // after the focus.)
     EXPECT_TRUE(os::testing::wait_until([&] { return above(remarks, id, managed); }, 5000, 50))
         << "\"" << form << "\" went behind the main window after a click on it";
-    ui::testing::save_screen_part(ui::Rect(0, 0, 1280, 1024), std::string("remarks_after_click_on_main") + (managed ? "_wm" : "_bare") + ".png");
+    ui::testing::save_screen_part(ui::Rect(0, 0, 1280, 1024),
+                                  std::string("remarks_after_click_on_main") + (managed ? "_wm" : "_bare") + ".png");
     ASSERT_NO_FATAL_FAILURE(s.press(form, "Закрыть"));
     EXPECT_TRUE(s.op.wait_gone(form_named(form))) << "\"Закрыть\" left \"" << form << "\" open" << s.why();
     ASSERT_NO_FATAL_FAILURE(close_window(id, *s.host));
@@ -197,8 +198,7 @@ TEST(StationHostWellMenu, CementProgrammeStaysUneditableWhileTheHostRecords) {
     std::ofstream(root / "job.txt") << "t pressure density temperature flow\n"
                                        "0 40 1.20 20 10\n"
                                        "60 90 1.80 30 12\n";
-    HostOnScreen s(root,
-                   {"--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--depth", "2500"},
+    HostOnScreen s(root, {"--plugins", (root / "plugins").string(), "--protocol", "СКЦ", "--depth", "2500"},
                    {"--device", "cement", "--pty", "--scenario", (root / "job.txt").string(), "--seconds", "600"});
     const std::string id = window_named("рейс 1");
     ASSERT_FALSE(id.empty()) << "no window" << s.why();
