@@ -494,6 +494,22 @@ RemarksWindow::RemarksWindow(TComponent* owner, text::Storage& remarks) : TForm(
     SetPosition(poDesktopCenter);
     SetClientWidth(360);
     SetClientHeight(420);
+    // The window has no other way out where no window manager frames it.
+    pnlBottom = new TPanel(this);
+    pnlBottom->SetName("pnlBottom");
+    pnlBottom->SetParent(this);
+    pnlBottom->SetAlign(alBottom);
+    pnlBottom->SetHeight(43);
+    pnlBottom->SetBevelOuter(bvNone);
+    btnClose = new TButton(this);
+    btnClose->SetName("btnClose");
+    btnClose->SetParent(pnlBottom);
+    btnClose->SetCaption("Закрыть");
+    btnClose->SetCancel(true);
+    btnClose->SetBounds(ClientWidth() - gap - button_width, 9, button_width, 25);
+    btnClose->SetAnchors({akTop, akRight});
+    btnClose->OnClick = [this](TObject*) { Close(); };
+    SetActiveControl(btnClose);
     Drawing = new TPaintBox(this);
     Drawing->SetName("Drawing");
     Drawing->SetParent(this);

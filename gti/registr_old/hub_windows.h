@@ -156,6 +156,9 @@ class RemarksWindow : public ui::TForm {
 public:
     RemarksWindow(ui::TComponent* owner, text::Storage& remarks);
     ui::TPaintBox* Drawing;
+    ui::TPanel* pnlBottom;
+    // Closes the window; Escape presses it.
+    ui::TButton* btnClose;
 
 private:
     void paint_remarks();

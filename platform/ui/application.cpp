@@ -262,6 +262,13 @@ void Router::mouse_down(TPoint screen, TMouseButton button, TShiftState shift, b
 void Router::mouse_up(TPoint screen, TMouseButton button, TShiftState shift) {
     Mouse().SetCursorPos(screen);
     TControl* target = capture_ ? capture_ : control_at(screen);
+    if (!target && button == mbRight) {
+        // A disabled control takes no click, but the right button released
+        // over it goes to what holds it, as the system hands a disabled
+        // window's mouse to its parent: an empty, disabled list still
+        // offers its holder's context menu (to add the first row).
+        for (target = control_at(screen, true); target && !target->EnabledInTree();) target = target->Parent();
+    }
     capture_ = nullptr;
     if (!target) {
         pressed_ = nullptr;

@@ -823,7 +823,9 @@ void CementPlugin::command(int cmd) {
 
 bool CementPlugin::run_settings_dialog() {
     TCementOptionsForm dialog(form_, report_, sections_);
-    return dialog.execute(data_, registration_);
+    // A recording the host began without the stage is a recording all the
+    // same: its programme is not rebuilt under it.
+    return dialog.execute(data_, registration_ || host_recording_);
 }
 
 void CementPlugin::next_element() {

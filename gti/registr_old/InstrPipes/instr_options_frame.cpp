@@ -96,15 +96,18 @@ TInstrOptionsFrame::TInstrOptionsFrame(TComponent* owner) : TPanel(owner) {
     ppmnInstr = new TPopupMenu(this);
     ppmnInstr->SetName("ppmnInstr");
     menu_item(this, ppmnInstr, "Добавить", ShortCut(VK_INSERT, {}), [this](TObject* s) { AddItem(s); });
-    menu_item(this, ppmnInstr, "Удалить", 0, [this](TObject* s) { DeleteItem(s); });
+    element_items_.push_back(menu_item(this, ppmnInstr, "Удалить", 0, [this](TObject* s) { DeleteItem(s); }));
     menu_item(this, ppmnInstr, "-", 0, {});
-    menu_item(this, ppmnInstr, "Вверх", ShortCut(VK_UP, {ssCtrl}), [this](TObject* s) { MoveUp(s); });
-    menu_item(this, ppmnInstr, "Вниз", ShortCut(VK_DOWN, {ssCtrl}), [this](TObject* s) { MoveDown(s); });
+    element_items_.push_back(
+        menu_item(this, ppmnInstr, "Вверх", ShortCut(VK_UP, {ssCtrl}), [this](TObject* s) { MoveUp(s); }));
+    element_items_.push_back(
+        menu_item(this, ppmnInstr, "Вниз", ShortCut(VK_DOWN, {ssCtrl}), [this](TObject* s) { MoveDown(s); }));
     menu_item(this, ppmnInstr, "-", 0, {});
-    menu_item(this, ppmnInstr, "Копировать все", ShortCut(VK_INSERT, {ssCtrl}),
-              [this](TObject* s) { CopyAllClick(s); });
+    element_items_.push_back(menu_item(this, ppmnInstr, "Копировать все", ShortCut(VK_INSERT, {ssCtrl}),
+                                       [this](TObject* s) { CopyAllClick(s); }));
     menu_item(this, ppmnInstr, "Вставить", ShortCut(VK_INSERT, {ssShift}), [this](TObject* s) { PasteItemClick(s); });
-    menu_item(this, ppmnInstr, "Удалить все", 0, [this](TObject* s) { N7Click(s); });
+    element_items_.push_back(menu_item(this, ppmnInstr, "Удалить все", 0, [this](TObject* s) { N7Click(s); }));
+    ppmnInstr->OnPopup = [this](TObject*) { enable_menu(); };
 
     grdInstr = new widrak::TMyGrid(this);
     grdInstr->SetName("grdInstr");
@@ -143,6 +146,13 @@ void TInstrOptionsFrame::refill(int row) {
     grdInstr->ResizeRow(0);
     if (row >= 0) grdInstr->SetRow(std::min(row + 1, grdInstr->RowCount() - 1));
     pbxInstr->Invalidate();
+    enable_menu();
+}
+
+void TInstrOptionsFrame::enable_menu() {
+    // The grid of an empty tally is disabled: adding and pasting are what
+    // is left to do there (the shortcuts follow the items).
+    for (TMenuItem* i : element_items_) i->SetEnabled(grdInstr->Enabled());
 }
 
 void TInstrOptionsFrame::fit_type_column() {

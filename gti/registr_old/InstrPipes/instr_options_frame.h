@@ -14,6 +14,7 @@
 // set_options_frame changes nothing.
 
 #include <string>
+#include <vector>
 
 #include "gti/registr_old/InstrPipes/instr_items.h"
 #include "platform/ui/extctrls.h"
@@ -73,11 +74,14 @@ public:
 
 private:
     void move(int delta);
+    void enable_menu();
 
     instr::Items items_;
     // The tally as the grid was last filled from it.
     instr::Items shown_;
     std::string clicked_text_;
+    // The menu's items that work on elements: of no use on an empty tally.
+    std::vector<ui::TMenuItem*> element_items_;
 };
 
 namespace instr {

@@ -1,14 +1,16 @@
 // The drill-string editor in its modal window on the real screen, worked
 // through the X server with and without a window manager: the grid's
 // context menu takes the mouse (also opened again after a choice and after
-// Escape), Enter in a cell keeps the window open with the typed number taken, and the type list scrolls to its last
-// types, the column showing them whole.
+// Escape, and on an empty tally, whose grid is disabled), Enter in a cell
+// keeps the window open with the typed number taken, and the type list
+// scrolls to its last types, the column showing them whole.
 
 #include <gtest/gtest.h>
 
 #include "gti/registr_old/InstrPipes/instr_options_frame.h"
 #include "gti/registr_old/InstrPipes/testdata/instr_testing.h"
 #include "platform/ui/clipboard.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
 #include "platform/ui/testdata/pinned_fonts.h"
 #include "platform/ui/testdata/screen_testing.h"
@@ -21,6 +23,7 @@ using ui::testing::Operator;
 class DrillStringScreen : public ui::testing::ScreenSuite {
 protected:
     void edit_as_an_operator(const std::string& grab_prefix);
+    void empty_tally_menu(const std::string& grab_prefix);
 };
 
 using instr::testing::short_string;
@@ -145,6 +148,99 @@ TEST_F(DrillStringScreen, OperatorWorksTheEditorWithoutAWindowManager) { edit_as
 TEST_F(DrillStringScreen, OperatorWorksTheEditorUnderAWindowManager) {
     ASSERT_TRUE(with_window_manager());
     edit_as_an_operator("drill_string_wm");
+}
+
+// A new well's tally is empty and its grid disabled: the right button on a
+// cell or on the grid's empty area still brings the menu, with only what
+// works on an empty string enabled, and the menu's "Добавить", "Копировать
+// все", "Удалить все" and "Вставить" take the clicks.
+void DrillStringScreen::empty_tally_menu(const std::string& grab_prefix) {
+    instr::Items items;
+    TForm form(nullptr);
+    form.SetCaption("Промер инструмента");
+    form.SetBorderStyle(bsDialog);
+    form.SetBounds(150, 100, 780, 460);
+    TInstrOptionsFrame* frame = instr::get_options_frame(&form, items, true);
+    frame->SetParent(&form);
+    frame->SetAlign(alClient);
+    widrak::TMyGrid* grid = frame->grdInstr;
+    ASSERT_FALSE(grid->Enabled());
+    Clipboard().SetAsText("");
+    TPopupMenu* menu = frame->ppmnInstr;
+
+    auto item_of = [menu](const std::string& caption) -> TMenuItem* {
+        for (int i = 0; i < menu->Items()->Count(); ++i)
+            if (menu->Items()->Items(i)->Caption() == caption) return menu->Items()->Items(i);
+        return nullptr;
+    };
+    auto cell = [grid](int c, int r) {
+        const TRect rc = grid->CellRect(c, r);
+        return grid->ClientToScreen({(rc.Left + rc.Right) / 2, (rc.Top + rc.Bottom) / 2});
+    };
+    // Below the rows: the grid's empty area.
+    auto empty_area = [grid] { return grid->ClientToScreen({grid->ClientWidth() / 2, grid->ClientHeight() - 12}); };
+    ui::testing::run_with_operator([&] { form.ShowModal(); }, [&](Operator& op) {
+        auto open_at = [&](std::function<TPoint()> where) {
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                op.click_at(op.ask<TPoint>(where), 3);
+                if (op.wait_for([&] { return menu->IsOpen(); }, 5000)) return true;
+            }
+            return false;
+        };
+        auto choose = [&](const char* caption) {
+            const TRect r = op.ask<TRect>([&] { return menu->ItemScreenRect(item_of(caption)); });
+            ASSERT_FALSE(r.IsEmpty()) << caption;
+            op.click_at({r.Left + 20, (r.Top + r.Bottom) / 2});
+            EXPECT_TRUE(op.wait_for([&] { return !menu->IsOpen(); })) << caption;
+        };
+        auto enabled = [&] {
+            return op.ask<std::vector<std::string>>([&] {
+                std::vector<std::string> on;
+                for (int i = 0; i < menu->Items()->Count(); ++i)
+                    if (TMenuItem* m = menu->Items()->Items(i); m->Caption() != "-" && m->Enabled())
+                        on.push_back(m->Caption());
+                return on;
+            });
+        };
+        const std::vector<std::string> for_empty = {"Добавить", "Вставить"};
+
+        ASSERT_TRUE(open_at([&] { return cell(2, 1); })) << "no menu on a cell of the empty tally";
+        EXPECT_EQ(enabled(), for_empty);
+        // (The pop-up's window is drawn a moment after it opens.)
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const TRect whole = op.ask<TRect>([&] {
+            TRect r;
+            for (int i = 0; i < menu->Items()->Count(); ++i)
+                r = UnionRect(r, menu->ItemScreenRect(menu->Items()->Items(i)));
+            return r;
+        });
+        ui::testing::save_screen_part(whole.Inflate(4, 4), grab_prefix + "_empty_menu.png");
+        ASSERT_NO_FATAL_FAILURE(choose("Добавить"));
+        EXPECT_TRUE(op.wait_for([&] { return frame->items().size() == 1 && grid->Enabled(); }))
+            << "the click on \"Добавить\" did nothing";
+
+        // With an element every item serves.
+        ASSERT_TRUE(open_at(empty_area)) << "no menu below the tally's row";
+        EXPECT_EQ(enabled().size(), 7u);
+        ASSERT_NO_FATAL_FAILURE(choose("Копировать все"));
+        EXPECT_TRUE(op.wait_for([&] { return !Clipboard().AsText().empty(); }));
+        ASSERT_TRUE(open_at(empty_area));
+        ASSERT_NO_FATAL_FAILURE(choose("Удалить все"));
+        EXPECT_TRUE(op.wait_for([&] { return frame->items().size() == 0 && !grid->Enabled(); }));
+
+        // Empty again: the menu on the grid's empty area pastes the copy.
+        ASSERT_TRUE(open_at(empty_area)) << "no menu on the empty tally's empty area";
+        EXPECT_EQ(enabled(), for_empty);
+        ASSERT_NO_FATAL_FAILURE(choose("Вставить"));
+        EXPECT_TRUE(op.wait_for([&] { return frame->items().size() == 1; })) << "the click on \"Вставить\" did nothing";
+    });
+}
+
+TEST_F(DrillStringScreen, EmptyTallyHasItsMenuWithoutAWindowManager) { empty_tally_menu("drill_string_empty_bare"); }
+
+TEST_F(DrillStringScreen, EmptyTallyHasItsMenuUnderAWindowManager) {
+    ASSERT_TRUE(with_window_manager());
+    empty_tally_menu("drill_string_empty_wm");
 }
 
 }  // namespace

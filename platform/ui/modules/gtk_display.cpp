@@ -435,7 +435,10 @@ public:
         // The code's choice raises the window and gives it the keys; the user's
         // (a click, the window manager) has done so already.
         FormWindow* w = find(form);
-        if (w && !focusing_ && !gtk_window_is_active(GTK_WINDOW(w->window))) gtk_window_present(GTK_WINDOW(w->window));
+        if (w && !focusing_ && !gtk_window_is_active(GTK_WINDOW(w->window))) {
+            gtk_window_present(GTK_WINDOW(w->window));
+            raise_dependents(*w);
+        }
     }
 
     void FormChanged(TCustomForm& form) override {
@@ -493,6 +496,23 @@ private:
     }
 
     FormWindow* window_of(TCustomForm* form) const { return form ? find(*form) : nullptr; }
+
+    // A window manager keeps a window above the one it is transient for (an
+    // owned form above its owner, a modal one above the form that was in
+    // front); without one the X server stacks only as it is told, and the
+    // owner raised would hide them. So they are raised after it, the
+    // front-most form last, and theirs after each of them.
+    void raise_dependents(FormWindow& w, int depth = 0) {
+        if (depth > 8) return;  // a loop of owners is a fault, not a hang
+        for (int i = Screen().FormCount() - 1; i >= 0; --i) {
+            FormWindow* d = find(*Screen().Forms(i));
+            if (!d || d == &w || gtk_window_get_transient_for(GTK_WINDOW(d->window)) != GTK_WINDOW(w.window)) continue;
+            if (GdkWindow* g = gtk_widget_get_window(d->window)) gdk_window_raise(g);
+            raise_dependents(*d, depth + 1);
+        }
+        if (w.popup)
+            if (GdkWindow* g = gtk_widget_get_window(w.popup)) gdk_window_raise(g);
+    }
 
     // The window a chooser stays above: the form in front (a modal one
     // first), else the main form.
