@@ -95,8 +95,12 @@ bool ValuesWriterDeque::wait_for_batch(const std::atomic<bool>& stop) {
 }
 
 void ValuesWriterDeque::pause(std::chrono::milliseconds timeout, const std::atomic<bool>& stop) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_until(lock, os::SteadyClock::now() + timeout, [&] { return stop.load(); });
+    // The station's clock paces the retries, so that a test clock plays
+    // them; short steps let a stop end the pause soon.
+    os::Clock& clock = os::clock();
+    const std::int64_t end = clock.now_ms() + timeout.count();
+    for (std::int64_t left = timeout.count(); left > 0 && !stop.load(); left = end - clock.now_ms())
+        clock.sleep_ms(static_cast<int>(std::min<std::int64_t>(left, pause_step.count())));
 }
 
 bool ValuesWriterDeque::wait_until_empty(std::chrono::milliseconds timeout) {

@@ -56,8 +56,10 @@ public:
     // Sleeps, without waking on its own, until a batch is queued or stop is
     // set (and wake() called); true when a batch is queued.
     bool wait_for_batch(const std::atomic<bool>& stop);
-    // Sleeps until stop is set (and wake() called) or the time is up.
+    // Sleeps by the station's clock (os::clock()) until the time is up, in
+    // steps of pause_step, ending at the first step after stop is set.
     void pause(std::chrono::milliseconds timeout, const std::atomic<bool>& stop);
+    static constexpr std::chrono::milliseconds pause_step{10};
     // Sleeps until the queue is empty or the time is up; true when empty.
     bool wait_until_empty(std::chrono::milliseconds timeout);
     void wake();

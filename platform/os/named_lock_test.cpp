@@ -29,8 +29,9 @@ struct RemoveLockFiles {
     }
 };
 
-// Waits for a child's exit code, killing it when it does not end in time.
-int wait_child(pid_t pid, int timeout_ms = 10000) {
+// Waits for a child's exit code, killing it when it does not end in time
+// (the bound only ends a hung test).
+int wait_child(pid_t pid, int timeout_ms = 60000) {
     int status = 0;
     for (int waited = 0; waited < timeout_ms; waited += 10) {
         if (::waitpid(pid, &status, WNOHANG) == pid)

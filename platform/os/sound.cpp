@@ -27,6 +27,7 @@ struct ProgramSoundPlayer::State {
     std::mutex mutex;
     std::condition_variable wake;
     bool pending = false;
+    bool playing = false;  // the thread is in play_one
     std::string file;
     bool loop = false;
     bool quit = false;
@@ -44,12 +45,14 @@ void ProgramSoundPlayer::State::run() {
         wake.wait(lock, [&] { return quit || pending; });
         if (quit) return;
         pending = false;
+        playing = true;
         std::string f = file;
         bool l = loop;
         unsigned g = generation.load();
         lock.unlock();
         play_one(f, l, g);
         lock.lock();
+        playing = false;
     }
 }
 
@@ -124,6 +127,11 @@ void ProgramSoundPlayer::stop() {
     std::lock_guard<std::mutex> hold(state_->mutex);
     ++state_->generation;
     state_->pending = false;
+}
+
+bool ProgramSoundPlayer::idle() const {
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    return !state_->pending && !state_->playing;
 }
 
 void RecordingSoundPlayer::play(const std::string& file, bool loop) {

@@ -41,6 +41,9 @@ public:
 
     void play(const std::string& file, bool loop) override;
     void stop() override;
+    // True when no sound plays and none waits to start: a sound played
+    // once has ended, a stopped one is gone.
+    bool idle() const;
 
 private:
     struct State;

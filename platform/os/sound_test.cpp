@@ -65,18 +65,16 @@ TEST(ProgramSoundPlayer, PlaysOnceOrLoopsUntilStopped) {
     os::testing::TempDir dir;
     os::ProgramSoundPlayer player(make_player(dir, "exit 0"), {"-q"});
     player.play("/x/one.wav", false);
-    ASSERT_TRUE(wait_for([&] { return log_lines(dir).size() == 1; }));
-    std::this_thread::sleep_for(200ms);
+    // Once the player is idle it starts nothing more by itself.
+    ASSERT_TRUE(wait_for([&] { return player.idle(); })) << "a sound played once goes on";
     ASSERT_EQ(log_lines(dir).size(), 1u);
     EXPECT_NE(log_lines(dir)[0].find(" -q /x/one.wav"), std::string::npos);
 
     player.play("/x/loop.wav", true);
     ASSERT_TRUE(wait_for([&] { return log_lines(dir).size() >= 4; }));
+    EXPECT_FALSE(player.idle());
     player.stop();
-    std::this_thread::sleep_for(200ms);
-    auto settled = log_lines(dir).size();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(log_lines(dir).size(), settled);
+    EXPECT_TRUE(wait_for([&] { return player.idle(); })) << "the loop goes on after the stop";
 }
 
 TEST(ProgramSoundPlayer, ANewSoundEndsThePlayingOne) {
@@ -100,7 +98,7 @@ TEST(ProgramSoundPlayer, AMissingPlayerIsLoggedOnceAndNeverFatal) {
     player.play("a.wav", true);
     ASSERT_TRUE(wait_for([&] { return errors.count() == 1; }));
     player.play("b.wav", false);
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(wait_for([&] { return player.idle(); }));
     EXPECT_EQ(errors.count(), 1u);
     EXPECT_NE(errors.lines[0].find("no-such-player"), std::string::npos);
 }
@@ -111,7 +109,7 @@ TEST(ProgramSoundPlayer, ALoopThatCannotPlayIsNotRestarted) {
     os::ProgramSoundPlayer player(make_player(dir, "exit 3"), {});
     player.play("broken.wav", true);
     ASSERT_TRUE(wait_for([&] { return errors.count() == 1; }));
-    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(wait_for([&] { return player.idle(); })) << "the failed loop goes on";
     EXPECT_EQ(log_lines(dir).size(), 1u);
     EXPECT_NE(errors.lines[0].find("broken.wav"), std::string::npos);
     EXPECT_NE(errors.lines[0].find("exit code 3"), std::string::npos);

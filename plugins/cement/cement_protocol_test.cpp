@@ -55,11 +55,14 @@ TEST(CementStationLine, FrameWordsGoToTheirChannelsOnlyWithAGoodCheck) {
 
 // The station's side on a pseudo-terminal: takes the packet, answers with
 // the given bytes. The exchanges' pace runs on a test clock: a wait for
-// the next second passes at once and is counted. The line waits seconds for
-// an answer, not the station's fifth of one: on a loaded machine the thread
-// playing the station may answer late, and a late answer is not what these
-// tests are about (a silent station then costs its whole wait).
+// the next second passes at once and is counted. An answer is waited for as
+// long as only a hung test takes, so that a loaded machine playing the
+// station late changes nothing; the waits that must run out (a frame cut
+// short, silence) are short, and the bytes they meet are on the line before
+// the packet goes out.
 struct Station {
+    static constexpr int answer_wait_ms = 60000;
+    static constexpr int give_up_ms = 100;
     os::ManualClock clock;
     os::ScopedClock use{clock};
     os::testing::PtyPair pty;
@@ -67,19 +70,32 @@ struct Station {
     cement::StationLink link;
     Station() {
         EXPECT_TRUE(protocols.get_port().open(pty.path()));
-        protocols.get_port().configure(57600, CommPort::parity_none, 3000, 2048, false);
+        wait_at_most(answer_wait_ms);
     }
-    // One exchange with the station answering `answer`; returns the packet.
+    void wait_at_most(int ms) { protocols.get_port().configure(57600, CommPort::parity_none, ms, 2048, false); }
+    // One exchange with the station answering `answer` once it has the
+    // packet; returns the packet.
     Bytes exchange(const Bytes& answer, bool& ok, CommIncomData& d) {
         Bytes packet;
         std::thread station([&] {
-            const std::string got = pty.receive(cement::packet_size);
+            const std::string got = pty.receive(cement::packet_size, answer_wait_ms);
             packet.assign(got.begin(), got.end());
             if (!answer.empty()) pty.send(answer.data(), answer.size());
         });
         ok = link.exchange(protocols, &d);
         station.join();
         return packet;
+    }
+    // One exchange the station never finishes answering: `sent` (the start
+    // of a frame, or nothing) waits on the line, and no more comes. Only
+    // after an exchange that went well: a failed one drops what waits.
+    Bytes exchange_unfinished(const Bytes& sent, bool& ok, CommIncomData& d) {
+        EXPECT_TRUE(sent.empty() || (pty.send(sent.data(), sent.size()) && pty.wait_delivered(sent.size(), answer_wait_ms)));
+        wait_at_most(give_up_ms);
+        ok = link.exchange(protocols, &d);
+        wait_at_most(answer_wait_ms);
+        const std::string got = pty.receive(cement::packet_size, answer_wait_ms);
+        return Bytes(got.begin(), got.end());
     }
 };
 
@@ -108,29 +124,34 @@ TEST(CementStationLine, ExchangesOverASerialLineAndTheLostFlag) {
     struct Case {
         const char* what;
         Bytes answer;
+        bool finished;     // the whole answer comes after the packet
+        std::size_t left;  // of it, what the failed exchange leaves on the line
     };
     Bytes bad_check = framed(frame_body);
     bad_check[10] ^= 1;
     const Bytes whole = framed(frame_body);
     Bytes late_marker(1, 0x00);
     for (std::uint8_t b : framed(frame_body)) late_marker.push_back(b);
-    const Case failures[] = {{"wrong check word", bad_check},
-                             {"a byte before the marker", late_marker},
-                             {"short frame", Bytes(whole.begin(), whole.begin() + 12)},
-                             {"silence", {}}};
+    const Case failures[] = {{"wrong check word", bad_check, true, 0},
+                             {"a byte before the marker", late_marker, true, whole.size()},
+                             {"short frame", Bytes(whole.begin(), whole.begin() + 12), false, 0},
+                             {"silence", {}, false, 0}};
     for (const Case& c : failures) {
         SCOPED_TRACE(c.what);
         CommIncomData e;
-        p = s.exchange(c.answer, ok, e);
+        p = c.finished ? s.exchange(c.answer, ok, e) : s.exchange_unfinished(c.answer, ok, e);
+        ASSERT_EQ(p.size(), 30u);
         EXPECT_EQ(p[3], 0);  // the exchange before went well
         EXPECT_FALSE(ok);
         EXPECT_TRUE(s.link.link_lost());
         EXPECT_EQ(e.channels[0], 0);
+        // What is left is on the line before the next exchange drops it.
+        ASSERT_TRUE(s.pty.wait_delivered(c.left, Station::answer_wait_ms));
         // The next packet tells the station.
         p = s.exchange(framed(frame_body), ok, e);
         EXPECT_EQ(p[3], 1);
         EXPECT_TRUE(ok);
-        s.protocols.get_port().purge_input();
+        EXPECT_EQ(e.channels[7], 800);
     }
 }
 
@@ -152,7 +173,7 @@ TEST(CementStationLine, AfterJunkTheNextExchangeReadsItsOwnAnswerOnTheNextSecond
     s.clock.advance(1000);
     s.exchange(junk, ok, d);
     EXPECT_FALSE(ok);
-    ASSERT_TRUE(s.pty.wait_delivered(39));  // all of it waits on the line
+    ASSERT_TRUE(s.pty.wait_delivered(39, Station::answer_wait_ms));  // all of it waits on the line
     EXPECT_EQ(s.clock.now_ms() / 1000, second + 1);
 
     // The station's next frame: other words, so a frame read late shows.

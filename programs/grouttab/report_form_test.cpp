@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
-#include <thread>
 
 #include "platform/os/desktop.h"
 #include "platform/os/file_copy.h"
@@ -190,10 +188,7 @@ TEST(ReportForm, DiagramCopiesTheLayoutOnceAndOpensTheStageData) {
 
     const std::string want = report + "A1_4.realtim\n";
     std::string got;
-    for (int i = 0; i < 200 && got != want + want; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        got = os::testing::read_bytes(log);
-    }
+    os::testing::wait_until([&] { return (got = os::testing::read_bytes(log)) == want + want; });
     EXPECT_EQ(got, want + want);
     os::set_document_opener("");
 }
