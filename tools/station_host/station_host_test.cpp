@@ -673,14 +673,16 @@ TEST_F(StationHost, ACycleThatComesLateWritesEveryDepthStepItPassed) {
            "100 100       0         12  0.5       6.5    60    61    0     2   1.5     32      31\n";
     SimProcess sim({"--pty", "--scenario", script, "--period", "200", "--seconds", "600"});
     ASSERT_FALSE(sim.address().empty());
-    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid) {
-        const std::string time_file = well + "/0007.realtim";
-        wait_for_growth(time_file, wait_for_growth(time_file));
+    HostRun r = run_host(host_args(sim.address(), well, 0), [&](pid_t pid, HostOutput& host) {
+        // A few seconds drilled on record before the hold-up, and a few
+        // cycles after it to read what waited (the file's growth would
+        // tell only of the writer, which may flush at once on the resume).
+        EXPECT_TRUE(host.wait_line("cycle 3:"));
         const int before = sim.reports();
         ::kill(pid, SIGSTOP);
         EXPECT_TRUE(os::testing::wait_until([&] { return sim.reports() >= before + 15; }, 120000));
         ::kill(pid, SIGCONT);
-        wait_for_growth(time_file, wait_for_growth(time_file, size_of(time_file)));
+        EXPECT_TRUE(host.wait_line("cycle 7:"));
         ::kill(pid, SIGTERM);
     });
     ASSERT_TRUE(r.code);
