@@ -182,10 +182,9 @@ std::shared_ptr<const StoredParamsProvider> RealTimeFile::fast_params() {
 
 unsigned char RealTimeFile::frame_operation() const { return static_cast<unsigned char>(frame_.operation()); }
 
-std::shared_ptr<ValuesWriterRecord> RealTimeFile::make_record(FileStoredValues& acc,
-                                                              const std::shared_ptr<const StoredParamsProvider>& params,
-                                                              float value_depth, float bit_depth, float lag_depth,
-                                                              unsigned char operation, RegistryNumbers& numbers) {
+std::shared_ptr<ValuesWriterRecord> RealTimeFile::calculate_save_values(
+    FileStoredValues& acc, const std::shared_ptr<const StoredParamsProvider>& params, float value_depth,
+    float bit_depth, float lag_depth, unsigned char operation, RegistryNumbers& numbers) {
     if (acc.empty()) return nullptr;
     std::vector<float> values(static_cast<std::size_t>(params->size()), 0.0f);
     for (int i = 0; i < params->size(); ++i) {
@@ -238,9 +237,9 @@ void RealTimeFile::warn_dropped(const AnsiString& file, const StoredParamsProvid
 void RealTimeFile::save_time_values() {
     if (!named(time_file_)) return;
     auto params = current_params();
-    auto record =
-        make_record(time_values_, params, static_cast<float>(frame_.depth_z()), static_cast<float>(frame_.depth_cur()),
-                    static_cast<float>(frame_.lag_depth()), frame_operation(), table_numbers_);
+    auto record = calculate_save_values(time_values_, params, static_cast<float>(frame_.depth_z()),
+                                        static_cast<float>(frame_.depth_cur()), static_cast<float>(frame_.lag_depth()),
+                                        frame_operation(), table_numbers_);
     if (!record) return;
     warn_dropped(time_file_, *params);
     queue(time_file_, {record});
@@ -251,8 +250,8 @@ void RealTimeFile::save_depth_values(float depth, int delay) {
     if (depth_values_.empty()) return;
     if (!named(depth_file_)) return;
     auto params = current_params();
-    auto record = make_record(depth_values_, params, depth, static_cast<float>(frame_.depth_cur()),
-                              static_cast<float>(frame_.lag_depth()), frame_operation(), table_numbers_);
+    auto record = calculate_save_values(depth_values_, params, depth, static_cast<float>(frame_.depth_cur()),
+                                        static_cast<float>(frame_.lag_depth()), frame_operation(), table_numbers_);
     if (!record) return;
     warn_dropped(depth_file_, *params);
     queue(depth_file_, {record});
@@ -297,9 +296,9 @@ void RealTimeFile::save_lag_depth_values(const AnsiString& names, float lift) {
     // had a sample (lines restored from the system state).
     lag_values_.fit(std::max<int>(get_all_params().get_items_count(), static_cast<int>(lag_values_.size())));
     restore_lag_line(front, &keep);
-    auto record =
-        make_record(lag_values_, front.params, static_cast<float>(front.depth), static_cast<float>(frame_.depth_cur()),
-                    static_cast<float>(front.depth), frame_operation(), lag_numbers_);
+    auto record = calculate_save_values(lag_values_, front.params, static_cast<float>(front.depth),
+                                        static_cast<float>(frame_.depth_cur()), static_cast<float>(front.depth),
+                                        frame_operation(), lag_numbers_);
     if (!record) return;
     warn_dropped(lag_file_, *front.params);
     queue(lag_file_, {record});
@@ -315,9 +314,9 @@ void RealTimeFile::flash_lag_data(std::chrono::milliseconds wait) {
     records.reserve(lag_lines_.size());
     for (const LagFileStoredLine& line : lag_lines_) {
         restore_lag_line(line, nullptr);
-        records.push_back(make_record(lag_values_, line.params, static_cast<float>(line.depth),
-                                      static_cast<float>(frame_.depth_cur()), static_cast<float>(line.depth), 2,
-                                      lag_numbers_));
+        records.push_back(calculate_save_values(lag_values_, line.params, static_cast<float>(line.depth),
+                                                static_cast<float>(frame_.depth_cur()), static_cast<float>(line.depth),
+                                                2, lag_numbers_));
         warn_dropped(lag_file_, *line.params);
     }
     queue(lag_file_, std::move(records));
@@ -330,9 +329,9 @@ void RealTimeFile::flash_lag_data(std::chrono::milliseconds wait) {
 void RealTimeFile::save_fast_file() {
     if (!named(fast_file_)) return;
     auto params = fast_params();
-    auto record =
-        make_record(fast_values_, params, static_cast<float>(frame_.depth_z()), static_cast<float>(frame_.depth_cur()),
-                    static_cast<float>(frame_.lag_depth()), frame_operation(), fast_numbers_);
+    auto record = calculate_save_values(fast_values_, params, static_cast<float>(frame_.depth_z()),
+                                        static_cast<float>(frame_.depth_cur()), static_cast<float>(frame_.lag_depth()),
+                                        frame_operation(), fast_numbers_);
     if (!record) return;
     warn_dropped(fast_file_, *params);
     queue(fast_file_, {record});

@@ -195,10 +195,10 @@ private:
     std::shared_ptr<const StoredParamsProvider> fast_params();
     // The record of the interval's values, or null when acc never had a
     // sample. Starts acc's next interval.
-    std::shared_ptr<ValuesWriterRecord> make_record(FileStoredValues& acc,
-                                                    const std::shared_ptr<const StoredParamsProvider>& params,
-                                                    float value_depth, float bit_depth, float lag_depth,
-                                                    unsigned char operation, RegistryNumbers& numbers);
+    std::shared_ptr<ValuesWriterRecord> calculate_save_values(FileStoredValues& acc,
+                                                              const std::shared_ptr<const StoredParamsProvider>& params,
+                                                              float value_depth, float bit_depth, float lag_depth,
+                                                              unsigned char operation, RegistryNumbers& numbers);
     void store_values_for_file(FileStoredValues& acc, const ParamsProvider& provider, RegistryNumbers& numbers);
     // A lag line's stored values into the lag accumulators, except for the
     // parameters named.
@@ -245,10 +245,10 @@ private:
     std::unique_ptr<WriteThread> thread_;
 
     // Owned by the write thread.
-    AnsiString last_failure_;   // the cause of the last failed write
-    AnsiString failing_file_;   // empty while writes succeed
-    long failed_attempts_ = 0;  // since the last report
-    long failed_total_ = 0;     // since the failures began
+    AnsiString last_failure_;          // the cause of the last failed write
+    AnsiString failing_file_;          // empty while writes succeed
+    long failed_attempts_ = 0;         // since the last report
+    long failed_total_ = 0;            // since the failures began
     std::int64_t last_report_ms_ = 0;  // on os::clock()
     std::string write_buffer_;
 };

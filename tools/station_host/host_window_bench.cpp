@@ -141,18 +141,26 @@ Run continue_trip(const fs::path& bin, int seconds) {
     return run;
 }
 
-void BM_WindowHostAgainstTripLength(benchmark::State& state) {
+// The programs beside this one and the virtual X server the host shows on;
+// false with the benchmark told why.
+bool ready(benchmark::State& state, fs::path& bin, ui::testing::VirtualScreen& screen) {
     std::error_code ec;
-    const fs::path bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
     if (!fs::exists(bin / "station_host") || !fs::exists(bin / "device_simulator")) {
         state.SkipWithError("station_host or device_simulator is not built beside this program");
-        return;
+        return false;
     }
-    ui::testing::VirtualScreen screen;
     if (!screen.start()) {
         state.SkipWithError(("no virtual X server: " + screen.error()).c_str());
-        return;
+        return false;
     }
+    return true;
+}
+
+void BM_WindowHostAgainstTripLength(benchmark::State& state) {
+    fs::path bin;
+    ui::testing::VirtualScreen screen;
+    if (!ready(state, bin, screen)) return;
     const int lengths[] = {3600, 86400, 7 * 86400};
     double ms[3] = {}, mb[3] = {};
     long skipped = 0;
@@ -180,17 +188,9 @@ void BM_WindowHostAgainstTripLength(benchmark::State& state) {
 BENCHMARK(BM_WindowHostAgainstTripLength)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 void BM_WindowHostFourWeeks(benchmark::State& state) {
-    std::error_code ec;
-    const fs::path bin = fs::read_symlink("/proc/self/exe", ec).parent_path();
-    if (!fs::exists(bin / "station_host") || !fs::exists(bin / "device_simulator")) {
-        state.SkipWithError("station_host or device_simulator is not built beside this program");
-        return;
-    }
+    fs::path bin;
     ui::testing::VirtualScreen screen;
-    if (!screen.start()) {
-        state.SkipWithError(("no virtual X server: " + screen.error()).c_str());
-        return;
-    }
+    if (!ready(state, bin, screen)) return;
     for (auto _ : state) {
         const Run r = continue_trip(bin, 28 * 86400);
         if (!r.ok) {
