@@ -35,7 +35,10 @@ std::string section_of(const fs::path& ini, const std::string& name) {
     const auto at = text.find("[" + name + "]");
     if (at == std::string::npos) return {};
     const auto end = text.find("\n[", at + 1);
-    return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    std::string section = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    // The same section, last in the file or followed by another.
+    while (!section.empty() && (section.back() == '\r' || section.back() == '\n')) section.pop_back();
+    return section;
 }
 
 TEST(StationHostGridWindows, RefusedCellsAndTablesLeaveTheSettingsFileAsItWas) {
