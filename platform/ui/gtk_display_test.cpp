@@ -2,7 +2,8 @@
 // GTK, worked by xdotool as a user would (moves, clicks, a double click,
 // the wheel, Latin and Cyrillic typing, the menu, a modal message box, a
 // resize and the window taken away), with the controls' state and events
-// checked, and a grab of the X screen compared with the form's own picture.
+// checked, and grabs of the X screen compared with the pictures of the form,
+// of a form over it and of a pop-up menu over it.
 
 #include <gtest/gtest.h>
 
@@ -370,8 +371,8 @@ TEST_F(ScreenDisplay, WindowsOverOthersShowInAGrabOfTheScreen) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while ((owned_differ != 0 || menu_differ != 0) && std::chrono::steady_clock::now() < end) {
         pump_until([] { return false; }, 20);
-        owned_differ = grab_differs(owned_part, owned.Picture(), o - TPoint{owned.Left(), owned.Top()},
-                                    "owned_form_grab.png");
+        owned_differ =
+            grab_differs(owned_part, owned.Picture(), o - TPoint{owned.Left(), owned.Top()}, "owned_form_grab.png");
         menu_differ = grab_differs(popup_part, menu_picture, {0, 0}, "popup_menu_grab.png");
     }
     EXPECT_EQ(owned_differ, 0) << "pixels of the owned form's grab that differ from its picture";
