@@ -2,7 +2,8 @@
 // GTK, worked by xdotool as a user would (moves, clicks, a double click,
 // the wheel, Latin and Cyrillic typing, the menu, a modal message box, a
 // resize and the window taken away), with the controls' state and events
-// checked, and a grab of the X screen compared with the form's own picture.
+// checked, and grabs of the X screen compared with the pictures of the form,
+// of a form over it and of a pop-up menu over it.
 
 #include <gtest/gtest.h>
 
@@ -302,6 +303,81 @@ TEST_F(ScreenDisplay, FormOnTheScreenTakesTheUsersInput) {
     EXPECT_TRUE(pump_until([&] { return !t.form->Visible(); }));
     EXPECT_EQ(t.close_queries, 1);
     EXPECT_EQ(t.closes, 1);
+}
+
+// The pixels of the screen's part that differ from the picture (its
+// top-left at `from`), the grab kept as test_output/screen/<name>; -1 when
+// the screen cannot be grabbed.
+int grab_differs(const TRect& part, const TBitmap& picture, TPoint from, const char* name) {
+    testing::ScreenGrab grab;
+    std::string why;
+    if (!testing::grab_screen(grab, &why)) {
+        ADD_FAILURE() << why;
+        return -1;
+    }
+    TBitmap shot(part.Width(), part.Height());
+    int differ = 0;
+    for (int y = 0; y < part.Height(); ++y)
+        for (int x = 0; x < part.Width(); ++x) {
+            const TColor g = static_cast<TColor>(grab.color_at(part.Left + x, part.Top + y));
+            shot.Canvas().SetPixel(x, y, g);
+            differ += g != picture.Pixel(from.x + x, from.y + y);
+        }
+    shot.SaveToFile(output_path(name));
+    return differ;
+}
+
+// A window over another (an owned form) and a pop-up over its form's window
+// show on the screen as painted: a grab of the whole screen is their own
+// pictures, pixel for pixel.
+TEST_F(ScreenDisplay, WindowsOverOthersShowInAGrabOfTheScreen) {
+    TestForm t;
+    t.form->Show();
+    ASSERT_FALSE(shown_window("Проверка экрана").empty()) << "the form's window never appeared";
+    TForm owned(t.form.get());
+    owned.SetCaption("Над формой");
+    owned.SetBounds(360, 150, 200, 160);
+    owned.SetColor(clYellow);
+    auto* label = new TLabel(&owned);
+    label->SetParent(&owned);
+    label->SetCaption("Поверх");
+    label->SetBounds(10, 10, 120, 20);
+    owned.Show();
+    ASSERT_FALSE(shown_window("Над формой").empty()) << "the owned form's window never appeared";
+    auto* menu = new TPopupMenu(t.form.get());
+    for (const char* caption : {"Первый", "Второй", "Третий"}) {
+        auto* item = new TMenuItem(t.form.get());
+        item->SetCaption(caption);
+        menu->Items()->Add(item);
+    }
+    menu->SetPopupComponent(t.form.get());
+    menu->Popup(180, 200);
+    ASSERT_TRUE(pump_until([&] { return t.form->Popup() != nullptr; })) << "the menu did not open";
+    act({"xdotool", "mousemove", "--sync", "1270", "1010"});
+
+    const TPoint o = owned.ClientOrigin();
+    const TRect owned_part = Rect(o.x, o.y, o.x + owned.ClientWidth(), o.y + owned.ClientHeight());
+    ASSERT_TRUE(IntersectRect(owned_part, t.content()) == owned_part) << "the owned form must lie over the form";
+    TControl* popup = t.form->Popup();
+    const TRect pr = popup->PopupRect();
+    const TRect popup_part = pr.Offset(t.form->Left(), t.form->Top());
+    ASSERT_TRUE(IntersectRect(popup_part, t.content()) == popup_part) << "the menu must lie over the form";
+    ASSERT_TRUE(IntersectRect(popup_part, owned_part).IsEmpty());
+    TBitmap menu_picture(pr.Width(), pr.Height());
+    menu_picture.Canvas().Font().Assign(popup->Font());
+    popup->PaintPopup(menu_picture.Canvas());
+
+    int owned_differ = -1, menu_differ = -1;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((owned_differ != 0 || menu_differ != 0) && std::chrono::steady_clock::now() < end) {
+        pump_until([] { return false; }, 20);
+        owned_differ =
+            grab_differs(owned_part, owned.Picture(), o - TPoint{owned.Left(), owned.Top()}, "owned_form_grab.png");
+        menu_differ = grab_differs(popup_part, menu_picture, {0, 0}, "popup_menu_grab.png");
+    }
+    EXPECT_EQ(owned_differ, 0) << "pixels of the owned form's grab that differ from its picture";
+    EXPECT_EQ(menu_differ, 0) << "pixels of the menu's grab that differ from its picture";
+    if (TControl* p = t.form->Popup()) p->ClosePopup();
 }
 
 TEST_F(ScreenDisplay, TimersAndPostsFromOtherThreadsRunInTheWindowLoop) {

@@ -171,6 +171,29 @@ void guarded(const char* what, F&& f) {
     }
 }
 
+// The X screen's own visual for a window. On a screen with GL, GDK picks
+// another visual of the same depth (with a colormap of its own) for its
+// windows; ours only show cairo pictures and need no GL. On the root's
+// visual and installed colormap, what reads the screen back window by
+// window, through each one's visual (xwd and the like), gets a window or
+// pop-up over another as painted, not black. Null where the display is
+// not X11.
+GdkVisual* screen_visual(GtkWidget* window) {
+#ifdef GDK_WINDOWING_X11
+    GdkScreen* screen = gtk_widget_get_screen(window);
+    if (GDK_IS_X11_SCREEN(screen)) {
+        const Visual* own = DefaultVisual(GDK_SCREEN_XDISPLAY(screen), gdk_x11_screen_get_screen_number(screen));
+        if (own) return gdk_x11_screen_lookup_visual(screen, own->visualid);
+    }
+#endif
+    (void)window;
+    return nullptr;
+}
+
+void use_screen_visual(GtkWidget* window) {
+    if (GdkVisual* v = screen_visual(window)) gtk_widget_set_visual(window, v);
+}
+
 class GtkDisplay;
 
 struct FormWindow {
@@ -608,6 +631,7 @@ private:
         const TRect c = content_rect(f);
         w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         GtkWindow* win = GTK_WINDOW(w.window);
+        use_screen_visual(w.window);
         w.title = f.Caption();
         gtk_window_set_title(win, w.title.c_str());
         const bool sizeable = f.BorderStyle() == bsSizeable || f.BorderStyle() == bsSizeToolWin;
@@ -690,6 +714,7 @@ private:
         if (!w.popup) {
             w.popup = gtk_window_new(GTK_WINDOW_POPUP);
             GtkWindow* win = GTK_WINDOW(w.popup);
+            use_screen_visual(w.popup);
             gtk_window_set_transient_for(win, GTK_WINDOW(w.window));
             // A modal form holds GTK's grab over its window group, which
             // sends the pointer's events of every other window of the group
