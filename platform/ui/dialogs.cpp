@@ -79,8 +79,6 @@ int MessageBox(std::string_view text, std::string_view caption, unsigned flags) 
     return ask(std::move(r));
 }
 
-void ShowMessage(std::string_view text) { MessageBox(text, "", MB_OK); }
-
 int MessageDlg(std::string_view text, TMsgDlgType type, TMsgDlgButtons buttons, int) {
     MessageBoxRequest r;
     r.text = std::string(text);

@@ -286,10 +286,6 @@ void TTrackBar::SetPosition(int v) {
     position_ = std::clamp(v, min_, max_);
     Invalidate();
 }
-void TTrackBar::SetFrequency(int v) {
-    frequency_ = v;
-    Invalidate();
-}
 void TTrackBar::SetOrientation(TTrackBarOrientation o) {
     if (o == orientation_) return;
     orientation_ = o;
@@ -485,10 +481,6 @@ void TImage::SetStretch(bool v) {
     stretch_ = v;
     Invalidate();
 }
-void TImage::SetCenter(bool v) {
-    center_ = v;
-    Invalidate();
-}
 void TImage::SetAutoSize(bool v) {
     auto_size_ = v;
     if (v && !picture_.Empty()) SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
@@ -632,16 +624,8 @@ rtl::TDateTime TDateTimePicker::Time() const { return value_ - std::floor(value_
 void TDateTimePicker::SetDate(rtl::TDateTime v) { SetDateTime(std::floor(v) + Time()); }
 void TDateTimePicker::SetTime(rtl::TDateTime v) { SetDateTime(Date() + (v - std::floor(v))); }
 
-void TDateTimePicker::SetShowCheckbox(bool v) {
-    show_checkbox_ = v;
-    Invalidate();
-}
 void TDateTimePicker::SetChecked(bool v) {
     checked_ = v;
-    Invalidate();
-}
-void TDateTimePicker::SetDateFormat(TDTDateFormat f) {
-    date_format_ = f;
     Invalidate();
 }
 

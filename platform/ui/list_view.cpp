@@ -83,11 +83,6 @@ void TListItem::MakeVisible() { owner_->view_->scroll_->ensure_shown(Index()); }
 
 bool TListItem::EditCaption() { return owner_->view_->start_edit(this); }
 
-void TListItem::CancelEdit() {
-    TListView* v = owner_->view_;
-    if (v->editing_ == this && v->editor_) v->editor_->Finish(false);
-}
-
 void TListItem::Delete() { owner_->Delete(Index()); }
 
 TListItems::~TListItems() {
