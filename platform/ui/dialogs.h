@@ -43,12 +43,6 @@ int MessageBox(std::string_view text, std::string_view caption, unsigned flags);
 // or No, or the only button.
 int ShowMessageForm(const MessageBoxRequest& request);
 
-enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
-using TMsgDlgButtons = Set<TMsgDlgBtn>;
-// Returns the modal result of the button chosen (mrYes, mrOk, ...).
-int MessageDlg(std::string_view text, TMsgDlgType type, TMsgDlgButtons buttons, int help_context = 0);
-
 // --- file, folder and colour choice -----------------------------------------------
 
 enum TOpenOption {

@@ -406,16 +406,6 @@ void TProgressBar::SetPosition(int v) {
     position_ = v;
     Invalidate();
 }
-void TProgressBar::StepIt() {
-    const long long next = static_cast<long long>(position_) + step_;
-    if (next > max_)
-        SetPosition(min_ + static_cast<int>((next - max_ - 1) % (static_cast<long long>(max_) - min_ + 1)));
-    else
-        SetPosition(static_cast<int>(next));
-}
-void TProgressBar::StepBy(int delta) {
-    SetPosition(static_cast<int>(std::clamp<long long>(static_cast<long long>(position_) + delta, min_, max_)));
-}
 void TProgressBar::SetSmooth(bool v) {
     smooth_ = v;
     Invalidate();

@@ -134,10 +134,6 @@ public:
     void SetMax(int v);
     int Position() const { return position_; }
     void SetPosition(int v);  // kept within Min .. Max
-    int Step() const { return step_; }
-    // Moves on by Step; past Max it starts again from Min.
-    void StepIt();
-    void StepBy(int delta);
     void SetSmooth(bool v);
     TProgressBarOrientation Orientation() const { return orientation_; }
     void SetOrientation(TProgressBarOrientation o);
@@ -148,7 +144,7 @@ protected:
     void Paint() override;
 
 private:
-    int min_ = 0, max_ = 100, position_ = 0, step_ = 10;
+    int min_ = 0, max_ = 100, position_ = 0;
     bool smooth_ = false;
     TProgressBarOrientation orientation_ = pbHorizontal;
 };

@@ -51,8 +51,6 @@ TListItem::TListItem(TListItems* owner) : owner_(owner) {
     sub_items_.OnChange = [this] { owner_->view_->changed(); };
 }
 
-TListView* TListItem::ListView() const { return owner_->view_; }
-
 void TListItem::SetCaption(std::string caption) {
     if (caption == caption_) return;
     caption_ = std::move(caption);

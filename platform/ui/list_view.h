@@ -72,7 +72,6 @@ public:
     TListItem& operator=(const TListItem&) = delete;
 
     TListItems* Owner() const { return owner_; }
-    TListView* ListView() const;
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
     // The texts of the second and further report columns.

@@ -82,8 +82,6 @@ public:
     TControlScrollBar& VertScrollBar() { return vert_; }
     bool AutoScroll() const { return auto_scroll_; }
     void SetAutoScroll(bool v);
-    // Scrolls so that the child is seen whole (as far as it fits).
-    void ScrollInView(TControl* control);
 
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
