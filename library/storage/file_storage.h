@@ -644,7 +644,6 @@ public:
     // one data file to themselves across programs.
     lib::lock_object& data_file_lock() { return data_file_lock_; }
     int get_file_kind() const { return file_kind_; }
-    const os::FILETIME& get_file_time() const { return file_time_; }
     std::function<void(int)>& progress_callback() { return progress_; }
 
 private:

@@ -137,8 +137,6 @@ std::string encode(std::string_view utf8, ByteOf byte_of) {
 
 }  // namespace
 
-char32_t cp1251_char(unsigned char byte) noexcept { return byte < 0x80 ? byte : kCp1251[byte - 0x80]; }
-
 int cp1251_byte(char32_t ch) noexcept {
     // The Russian alphabet without Ё is one run in both sets.
     if (ch >= 0x0410 && ch <= 0x044F) return static_cast<int>(0xC0 + (ch - 0x0410));

@@ -28,9 +28,8 @@ std::string utf8_to_koi8r(std::string_view utf8);
 std::string koi8r_to_utf8(std::string_view bytes);
 
 // Single characters of Windows-1251, for code that works character by
-// character (case folding, widths): the character of a byte, and the byte of
-// a character or -1 when Windows-1251 cannot hold it.
-char32_t cp1251_char(unsigned char byte) noexcept;
+// character (case folding, widths): the byte of a character, or -1 when
+// Windows-1251 cannot hold it.
 int cp1251_byte(char32_t ch) noexcept;
 
 }  // namespace rtl

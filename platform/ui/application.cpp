@@ -25,8 +25,6 @@ TApplication& Application() {
     return *app;
 }
 
-std::string TApplication::ExeName() const { return os::program_path(); }
-
 void TApplication::HandleException(const std::exception& e) {
     if (OnException) {
         OnException(this, e);

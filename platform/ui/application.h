@@ -58,8 +58,6 @@ public:
     // start-up so that their forms belong to the host's main window.
     std::intptr_t Handle() const { return handle_; }
     void SetHandle(std::intptr_t handle) { handle_ = handle; }
-    // The running program's file.
-    std::string ExeName() const;
 
     // Shows an error to the user (a message box with the error icon) unless
     // OnException takes it.
@@ -160,11 +158,9 @@ public:
     // A control that goes away is forgotten (capture, hover).
     void forget(TControl* control);
     TControl* Capture() const { return capture_; }
-    void SetCapture(TControl* control) { capture_ = control; }
     // See input.h.
     void mouse_leave();
     void set_pointer_form(TCustomForm* form) { pointer_form_ = form; }
-    TCustomForm* pointer_form() const { return pointer_form_; }
 
 private:
     TCustomForm* form_at(TPoint screen) const;

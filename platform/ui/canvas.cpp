@@ -97,8 +97,6 @@ bool TCanvas::ready() const {
     return surface_ != nullptr;
 }
 
-bool TCanvas::HasTarget() const { return ready(); }
-
 TRect TCanvas::device_clip() const { return has_user_clip_ ? IntersectRect(bounds_, user_clip_) : bounds_; }
 
 TRect TCanvas::ClipRect() const {
@@ -186,8 +184,6 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 }
 
 // --- lines ---------------------------------------------------------------
-
-void TCanvas::SetPenPos(TPoint p) { MoveTo(p.x, p.y); }
 
 void TCanvas::MoveTo(int x, int y) {
     pen_pos_ = {x, y};

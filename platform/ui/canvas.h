@@ -74,7 +74,6 @@ public:
     const TFont& Font() const { return font_; }
 
     TPoint PenPos() const { return pen_pos_; }
-    void SetPenPos(TPoint p);
     void MoveTo(int x, int y);
     void LineTo(int x, int y);
     void Polyline(const TPoint* points, int count);
@@ -122,10 +121,6 @@ public:
     void SetClipRect(const TRect& r);
     void IntersectClipRect(const TRect& r);
     void ResetClip();
-
-    // True when drawing reaches pixels (a control's canvas reaches them only
-    // while the control sits on a form).
-    bool HasTarget() const;
 
 protected:
     // Directs drawing to `surface` (an RGB24 image surface), whose pixel

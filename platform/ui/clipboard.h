@@ -26,7 +26,6 @@ public:
     void SetAsUnicodeText(std::u16string_view text);
 
     void SetAvailable(bool available) { available_ = available; }
-    bool Available() const { return available_; }
 
 private:
     std::string text_;

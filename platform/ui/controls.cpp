@@ -379,14 +379,6 @@ void TControl::BringToFront() {
     Invalidate();
 }
 
-void TControl::SendToBack() {
-    if (!parent_) return;
-    auto& v = parent_->controls_;
-    v.erase(std::find(v.begin(), v.end(), this));
-    v.insert(v.begin(), this);
-    Invalidate();
-}
-
 TCanvas& TControl::Canvas() { return *canvas_; }
 
 namespace {

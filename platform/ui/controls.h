@@ -178,7 +178,6 @@ public:
     void Refresh() { Repaint(); }
 
     void BringToFront();
-    void SendToBack();
     // Scales the control's size, its font (unless it follows the parent's)
     // and, for windowed controls, the bounds of every child by m / d, rounded;
     // the control keeps its own position.

@@ -56,11 +56,6 @@ void TCoolBand::SetMinWidth(int w) {
     bar_->layout();
 }
 
-void TCoolBand::SetMinHeight(int h) {
-    min_height_ = std::max(0, h);
-    bar_->layout();
-}
-
 void TCoolBand::SetText(std::string text) {
     text_ = std::move(text);
     bar_->layout();

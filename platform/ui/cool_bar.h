@@ -32,8 +32,6 @@ public:
     void SetWidth(int w);
     int MinWidth() const { return min_width_; }
     void SetMinWidth(int w);
-    int MinHeight() const { return min_height_; }
-    void SetMinHeight(int h);
     const std::string& Text() const { return text_; }
     void SetText(std::string text);
     // The place among the bar's bands.

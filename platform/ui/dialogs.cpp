@@ -79,46 +79,6 @@ int MessageBox(std::string_view text, std::string_view caption, unsigned flags) 
     return ask(std::move(r));
 }
 
-void ShowMessage(std::string_view text) { MessageBox(text, "", MB_OK); }
-
-int MessageDlg(std::string_view text, TMsgDlgType type, TMsgDlgButtons buttons, int) {
-    MessageBoxRequest r;
-    r.text = std::string(text);
-    switch (type) {
-        case mtWarning:
-            r.caption = "Предупреждение";
-            r.icon = MessageIcon::Warning;
-            break;
-        case mtError:
-            r.caption = "Ошибка";
-            r.icon = MessageIcon::Error;
-            break;
-        case mtInformation:
-            r.caption = "Информация";
-            r.icon = MessageIcon::Information;
-            break;
-        case mtConfirmation:
-            r.caption = "Подтверждение";
-            r.icon = MessageIcon::Question;
-            break;
-        default: break;
-    }
-    const std::pair<TMsgDlgBtn, int> order[] = {
-        {mbYes, mrYes},     {mbNo, mrNo},         {mbOK, mrOk},   {mbCancel, mrCancel},   {mbAbort, mrAbort},
-        {mbRetry, mrRetry}, {mbIgnore, mrIgnore}, {mbAll, mrAll}, {mbNoToAll, mrNoToAll}, {mbYesToAll, mrYesToAll}};
-    for (const auto& [b, result] : order)
-        if (buttons.Contains(b)) r.buttons.push_back(result);
-    if (r.buttons.empty()) r.buttons.push_back(mrOk);
-    // The first of OK and Yes is the default button, as in the stations'
-    // dialogs.
-    for (std::size_t i = 0; i < r.buttons.size(); ++i)
-        if (r.buttons[i] == mrOk || r.buttons[i] == mrYes) {
-            r.default_button = static_cast<int>(i);
-            break;
-        }
-    return ask(std::move(r));
-}
-
 FileDialogHandler set_file_dialog_handler(FileDialogHandler handler) {
     return replace(file_handler(), std::move(handler), FileDialogHandler([](FileDialogRequest&) { return false; }));
 }

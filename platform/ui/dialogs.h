@@ -42,13 +42,6 @@ int MessageBox(std::string_view text, std::string_view caption, unsigned flags);
 // display sets): the text, a row of buttons; the close box gives Cancel,
 // or No, or the only button.
 int ShowMessageForm(const MessageBoxRequest& request);
-void ShowMessage(std::string_view text);
-
-enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
-using TMsgDlgButtons = Set<TMsgDlgBtn>;
-// Returns the modal result of the button chosen (mrYes, mrOk, ...).
-int MessageDlg(std::string_view text, TMsgDlgType type, TMsgDlgButtons buttons, int help_context = 0);
 
 // --- file, folder and colour choice -----------------------------------------------
 
@@ -91,13 +84,8 @@ public:
     const std::string& FileName() const { return file_name_; }
     void SetFileName(std::string v) { file_name_ = std::move(v); }
     const std::vector<std::string>& Files() const { return files_; }
-    const std::string& Filter() const { return filter_; }
     void SetFilter(std::string v) { filter_ = std::move(v); }
-    int FilterIndex() const { return filter_index_; }
-    void SetFilterIndex(int v) { filter_index_ = v; }
-    const std::string& DefaultExt() const { return default_ext_; }
     void SetDefaultExt(std::string v) { default_ext_ = std::move(v); }
-    const std::string& InitialDir() const { return initial_dir_; }
     void SetInitialDir(std::string v) { initial_dir_ = std::move(v); }
     const std::string& Title() const { return title_; }
     void SetTitle(std::string v) { title_ = std::move(v); }

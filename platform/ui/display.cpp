@@ -21,11 +21,6 @@ void Display::PaintNow(TCustomForm& form) { form.PaintPending(); }
 
 HeadlessDisplay::HeadlessDisplay(int width, int height) : width_(width), height_(height) {}
 
-void HeadlessDisplay::SetScreenSize(int width, int height) {
-    width_ = width;
-    height_ = height;
-}
-
 void HeadlessDisplay::ExpectModal(ModalScript script) { scripts_.push_back(std::move(script)); }
 
 std::vector<HeadlessDisplay::Unanswered> HeadlessDisplay::TakeUnanswered() { return std::exchange(unanswered_, {}); }

@@ -51,7 +51,6 @@ class HeadlessDisplay : public Display {
 public:
     explicit HeadlessDisplay(int width = 1280, int height = 1024);
     TRect ScreenRect() const override { return {0, 0, width_, height_}; }
-    void SetScreenSize(int width, int height);
 
     // A script answers the next modal form that is shown: it runs with the
     // form shown and may click its buttons through the test driver or set the

@@ -56,19 +56,6 @@ void TCustomEdit::clamp_selection() {
     sel_length_ = std::clamp(sel_length_, 0, n - sel_start_);
 }
 
-void TCustomEdit::SetSelStart(int pos) {
-    sel_start_ = pos;
-    sel_length_ = 0;
-    clamp_selection();
-    Invalidate();
-}
-
-void TCustomEdit::SetSelLength(int len) {
-    sel_length_ = len;
-    clamp_selection();
-    Invalidate();
-}
-
 std::string TCustomEdit::SelText() const {
     const std::string& t = Text();
     const std::size_t a = byte_of(t, sel_start_), b = byte_of(t, sel_start_ + sel_length_);
@@ -94,10 +81,6 @@ void TCustomEdit::SelectAll() {
     sel_start_ = 0;
     sel_length_ = length();
     Invalidate();
-}
-
-void TCustomEdit::ClearSelection() {
-    if (sel_length_ > 0) SetSelText("");
 }
 
 void TCustomEdit::CopyToClipboard() {

@@ -22,23 +22,17 @@ public:
     void SetMaxLength(int n) { max_length_ = n < 0 ? 0 : n; }
     bool ReadOnly() const { return read_only_; }
     void SetReadOnly(bool v) { read_only_ = v; }
-    bool Modified() const { return modified_; }
-    void SetModified(bool v) { modified_ = v; }
     TBorderStyle BorderStyle() const { return border_style_; }
     void SetBorderStyle(TBorderStyle b);
-    bool AutoSelect() const { return auto_select_; }
     void SetAutoSelect(bool v) { auto_select_ = v; }
 
     int SelStart() const { return sel_start_; }
-    void SetSelStart(int pos);
     int SelLength() const { return sel_length_; }
-    void SetSelLength(int len);
     std::string SelText() const;
     // Replaces the selection (as typing or pasting does, but ignoring
     // ReadOnly and MaxLength).
     void SetSelText(std::string_view text);
     void SelectAll();
-    void ClearSelection();
     void CopyToClipboard();
     void CutToClipboard();
     void PasteFromClipboard();
@@ -76,7 +70,6 @@ private:
 class TEdit : public TCustomEdit {
 public:
     explicit TEdit(TComponent* owner);
-    char32_t PasswordChar() const { return password_char_; }
     void SetPasswordChar(char32_t c);
 
 protected:
@@ -94,14 +87,8 @@ public:
     explicit TMemo(TComponent* owner);
     // The lines; Text is the lines joined with CR LF.
     TStrings& Lines() { return lines_; }
-    bool WordWrap() const { return word_wrap_; }
     void SetWordWrap(bool v);
-    TScrollStyle ScrollBars() const { return scroll_bars_; }
     void SetScrollBars(TScrollStyle s);
-    bool WantReturns() const { return want_returns_; }
-    void SetWantReturns(bool v) { want_returns_ = v; }
-    bool WantTabs() const { return want_tabs_; }
-    void SetWantTabs(bool v) { want_tabs_ = v; }
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment a);
     // The first line shown.
@@ -138,7 +125,6 @@ public:
     // The edit whose number the up-down steps: the up-down sits at its right
     // (the edit gives up the width), shows Position in it and, with
     // ArrowKeys, takes its Up and Down keys.
-    TCustomEdit* Associate() const { return associate_; }
     void SetAssociate(TCustomEdit* edit);
     int Min() const { return min_; }
     void SetMin(int v);
@@ -147,11 +133,7 @@ public:
     int Position() const { return position_; }
     void SetPosition(int v);  // kept within Min .. Max
     int Increment() const { return increment_; }
-    void SetIncrement(int v) { increment_ = v; }
-    bool Wrap() const { return wrap_; }
-    void SetWrap(bool v) { wrap_ = v; }
     bool ArrowKeys() const { return arrow_keys_; }
-    void SetArrowKeys(bool v) { arrow_keys_ = v; }
     TUDOrientation Orientation() const { return orientation_; }
     void SetOrientation(TUDOrientation o);
     // A step as the user's click on a button makes it.

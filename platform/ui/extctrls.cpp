@@ -286,10 +286,6 @@ void TTrackBar::SetPosition(int v) {
     position_ = std::clamp(v, min_, max_);
     Invalidate();
 }
-void TTrackBar::SetFrequency(int v) {
-    frequency_ = v;
-    Invalidate();
-}
 void TTrackBar::SetOrientation(TTrackBarOrientation o) {
     if (o == orientation_) return;
     orientation_ = o;
@@ -410,16 +406,6 @@ void TProgressBar::SetPosition(int v) {
     position_ = v;
     Invalidate();
 }
-void TProgressBar::StepIt() {
-    const long long next = static_cast<long long>(position_) + step_;
-    if (next > max_)
-        SetPosition(min_ + static_cast<int>((next - max_ - 1) % (static_cast<long long>(max_) - min_ + 1)));
-    else
-        SetPosition(static_cast<int>(next));
-}
-void TProgressBar::StepBy(int delta) {
-    SetPosition(static_cast<int>(std::clamp<long long>(static_cast<long long>(position_) + delta, min_, max_)));
-}
 void TProgressBar::SetSmooth(bool v) {
     smooth_ = v;
     Invalidate();
@@ -483,10 +469,6 @@ void TImage::LoadFromFile(const std::string& png_path) {
 
 void TImage::SetStretch(bool v) {
     stretch_ = v;
-    Invalidate();
-}
-void TImage::SetCenter(bool v) {
-    center_ = v;
     Invalidate();
 }
 void TImage::SetAutoSize(bool v) {
@@ -632,16 +614,8 @@ rtl::TDateTime TDateTimePicker::Time() const { return value_ - std::floor(value_
 void TDateTimePicker::SetDate(rtl::TDateTime v) { SetDateTime(std::floor(v) + Time()); }
 void TDateTimePicker::SetTime(rtl::TDateTime v) { SetDateTime(Date() + (v - std::floor(v))); }
 
-void TDateTimePicker::SetShowCheckbox(bool v) {
-    show_checkbox_ = v;
-    Invalidate();
-}
 void TDateTimePicker::SetChecked(bool v) {
     checked_ = v;
-    Invalidate();
-}
-void TDateTimePicker::SetDateFormat(TDTDateFormat f) {
-    date_format_ = f;
     Invalidate();
 }
 

@@ -17,12 +17,9 @@ public:
     bool Flat() const { return flat_; }
     void SetFlat(bool v);
     // Buttons of one group index (not 0) on one parent stay down one at a time.
-    int GroupIndex() const { return group_index_; }
     void SetGroupIndex(int v) { group_index_ = v; }
     bool Down() const { return down_; }
     void SetDown(bool v);
-    bool AllowAllUp() const { return allow_all_up_; }
-    void SetAllowAllUp(bool v) { allow_all_up_ = v; }
     // The picture; its bottom-left pixel's colour is transparent.
     TBitmap& Glyph() { return glyph_; }
     void Click() override;
@@ -63,9 +60,6 @@ public:
     void SetPosition(int v) { SetParams(v, min_, max_); }
     void SetPageSize(int v);
     void SetParams(int position, int min, int max);
-    int SmallChange() const { return small_change_; }
-    void SetSmallChange(int v) { small_change_ = v; }
-    int LargeChange() const { return large_change_; }
     void SetLargeChange(int v) { large_change_ = v; }
     // The highest position the thumb reaches (Max - PageSize + 1 with a page).
     int MaxPosition() const;
@@ -104,10 +98,6 @@ public:
     void SetMax(int v);
     int Position() const { return position_; }
     void SetPosition(int v);
-    int Frequency() const { return frequency_; }
-    void SetFrequency(int v);
-    int LineSize() const { return line_size_; }
-    void SetLineSize(int v) { line_size_ = v; }
     int PageSize() const { return page_size_; }
     void SetPageSize(int v) { page_size_ = v; }
     TTrackBarOrientation Orientation() const { return orientation_; }
@@ -144,12 +134,6 @@ public:
     void SetMax(int v);
     int Position() const { return position_; }
     void SetPosition(int v);  // kept within Min .. Max
-    int Step() const { return step_; }
-    void SetStep(int v) { step_ = v; }
-    // Moves on by Step; past Max it starts again from Min.
-    void StepIt();
-    void StepBy(int delta);
-    bool Smooth() const { return smooth_; }
     void SetSmooth(bool v);
     TProgressBarOrientation Orientation() const { return orientation_; }
     void SetOrientation(TProgressBarOrientation o);
@@ -160,7 +144,7 @@ protected:
     void Paint() override;
 
 private:
-    int min_ = 0, max_ = 100, position_ = 0, step_ = 10;
+    int min_ = 0, max_ = 100, position_ = 0;
     bool smooth_ = false;
     TProgressBarOrientation orientation_ = pbHorizontal;
 };
@@ -180,10 +164,7 @@ public:
     // The picture; after drawing on it, Invalidate the image.
     TBitmap& Picture() { return picture_; }
     void LoadFromFile(const std::string& png_path);
-    bool Stretch() const { return stretch_; }
     void SetStretch(bool v);
-    bool Center() const { return center_; }
-    void SetCenter(bool v);
     bool AutoSize() const { return auto_size_; }
     void SetAutoSize(bool v);
     TFont* PublishedFont() override { return nullptr; }
@@ -198,7 +179,6 @@ private:
     bool auto_size_ = false;
 };
 
-enum TResizeStyle { rsNone, rsLine, rsUpdate, rsPattern };
 using TCanResizeEvent = std::function<void(TObject* Sender, int& NewSize, bool& Accept)>;
 
 // Dragging the splitter resizes the control it lies against (the one on its
@@ -206,12 +186,7 @@ using TCanResizeEvent = std::function<void(TObject* Sender, int& NewSize, bool& 
 class TSplitter : public TGraphicControl {
 public:
     explicit TSplitter(TComponent* owner);
-    int MinSize() const { return min_size_; }
-    void SetMinSize(int v) { min_size_ = v; }
-    bool Beveled() const { return beveled_; }
     void SetBeveled(bool v);
-    TResizeStyle ResizeStyle() const { return resize_style_; }
-    void SetResizeStyle(TResizeStyle s) { resize_style_ = s; }
     TNotifyEvent OnMoved;
     TCanResizeEvent OnCanResize;
 
@@ -227,17 +202,15 @@ private:
     TControl* find_control() const;
     int min_size_ = 30;
     bool beveled_ = false;
-    TResizeStyle resize_style_ = rsPattern;
     TControl* target_ = nullptr;
     TPoint down_at_;
     int start_size_ = 0;
 };
 
 enum TDateTimeKind { dtkDate, dtkTime };
-enum TDTDateFormat { dfShort, dfLong };
 
 // Shows the date or the time in the short date and long time formats of
-// rtl::FormatSettings (dfLong shows the same numeric date), or in its own
+// rtl::FormatSettings, or in its own
 // Format (a FormatDateTime pattern, e.g. "HH:mm"); Up and Down change the
 // part under the cursor (Left and Right move it among the parts shown) and
 // fire OnChange.
@@ -246,25 +219,14 @@ public:
     explicit TDateTimePicker(TComponent* owner);
     TDateTimeKind Kind() const { return kind_; }
     void SetKind(TDateTimeKind k);
-    rtl::TDateTime DateTime() const { return value_; }
     void SetDateTime(rtl::TDateTime v);
     rtl::TDateTime Date() const;
     void SetDate(rtl::TDateTime v);
     rtl::TDateTime Time() const;
     void SetTime(rtl::TDateTime v);
-    // 0: no limit.
-    rtl::TDateTime MinDate() const { return min_date_; }
-    void SetMinDate(rtl::TDateTime v) { min_date_ = v; }
-    rtl::TDateTime MaxDate() const { return max_date_; }
-    void SetMaxDate(rtl::TDateTime v) { max_date_ = v; }
-    bool ShowCheckbox() const { return show_checkbox_; }
-    void SetShowCheckbox(bool v);
     bool Checked() const { return checked_; }
     void SetChecked(bool v);
-    TDTDateFormat DateFormat() const { return date_format_; }
-    void SetDateFormat(TDTDateFormat f);
     // Empty: the kind's format from rtl::FormatSettings.
-    const std::string& Format() const { return format_; }
     void SetFormat(std::string format);
     // The text shown.
     std::string DisplayText() const;
@@ -290,7 +252,6 @@ private:
     rtl::TDateTime min_date_ = 0, max_date_ = 0;
     bool show_checkbox_ = false;
     bool checked_ = true;
-    TDTDateFormat date_format_ = dfShort;
     std::string format_;
     int field_ = 0;
 };

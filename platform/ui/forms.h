@@ -52,7 +52,6 @@ public:
         return window_state_ == wsNormal || normal_bounds_.IsEmpty() ? BoundsRect() : normal_bounds_;
     }
     bool KeyPreview() const { return key_preview_; }
-    void SetKeyPreview(bool v) { key_preview_ = v; }
     // The smallest client area the form may be given (0: no limit), by the
     // user's resizing as by the code's: below it the window's content would
     // no longer be readable. Setting it grows a smaller form.

@@ -442,12 +442,6 @@ void TCustomGrid::SetRowHeights(int row, int height) {
     RowHeightsChanged();
 }
 
-void TCustomGrid::SetGridLineWidth(int w) {
-    line_width_ = std::max(0, w);
-    Invalidate();
-    ColWidthsChanged();
-}
-
 void TCustomGrid::SetOptions(TGridOptions options) {
     // A row selection has no single cell to edit.
     if (options.Contains(goRowSelect)) options >>= goAlwaysShowEditor;
@@ -481,11 +475,6 @@ void TCustomGrid::SetDefaultDrawing(bool v) {
     Invalidate();
 }
 
-void TCustomGrid::SetFixedColor(TColor c) {
-    fixed_color_ = c;
-    Invalidate();
-}
-
 void TCustomGrid::SizeChanged(int, int) {}
 
 void TCustomGrid::ColWidthsChanged() {
@@ -506,8 +495,6 @@ void TCustomGrid::Resized() {
 }
 
 void TCustomGrid::InvalidateCell(int, int) { Invalidate(); }
-void TCustomGrid::InvalidateRow(int) { Invalidate(); }
-void TCustomGrid::InvalidateCol(int) { Invalidate(); }
 
 // --- the current cell and scrolling --------------------------------------------------
 

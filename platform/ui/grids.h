@@ -162,7 +162,6 @@ public:
 
     // Sizes in pixels; setting a default size gives it to every column (row).
     // Indexes outside the grid throw std::out_of_range.
-    int DefaultColWidth() const { return default_col_width_; }
     void SetDefaultColWidth(int w);
     int DefaultRowHeight() const { return default_row_height_; }
     void SetDefaultRowHeight(int h);
@@ -171,11 +170,9 @@ public:
     int RowHeights(int row) const;
     void SetRowHeights(int row, int height);
     int GridLineWidth() const { return line_width_; }
-    void SetGridLineWidth(int w);
 
     TGridOptions Options() const { return options_; }
     void SetOptions(TGridOptions options);
-    TScrollStyle ScrollBars() const { return scroll_bars_; }
     void SetScrollBars(TScrollStyle s);
     TBorderStyle BorderStyle() const { return border_style_; }
     void SetBorderStyle(TBorderStyle b);
@@ -183,8 +180,6 @@ public:
     // the string grid's texts; without it DrawCell (OnDrawCell) does it all.
     bool DefaultDrawing() const { return default_drawing_; }
     void SetDefaultDrawing(bool v);
-    TColor FixedColor() const { return fixed_color_; }
-    void SetFixedColor(TColor c);
 
     // The current cell. Setting it to another cell asks SelectCell
     // (OnSelectCell), scrolls it into view and fires OnClick; an index outside
@@ -220,9 +215,6 @@ public:
     TInplaceEdit* InplaceEditor() const { return editor_; }
 
     void InvalidateCell(int col, int row);
-    void InvalidateRow(int row);
-    void InvalidateCol(int col);
-    void InvalidateGrid() { Invalidate(); }
 
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;

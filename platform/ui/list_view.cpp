@@ -51,8 +51,6 @@ TListItem::TListItem(TListItems* owner) : owner_(owner) {
     sub_items_.OnChange = [this] { owner_->view_->changed(); };
 }
 
-TListView* TListItem::ListView() const { return owner_->view_; }
-
 void TListItem::SetCaption(std::string caption) {
     if (caption == caption_) return;
     caption_ = std::move(caption);
@@ -82,11 +80,6 @@ TRect TListItem::DisplayRect(bool caption_only) const {
 void TListItem::MakeVisible() { owner_->view_->scroll_->ensure_shown(Index()); }
 
 bool TListItem::EditCaption() { return owner_->view_->start_edit(this); }
-
-void TListItem::CancelEdit() {
-    TListView* v = owner_->view_;
-    if (v->editing_ == this && v->editor_) v->editor_->Finish(false);
-}
 
 void TListItem::Delete() { owner_->Delete(Index()); }
 

@@ -72,7 +72,6 @@ public:
     TListItem& operator=(const TListItem&) = delete;
 
     TListItems* Owner() const { return owner_; }
-    TListView* ListView() const;
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
     // The texts of the second and further report columns.
@@ -89,7 +88,6 @@ public:
     void MakeVisible();
     // Starts the editing of the caption; false when it may not start.
     bool EditCaption();
-    void CancelEdit();
     void Delete();
 
 private:
@@ -144,16 +142,12 @@ public:
     TListColumns& Columns() { return columns_; }
     const TListColumns& Columns() const { return columns_; }
 
-    TViewStyle ViewStyle() const { return view_style_; }
     void SetViewStyle(TViewStyle s);
     bool ReadOnly() const { return read_only_; }
     void SetReadOnly(bool v) { read_only_ = v; }
-    bool ShowColumnHeaders() const { return show_headers_; }
     void SetShowColumnHeaders(bool v);
     // The selection covers the whole row, not only the caption.
-    bool RowSelect() const { return row_select_; }
     void SetRowSelect(bool v);
-    bool HideSelection() const { return hide_selection_; }
     void SetHideSelection(bool v);
     TBorderStyle BorderStyle() const { return border_style_; }
     void SetBorderStyle(TBorderStyle b);

@@ -87,12 +87,6 @@ void TListBox::SetSorted(bool v) {
     if (v) items_changed();
 }
 
-void TListBox::SetMultiSelect(bool v) {
-    multi_select_ = v;
-    std::fill(selected_.begin(), selected_.end(), false);
-    Invalidate();
-}
-
 bool TListBox::Selected(int index) const {
     if (index < 0 || index >= Count()) return false;
     return multi_select_ ? bool(selected_[static_cast<std::size_t>(index)]) : index == item_index_;
@@ -107,11 +101,6 @@ void TListBox::SetSelected(int index, bool v) {
     else if (item_index_ == index)
         item_index_ = -1;
     Invalidate();
-}
-
-int TListBox::SelCount() const {
-    if (!multi_select_) return item_index_ >= 0 ? 1 : 0;
-    return static_cast<int>(std::count(selected_.begin(), selected_.end(), true));
 }
 
 void TListBox::SetItemIndex(int index) {

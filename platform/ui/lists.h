@@ -27,18 +27,13 @@ public:
     int Count() const { return items_.Count(); }
     int ItemIndex() const { return item_index_; }
     void SetItemIndex(int index);  // -1 or an item; no event
-    bool MultiSelect() const { return multi_select_; }
-    void SetMultiSelect(bool v);
     bool Selected(int index) const;
     void SetSelected(int index, bool v);
-    int SelCount() const;
     TListBoxStyle Style() const { return style_; }
     void SetStyle(TListBoxStyle s);
     int ItemHeight() const;
     void SetItemHeight(int h);
-    int TopIndex() const { return top_index_; }
     void SetTopIndex(int index);
-    bool Sorted() const { return sorted_; }
     void SetSorted(bool v);
     // The item at the client point; with `existing` false a point below the
     // last item gives Count(), otherwise -1.
@@ -91,12 +86,10 @@ public:
     bool DroppedDown() const { return dropped_; }
     void SetDroppedDown(bool v);
     int DropDownCount() const { return drop_down_count_; }
-    void SetDropDownCount(int n) { drop_down_count_ = n < 1 ? 1 : n; }
     int ItemHeight() const;
     void SetItemHeight(int h) { item_height_ = h; }
     int MaxLength() const { return max_length_; }
     void SetMaxLength(int n) { max_length_ = n < 0 ? 0 : n; }
-    bool Sorted() const { return sorted_; }
     void SetSorted(bool v);
     // The user's choice of an item, as a click in the list makes it.
     void SelectByUser(int index);

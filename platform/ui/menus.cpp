@@ -83,14 +83,6 @@ TShortCut ShortCut(TKey key, TShiftState shift) {
     return s;
 }
 
-void ShortCutToKey(TShortCut shortcut, TKey& key, TShiftState& shift) {
-    key = shortcut & 0xFF;
-    shift = {};
-    if (shortcut & scShift) shift <<= ssShift;
-    if (shortcut & scCtrl) shift <<= ssCtrl;
-    if (shortcut & scAlt) shift <<= ssAlt;
-}
-
 std::string ShortCutToText(TShortCut shortcut) {
     const std::string name = key_name(shortcut & 0xFF);
     if (name.empty()) return {};

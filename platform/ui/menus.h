@@ -28,7 +28,6 @@ namespace ui {
 using TShortCut = unsigned short;
 constexpr TShortCut scNone = 0, scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
 TShortCut ShortCut(TKey key, TShiftState shift);
-void ShortCutToKey(TShortCut shortcut, TKey& key, TShiftState& shift);
 // The text a menu shows for a shortcut: "Ctrl+Ins", "Shift+Ins", "Alt+T",
 // "F5", "Del", "Ctrl+Up"; empty for scNone.
 std::string ShortCutToText(TShortCut shortcut);
@@ -161,9 +160,8 @@ public:
     // Opens the menu with its top-left at the screen point, on the form of
     // PopupComponent (or the active form); OnPopup runs first.
     void Popup(int x, int y);
-    // A right click pops the menu up (else only the code does).
+    // A right click pops the menu up.
     bool AutoPopup() const { return auto_popup_; }
-    void SetAutoPopup(bool v) { auto_popup_ = v; }
     // The control the menu was last popped up for.
     TComponent* PopupComponent() const { return popup_component_; }
     void SetPopupComponent(TComponent* c) { popup_component_ = c; }

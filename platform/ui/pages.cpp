@@ -431,22 +431,6 @@ void TScrollingWinControl::Resized() {
     clamp_positions();
 }
 
-void TScrollingWinControl::ScrollInView(TControl* control) {
-    if (!control || control->Parent() != this) return;
-    int x = horz_.position_, y = vert_.position_;
-    const int l = control->Left() + x, t = control->Top() + y;
-    if (l < x)
-        x = l;
-    else if (l + control->Width() > x + ClientWidth())
-        x = std::min(l, l + control->Width() - ClientWidth());
-    if (t < y)
-        y = t;
-    else if (t + control->Height() > y + ClientHeight())
-        y = std::min(t, t + control->Height() - ClientHeight());
-    horz_.SetPosition(x);
-    vert_.SetPosition(y);
-}
-
 void TScrollingWinControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (!ClientRect().Contains({x, y})) {
         if (button != mbLeft) return;

@@ -47,7 +47,6 @@ public:
     int Range() const;
     void SetRange(int range);
     int Increment() const { return increment_; }
-    void SetIncrement(int v) { increment_ = v < 1 ? 1 : v; }
     // Whether the bar may show; it shows while the range exceeds the client
     // extent.
     bool Visible() const { return visible_; }
@@ -55,8 +54,6 @@ public:
     bool IsScrollBarVisible() const;
     TScrollBarStyle Style() const { return style_; }
     void SetStyle(TScrollBarStyle s);
-    bool Tracking() const { return tracking_; }
-    void SetTracking(bool v) { tracking_ = v; }
 
 private:
     friend class TScrollingWinControl;
@@ -85,8 +82,6 @@ public:
     TControlScrollBar& VertScrollBar() { return vert_; }
     bool AutoScroll() const { return auto_scroll_; }
     void SetAutoScroll(bool v);
-    // Scrolls so that the child is seen whole (as far as it fits).
-    void ScrollInView(TControl* control);
 
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;

@@ -22,7 +22,6 @@ public:
     TPrinter(const TPrinter&) = delete;
     TPrinter& operator=(const TPrinter&) = delete;
 
-    int PageWidth() const { return page_width_; }
     int PageHeight() const { return page_height_; }
     const std::string& Title() const { return title_; }
     void SetTitle(std::string title) { title_ = std::move(title); }

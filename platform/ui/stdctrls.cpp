@@ -79,11 +79,6 @@ void TLabel::SetTransparent(bool v) {
     transparent_ = v;
     Invalidate();
 }
-void TLabel::SetShowAccelChar(bool v) {
-    show_accel_ = v;
-    AdjustSize();
-    Invalidate();
-}
 
 unsigned TLabel::text_flags() const {
     unsigned f = align_flag(alignment_) | DT_EXPANDTABS;
@@ -402,18 +397,8 @@ TPanel::TPanel(TComponent* owner) : TCustomControl(owner) {
     set_bounds_raw(0, 0, 185, 41);
 }
 
-void TPanel::SetBevelInner(TBevelCut b) {
-    bevel_inner_ = b;
-    Realign();
-    Invalidate();
-}
 void TPanel::SetBevelOuter(TBevelCut b) {
     bevel_outer_ = b;
-    Realign();
-    Invalidate();
-}
-void TPanel::SetBevelWidth(int w) {
-    bevel_width_ = std::max(1, w);
     Realign();
     Invalidate();
 }

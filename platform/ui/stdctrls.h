@@ -26,12 +26,8 @@ public:
     void SetAlignment(TAlignment a);
     TTextLayout Layout() const { return layout_; }
     void SetLayout(TTextLayout l);
-    bool WordWrap() const { return word_wrap_; }
     void SetWordWrap(bool v);
-    bool Transparent() const { return transparent_; }
     void SetTransparent(bool v);
-    bool ShowAccelChar() const { return show_accel_; }
-    void SetShowAccelChar(bool v);
 
 protected:
     void Paint() override;
@@ -114,7 +110,6 @@ public:
     TCheckBoxState State() const { return state_; }
     // A change fires OnClick.
     void SetState(TCheckBoxState s);
-    bool AllowGrayed() const { return allow_grayed_; }
     void SetAllowGrayed(bool v) { allow_grayed_ = v; }
     // taRightJustify: the box on the left, the text to its right.
     TAlignment Alignment() const { return alignment_; }
@@ -168,11 +163,9 @@ class TPanel : public TCustomControl {
 public:
     explicit TPanel(TComponent* owner);
     TBevelCut BevelInner() const { return bevel_inner_; }
-    void SetBevelInner(TBevelCut b);
     TBevelCut BevelOuter() const { return bevel_outer_; }
     void SetBevelOuter(TBevelCut b);
     int BevelWidth() const { return bevel_width_; }
-    void SetBevelWidth(int w);
     int BorderWidth() const { return border_width_; }
     void SetBorderWidth(int w);
     TBorderStyle BorderStyle() const { return border_style_; }

@@ -84,12 +84,6 @@ int TStrings::IndexOf(std::string_view text) const {
     return -1;
 }
 
-int TStrings::IndexOfObject(std::intptr_t object) const {
-    for (int i = 0; i < Count(); ++i)
-        if (items_[static_cast<std::size_t>(i)].object == object) return i;
-    return -1;
-}
-
 void TStrings::Sort() {
     std::stable_sort(items_.begin(), items_.end(),
                      [](const Item& a, const Item& b) { return rtl::fold(a.text) < rtl::fold(b.text); });

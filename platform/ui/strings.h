@@ -36,8 +36,6 @@ public:
     void Exchange(int a, int b);
     // First index of the text, letter case ignored (Latin and Cyrillic); -1.
     int IndexOf(std::string_view text) const;
-    // First index of the object; -1.
-    int IndexOfObject(std::intptr_t object) const;
     // Sorts by text, letter case ignored.
     void Sort();
 

@@ -75,13 +75,6 @@ TTreeNode* TTreeNode::GetNextVisible() const {
     return nullptr;
 }
 
-TTreeNode* TTreeNode::GetPrevVisible() const {
-    TTreeNode* p = getPrevSibling();
-    if (!p) return Parent();
-    while (p->expanded_ && !p->children_.empty()) p = p->children_.back();
-    return p;
-}
-
 int TTreeNode::Level() const {
     int level = 0;
     for (const TTreeNode* n = parent_; n && n != owner_->root_; n = n->parent_) ++level;
@@ -174,16 +167,7 @@ TRect TTreeNode::DisplayRect(bool text_only) const {
 
 bool TTreeNode::EditText() { return TreeView()->start_edit(this); }
 
-void TTreeNode::EndEdit(bool cancel) {
-    TTreeView* v = TreeView();
-    if (v->editing_ == this && v->editor_) v->editor_->Finish(!cancel);
-}
-
 void TTreeNode::Delete() { owner_->Delete(this); }
-
-void TTreeNode::DeleteChildren() {
-    while (!children_.empty()) owner_->Delete(children_.back());
-}
 
 // --- TTreeNodes ----------------------------------------------------------------
 
@@ -347,18 +331,6 @@ void TTreeView::Notification(TComponent* component, TOperation operation) {
     }
 }
 
-void TTreeView::SetShowLines(bool v) {
-    show_lines_ = v;
-    Invalidate();
-}
-void TTreeView::SetShowButtons(bool v) {
-    show_buttons_ = v;
-    Invalidate();
-}
-void TTreeView::SetShowRoot(bool v) {
-    show_root_ = v;
-    Invalidate();
-}
 void TTreeView::SetHideSelection(bool v) {
     hide_selection_ = v;
     Invalidate();
@@ -371,10 +343,6 @@ void TTreeView::SetBorderStyle(TBorderStyle b) {
 
 void TTreeView::FullExpand() {
     for (TTreeNode* n : std::vector<TTreeNode*>(items_->root_->children_)) n->Expand(true);
-}
-
-void TTreeView::FullCollapse() {
-    for (TTreeNode* n : std::vector<TTreeNode*>(items_->root_->children_)) n->Collapse(true);
 }
 
 bool TTreeView::IsEditing() const { return editing_ != nullptr; }
@@ -452,12 +420,6 @@ TTreeNode* TTreeView::TopItem() const {
     const std::vector<TTreeNode*> shown = shown_nodes();
     const int top = scroll_->top();
     return top < static_cast<int>(shown.size()) ? shown[static_cast<std::size_t>(top)] : nullptr;
-}
-
-void TTreeView::SetTopItem(TTreeNode* node) {
-    const std::vector<TTreeNode*> shown = shown_nodes();
-    const auto it = std::find(shown.begin(), shown.end(), node);
-    if (it != shown.end()) scroll_->scroll_to(static_cast<int>(it - shown.begin()));
 }
 
 TTreeNode* TTreeView::GetNodeAt(int x, int y) const {

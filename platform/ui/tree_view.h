@@ -60,14 +60,12 @@ public:
     TTreeNode* operator[](int index) const { return Item(index); }
     bool HasChildren() const { return !children_.empty(); }
     TTreeNode* getFirstChild() const { return children_.empty() ? nullptr : children_.front(); }
-    TTreeNode* GetLastChild() const { return children_.empty() ? nullptr : children_.back(); }
     TTreeNode* getNextSibling() const;
     TTreeNode* getPrevSibling() const;
     // The next node of the whole tree, depth first; null after the last.
     TTreeNode* GetNext() const;
-    // The next and previous nodes shown (their parents expanded).
+    // The next node shown (its parents expanded).
     TTreeNode* GetNextVisible() const;
-    TTreeNode* GetPrevVisible() const;
     // The position among the siblings, the depth (0 at the top), and the
     // position in the whole tree.
     int Index() const;
@@ -92,12 +90,9 @@ public:
     TRect DisplayRect(bool text_only) const;
     // Starts the editing of the text; false when it may not start.
     bool EditText();
-    // Ends an editing in progress, keeping the old text when `cancel`.
-    void EndEdit(bool cancel);
 
     // Frees the node with its children.
     void Delete();
-    void DeleteChildren();
 
 private:
     friend class TTreeNodes;
@@ -175,30 +170,20 @@ public:
     bool ReadOnly() const { return read_only_; }
     void SetReadOnly(bool v) { read_only_ = v; }
     // The step in pixels from a node to its children.
-    int Indent() const { return indent_; }
     void SetIndent(int v);
     TCustomImageList* Images() const { return images_; }
     void SetImages(TCustomImageList* images);
-    bool ShowLines() const { return show_lines_; }
-    void SetShowLines(bool v);
-    bool ShowButtons() const { return show_buttons_; }
-    void SetShowButtons(bool v);
-    bool ShowRoot() const { return show_root_; }
-    void SetShowRoot(bool v);
     // Without the focus the selection is not marked (else in grey).
-    bool HideSelection() const { return hide_selection_; }
     void SetHideSelection(bool v);
     TBorderStyle BorderStyle() const { return border_style_; }
     void SetBorderStyle(TBorderStyle b);
 
     // The first node shown at the top.
     TTreeNode* TopItem() const;
-    void SetTopItem(TTreeNode* node);
     // The node whose row holds the client point, or null.
     TTreeNode* GetNodeAt(int x, int y) const;
     int RowHeight() const;
     void FullExpand();
-    void FullCollapse();
     bool IsEditing() const;
 
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
