@@ -68,15 +68,8 @@ TEST(StationHostGridWindows, RefusedCellsAndTablesLeaveTheSettingsFileAsItWas) {
     const std::string limits = section_of(ini, "MinMaxValues"), calibration = section_of(ini, "DepthCalc");
 
     auto choose = [&](const std::string& menu, const std::string& entry) {
-        const auto bar = op.wait_steady(item_named(menu));
-        ASSERT_TRUE(bar) << "no menu \"" << menu << "\"" << why();
-        std::optional<MapEntry> item;
-        for (int attempt = 0; attempt < 3 && !item; ++attempt) {
-            op.click(bar->box);
-            item = op.wait([&](const MapEntry& e) { return item_named(entry)(e) && e.box.y > bar->box.y; }, 5000);
-        }
-        ASSERT_TRUE(item) << "no item \"" << entry << "\"" << why();
-        op.click(item->box);
+        const std::string missing = op.choose(menu, entry);
+        ASSERT_TRUE(missing.empty()) << missing << why();
     };
     auto row_of = [&](const std::string& form, int col, const std::string& text) {
         const auto c = op.wait([&](const MapEntry& e) {

@@ -162,6 +162,10 @@ public:
         return rc == 0;
     }
     void move_to(int x, int y) const { xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }
+    // Opens the menu bar's `menu` and clicks its `entry` (a menu that did
+    // not open is clicked again, as an operator does): empty when done,
+    // else what was not there.
+    std::string choose(const std::string& menu, const std::string& entry) const;
     void click(const Box& b, int button = 1) const {
         move_to(b.cx(), b.cy());
         // The window sees the pointer arrive before the press.
@@ -210,6 +214,18 @@ inline auto window_of(const std::string& part) {
 }
 inline auto item_named(const std::string& caption, bool enabled = true) {
     return [=](const MapEntry& e) { return e.kind == "item" && e.fields[1] == caption && (!enabled || e.tail == "1"); };
+}
+inline std::string ScreenOperator::choose(const std::string& menu, const std::string& entry) const {
+    const auto bar = wait_steady(item_named(menu));
+    if (!bar) return "no menu \"" + menu + "\"";
+    std::optional<MapEntry> item;
+    for (int attempt = 0; attempt < 3 && !item; ++attempt) {
+        click(bar->box);
+        item = wait([&](const MapEntry& e) { return item_named(entry)(e) && e.box.y > bar->box.y; }, 5000);
+    }
+    if (!item) return "no item \"" + entry + "\"";
+    click(item->box);
+    return {};
 }
 inline auto tab_named(const std::string& caption) {
     return [caption](const MapEntry& e) { return e.kind == "tab" && e.fields[1] == caption; };

@@ -95,15 +95,8 @@ struct HostOnScreen {
     // Opens the menu bar's `menu` and clicks its `entry` (a menu that did
     // not open is clicked again, as an operator does).
     void choose(const std::string& menu, const std::string& entry) const {
-        const auto bar = op.wait_steady(item_named(menu));
-        ASSERT_TRUE(bar) << "no menu \"" << menu << "\"" << why();
-        std::optional<MapEntry> item;
-        for (int attempt = 0; attempt < 3 && !item; ++attempt) {
-            op.click(bar->box);
-            item = op.wait([&](const MapEntry& e) { return item_named(entry)(e) && e.box.y > bar->box.y; }, 5000);
-        }
-        ASSERT_TRUE(item) << "no item \"" << entry << "\"" << why();
-        op.click(item->box);
+        const std::string missing = op.choose(menu, entry);
+        ASSERT_TRUE(missing.empty()) << missing << why();
     }
     void press(const std::string& form, const std::string& caption) const {
         const auto b = op.wait_steady(control_captioned(form, caption));
