@@ -98,7 +98,7 @@ void DrillStringScreen::edit_as_an_operator(const std::string& grab_prefix) {
         op.key("Escape");
         EXPECT_TRUE(op.wait_for([&] { return !frame->ppmnInstr->IsOpen(); }));
         ASSERT_TRUE(open_menu()) << "the menu did not open after Escape";
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(ui::testing::popup_shown(op, form)) << "the screen never showed the menu as it paints itself";
         const TRect whole = op.ask<TRect>([&] {
             TRect r;
             for (int i = 0; i < frame->ppmnInstr->Items()->Count(); ++i)
@@ -206,8 +206,7 @@ void DrillStringScreen::empty_tally_menu(const std::string& grab_prefix) {
 
         ASSERT_TRUE(open_at([&] { return cell(2, 1); })) << "no menu on a cell of the empty tally";
         EXPECT_EQ(enabled(), for_empty);
-        // (The pop-up's window is drawn a moment after it opens.)
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(ui::testing::popup_shown(op, form)) << "the screen never showed the menu as it paints itself";
         const TRect whole = op.ask<TRect>([&] {
             TRect r;
             for (int i = 0; i < menu->Items()->Count(); ++i)

@@ -207,6 +207,44 @@ public:
     }
 };
 
+// Whether the screen shows the form's open pop-up (a menu or a list) as the
+// pop-up paints itself, waited for up to `ms`: its window is drawn a moment
+// after it opens, and a grab taken before shows what lay under it.
+inline bool popup_shown(Operator& op, TForm& form, int ms = 20000) {
+    struct Picture {
+        TRect part;
+        std::vector<TColor> pixels;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const Picture p = op.ask<Picture>([&] {
+            Picture p;
+            TControl* popup = form.Popup();
+            if (!popup) return p;
+            const TRect pr = popup->PopupRect();
+            p.part = pr.Offset(form.Left(), form.Top());
+            TBitmap b(pr.Width(), pr.Height());
+            b.Canvas().Font().Assign(popup->Font());
+            popup->PaintPopup(b.Canvas());
+            for (int y = 0; y < pr.Height(); ++y)
+                for (int x = 0; x < pr.Width(); ++x) p.pixels.push_back(b.Pixel(x, y));
+            return p;
+        });
+        ScreenGrab g;
+        if (!p.pixels.empty() && grab_screen(g) && p.part.Left >= 0 && p.part.Top >= 0 &&
+            p.part.Right <= g.width && p.part.Bottom <= g.height) {
+            bool same = true;
+            for (int y = 0; y < p.part.Height() && same; ++y)
+                for (int x = 0; x < p.part.Width() && same; ++x)
+                    same = static_cast<TColor>(g.color_at(p.part.Left + x, p.part.Top + y)) ==
+                           p.pixels[static_cast<std::size_t>(y) * p.part.Width() + x];
+            if (same) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 // Runs `work` on the main thread (it shows a modal dialog and returns when
 // the dialog is done) while `script` plays the operator. A script that
 // leaves a modal dialog open is followed by a cancel of every one still
