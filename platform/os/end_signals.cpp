@@ -32,9 +32,20 @@ void watch_end_signals(std::function<void(int)> on_signal, std::function<void()>
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([set, on_signal = std::move(on_signal), at_once = std::move(at_once)] {
         const int first = next_signal(set);
-        std::thread([on_signal, first] { on_signal(first); }).detach();
+        // The program was told to end: an ending of its own that fails
+        // still ends it, with the signal's status, not by std::terminate.
+        std::thread([on_signal, first] {
+            try {
+                on_signal(first);
+            } catch (...) {
+                std::_Exit(128 + first);
+            }
+        }).detach();
         const int second = next_signal(set);
-        if (at_once) at_once();
+        try {
+            if (at_once) at_once();
+        } catch (...) {
+        }
         std::_Exit(128 + second);
     }).detach();
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <stdexcept>
 #include <thread>
 
 #include "platform/os/process.h"
@@ -31,6 +32,18 @@ TEST(EndSignals, TheFirstRunsTheProgramsEndingOnItsThread) {
         EXPECT_EQ(child.wait_ready(), 'k') << os::signal_name(sent);
         EXPECT_EQ(child.join(), 40) << os::signal_name(sent);
     }
+}
+
+TEST(EndSignals, AnEndingThatFailsStillEndsWithTheSignalsStatus) {
+    os::testing::Child child([&](os::testing::ChildSide& side) {
+        os::watch_end_signals([](int) -> void { throw std::runtime_error("the clean-up failed"); });
+        side.ready();
+        side.wait_release();
+        return 1;
+    });
+    ASSERT_EQ(child.wait_ready(), 'r');
+    ASSERT_EQ(::kill(child.pid(), SIGTERM), 0);
+    EXPECT_EQ(child.join(), 128 + SIGTERM);
 }
 
 TEST(EndSignals, ASecondEndsAtOnceAfterTheQuickCleanUp) {
