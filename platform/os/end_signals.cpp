@@ -45,6 +45,7 @@ void watch_end_signals(std::function<void(int)> on_signal, std::function<void()>
         try {
             if (at_once) at_once();
         } catch (...) {
+            // Ended at once all the same: that is what a second signal asks.
         }
         std::_Exit(128 + second);
     }).detach();
